@@ -1,0 +1,18 @@
+#!/usr/bin/env bash
+# Installs the Debian packages Velmora needs to build and test, non-interactively.
+# Returns at once when everything is already present.
+set -euo pipefail
+packages=(cmake ninja-build g++ pkg-config make
+          libcli11-dev nlohmann-json3-dev libfmt-dev
+          libgtest-dev ngspice libbenchmark-dev)
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+echo "Installing: ${missing[*]}"
+SUDO=""
+[ "$(id -u)" -ne 0 ] && SUDO="sudo"
+export DEBIAN_FRONTEND=noninteractive
+$SUDO apt-get update -qq
+$SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"

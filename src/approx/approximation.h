@@ -1,0 +1,54 @@
+// The approximation step: for each of the five approximations, order estimation,
+// the normalised prototype, the transformation to the filter type and frequencies,
+// and the rating of the results; then the comparison table and the graph ranges.
+//
+// All functions work on the design record; frequencies are rad/s.
+#pragma once
+
+#include <array>
+#include <string>
+#include <vector>
+
+#include "model/design.h"
+
+namespace velmora {
+
+// Long names in index order.
+inline constexpr std::array<const char*, kApproxCount> kApproxNames = {
+    "Butterworth", "Chebyshev", "Inverse Chebyshev", "Elliptic  (Cauer)", "Bessel (Thompson)"};
+
+enum class ApproxStatus { Ok, BesselRootsUnavailable };
+
+// The message shown when the Bessel root file cannot be opened or read.
+inline constexpr const char* kBesselFileError =
+    "Unable to open file BessRoot.dat. This file should be in the application directory";
+
+// Clears all five approximation results (and their QpTooHigh flags).
+void ClearApproximations(TDesign& d);
+
+// Makes `index` the current approximation, sets its all-pole flag, estimates the
+// order, computes the normalised poles and zeros and, unless the order is too high,
+// transforms them to the filter type. Reads the working specification.
+ApproxStatus ComputeApproximation(TDesign& d, int index);
+
+// After every approximation is computed: zero counts, largest Qp, QpTooHigh.
+void RateApproximations(TDesign& d);
+
+// The comparison table shown after a calculation.
+struct ComparisonCell {
+    std::string text;
+    bool red = false;
+};
+struct ComparisonTable {
+    std::vector<std::string> rowTitles;                  // "Order", "Circuit stages", ...
+    std::string cornerTitle;                             // "Approximation:"
+    std::vector<std::array<std::string, 2>> colHeaders;  // {"Butter-","worth"}, ...
+    std::vector<std::vector<ComparisonCell>> cells;      // [row][approximation]
+    bool empty() const { return cells.empty(); }
+};
+ComparisonTable BuildComparisonTable(const TDesign& d);
+
+// Default frequency axis, sweep range and time scale of the ideal-response graphs.
+void ComputeGraphRanges(TDesign& d);
+
+} // namespace velmora
