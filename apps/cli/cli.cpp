@@ -1,14 +1,204 @@
 #include "cli.h"
 
+#include <CLI/CLI.hpp>
+#include <map>
+#include <numbers>
 #include <ostream>
 
+#include "arguments.h"
+#include "cli_dialogs.h"
+#include "model/number_text.h"
+#include "report.h"
+#include "ui/tfm_main.h"
+
 namespace velmora::cli {
+namespace {
+
+constexpr long double kTwoPi = 2.0L * std::numbers::pi_v<long double>;
+
+// What `velmora design` was asked for, as typed.
+struct DesignRequest {
+    std::string type = "lowpass";
+    std::string apb, asb, fpb, fsb, f0, bpb, bsb, order, gain, gainDb;
+    bool rad = false;
+    bool json = false;
+};
+
+struct UsageError {
+    std::string message;
+};
+
+// Sets a frequency field from a value in Hz (or rad/s with --rad). The field shows a
+// text that fits it and keeps the exact value, as when the unit is switched in the form.
+void SetFrequency(TEditControl& edit, TComboControl& unit, const std::string& option, const std::string& text,
+                  bool rad) {
+    auto v = ParseScaled(text);
+    if (!v)
+        throw UsageError{"invalid frequency for " + option + ": '" + text +
+                         "' (a non-negative number, optionally with k or M)"};
+    if (*v == 0) { // the form itself refuses a zero with its own message
+        edit.Text = "0";
+        edit.ExactRad.reset();
+        return;
+    }
+    const long double radValue = rad ? *v : *v * kTwoPi;
+    long double shown = *v;
+    unit.ItemIndex = 0;
+    std::string t = TrimmedText(shown, 6);
+    if (t.size() > 6) {
+        unit.ItemIndex = 1;
+        t = TrimmedText(shown / 1000.0L, 6);
+        if (t.size() > 6) t = TrimmedText(shown / 1000.0L, std::max(0, 5 - (int)t.find('.')));
+    }
+    edit.Text = t;
+    edit.ExactRad = radValue;
+    edit.ExactText = t;
+}
+
+void SetNumber(TEditControl& edit, const std::string& option, const std::string& text) {
+    auto v = ParseNonNegative(text);
+    if (!v) throw UsageError{"invalid number for " + option + ": '" + text + "' (a non-negative number)"};
+    edit.Text = TrimmedText(*v, 9);
+}
+
+int RunDesign(const DesignRequest& r, std::ostream& out, std::ostream& err) {
+    TDesign design;
+    CliDialogs dialogs(err);
+    TfmMain main(design, dialogs);
+    if (r.rad) main.rads1Click();
+
+    static const std::map<std::string, uint8_t> types = {
+        {"lowpass", Lowpass}, {"highpass", Highpass}, {"bandpass", Bandpass}, {"bandstop", Bandstop}};
+    const uint8_t type = types.at(r.type);
+    const bool band = type == Bandpass || type == Bandstop;
+    switch (type) {
+    case Lowpass:
+        main.Lowpass1Click();
+        break;
+    case Highpass:
+        main.Highpass1Click();
+        break;
+    case Bandpass:
+        main.Bandpass1Click();
+        break;
+    default:
+        main.Bandstop1Click();
+        break;
+    }
+    TfmParEnt& form = main.ParEnt;
+
+    if (band && (!r.fpb.empty() || !r.fsb.empty()))
+        throw UsageError{"--fpb and --fsb are the edges of a lowpass or highpass; a " + r.type +
+                         " takes --f0, --bpb and --bsb"};
+    if (!band && (!r.f0.empty() || !r.bpb.empty() || !r.bsb.empty()))
+        throw UsageError{"--f0, --bpb and --bsb belong to a bandpass or bandstop; a " + r.type +
+                         " takes --fpb and --fsb"};
+    if (!r.gain.empty() && !r.gainDb.empty())
+        throw UsageError{"give the gain either in V/V (--gain) or in dB (--gain-db)"};
+
+    if (!r.apb.empty()) SetNumber(form.NumEdit1, "--apb", r.apb);
+    if (!r.asb.empty()) SetNumber(form.NumEdit2, "--asb", r.asb);
+    if (!r.fpb.empty()) SetFrequency(form.NumEdit3, form.CB1, "--fpb", r.fpb, r.rad);
+    if (!r.fsb.empty()) SetFrequency(form.NumEdit4, form.CB2, "--fsb", r.fsb, r.rad);
+    if (!r.bpb.empty()) SetFrequency(form.NumEdit3, form.CB1, "--bpb", r.bpb, r.rad);
+    if (!r.bsb.empty()) SetFrequency(form.NumEdit4, form.CB2, "--bsb", r.bsb, r.rad);
+    if (!r.f0.empty()) SetFrequency(form.NumEdit5, form.CB3, "--f0", r.f0, r.rad);
+    if (!r.order.empty()) {
+        if (r.order.find_first_not_of("0123456789") != std::string::npos)
+            throw UsageError{"invalid order for --order: '" + r.order + "' (a whole number from 1 to 20)"};
+        form.CheckBox1Click();
+        form.IntEdit1.Text = r.order;
+    }
+    if (!r.gain.empty()) {
+        form.CB4.ItemIndex = 0;
+        form.CB4Change();
+        SetNumber(form.NumEdit6, "--gain", r.gain);
+    }
+    if (!r.gainDb.empty()) {
+        form.CB4.ItemIndex = 1;
+        form.CB4Change();
+        SetNumber(form.NumEdit6, "--gain-db", r.gainDb);
+    }
+
+    form.CalcBtnClick();
+    if (dialogs.failures > 0) return 1;
+    const bool usable = form.BitBtn1Enabled;
+    if (usable) form.BitBtn1Click();
+
+    if (r.json) {
+        nlohmann::ordered_json j;
+        j["schema_version"] = kJsonSchemaVersion;
+        j["specification"] = SpecificationJson(design);
+        out << j.dump(2) << "\n";
+    } else {
+        out << "Velmora " << VELMORA_VERSION << "\n\n";
+        PrintSpecification(out, design);
+        PrintComparisonTable(out, form.Table);
+    }
+    if (!usable) {
+        err << "velmora: no approximation meets the specification with an order of 20 or less "
+               "and a pole Q of 300 or less\n";
+        return 1;
+    }
+    return 0;
+}
+
+} // namespace
 
 int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
-    (void)args;
-    (void)err;
-    out << "velmora " << VELMORA_VERSION << "\n";
-    return 0;
+    CLI::App app{"Velmora: design of active analog filters built from op-amp stages", "velmora"};
+    app.require_subcommand(0, 1);
+    bool version = false;
+    app.add_flag("--version", version, "Print the version and exit");
+
+    DesignRequest r;
+    CLI::App* design = app.add_subcommand("design", "Design a filter from its specification");
+    design->add_option("--type", r.type, "Filter type")
+        ->check(CLI::IsMember({"lowpass", "highpass", "bandpass", "bandstop"}))
+        ->default_str("lowpass");
+    design->add_option("--apb", r.apb, "Maximum passband attenuation, dB (default 0.5)");
+    design->add_option("--asb", r.asb, "Minimum stopband attenuation, dB (default 30)");
+    design->add_option("--fpb", r.fpb, "Passband edge of a lowpass or highpass (default 1k)");
+    design->add_option("--fsb", r.fsb, "Stopband edge of a lowpass or highpass (default 2k)");
+    design->add_option("--f0", r.f0, "Centre frequency of a bandpass or bandstop (default 2k)");
+    design->add_option("--bpb", r.bpb, "Passband bandwidth of a bandpass or bandstop");
+    design->add_option("--bsb", r.bsb, "Stopband bandwidth of a bandpass or bandstop");
+    design->add_flag("--rad", r.rad, "Frequencies are in rad/s instead of Hz");
+    design->add_option("--order", r.order, "Force the filter order (1..20; even for bandpass and bandstop)");
+    design->add_option("--gain", r.gain, "Overall gain in V/V (0.1..1000, default 1)");
+    design->add_option("--gain-db", r.gainDb, "Overall gain in dB (up to 60)");
+    design->add_flag("--json", r.json, "Print one JSON document instead of the text report");
+    design->footer(
+        "Frequencies are in Hz with an optional k or M suffix (1k = 1000 Hz), or in rad/s with --rad.\n"
+        "Examples:\n"
+        "  velmora design --type lowpass --apb 0.5 --asb 30 --fpb 1k --fsb 2k\n"
+        "  velmora design --type bandpass --f0 10k --bpb 1k --bsb 3k --order 6 --json");
+
+    std::vector<std::string> rest(args.rbegin(), args.rend() - 1); // CLI11 takes them reversed
+    try {
+        app.parse(rest);
+    } catch (const CLI::ParseError& e) {
+        if (e.get_exit_code() == 0) { // --help: the help of the command it was given to
+            out << app.help();
+            return 0;
+        }
+        err << "velmora: " << e.what() << "\n";
+        return 2;
+    }
+    if (version) {
+        out << "velmora " << VELMORA_VERSION << "\n";
+        return 0;
+    }
+    if (!design->parsed()) {
+        out << app.help();
+        return 0;
+    }
+    try {
+        return RunDesign(r, out, err);
+    } catch (const UsageError& e) {
+        err << "velmora: " << e.message << "\n";
+        return 2;
+    }
 }
 
 } // namespace velmora::cli

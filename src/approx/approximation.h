@@ -40,10 +40,10 @@ struct ComparisonCell {
     bool red = false;
 };
 struct ComparisonTable {
-    std::vector<std::string> rowTitles;                  // "Order", "Circuit stages", ...
-    std::string cornerTitle;                             // "Approximation:"
-    std::vector<std::array<std::string, 2>> colHeaders;  // {"Butter-","worth"}, ...
-    std::vector<std::vector<ComparisonCell>> cells;      // [row][approximation]
+    std::vector<std::string> rowTitles;                 // "Order", "Circuit stages", ...
+    std::string cornerTitle;                            // "Approximation:"
+    std::vector<std::array<std::string, 2>> colHeaders; // {"Butter-","worth"}, ...
+    std::vector<std::vector<ComparisonCell>> cells;     // [row][approximation]
     bool empty() const { return cells.empty(); }
 };
 ComparisonTable BuildComparisonTable(const TDesign& d);

@@ -44,7 +44,8 @@ std::string FixedText(long double x, int decimals, int width) {
 std::string TrimmedText(long double x, int decimals) {
     std::string s = FixedText(x, decimals);
     if (s.find('.') != std::string::npos) {
-        while (!s.empty() && s.back() == '0') s.pop_back();
+        while (!s.empty() && s.back() == '0')
+            s.pop_back();
         if (!s.empty() && s.back() == '.') s.pop_back();
     }
     if (s == "-0") s = "0";

@@ -10,13 +10,17 @@ constexpr int kMantissaBits = 39;
 constexpr int kMaxExponent = 255;
 
 // Largest magnitude: exponent byte 255, mantissa all ones.
-long double largestValue() { return std::ldexp(2.0L - std::ldexp(1.0L, -kMantissaBits), kMaxExponent - kBias); }
-long double smallestValue() { return std::ldexp(1.0L, 1 - kBias); }
+long double largestValue() {
+    return std::ldexp(2.0L - std::ldexp(1.0L, -kMantissaBits), kMaxExponent - kBias);
+}
+long double smallestValue() {
+    return std::ldexp(1.0L, 1 - kBias);
+}
 
 struct Parts {
     bool negative = false;
-    int exponent = 0;       // biased, 0 for zero
-    uint64_t mantissa = 0;  // 39 bits
+    int exponent = 0;      // biased, 0 for zero
+    uint64_t mantissa = 0; // 39 bits
     Real48Status status = Real48Status::Exact;
 };
 
@@ -46,9 +50,9 @@ Parts split(long double x) {
         return p;
     }
     int k = 0;
-    long double f = std::frexp(a, &k); // a = f * 2^k, f in [0.5, 1)
+    long double f = std::frexp(a, &k);                                      // a = f * 2^k, f in [0.5, 1)
     long double frac = (2.0L * f - 1.0L) * std::ldexp(1.0L, kMantissaBits); // exact in 64 bits
-    long double r = std::nearbyint(frac);                                    // ties to even
+    long double r = std::nearbyint(frac);                                   // ties to even
     if (r != frac) p.status = Real48Status::Rounded;
     int e = k - 1 + kBias;
     uint64_t m = static_cast<uint64_t>(r);
@@ -87,7 +91,8 @@ Real48::Bytes encodeReal48(long double x, Real48Status* status) {
     Real48::Bytes b{};
     if (p.exponent == 0) return b;
     b[0] = static_cast<uint8_t>(p.exponent);
-    for (int i = 0; i < 5; ++i) b[1 + i] = static_cast<uint8_t>((p.mantissa >> (8 * i)) & 0xFF);
+    for (int i = 0; i < 5; ++i)
+        b[1 + i] = static_cast<uint8_t>((p.mantissa >> (8 * i)) & 0xFF);
     if (p.negative) b[5] |= 0x80;
     return b;
 }
@@ -96,7 +101,8 @@ long double decodeReal48(const Real48::Bytes& b) {
     Parts p;
     p.exponent = b[0];
     p.negative = (b[5] & 0x80) != 0;
-    for (int i = 0; i < 5; ++i) p.mantissa |= static_cast<uint64_t>(b[1 + i]) << (8 * i);
+    for (int i = 0; i < 5; ++i)
+        p.mantissa |= static_cast<uint64_t>(b[1 + i]) << (8 * i);
     p.mantissa &= (uint64_t{1} << kMantissaBits) - 1;
     return join(p);
 }
@@ -107,9 +113,15 @@ Real48 Real48::fromBytes(const Bytes& b) {
     return r;
 }
 
-long double Real48::largest() { return largestValue(); }
-long double Real48::smallest() { return smallestValue(); }
+long double Real48::largest() {
+    return largestValue();
+}
+long double Real48::smallest() {
+    return smallestValue();
+}
 
-Real48::Bytes Real48::toBytes() const { return encodeReal48(value_); }
+Real48::Bytes Real48::toBytes() const {
+    return encodeReal48(value_);
+}
 
 } // namespace velmora

@@ -25,7 +25,7 @@ namespace velmora {
 enum class Real48Status : uint8_t { Exact, Rounded, Underflow, Overflow, NotANumber };
 
 class Real48 {
-public:
+  public:
     using Bytes = std::array<uint8_t, 6>;
 
     constexpr Real48() = default;
@@ -46,7 +46,7 @@ public:
     static long double largest();  // (2 - 2^-39) * 2^126
     static long double smallest(); // 2^-128
 
-private:
+  private:
     long double value_ = 0.0L;
 };
 

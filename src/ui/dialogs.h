@@ -14,15 +14,15 @@ enum class MessageKind { Warning, Error, Information };
 enum class Answer { Ok, Cancel, Yes, No };
 
 struct FileChoice {
-    bool save = false;               // a save dialog (else an open dialog)
-    std::string defaultExtension;    // "fl3"
-    std::string filter;              // "design file |*.fl3"
+    bool save = false;            // a save dialog (else an open dialog)
+    std::string defaultExtension; // "fl3"
+    std::string filter;           // "design file |*.fl3"
     std::string initialFolder;
-    std::string fileName;            // proposed name
+    std::string fileName; // proposed name
 };
 
 class Dialogs {
-public:
+  public:
     virtual ~Dialogs() = default;
     virtual void Beep() = 0;
     // A message with an OK button.

@@ -13,9 +13,9 @@
 namespace velmora::test {
 
 class RecordingDialogs : public Dialogs {
-public:
-    std::vector<std::string> log;         // "beep", "warning: ...", "question: ...", "file: ..."
-    std::deque<Answer> answers;           // scripted answers to questions
+  public:
+    std::vector<std::string> log;                 // "beep", "warning: ...", "question: ...", "file: ..."
+    std::deque<Answer> answers;                   // scripted answers to questions
     std::deque<std::optional<std::string>> files; // scripted file choices
     int busyDepth = 0;
 
@@ -49,12 +49,15 @@ public:
     }
     void clear() { log.clear(); }
 
-private:
+  private:
     static const char* kindName(MessageKind k) {
         switch (k) {
-        case MessageKind::Warning: return "warning";
-        case MessageKind::Error: return "error";
-        case MessageKind::Information: return "information";
+        case MessageKind::Warning:
+            return "warning";
+        case MessageKind::Error:
+            return "error";
+        case MessageKind::Information:
+            return "information";
         }
         return "?";
     }

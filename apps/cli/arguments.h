@@ -1,0 +1,16 @@
+// Parsing of command-line values: numbers with SI suffixes.
+#pragma once
+
+#include <optional>
+#include <string>
+
+namespace velmora::cli {
+
+// A non-negative number with an optional SI suffix k (1e3) or M (1e6): "1k", "2.5M",
+// "100". Returns nothing for a negative, malformed or non-finite value.
+std::optional<long double> ParseScaled(const std::string& text);
+
+// A non-negative plain number ("0.5", "30", "1e-1"); nothing for anything else.
+std::optional<long double> ParseNonNegative(const std::string& text);
+
+} // namespace velmora::cli

@@ -1,0 +1,532 @@
+#include "ui/tfm_par_ent.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <numbers>
+
+#include "model/number_text.h"
+
+namespace velmora {
+namespace {
+
+constexpr long double kTwoPi = 2.0L * std::numbers::pi_v<long double>;
+// Highest edge or centre frequency accepted: 100 MHz, with a little room for the
+// rounding of a typed 100 MHz (6.2832e8 rad/s).
+constexpr long double kMaxFrequencyRad = 6.284e8L;
+constexpr int kFreqFieldChars = 6;
+
+const char* kInvalidNumber = "Invalid Number.";
+
+bool isBand(uint8_t type) {
+    return type == Bandpass || type == Bandstop;
+}
+
+// Text of a value that fits a field of `width` characters, or nothing when it does
+// not fit even without decimals.
+std::optional<std::string> FitText(long double v, int width) {
+    if (!(v >= 0)) return std::nullopt;
+    for (int decimals = width - 2; decimals >= 0; --decimals) {
+        std::string s = TrimmedText(v, decimals);
+        if ((int)s.size() <= width) return s;
+    }
+    return std::nullopt;
+}
+
+// Entry texts for an attenuation or gain as stored (the shortest text that reads back).
+std::string EntryText(long double v) {
+    return TrimmedText(v, 6);
+}
+
+} // namespace
+
+TfmParEnt::TfmParEnt(TDesign& design, Dialogs& dialogs) : d_(design), dlg_(dialogs) {
+    auto edit = [](const char* name, const char* label, int maxLength) {
+        TEditControl e;
+        e.Name = name;
+        e.Label = label;
+        e.MaxLength = maxLength;
+        return e;
+    };
+    NumEdit1 = edit("NumEdit1", "Passband Attenuation  (Apb):", 5);
+    NumEdit2 = edit("NumEdit2", "Stopband Attenuation (Asb):", 5);
+    NumEdit3 = edit("NumEdit3", "", kFreqFieldChars);
+    NumEdit4 = edit("NumEdit4", "", kFreqFieldChars);
+    NumEdit5 = edit("NumEdit5", "", kFreqFieldChars);
+    NumEdit6 = edit("NumEdit6", "Overall Filter Gain:", 6);
+    IntEdit1 = edit("IntEdit1", "", 2);
+    CB1.Name = "CB1";
+    CB2.Name = "CB2";
+    CB3.Name = "CB3";
+    CB4.Name = "CB4";
+    CB4.Items = {"V/V", "dB"};
+    RelabelUnits();
+}
+
+std::vector<std::string> TfmParEnt::UnitItems() const {
+    if (d_.Opt.FreqUnitsHz) return {"Hz", "kHz"};
+    return {"rad/s", "krad/s"};
+}
+
+void TfmParEnt::RelabelUnits() {
+    const bool hz = d_.Opt.FreqUnitsHz;
+    const uint8_t type = d_.Spec.FilterType;
+    for (TComboControl* cb : {&CB1, &CB2, &CB3})
+        cb->Items = UnitItems();
+    if (isBand(type)) {
+        NumEdit3.Label = "Passband Bandwidth (Bpb):";
+        NumEdit4.Label = "Stopband Bandwidth (Bsb):";
+        NumEdit5.Label = hz ? "Center Frequency (f0):" : "Center Frequency (w0):";
+        NumEdit5.Visible = CB3.Visible = true;
+    } else {
+        NumEdit3.Label = hz ? "Passband Frequency (fpb):" : "Passband Frequency (wpb):";
+        NumEdit4.Label = hz ? "Stopband Frequency (fsb):" : "Stopband Frequency (wsb):";
+        NumEdit5.Label.clear();
+        NumEdit5.Visible = CB3.Visible = false;
+    }
+}
+
+void TfmParEnt::SetUpNew() {
+    Specification& s = d_.Spec;
+    const uint8_t type = s.FilterType;
+    Caption = "Enter frequency, attenuation and gain values.";
+    // Default entries by filter type: passband, stopband and centre, in kHz (krad/s).
+    long double pass = 1, stop = 2, centre = 0;
+    switch (type) {
+    case Highpass:
+        pass = 2, stop = 1;
+        break;
+    case Bandpass:
+        pass = 1, stop = 2, centre = 2;
+        break;
+    case Bandstop:
+        pass = 2, stop = 1, centre = 2;
+        break;
+    default:
+        break;
+    }
+    s.ApbEntry = 0.5L;
+    s.AsbEntry = 30.0L;
+    s.Apb = 0.5L;
+    s.Asb = 30.0L;
+    s.PassFreqEntry = pass;
+    s.StopFreqEntry = stop;
+    s.CenterFreqEntry = centre;
+    s.PassFreqUnit = s.StopFreqUnit = s.CenterFreqUnit = 1;
+    s.ForceOrder = 0;
+    s.ForcedOrder = 0;
+
+    NumEdit1.Text = "0.5";
+    NumEdit2.Text = "30";
+    NumEdit3.Text = TrimmedText(pass, 3);
+    NumEdit4.Text = TrimmedText(stop, 3);
+    NumEdit5.Text = isBand(type) ? TrimmedText(centre, 3) : "";
+    for (TEditControl* e : {&NumEdit3, &NumEdit4, &NumEdit5})
+        e->ExactRad.reset();
+    CB1.ItemIndex = CB2.ItemIndex = CB3.ItemIndex = 1;
+    CheckBox1Checked = false;
+    IntEdit1.Text.clear();
+    CB4.ItemIndex = 0;
+    NumEdit6.Text = "1.0";
+    Table = ComparisonTable{};
+    Tabs = {"Template"};
+    TabIndex = 0;
+    BitBtn1Enabled = false;
+    EntryError = false;
+    RelabelUnits();
+    ApplyForceOrderState();
+    Focus = NumEdit1.Name;
+    Visible = true;
+}
+
+void TfmParEnt::ShowSpecification() {
+    const Specification& s = d_.Spec;
+    Caption = "Enter frequency, attenuation and gain values.";
+    NumEdit1.Text = EntryText(s.ApbEntry);
+    NumEdit2.Text = EntryText(s.AsbEntry);
+    CB1.ItemIndex = s.PassFreqUnit;
+    CB2.ItemIndex = s.StopFreqUnit;
+    CB3.ItemIndex = s.CenterFreqUnit;
+    RelabelUnits();
+    if (isBand(s.FilterType)) {
+        SetFrequencyText(NumEdit3, CB1, s.Bpb);
+        SetFrequencyText(NumEdit4, CB2, s.Bsb);
+        SetFrequencyText(NumEdit5, CB3, s.w0);
+    } else {
+        SetFrequencyText(NumEdit3, CB1, s.wpb);
+        SetFrequencyText(NumEdit4, CB2, s.wsb);
+        NumEdit5.Text.clear();
+    }
+    CheckBox1Checked = s.ForceOrder;
+    IntEdit1.Text = s.ForceOrder ? std::to_string(s.ForcedOrder) : "";
+    CB4.ItemIndex = 0;
+    NumEdit6.Text = EntryText(s.OverallGain);
+    ApplyForceOrderState();
+    Visible = true;
+}
+
+long double TfmParEnt::UnitFactor(const TComboControl& box) const {
+    const std::string unit = box.Text();
+    if (unit == "Hz") return kTwoPi;
+    if (unit == "kHz") return 1000.0L * kTwoPi;
+    if (unit == "krad/s") return 1000.0L;
+    return 1.0L; // "rad/s"
+}
+
+// Shows a frequency held in rad/s in the field's unit. When the value does not fit the
+// field, or the other unit (Hz/kHz) shows it more exactly, the field changes unit. The
+// exact value is kept beside the rounded text.
+void TfmParEnt::SetFrequencyText(TEditControl& edit, TComboControl& unit, long double rad) {
+    if (!(rad > 0)) {
+        edit.Text.clear();
+        edit.ExactRad.reset();
+        return;
+    }
+    auto error = [&](const std::optional<std::string>& text, long double shown) {
+        if (!text) return std::numeric_limits<long double>::infinity();
+        long double back = 0;
+        ParseDecimal(*text, back);
+        return std::fabs(back - shown) / shown;
+    };
+    const int current = unit.ItemIndex;
+    long double shown[2];
+    std::optional<std::string> text[2];
+    for (int i = 0; i < 2; ++i) {
+        unit.ItemIndex = i;
+        shown[i] = rad / UnitFactor(unit);
+        text[i] = FitText(shown[i], kFreqFieldChars);
+    }
+    const int other = 1 - current;
+    const long double eCur = error(text[current], shown[current]);
+    const long double eOther = error(text[other], shown[other]);
+    // Keep the unit unless the other one is clearly more exact (ties keep the unit).
+    unit.ItemIndex = (eCur > 1e-12L && eOther < 0.5L * eCur) ? other : current;
+    edit.Text = text[unit.ItemIndex].value_or(TrimmedText(shown[unit.ItemIndex], 0));
+    edit.ExactRad = rad;
+    edit.ExactText = edit.Text;
+}
+
+void TfmParEnt::ConvertFrequencyUnits(bool toHz) {
+    struct Field {
+        TEditControl* edit;
+        TComboControl* unit;
+        Real48* entry;
+        int16_t* unitIndex;
+    };
+    Specification& s = d_.Spec;
+    Field fields[] = {{&NumEdit3, &CB1, &s.PassFreqEntry, &s.PassFreqUnit},
+                      {&NumEdit4, &CB2, &s.StopFreqEntry, &s.StopFreqUnit},
+                      {&NumEdit5, &CB3, &s.CenterFreqEntry, &s.CenterFreqUnit}};
+    std::optional<long double> rad[3];
+    for (int i = 0; i < 3; ++i) {
+        TEditControl& e = *fields[i].edit;
+        long double v = 0;
+        if (e.ExactRad && e.Text == e.ExactText)
+            rad[i] = *e.ExactRad;
+        else if (ParseDecimal(e.Text, v) && v > 0)
+            rad[i] = v * UnitFactor(*fields[i].unit);
+    }
+    d_.Opt.FreqUnitsHz = toHz ? 1 : 0;
+    RelabelUnits();
+    for (int i = 0; i < 3; ++i) {
+        if (!rad[i]) continue; // an unreadable text is left for the user to correct
+        SetFrequencyText(*fields[i].edit, *fields[i].unit, *rad[i]);
+        *fields[i].entry = *rad[i] / UnitFactor(*fields[i].unit);
+        *fields[i].unitIndex = static_cast<int16_t>(fields[i].unit->ItemIndex);
+    }
+}
+
+void TfmParEnt::ApplyForceOrderState() {
+    const bool forced = CheckBox1Checked;
+    NumEdit2.Enabled = !forced;
+    NumEdit2.LabelGreyed = forced;
+    NumEdit4.Enabled = !forced;
+    NumEdit4.LabelGreyed = forced;
+    CB2.Enabled = !forced;
+    IntEdit1.Enabled = forced;
+}
+
+void TfmParEnt::CheckBox1Click() {
+    if (!Visible) return;
+    CheckBox1Checked = !CheckBox1Checked;
+    d_.Spec.ForceOrder = CheckBox1Checked ? 1 : 0;
+    ApplyForceOrderState();
+    if (CheckBox1Checked) Focus = IntEdit1.Name;
+    BitBtn1Enabled = false;
+}
+
+void TfmParEnt::EntryChange(TEditControl& edit) {
+    edit.ExactRad.reset();
+    BitBtn1Enabled = false;
+}
+
+void TfmParEnt::UnitChange(TComboControl& box) {
+    if (&box == &CB1) NumEdit3.ExactRad.reset();
+    if (&box == &CB2) NumEdit4.ExactRad.reset();
+    if (&box == &CB3) NumEdit5.ExactRad.reset();
+    BitBtn1Enabled = false;
+}
+
+void TfmParEnt::CB4Change() {
+    NumEdit6.Text = CB4.ItemIndex == 1 ? "0" : "1";
+    BitBtn1Enabled = false;
+}
+
+void TfmParEnt::SetBusy(bool busy) {
+    if (busy == busy_) return;
+    busy_ = busy;
+    dlg_.BusyCursor(busy);
+}
+
+void TfmParEnt::Warn(TEditControl* focus, const std::string& text) {
+    dlg_.Beep();
+    SetBusy(false);
+    if (focus) Focus = focus->Name;
+    dlg_.Message(MessageKind::Warning, text);
+}
+
+bool TfmParEnt::ReadFrequency(TEditControl& edit, const TComboControl& unit, long double& entry,
+                              long double& rad) {
+    const long double f = UnitFactor(unit);
+    if (edit.ExactRad && edit.Text == edit.ExactText) {
+        rad = *edit.ExactRad;
+        entry = rad / f;
+        return true;
+    }
+    long double v = 0;
+    if (!ParseDecimal(edit.Text, v) || v == 0) {
+        Warn(&edit, kInvalidNumber);
+        return false;
+    }
+    entry = v;
+    rad = Real48(v) * f; // the stored entry times its unit factor
+    return true;
+}
+
+// Reads the entries in their order and stops at the first failure.
+bool TfmParEnt::ReadEntries(Specification& s) {
+    const uint8_t type = s.FilterType;
+    if (CheckBox1Checked) {
+        long double n = 0;
+        const bool digits =
+            !IntEdit1.Text.empty() && IntEdit1.Text.find_first_not_of("0123456789") == std::string::npos;
+        if (!digits || !ParseDecimal(IntEdit1.Text, n) || n == 0) {
+            Warn(&IntEdit1, "An integer number must be entered.");
+            return false;
+        }
+        if (n > kMaxOrder) {
+            Warn(&IntEdit1, "Maximum order is " + std::to_string(kMaxOrder) + ".");
+            return false;
+        }
+        if (isBand(type) && static_cast<int>(n) % 2 != 0) {
+            Warn(&IntEdit1, "Order must be an even number.");
+            return false;
+        }
+        s.ForcedOrder = static_cast<int16_t>(n);
+    }
+    s.ForceOrder = CheckBox1Checked ? 1 : 0;
+
+    long double v = 0;
+    if (!ParseDecimal(NumEdit1.Text, v) || v == 0) {
+        Warn(&NumEdit1, kInvalidNumber);
+        return false;
+    }
+    s.ApbEntry = v;
+    if (NumEdit2.Visible && NumEdit2.Enabled) {
+        if (!ParseDecimal(NumEdit2.Text, v) || v == 0) {
+            Warn(&NumEdit2, kInvalidNumber);
+            return false;
+        }
+        s.AsbEntry = v;
+    }
+    long double entry = 0, rad = 0;
+    if (NumEdit3.Visible) {
+        if (!ReadFrequency(NumEdit3, CB1, entry, rad)) return false;
+        s.PassFreqEntry = entry;
+        passRad_ = rad;
+    }
+    if (NumEdit4.Visible && NumEdit4.Enabled) {
+        if (!ReadFrequency(NumEdit4, CB2, entry, rad)) return false;
+        s.StopFreqEntry = entry;
+        stopRad_ = rad;
+    }
+    if (NumEdit5.Visible) {
+        if (!ReadFrequency(NumEdit5, CB3, entry, rad)) return false;
+        s.CenterFreqEntry = entry;
+        centreRad_ = rad;
+    }
+    s.PassFreqUnit = static_cast<int16_t>(CB1.ItemIndex);
+    s.StopFreqUnit = static_cast<int16_t>(CB2.ItemIndex);
+    s.CenterFreqUnit = static_cast<int16_t>(CB3.ItemIndex);
+    return true;
+}
+
+void TfmParEnt::ConvertToWorking(Specification& s, long double pass, long double stop,
+                                 long double centre) const {
+    const bool forced = s.ForceOrder;
+    s.Apb = s.ApbEntry;
+    s.NormPassEdge = 1.0L;
+    if (forced) {
+        // Only the Inverse Chebyshev result reads the stopband attenuation of a forced
+        // order (it recomputes it); the others keep the stored value.
+        if (d_.SelectedApprox == InverseChebyshev) s.Asb = s.AsbEntry;
+    } else {
+        s.Asb = s.AsbEntry;
+    }
+    switch (s.FilterType) {
+    case Lowpass:
+        s.wpb = pass;
+        s.wsb = forced ? 2.0L * s.wpb : stop;
+        s.Selectivity = s.wsb / s.wpb;
+        break;
+    case Highpass:
+        s.wpb = pass;
+        s.wsb = forced ? 0.5L * s.wpb : stop;
+        s.Selectivity = s.wpb / s.wsb;
+        break;
+    case Bandpass:
+        s.Bpb = pass;
+        s.Bsb = forced ? 2.0L * s.Bpb : stop;
+        s.w0 = centre;
+        s.Selectivity = s.Bsb / s.Bpb;
+        break;
+    case Bandstop:
+        s.Bpb = pass;
+        s.Bsb = forced ? 0.5L * s.Bpb : stop;
+        s.w0 = centre;
+        s.Selectivity = s.Bpb / s.Bsb;
+        break;
+    default:
+        break;
+    }
+}
+
+// Every check runs and shows its message; any failure refuses the calculation.
+bool TfmParEnt::Validate(const Specification& s) {
+    const bool forced = s.ForceOrder;
+    bool ok = true;
+    auto fail = [&](const char* text) {
+        Warn(nullptr, text);
+        ok = false;
+    };
+    if (s.Apb >= s.Asb && !forced) fail("Stopband attenuation must exceed passband attenuation.");
+    if (s.FilterType == Lowpass && s.wpb >= s.wsb) fail("Stopband frequency must exceed passband frequency.");
+    if (s.FilterType == Highpass && s.wpb <= s.wsb)
+        fail("Passband frequency must exceed stopband frequency.");
+    if (s.FilterType == Bandpass && s.Bpb >= s.Bsb && !forced)
+        fail("Stopband bandwidth must exceed passband bandwidth.");
+    if (s.FilterType == Bandstop && s.Bpb <= s.Bsb && !forced)
+        fail("Passband bandwidth must exceed stopband bandwidth.");
+    // The limit applies to the frequencies the user typed for this filter type: the
+    // edges of a lowpass or highpass (the stopband edge only when it is not derived
+    // from a forced order) and the centre of a bandpass or bandstop.
+    bool tooHigh = false;
+    if (isBand(s.FilterType)) {
+        tooHigh = s.w0 > kMaxFrequencyRad;
+    } else {
+        tooHigh = s.wpb > kMaxFrequencyRad || (!forced && s.wsb > kMaxFrequencyRad);
+    }
+    if (tooHigh)
+        fail("All edge and center frequencies are limited to a maximum "
+             "of 100MHz (628Mrad/s).");
+    return ok;
+}
+
+bool TfmParEnt::ReadGain() {
+    long double v = 0;
+    if (!ParseDecimal(NumEdit6.Text, v)) {
+        Warn(&NumEdit6, kInvalidNumber);
+        return false;
+    }
+    long double gain = 0;
+    if (CB4.ItemIndex == 1) { // dB: an entry cannot be negative, only the upper limit applies
+        gain = std::pow(10.0L, v / 20.0L);
+    } else {
+        gain = v;
+        if (gain < 0.1L) {
+            dlg_.Message(MessageKind::Error, "Minimum allowable overall gain is 0.1V/V.");
+            return false;
+        }
+    }
+    if (gain > 1000.0L) {
+        dlg_.Message(MessageKind::Error, "Maximum allowable overall gain is 60dB (1000V/V).");
+        return false;
+    }
+    d_.Spec.OverallGain = gain;
+    return true;
+}
+
+void TfmParEnt::CalcBtnClick() {
+    if (d_.DesignLevel >= LevelCircuitsSelected &&
+        dlg_.AskOkCancel(MessageKind::Warning, "This will re-initialize your design.") != Answer::Ok)
+        return;
+    SetBusy(true);
+
+    // The entries are read, converted and validated on a copy of the specification, so
+    // that a refused calculation leaves the design, its results and its level untouched.
+    Specification s = d_.Spec;
+    EntryError = !ReadEntries(s);
+    if (EntryError) return;
+    ConvertToWorking(s, passRad_, stopRad_, centreRad_);
+    if (!Validate(s)) return;
+
+    MarkStepChanged(d_);
+    d_.ResultsReady = 0;
+    d_.Spec = s;
+    ClearApproximations(d_);
+
+    for (int i = 0; i <= d_.Spec.LastApproxIndex; ++i) {
+        if (ComputeApproximation(d_, i) == ApproxStatus::BesselRootsUnavailable) {
+            SetBusy(false);
+            dlg_.Message(MessageKind::Error, kBesselFileError);
+            return;
+        }
+    }
+    d_.CurrentApprox = d_.SavedApprox;
+
+    // The comparison table is shown even when no order is low enough, so the user sees
+    // ">20" for every approximation instead of nothing.
+    if (std::find(Tabs.begin(), Tabs.end(), "Calculation results") == Tabs.end())
+        Tabs.push_back("Calculation results");
+    TabIndex = static_cast<int>(Tabs.size()) - 1;
+    RateApproximations(d_);
+    Table = BuildComparisonTable(d_);
+    SetBusy(false);
+
+    bool anyUsable = false;
+    for (int i = 0; i <= d_.Spec.LastApproxIndex; ++i)
+        anyUsable = anyUsable || isUsable(d_.Approx[i]);
+    if (!anyUsable) {
+        BitBtn1Enabled = false;
+        return;
+    }
+    BitBtn1Enabled = true;
+    ComputeGraphRanges(d_);
+
+    if (!ReadGain()) {
+        BitBtn1Enabled = false;
+        return;
+    }
+    HalfPowerGain(d_);
+    d_.ResultsReady = 1;
+}
+
+void TfmParEnt::BitBtn1Click() {
+    if (!BitBtn1Enabled) return;
+    // A changed specification restarts the later steps from the approximation choice;
+    // an unchanged one (a reloaded design merely looked at) keeps its level.
+    if (d_.StepChanged || d_.DesignLevel < LevelApproximations) {
+        d_.DesignLevel = LevelApproximations;
+        d_.CurrentApprox = d_.SavedApprox = Butterworth;
+        d_.SelectedApprox = d_.SavedSelectedApprox = Butterworth;
+    }
+    Visible = false;
+    if (OnNext) OnNext();
+}
+
+void HalfPowerGain(TDesign& d) {
+    d.Spec.HalfPowerGain = d.Spec.OverallGain / std::sqrt(2.0L);
+    d.Spec.HalfPowerGainDb = 20.0L * std::log10(static_cast<long double>(d.Spec.HalfPowerGain));
+}
+
+} // namespace velmora

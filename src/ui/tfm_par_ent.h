@@ -1,0 +1,103 @@
+// TfmParEnt: the specification form. It holds the entry texts and unit boxes of a
+// lowpass, highpass, bandpass or bandstop specification, reads and validates them,
+// runs the approximation calculation and shows the comparison table.
+#pragma once
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "approx/approximation.h"
+#include "model/design.h"
+#include "ui/dialogs.h"
+
+namespace velmora {
+
+struct TEditControl {
+    std::string Name;  // control name, used for the focus
+    std::string Label; // caption beside the field
+    std::string Text;
+    int MaxLength = 0;
+    bool Enabled = true;
+    bool Visible = true;
+    bool LabelGreyed = false;
+    // A frequency field keeps the exact rad/s value its text was built from, so that a
+    // text rounded to fit the field does not change the design when read back.
+    std::optional<long double> ExactRad;
+    std::string ExactText;
+};
+
+struct TComboControl {
+    std::string Name;
+    std::vector<std::string> Items;
+    int ItemIndex = 0;
+    bool Enabled = true;
+    bool Visible = true;
+    std::string Text() const {
+        return ItemIndex >= 0 && ItemIndex < (int)Items.size() ? Items[ItemIndex] : "";
+    }
+};
+
+class TfmParEnt {
+  public:
+    TfmParEnt(TDesign& design, Dialogs& dialogs);
+
+    // Controls
+    TEditControl NumEdit1, NumEdit2, NumEdit3, NumEdit4, NumEdit5, NumEdit6, IntEdit1;
+    TComboControl CB1, CB2, CB3, CB4;
+    std::string CheckBox1Caption = "Force Filter Order:";
+    bool CheckBox1Checked = false;
+    std::string NumEdit6Label = "Overall Filter Gain:";
+    bool BitBtn1Enabled = false; // "Next"
+    std::string Caption;
+    std::vector<std::string> Tabs;
+    int TabIndex = 0;
+    std::string Focus; // name of the focused control
+    bool Visible = false;
+    bool EntryError = false;
+    ComparisonTable Table;
+
+    // Called by "Next" once the design moves on to the ideal responses.
+    std::function<void()> OnNext;
+
+    // Sets the form up for a new specification of the design's filter type, with the defaults.
+    void SetUpNew();
+    // Rebuilds the entries from the design record (after the unit switch or a file read).
+    void ShowSpecification();
+    // Relabels the fields and unit boxes for the design's frequency unit.
+    void RelabelUnits();
+    // The frequency-unit switch: rebuilds the three frequency entries in the new unit.
+    void ConvertFrequencyUnits(bool toHz);
+
+    // Handlers
+    void CheckBox1Click();
+    void EntryChange(TEditControl& edit); // a typed change of an entry or the order
+    void UnitChange(TComboControl& box);  // a change of a unit box
+    void CB4Change();                     // gain unit: V/V <-> dB
+    void CalcBtnClick();
+    void BitBtn1Click(); // "Next"
+
+  private:
+    TDesign& d_;
+    Dialogs& dlg_;
+    long double passRad_ = 0, stopRad_ = 0, centreRad_ = 0; // read entries in rad/s
+
+    bool ReadEntries(Specification& s);
+    bool ReadFrequency(TEditControl& edit, const TComboControl& unit, long double& entry, long double& rad);
+    void ConvertToWorking(Specification& s, long double pass, long double stop, long double centre) const;
+    bool Validate(const Specification& s);
+    bool ReadGain();
+    void Warn(TEditControl* focus, const std::string& text);
+    void SetBusy(bool busy);
+    bool busy_ = false;
+    long double UnitFactor(const TComboControl& box) const;
+    void SetFrequencyText(TEditControl& edit, TComboControl& unit, long double rad);
+    void ApplyForceOrderState();
+    std::vector<std::string> UnitItems() const;
+};
+
+// The reference level of the response graphs: the overall gain over sqrt(2), in V/V and dB.
+void HalfPowerGain(TDesign& d);
+
+} // namespace velmora

@@ -1,0 +1,176 @@
+// The main window's workflow: starting designs, the save question with its two texts
+// and three answers, the caption, and the pairing and cascading options.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "support/recording_dialogs.h"
+#include "ui/tfm_main.h"
+
+namespace velmora {
+namespace {
+
+namespace fs = std::filesystem;
+using test::RecordingDialogs;
+
+struct Main {
+    TDesign d;
+    RecordingDialogs dlg;
+    TfmMain main{d, dlg};
+
+    // A calculated lowpass: modified, at level 2.
+    void calculated() {
+        main.Lowpass1Click();
+        main.ParEnt.CalcBtnClick();
+        main.ParEnt.BitBtn1Click();
+        dlg.clear();
+    }
+};
+
+fs::path TempDir() {
+    fs::path p = fs::temp_directory_path() /
+                 ("velmora_main_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "_" +
+                  ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::remove_all(p);
+    fs::create_directories(p);
+    return p;
+}
+
+TEST(TfmMain, NewDesignState) {
+    Main m;
+    EXPECT_EQ(m.main.Caption, "[Untitled]");
+    m.main.Bandpass1Click();
+    EXPECT_TRUE(m.dlg.log.empty());
+    EXPECT_EQ(m.d.Spec.FilterType, Bandpass);
+    EXPECT_EQ(m.d.DesignLevel, 0);
+    EXPECT_EQ(m.d.Spec.LastApproxIndex, 4);
+    EXPECT_TRUE(m.main.ParEnt.Visible);
+    m.main.userdefined1Click();
+    EXPECT_EQ(m.d.Spec.FilterType, UserDefined);
+    EXPECT_EQ(m.d.Spec.LastApproxIndex, 0);
+    EXPECT_TRUE(m.main.UserFormVisible);
+    EXPECT_FALSE(m.main.ParEnt.Visible);
+    EXPECT_EQ((long double)m.d.Spec.UserGainConstant, 1.0L);
+    for (int i = 1; i <= 11; ++i)
+        EXPECT_EQ(m.d.Spec.UserPoleSlotFree[i], 1);
+}
+
+TEST(TfmMain, SaveQuestionAnswers) {
+    // No: the new design replaces the old one.
+    {
+        Main m;
+        m.calculated();
+        m.dlg.answers = {Answer::No};
+        m.main.Highpass1Click();
+        EXPECT_EQ(m.dlg.log, std::vector<std::string>{"ask yes/no/cancel: Do you wish to save this design?"});
+        EXPECT_EQ(m.d.Spec.FilterType, Highpass);
+        EXPECT_EQ(m.d.DesignLevel, 0);
+        EXPECT_EQ(m.d.Modified, 0);
+    }
+    // Cancel: the design and the form stay as they were.
+    {
+        Main m;
+        m.calculated();
+        m.dlg.answers = {Answer::Cancel};
+        m.main.Bandstop1Click();
+        EXPECT_EQ(m.d.Spec.FilterType, Lowpass);
+        EXPECT_EQ(m.d.DesignLevel, LevelApproximations);
+        EXPECT_EQ(m.d.Approx[Butterworth].Result.Order, 7);
+        EXPECT_EQ(m.d.Modified, 1);
+    }
+    // Yes on an untitled design runs Save As; a cancelled file dialog cancels the command.
+    {
+        Main m;
+        m.calculated();
+        m.dlg.answers = {Answer::Yes};
+        m.dlg.files = {std::nullopt};
+        m.main.CloseDesign1Click();
+        EXPECT_EQ(m.dlg.log, (std::vector<std::string>{"ask yes/no/cancel: Do you wish to save this design?",
+                                                       "file save: *.fl3"}));
+        EXPECT_EQ(m.d.DesignLevel, LevelApproximations);
+        EXPECT_EQ(m.d.Modified, 1);
+    }
+    // Yes, and a save that fails: the message is shown and the command is cancelled.
+    {
+        Main m;
+        m.calculated();
+        fs::path dir = TempDir();
+        fs::path blocker = dir / "not_a_folder";
+        std::ofstream(blocker) << "x";
+        m.dlg.answers = {Answer::Yes};
+        m.dlg.files = {(blocker / "design.fl3").string()};
+        m.main.Lowpass1Click();
+        ASSERT_EQ(m.dlg.log.size(), 3u);
+        EXPECT_EQ(m.dlg.log[2].rfind("error: ", 0), 0u) << m.dlg.log[2];
+        EXPECT_EQ(m.d.DesignLevel, LevelApproximations);
+        EXPECT_EQ(m.d.Modified, 1);
+        EXPECT_TRUE(m.d.FileName.empty());
+        fs::remove_all(dir);
+    }
+    // Yes with a good file: saved, named, then the new design starts.
+    {
+        Main m;
+        m.calculated();
+        fs::path dir = TempDir();
+        const std::string file = (dir / "lp.fl3").string();
+        m.dlg.answers = {Answer::Yes};
+        m.dlg.files = {file};
+        m.main.Highpass1Click();
+        EXPECT_TRUE(fs::exists(file));
+        EXPECT_EQ(m.d.Spec.FilterType, Highpass);
+        EXPECT_TRUE(m.d.FileName.empty());
+        fs::remove_all(dir);
+    }
+}
+
+TEST(TfmMain, SaveAsNamesTheDesignAndAsksBeforeOverwriting) {
+    Main m;
+    m.calculated();
+    fs::path dir = TempDir();
+    const std::string file = (dir / "a.fl3").string();
+    m.dlg.files = {file};
+    ASSERT_TRUE(m.main.Savedesignas1Click());
+    EXPECT_EQ(m.main.Caption, std::string("Velmora: ") + file);
+    EXPECT_EQ(m.d.Modified, 0);
+    const auto size = fs::file_size(file);
+    EXPECT_EQ(size, 7743u); // a design without stages
+
+    // A modified design with a file: the other question text; Cancel on the overwrite
+    // question leaves the file and the name alone.
+    m.d.Modified = 1;
+    m.dlg.clear();
+    m.dlg.answers = {Answer::Cancel};
+    m.dlg.files = {file};
+    EXPECT_FALSE(m.main.Savedesignas1Click());
+    EXPECT_EQ(m.dlg.log.back(), "ask warning: File already exists. OK to overwrite?");
+    m.dlg.clear();
+    m.dlg.answers = {Answer::Cancel};
+    m.main.Lowpass1Click();
+    EXPECT_EQ(m.dlg.log, std::vector<std::string>{"ask yes/no/cancel: Do you wish to save the changes?"});
+    // Save to the existing name needs no dialog.
+    m.dlg.clear();
+    EXPECT_TRUE(m.main.Savedesign1Click());
+    EXPECT_TRUE(m.dlg.log.empty());
+    EXPECT_EQ(m.d.Modified, 0);
+    fs::remove_all(dir);
+}
+
+TEST(TfmMain, ExitAndOptions) {
+    Main m;
+    EXPECT_TRUE(m.main.Exit1Click()); // nothing to save
+    m.calculated();
+    m.dlg.answers = {Answer::Cancel};
+    EXPECT_FALSE(m.main.Exit1Click());
+    m.main.UI1Click();
+    m.main.UI2Click();
+    EXPECT_EQ(m.d.Opt.AutoPairing, 0);
+    EXPECT_EQ(m.d.Opt.AutoCascading, 0);
+    m.main.Auto1Click();
+    m.main.Auto2Click();
+    EXPECT_EQ(m.d.Opt.AutoPairing, 1);
+    EXPECT_EQ(m.d.Opt.AutoCascading, 1);
+}
+
+} // namespace
+} // namespace velmora
