@@ -23,6 +23,7 @@ void NewDesign(TDesign& d, uint8_t filterType) {
     d.StepChanged = 0;
     d.Loading = 0;
     d.ResultsReady = 0;
+    d.LoadedFromFile = 0;
 
     for (int i = 0; i < kApproxCount; ++i) {
         d.CurrentApprox = static_cast<int16_t>(i);

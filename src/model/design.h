@@ -244,6 +244,7 @@ struct TDesign {
     uint8_t StepChanged = 0;
     uint8_t Loading = 0;
     uint8_t ResultsReady = 0; // the specification calculation finished
+    uint8_t LoadedFromFile = 0; // the design came from a file (read by the circuit steps); cleared by New
 
     Specification Spec;
     GraphRanges Ranges;
