@@ -17,6 +17,9 @@ namespace velmora {
 inline constexpr std::array<const char*, kApproxCount> kApproxNames = {
     "Butterworth", "Chebyshev", "Inverse Chebyshev", "Elliptic  (Cauer)", "Bessel (Thompson)"};
 
+// A result whose largest pole Q exceeds this cannot be realised with op-amp stages.
+inline constexpr long double kMaxUsableQp = 300.0L;
+
 enum class ApproxStatus { Ok, BesselRootsUnavailable };
 
 // The message shown when the Bessel root file cannot be opened or read.
@@ -31,7 +34,8 @@ void ClearApproximations(TDesign& d);
 // transforms them to the filter type. Reads the working specification.
 ApproxStatus ComputeApproximation(TDesign& d, int index);
 
-// After every approximation is computed: zero counts, largest Qp, QpTooHigh.
+// After every approximation is computed: zero counts (ZeroPairs, SingleZeros), the
+// largest Qp and QpTooHigh, for every approximation whose order is not too high.
 void RateApproximations(TDesign& d);
 
 // The comparison table shown after a calculation.

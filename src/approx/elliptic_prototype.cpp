@@ -1,0 +1,108 @@
+// Elliptic (Cauer) lowpass prototype, equiripple in both bands, normalised so that the
+// passband edge sqrt(k) and the stopband edge 1/sqrt(k) have the geometric mean 1 rad/s.
+#include <cmath>
+#include <numbers>
+
+#include "approx/elliptic.h"
+#include "approx/order_estimation.h"
+#include "approx/prototypes.h"
+
+namespace velmora {
+
+namespace {
+constexpr long double pi = std::numbers::pi_v<long double>;
+constexpr long double kSeriesTolerance = 1e-6L;
+constexpr int kMaxSeriesTerms = 200; // q < 1 makes q^(m^2) vanish long before this
+
+// q^exponent through the logarithm; exp(-inf) = 0 covers q = 0.
+long double NomePower(long double q, long double exponent) {
+    return std::exp(std::log(q) * exponent);
+}
+
+// sum over m >= first of (-1)^m q^(power(m)) f(m), stopped after the first term
+// whose magnitude is no longer above the tolerance (a term of exactly 0 does not stop it).
+template <typename Power, typename Term>
+long double AlternatingSeries(long double q, int first, Power power, Term f) {
+    long double sum = 0.0L;
+    for (int m = first; m < first + kMaxSeriesTerms; ++m) {
+        const long double sign = (m % 2 == 0) ? 1.0L : -1.0L;
+        const long double term = sign * NomePower(q, power(m)) * f(m);
+        sum += term;
+        if (term != 0.0L && std::fabs(term) <= kSeriesTolerance) break;
+    }
+    return sum;
+}
+
+// Real-axis parameter sigma0: the real pole of an odd-order prototype, and the
+// quantity every pair's position depends on.
+long double RealAxisParameter(long double q, long double apbDb, int N) {
+    const long double g = std::pow(10.0L, 0.05L * apbDb);
+    const long double lambda = std::log((g + 1.0L) / (g - 1.0L)) / (2.0L * N);
+    return ThetaQuotient(q, lambda, true);
+}
+} // namespace
+
+EllipticNome NomeOf(long double normPassEdge, long double s) {
+    EllipticNome n;
+    n.k = Real48(normPassEdge / s);
+    n.kPrime = std::sqrt(1.0L - n.k * n.k);
+    const long double rootKPrime = std::sqrt(n.kPrime);
+    n.q0 = (1.0L - rootKPrime) / (2.0L * (1.0L + rootKPrime));
+    const long double x = std::exp(4.0L * std::log(n.q0)); // q0^4
+    n.q = n.q0 * (1.0L + x * (2.0L + x * (15.0L + 150.0L * x)));
+    return n;
+}
+
+long double ThetaQuotient(long double q, long double u, bool hyperbolic) {
+    const auto f = [&](long double v) { return hyperbolic ? std::sinh(v) : std::sin(v); };
+    const auto g = [&](long double v) { return hyperbolic ? std::cosh(v) : std::cos(v); };
+    const long double numerator = AlternatingSeries(
+        q, 0, [](int m) { return static_cast<long double>(m) * (m + 1); },
+        [&](int m) { return f((2 * m + 1) * u); });
+    const long double denominator = AlternatingSeries(
+        q, 1, [](int m) { return static_cast<long double>(m) * m; }, [&](int m) { return g(2 * m * u); });
+    return 2.0L * NomePower(q, 0.25L) * numerator / (1.0L + 2.0L * denominator);
+}
+
+void ComputeElliptic(Approximation& a, const Specification& spec) {
+    ApproxResult& r = a.Result;
+    const EllipticNome nome = NomeOf(spec.NormPassEdge, spec.Selectivity);
+    const long double k = nome.k;
+    const long double q = nome.q;
+    const OrderChoice order = ChooseOrder(spec, [&] {
+        const long double D = Real48(StopbandExcess(spec.Asb) / PassbandExcess(spec.Apb));
+        return EllipticOrderEstimate(D, q);
+    });
+    if (!RecordOrder(r, spec, order.N, true)) return;
+    const int N = r.Order;
+
+    const long double sigma0 = std::fabs(RealAxisParameter(q, spec.Apb, N));
+    r.RealPoleNorm = sigma0;
+    long double K = (N % 2 == 1) ? sigma0 : std::pow(10.0L, -0.05L * spec.Apb);
+    const long double W = (1.0L + k * sigma0 * sigma0) * (1.0L + sigma0 * sigma0 / k);
+
+    for (int i = 1; i <= N / 2; ++i) {
+        const long double mu = (N % 2 == 1) ? i : i - 0.5L;
+        const long double Omega = ThetaQuotient(q, pi * mu / N, false); // 1 / zero frequency
+        const long double V = (1.0L - k * Omega * Omega) * (1.0L - Omega * Omega / k);
+        const long double denom = 1.0L + sigma0 * sigma0 * Omega * Omega;
+        const long double B = 2.0L * sigma0 * std::sqrt(V) / denom;
+        const long double C = (sigma0 * sigma0 * V + Omega * Omega * W) / (denom * denom);
+
+        PoleTableEntry& e = a.PoleTable[i];
+        e.BNorm = B;
+        e.CNorm = C;
+        e.Wp = std::sqrt(e.CNorm.value());
+        e.Qp = e.Wp / e.BNorm;
+        a.ZeroTable[i].Wz2Norm = 1.0L / (Omega * Omega);
+        K *= e.CNorm / a.ZeroTable[i].Wz2Norm;
+
+        const long double re = e.Wp / (2.0L * e.Qp);
+        a.PoleList[i].ReNorm = re;
+        a.PoleList[i].ImNorm = std::sqrt(e.Wp * e.Wp - re * re);
+        a.ZeroList[i].WzNorm = std::sqrt(a.ZeroTable[i].Wz2Norm.value());
+    }
+    r.GainConstantNorm = K;
+}
+
+} // namespace velmora
