@@ -1,0 +1,117 @@
+// Shared pieces of the approximation tests: specifications filled the way the
+// specification form fills them, and an evaluation of H(jw) straight from the poles,
+// zeros and numerator constant (independent of the tables' section formulas).
+#pragma once
+
+#include <cmath>
+#include <complex>
+#include <numbers>
+#include <string>
+#include <vector>
+
+#include "approx/approximation.h"
+#include "approx/poles_zeros.h"
+#include "model/design.h"
+
+namespace velmora::test {
+
+inline constexpr long double kTwoPi = 2.0L * std::numbers::pi_v<long double>;
+
+// A specification as typed: attenuations in dB, frequencies in Hz (passband and
+// stopband edges for lowpass/highpass, bandwidths and centre for bandpass/bandstop).
+struct SpecEntry {
+    std::string name;
+    FilterType type = Lowpass;
+    long double apb = 0.5L, asb = 30.0L;
+    long double pass = 1000.0L, stop = 2000.0L, center = 0.0L;
+    int forcedOrder = 0; // 0: estimated
+};
+
+// Fills the working specification as the specification form converts it: rad/s,
+// the selectivity, and with a forced order the stopband at twice (half) the passband.
+inline void FillSpecification(TDesign& d, const SpecEntry& e) {
+    NewDesign(d, e.type);
+    Specification& s = d.Spec;
+    s.FilterType = e.type;
+    s.Apb = e.apb;
+    s.Asb = e.asb;
+    s.NormPassEdge = 1.0L;
+    s.ForceOrder = e.forcedOrder > 0;
+    s.ForcedOrder = static_cast<int16_t>(e.forcedOrder);
+    const bool forced = s.ForceOrder;
+    switch (e.type) {
+    case Lowpass:
+        s.wpb = e.pass * kTwoPi;
+        s.wsb = forced ? 2.0L * s.wpb : e.stop * kTwoPi;
+        s.Selectivity = s.wsb / s.wpb;
+        break;
+    case Highpass:
+        s.wpb = e.pass * kTwoPi;
+        s.wsb = forced ? 0.5L * s.wpb : e.stop * kTwoPi;
+        s.Selectivity = s.wpb / s.wsb;
+        break;
+    case Bandpass:
+        s.Bpb = e.pass * kTwoPi;
+        s.Bsb = forced ? 2.0L * s.Bpb : e.stop * kTwoPi;
+        s.w0 = e.center * kTwoPi;
+        s.Selectivity = s.Bsb / s.Bpb;
+        break;
+    case Bandstop:
+        s.Bpb = e.pass * kTwoPi;
+        s.Bsb = forced ? 0.5L * s.Bpb : e.stop * kTwoPi;
+        s.w0 = e.center * kTwoPi;
+        s.Selectivity = s.Bpb / s.Bsb;
+        break;
+    default:
+        break;
+    }
+}
+
+// The calculation of all five approximations, as the specification step runs it.
+inline bool CalculateAll(TDesign& d) {
+    ClearApproximations(d);
+    for (int i = 0; i < kApproxCount; ++i)
+        if (ComputeApproximation(d, i) != ApproxStatus::Ok) return false;
+    RateApproximations(d);
+    return true;
+}
+
+inline TDesign Designed(const SpecEntry& e) {
+    TDesign d;
+    FillSpecification(d, e);
+    CalculateAll(d);
+    return d;
+}
+
+// H(jw) = K prod (jw - z) / prod (jw - p), w in rad/s.
+struct Response {
+    long double gain = 0;
+    std::vector<Complex> poles, zeros;
+
+    Complex at(long double w) const {
+        const Complex s(0.0L, w);
+        Complex h = gain;
+        for (const Complex& z : zeros)
+            h *= s - z;
+        for (const Complex& p : poles)
+            h /= s - p;
+        return h;
+    }
+    long double attenuationDb(long double w) const { return -20.0L * std::log10(std::abs(at(w))); }
+    // Group delay -d(arg H)/dw: each pole a + jb adds -a / (a^2 + (w - b)^2); zeros on
+    // the jw axis add nothing away from themselves.
+    long double groupDelay(long double w) const {
+        long double tau = 0.0L;
+        for (const Complex& p : poles) {
+            const long double a = p.real(), b = p.imag();
+            tau += -a / (a * a + (w - b) * (w - b));
+        }
+        return tau;
+    }
+};
+
+inline Response ResponseOf(const TDesign& d, int index) {
+    return {ApproxNumeratorGain(d, index), ApproxPoles(d, index), ApproxZeros(d, index)};
+}
+
+} // namespace velmora::test
