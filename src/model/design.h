@@ -16,30 +16,31 @@
 namespace velmora {
 
 // ---- Capacities -------------------------------------------------------------------
-inline constexpr int kApproxCount = 5;       // approximations, indices 0..4
-inline constexpr int kMaxOrder = 20;         // largest filter order
-inline constexpr int kTableEntries = 11;     // PoleTable / ZeroTable / ZeroList entries 1..11
-inline constexpr int kPoleListEntries = 11;  // PoleList entries 1..11 (the file holds 12, slot 0 unused)
-inline constexpr int kMaxStages = 11;        // stages 1..11
-inline constexpr int kMaxCircuits = 13;      // circuit records 1..13
-inline constexpr int kMaxPoleEntries = 11;   // pairing pole list
-inline constexpr int kMaxZeroEntries = 11;   // pairing zero list
-inline constexpr int kResistorSlots = 10;    // R1..R10
-inline constexpr int kCapacitorSlots = 4;    // C1..C4
-inline constexpr int kComponentSlots = 14;   // R1..R10 then C1..C4
-inline constexpr int kResponseIntervals = 350;                   // n of the frequency column
-inline constexpr int kResponsePoints = kResponseIntervals + 1;   // points 0..350
+inline constexpr int kApproxCount = 5;         // approximations, indices 0..4
+inline constexpr int kMaxOrder = 20;           // largest filter order
+inline constexpr int kTableEntries = 11;       // PoleTable / ZeroTable / ZeroList entries 1..11
+inline constexpr int kPoleListEntries = 11;    // PoleList entries 1..11 (the file holds 12, slot 0 unused)
+inline constexpr int kMaxStages = 11;          // stages 1..11
+inline constexpr int kMaxCircuits = 13;        // circuit records 1..13
+inline constexpr int kMaxPoleEntries = 11;     // pairing pole list
+inline constexpr int kMaxZeroEntries = 11;     // pairing zero list
+inline constexpr int kResistorSlots = 10;      // R1..R10
+inline constexpr int kCapacitorSlots = 4;      // C1..C4
+inline constexpr int kComponentSlots = 14;     // R1..R10 then C1..C4
+inline constexpr int kResponseIntervals = 350; // n of the frequency column
+inline constexpr int kResponsePoints = kResponseIntervals + 1; // points 0..350
 inline constexpr int kResponseCapacity = 352;
 
-template <typename T, int N>
-using OneBased = std::array<T, N + 1>; // slot 0 unused
+template <typename T, int N> using OneBased = std::array<T, N + 1>; // slot 0 unused
 
 // ---- Enumerations -----------------------------------------------------------------
 enum FilterType : uint8_t { Lowpass = 0, Highpass = 1, Bandpass = 2, Bandstop = 3, UserDefined = 4 };
 
 enum ApproxIndex : int16_t { Butterworth = 0, Chebyshev = 1, InverseChebyshev = 2, Elliptic = 3, Bessel = 4 };
 
-inline bool isAllPole(int approx) { return approx == Butterworth || approx == Chebyshev || approx == Bessel; }
+inline bool isAllPole(int approx) {
+    return approx == Butterworth || approx == Chebyshev || approx == Bessel;
+}
 
 // Design progress: how far the design has come.
 enum DesignLevelValue : uint8_t {
@@ -57,18 +58,18 @@ enum DesignLevelValue : uint8_t {
 // ---- Approximation results -------------------------------------------------------
 // Stored as one 314-byte record per approximation in the design file, fields in order.
 struct ApproxResult {
-    int16_t Order = 0;           // prototype order; doubled after a bandpass/bandstop transform
-    uint8_t Reserved20 = 20;     // set to 20 whenever the record is cleared
+    int16_t Order = 0;       // prototype order; doubled after a bandpass/bandstop transform
+    uint8_t Reserved20 = 20; // set to 20 whenever the record is cleared
     uint8_t Reserved0 = 0;
     uint8_t OrderTooHigh = 0;
-    int16_t PolePairs = 0;       // second-order sections
-    int16_t ProtoZeroPairs = 0;  // zero entries to scan in ZeroList
-    int16_t SingleZeros = 0;     // real zeros (all at the origin)
-    int16_t ZeroPairs = 0;       // conjugate zero pairs on the jw axis (off the origin)
+    int16_t PolePairs = 0;      // second-order sections
+    int16_t ProtoZeroPairs = 0; // zero entries to scan in ZeroList
+    int16_t SingleZeros = 0;    // real zeros (all at the origin)
+    int16_t ZeroPairs = 0;      // conjugate zero pairs on the jw axis (off the origin)
     uint8_t HasRealPole = 0;
-    Real48 RealPoleNorm;         // normalised real pole magnitude
-    Real48 RealPole;             // transformed real pole magnitude, rad/s
-    uint8_t HasRealPole2 = 0;    // user-defined filters only
+    Real48 RealPoleNorm;      // normalised real pole magnitude
+    Real48 RealPole;          // transformed real pole magnitude, rad/s
+    uint8_t HasRealPole2 = 0; // user-defined filters only
     Real48 RealPole2;
     uint8_t HasSingleZero = 0;
     Real48 SingleZero;
@@ -113,26 +114,28 @@ struct Approximation {
     OneBased<PoleTableEntry, kTableEntries> PoleTable{};
     OneBased<ZeroTableEntry, kTableEntries> ZeroTable{};
     uint8_t QpTooHigh = 0;
-    uint8_t AllPole = 0;     // set while the approximation is computed
-    Real48 RippleFactor;     // working value of the prototype computation
-    Real48 ProtoScale;       // working value of the bandpass/bandstop transformation
+    uint8_t AllPole = 0; // set while the approximation is computed
+    Real48 RippleFactor; // working value of the prototype computation
+    Real48 ProtoScale;   // working value of the bandpass/bandstop transformation
     std::array<IdealSample, kResponseCapacity> Ideal{}; // points 0..350, recomputed, never stored
 };
 
-inline bool isUsable(const Approximation& a) { return !a.Result.OrderTooHigh && !a.QpTooHigh; }
+inline bool isUsable(const Approximation& a) {
+    return !a.Result.OrderTooHigh && !a.QpTooHigh;
+}
 
 // ---- Specification ----------------------------------------------------------------
 struct Specification {
     uint8_t FilterType = Lowpass;
-    Real48 Apb, Asb;            // dB
-    Real48 wpb, wsb;            // rad/s (lowpass, highpass edges)
-    Real48 w0, Bpb, Bsb;        // rad/s (bandpass, bandstop)
-    Real48 Selectivity;         // transition ratio > 1
-    Real48 NormPassEdge;        // always 1.0
-    Real48 ApbEntry, AsbEntry;  // as typed, dB
-    Real48 PassFreqEntry, StopFreqEntry, CenterFreqEntry; // as typed, in their entry units
+    Real48 Apb, Asb;                                                // dB
+    Real48 wpb, wsb;                                                // rad/s (lowpass, highpass edges)
+    Real48 w0, Bpb, Bsb;                                            // rad/s (bandpass, bandstop)
+    Real48 Selectivity;                                             // transition ratio > 1
+    Real48 NormPassEdge;                                            // always 1.0
+    Real48 ApbEntry, AsbEntry;                                      // as typed, dB
+    Real48 PassFreqEntry, StopFreqEntry, CenterFreqEntry;           // as typed, in their entry units
     int16_t PassFreqUnit = 0, StopFreqUnit = 0, CenterFreqUnit = 0; // 0 = Hz (rad/s), 1 = kHz (krad/s)
-    Real48 OverallGain = 1.0L;  // V/V
+    Real48 OverallGain = 1.0L;                                      // V/V
     Real48 HalfPowerGain, HalfPowerGainDb;
     uint8_t ForceOrder = 0;
     int16_t ForcedOrder = 0;
@@ -180,8 +183,8 @@ struct TUserBlock {
 };
 
 struct TCapacitorSet {
-    std::array<uint8_t, 18> Selection{};           // selection data of the standard-value step
-    OneBased<Real48, kCapacitorSlots> Value{};     // C1..C4
+    std::array<uint8_t, 18> Selection{};       // selection data of the standard-value step
+    OneBased<Real48, kCapacitorSlots> Value{}; // C1..C4
     OneBased<Real48, kCapacitorSlots> Alternative{};
 };
 
@@ -207,11 +210,20 @@ struct TStageCircuit {
     uint8_t CompensationInUse = 0;
     std::array<uint8_t, 6> Options{};
     Real48 OpAmpGBW = 1.0e6L; // Hz
-    Real48 GbwTolerance;       // %
+    Real48 GbwTolerance;      // %
     Real48 GbwTempCo;
-    Real48 OpAmpNoise;         // nV/sqrt(Hz)
+    Real48 OpAmpNoise; // nV/sqrt(Hz)
     std::array<Real48, 7> Parameters{};
     OneBased<TComponentItem, kComponentSlots> Components{};
+    // Gain of the stage (the gain step): the gain it should have for equal peak levels,
+    // the gain its circuit is designed for, their ratio, whether the circuit cannot give
+    // the gain asked of it, the user's override, the gain before the first override,
+    // and the output level relative to the most heavily driven stage (%).
+    Real48 OptimalGain, ActualGain, GainRatio;
+    uint8_t GainConstrained = 0;
+    Real48 UserGain, SavedGain;
+    uint8_t GainAdjusted = 0;
+    Real48 DynamicRange;
 };
 
 // ---- Component characteristics and options ------------------------------------------
@@ -233,6 +245,16 @@ struct Options {
     uint8_t FreqUnitsHz = 1;
     uint8_t GridLines = 1;
     uint8_t ResistorAdjustmentDone = 0;
+    uint8_t OrderByQp = 0; // cascade the remaining stages by increasing Qp, else for maximum flatness
+};
+
+// The frequencies over which the cascade is ordered and its stage gains are set,
+// with the passband limits (a second interval for bandstop filters), rad/s.
+struct AnalysisGrid {
+    std::array<Real48, kResponsePoints> W{}; // points 0..350
+    Real48 PassLow, PassHigh;
+    Real48 PassLow2, PassHigh2; // bandstop: the upper passband
+    uint8_t TwoBands = 0;
 };
 
 // ---- The design ---------------------------------------------------------------------
@@ -243,7 +265,7 @@ struct TDesign {
     uint8_t Modified = 0;
     uint8_t StepChanged = 0;
     uint8_t Loading = 0;
-    uint8_t ResultsReady = 0; // the specification calculation finished
+    uint8_t ResultsReady = 0;   // the specification calculation finished
     uint8_t LoadedFromFile = 0; // the design came from a file (read by the circuit steps); cleared by New
 
     Specification Spec;
@@ -269,6 +291,10 @@ struct TDesign {
     OneBased<TCapacitorSet, kMaxStages> CapSetsWorking{};
     std::array<TCascadeCriteria, 2> Criteria{}; // first stage, last stage
     OneBased<TStageCircuit, kMaxCircuits> Circuits{};
+    AnalysisGrid Grid;            // recomputed from the specification, never stored
+    Real48 ActualOverallGain;     // V/V, product of the stage gains over the stage responses
+    int16_t ConstrainedCount = 0; // gain-constrained stages
+    uint8_t PairingChanged = 0;   // the stage set was rebuilt since the cascade was last ordered
 
     ComponentCharacteristics Components;
     Options Opt;
