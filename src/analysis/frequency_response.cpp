@@ -1,0 +1,240 @@
+#include "analysis/frequency_response.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace velmora {
+
+namespace {
+
+constexpr long double kPi = 3.14159265358979323846264338327950288L;
+constexpr long double kDegPerRad = 180.0L / kPi;
+
+// The lowest and highest section frequency of a user-defined filter: a section gives
+// its wp, or its real pole when it has no wp.
+void UserSectionRange(const TDesign& d, long double& lo, long double& hi) {
+    lo = 1.0e12L;
+    hi = 0.0L;
+    const Approximation& a = d.Approx[0];
+    auto take = [&](long double w) {
+        if (w <= 0) return;
+        lo = std::min(lo, w);
+        hi = std::max(hi, w);
+    };
+    for (int k = 1; k <= kTableEntries; ++k)
+        if (!d.Spec.UserPoleSlotFree[k]) take(a.PoleTable[k].Wp);
+    if (a.Result.HasRealPole) take(a.Result.RealPole);
+    if (a.Result.HasRealPole2) take(a.Result.RealPole2);
+    if (hi == 0.0L) lo = 0.0L;
+}
+
+} // namespace
+
+FrequencyAxis DefaultFrequencyAxis(const TDesign& d) {
+    FrequencyAxis axis;
+    axis.Log = d.Opt.LogFreqAxis != 0;
+    axis.Hz = d.Opt.FreqUnitsHz != 0;
+
+    long double lo = 0, hi = 0;
+    switch (d.Spec.FilterType) {
+    case Lowpass:
+    case Highpass:
+        lo = 0.1L * d.Spec.wpb;
+        hi = 10.0L * d.Spec.wpb;
+        break;
+    case Bandpass:
+    case Bandstop:
+        lo = 0.5L * d.Spec.w0;
+        hi = 2.0L * d.Spec.w0;
+        break;
+    default:
+        UserSectionRange(d, lo, hi);
+        lo *= 0.1L;
+        hi *= 10.0L;
+        break;
+    }
+    if (axis.Hz) {
+        lo /= 2.0L * kPi;
+        hi /= 2.0L * kPi;
+    }
+
+    // One significant digit, rounded down; the factor 1.001 keeps a value that is a
+    // whole digit except for the last bits (1.9999999) on that digit.
+    int e = 0;
+    long double v = lo;
+    while (v >= 10.0L) {
+        v *= 0.1L;
+        ++e;
+    }
+    while (v > 0.0L && v < 0.99999L) {
+        v *= 10.0L;
+        --e;
+    }
+    axis.Min = std::trunc(v * 1.001L) * std::pow(10.0L, static_cast<long double>(e));
+    axis.Max = hi;
+    axis.Decade = static_cast<int16_t>(e);
+    return axis;
+}
+
+FrequencyAxis UsableFrequencyAxis(const FrequencyAxis& in) {
+    FrequencyAxis axis = in;
+    if (!(axis.Max > 0.0L) || !std::isfinite(axis.Max)) axis.Max = 1.0L;
+    if (!std::isfinite(axis.Min) || axis.Min < 0.0L) axis.Min = 0.0L;
+    if (axis.Log && axis.Min <= 0.0L) axis.Min = axis.Max * 1.0e-5L;
+    if (axis.Min >= axis.Max) axis.Max = axis.Min > 0 ? axis.Min * 10.0L : 1.0L;
+    return axis;
+}
+
+long double AxisFrequency(const FrequencyAxis& axis, int i, int n) {
+    const long double t = static_cast<long double>(i) / static_cast<long double>(n);
+    if (axis.Log) {
+        const long double decades = std::log10(axis.Max) - std::log10(axis.Min);
+        return axis.Min * std::pow(10.0L, decades * t);
+    }
+    return axis.Min + (axis.Max - axis.Min) * t;
+}
+
+void BuildFrequencyColumn(TDesign& d, const FrequencyAxis& requested) {
+    const FrequencyAxis axis = UsableFrequencyAxis(requested);
+    for (int i = 0; i <= kResponseIntervals; ++i) {
+        const long double x = AxisFrequency(axis, i);
+        if (axis.Hz) {
+            d.FreqColumn[i].F = x;
+            d.FreqColumn[i].W = 2.0L * kPi * x;
+        } else {
+            d.FreqColumn[i].W = x;
+            d.FreqColumn[i].F = x / (2.0L * kPi);
+        }
+    }
+}
+
+long double GainToDb(long double vv) {
+    if (!(vv > kGainFloorVV)) return kGainFloorDb;
+    return 20.0L * std::log10(vv);
+}
+
+// |T(jw)| as a running product over the factors, so that the partial products stay
+// near the final magnitude even when the numerator constant alone (K wp^N of a
+// 20th-order lowpass at 100 MHz) would not fit a double. Each section's |D(jw)| is
+// sqrt((C - w^2)^2 + (B w)^2), the same quantity as sqrt(w^2 (w^2 + B^2 - 2C) + C^2)
+// but free of cancellation near w^2 = C. Zero pair k is applied with section k, the
+// remaining zero pairs after the sections.
+long double IdealMagnitude(const IdealFilter& f, long double G, long double w) {
+    const long double w2 = w * w;
+    long double t = std::fabs(f.Gain * G);
+    const size_t sections = f.Sections.size();
+    for (size_t k = 0; k < sections; ++k) {
+        const auto& s = f.Sections[k];
+        t *= s.Norm / std::hypot(s.C - w2, s.B * w);
+        if (k < f.ZeroPairs.size()) t *= std::fabs(f.ZeroPairs[k].Wz2 - w2);
+    }
+    for (size_t k = sections; k < f.ZeroPairs.size(); ++k)
+        t *= std::fabs(f.ZeroPairs[k].Wz2 - w2);
+    for (const auto& p : f.RealPoles)
+        t *= p.Norm / std::hypot(w, p.Sigma);
+    if (f.OriginZero) t *= std::fabs(w);
+    return std::isfinite(t) ? t : 0.0L;
+}
+
+// Phase lag Phi = -arg H(jw), continuous in w. A pole pair at -sigma +/- j omega lags
+// by atan((w - omega)/sigma) + atan((w + omega)/sigma), the argument of
+// (sigma + j(w - omega)) (sigma + j(w + omega)) = C - w^2 + j B w, which runs from 0 to
+// pi without a jump because both factors have the positive real part sigma. A real
+// pole lags by atan(w/sigma). A zero pair s^2 + wz^2 is real at s = jw and changes
+// sign at wz: the lag drops by pi above it (zeros at the origin: for every w > 0).
+// A single zero at the origin leads by pi/2.
+long double IdealPhaseLag(const IdealFilter& f, long double w) {
+    long double phi = 0;
+    for (const auto& s : f.Sections) {
+        if (s.RealPoles)
+            phi += std::atan2(w, s.Sigma1) + std::atan2(w, s.Sigma2);
+        else
+            phi += std::atan2(w - s.Omega, s.Sigma) + std::atan2(w + s.Omega, s.Sigma);
+    }
+    for (const auto& p : f.RealPoles)
+        phi += std::atan2(w, p.Sigma);
+    for (const auto& z : f.ZeroPairs)
+        if (z.Wz < w) phi -= kPi;
+    if (f.OriginZero) phi -= kPi / 2;
+    return phi * kDegPerRad;
+}
+
+// Group delay -d(arg H)/dw: each pole at -sigma + j omega contributes
+// sigma / (sigma^2 + (w - omega)^2); zeros on the imaginary axis contribute nothing.
+long double IdealGroupDelay(const IdealFilter& f, long double w) {
+    auto term = [](long double sigma, long double dw) {
+        const long double den = sigma * sigma + dw * dw;
+        return den > 0 ? sigma / den : 0.0L;
+    };
+    long double tau = 0;
+    for (const auto& s : f.Sections) {
+        if (s.RealPoles)
+            tau += term(s.Sigma1, w) + term(s.Sigma2, w);
+        else
+            tau += term(s.Sigma, w - s.Omega) + term(s.Sigma, w + s.Omega);
+    }
+    for (const auto& p : f.RealPoles)
+        tau += term(p.Sigma, w);
+    return tau;
+}
+
+namespace {
+
+void ClampRange(int& first, int& last) {
+    first = std::max(first, 0);
+    last = std::min(last, kResponseIntervals);
+}
+
+} // namespace
+
+void IdealGain(TDesign& d, int approx, int first, int last) {
+    if (approx < 0 || approx >= kApproxCount) return;
+    const IdealFilter f = IdealFilterOf(d, approx);
+    const long double G = d.Spec.OverallGain;
+    ClampRange(first, last);
+    for (int i = first; i <= last; ++i) {
+        const long double t = IdealMagnitude(f, G, d.FreqColumn[i].W);
+        d.Approx[approx].Ideal[i].GainVV = t;
+        d.Approx[approx].Ideal[i].GainDb = GainToDb(t);
+    }
+}
+
+void IdealPhase(TDesign& d, int approx, int first, int last) {
+    if (approx < 0 || approx >= kApproxCount) return;
+    const IdealFilter f = IdealFilterOf(d, approx);
+    ClampRange(first, last);
+    for (int i = first; i <= last; ++i)
+        d.Approx[approx].Ideal[i].Phase = IdealPhaseLag(f, d.FreqColumn[i].W);
+}
+
+void IdealDelay(TDesign& d, int approx, int first, int last) {
+    if (approx < 0 || approx >= kApproxCount) return;
+    const IdealFilter f = IdealFilterOf(d, approx);
+    ClampRange(first, last);
+    for (int i = first; i <= last; ++i)
+        d.Approx[approx].Ideal[i].Delay = IdealGroupDelay(f, d.FreqColumn[i].W);
+}
+
+std::vector<int> MarkNotches(TDesign& d, int approx, bool logAxis) {
+    std::vector<int> marked;
+    if (approx < 0 || approx >= kApproxCount) return marked;
+    const long double w0 = d.FreqColumn[0].W;
+    const long double wn = d.FreqColumn[kResponseIntervals].W;
+    if (!(wn > w0) || (logAxis && !(w0 > 0))) return marked;
+    const IdealFilter f = IdealFilterOf(d, approx);
+    for (const auto& z : f.ZeroPairs) {
+        const long double wz = z.Wz;
+        if (wz <= 0 || wz < w0 || wz > wn) continue;
+        const long double pos = logAxis
+                                    ? (std::log10(wz) - std::log10(w0)) / (std::log10(wn) - std::log10(w0))
+                                    : (wz - w0) / (wn - w0);
+        const int k =
+            std::clamp(static_cast<int>(std::lround(pos * kResponseIntervals)), 0, kResponseIntervals);
+        d.Approx[approx].Ideal[k].GainDb = kNotchDb;
+        d.Approx[approx].Ideal[k].GainVV = 0.0L;
+        marked.push_back(k);
+    }
+    return marked;
+}
+
+} // namespace velmora

@@ -1,0 +1,282 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+
+#include "analysis/frequency_response.h"
+#include "analysis/ideal_responses.h"
+#include "support/hand_built_filters.h"
+#include "support/response_reference.h"
+
+namespace velmora {
+namespace {
+
+using test::HandFilter;
+using test::kTwoPi;
+
+TDesign& FreshDesign() {
+    static TDesign d; // large: keep it off the stack
+    return d;
+}
+
+// ---- Default axis and frequency column ------------------------------------------------
+
+TEST(DefaultFrequencyAxis, RangesOfTheSpecification) {
+    struct Case {
+        const char* what;
+        uint8_t type;
+        bool hz;
+        long double wpb, w0;
+        long double min, max;
+        int decade;
+    };
+    const Case cases[] = {
+        // 0.1 and 10 times 2 kHz; 200 Hz is already one digit.
+        {"lowpass 2 kHz in Hz", Lowpass, true, kTwoPi * 2000, 0, 200, 20000, 2},
+        // Half the 3 kHz centre is 1.5 kHz: rounded down to 1 kHz so the band stays on the axis.
+        {"bandpass at 3 kHz in Hz", Bandpass, true, 0, kTwoPi * 3000, 1000, 6000, 3},
+        {"bandstop at 3 kHz in Hz", Bandstop, true, 0, kTwoPi * 3000, 1000, 6000, 3},
+        // 1000 rad/s: 100 .. 10000 rad/s.
+        {"highpass 1000 rad/s", Highpass, false, 1000, 0, 100, 10000, 2},
+        // 0.1 * 6283.19 = 628.3 rad/s -> 600.
+        {"lowpass 1 kHz in rad/s", Lowpass, false, kTwoPi * 1000, 0, 600, kTwoPi * 10000, 2},
+        // 0.1 * 1 Hz = 0.1 Hz: one digit below 1.
+        {"lowpass 1 Hz", Lowpass, true, kTwoPi, 0, 0.1L, 10, -1},
+        // 0.5 * 37 Hz = 18.5 Hz -> 10 Hz.
+        {"bandpass 37 Hz", Bandpass, true, 0, kTwoPi * 37, 10, 74, 1},
+    };
+    for (const auto& c : cases) {
+        TDesign& d = FreshDesign();
+        NewDesign(d, c.type);
+        d.Opt.FreqUnitsHz = c.hz;
+        d.Spec.wpb = c.wpb;
+        d.Spec.w0 = c.w0;
+        const FrequencyAxis a = DefaultFrequencyAxis(d);
+        EXPECT_NEAR(a.Min, c.min, 1e-9 * c.min) << c.what;
+        EXPECT_NEAR(a.Max, c.max, 1e-9 * c.max) << c.what;
+        EXPECT_EQ(a.Decade, c.decade) << c.what;
+        EXPECT_EQ(a.Hz, c.hz) << c.what;
+    }
+}
+
+TEST(FrequencyColumn, LogarithmicAndLinearPoints) {
+    TDesign& d = FreshDesign();
+    NewDesign(d, Lowpass);
+    // Four decades over 350 intervals: point 175 is two decades above 10 Hz.
+    BuildFrequencyColumn(d, FrequencyAxis{10, 100000, true, true});
+    EXPECT_NEAR(d.FreqColumn[175].F, 1000.0L, 1e-9L);
+    EXPECT_NEAR(d.FreqColumn[0].F, 10.0L, 1e-12L);
+    EXPECT_NEAR(d.FreqColumn[350].F, 100000.0L, 1e-6L);
+    EXPECT_NEAR(d.FreqColumn[175].W, kTwoPi * 1000, 1e-8L);
+    for (int i = 1; i <= kResponseIntervals; ++i) // equal ratios of 10^(4/350)
+        EXPECT_NEAR(d.FreqColumn[i].F / d.FreqColumn[i - 1].F, std::pow(10.0L, 4.0L / 350), 1e-11L);
+
+    BuildFrequencyColumn(d, FrequencyAxis{0, 700, false, false});
+    for (int i = 0; i <= kResponseIntervals; ++i) {
+        EXPECT_NEAR(d.FreqColumn[i].W, 2.0L * i, 1e-9L);
+        EXPECT_NEAR(d.FreqColumn[i].F, 2.0L * i / kTwoPi, 1e-9L);
+    }
+
+    // A logarithmic axis never starts at 0: five decades below the upper limit instead.
+    BuildFrequencyColumn(d, FrequencyAxis{0, 1000, true, true});
+    EXPECT_NEAR(d.FreqColumn[0].F, 0.01L, 1e-12L);
+    EXPECT_GT(d.FreqColumn[0].W, 0);
+}
+
+// ---- Gain, phase and delay against H(jw) -------------------------------------------------
+
+// Every hand-built filter at every point of two columns (logarithmic over the default
+// axis widened to four decades, and linear from 0): the program's gain, phase angle and
+// delay against |H|, arg H and the numeric derivative of arg H of the transfer function
+// the tables stand for. Tolerances: Real48 storage keeps about 12 digits, so 1e-6 dB,
+// 1e-6 degree and 1e-6 relative leave a wide margin for the reference's own rounding
+// while failing any wrong factor, sign or missing term.
+TEST(IdealFrequencyResponse, AgreesWithTransferFunctionOfTheTables) {
+    for (const HandFilter& f : test::HandBuiltFilters()) {
+        TDesign& d = FreshDesign();
+        test::Install(d, f);
+        const test::TransferFunction H = [&](std::complex<long double> s) { return f.H(s); };
+        FrequencyAxis base = DefaultFrequencyAxis(d);
+        for (const FrequencyAxis& axis : {FrequencyAxis{base.Min / 10, base.Max * 10, true, true},
+                                          FrequencyAxis{0, 3 * base.Max, false, true}}) {
+            ComputeIdealFrequencyResponses(d, axis);
+            const auto notches = MarkNotches(d, f.approx, axis.Log); // the same points again
+            for (int i = 0; i <= kResponseIntervals; ++i) {
+                const long double w = d.FreqColumn[i].W;
+                const IdealSample& s = d.Approx[f.approx].Ideal[i];
+                const std::complex<long double> h = H({0, w});
+                SCOPED_TRACE(f.name + " at point " + std::to_string(i));
+                const bool notch = std::find(notches.begin(), notches.end(), i) != notches.end();
+                if (notch) {
+                    EXPECT_EQ(s.GainDb, kNotchDb);
+                    EXPECT_EQ(s.GainVV, 0);
+                } else if (std::abs(h) > 1e-20) {
+                    EXPECT_NEAR(s.GainDb, test::ReferenceGainDb(H, w), 1e-6);
+                    EXPECT_NEAR(s.GainVV, std::abs(h), 1e-9 * std::abs(h));
+                } else {
+                    EXPECT_EQ(s.GainDb, kGainFloorDb);
+                }
+                // Exactly at a notch the phase jumps by 180 degrees; the derivative of
+                // the reference straddles that jump within 2h of it.
+                const bool atNotch = std::any_of(f.zeroW2.begin(), f.zeroW2.end(), [&](long double w2) {
+                    return std::fabs(w - std::sqrt(w2)) <= 1e-4L * w;
+                });
+                if (w > 0 && !atNotch) {
+                    EXPECT_NEAR(test::AngleDifference(-s.Phase, test::ReferencePhaseDeg(H, w)), 0.0L, 1e-6);
+                    const long double tau = test::ReferenceDelay(H, w, 1e-5L * w);
+                    EXPECT_NEAR(s.Delay, tau, 1e-6 * std::fabs(tau));
+                }
+            }
+        }
+    }
+}
+
+// ---- The worked examples ------------------------------------------------------------------
+
+TEST(IdealFrequencyResponse, NotchIsMinus200DbAtTheNearestPoint) {
+    const HandFilter f = test::HandBuiltFilters()[4]; // elliptic-like lowpass notch at 2.5 wp
+    ASSERT_EQ(f.name, "elliptic-like lowpass notch");
+    TDesign& d = FreshDesign();
+    test::Install(d, f);
+    // Log axis 100 Hz .. 10 kHz: the notch at 2.5 kHz is log10(25)/2 * 350 = 244.6 -> 245.
+    ComputeIdealFrequencyResponses(d, FrequencyAxis{100, 10000, true, true});
+    const IdealSample& s = d.Approx[Elliptic].Ideal[245];
+    EXPECT_EQ(static_cast<long double>(s.GainDb), -200.0L);
+    EXPECT_EQ(static_cast<long double>(s.GainVV), 0.0L);
+    EXPECT_GT(d.Approx[Elliptic].Ideal[244].GainDb, -200.0L);
+    EXPECT_GT(d.Approx[Elliptic].Ideal[246].GainDb, -200.0L);
+    // Linear axis 0 .. 7 kHz: 2.5/7 * 350 = 125 exactly.
+    ComputeIdealFrequencyResponses(d, FrequencyAxis{0, 7000, false, true});
+    EXPECT_EQ(static_cast<long double>(d.Approx[Elliptic].Ideal[125].GainDb), -200.0L);
+    // A notch beyond the axis marks nothing.
+    ComputeIdealFrequencyResponses(d, FrequencyAxis{100, 2000, true, true});
+    EXPECT_TRUE(MarkNotches(d, Elliptic, true).empty());
+    for (int i = 0; i <= kResponseIntervals; ++i)
+        EXPECT_GT(d.Approx[Elliptic].Ideal[i].GainDb, -200.0L);
+}
+
+TEST(IdealFrequencyResponse, GainFloorIsMinus400Db) {
+    EXPECT_EQ(GainToDb(0), kGainFloorDb);
+    EXPECT_EQ(GainToDb(1e-20L), kGainFloorDb);
+    EXPECT_EQ(GainToDb(-1), kGainFloorDb);
+    EXPECT_NEAR(GainToDb(1.0000001e-20L), -399.99999913L, 1e-6L);
+    EXPECT_NEAR(GainToDb(1), 0, 1e-18L);
+
+    // A highpass at 0 Hz has no gain at all; its point 0 on a linear axis shows -400 dB.
+    const HandFilter f = test::HandBuiltFilters()[6];
+    ASSERT_EQ(f.name, "second-order Butterworth highpass");
+    TDesign& d = FreshDesign();
+    test::Install(d, f);
+    ComputeIdealFrequencyResponses(d, FrequencyAxis{0, 10000, false, true});
+    EXPECT_EQ(static_cast<long double>(d.Approx[Butterworth].Ideal[0].GainDb), kGainFloorDb);
+    // Five decades below the corner a second-order highpass is down 200 dB (1e-10),
+    // still above the floor; seven decades below, |T| = 1e-14 -> -280 dB.
+    ComputeIdealFrequencyResponses(d, FrequencyAxis{1e-4L, 1e-2L, true, true});
+    EXPECT_NEAR(d.Approx[Butterworth].Ideal[0].GainDb, -280.0L, 1e-6L);
+}
+
+TEST(IdealFrequencyResponse, PhaseOfAllPoleLowpassTendsToMinus90PerOrderWithoutWrapping) {
+    for (const HandFilter& f : test::HandBuiltFilters()) {
+        if (f.type != Lowpass || !f.zeroW2.empty()) continue;
+        TDesign& d = FreshDesign();
+        test::Install(d, f);
+        const int order = 2 * static_cast<int>(f.sections.size()) + static_cast<int>(f.realPoles.size());
+        // Up to 10^5 times the passband edge: each pole lags by at most 90 degrees and
+        // within 1e-3 degree of it there.
+        ComputeIdealFrequencyResponses(d, FrequencyAxis{1, 1e8L, true, true});
+        const auto& ideal = d.Approx[f.approx].Ideal;
+        EXPECT_NEAR(-ideal[350].Phase, -90.0L * order, 0.01L) << f.name;
+        for (int i = 1; i <= kResponseIntervals; ++i) {
+            EXPECT_GE(ideal[i].Phase, ideal[i - 1].Phase) << f.name; // a lag that only grows
+            EXPECT_LT(ideal[i].Phase - ideal[i - 1].Phase, 90.0L) << f.name;
+        }
+    }
+}
+
+TEST(IdealFrequencyResponse, NotchTurnsThePhaseAngleBy180Degrees) {
+    const HandFilter f = test::HandBuiltFilters()[4];
+    TDesign& d = FreshDesign();
+    test::Install(d, f);
+    // Straddle the notch at 2.5 kHz closely: the pole pair turns by far less than a
+    // degree between the two points, the zero pair by exactly 180.
+    ComputeIdealFrequencyResponses(d, FrequencyAxis{2499.99L, 2500.01L, false, true});
+    const auto& ideal = d.Approx[Elliptic].Ideal;
+    const long double before = -ideal[0].Phase, after = -ideal[350].Phase;
+    EXPECT_NEAR(after - before, 180.0L, 0.01L);
+}
+
+TEST(IdealFrequencyResponse, DelayOfARealPoleIsOneOverSigmaAtDc) {
+    const HandFilter f = test::HandBuiltFilters()[0];
+    TDesign& d = FreshDesign();
+    test::Install(d, f);
+    ComputeIdealFrequencyResponses(d, FrequencyAxis{0, 1000, false, true});
+    EXPECT_NEAR(d.Approx[Butterworth].Ideal[0].Delay, 1 / f.wpb, 1e-12L / f.wpb);
+    // At the corner frequency the delay of a real pole is half of that.
+    ComputeIdealFrequencyResponses(d, FrequencyAxis{0, 2000, false, true});
+    EXPECT_NEAR(d.Approx[Butterworth].Ideal[175].Delay, 0.5L / f.wpb, 1e-12L / f.wpb);
+}
+
+TEST(IdealFrequencyResponse, SectionBelowHalfQHasTwoRealPoles) {
+    const HandFilter f = test::HandBuiltFilters()[11];
+    ASSERT_EQ(f.name, "wide bandpass section of Q 1/3 (two real poles)");
+    TDesign& d = FreshDesign();
+    test::Install(d, f);
+    const IdealFilter filter = IdealFilterOf(d, Butterworth);
+    ASSERT_EQ(filter.Sections.size(), 1u);
+    const PoleSection& s = filter.Sections[0];
+    ASSERT_TRUE(s.RealPoles);
+    // Roots of s^2 + 3 w0 s + w0^2: w0 (3 -+ sqrt 5) / 2. B and C are stored as Real48
+    // (about 1e-12 relative), hence the tolerance of 1e-11.
+    const long double w0 = f.w0;
+    EXPECT_NEAR(s.Sigma1, w0 * (3 - std::sqrt(5.0L)) / 2, 1e-11L * w0);
+    EXPECT_NEAR(s.Sigma2, w0 * (3 + std::sqrt(5.0L)) / 2, 1e-11L * w0);
+    // The delay at DC is the sum of 1/sigma of both poles, B/C = 3/w0 (no pair).
+    EXPECT_NEAR(IdealGroupDelay(filter, 0), 3 / w0, 1e-11L * 3 / w0);
+    // The phase lag of two real poles stays below 180 degrees; a made-up conjugate pair
+    // at -B/2 +- j sqrt|C - B^2/4| would reach it.
+    // At w0 the two real poles lag by atan(w0/sigma1) + atan(w0/sigma2) = 90 degrees
+    // (sigma1 sigma2 = w0^2) and the zero at the origin leads by 90: no phase at all.
+    EXPECT_NEAR(IdealPhaseLag(filter, w0), 0.0L, 1e-9L);
+}
+
+TEST(IdealResponses, LeaveTheApproximationIndicesAlone) {
+    const HandFilter f = test::HandBuiltFilters()[2];
+    TDesign& d = FreshDesign();
+    test::Install(d, f);
+    d.CurrentApprox = Bessel;
+    d.SavedApprox = Chebyshev;
+    d.SelectedApprox = Elliptic;
+    d.SavedSelectedApprox = InverseChebyshev;
+    ComputeIdealResponses(d);
+    EXPECT_EQ(d.CurrentApprox, Bessel);
+    EXPECT_EQ(d.SavedApprox, Chebyshev);
+    EXPECT_EQ(d.SelectedApprox, Elliptic);
+    EXPECT_EQ(d.SavedSelectedApprox, InverseChebyshev);
+    // Only the approximation in use was computed: the others keep zero samples.
+    EXPECT_GT(d.Approx[Butterworth].Ideal[0].GainVV, 0);
+    EXPECT_EQ(d.Approx[Chebyshev].Ideal[0].GainVV, 0);
+}
+
+TEST(IdealResponses, TablesCarryTheShownPhaseAngleAndUnscaledTime) {
+    const HandFilter f = test::HandBuiltFilters()[1];
+    TDesign& d = FreshDesign();
+    test::Install(d, f);
+    const auto tables = ComputeIdealResponseTables(d);
+    ASSERT_EQ(tables.size(), 1u);
+    const auto& t = tables[0];
+    EXPECT_EQ(t.Index, Butterworth);
+    EXPECT_EQ(t.Name, "Butterworth");
+    ASSERT_EQ(t.Samples.size(), 351u);
+    ASSERT_EQ(t.Time.size(), 351u);
+    for (int i = 0; i <= kResponseIntervals; ++i) {
+        EXPECT_EQ(t.Samples[i].PhaseDeg, -static_cast<long double>(d.Approx[0].Ideal[i].Phase));
+        EXPECT_LE(t.Samples[i].PhaseDeg, 0.0L);
+    }
+    // The default time axis of a 1 kHz second-order Butterworth: T = 180/(12 sigma)/3
+    // with sigma = wp/sqrt 2 = 4443 rad/s gives 1.125e-3 s, so 2e-3 s in 350 steps.
+    EXPECT_NEAR(t.Time[350].TS, 2e-3L, 1e-15L);
+    EXPECT_NEAR(t.Time[175].TS, 1e-3L, 1e-15L);
+}
+
+} // namespace
+} // namespace velmora
