@@ -5,6 +5,8 @@
 #include <memory>
 #include <optional>
 #include <string_view>
+#include <tuple>
+#include <utility>
 
 #include "model/byte_io.h"
 #include "model/file_io.h"
@@ -466,108 +468,48 @@ void getAdjustedGroup(ByteReader& r, TStageCircuit& c) {
 
 // ---- Header -------------------------------------------------------------------------------
 
-// The header fields in the order stored from offset 54.
-struct HeaderReals {
-    Real48 Asb, Apb, wsb, wpb, w0, Bpb, Bsb, Selectivity, NormPassEdge;
-    Real48 ApbEntry, AsbEntry, PassFreqEntry, StopFreqEntry, CenterFreqEntry, OverallGain;
-    Real48 ResistorTolerance, CapacitorTolerance, OpAmpTolerance;
-    Real48 ResistorTempCo, CapacitorTempCo, TempRise, Reserved1, Reserved2, OpAmpNoise;
-};
-
-template <class Reals, class Visit> void eachHeaderReal(Reals& h, Visit visit) {
-    for (auto* x : {&h.Asb,
-                    &h.Apb,
-                    &h.wsb,
-                    &h.wpb,
-                    &h.w0,
-                    &h.Bpb,
-                    &h.Bsb,
-                    &h.Selectivity,
-                    &h.NormPassEdge,
-                    &h.ApbEntry,
-                    &h.AsbEntry,
-                    &h.PassFreqEntry,
-                    &h.StopFreqEntry,
-                    &h.CenterFreqEntry,
-                    &h.OverallGain,
-                    &h.ResistorTolerance,
-                    &h.CapacitorTolerance,
-                    &h.OpAmpTolerance,
-                    &h.ResistorTempCo,
-                    &h.CapacitorTempCo,
-                    &h.TempRise,
-                    &h.Reserved1,
-                    &h.Reserved2,
-                    &h.OpAmpNoise})
-        visit(*x);
+// The reals of the header in their stored order, from offset 54; a zero real follows.
+template <class Design> auto headerReals(Design& d) {
+    auto& s = d.Spec;
+    auto& c = d.Components;
+    return std::array{&s.Asb,
+                      &s.Apb,
+                      &s.wsb,
+                      &s.wpb,
+                      &s.w0,
+                      &s.Bpb,
+                      &s.Bsb,
+                      &s.Selectivity,
+                      &s.NormPassEdge,
+                      &s.ApbEntry,
+                      &s.AsbEntry,
+                      &s.PassFreqEntry,
+                      &s.StopFreqEntry,
+                      &s.CenterFreqEntry,
+                      &s.OverallGain,
+                      &c.ResistorTolerance,
+                      &c.CapacitorTolerance,
+                      &c.OpAmpTolerance,
+                      &c.ResistorTempCo,
+                      &c.CapacitorTempCo,
+                      &c.TempRise,
+                      &c.Reserved1,
+                      &c.Reserved2,
+                      &c.OpAmpNoise};
 }
 
-HeaderReals headerRealsOf(const TDesign& d) {
-    const Specification& s = d.Spec;
-    const ComponentCharacteristics& c = d.Components;
-    return {s.Asb,
-            s.Apb,
-            s.wsb,
-            s.wpb,
-            s.w0,
-            s.Bpb,
-            s.Bsb,
-            s.Selectivity,
-            s.NormPassEdge,
-            s.ApbEntry,
-            s.AsbEntry,
-            s.PassFreqEntry,
-            s.StopFreqEntry,
-            s.CenterFreqEntry,
-            s.OverallGain,
-            c.ResistorTolerance,
-            c.CapacitorTolerance,
-            c.OpAmpTolerance,
-            c.ResistorTempCo,
-            c.CapacitorTempCo,
-            c.TempRise,
-            c.Reserved1,
-            c.Reserved2,
-            c.OpAmpNoise};
+// The int16 fields of the header in their stored order, from offset 204; a zero
+// int16 ends the header.
+template <class Design> auto headerInts(Design& d) {
+    auto& s = d.Spec;
+    return std::array{&d.StageCount,   &d.CurrentApprox, &s.LastApproxIndex,
+                      &s.PassFreqUnit, &s.StopFreqUnit,  &s.CenterFreqUnit,
+                      &s.ForcedOrder,  &d.PoleCount,     &d.ZeroCount};
 }
 
-void applyHeaderReals(const HeaderReals& h, TDesign& d) {
-    Specification& s = d.Spec;
-    ComponentCharacteristics& c = d.Components;
-    s.Asb = h.Asb;
-    s.Apb = h.Apb;
-    s.wsb = h.wsb;
-    s.wpb = h.wpb;
-    s.w0 = h.w0;
-    s.Bpb = h.Bpb;
-    s.Bsb = h.Bsb;
-    s.Selectivity = h.Selectivity;
-    s.NormPassEdge = h.NormPassEdge;
-    s.ApbEntry = h.ApbEntry;
-    s.AsbEntry = h.AsbEntry;
-    s.PassFreqEntry = h.PassFreqEntry;
-    s.StopFreqEntry = h.StopFreqEntry;
-    s.CenterFreqEntry = h.CenterFreqEntry;
-    s.OverallGain = h.OverallGain;
-    c.ResistorTolerance = h.ResistorTolerance;
-    c.CapacitorTolerance = h.CapacitorTolerance;
-    c.OpAmpTolerance = h.OpAmpTolerance;
-    c.ResistorTempCo = h.ResistorTempCo;
-    c.CapacitorTempCo = h.CapacitorTempCo;
-    c.TempRise = h.TempRise;
-    c.Reserved1 = h.Reserved1;
-    c.Reserved2 = h.Reserved2;
-    c.OpAmpNoise = h.OpAmpNoise;
-}
-
-struct Header {
-    Layout layout = Layout::Current;
-    std::string flags;
-    HeaderReals reals;
-    int16_t StageCount = 0, CurrentApprox = 0, LastApproxIndex = 0;
-    int16_t PassFreqUnit = 0, StopFreqUnit = 0, CenterFreqUnit = 0;
-    int16_t ForcedOrder = 0, PoleCount = 0, ZeroCount = 0;
-};
+static_assert(54 + 6 * std::tuple_size_v<decltype(headerReals(std::declval<TDesign&>()))> + 6 == 204);
+static_assert(204 + 2 * std::tuple_size_v<decltype(headerInts(std::declval<TDesign&>()))> + 2 ==
+              kDesignFileHeaderSize);
 
 // The tag names the layout by its fourth and fifth characters; a tag that names no
 // earlier layout is read as the current one.
@@ -612,20 +554,20 @@ std::vector<BlockEnd> blockEnds(Layout layout, int stages, bool adjustedBlock) {
         at += size;
         ends.push_back({std::move(name), at});
     };
-    add("header", kDesignFileHeaderSize);
-    add("design level, filter type and selection", 3);
-    add("pole list", std::size_t{kApproxCount} * kFilePoleListEntries * 36);
-    add("zero list", std::size_t{kApproxCount} * kTableEntries * 12);
-    add("pole table", std::size_t{kApproxCount} * kTableEntries * 36);
-    add("zero table", std::size_t{kApproxCount} * kTableEntries * 12);
-    add("approximation results", std::size_t{kApproxCount} * 314);
-    add("pole entries", std::size_t{kMaxPoleEntries} * 28);
-    add("zero entries", std::size_t{kMaxZeroEntries} * 14);
+    add("the header", kDesignFileHeaderSize);
+    add("the design level, filter type and selection", 3);
+    add("the pole list", std::size_t{kApproxCount} * kFilePoleListEntries * 36);
+    add("the zero list", std::size_t{kApproxCount} * kTableEntries * 12);
+    add("the pole table", std::size_t{kApproxCount} * kTableEntries * 36);
+    add("the zero table", std::size_t{kApproxCount} * kTableEntries * 12);
+    add("the approximation results", std::size_t{kApproxCount} * 314);
+    add("the pole entries", std::size_t{kMaxPoleEntries} * 28);
+    add("the zero entries", std::size_t{kMaxZeroEntries} * 14);
     for (int i = 1; i <= stages; ++i)
         add("stage " + std::to_string(i),
             layout == Layout::Version1 ? kV1StageGroupSize : kDesignFileStageGroupSize);
-    add("cascade criteria", kDesignFileCriteriaSize);
-    if (adjustedBlock) add("adjusted resistor values", kDesignFileAdjustedBlockSize);
+    add("the cascade criteria", kDesignFileCriteriaSize);
+    if (adjustedBlock) add("the adjusted resistor values", kDesignFileAdjustedBlockSize);
     return ends;
 }
 
@@ -639,8 +581,8 @@ std::optional<DesignFileResult> checkLength(std::size_t size, const std::vector<
             break;
         }
     }
-    return failure(DesignFileStatus::Truncated, "The design file is incomplete: it ends in the " + block +
-                                                    " (" + std::to_string(size) + " bytes of " +
+    return failure(DesignFileStatus::Truncated, "The design file is incomplete: it ends in " + block + " (" +
+                                                    std::to_string(size) + " bytes of " +
                                                     std::to_string(needed) + ").");
 }
 
@@ -659,7 +601,7 @@ std::optional<std::string> overlongText(const TDesign& d) {
 
 // ---- Reading steps ------------------------------------------------------------------------
 
-std::optional<DesignFileResult> checkHeader(const Header& h) {
+std::optional<DesignFileResult> checkHeader(const TDesign& h) {
     if (!within(h.StageCount, 0, kMaxStages))
         return badContent("holds " + std::to_string(h.StageCount) + " stages; a design has room for " +
                           std::to_string(kMaxStages) + ".");
@@ -671,9 +613,9 @@ std::optional<DesignFileResult> checkHeader(const Header& h) {
                           std::to_string(kMaxZeroEntries) + ".");
     if (!within(h.CurrentApprox, 0, kApproxCount - 1))
         return outOfRange("approximation index", h.CurrentApprox, 0, kApproxCount - 1);
-    if (!within(h.LastApproxIndex, 0, kApproxCount - 1))
-        return outOfRange("last approximation index", h.LastApproxIndex, 0, kApproxCount - 1);
-    for (int16_t unit : {h.PassFreqUnit, h.StopFreqUnit, h.CenterFreqUnit})
+    if (!within(h.Spec.LastApproxIndex, 0, kApproxCount - 1))
+        return outOfRange("last approximation index", h.Spec.LastApproxIndex, 0, kApproxCount - 1);
+    for (int16_t unit : {h.Spec.PassFreqUnit, h.Spec.StopFreqUnit, h.Spec.CenterFreqUnit})
         if (!within(unit, 0, 1)) return outOfRange("frequency entry unit", unit, 0, 1);
     return std::nullopt;
 }
@@ -763,18 +705,11 @@ DesignFileResult EncodeDesign(const TDesign& d, std::vector<uint8_t>& image) {
     w.bytes(kMagic);
     w.shortString(kTag, kTagCapacity);
     w.shortString(makeFlagString(d), kFlagCapacity);
-    HeaderReals reals = headerRealsOf(d);
-    eachHeaderReal(reals, [&](Real48& x) { w.real(x); });
+    for (const Real48* x : headerReals(d))
+        w.real(*x);
     w.zeros(6);
-    w.i16(d.StageCount);
-    w.i16(d.CurrentApprox);
-    w.i16(d.Spec.LastApproxIndex);
-    w.i16(d.Spec.PassFreqUnit);
-    w.i16(d.Spec.StopFreqUnit);
-    w.i16(d.Spec.CenterFreqUnit);
-    w.i16(d.Spec.ForcedOrder);
-    w.i16(d.PoleCount);
-    w.i16(d.ZeroCount);
+    for (const int16_t* x : headerInts(d))
+        w.i16(*x);
     w.zeros(2);
 
     w.u8(d.DesignLevel);
@@ -842,31 +777,33 @@ DesignFileResult DecodeDesign(std::span<const uint8_t> image, TDesign& out) {
     if (image.size() < kDesignFileHeaderSize)
         return *checkLength(image.size(), blockEnds(Layout::Current, 0, false));
 
-    ByteReader r(image);
-    r.skip(kMagic.size());
-    Header h;
-    const std::string tag = r.shortString(kTagCapacity);
-    if (!r.ok()) return badContent("has a damaged tag.");
-    h.layout = layoutOfTag(tag);
-    h.flags = r.shortString(kFlagCapacity);
-    if (!r.ok()) return badContent("has a damaged flag string.");
-    eachHeaderReal(h.reals, [&](Real48& x) { x = r.real(); });
-    r.skip(6);
-    for (int16_t* x : {&h.StageCount, &h.CurrentApprox, &h.LastApproxIndex, &h.PassFreqUnit, &h.StopFreqUnit,
-                       &h.CenterFreqUnit, &h.ForcedOrder, &h.PoleCount, &h.ZeroCount})
-        *x = r.i16();
-    r.skip(2);
-    if (auto bad = checkHeader(h)) return *bad;
-
-    const int n = h.StageCount;
-    const bool adjustedBlock = flagSet(h.flags, kAdjustedBlockPosition);
-    if (auto shortFile = checkLength(image.size(), blockEnds(h.layout, n, adjustedBlock))) return *shortFile;
-
-    // From here on every field is present; what remains to check are values.
+    // The file is read into a copy of the design, which replaces the design only when
+    // the whole file has been read and checked. Fields the file does not hold keep
+    // their values.
     auto scratch = std::make_unique<TDesign>(out);
     TDesign& d = *scratch;
 
-    d.StageCount = static_cast<int16_t>(n);
+    ByteReader r(image);
+    r.skip(kMagic.size());
+    const std::string tag = r.shortString(kTagCapacity);
+    if (!r.ok()) return badContent("has a damaged tag.");
+    const Layout layout = layoutOfTag(tag);
+    const std::string flags = r.shortString(kFlagCapacity);
+    if (!r.ok()) return badContent("has a damaged flag string.");
+    for (Real48* x : headerReals(d))
+        *x = r.real();
+    r.skip(6);
+    for (int16_t* x : headerInts(d))
+        *x = r.i16();
+    r.skip(2);
+    if (auto bad = checkHeader(d)) return *bad;
+    d.SavedApprox = d.CurrentApprox;
+
+    const int n = d.StageCount;
+    const bool adjustedBlock = flagSet(flags, kAdjustedBlockPosition);
+    if (auto shortFile = checkLength(image.size(), blockEnds(layout, n, adjustedBlock))) return *shortFile;
+
+    // From here on every field is present; what remains to check are values.
     d.DesignLevel = r.u8();
     d.Spec.FilterType = r.u8();
     d.SelectedApprox = d.SavedSelectedApprox = r.u8();
@@ -906,18 +843,18 @@ DesignFileResult DecodeDesign(std::span<const uint8_t> image, TDesign& out) {
         TStageCircuit circuit = d.Circuits[i];
         getCircuitHeader(r, circuit);
         storedCircuitNumber[i] = circuit.CircuitNumber;
-        if (h.layout == Layout::Version1) {
-            clearCircuitOptions(circuit, h.reals.OpAmpNoise);
+        if (layout == Layout::Version1) {
+            clearCircuitOptions(circuit, d.Components.OpAmpNoise);
         } else {
             getCircuitOptions(r, circuit);
-            if (h.layout == Layout::Version2) circuit.Options[kVersion2StaleOption] = 0;
+            if (layout == Layout::Version2) circuit.Options[kVersion2StaleOption] = 0;
         }
         if (circuitsStored) {
             if (auto bad = checkCircuit(i, circuit)) return *bad;
             d.Circuits[i] = circuit;
         }
         get(r, d.Stages[i]);
-        if (h.layout == Layout::Version1) {
+        if (layout == Layout::Version1) {
             v1Capacitors[i] = r.bytes(kV1CapacitorRecordSize);
         } else {
             getCapacitorSet(r, d.CapSets[i]);
@@ -934,7 +871,7 @@ DesignFileResult DecodeDesign(std::span<const uint8_t> image, TDesign& out) {
     // Version 1 selects the capacitor record of the stage's circuit by its number
     // within the type. A stage without a circuit yet (number 0, before the circuits
     // were selected) keeps an empty set.
-    if (h.layout == Layout::Version1) {
+    if (layout == Layout::Version1) {
         for (int i = 1; i <= n; ++i) {
             const int number = storedCircuitNumber[i];
             const bool noCircuitYet = number == 0 && d.DesignLevel < LevelCircuitsSelected;
@@ -946,22 +883,12 @@ DesignFileResult DecodeDesign(std::span<const uint8_t> image, TDesign& out) {
     }
 
     // Everything is read and checked; the rest cannot fail.
-    applyFlagString(d, h.flags);
-    applyHeaderReals(h.reals, d);
-    d.CurrentApprox = d.SavedApprox = h.CurrentApprox;
-    d.Spec.LastApproxIndex = h.LastApproxIndex;
-    d.Spec.PassFreqUnit = h.PassFreqUnit;
-    d.Spec.StopFreqUnit = h.StopFreqUnit;
-    d.Spec.CenterFreqUnit = h.CenterFreqUnit;
-    d.Spec.ForcedOrder = h.ForcedOrder;
-    d.PoleCount = h.PoleCount;
-    d.ZeroCount = h.ZeroCount;
-
+    applyFlagString(d, flags);
     fixEnteredValues(d);
     d.Modified = 0;
     d.StepChanged = 0;
 
-    if (h.layout == Layout::Version1) {
+    if (layout == Layout::Version1) {
         for (int i = 1; i <= n; ++i) {
             const int number = storedCircuitNumber[i];
             TCapacitorSet set{};

@@ -1,0 +1,141 @@
+// The 6-byte real: byte images worked out by hand from value = (-1)^s 2^(e-129) 1.m,
+// round trips, and the range rules at both ends.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+#include <random>
+
+#include "model/real48.h"
+
+namespace velmora {
+namespace {
+
+using Bytes = Real48::Bytes;
+
+TEST(Real48, EncodesHandComputedPatterns) {
+    struct Case {
+        long double value;
+        Bytes bytes;
+        const char* derivation;
+    };
+    const long double pi = 3.14159265358979323846264338327950288L;
+    const Case cases[] = {
+        {1.0L, {0x81, 0, 0, 0, 0, 0}, "1 = 2^0: e = 129, m = 0"},
+        {-1.0L, {0x81, 0, 0, 0, 0, 0x80}, "sign bit is the top bit of byte 5"},
+        {0.5L, {0x80, 0, 0, 0, 0, 0}, "2^-1: e = 128"},
+        {10.0L, {0x84, 0, 0, 0, 0, 0x20}, "1.25 * 2^3: e = 132, m = 0.25 * 2^39 = 2^37, bit 5 of byte 5"},
+        {40.0L, {0x86, 0, 0, 0, 0, 0x20}, "1.25 * 2^5"},
+        {30.0L, {0x85, 0, 0, 0, 0, 0x70}, "1.875 * 2^4: m = 2^38 + 2^37 + 2^36"},
+        {12.0L, {0x84, 0, 0, 0, 0, 0x40}, "1.5 * 2^3: m = 2^38"},
+        // 2 pi = 1.5707963267948966... * 2^2; m = round(0.5707963267948966... * 2^39)
+        // = 0x490FDAA221, worked out with exact rational arithmetic from 60 digits of pi.
+        {2.0L * pi, {0x83, 0x21, 0xA2, 0xDA, 0x0F, 0x49}, "2 pi"},
+        // 1e-30 = 1.2621774483536189 * 2^-100 (e = 29); m = round(0.26217744835... * 2^39)
+        // = 0x22425FF75E, exact rational arithmetic.
+        {1e-30L, {0x1D, 0x5E, 0xF7, 0x5F, 0x42, 0x22}, "1e-30"},
+        {-1234.567L, {0x8B, 0x2F, 0xDD, 0x24, 0x52, 0x9A}, "-1.2056318359375 * 2^10, exact rationals"},
+        {Real48::largest(), {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x7F}, "e = 255, m all ones"},
+        {Real48::smallest(), {0x01, 0, 0, 0, 0, 0}, "2^-128: e = 1"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.derivation);
+        EXPECT_EQ(encodeReal48(c.value), c.bytes);
+        // The image decodes to the rounded value, which for the exact cases is the value.
+        EXPECT_EQ(decodeReal48(c.bytes), Real48(c.value).value());
+    }
+    // The image of 2 pi lies within half a unit (2^-40 * 4) of 2 pi.
+    EXPECT_LE(std::fabs(decodeReal48({0x83, 0x21, 0xA2, 0xDA, 0x0F, 0x49}) - 2.0L * pi),
+              std::ldexp(1.0L, -38));
+}
+
+TEST(Real48, LargestAndSmallestAreTheFormatLimits) {
+    EXPECT_EQ(Real48::largest(), std::ldexp(2.0L - std::ldexp(1.0L, -39), 126));
+    EXPECT_EQ(Real48::smallest(), std::ldexp(1.0L, -128));
+}
+
+TEST(Real48, RandomValuesRoundTripWithinHalfAUnit) {
+    // 39 mantissa bits: rounding to nearest errs by at most half a unit in the last
+    // place, 2^-40 of the leading power of two and so of the value.
+    std::mt19937_64 rng(20240601);
+    std::uniform_real_distribution<long double> mantissa(1.0L, 2.0L);
+    std::uniform_int_distribution<int> exponent(-120, 120);
+    const long double bound = std::ldexp(1.0L, -40);
+    for (int i = 0; i < 20000; ++i) {
+        long double x = std::ldexp(mantissa(rng), exponent(rng));
+        if (i % 2) x = -x;
+        Real48Status status;
+        const Bytes b = encodeReal48(x, &status);
+        const long double back = decodeReal48(b);
+        ASSERT_LE(std::fabs(back - x) / std::fabs(x), bound) << static_cast<double>(x);
+        ASSERT_TRUE(status == Real48Status::Exact || status == Real48Status::Rounded);
+        // A stored value is stable: encoding it again gives the same image.
+        ASSERT_EQ(encodeReal48(back), b);
+        ASSERT_EQ(Real48(x).value(), back);
+    }
+}
+
+TEST(Real48, RoundsToNearestWithTiesToEven) {
+    const long double unit = std::ldexp(1.0L, -39); // one unit of the mantissa at 1.0
+    Real48Status status;
+    EXPECT_EQ(Real48::round(1.0L + unit / 2, &status), 1.0L) << "a tie goes to the even mantissa 0";
+    EXPECT_EQ(status, Real48Status::Rounded);
+    EXPECT_EQ(Real48::round(1.0L + 3 * unit / 2, &status), 1.0L + 2 * unit)
+        << "a tie goes to the even mantissa 2";
+    EXPECT_EQ(Real48::round(1.0L + unit, &status), 1.0L + unit);
+    EXPECT_EQ(status, Real48Status::Exact);
+    // The largest mantissa below 2 is exact; rounding up from it carries into the exponent.
+    EXPECT_EQ(encodeReal48(2.0L - unit), (Bytes{0x81, 0xFF, 0xFF, 0xFF, 0xFF, 0x7F}));
+    EXPECT_EQ(encodeReal48(2.0L - unit / 4), (Bytes{0x82, 0, 0, 0, 0, 0}));
+    EXPECT_EQ(encodeReal48(2.0L - unit / 2), (Bytes{0x82, 0, 0, 0, 0, 0}))
+        << "a tie goes to the even mantissa";
+}
+
+TEST(Real48, RangeRules) {
+    struct Case {
+        long double value;
+        Bytes bytes;
+        Real48Status status;
+        const char* what;
+    };
+    const long double inf = std::numeric_limits<long double>::infinity();
+    const Case cases[] = {
+        {std::ldexp(1.0L, -130), {}, Real48Status::Underflow, "below half the smallest value: 0"},
+        {-std::ldexp(1.0L, -135), {}, Real48Status::Underflow, "negative underflow is the one zero"},
+        {std::ldexp(1.0L, -129),
+         {0x01, 0, 0, 0, 0, 0},
+         Real48Status::Underflow,
+         "half the smallest value ties up"},
+        {1e39L, {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x7F}, Real48Status::Overflow, "above the largest: saturates"},
+        {-1e39L, {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF}, Real48Status::Overflow, "with its sign"},
+        {inf, {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x7F}, Real48Status::Overflow, "infinity saturates"},
+        {-inf, {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF}, Real48Status::Overflow, "minus infinity saturates"},
+        {-0.0L, {}, Real48Status::Exact, "negative zero is zero"},
+        {0.0L, {}, Real48Status::Exact, "zero"},
+        {std::numeric_limits<long double>::quiet_NaN(), {}, Real48Status::NotANumber, "NaN stores as 0"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Real48Status status;
+        EXPECT_EQ(encodeReal48(c.value, &status), c.bytes);
+        EXPECT_EQ(status, c.status);
+        const long double stored = Real48(c.value).value();
+        EXPECT_FALSE(std::isnan(stored));
+        EXPECT_FALSE(std::isinf(stored));
+    }
+    EXPECT_FALSE(std::signbit(Real48(-0.0L).value()));
+    EXPECT_FALSE(std::signbit(Real48(-std::ldexp(1.0L, -135)).value()));
+}
+
+TEST(Real48, DecodingIgnoresTheMantissaOfZeroAndReadsEveryExponent) {
+    // Exponent byte 0 means zero whatever the other bytes hold.
+    EXPECT_EQ(decodeReal48({0x00, 0x12, 0x34, 0x56, 0x78, 0x9A}), 0.0L);
+    for (int e = 1; e <= 255; ++e) {
+        const Bytes b{static_cast<uint8_t>(e), 0, 0, 0, 0, 0};
+        ASSERT_EQ(decodeReal48(b), std::ldexp(1.0L, e - 129));
+        ASSERT_EQ(encodeReal48(decodeReal48(b)), b);
+    }
+}
+
+} // namespace
+} // namespace velmora
