@@ -666,10 +666,11 @@ long double entryValueOf(long double internal, bool hz, int16_t unit) {
     return v;
 }
 
-// Older files left some entered values as 0, 1 or 2 where the entry was never typed;
-// they are derived from the internal values so the specification form shows the
-// design's real figures. Bandpass and bandstop entries are bandwidths, so their
-// source is the bandwidth, not an edge frequency.
+// An entered value stored as exactly 0, 1 or 2 is a placeholder rather than a typed
+// entry; it is derived from the internal value, so the specification form shows the
+// design's real figures in the current display unit. Bandpass and bandstop entries
+// are bandwidths, so their source is the bandwidth, not an edge frequency. The order
+// estimation's inputs (NormPassEdge, Selectivity) keep their stored values.
 void fixEnteredValues(TDesign& d) {
     Specification& s = d.Spec;
     if (s.ApbEntry == 0.0L) s.ApbEntry = s.Apb;
