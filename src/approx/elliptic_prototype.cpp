@@ -19,16 +19,22 @@ long double NomePower(long double q, long double exponent) {
     return std::exp(std::log(q) * exponent);
 }
 
-// sum over m >= first of (-1)^m q^(power(m)) f(m), stopped after the first term
-// whose magnitude is no longer above the tolerance (a term of exactly 0 does not stop it).
-template <typename Power, typename Term>
-long double AlternatingSeries(long double q, int first, Power power, Term f) {
+// sum over m >= first of (-1)^m q^(power(m)) f(m), stopped after the first term whose
+// magnitude is no longer above the tolerance. A term whose factor f vanishes (sin of a
+// multiple of pi, cos of an odd multiple of pi/2, zero only to rounding in floating
+// point) says nothing about convergence and never stops the series: stopping there
+// drops the next q^(m^2) term, which moves a zero by up to 0.003 dB worth at a
+// transition ratio of 1.2.
+template <typename Power, typename Factor>
+long double AlternatingSeries(long double q, int first, Power power, Factor f) {
+    constexpr long double kVanishing = 1e-15L;
     long double sum = 0.0L;
     for (int m = first; m < first + kMaxSeriesTerms; ++m) {
         const long double sign = (m % 2 == 0) ? 1.0L : -1.0L;
-        const long double term = sign * NomePower(q, power(m)) * f(m);
+        const long double factor = f(m);
+        const long double term = sign * NomePower(q, power(m)) * factor;
         sum += term;
-        if (term != 0.0L && std::fabs(term) <= kSeriesTolerance) break;
+        if (std::fabs(factor) > kVanishing && std::fabs(term) <= kSeriesTolerance) break;
     }
     return sum;
 }

@@ -78,10 +78,14 @@ TEST(OrderEstimation, RoundingUpAndTheExactIntegerRule) {
         bool roundedUp;
     };
     const Case cases[] = {
-        {3.0L, 3, false},    {3.0000001L, 4, true},     {2.93L, 3, true},
-        {0.2L, 1, true},     {3.0L + 1e-15L, 3, false}, // below the resolution of the stored value: an
-                                                        // integer
-        {19.999L, 20, true}, {20.5L, 21, true},
+        {3.0L, 3, false},
+        {3.0000001L, 4, true},
+        {2.93L, 3, true},
+        {0.2L, 1, true},
+        {3.0L + 1e-15L, 3, false}, // below the resolution of the stored value: an
+                                   // integer
+        {19.999L, 20, true},
+        {20.5L, 21, true},
     };
     for (const Case& c : cases) {
         const OrderChoice o = RoundOrderUp(c.x);
