@@ -70,6 +70,7 @@ enum class FlagField : uint8_t {
     FreqUnitsHz,
     ForceOrder,
     GridLines,
+    OrderByQp,
     Modified,
     ResistorAdjustmentDone,
     AllCapsStandard,
@@ -107,7 +108,7 @@ constexpr std::array<FlagPosition, kFlagCapacity> kFlagPositions{{
     {16, FlagField::None, FlagOnRead::Apply, "cascading form option"},
     {17, FlagField::None, FlagOnRead::Apply, "cascading form option"},
     {18, FlagField::None, FlagOnRead::Apply, "reserved"},
-    {19, FlagField::None, FlagOnRead::Apply, "cascading criteria option"},
+    {19, FlagField::OrderByQp, FlagOnRead::Apply, "cascade by increasing Qp (else for flatness)"},
     {20, FlagField::None, FlagOnRead::Apply, "reserved"},
     {21, FlagField::Modified, FlagOnRead::Apply, "modified"},
     {22, FlagField::None, FlagOnRead::Apply, "circuit selection option"},
@@ -158,6 +159,8 @@ template <class Design> auto flagField(Design& d, FlagField f) -> decltype(&d.Mo
         return &d.Spec.ForceOrder;
     case FlagField::GridLines:
         return &d.Opt.GridLines;
+    case FlagField::OrderByQp:
+        return &d.Opt.OrderByQp;
     case FlagField::Modified:
         return &d.Modified;
     case FlagField::ResistorAdjustmentDone:

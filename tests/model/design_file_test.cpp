@@ -135,7 +135,7 @@ std::unique_ptr<TDesign> variedDesign(int stages, uint8_t level, bool adjusted, 
         *x = f.real();
     c.AllCapsStandard = f.flag();
     for (uint8_t* x : {&d.Opt.AutoPairing, &d.Opt.AutoCascading, &d.Opt.GainUnitsDb, &d.Opt.LogFreqAxis,
-                       &d.Opt.FreqUnitsHz, &d.Opt.GridLines})
+                       &d.Opt.FreqUnitsHz, &d.Opt.GridLines, &d.Opt.OrderByQp})
         *x = f.flag();
     d.Opt.ResistorAdjustmentDone = adjusted ? 1 : 0;
     d.CurrentApprox = f.upTo(4);
@@ -427,6 +427,7 @@ TEST(DesignFile, FlagStringPositions) {
         {6, [](TDesign& d) { return &d.Opt.FreqUnitsHz; }},
         {8, [](TDesign& d) { return &d.Spec.ForceOrder; }},
         {11, [](TDesign& d) { return &d.Opt.GridLines; }},
+        {19, [](TDesign& d) { return &d.Opt.OrderByQp; }},
         {21, [](TDesign& d) { return &d.Modified; }},
         {36, [](TDesign& d) { return &d.Opt.ResistorAdjustmentDone; }},
         {37, [](TDesign& d) { return &d.Components.AllCapsStandard; }},
