@@ -1,0 +1,339 @@
+#include "stages/cascade.h"
+
+#include <cmath>
+#include <limits>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
+#include "stages/stage_types.h"
+
+namespace velmora {
+namespace {
+
+constexpr long double kInf = std::numeric_limits<long double>::infinity();
+// The grid step is 2 B / 350, written with the constant 1/350.
+constexpr long double kStepFraction = 1.0L / kResponseIntervals;
+
+bool InPassband(const AnalysisGrid& g, long double w) {
+    if (w >= g.PassLow && w <= g.PassHigh) return true;
+    return g.TwoBands && w >= g.PassLow2 && w <= g.PassHigh2;
+}
+
+// Stage types a first-stage and a last-stage preference select, in list order.
+constexpr std::array<uint8_t, 5> kFirstTypes = {0, stFLP, stSLP, stSLPN, stSBP};
+constexpr std::array<uint8_t, 5> kLastTypes = {0, stFHP, stSHP, stSHPN, stSBP};
+
+// The stage of the highest-priority enabled option that finds one: the smallest Qp
+// (first stage) or the largest Qp (last stage, first-order stages with Qp 0 included);
+// the lowest stage number wins among equal Qp.
+int FindPreferred(const TDesign& d, const TCascadeCriteria& c, const std::array<uint8_t, 5>& types,
+                  bool largest) {
+    for (int priority = 1; priority <= 4; ++priority) {
+        for (int opt = 1; opt <= 4; ++opt) {
+            const TCascadeOption& o = c.Options[opt];
+            if (!o.Enabled || o.Priority != priority) continue;
+            int found = 0;
+            long double best = largest ? -kInf : kInf;
+            for (int s = 1; s <= d.StageCount; ++s) {
+                if (d.Stages[s].StageType != types[opt]) continue;
+                const long double q = d.Stages[s].Qp;
+                if (largest ? q > best : q < best) {
+                    best = q;
+                    found = s;
+                }
+            }
+            if (found) return found;
+        }
+    }
+    return 0;
+}
+
+// The greedy maximum-flatness ordering of positions s..e with lookahead on near-ties.
+// The cumulative response behind a prefix is the product of the prefix's stages,
+// whatever their order, so a decision depends only on the set of placed stages and
+// is remembered by it.
+class FlatnessOrder {
+  public:
+    FlatnessOrder(TDesign& d, CascadeWork& w, std::vector<int>& order, std::vector<bool>& placed, int s,
+                  int e)
+        : d_(d), w_(w), order_(order), placed_(placed), s_(s), e_(e) {}
+
+    void Run() {
+        for (int k = s_; k <= e_; ++k) {
+            const int prev = k > 1 ? order_[k - 1] : 0;
+            const Decision c = Decide(k, prev);
+            order_[k] = c.stage;
+            placed_[c.stage] = true;
+            AppendStage(d_, w_, c.stage, prev ? prev : c.stage);
+        }
+    }
+
+  private:
+    struct Decision {
+        int stage = 0;
+        long double flat = kInf;
+    };
+
+    TDesign& d_;
+    CascadeWork& w_;
+    std::vector<int>& order_;
+    std::vector<bool>& placed_;
+    int s_, e_;
+    std::unordered_map<unsigned, Decision> memo_;
+
+    unsigned Mask() const {
+        unsigned m = 0;
+        for (int c = 1; c < (int)placed_.size(); ++c)
+            if (placed_[c]) m |= 1u << c;
+        return m;
+    }
+
+    // The stage for position k behind `prev` (0: evaluated alone). Requires the arrays
+    // of prev to describe the current prefix.
+    Decision Decide(int k, int prev) {
+        const unsigned mask = Mask();
+        if (auto it = memo_.find(mask); it != memo_.end()) return it->second;
+
+        std::vector<int> ties;
+        long double best = kInf;
+        int firstFree = 0;
+        for (int c = s_; c <= e_; ++c) {
+            if (placed_[c]) continue;
+            if (!firstFree) firstFree = c;
+            AppendStage(d_, w_, c, prev ? prev : c);
+            const StageResponse& r = w_.stage[c];
+            if (!r.flatValid) continue; // a passband minimum of 0 is never best
+            const long double F = r.flatness;
+            if (!ties.empty() && std::fabs(F - best) < kFlatnessTie) {
+                ties.push_back(c);
+            } else if (F < best) {
+                best = F;
+                ties.assign(1, c);
+            }
+        }
+        Decision out;
+        if (ties.empty()) {
+            out.stage = firstFree; // nothing measurable: keep the stage-number order
+        } else if (ties.size() == 1 || k >= e_) {
+            out = {ties.front(), best};
+        } else {
+            // Near-tie: the last two candidates are compared by what follows them, one
+            // position ahead and further while they stay tied, up to the last position.
+            const int a = ties[ties.size() - 2], b = ties.back();
+            const std::vector<long double> pa = Path(k, a, prev);
+            const std::vector<long double> pb = Path(k, b, prev);
+            int winner = a;
+            for (size_t i = 0; i < pa.size() && i < pb.size(); ++i) {
+                if (std::fabs(pa[i] - pb[i]) < kFlatnessTie) continue;
+                if (pb[i] < pa[i]) winner = b;
+                break;
+            }
+            out = {winner, best};
+        }
+        memo_[mask] = out;
+        return out;
+    }
+
+    // Flatness at positions k+1..e when x takes position k behind prev and the rest is
+    // chosen by Decide; the placed flags are restored.
+    std::vector<long double> Path(int k, int x, int prev) {
+        std::vector<long double> out;
+        std::vector<int> mine{x};
+        placed_[x] = true;
+        AppendStage(d_, w_, x, prev ? prev : x);
+        int pr = x;
+        for (int j = k + 1; j <= e_; ++j) {
+            const Decision dj = Decide(j, pr);
+            out.push_back(dj.flat);
+            placed_[dj.stage] = true;
+            mine.push_back(dj.stage);
+            AppendStage(d_, w_, dj.stage, pr);
+            pr = dj.stage;
+        }
+        for (int c : mine)
+            placed_[c] = false;
+        return out;
+    }
+};
+
+} // namespace
+
+void ComputeAnalysisGrid(TDesign& d) {
+    AnalysisGrid& g = d.Grid;
+    g = AnalysisGrid{};
+    const Specification& sp = d.Spec;
+    long double start = 0.0L, step = 0.0L;
+    switch (sp.FilterType) {
+    case Lowpass:
+    case Highpass: {
+        const long double wp = sp.wpb;
+        step = 2.0L * wp * kStepFraction;
+        g.PassLow = sp.FilterType == Lowpass ? 0.0L : wp;
+        g.PassHigh = sp.FilterType == Lowpass ? wp : 2.0L * wp;
+        break;
+    }
+    case Bandpass:
+    case Bandstop: {
+        const long double w0 = sp.w0, bp = sp.Bpb;
+        const long double root = std::sqrt(w0 * w0 + bp * bp / 4.0L);
+        const long double wL = root - bp / 2.0L, wH = root + bp / 2.0L;
+        start = wL - bp / 2.0L;
+        step = 2.0L * bp * kStepFraction;
+        if (sp.FilterType == Bandpass) {
+            g.PassLow = wL;
+            g.PassHigh = wH;
+        } else {
+            g.PassLow = 0.0L;
+            g.PassHigh = wL;
+            g.PassLow2 = wH;
+            g.PassHigh2 = 2.0L * w0;
+            g.TwoBands = 1;
+        }
+        break;
+    }
+    default:
+        return; // user-defined filters are not evaluated over a grid
+    }
+    for (int i = 0; i <= kResponseIntervals; ++i)
+        g.W[i] = start + i * step;
+}
+
+std::unique_ptr<CascadeWork> NewCascadeWork() {
+    return std::make_unique<CascadeWork>();
+}
+
+void AppendStage(TDesign& d, CascadeWork& w, int s, int p) {
+    TStageCoeffs& st = d.Stages[s];
+    StageResponse& r = w.stage[s];
+    const StageResponse* prev = p != s ? &w.stage[p] : nullptr;
+
+    long double magPeak = 0.0L, cumPeak = 0.0L, passMin = kInf;
+    for (int i = 0; i <= kResponseIntervals; ++i) {
+        const long double wi = d.Grid.W[i];
+        const long double m = StageMagnitude(st, wi);
+        const long double c = prev ? prev->cum[i] * m : m;
+        r.mag[i] = m;
+        r.cum[i] = c;
+        if (m > magPeak) magPeak = m;
+        if (c > cumPeak) cumPeak = c;
+        if (InPassband(d.Grid, wi) && c < passMin) passMin = c;
+    }
+    r.flatValid = cumPeak > 0.0L && std::isfinite(cumPeak) && passMin > 0.0L && std::isfinite(passMin);
+    r.flatness = r.flatValid ? cumPeak / passMin : 0.0L;
+    st.Flatness = r.flatness;
+
+    // K brings the cumulative peak to 1. Behind another stage this is the previous
+    // peak (1) over this one; dividing by the peak itself rather than by the previous
+    // stage's stored peak keeps the rounding of the stored gains from accumulating.
+    long double K = 0.0L;
+    if (cumPeak > 0.0L && std::isfinite(cumPeak)) K = 1.0L / cumPeak;
+    st.K = K;
+    st.To = ToFromK(st, K);
+    // Scale by the gain the stored To gives, so that the stored stage gains reproduce
+    // the unit peak without accumulating the rounding of earlier stages.
+    const long double scale = static_cast<long double>(st.To) * NumeratorScale(st);
+    for (int i = 0; i <= kResponseIntervals; ++i) {
+        r.mag[i] *= scale;
+        r.cum[i] *= scale;
+    }
+    r.magPeak = magPeak * scale;
+    r.cumPeak = cumPeak * scale;
+    r.passMin = std::isfinite(passMin) ? passMin * scale : 0.0L;
+}
+
+void EvaluateCascade(TDesign& d, CascadeWork& w) {
+    if (d.Spec.FilterType == UserDefined) {
+        // The user's sections keep their own gains; K follows To.
+        for (int s = 1; s <= d.StageCount; ++s) {
+            TStageCoeffs& st = d.Stages[s];
+            st.K = static_cast<long double>(st.To) * NumeratorScale(st);
+            st.Flatness = 0.0L;
+        }
+        return;
+    }
+    ComputeAnalysisGrid(d);
+    for (int s = 1; s <= d.StageCount; ++s)
+        AppendStage(d, w, s, s == 1 ? 1 : s - 1);
+}
+
+void EvaluateCascade(TDesign& d) {
+    auto w = NewCascadeWork();
+    EvaluateCascade(d, *w);
+}
+
+void SwapStages(TDesign& d, int a, int b) {
+    if (a != b) std::swap(d.Stages[a], d.Stages[b]);
+}
+
+bool AutoCascade(TDesign& d) {
+    MarkStepChanged(d);
+    d.PairingChanged = 0;
+    const int N = d.StageCount;
+    if (d.Spec.FilterType == UserDefined || N < 2) {
+        EvaluateCascade(d);
+        return true;
+    }
+    ComputeAnalysisGrid(d);
+    auto work = NewCascadeWork();
+
+    bool firstFixed = false, lastFixed = false;
+    if (int f = FindPreferred(d, d.Criteria[0], kFirstTypes, false)) {
+        SwapStages(d, f, 1);
+        firstFixed = true;
+    }
+    if (int l = FindPreferred(d, d.Criteria[1], kLastTypes, true)) {
+        SwapStages(d, l, N);
+        lastFixed = true;
+    }
+
+    std::vector<int> order(N + 1);
+    std::vector<bool> placed(N + 1, false);
+    for (int i = 1; i <= N; ++i)
+        order[i] = i;
+    if (firstFixed) placed[1] = true;
+    if (lastFixed) placed[N] = true;
+    const int s = firstFixed ? 2 : 1;
+    const int e = lastFixed ? N - 1 : N;
+
+    if (d.Opt.OrderByQp) {
+        for (int k = s; k <= e; ++k) {
+            int best = 0;
+            for (int c = s; c <= e; ++c) {
+                if (placed[c]) continue;
+                if (!best) {
+                    best = c;
+                    continue;
+                }
+                const long double q = d.Stages[c].Qp, qb = d.Stages[best].Qp;
+                const long double wp = d.Stages[c].Wp, wb = d.Stages[best].Wp;
+                // Smallest Qp, then smallest wp, then the higher stage number.
+                if (q < qb || (q == qb && (wp < wb || wp == wb))) best = c;
+            }
+            order[k] = best;
+            placed[best] = true;
+        }
+    } else {
+        if (firstFixed) AppendStage(d, *work, 1, 1);
+        FlatnessOrder(d, *work, order, placed, s, e).Run();
+    }
+
+    // Apply the order only when it is a permutation of the stages.
+    std::vector<bool> seen(N + 1, false);
+    for (int k = 1; k <= N; ++k) {
+        if (order[k] < 1 || order[k] > N || seen[order[k]]) {
+            EvaluateCascade(d, *work);
+            return false;
+        }
+        seen[order[k]] = true;
+    }
+    OneBased<TStageCoeffs, kMaxStages> ordered = d.Stages;
+    for (int k = 1; k <= N; ++k)
+        ordered[k] = d.Stages[order[k]];
+    d.Stages = ordered;
+
+    EvaluateCascade(d, *work);
+    return true;
+}
+
+} // namespace velmora

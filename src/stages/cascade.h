@@ -1,0 +1,63 @@
+// Stage cascading: the order of the stages from input to output and, for every stage
+// in its place, the gain constant K that keeps the peak of the partial cascade at 1
+// over the analysis grid.
+//
+// The flatness of a partial cascade is its peak over the grid divided by its smallest
+// value inside the passband; an order whose intermediate outputs are flat keeps every
+// op-amp away from clipping and noise alike.
+#pragma once
+
+#include <array>
+#include <memory>
+
+#include "model/design.h"
+
+namespace velmora {
+
+// The grid (351 points, rad/s) and the passband limits, from the specification:
+//   lowpass   0 .. wp,                 w_i = i (2 wp / 350)
+//   highpass  wp .. 2 wp,              w_i = i (2 wp / 350)
+//   bandpass  wL .. wH,                w_i = (wL - Bp/2) + i (2 Bp / 350)
+//   bandstop  0 .. wL and wH .. 2 w0,  the bandpass grid, so that it spans both edges
+// with wL, wH = sqrt(w0^2 + (Bp/2)^2) -+ Bp/2. User-defined filters get no grid.
+void ComputeAnalysisGrid(TDesign& d);
+
+// Responses of one stage over the grid: its own magnitude and the cumulative magnitude
+// of the partial cascade ending with it, both scaled by its K, with their peaks and the
+// passband minimum of the cumulative one. Kept per stage record, in long double.
+struct StageResponse {
+    std::array<long double, kResponsePoints> mag{}, cum{};
+    long double magPeak = 0, cumPeak = 0, passMin = 0;
+    long double flatness = 0; // cumPeak / passMin; 0 when the passband minimum is 0
+    bool flatValid = false;
+};
+struct CascadeWork {
+    OneBased<StageResponse, kMaxStages> stage{};
+};
+std::unique_ptr<CascadeWork> NewCascadeWork();
+
+// Evaluates stage s behind stage p (p = s: alone), writes its Flatness, K and To and
+// scales its arrays so that the cumulative peak is 1. To is derived from the unrounded
+// K and the arrays are scaled by the stored To, so that the stored gains reproduce the
+// unit peak.
+void AppendStage(TDesign& d, CascadeWork& w, int s, int p);
+
+// AppendStage for stages 1..StageCount in order. User-defined filters keep the gains
+// the user entered: only their flatness is computed.
+void EvaluateCascade(TDesign& d, CascadeWork& w);
+void EvaluateCascade(TDesign& d);
+
+// The automatic ordering by the criteria (first-stage and last-stage preferences, then
+// increasing Qp or maximum flatness with a one-position lookahead on near-ties),
+// followed by EvaluateCascade. Sets the step-changed flag and clears PairingChanged.
+// User-defined filters are not reordered. Returns false (leaving the order as it
+// was) if the ordering did not produce a permutation of the stages.
+bool AutoCascade(TDesign& d);
+
+// Flatness values closer than this are a near-tie, decided by looking one position ahead.
+inline constexpr long double kFlatnessTie = 0.001L;
+
+// Moves stage record `from` to position `to` by exchanging the two records.
+void SwapStages(TDesign& d, int a, int b);
+
+} // namespace velmora
