@@ -10,22 +10,17 @@ namespace {
 constexpr long double kPi = 3.14159265358979323846264338327950288L;
 constexpr long double kDegPerRad = 180.0L / kPi;
 
-// The lowest and highest section frequency of a user-defined filter: a section gives
-// its wp, or its real pole when it has no wp.
+// The lowest and highest stage frequency of a user-defined filter: a stage gives its
+// wp, or its real pole when it has no wp.
 void UserSectionRange(const TDesign& d, long double& lo, long double& hi) {
     lo = 1.0e12L;
     hi = 0.0L;
-    const Approximation& a = d.Approx[0];
-    auto take = [&](long double w) {
-        if (w <= 0) return;
+    for (int k = 1; k <= d.StageCount && k <= kMaxStages; ++k) {
+        const TStageCoeffs& stage = d.Stages[k];
+        const long double w = stage.Wp != 0.0L ? stage.Wp.value() : std::fabs(stage.Sigma.value());
         lo = std::min(lo, w);
         hi = std::max(hi, w);
-    };
-    for (int k = 1; k <= kTableEntries; ++k)
-        if (!d.Spec.UserPoleSlotFree[k]) take(a.PoleTable[k].Wp);
-    if (a.Result.HasRealPole) take(a.Result.RealPole);
-    if (a.Result.HasRealPole2) take(a.Result.RealPole2);
-    if (hi == 0.0L) lo = 0.0L;
+    }
 }
 
 } // namespace

@@ -53,8 +53,14 @@ IdealFilter IdealFilterOf(const TDesign& d, int approx) {
     const long double sectionNorm = !norm ? 1.0L : d.Spec.FilterType == Lowpass ? wp * wp : bp;
     const long double realPoleNorm = norm && d.Spec.FilterType == Lowpass ? wp : 1.0L;
 
-    const int pairs = std::clamp<int>(r.PolePairs, 0, kTableEntries);
-    for (int k = 1; k <= pairs; ++k) {
+    // A specified filter fills its entries from 1; a user-defined filter keeps its
+    // sections and zeros in whichever slots were free when they were entered.
+    const bool user = d.Spec.FilterType == UserDefined;
+    auto sectionInUse = [&](int k) { return user ? d.Spec.UserPoleSlotFree[k] == 0 : k <= r.PolePairs; };
+    auto zeroInUse = [&](int k) { return user ? d.Spec.UserZeroSlotFree[k] == 0 : k <= r.ProtoZeroPairs; };
+
+    for (int k = 1; k <= kTableEntries; ++k) {
+        if (!sectionInUse(k)) continue;
         PoleSection s;
         s.B = a.PoleTable[k].B;
         s.C = a.PoleTable[k].C;
@@ -67,10 +73,22 @@ IdealFilter IdealFilterOf(const TDesign& d, int approx) {
     if (r.HasRealPole) f.RealPoles.push_back({r.RealPole, realPoleNorm});
     if (r.HasRealPole2) f.RealPoles.push_back({r.RealPole2, realPoleNorm});
 
-    const int zeros = std::clamp<int>(r.ProtoZeroPairs, 0, kTableEntries);
-    for (int k = 1; k <= zeros; ++k)
-        f.ZeroPairs.push_back({a.ZeroTable[k].Wz2, a.ZeroList[k].Wz});
-    f.OriginZero = r.HasSingleZero != 0;
+    if (!user) {
+        for (int k = 1; k <= kTableEntries; ++k)
+            if (zeroInUse(k)) f.ZeroPairs.push_back({a.ZeroTable[k].Wz2, a.ZeroList[k].Wz});
+        f.OriginZero = r.HasSingleZero != 0;
+    } else {
+        // The sections of a user-defined filter count their zeros at the origin in
+        // SingleZeros (a highpass section also takes a slot with wz = 0): the slots give
+        // the zero pairs off the origin, SingleZeros the zeros at it.
+        for (int k = 1; k <= kTableEntries; ++k)
+            if (zeroInUse(k) && a.ZeroList[k].Wz != 0.0L)
+                f.ZeroPairs.push_back({a.ZeroTable[k].Wz2, a.ZeroList[k].Wz});
+        const int origin = std::max<int>(r.SingleZeros, 0);
+        for (int k = 0; k < origin / 2; ++k)
+            f.ZeroPairs.push_back({0, 0});
+        f.OriginZero = origin % 2 == 1;
+    }
     return f;
 }
 

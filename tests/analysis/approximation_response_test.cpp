@@ -1,0 +1,232 @@
+// The ideal responses of real approximations, computed by the approximation step from
+// varied specifications, against H(s) built from the approximation's own pole, zero
+// and numerator-constant view (complex products; delay by numeric differentiation),
+// and the time responses against a simulation of the same H(s).
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <numbers>
+#include <string>
+
+#include "analysis/graph_axes.h"
+#include "analysis/ideal_responses.h"
+#include "approx/approximation.h"
+#include "approx/poles_zeros.h"
+#include "support/cascade_simulation.h"
+#include "support/response_reference.h"
+
+namespace velmora {
+namespace {
+
+constexpr long double kTwoPi = 2 * std::numbers::pi_v<long double>;
+
+// A specification as typed in the form: dB, and Hz for the edges (lowpass, highpass)
+// or bandwidths and centre (bandpass, bandstop).
+struct Spec {
+    const char* name;
+    FilterType type;
+    long double apb, asb, pass, stop, center;
+    int forced; // 0: order estimated
+};
+
+const Spec kSpecs[] = {
+    {"default lowpass", Lowpass, 0.5L, 30, 1000, 2000, 0, 0},
+    {"steep lowpass", Lowpass, 1, 60, 1000, 1500, 0, 0},
+    {"lowpass 100 Hz, 40 dB", Lowpass, 0.1L, 40, 100, 300, 0, 0},
+    {"lowpass 1 Hz", Lowpass, 3, 20, 1, 3, 0, 0},
+    {"lowpass forced 1", Lowpass, 0.5L, 30, 1000, 0, 0, 1},
+    {"lowpass forced 20", Lowpass, 0.5L, 30, 10000, 0, 0, 20},
+    {"lowpass 50 MHz", Lowpass, 0.5L, 50, 50e6L, 100e6L, 0, 0},
+    {"lowpass forced 7 at 100 MHz", Lowpass, 0.25L, 30, 100e6L, 0, 0, 7},
+    {"lowpass 80 dB, tight", Lowpass, 0.01L, 80, 1000, 1200, 0, 0},
+    {"default highpass", Highpass, 0.5L, 30, 2000, 1000, 0, 0},
+    {"highpass 45 dB", Highpass, 1, 45, 10000, 4000, 0, 0},
+    {"highpass forced 5 at 50 Hz", Highpass, 0.5L, 30, 50, 0, 0, 5},
+    {"highpass 1 MHz", Highpass, 0.2L, 60, 1e6L, 300e3L, 0, 0},
+    {"highpass forced 20", Highpass, 1, 30, 1000, 0, 0, 20},
+    {"default bandpass", Bandpass, 0.5L, 30, 1000, 2000, 2000, 0},
+    {"wide bandpass 300 Hz..3.4 kHz", Bandpass, 0.5L, 30, 3100, 9000, 1010, 0},
+    {"narrow bandpass at 10 kHz", Bandpass, 0.5L, 40, 100, 400, 10000, 0},
+    {"bandpass forced 6 at 1 MHz", Bandpass, 0.5L, 30, 100e3L, 0, 1e6L, 6},
+    {"bandpass forced 20", Bandpass, 1, 30, 1000, 0, 5000, 20},
+    {"default bandstop", Bandstop, 0.5L, 30, 2000, 1000, 2000, 0},
+    {"bandstop 40 dB at 5 kHz", Bandstop, 1, 40, 1000, 200, 5000, 0},
+    {"bandstop forced 4 at 60 Hz", Bandstop, 0.5L, 30, 20, 0, 60, 4},
+    {"wide bandstop", Bandstop, 0.5L, 30, 3000, 1000, 1000, 0},
+    {"lowpass 2 dB / 100 dB at 20 kHz", Lowpass, 2, 100, 20000, 40000, 0, 0},
+};
+
+// Fills the working specification as the specification form converts the entries.
+void Fill(TDesign& d, const Spec& e) {
+    NewDesign(d, static_cast<uint8_t>(e.type));
+    Specification& s = d.Spec;
+    s.Apb = e.apb;
+    s.Asb = e.asb;
+    s.NormPassEdge = 1.0L;
+    s.ForceOrder = e.forced > 0;
+    s.ForcedOrder = static_cast<int16_t>(e.forced);
+    const bool forced = e.forced > 0;
+    switch (e.type) {
+    case Lowpass:
+    case Highpass:
+        s.wpb = e.pass * kTwoPi;
+        s.wsb = forced ? (e.type == Lowpass ? 2 : 0.5L) * s.wpb : e.stop * kTwoPi;
+        s.Selectivity = e.type == Lowpass ? s.wsb / s.wpb : s.wpb / s.wsb;
+        break;
+    default:
+        s.Bpb = e.pass * kTwoPi;
+        s.Bsb = forced ? (e.type == Bandpass ? 2 : 0.5L) * s.Bpb : e.stop * kTwoPi;
+        s.w0 = e.center * kTwoPi;
+        s.Selectivity = e.type == Bandpass ? s.Bsb / s.Bpb : s.Bpb / s.Bsb;
+        break;
+    }
+    s.OverallGain = 1.0L;
+}
+
+bool Calculate(TDesign& d) {
+    ClearApproximations(d);
+    for (int i = 0; i < kApproxCount; ++i)
+        if (ComputeApproximation(d, i) != ApproxStatus::Ok) return false;
+    RateApproximations(d);
+    ComputeGraphRanges(d);
+    return true;
+}
+
+TDesign& Scratch() {
+    static TDesign d;
+    return d;
+}
+
+test::TransferFunction ReferenceOf(const TDesign& d, int a) {
+    const long double K = ApproxNumeratorGain(d, a) * d.Spec.OverallGain;
+    const std::vector<Complex> poles = ApproxPoles(d, a), zeros = ApproxZeros(d, a);
+    return [=](std::complex<long double> s) {
+        std::complex<long double> h(K, 0);
+        // Interleaved so that partial products stay within range at high orders.
+        for (size_t i = 0; i < std::max(poles.size(), zeros.size()); ++i) {
+            if (i < zeros.size()) h *= s - zeros[i];
+            if (i < poles.size()) h /= s - poles[i];
+        }
+        return h;
+    };
+}
+
+// Gain within 1e-6 dB, phase angle within 1e-6 degree modulo 360, delay within 1e-6
+// relative, at every point of the default column and of a column two decades wider,
+// for every usable approximation of every specification.
+TEST(ApproximationResponses, AgreeWithPolesZerosAndGain) {
+    int checked = 0;
+    for (const Spec& e : kSpecs) {
+        TDesign& d = Scratch();
+        Fill(d, e);
+        ASSERT_TRUE(Calculate(d)) << e.name;
+        d.Spec.OverallGain = e.forced ? 2.0L : 1.0L; // the overall gain scales every curve
+        const FrequencyAxis base = DefaultFrequencyAxis(d);
+        for (const FrequencyAxis& axis : {base, FrequencyAxis{base.Min / 10, base.Max * 10, true, true}}) {
+            ComputeIdealFrequencyResponses(d, axis);
+            for (int a : ResponseApproximations(d)) {
+                ++checked;
+                const auto H = ReferenceOf(d, a);
+                const auto notches = MarkNotches(d, a, axis.Log);
+                const auto zeros = ApproxZeros(d, a);
+                for (int i = 0; i <= kResponseIntervals; ++i) {
+                    SCOPED_TRACE(std::string(e.name) + ", " + kApproxNames[a] + ", point " +
+                                 std::to_string(i));
+                    const long double w = d.FreqColumn[i].W;
+                    const IdealSample& s = d.Approx[a].Ideal[i];
+                    const long double mag = std::abs(H({0, w}));
+                    if (std::find(notches.begin(), notches.end(), i) != notches.end()) {
+                        EXPECT_EQ(s.GainDb, kNotchDb);
+                    } else if (mag > 1.0001e-20L) {
+                        EXPECT_NEAR(s.GainDb, 20 * std::log10(mag), 1e-6L);
+                    } else if (mag < 0.9999e-20L) {
+                        EXPECT_EQ(s.GainDb, kGainFloorDb);
+                    }
+                    const bool atZero = std::any_of(zeros.begin(), zeros.end(), [&](const Complex& z) {
+                        return std::fabs(w - std::fabs(z.imag())) <= 1e-4L * w && z.imag() != 0;
+                    });
+                    if (atZero) continue;
+                    EXPECT_NEAR(test::AngleDifference(-s.Phase, test::ReferencePhaseDeg(H, w)), 0.0L, 1e-6L);
+                    const long double tau = test::ReferenceDelay(H, w, 1e-5L * w);
+                    EXPECT_NEAR(s.Delay, tau, 1e-6L * std::fabs(tau));
+                }
+            }
+        }
+    }
+    EXPECT_GE(checked, 2 * 60); // at least 60 usable approximations over the 24 specifications
+}
+
+// The default axes agree with the graph ranges the approximation step stores.
+TEST(ApproximationResponses, DefaultAxesMatchTheStoredGraphRanges) {
+    for (const Spec& e : kSpecs) {
+        for (bool hz : {true, false}) {
+            TDesign& d = Scratch();
+            Fill(d, e);
+            d.Opt.FreqUnitsHz = hz;
+            ASSERT_TRUE(Calculate(d));
+            const FrequencyAxis f = DefaultFrequencyAxis(d);
+            EXPECT_EQ(static_cast<long double>(Real48(f.Min)), d.Ranges.GraphFreqMin) << e.name;
+            EXPECT_EQ(static_cast<long double>(Real48(f.Max)), d.Ranges.GraphFreqMax) << e.name;
+            EXPECT_EQ(f.Decade, d.Ranges.GraphFreqDecade) << e.name;
+            const TimeAxis t = DefaultTimeAxis(d);
+            EXPECT_EQ(t.Exp, d.Ranges.TimeScaleExp) << e.name;
+            EXPECT_EQ(t.FullScale, d.Ranges.TimeFullScale) << e.name;
+        }
+    }
+}
+
+// Step and impulse responses of every usable approximation against the simulated
+// cascade, with the specifications scaled down to about 1 rad/s so that the
+// simulation stays short: the same shapes, time scaled by the frequency factor.
+TEST(ApproximationResponses, TimeResponsesAgreeWithSimulation) {
+    int checked = 0;
+    for (const Spec& original : kSpecs) {
+        Spec e = original;
+        const long double scale =
+            1 / (kTwoPi * (e.type == Lowpass || e.type == Highpass ? e.pass : e.center));
+        e.pass *= scale;
+        e.stop *= scale;
+        e.center *= scale;
+        TDesign& d = Scratch();
+        Fill(d, e);
+        ASSERT_TRUE(Calculate(d)) << e.name;
+        const TimeAxis axis = DefaultTimeAxis(d);
+        ComputeIdealTimeResponses(d, axis);
+        std::vector<long double> times;
+        for (int i = 0; i <= kResponseIntervals; ++i)
+            times.push_back(AxisTime(axis, i));
+        for (int a : ResponseApproximations(d)) {
+            // A 20th-order simulation over hundreds of periods is slow under the
+            // sanitizers; orders up to 12 cover every kind of section.
+            if (d.Approx[a].Result.Order > 12) continue;
+            ++checked;
+            SCOPED_TRACE(std::string(e.name) + ", " + kApproxNames[a]);
+            const test::CascadeSimulation sim(ApproxPoles(d, a), ApproxZeros(d, a),
+                                              ApproxNumeratorGain(d, a));
+            const auto step = sim.Run(times, false);
+            const auto impulse = sim.Run(times, true);
+            long double stepMax = 0, impulseMax = 0;
+            for (int i = 0; i <= kResponseIntervals; ++i) {
+                stepMax = std::max(stepMax, std::fabs(step[i]));
+                impulseMax = std::max(impulseMax, std::fabs(impulse[i]));
+            }
+            for (int i = 0; i <= kResponseIntervals; ++i) {
+                EXPECT_NEAR(d.Approx[a].Ideal[i].Step, step[i], 1e-6L * stepMax) << i;
+                EXPECT_NEAR(d.Approx[a].Ideal[i].Impulse, impulse[i], 1e-6L * impulseMax) << i;
+            }
+            if (e.type == Lowpass) { // settles to the DC gain of H
+                const auto H = ReferenceOf(d, a);
+                const ResidueSet r = Residues(IdealFilterOf(d, a));
+                long double slowest = 1e30L;
+                for (const auto& p : ApproxPoles(d, a))
+                    slowest = std::min(slowest, -p.real());
+                EXPECT_NEAR(StepValue(r, 1, 60 / slowest), std::abs(H({0, 0})), 1e-9L);
+            }
+        }
+    }
+    EXPECT_GE(checked, 40);
+}
+
+} // namespace
+} // namespace velmora

@@ -1,0 +1,219 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "analysis/graph_axes.h"
+
+namespace velmora {
+namespace {
+
+TEST(GraphAxes, DelayAxisScalesTheLargestDelayIntoOneToTen) {
+    struct Case {
+        long double largest;
+        int exp;
+        long double max, tick;
+    };
+    const Case cases[] = {
+        {1.5e-3L, -3, 2, 0.2L},
+        {3e-4L, -4, 5, 0.5L},
+        {7, 0, 10, 1},
+        {10, 0, 10, 1},
+        // 1 is not above 1: it counts down to 10 x 1e-1.
+        {1, -1, 10, 1},
+        {2.0000001e-6L, -6, 5, 0.5L},
+        {0.2L, -1, 2, 0.2L},
+    };
+    for (const auto& c : cases) {
+        const ScaledRange s = DelayAxisFor(c.largest);
+        EXPECT_EQ(s.Exp, c.exp) << c.largest;
+        EXPECT_EQ(s.Range.Min, 0) << c.largest;
+        EXPECT_EQ(s.Range.Max, c.max) << c.largest;
+        EXPECT_EQ(s.Range.Tick, c.tick) << c.largest;
+    }
+    // Nothing to scale: a finite axis of 0..1.
+    EXPECT_EQ(DelayAxisFor(0).Range.Max, 1);
+}
+
+TEST(GraphAxes, ImpulseAxisIsScaledAndRangedInTenthsToUnits) {
+    // Largest magnitude 5678: x 1e3, -1.234 .. 5.678 spans 6.9: ticks of 1, -2 .. 6.
+    ScaledRange s = ImpulseAxisFor(-1234, 5678);
+    EXPECT_EQ(s.Exp, 3);
+    EXPECT_NEAR(s.Range.Min, -2, 1e-15L);
+    EXPECT_NEAR(s.Range.Max, 6, 1e-15L);
+    EXPECT_EQ(s.Range.Tick, 1);
+    // 0 .. 0.0042: x 1e-3, 0 .. 4.2 spans 4.2: ticks of 0.5, 0 .. 4.5.
+    s = ImpulseAxisFor(0, 0.0042L);
+    EXPECT_EQ(s.Exp, -3);
+    EXPECT_NEAR(s.Range.Min, 0, 1e-15L);
+    EXPECT_NEAR(s.Range.Max, 4.5L, 1e-15L);
+    EXPECT_EQ(s.Range.Tick, 0.5L);
+    // 2.2 .. 2.9 (x 1): spans 0.7: ticks of 0.1.
+    s = ImpulseAxisFor(2.2L, 2.9L);
+    EXPECT_EQ(s.Exp, 0);
+    EXPECT_NEAR(s.Range.Min, 2.2L, 1e-12L);
+    EXPECT_NEAR(s.Range.Max, 2.9L, 1e-12L);
+    EXPECT_EQ(s.Range.Tick, 0.1L);
+}
+
+TEST(GraphAxes, PhaseAxisRoundsOutwardToHalfTurns) {
+    struct Case {
+        long double minLag, maxLag, min, max, tick;
+    };
+    const Case cases[] = {
+        {0.5L, 270, -360, 0, 45},         // third-order lowpass
+        {-180, -0.5L, 0, 180, 45},        // second-order highpass: the angle leads
+        {1, 1700, -1800, 0, 180},         // high order
+        {-90, 450, -540, 180, 90},        // bandpass
+        {180, 180, -360, -180, 45},       // flat on a multiple: a half turn below it
+        {1e-13L, 179.9999L, -180, 0, 45}, // rounding dust does not add a half turn
+    };
+    for (const auto& c : cases) {
+        const AxisRange r = PhaseAxisFor(c.minLag, c.maxLag);
+        EXPECT_EQ(r.Min, c.min) << c.minLag << " " << c.maxLag;
+        EXPECT_EQ(r.Max, c.max) << c.minLag << " " << c.maxLag;
+        EXPECT_EQ(r.Tick, c.tick) << c.minLag << " " << c.maxLag;
+    }
+}
+
+TEST(GraphAxes, NiceRangesAndGainAxes) {
+    struct Case {
+        long double lo, hi, min, max, tick;
+    };
+    const Case cases[] = {
+        {0, 1.03L, 0, 1.2L, 0.2L}, {-0.13L, 1.0L, -0.2L, 1.0L, 0.2L},     {0, 100, 0, 100, 10},
+        {3, 7, 3, 7, 0.5L},        {-5e-6L, 5e-6L, -5e-6L, 5e-6L, 1e-6L},
+    };
+    for (const auto& c : cases) {
+        const AxisRange r = NiceRange(c.lo, c.hi);
+        EXPECT_NEAR(r.Min, c.min, 1e-12L * std::fabs(c.tick)) << c.lo << " " << c.hi;
+        EXPECT_NEAR(r.Max, c.max, 1e-12L * std::fabs(c.tick)) << c.lo << " " << c.hi;
+        EXPECT_NEAR(r.Tick, c.tick, 1e-15L * c.tick) << c.lo << " " << c.hi;
+    }
+    const AxisRange flat = NiceRange(2, 2);
+    EXPECT_LT(flat.Min, 2);
+    EXPECT_GT(flat.Max, 2);
+
+    EXPECT_EQ(GainDbAxisFor(0), (AxisRange{-40, 10, 10})); // a unit-gain filter: -40 .. 10 dB
+    EXPECT_EQ(GainDbAxisFor(60), (AxisRange{20, 70, 10}));
+    EXPECT_EQ(GainDbAxisFor(-3.5L), (AxisRange{-50, 0, 10}));
+    EXPECT_EQ(GainVVAxisFor(1).Min, 0);
+    EXPECT_NEAR(GainVVAxisFor(1).Max, 1.2L, 1e-15L);
+}
+
+TEST(GraphAxes, PlotAreaAndMapping) {
+    const PlotArea area = PlotAreaOf(800, 600);
+    EXPECT_DOUBLE_EQ(area.Left, 144);
+    EXPECT_DOUBLE_EQ(area.Right, 736);
+    EXPECT_DOUBLE_EQ(area.Top, 60);
+    EXPECT_DOUBLE_EQ(area.Bottom, 480);
+    EXPECT_FALSE(area.Contains(100, 300));
+    EXPECT_FALSE(area.Contains(400, 500));
+    EXPECT_TRUE(area.Contains(400, 300));
+
+    const FrequencyAxis log{10, 100000, true, true};
+    EXPECT_NEAR(FrequencyAtX(log, area, 440), 1000.0L, 1e-9L); // halfway: two decades up
+    EXPECT_NEAR(XOfFrequency(log, area, 100), 144 + 592 * 0.25, 1e-9);
+    const FrequencyAxis lin{0, 8000, false, true};
+    EXPECT_NEAR(FrequencyAtX(lin, area, 144 + 74), 1000.0L, 1e-9L);
+    for (double x : {144.0, 200.5, 440.0, 735.0}) {
+        EXPECT_NEAR(XOfFrequency(log, area, FrequencyAtX(log, area, x)), x, 1e-9);
+        EXPECT_NEAR(XOfFrequency(lin, area, FrequencyAtX(lin, area, x)), x, 1e-9);
+    }
+    const AxisRange db{-40, 10, 10};
+    EXPECT_NEAR(ValueAtY(db, area, 60), 10, 1e-12L);
+    EXPECT_NEAR(ValueAtY(db, area, 480), -40, 1e-12L);
+    EXPECT_NEAR(YOfValue(db, area, 0), 60 + 420 * 0.2, 1e-9);
+}
+
+ResponseAxes GainAxes() {
+    ResponseAxes axes;
+    axes.Freq = FrequencyAxis{10, 100000, true, true};
+    axes.GainDb = AxisRange{-40, 10, 10};
+    axes.GainVV = AxisRange{0, 1.2L, 0.2L};
+    return axes;
+}
+
+TEST(Zoom, RectangleSetsTheAxesItCovers) {
+    const PlotArea area = PlotAreaOf(800, 600);
+    ResponseAxes axes = GainAxes();
+    // From a quarter to three quarters across (100 Hz .. 10 kHz) and from 0 dB (a fifth
+    // down) to -30 dB (four fifths down).
+    ASSERT_EQ(ZoomToRectangle(axes, area, 292, 144, 588, 396), ZoomStatus::Zoomed);
+    EXPECT_NEAR(axes.Freq.Min, 100.0L, 1e-9L);
+    EXPECT_NEAR(axes.Freq.Max, 10000.0L, 1e-7L);
+    EXPECT_NEAR(axes.GainDb.Min, -30.0L, 1e-12L);
+    EXPECT_NEAR(axes.GainDb.Max, 0.0L, 1e-12L);
+    // The V/V range follows: 10^(-30/20) .. 1.
+    EXPECT_NEAR(axes.GainVV.Min, std::pow(10.0L, -1.5L), 1e-15L);
+    EXPECT_NEAR(axes.GainVV.Max, 1.0L, 1e-15L);
+
+    // On a linear V/V axis a rectangle down to 0 V/V sets the dB range to the floor.
+    ResponseAxes vv = GainAxes();
+    vv.GainInDb = false;
+    ASSERT_EQ(ZoomToRectangle(vv, area, 200, 60, 700, 480), ZoomStatus::Zoomed);
+    EXPECT_NEAR(vv.GainVV.Min, 0.0L, 1e-15L);
+    EXPECT_NEAR(vv.GainVV.Max, 1.2L, 1e-15L);
+    EXPECT_EQ(vv.GainDb.Min, -400.0L);
+    EXPECT_NEAR(vv.GainDb.Max, 20 * std::log10(1.2L), 1e-12L);
+}
+
+TEST(Zoom, RefusedRectanglesChangeNothing) {
+    const PlotArea area = PlotAreaOf(800, 600);
+    struct Case {
+        const char* what;
+        double x1, y1, x2, y2;
+        ZoomStatus status;
+    };
+    const Case cases[] = {
+        {"lower right to upper left", 588, 396, 292, 144, ZoomStatus::WrongWay},
+        {"right to left", 588, 144, 292, 396, ZoomStatus::WrongWay},
+        {"bottom to top", 292, 396, 588, 144, ZoomStatus::WrongWay},
+        {"less than a pixel wide", 300, 100, 300.5, 300, ZoomStatus::WrongWay},
+        {"a point", 300, 100, 300, 100, ZoomStatus::WrongWay},
+    };
+    for (const auto& c : cases) {
+        ResponseAxes axes = GainAxes();
+        const ResponseAxes before = axes;
+        EXPECT_EQ(ZoomToRectangle(axes, area, c.x1, c.y1, c.x2, c.y2), c.status) << c.what;
+        EXPECT_EQ(ZoomStateOf(axes), ZoomStateOf(before)) << c.what;
+    }
+    // A span below a millionth of its limits.
+    ResponseAxes narrow = GainAxes();
+    narrow.Freq = FrequencyAxis{1000, 1000.0005L, false, true};
+    const ZoomState before = ZoomStateOf(narrow);
+    EXPECT_EQ(ZoomToRectangle(narrow, area, 200, 100, 300, 300), ZoomStatus::TooNarrow);
+    EXPECT_EQ(ZoomStateOf(narrow), before);
+}
+
+TEST(Zoom, HistoryRestoresExactlyAndIsBounded) {
+    const PlotArea area = PlotAreaOf(800, 600);
+    ResponseAxes axes = GainAxes();
+    ZoomHistory history;
+    const ZoomState original = ZoomStateOf(axes);
+    history.Push(ZoomStateOf(axes));
+    ASSERT_EQ(ZoomToRectangle(axes, area, 200, 100, 600, 400), ZoomStatus::Zoomed);
+    const ZoomState first = ZoomStateOf(axes);
+    history.Push(ZoomStateOf(axes));
+    ASSERT_EQ(ZoomToRectangle(axes, area, 300, 200, 500, 300), ZoomStatus::Zoomed);
+    ZoomState s;
+    ASSERT_TRUE(history.Pop(s));
+    RestoreZoomState(axes, s);
+    EXPECT_EQ(ZoomStateOf(axes), first);
+    ASSERT_TRUE(history.Pop(s));
+    RestoreZoomState(axes, s);
+    EXPECT_EQ(ZoomStateOf(axes), original);
+    EXPECT_FALSE(history.Pop(s));
+    EXPECT_TRUE(history.Empty());
+
+    for (int i = 1; i <= 60; ++i)
+        history.Push(ZoomState{static_cast<long double>(i), 1000, {}, {}});
+    EXPECT_EQ(history.Depth(), ZoomHistory::kMaxZoomDepth);
+    for (int i = 60; i > 10; --i) {
+        ASSERT_TRUE(history.Pop(s));
+        EXPECT_EQ(s.FreqMin, i); // the newest first; the ten oldest were dropped
+    }
+    EXPECT_FALSE(history.Pop(s));
+}
+
+} // namespace
+} // namespace velmora

@@ -1,0 +1,188 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "analysis/ideal_responses.h"
+#include "analysis/time_response.h"
+#include "support/cascade_simulation.h"
+#include "support/hand_built_filters.h"
+
+namespace velmora {
+namespace {
+
+using test::HandFilter;
+using test::kTwoPi;
+
+TDesign& FreshDesign() {
+    static TDesign d;
+    return d;
+}
+
+HandFilter Named(const std::string& name) {
+    for (const auto& f : test::HandBuiltFilters())
+        if (f.name == name) return f;
+    throw std::logic_error("no hand-built filter " + name);
+}
+
+// ---- Time axis ------------------------------------------------------------------------
+
+TEST(DefaultTimeAxis, WorkedExamples) {
+    TDesign& d = FreshDesign();
+    // Two pole pairs, the last with sigma = 1000/s: T = (199 - 38)/(12 * 1000) s =
+    // 13.4 ms, a third of it 4.47 ms: 4.47 in units of 1e-3 s, so an axis of 5 by 0.5.
+    HandFilter f{.name = "two pairs", .wpb = 1000};
+    f.sections = {{4000, 9e6}, {2000, 4e6}};
+    test::Install(d, f);
+    TimeAxis a = DefaultTimeAxis(d);
+    EXPECT_EQ(a.Exp, -3);
+    EXPECT_EQ(a.FullScale, 5);
+    EXPECT_EQ(a.Tick, 0.5L);
+
+    // A lone real pole at 1000/s: 40/1000 s, a third is 13.3 ms = 1.33 x 1e-2 s.
+    HandFilter g{.name = "real pole", .wpb = 1000};
+    g.realPoles = {1000};
+    test::Install(d, g);
+    a = DefaultTimeAxis(d);
+    EXPECT_EQ(a.Exp, -2);
+    EXPECT_EQ(a.FullScale, 2);
+    EXPECT_EQ(a.Tick, 0.2L);
+    EXPECT_NEAR(AxisTime(a, 350), 0.02L, 1e-15L);
+    EXPECT_NEAR(AxisTime(a, 35), 0.002L, 1e-15L);
+
+    // Three pairs, last sigma 100/s: (199 - 57)/(18 * 100) = 78.9 ms, /3 = 26.3 ms: 10 by 1 (x 1e-3).
+    HandFilter h{.name = "three pairs", .wpb = 100};
+    h.sections = {{800, 1e6}, {400, 1e6}, {200, 1e6}};
+    test::Install(d, h);
+    a = DefaultTimeAxis(d);
+    EXPECT_EQ(a.Exp, -2);
+    EXPECT_EQ(a.FullScale, 5);
+    EXPECT_EQ(a.Tick, 0.5L);
+
+    // No approximation with a response: a finite default rather than an endless loop.
+    NewDesign(d, Lowpass);
+    a = DefaultTimeAxis(d);
+    EXPECT_EQ(a.FullScale, 2);
+    EXPECT_EQ(a.Exp, 0);
+}
+
+// ---- Closed forms -----------------------------------------------------------------------
+
+TEST(TimeResponse, FirstOrderLowpassClosedForm) {
+    HandFilter f = Named("first-order lowpass");
+    for (long double G : {1.0L, 2.5L}) {
+        f.G = G;
+        TDesign& d = FreshDesign();
+        test::Install(d, f);
+        const TimeAxis axis = DefaultTimeAxis(d);
+        ComputeIdealTimeResponses(d, axis);
+        const long double sigma = f.wpb;
+        for (int i = 0; i <= kResponseIntervals; ++i) {
+            const long double t = AxisTime(axis, i);
+            // y = G (1 - e^-sigma t), h = G sigma e^-sigma t; 1e-11 covers Real48 storage.
+            EXPECT_NEAR(d.Approx[0].Ideal[i].Step, G * (1 - std::exp(-sigma * t)), 1e-11L * G);
+            EXPECT_NEAR(d.Approx[0].Ideal[i].Impulse, G * sigma * std::exp(-sigma * t), 1e-11L * G * sigma);
+        }
+    }
+}
+
+TEST(TimeResponse, CoincidentPolesOfQHalf) {
+    // sigma^2 / (s + sigma)^2: y = 1 - e^-sigma t (1 + sigma t), h = sigma^2 t e^-sigma t.
+    // The residues of the double pole are found by opening it by 1e-6, which costs
+    // about 1e-12 of the response; 1e-9 is the tolerance.
+    const HandFilter f = Named("critically damped lowpass (Q exactly 0.5)");
+    TDesign& d = FreshDesign();
+    test::Install(d, f);
+    const ResidueSet r = Residues(IdealFilterOf(d, 0));
+    ASSERT_TRUE(r.Valid);
+    const long double s = f.wpb;
+    for (long double st : {0.0L, 0.1L, 0.5L, 1.0L, 2.0L, 5.0L, 10.0L, 30.0L}) {
+        const long double t = st / s;
+        EXPECT_NEAR(StepValue(r, 1, t), 1 - std::exp(-st) * (1 + st), 1e-9L) << st;
+        EXPECT_NEAR(ImpulseValue(r, 1, t) / s, st * std::exp(-st), 1e-9L) << st;
+    }
+}
+
+// ---- Against a simulation of the cascade -------------------------------------------------
+
+// Every hand-built filter, step and impulse, at the 351 points of its default time
+// axis, against the Runge-Kutta simulation of the same H(s). The simulation's step
+// keeps its error near 1e-9 of the response; 1e-6 of the largest value is the bound.
+TEST(TimeResponse, AgreesWithSimulatedCascade) {
+    for (const HandFilter& f : test::HandBuiltFilters()) {
+        SCOPED_TRACE(f.name);
+        TDesign& d = FreshDesign();
+        test::Install(d, f);
+        const TimeAxis axis = DefaultTimeAxis(d);
+        ComputeIdealTimeResponses(d, axis);
+        std::vector<long double> times;
+        for (int i = 0; i <= kResponseIntervals; ++i)
+            times.push_back(AxisTime(axis, i));
+        const test::CascadeSimulation sim(f.Poles(), f.Zeros(), f.K * f.G);
+        const auto step = sim.Run(times, false);
+        const auto impulse = sim.Run(times, true);
+        long double stepMax = 0, impulseMax = 0;
+        for (int i = 0; i <= kResponseIntervals; ++i) {
+            stepMax = std::max(stepMax, std::fabs(step[i]));
+            impulseMax = std::max(impulseMax, std::fabs(impulse[i]));
+        }
+        for (int i = 0; i <= kResponseIntervals; ++i) {
+            EXPECT_NEAR(d.Approx[f.approx].Ideal[i].Step, step[i], 1e-6L * stepMax) << i;
+            EXPECT_NEAR(d.Approx[f.approx].Ideal[i].Impulse, impulse[i], 1e-6L * impulseMax) << i;
+        }
+    }
+}
+
+// ---- Final and initial values -------------------------------------------------------------
+
+// Final value y(inf) = G H(0), initial value y(0+) = G H(inf), and the impulse
+// response (without its Dirac part) integrates to y(inf) - y(0+). H(0) and H(inf) come
+// from the transfer function the tables stand for.
+TEST(TimeResponse, SettlesToDcGainAndImpulseIntegratesToIt) {
+    for (const HandFilter& f : test::HandBuiltFilters()) {
+        SCOPED_TRACE(f.name);
+        TDesign& d = FreshDesign();
+        test::Install(d, f);
+        const IdealFilter filter = IdealFilterOf(d, f.approx);
+        const ResidueSet r = Residues(filter);
+        ASSERT_TRUE(r.Valid);
+        long double slowest = 1e30L;
+        for (const auto& p : f.Poles())
+            slowest = std::min(slowest, -p.real());
+        const long double dc = std::abs(f.H({0, 0}));
+        const bool proper = filter.ZeroCount() == filter.PoleCount();
+        const long double hf = proper ? f.K * f.G : 0.0L;
+        const long double scale = std::max({dc, hf, f.G});
+
+        const long double late = 60 / slowest; // every term below e^-50: only r_0 is left
+        EXPECT_NEAR(StepValue(r, f.G, late), dc, 1e-9L * scale);
+        EXPECT_NEAR(StepValue(r, f.G, 0), hf, 1e-9L * scale);
+
+        // Simpson's rule over 40 time constants of the slowest pole.
+        const int n = 200000;
+        const long double T = 40 / slowest, h = T / n;
+        long double integral = ImpulseValue(r, f.G, 0) + ImpulseValue(r, f.G, T);
+        for (int i = 1; i < n; ++i)
+            integral += (i % 2 ? 4 : 2) * ImpulseValue(r, f.G, i * h);
+        integral *= h / 3;
+        EXPECT_NEAR(integral, StepValue(r, f.G, T) - hf, 1e-7L * scale);
+        EXPECT_NEAR(integral, dc - hf, 1e-7L * scale);
+    }
+}
+
+TEST(TimeResponse, HighpassStepStartsAtHighFrequencyGainAndDecaysToZero) {
+    for (const char* name : {"first-order highpass", "second-order Butterworth highpass"}) {
+        HandFilter f = Named(name);
+        f.G = 2;
+        TDesign& d = FreshDesign();
+        test::Install(d, f);
+        const TimeAxis axis = DefaultTimeAxis(d);
+        ComputeIdealTimeResponses(d, axis);
+        const auto& ideal = d.Approx[0].Ideal;
+        EXPECT_NEAR(ideal[0].Step, 2.0L, 1e-11L) << name; // G times the gain at high frequency
+        const ResidueSet r = Residues(IdealFilterOf(d, 0));
+        EXPECT_NEAR(StepValue(r, 2, 60 / (f.wpb / std::sqrt(2.0L))), 0.0L, 1e-11L) << name;
+    }
+}
+
+} // namespace
+} // namespace velmora
