@@ -9,6 +9,7 @@
 #include "cli_dialogs.h"
 #include "model/number_text.h"
 #include "report.h"
+#include "stages/synthesis.h"
 #include "ui/tfm_main.h"
 
 namespace velmora::cli {
@@ -20,6 +21,7 @@ constexpr long double kTwoPi = 2.0L * std::numbers::pi_v<long double>;
 struct DesignRequest {
     std::string type = "lowpass";
     std::string apb, asb, fpb, fsb, f0, bpb, bsb, order, gain, gainDb;
+    std::string approx, orderBy, firstStage, lastStage;
     bool rad = false;
     bool json = false;
 };
@@ -59,6 +61,38 @@ void SetNumber(TEditControl& edit, const std::string& option, const std::string&
     auto v = ParseNonNegative(text);
     if (!v) throw UsageError{"invalid number for " + option + ": '" + text + "' (a non-negative number)"};
     edit.Text = TrimmedText(*v, 9);
+}
+
+// A preference list of stage types for the first or the last stage of the cascade,
+// highest priority first ("slp,flp"): the criteria the cascade ordering honours.
+void SetCriteria(TCascadeCriteria& c, const std::string& option, const std::string& list,
+                 const std::array<const char*, 4>& names) {
+    c = TCascadeCriteria{};
+    int16_t priority = 0;
+    std::string rest = list;
+    while (!rest.empty()) {
+        const auto comma = rest.find(',');
+        const std::string name = rest.substr(0, comma);
+        rest = comma == std::string::npos ? "" : rest.substr(comma + 1);
+        int found = 0;
+        for (int i = 0; i < 4; ++i)
+            if (name == names[i]) found = i + 1;
+        if (!found)
+            throw UsageError{"unknown stage type '" + name + "' for " + option + " (one of " + names[0] +
+                             ", " + names[1] + ", " + names[2] + ", " + names[3] + ")"};
+        if (c.Options[found].Enabled) throw UsageError{"stage type '" + name + "' given twice for " + option};
+        c.Options[found].Enabled = 1;
+        c.Options[found].Priority = ++priority;
+    }
+}
+
+int ApproxIndexOf(const std::string& name) {
+    static const std::map<std::string, int> names = {{"butterworth", Butterworth},
+                                                     {"chebyshev", Chebyshev},
+                                                     {"inverse-chebyshev", InverseChebyshev},
+                                                     {"elliptic", Elliptic},
+                                                     {"bessel", Bessel}};
+    return names.at(name);
 }
 
 int RunDesign(const DesignRequest& r, std::ostream& out, std::ostream& err) {
@@ -120,24 +154,51 @@ int RunDesign(const DesignRequest& r, std::ostream& out, std::ostream& err) {
         SetNumber(form.NumEdit6, "--gain-db", r.gainDb);
     }
 
+    if (!r.firstStage.empty())
+        SetCriteria(design.Criteria[0], "--first-stage", r.firstStage, {"flp", "slp", "slpn", "sbp"});
+    if (!r.lastStage.empty())
+        SetCriteria(design.Criteria[1], "--last-stage", r.lastStage, {"fhp", "shp", "shpn", "sbp"});
+    if (!r.orderBy.empty()) design.Opt.OrderByQp = r.orderBy == "qp" ? 1 : 0;
+
     form.CalcBtnClick();
     if (dialogs.failures > 0) return 1;
     const bool usable = form.BitBtn1Enabled;
     if (usable) form.BitBtn1Click();
 
+    // The approximation: the one asked for, or the usable one of lowest order.
+    std::string failure;
+    int chosen = -1;
+    if (usable) {
+        chosen = r.approx.empty() ? DefaultApproximation(design) : ApproxIndexOf(r.approx);
+        if (!isUsable(design.Approx[chosen])) {
+            failure =
+                std::string("the ") + kApproxNames[chosen] +
+                " approximation cannot be used for this specification (its order would exceed 20 or its "
+                "largest pole Q 300)";
+            chosen = -1;
+        }
+    } else {
+        failure = "no approximation meets the specification with an order of 20 or less and a pole Q of 300 "
+                  "or less";
+    }
+    if (chosen >= 0) {
+        ChooseApproximation(design, chosen);
+        SynthesisStatus st = SynthesiseStages(design);
+        if (st != SynthesisStatus::Ok) failure = SynthesisMessage(st);
+    }
+
+    ReportOptions ro;
+    ro.onlyApprox = r.approx.empty() ? -1 : chosen;
     if (r.json) {
-        nlohmann::ordered_json j;
-        j["schema_version"] = kJsonSchemaVersion;
-        j["specification"] = SpecificationJson(design);
-        out << j.dump(2) << "\n";
+        out << DesignJson(design, ro).dump(2) << "\n";
     } else {
         out << "Velmora " << VELMORA_VERSION << "\n\n";
         PrintSpecification(out, design);
         PrintComparisonTable(out, form.Table);
+        if (chosen >= 0) PrintStages(out, design);
     }
-    if (!usable) {
-        err << "velmora: no approximation meets the specification with an order of 20 or less "
-               "and a pole Q of 300 or less\n";
+    if (!failure.empty()) {
+        err << "velmora: " << failure << "\n";
         return 1;
     }
     return 0;
@@ -167,6 +228,16 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
     design->add_option("--order", r.order, "Force the filter order (1..20; even for bandpass and bandstop)");
     design->add_option("--gain", r.gain, "Overall gain in V/V (0.1..1000, default 1)");
     design->add_option("--gain-db", r.gainDb, "Overall gain in dB (up to 60)");
+    design
+        ->add_option("--approx", r.approx,
+                     "Approximation to realise (default: the usable one of lowest order)")
+        ->check(CLI::IsMember({"butterworth", "chebyshev", "inverse-chebyshev", "elliptic", "bessel"}));
+    design->add_option("--order-by", r.orderBy, "Cascade the stages for maximum flatness or by increasing Qp")
+        ->check(CLI::IsMember({"flatness", "qp"}));
+    design->add_option("--first-stage", r.firstStage,
+                       "Preferred types of the first stage, highest priority first (flp,slp,slpn,sbp)");
+    design->add_option("--last-stage", r.lastStage,
+                       "Preferred types of the last stage, highest priority first (fhp,shp,shpn,sbp)");
     design->add_flag("--json", r.json, "Print one JSON document instead of the text report");
     design->footer(
         "Frequencies are in Hz with an optional k or M suffix (1k = 1000 Hz), or in rad/s with --rad.\n"

@@ -4,7 +4,11 @@
 #include <fmt/format.h>
 #include <numbers>
 
+#include "analysis/ideal_responses.h"
+#include "approx/approximation.h"
+#include "approx/poles_zeros.h"
 #include "model/number_text.h"
+#include "stages/stage_types.h"
 
 namespace velmora::cli {
 namespace {
@@ -32,6 +36,24 @@ std::string Freq(long double rad) {
 
 void Row(std::ostream& out, const std::string& name, const std::string& value) {
     out << fmt::format("  {:<24}{}\n", name, value);
+}
+
+// A JSON number, or null for a value a double cannot hold.
+nlohmann::ordered_json Num(long double v) {
+    const double x = static_cast<double>(v);
+    if (!std::isfinite(x)) return nullptr;
+    return x;
+}
+
+nlohmann::ordered_json ComplexList(const std::vector<Complex>& list) {
+    auto a = nlohmann::ordered_json::array();
+    for (const Complex& c : list)
+        a.push_back({Num(c.real()), Num(c.imag())});
+    return a;
+}
+
+std::string Sci(long double v) {
+    return ScientificText(v, 4);
 }
 
 } // namespace
@@ -92,6 +114,188 @@ nlohmann::ordered_json SpecificationJson(const TDesign& d) {
     j["ForceOrder"] = (bool)s.ForceOrder;
     j["ForcedOrder"] = s.ForcedOrder;
     return j;
+}
+
+} // namespace velmora::cli
+
+namespace velmora::cli {
+
+nlohmann::ordered_json ApproximationsJson(const TDesign& d) {
+    auto list = nlohmann::ordered_json::array();
+    for (int i = 0; i <= d.Spec.LastApproxIndex; ++i) {
+        const Approximation& a = d.Approx[i];
+        const ApproxResult& r = a.Result;
+        nlohmann::ordered_json j;
+        j["index"] = i;
+        j["name"] = kApproxNames[i];
+        j["order"] = r.Order;
+        j["order_too_high"] = (bool)r.OrderTooHigh;
+        j["qp_too_high"] = (bool)a.QpTooHigh;
+        j["usable"] = isUsable(a);
+        if (!r.OrderTooHigh) {
+            j["pole_pairs"] = r.PolePairs;
+            j["has_real_pole"] = (bool)r.HasRealPole;
+            j["zero_pairs"] = r.ZeroPairs;
+            j["single_zeros"] = r.SingleZeros;
+            j["max_qp"] = Num(r.MaxQp);
+            j["gain_constant"] = Num(ApproxNumeratorGain(d, i));
+            j["gain_constant_text"] = r.GainConstantText;
+            auto poleTable = nlohmann::ordered_json::array();
+            auto poleList = nlohmann::ordered_json::array();
+            for (int k = 1; k <= r.PolePairs && k <= kTableEntries; ++k) {
+                const PoleTableEntry& e = a.PoleTable[k];
+                poleTable.push_back({{"B", Num(e.B)}, {"C", Num(e.C)}, {"wp", Num(e.Wp)}, {"Qp", Num(e.Qp)}});
+                poleList.push_back({{"re", Num(a.PoleList[k].Re)}, {"im", Num(a.PoleList[k].Im)}});
+            }
+            auto zeroTable = nlohmann::ordered_json::array();
+            auto zeroList = nlohmann::ordered_json::array();
+            for (int k = 1; k <= r.ProtoZeroPairs && k <= kTableEntries; ++k) {
+                zeroTable.push_back(Num(a.ZeroTable[k].Wz2));
+                zeroList.push_back(Num(a.ZeroList[k].Wz));
+            }
+            j["pole_table"] = poleTable;
+            j["zero_table"] = zeroTable;
+            j["pole_list"] = poleList;
+            j["zero_list"] = zeroList;
+            j["poles"] = ComplexList(ApproxPoles(d, i));
+            j["zeros"] = ComplexList(ApproxZeros(d, i));
+        }
+        list.push_back(j);
+    }
+    return list;
+}
+
+nlohmann::ordered_json GraphRangesJson(const TDesign& d) {
+    const GraphRanges& g = d.Ranges;
+    nlohmann::ordered_json j;
+    j["unit"] = d.Opt.FreqUnitsHz ? "Hz" : "rad/s";
+    j["GraphFreqMin"] = Num(g.GraphFreqMin);
+    j["GraphFreqMax"] = Num(g.GraphFreqMax);
+    j["GraphFreqDecade"] = g.GraphFreqDecade;
+    j["SweepFreqMin"] = Num(g.SweepFreqMin);
+    j["SweepFreqMax"] = Num(g.SweepFreqMax);
+    j["TimeScaleExp"] = g.TimeScaleExp;
+    j["TimeFullScale"] = Num(g.TimeFullScale);
+    j["TimeTickStep"] = Num(g.TimeTickStep);
+    return j;
+}
+
+nlohmann::ordered_json IdealResponseJson(TDesign& d, const ReportOptions& o) {
+    auto list = nlohmann::ordered_json::array();
+    for (const IdealResponseTable& t : IdealResponseTables(d, DefaultIdealAxes(d), o.onlyApprox)) {
+        nlohmann::ordered_json j;
+        j["index"] = t.Index;
+        j["name"] = t.Name;
+        auto samples = nlohmann::ordered_json::array();
+        for (const IdealFrequencySample& s : t.Samples)
+            samples.push_back({{"f_hz", Num(s.FHz)},
+                               {"w", Num(s.W)},
+                               {"gain_db", Num(s.GainDb)},
+                               {"gain_vv", Num(s.GainVV)},
+                               {"phase_deg", Num(s.PhaseDeg)},
+                               {"delay_s", Num(s.DelayS)}});
+        auto time = nlohmann::ordered_json::array();
+        for (const IdealTimeSample& s : t.Time)
+            time.push_back({{"t_s", Num(s.TS)}, {"step", Num(s.Step)}, {"impulse", Num(s.Impulse)}});
+        j["samples"] = samples;
+        j["time"] = time;
+        list.push_back(j);
+    }
+    return list;
+}
+
+nlohmann::ordered_json StagesJson(const TDesign& d) {
+    auto list = nlohmann::ordered_json::array();
+    for (int i = 1; i <= d.StageCount; ++i) {
+        const TStageCoeffs& s = d.Stages[i];
+        const TStageCircuit& c = d.Circuits[i];
+        nlohmann::ordered_json j;
+        j["stage"] = i;
+        j["type"] = StageShortName(s.StageType);
+        j["wp"] = Num(s.Wp);
+        j["Qp"] = Num(s.Qp);
+        j["wz"] = Num(s.Wz);
+        j["sigma"] = Num(s.Sigma);
+        j["K"] = Num(s.K);
+        j["To"] = Num(s.To);
+        j["flatness"] = Num(s.Flatness);
+        j["optimal_gain"] = Num(c.OptimalGain);
+        j["actual_gain"] = Num(c.ActualGain);
+        j["dynamic_range"] = Num(c.DynamicRange);
+        list.push_back(j);
+    }
+    return list;
+}
+
+nlohmann::ordered_json CoefficientsJson(const TDesign& d) {
+    auto list = nlohmann::ordered_json::array();
+    for (int i = 1; i <= d.StageCount; ++i) {
+        const BiquadCoefficients b = StageBiquad(d.Stages[i], false);
+        list.push_back({{"To", Num(d.Circuits[i].ActualGain)},
+                        {"A", Num(b.A)},
+                        {"B", Num(b.B)},
+                        {"C", Num(b.C)},
+                        {"D", Num(b.D)},
+                        {"E", Num(b.E)},
+                        {"F", Num(b.F)}});
+    }
+    return list;
+}
+
+nlohmann::ordered_json DesignJson(TDesign& d, const ReportOptions& o) {
+    nlohmann::ordered_json j;
+    j["schema_version"] = kJsonSchemaVersion;
+    j["specification"] = SpecificationJson(d);
+    j["approximations"] = ApproximationsJson(d);
+    if (d.ResultsReady) {
+        j["graph_ranges"] = GraphRangesJson(d);
+        j["ideal_response"] = IdealResponseJson(d, o);
+    }
+    if (d.DesignLevel >= LevelApproxChosen) j["chosen_approximation"] = d.SelectedApprox;
+    if (d.DesignLevel >= LevelCascaded) {
+        j["stages"] = StagesJson(d);
+        j["coefficients"] = CoefficientsJson(d);
+    }
+    return j;
+}
+
+void PrintStages(std::ostream& out, const TDesign& d) {
+    if (d.DesignLevel < LevelApproxChosen) return;
+    const Approximation& a = d.Approx[d.SelectedApprox];
+    out << "Chosen approximation: " << kApproxNames[d.SelectedApprox] << ", order " << a.Result.Order
+        << "\n\n";
+    if (d.DesignLevel < LevelCascaded) return;
+    out << "Stages in cascade order\n";
+    out << fmt::format("  {:>5} {:<5}{:>13}{:>9}{:>13}{:>13}{:>12}{:>12}{:>12}{:>12}{:>12}{:>8}\n", "Stage",
+                       "Type", "fp (Hz)", "Qp", "fz (Hz)", "sigma", "K", "To", "Flatness", "Opt. gain",
+                       "Act. gain", "DR %");
+    for (int i = 1; i <= d.StageCount; ++i) {
+        const TStageCoeffs& s = d.Stages[i];
+        const TStageCircuit& c = d.Circuits[i];
+        const bool first = isFirstOrder(s.StageType);
+        out << fmt::format("  {:>5} {:<5}{:>13}{:>9}{:>13}{:>13}{:>12}{:>12}{:>12}{:>12}{:>12}{:>8}\n", i,
+                           StageShortName(s.StageType), first ? Sci(s.Sigma / kTwoPi) : Sci(s.Wp / kTwoPi),
+                           first ? std::string("-") : FixedText(s.Qp, 4),
+                           isNotch(s.StageType) ? Sci(s.Wz / kTwoPi) : std::string("-"), Sci(s.Sigma),
+                           Sci(s.K), Sci(s.To), Sci(s.Flatness), Sci(c.OptimalGain), Sci(c.ActualGain),
+                           FixedText(c.DynamicRange, 1));
+    }
+    out << "\nBiquadratic transfer functions  T(s) = To (A s^2 + B s + C) / (D s^2 + E s + F), s in rad/s\n";
+    out << fmt::format("  {:<6}", "");
+    for (int i = 1; i <= d.StageCount; ++i)
+        out << fmt::format("{:>15}", "Stage " + std::to_string(i));
+    out << "\n";
+    const char* rows[] = {"To", "A", "B", "C", "D", "E", "F"};
+    for (int r = 0; r < 7; ++r) {
+        out << fmt::format("  {:<6}", rows[r]);
+        for (int i = 1; i <= d.StageCount; ++i) {
+            const BiquadCoefficients b = StageBiquad(d.Stages[i], false);
+            const long double v[] = {d.Circuits[i].ActualGain, b.A, b.B, b.C, b.D, b.E, b.F};
+            out << fmt::format("{:>15}", ScientificText(v[r], 6));
+        }
+        out << "\n";
+    }
+    out << "\n";
 }
 
 } // namespace velmora::cli

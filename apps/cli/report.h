@@ -11,9 +11,22 @@ namespace velmora::cli {
 
 inline constexpr int kJsonSchemaVersion = 1;
 
+struct ReportOptions {
+    int onlyApprox = -1; // ideal responses of this approximation only (0..4), else every usable one
+};
+
 void PrintSpecification(std::ostream& out, const TDesign& d);
 void PrintComparisonTable(std::ostream& out, const ComparisonTable& table);
+// The chosen approximation, the stages in cascade order and their coefficients.
+void PrintStages(std::ostream& out, const TDesign& d);
 
 nlohmann::ordered_json SpecificationJson(const TDesign& d);
+nlohmann::ordered_json ApproximationsJson(const TDesign& d);
+nlohmann::ordered_json GraphRangesJson(const TDesign& d);
+nlohmann::ordered_json IdealResponseJson(TDesign& d, const ReportOptions& o);
+nlohmann::ordered_json StagesJson(const TDesign& d);
+nlohmann::ordered_json CoefficientsJson(const TDesign& d);
+// The whole document, with the sections the design has reached.
+nlohmann::ordered_json DesignJson(TDesign& d, const ReportOptions& o);
 
 } // namespace velmora::cli

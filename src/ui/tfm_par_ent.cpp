@@ -5,6 +5,7 @@
 #include <limits>
 #include <numbers>
 
+#include "analysis/ideal_responses.h"
 #include "model/number_text.h"
 
 namespace velmora {
@@ -508,6 +509,7 @@ void TfmParEnt::CalcBtnClick() {
         return;
     }
     HalfPowerGain(d_);
+    ComputeIdealResponses(d_);
     d_.ResultsReady = 1;
 }
 
