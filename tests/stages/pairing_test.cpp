@@ -1,0 +1,290 @@
+// Stage types, pairing and cascading on real approximations and hand-made entries:
+// the cases that catch wrong classes, lost zeros and orders that break the rules.
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "stage_test_support.h"
+#include "stages/cascade.h"
+#include "stages/pairing.h"
+#include "stages/stage_types.h"
+#include "stages/synthesis.h"
+
+namespace velmora {
+namespace {
+
+using stagetest::Calculate;
+using stagetest::Spec;
+
+TEST(StageTypes, ClassificationOfPoleAndZeroEntries) {
+    TDesign d;
+    NewDesign(d, Lowpass);
+    // Pole entries: 1 a pair at wp = 1000, 2 and 3 single poles at 1 and 4 rad/s.
+    d.PoleCount = 3;
+    d.Poles[1] = {1, 1, 0.8L, 1000.0L, 625.0L, 780.0L, {}};
+    d.Poles[2] = {1, 0, 0, 0, 1.0L, 0, {}};
+    d.Poles[3] = {1, 0, 0, 0, 4.0L, 0, {}};
+    // One bit of the stored 40-bit mantissa above 1000.
+    const Real48 oneBitAbove = 1000.0L * (1.0L + std::ldexp(1.0L, -39));
+    // Zero entries: 1 pair at 0, 2 pair at wp, 3 pair one bit above wp, 4 pair below,
+    // 5 single zero, 6 single zero.
+    d.ZeroCount = 6;
+    d.Zeros[1] = {1, 1, 0, 0.0L};
+    d.Zeros[2] = {1, 1, 0, 1000.0L};
+    d.Zeros[3] = {1, 1, 0, oneBitAbove};
+    d.Zeros[4] = {1, 1, 0, 500.0L};
+    d.Zeros[5] = {1, 0, 0, 0.0L};
+    d.Zeros[6] = {1, 0, 0, 0.0L};
+    struct Case {
+        int p1, p2, z1, z2;
+        TStageType type;
+    };
+    const Case cases[] = {
+        {1, 0, 0, 0, stSLP},  {1, 0, 1, 0, stSHP}, {1, 0, 2, 0, stSN},  {1, 0, 3, 0, stSLPN},
+        {1, 0, 4, 0, stSHPN}, {1, 0, 5, 0, stSBP}, {1, 0, 5, 6, stSHP}, {2, 0, 0, 0, stFLP},
+        {2, 0, 5, 0, stFHP},  {2, 0, 2, 0, stFHP}, {2, 3, 2, 0, stSN},  {2, 3, 0, 0, stSLP},
+        {2, 3, 5, 0, stSBP},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(ClassifyStage(d, c.p1, c.p2, c.z1, c.z2), c.type)
+            << c.p1 << " " << c.p2 << " " << c.z1 << " " << c.z2;
+    }
+    EXPECT_GT((long double)d.Zeros[3].Wz, 1000.0L);
+
+    // Two single real poles 1 and 4 rad/s: (s + 1)(s + 4) = s^2 + 5 s + 4.
+    BuildStage(d, 1, 2, 3, 0, 0);
+    EXPECT_DOUBLE_EQ((double)d.Stages[1].Wp, 2.0);
+    EXPECT_NEAR((double)d.Stages[1].Qp, 0.4, 1e-12);
+    EXPECT_EQ(d.Stages[1].Name, "SLP ");
+}
+
+TEST(StageTypes, GainConstantsAndCoefficientRows) {
+    TStageCoeffs s;
+    s.StageType = stSBP;
+    s.Wp = 1000.0L;
+    s.Qp = 5.0L;
+    s.K = 10.0L;
+    UpdateTo(s);
+    EXPECT_NEAR((double)s.To, 0.05, 1e-13);
+
+    // Each normalised form has its To at the frequency the type names: DC, high
+    // frequencies or wp. Evaluated from the coefficient rows.
+    struct Case {
+        TStageType type;
+        long double w; // where |T/To| must be 1
+    };
+    const Case cases[] = {{stFLP, 0.0L},   {stFHP, 1e12L},  {stSLP, 0.0L},   {stSHP, 1e12L},
+                          {stSBP, 700.0L}, {stSLPN, 1e12L}, {stSHPN, 1e12L}, {stSN, 1e12L}};
+    for (const Case& c : cases) {
+        TStageCoeffs t;
+        t.StageType = c.type;
+        t.Wp = 700.0L;
+        t.Qp = 2.0L;
+        t.Sigma = 300.0L;
+        t.Wz = c.type == stSLPN ? 900.0L : (c.type == stSHPN ? 400.0L : 700.0L);
+        const BiquadCoefficients b = StageBiquad(t, false);
+        EXPECT_NEAR((double)std::abs(BiquadResponse(b, c.w)), 1.0, 1e-9) << StageShortName(c.type);
+        // The magnitude used while cascading is the same function up to NumeratorScale.
+        for (long double w : {10.0L, 650.0L, 2300.0L})
+            EXPECT_NEAR((double)(StageMagnitude(t, w) * NumeratorScale(t)),
+                        (double)std::abs(BiquadResponse(b, w)),
+                        1e-12 * (double)std::abs(BiquadResponse(b, w)) + 1e-18)
+                << StageShortName(c.type);
+        EXPECT_EQ(b.secondOrder, !isFirstOrder(c.type));
+        EXPECT_EQ(b.notch, isNotch(c.type));
+    }
+    // First-order rows: D = 0 and E = 1; the Hz variant divides the frequencies by 2 pi.
+    TStageCoeffs f;
+    f.StageType = stFLP;
+    f.Sigma = 2000.0L * std::numbers::pi_v<long double>;
+    const BiquadCoefficients hz = StageBiquad(f, true);
+    EXPECT_EQ((double)hz.D, 0.0);
+    EXPECT_EQ((double)hz.E, 1.0);
+    EXPECT_NEAR((double)hz.C, 1000.0, 1e-9);
+    EXPECT_NEAR((double)hz.F, 1000.0, 1e-9);
+}
+
+TEST(Pairing, ApproximationsBecomeTheExpectedStages) {
+    struct Case {
+        const char* name;
+        Spec spec;
+        int approx;
+        std::string types; // short names in stage-number order, before cascading
+    };
+    const std::vector<Case> cases = {
+        // Pairs in decreasing Q, the real pole last as FLP.
+        {"lowpass Butterworth 5", {Lowpass, 0.5L, 40, 1000, 2000, 0, 5}, Butterworth, "SLP SLP FLP "},
+        // Two zero frequencies at the origin and one single zero: SHP, SHP, FHP.
+        {"highpass Chebyshev 5", {Highpass, 0.5L, 40, 2000, 1000, 0, 5}, Chebyshev, "SHP SHP FHP "},
+        // A highpass near 50 MHz has poles beyond 1e9 rad/s: its zeros at the origin
+        // must still be found.
+        {"highpass 50 MHz", {Highpass, 0.5L, 40, 50e6L, 25e6L, 0, 6}, Butterworth, "SHP SHP SHP "},
+        // All-pole bandpass: twice as many single zeros at the origin as zero
+        // frequencies; every section takes one.
+        {"bandpass Butterworth 6", {Bandpass, 0.5L, 40, 2000, 4000, 10000, 6}, Butterworth, "SBP SBP SBP "},
+        // The wide bandpass's real-pole section has two real poles, joined again.
+        {"wide bandpass Butterworth 6",
+         {Bandpass, 0.5L, 40, 3100, 6200, 1000, 6},
+         Butterworth,
+         "SBP SBP SBP "},
+        // Odd inverse Chebyshev lowpass: the real pole takes no zero pair.
+        {"lowpass inverse Chebyshev 5",
+         {Lowpass, 0.5L, 40, 1000, 2000, 0, 5},
+         InverseChebyshev,
+         "SLPNSLPNFLP "},
+        // Odd wide bandstop: the two real poles and the last zero form notch stage PoleCount - 1.
+        {"wide bandstop Butterworth 6",
+         {Bandstop, 0.5L, 40, 3000, 1500, 1000, 6},
+         Butterworth,
+         "SN  SN  SN  "},
+    };
+    for (const Case& c : cases) {
+        TDesign d;
+        ASSERT_TRUE(Calculate(d, c.spec)) << c.name;
+        ChooseApproximation(d, c.approx);
+        InitPairingLists(d);
+        ASSERT_EQ(AutoPair(d), AutoPairStatus::Ok) << c.name;
+        std::string types;
+        for (int k = 1; k <= d.StageCount; ++k)
+            types += d.Stages[k].Name;
+        EXPECT_EQ(types, c.types) << c.name;
+        EXPECT_TRUE(PairingComplete(d)) << c.name;
+    }
+}
+
+TEST(Pairing, OddBandstopJoinsItsRealPolesWithTheLastZero) {
+    TDesign d;
+    ASSERT_TRUE(Calculate(d, {Bandstop, 0.5L, 40, 3000, 1500, 1000, 6}));
+    ChooseApproximation(d, Butterworth);
+    InitPairingLists(d);
+    // Two complex sections and a split section: 4 pole entries, 3 stages.
+    ASSERT_EQ(d.PoleCount, 4);
+    EXPECT_EQ(d.Poles[3].Kind, 0);
+    EXPECT_EQ(d.Poles[4].Kind, 0);
+    // The two real poles multiply to w0^2 (the section's C) and add up to its B.
+    const long double w0 = d.Spec.w0;
+    EXPECT_NEAR((double)(d.Poles[3].Sigma * d.Poles[4].Sigma / (w0 * w0)), 1.0, 1e-11);
+    ASSERT_EQ(AutoPair(d), AutoPairStatus::Ok);
+    EXPECT_EQ(d.StageCount, d.PoleCount - 1);
+    const TStageCoeffs& s = d.Stages[d.PoleCount - 1];
+    EXPECT_EQ(s.Pole1, 3);
+    EXPECT_EQ(s.Pole2, 4);
+    EXPECT_EQ(s.Zero1, d.ZeroCount);
+    EXPECT_NEAR((double)(s.Wp / w0), 1.0, 1e-11);
+    EXPECT_LT((double)s.Qp, 0.5);
+}
+
+TEST(Pairing, NearestZeroTiesGoToTheLowerEntryAndLeftoversAreRefused) {
+    TDesign d;
+    NewDesign(d, Lowpass);
+    d.Approx[0].Result.PolePairs = 0; // the entries below are laid out by hand
+    d.PoleCount = 1;
+    d.Poles[1] = {1, 1, 2.0L, 1000.0L, 250.0L, 968.0L, {}};
+    d.ZeroCount = 2;
+    d.Zeros[1] = {1, 1, 0, 1500.0L};
+    d.Zeros[2] = {1, 1, 0, 500.0L};                       // equally near
+    EXPECT_EQ(AutoPair(d), AutoPairStatus::ZeroLeftOver); // one zero cannot be placed
+    EXPECT_EQ(d.StageCount, 0);
+
+    d.PoleCount = 2;
+    d.Poles[1] = {1, 1, 2.0L, 1000.0L, 250.0L, 968.0L, {}};
+    d.Poles[2] = {1, 1, 1.0L, 3000.0L, 1500.0L, 2598.0L, {}};
+    d.ZeroCount = 2;
+    d.Zeros[1] = {1, 1, 0, 1500.0L};
+    d.Zeros[2] = {1, 1, 0, 500.0L};
+    d.Approx[0].Result.ProtoZeroPairs = 2;
+    ASSERT_EQ(AutoPair(d), AutoPairStatus::Ok);
+    EXPECT_EQ(d.Stages[1].Zero1, 1); // 500 away either way: the lower entry index
+    EXPECT_EQ(d.Stages[2].Zero1, 2);
+}
+
+TEST(Cascade, PreferencesPlaceTheNamedStagesAtTheEnds) {
+    TDesign base;
+    ASSERT_TRUE(Calculate(base, {Lowpass, 0.5L, 40, 1000, 2000, 0, 7}));
+    ChooseApproximation(base, Butterworth);
+    {
+        TDesign d = base;
+        d.Criteria[0].Options[1] = {1, 1}; // 1st order lowpass first
+        ASSERT_EQ(SynthesiseStages(d), SynthesisStatus::Ok);
+        EXPECT_EQ(d.Stages[1].StageType, stFLP);
+    }
+    {
+        TDesign d = base;
+        d.Criteria[0].Options[2] = {1, 1}; // 2nd order lowpass first: the lowest Qp
+        ASSERT_EQ(SynthesiseStages(d), SynthesisStatus::Ok);
+        EXPECT_EQ(d.Stages[1].StageType, stSLP);
+        for (int k = 2; k <= d.StageCount; ++k)
+            if (d.Stages[k].StageType == stSLP) {
+                EXPECT_LT((double)d.Stages[1].Qp, (double)d.Stages[k].Qp);
+            }
+    }
+    {
+        TDesign d;
+        ASSERT_TRUE(Calculate(d, {Highpass, 0.5L, 40, 2000, 1000, 0, 5}));
+        ChooseApproximation(d, Butterworth);
+        d.Criteria[1].Options[1] = {1, 1}; // 1st order highpass last
+        ASSERT_EQ(SynthesiseStages(d), SynthesisStatus::Ok);
+        EXPECT_EQ(d.Stages[d.StageCount].StageType, stFHP);
+    }
+}
+
+TEST(Cascade, IncreasingQpOrdersEqualQByFrequency) {
+    TDesign d;
+    ASSERT_TRUE(Calculate(d, {Bandpass, 0.5L, 40, 2000, 4000, 10000, 8}));
+    ChooseApproximation(d, Chebyshev);
+    d.Opt.OrderByQp = 1;
+    ASSERT_EQ(SynthesiseStages(d), SynthesisStatus::Ok);
+    for (int k = 2; k <= d.StageCount; ++k) {
+        const TStageCoeffs &a = d.Stages[k - 1], &b = d.Stages[k];
+        EXPECT_LE((double)a.Qp, (double)b.Qp);
+        if (a.Qp == b.Qp) {
+            EXPECT_LT((double)a.Wp, (double)b.Wp);
+        }
+    }
+}
+
+TEST(Cascade, MaximumFlatnessTakesTheFlattestStageAtEveryPosition) {
+    // Without near-ties, every position holds the stage that gives the smallest
+    // flatness among those still free; checked by re-evaluating each candidate.
+    TDesign d;
+    ASSERT_TRUE(Calculate(d, {Lowpass, 1.0L, 40, 1000, 2000, 0, 9}));
+    ChooseApproximation(d, Chebyshev);
+    ASSERT_EQ(SynthesiseStages(d), SynthesisStatus::Ok);
+    const int N = d.StageCount;
+    for (int k = 1; k < N; ++k) {
+        TDesign t = d;
+        auto w = NewCascadeWork();
+        for (int j = 1; j < k; ++j)
+            AppendStage(t, *w, j, j == 1 ? 1 : j - 1);
+        long double chosen = 0, best = 1e300L;
+        bool tie = false;
+        for (int c = k; c <= N; ++c) {
+            AppendStage(t, *w, c, k == 1 ? c : k - 1);
+            const long double F = w->stage[c].flatness;
+            if (c == k) chosen = F;
+            best = std::min(best, F);
+        }
+        for (int c = k; c <= N; ++c) {
+            AppendStage(t, *w, c, k == 1 ? c : k - 1);
+            if (c != k && std::fabs(w->stage[c].flatness - chosen) < kFlatnessTie) tie = true;
+        }
+        if (!tie) {
+            EXPECT_EQ((double)chosen, (double)best) << "position " << k;
+        }
+    }
+}
+
+TEST(Cascade, UserDefinedFiltersKeepTheirOrderAndGains) {
+    TDesign d;
+    NewDesign(d, UserDefined);
+    d.StageCount = 2;
+    d.Stages[1] = {stSLP, "SLP ", 0, 0, 0, 0, 1000.0L, 5.0L, 0, 100.0L, 0, 0, 3.0L};
+    d.Stages[2] = {stFLP, "FLP ", 0, 0, 0, 0, 0, 0, 0, 500.0L, 0, 0, 2.0L};
+    ASSERT_TRUE(AutoCascade(d));
+    EXPECT_EQ(d.Stages[1].StageType, stSLP);
+    EXPECT_EQ((double)d.Stages[1].To, 3.0);
+    EXPECT_EQ((double)d.Stages[2].To, 2.0);
+}
+
+} // namespace
+} // namespace velmora
