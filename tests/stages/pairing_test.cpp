@@ -132,11 +132,12 @@ TEST(Pairing, ApproximationsBecomeTheExpectedStages) {
          {Lowpass, 0.5L, 40, 1000, 2000, 0, 5},
          InverseChebyshev,
          "SLPNSLPNFLP "},
-        // Odd wide bandstop: the two real poles and the last zero form notch stage PoleCount - 1.
+        // Odd wide bandstop: the pairs at w1 > w0 and w2 < w0 notch at w0; the two real
+        // poles and the last zero (at w0 = sqrt(s1 s2)) form notch stage PoleCount - 1.
         {"wide bandstop Butterworth 6",
          {Bandstop, 0.5L, 40, 3000, 1500, 1000, 6},
          Butterworth,
-         "SN  SN  SN  "},
+         "SLPNSHPNSN  "},
     };
     for (const Case& c : cases) {
         TDesign d;
