@@ -92,7 +92,9 @@ void ComputeElliptic(Approximation& a, const Specification& spec) {
         const long double Omega = ThetaQuotient(q, pi * mu / N, false); // 1 / zero frequency
         const long double V = (1.0L - k * Omega * Omega) * (1.0L - Omega * Omega / k);
         const long double denom = 1.0L + sigma0 * sigma0 * Omega * Omega;
-        const long double B = 2.0L * sigma0 * std::sqrt(V) / denom;
+        // V > 0 because every zero frequency 1/Omega lies beyond the stopband edge 1/sqrt(k);
+        // the clamp only keeps rounding from producing a NaN at k -> 1.
+        const long double B = 2.0L * sigma0 * std::sqrt(std::fmax(V, 0.0L)) / denom;
         const long double C = (sigma0 * sigma0 * V + Omega * Omega * W) / (denom * denom);
 
         PoleTableEntry& e = a.PoleTable[i];
@@ -105,7 +107,7 @@ void ComputeElliptic(Approximation& a, const Specification& spec) {
 
         const long double re = e.Wp / (2.0L * e.Qp);
         a.PoleList[i].ReNorm = re;
-        a.PoleList[i].ImNorm = std::sqrt(e.Wp * e.Wp - re * re);
+        a.PoleList[i].ImNorm = std::sqrt(std::fmax(e.Wp * e.Wp - re * re, 0.0L));
         a.ZeroList[i].WzNorm = std::sqrt(a.ZeroTable[i].Wz2Norm.value());
     }
     r.GainConstantNorm = K;

@@ -72,7 +72,7 @@ void TransformLowpass(TDesign& d, int index) {
         } else {
             const long double re = e.B / 2.0L;
             a.PoleList[k].Re = re;
-            a.PoleList[k].Im = std::sqrt(e.C - re * re);
+            a.PoleList[k].Im = std::sqrt(std::fmax(e.C - re * re, 0.0L)); // Qp > 0.5: complex pair
         }
         a.ZeroList[k].Wz = a.ZeroList[k].WzNorm * Omega;
     }

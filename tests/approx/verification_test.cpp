@@ -284,3 +284,41 @@ TEST(Verification, TheFlatDelayCheckRejectsANonBesselResponse) {
 
 } // namespace
 } // namespace velmora::test
+
+namespace velmora::test {
+namespace {
+
+TEST(Verification, BroadSweepProducesOnlyRealisablePolesAndFiniteNumbers) {
+    // A NaN stored into the design record would become 0 and show up here as a pole on
+    // the jw axis, a zero gain or a missing pole.
+    int checked = 0;
+    for (FilterType type : {Lowpass, Highpass, Bandpass, Bandstop}) {
+        for (long double apb : {0.01L, 0.5L, 3.0L, 10.0L}) {
+            for (long double asb : {apb + 1.0L, 20.0L, 60.0L, 120.0L}) {
+                for (long double s : {1.001L, 1.05L, 1.5L, 3.0L, 30.0L, 1000.0L}) {
+                    const bool band = type == Bandpass || type == Bandstop;
+                    const bool narrowing = type == Highpass || type == Bandstop; // stop < pass
+                    const long double pass = 1e3L, stop = narrowing ? pass / s : pass * s;
+                    const TDesign d = Designed(
+                        {"sweep", type, apb, std::max(asb, apb + 1.0L), pass, stop, band ? 5e3L : 0.0L});
+                    for (int index = 0; index < kApproxCount; ++index) {
+                        const Approximation& a = d.Approx[index];
+                        if (a.Result.OrderTooHigh) continue;
+                        const std::vector<Complex> poles = ApproxPoles(d, index);
+                        ASSERT_EQ(static_cast<int>(poles.size()), a.Result.Order);
+                        for (const Complex& p : poles)
+                            ASSERT_LT(p.real(), 0.0L);
+                        const long double gain = ApproxNumeratorGain(d, index);
+                        ASSERT_TRUE(std::isfinite(gain) && gain > 0.0L);
+                        ASSERT_TRUE(std::isfinite(a.Result.MaxQp.value()));
+                        ++checked;
+                    }
+                }
+            }
+        }
+    }
+    EXPECT_GT(checked, 500);
+}
+
+} // namespace
+} // namespace velmora::test
