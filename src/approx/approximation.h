@@ -2,7 +2,8 @@
 // the normalised prototype, the transformation to the filter type and frequencies,
 // and the rating of the results; then the comparison table and the graph ranges.
 //
-// All functions work on the design record; frequencies are rad/s.
+// All functions work on the design record; frequencies are rad/s. The transformed
+// filter as poles, zeros and numerator constant is in approx/poles_zeros.h.
 #pragma once
 
 #include <array>

@@ -1,5 +1,5 @@
-// Order estimation and the normalised prototypes, against the worked examples of the
-// design notes and closed forms of each approximation.
+// Order estimation and the normalised prototypes, against hand-worked examples
+// and closed forms of each approximation.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -16,7 +16,7 @@ const SpecEntry kDefaultLowpass{"default lowpass", Lowpass, 0.5L, 30.0L, 1000.0L
 
 TEST(OrderEstimation, DefaultLowpassGivesButterworthSevenAndEllipticThree) {
     const long double a = PassbandExcess(0.5L), b = StopbandExcess(30.0L);
-    // Published hand calculation: a = 0.12202, b = 999, x = ln(999/0.12202)/(2 ln 2) = 6.50.
+    // By hand: a = 0.12202, b = 999, x = ln(999/0.12202)/(2 ln 2) = 6.50.
     EXPECT_NEAR(a, 0.12202L, 5e-6L);
     EXPECT_NEAR(b, 999.0L, 1e-9L);
     EXPECT_NEAR(ButterworthOrderEstimate(a, b, 2.0L), 6.50L, 0.005L);
