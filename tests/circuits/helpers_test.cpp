@@ -1,0 +1,139 @@
+// The helpers shared by the circuit designs: half-step rounding, the finite-GBW step,
+// gain-pair scaling and the 12-value capacitor steps.
+#include <cmath>
+#include <numbers>
+
+#include <gtest/gtest.h>
+
+#include "circuits/circuit_design.h"
+
+namespace velmora {
+namespace {
+
+constexpr long double kPi = std::numbers::pi_v<long double>;
+
+TEST(RoundDownHalfDecade, HalfStepsOfTheLeadingDigit) {
+    struct Case {
+        long double x, expected;
+    };
+    const Case cases[] = {
+        {37.0e6L, 35.0e6L}, {9.4e6L, 9.0e6L}, {3.4e6L, 3.0e6L}, {1.41e5L, 1.0e5L}, {20.0e3L, 20.0e3L},
+        {9.99e3L, 9.5e3L},  {10.0L, 10.0L},   {1.5L, 1.5L},     {1.49L, 1.0L},     {100.0e6L, 100.0e6L},
+        {0.0L, 0.0L},       {-5.0L, 0.0L},    {INFINITY, 0.0L},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(RoundDownHalfDecade(c.x), c.expected) << "x = " << static_cast<double>(c.x);
+}
+
+TEST(RoundDownHalfDecade, StoredFrequencyJustBelowAStepRoundsToIt) {
+    // fp = 5 MHz kept as a stored real in rad/s, then 20 fp: the product lands a few
+    // parts in 1e13 below 100 MHz and must still give 100 MHz.
+    const Real48 wp = 2.0L * kPi * 5.0e6L;
+    const long double x = 20.0L * static_cast<long double>(wp) / (2.0L * kPi);
+    EXPECT_NEAR(static_cast<double>(x), 1.0e8, 1.0e-3);
+    EXPECT_EQ(RoundDownHalfDecade(x), 1.0e8L);
+    EXPECT_EQ(RoundDownHalfDecade(99999999.99997L), 1.0e8L);
+}
+
+TEST(GbwStep, PredistortionAndMinimumRecommendedGbw) {
+    // Unity-gain Sallen-Key lowpass at Qp = 1/sqrt 2: kw = Qp, kq = -Qp; fp = 10 kHz, GBW 1 MHz.
+    TDesign d;
+    d.StageCount = 1;
+    const long double qp = 1.0L / std::sqrt(2.0L), wp = 2.0L * kPi * 1.0e4L;
+    d.Stages[1].Wp = wp;
+    d.Stages[1].Qp = qp;
+    TStageCircuit& c = d.Circuits[1];
+    c.OpAmpGBW = 1.0e6L;
+    c.GbwFactorWp = qp;
+    c.GbwFactorQp = -qp;
+
+    for (int predistort = 0; predistort <= 1; ++predistort) {
+        c.Predistort = static_cast<uint8_t>(predistort);
+        GbwStep(d, 1);
+        const long double w = d.Stages[1].Wp, q = d.Stages[1].Qp; // as stored
+        const long double expectWp = predistort ? w * (1.0L + 0.01L / std::sqrt(2.0L)) : w;
+        const long double expectQp = predistort ? q * (1.0L - 0.01L / std::sqrt(2.0L)) : q;
+        // Stored reals keep about 12 significant digits.
+        EXPECT_NEAR(static_cast<double>(c.WpPrime / expectWp), 1.0, 1e-11);
+        EXPECT_NEAR(static_cast<double>(c.QpPrime / expectQp), 1.0, 1e-11);
+        // 20 x 10 kHz / sqrt 2 = 141 kHz, rounded down to the half step 100 kHz.
+        EXPECT_EQ(static_cast<long double>(c.MinRecGBW), 1.0e5L);
+        // wp sqrt(kw^2 + (kq / 2Qp)^2) / wt = 0.01 sqrt(1/2 + 1/4).
+        EXPECT_NEAR(static_cast<double>(c.GbwEffect), 0.01 * std::sqrt(0.75), 1e-12);
+    }
+}
+
+TEST(GbwStep, NoBandwidthLeavesTheTargetsAndNeverDividesByZero) {
+    TDesign d;
+    d.Stages[1].Wp = 1000.0L;
+    d.Stages[1].Qp = 2.0L;
+    d.Circuits[1].OpAmpGBW = 0.0L;
+    d.Circuits[1].Predistort = 1;
+    d.Circuits[1].GbwFactorWp = 3.0L;
+    GbwStep(d, 1);
+    EXPECT_EQ(static_cast<long double>(d.Circuits[1].WpPrime), 1000.0L);
+    EXPECT_EQ(static_cast<long double>(d.Circuits[1].QpPrime), 2.0L);
+    EXPECT_EQ(static_cast<long double>(d.Circuits[1].GbwEffect), 0.0L);
+}
+
+TEST(ScaleGainPair, FourHundredSeventyToTenKeepsItsRatio) {
+    // 470 k / 10 k: R(n) steps down 9.1 k, 8.2 k, ... until R(n-1) = 47 R(n) <= 100 k,
+    // first at R(n) = 2.0 k (2.2 k would give 103.4 k).
+    TStageCircuit c;
+    R(c, 3) = 470.0e3L;
+    R(c, 4) = 10.0e3L;
+    c.GainPairIndex = 0;
+    c.GainPairExponent = 2;
+    ScaleGainPair(c, 4);
+    EXPECT_NEAR(static_cast<double>(R(c, 4)), 2000.0, 1e-6);
+    EXPECT_NEAR(static_cast<double>(R(c, 3)), 94000.0, 1e-4);
+    EXPECT_EQ(c.GainPairExponent, 1);
+    EXPECT_EQ(E24Mantissas()[static_cast<std::size_t>(c.GainPairIndex)], 200.0L);
+
+    // A pair already within the limit is left alone.
+    R(c, 3) = 100.0e3L;
+    R(c, 4) = 10.0e3L;
+    c.GainPairIndex = 0;
+    c.GainPairExponent = 2;
+    ScaleGainPair(c, 4);
+    EXPECT_EQ(static_cast<long double>(R(c, 3)), 100.0e3L);
+    EXPECT_EQ(static_cast<long double>(R(c, 4)), 10.0e3L);
+}
+
+TEST(StepE12, StepsCrossDecades) {
+    struct Case {
+        long double from;
+        int steps;
+        long double to;
+    };
+    const Case cases[] = {
+        {1.0e-9L, 1, 1.2e-9L},     {8.2e-9L, 1, 10.0e-9L}, {10.0e-9L, -1, 8.2e-9L}, {1.0e-9L, 12, 10.0e-9L},
+        {1.0e-9L, -13, 82.0e-12L}, {4.7e3L, 2, 6.8e3L},    {1.01e-9L, 0, 1.0e-9L},  {990.0L, 1, 1200.0L},
+    };
+    for (const Case& c : cases)
+        EXPECT_NEAR(static_cast<double>(StepE12(c.from, c.steps) / c.to), 1.0, 1e-15)
+            << static_cast<double>(c.from) << " " << c.steps;
+}
+
+TEST(ComponentsValid, PositiveFiniteOverTheCountsOnly) {
+    TStageCircuit c;
+    for (int n = 1; n <= 10; ++n)
+        R(c, n) = 0.001L; // placeholders of unused slots do not matter
+    R(c, 1) = 1.0e3L;
+    R(c, 2) = 2.0e3L;
+    C(c, 1) = 1.0e-9L;
+    EXPECT_TRUE(ComponentsValid(c, 2, 1));
+    R(c, 3) = 0.0L;
+    EXPECT_TRUE(ComponentsValid(c, 2, 1));
+    EXPECT_FALSE(ComponentsValid(c, 3, 1));
+    R(c, 2) = -5.0L;
+    EXPECT_FALSE(ComponentsValid(c, 2, 1));
+    R(c, 2) = INFINITY; // saturates on store
+    EXPECT_FALSE(ComponentsValid(c, 2, 1));
+    R(c, 2) = 2.0e3L;
+    C(c, 2) = NAN; // stores as 0
+    EXPECT_FALSE(ComponentsValid(c, 2, 2));
+}
+
+} // namespace
+} // namespace velmora
