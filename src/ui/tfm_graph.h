@@ -1,0 +1,135 @@
+// TfmGraph: the ideal response window. It shows the gain, phase, group delay, step,
+// impulse and pole-zero graphs of the approximations, lets the user compare them (all
+// at once or one), choose one, read values with the point calculator, zoom into the
+// gain graph and undo zooms, and configure the axes. Choosing an approximation and
+// "Next" hand the design on to pole-zero pairing through the callbacks the main
+// window's model sets.
+#pragma once
+
+#include <array>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "analysis/graph_axes.h"
+#include "model/design.h"
+#include "ui/dialogs.h"
+#include "ui/drawing_surface.h"
+#include "ui/graph_painter.h"
+#include "ui/tfm_pt_calc.h"
+
+namespace velmora {
+
+// The hint shown when a zoom rectangle was not drawn from upper left to lower right.
+inline constexpr const char* kZoomHint =
+    "Draw zoom rectangle from upper left to lower right, holding down left mouse button as you draw.";
+
+enum class MouseButton { Left, Right };
+enum class GraphCursor { Arrow, Zoom, CrossHair, PoleZero };
+
+// The "Configure Axes" dialog: a copy of the axis settings to edit, taken by "Apply".
+struct AxisConfiguration {
+    // "Frequency axis": the two thumbs and the span of the slider (display unit).
+    long double FreqSliderMin = 0, FreqSliderMax = 0;
+    long double FreqMin = 0, FreqMax = 0;
+    bool FreqLog = true; // " logarithmic" / " linear"
+    // "Attenuation axis": the range in dB or in V/V as GainInDb says.
+    long double GainMin = 0, GainMax = 0;
+    bool GainInDb = true; // " log (dB)" / " linear (V/V)"
+    // "Time axis (ms)".
+    long double TimeMinMs = 0, TimeMaxMs = 0;
+    bool Grid = true;       // "Grid ": " show grid lines"
+    bool Marker3dB = false; // "3dB Marker": " show 3dB attenuation"
+};
+
+class TfmGraph {
+  public:
+    TfmGraph(TDesign& design, Dialogs& dialogs);
+
+    std::string Caption = "View frequency and time responses, select Approximation:";
+    bool Visible = false;
+
+    std::vector<std::string> Tabs;
+    int TabIndex = 0;
+
+    // "Display Approximations": 0 "View all", 1 "View single".
+    std::string DisplayCaption = "Display Approximations";
+    std::array<std::string, 2> DisplayItems = {"View all", "View single"};
+    int DisplayIndex = 0;
+
+    // "Select Approximation": one radio button per approximation, with its order.
+    struct ApproxButton {
+        std::string Caption;
+        std::string OrderText; // "N = 7"
+        bool Enabled = false;
+        bool Visible = true;
+    };
+    std::string SelectCaption = "Select Approximation";
+    std::array<ApproxButton, kApproxCount> ApproxButtons;
+    int ApproxIndex = 0; // the checked button
+
+    // "Configure Graphs".
+    bool ZoomBtnEnabled = true;
+    bool UnzoomBtnEnabled = false;
+    bool ZoomMode = false;
+
+    bool BitBtn1Enabled = false; // "Next"
+
+    // The picture the graphs are drawn into, pixels.
+    double PictureWidth = 800, PictureHeight = 600;
+
+    ResponseAxes Axes;
+    ZoomHistory History;
+
+    TfmPtCalc PtCalc;
+    bool PoleZeroListVisible = false;
+    std::vector<std::string> PoleZeroList;
+
+    // Set by the main window's model: an approximation was chosen; "Next" was pressed.
+    std::function<void(int)> OnApproximationChosen;
+    std::function<void()> OnNext;
+
+    // Shows the window for the design: the approximation buttons, the default axes and
+    // the responses over them.
+    void FormShow();
+    void TabControl1Change(int index);
+    void RadioGroup1Click(int index); // View all / View single
+    void RadioGroup2Click(int index); // choose an approximation
+    void ZoomBtnClick();
+    void UnzoomBtnClick();
+    // "Configure": the dialog's settings; ApplyConfiguration is its "Apply" (Cancel
+    // simply drops the copy). Returns false, with a message, when a range is refused.
+    AxisConfiguration ConfigBtnClick() const;
+    bool ApplyConfiguration(const AxisConfiguration& c);
+    // The display unit changed: the frequency limits follow it.
+    void FrequencyUnitChanged();
+    void BitBtn1Click(); // "Next"
+
+    // Mouse on the picture.
+    GraphCursor CursorAt(double x, double y) const;
+    void ImageMouseDown(MouseButton button, double x, double y);
+    void ImageMouseUp(MouseButton button, double x, double y);
+
+    GraphTab Tab() const { return static_cast<GraphTab>(TabIndex); }
+    PlotArea Area() const { return PlotAreaOf(PictureWidth, PictureHeight); }
+    std::vector<int> ShownApproximations() const;
+    void Paint(DrawingSurface& surface) const;
+
+  private:
+    TDesign& d_;
+    Dialogs& dlg_;
+    bool cornerSet_ = false;
+    double cornerX_ = 0, cornerY_ = 0;
+
+    void Choose(int index);
+    void RecomputeFrequencyResponses();
+    void RecomputeTimeResponses();
+    bool CrossHairTab(GraphTab tab) const;
+    void Zoom(double x2, double y2);
+};
+
+// The pole-zero list of an approximation: "Pole pair", "Single pole", "Zero pair",
+// "Single zero" and "2 Single zeros" items with their values in the display unit.
+std::vector<std::string> PoleZeroListTexts(const TDesign& d, int approx, bool hz);
+
+} // namespace velmora
