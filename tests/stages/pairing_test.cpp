@@ -2,7 +2,9 @@
 // the cases that catch wrong classes, lost zeros and orders that break the rules.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <numbers>
 
 #include "stage_test_support.h"
 #include "stages/cascade.h"
@@ -271,6 +273,58 @@ TEST(Cascade, MaximumFlatnessTakesTheFlattestStageAtEveryPosition) {
         }
         if (!tie) {
             EXPECT_EQ((double)chosen, (double)best) << "position " << k;
+        }
+    }
+}
+
+// Hand-made lowpass stages at a 1 kHz passband edge.
+TDesign HandStages(const std::vector<TStageCoeffs>& stages) {
+    TDesign d;
+    NewDesign(d, Lowpass);
+    d.Spec.wpb = 2000.0L * std::numbers::pi_v<long double>;
+    d.StageCount = static_cast<int16_t>(stages.size());
+    for (int k = 1; k <= d.StageCount; ++k)
+        d.Stages[k] = stages[k - 1];
+    return d;
+}
+
+TEST(Cascade, TiesAndExtremeQualityFactorsStillPlaceEveryStage) {
+    const TStageCoeffs slp = {stSLP, "SLP ", 1, 0, 0, 0, 6000.0L, 0.9L, 0, 3333.0L, 0, 0, 0};
+    const TStageCoeffs flp = {stFLP, "FLP ", 2, 0, 0, 0, 0, 0, 0, 5000.0L, 0, 0, 0};
+    const TStageCoeffs sharp = {stSLP, "SLP ", 3, 0, 0, 0, 6283.0L, 2500.0L, 0, 1.2566L, 0, 0, 0};
+    struct Case {
+        const char* name;
+        std::vector<TStageCoeffs> stages;
+        bool byQp;
+    };
+    const std::vector<Case> cases = {
+        // Identical stages tie with each other all the way to the end.
+        {"identical stages, flatness", {slp, flp, slp, flp, slp, flp}, false},
+        {"identical stages, Qp", {slp, flp, slp, flp, slp, flp}, true},
+        // A Qp of 1000 and more, possible for entered sections, is still placed.
+        {"Qp 2500, Qp order", {sharp, slp, sharp}, true},
+        {"Qp 2500, flatness", {sharp, slp, flp}, false},
+    };
+    for (const Case& c : cases) {
+        TDesign d = HandStages(c.stages);
+        d.Opt.OrderByQp = c.byQp;
+        ASSERT_TRUE(AutoCascade(d)) << c.name;
+        // A permutation: every Pole1 label appears as often as before.
+        std::vector<int> before, after;
+        for (const auto& s : c.stages)
+            before.push_back(s.Pole1);
+        for (int k = 1; k <= d.StageCount; ++k)
+            after.push_back(d.Stages[k].Pole1);
+        std::sort(before.begin(), before.end());
+        std::sort(after.begin(), after.end());
+        EXPECT_EQ(before, after) << c.name;
+        for (int k = 1; k <= d.StageCount; ++k) {
+            EXPECT_TRUE(std::isfinite((double)d.Stages[k].To)) << c.name;
+            EXPECT_GT((double)d.Stages[k].To, 0.0) << c.name;
+        }
+        if (c.byQp) {
+            for (int k = 2; k <= d.StageCount; ++k)
+                EXPECT_LE((double)d.Stages[k - 1].Qp, (double)d.Stages[k].Qp);
         }
     }
 }
