@@ -1,0 +1,240 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <unistd.h>
+
+#include "analysis/ideal_responses.h"
+#include "support/hand_built_filters.h"
+#include "support/specifications.h"
+#include "support/xml_check.h"
+#include "ui/graph_painter.h"
+#include "ui/response_plots.h"
+
+namespace velmora {
+namespace {
+
+TDesign& Scratch() {
+    static TDesign d;
+    return d;
+}
+
+void DefaultLowpass(TDesign& d) {
+    test::FillSpecification(d, {"default lowpass", Lowpass, 0.5L, 30, 1000, 2000, 0, 0});
+    ASSERT_TRUE(test::CalculateApproximations(d));
+}
+
+std::string Hex(Color c) {
+    char buf[8];
+    std::snprintf(buf, sizeof buf, "#%02x%02x%02x", c.R, c.G, c.B);
+    return buf;
+}
+
+std::vector<std::string> Texts(const test::XmlCheck& x) {
+    std::vector<std::string> t;
+    for (const auto& e : x.elements)
+        if (e.name == "text") t.push_back(e.text);
+    return t;
+}
+
+bool HasText(const test::XmlCheck& x, const std::string& text) {
+    const auto t = Texts(x);
+    return std::find(t.begin(), t.end(), text) != t.end();
+}
+
+std::vector<PointD> Points(const std::string& attribute) {
+    std::vector<PointD> pts;
+    std::istringstream in(attribute);
+    std::string pair;
+    while (in >> pair) {
+        const auto comma = pair.find(',');
+        pts.push_back({std::stod(pair.substr(0, comma)), std::stod(pair.substr(comma + 1))});
+    }
+    return pts;
+}
+
+TEST(GraphCaptions, FollowTheAxisKindsAndScales) {
+    ResponseAxes a;
+    a.Freq.Hz = true;
+    a.DelayExp = -4;
+    a.Time.Exp = -3;
+    a.ImpulseExp = 3;
+    EXPECT_EQ(XAxisCaption(GraphTab::Gain, a), "Frequency  (Hz)");
+    EXPECT_EQ(XAxisCaption(GraphTab::Step, a), "Time (X1e-3 s)");
+    EXPECT_EQ(XAxisCaption(GraphTab::PoleZero, a), "Re[s]");
+    EXPECT_EQ(YAxisCaption(GraphTab::Gain, a), "Gain  (dB)");
+    EXPECT_EQ(YAxisCaption(GraphTab::Phase, a), "Phase (degrees)");
+    EXPECT_EQ(YAxisCaption(GraphTab::Delay, a), "Delay (X1e-4 s)");
+    EXPECT_EQ(YAxisCaption(GraphTab::Step, a), "Step Response (volts)");
+    EXPECT_EQ(YAxisCaption(GraphTab::Impulse, a), "Impulse Response (X1e3 volts)");
+    EXPECT_EQ(YAxisCaption(GraphTab::PoleZero, a), "Im[s]");
+    a.Freq.Hz = false;
+    a.GainInDb = false;
+    a.PhaseInDegrees = false;
+    EXPECT_EQ(XAxisCaption(GraphTab::Delay, a), "Frequency  (rad/s)");
+    EXPECT_EQ(YAxisCaption(GraphTab::Gain, a), "Gain  (Vo/Vin)");
+    EXPECT_EQ(YAxisCaption(GraphTab::Phase, a), "Phase (radians)");
+}
+
+// Every tab of the default lowpass: a well-formed picture with its captions, one
+// curve per approximation in its own colour, and the legend.
+TEST(GraphPainter, EveryTabIsWellFormedWithCaptionsCurvesAndLegend) {
+    TDesign& d = Scratch();
+    DefaultLowpass(d);
+    const std::vector<int> list = ResponseApproximations(d);
+    ASSERT_GE(list.size(), 3u);
+    const ResponseAxes axes = PlotAxes(d, list, PlotOptions{});
+    ComputeIdealResponses(d, IdealAxes{axes.Freq, axes.Time});
+    for (int t = 0; t < kGraphTabCount; ++t) {
+        const GraphTab tab = static_cast<GraphTab>(t);
+        SCOPED_TRACE(kGraphTabNames[t]);
+        const test::XmlCheck x = test::CheckXml(RenderResponseSvg(d, tab, axes, list));
+        ASSERT_TRUE(x.ok) << x.error;
+        EXPECT_TRUE(HasText(x, XAxisCaption(tab, axes)));
+        EXPECT_TRUE(HasText(x, YAxisCaption(tab, axes)));
+        for (int a : list)
+            EXPECT_TRUE(HasText(x, ApproximationLegend(d, a)));
+        if (tab == GraphTab::PoleZero) continue;
+        std::vector<std::string> strokes;
+        for (const auto& e : x.elements)
+            if (e.name == "polyline") strokes.push_back(e.attributes.at("stroke"));
+        ASSERT_EQ(strokes.size(), list.size());
+        for (size_t k = 0; k < list.size(); ++k)
+            EXPECT_EQ(strokes[k], Hex(ApproximationColor(list[k])));
+    }
+}
+
+// The gain curve passes through the samples: each point of the polyline maps back
+// through the axes to its column frequency and its gain, within the two decimals of
+// the picture's coordinates.
+TEST(GraphPainter, GainCurveGoesThroughTheSamples) {
+    TDesign& d = Scratch();
+    DefaultLowpass(d);
+    const std::vector<int> list = {Butterworth};
+    const ResponseAxes axes = PlotAxes(d, list, PlotOptions{});
+    ComputeIdealResponses(d, IdealAxes{axes.Freq, axes.Time});
+    const test::XmlCheck x = test::CheckXml(RenderResponseSvg(d, GraphTab::Gain, axes, list, 800, 600));
+    ASSERT_TRUE(x.ok);
+    const PlotArea area = PlotAreaOf(800, 600);
+    std::vector<PointD> pts;
+    for (const auto& e : x.elements)
+        if (e.name == "polyline") pts = Points(e.attributes.at("points"));
+    ASSERT_EQ(pts.size(), 351u);
+    const long double dbPerPixel = (axes.GainDb.Max - axes.GainDb.Min) / area.Height();
+    const long double decadesPerPixel = std::log10(axes.Freq.Max / axes.Freq.Min) / area.Width();
+    for (int i = 0; i <= kResponseIntervals; ++i) {
+        const long double f = FrequencyAtX(axes.Freq, area, pts[i].X);
+        EXPECT_NEAR(std::log10(f / d.FreqColumn[i].F), 0.0L, 0.006L * decadesPerPixel) << i;
+        const long double db = d.Approx[Butterworth].Ideal[i].GainDb;
+        if (db > axes.GainDb.Min) {
+            EXPECT_NEAR(ValueAtY(axes.GainDb, area, pts[i].Y), db, 0.006L * dbPerPixel) << i;
+        }
+    }
+}
+
+int LinesWithStroke(const test::XmlCheck& x, const std::string& stroke) {
+    int n = 0;
+    for (const auto& e : x.elements)
+        if (e.name == "line" && e.attributes.count("stroke") && e.attributes.at("stroke") == stroke) ++n;
+    return n;
+}
+
+TEST(GraphPainter, GridAndThreeDecibelMarkerFollowTheOptions) {
+    TDesign& d = Scratch();
+    DefaultLowpass(d);
+    const std::vector<int> list = ResponseApproximations(d);
+    ResponseAxes axes = PlotAxes(d, list, PlotOptions{});
+    ComputeIdealResponses(d, IdealAxes{axes.Freq, axes.Time});
+    const PlotArea area = PlotAreaOf(800, 600);
+    for (bool grid : {false, true}) {
+        for (bool marker : {false, true}) {
+            axes.Grid = grid;
+            axes.Marker3dB = marker;
+            const test::XmlCheck x = test::CheckXml(RenderResponseSvg(d, GraphTab::Gain, axes, list));
+            ASSERT_TRUE(x.ok);
+            EXPECT_EQ(LinesWithStroke(x, Hex(colors::Grid)) > 0, grid);
+            EXPECT_EQ(HasText(x, "-3 dB"), marker);
+            EXPECT_EQ(LinesWithStroke(x, Hex(colors::Marker)), marker ? 1 : 0);
+            for (const auto& e : x.elements) {
+                if (e.name != "line" || e.attributes.at("stroke") != Hex(colors::Marker)) continue;
+                // At the half-power gain, 3 dB below the overall gain.
+                EXPECT_NEAR(std::stod(e.attributes.at("y1")), YOfValue(axes.GainDb, area, -3.0103L), 0.006);
+            }
+        }
+    }
+}
+
+TEST(GraphPainter, ImpulseNoteOnlyWhenTheImpulseHasADiracPart) {
+    for (const auto& f : test::HandBuiltFilters()) {
+        TDesign& d = Scratch();
+        test::Install(d, f);
+        const std::vector<int> list = ResponseApproximations(d);
+        const ResponseAxes axes = PlotAxes(d, list, PlotOptions{});
+        ComputeIdealResponses(d, IdealAxes{axes.Freq, axes.Time});
+        const test::XmlCheck x = test::CheckXml(RenderResponseSvg(d, GraphTab::Impulse, axes, list));
+        ASSERT_TRUE(x.ok);
+        // H(s) keeps a constant at high frequency when it has as many zeros as poles.
+        const bool dirac = f.Zeros().size() == f.Poles().size();
+        EXPECT_EQ(HasText(x, "The impulse at t = 0 is not drawn"), dirac) << f.name;
+    }
+}
+
+TEST(GraphPainter, PoleZeroPlotMarksEveryPoleAndZero) {
+    for (const auto& f : test::HandBuiltFilters()) {
+        TDesign& d = Scratch();
+        test::Install(d, f);
+        const std::vector<int> list = ResponseApproximations(d);
+        const ResponseAxes axes = PlotAxes(d, list, PlotOptions{});
+        const test::XmlCheck x = test::CheckXml(RenderResponseSvg(d, GraphTab::PoleZero, axes, list));
+        ASSERT_TRUE(x.ok);
+        const std::string colour = Hex(ApproximationColor(f.approx));
+        // A cross of two strokes per pole (and the legend's sample line); one circle per
+        // distinct zero.
+        EXPECT_EQ(LinesWithStroke(x, colour), 2 * static_cast<int>(f.Poles().size()) + 1) << f.name;
+        int distinct = 0;
+        const auto zeros = f.Zeros();
+        for (size_t i = 0; i < zeros.size(); ++i) {
+            bool seen = false;
+            for (size_t j = 0; j < i; ++j)
+                seen = seen || std::abs(zeros[i] - zeros[j]) < 1e-9L;
+            distinct += !seen;
+        }
+        EXPECT_EQ(x.Count("ellipse"), distinct) << f.name;
+    }
+}
+
+TEST(ResponsePlots, WritesOneWellFormedFilePerTab) {
+    TDesign& d = Scratch();
+    DefaultLowpass(d);
+    const auto dir = std::filesystem::temp_directory_path() / ("velmora_plots_" + std::to_string(::getpid()));
+    std::filesystem::create_directories(dir);
+    PlotOptions only;
+    only.Only = Elliptic;
+    for (const PlotOptions& options : {PlotOptions{}, only}) {
+        const PlotWriteResult r = WriteIdealResponsePlots(d, dir.string(), options);
+        ASSERT_TRUE(r.ok) << r.message;
+        ASSERT_EQ(r.files.size(), 6u);
+        for (int t = 0; t < kGraphTabCount; ++t) {
+            EXPECT_EQ(std::filesystem::path(r.files[t]).filename(), std::string(kGraphTabNames[t]) + ".svg");
+            std::ifstream in(r.files[t]);
+            std::stringstream text;
+            text << in.rdbuf();
+            const test::XmlCheck x = test::CheckXml(text.str());
+            ASSERT_TRUE(x.ok) << r.files[t] << ": " << x.error;
+            if (t == 0) {
+                EXPECT_EQ(x.Count("polyline"), options.Only < 0 ? 4 : 1);
+            }
+        }
+    }
+    std::filesystem::remove_all(dir);
+
+    const PlotWriteResult missing = WriteIdealResponsePlots(d, (dir / "no" / "such").string());
+    EXPECT_FALSE(missing.ok);
+    EXPECT_NE(missing.message.find("gain.svg"), std::string::npos) << missing.message;
+}
+
+} // namespace
+} // namespace velmora
