@@ -281,7 +281,7 @@ constexpr long double kMinimumSpan = 1.0e-6L;
 
 bool TooNarrow(long double lo, long double hi, long double floor) {
     const long double size = std::max({std::fabs(lo), std::fabs(hi), floor});
-    return !(hi - lo >= kMinimumSpan * size);
+    return !(hi > lo) || hi - lo < kMinimumSpan * size;
 }
 
 AxisRange ZoomedRange(long double lo, long double hi) {

@@ -22,7 +22,7 @@ constexpr const char* kRangeRefused = "Axis range too narrow.";
 
 bool Narrow(long double lo, long double hi, long double floor) {
     const long double size = std::max({std::fabs(lo), std::fabs(hi), floor});
-    return !(hi - lo >= kMinimumSpan * size);
+    return !(hi > lo) || hi - lo < kMinimumSpan * size;
 }
 
 AxisRange RangeOf(long double lo, long double hi) {
