@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <tuple>
 #include <unistd.h>
 
 #include "analysis/ideal_responses.h"
@@ -203,6 +204,29 @@ TEST(GraphPainter, PoleZeroPlotMarksEveryPoleAndZero) {
             distinct += !seen;
         }
         EXPECT_EQ(x.Count("ellipse"), distinct) << f.name;
+    }
+}
+
+// Nothing to show, a tiny picture, or a huge one: still a well-formed picture with
+// finite numbers only.
+TEST(GraphPainter, DegenerateViewsStayWellFormed) {
+    TDesign& d = Scratch();
+    DefaultLowpass(d);
+    const std::vector<int> list = ResponseApproximations(d);
+    const ResponseAxes axes = PlotAxes(d, list, PlotOptions{});
+    ComputeIdealResponses(d, IdealAxes{axes.Freq, axes.Time});
+    for (int t = 0; t < kGraphTabCount; ++t) {
+        for (const auto& [w, h, shown] : {std::tuple{800.0, 600.0, std::vector<int>{}},
+                                          std::tuple{60.0, 40.0, list}, std::tuple{4000.0, 3000.0, list}}) {
+            const std::string doc = RenderResponseSvg(d, static_cast<GraphTab>(t), axes, shown, w, h);
+            const test::XmlCheck x = test::CheckXml(doc);
+            ASSERT_TRUE(x.ok) << x.error;
+            EXPECT_EQ(doc.find("nan"), std::string::npos);
+            EXPECT_EQ(doc.find("inf"), std::string::npos);
+            if (shown.empty()) {
+                EXPECT_TRUE(HasText(x, "No approximation to show"));
+            }
+        }
     }
 }
 
