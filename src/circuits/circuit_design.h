@@ -98,6 +98,8 @@ long double RoundDownHalfDecade(long double x);
 // The 12-value (10 %) and 24-value (5 %) series mantissas, 100..820 and 100..910.
 std::span<const long double> E12Mantissas();
 std::span<const long double> E24Mantissas();
+// The 96-value (1 %) series mantissas, 100..976.
+std::span<const long double> E96Mantissas();
 
 // A gain pair R(n-1), R(n): while either exceeds 100 kOhm, R(n) steps down the 24-value
 // series (position 0 wraps to 23 of the next lower decade) and R(n-1) follows so the

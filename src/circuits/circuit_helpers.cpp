@@ -15,6 +15,13 @@ constexpr std::array<long double, 12> kE12 = {100, 120, 150, 180, 220, 270, 330,
 constexpr std::array<long double, 24> kE24 = {100, 110, 120, 130, 150, 160, 180, 200, 220, 240, 270, 300,
                                               330, 360, 390, 430, 470, 510, 560, 620, 680, 750, 820, 910};
 
+constexpr std::array<long double, 96> kE96 = {
+    100, 102, 105, 107, 110, 113, 115, 118, 121, 124, 127, 130, 133, 137, 140, 143, 147, 150, 154, 158,
+    162, 165, 169, 174, 178, 182, 187, 191, 196, 200, 205, 210, 215, 221, 226, 232, 237, 243, 249, 255,
+    261, 267, 274, 280, 287, 294, 301, 309, 316, 324, 332, 340, 348, 357, 365, 374, 383, 392, 402, 412,
+    422, 432, 442, 453, 464, 475, 487, 499, 511, 523, 536, 549, 562, 576, 590, 604, 619, 634, 649, 665,
+    681, 698, 715, 732, 750, 768, 787, 806, 825, 845, 866, 887, 909, 931, 953, 976};
+
 // Largest resistor of a gain pair; above it the pair is scaled down keeping its ratio.
 constexpr long double kGainPairLimit = 100000.0L;
 
@@ -78,6 +85,9 @@ std::span<const long double> E12Mantissas() {
 }
 std::span<const long double> E24Mantissas() {
     return kE24;
+}
+std::span<const long double> E96Mantissas() {
+    return kE96;
 }
 
 void ScaleGainPair(TStageCircuit& c, int n) {
