@@ -1,0 +1,432 @@
+// Row loading, default GBW, the component calculation and its sensitivities.
+#include "circuits/components.h"
+
+#include <cmath>
+#include <numbers>
+
+#include "stages/stage_types.h"
+
+namespace velmora {
+namespace {
+
+// Stages above this pole frequency start with C1 = 1 nF, the others with 10 nF: the
+// resistors then land in the few-kilohm range over the whole audio band and above.
+constexpr long double kSmallCapacitorAbove = 31000.0L; // rad/s
+constexpr long double kGainPairStart = 10000.0L;       // ohms
+constexpr long double kLowestDefaultGbw = 1.0e6L;      // Hz
+
+bool finitePositive(long double x) {
+    return std::isfinite(x) && x > 0.0L;
+}
+
+long double pow10(int e) {
+    return std::pow(10.0L, static_cast<long double>(e));
+}
+
+// Capacitor value of a position in the 12-value list and a decade exponent:
+// mantissa / 10^exponent (100 / 10^11 = 1 nF).
+long double CapacitorValue(int index, int exponent) {
+    const auto e12 = E12Mantissas();
+    return e12[static_cast<std::size_t>(index)] / pow10(exponent);
+}
+
+// Position and exponent of the 12-value list entry nearest to a capacitance (nearest on
+// a logarithmic scale), so that CapacitorValue gives it back.
+void NearestCapacitor(long double farads, int16_t& index, int16_t& exponent) {
+    if (!finitePositive(farads)) {
+        index = 0;
+        exponent = 0;
+        return;
+    }
+    const long double v = StepE12(farads, 0);
+    const int e = static_cast<int>(std::floor(std::log10(v) + 1.0e-9L)) - 2; // v = m 10^e, 100 <= m < 1000
+    const long double m = v / pow10(e);
+    const auto e12 = E12Mantissas();
+    int best = 0;
+    for (int i = 1; i < static_cast<int>(e12.size()); ++i)
+        if (std::fabs(e12[static_cast<std::size_t>(i)] - m) <
+            std::fabs(e12[static_cast<std::size_t>(best)] - m))
+            best = i;
+    index = static_cast<int16_t>(best);
+    exponent = static_cast<int16_t>(-e);
+}
+
+// ---- Realised parameters --------------------------------------------------------------
+
+using std::sqrt;
+
+template <typename T> long double at(const std::array<T, 4>& a, int k) {
+    return valueOf(a[static_cast<std::size_t>(k)]);
+}
+
+// A real root of the cubic a3 s^3 + ... + a0 (a3 != 0) by bisection on a bracket that
+// holds every root (Cauchy's bound), refined by Newton steps.
+long double CubicRealRoot(const std::array<long double, 4>& a) {
+    long double bound = 0.0L;
+    for (int k = 0; k < 3; ++k)
+        bound = std::max(bound, std::fabs(a[static_cast<std::size_t>(k)] / a[3]));
+    bound += 1.0L;
+    const auto f = [&](long double s) { return ((a[3] * s + a[2]) * s + a[1]) * s + a[0]; };
+    long double lo = -bound, hi = bound;
+    const bool rising = f(hi) > 0.0L;
+    for (int i = 0; i < 200 && hi - lo > 0.0L; ++i) {
+        const long double mid = 0.5L * (lo + hi);
+        if ((f(mid) > 0.0L) == rising)
+            hi = mid;
+        else
+            lo = mid;
+    }
+    return 0.5L * (lo + hi);
+}
+
+// The real roots of a cubic: one by bisection, the others from the deflated quadratic.
+std::vector<long double> CubicRealRoots(const std::array<long double, 4>& a) {
+    const long double r = CubicRealRoot(a);
+    std::vector<long double> roots{r};
+    const long double q2 = a[3], q1 = a[2] + r * q2, q0 = a[1] + r * q1;
+    const long double disc = q1 * q1 - 4.0L * q2 * q0;
+    if (disc >= 0.0L) {
+        const long double sq = std::sqrt(disc);
+        roots.push_back((-q1 + sq) / (2.0L * q2));
+        roots.push_back((-q1 - sq) / (2.0L * q2));
+    }
+    return roots;
+}
+
+// Divides a cubic by (s - r), r a root of its values; the root's derivative follows
+// from p(r) = 0: r' = -(sum a_k' r^k) / p'(r). Returns the quadratic.
+template <typename T> std::array<T, 4> Deflate(const std::array<T, 4>& a, long double rv) {
+    T r = rv;
+    if constexpr (std::is_same_v<T, Dual>) {
+        long double dp = 0.0L, slope = 0.0L, power = 1.0L;
+        for (int k = 0; k <= 3; ++k) {
+            dp += a[static_cast<std::size_t>(k)].d * power;
+            if (k < 3) slope += (k + 1) * at(a, k + 1) * power;
+            power *= rv;
+        }
+        r = Dual(rv, slope != 0.0L ? -dp / slope : 0.0L);
+    }
+    std::array<T, 4> q{};
+    q[2] = a[3];
+    q[1] = a[2] + r * q[2];
+    q[0] = a[1] + r * q[1];
+    return q;
+}
+
+// |p(r)| relative to the size of its terms: how nearly r is a root of p.
+long double RootResidual(const std::array<long double, 4>& p, long double r) {
+    long double value = 0.0L, size = 0.0L, power = 1.0L;
+    for (int k = 0; k <= 3; ++k) {
+        value += p[static_cast<std::size_t>(k)] * power;
+        size += std::fabs(p[static_cast<std::size_t>(k)] * power);
+        power *= r;
+    }
+    return size > 0.0L ? std::fabs(value) / size : 0.0L;
+}
+
+template <typename T> std::optional<StageParameters<T>> Parameters(RealisedStage<T> h, int type) {
+    std::array<long double, 4> numV{}, denV{};
+    for (int k = 0; k < 4; ++k) {
+        numV[static_cast<std::size_t>(k)] = at(h.num, k);
+        denV[static_cast<std::size_t>(k)] = at(h.den, k);
+    }
+    // A third-order function (the twin-T off its balance) carries a real pole that is
+    // (nearly) cancelled by a numerator root: take that pole out, and the numerator root
+    // nearest to it, so the rest is the stage's second-order function.
+    if (denV[3] != 0.0L) {
+        const std::vector<long double> poles = CubicRealRoots(denV);
+        long double pole = poles.front();
+        for (const long double p : poles)
+            if (RootResidual(numV, p) < RootResidual(numV, pole)) pole = p;
+        h.den = Deflate(h.den, pole);
+        if (numV[3] != 0.0L) {
+            const std::vector<long double> zeros = CubicRealRoots(numV);
+            long double zero = zeros.front();
+            for (const long double z : zeros)
+                if (std::fabs(z - pole) < std::fabs(zero - pole)) zero = z;
+            h.num = Deflate(h.num, zero);
+        }
+    } else if (numV[3] != 0.0L) {
+        return std::nullopt; // more zeros than poles: not a stage function
+    }
+    StageParameters<T> p;
+    const T &d0 = h.den[0], &d1 = h.den[1], &d2 = h.den[2];
+    const T &n0 = h.num[0], &n1 = h.num[1], &n2 = h.num[2];
+    if (valueOf(d2) == 0.0L) {
+        if (!(valueOf(d1) != 0.0L && valueOf(d0) / valueOf(d1) > 0.0L)) return std::nullopt;
+        p.wp = d0 / d1;
+        p.gain = type == stFHP ? n1 / d1 : n0 / d0;
+        return p;
+    }
+    // Every coefficient of a stable second-order denominator has the same sign.
+    if (!(valueOf(d0) / valueOf(d2) > 0.0L && valueOf(d1) / valueOf(d2) > 0.0L)) return std::nullopt;
+    p.wp = sqrt(d0 / d2);
+    p.qp = sqrt(d0 * d2) / d1;
+    if (valueOf(d1) < 0.0L) p.qp = -p.qp; // all three negative: the same function
+    switch (type) {
+    case stSLP:
+    case stFLP:
+        p.gain = n0 / d0;
+        break;
+    case stSBP:
+        p.gain = n1 / d1;
+        break;
+    default:
+        p.gain = n2 / d2;
+        break;
+    }
+    if (isNotch(type) && valueOf(n2) != 0.0L && valueOf(n0) / valueOf(n2) >= 0.0L)
+        p.wz = valueOf(n0) == 0.0L ? T{} : sqrt(n0 / n2);
+    return p;
+}
+
+long double Relative(const Dual& p) {
+    return p.v != 0.0L && std::isfinite(p.d / p.v) ? p.d / p.v : 0.0L;
+}
+
+// Sensitivities of the stage parameters to every component the circuit uses.
+void StoreSensitivities(TDesign& d, int stage, const CircuitRoutines& routines) {
+    TStageCircuit& c = d.Circuits[stage];
+    const int type = d.Stages[stage].StageType;
+    const ComponentValues<long double> v = StageComponentValues(c);
+    ComponentValues<Dual> dv;
+    for (int n = 1; n <= kResistorSlots; ++n)
+        dv.R[static_cast<std::size_t>(n)] = v.R[static_cast<std::size_t>(n)];
+    for (int n = 1; n <= kCapacitorSlots; ++n)
+        dv.C[static_cast<std::size_t>(n)] = v.C[static_cast<std::size_t>(n)];
+    const auto store = [&](TComponentItem& item, Dual& seed) {
+        const long double x = seed.v;
+        seed.d = x; // x d/dx: the derivatives come out as x dP/dx
+        const auto p = RealisedParameters(routines.realiseDual(dv), type);
+        seed.d = 0.0L;
+        item.SensWp = p ? Relative(p->wp) : 0.0L;
+        item.SensQp = p ? Relative(p->qp) : 0.0L;
+        item.SensGain = p ? Relative(p->gain) : 0.0L;
+        item.SensWz = p ? Relative(p->wz) : 0.0L;
+    };
+    for (int n = 1; n <= kResistorSlots; ++n) {
+        TComponentItem& item = c.Components[n];
+        if (n <= c.ResistorCount && finitePositive(v.R[static_cast<std::size_t>(n)]))
+            store(item, dv.R[static_cast<std::size_t>(n)]);
+        else
+            item.SensWp = item.SensQp = item.SensGain = item.SensWz = 0.0L;
+    }
+    for (int n = 1; n <= kCapacitorSlots; ++n) {
+        TComponentItem& item = c.Components[kResistorSlots + n];
+        if (n <= c.CapacitorCount && finitePositive(v.C[static_cast<std::size_t>(n)]))
+            store(item, dv.C[static_cast<std::size_t>(n)]);
+        else
+            item.SensWp = item.SensQp = item.SensGain = item.SensWz = 0.0L;
+    }
+}
+
+std::span<const long double> ResistorSeries(long double tolerancePercent) {
+    if (tolerancePercent <= 1.0L) return E96Mantissas();
+    if (tolerancePercent <= 5.0L) return E24Mantissas();
+    return E12Mantissas();
+}
+
+} // namespace
+
+const CatalogueEntry* StageCircuitEntry(const TDesign& d, int stage) {
+    if (stage < 1 || stage > kMaxStages) return nullptr;
+    return EntryByNumber(d.Circuits[stage].CircuitNumber);
+}
+
+const CircuitRoutines* StageCircuitRoutines(const TDesign& d, int stage) {
+    const CatalogueEntry* e = StageCircuitEntry(d, stage);
+    return e ? FindCircuit(e->key) : nullptr;
+}
+
+long double StageFrequency(const TStageCoeffs& s) {
+    if (isFirstOrder(s.StageType))
+        return s.Sigma != 0.0L ? static_cast<long double>(s.Sigma) : static_cast<long double>(s.Wp);
+    return s.Wp;
+}
+
+bool LoadCatalogueRow(TDesign& d, int stage) {
+    const CatalogueEntry* e = StageCircuitEntry(d, stage);
+    if (!e) return false;
+    TStageCircuit& c = d.Circuits[stage];
+    const CatalogueRow row = RowOf(*e);
+
+    // 1. The row's fields.
+    c.C2Alone = row.C2Alone;
+    c.CapRatio = row.CapRatio;
+    c.ResistorCount = static_cast<int16_t>(row.ResistorCount);
+    c.CapacitorCount = static_cast<int16_t>(row.CapacitorCount);
+    c.GainPair = row.GainPair;
+    c.C2Variable = row.C2Variable;
+    c.GainFixed = row.GainFixed;
+    c.OpAmpCount = static_cast<int16_t>(row.OpAmpCount);
+    c.FullNumerator = row.FullNumerator;
+    c.Inverting = row.Inverting;
+    c.ActiveComp = row.ActiveComp;
+    c.CompVariant = static_cast<int16_t>(row.CompVariant);
+
+    // A stage whose set holds no capacitor yet starts as if initialised.
+    if (!finitePositive(d.CapSets[stage].Value[1])) c.Initialise = 1;
+
+    // 2. " C1=C2 : R1=R2" starts set for the circuits that offer it; the user's later
+    // choice is kept.
+    if (c.Initialise) c.UseC1EqC2 = (row.C2Variable && row.GainPair && row.ResistorCount == 4) ? 1 : 0;
+
+    // 3. Gain pair: R(n) starts at 10 kOhm = 100 x 10^2 (position 0 of the 24-value series).
+    for (int n = 1; n <= kResistorSlots; ++n)
+        R(c, n) = 0.0L;
+    c.GainPairIndex = 0;
+    c.GainPairExponent = 0;
+    if (row.GainPair && row.ResistorCount >= 2) {
+        c.GainPairIndex = 0;
+        c.GainPairExponent = 2;
+        R(c, row.ResistorCount) = kGainPairStart;
+    }
+
+    if (c.Initialise) {
+        // 4. Starting capacitors.
+        c.C1Index = 0;
+        c.C1Exponent = static_cast<int16_t>(StageFrequency(d.Stages[stage]) > kSmallCapacitorAbove ? 11 : 10);
+        const long double c1 = CapacitorValue(c.C1Index, c.C1Exponent);
+        const long double ratio = row.CapRatio;
+        long double c2 = 0.0L;
+        switch (static_cast<int>(ratio)) {
+        case 0:
+            c.C2Index = 0;
+            c.C2Exponent = 0;
+            break;
+        case 1:
+            c.C2Index = c.C1Index;
+            c.C2Exponent = c.C1Exponent;
+            break;
+        case 5:
+            c.C2Index = static_cast<int16_t>(c.C1Index + 8);
+            c.C2Exponent = c.C1Exponent;
+            break;
+        case 10:
+            c.C2Index = c.C1Index;
+            c.C2Exponent = static_cast<int16_t>(c.C1Exponent - 1);
+            break;
+        default:
+            NearestCapacitor(c1 * ratio, c.C2Index, c.C2Exponent);
+            break;
+        }
+        if (static_cast<int>(ratio) != 0) {
+            c2 = CapacitorValue(c.C2Index, c.C2Exponent);
+            c.CapRatio = c2 / c1;
+        }
+        C(c, 1) = c1;
+        C(c, 2) = row.CapacitorCount >= 2 ? c2 : 0.0L;
+        C(c, 3) = row.CapacitorCount >= 3 ? c1 : 0.0L;
+        C(c, 4) = row.CapacitorCount >= 4 ? c1 : 0.0L;
+        // 5. Stored as the stage's capacitor set; the flag has done its work.
+        for (TCapacitorSet* set : {&d.CapSets[stage], &d.CapSetsWorking[stage]})
+            for (int n = 1; n <= kCapacitorSlots; ++n) {
+                set->Value[static_cast<std::size_t>(n)] = C(c, n);
+                set->Alternative[static_cast<std::size_t>(n)] = C(c, n);
+            }
+        for (int n = 1; n <= kCapacitorSlots; ++n)
+            c.Components[kResistorSlots + n].Alternative = C(c, n);
+        c.Initialise = 0;
+    } else {
+        // 5. Restored from the set (the user's capacitors survive a reload).
+        const TCapacitorSet& set = d.CapSets[stage];
+        for (int n = 1; n <= kCapacitorSlots; ++n) {
+            C(c, n) = set.Value[static_cast<std::size_t>(n)];
+            c.Components[kResistorSlots + n].Alternative = set.Alternative[static_cast<std::size_t>(n)];
+        }
+        NearestCapacitor(C(c, 1), c.C1Index, c.C1Exponent);
+        NearestCapacitor(C(c, 2), c.C2Index, c.C2Exponent);
+        if (row.CapRatio != 0.0L && finitePositive(C(c, 1)) && finitePositive(C(c, 2)))
+            c.CapRatio = C(c, 2) / static_cast<long double>(C(c, 1));
+    }
+    return true;
+}
+
+long double DefaultOpAmpGbw(const TStageCoeffs& s) {
+    const long double f = std::max(0.0L, StageFrequency(s) / (2.0L * std::numbers::pi_v<long double>));
+    return std::max(RoundDownHalfDecade(20.0L * f), kLowestDefaultGbw);
+}
+
+ComponentValues<long double> StageComponentValues(const TStageCircuit& c) {
+    ComponentValues<long double> v;
+    for (int n = 1; n <= kResistorSlots; ++n)
+        v.R[static_cast<std::size_t>(n)] = R(c, n);
+    for (int n = 1; n <= kCapacitorSlots; ++n)
+        v.C[static_cast<std::size_t>(n)] = C(c, n);
+    return v;
+}
+
+std::optional<StageParameters<long double>> RealisedParameters(const RealisedStage<long double>& h,
+                                                               int stageType) {
+    return Parameters(h, stageType);
+}
+std::optional<StageParameters<Dual>> RealisedParameters(const RealisedStage<Dual>& h, int stageType) {
+    return Parameters(h, stageType);
+}
+
+bool IsStandardResistor(long double ohms, long double tolerancePercent) {
+    if (!finitePositive(ohms)) return false;
+    const int e = static_cast<int>(std::floor(std::log10(ohms))) - 2;
+    for (int shift = -1; shift <= 1; ++shift) { // the mantissa may sit at a decade edge
+        const long double m = ohms / pow10(e + shift);
+        for (const long double s : ResistorSeries(tolerancePercent))
+            if (std::fabs(m - s) <= 1.0e-6L * s) return true;
+    }
+    return false;
+}
+
+bool CalculateComponents(TDesign& d, int stage) {
+    if (stage < 1 || stage > kMaxStages) return false;
+    TStageCircuit& c = d.Circuits[stage];
+    const CatalogueEntry* e = StageCircuitEntry(d, stage);
+    const CircuitRoutines* routines = e ? FindCircuit(e->key) : nullptr;
+    if (!routines) {
+        c.NotRealisable = 1;
+        return false;
+    }
+    // 1. The gain sensitivities are cleared; the actual gain starts at the desired gain.
+    for (int n = 1; n <= kComponentSlots; ++n)
+        c.Components[n].SensGain = 0.0L;
+    if (c.DesiredGain > 0.0L) c.ActualGain = c.DesiredGain;
+    const TStageCircuit before = c;
+
+    // 2. The circuit's own design.
+    c.NotRealisable = 0;
+    if (!routines->design(d, stage)) {
+        d.Circuits[stage] = before;
+        d.Circuits[stage].NotRealisable = 1;
+        return false;
+    }
+    // 3. A gain pair is kept at or below 100 kOhm with its ratio.
+    const CatalogueRow row = RowOf(*e);
+    if (row.GainPair) ScaleGainPair(c, row.ResistorCount);
+    if (!ComponentsValid(c, c.ResistorCount, c.CapacitorCount)) {
+        d.Circuits[stage] = before;
+        d.Circuits[stage].NotRealisable = 1;
+        return false;
+    }
+    // 4. Sensitivities of every component.
+    StoreSensitivities(d, stage, *routines);
+    for (int n = 1; n <= kComponentSlots; ++n)
+        c.Components[n].InUse = 0;
+    // 5. A computed value that happens to be standard is moved off it.
+    const long double tolerance = d.Components.ResistorTolerance;
+    for (int n = 1; n <= c.ResistorCount && n <= kResistorSlots; ++n)
+        if (R(c, n) > 0.0L && IsStandardResistor(R(c, n), tolerance)) R(c, n) = R(c, n) * kExactValueMark;
+    return true;
+}
+
+bool LoadAndCalculate(TDesign& d, int stage) {
+    if (!LoadCatalogueRow(d, stage)) return false;
+    return CalculateComponents(d, stage);
+}
+
+long double CircuitGainRealiser::Realise(TDesign& d, int stage, long double gain) const {
+    TStageCircuit& c = d.Circuits[stage];
+    if (!StageCircuitRoutines(d, stage)) return gain;
+    c.DesiredGain = gain;
+    if (!LoadAndCalculate(d, stage)) return gain;
+    return c.ActualGain;
+}
+
+} // namespace velmora
