@@ -1,6 +1,7 @@
 #include "cli.h"
 
 #include <CLI/CLI.hpp>
+#include <filesystem>
 #include <map>
 #include <numbers>
 #include <ostream>
@@ -10,6 +11,7 @@
 #include "model/number_text.h"
 #include "report.h"
 #include "stages/synthesis.h"
+#include "ui/response_plots.h"
 #include "ui/tfm_main.h"
 
 namespace velmora::cli {
@@ -22,6 +24,7 @@ struct DesignRequest {
     std::string type = "lowpass";
     std::string apb, asb, fpb, fsb, f0, bpb, bsb, order, gain, gainDb;
     std::string approx, orderBy, firstStage, lastStage;
+    std::string plots; // folder for the SVG response plots
     bool rad = false;
     bool json = false;
 };
@@ -197,6 +200,20 @@ int RunDesign(const DesignRequest& r, std::ostream& out, std::ostream& err) {
         PrintComparisonTable(out, form.Table);
         if (chosen >= 0) PrintStages(out, design);
     }
+    if (!r.plots.empty() && design.ResultsReady) {
+        std::error_code ec;
+        std::filesystem::create_directories(r.plots, ec);
+        PlotOptions po;
+        po.Only = ro.onlyApprox;
+        PlotWriteResult written = WriteIdealResponsePlots(design, r.plots, po);
+        if (!written.ok) {
+            err << "velmora: " << written.message << "\n";
+            return 1;
+        }
+        if (!r.json)
+            for (const std::string& f : written.files)
+                out << "Plot written: " << f << "\n";
+    }
     if (!failure.empty()) {
         err << "velmora: " << failure << "\n";
         return 1;
@@ -238,6 +255,10 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
                        "Preferred types of the first stage, highest priority first (flp,slp,slpn,sbp)");
     design->add_option("--last-stage", r.lastStage,
                        "Preferred types of the last stage, highest priority first (fhp,shp,shpn,sbp)");
+    design->add_option(
+        "--plots", r.plots,
+        "Write the ideal responses as SVG pictures (gain, phase, delay, step, impulse, pole-zero) "
+        "into this folder; with --approx only that approximation");
     design->add_flag("--json", r.json, "Print one JSON document instead of the text report");
     design->footer(
         "Frequencies are in Hz with an optional k or M suffix (1k = 1000 Hz), or in rad/s with --rad.\n"

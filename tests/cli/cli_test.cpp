@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <filesystem>
+#include <fstream>
 #include <nlohmann/json.hpp>
 #include <numbers>
 #include <sstream>
@@ -123,6 +125,58 @@ TEST(Cli, DefaultDesignReport) {
     EXPECT_NE(r.out.find("Passband edge           1 KHz (6.283 Krad/s)"), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("Stopband edge           2 KHz (12.566 Krad/s)"), std::string::npos);
     EXPECT_NE(r.out.find("Passband attenuation    0.5 dB"), std::string::npos);
+}
+
+} // namespace
+} // namespace velmora::cli
+
+namespace velmora::cli {
+namespace {
+
+TEST(Cli, PlotsAreWrittenPerTab) {
+    namespace fs = std::filesystem;
+    const fs::path dir = fs::temp_directory_path() / "velmora_cli_plots";
+    fs::remove_all(dir);
+    Result r = Velmora({"design", "--approx", "chebyshev", "--plots", dir.string()});
+    ASSERT_EQ(r.status, 0) << r.err;
+    for (const char* name :
+         {"gain.svg", "phase.svg", "delay.svg", "step.svg", "impulse.svg", "pole_zero.svg"}) {
+        ASSERT_TRUE(fs::exists(dir / name)) << name;
+        std::ifstream in(dir / name);
+        std::string text((std::istreambuf_iterator<char>(in)), {});
+        EXPECT_NE(text.find("<svg"), std::string::npos);
+        EXPECT_NE(text.find("Chebyshev"), std::string::npos) << name;
+        EXPECT_EQ(text.find("Butterworth"), std::string::npos) << name; // only the chosen one
+    }
+    fs::remove_all(dir);
+}
+
+TEST(Cli, ApproximationChoiceAndStages) {
+    Result r = Velmora({"design", "--json"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    auto j = nlohmann::json::parse(r.out);
+    // The default lowpass: Elliptic of order 3 has the lowest order.
+    EXPECT_EQ(j["chosen_approximation"], 3);
+    EXPECT_EQ(j["approximations"][0]["order"], 7);
+    EXPECT_EQ(j["approximations"][3]["order"], 3);
+    EXPECT_EQ(j["approximations"][4]["order_too_high"], true);
+    ASSERT_EQ(j["stages"].size(), 2u);
+    ASSERT_EQ(j["coefficients"].size(), 2u);
+    EXPECT_EQ(j["ideal_response"].size(), 4u); // every usable approximation
+    EXPECT_EQ(j["ideal_response"][0]["samples"].size(), 351u);
+    EXPECT_EQ(j["ideal_response"][0]["time"].size(), 351u);
+    // An odd-order elliptic lowpass peaks at DC, so the stages' DC gains To C / F
+    // multiply to the overall gain.
+    double product = 1;
+    for (const auto& c : j["coefficients"])
+        product *= c["To"].get<double>() * c["C"].get<double>() / c["F"].get<double>();
+    EXPECT_NEAR(product, 1.0, 1e-9);
+
+    r = Velmora({"design", "--approx", "bessel"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("Bessel (Thompson) approximation cannot be used"), std::string::npos);
+    r = Velmora({"design", "--first-stage", "slp,xyz"});
+    EXPECT_EQ(r.status, 2);
 }
 
 } // namespace
