@@ -10,6 +10,7 @@
 #include <memory>
 #include <numbers>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -321,13 +322,13 @@ TEST(FirstOrderLowpassCircuits, NodalAnalysisOfTheNetlistsEqualsTheRealisedFunct
 // The pole near `s0` of the netlist's response with single-pole op amps: Newton's method on
 // 1/H(s), which is analytic near the pole and has a simple zero there.
 Complex DominantPole(const std::string& key, const ComponentValues<long double>& v, Complex s0,
-                     const OpAmpModel& model) {
+                     const OpAmpModel& model, bool compensated = false) {
     Complex s = s0;
     for (int it = 0; it < 60; ++it) {
         const Complex h = std::abs(s) * 1e-7L;
-        const auto hs = NodalResponse(key, v, s, model);
-        const auto hu = NodalResponse(key, v, s + h, model);
-        const auto hd = NodalResponse(key, v, s - h, model);
+        const auto hs = NodalResponse(key, v, s, model, compensated);
+        const auto hu = NodalResponse(key, v, s + h, model, compensated);
+        const auto hd = NodalResponse(key, v, s - h, model, compensated);
         // The node equations are singular exactly at a pole.
         if (!hs || !hu || !hd) break;
         const Complex step = (1.0L / *hs) / ((1.0L / *hu - 1.0L / *hd) / (2.0L * h));
@@ -364,6 +365,41 @@ TEST(FirstOrderLowpassCircuits, GbwCoefficientsGiveThePoleShiftOfSinglePoleOpAmp
                 EXPECT_NEAR(static_cast<double>(kqMeasured), static_cast<double>(kq),
                             0.02 * std::max(1.0, std::fabs(static_cast<double>(kq))));
             }
+}
+
+TEST(FirstOrderLowpassCircuits, ActiveCompensationCancelsTheFirstOrderGbwError) {
+    // The compensated variants of the Sallen-Key and MFB lowpasses (SLP01, 02, 03) cancel the
+    // first-order pole shift: what remains is of the order (wp/wt)^2. The one of SLP04 adds
+    // the second op amp's error to the first one's and doubles the shift, which is why it is
+    // not offered for active compensation.
+    for (const std::string key : {"SLP01", "SLP02", "SLP03", "SLP04"})
+        for (long double qp : {0.8L, 2.0L, 5.0L}) {
+            SCOPED_TRACE(key + " Qp=" + std::to_string(static_cast<double>(qp)));
+            const long double fp = 1.0e4L, wp = 2 * kPi * fp, gbw = 1.0e4L * fp;
+            auto d = LoadStage({key}, wp, qp, 2.0L, true, false, gbw);
+            ASSERT_TRUE(Routines(key).design(*d, 1));
+            const TStageCircuit& c = d->Circuits[1];
+            const long double w = d->Stages[1].Wp, q = d->Stages[1].Qp;
+            const Complex s0(-w / (2 * q), w * std::sqrt(1.0L - 1.0L / (4 * q * q)));
+            const ComponentValues<long double> v = ValuesOf<long double>(c);
+            const auto measure = [&](bool compensated) {
+                const Complex pole = DominantPole(key, v, s0, OpAmpModel::SinglePole(gbw), compensated);
+                const long double ratio = w / (2 * kPi * gbw), wpReal = std::abs(pole);
+                return std::pair{-(wpReal / w - 1.0L) / ratio,
+                                 -(wpReal / (-2.0L * pole.real()) / q - 1.0L) / ratio};
+            };
+            const auto [kwPlain, kqPlain] = measure(false);
+            const auto [kwComp, kqComp] = measure(true);
+            const double bw = 0.02 * std::max(1.0, std::fabs(static_cast<double>(kwPlain)));
+            const double bq = 0.02 * std::max(1.0, std::fabs(static_cast<double>(kqPlain)));
+            if (key == "SLP04") {
+                EXPECT_NEAR(static_cast<double>(kwComp), 2.0 * static_cast<double>(kwPlain), 2 * bw);
+                EXPECT_NEAR(static_cast<double>(kqComp), 2.0 * static_cast<double>(kqPlain), 2 * bq);
+            } else {
+                EXPECT_NEAR(static_cast<double>(kwComp), 0.0, bw);
+                EXPECT_NEAR(static_cast<double>(kqComp), 0.0, bq);
+            }
+        }
 }
 
 // ---- Sensitivities --------------------------------------------------------------------------
