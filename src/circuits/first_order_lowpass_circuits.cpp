@@ -676,8 +676,8 @@ const std::array<CircuitRoutines, 6> kLowpass = {
     VELMORA_CIRCUIT("SLP04", DesignSLP04, RealiseSLP04,
                     (AdjustLists{{"05,01,02,03,04,05", "05,01,02,03,04,05", ""}})),
     VELMORA_CIRCUIT("SLP08", DesignSLP08, RealiseSLP08,
-                    (AdjustLists{{"", "04,03,04,05,06", "04,01,02,05,06"}})),
-    VELMORA_CIRCUIT("SLP13", DesignSLP13, RealiseSLP13, (AdjustLists{{"05,02,03,04,06", "01,05", ""}})),
+                    (AdjustLists{{"", "05,02,03,04,05,06", "04,01,02,05,06"}})),
+    VELMORA_CIRCUIT("SLP13", DesignSLP13, RealiseSLP13, (AdjustLists{{"04,02,03,04,06", "01,05", ""}})),
 };
 
 } // namespace

@@ -4,6 +4,7 @@
 // compensated), their finite-GBW coefficients agree with the pole shift that single-pole
 // op amps actually cause, and their sensitivities agree with closed forms and with finite
 // differences.
+#include <algorithm>
 #include <cmath>
 #include <complex>
 #include <functional>
@@ -534,6 +535,38 @@ TEST(FirstOrderLowpassCircuits, SensitivitiesMatchTheirClosedForms) {
         ASSERT_TRUE(Routines("SLP04").design(*d, 1));
         const Sens s = SensitivityTo(Routines("SLP04"), d->Circuits[1], true, n, false, false);
         EXPECT_NEAR(static_cast<double>(s.w), static_cast<double>(slp04(n)(d->Circuits[1])), tol) << "R" << n;
+    }
+}
+
+TEST(FirstOrderLowpassCircuits, AdjustListsNameTheResistorsEachCoefficientDependsOn) {
+    // "NN,AA,BB,...": the count, then the resistors; a resistor is listed for a denominator
+    // coefficient exactly when that coefficient of the realised function depends on it.
+    std::vector<Variant> all = FirstOrderVariants();
+    for (const Variant& v : LowpassVariants())
+        if (v.form == Form::Standard) all.push_back(v);
+    for (const Variant& v : all) {
+        auto d = LoadStage(v, 2 * kPi * 2.0e3L, 1.7L, 3.0L);
+        const CircuitRoutines& r = Routines(v.key);
+        ASSERT_TRUE(r.design(*d, 1));
+        const TStageCircuit& c = d->Circuits[1];
+        for (int power = 0; power <= 2; ++power) {
+            SCOPED_TRACE(v.key + " s^" + std::to_string(power));
+            const std::string list(r.lists.den[power]);
+            std::vector<int> listed;
+            for (std::size_t i = 0; i + 1 < list.size() || i < list.size(); i += 3)
+                listed.push_back(std::stoi(list.substr(i, 2)));
+            if (!listed.empty()) {
+                EXPECT_EQ(listed[0], static_cast<int>(listed.size()) - 1);
+                listed.erase(listed.begin());
+            }
+            for (int n = 1; n <= c.ResistorCount; ++n) {
+                ComponentValues<Dual> x = ValuesOf<Dual>(c);
+                x.R[n] = Dual(x.R[n].v, x.R[n].v);
+                const bool depends = r.realiseDual(x).den[power].d != 0;
+                const bool inList = std::find(listed.begin(), listed.end(), n) != listed.end();
+                EXPECT_EQ(depends, inList) << "R" << n;
+            }
+        }
     }
 }
 
