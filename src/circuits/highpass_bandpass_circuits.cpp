@@ -180,8 +180,8 @@ bool DesignShp02Standard(TDesign& d, int stage) {
     CompensationExcludesPredistortion(c);
     c.C2Alone = 0;
     const long double k0 = 1 + (1 - 1 / std::sqrt(2 * qp)) / qp;
-    const Working w = GbwWorking(d, stage, SallenKeyGbwFactor(k0, std::sqrt(2 * qp), 1, qp),
-                                 -SallenKeyGbwFactor(k0, std::sqrt(2 * qp), 1, qp));
+    const long double kw = SallenKeyGbwFactor(k0, std::sqrt(2 * qp), 1, qp);
+    const Working w = GbwWorking(d, stage, kw, -kw);
     if (!(w.qp > 0.5L)) return scope.Fail();
     const long double c1 = C(c, 1);
     const long double root = std::sqrt(2 * w.qp);
@@ -208,8 +208,8 @@ bool DesignShp02EqualComponents(TDesign& d, int stage) {
     CompensationExcludesPredistortion(c);
     c.C2Alone = 0;
     const long double k0 = 3 - 1 / qp;
-    const Working w =
-        GbwWorking(d, stage, SallenKeyGbwFactor(k0, 1, 1, qp), -SallenKeyGbwFactor(k0, 1, 1, qp));
+    const long double kw = SallenKeyGbwFactor(k0, 1, 1, qp); // 0.5 (3 - 1/Qp)^2
+    const Working w = GbwWorking(d, stage, kw, -kw);
     if (!(w.qp > 0.5L)) return scope.Fail();
     const long double c1 = C(c, 1);
     const long double r = 1 / (w.wp * c1);
