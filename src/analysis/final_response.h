@@ -1,0 +1,72 @@
+// The final response: the cascade of the stages as their components realise them.
+//
+// Every stage's transfer function comes from its circuit's realised-coefficient routine
+// evaluated on the component values of the chosen variant; the cascade's gain, phase lag
+// and group delay are the products and sums over the stages in the chosen range. The
+// phase and delay are summed over the poles and zeros of every stage (the roots of its
+// realised polynomials), so the phase is continuous without unwrapping and the delay is
+// the exact derivative, as for the ideal response. An inverting stage's sign is not in
+// the phase; the view says so in a note instead.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "analysis/frequency_response.h"
+#include "circuits/circuit_design.h"
+#include "model/design.h"
+
+namespace velmora {
+
+// The component sets a final response can be drawn for. Only the first exists before
+// standard values and adjustment; the others are not available yet.
+enum FinalVariant : int {
+    StandardCExactR = 0,
+    ExactCSubstitution = 1,
+    StandardRSubstitution = 2,
+    UserAssignedR = 3,
+};
+inline constexpr int kFinalVariantCount = 4;
+// " Standard C, exact R", " Exact C substitution", " Standard R substitution", " User-assigned R values".
+std::string FinalVariantName(int variant);
+bool FinalVariantAvailable(const TDesign& d, int variant);
+
+// The realised transfer function of a stage for a variant, or nothing when the stage has
+// no calculated, realisable circuit.
+std::optional<RealisedStage<long double>> StageRealisedFunction(const TDesign& d, int stage, int variant);
+
+// The cascade at one angular frequency w (rad/s).
+struct FinalPoint {
+    long double GainVV = 0;   // product of the stage magnitudes
+    long double PhaseLag = 0; // Phi, degrees, continuous; the phase angle shown is -Phi
+    long double Delay = 0;    // seconds
+};
+std::optional<FinalPoint> FinalResponseAt(const TDesign& d, int variant, int first, int last, long double w);
+
+struct FinalFrequencySample {
+    long double FHz = 0, W = 0;
+    long double GainDb = 0, GainVV = 0; // dB (-400 at the floor), V/V
+    long double PhaseLag = 0;           // Phi, degrees
+    long double PhaseDeg = 0;           // the phase angle as the graph shows it: -Phi
+    long double DelayS = 0;
+};
+
+// The final samples over the design's frequency column (points 0..350) for stages
+// first..last. Empty when a stage of the range has no realisable circuit or the variant
+// is not available.
+std::vector<FinalFrequencySample> FinalResponse(const TDesign& d, int variant, int first, int last);
+
+// The samples the command line reports: the " Standard C, exact R" variant of all
+// stages over the ideal response's default frequency column (351 points).
+std::vector<FinalFrequencySample> FinalResponseSamples(const TDesign& d);
+std::vector<FinalFrequencySample> FinalResponseSamples(const TDesign& d, const FrequencyAxis& axis,
+                                                       int variant);
+
+// The stages of the range whose outputs are inverted, and the note the phase view shows
+// for them (empty when none): "Note:  There is an additional 180 degrees phase shift" and
+// "due to the inverting output of stage 2." (plural forms for several stages).
+std::vector<int> InvertingStages(const TDesign& d, int first, int last);
+std::vector<std::string> InvertingNote(const std::vector<int>& stages);
+
+} // namespace velmora
