@@ -470,8 +470,9 @@ bool DesignSn02(TDesign& d, int stage) {
 // Design: R2 = R3 = R4 = R7 = 1/(wp' sqrt(C1 C2)), R5 = Qp'/(wp' C2), C3 = K C2 and
 // R1 = 1/(wz^2 C1 C3 R2). The starting capacitors have C2 = C1.
 // A single-pole op amp adds, to first order, kw = 1 + K (Qp rho^2 - 1)/(2 Qp) and
-// kq = K (Qp rho^2 + 1)/(2 Qp) with rho = wz/wp (the input capacitor C3 loads the lossy
-// integrator's summing node and so enters with the gain K).
+// kq = K (Qp rho^2 + 1)/(2 Qp) with rho = wz/wp: the input paths C3 and R1 raise the noise
+// gains of A3 and A1 in proportion to K and K rho^2 (the tests measure the pole shift with
+// single-pole op amps in the nodal analysis).
 template <typename T> RealisedStage<T> RealiseAmNotch(const ComponentValues<T>& v) {
     const auto& R = v.R;
     const auto& C = v.C;
