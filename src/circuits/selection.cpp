@@ -21,7 +21,10 @@ constexpr long double kGainShownTolerance = 0.001L + 1.0e-12L;
 
 int32_t Spread(long double largest, long double smallest) {
     if (!(smallest > 0.0L) || !std::isfinite(largest) || !std::isfinite(smallest)) return kSpreadLimit;
-    const long double q = std::min(largest / smallest, static_cast<long double>(kSpreadLimit));
+    // Limited before truncation; a ratio that is whole but for the rounding of stored
+    // values (10 nF / 1 nF = 9.9999999999) counts as whole.
+    const long double q =
+        std::min(largest / smallest * (1.0L + 1.0e-9L), static_cast<long double>(kSpreadLimit));
     return static_cast<int32_t>(q);
 }
 
