@@ -6,7 +6,8 @@
 
 namespace velmora {
 
-TfmMain::TfmMain(TDesign& design, Dialogs& dialogs) : ParEnt(design, dialogs), d_(design), dlg_(dialogs) {
+TfmMain::TfmMain(TDesign& design, Dialogs& dialogs)
+    : ParEnt(design, dialogs), Transfer(design), Ascii(design, dialogs), d_(design), dlg_(dialogs) {
     UpdateCaption();
 }
 
@@ -19,6 +20,7 @@ void TfmMain::New(uint8_t filterType) {
     ParEnt.Visible = false;
     UserFormVisible = false;
     GraphCommandsEnabled = false;
+    AsciiFileName.clear();
     UpdateCaption();
 }
 
@@ -38,7 +40,9 @@ void TfmMain::CloseDesign1Click() {
 }
 
 bool TfmMain::Exit1Click() {
-    return SavePrompt();
+    if (!SavePrompt()) return false;
+    WriteSettings();
+    return true;
 }
 
 bool TfmMain::SavePrompt() {
@@ -82,20 +86,7 @@ bool TfmMain::Savedesignas1Click() {
     if (std::filesystem::exists(*name, ec) &&
         dlg_.AskOkCancel(MessageKind::Warning, "File already exists. OK to overwrite?") != Answer::Ok)
         return false;
-    if (name->size() > 255) {
-        dlg_.Message(MessageKind::Error, "The file name is longer than 255 characters.");
-        return false;
-    }
-    DesignFileResult st = WriteDesignFile(d_, *name);
-    if (!st.ok()) {
-        dlg_.Message(MessageKind::Error, st.message);
-        return false;
-    }
-    d_.FileName = *name;
-    d_.Modified = 0;
-    d_.StepChanged = 0;
-    UpdateCaption();
-    return true;
+    return SaveDesignAs(*name);
 }
 
 void TfmMain::SetFrequencyUnit(bool hz) {

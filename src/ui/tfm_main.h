@@ -1,13 +1,20 @@
 // TfmMain: the main window's model. It owns the design's progress through the steps:
-// starting a design, the save question, the caption, the frequency unit and the
-// pairing and cascading options. The step forms are its members.
+// starting a design, opening and saving design files, the recent files, the save
+// question, the caption, the settings read at start and written at exit, the frequency
+// unit, the pairing and cascading options and the ASCII export. The step forms are its
+// members.
 #pragma once
 
+#include <functional>
 #include <string>
+#include <vector>
 
 #include "model/design.h"
+#include "model/settings.h"
 #include "ui/dialogs.h"
+#include "ui/tfm_ascii.h"
 #include "ui/tfm_par_ent.h"
+#include "ui/tfm_transfer.h"
 
 namespace velmora {
 
@@ -19,9 +26,13 @@ class TfmMain {
 
     TDesign& Design() { return d_; }
     TfmParEnt ParEnt;
+    TfmTransfer Transfer; // its unit (Hz or rad/s) is also the unit of the ASCII data file
+    TfmAscii Ascii;
 
-    std::string Caption;          // "[Untitled]" or the program title, ": " and the file name
-    bool UserFormVisible = false; // the user-defined filter form
+    std::string Caption;                  // "[Untitled]" or the program title, ": " and the file name
+    std::vector<std::string> RecentFiles; // most recent first, at most four
+    std::string AsciiFileName;            // the last ASCII data file of this design
+    bool UserFormVisible = false;         // the user-defined filter form
     bool GraphCommandsEnabled = false;
 
     // Start Design commands: the save question, then a new design of the type.
@@ -31,14 +42,54 @@ class TfmMain {
     void Bandstop1Click() { StartDesign(Bandstop); }
     void userdefined1Click() { StartDesign(UserDefined); }
     void CloseDesign1Click();
-    // Exit: the save question; false when the user cancelled.
+    // Exit: the save question, then the settings file is written; false when the user
+    // cancelled (nothing is written then).
     bool Exit1Click();
+
+    // Window creation: reads the settings file and applies it. False, with the message
+    // "Could Not Find Settings Directory", when no settings folder can be determined;
+    // the program cannot run then. Until this has run the settings file is neither read
+    // nor written.
+    bool FormCreate();
+    // The settings of the running program (recent files, component characteristics,
+    // display unit, inventories, window values), and their application at start.
+    Settings CurrentSettings() const;
+    void ApplySettings(const Settings& s);
+    // Writes the settings file (after FormCreate); a failure is shown.
+    bool WriteSettings();
+    std::string SettingsPath; // empty until FormCreate found the folder
+
+    // Open Design: the save question for a modified design, the file dialog, then
+    // OpenDesign. True when a design was opened.
+    bool open1Click();
+    // A recent-file entry (1..4): the save question, then OpenDesign of that file.
+    bool RecentFileClick(int entry);
+    // The captions of the recent-file entries: "&1 /path/name.fl3" ...
+    std::vector<std::string> RecentFileCaptions() const;
+    // Reads a design file and rebuilds the steps from it, without questions (the
+    // command line's open). A file that cannot be read or is rejected is reported with
+    // the reader's message and changes nothing: design, file name, recent files and
+    // caption stay as they were. On success the name is the design's file name and
+    // heads the recent files, and the caption shows it.
+    bool OpenDesign(const std::string& path);
 
     // The save question before a command that discards the design: true to proceed.
     bool SavePrompt();
     // Save and Save As: true when the design was written.
     bool Savedesign1Click();
     bool Savedesignas1Click();
+    // Save As without the dialog (the command line's --save): writes the design to
+    // `path`, which becomes its file name and heads the recent files. A failure is shown
+    // and changes nothing.
+    bool SaveDesignAs(const std::string& path);
+
+    // Save data to ASCII file: the save dialog, the overwrite question, the options
+    // window (AsciiOptionsDialog, which returns false for Cancel; without one the
+    // options as they are) and the export in the coefficient window's unit.
+    bool SavetoAsciiFile1Click();
+    std::function<bool(TfmAscii&)> AsciiOptionsDialog;
+    // Show transfer function: the coefficient window, in rad/s.
+    void Showtransferfunction1Click() { Transfer.FormShow(); }
 
     // Frequency unit.
     void Hz1Click() { SetFrequencyUnit(true); }
@@ -58,9 +109,14 @@ class TfmMain {
     TDesign& d_;
     Dialogs& dlg_;
 
+    Settings kept_; // the window values, written back as they were read
+
     void StartDesign(uint8_t filterType);
     void SetFrequencyUnit(bool hz);
     void UpdateCaption();
+    // The steps of a design just read: the specification form with its comparison
+    // table, the ideal responses, the analysis grid and the stage gains.
+    void RebuildSteps();
 };
 
 } // namespace velmora
