@@ -1,0 +1,331 @@
+// Preferred-value series, standard tests, neighbours, the capacitor step and the value
+// texts, checked against the published IEC 60063 tables (as printed, two or three
+// significant digits), the E96 construction rule, brute-force searches over explicit
+// value lists, and texts that read back to the value they stand for.
+#include <cmath>
+#include <cstdlib>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "circuits/standard_values.h"
+
+namespace velmora {
+namespace {
+
+// The tables as printed in the standard, one decade from 1.
+const char* const kPublishedE12 = "1.0 1.2 1.5 1.8 2.2 2.7 3.3 3.9 4.7 5.6 6.8 8.2";
+const char* const kPublishedE24 = "1.0 1.1 1.2 1.3 1.5 1.6 1.8 2.0 2.2 2.4 2.7 3.0 "
+                                  "3.3 3.6 3.9 4.3 4.7 5.1 5.6 6.2 6.8 7.5 8.2 9.1";
+
+std::vector<long double> parse(const char* table) {
+    std::istringstream in(table);
+    std::vector<long double> out;
+    for (std::string word; in >> word;)
+        out.push_back(std::strtold(word.c_str(), nullptr));
+    return out;
+}
+
+// A value reached the way a program reaches it: a decade value scaled by repeated x10
+// or /10 (each step rounds), the path that made exact comparisons fail.
+long double byRepeatedScaling(long double v, int decades) {
+    for (int i = 0; i < decades; ++i)
+        v *= 10.0L;
+    for (int i = 0; i > decades; --i)
+        v /= 10.0L;
+    return v;
+}
+
+// Every series value from 1 ohm (decade exponent -2) to the 1..9.x megohm decade.
+std::vector<long double> seriesValues(Series s, int firstExponent, int lastExponent) {
+    std::vector<long double> out;
+    for (int e = firstExponent; e <= lastExponent; ++e)
+        for (int m : SeriesMantissas(s))
+            out.push_back(m * std::pow(10.0L, static_cast<long double>(e)));
+    return out;
+}
+
+TEST(Series, MantissasAreThePublishedTables) {
+    const auto e12 = parse(kPublishedE12), e24 = parse(kPublishedE24);
+    ASSERT_EQ(SeriesMantissas(Series::E12).size(), e12.size());
+    ASSERT_EQ(SeriesMantissas(Series::E24).size(), e24.size());
+    for (std::size_t i = 0; i < e12.size(); ++i)
+        EXPECT_EQ(SeriesMantissas(Series::E12)[i], std::lround(e12[i] * 100)) << i;
+    for (std::size_t i = 0; i < e24.size(); ++i)
+        EXPECT_EQ(SeriesMantissas(Series::E24)[i], std::lround(e24[i] * 100)) << i;
+    // E96 follows its construction rule without exception: 10^(i/96) to three digits.
+    ASSERT_EQ(SeriesMantissas(Series::E96).size(), 96u);
+    for (int i = 0; i < 96; ++i)
+        EXPECT_EQ(SeriesMantissas(Series::E96)[static_cast<std::size_t>(i)],
+                  std::lround(100.0 * std::pow(10.0, i / 96.0)))
+            << i;
+}
+
+TEST(Series, TolerancesSelectSeries) {
+    EXPECT_EQ(SeriesForTolerance(1), Series::E96);
+    EXPECT_EQ(SeriesForTolerance(5), Series::E24);
+    EXPECT_EQ(SeriesForTolerance(10), Series::E12);
+    for (long double t : {0.0L, 2.0L, 0.5L, 20.0L, -1.0L})
+        EXPECT_FALSE(SeriesForTolerance(t)) << static_cast<double>(t);
+    for (Series s : {Series::E12, Series::E24, Series::E96})
+        EXPECT_EQ(SeriesForTolerance(SeriesTolerance(s)), s);
+}
+
+TEST(StandardResistor, EveryPublishedValueInEveryDecadeAfterRepeatedScaling) {
+    // 1 ohm to 9.1 Mohm, every value reached by scaling the printed one-digit value.
+    struct Case {
+        const char* table;
+        long double tolerance;
+    };
+    for (const Case& c : {Case{kPublishedE24, 5}, Case{kPublishedE12, 10}, Case{kPublishedE12, 5}}) {
+        const auto printed = parse(c.table);
+        for (int decade = 0; decade <= 6; ++decade)
+            for (std::size_t i = 0; i < printed.size(); ++i) {
+                const long double ohms = byRepeatedScaling(printed[i], decade);
+                const auto p = FindStandardResistor(ohms, c.tolerance);
+                ASSERT_TRUE(p) << static_cast<double>(ohms) << " at " << static_cast<double>(c.tolerance)
+                               << " %";
+                EXPECT_EQ(p->exponent, decade - 2);
+                EXPECT_NEAR(static_cast<double>(SeriesValue(*SeriesForTolerance(c.tolerance), *p) / ohms),
+                            1.0, 1e-15);
+            }
+    }
+    // 4.7 ohm as typed, and after a trip up six decades and back.
+    EXPECT_TRUE(FindStandardResistor(4.7L, 5));
+    EXPECT_TRUE(FindStandardResistor(byRepeatedScaling(byRepeatedScaling(4.7L, 6), -6), 10));
+    // The 1 % values reached from 1.00 ohm the same way.
+    for (int decade = 0; decade <= 6; ++decade)
+        for (int m : SeriesMantissas(Series::E96))
+            EXPECT_TRUE(FindStandardResistor(byRepeatedScaling(m / 100.0L, decade), 1)) << m << "e" << decade;
+}
+
+TEST(StandardResistor, ValuesOfOtherSeriesAndOddValuesAreNot) {
+    struct Case {
+        long double ohms;
+        bool e96, e24, e12;
+    };
+    const Case cases[] = {
+        {10.0e3L, true, true, true},    {10.2e3L, true, false, false},     {4.99e3L, true, false, false},
+        {11.0e3L, true, true, false},   {12.0e3L, false, true, true},      {9.1e3L, false, true, false},
+        {4.7e3L, false, true, true},    {10.5e3L, true, false, false},     {10.4e3L, false, false, false},
+        {4.71e3L, false, false, false}, {10.0002e3L, false, false, false},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(FindStandardResistor(c.ohms, 1).has_value(), c.e96) << static_cast<double>(c.ohms);
+        EXPECT_EQ(FindStandardResistor(c.ohms, 5).has_value(), c.e24) << static_cast<double>(c.ohms);
+        EXPECT_EQ(FindStandardResistor(c.ohms, 10).has_value(), c.e12) << static_cast<double>(c.ohms);
+        EXPECT_FALSE(FindStandardResistor(c.ohms, 2)) << "no series for 2 %";
+    }
+    // The mark that keeps a computed value from showing as standard (a factor 1.0002)
+    // is far outside the match tolerance for every series value.
+    for (long double ohms : seriesValues(Series::E96, -2, 4))
+        EXPECT_FALSE(FindStandardResistor(ohms * 1.0002L, 1)) << static_cast<double>(ohms);
+}
+
+TEST(Normalise, ValuesThatAreNotPositiveHaveNoMantissa) {
+    for (long double v : {0.0L, -0.0L, -4.7L, static_cast<long double>(NAN),
+                          static_cast<long double>(INFINITY), -static_cast<long double>(INFINITY)}) {
+        EXPECT_FALSE(Normalise(v)) << static_cast<double>(v);
+        EXPECT_FALSE(FindInSeries(v, Series::E24));
+        EXPECT_FALSE(FindNeighbours(v, Series::E24));
+        EXPECT_FALSE(NearestInSeries(v, Series::E24));
+        EXPECT_FALSE(StepCapacitor(CapStep::Up, v));
+    }
+    // Decade edges and far decades.
+    struct Case {
+        long double v, m;
+        int e;
+    };
+    for (const Case& c : {Case{1.0L, 100, -2}, Case{999.99L, 999.99L, 0}, Case{1000.0L, 100, 1},
+                          Case{1.0e-12L, 100, -14}, Case{4.7e30L, 470, 28}, Case{0.099999L, 999.99L, -4}}) {
+        const auto n = Normalise(c.v);
+        ASSERT_TRUE(n);
+        EXPECT_EQ(n->exponent, c.e) << static_cast<double>(c.v);
+        EXPECT_NEAR(static_cast<double>(n->mantissa / c.m), 1.0, 1e-15) << static_cast<double>(c.v);
+    }
+}
+
+TEST(Neighbours, AdjacentSeriesValuesAroundTheValueAcrossDecades) {
+    // Brute force over an explicit list of all values of the series: the lower
+    // neighbour is the largest value not above, the upper the smallest not below.
+    for (Series s : {Series::E12, Series::E24, Series::E96}) {
+        const auto all = seriesValues(s, -3, 7);
+        for (long double v = 1.0L; v < 1.0e7L; v *= 1.0137L) {
+            const auto nb = FindNeighbours(v, s);
+            ASSERT_TRUE(nb);
+            long double below = 0, above = INFINITY;
+            for (long double x : all) {
+                if (x <= v * (1 + 1e-9L)) below = std::max(below, x);
+                if (x >= v * (1 - 1e-9L)) above = std::min(above, x);
+            }
+            const long double lower = SeriesValue(s, nb->lower), upper = SeriesValue(s, nb->upper);
+            EXPECT_NEAR(static_cast<double>(lower / below), 1.0, 1e-12) << static_cast<double>(v);
+            EXPECT_NEAR(static_cast<double>(upper / above), 1.0, 1e-12) << static_cast<double>(v);
+            EXPECT_EQ(nb->standard, below == above);
+        }
+    }
+}
+
+TEST(Neighbours, WorkedCases) {
+    struct Case {
+        long double ohms;
+        Series s;
+        long double lower, upper, nearest;
+    };
+    const Case cases[] = {
+        // Above the last 1 % mantissa the upper neighbour is the next decade's first.
+        {9.8e3L, Series::E96, 9.76e3L, 10.0e3L, 9.76e3L},
+        // Midway between two 5 % values takes the lower.
+        {10.5e3L, Series::E24, 10.0e3L, 11.0e3L, 10.0e3L},
+        {10.51e3L, Series::E24, 10.0e3L, 11.0e3L, 11.0e3L},
+        {9.5e-1L, Series::E12, 8.2e-1L, 1.0L, 1.0L},
+        {4.7L, Series::E24, 4.7L, 4.7L, 4.7L},
+        {1.0e6L, Series::E12, 1.0e6L, 1.0e6L, 1.0e6L},
+    };
+    for (const Case& c : cases) {
+        const auto nb = FindNeighbours(c.ohms, c.s);
+        ASSERT_TRUE(nb);
+        EXPECT_NEAR(static_cast<double>(SeriesValue(c.s, nb->lower) / c.lower), 1.0, 1e-15);
+        EXPECT_NEAR(static_cast<double>(SeriesValue(c.s, nb->upper) / c.upper), 1.0, 1e-15);
+        EXPECT_NEAR(static_cast<double>(SeriesValue(c.s, *NearestInSeries(c.ohms, c.s)) / c.nearest), 1.0,
+                    1e-15)
+            << static_cast<double>(c.ohms);
+    }
+}
+
+TEST(SeriesPositions, StepsCrossDecadesBothWays) {
+    struct Case {
+        Series s;
+        SeriesPosition from;
+        int steps;
+        SeriesPosition to;
+    };
+    const Case cases[] = {
+        {Series::E12, {0, 11}, 1, {1, 0}},      {Series::E12, {1, 0}, -1, {0, 11}},
+        {Series::E12, {-13, 0}, -1, {-14, 11}}, {Series::E24, {2, 5}, 48, {4, 5}},
+        {Series::E96, {-2, 3}, -100, {-4, 95}}, {Series::E96, {0, 95}, 0, {0, 95}},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(StepPosition(c.s, c.from, c.steps), c.to) << c.from.exponent << "/" << c.from.index;
+}
+
+TEST(CapacitorStep, EveryMantissaFindsItsPlaceAndStepsAcrossDecades) {
+    const auto all = seriesValues(Series::E12, -14, -4);
+    // Mantissas 100 .. 999.99 of the 10 nF decade in steps of 0.01.
+    for (int hundredths = 10000; hundredths <= 99999; ++hundredths) {
+        const long double c = hundredths * 1.0e-13L; // 100.00 .. 999.99 x 1e-11 F
+        const auto up = StepCapacitor(CapStep::Up, c), down = StepCapacitor(CapStep::Down, c),
+                   same = StepCapacitor(CapStep::Same, c);
+        ASSERT_TRUE(up && down && same) << hundredths;
+        long double above = INFINITY, below = 0;
+        for (long double x : all) {
+            if (x > c * (1 + 1e-9L)) above = std::min(above, x);
+            if (x < c * (1 - 1e-9L)) below = std::max(below, x);
+        }
+        ASSERT_NEAR(static_cast<double>(*up / above), 1.0, 1e-12) << hundredths;
+        ASSERT_NEAR(static_cast<double>(*down / below), 1.0, 1e-12) << hundredths;
+        const bool listed = FindStandardCapacitor(c).has_value();
+        if (listed)
+            ASSERT_NEAR(static_cast<double>(*same / c), 1.0, 1e-12);
+        else
+            ASSERT_TRUE(*same == *up || *same == *down);
+    }
+    // 820 pF steps up to 1 nF and 1 nF down to 820 pF.
+    EXPECT_NEAR(static_cast<double>(*StepCapacitor(CapStep::Up, 820e-12L) / 1e-9L), 1.0, 1e-15);
+    EXPECT_NEAR(static_cast<double>(*StepCapacitor(CapStep::Down, 1e-9L) / 820e-12L), 1.0, 1e-15);
+    EXPECT_NEAR(static_cast<double>(*StepCapacitor(CapStep::Same, 4.7e-9L) / 4.7e-9L), 1.0, 1e-15);
+}
+
+// Reads a value text back: digits then an optional unit.
+long double readBack(const std::string& text) {
+    std::size_t used = 0;
+    const long double v = std::stold(text, &used);
+    const std::string unit = text.substr(used);
+    if (unit == "G") return v * 1e9L;
+    if (unit == "MEG" || unit == "M") return v * 1e6L;
+    if (unit == "K") return v * 1e3L;
+    if (unit == "pF") return v * 1e-12L;
+    if (unit == "nF") return v * 1e-9L;
+    if (unit == "uF") return v * 1e-6L;
+    EXPECT_EQ(unit, "") << text;
+    return v;
+}
+
+TEST(ValueTexts, WorkedCases) {
+    struct Case {
+        const char* kind;
+        long double value;
+        int n; // 0: display
+        const char* text;
+    };
+    const Case cases[] = {
+        {"R", 12345.0L, 0, "12.3K"},
+        // Rounded once from the value, not from its four-decimal text 12.3500.
+        {"R", 12349.96L, 0, "12.3K"},
+        {"R", 12350.0L, 0, "12.4K"},
+        {"R", 470.0L, 0, "470"},
+        {"R", 4.99e3L, 0, "4.99K"},
+        {"R", 1.5e6L, 0, "1.5M"},
+        {"R", 2.2e9L, 0, "2.2G"},
+        {"R", 0.0L, 0, "  N/A"},
+        {"R", -10.0L, 0, "  N/A"},
+        {"R", static_cast<long double>(INFINITY), 0, "  N/A"},
+        // A carry out of the first digit adds a digit.
+        {"R", 999.96L, 0, "1000"},
+        {"R", 9.996e3L, 0, "10.0K"},
+        {"R", 10123.4L, 5, "10.123K"},
+        {"R", 470.0L, 5, "470"},
+        {"R", 9000.0L, 4, "9K"},
+        {"R", 9999.96L, 5, "10.000K"},
+        {"R", 1.5e6L, 5, "1.5MEG"},
+        {"R", 4.75e6L, 5, "4.75MEG"},
+        {"R", 100.0e6L, 5, "100MEG"},
+        {"C", 4.7e-9L, 0, "4.7nF"},
+        {"C", 1.5e-10L, 0, "150pF"},
+        {"C", 2.2e-6L, 0, "2.2uF"},
+        {"C", 6.8e-3L, 0, "0.01"},
+        {"C", 1.5e-8L, 5, "15nF"},
+        {"C", 1.23456e-8L, 5, "12.346nF"},
+        {"C", 3.3e-9L, 3, "3.3nF"},
+        {"C", 1.59155e-9L, 3, "1.59nF"},
+    };
+    for (const Case& c : cases) {
+        const std::string kind = c.kind;
+        const std::string text =
+            kind == "R" ? (c.n ? NetlistResistanceText(c.value, c.n) : ResistanceText(c.value))
+                        : (c.n ? NetlistCapacitanceText(c.value, c.n) : CapacitanceText(c.value));
+        EXPECT_EQ(text, c.text) << kind << " " << static_cast<double>(c.value) << " n=" << c.n;
+    }
+}
+
+TEST(ValueTexts, EverySeriesValueReadsBackExactlyAndFitsItsWidth) {
+    for (long double ohms : seriesValues(Series::E96, -2, 6)) {
+        for (int n : {4, 5}) {
+            const std::string text = NetlistResistanceText(ohms, n);
+            EXPECT_NEAR(static_cast<double>(readBack(text) / ohms), 1.0, 1e-12) << text;
+        }
+        const std::string shown = ResistanceText(ohms);
+        EXPECT_NEAR(static_cast<double>(readBack(shown) / ohms), 1.0, 1e-12) << shown;
+    }
+    for (long double farads : seriesValues(Series::E12, -14, -8)) {
+        const std::string text = CapacitanceText(farads);
+        EXPECT_NEAR(static_cast<double>(readBack(text) / farads), 1.0, 1e-12) << text;
+        EXPECT_NEAR(static_cast<double>(readBack(NetlistCapacitanceText(farads, 3)) / farads), 1.0, 1e-12);
+    }
+    // Any value: the digits stay within the width (before the unit) unless a carry
+    // added one, and the text is within half a unit of its last digit of the value.
+    for (long double v = 1.0L; v < 999.0L; v *= 1.000731L)
+        for (int width : {4, 5, 6}) {
+            const std::string digits = ValueDigits(v, width);
+            EXPECT_LE(digits.size(), static_cast<std::size_t>(width)) << static_cast<double>(v);
+            const auto point = digits.find('.');
+            const int decimals = point == std::string::npos ? 0 : static_cast<int>(digits.size() - point - 1);
+            EXPECT_LE(std::fabs(std::stold(digits) - v), 0.5L * std::pow(10.0L, -decimals) * (1 + 1e-9L))
+                << digits << " for " << static_cast<double>(v);
+        }
+}
+
+} // namespace
+} // namespace velmora
