@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "stages/stage_types.h"
+
 namespace velmora {
 
 bool CarriesAllPoleNormalisation(const TDesign& d, int approx) {
@@ -40,9 +42,66 @@ void SplitRealPoles(PoleSection& s) {
 
 } // namespace
 
+// ---- User-defined filters -------------------------------------------------------------
+//
+// A user-defined filter is the cascade of the sections the user entered, each with its
+// own transfer function (stages/stage_types.h):
+//
+//   H(s) = prod_i To_i * c_i * N_i(s) / P_i(s),
+//
+// c_i = wp^2 (SLP), wp/Qp (SBP), sigma (FLP), 1 otherwise; N_i = 1, s, s^2 or s^2 + wz^2.
+// It is read from the stage records, which hold each section's To, wp, Qp, wz and sigma,
+// rather than from the tables of approximation slot 0, which keep no section factors.
+// Every response computation multiplies by the overall gain G; for a user-defined filter
+// G is the product of the sections' gain figures (To, or the DC gain of a lowpass notch),
+// so Gain = prod To_i / G and Gain * G is the true constant whatever G holds.
+
+namespace {
+
+IdealFilter UserDefinedFilter(const TDesign& d) {
+    IdealFilter f;
+    long double toProduct = 1.0L;
+    int originZeros = 0;
+    const int n = std::clamp<int>(d.StageCount, 0, kMaxStages);
+    for (int i = 1; i <= n; ++i) {
+        const TStageCoeffs& st = d.Stages[i];
+        toProduct *= static_cast<long double>(st.To);
+        const long double sigma = st.Sigma;
+        if (isFirstOrder(st.StageType)) {
+            f.RealPoles.push_back({sigma, NumeratorScale(st)});
+            if (st.StageType == stFHP) ++originZeros;
+            continue;
+        }
+        const long double wp = st.Wp, qp = st.Qp;
+        PoleSection s;
+        s.B = qp > 0 ? wp / qp : 0.0L;
+        s.C = wp * wp;
+        s.Norm = NumeratorScale(st);
+        s.Sigma = sigma;
+        s.Omega = std::sqrt(std::max(s.C - sigma * sigma, 0.0L));
+        SplitRealPoles(s);
+        f.Sections.push_back(s);
+        if (st.StageType == stSHP) originZeros += 2;
+        if (st.StageType == stSBP) originZeros += 1;
+        if (isNotch(st.StageType)) {
+            const long double wz = st.Wz;
+            f.ZeroPairs.push_back({wz * wz, wz});
+        }
+    }
+    for (int k = 0; k < originZeros / 2; ++k)
+        f.ZeroPairs.push_back({0, 0});
+    f.OriginZero = originZeros % 2 == 1;
+    const long double G = d.Spec.OverallGain;
+    f.Gain = G != 0.0L ? toProduct / G : 0.0L;
+    return f;
+}
+
+} // namespace
+
 IdealFilter IdealFilterOf(const TDesign& d, int approx) {
     IdealFilter f;
     if (approx < 0 || approx >= kApproxCount) return f;
+    if (d.Spec.FilterType == UserDefined) return approx == 0 ? UserDefinedFilter(d) : f;
     const Approximation& a = d.Approx[approx];
     const ApproxResult& r = a.Result;
     f.Gain = r.GainConstant;
@@ -53,14 +112,7 @@ IdealFilter IdealFilterOf(const TDesign& d, int approx) {
     const long double sectionNorm = !norm ? 1.0L : d.Spec.FilterType == Lowpass ? wp * wp : bp;
     const long double realPoleNorm = norm && d.Spec.FilterType == Lowpass ? wp : 1.0L;
 
-    // A specified filter fills its entries from 1; a user-defined filter keeps its
-    // sections and zeros in whichever slots were free when they were entered.
-    const bool user = d.Spec.FilterType == UserDefined;
-    auto sectionInUse = [&](int k) { return user ? d.Spec.UserPoleSlotFree[k] == 0 : k <= r.PolePairs; };
-    auto zeroInUse = [&](int k) { return user ? d.Spec.UserZeroSlotFree[k] == 0 : k <= r.ProtoZeroPairs; };
-
-    for (int k = 1; k <= kTableEntries; ++k) {
-        if (!sectionInUse(k)) continue;
+    for (int k = 1; k <= r.PolePairs && k <= kTableEntries; ++k) {
         PoleSection s;
         s.B = a.PoleTable[k].B;
         s.C = a.PoleTable[k].C;
@@ -72,23 +124,9 @@ IdealFilter IdealFilterOf(const TDesign& d, int approx) {
     }
     if (r.HasRealPole) f.RealPoles.push_back({r.RealPole, realPoleNorm});
     if (r.HasRealPole2) f.RealPoles.push_back({r.RealPole2, realPoleNorm});
-
-    if (!user) {
-        for (int k = 1; k <= kTableEntries; ++k)
-            if (zeroInUse(k)) f.ZeroPairs.push_back({a.ZeroTable[k].Wz2, a.ZeroList[k].Wz});
-        f.OriginZero = r.HasSingleZero != 0;
-    } else {
-        // The sections of a user-defined filter count their zeros at the origin in
-        // SingleZeros (a highpass section also takes a slot with wz = 0): the slots give
-        // the zero pairs off the origin, SingleZeros the zeros at it.
-        for (int k = 1; k <= kTableEntries; ++k)
-            if (zeroInUse(k) && a.ZeroList[k].Wz != 0.0L)
-                f.ZeroPairs.push_back({a.ZeroTable[k].Wz2, a.ZeroList[k].Wz});
-        const int origin = std::max<int>(r.SingleZeros, 0);
-        for (int k = 0; k < origin / 2; ++k)
-            f.ZeroPairs.push_back({0, 0});
-        f.OriginZero = origin % 2 == 1;
-    }
+    for (int k = 1; k <= r.ProtoZeroPairs && k <= kTableEntries; ++k)
+        f.ZeroPairs.push_back({a.ZeroTable[k].Wz2, a.ZeroList[k].Wz});
+    f.OriginZero = r.HasSingleZero != 0;
     return f;
 }
 

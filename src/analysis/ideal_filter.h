@@ -78,7 +78,10 @@ bool HasIdealResponse(const TDesign& d, int approx);
 std::vector<int> ResponseApproximations(const TDesign& d);
 
 // The factors of approximation `approx` of the design (sections 1..PolePairs, zero
-// entries 1..ProtoZeroPairs, the real pole(s) and the single zero).
+// entries 1..ProtoZeroPairs, the real pole(s) and the single zero). For a user-defined
+// filter (approximation 0 only) the factors are its stages 1..StageCount, each with its
+// own To and numerator constant, so that Gain times the overall gain times the factors
+// is the product of the stages' transfer functions.
 IdealFilter IdealFilterOf(const TDesign& d, int approx);
 
 // Every pole and finite zero of the filter as complex numbers, conjugates included,
