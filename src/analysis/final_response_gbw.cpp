@@ -1,0 +1,119 @@
+// Final response with single-pole op amps, from the nodal analysis of every stage.
+#include "analysis/final_response_gbw.h"
+
+#include <cmath>
+#include <numbers>
+
+#include "analysis/nodal.h"
+#include "circuits/catalogue.h"
+#include "circuits/components.h"
+
+namespace velmora {
+namespace {
+
+constexpr long double kDegrees = 180.0L / std::numbers::pi_v<long double>;
+
+Complex Evaluate(const std::array<long double, 4>& a, Complex s) {
+    return ((a[3] * s + a[2]) * s + a[1]) * s + a[0];
+}
+
+// The phase lag (radians) of a stage with real op amps: the ideal stage's continuous lag
+// plus the principal angle of H_ideal / H_gbw. Both carry the stage's sign, which cancels.
+std::optional<long double> StagePhaseLag(const TDesign& d, int stage, long double w, Complex hGbw) {
+    const auto ideal = FinalResponseAt(d, StandardCExactR, stage, stage, w);
+    const auto h = StageRealisedFunction(d, stage, StandardCExactR);
+    if (!ideal || !h) return std::nullopt;
+    const Complex s(0.0L, w);
+    const Complex hIdeal = Evaluate(h->num, s) / Evaluate(h->den, s);
+    if (!(std::abs(hGbw) > 0.0L) || !(std::abs(hIdeal) > 0.0L)) return ideal->PhaseLag / kDegrees;
+    return ideal->PhaseLag / kDegrees + std::arg(hIdeal / hGbw);
+}
+
+std::optional<FinalPoint> Point(const TDesign& d, int first, int last, long double w) {
+    if (first < 1 || last > d.StageCount || first > last || !(w > 0.0L)) return std::nullopt;
+    FinalPoint f;
+    f.GainVV = 1.0L;
+    // The delay is the derivative of the phase lag; the relative step 1e-6 keeps the
+    // truncation error (of order h^2) far below the rounding error of the phase.
+    constexpr long double h = 1.0e-6L;
+    for (int i = first; i <= last; ++i) {
+        const auto g = StageGbwResponse(d, i, w);
+        const auto gLo = StageGbwResponse(d, i, w * (1.0L - h));
+        const auto gHi = StageGbwResponse(d, i, w * (1.0L + h));
+        if (!g || !gLo || !gHi) return std::nullopt;
+        const auto phi = StagePhaseLag(d, i, w, *g);
+        const auto phiLo = StagePhaseLag(d, i, w * (1.0L - h), *gLo);
+        const auto phiHi = StagePhaseLag(d, i, w * (1.0L + h), *gHi);
+        if (!phi || !phiLo || !phiHi) return std::nullopt;
+        f.GainVV *= std::abs(*g);
+        f.PhaseLag += *phi * kDegrees;
+        f.Delay += (*phiHi - *phiLo) / (2.0L * h * w);
+    }
+    if (!std::isfinite(f.GainVV) || !std::isfinite(f.PhaseLag) || !std::isfinite(f.Delay))
+        return std::nullopt;
+    return f;
+}
+
+FinalFrequencySample Sample(long double w, const FinalPoint& p) {
+    FinalFrequencySample s;
+    s.FHz = w / (2.0L * std::numbers::pi_v<long double>);
+    s.W = w;
+    s.GainVV = p.GainVV;
+    s.GainDb = GainToDb(p.GainVV);
+    s.PhaseLag = p.PhaseLag;
+    s.PhaseDeg = -p.PhaseLag;
+    s.DelayS = p.Delay;
+    return s;
+}
+
+} // namespace
+
+std::string OpAmpGbwVariantName() {
+    return " Op amp GBW";
+}
+
+std::optional<std::complex<long double>> StageGbwResponse(const TDesign& d, int stage, long double w) {
+    if (stage < 1 || stage > d.StageCount) return std::nullopt;
+    const TStageCircuit& c = d.Circuits[stage];
+    const CatalogueEntry* e = StageCircuitEntry(d, stage);
+    if (!e || c.NotRealisable || c.CircuitChoice == 0) return std::nullopt;
+    if (!ComponentsValid(c, c.ResistorCount, c.CapacitorCount)) return std::nullopt;
+    const Topology* t = FindTopology(e->key, c.CompensationInUse != 0);
+    const long double gbw = c.OpAmpGBW;
+    if (!t || !(gbw > 0.0L)) return std::nullopt;
+    return NodalResponse(*t, StageComponentValues(c), Complex(0.0L, w),
+                         OpAmpModel::SinglePole(gbw, kOpAmpDcGain));
+}
+
+std::optional<FinalPoint> FinalGbwResponseAt(const TDesign& d, int first, int last, long double w) {
+    return Point(d, first, last, w);
+}
+
+std::vector<FinalFrequencySample> FinalGbwResponse(const TDesign& d, int first, int last) {
+    std::vector<FinalFrequencySample> out;
+    for (int i = 0; i <= kResponseIntervals; ++i) {
+        const auto p = Point(d, first, last, d.FreqColumn[static_cast<std::size_t>(i)].W);
+        if (!p) return {};
+        out.push_back(Sample(d.FreqColumn[static_cast<std::size_t>(i)].W, *p));
+        out.back().FHz = d.FreqColumn[static_cast<std::size_t>(i)].F;
+    }
+    return out;
+}
+
+std::vector<FinalFrequencySample> FinalGbwResponseSamples(const TDesign& d, const FrequencyAxis& axis) {
+    std::vector<FinalFrequencySample> out;
+    const FrequencyAxis a = UsableFrequencyAxis(axis);
+    for (int i = 0; i <= kResponseIntervals; ++i) {
+        const long double w = ToRadPerSecond(a, AxisFrequency(a, i));
+        const auto p = Point(d, 1, d.StageCount, w);
+        if (!p) return {};
+        out.push_back(Sample(w, *p));
+    }
+    return out;
+}
+
+std::vector<FinalFrequencySample> FinalGbwResponseSamples(const TDesign& d) {
+    return FinalGbwResponseSamples(d, DefaultFrequencyAxis(d));
+}
+
+} // namespace velmora

@@ -1,0 +1,51 @@
+// The final response with real op amps: the " Op amp GBW" variant.
+//
+// The other final-response variants evaluate the realised transfer functions, which
+// assume ideal op amps. This one solves every stage's node equations with each op amp
+// a single-pole amplifier: unity-gain frequency the stage's OpAmpGBW, DC gain 1e5 (the
+// amplifier the SPICE netlist's single-pole model describes), in the compensated
+// variant's netlist when the stage uses active compensation. Comparing it with the
+// ideal variant shows how much of the op amps' finite bandwidth predistortion and
+// active compensation take back.
+//
+// Gain, phase lag and delay follow the final response's conventions: the sign of an
+// inverting stage is not in the phase, and the phase is continuous. The phase of a
+// stage is the ideal stage's continuous phase plus the (small) angle by which the op
+// amps turn it, so no unwrapping along a sweep is needed and a single point can be
+// evaluated on its own (the point calculator).
+#pragma once
+
+#include <complex>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "analysis/final_response.h"
+#include "analysis/frequency_response.h"
+#include "model/design.h"
+
+namespace velmora {
+
+// " Op amp GBW"
+std::string OpAmpGbwVariantName();
+
+// The open-loop DC gain of the op amps the variant assumes (and the netlist models).
+inline constexpr long double kOpAmpDcGain = 1.0e5L;
+
+// Vout/Vin of one stage at s = j w (rad/s) with single-pole op amps at its OpAmpGBW, or
+// nothing when the stage has no calculated, realisable circuit with positive components.
+std::optional<std::complex<long double>> StageGbwResponse(const TDesign& d, int stage, long double w);
+
+// The cascade of stages first..last at one angular frequency (rad/s).
+std::optional<FinalPoint> FinalGbwResponseAt(const TDesign& d, int first, int last, long double w);
+
+// Over the design's frequency column (points 0..350); empty when a stage of the range
+// cannot be evaluated.
+std::vector<FinalFrequencySample> FinalGbwResponse(const TDesign& d, int first, int last);
+
+// All stages over an axis (351 points); without an axis the ideal response's default
+// axis, as the command line reports "final_response_gbw".
+std::vector<FinalFrequencySample> FinalGbwResponseSamples(const TDesign& d, const FrequencyAxis& axis);
+std::vector<FinalFrequencySample> FinalGbwResponseSamples(const TDesign& d);
+
+} // namespace velmora
