@@ -150,7 +150,9 @@ SelectStatus SelectCircuit(TDesign& d, int stage, int choice, const TCandidateSe
     c.Predistort = 0;
     if (!c.GbwChangedByUser)
         c.OpAmpGBW = std::max(static_cast<long double>(cand.MinRecGBW), kLowestSelectedGbw);
-    MarkStepChanged(d);
+    // The design changes; the step-changed flag is left to the earlier steps, whose
+    // changes make this step start afresh (the later steps recalculate on showing).
+    d.Modified = 1;
     if (AllStagesSelected(d)) d.DesignLevel = std::max<uint8_t>(d.DesignLevel, LevelCircuitsSelected);
     return SelectStatus::Selected;
 }
@@ -304,7 +306,7 @@ CircuitsOutcome DesignStageCircuits(TDesign& d, const std::vector<StageCircuitRe
         return out;
     }
     d.DesignLevel = std::max<uint8_t>(d.DesignLevel, LevelComponents);
-    MarkStepChanged(d);
+    d.Modified = 1;
     out.ok = true;
     return out;
 }

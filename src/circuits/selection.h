@@ -64,7 +64,7 @@ enum class SelectStatus { Selected, NotRealisable, NoSuchChoice };
 // Selects choice k for the stage: choice, previous choice and circuit number set, the
 // initialise flag set, compensation and predistortion cleared, the op-amp GBW set to the
 // candidate's minimum recommended GBW (at least 1 MHz) unless the user set one; the
-// design is marked changed and reaches the circuits level once every stage has a choice.
+// design is marked modified and reaches the circuits level once every stage has a choice.
 // Refused for a candidate that is not realisable.
 SelectStatus SelectCircuit(TDesign& d, int stage, int choice, const TCandidateSet& set);
 

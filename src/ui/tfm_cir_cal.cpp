@@ -1,0 +1,214 @@
+#include "ui/tfm_cir_cal.h"
+
+#include "circuits/catalogue.h"
+#include "circuits/component_text.h"
+#include "circuits/components.h"
+#include "circuits/selection.h"
+#include "model/number_text.h"
+#include "stages/gains.h"
+#include "stages/stage_types.h"
+#include "ui/tfm_cir_sel.h"
+
+namespace velmora {
+namespace {
+
+struct StepText {
+    const char* name;
+    const char* instruction;
+};
+const StepText kSteps[] = {
+    {"Variations", "Select from design variation(s) that use the same circuit topology."},
+    {"Freq. Response",
+     "Click on the Next button to view the filter frequency responses. If the gain response is not as "
+     "anticipated,  choose a different topology for the affected stage. "},
+    {"Gain",
+     "Check out overall filter gain and dynamic range summary. Change stage circuit topology as required."},
+    {"Components", "Set component tolerances and op amp GBW(s)."},
+    {"Compensation",
+     "Help offset distortion due to op amp frequency response using either Predistortion or Active "
+     "Compensation (some circuits only)."},
+    {"Adjust Values", "Values adjusted for currently displayed stage ONLY."},
+    {"Exact C Values",
+     "Position cursor over capacitor (cursor design will change) and click . Value can be adjusted "
+     "within +/- 12% range."},
+    {"Standard R Values",
+     "Substitute EIA standard resistor values for ALL stages. Locks in capacitor values while enabled!"},
+    {"User-Assigned R", "Change the value of any resistor. Position cursor over resistor (cursor design will "
+                        "change) and click ."},
+    {"Final Response",
+     "Click on the Next button to view the frequency responses and the effect of setting exact "
+     "capacitor values and standard resistor values."},
+};
+
+} // namespace
+
+TfmCirCal::TfmCirCal(TDesign& design, Dialogs& dialogs) : d_(design), dlg_(dialogs) {}
+
+void TfmCirCal::FormShow() {
+    Visible = true;
+    Tabs.clear();
+    for (int i = 1; i <= d_.StageCount; ++i)
+        Tabs.push_back("Stage " + std::to_string(i));
+    TabIndex = 0;
+    RecalculateAll();
+    BuildSteps();
+    StepIndex = 0;
+}
+
+void TfmCirCal::RecalculateAll() {
+    bool all = d_.StageCount > 0;
+    for (int i = 1; i <= d_.StageCount; ++i)
+        all = LoadAndCalculate(d_, i) && all;
+    if (all && AllStagesSelected(d_)) d_.DesignLevel = std::max<uint8_t>(d_.DesignLevel, LevelComponents);
+    OverallActualGain(d_);
+    ShowStage();
+}
+
+void TfmCirCal::BuildSteps() {
+    bool variations = false;
+    for (int i = 1; i <= d_.StageCount; ++i)
+        variations |= d_.Circuits[i].C2Variable || d_.Circuits[i].UseC1EqC2;
+    Steps.clear();
+    int n = 0;
+    for (const StepText& s : kSteps) {
+        if (!variations && std::string(s.name) == "Variations") continue;
+        ++n;
+        Steps.push_back({"Step " + std::to_string(n) + ": " + s.name, s.name, s.instruction});
+    }
+}
+
+void TfmCirCal::TabChange(int index) {
+    if (index < 0 || index >= d_.StageCount) return;
+    TabIndex = index;
+    ShowStage();
+}
+
+void TfmCirCal::C2VariableClick() {
+    TStageCircuit& c = d_.Circuits[Stage()];
+    if (!c.C2Variable) return;
+    c.UseC2Variable = c.UseC2Variable ? 0 : 1;
+    d_.Modified = 1;
+    RecalculateAll();
+    // The design may have moved C2: it becomes the stage's stored set.
+    for (int n = 1; n <= kCapacitorSlots; ++n) {
+        d_.CapSets[Stage()].Value[static_cast<std::size_t>(n)] = C(c, n);
+        d_.CapSetsWorking[Stage()].Value[static_cast<std::size_t>(n)] = C(c, n);
+    }
+}
+
+void TfmCirCal::C1EqC2Click() {
+    TStageCircuit& c = d_.Circuits[Stage()];
+    if (!c.C2Variable) return;
+    c.UseC1EqC2 = c.UseC1EqC2 ? 0 : 1;
+    d_.Modified = 1;
+    RecalculateAll();
+}
+
+void TfmCirCal::NextClick() {
+    for (int i = 1; i <= d_.StageCount; ++i)
+        if (d_.Circuits[i].NotRealisable) {
+            dlg_.Beep();
+            return;
+        }
+    if (OnNext) OnNext();
+}
+
+void TfmCirCal::ShowStage() {
+    Components.clear();
+    UnableLines.clear();
+    const int stage = Stage();
+    if (stage < 1 || stage > d_.StageCount) return;
+    const TStageCircuit& c = d_.Circuits[stage];
+    StageParameters = StageParameterText(d_, stage);
+    const CatalogueEntry* e = StageCircuitEntry(d_, stage);
+    CircuitKey = e ? std::string(e->key) : "";
+    CircuitName = e ? std::string(e->name) : "";
+    Compensated = c.CompensationInUse != 0;
+    C2VariableVisible = c.C2Variable != 0;
+    C2VariableChecked = c.UseC2Variable != 0;
+    // " C1=C2 : R1=R2" is the other design of the gain-pair Sallen-Key lowpass; hidden
+    // while " C2 variable" is chosen.
+    C1EqC2Visible =
+        c.C2Variable && c.GainPair && c.ResistorCount >= 4 && !c.UseC2Variable && e && e->key == "SLP02";
+    C1EqC2Checked = c.UseC1EqC2 != 0;
+    StatusGbw = "GBW: " + GbwText(c.OpAmpGBW);
+    StatusGain = "Gain: " + FixedText(c.ActualGain * GainPresentationFactor(d_.Stages[stage]), 4);
+    StatusMode = c.CompensationInUse ? "Active Compensation" : c.Predistort ? "Predistort" : "";
+    if (c.NotRealisable || !e) {
+        UnableLines = {"Velmora has been unable to actualize this circuit.",
+                       "Please select another circuit topology for Stage " + std::to_string(stage),
+                       "in the previous Select Filter Circuits window."};
+        return;
+    }
+    for (int n = 1; n <= c.ResistorCount && n <= kResistorSlots; ++n)
+        Components.push_back({"R" + std::to_string(n), R(c, n), ResistanceText(R(c, n))});
+    for (int n = 1; n <= c.CapacitorCount && n <= kCapacitorSlots; ++n)
+        Components.push_back({"C" + std::to_string(n), C(c, n), CapacitanceText(C(c, n))});
+}
+
+// ---- TfmCompensate --------------------------------------------------------------------------
+
+TfmCompensate::TfmCompensate(TDesign& design, Dialogs& dialogs) : d_(design), dlg_(dialogs) {}
+
+bool TfmCompensate::Offered(int stage, Mode mode) const {
+    if (stage < 1 || stage > d_.StageCount) return false;
+    if (mode == Neither) return true;
+    if (isFirstOrder(d_.Stages[stage].StageType)) return false;
+    if (mode == Predistortion) return true;
+    const CatalogueEntry* e = StageCircuitEntry(d_, stage);
+    return e && ActiveCompensationOffered(e->key);
+}
+
+void TfmCompensate::FormShow() {
+    Visible = true;
+    Tabs.clear();
+    saved_.assign(static_cast<std::size_t>(d_.StageCount) + 1, {0, 0});
+    for (int i = 1; i <= d_.StageCount; ++i) {
+        Tabs.push_back("Stage " + std::to_string(i));
+        saved_[static_cast<std::size_t>(i)] = {d_.Circuits[i].Predistort, d_.Circuits[i].CompensationInUse};
+    }
+    TabIndex = 0;
+    ShowStage();
+}
+
+void TfmCompensate::TabChange(int index) {
+    if (index < 0 || index >= d_.StageCount) return;
+    TabIndex = index;
+    ShowStage();
+}
+
+void TfmCompensate::ChoiceClick(int mode) {
+    if (mode < 0 || mode > Neither || !Offered(Stage(), static_cast<Mode>(mode))) {
+        dlg_.Beep();
+        return;
+    }
+    TStageCircuit& c = d_.Circuits[Stage()];
+    c.Predistort = mode == Predistortion ? 1 : 0;
+    c.CompensationInUse = mode == ActiveCompensation ? 1 : 0;
+    ItemIndex = mode;
+}
+
+void TfmCompensate::OKClick() {
+    Visible = false;
+    d_.Modified = 1;
+    if (OnRecalculate) OnRecalculate();
+}
+
+void TfmCompensate::CancelClick() {
+    for (int i = 1; i <= d_.StageCount && static_cast<std::size_t>(i) < saved_.size(); ++i) {
+        d_.Circuits[i].Predistort = saved_[static_cast<std::size_t>(i)].first;
+        d_.Circuits[i].CompensationInUse = saved_[static_cast<std::size_t>(i)].second;
+    }
+    Visible = false;
+}
+
+void TfmCompensate::ShowStage() {
+    const int stage = Stage();
+    if (stage < 1 || stage > d_.StageCount) return;
+    for (int m = 0; m < 3; ++m)
+        ChoiceEnabled[static_cast<std::size_t>(m)] = Offered(stage, static_cast<Mode>(m));
+    const TStageCircuit& c = d_.Circuits[stage];
+    ItemIndex = c.CompensationInUse ? ActiveCompensation : c.Predistort ? Predistortion : Neither;
+}
+
+} // namespace velmora

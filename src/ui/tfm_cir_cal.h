@@ -1,0 +1,112 @@
+// TfmCirCal, "Calculate component values": the components of every stage's circuit, the
+// design steps that lead from here to the final response, the design options of the
+// stage shown, and the op-amp compensation form TfmCompensate it opens.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "model/design.h"
+#include "ui/dialogs.h"
+
+namespace velmora {
+
+class TfmCirCal {
+  public:
+    TfmCirCal(TDesign& design, Dialogs& dialogs);
+
+    std::string Caption = "Calculate component values";
+    bool Visible = false;
+    std::vector<std::string> Tabs; // "Stage 1", ...
+    int TabIndex = 0;
+
+    // The step list: "Step 1:" .. with the name, and the instruction of each step. The
+    // "Variations" step is there only when some stage offers " C2 variable" or uses
+    // " C1=C2 : R1=R2".
+    struct Step {
+        std::string Caption;     // "Step 1: Variations"
+        std::string Name;        // "Variations"
+        std::string Instruction; // shown under the list
+    };
+    std::vector<Step> Steps;
+    int StepIndex = 0;
+    std::vector<std::string> QuickChoices = {"[1] variations", "[2] freq. response",
+                                             "[3] gain, dynamic range"};
+
+    // The stage shown.
+    std::string StageParameters;
+    std::string CircuitKey, CircuitName;
+    bool Compensated = false;             // the schematic is the compensated variant
+    std::vector<std::string> UnableLines; // instead of the schematic when not realisable
+    struct ComponentRow {
+        std::string Name;  // "R1", "C2"
+        long double Value; // ohms or farads
+        std::string Text;  // "12.3K", "4.7nF"
+    };
+    std::vector<ComponentRow> Components;
+    bool C2VariableVisible = false, C2VariableChecked = false;
+    bool C1EqC2Visible = false, C1EqC2Checked = false;
+    // Status panel: "GBW: 3.0 MHz", "Gain: 1.0000", "Active Compensation" / "Predistort".
+    std::string StatusGbw, StatusGain, StatusMode;
+
+    std::function<void()> OnCompensate; // "Compensate": the main window opens TfmCompensate
+    std::function<void()> OnNext;       // "Next": the final response
+
+    // Showing the window: every stage recalculated; the design reaches level 7 when every
+    // stage is realisable.
+    void FormShow();
+    void TabChange(int index);
+    // " C2 variable" and " C1=C2 : R1=R2" of the stage shown: all stages recalculated and
+    // the stage's capacitor set stored.
+    void C2VariableClick();
+    void C1EqC2Click();
+    // Recalculates every stage (after a change of GBW, predistortion or compensation).
+    void RecalculateAll();
+    void NextClick();
+
+    int Stage() const { return TabIndex + 1; }
+
+  private:
+    TDesign& d_;
+    Dialogs& dlg_;
+    void BuildSteps();
+    void ShowStage();
+};
+
+// TfmCompensate, "Op amp Frequency Compensation": per stage " Apply Predistortion",
+// " Active Compensation" (only for circuits with a compensated variant that reduces the
+// error) or " Neither" (the only choice of a first-order stage); Cancel restores every
+// stage's flags as they were when the form opened, OK recalculates all stages.
+class TfmCompensate {
+  public:
+    TfmCompensate(TDesign& design, Dialogs& dialogs);
+
+    enum Mode { Predistortion = 0, ActiveCompensation = 1, Neither = 2 };
+    std::string Caption = "Op amp Frequency Compensation";
+    bool Visible = false;
+    std::vector<std::string> Tabs; // "Stage 1", ...
+    int TabIndex = 0;
+    std::vector<std::string> Choices = {" Apply Predistortion", " Active Compensation", " Neither"};
+    std::array<bool, 3> ChoiceEnabled{};
+    int ItemIndex = Neither;
+
+    std::function<void()> OnRecalculate; // after OK: all stages recalculated
+
+    bool Offered(int stage, Mode mode) const;
+    void FormShow();
+    void TabChange(int index);
+    void ChoiceClick(int mode);
+    void OKClick();
+    void CancelClick();
+
+    int Stage() const { return TabIndex + 1; }
+
+  private:
+    TDesign& d_;
+    Dialogs& dlg_;
+    std::vector<std::pair<uint8_t, uint8_t>> saved_; // predistortion, compensation per stage
+    void ShowStage();
+};
+
+} // namespace velmora

@@ -1,0 +1,71 @@
+// TfmCirSel, "Select circuit schematic for each stage": one tab per stage, the offered
+// circuits of the stage's type shown one at a time with their metrics, "Select" for the
+// circuit shown, and "Next" to the component calculation once every stage has one.
+#pragma once
+
+#include <array>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "circuits/selection.h"
+#include "model/design.h"
+#include "ui/dialogs.h"
+
+namespace velmora {
+
+class TfmCirSel {
+  public:
+    TfmCirSel(TDesign& design, Dialogs& dialogs);
+
+    std::string Caption = "Select circuit schematic for each stage";
+    bool Visible = false;
+    std::vector<std::string> Tabs; // "Stage 1 of 3", ...
+    int TabIndex = 0;
+    int Shown = 1;               // the choice shown on the current tab
+    std::string StageParameters; // "Q=0.7071    fp=1 KHz"
+    std::string CircuitKey;      // the schematic shown: "SLP01"
+    std::string CircuitName;     // "Sallen-Key (SK) Second Order Lowpass I"
+    std::string SelectedCaption; // "Selected: SLP01" or empty
+    CandidateTexts Metrics;
+    std::string GainSpreadCaption; // "Gain Spread" "for GBW=" the stage's GBW
+    bool SelectEnabled = false;
+    bool NextEnabled = false;
+    bool FirstEnabled = false, PriorEnabled = false, NextCircuitEnabled = false, LastEnabled = false;
+
+    // The candidate sets of every stage (valid after an evaluation).
+    std::array<TCandidateSet, kMaxStages + 1> Sets{};
+
+    // "Next": the main window opens the component calculation.
+    std::function<void()> OnNext;
+
+    // Showing the window: the previous state when the design already has its circuits and
+    // no earlier step changed; otherwise every stage starts afresh at choice 1.
+    void FormShow();
+    void TabChange(int index);
+    void FirstClick();
+    void PriorClick();
+    void NextCircuitClick();
+    void LastClick();
+    // "Select": the circuit shown becomes the stage's circuit (a beep when it cannot be built).
+    void SelectClick();
+    // Clicking a candidate's box in the gain-spread panel excludes or includes it.
+    void ExcludeClick(int choice);
+    void NextClick();
+    void CloseClick() { Visible = false; }
+
+    int Stage() const { return TabIndex + 1; }
+    int Offered() const;
+
+  private:
+    TDesign& d_;
+    Dialogs& dlg_;
+    void Evaluate();
+    void ShowCandidate();
+};
+
+// The stage's targets as the windows head them: "Q=" Qp "    fp=" f (or "    wp=" in
+// rad/s), with "    fz=" for notch stages; "fc=" / "wc=" for first-order stages.
+std::string StageParameterText(const TDesign& d, int stage);
+
+} // namespace velmora
