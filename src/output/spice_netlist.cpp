@@ -155,7 +155,7 @@ std::string SweepFrequencyText(long double hz) {
 }
 
 std::string SpiceCapacitanceText(long double farads, int n) {
-    if (farads >= 0.00099999L && std::isfinite(farads)) return ValueDigits(farads * 1.0e3L, n + 1) + "m";
+    if (farads >= 0.00099999L && farads < 0.99999L) return ValueDigits(farads * 1.0e3L, n + 1) + "m";
     return NetlistCapacitanceText(farads, n);
 }
 

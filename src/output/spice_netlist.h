@@ -73,9 +73,9 @@ std::string SpiceStatusMessage(SpiceStatus status, int stage);
 // value with a five-decimal mantissa: 100 gives " 1.00000E+2".
 std::string SweepFrequencyText(long double hz);
 
-// The capacitance text of a netlist, n significant characters. Values of 1 mF and more
-// are written in millifarads ("159m"): in farads a single-pole model's capacitor of a
-// low-GBW op amp would read "0.00", a model without a pole.
+// The capacitance text of a netlist, n significant characters. Values from 1 mF to below
+// 1 F are written in millifarads ("159m"): in farads a single-pole model's capacitor of
+// a low-GBW op amp would read "0.00", a model without a pole.
 std::string SpiceCapacitanceText(long double farads, int n);
 
 // The lines joined with line feeds, with a final line feed.
