@@ -1,9 +1,12 @@
 # Velmora: the two everyday commands.
 #   make run   builds the release program and designs the built-in default filter
 #   make test  installs what is missing, builds with sanitizers and runs the test suite
+#   make fuzz  builds the fuzz targets of the file readers with clang and runs each
 JOBS ?= $(shell nproc)
+FUZZ_DIR := build/fuzz
+FUZZ_SECONDS ?= 60
 
-.PHONY: deps run test bench build-release clean
+.PHONY: deps run test bench build-release clean fuzz fuzz-build
 
 deps:
 	bash scripts/install-deps.sh
@@ -16,9 +19,21 @@ run: build-release
 	VELMORA_DATA_DIR=$(CURDIR)/data ./build/release/apps/cli/velmora design
 
 test: deps
-	cmake -S . -B build/test -G Ninja -DCMAKE_BUILD_TYPE=Debug -DVELMORA_SANITIZE=ON -DVELMORA_WERROR=ON
+	cmake -S . -B build/test -G Ninja -DCMAKE_BUILD_TYPE=Debug -DVELMORA_SANITIZE=ON -DVELMORA_WERROR=ON \
+	  -DVELMORA_FUZZ_SMOKE=ON -DVELMORA_FUZZ_DIR=$(CURDIR)/$(FUZZ_DIR)
 	cmake --build build/test -j $(JOBS)
+	@if command -v clang++ >/dev/null 2>&1; then $(MAKE) --no-print-directory fuzz-build; \
+	  else echo "clang++ not found: the fuzz tests are skipped"; fi
 	cd build/test && ctest --output-on-failure -j $(JOBS)
+
+# The fuzz targets: clang with libFuzzer, AddressSanitizer and UndefinedBehaviorSanitizer.
+fuzz-build:
+	cmake -S . -B $(FUZZ_DIR) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
+	  -DVELMORA_FUZZ=ON -DVELMORA_TESTS=OFF
+	cmake --build $(FUZZ_DIR) --target velmora_fuzzers -j $(JOBS)
+
+fuzz: deps fuzz-build
+	bash fuzz/run.sh $(FUZZ_DIR) $(FUZZ_SECONDS)
 
 bench: deps
 	cmake -S . -B build/bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DVELMORA_TESTS=OFF -DVELMORA_BENCH=ON

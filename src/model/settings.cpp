@@ -267,7 +267,7 @@ std::string SettingsText(const Settings& s) {
     section(kRecent);
     int n = 0;
     for (const std::string& f : s.RecentFiles) {
-        if (f.empty() || f.find_first_of("\r\n") != std::string::npos || n == kMaxRecentFiles) continue;
+        if (f.empty() || f.find('\n') != std::string::npos || n == kMaxRecentFiles) continue;
         // Blanks around a name and enclosing quotes would be taken off on reading; the
         // quotes written around such a name are the ones taken off.
         const bool quote =

@@ -64,7 +64,7 @@ Settings ParseSettings(std::string_view text);
 // gives the same stored real; the noise in scientific form with as many decimals as it
 // needs (12 gives " 1.2E+1"); the op-amp tolerance as a whole number right-aligned in
 // two characters. Only existing recent files are written; a name containing a line
-// break cannot be kept in a profile file and is left out.
+// feed cannot be kept in a profile file and is left out.
 std::string SettingsText(const Settings& s);
 
 // The folder of the settings file: $XDG_CONFIG_HOME/velmora when that is an absolute

@@ -265,10 +265,10 @@ TEST(Settings, RecentFileList) {
     // Names that the profile format would change are kept through quoting; a name with a
     // line break is left out.
     Settings s;
-    s.RecentFiles = {" /lead blank.fl3", "\"/quoted.fl3\"", "/line\nbreak.fl3", "/plain.fl3"};
+    s.RecentFiles = {" /lead blank.fl3", "\"/quoted.fl3\"", "/line\nbreak.fl3", "/carriage\rreturn.fl3\r"};
     const Settings back = ParseSettings(SettingsText(s));
     EXPECT_EQ(back.RecentFiles,
-              (std::vector<std::string>{" /lead blank.fl3", "\"/quoted.fl3\"", "/plain.fl3"}));
+              (std::vector<std::string>{" /lead blank.fl3", "\"/quoted.fl3\"", "/carriage\rreturn.fl3\r"}));
 }
 
 TEST(Settings, FolderFromTheEnvironment) {
