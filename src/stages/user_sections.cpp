@@ -115,7 +115,7 @@ UserAddStatus CheckUserSection(const TDesign& d, const UserSection& u) {
     } else {
         const long double wp = qMode ? u.Wp : std::hypot(u.Re, u.Im);
         const long double B = qMode ? u.Wp / u.Q : 2.0L * u.Re;
-        if (!Storable(wp * wp) || !Storable(B) || !Storable(u.Q)) return UserAddStatus::OutOfRange;
+        if (!Storable(wp * wp) || !Storable(B) || !Storable(wp / B)) return UserAddStatus::OutOfRange;
         if (bandstop && !Storable(u.Wz * u.Wz)) return UserAddStatus::OutOfRange;
     }
     if (!Storable(u.To) || !Storable(t.gain * u.To)) return UserAddStatus::GainOutOfRange;
