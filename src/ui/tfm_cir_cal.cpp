@@ -1,7 +1,8 @@
 #include "ui/tfm_cir_cal.h"
 
+#include <cmath>
+
 #include "circuits/catalogue.h"
-#include "circuits/component_text.h"
 #include "circuits/components.h"
 #include "circuits/selection.h"
 #include "model/number_text.h"
@@ -39,6 +40,44 @@ const StepText kSteps[] = {
      "Click on the Next button to view the frequency responses and the effect of setting exact "
      "capacitor values and standard resistor values."},
 };
+
+// Values as the window shows them: four characters in the value's unit ("12.3K", "4.7nF";
+// "  N/A" for an absent value), the last kept digit rounded half up.
+std::string ShortDigits(long double x) {
+    std::string s = FixedText(x, 4);
+    s.erase(0, s.find_first_not_of(' '));
+    s.erase(s.find_last_not_of('0') + 1);
+    if (!s.empty() && s.back() == '.') s.pop_back();
+    if (s.size() <= 4) return s;
+    const std::size_t keep = s[3] == '.' ? 3 : 4;
+    const std::size_t next = s[keep] == '.' ? keep + 1 : keep;
+    const bool up = next < s.size() && s[next] >= '5';
+    s.resize(keep);
+    if (!up) return s;
+    for (std::size_t i = s.size(); i-- > 0;) {
+        if (s[i] == '.') continue;
+        if (s[i] < '9') {
+            ++s[i];
+            return s;
+        }
+        s[i] = '0';
+    }
+    return "1" + s;
+}
+std::string ResistanceShown(long double ohms) {
+    if (!(ohms > 0.0L) || !std::isfinite(ohms)) return "  N/A";
+    if (ohms >= 1.0e9L) return ShortDigits(ohms / 1.0e9L) + "G";
+    if (ohms >= 1.0e6L) return ShortDigits(ohms / 1.0e6L) + "M";
+    if (ohms >= 1.0e3L) return ShortDigits(ohms / 1.0e3L) + "K";
+    return ShortDigits(ohms);
+}
+std::string CapacitanceShown(long double farads) {
+    if (!(farads > 0.0L) || !std::isfinite(farads)) return "  N/A";
+    if (farads < 9.9999e-10L) return ShortDigits(farads * 1.0e12L) + "pF";
+    if (farads < 9.9999e-7L) return ShortDigits(farads * 1.0e9L) + "nF";
+    if (farads < 0.00099999L) return ShortDigits(farads * 1.0e6L) + "uF";
+    return ShortDigits(farads);
+}
 
 } // namespace
 
@@ -141,9 +180,9 @@ void TfmCirCal::ShowStage() {
         return;
     }
     for (int n = 1; n <= c.ResistorCount && n <= kResistorSlots; ++n)
-        Components.push_back({"R" + std::to_string(n), R(c, n), ResistanceText(R(c, n))});
+        Components.push_back({"R" + std::to_string(n), R(c, n), ResistanceShown(R(c, n))});
     for (int n = 1; n <= c.CapacitorCount && n <= kCapacitorSlots; ++n)
-        Components.push_back({"C" + std::to_string(n), C(c, n), CapacitanceText(C(c, n))});
+        Components.push_back({"C" + std::to_string(n), C(c, n), CapacitanceShown(C(c, n))});
 }
 
 // ---- TfmCompensate --------------------------------------------------------------------------
