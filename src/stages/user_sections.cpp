@@ -77,6 +77,9 @@ std::string UserAddMessage(UserAddStatus status) {
         return "Unable to add section as its values are too large or too small.";
     case UserAddStatus::GainOutOfRange:
         return "Unable to add section as the overall filter gain would be too large or too small.";
+    case UserAddStatus::TextTooLong:
+        return "Unable to add section as an entry is longer than " + std::to_string(kUserTextLength) +
+               " characters.";
     }
     return "";
 }
@@ -174,6 +177,8 @@ TStageCoeffs UserStageOf(const UserSection& u) {
 UserAddStatus AddUserSection(TDesign& d, const UserSection& section, const TUserBlock& texts) {
     const UserAddStatus status = CheckUserSection(d, section);
     if (status != UserAddStatus::Ok) return status;
+    for (const std::string& t : texts.Texts)
+        if (t.size() > kUserTextLength) return UserAddStatus::TextTooLong;
     const int n = d.StageCount + 1;
     d.Stages[n] = UserStageOf(section);
     d.UserBlocks[n] = texts;

@@ -24,6 +24,7 @@
 // Frequencies are rad/s.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -61,7 +62,10 @@ enum class UserAddStatus {
     QTooLow,           // Q not above 0.5
     OutOfRange,        // a coefficient of the section would not fit the design's reals
     GainOutOfRange,    // the overall gain would not fit the design's reals
+    TextTooLong,       // an entered text is longer than the 8 characters a file keeps
 };
+
+inline constexpr std::size_t kUserTextLength = 8;
 
 // The message of a refused section; empty for Ok. NotPositive is reported by the form
 // field by field ("Value must be non-zero." or "Invalid Number.") and reads "Value must
@@ -83,8 +87,9 @@ UserAddStatus CheckUserSection(const TDesign& d, const UserSection& section);
 // wp = sqrt(re^2 + im^2), Q = wp / (2 re). A notch is classed by wz against wp as stored.
 TStageCoeffs UserStageOf(const UserSection& section);
 
-// Checks and appends a section as the last stage with its entered texts, then rebuilds
-// the filter. A refused section changes nothing.
+// Checks and appends a section as the last stage with its entered texts (each at most
+// kUserTextLength characters; they are kept only to show the entries again), then
+// rebuilds the filter. A refused section changes nothing.
 UserAddStatus AddUserSection(TDesign& d, const UserSection& section, const TUserBlock& texts);
 
 // Removes section `index` (1-based); the later sections move up by one.

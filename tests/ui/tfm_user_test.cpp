@@ -227,6 +227,15 @@ TEST(TfmUser, AGainProductBeyondTheStoredRangeIsRefused) {
             "warning: Unable to add section as the overall filter gain would be too large or too small."});
     EXPECT_EQ(form.d.StageCount, 7);
     EXPECT_EQ((long double)form.d.Spec.OverallGain, before);
+
+    // A text the design file cannot keep is refused before it reaches the design.
+    TUserBlock texts;
+    texts.Texts[0] = "123456789";
+    UserSection u;
+    u.Q = 1;
+    u.Wp = 100;
+    EXPECT_EQ(AddUserSection(form.d, u, texts), UserAddStatus::TextTooLong);
+    EXPECT_EQ(form.d.StageCount, 7);
 }
 
 // ---- Stage types and gains ----------------------------------------------------------------
