@@ -2,6 +2,7 @@
 
 #include "analysis/ideal_responses.h"
 #include "approx/poles_zeros.h"
+#include "stages/gains.h"
 #include "ui/stage_texts.h"
 #include "ui/tfm_transfer.h"
 
@@ -18,7 +19,12 @@ bool StagesExist(const TDesign& d) {
 AsciiStageCells StageCells(const TDesign& d, int stage, bool hz) {
     std::array<std::string, 10> row = CoefficientRow(d, stage, hz);
     const TStageCircuit& c = d.Circuits[stage];
-    const long double to = d.DesignLevel >= LevelComponents ? c.ActualGain : c.OptimalGain;
+    // Before the gain step has run on this design (a user-defined filter's stages) the
+    // optimal gain is not recorded yet; it follows from the stage's own constant.
+    const long double optimal =
+        c.OptimalGain != 0.0L ? static_cast<long double>(c.OptimalGain) : OptimalStageGain(d, stage);
+    const long double to =
+        d.DesignLevel >= LevelComponents ? static_cast<long double>(c.ActualGain) : optimal;
     row[0] = CoefficientText(to);
     for (std::string& cell : row)
         if (cell == "1.0" || cell == "0" || cell == "----") cell = " " + cell;

@@ -115,7 +115,8 @@ class TfmMain {
     void SetFrequencyUnit(bool hz);
     void UpdateCaption();
     // The steps of a design just read: the specification form with its comparison
-    // table, the ideal responses, the analysis grid and the stage gains.
+    // table, the ideal responses, the analysis grid, the stage gains and, from the
+    // component step on, the components.
     void RebuildSteps();
 };
 

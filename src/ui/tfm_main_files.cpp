@@ -6,6 +6,7 @@
 
 #include "analysis/ideal_responses.h"
 #include "approx/approximation.h"
+#include "circuits/components.h"
 #include "model/design_file.h"
 #include "stages/cascade.h"
 #include "stages/gains.h"
@@ -185,10 +186,18 @@ void TfmMain::RebuildSteps() {
     // The analysis grid and the gains are never stored: the cascade and gain windows
     // work on them, and the coefficient table shows the stage gains.
     if (d_.DesignLevel >= LevelPaired) ComputeAnalysisGrid(d_);
-    if (d_.DesignLevel >= LevelCascaded) {
+    // Once circuits are selected the gains are those the circuits can give, and from the
+    // component step on the resistors, which the file does not hold, are calculated again
+    // from the stored circuits and capacitors.
+    if (d_.DesignLevel >= LevelCircuitsSelected) {
+        DistributeGains(d_, CircuitGainRealiser());
+    } else if (d_.DesignLevel >= LevelCascaded) {
         DistributeGains(d_);
-        OverallActualGain(d_);
     }
+    if (d_.DesignLevel >= LevelComponents)
+        for (int s = 1; s <= d_.StageCount; ++s)
+            LoadAndCalculate(d_, s);
+    if (d_.DesignLevel >= LevelCascaded) OverallActualGain(d_);
     GraphCommandsEnabled = d_.DesignLevel >= LevelApproxChosen;
 }
 

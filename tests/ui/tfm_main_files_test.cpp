@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "circuits/selection.h"
 #include "model/design_file.h"
 #include "model/number_text.h"
 #include "stages/stage_types.h"
@@ -92,8 +93,9 @@ struct Main {
     TfmMain main{*d, dlg};
 
     // Start Design for the type, the default specification calculated, the
-    // approximation chosen and, with `stages`, paired, cascaded and given gains.
-    void design(uint8_t type, int approx, bool stages) {
+    // approximation chosen and, with `stages`, paired, cascaded and given gains; with
+    // `circuits` too, circuits selected and their components calculated.
+    void design(uint8_t type, int approx, bool stages, bool circuits = false) {
         switch (type) {
         case Highpass:
             main.Highpass1Click();
@@ -113,6 +115,11 @@ struct Main {
         if (stages) {
             ASSERT_EQ(SynthesiseStages(*d), SynthesisStatus::Ok);
             ASSERT_EQ(d->DesignLevel, LevelCascaded);
+        }
+        if (circuits) {
+            const CircuitsOutcome o = DesignStageCircuits(*d);
+            ASSERT_TRUE(o.ok) << o.message;
+            ASSERT_EQ(d->DesignLevel, LevelComponents);
         }
         dlg.clear();
     }
@@ -169,6 +176,15 @@ void ExpectSameReport(Main& a, Main& b, const std::string& what) {
         EXPECT_EQ(CoefficientRow(y, s, false), CoefficientRow(x, s, false)) << "stage " << s;
         EXPECT_EQ(y.Circuits[s].OptimalGain.value(), x.Circuits[s].OptimalGain.value());
         EXPECT_EQ(y.Circuits[s].DynamicRange.value(), x.Circuits[s].DynamicRange.value());
+        EXPECT_EQ(y.Circuits[s].ActualGain.value(), x.Circuits[s].ActualGain.value());
+        // The resistors are not in the file: they come back from the stored circuit and
+        // capacitors.
+        if (x.DesignLevel >= LevelComponents) {
+            EXPECT_GT(y.Circuits[s].Components[1].Value.value(), 0.0L);
+        }
+        for (int k = 1; k <= kComponentSlots; ++k)
+            EXPECT_EQ(y.Circuits[s].Components[k].Value.value(), x.Circuits[s].Components[k].Value.value())
+                << "stage " << s << " component " << k;
     }
     EXPECT_EQ(y.ActualOverallGain.value(), x.ActualOverallGain.value());
     if (x.DesignLevel >= LevelPaired) {
@@ -183,17 +199,20 @@ TEST(TfmMainFiles, SaveOpenSaveIsByteIdenticalAndShowsTheSameDesign) {
         uint8_t type;
         int approx;
         bool stages;
+        bool circuits = false;
     };
     const Case cases[] = {{"elliptic lowpass, level 5", Lowpass, Elliptic, true},
                           {"Butterworth highpass, level 5", Highpass, Butterworth, true},
                           {"Chebyshev bandpass, level 5", Bandpass, Chebyshev, true},
                           {"inverse Chebyshev bandstop, level 5", Bandstop, InverseChebyshev, true},
-                          {"Chebyshev highpass, level 3", Highpass, Chebyshev, false}};
+                          {"Chebyshev highpass, level 3", Highpass, Chebyshev, false},
+                          {"Butterworth lowpass, level 7", Lowpass, Butterworth, true, true},
+                          {"elliptic bandpass, level 7", Bandpass, Elliptic, true, true}};
     fs::path dir = TempDir();
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         Main a;
-        a.design(c.type, c.approx, c.stages);
+        a.design(c.type, c.approx, c.stages, c.circuits);
         const fs::path first = dir / (std::string(c.what) + " first.fl3");
         const fs::path second = dir / (std::string(c.what) + " second.fl3");
         ASSERT_TRUE(a.saveAs(first));
@@ -518,6 +537,27 @@ TEST(TfmMainFiles, AsciiExportOfALevelFiveDesign) {
     // Showing the coefficient window again returns it, and the file, to rad/s.
     m.main.Showtransferfunction1Click();
     EXPECT_FALSE(m.main.Transfer.Hz);
+    fs::remove_all(dir);
+}
+
+TEST(TfmMainFiles, AsciiToRowHoldsTheCircuitsGainsOnceComponentsAreCalculated) {
+    fs::path dir = TempDir();
+    Main m;
+    m.design(Lowpass, Butterworth, true, true);
+    const TDesign& d = *m.d;
+    m.main.Ascii.CheckBox2.Checked = true;
+    const fs::path file = dir / "level7.dat";
+    m.dlg.files = {file.string()};
+    ASSERT_TRUE(m.main.SavetoAsciiFile1Click());
+    const std::vector<std::string> lines = CrLfLines(ReadText(file));
+    const std::size_t head = IndexOf(lines, "Stage ->    1              2              3              4");
+    ASSERT_LT(head + 1, lines.size());
+    std::string toRow = "To    ";
+    for (int s = 1; s <= d.StageCount; ++s) {
+        std::string cell = ScientificText(d.Circuits[s].ActualGain, 7);
+        toRow += cell + std::string(15 - cell.size(), ' ');
+    }
+    EXPECT_EQ(lines[head + 1], toRow);
     fs::remove_all(dir);
 }
 
