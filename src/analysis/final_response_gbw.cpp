@@ -82,7 +82,7 @@ std::optional<std::complex<long double>> StageGbwResponse(const TDesign& d, int 
     const long double gbw = c.OpAmpGBW;
     if (!t || !(gbw > 0.0L)) return std::nullopt;
     return NodalResponse(*t, StageComponentValues(c), Complex(0.0L, w),
-                         OpAmpModel::SinglePole(gbw, kOpAmpDcGain));
+                         OpAmpModel::SinglePole(gbw, kOpAmpDcGain, kOpAmpOutputResistance));
 }
 
 std::optional<FinalPoint> FinalGbwResponseAt(const TDesign& d, int first, int last, long double w) {

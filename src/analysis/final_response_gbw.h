@@ -2,8 +2,9 @@
 //
 // The other final-response variants evaluate the realised transfer functions, which
 // assume ideal op amps. This one solves every stage's node equations with each op amp
-// a single-pole amplifier: unity-gain frequency the stage's OpAmpGBW, DC gain 1e5 (the
-// amplifier the SPICE netlist's single-pole model describes), in the compensated
+// a single-pole amplifier: unity-gain frequency the stage's OpAmpGBW, DC gain 1e5 and an
+// output resistance of 100 Ohm (the amplifier the SPICE netlist's single-pole model
+// describes, and typical of real parts), in the compensated
 // variant's netlist when the stage uses active compensation. Comparing it with the
 // ideal variant shows how much of the op amps' finite bandwidth predistortion and
 // active compensation take back.
@@ -31,6 +32,7 @@ std::string OpAmpGbwVariantName();
 
 // The open-loop DC gain of the op amps the variant assumes (and the netlist models).
 inline constexpr long double kOpAmpDcGain = 1.0e5L;
+inline constexpr long double kOpAmpOutputResistance = 100.0L; // ohms
 
 // Vout/Vin of one stage at s = j w (rad/s) with single-pole op amps at its OpAmpGBW, or
 // nothing when the stage has no calculated, realisable circuit with positive components.

@@ -6,7 +6,9 @@
 // (the op-amp output current enters the equation of its output node) and one equation
 // per op amp:
 //   ideal:        V+ - V- = 0
-//   single pole:  Vout / A(s) - (V+ - V-) = 0,  1/A(s) = (s + wt/A0) / wt
+//   single pole:  (Vout + rOut I) / A(s) - (V+ - V-) = 0,  1/A(s) = (s + wt/A0) / wt
+// (the amplifier's internal voltage A (V+ - V-) drives the output current I through
+// rOut, so it equals Vout + rOut I)
 // Writing the amplifier through 1/A keeps the ideal case as the exact limit 1/A = 0 and
 // the matrix free of huge gains. The complex system is solved by Gaussian elimination
 // with partial pivoting in long double.
@@ -118,6 +120,7 @@ std::optional<Complex> NodalResponse(const Topology& t, const ComponentValues<lo
         // node equation of the output as -I.
         at(idx(a.out), row) -= 1.0L;
         addTerm(row, a.out, invGain);
+        at(row, row) += opamps.rOut * invGain;
         addTerm(row, a.plus, -1.0L);
         addTerm(row, a.minus, 1.0L);
     }

@@ -32,13 +32,20 @@ namespace velmora {
 //  - Single pole: Vout = A(s) (V+ - V-) with A(s) = wt / (s + wt / A0), wt = 2 pi GBW.
 //    With A0 = 0 (the default) the open-loop gain is the pure integrator wt / s, whose
 //    DC gain is infinite; a finite A0 (typical parts: 1e5 .. 1e6) adds the DC pole.
+//    An output resistance rOut (ohms) lies between the amplifier and its output node;
+//    inside a feedback loop it is divided by the loop gain, so it shows where the loop
+//    gain is low (far above a stage's pole frequency, where a Sallen-Key stage's signal
+//    reaches the output through its capacitor and the output resistance sets the floor).
 struct OpAmpModel {
     enum Kind { kIdeal, kSinglePole } kind = kIdeal;
     long double gbwHz = 0; // unity-gain bandwidth, Hz (single pole)
     long double a0 = 0;    // DC open-loop gain; 0 = infinite
+    long double rOut = 0;  // output resistance, ohms (single pole)
 
     static OpAmpModel Ideal() { return {}; }
-    static OpAmpModel SinglePole(long double gbwHz, long double a0 = 0) { return {kSinglePole, gbwHz, a0}; }
+    static OpAmpModel SinglePole(long double gbwHz, long double a0 = 0, long double rOut = 0) {
+        return {kSinglePole, gbwHz, a0, rOut};
+    }
 };
 
 using Complex = std::complex<long double>;
