@@ -1,7 +1,8 @@
 // Writes the starting corpus of the fuzz targets: design files of several shapes (no
 // stages, stages at every level, the adjusted-resistor block) and a settings file with
 // every key. The fuzzer mutates these rather than discovering the layouts from nothing.
-//   velmora_fuzz_seeds <folder>   creates <folder>/design_file/ and <folder>/settings/
+//   velmora_fuzz_seeds <folder>   creates <folder>/design_file/, <folder>/settings/ and,
+//                                 when the inventory reader is built, <folder>/inventory/
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -11,6 +12,10 @@
 
 #include "model/design_file.h"
 #include "model/settings.h"
+#if __has_include("model/inventory_file.h")
+#include "model/inventory_file.h"
+#define VELMORA_HAS_INVENTORY 1
+#endif
 
 namespace fs = std::filesystem;
 using namespace velmora;
@@ -75,5 +80,16 @@ int main(int argc, char** argv) {
     settings.RecentFiles = {"/home/user/a.fl3", " /home/user/b c.fl3", "\"/q.fl3\""};
     Write(root / "settings" / "seed1.ini", SettingsText(settings));
     Write(root / "settings" / "seed2.ini", SettingsText(Settings{}));
+
+#ifdef VELMORA_HAS_INVENTORY
+    fs::create_directories(root / "inventory");
+    Inventory inv = FullInventory();
+    const std::vector<uint8_t> full = EncodeInventory(inv);
+    Write(root / "inventory" / "full.dat", std::string(full.begin(), full.end()));
+    inv[InventoryKind::Capacitors].SetMark(2, 5, false);
+    inv[InventoryKind::Resistors5].range = InventoryRange{1, 4};
+    const std::vector<uint8_t> partial = EncodeInventory(inv);
+    Write(root / "inventory" / "partial.dat", std::string(partial.begin(), partial.end()));
+#endif
     return 0;
 }
