@@ -241,12 +241,12 @@ std::string ValueDigits(long double value, int width) {
     return decimals > 0 ? digits.substr(0, split) + "." + digits.substr(split) : digits;
 }
 
-std::string ResistanceText(long double ohms) {
+std::string ResistanceDisplayText(long double ohms) {
     if (!positiveFinite(ohms)) return kNotAvailable;
     return unitText(ohms, resistanceUnit(ohms, "M"), 4);
 }
 
-std::string CapacitanceText(long double farads) {
+std::string CapacitanceDisplayText(long double farads) {
     if (!positiveFinite(farads)) return kNotAvailable;
     return unitText(farads, capacitanceUnit(farads), 4);
 }

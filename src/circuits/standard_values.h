@@ -93,8 +93,8 @@ std::optional<long double> StepCapacitor(CapStep mode, long double farads);
 
 // Display texts (four characters): "12.3K", "4.7nF", "150pF"; "  N/A" for a resistance
 // or capacitance that is 0, negative or not finite (an absent component).
-std::string ResistanceText(long double ohms);
-std::string CapacitanceText(long double farads);
+std::string ResistanceDisplayText(long double ohms);
+std::string CapacitanceDisplayText(long double farads);
 
 // Netlist texts of n significant characters (width n + 1 with the decimal point):
 // 5 for stage components, 4 or 3 inside op-amp models. Megohms are written "MEG",

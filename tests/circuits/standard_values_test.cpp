@@ -294,8 +294,8 @@ TEST(ValueTexts, WorkedCases) {
     for (const Case& c : cases) {
         const std::string kind = c.kind;
         const std::string text =
-            kind == "R" ? (c.n ? NetlistResistanceText(c.value, c.n) : ResistanceText(c.value))
-                        : (c.n ? NetlistCapacitanceText(c.value, c.n) : CapacitanceText(c.value));
+            kind == "R" ? (c.n ? NetlistResistanceText(c.value, c.n) : ResistanceDisplayText(c.value))
+                        : (c.n ? NetlistCapacitanceText(c.value, c.n) : CapacitanceDisplayText(c.value));
         EXPECT_EQ(text, c.text) << kind << " " << static_cast<double>(c.value) << " n=" << c.n;
     }
 }
@@ -306,11 +306,11 @@ TEST(ValueTexts, EverySeriesValueReadsBackExactlyAndFitsItsWidth) {
             const std::string text = NetlistResistanceText(ohms, n);
             EXPECT_NEAR(static_cast<double>(readBack(text) / ohms), 1.0, 1e-12) << text;
         }
-        const std::string shown = ResistanceText(ohms);
+        const std::string shown = ResistanceDisplayText(ohms);
         EXPECT_NEAR(static_cast<double>(readBack(shown) / ohms), 1.0, 1e-12) << shown;
     }
     for (long double farads : seriesValues(Series::E12, -14, -8)) {
-        const std::string text = CapacitanceText(farads);
+        const std::string text = CapacitanceDisplayText(farads);
         EXPECT_NEAR(static_cast<double>(readBack(text) / farads), 1.0, 1e-12) << text;
         EXPECT_NEAR(static_cast<double>(readBack(NetlistCapacitanceText(farads, 3)) / farads), 1.0, 1e-12);
     }

@@ -1,0 +1,166 @@
+// Inventory lookups of substitution: stock tests by series position and range, the
+// in-stock neighbour, the outward search, and an empty inventory; checked against
+// explicit value lists and a brute-force search over pseudo-random inventories.
+#include <cmath>
+#include <cstdint>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "circuits/inventory_lookup.h"
+
+namespace velmora {
+namespace {
+
+Inventory EmptyInventory() {
+    Inventory inv = FullInventory();
+    for (InventorySection& s : inv.sections)
+        std::fill(s.marks.begin(), s.marks.end(), 0);
+    return inv;
+}
+
+void Stock(Inventory& inv, InventoryKind k, std::initializer_list<long double> values) {
+    for (long double v : values) {
+        const auto p = FindInSeries(v, InventorySeries(k));
+        ASSERT_TRUE(p) << static_cast<double>(v);
+        inv[k].SetMark(InventoryDecade(k, *p), p->index, true);
+    }
+}
+
+bool Near(std::optional<long double> got, long double expected) {
+    return got && std::fabs(*got / expected - 1.0L) < 1e-12L;
+}
+
+TEST(InventoryLookup, SectionsAndDecadesOfTheFile) {
+    EXPECT_EQ(ResistorInventoryKind(1), InventoryKind::Resistors1);
+    EXPECT_EQ(ResistorInventoryKind(5), InventoryKind::Resistors5);
+    EXPECT_EQ(ResistorInventoryKind(10), InventoryKind::Resistors10);
+    EXPECT_FALSE(ResistorInventoryKind(2));
+    const Inventory full = FullInventory();
+    // A new installation: 1 ohm to 9.76 Mohm and 10 pF to 8.2 uF, nothing outside.
+    struct Case {
+        InventoryKind k;
+        long double value;
+        bool inStock;
+    };
+    const Case cases[] = {
+        {InventoryKind::Resistors1, 1.0L, true},      {InventoryKind::Resistors1, 9.76e6L, true},
+        {InventoryKind::Resistors1, 10.0e6L, false},  {InventoryKind::Resistors1, 0.976L, false},
+        {InventoryKind::Resistors1, 1.01L, false},    {InventoryKind::Resistors5, 9.1e6L, true},
+        {InventoryKind::Resistors10, 4.7L, true},     {InventoryKind::Resistors10, 0.0L, false},
+        {InventoryKind::Capacitors, 10e-12L, true},   {InventoryKind::Capacitors, 8.2e-6L, true},
+        {InventoryKind::Capacitors, 10e-6L, false},   {InventoryKind::Capacitors, 8.2e-12L, false},
+        {InventoryKind::Capacitors, -4.7e-9L, false},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(InStock(full, c.k, c.value), c.inStock) << static_cast<double>(c.value);
+    // 4.7 nF lies in capacitor decade 2, 4.99 kohm in 1 % decade 3, both at the
+    // positions the file layout gives.
+    EXPECT_EQ(InventoryDecade(InventoryKind::Capacitors, *FindInSeries(4.7e-9L, Series::E12)), 2);
+    EXPECT_EQ(InventoryDecade(InventoryKind::Resistors1, *FindInSeries(4.99e3L, Series::E96)), 3);
+}
+
+TEST(InventoryLookup, RangeLimitsStockAndSearch) {
+    Inventory inv = FullInventory();
+    inv[InventoryKind::Resistors10].range = {2, 4}; // 100 ohm .. 8.2 kohm
+    EXPECT_FALSE(InStock(inv, InventoryKind::Resistors10, 47.0L));
+    EXPECT_TRUE(InStock(inv, InventoryKind::Resistors10, 470.0L));
+    EXPECT_FALSE(InStock(inv, InventoryKind::Resistors10, 10.0e3L));
+    // Above the range: the largest value of the range; below it: the smallest.
+    EXPECT_TRUE(Near(InventoryValue(inv, InventoryKind::Resistors10, 50.0e3L), 8.2e3L));
+    EXPECT_TRUE(Near(InventoryValue(inv, InventoryKind::Resistors10, 12.0L), 100.0L));
+}
+
+TEST(InventoryLookup, WorkedChoices) {
+    Inventory inv = EmptyInventory();
+    Stock(inv, InventoryKind::Resistors10, {6.8e3L, 12.0e3L, 15.0e3L, 47.0e3L});
+    Stock(inv, InventoryKind::Capacitors, {4.7e-9L});
+    struct Case {
+        InventoryKind k;
+        long double exact, chosen;
+    };
+    const Case cases[] = {
+        // The lower neighbour of 10.5K (10K) is missing: the upper one (12K) is taken.
+        {InventoryKind::Resistors10, 10.5e3L, 12.0e3L},
+        // 12K itself is in stock.
+        {InventoryKind::Resistors10, 12.0e3L, 12.0e3L},
+        // Both neighbours in stock: the nearer; 13.5K is 1.5K from each, so the lower.
+        {InventoryKind::Resistors10, 13.5e3L, 12.0e3L},
+        {InventoryKind::Resistors10, 13.6e3L, 15.0e3L},
+        // 8.5K: neighbours 8.2K and 10K, neither in stock; outward, 6.8K (1.7K away)
+        // against 12K (3.5K away).
+        {InventoryKind::Resistors10, 8.5e3L, 6.8e3L},
+        // 30K: neighbours 27K and 33K missing; 15K is 15K away, 47K 17K away.
+        {InventoryKind::Resistors10, 30.0e3L, 15.0e3L},
+        // A standard value that is not in stock is searched for like any other.
+        {InventoryKind::Resistors10, 22.0e3L, 15.0e3L},
+        // The only capacitor in stock serves every capacitor.
+        {InventoryKind::Capacitors, 1.0e-12L, 4.7e-9L},
+        {InventoryKind::Capacitors, 1.0e-3L, 4.7e-9L},
+    };
+    for (const Case& c : cases)
+        EXPECT_TRUE(Near(InventoryValue(inv, c.k, c.exact), c.chosen)) << static_cast<double>(c.exact);
+    // Nothing in stock: nothing to take.
+    EXPECT_FALSE(InventoryValue(inv, InventoryKind::Resistors5, 10.0e3L));
+    EXPECT_FALSE(InventoryValue(inv, InventoryKind::Resistors10, 0.0L));
+}
+
+TEST(InventoryLookup, AgreesWithABruteForceSearchOverRandomInventories) {
+    uint32_t seed = 12345;
+    const auto next = [&seed]() { return seed = seed * 1664525u + 1013904223u; };
+    for (int trial = 0; trial < 40; ++trial) {
+        const InventoryKind k = static_cast<InventoryKind>(trial % 4);
+        const Series series = InventorySeries(k);
+        Inventory inv = EmptyInventory();
+        InventorySection& s = inv[k];
+        // Sparse stock (about 1 value in 16) over a random range.
+        const int first = static_cast<int>(next() >> 8) % s.decades;
+        s.range = {static_cast<int16_t>(first),
+                   static_cast<int16_t>(first + 1 + static_cast<int>(next() >> 8) % (s.decades - first))};
+        std::vector<long double> stock; // the in-stock values, listed independently
+        const long double unit = k == InventoryKind::Capacitors ? 10e-12L : 1.0L;
+        for (int d = 0; d < s.decades; ++d)
+            for (int p = 0; p < s.positions; ++p)
+                if ((next() >> 8) % 16 == 0) {
+                    s.SetMark(d, p, true);
+                    if (d >= s.range.first && d < s.range.end)
+                        stock.push_back(SeriesMantissas(series)[static_cast<std::size_t>(p)] / 100.0L * unit *
+                                        std::pow(10.0L, static_cast<long double>(d)));
+                }
+        for (int i = 0; i < 50; ++i) {
+            const long double exact =
+                unit * std::pow(10.0L, static_cast<long double>((next() >> 8) % 80000) / 10000.0L - 0.5L);
+            const auto got = InventoryValue(inv, k, exact);
+            if (stock.empty()) {
+                EXPECT_FALSE(got);
+                continue;
+            }
+            ASSERT_TRUE(got);
+            const auto nb = *FindNeighbours(exact, series);
+            const long double lower = SeriesValue(series, nb.lower), upper = SeriesValue(series, nb.upper);
+            const auto listed = [&](long double v) {
+                for (long double x : stock)
+                    if (std::fabs(x / v - 1.0L) < 1e-9L) return true;
+                return false;
+            };
+            long double expected;
+            if (listed(lower) && listed(upper))
+                expected = upper - exact < exact - lower ? upper : lower;
+            else if (listed(lower))
+                expected = lower;
+            else if (listed(upper))
+                expected = upper;
+            else {
+                expected = stock.front();
+                for (long double x : stock)
+                    if (std::fabs(x - exact) < std::fabs(expected - exact)) expected = x;
+            }
+            EXPECT_TRUE(Near(got, expected))
+                << static_cast<double>(exact) << " got " << static_cast<double>(*got) << " expected "
+                << static_cast<double>(expected);
+        }
+    }
+}
+
+} // namespace
+} // namespace velmora

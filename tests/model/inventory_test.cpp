@@ -1,0 +1,172 @@
+// The inventory file: a hand-built 1012-byte image read field by field, byte-exact
+// round trips, the new-installation block, and refusal of damaged images.
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "model/inventory_file.h"
+
+namespace velmora {
+namespace {
+
+namespace fs = std::filesystem;
+
+fs::path TempDir() {
+    fs::path p =
+        fs::temp_directory_path() / ("velmora_inventory_" + std::to_string(::getpid()) + "_" +
+                                     ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::remove_all(p);
+    fs::create_directories(p);
+    return p;
+}
+
+std::vector<uint8_t> Slurp(const fs::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+void Put16(std::vector<uint8_t>& b, std::size_t at, int v) {
+    b[at] = static_cast<uint8_t>(v & 0xFF);
+    b[at + 1] = static_cast<uint8_t>((v >> 8) & 0xFF);
+}
+
+// An image built from the layout table: a few marks set in each section and a
+// distinct range per section.
+std::vector<uint8_t> HandBuiltImage() {
+    std::vector<uint8_t> b(1012, 0);
+    b[0 * 96 + 0] = 1;        // 1 %: 1.00 ohm
+    b[3 * 96 + 67] = 1;       // 1 %: 4.99 kohm (decade 3, position 67)
+    b[6 * 96 + 95] = 1;       // 1 %: 9.76 Mohm
+    b[672 + 4 * 24 + 16] = 1; // 5 %: 47 kohm
+    b[840 + 2 * 12 + 0] = 1;  // 10 %: 100 ohm
+    b[924 + 2 * 12 + 8] = 1;  // capacitors: 4.7 nF
+    b[924 + 5 * 12 + 11] = 1; // capacitors: 8.2 uF
+    Put16(b, 996, 0);
+    Put16(b, 998, 7);
+    Put16(b, 1000, 3);
+    Put16(b, 1002, 5);
+    Put16(b, 1004, 2);
+    Put16(b, 1006, 3);
+    Put16(b, 1008, 1);
+    Put16(b, 1010, 6);
+    return b;
+}
+
+TEST(InventoryFile, HandBuiltImageReadsFieldByFieldAndWritesBackByteExact) {
+    std::string why;
+    const auto inv = DecodeInventory(HandBuiltImage(), why);
+    ASSERT_TRUE(inv) << why;
+    struct Mark {
+        InventoryKind kind;
+        int decade, position;
+    };
+    const Mark set[] = {{InventoryKind::Resistors1, 0, 0},  {InventoryKind::Resistors1, 3, 67},
+                        {InventoryKind::Resistors1, 6, 95}, {InventoryKind::Resistors5, 4, 16},
+                        {InventoryKind::Resistors10, 2, 0}, {InventoryKind::Capacitors, 2, 8},
+                        {InventoryKind::Capacitors, 5, 11}};
+    int count = 0;
+    for (const InventorySection& s : inv->sections)
+        for (uint8_t m : s.marks)
+            count += m;
+    EXPECT_EQ(count, 7);
+    for (const Mark& m : set)
+        EXPECT_TRUE((*inv)[m.kind].InStock(m.decade, m.position)) << m.decade << "/" << m.position;
+    EXPECT_EQ((*inv)[InventoryKind::Resistors1].range, (InventoryRange{0, 7}));
+    EXPECT_EQ((*inv)[InventoryKind::Resistors5].range, (InventoryRange{3, 5}));
+    EXPECT_EQ((*inv)[InventoryKind::Resistors10].range, (InventoryRange{2, 3}));
+    EXPECT_EQ((*inv)[InventoryKind::Capacitors].range, (InventoryRange{1, 6}));
+    EXPECT_EQ(EncodeInventory(*inv), HandBuiltImage());
+
+    // Through the file system as well.
+    const fs::path file = TempDir() / "sub" / kInventoryFileName;
+    ASSERT_TRUE(WriteInventoryFile(file.string(), *inv).ok);
+    EXPECT_EQ(Slurp(file), HandBuiltImage());
+    Inventory back = FullInventory();
+    EXPECT_EQ(ReadInventoryFile(file.string(), back).status, InventoryReadStatus::Read);
+    EXPECT_EQ(back, *inv);
+}
+
+TEST(InventoryFile, NewInstallationHasEverythingInStockAndTheWidestRanges) {
+    std::vector<uint8_t> expected(1012, 0);
+    std::fill(expected.begin(), expected.begin() + 996, 1);
+    Put16(expected, 998, 7);
+    Put16(expected, 1002, 7);
+    Put16(expected, 1006, 7);
+    Put16(expected, 1010, 6);
+    EXPECT_EQ(EncodeInventory(FullInventory()), expected);
+}
+
+TEST(InventoryFile, DamagedImagesAreRefusedWithTheReason) {
+    struct Case {
+        const char* what;
+        std::vector<uint8_t> image;
+        const char* reason;
+    };
+    std::vector<Case> cases;
+    auto image = HandBuiltImage();
+    cases.push_back({"short", std::vector<uint8_t>(image.begin(), image.begin() + 1000), "1000 bytes"});
+    auto longer = image;
+    longer.push_back(0);
+    cases.push_back({"long", longer, "1013 bytes"});
+    cases.push_back({"empty", {}, "0 bytes"});
+    auto mark = image;
+    mark[700] = 2;
+    cases.push_back({"mark", mark, "5 % resistor mark is 2 (byte 700)"});
+    const struct {
+        std::size_t at;
+        int first, end;
+        const char* reason;
+    } ranges[] = {
+        {996, 0, 8, "1 % resistor range (0, 8)"},   {1000, -1, 3, "5 % resistor range (-1, 3)"},
+        {1004, 4, 4, "10 % resistor range (4, 4)"}, {1008, 0, 7, "capacitor range (0, 7)"},
+        {1008, 5, 2, "capacitor range (5, 2)"},
+    };
+    for (const auto& r : ranges) {
+        auto b = image;
+        Put16(b, r.at, r.first);
+        Put16(b, r.at + 2, r.end);
+        cases.push_back({"range", b, r.reason});
+    }
+    for (const Case& c : cases) {
+        std::string why;
+        EXPECT_FALSE(DecodeInventory(c.image, why)) << c.what;
+        EXPECT_NE(why.find(c.reason), std::string::npos) << c.what << ": " << why;
+    }
+}
+
+TEST(InventoryFile, ReadingReportsMissingUnreadableAndDamagedFilesAndKeepsTheInventory) {
+    const fs::path dir = TempDir();
+    const Inventory before = FullInventory();
+    Inventory inv = before;
+    EXPECT_EQ(ReadInventoryFile((dir / "none.dat").string(), inv).status, InventoryReadStatus::Missing);
+    EXPECT_EQ(ReadInventoryFile(dir.string(), inv).status, InventoryReadStatus::Unreadable);
+    { std::ofstream(dir / "short.dat", std::ios::binary) << "RCInvent"; }
+    const auto r = ReadInventoryFile((dir / "short.dat").string(), inv);
+    EXPECT_EQ(r.status, InventoryReadStatus::Damaged);
+    EXPECT_NE(r.message.find("8 bytes"), std::string::npos) << r.message;
+    EXPECT_EQ(inv, before);
+}
+
+TEST(InventoryFile, UserDataFolderFollowsTheEnvironment) {
+    const char* savedXdg = std::getenv("XDG_DATA_HOME");
+    const char* savedHome = std::getenv("HOME");
+    const std::string xdg = savedXdg ? savedXdg : "", home = savedHome ? savedHome : "";
+    ::setenv("XDG_DATA_HOME", "/data/me", 1);
+    EXPECT_EQ(UserDataFolder(), "/data/me/velmora");
+    ::setenv("XDG_DATA_HOME", "relative", 1); // not absolute: ignored
+    ::setenv("HOME", "/home/me", 1);
+    EXPECT_EQ(UserDataFolder(), "/home/me/.local/share/velmora");
+    ::unsetenv("XDG_DATA_HOME");
+    ::unsetenv("HOME");
+    EXPECT_FALSE(UserDataFolder());
+    if (savedXdg) ::setenv("XDG_DATA_HOME", xdg.c_str(), 1);
+    if (savedHome) ::setenv("HOME", home.c_str(), 1);
+}
+
+} // namespace
+} // namespace velmora

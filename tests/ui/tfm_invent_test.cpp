@@ -1,0 +1,221 @@
+// The inventory at start (created, read, damaged files replaced only with consent) and
+// the inventory editor (grid, ranges, marks, quick select, count line, OK and Cancel),
+// checked through the bytes of the file it writes.
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <unistd.h>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "support/recording_dialogs.h"
+#include "ui/tfm_invent.h"
+
+namespace velmora {
+namespace {
+
+namespace fs = std::filesystem;
+using test::RecordingDialogs;
+
+fs::path TempDir() {
+    fs::path p =
+        fs::temp_directory_path() / ("velmora_tfminvent_" + std::to_string(::getpid()) + "_" +
+                                     ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::remove_all(p);
+    fs::create_directories(p);
+    return p;
+}
+
+std::vector<uint8_t> Slurp(const fs::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+void Write(const fs::path& p, const std::vector<uint8_t>& bytes) {
+    std::ofstream out(p, std::ios::binary);
+    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+}
+
+std::vector<uint8_t> FullImage() {
+    std::vector<uint8_t> b(1012, 0);
+    std::fill(b.begin(), b.begin() + 996, 1);
+    b[998] = 7;
+    b[1002] = 7;
+    b[1006] = 7;
+    b[1010] = 6;
+    return b;
+}
+
+TEST(InventoryAtStart, MissingFileIsCreatedWithEverythingInStock) {
+    const fs::path file = TempDir() / "velmora" / "RCInvent.dat";
+    RecordingDialogs dlg;
+    const Inventory inv = LoadInventoryAtStart(file.string(), dlg);
+    EXPECT_TRUE(dlg.log.empty());
+    EXPECT_EQ(Slurp(file), FullImage());
+    EXPECT_EQ(inv, FullInventory());
+}
+
+TEST(InventoryAtStart, AValidFileIsReadAsItIs) {
+    const fs::path file = TempDir() / "RCInvent.dat";
+    auto image = FullImage();
+    image[924 + 2 * 12 + 8] = 0; // 4.7 nF out of stock
+    Write(file, image);
+    RecordingDialogs dlg;
+    const Inventory inv = LoadInventoryAtStart(file.string(), dlg);
+    EXPECT_TRUE(dlg.log.empty());
+    EXPECT_FALSE(inv[InventoryKind::Capacitors].InStock(2, 8));
+    EXPECT_EQ(Slurp(file), image);
+}
+
+TEST(InventoryAtStart, DamagedOrUnreadableFilesAreReplacedOnlyWithConsent) {
+    struct Case {
+        const char* what;
+        std::vector<uint8_t> image; // empty: the path is a folder (unreadable)
+        const char* reason;
+    };
+    auto badRange = FullImage();
+    badRange[1010] = 9;
+    const Case cases[] = {
+        {"short", std::vector<uint8_t>(500, 1), "it is damaged: the file has 500 bytes instead of 1012"},
+        {"range", badRange, "it is damaged: the capacitor range (0, 9) is outside 0 to 6"},
+        {"folder", {}, "it cannot be read: "},
+    };
+    for (const Case& c : cases)
+        for (Answer answer : {Answer::Cancel, Answer::Ok}) {
+            const fs::path dir = TempDir();
+            const fs::path file = dir / "RCInvent.dat";
+            if (c.image.empty())
+                fs::create_directories(file);
+            else
+                Write(file, c.image);
+            RecordingDialogs dlg;
+            dlg.answers.push_back(answer);
+            const Inventory inv = LoadInventoryAtStart(file.string(), dlg);
+            // A folder cannot be replaced by a file: the attempt is reported.
+            const bool failedReplace = c.image.empty() && answer == Answer::Ok;
+            ASSERT_EQ(dlg.log.size(), failedReplace ? 3u : 2u) << c.what;
+            if (failedReplace) {
+                EXPECT_EQ(dlg.log[2].rfind("error: ", 0), 0u) << dlg.log[2];
+            }
+            EXPECT_EQ(dlg.log[0], "beep");
+            const std::string expected =
+                "ask warning: The component inventory " + file.string() + " cannot be used (" + c.reason;
+            EXPECT_EQ(dlg.log[1].substr(0, expected.size()), expected) << dlg.log[1];
+            EXPECT_NE(dlg.log[1].find("Replace it with an inventory that has every value in stock?"),
+                      std::string::npos);
+            EXPECT_EQ(inv, FullInventory()) << c.what;
+            if (c.image.empty()) {
+                EXPECT_TRUE(fs::is_directory(file));
+            } else if (answer == Answer::Cancel) {
+                EXPECT_EQ(Slurp(file), c.image) << c.what << ": unchanged without consent";
+            } else {
+                EXPECT_EQ(Slurp(file), FullImage()) << c.what;
+            }
+        }
+}
+
+TEST(InventoryAtStart, WithoutAFolderEverythingIsInStockAndThePersonIsTold) {
+    RecordingDialogs dlg;
+    EXPECT_EQ(LoadInventoryAtStart(std::nullopt, dlg), FullInventory());
+    ASSERT_EQ(dlg.messages().size(), 1u);
+    EXPECT_EQ(dlg.messages()[0].rfind("warning: No folder for the component inventory", 0), 0u);
+}
+
+TEST(TfmInvent, ResistorGridMarksRangesAndOkWritesTheWholeBlock) {
+    const fs::path file = TempDir() / "RCInvent.dat";
+    RecordingDialogs dlg;
+    Inventory inv = LoadInventoryAtStart(file.string(), dlg);
+    TfmInvent form(inv, file.string(), dlg);
+
+    form.Show(InventoryKind::Resistors10);
+    EXPECT_EQ(form.Caption, "10% Resistor Inventory Range ");
+    EXPECT_EQ(form.MinLabel, "Rmin:");
+    EXPECT_EQ(form.MaxLabel, "Rmax+1:");
+    EXPECT_EQ(form.RangeItems,
+              (std::vector<std::string>{"1", "10", "100", "1K", "10K", "100K", "1M", "10M"}));
+    ASSERT_EQ(form.Columns.size(), 7u);
+    ASSERT_EQ(form.Columns[0].size(), 12u);
+    EXPECT_EQ(form.Columns[0][0].Text, "1\u03A9*");
+    EXPECT_EQ(form.Columns[3][8].Text, "4.7K\u03A9*");
+    EXPECT_EQ(form.Columns[6][11].Text, "8.2M\u03A9*");
+    EXPECT_EQ(form.CountLine, "84 of 84 selected.");
+
+    // 4.7K out of stock; the range narrowed to 100 ohm .. 100K (decades 2..4).
+    form.CellClick(3, 8);
+    EXPECT_EQ(form.Columns[3][8].Text, "4.7K\u03A9");
+    EXPECT_EQ(form.CountLine, "83 of 84 selected.");
+    form.MinChange(2);
+    form.MaxChange(5);
+    ASSERT_EQ(form.Columns.size(), 3u);
+    EXPECT_EQ(form.Columns[0][0].Text, "100\u03A9*");
+    EXPECT_EQ(form.CountLine, "35 of 36 selected.");
+    // Unmark all shown, then mark the second column (1K .. 8.2K) again.
+    form.QuickSelect(3);
+    EXPECT_EQ(form.CountLine, "0 of 36 selected.");
+    form.QuickSelect(1);
+    EXPECT_EQ(form.CountLine, "12 of 36 selected.");
+    EXPECT_TRUE(inv == FullInventory()) << "nothing changes before OK";
+
+    ASSERT_TRUE(form.BitBtn1Click());
+    EXPECT_FALSE(form.Visible);
+    auto expected = FullImage();
+    for (int d : {2, 4})
+        for (int p = 0; p < 12; ++p)
+            expected[static_cast<std::size_t>(840 + d * 12 + p)] = 0;
+    expected[1004] = 2;
+    expected[1006] = 5;
+    EXPECT_EQ(Slurp(file), expected);
+    EXPECT_TRUE(dlg.log.empty());
+}
+
+TEST(TfmInvent, CapacitorGridRangeBoxesKeepARangeAndCancelDropsEdits) {
+    const fs::path file = TempDir() / "RCInvent.dat";
+    RecordingDialogs dlg;
+    Inventory inv = LoadInventoryAtStart(file.string(), dlg);
+    TfmInvent form(inv, file.string(), dlg);
+    form.Show(InventoryKind::Capacitors);
+    EXPECT_EQ(form.Caption, " Capacitor Inventory Range ");
+    EXPECT_EQ(form.MinLabel, "Cmin:");
+    EXPECT_EQ(form.MaxLabel, "Cmax+1:");
+    EXPECT_EQ(form.RangeItems.back(), "10uF");
+    ASSERT_EQ(form.Columns.size(), 6u);
+    EXPECT_EQ(form.Columns[0][0].Text, "10pF*");
+    EXPECT_EQ(form.Columns[2][8].Text, "4.7nF*");
+    EXPECT_EQ(form.Columns[5][11].Text, "8.2uF*");
+    // A first decade at the end pushes the end up; an end at the first decade pulls it down.
+    form.MaxChange(3);
+    form.MinChange(4);
+    EXPECT_EQ(form.MinIndex, 4);
+    EXPECT_EQ(form.MaxIndex, 5);
+    form.MaxChange(0);
+    EXPECT_EQ(form.MinIndex, 0);
+    EXPECT_EQ(form.MaxIndex, 1);
+    form.QuickSelect(3);
+    form.BitBtn2Click();
+    EXPECT_EQ(inv, FullInventory());
+    EXPECT_EQ(Slurp(file), FullImage());
+    // Reopened, the editor shows the program's inventory again.
+    form.Show(InventoryKind::Capacitors);
+    EXPECT_EQ(form.CountLine, "72 of 72 selected.");
+}
+
+TEST(TfmInvent, AFailedWriteIsReportedAndChangesNothing) {
+    const fs::path dir = TempDir();
+    const fs::path file = dir / "RCInvent.dat";
+    fs::create_directories(file); // a folder where the file should be
+    Inventory inv = FullInventory();
+    RecordingDialogs dlg;
+    TfmInvent form(inv, file.string(), dlg);
+    form.Show(InventoryKind::Resistors1);
+    EXPECT_EQ(form.Caption, "1% Resistor Inventory Range ");
+    form.QuickSelect(3);
+    EXPECT_FALSE(form.BitBtn1Click());
+    EXPECT_TRUE(form.Visible);
+    ASSERT_EQ(dlg.messages().size(), 1u);
+    EXPECT_EQ(dlg.messages()[0].rfind("error: ", 0), 0u);
+    EXPECT_EQ(inv, FullInventory());
+}
+
+} // namespace
+} // namespace velmora
