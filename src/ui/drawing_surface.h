@@ -28,7 +28,7 @@ inline constexpr Color Marker{200, 60, 60};
 
 enum class PenStyle { Solid, Dash, Dot };
 
-enum FontStyle : uint8_t { FontRegular = 0, FontBold = 1, FontItalic = 2 };
+enum FontStyle : uint8_t { FontRegular = 0, FontBold = 1, FontItalic = 2, FontUnderline = 4 };
 
 struct PointD {
     double X = 0, Y = 0;
@@ -52,6 +52,10 @@ class DrawingSurface {
     // Extent of a text in the current font.
     virtual double TextWidth(const std::string& text) = 0;
     virtual double TextHeight(const std::string& text) = 0;
+    // Distance from the top of a text's extent down to its baseline, for text placed by
+    // its baseline. Surfaces that know their font's ascent report it; the default is the
+    // usual share of the line height of a sans-serif face.
+    virtual double TextAscent(const std::string& text) { return 0.8 * TextHeight(text); }
     // A text (UTF-8) with the top-left corner of its extent at (x, y).
     virtual void TextOut(double x, double y, const std::string& text) = 0;
 

@@ -145,6 +145,10 @@ double SvgSurface::TextHeight(const std::string&) {
     return kLineHeight * fontSize_;
 }
 
+double SvgSurface::TextAscent(const std::string&) {
+    return kAscent * fontSize_;
+}
+
 std::string SvgSurface::StrokeAttributes() const {
     std::string a = " fill=\"none\" stroke=\"" + Hex(pen_) + "\" stroke-width=\"" + Num(penWidth_) + "\"";
     if (penStyle_ == PenStyle::Dash) a += " stroke-dasharray=\"6,4\"";
@@ -159,6 +163,7 @@ void SvgSurface::TextOut(double x, double y, const std::string& text) {
           << "\"";
     if (fontStyle_ & FontBold) body_ << " font-weight=\"bold\"";
     if (fontStyle_ & FontItalic) body_ << " font-style=\"italic\"";
+    if (fontStyle_ & FontUnderline) body_ << " text-decoration=\"underline\"";
     body_ << " fill=\"" << Hex(textColor_) << "\" xml:space=\"preserve\">" << XmlEscape(text) << "</text>\n";
 }
 

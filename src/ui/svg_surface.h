@@ -28,6 +28,7 @@ class SvgSurface : public DrawingSurface {
     void SetTextColor(Color color) override;
     double TextWidth(const std::string& text) override;
     double TextHeight(const std::string& text) override;
+    double TextAscent(const std::string& text) override;
     void TextOut(double x, double y, const std::string& text) override;
     void Line(double x1, double y1, double x2, double y2) override;
     void Polyline(const std::vector<PointD>& points) override;
