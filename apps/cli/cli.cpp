@@ -7,6 +7,8 @@
 #include <ostream>
 
 #include "arguments.h"
+#include "circuits/catalogue.h"
+#include "circuits/selection.h"
 #include "cli_dialogs.h"
 #include "model/number_text.h"
 #include "report.h"
@@ -25,6 +27,7 @@ struct DesignRequest {
     std::string apb, asb, fpb, fsb, f0, bpb, bsb, order, gain, gainDb;
     std::string approx, orderBy, firstStage, lastStage;
     std::string plots; // folder for the SVG response plots
+    std::string circuit, gbw, predistort, compensate;
     bool rad = false;
     bool json = false;
 };
@@ -87,6 +90,91 @@ void SetCriteria(TCascadeCriteria& c, const std::string& option, const std::stri
         c.Options[found].Enabled = 1;
         c.Options[found].Priority = ++priority;
     }
+}
+
+std::vector<std::string> SplitList(const std::string& list) {
+    std::vector<std::string> items;
+    std::string rest = list;
+    while (!rest.empty()) {
+        const auto comma = rest.find(',');
+        items.push_back(rest.substr(0, comma));
+        rest = comma == std::string::npos ? "" : rest.substr(comma + 1);
+    }
+    return items;
+}
+
+// "2" -> stage 2 (1-based), checked against the design's stage count.
+int StageNumber(const std::string& text, const std::string& option, int stageCount) {
+    if (text.empty() || text.find_first_not_of("0123456789") != std::string::npos || text.size() > 3)
+        throw UsageError{"invalid stage number '" + text + "' in " + option};
+    const int n = std::stoi(text);
+    if (n < 1 || n > stageCount)
+        throw UsageError{option + " names stage " + text + ", but the design has " +
+                         std::to_string(stageCount) + " stage" + (stageCount == 1 ? "" : "s")};
+    return n;
+}
+
+// The circuit requests of every stage from --circuit, --gbw, --predistort, --compensate.
+// --circuit takes keys that apply to every stage of their type ("SLP03,FLP02") or
+// per-stage keys ("1:SLP03,2:SLP01"); --gbw a frequency for every stage or per stage
+// ("2M" or "1:2M,2:10M"); --predistort and --compensate stage numbers or "all".
+std::vector<StageCircuitRequest> CircuitRequests(const DesignRequest& r, const TDesign& d) {
+    const int n = d.StageCount;
+    std::vector<StageCircuitRequest> req(n);
+    // Keys for a stage type first, then the per-stage keys, which take precedence
+    // whatever their order in the list.
+    for (int pass = 0; pass < 2; ++pass) {
+        for (const std::string& item : SplitList(r.circuit)) {
+            const auto colon = item.find(':');
+            if ((colon != std::string::npos) != (pass == 1)) continue;
+            std::string key = colon == std::string::npos ? item : item.substr(colon + 1);
+            for (char& ch : key)
+                ch = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
+            const CatalogueEntry* e = EntryByKey(key);
+            if (!e)
+                throw UsageError{"unknown circuit '" + key +
+                                 "' for --circuit (keys such as SLP01, SBP04, SN09)"};
+            if (colon != std::string::npos) {
+                const int s = StageNumber(item.substr(0, colon), "--circuit", n);
+                if (d.Stages[s].StageType != e->type)
+                    throw UsageError{"circuit " + key + " cannot realise stage " + std::to_string(s) +
+                                     ", a " + d.Stages[s].Name + "stage"};
+                req[s - 1].key = key;
+            } else {
+                bool used = false;
+                for (int s = 1; s <= n; ++s)
+                    if (d.Stages[s].StageType == e->type) req[s - 1].key = key, used = true;
+                if (!used) throw UsageError{"the design has no stage that circuit " + key + " can realise"};
+            }
+        }
+    }
+    for (const std::string& item : SplitList(r.gbw)) {
+        const auto colon = item.find(':');
+        const std::string value = colon == std::string::npos ? item : item.substr(colon + 1);
+        auto hz = ParseScaled(value);
+        if (!hz || *hz <= 0)
+            throw UsageError{"invalid gain-bandwidth for --gbw: '" + value + "' (Hz, e.g. 10M)"};
+        if (colon == std::string::npos)
+            for (auto& q : req)
+                q.gbwHz = *hz;
+        else
+            req[StageNumber(item.substr(0, colon), "--gbw", n) - 1].gbwHz = *hz;
+    }
+    auto stages = [&](const std::string& list, const std::string& option, bool StageCircuitRequest::*flag) {
+        for (const std::string& item : SplitList(list)) {
+            if (item == "all") { // every second-order stage: first-order ones have nothing to correct
+                for (int s = 1; s <= n; ++s)
+                    if (d.Stages[s].StageType >= 2) req[s - 1].*flag = true;
+            } else
+                req[StageNumber(item, option, n) - 1].*flag = true;
+        }
+    };
+    stages(r.predistort, "--predistort", &StageCircuitRequest::predistort);
+    stages(r.compensate, "--compensate", &StageCircuitRequest::compensate);
+    for (int s = 1; s <= n; ++s)
+        if (req[s - 1].predistort && req[s - 1].compensate)
+            throw UsageError{"stage " + std::to_string(s) + " can be predistorted or compensated, not both"};
+    return req;
 }
 
 int ApproxIndexOf(const std::string& name) {
@@ -189,6 +277,11 @@ int RunDesign(const DesignRequest& r, std::ostream& out, std::ostream& err) {
         SynthesisStatus st = SynthesiseStages(design);
         if (st != SynthesisStatus::Ok) failure = SynthesisMessage(st);
     }
+    // Circuits for every stage and their components.
+    if (failure.empty() && chosen >= 0) {
+        CircuitsOutcome outcome = DesignStageCircuits(design, CircuitRequests(r, design));
+        if (!outcome.ok) failure = outcome.message;
+    }
 
     ReportOptions ro;
     ro.onlyApprox = r.approx.empty() ? -1 : chosen;
@@ -199,6 +292,7 @@ int RunDesign(const DesignRequest& r, std::ostream& out, std::ostream& err) {
         PrintSpecification(out, design);
         PrintComparisonTable(out, form.Table);
         if (chosen >= 0) PrintStages(out, design);
+        PrintCircuits(out, design);
     }
     if (!r.plots.empty() && design.ResultsReady) {
         std::error_code ec;
@@ -255,6 +349,17 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
                        "Preferred types of the first stage, highest priority first (flp,slp,slpn,sbp)");
     design->add_option("--last-stage", r.lastStage,
                        "Preferred types of the last stage, highest priority first (fhp,shp,shpn,sbp)");
+    design->add_option(
+        "--circuit", r.circuit,
+        "Circuits: keys for every stage of their type (SLP03,FLP02) or per stage (1:SLP03,2:FLP01); "
+        "default: an automatic choice per stage");
+    design->add_option("--gbw", r.gbw,
+                       "Op-amp gain-bandwidth in Hz for every stage (10M) or per stage (1:10M,2:1M)");
+    design->add_option("--predistort", r.predistort,
+                       "Predistort these stages for the op-amp GBW (1,2 or all second-order stages)");
+    design->add_option(
+        "--compensate", r.compensate,
+        "Use the actively compensated circuit for these stages (1,2 or all second-order stages)");
     design->add_option(
         "--plots", r.plots,
         "Write the ideal responses as SVG pictures (gain, phase, delay, step, impulse, pole-zero) "

@@ -4,9 +4,14 @@
 #include <fmt/format.h>
 #include <numbers>
 
+#include "analysis/final_response.h"
 #include "analysis/ideal_responses.h"
 #include "approx/approximation.h"
 #include "approx/poles_zeros.h"
+#include "circuits/catalogue.h"
+#include "circuits/components.h"
+#include "circuits/selection.h"
+#include "circuits/standard_values.h"
 #include "model/number_text.h"
 #include "stages/stage_types.h"
 
@@ -256,6 +261,10 @@ nlohmann::ordered_json DesignJson(TDesign& d, const ReportOptions& o) {
         j["stages"] = StagesJson(d);
         j["coefficients"] = CoefficientsJson(d);
     }
+    if (d.DesignLevel >= LevelComponents) {
+        j["circuits"] = CircuitsJson(d);
+        j["final_response"] = FinalResponseJson(d);
+    }
     return j;
 }
 
@@ -295,6 +304,98 @@ void PrintStages(std::ostream& out, const TDesign& d) {
         }
         out << "\n";
     }
+    out << "\n";
+}
+
+} // namespace velmora::cli
+
+namespace velmora::cli {
+
+nlohmann::ordered_json CircuitsJson(const TDesign& d) {
+    auto list = nlohmann::ordered_json::array();
+    for (int i = 1; i <= d.StageCount; ++i) {
+        const TStageCircuit& c = d.Circuits[i];
+        const CatalogueEntry* e = StageCircuitEntry(d, i);
+        nlohmann::ordered_json j;
+        j["stage"] = i;
+        j["key"] = e ? std::string(e->key) : "";
+        j["name"] = e ? std::string(e->name) : "";
+        j["number"] = c.CircuitNumber;
+        j["choice"] = c.CircuitChoice;
+        j["not_realisable"] = (bool)c.NotRealisable;
+        nlohmann::ordered_json comps = nlohmann::ordered_json::object();
+        if (!c.NotRealisable) {
+            for (int r = 1; r <= c.ResistorCount && r <= kResistorSlots; ++r)
+                comps["R" + std::to_string(r)] = Num(R(c, r));
+            for (int k = 1; k <= c.CapacitorCount && k <= kCapacitorSlots; ++k)
+                comps["C" + std::to_string(k)] = Num(C(c, k));
+        }
+        j["components"] = comps;
+        j["resistor_count"] = c.ResistorCount;
+        j["capacitor_count"] = c.CapacitorCount;
+        j["opamp_count"] = c.OpAmpCount;
+        j["resistor_spread"] = ResistorSpread(c);
+        j["capacitor_spread"] = CapacitorSpread(c);
+        j["desired_gain"] = Num(c.DesiredGain);
+        j["actual_gain"] = Num(c.ActualGain);
+        j["gain_fixed"] = (bool)c.GainFixed;
+        j["inverting"] = (bool)c.Inverting;
+        j["OpAmpGBW"] = Num(c.OpAmpGBW);
+        j["GbwFactorWp"] = Num(c.GbwFactorWp);
+        j["GbwFactorQp"] = Num(c.GbwFactorQp);
+        j["MinRecGBW"] = Num(c.MinRecGBW);
+        j["predistort"] = (bool)c.Predistort;
+        j["compensated"] = (bool)c.CompensationInUse;
+        list.push_back(j);
+    }
+    return list;
+}
+
+nlohmann::ordered_json FinalResponseJson(const TDesign& d) {
+    nlohmann::ordered_json j;
+    j["variant"] = " Standard C, exact R";
+    auto samples = nlohmann::ordered_json::array();
+    for (const FinalFrequencySample& s : FinalResponseSamples(d))
+        samples.push_back({{"f_hz", Num(s.FHz)},
+                           {"gain_db", Num(s.GainDb)},
+                           {"phase_deg", Num(s.PhaseDeg)},
+                           {"delay_s", Num(s.DelayS)}});
+    j["samples"] = samples;
+    return j;
+}
+
+void PrintCircuits(std::ostream& out, const TDesign& d) {
+    if (d.DesignLevel < LevelComponents) return;
+    out << "Circuits and component values (exact)\n";
+    for (int i = 1; i <= d.StageCount; ++i) {
+        const TStageCircuit& c = d.Circuits[i];
+        const CatalogueEntry* e = StageCircuitEntry(d, i);
+        out << fmt::format("  Stage {}: {} {}\n", i, e ? e->key : "?", e ? e->name : "");
+        if (c.NotRealisable) {
+            out << "    not realisable\n";
+            continue;
+        }
+        std::string line = "   ";
+        for (int r = 1; r <= c.ResistorCount && r <= kResistorSlots; ++r)
+            line += fmt::format(" R{}={}", r, ResistanceDisplayText(R(c, r)));
+        out << line << "\n";
+        line = "   ";
+        for (int k = 1; k <= c.CapacitorCount && k <= kCapacitorSlots; ++k)
+            line += fmt::format(" C{}={}", k, CapacitanceDisplayText(C(c, k)));
+        out << line << "\n";
+        const int32_t rs = ResistorSpread(c), cs = CapacitorSpread(c);
+        out << fmt::format("    op amps {}, gain desired {} actual {}{}, {}, GBW {}, {}\n", c.OpAmpCount,
+                           FixedText(c.DesiredGain, 4), FixedText(c.ActualGain, 4),
+                           c.GainFixed ? " (fixed)" : "", c.Inverting ? "inverting" : "non-inverting",
+                           GbwText(c.OpAmpGBW),
+                           "spread R " + (rs >= 5000 ? std::string(">5000") : std::to_string(rs)) + ":1, C " +
+                               (cs >= 5000 ? std::string(">5000") : std::to_string(cs)) + ":1");
+        if (c.Predistort) out << "    predistorted for the op-amp GBW\n";
+        if (c.CompensationInUse) out << "    actively compensated\n";
+    }
+    const std::vector<std::string> note = InvertingNote(InvertingStages(d, 1, d.StageCount));
+    for (const std::string& l : note)
+        out << "  " << l << "\n";
     out << "\n";
 }
 
