@@ -5,6 +5,7 @@
 #include <complex>
 #include <numbers>
 
+#include "analysis/final_response_gbw.h"
 #include "circuits/components.h"
 
 namespace velmora {
@@ -160,17 +161,20 @@ std::string FinalVariantName(int variant) {
         return " Standard R substitution";
     case UserAssignedR:
         return " User-assigned R values";
+    case OpAmpGbw:
+        return OpAmpGbwVariantName();
     default:
         return "";
     }
 }
 
 bool FinalVariantAvailable(const TDesign&, int variant) {
-    return variant == StandardCExactR;
+    return variant == StandardCExactR || variant == OpAmpGbw;
 }
 
 std::optional<RealisedStage<long double>> StageRealisedFunction(const TDesign& d, int stage, int variant) {
-    if (stage < 1 || stage > d.StageCount || !FinalVariantAvailable(d, variant)) return std::nullopt;
+    if (stage < 1 || stage > d.StageCount || !FinalVariantAvailable(d, variant) || variant == OpAmpGbw)
+        return std::nullopt;
     const TStageCircuit& c = d.Circuits[stage];
     if (c.NotRealisable) return std::nullopt;
     const CircuitRoutines* routines = StageCircuitRoutines(d, stage);
@@ -181,12 +185,14 @@ std::optional<RealisedStage<long double>> StageRealisedFunction(const TDesign& d
 }
 
 std::optional<FinalPoint> FinalResponseAt(const TDesign& d, int variant, int first, int last, long double w) {
+    if (variant == OpAmpGbw) return FinalGbwResponseAt(d, first, last, w);
     const auto stages = PrepareRange(d, variant, first, last);
     if (!stages) return std::nullopt;
     return Evaluate(*stages, w);
 }
 
 std::vector<FinalFrequencySample> FinalResponse(const TDesign& d, int variant, int first, int last) {
+    if (variant == OpAmpGbw) return FinalGbwResponse(d, first, last);
     std::vector<FinalFrequencySample> out;
     const auto stages = PrepareRange(d, variant, first, last);
     if (!stages) return out;
@@ -201,6 +207,7 @@ std::vector<FinalFrequencySample> FinalResponse(const TDesign& d, int variant, i
 
 std::vector<FinalFrequencySample> FinalResponseSamples(const TDesign& d, const FrequencyAxis& axis,
                                                        int variant) {
+    if (variant == OpAmpGbw) return FinalGbwResponseSamples(d, axis);
     std::vector<FinalFrequencySample> out;
     const auto stages = PrepareRange(d, variant, 1, d.StageCount);
     if (!stages) return out;

@@ -19,21 +19,26 @@
 
 namespace velmora {
 
-// The component sets a final response can be drawn for. Only the first exists before
-// standard values and adjustment; the others are not available yet.
+// The component sets a final response can be drawn for. Only the first and the last exist
+// before standard values and adjustment; the others are not available yet. The last,
+// " Op amp GBW", is the first one's components with real op amps: every stage solved by
+// its node equations with single-pole amplifiers at its OpAmpGBW (analysis/
+// final_response_gbw.h).
 enum FinalVariant : int {
     StandardCExactR = 0,
     ExactCSubstitution = 1,
     StandardRSubstitution = 2,
     UserAssignedR = 3,
+    OpAmpGbw = 4,
 };
-inline constexpr int kFinalVariantCount = 4;
-// " Standard C, exact R", " Exact C substitution", " Standard R substitution", " User-assigned R values".
+inline constexpr int kFinalVariantCount = 5;
+// " Standard C, exact R", " Exact C substitution", " Standard R substitution", " User-assigned R values",
+// " Op amp GBW".
 std::string FinalVariantName(int variant);
 bool FinalVariantAvailable(const TDesign& d, int variant);
 
 // The realised transfer function of a stage for a variant, or nothing when the stage has
-// no calculated, realisable circuit.
+// no calculated, realisable circuit (and for " Op amp GBW", which has none).
 std::optional<RealisedStage<long double>> StageRealisedFunction(const TDesign& d, int stage, int variant);
 
 // The cascade at one angular frequency w (rad/s).
