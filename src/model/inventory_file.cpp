@@ -104,6 +104,12 @@ std::optional<std::string> UserDataFolder() {
     return std::nullopt;
 }
 
+std::optional<std::string> InventoryFilePath() {
+    const auto folder = UserDataFolder();
+    if (!folder) return std::nullopt;
+    return *folder + "/" + kInventoryFileName;
+}
+
 InventoryReadResult ReadInventoryFile(const std::string& path, Inventory& inv) {
     std::error_code ec;
     if (std::filesystem::symlink_status(path, ec).type() == std::filesystem::file_type::not_found)

@@ -79,6 +79,8 @@ std::optional<Inventory> DecodeInventory(const std::vector<uint8_t>& data, std::
 // $HOME/.local/share/velmora; nothing when neither names a folder.
 std::optional<std::string> UserDataFolder();
 inline constexpr const char* kInventoryFileName = "RCInvent.dat";
+// The inventory file in that folder.
+std::optional<std::string> InventoryFilePath();
 
 enum class InventoryReadStatus { Read, Missing, Unreadable, Damaged };
 struct InventoryReadResult {

@@ -158,12 +158,14 @@ TEST(InventoryFile, UserDataFolderFollowsTheEnvironment) {
     const std::string xdg = savedXdg ? savedXdg : "", home = savedHome ? savedHome : "";
     ::setenv("XDG_DATA_HOME", "/data/me", 1);
     EXPECT_EQ(UserDataFolder(), "/data/me/velmora");
+    EXPECT_EQ(InventoryFilePath(), "/data/me/velmora/RCInvent.dat");
     ::setenv("XDG_DATA_HOME", "relative", 1); // not absolute: ignored
     ::setenv("HOME", "/home/me", 1);
     EXPECT_EQ(UserDataFolder(), "/home/me/.local/share/velmora");
     ::unsetenv("XDG_DATA_HOME");
     ::unsetenv("HOME");
     EXPECT_FALSE(UserDataFolder());
+    EXPECT_FALSE(InventoryFilePath());
     if (savedXdg) ::setenv("XDG_DATA_HOME", xdg.c_str(), 1);
     if (savedHome) ::setenv("HOME", home.c_str(), 1);
 }

@@ -20,7 +20,7 @@ TComponentItem Item(long double gain, long double wp, long double qp, long doubl
     return c;
 }
 
-// A unity-gain-free lowpass like SLP03: T0 = -R2/R1, so S(T0, R1) = -1 and
+// An inverting lowpass like SLP03: T0 = -R2/R1, so S(T0, R1) = -1 and
 // S(T0, R2) = +1; wp = 1/sqrt(R2 R3 C1 C2) does not depend on R1.
 TDesign Slp03Like() {
     TDesign d;
