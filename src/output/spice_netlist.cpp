@@ -133,6 +133,14 @@ void ControlBlock(const TDesign& d, const SpiceOptions& o, const std::string& ac
 
 } // namespace
 
+SpiceOptions SpiceOptionsForGraph(const FrequencyAxis& graph) {
+    SpiceOptions o;
+    const long double toHz = graph.Hz ? 1.0L : 1.0L / (2.0L * std::numbers::pi_v<long double>);
+    o.startHz = graph.Min * toHz;
+    o.endHz = graph.Max * toHz;
+    return o;
+}
+
 int StageWithoutCircuit(const TDesign& d) {
     for (int i = 1; i <= d.StageCount; ++i) {
         const TStageCircuit& c = d.Circuits[i];

@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "analysis/frequency_response.h"
 #include "model/design.h"
 #include "model/file_io.h"
 
@@ -58,6 +59,10 @@ struct SpiceNetlist {
     int stage = 0;                  // the stage a status refers to
     std::vector<std::string> lines; // the file, one line each (empty unless Ok)
 };
+
+// The default options with the sweep over a response graph's frequency axis (its limits
+// in Hz; an axis in rad/s is divided by 2 pi), as the form starts.
+SpiceOptions SpiceOptionsForGraph(const FrequencyAxis& graph);
 
 // The stage that keeps a netlist from being written (no calculated, realisable circuit),
 // or 0 when every stage has one.

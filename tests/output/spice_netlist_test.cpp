@@ -442,3 +442,24 @@ TEST(TfmSpiceForm, OkWritesTheFileOrSaysWhyNot) {
 
 } // namespace
 } // namespace velmora
+
+namespace velmora {
+namespace {
+
+TEST(SpiceNetlist, OptionsForTheGraphTakeItsLimitsInHz) {
+    const long double twoPi = 2.0L * std::numbers::pi_v<long double>;
+    SpiceOptions o = SpiceOptionsForGraph({20, 20000, true, true, 1});
+    EXPECT_EQ(o.startHz, 20.0L);
+    EXPECT_EQ(o.endHz, 20000.0L);
+    o = SpiceOptionsForGraph({twoPi * 100, twoPi * 1000, true, false, 2});
+    EXPECT_NEAR(static_cast<double>(o.startHz), 100.0, 1e-12);
+    EXPECT_NEAR(static_cast<double>(o.endHz), 1000.0, 1e-11);
+    EXPECT_EQ(o.pointsPerDecade, "200");
+    EXPECT_TRUE(o.probe);
+    EXPECT_FALSE(o.print || o.plot || o.monteCarlo);
+    EXPECT_EQ(o.opamp, SpiceOpAmpModel::Vcvs);
+    EXPECT_EQ(o.dialect, SpiceDialect::Default);
+}
+
+} // namespace
+} // namespace velmora
