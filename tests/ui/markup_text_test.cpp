@@ -5,6 +5,7 @@
 
 #include "support/recording_surface.h"
 #include "ui/markup_text.h"
+#include "ui/svg_surface.h"
 
 namespace velmora {
 namespace {
@@ -205,6 +206,19 @@ TEST(MarkupText, BaselineAlignmentPlacesTextsByTheirBaseline) {
     EXPECT_EQ(d.log, (std::vector<std::string>{"rect -6,11 12,24 #000000", "fill -5,12 11,23 #ffffff",
                                                "text 0,12 'a '", "text 8,12 'b'"}));
     EXPECT_EQ(d.y, 20);
+}
+
+TEST(MarkupText, SvgDocumentShowsUnderlineGreekAndBaselinePlacement) {
+    SvgSurface svg(200, 100);
+    double x = 0, y = 30;
+    MarkupLayout l = Layout(0, 200);
+    l.topAligned = false;
+    DrawMarkupText(svg, "\\und Q \\unf \\xx1 w", x, {}, l, y, Screen());
+    const std::string doc = svg.Document();
+    EXPECT_NE(doc.find("text-decoration=\"underline\""), std::string::npos);
+    EXPECT_NE(doc.find("\u03C9"), std::string::npos);
+    // The SVG text's own y is its baseline: the line's baseline, 30.
+    EXPECT_NE(doc.find("y=\"30\""), std::string::npos) << doc;
 }
 
 TEST(MarkupText, PlainTextForTheCommandLine) {
