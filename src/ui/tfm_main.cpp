@@ -3,12 +3,48 @@
 #include <filesystem>
 
 #include "model/design_file.h"
+#include "ui/stage_flow.h"
 
 namespace velmora {
 
 TfmMain::TfmMain(TDesign& design, Dialogs& dialogs)
-    : ParEnt(design, dialogs), Transfer(design), Ascii(design, dialogs), d_(design), dlg_(dialogs) {
+    : ParEnt(design, dialogs), Graph(design, dialogs), Pairs(design, dialogs), Cascade(design, dialogs),
+      ACrit(design, dialogs), Gain(design, dialogs), GainAd(design, dialogs), Transfer(design),
+      User(design, dialogs), CirSel(design, dialogs), CirCal(design, dialogs), Compensate(design, dialogs),
+      View(design, dialogs), Ascii(design, dialogs), d_(design), dlg_(dialogs) {
+    // The specification hands over to the ideal responses, where the approximation is
+    // chosen; leaving them pairs, cascades and distributes the gains (in one move when
+    // both are automatic) or opens the interactive window of the step.
+    ParEnt.OnNext = [this] {
+        GraphCommandsEnabled = true;
+        Graph.FormShow();
+    };
+    User.OnNext = [this] {
+        GraphCommandsEnabled = true;
+        Graph.FormShow();
+    };
+    Graph.OnNext = [this] {
+        LastHandOver = LeaveIdealResponse(d_, dlg_, Pairs, Cascade, circuits_);
+        if (LastHandOver != NextWindow::None) Graph.Visible = false;
+        if (LastHandOver == NextWindow::CircuitSelection) CirSel.FormShow();
+    };
+    Pairs.Circuits = Cascade.Circuits = GainAd.Circuits = &circuits_;
+    // The circuit steps: selection, component calculation (with its compensation
+    // window), then the final response.
+    CirSel.OnNext = [this] { CirCal.FormShow(); };
+    CirCal.OnCompensate = [this] { Compensate.FormShow(); };
+    CirCal.OnNext = [this] { View.FormShow(); };
     UpdateCaption();
+}
+
+void TfmMain::UI1Click() {
+    d_.Opt.AutoPairing = 0;
+    if (d_.DesignLevel >= LevelApproxChosen) Pairs.FormShow();
+}
+
+void TfmMain::UI2Click() {
+    d_.Opt.AutoCascading = 0;
+    if (d_.DesignLevel >= LevelPaired) Cascade.FormShow();
 }
 
 void TfmMain::UpdateCaption() {
@@ -18,7 +54,13 @@ void TfmMain::UpdateCaption() {
 void TfmMain::New(uint8_t filterType) {
     NewDesign(d_, filterType);
     ParEnt.Visible = false;
-    UserFormVisible = false;
+    Graph.Visible = false;
+    Pairs.Visible = false;
+    Cascade.Visible = false;
+    User.Visible = false;
+    CirSel.Visible = false;
+    CirCal.Visible = false;
+    View.Visible = false;
     GraphCommandsEnabled = false;
     AsciiFileName.clear();
     UpdateCaption();
@@ -28,7 +70,7 @@ void TfmMain::StartDesign(uint8_t filterType) {
     if (!SavePrompt()) return;
     New(filterType);
     if (filterType == UserDefined) {
-        UserFormVisible = true;
+        User.FormShow();
     } else {
         ParEnt.SetUpNew();
     }
@@ -92,6 +134,8 @@ bool TfmMain::Savedesignas1Click() {
 void TfmMain::SetFrequencyUnit(bool hz) {
     if (static_cast<bool>(d_.Opt.FreqUnitsHz) == hz) return;
     ParEnt.ConvertFrequencyUnits(hz);
+    User.FrequencyUnitChanged();
+    if (Graph.Visible) Graph.FrequencyUnitChanged();
 }
 
 } // namespace velmora

@@ -9,12 +9,21 @@
 #include <string>
 #include <vector>
 
+#include "circuits/components.h"
 #include "model/design.h"
 #include "model/settings.h"
 #include "ui/dialogs.h"
 #include "ui/tfm_ascii.h"
+#include "ui/tfm_cascade.h"
+#include "ui/tfm_cir_cal.h"
+#include "ui/tfm_cir_sel.h"
+#include "ui/tfm_gain.h"
+#include "ui/tfm_graph.h"
+#include "ui/tfm_pairs.h"
 #include "ui/tfm_par_ent.h"
 #include "ui/tfm_transfer.h"
+#include "ui/tfm_user.h"
+#include "ui/tfm_view.h"
 
 namespace velmora {
 
@@ -25,14 +34,27 @@ class TfmMain {
     TfmMain(TDesign& design, Dialogs& dialogs);
 
     TDesign& Design() { return d_; }
+    // The step windows, in the order of the design steps.
     TfmParEnt ParEnt;
+    TfmGraph Graph;
+    TfmPairs Pairs;
+    TfmCascade Cascade;
+    TfmACrit ACrit;
+    TfmGain Gain;
+    Tfmgainad GainAd;
     TfmTransfer Transfer; // its unit (Hz or rad/s) is also the unit of the ASCII data file
+    TfmUser User;
+    TfmCirSel CirSel;
+    TfmCirCal CirCal;
+    TfmCompensate Compensate;
+    TfmView View;
     TfmAscii Ascii;
+    // The window the last step handed over to.
+    NextWindow LastHandOver = NextWindow::None;
 
     std::string Caption;                  // "[Untitled]" or the program title, ": " and the file name
     std::vector<std::string> RecentFiles; // most recent first, at most four
     std::string AsciiFileName;            // the last ASCII data file of this design
-    bool UserFormVisible = false;         // the user-defined filter form
     bool GraphCommandsEnabled = false;
 
     // Start Design commands: the save question, then a new design of the type.
@@ -96,11 +118,13 @@ class TfmMain {
     void rads1Click() { SetFrequencyUnit(false); }
     void SpeedButton8Click() { SetFrequencyUnit(!d_.Opt.FreqUnitsHz); }
 
-    // Pole-zero pairing and stage cascading options.
+    // Pole-zero pairing and stage cascading options: choosing the interactive mode
+    // opens that step's window for the current design.
     void Auto1Click() { d_.Opt.AutoPairing = 1; }
-    void UI1Click() { d_.Opt.AutoPairing = 0; }
+    void UI1Click();
     void Auto2Click() { d_.Opt.AutoCascading = 1; }
-    void UI2Click() { d_.Opt.AutoCascading = 0; }
+    void UI2Click();
+    void StageCascadingcriteria1Click() { ACrit.Show(); }
 
     // New design: clears the design and hides the step forms.
     void New(uint8_t filterType);
@@ -108,6 +132,7 @@ class TfmMain {
   private:
     TDesign& d_;
     Dialogs& dlg_;
+    CircuitGainRealiser circuits_; // the gain step asks the stages' circuits what they can give
 
     Settings kept_; // the window values, written back as they were read
 

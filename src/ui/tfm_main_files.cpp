@@ -12,6 +12,8 @@
 #include "stages/gains.h"
 #include "ui/tfm_main.h"
 
+#include "stages/user_sections.h"
+
 namespace velmora {
 
 // ---- Settings ----------------------------------------------------------------------------
@@ -131,6 +133,12 @@ bool TfmMain::OpenDesign(const std::string& path) {
     NewDesign(*fresh, Lowpass);
     fresh->Loading = 1;
     DesignFileResult r = ReadDesignFile(path, *fresh);
+    // The slot bookkeeping of a user-defined filter is not in the file: it is rebuilt
+    // from the stages, and a file whose sections do not make a filter is refused.
+    if (r.ok() && fresh->Spec.FilterType == UserDefined && !RestoreUserFilter(*fresh)) {
+        r.status = DesignFileStatus::BadContent;
+        r.message = "The design file's user-defined sections do not form a valid filter.";
+    }
     if (!r.ok()) {
         d_.Loading = 0;
         dlg_.Message(MessageKind::Error, r.message);
@@ -158,9 +166,9 @@ void TfmMain::RebuildSteps() {
     ParEnt.EntryError = false;
     if (user) {
         ParEnt.Visible = false;
-        UserFormVisible = true;
+        User.FormShow();
     } else {
-        UserFormVisible = false;
+        User.Visible = false;
         ParEnt.ShowSpecification();
     }
 
@@ -190,7 +198,7 @@ void TfmMain::RebuildSteps() {
     // component step on the resistors, which the file does not hold, are calculated again
     // from the stored circuits and capacitors.
     if (d_.DesignLevel >= LevelCircuitsSelected) {
-        DistributeGains(d_, CircuitGainRealiser());
+        DistributeGains(d_, circuits_);
     } else if (d_.DesignLevel >= LevelCascaded) {
         DistributeGains(d_);
     }

@@ -49,7 +49,7 @@ TEST(TfmMain, NewDesignState) {
     m.main.userdefined1Click();
     EXPECT_EQ(m.d.Spec.FilterType, UserDefined);
     EXPECT_EQ(m.d.Spec.LastApproxIndex, 0);
-    EXPECT_TRUE(m.main.UserFormVisible);
+    EXPECT_TRUE(m.main.User.Visible);
     EXPECT_FALSE(m.main.ParEnt.Visible);
     EXPECT_EQ((long double)m.d.Spec.UserGainConstant, 1.0L);
     for (int i = 1; i <= 11; ++i)
@@ -170,6 +170,50 @@ TEST(TfmMain, ExitAndOptions) {
     m.main.Auto2Click();
     EXPECT_EQ(m.d.Opt.AutoPairing, 1);
     EXPECT_EQ(m.d.Opt.AutoCascading, 1);
+}
+
+} // namespace
+} // namespace velmora
+
+namespace velmora {
+namespace {
+
+TEST(TfmMain, AutomaticPathFromSpecificationToCircuitSelection) {
+    Main m;
+    m.main.Lowpass1Click();
+    m.main.ParEnt.CalcBtnClick();
+    m.main.ParEnt.BitBtn1Click();
+    EXPECT_TRUE(m.main.Graph.Visible);
+    EXPECT_FALSE(m.main.ParEnt.Visible);
+    m.main.Graph.RadioGroup2Click(Elliptic);
+    m.main.Graph.BitBtn1Click();
+    // Automatic pairing and cascading: paired, cascaded and gains set in one move.
+    EXPECT_EQ(m.d.DesignLevel, LevelCascaded);
+    EXPECT_EQ(m.d.SelectedApprox, Elliptic);
+    EXPECT_EQ(m.d.StageCount, 2);
+    EXPECT_EQ(m.main.LastHandOver, NextWindow::CircuitSelection);
+    EXPECT_TRUE(m.main.CirSel.Visible);
+    EXPECT_FALSE(m.main.Graph.Visible);
+    EXPECT_TRUE(m.dlg.messages().empty());
+
+    // With interactive pairing the pairing window opens instead.
+    Main i;
+    i.main.UI1Click();
+    EXPECT_FALSE(i.main.Pairs.Visible); // nothing to pair yet
+    i.main.Lowpass1Click();
+    i.main.ParEnt.CalcBtnClick();
+    i.main.ParEnt.BitBtn1Click();
+    i.main.Graph.BitBtn1Click();
+    EXPECT_EQ(i.main.LastHandOver, NextWindow::Pairing);
+    EXPECT_TRUE(i.main.Pairs.Visible);
+    EXPECT_EQ(i.d.DesignLevel, LevelApproxChosen);
+
+    // A new design hides every step window.
+    m.dlg.answers = {Answer::No};
+    m.main.Highpass1Click();
+    EXPECT_FALSE(m.main.CirSel.Visible);
+    EXPECT_FALSE(m.main.Graph.Visible);
+    EXPECT_TRUE(m.main.ParEnt.Visible);
 }
 
 } // namespace
