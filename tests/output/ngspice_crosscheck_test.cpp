@@ -236,6 +236,7 @@ TEST(NgspiceCrossCheck, EveryCircuitPlainAndCompensatedMatchesTheFinalResponses)
                 const auto ideal =
                     Simulate(BuildSpiceNetlist(d, SweepOver(span, SpiceOpAmpModel::Vcvs)).lines, log);
                 ASSERT_EQ(ideal.size(), 1u) << log;
+                EXPECT_EQ(log.find("arning"), std::string::npos) << log; // ngspice reads every line
                 ASSERT_GT(ideal[0].size(), 70u);
                 const long double flip = 180.0L * InvertingCount(d);
                 int exactPoints = 0;
@@ -277,6 +278,7 @@ TEST(NgspiceCrossCheck, EveryCircuitPlainAndCompensatedMatchesTheFinalResponses)
                 const auto real =
                     Simulate(BuildSpiceNetlist(d, SweepOver(span, SpiceOpAmpModel::SinglePole)).lines, log);
                 ASSERT_EQ(real.size(), 1u) << log;
+                EXPECT_EQ(log.find("arning"), std::string::npos) << log;
                 int gbwPoints = 0;
                 for (const AcPoint& p : real[0]) {
                     if (NearNotch(span, p.fHz) || p.fHz > 0.3L * span.hiHz) continue;
@@ -373,6 +375,9 @@ TEST(NgspiceCrossCheck, MonteCarloLoopVariesTheComponentsWithinTheirTolerances) 
     const auto runs = Simulate(BuildSpiceNetlist(d, o).lines, log);
     ASSERT_EQ(runs.size(), 5u) << log; // the nominal sweep and four runs
     EXPECT_NE(log.find("Index"), std::string::npos) << "the print table";
+    EXPECT_NE(log.find("Legend"), std::string::npos) << "the line-printer plot";
+    EXPECT_EQ(log.find("rror"), std::string::npos) << log;
+    EXPECT_EQ(log.find("arning"), std::string::npos) << log;
     long double largest = 0;
     for (std::size_t r = 1; r < runs.size(); ++r) {
         ASSERT_EQ(runs[r].size(), runs[0].size());
