@@ -7,20 +7,19 @@
 #include <numbers>
 
 #include "circuits/circuit_design.h"
+#include "circuits/standard_values.h"
 
 namespace velmora {
 namespace {
 
-constexpr std::array<long double, 12> kE12 = {100, 120, 150, 180, 220, 270, 330, 390, 470, 560, 680, 820};
-constexpr std::array<long double, 24> kE24 = {100, 110, 120, 130, 150, 160, 180, 200, 220, 240, 270, 300,
-                                              330, 360, 390, 430, 470, 510, 560, 620, 680, 750, 820, 910};
-
-constexpr std::array<long double, 96> kE96 = {
-    100, 102, 105, 107, 110, 113, 115, 118, 121, 124, 127, 130, 133, 137, 140, 143, 147, 150, 154, 158,
-    162, 165, 169, 174, 178, 182, 187, 191, 196, 200, 205, 210, 215, 221, 226, 232, 237, 243, 249, 255,
-    261, 267, 274, 280, 287, 294, 301, 309, 316, 324, 332, 340, 348, 357, 365, 374, 383, 392, 402, 412,
-    422, 432, 442, 453, 464, 475, 487, 499, 511, 523, 536, 549, 562, 576, 590, 604, 619, 634, 649, 665,
-    681, 698, 715, 732, 750, 768, 787, 806, 825, 845, 866, 887, 909, 931, 953, 976};
+// The series as long doubles, built once from the one table of the preferred values.
+template <std::size_t N> std::array<long double, N> AsLongDouble(Series series) {
+    std::array<long double, N> out{};
+    const auto mantissas = SeriesMantissas(series);
+    for (std::size_t i = 0; i < N && i < mantissas.size(); ++i)
+        out[i] = mantissas[i];
+    return out;
+}
 
 // Largest resistor of a gain pair; above it the pair is scaled down keeping its ratio.
 constexpr long double kGainPairLimit = 100000.0L;
@@ -81,27 +80,31 @@ long double RoundDownHalfDecade(long double x) {
 }
 
 std::span<const long double> E12Mantissas() {
-    return kE12;
+    static const auto e12 = AsLongDouble<12>(Series::E12);
+    return e12;
 }
 std::span<const long double> E24Mantissas() {
-    return kE24;
+    static const auto e24 = AsLongDouble<24>(Series::E24);
+    return e24;
 }
 std::span<const long double> E96Mantissas() {
-    return kE96;
+    static const auto e96 = AsLongDouble<96>(Series::E96);
+    return e96;
 }
 
 void ScaleGainPair(TStageCircuit& c, int n) {
     if (n < 2 || n > kResistorSlots) return;
     long double rn = R(c, n), rm = R(c, n - 1);
     if (!finitePositive(rn) || !finitePositive(rm)) return;
+    const auto e24 = E24Mantissas();
     int index = c.GainPairIndex, exponent = c.GainPairExponent;
-    if (index < 0 || index >= static_cast<int>(kE24.size())) index = 0;
+    if (index < 0 || index >= static_cast<int>(e24.size())) index = 0;
     while ((rn > kGainPairLimit || rm > kGainPairLimit) && exponent > kLowestExponent) {
         if (--index < 0) {
-            index = static_cast<int>(kE24.size()) - 1;
+            index = static_cast<int>(e24.size()) - 1;
             --exponent;
         }
-        const long double next = kE24[index] * pow10(exponent);
+        const long double next = e24[static_cast<std::size_t>(index)] * pow10(exponent);
         rm *= next / rn;
         rn = next;
     }
@@ -112,25 +115,13 @@ void ScaleGainPair(TStageCircuit& c, int n) {
 }
 
 long double StepE12(long double value, int steps) {
-    if (!finitePositive(value)) return value;
-    // Position of the nearest series value (nearest on a logarithmic scale), counted
-    // over all decades: position p is kE12[p mod 12] x 10^(p div 12 - 2).
-    int e = static_cast<int>(std::floor(std::log10(value))) - 2;
-    const long double mantissa = value / pow10(e);
-    int best = 0;
-    long double bestDistance = INFINITY;
-    for (int i = 0; i <= 12; ++i) {
-        const long double m = i < 12 ? kE12[i] : 1000.0L;
-        const long double dist = std::fabs(std::log(mantissa / m));
-        if (dist < bestDistance) {
-            bestDistance = dist;
-            best = i;
-        }
-    }
-    long position = static_cast<long>(e + 2) * 12 + best + steps;
-    const long decade = position >= 0 ? position / 12 : -((-position + 11) / 12);
-    const long i = position - decade * 12;
-    return kE12[static_cast<std::size_t>(i)] * pow10(static_cast<int>(decade) - 2);
+    const auto nb = FindNeighbours(value, Series::E12);
+    if (!nb) return value;
+    // From the series value nearest on a logarithmic scale (the lower one on a tie).
+    const long double lower = SeriesValue(Series::E12, nb->lower),
+                      upper = SeriesValue(Series::E12, nb->upper);
+    const bool up = std::fabs(std::log(upper / value)) < std::fabs(std::log(value / lower));
+    return SeriesValue(Series::E12, StepPosition(Series::E12, up ? nb->upper : nb->lower, steps));
 }
 
 bool ComponentsValid(const TStageCircuit& c, int count, int capCount) {

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <numbers>
 
+#include "circuits/standard_values.h"
 #include "stages/stage_types.h"
 
 namespace velmora {
@@ -220,12 +221,6 @@ void StoreSensitivities(TDesign& d, int stage, const CircuitRoutines& routines) 
     }
 }
 
-std::span<const long double> ResistorSeries(long double tolerancePercent) {
-    if (tolerancePercent <= 1.0L) return E96Mantissas();
-    if (tolerancePercent <= 5.0L) return E24Mantissas();
-    return E12Mantissas();
-}
-
 } // namespace
 
 const CatalogueEntry* StageCircuitEntry(const TDesign& d, int stage) {
@@ -365,14 +360,7 @@ std::optional<StageParameters<Dual>> RealisedParameters(const RealisedStage<Dual
 }
 
 bool IsStandardResistor(long double ohms, long double tolerancePercent) {
-    if (!finitePositive(ohms)) return false;
-    const int e = static_cast<int>(std::floor(std::log10(ohms))) - 2;
-    for (int shift = -1; shift <= 1; ++shift) { // the mantissa may sit at a decade edge
-        const long double m = ohms / pow10(e + shift);
-        for (const long double s : ResistorSeries(tolerancePercent))
-            if (std::fabs(m - s) <= 1.0e-6L * s) return true;
-    }
-    return false;
+    return FindStandardResistor(ohms, tolerancePercent).has_value();
 }
 
 bool CalculateComponents(TDesign& d, int stage) {

@@ -55,7 +55,8 @@ std::optional<StageParameters<long double>> RealisedParameters(const RealisedSta
 std::optional<StageParameters<Dual>> RealisedParameters(const RealisedStage<Dual>& h, int stageType);
 
 // Whether a resistance is a value of the resistor series of the given tolerance (1 %:
-// 96 values, 5 %: 24, 10 %: 12 per decade) within a relative 1e-6.
+// 96 values, 5 %: 24, 10 %: 12 per decade) within a relative 1e-6. Other tolerances
+// have no series, so no value is standard for them.
 bool IsStandardResistor(long double ohms, long double tolerancePercent);
 // Computed exact values are set this far off a standard value so they never show as one.
 inline constexpr long double kExactValueMark = 1.0002L;
