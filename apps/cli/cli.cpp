@@ -11,10 +11,14 @@
 #include "circuits/selection.h"
 #include "cli_dialogs.h"
 #include "model/number_text.h"
+#include "output/spice_netlist.h"
 #include "report.h"
 #include "stages/synthesis.h"
+#include "stages/user_sections.h"
 #include "ui/response_plots.h"
+#include "ui/tfm_ascii.h"
 #include "ui/tfm_main.h"
+#include "ui/tfm_user.h"
 
 namespace velmora::cli {
 namespace {
@@ -26,14 +30,23 @@ struct DesignRequest {
     std::string type = "lowpass";
     std::string apb, asb, fpb, fsb, f0, bpb, bsb, order, gain, gainDb;
     std::string approx, orderBy, firstStage, lastStage;
-    std::string plots; // folder for the SVG response plots
     std::string circuit, gbw, predistort, compensate;
     bool rad = false;
-    bool json = false;
 };
 
 struct UsageError {
     std::string message;
+};
+
+// What to write once a design is computed or opened; the same for every command.
+struct OutputRequest {
+    bool json = false;
+    std::string plots;               // folder for the SVG response plots
+    std::string save;                // design file
+    std::string ascii, asciiInclude; // ASCII data file and its parts
+    std::string spice, spiceDialect = "pspice", spiceOpamp = "vcvs", spicePoints = "200";
+    bool spicePrint = false, spicePlot = false;
+    std::string spiceMonteCarlo; // RUNS,R%,C%
 };
 
 // Sets a frequency field from a value in Hz (or rad/s with --rad). The field shows a
@@ -177,6 +190,120 @@ std::vector<StageCircuitRequest> CircuitRequests(const DesignRequest& r, const T
     return req;
 }
 
+// The ASCII data file's parts: "spec,coefficients,poles,frequency" (default: all).
+AsciiOptions AsciiParts(const std::string& list) {
+    AsciiOptions a;
+    if (list.empty()) {
+        a.Specification = a.Coefficients = a.PolesZeros = a.FrequencyData = true;
+        return a;
+    }
+    for (const std::string& item : SplitList(list)) {
+        if (item == "spec")
+            a.Specification = true;
+        else if (item == "coefficients")
+            a.Coefficients = true;
+        else if (item == "poles")
+            a.PolesZeros = true;
+        else if (item == "frequency")
+            a.FrequencyData = true;
+        else
+            throw UsageError{"unknown part '" + item +
+                             "' for --ascii-include (spec, coefficients, poles, frequency)"};
+    }
+    return a;
+}
+
+// The SPICE options asked for, over the default axis of the response graphs.
+SpiceOptions SpiceRequest(const TDesign& d, const OutputRequest& o) {
+    SpiceOptions s = SpiceOptionsForGraph(DefaultFrequencyAxis(d));
+    s.dialect = o.spiceDialect == "ngspice" ? SpiceDialect::Ngspice : SpiceDialect::Default;
+    s.opamp = o.spiceOpamp == "single-pole" ? SpiceOpAmpModel::SinglePole : SpiceOpAmpModel::Vcvs;
+    s.pointsPerDecade = o.spicePoints;
+    s.print = o.spicePrint;
+    s.plot = o.spicePlot;
+    if (!o.spiceMonteCarlo.empty()) {
+        const std::vector<std::string> mc = SplitList(o.spiceMonteCarlo);
+        if (mc.size() != 3) throw UsageError{"--spice-monte-carlo takes RUNS,R%,C% (for example 20,1%,5%)"};
+        s.monteCarlo = true;
+        s.runs = mc[0];
+        s.resistorTolerance = mc[1];
+        s.capacitorTolerance = mc[2];
+    }
+    if (s.dialect == SpiceDialect::Ngspice)
+        s.dataFile = std::filesystem::path(o.spice).stem().string() + ".ac.txt";
+    return s;
+}
+
+// The report (text or JSON) and the files asked for. A file that cannot be written
+// is a failure (exit 1) after the report.
+int Finish(TfmMain& main, const OutputRequest& o, int onlyApprox, const std::string& failure,
+           std::ostream& out, std::ostream& err) {
+    TDesign& design = main.Design();
+    ReportOptions ro;
+    ro.onlyApprox = onlyApprox;
+    if (o.json) {
+        out << DesignJson(design, ro).dump(2) << "\n";
+    } else {
+        out << "Velmora " << VELMORA_VERSION << "\n\n";
+        if (design.Spec.FilterType != UserDefined) {
+            PrintSpecification(out, design);
+            PrintComparisonTable(out, main.ParEnt.Table);
+        }
+        PrintStages(out, design);
+        PrintCircuits(out, design);
+    }
+    int status = failure.empty() ? 0 : 1;
+    if (!failure.empty()) err << "velmora: " << failure << "\n";
+    auto written = [&](const std::string& what, const std::string& path) {
+        if (!o.json) out << what << " written: " << path << "\n";
+    };
+    if (!o.plots.empty() && design.ResultsReady) {
+        std::error_code ec;
+        std::filesystem::create_directories(o.plots, ec);
+        PlotOptions po;
+        po.Only = onlyApprox;
+        PlotWriteResult plots = WriteIdealResponsePlots(design, o.plots, po);
+        if (!plots.ok) {
+            err << "velmora: " << plots.message << "\n";
+            status = 1;
+        } else {
+            for (const std::string& f : plots.files)
+                written("Plot", f);
+        }
+    }
+    if (!o.save.empty()) {
+        if (main.SaveDesignAs(o.save))
+            written("Design file", o.save);
+        else
+            status = 1;
+    }
+    if (!o.ascii.empty()) {
+        FileIoResult a = ExportAscii(design, AsciiParts(o.asciiInclude), false, o.ascii);
+        if (!a.ok) {
+            err << "velmora: " << a.message << "\n";
+            status = 1;
+        } else {
+            written("ASCII data file", o.ascii);
+        }
+    }
+    if (!o.spice.empty()) {
+        SpiceNetlist n = BuildSpiceNetlist(design, SpiceRequest(design, o));
+        if (n.status != SpiceStatus::Ok) {
+            err << "velmora: " << SpiceStatusMessage(n.status, n.stage) << "\n";
+            status = 1;
+        } else {
+            FileIoResult w = WriteSpiceNetlist(o.spice, n.lines);
+            if (!w.ok) {
+                err << "velmora: " << w.message << "\n";
+                status = 1;
+            } else {
+                written("SPICE netlist", o.spice);
+            }
+        }
+    }
+    return status;
+}
+
 int ApproxIndexOf(const std::string& name) {
     static const std::map<std::string, int> names = {{"butterworth", Butterworth},
                                                      {"chebyshev", Chebyshev},
@@ -186,7 +313,7 @@ int ApproxIndexOf(const std::string& name) {
     return names.at(name);
 }
 
-int RunDesign(const DesignRequest& r, std::ostream& out, std::ostream& err) {
+int RunDesign(const DesignRequest& r, const OutputRequest& o, std::ostream& out, std::ostream& err) {
     TDesign design;
     CliDialogs dialogs(err);
     TfmMain main(design, dialogs);
@@ -283,36 +410,175 @@ int RunDesign(const DesignRequest& r, std::ostream& out, std::ostream& err) {
         if (!outcome.ok) failure = outcome.message;
     }
 
-    ReportOptions ro;
-    ro.onlyApprox = r.approx.empty() ? -1 : chosen;
-    if (r.json) {
-        out << DesignJson(design, ro).dump(2) << "\n";
-    } else {
-        out << "Velmora " << VELMORA_VERSION << "\n\n";
-        PrintSpecification(out, design);
-        PrintComparisonTable(out, form.Table);
-        if (chosen >= 0) PrintStages(out, design);
-        PrintCircuits(out, design);
+    return Finish(main, o, r.approx.empty() ? -1 : chosen, failure, out, err);
+}
+
+// `velmora open`: a design file, continued from its stored level.
+int RunOpen(const std::string& path, const OutputRequest& o, std::ostream& out, std::ostream& err) {
+    TDesign design;
+    CliDialogs dialogs(err);
+    TfmMain main(design, dialogs);
+    if (!main.OpenDesign(path)) return 1;
+    return Finish(main, o, -1, "", out, err);
+}
+
+// What `velmora user` was asked for.
+struct UserRequest {
+    std::vector<std::string> sections;
+    bool rad = false;
+    std::string circuit, gbw, predistort, compensate;
+};
+
+// A number as the form's entry field would hold it: at most eight characters.
+std::string FieldText(long double v) {
+    for (int decimals = 6; decimals >= 0; --decimals) {
+        std::string t = TrimmedText(v, decimals);
+        if (t.size() <= kUserTextLength) return t;
     }
-    if (!r.plots.empty() && design.ResultsReady) {
-        std::error_code ec;
-        std::filesystem::create_directories(r.plots, ec);
-        PlotOptions po;
-        po.Only = ro.onlyApprox;
-        PlotWriteResult written = WriteIdealResponsePlots(design, r.plots, po);
-        if (!written.ok) {
-            err << "velmora: " << written.message << "\n";
+    return ScientificText(v, 2).substr(1);
+}
+
+// "lp2:q=0.707,fp=1k,to=1" -> a section in rad/s and the texts the form would show.
+std::pair<UserSection, TUserBlock> ParseSection(const std::string& spec, bool rad) {
+    const auto colon = spec.find(':');
+    const std::string kind = spec.substr(0, colon);
+    static const std::map<std::string, std::pair<int, UserSectionKind>> kinds = {
+        {"lp1", {1, UserSectionKind::Lowpass}},  {"hp1", {1, UserSectionKind::Highpass}},
+        {"lp2", {2, UserSectionKind::Lowpass}},  {"hp2", {2, UserSectionKind::Highpass}},
+        {"bp2", {2, UserSectionKind::Bandpass}}, {"bs2", {2, UserSectionKind::Bandstop}}};
+    auto k = kinds.find(kind);
+    if (k == kinds.end() || colon == std::string::npos)
+        throw UsageError{"invalid --section '" + spec +
+                         "': it starts with lp1, hp1, lp2, hp2, bp2 or bs2 and a colon"};
+    std::map<std::string, long double> f;
+    for (const std::string& item : SplitList(spec.substr(colon + 1))) {
+        const auto eq = item.find('=');
+        const std::string name = item.substr(0, eq);
+        std::optional<long double> v =
+            eq == std::string::npos ? std::nullopt : ParseScaled(item.substr(eq + 1));
+        if (!v) throw UsageError{"invalid field '" + item + "' in --section '" + spec + "' (name=value)"};
+        if (f.count(name)) throw UsageError{"field '" + name + "' given twice in --section '" + spec + "'"};
+        f[name] = *v;
+    }
+    UserSection u;
+    u.Order = k->second.first;
+    u.Kind = k->second.second;
+    const long double unit = rad ? 1.0L : 2.0L * std::numbers::pi_v<long double>;
+    auto take = [&](const char* name, bool frequency) {
+        auto it = f.find(name);
+        if (it == f.end()) throw UsageError{"--section '" + spec + "' needs " + name + "="};
+        const long double v = it->second;
+        f.erase(it);
+        return frequency ? v * unit : v;
+    };
+    auto text = [&](const char* name) {
+        auto it = f.find(name);
+        return it == f.end() ? std::string() : FieldText(it->second);
+    };
+    TUserBlock block;
+    block.Texts[4] = f.count("to") ? text("to") : "1";
+    if (f.count("to")) u.To = take("to", false);
+    const bool bandstop = u.Kind == UserSectionKind::Bandstop;
+    if (u.Order == 1) {
+        u.Mode = UserEntryMode::Poles;
+        block.EntryMode = 1;
+        block.Texts[0] = text("p");
+        u.P = take("p", true);
+    } else if (f.count("re") || f.count("im")) {
+        u.Mode = UserEntryMode::Poles;
+        block.EntryMode = 1;
+        block.Texts[0] = text("re");
+        block.Texts[1] = text("im");
+        if (bandstop) block.Texts[2] = text("z");
+        u.Re = take("re", true);
+        u.Im = take("im", true);
+        if (bandstop) u.Wz = take("z", true);
+    } else {
+        u.Mode = UserEntryMode::QWpWz;
+        block.Texts[0] = text("q");
+        block.Texts[1] = text("fp");
+        if (bandstop) block.Texts[2] = text("fz");
+        u.Q = take("q", false);
+        u.Wp = take("fp", true);
+        if (bandstop) u.Wz = take("fz", true);
+    }
+    if (!f.empty())
+        throw UsageError{"field '" + f.begin()->first + "' does not belong to --section '" + spec + "'"};
+    return {u, block};
+}
+
+// `velmora user`: a filter built from first- and second-order sections.
+int RunUser(const UserRequest& r, const OutputRequest& o, std::ostream& out, std::ostream& err) {
+    if (r.sections.empty()) throw UsageError{"give at least one --section"};
+    std::vector<std::pair<UserSection, TUserBlock>> sections;
+    for (const std::string& spec : r.sections)
+        sections.push_back(ParseSection(spec, r.rad));
+
+    TDesign design;
+    CliDialogs dialogs(err);
+    TfmMain main(design, dialogs);
+    if (r.rad) main.rads1Click();
+    main.userdefined1Click();
+    for (size_t i = 0; i < sections.size(); ++i) {
+        UserAddStatus st = AddUserSection(design, sections[i].first, sections[i].second);
+        if (st != UserAddStatus::Ok) {
+            err << "velmora: section " << i + 1 << ": " << UserAddMessage(st) << "\n";
             return 1;
         }
-        if (!r.json)
-            for (const std::string& f : written.files)
-                out << "Plot written: " << f << "\n";
     }
-    if (!failure.empty()) {
-        err << "velmora: " << failure << "\n";
-        return 1;
+    CompleteUserFilter(design);
+    std::string failure;
+    ChooseApproximation(design, 0);
+    SynthesisStatus st = SynthesiseStages(design);
+    if (st != SynthesisStatus::Ok) failure = SynthesisMessage(st);
+    if (failure.empty()) {
+        DesignRequest circuits;
+        circuits.circuit = r.circuit;
+        circuits.gbw = r.gbw;
+        circuits.predistort = r.predistort;
+        circuits.compensate = r.compensate;
+        CircuitsOutcome outcome = DesignStageCircuits(design, CircuitRequests(circuits, design));
+        if (!outcome.ok) failure = outcome.message;
     }
-    return 0;
+    return Finish(main, o, -1, failure, out, err);
+}
+
+// The output options every command that ends in a design takes.
+void AddOutputOptions(CLI::App* cmd, OutputRequest& o) {
+    cmd->add_option("--save", o.save, "Save the design file (.fl3)");
+    cmd->add_option("--ascii", o.ascii, "Write the ASCII data file (.dat)");
+    cmd->add_option("--ascii-include", o.asciiInclude,
+                    "Parts of the ASCII data file: spec,coefficients,poles,frequency (default: all)");
+    cmd->add_option("--spice", o.spice, "Write the SPICE netlist of the realised filter (.cir)");
+    cmd->add_option("--spice-dialect", o.spiceDialect, "Netlist dialect (default pspice)")
+        ->check(CLI::IsMember({"pspice", "ngspice"}));
+    cmd->add_option("--spice-opamp", o.spiceOpamp,
+                    "Op-amp model: ideal VCVS or single-pole GBW (default vcvs)")
+        ->check(CLI::IsMember({"vcvs", "single-pole"}));
+    cmd->add_option("--spice-points", o.spicePoints, "Sweep points per decade (default 200)");
+    cmd->add_flag("--spice-print", o.spicePrint, "Add a .PRINT AC line");
+    cmd->add_flag("--spice-plot", o.spicePlot, "Add a line-printer .PLOT AC line");
+    cmd->add_option("--spice-monte-carlo", o.spiceMonteCarlo,
+                    "Monte Carlo request: RUNS,R%,C% with tolerances 1%, 2%, 5% or 10% (e.g. 20,1%,5%)");
+    cmd->add_option(
+        "--plots", o.plots,
+        "Write the ideal responses as SVG pictures (gain, phase, delay, step, impulse, pole-zero) "
+        "into this folder; with --approx only that approximation");
+    cmd->add_flag("--json", o.json, "Print one JSON document instead of the text report");
+}
+
+void AddCircuitOptions(CLI::App* cmd, std::string& circuit, std::string& gbw, std::string& predistort,
+                       std::string& compensate) {
+    cmd->add_option(
+        "--circuit", circuit,
+        "Circuits: keys for every stage of their type (SLP03,FLP02) or per stage (1:SLP03,2:FLP01); "
+        "default: an automatic choice per stage");
+    cmd->add_option("--gbw", gbw,
+                    "Op-amp gain-bandwidth in Hz for every stage (10M) or per stage (1:10M,2:1M)");
+    cmd->add_option("--predistort", predistort,
+                    "Predistort these stages for the op-amp GBW (1,2 or all second-order stages)");
+    cmd->add_option("--compensate", compensate,
+                    "Use the actively compensated circuit for these stages (1,2 or all second-order stages)");
 }
 
 } // namespace
@@ -322,7 +588,10 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
     app.require_subcommand(0, 1);
     bool version = false;
     app.add_flag("--version", version, "Print the version and exit");
+    app.footer("Commands: design (from a specification), user (from sections), open (a design file).\n"
+               "Run 'velmora <command> --help' for the options of a command.");
 
+    OutputRequest o;
     DesignRequest r;
     CLI::App* design = app.add_subcommand("design", "Design a filter from its specification");
     design->add_option("--type", r.type, "Filter type")
@@ -349,27 +618,34 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
                        "Preferred types of the first stage, highest priority first (flp,slp,slpn,sbp)");
     design->add_option("--last-stage", r.lastStage,
                        "Preferred types of the last stage, highest priority first (fhp,shp,shpn,sbp)");
-    design->add_option(
-        "--circuit", r.circuit,
-        "Circuits: keys for every stage of their type (SLP03,FLP02) or per stage (1:SLP03,2:FLP01); "
-        "default: an automatic choice per stage");
-    design->add_option("--gbw", r.gbw,
-                       "Op-amp gain-bandwidth in Hz for every stage (10M) or per stage (1:10M,2:1M)");
-    design->add_option("--predistort", r.predistort,
-                       "Predistort these stages for the op-amp GBW (1,2 or all second-order stages)");
-    design->add_option(
-        "--compensate", r.compensate,
-        "Use the actively compensated circuit for these stages (1,2 or all second-order stages)");
-    design->add_option(
-        "--plots", r.plots,
-        "Write the ideal responses as SVG pictures (gain, phase, delay, step, impulse, pole-zero) "
-        "into this folder; with --approx only that approximation");
-    design->add_flag("--json", r.json, "Print one JSON document instead of the text report");
+    AddCircuitOptions(design, r.circuit, r.gbw, r.predistort, r.compensate);
+    AddOutputOptions(design, o);
     design->footer(
         "Frequencies are in Hz with an optional k or M suffix (1k = 1000 Hz), or in rad/s with --rad.\n"
         "Examples:\n"
         "  velmora design --type lowpass --apb 0.5 --asb 30 --fpb 1k --fsb 2k\n"
-        "  velmora design --type bandpass --f0 10k --bpb 1k --bsb 3k --order 6 --json");
+        "  velmora design --type bandpass --f0 10k --bpb 1k --bsb 3k --order 6 --json\n"
+        "  velmora design --approx butterworth --circuit SLP03 --save lp.fl3 --spice lp.cir");
+
+    UserRequest u;
+    CLI::App* user = app.add_subcommand("user", "Design a filter from first- and second-order sections");
+    user->add_option(
+        "--section", u.sections,
+        "A section, repeated in cascade order: lp1|hp1:p=F[,to=G]; lp2|hp2|bp2:q=Q,fp=F[,to=G] or "
+        "re=R,im=I[,to=G]; bs2:q=Q,fp=F,fz=F[,to=G] or re=R,im=I,z=F[,to=G]");
+    user->add_flag("--rad", u.rad, "Frequencies are in rad/s instead of Hz");
+    AddCircuitOptions(user, u.circuit, u.gbw, u.predistort, u.compensate);
+    AddOutputOptions(user, o);
+    user->footer("Examples:\n"
+                 "  velmora user --section lp2:q=0.707,fp=1k,to=1 --section bs2:q=5,fp=1k,fz=1.2k "
+                 "--section lp1:p=1k");
+
+    std::string openPath;
+    CLI::App* open = app.add_subcommand("open", "Open a design file and continue from its stored level");
+    open->add_option("file", openPath, "Design file (.fl3, or .fl2 of earlier versions)")->required();
+    AddOutputOptions(open, o);
+    open->footer(
+        "Examples:\n  velmora open lp.fl3 --json\n  velmora open lp.fl3 --spice lp.cir --plots plots");
 
     std::vector<std::string> rest(args.rbegin(), args.rend() - 1); // CLI11 takes them reversed
     try {
@@ -386,16 +662,16 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
         out << "velmora " << VELMORA_VERSION << "\n";
         return 0;
     }
-    if (!design->parsed()) {
-        out << app.help();
-        return 0;
-    }
     try {
-        return RunDesign(r, out, err);
+        if (design->parsed()) return RunDesign(r, o, out, err);
+        if (user->parsed()) return RunUser(u, o, out, err);
+        if (open->parsed()) return RunOpen(openPath, o, out, err);
     } catch (const UsageError& e) {
         err << "velmora: " << e.message << "\n";
         return 2;
     }
+    out << app.help();
+    return 0;
 }
 
 } // namespace velmora::cli

@@ -5,6 +5,7 @@
 #include <numbers>
 
 #include "analysis/final_response.h"
+#include "analysis/final_response_gbw.h"
 #include "analysis/ideal_responses.h"
 #include "approx/approximation.h"
 #include "approx/poles_zeros.h"
@@ -264,6 +265,7 @@ nlohmann::ordered_json DesignJson(TDesign& d, const ReportOptions& o) {
     if (d.DesignLevel >= LevelComponents) {
         j["circuits"] = CircuitsJson(d);
         j["final_response"] = FinalResponseJson(d);
+        j["final_response_gbw"] = FinalGbwResponseJson(d);
     }
     return j;
 }
@@ -271,8 +273,11 @@ nlohmann::ordered_json DesignJson(TDesign& d, const ReportOptions& o) {
 void PrintStages(std::ostream& out, const TDesign& d) {
     if (d.DesignLevel < LevelApproxChosen) return;
     const Approximation& a = d.Approx[d.SelectedApprox];
-    out << "Chosen approximation: " << kApproxNames[d.SelectedApprox] << ", order " << a.Result.Order
-        << "\n\n";
+    if (d.Spec.FilterType == UserDefined)
+        out << "User-defined filter, order " << a.Result.Order << "\n\n";
+    else
+        out << "Chosen approximation: " << kApproxNames[d.SelectedApprox] << ", order " << a.Result.Order
+            << "\n\n";
     if (d.DesignLevel < LevelCascaded) return;
     out << "Stages in cascade order\n";
     out << fmt::format("  {:>5} {:<5}{:>13}{:>9}{:>13}{:>13}{:>12}{:>12}{:>12}{:>12}{:>12}{:>8}\n", "Stage",
@@ -349,6 +354,19 @@ nlohmann::ordered_json CircuitsJson(const TDesign& d) {
         list.push_back(j);
     }
     return list;
+}
+
+nlohmann::ordered_json FinalGbwResponseJson(const TDesign& d) {
+    nlohmann::ordered_json j;
+    j["variant"] = OpAmpGbwVariantName();
+    auto samples = nlohmann::ordered_json::array();
+    for (const FinalFrequencySample& s : FinalGbwResponseSamples(d))
+        samples.push_back({{"f_hz", Num(s.FHz)},
+                           {"gain_db", Num(s.GainDb)},
+                           {"phase_deg", Num(s.PhaseDeg)},
+                           {"delay_s", Num(s.DelayS)}});
+    j["samples"] = samples;
+    return j;
 }
 
 nlohmann::ordered_json FinalResponseJson(const TDesign& d) {

@@ -28,6 +28,7 @@ nlohmann::ordered_json StagesJson(const TDesign& d);
 nlohmann::ordered_json CoefficientsJson(const TDesign& d);
 nlohmann::ordered_json CircuitsJson(const TDesign& d);
 nlohmann::ordered_json FinalResponseJson(const TDesign& d);
+nlohmann::ordered_json FinalGbwResponseJson(const TDesign& d);
 // Circuits and component values of every stage.
 void PrintCircuits(std::ostream& out, const TDesign& d);
 // The whole document, with the sections the design has reached.

@@ -223,6 +223,17 @@ int AutomaticChoice(const TCandidateSet& set, int offered) {
     return best;
 }
 
+std::string RealiseStageGains(TDesign& d, bool calculate) {
+    DistributeGains(d, CircuitGainRealiser());
+    OverallActualGain(d);
+    CaptureDesiredGains(d);
+    std::string failed;
+    if (calculate)
+        for (int i = 1; i <= d.StageCount; ++i)
+            if (!LoadAndCalculate(d, i)) failed += (failed.empty() ? "" : ", ") + std::to_string(i);
+    return failed;
+}
+
 CircuitsOutcome DesignStageCircuits(TDesign& d, const std::vector<StageCircuitRequest>& requests) {
     CircuitsOutcome out;
     if (d.StageCount < 1 || d.DesignLevel < LevelCascaded) {
@@ -295,12 +306,7 @@ CircuitsOutcome DesignStageCircuits(TDesign& d, const std::vector<StageCircuitRe
 
     // 3. The gains distributed again with the real circuits, then every stage calculated
     // for the gain it is asked for.
-    DistributeGains(d, CircuitGainRealiser());
-    OverallActualGain(d);
-    CaptureDesiredGains(d);
-    std::string failed;
-    for (int i = 1; i <= d.StageCount; ++i)
-        if (!LoadAndCalculate(d, i)) failed += (failed.empty() ? "" : ", ") + std::to_string(i);
+    const std::string failed = RealiseStageGains(d, true);
     if (!failed.empty()) {
         out.message = "Velmora has been unable to actualize the circuit of stage " + failed + ".";
         return out;

@@ -108,6 +108,13 @@ struct CircuitsOutcome {
     bool ok = false;
     std::string message; // why not, for the person
 };
+// The gains distributed over the selected circuits (each stage asked what its circuit
+// can give), the overall actual gain, the desired gains captured and, with `calculate`,
+// every stage's components calculated for its gain. Returns the stages that could not
+// be calculated ("2, 3"), empty when all could. The selection step and the reopening of
+// a saved design both run it, so a design read back equals the one saved.
+std::string RealiseStageGains(TDesign& d, bool calculate);
+
 // Takes a design at the stages level (5) to components calculated (7): selects a circuit
 // for every stage (asked or automatic), applies the GBW and compensation requests,
 // redistributes the gains with the real circuits, and calculates every stage.

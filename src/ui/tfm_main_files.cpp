@@ -7,6 +7,7 @@
 #include "analysis/ideal_responses.h"
 #include "approx/approximation.h"
 #include "circuits/components.h"
+#include "circuits/selection.h"
 #include "model/design_file.h"
 #include "stages/cascade.h"
 #include "stages/gains.h"
@@ -198,14 +199,11 @@ void TfmMain::RebuildSteps() {
     // component step on the resistors, which the file does not hold, are calculated again
     // from the stored circuits and capacitors.
     if (d_.DesignLevel >= LevelCircuitsSelected) {
-        DistributeGains(d_, circuits_);
+        RealiseStageGains(d_, d_.DesignLevel >= LevelComponents);
     } else if (d_.DesignLevel >= LevelCascaded) {
         DistributeGains(d_);
+        OverallActualGain(d_);
     }
-    if (d_.DesignLevel >= LevelComponents)
-        for (int s = 1; s <= d_.StageCount; ++s)
-            LoadAndCalculate(d_, s);
-    if (d_.DesignLevel >= LevelCascaded) OverallActualGain(d_);
     GraphCommandsEnabled = d_.DesignLevel >= LevelApproxChosen;
 }
 

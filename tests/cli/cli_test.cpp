@@ -5,6 +5,7 @@
 #include <cmath>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <nlohmann/json.hpp>
 #include <numbers>
 #include <sstream>
@@ -248,6 +249,108 @@ TEST(Cli, CircuitOptionErrors) {
     auto j = nlohmann::json::parse(r.out);
     for (const auto& c : j["circuits"])
         EXPECT_EQ(c["OpAmpGBW"].get<double>(), 1e7);
+}
+
+} // namespace
+} // namespace velmora::cli
+
+namespace velmora::cli {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string ReadBytes(const fs::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(in)), {});
+}
+
+fs::path TempFolder(const std::string& name) {
+    fs::path dir = fs::temp_directory_path() / ("velmora_cli_" + name);
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    return dir;
+}
+
+TEST(Cli, SavedDesignsReopenToTheSameReport) {
+    const fs::path dir = TempFolder("roundtrip");
+    const std::vector<std::vector<std::string>> designs = {
+        {"design", "--type", "bandpass", "--approx", "chebyshev"},
+        {"design", "--type", "highpass", "--gain", "2", "--circuit", "SHPN03,FHP04"},
+        {"user", "--section", "lp2:q=0.707,fp=1k,to=2", "--section", "bs2:q=5,fp=1k,fz=1.2k", "--section",
+         "lp1:p=1k"},
+    };
+    for (const auto& args : designs) {
+        SCOPED_TRACE(args[0] + " " + args[2]);
+        const fs::path first = dir / "first.fl3", second = dir / "second.fl3";
+        auto a = args;
+        a.insert(a.end(), {"--save", first.string(), "--json"});
+        Result r1 = Velmora(a);
+        ASSERT_EQ(r1.status, 0) << r1.err;
+        Result r2 = Velmora({"open", first.string(), "--save", second.string(), "--json"});
+        ASSERT_EQ(r2.status, 0) << r2.err;
+        // The same report from the file as from the calculation (with --approx the
+        // design reports only that approximation's ideal response, the file all of them).
+        auto j1 = nlohmann::json::parse(r1.out), j2 = nlohmann::json::parse(r2.out);
+        j1.erase("ideal_response");
+        j2.erase("ideal_response");
+        EXPECT_TRUE(j1 == j2);
+        // Byte-identical files, apart from the modified flag: a design is saved modified
+        // and opening clears the flag.
+        std::string b1 = ReadBytes(first), b2 = ReadBytes(second);
+        ASSERT_EQ(b1.size(), b2.size());
+        const size_t modifiedFlag = 13 + 21; // flag string after its length byte, position 21
+        EXPECT_EQ(b1[modifiedFlag], '1');
+        EXPECT_EQ(b2[modifiedFlag], '0');
+        b1[modifiedFlag] = b2[modifiedFlag];
+        EXPECT_TRUE(b1 == b2);
+    }
+    Result bad = Velmora({"open", (dir / "missing.fl3").string()});
+    EXPECT_EQ(bad.status, 1);
+    EXPECT_EQ(bad.err.rfind("velmora: ", 0), 0u);
+    fs::remove_all(dir);
+}
+
+TEST(Cli, UserDefinedSections) {
+    Result r = Velmora({"user", "--section", "lp2:q=0.707,fp=1k", "--section", "hp1:p=100", "--json"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    auto j = nlohmann::json::parse(r.out);
+    EXPECT_EQ(j["specification"]["FilterType"], 4);
+    ASSERT_EQ(j["stages"].size(), 2u);
+    EXPECT_EQ(j["stages"][0]["type"], "SLP ");
+    EXPECT_EQ(j["stages"][1]["type"], "FHP ");
+    EXPECT_NEAR(j["stages"][0]["wp"].get<double>(), 2000 * std::numbers::pi, 1e-8);
+    EXPECT_EQ(j["circuits"].size(), 2u);
+    // The form's rules refuse a section; malformed options are usage errors.
+    r = Velmora({"user", "--section", "lp2:q=0.5,fp=1k"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "velmora: section 1: Q must be >0.5.\n");
+    EXPECT_EQ(Velmora({"user", "--section", "lp3:q=1,fp=1k"}).status, 2);
+    EXPECT_EQ(Velmora({"user", "--section", "lp2:q=1"}).status, 2);
+    EXPECT_EQ(Velmora({"user", "--section", "lp1:p=1k,q=2"}).status, 2);
+    EXPECT_EQ(Velmora({"user"}).status, 2);
+}
+
+TEST(Cli, AsciiAndSpiceFiles) {
+    const fs::path dir = TempFolder("files");
+    const fs::path dat = dir / "lp.dat", cir = dir / "lp.cir";
+    Result r = Velmora({"design", "--ascii", dat.string(), "--ascii-include", "spec,frequency", "--spice",
+                        cir.string(), "--spice-dialect", "ngspice"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    const std::string ascii = ReadBytes(dat);
+    EXPECT_NE(ascii.find("ELLIPTIC LOWPASS FILTER  N=3\r\n"), std::string::npos);
+    EXPECT_NE(ascii.find("Maximum passband attenuation: "), std::string::npos);
+    EXPECT_EQ(ascii.find("BIQUADRATIC"), std::string::npos);
+    const std::string netlist = ReadBytes(cir);
+    EXPECT_NE(netlist.find(".control"), std::string::npos);
+    EXPECT_NE(netlist.find(".END"), std::string::npos);
+    // A refused request leaves no netlist and says why.
+    fs::remove(cir);
+    r = Velmora({"design", "--spice", cir.string(), "--spice-monte-carlo", "5,3%,1%"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_FALSE(fs::exists(cir));
+    EXPECT_EQ(Velmora({"design", "--ascii", dat.string(), "--ascii-include", "all"}).status, 2);
+    EXPECT_EQ(Velmora({"design", "--spice-dialect", "hspice"}).status, 2);
+    fs::remove_all(dir);
 }
 
 } // namespace
