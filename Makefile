@@ -15,8 +15,11 @@ build-release: deps
 	cmake -S . -B build/release -G Ninja -DCMAKE_BUILD_TYPE=Release -DVELMORA_TESTS=OFF
 	cmake --build build/release -j $(JOBS)
 
+# The default design end to end, with its files in ./out/.
 run: build-release
-	VELMORA_DATA_DIR=$(CURDIR)/data ./build/release/apps/cli/velmora design
+	mkdir -p out
+	VELMORA_DATA_DIR=$(CURDIR)/data ./build/release/apps/cli/velmora design \
+	  --save out/default.fl3 --ascii out/default.dat --spice out/default.cir --plots out/plots
 
 test: deps
 	cmake -S . -B build/test -G Ninja -DCMAKE_BUILD_TYPE=Debug -DVELMORA_SANITIZE=ON -DVELMORA_WERROR=ON \

@@ -1,10 +1,14 @@
 #include "cli.h"
 
 #include <CLI/CLI.hpp>
+#include <algorithm>
 #include <filesystem>
+#include <fstream>
+#include <iomanip>
 #include <map>
 #include <numbers>
 #include <ostream>
+#include <sstream>
 
 #include "arguments.h"
 #include "circuits/catalogue.h"
@@ -19,6 +23,7 @@
 #include "ui/tfm_ascii.h"
 #include "ui/tfm_main.h"
 #include "ui/tfm_user.h"
+#include <nlohmann/json.hpp>
 
 namespace velmora::cli {
 namespace {
@@ -543,6 +548,57 @@ int RunUser(const UserRequest& r, const OutputRequest& o, std::ostream& out, std
     return Finish(main, o, -1, failure, out, err);
 }
 
+// A JSON request: an object whose keys are the command's option names without the
+// leading dashes ("apb", "gain_db" or "gain-db", "sections" for the repeated --section),
+// with numbers, strings, booleans (flags) or arrays (repeated options) as values, and
+// an optional "schema_version" (1). Options given on the command line win.
+void ApplyRequestFile(CLI::App* cmd, const std::string& path) {
+    std::ifstream in(path);
+    if (!in) throw UsageError{"cannot read the request file '" + path + "'"};
+    nlohmann::json j;
+    try {
+        j = nlohmann::json::parse(in);
+    } catch (const nlohmann::json::exception& e) {
+        throw UsageError{"the request file '" + path + "' is not valid JSON: " + e.what()};
+    }
+    if (!j.is_object()) throw UsageError{"the request file '" + path + "' must hold one JSON object"};
+    auto text = [&](const nlohmann::json& v, const std::string& key) -> std::string {
+        if (v.is_string()) return v.get<std::string>();
+        if (v.is_boolean()) return v.get<bool>() ? "true" : "false";
+        if (v.is_number_integer()) return std::to_string(v.get<long long>());
+        if (v.is_number()) {
+            std::ostringstream os;
+            os << std::setprecision(17) << v.get<double>();
+            return os.str();
+        }
+        throw UsageError{"the value of '" + key + "' in '" + path +
+                         "' must be a number, a text or true/false"};
+    };
+    for (auto& [key, value] : j.items()) {
+        if (key == "schema_version") {
+            if (value != 1) throw UsageError{"the request file '" + path + "' has an unknown schema_version"};
+            continue;
+        }
+        std::string name = key == "sections" ? "section" : key;
+        std::replace(name.begin(), name.end(), '_', '-');
+        CLI::Option* opt = nullptr;
+        try {
+            opt = cmd->get_option("--" + name);
+        } catch (const CLI::OptionNotFound&) {
+            throw UsageError{"unknown key '" + key + "' in the request file '" + path + "'"};
+        }
+        if (opt->count() > 0) continue; // the command line wins
+        if (value.is_array()) {
+            for (const auto& item : value)
+                opt->add_result(text(item, key));
+        } else {
+            if (value.is_boolean() && !value.get<bool>()) continue;
+            opt->add_result(text(value, key));
+        }
+        opt->run_callback();
+    }
+}
+
 // The output options every command that ends in a design takes.
 void AddOutputOptions(CLI::App* cmd, OutputRequest& o) {
     cmd->add_option("--save", o.save, "Save the design file (.fl3)");
@@ -620,12 +676,15 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
                        "Preferred types of the last stage, highest priority first (fhp,shp,shpn,sbp)");
     AddCircuitOptions(design, r.circuit, r.gbw, r.predistort, r.compensate);
     AddOutputOptions(design, o);
+    std::string designRequest, userRequest;
+    design->add_option("request", designRequest, "A JSON design request (keys as the options; docs/cli.md)");
     design->footer(
         "Frequencies are in Hz with an optional k or M suffix (1k = 1000 Hz), or in rad/s with --rad.\n"
         "Examples:\n"
         "  velmora design --type lowpass --apb 0.5 --asb 30 --fpb 1k --fsb 2k\n"
         "  velmora design --type bandpass --f0 10k --bpb 1k --bsb 3k --order 6 --json\n"
-        "  velmora design --approx butterworth --circuit SLP03 --save lp.fl3 --spice lp.cir");
+        "  velmora design --approx butterworth --circuit SLP03 --save lp.fl3 --spice lp.cir\n"
+        "  velmora design request.json --json      (options in a JSON file; the command line wins)");
 
     UserRequest u;
     CLI::App* user = app.add_subcommand("user", "Design a filter from first- and second-order sections");
@@ -636,6 +695,7 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
     user->add_flag("--rad", u.rad, "Frequencies are in rad/s instead of Hz");
     AddCircuitOptions(user, u.circuit, u.gbw, u.predistort, u.compensate);
     AddOutputOptions(user, o);
+    user->add_option("request", userRequest, "A JSON request with a \"sections\" array (docs/cli.md)");
     user->footer("Examples:\n"
                  "  velmora user --section lp2:q=0.707,fp=1k,to=1 --section bs2:q=5,fp=1k,fz=1.2k "
                  "--section lp1:p=1k");
@@ -663,6 +723,8 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
         return 0;
     }
     try {
+        if (design->parsed() && !designRequest.empty()) ApplyRequestFile(design, designRequest);
+        if (user->parsed() && !userRequest.empty()) ApplyRequestFile(user, userRequest);
         if (design->parsed()) return RunDesign(r, o, out, err);
         if (user->parsed()) return RunUser(u, o, out, err);
         if (open->parsed()) return RunOpen(openPath, o, out, err);

@@ -355,3 +355,44 @@ TEST(Cli, AsciiAndSpiceFiles) {
 
 } // namespace
 } // namespace velmora::cli
+
+namespace velmora::cli {
+namespace {
+
+TEST(Cli, RequestFiles) {
+    const fs::path dir = TempFolder("request");
+    const fs::path req = dir / "bp.json";
+    std::ofstream(req) << R"({"schema_version": 1, "type": "bandpass", "f0": "10k", "bpb": 1000, "bsb": "3k",
+                              "apb": 0.25, "approx": "chebyshev", "json": true})";
+    Result r = Velmora({"design", req.string(), "--apb", "0.5"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    auto j = nlohmann::json::parse(r.out);
+    EXPECT_EQ(j["specification"]["FilterType"], 2);
+    EXPECT_NEAR(j["specification"]["Bsb"].get<double>(), 3000 * 2 * std::numbers::pi, 1e-6);
+    EXPECT_NEAR(j["specification"]["Apb"].get<double>(), 0.5, 1e-12); // the command line wins
+    EXPECT_EQ(j["chosen_approximation"], 1);
+
+    const fs::path user = dir / "user.json";
+    std::ofstream(user) << R"({"sections": ["lp2:q=0.707,fp=1k", "lp1:p=2k"], "json": true})";
+    r = Velmora({"user", user.string()});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(nlohmann::json::parse(r.out)["stages"].size(), 2u);
+
+    const std::pair<const char*, const char*> bad[] = {
+        {"unknown.json", R"({"bogus": 1})"},
+        {"notjson.json", "type = lowpass"},
+        {"version.json", R"({"schema_version": 2})"},
+        {"array.json", "[1, 2]"},
+    };
+    for (const auto& [name, text] : bad) {
+        std::ofstream(dir / name) << text;
+        r = Velmora({"design", (dir / name).string()});
+        EXPECT_EQ(r.status, 2) << name;
+        EXPECT_EQ(r.err.rfind("velmora: ", 0), 0u) << name;
+    }
+    EXPECT_EQ(Velmora({"design", (dir / "missing.json").string()}).status, 2);
+    fs::remove_all(dir);
+}
+
+} // namespace
+} // namespace velmora::cli
