@@ -199,8 +199,16 @@ struct TCascadeCriteria {
 struct TComponentItem {
     Real48 Value;       // ohms or farads
     Real48 Alternative; // capacitors: the alternative (standard) value
-    Real48 Adjusted;    // resistors: the adjusted value
+    Real48 Adjusted;    // resistors: the user-assigned value (0 while none)
     uint8_t AdjustedMark = 0;
+    // Resistors: the exact computed value, saved while standard values stand in for it
+    // (0 while none is saved). Kept apart from the user-assigned value, so a saved exact
+    // value never counts as assigned and an assignment never loses the exact value.
+    Real48 Exact;
+    // Capacitors: the offset of an entered value from the reference value (0 while the
+    // capacitor is as calculated) and whether the value is a 12-value series value.
+    Real48 Offset;
+    uint8_t StandardMark = 0;
     uint8_t InUse = 0;
     // Relative sensitivities (dP/P)/(dx/x) of the stage's pole frequency (wc for
     // first-order stages), pole Q, gain constant and zero frequency to this component.
@@ -255,6 +263,7 @@ struct TStageCircuit {
     Real48 GbwFactorWp, GbwFactorQp, GbwFactor3, GbwFactor4;
     Real48 WpPrime, QpPrime, GbwEffect, MinRecGBW;
     uint8_t GbwChangedByUser = 0; // the user set the GBW; selection keeps it
+    uint8_t CapsExact = 0;        // the user entered a capacitor value for this stage
 };
 
 // ---- Component characteristics and options ------------------------------------------
@@ -266,6 +275,11 @@ struct ComponentCharacteristics {
     Real48 ResistorTempCo, CapacitorTempCo, TempRise;
     Real48 Reserved1, Reserved2;
     uint8_t UseCapInventory = 0, UseResInventory = 0, AllCapsStandard = 0;
+    // Standard resistor values stand in for the exact ones in every stage, chosen by
+    // strategy 1 (the pole-frequency resistors together, by the stage response) or 2
+    // (each resistor's nearer neighbour).
+    uint8_t StandardROn = 0;
+    uint8_t SubstitutionStrategy = 1;
 };
 
 struct Options {
@@ -322,7 +336,7 @@ struct TDesign {
     OneBased<TCapacitorSet, kMaxStages> CapSetsWorking{};
     std::array<TCascadeCriteria, 2> Criteria{}; // first stage, last stage
     OneBased<TStageCircuit, kMaxCircuits> Circuits{};
-    AnalysisGrid Grid;            // recomputed from the specification, never stored
+    AnalysisGrid Grid;            // recomputed from the filter specification, never stored
     Real48 ActualOverallGain;     // V/V, product of the stage gains over the stage responses
     int16_t ConstrainedCount = 0; // gain-constrained stages
     uint8_t PairingChanged = 0;   // the stage set was rebuilt since the cascade was last ordered

@@ -14,7 +14,7 @@
 
 namespace velmora {
 
-// The grid (351 points, rad/s) and the passband limits, from the specification:
+// The grid (351 points, rad/s) and the passband limits, from the filter specification:
 //   lowpass   0 .. wp,                 w_i = i (2 wp / 350)
 //   highpass  wp .. 2 wp,              w_i = i (2 wp / 350)
 //   bandpass  wL .. wH,                w_i = (wL - Bp/2) + i (2 Bp / 350)

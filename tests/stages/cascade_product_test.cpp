@@ -42,7 +42,7 @@ void Apply(TDesign& d, const Criteria& c) {
         d.Criteria[1].Options[opt] = {1, static_cast<int16_t>(prio)};
 }
 
-// The analysis grid as the cascade defines it, computed here from the specification.
+// The analysis grid as the cascade defines it, computed here from the filter specification.
 std::vector<long double> ExpectedGrid(const Specification& s) {
     std::vector<long double> w(kResponsePoints);
     long double start = 0, step = 0;
