@@ -6,7 +6,9 @@
 #include <numbers>
 
 #include "analysis/final_response_gbw.h"
+#include "circuits/component_adjustment.h"
 #include "circuits/components.h"
+#include "circuits/standard_substitution.h"
 
 namespace velmora {
 namespace {
@@ -168,8 +170,46 @@ std::string FinalVariantName(int variant) {
     }
 }
 
-bool FinalVariantAvailable(const TDesign&, int variant) {
-    return variant == StandardCExactR || variant == OpAmpGbw;
+bool FinalVariantAvailable(const TDesign& d, int variant) {
+    switch (variant) {
+    case StandardCExactR:
+    case OpAmpGbw:
+        return true;
+    case ExactCSubstitution:
+        for (int i = 1; i <= d.StageCount; ++i)
+            if (d.Circuits[i].CapsExact) return true;
+        return false;
+    case StandardRSubstitution:
+        return d.Components.StandardROn != 0;
+    case UserAssignedR:
+        for (int i = 1; i <= d.StageCount; ++i)
+            for (int n = 1; n <= kResistorSlots; ++n)
+                if (d.Circuits[i].Components[n].Adjusted > 0.0L) return true;
+        return false;
+    default:
+        return false;
+    }
+}
+
+ComponentValues<long double> VariantComponentValues(const TDesign& d, int stage, int variant) {
+    const TStageCircuit& c = d.Circuits[stage];
+    if (variant == StandardCExactR && c.CapsExact) return ReferenceComponentValues(d, stage);
+    ComponentValues<long double> v = StageComponentValues(c);
+    for (int n = 1; n <= kResistorSlots; ++n) {
+        auto& r = v.R[static_cast<std::size_t>(n)];
+        if (n > c.ResistorCount) continue;
+        switch (variant) {
+        case StandardRSubstitution:
+            break; // the values in effect are the standard ones
+        case UserAssignedR:
+            if (c.Components[n].Adjusted > 0.0L) r = c.Components[n].Adjusted;
+            break;
+        default:
+            r = ExactResistor(c, n);
+            break;
+        }
+    }
+    return v;
 }
 
 std::optional<RealisedStage<long double>> StageRealisedFunction(const TDesign& d, int stage, int variant) {
@@ -179,8 +219,11 @@ std::optional<RealisedStage<long double>> StageRealisedFunction(const TDesign& d
     if (c.NotRealisable) return std::nullopt;
     const CircuitRoutines* routines = StageCircuitRoutines(d, stage);
     if (!routines) return std::nullopt;
-    const ComponentValues<long double> v = StageComponentValues(c);
     if (!ComponentsValid(c, c.ResistorCount, c.CapacitorCount)) return std::nullopt;
+    const ComponentValues<long double> v = VariantComponentValues(d, stage, variant);
+    for (int n = 1; n <= std::min<int>(c.ResistorCount, kResistorSlots); ++n)
+        if (!(v.R[static_cast<std::size_t>(n)] > 0.0L) || !std::isfinite(v.R[static_cast<std::size_t>(n)]))
+            return std::nullopt;
     return routines->realise(v);
 }
 

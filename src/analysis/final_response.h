@@ -19,11 +19,18 @@
 
 namespace velmora {
 
-// The component sets a final response can be drawn for. Only the first and the last exist
-// before standard values and adjustment; the others are not available yet. The last,
-// " Op amp GBW", is the first one's components with real op amps: every stage solved by
-// its node equations with single-pole amplifiers at its OpAmpGBW (analysis/
-// final_response_gbw.h).
+// The component sets a final response can be drawn for:
+//  - " Standard C, exact R": the reference (starting) capacitors with the exact resistors
+//    calculated for them;
+//  - " Exact C substitution": the capacitors as entered by the user with the exact
+//    resistors recalculated for them (available once a stage's capacitors were entered);
+//  - " Standard R substitution": the standard resistors in effect while standard values
+//    are on (available only then);
+//  - " User-assigned R values": the user's resistor values where assigned, the values in
+//    effect elsewhere (available once a resistor was assigned);
+//  - " Op amp GBW": the first one's components with real op amps: every stage solved by
+//    its node equations with single-pole amplifiers at its OpAmpGBW (analysis/
+//    final_response_gbw.h).
 enum FinalVariant : int {
     StandardCExactR = 0,
     ExactCSubstitution = 1,
@@ -36,6 +43,9 @@ inline constexpr int kFinalVariantCount = 5;
 // " Op amp GBW".
 std::string FinalVariantName(int variant);
 bool FinalVariantAvailable(const TDesign& d, int variant);
+
+// The component values of a stage for a variant (not " Op amp GBW").
+ComponentValues<long double> VariantComponentValues(const TDesign& d, int stage, int variant);
 
 // The realised transfer function of a stage for a variant, or nothing when the stage has
 // no calculated, realisable circuit (and for " Op amp GBW", which has none).

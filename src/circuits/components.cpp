@@ -404,6 +404,12 @@ bool CalculateComponents(TDesign& d, int stage) {
     return true;
 }
 
+void UpdateSensitivities(TDesign& d, int stage) {
+    if (stage < 1 || stage > kMaxStages) return;
+    if (const CircuitRoutines* routines = StageCircuitRoutines(d, stage))
+        StoreSensitivities(d, stage, *routines);
+}
+
 bool LoadAndCalculate(TDesign& d, int stage) {
     if (!LoadCatalogueRow(d, stage)) return false;
     return CalculateComponents(d, stage);

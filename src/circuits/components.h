@@ -68,6 +68,10 @@ inline constexpr long double kExactValueMark = 1.0002L;
 // the record otherwise as it was) when the circuit cannot be built.
 bool CalculateComponents(TDesign& d, int stage);
 
+// Stores the sensitivities of the stage's present component values (after the values
+// were changed other than by CalculateComponents).
+void UpdateSensitivities(TDesign& d, int stage);
+
 // Loads the row and calculates (the usual pair of calls).
 bool LoadAndCalculate(TDesign& d, int stage);
 

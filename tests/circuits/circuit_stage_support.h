@@ -1,0 +1,61 @@
+// One-stage designs for the substitution and adjustment tests: a stage of a catalogue
+// circuit with given targets, and a sweep of targets over every offered circuit.
+#pragma once
+
+#include <functional>
+#include <numbers>
+#include <string>
+
+#include "circuits/catalogue.h"
+#include "circuits/components.h"
+#include "stages/stage_types.h"
+
+namespace velmora::test {
+
+inline constexpr long double kTwoPi = 2.0L * std::numbers::pi_v<long double>;
+
+// A design with one stage of the circuit's type, its circuit set to `key`, calculated.
+inline TDesign CalculatedStage(std::string_view key, long double wp, long double qp, long double gain,
+                               long double wz = 0.0L) {
+    TDesign d;
+    const CatalogueEntry* e = EntryByKey(key);
+    d.StageCount = 1;
+    TStageCoeffs& s = d.Stages[1];
+    s.StageType = static_cast<uint8_t>(e->type);
+    s.Wp = wp;
+    s.Qp = isFirstOrder(e->type) ? 0.0L : qp;
+    s.Sigma = isFirstOrder(e->type) ? wp : 0.0L;
+    s.Wz = isNotch(e->type) ? wz : 0.0L;
+    TStageCircuit& c = d.Circuits[1];
+    c.CircuitNumber = static_cast<int16_t>(e->number);
+    c.CircuitChoice = static_cast<int16_t>(e->choice);
+    c.Initialise = 1;
+    c.DesiredGain = gain;
+    c.ActualGain = gain;
+    c.OpAmpGBW = 1.0e6L;
+    LoadAndCalculate(d, 1);
+    return d;
+}
+
+// Every offered circuit over pole frequencies from audio to 50 kHz, Q from 0.55 to 5 and
+// gains 1 and 2 (notch zeros a third above or below the pole, or on it); `visit` sees
+// every realisable stage with a label for failure messages.
+inline void ForEachCalculatedStage(const std::function<void(TDesign&, const std::string&)>& visit) {
+    const long double frequencies[] = {kTwoPi * 97.0L, kTwoPi * 3300.0L, kTwoPi * 47000.0L};
+    const long double qs[] = {0.55L, 0.7071067811865476L, 1.3L, 5.0L};
+    const long double gains[] = {1.0L, 2.0L};
+    for (const CatalogueEntry& e : CatalogueEntries())
+        for (const long double wp : frequencies)
+            for (const long double qp : qs)
+                for (const long double gain : gains) {
+                    if (isFirstOrder(e.type) && qp != qs[0]) continue;
+                    const long double wz = e.type == stSLPN ? wp * 1.33L : e.type == stSHPN ? wp / 1.33L : wp;
+                    TDesign d = CalculatedStage(e.key, wp, qp, gain, wz);
+                    if (d.Circuits[1].NotRealisable) continue;
+                    visit(d, std::string(e.key) + " wp=" + std::to_string(static_cast<double>(wp)) +
+                                 " Qp=" + std::to_string(static_cast<double>(qp)) +
+                                 " K=" + std::to_string(static_cast<double>(gain)));
+                }
+}
+
+} // namespace velmora::test

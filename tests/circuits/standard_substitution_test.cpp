@@ -1,0 +1,216 @@
+// Standard resistor substitution: both strategies over every circuit, the worked
+// neighbour choices, the inventory's effect and the design-wide step.
+#include <cmath>
+
+#include <gtest/gtest.h>
+
+#include "circuit_stage_support.h"
+#include "circuits/inventory_lookup.h"
+#include "circuits/standard_substitution.h"
+
+namespace velmora {
+namespace {
+
+using test::CalculatedStage;
+using test::ForEachCalculatedStage;
+using test::kTwoPi;
+
+// The two series values around x by a plain scan over the decades of the table, a second
+// way of finding the neighbours.
+std::pair<long double, long double> ScanNeighbours(long double x, Series s) {
+    long double below = 0.0L, above = 0.0L;
+    for (int e = -3; e <= 9; ++e)
+        for (const int m : SeriesMantissas(s)) {
+            const long double v = m * std::pow(10.0L, static_cast<long double>(e));
+            if (v <= x * (1.0L + 1e-9L) && v > below) below = v;
+            if (v >= x * (1.0L - 1e-9L) && (above == 0.0L || v < above)) above = v;
+        }
+    return {below, above};
+}
+
+TEST(StandardSubstitution, StrategyOneNeverWorseAndEveryResistorInTheSeries) {
+    int stages = 0, improved = 0;
+    ForEachCalculatedStage([&](TDesign& d, const std::string& label) {
+        SCOPED_TRACE(label);
+        ++stages;
+        const TStageCircuit& c = d.Circuits[1];
+        const ComponentValues<long double> exact = StageComponentValues(c);
+        const CircuitRoutines* routines = StageCircuitRoutines(d, 1);
+        const auto [w0, w1] = StageFrequencySpan(d.Stages[1]);
+        for (const Series series : {Series::E96, Series::E24, Series::E12}) {
+            SubstitutionOptions o;
+            o.series = series;
+            o.strategy = SubstitutionStrategy::Nearest;
+            const auto nearest = SubstituteStandardResistors(d, 1, exact, o);
+            o.strategy = SubstitutionStrategy::Optimised;
+            const auto optimised = SubstituteStandardResistors(d, 1, exact, o);
+            ASSERT_TRUE(nearest && optimised);
+            // The figures recomputed from the values each strategy returned.
+            const long double devNearest =
+                ResponseDeviation(routines->realise(nearest->values), routines->realise(exact), w0, w1);
+            const long double devOptimised =
+                ResponseDeviation(routines->realise(optimised->values), routines->realise(exact), w0, w1);
+            EXPECT_LE(devOptimised, devNearest);
+            if (devOptimised < devNearest) ++improved;
+            for (int n = 1; n <= c.ResistorCount; ++n) {
+                const long double x = exact.R[static_cast<std::size_t>(n)];
+                const auto [below, above] = ScanNeighbours(x, series);
+                for (const auto* s : {&*nearest, &*optimised}) {
+                    const long double v = s->values.R[static_cast<std::size_t>(n)];
+                    EXPECT_TRUE(FindInSeries(v, series)) << "R" << n << " = " << static_cast<double>(v);
+                    EXPECT_TRUE(std::fabs(v - below) <= 1e-9L * v || std::fabs(v - above) <= 1e-9L * v)
+                        << "R" << n << " is no neighbour of " << static_cast<double>(x);
+                }
+                // Strategy 2: the nearer neighbour, the lower on a tie.
+                const long double v = nearest->values.R[static_cast<std::size_t>(n)];
+                const long double want = (above - x) < (x - below) ? above : below;
+                EXPECT_NEAR(static_cast<double>(v / want), 1.0, 1e-12) << "R" << n;
+            }
+            // The capacitors are not touched.
+            for (int n = 1; n <= kCapacitorSlots; ++n)
+                EXPECT_EQ(optimised->values.C[static_cast<std::size_t>(n)],
+                          exact.C[static_cast<std::size_t>(n)]);
+        }
+    });
+    EXPECT_GT(stages, 150);
+    // The joint choice must find something better somewhere, or it is not searching.
+    EXPECT_GT(improved, stages / 10);
+}
+
+TEST(StandardSubstitution, WorkedNeighbourChoices) {
+    // Strategy 2 on an FLP02 stage whose resistors are set by hand.
+    TDesign d = CalculatedStage("FLP02", kTwoPi * 1000.0L, 0.0L, 2.0L);
+    ComponentValues<long double> exact = StageComponentValues(d.Circuits[1]);
+    struct Case {
+        long double ohms;
+        Series series;
+        long double expected;
+    };
+    const Case cases[] = {
+        {9800.0L, Series::E96, 9760.0L},   // between 9.76K and 10.0K (the next decade): 9.76K
+        {10500.0L, Series::E24, 10000.0L}, // midway between 10K and 11K: the lower
+        {4990.0L, Series::E96, 4990.0L},   // already standard
+        {4.7L, Series::E12, 4.7L},         // standard after scaling through the decades
+        {12345.0L, Series::E12, 12000.0L}, {9999.0L, Series::E24, 10000.0L},
+    };
+    for (const Case& k : cases) {
+        exact.R[1] = k.ohms;
+        SubstitutionOptions o;
+        o.series = k.series;
+        o.strategy = SubstitutionStrategy::Nearest;
+        const auto s = SubstituteStandardResistors(d, 1, exact, o);
+        ASSERT_TRUE(s);
+        EXPECT_NEAR(static_cast<double>(s->values.R[1] / k.expected), 1.0, 1e-15)
+            << static_cast<double>(k.ohms);
+    }
+}
+
+TEST(StandardSubstitution, InventoryRestrictsTheCandidates) {
+    TDesign d = CalculatedStage("FLP02", kTwoPi * 1000.0L, 0.0L, 2.0L);
+    ComponentValues<long double> exact = StageComponentValues(d.Circuits[1]);
+    exact.R[1] = 9800.0L; // E96 neighbours 9.76K (nearer) and 10.0K
+    SubstitutionOptions o;
+    o.series = Series::E96;
+    o.strategy = SubstitutionStrategy::Nearest;
+    Inventory inv = FullInventory();
+    o.inventory = &inv;
+    auto s = SubstituteStandardResistors(d, 1, exact, o);
+    ASSERT_TRUE(s);
+    EXPECT_NEAR(static_cast<double>(s->values.R[1]), 9760.0, 1e-9);
+
+    // 9.76K out of stock: the upper neighbour.
+    const auto p976 = FindInSeries(9760.0L, Series::E96);
+    inv[InventoryKind::Resistors1].SetMark(InventoryDecade(InventoryKind::Resistors1, *p976), p976->index,
+                                           false);
+    s = SubstituteStandardResistors(d, 1, exact, o);
+    EXPECT_NEAR(static_cast<double>(s->values.R[1]), 10000.0, 1e-9);
+
+    // Neither in stock: the nearest in-stock value further out (9.53K is nearer than 10.2K).
+    const auto p10 = FindInSeries(10000.0L, Series::E96);
+    inv[InventoryKind::Resistors1].SetMark(InventoryDecade(InventoryKind::Resistors1, *p10), p10->index,
+                                           false);
+    s = SubstituteStandardResistors(d, 1, exact, o);
+    EXPECT_NEAR(static_cast<double>(s->values.R[1]), 9530.0, 1e-9);
+
+    // Nothing in stock: every resistor keeps its exact value and is named.
+    for (int dec = 0; dec < kResistorDecades; ++dec)
+        for (int i = 0; i < 96; ++i)
+            inv[InventoryKind::Resistors1].SetMark(dec, i, false);
+    s = SubstituteStandardResistors(d, 1, exact, o);
+    EXPECT_EQ(s->values.R[1], 9800.0L);
+    EXPECT_EQ(s->keptExact.size(), static_cast<std::size_t>(d.Circuits[1].ResistorCount));
+}
+
+TEST(StandardSubstitution, ParsesAdjustLists) {
+    EXPECT_EQ(ParseAdjustList("02,01,02"), (std::vector<int>{1, 2}));
+    EXPECT_EQ(ParseAdjustList("04,01,02,03,04"), (std::vector<int>{1, 2, 3, 4}));
+    EXPECT_TRUE(ParseAdjustList("").empty());
+    EXPECT_TRUE(ParseAdjustList("03,01,02").empty()); // count does not match
+    EXPECT_TRUE(ParseAdjustList("01,11").empty());    // no such resistor
+}
+
+TEST(StandardRStep, MessagesAndTolerances) {
+    EXPECT_EQ(CapacitorsNotExactMessage({2}), "There are capacitor(s) in stage 2 not set to exact values.");
+    EXPECT_EQ(CapacitorsNotExactMessage({1, 3}),
+              "There are capacitor(s) in stages 1,3 not set to exact values.");
+    EXPECT_EQ(CapacitorsNotExactMessage({}), "");
+
+    TDesign d = CalculatedStage("SLP03", kTwoPi * 1000.0L, 1.3L, 2.0L);
+    for (const long double tol : {2.0L, 20.0L}) {
+        d.Components.ResistorTolerance = tol;
+        const TDesign before = d;
+        const StandardRResult r = SwitchStandardROn(d, nullptr);
+        EXPECT_FALSE(r.ok);
+        EXPECT_FALSE(r.refusal.empty());
+        EXPECT_EQ(d.Components.StandardROn, 0);
+        EXPECT_EQ(static_cast<long double>(d.Circuits[1].Components[1].Value),
+                  static_cast<long double>(before.Circuits[1].Components[1].Value));
+    }
+}
+
+TEST(StandardRStep, OnSavesExactValuesOffRestoresThem) {
+    TDesign d = CalculatedStage("SLP03", kTwoPi * 1000.0L, 1.3L, 2.0L);
+    d.StageCount = 2;
+    d.Stages[2] = d.Stages[1];
+    d.Circuits[2] = d.Circuits[1];
+    d.CapSets[2] = d.CapSets[1];
+    d.Circuits[2].CapsExact = 1;
+    d.Components.ResistorTolerance = 5.0L;
+    d.Circuits[1].Components[2].Adjusted = 4700.0L; // a user value of R2 stays as it is
+    const TDesign before = d;
+
+    const StandardRResult r = SwitchStandardROn(d, nullptr);
+    ASSERT_TRUE(r.ok);
+    EXPECT_EQ(r.capacitorsMessage, "There are capacitor(s) in stage 1 not set to exact values.");
+    EXPECT_EQ(d.Components.StandardROn, 1);
+    for (int i = 1; i <= 2; ++i)
+        for (int n = 1; n <= d.Circuits[i].ResistorCount; ++n) {
+            const TComponentItem& item = d.Circuits[i].Components[n];
+            EXPECT_TRUE(FindInSeries(item.Value, Series::E24)) << "stage " << i << " R" << n;
+            EXPECT_EQ(static_cast<long double>(item.Exact),
+                      static_cast<long double>(before.Circuits[i].Components[n].Value));
+        }
+    EXPECT_EQ(static_cast<long double>(d.Circuits[1].Components[2].Adjusted), 4700.0L);
+    EXPECT_EQ(static_cast<long double>(d.Circuits[1].Components[1].Adjusted), 0.0L);
+    // The actual gain is what the standard resistors realise: R2/R1 for this circuit.
+    EXPECT_NEAR(static_cast<double>(d.Circuits[1].ActualGain),
+                static_cast<double>(d.Circuits[1].Components[2].Value / d.Circuits[1].Components[1].Value),
+                1e-12);
+
+    // Changing the strategy redoes the substitution; switching off restores every value.
+    EXPECT_TRUE(SetSubstitutionStrategy(d, 2, nullptr).ok);
+    EXPECT_EQ(d.Components.StandardROn, 1);
+    SwitchStandardROff(d);
+    EXPECT_EQ(d.Components.StandardROn, 0);
+    for (int i = 1; i <= 2; ++i)
+        for (int n = 1; n <= d.Circuits[i].ResistorCount; ++n) {
+            EXPECT_EQ(static_cast<long double>(d.Circuits[i].Components[n].Value),
+                      static_cast<long double>(before.Circuits[i].Components[n].Value));
+            EXPECT_EQ(static_cast<long double>(d.Circuits[i].Components[n].Exact), 0.0L);
+        }
+    EXPECT_NEAR(static_cast<double>(d.Circuits[1].ActualGain),
+                static_cast<double>(before.Circuits[1].ActualGain), 1e-9);
+}
+
+} // namespace
+} // namespace velmora
