@@ -7,6 +7,7 @@
 
 #include "circuits/catalogue.h"
 #include "circuits/components.h"
+#include "circuits/gain_spread.h"
 #include "model/number_text.h"
 #include "stages/gains.h"
 #include "stages/stage_types.h"
@@ -119,9 +120,21 @@ void EvaluateCandidates(TDesign& d, int stage, TCandidateSet& set) {
         cand.Inverting = c.Inverting;
         cand.GainFixed = c.GainFixed;
         cand.NotRealisable = ok ? 0 : 1;
+        cand.PassiveGainSpread = 0.0L;
+        cand.ActiveGainSpread = 0.0L;
         if (ok) {
             cand.ResistorSpread = ResistorSpread(c);
             cand.CapacitorSpread = CapacitorSpread(c);
+            // The gain spread at the stage's own frequency with the stage's op-amp GBW;
+            // an excluded candidate is not rated.
+            if (!cand.Excluded) {
+                const auto spread =
+                    AnalyseStage(d, stage, c, StageAnalysisFrequency(d.Stages[stage]), SettingsOf(d));
+                if (spread) {
+                    cand.PassiveGainSpread = spread->PassiveSpread;
+                    cand.ActiveGainSpread = spread->ActiveSpread;
+                }
+            }
         } else {
             cand.Excluded = 0;
             cand.ResistorSpread = kSpreadLimit;

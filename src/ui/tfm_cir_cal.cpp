@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "analysis/tolerance.h"
 #include "circuits/catalogue.h"
 #include "circuits/components.h"
 #include "circuits/selection.h"
@@ -173,6 +174,19 @@ void TfmCirCal::ShowStage() {
     StatusGbw = "GBW: " + GbwText(c.OpAmpGBW);
     StatusGain = "Gain: " + FixedText(c.ActualGain * GainPresentationFactor(d_.Stages[stage]), 4);
     StatusMode = c.CompensationInUse ? "Active Compensation" : c.Predistort ? "Predistort" : "";
+    GainSpreadEffect.clear();
+    if (const auto f = AnalyseFilter(d_, PassbandEdge(d_.Spec))) {
+        long double passive = 0.0L;
+        for (const StageTolerance& s : f->Stages)
+            passive += s.PassiveVariance;
+        const StageTolerance& s = f->Stages[static_cast<std::size_t>(stage - 1)];
+        const auto line = [](const char* who, long double with, long double without) {
+            return std::string(who) + "±" + FixedText(with, 3) + " dB (±" + FixedText(without, 3) +
+                   " dB without op amps)";
+        };
+        GainSpreadEffect = {"Gain spread effect:", line("Stage ", s.Spread, s.PassiveSpread),
+                            line("Filter ", f->Spread, std::sqrt(passive))};
+    }
     if (c.NotRealisable || !e) {
         UnableLines = {"Velmora has been unable to actualize this circuit.",
                        "Please select another circuit topology for Stage " + std::to_string(stage),

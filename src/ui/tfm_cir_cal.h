@@ -49,6 +49,11 @@ class TfmCirCal {
     bool C1EqC2Visible = false, C1EqC2Checked = false;
     // Status panel: "GBW: 3.0 MHz", "Gain: 1.0000", "Active Compensation" / "Predistort".
     std::string StatusGbw, StatusGain, StatusMode;
+    // "Gain spread effect:" at the passband edge, for the "Stage " shown and the "Filter":
+    // the gain spread with the op amps' GBW tolerance and, in brackets, without it, so the
+    // share of the op amps (which predistortion and compensation do not remove) shows.
+    // Empty while a stage cannot be analysed.
+    std::vector<std::string> GainSpreadEffect;
 
     std::function<void()> OnCompensate; // "Compensate": the main window opens TfmCompensate
     std::function<void()> OnNext;       // "Next": the final response

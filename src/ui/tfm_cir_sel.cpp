@@ -1,5 +1,6 @@
 #include "ui/tfm_cir_sel.h"
 
+#include <algorithm>
 #include <numbers>
 
 #include "circuits/catalogue.h"
@@ -124,6 +125,51 @@ void TfmCirSel::ShowCandidate() {
     SelectEnabled = Metrics.SelectEnabled;
     FirstEnabled = PriorEnabled = Shown > 1;
     NextCircuitEnabled = LastEnabled = Shown < n;
+    ShowSpreadBars();
+}
+
+void TfmCirSel::PassiveClick() {
+    if (ShowPassive && !ShowActive) ShowActive = true;
+    ShowPassive = !ShowPassive;
+    ShowSpreadBars();
+}
+
+void TfmCirSel::ActiveClick() {
+    if (ShowActive && !ShowPassive) ShowPassive = true;
+    ShowActive = !ShowActive;
+    ShowSpreadBars();
+}
+
+void TfmCirSel::ShowSpreadBars() {
+    PassiveHint = ShowPassive ? "Hide Passive" : "Show Passive";
+    ActiveHint = ShowActive ? "Hide Active" : "Show Active";
+    SpreadBars.clear();
+    const int n = Offered();
+    const TCandidateSet& set = Sets[static_cast<std::size_t>(Stage())];
+    // The bars share one scale: the largest total shown fills 0.99 of the bar area.
+    long double largest = 0.0L;
+    bool anyActive = false;
+    for (int k = 1; k <= n; ++k) {
+        const TCircuitCandidate& c = set.Candidates[static_cast<std::size_t>(k)];
+        if (c.Excluded || c.NotRealisable) continue;
+        const long double p = ShowPassive ? static_cast<long double>(c.PassiveGainSpread) : 0.0L;
+        const long double a = ShowActive ? static_cast<long double>(c.ActiveGainSpread) : 0.0L;
+        largest = std::max(largest, p + a);
+        anyActive = anyActive || c.ActiveGainSpread > 0.0L;
+    }
+    for (int k = 1; k <= n; ++k) {
+        const TCircuitCandidate& c = set.Candidates[static_cast<std::size_t>(k)];
+        SpreadBar b;
+        b.Excluded = c.Excluded != 0;
+        b.Label = b.Excluded ? "Excluded" : "";
+        b.Hint = b.Excluded ? "Include circuit" : "Exclude circuit";
+        if (!b.Excluded && !c.NotRealisable && largest > 0.0L) {
+            if (ShowPassive) b.Passive = 0.99L * c.PassiveGainSpread / largest;
+            if (ShowActive) b.Active = 0.99L * c.ActiveGainSpread / largest;
+        }
+        SpreadBars.push_back(b);
+    }
+    ActiveZeroNote = anyActive ? "" : "At this frequency the active gain spread is zero for all circuits.";
 }
 
 } // namespace velmora

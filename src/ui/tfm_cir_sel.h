@@ -29,6 +29,19 @@ class TfmCirSel {
     std::string SelectedCaption; // "Selected: SLP01" or empty
     CandidateTexts Metrics;
     std::string GainSpreadCaption; // "Gain Spread" "for GBW=" the stage's GBW
+    // One bar per offered candidate: the passive and active parts as fractions of the bar
+    // area (the largest shown total fills 0.99), or the label "Excluded".
+    struct SpreadBar {
+        long double Passive = 0, Active = 0; // 0..0.99
+        bool Excluded = false;
+        std::string Label; // "Excluded" or empty
+        std::string Hint;  // "Exclude circuit" / "Include circuit"
+    };
+    std::vector<SpreadBar> SpreadBars; // choice 1 first
+    bool ShowPassive = true, ShowActive = true;
+    std::string PassiveHint = "Hide Passive", ActiveHint = "Hide Active";
+    // "At this frequency the active gain spread is zero for all circuits." or empty.
+    std::string ActiveZeroNote;
     bool SelectEnabled = false;
     bool NextEnabled = false;
     bool FirstEnabled = false, PriorEnabled = false, NextCircuitEnabled = false, LastEnabled = false;
@@ -51,6 +64,10 @@ class TfmCirSel {
     void SelectClick();
     // Clicking a candidate's box in the gain-spread panel excludes or includes it.
     void ExcludeClick(int choice);
+    // " Passive" / " Active": hide or show that part of the bars; hiding one part while
+    // the other is hidden shows the other again.
+    void PassiveClick();
+    void ActiveClick();
     void NextClick();
     void CloseClick() { Visible = false; }
 
@@ -62,6 +79,7 @@ class TfmCirSel {
     Dialogs& dlg_;
     void Evaluate();
     void ShowCandidate();
+    void ShowSpreadBars();
 };
 
 // The stage's targets as the windows head them: "Q=" Qp "    fp=" f (or "    wp=" in
