@@ -133,7 +133,8 @@ std::optional<MonteCarloResult> RunMonteCarlo(const TDesign& d, const MonteCarlo
         m.resistors = std::min<int>(c.ResistorCount, kResistorSlots);
         m.capacitors = std::min<int>(c.CapacitorCount, kCapacitorSlots);
         m.tR = d.Components.ResistorTolerance / 100.0L;
-        m.tC = o.Exact[static_cast<std::size_t>(i)] ? 0.0L : d.Components.CapacitorTolerance / 100.0L;
+        const bool exact = o.Exact[static_cast<std::size_t>(i)] || c.CapsExact != 0;
+        m.tC = exact ? 0.0L : d.Components.CapacitorTolerance / 100.0L;
         m.tA = c.GbwTolerance / 100.0L;
         m.gbw = c.OpAmpGBW;
         stages.push_back(m);

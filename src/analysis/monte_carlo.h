@@ -5,7 +5,7 @@
 // near a notch) and gives the yield against the specification's mask.
 //
 // Draws: every resistor of a stage within the resistor tolerance, every capacitor within
-// the capacitor tolerance (0 for a stage whose capacitors are set exactly), and the
+// the capacitor tolerance (0 for a stage whose capacitors are exact), and the
 // stage's op-amp GBW within its GBW tolerance; each value is nominal x (1 + e), e either
 // uniform on [-t, t] or Gaussian with standard deviation t/3 (the tolerance is the
 // 3-sigma limit). The generator is std::mt19937_64, whose sequence the C++ standard fixes,
@@ -36,7 +36,7 @@ struct MonteCarloOptions {
     ToleranceDistribution Distribution = ToleranceDistribution::Gaussian;
     bool ModelOpAmps = false;   // single-pole op amps at the drawn GBW (slower)
     std::vector<long double> W; // rad/s; empty: the final response's frequency column
-    ExactCapacitors Exact{};    // stages whose capacitors are exact
+    ExactCapacitors Exact{};    // stages whose capacitors are exact (besides CapsExact)
     int First = 1, Last = 0;    // the stages cascaded; Last = 0: through the last stage
 };
 

@@ -26,6 +26,11 @@ std::string FrequencyText(const TDesign& d, long double w) {
     return d.Opt.FreqUnitsHz ? Fixed(w / kTwoPi, 2) + " Hz" : Fixed(w, 2) + " rad/s";
 }
 
+// A stage's capacitors are exact when the caller says so or the person entered them.
+bool CapacitorsExact(const TDesign& d, const ExactCapacitors& exact, int stage) {
+    return exact[static_cast<std::size_t>(stage)] || d.Circuits[stage].CapsExact != 0;
+}
+
 std::string Pad(std::string s, std::size_t width) {
     if (s.size() < width) s.insert(0, width - s.size(), ' ');
     return s;
@@ -58,7 +63,7 @@ std::optional<FilterTolerance> AnalyseFilter(const TDesign& d, long double w, co
     const ToleranceSettings t = SettingsOf(d);
     long double variance = 0.0L;
     for (int i = 1; i <= d.StageCount; ++i) {
-        const auto s = AnalyseStage(d, i, d.Circuits[i], w, t, exact[static_cast<std::size_t>(i)]);
+        const auto s = AnalyseStage(d, i, d.Circuits[i], w, t, CapacitorsExact(d, exact, i));
         if (!s) return std::nullopt;
         variance += s->Spread * s->Spread;
         f.TempChange += s->TotalChange;
@@ -141,7 +146,7 @@ std::vector<std::string> ToleranceReportText(const TDesign& d, const ToleranceRe
     const ComponentCharacteristics& k = d.Components;
     bool anyExact = false;
     for (int i = 1; i <= d.StageCount; ++i)
-        anyExact = anyExact || exact[static_cast<std::size_t>(i)];
+        anyExact = anyExact || CapacitorsExact(d, exact, i);
     // Gain spread table.
     std::string head = "Resistor tolerance = " + TrimmedText(k.ResistorTolerance, 2);
     head += anyExact ? "%    Capacitor values exact"

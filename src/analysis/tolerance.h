@@ -17,7 +17,8 @@ namespace velmora {
 
 // ---- The filter ----------------------------------------------------------------------------
 
-// Which stages have their capacitors set exactly (index 1..StageCount).
+// Stages whose capacitors count as exact besides those the person entered
+// (TStageCircuit::CapsExact), index 1..StageCount.
 using ExactCapacitors = std::array<bool, kMaxStages + 1>;
 
 struct FilterTolerance {

@@ -263,7 +263,8 @@ std::optional<StageTolerance> AnalyseStage(const TDesign& d, int stage, const TS
 
 std::optional<StageTolerance> AnalyseStage(const TDesign& d, int stage, long double w, bool capacitorsExact) {
     if (stage < 1 || stage > d.StageCount) return std::nullopt;
-    return AnalyseStage(d, stage, d.Circuits[stage], w, SettingsOf(d), capacitorsExact);
+    return AnalyseStage(d, stage, d.Circuits[stage], w, SettingsOf(d),
+                        capacitorsExact || d.Circuits[stage].CapsExact != 0);
 }
 
 } // namespace velmora

@@ -100,6 +100,8 @@ struct StageTolerance {
 // measurement) the capacitor tolerance counts as 0 for the stage.
 std::optional<StageTolerance> AnalyseStage(const TDesign& d, int stage, const TStageCircuit& c, long double w,
                                            const ToleranceSettings& t, bool capacitorsExact = false);
+// The stage's own circuit; its capacitors count as exact also when the person entered
+// them (TStageCircuit::CapsExact).
 std::optional<StageTolerance> AnalyseStage(const TDesign& d, int stage, long double w,
                                            bool capacitorsExact = false);
 

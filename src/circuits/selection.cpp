@@ -125,11 +125,12 @@ void EvaluateCandidates(TDesign& d, int stage, TCandidateSet& set) {
         if (ok) {
             cand.ResistorSpread = ResistorSpread(c);
             cand.CapacitorSpread = CapacitorSpread(c);
-            // The gain spread at the stage's own frequency with the stage's op-amp GBW;
-            // an excluded candidate is not rated.
+            // The gain spread at the stage's own frequency with the stage's op-amp GBW
+            // (entered capacitor values belong to the stage's own circuit only); an
+            // excluded candidate is not rated.
             if (!cand.Excluded) {
-                const auto spread =
-                    AnalyseStage(d, stage, c, StageAnalysisFrequency(d.Stages[stage]), SettingsOf(d));
+                const auto spread = AnalyseStage(d, stage, c, StageAnalysisFrequency(d.Stages[stage]),
+                                                 SettingsOf(d), own && saved.CapsExact);
                 if (spread) {
                     cand.PassiveGainSpread = spread->PassiveSpread;
                     cand.ActiveGainSpread = spread->ActiveSpread;

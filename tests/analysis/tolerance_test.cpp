@@ -270,6 +270,10 @@ TEST(ToleranceAnalysis, SpreadAndChangeRules) {
         TDesign onlyCaps = d;
         SetTolerances(onlyCaps, 0.0L, 2.0L, 0.0L);
         const FilterTolerance f = at(d), f2 = at(twice), fx = at(d, true), fr = at(noCaps), fc = at(onlyCaps);
+        TDesign entered = d; // capacitors the person entered count as exact too
+        for (int i = 1; i <= entered.StageCount; ++i)
+            entered.Circuits[i].CapsExact = 1;
+        EXPECT_EQ(at(entered).Spread, fx.Spread);
         EXPECT_NEAR((double)f2.Spread, 2.0 * (double)f.Spread, 1e-12 + 1e-12 * (double)f.Spread);
         EXPECT_NEAR((double)f2.TempChange, 2.0 * (double)f.TempChange,
                     1e-12 + 1e-12 * std::fabs((double)f.TempChange));
@@ -323,6 +327,17 @@ TEST(ToleranceAnalysis, PassiveTemperatureChangeMatchesTheDriftedCircuits) {
         const long double actual = *a0 - *a1; // gain change
         // First order in a drift of 1e-3: agreement to a few percent of the change.
         EXPECT_NEAR((double)f->TempChange, (double)actual, 0.03 * std::fabs((double)actual) + 1e-6);
+        // The temperature-effect curve: the same drift over the frequency column.
+        const auto curve = TemperatureEffectCurve(d);
+        ASSERT_EQ(curve.size(), static_cast<std::size_t>(kResponsePoints));
+        for (std::size_t i = 1; i < curve.size(); i += 50) {
+            const auto c0 = DesignAttenuation(d, curve[i].W), c1 = DesignAttenuation(hot, curve[i].W);
+            ASSERT_TRUE(c0 && c1);
+            EXPECT_NEAR((double)curve[i].Design, (double)*c0, 1e-9);
+            EXPECT_NEAR((double)(curve[i].Design - curve[i].TempEffect), (double)(*c0 - *c1),
+                        0.03 * std::fabs((double)(*c0 - *c1)) + 1e-5)
+                << "point " << i;
+        }
     }
 }
 
