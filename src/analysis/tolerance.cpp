@@ -6,6 +6,7 @@
 
 #include "analysis/final_response.h"
 #include "analysis/frequency_response.h"
+#include "circuits/components.h"
 #include "model/number_text.h"
 
 namespace velmora {
@@ -128,6 +129,32 @@ std::vector<TemperatureEffectPoint> TemperatureEffectCurve(const TDesign& d) {
         out.push_back(p);
     }
     return out;
+}
+
+bool ApplyToleranceRequest(TDesign& d, const ToleranceRequest& r) {
+    for (const auto& v : {r.ResistorPct, r.CapacitorPct, r.OpAmpPct, r.TempRise})
+        if (v && !(*v >= 0.0L && std::isfinite(*v))) return false;
+    for (const auto& v : {r.ResistorPpm, r.CapacitorPpm})
+        if (v && !std::isfinite(*v)) return false;
+    ComponentCharacteristics& k = d.Components;
+    if (r.ResistorPct) k.ResistorTolerance = *r.ResistorPct;
+    if (r.CapacitorPct) k.CapacitorTolerance = *r.CapacitorPct;
+    if (r.ResistorPpm) k.ResistorTempCo = *r.ResistorPpm * 1.0e-6L;
+    if (r.CapacitorPpm) k.CapacitorTempCo = *r.CapacitorPpm * 1.0e-6L;
+    if (r.TempRise) k.TempRise = *r.TempRise;
+    if (r.OpAmpPct) {
+        k.OpAmpTolerance = *r.OpAmpPct;
+        for (int i = 1; i <= kMaxStages; ++i)
+            d.Circuits[i].GbwTolerance = *r.OpAmpPct;
+    }
+    const long double tR = k.ResistorTolerance;
+    if (k.UseResInventory && tR != 1.0L && tR != 5.0L && tR != 10.0L) {
+        k.UseResInventory = 0;
+        if (d.DesignLevel >= LevelComponents)
+            for (int i = 1; i <= d.StageCount; ++i)
+                if (d.Circuits[i].CircuitChoice > 0) CalculateComponents(d, i);
+    }
+    return true;
 }
 
 std::optional<ToleranceReport> BuildToleranceReport(const TDesign& d, const ExactCapacitors& exact) {

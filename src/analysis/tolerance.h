@@ -62,6 +62,22 @@ struct TemperatureEffectPoint {
 };
 std::vector<TemperatureEffectPoint> TemperatureEffectCurve(const TDesign& d);
 
+// ---- Settings from the command line ----------------------------------------------------------
+
+// Component characteristics given as options; an absent value keeps the design's.
+struct ToleranceRequest {
+    std::optional<long double> ResistorPct, CapacitorPct; // --tolerance R,C
+    std::optional<long double> OpAmpPct;                  // --opamp-tolerance: every stage's GBW tolerance
+    std::optional<long double> ResistorPpm, CapacitorPpm; // --tempco R,C (ppm/deg C)
+    std::optional<long double> TempRise;                  // --temp-rise (deg C)
+};
+// Stores the request into the design as the component characteristics form would: the
+// temperature coefficients times 1e-6, and a resistor tolerance other than 1, 5 or 10 %
+// switches the resistor inventory off (the components are then recalculated when the
+// design has them). Returns false, leaving the design unchanged, for a negative
+// tolerance or temperature rise.
+bool ApplyToleranceRequest(TDesign& d, const ToleranceRequest& r);
+
 // ---- Report ----------------------------------------------------------------------------------
 
 struct ToleranceReport {

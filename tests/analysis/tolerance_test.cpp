@@ -408,6 +408,37 @@ TEST(MonteCarlo, YieldFollowsTheMaskMargin) {
     EXPECT_LT(*wide->Yield, 1.0L);
 }
 
+TEST(ToleranceRequest, CommandLineValuesAsTheFormStoresThem) {
+    const struct {
+        long double r;
+        bool inventoryKept;
+    } cases[] = {{0.5L, false}, {1.0L, true}, {2.0L, false}, {5.0L, true}, {10.0L, true}};
+    for (const auto& k : cases) {
+        TDesign d;
+        ASSERT_TRUE(Design(d, kDesigns[0]));
+        d.Components.UseResInventory = 1;
+        ToleranceRequest r;
+        r.ResistorPct = k.r;
+        r.CapacitorPct = 2.0L;
+        r.OpAmpPct = 10.0L;
+        r.ResistorPpm = 50.0L;
+        r.CapacitorPpm = -120.0L;
+        r.TempRise = 40.0L;
+        ASSERT_TRUE(ApplyToleranceRequest(d, r));
+        EXPECT_EQ(d.Components.UseResInventory != 0, k.inventoryKept) << (double)k.r;
+        EXPECT_EQ((long double)d.Components.CapacitorTolerance, 2.0L);
+        EXPECT_NEAR((double)d.Components.CapacitorTempCo, -120e-6, 1e-15); // Real48: 2e-12 relative
+        EXPECT_EQ((long double)d.Components.TempRise, 40.0L);
+        for (int i = 1; i <= d.StageCount; ++i)
+            EXPECT_EQ((long double)d.Circuits[i].GbwTolerance, 10.0L);
+    }
+    TDesign d;
+    ToleranceRequest bad;
+    bad.TempRise = -5.0L;
+    EXPECT_FALSE(ApplyToleranceRequest(d, bad));
+    EXPECT_EQ((long double)d.Components.TempRise, 0.0L);
+}
+
 TEST(ToleranceReport, TextCarriesTheTablesAndBounds) {
     TDesign d;
     ASSERT_TRUE(Design(d, kDesigns[0]));
