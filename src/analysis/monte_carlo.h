@@ -2,7 +2,7 @@
 // resistor, capacitor and op-amp GBW drawn at random within its tolerance, evaluated
 // from the circuits' own transfer functions. It checks the first-order spread estimate
 // (circuits/gain_spread.h) where that estimate is weakest (large tolerances, high Q,
-// near a notch) and gives the yield against the specification's mask.
+// near a notch) and gives the yield against the filter specification's mask.
 //
 // Draws: every resistor of a stage within the resistor tolerance, every capacitor within
 // the capacitor tolerance (0 for a stage whose capacitors are exact), and the
@@ -61,7 +61,7 @@ struct MonteCarloResult {
 // Nothing when the design has no stages, a stage has no calculated circuit, or Runs < 1.
 std::optional<MonteCarloResult> RunMonteCarlo(const TDesign& d, const MonteCarloOptions& options = {});
 
-// The mask: whether an attenuation a (dB below the nominal gain) at w meets the
+// The mask: whether an attenuation a (dB below the nominal gain) at w meets the filter
 // specification. Frequencies outside both bands are free.
 bool MeetsMask(const Specification& s, long double w, long double attenuationDb);
 
