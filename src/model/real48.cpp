@@ -80,6 +80,12 @@ long double join(const Parts& p) {
 } // namespace
 
 long double Real48::round(long double x, Real48Status* status) {
+    long double r = 0;
+    Real48Status st = Real48Status::Exact;
+    if (detail::RoundNormalReal48(x, r, st)) {
+        if (status) *status = st;
+        return r;
+    }
     Parts p = split(x);
     if (status) *status = p.status;
     return join(p);

@@ -18,21 +18,70 @@
 #pragma once
 
 #include <array>
+#include <cfloat>
 #include <cstdint>
+#include <cstring>
 
 namespace velmora {
 
 enum class Real48Status : uint8_t { Exact, Rounded, Underflow, Overflow, NotANumber };
+
+namespace detail {
+// Every store rounds, so the common case is kept inline: a magnitude from the smallest
+// to the largest Real48 value in the x87 extended format (a 64-bit significand with an
+// explicit leading bit, then the sign and the 15-bit biased exponent). A Real48 value is
+// such a number whose significand ends in 24 zero bits, so rounding to it is rounding
+// the significand to its top 40 bits (the leading bit and the 39 stored ones) to
+// nearest, ties to even. False for zero, NaN, infinities, values out of range and other
+// long double formats: those take the general path in Real48::round.
+inline bool RoundNormalReal48(long double x, long double& out, Real48Status& status) {
+#if LDBL_MANT_DIG == 64 && LDBL_MAX_EXP == 16384
+    constexpr int kDroppedBits = 24;
+    constexpr long double kSmallest = 0x1p-128L;
+    constexpr long double kLargest = 0x1.fffffffffep+126L; // (2 - 2^-39) * 2^126
+    const long double a = x < 0 ? -x : x;
+    if (!(a >= kSmallest && a <= kLargest)) return false;
+    uint64_t significand = 0;
+    uint16_t signExponent = 0;
+    std::memcpy(&significand, &x, 8);
+    std::memcpy(&signExponent, reinterpret_cast<const unsigned char*>(&x) + 8, 2);
+    const uint64_t dropped = significand & ((uint64_t{1} << kDroppedBits) - 1);
+    const uint64_t half = uint64_t{1} << (kDroppedBits - 1);
+    uint64_t kept = significand >> kDroppedBits;
+    if (dropped > half || (dropped == half && (kept & 1))) ++kept;
+    if (kept >> 40) { // carried into the next binade
+        kept >>= 1;
+        ++signExponent;
+    }
+    significand = kept << kDroppedBits;
+    long double r = 0;
+    std::memcpy(&r, &significand, 8);
+    std::memcpy(reinterpret_cast<unsigned char*>(&r) + 8, &signExponent, 2);
+    status = dropped != 0 ? Real48Status::Rounded : Real48Status::Exact;
+    if ((r < 0 ? -r : r) > kLargest) { // rounding carried past the largest value
+        r = r < 0 ? -kLargest : kLargest;
+        status = Real48Status::Overflow;
+    }
+    out = r;
+    return true;
+#else
+    (void)x;
+    (void)out;
+    (void)status;
+    return false;
+#endif
+}
+} // namespace detail
 
 class Real48 {
   public:
     using Bytes = std::array<uint8_t, 6>;
 
     constexpr Real48() = default;
-    Real48(long double x) { value_ = round(x, nullptr); } // NOLINT: implicit by design
+    Real48(long double x) { value_ = rounded(x); } // NOLINT: implicit by design
 
     Real48& operator=(long double x) {
-        value_ = round(x, nullptr);
+        value_ = rounded(x);
         return *this;
     }
     operator long double() const { return value_; } // NOLINT: implicit by design
@@ -48,6 +97,11 @@ class Real48 {
 
   private:
     long double value_ = 0.0L;
+    static long double rounded(long double x) {
+        long double r = 0;
+        Real48Status status = Real48Status::Exact;
+        return detail::RoundNormalReal48(x, r, status) ? r : round(x, nullptr);
+    }
 };
 
 // Encodes x (rounding first) into its 6-byte image.
