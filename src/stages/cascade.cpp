@@ -203,15 +203,43 @@ std::unique_ptr<CascadeWork> NewCascadeWork() {
     return std::make_unique<CascadeWork>();
 }
 
+namespace {
+
+// The stage's own magnitude over the grid, from the work's copy when it was evaluated for
+// the same coefficients and grid.
+const std::array<long double, kResponsePoints>& OwnMagnitude(const TDesign& d, CascadeWork& w, int s) {
+    const TStageCoeffs& st = d.Stages[s];
+    CascadeWork::OwnMagnitude& o = w.own[s];
+    bool same = o.known && o.type == st.StageType && o.sigma == st.Sigma.value() && o.wp == st.Wp.value() &&
+                o.qp == st.Qp.value() && o.wz == st.Wz.value();
+    for (int i = 0; same && i <= kResponseIntervals; ++i)
+        same = o.grid[i] == d.Grid.W[i].value();
+    if (same) return o.mag;
+    o.known = true;
+    o.type = st.StageType;
+    o.sigma = st.Sigma;
+    o.wp = st.Wp;
+    o.qp = st.Qp;
+    o.wz = st.Wz;
+    for (int i = 0; i <= kResponseIntervals; ++i) {
+        o.grid[i] = d.Grid.W[i];
+        o.mag[i] = StageMagnitude(st, o.grid[i]);
+    }
+    return o.mag;
+}
+
+} // namespace
+
 void AppendStage(TDesign& d, CascadeWork& w, int s, int p) {
     TStageCoeffs& st = d.Stages[s];
     StageResponse& r = w.stage[s];
     const StageResponse* prev = p != s ? &w.stage[p] : nullptr;
+    const std::array<long double, kResponsePoints>& own = OwnMagnitude(d, w, s);
 
     long double magPeak = 0.0L, cumPeak = 0.0L, passMin = kInf;
     for (int i = 0; i <= kResponseIntervals; ++i) {
         const long double wi = d.Grid.W[i];
-        const long double m = StageMagnitude(st, wi);
+        const long double m = own[i];
         const long double c = prev ? prev->cum[i] * m : m;
         r.mag[i] = m;
         r.cum[i] = c;

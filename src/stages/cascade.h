@@ -8,6 +8,7 @@
 #pragma once
 
 #include <array>
+#include <cstdint>
 #include <memory>
 
 #include "model/design.h"
@@ -33,6 +34,18 @@ struct StageResponse {
 };
 struct CascadeWork {
     OneBased<StageResponse, kMaxStages> stage{};
+
+    // A stage's own magnitude over the grid, before its gain, depends only on its type,
+    // sigma, wp, Qp and wz and on the grid; the ordering appends every stage many times
+    // while those stay the same, so it is evaluated once and kept with what it was
+    // evaluated for. A stage whose coefficients or grid differ is evaluated afresh.
+    struct OwnMagnitude {
+        bool known = false;
+        uint8_t type = 0;
+        long double sigma = 0, wp = 0, qp = 0, wz = 0;
+        std::array<long double, kResponsePoints> grid{}, mag{};
+    };
+    OneBased<OwnMagnitude, kMaxStages> own{};
 };
 std::unique_ptr<CascadeWork> NewCascadeWork();
 
