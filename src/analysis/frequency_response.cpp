@@ -80,19 +80,34 @@ FrequencyAxis UsableFrequencyAxis(const FrequencyAxis& in) {
     return axis;
 }
 
-long double AxisFrequency(const FrequencyAxis& axis, int i, int n) {
+namespace {
+
+constexpr long double kLn10 = 2.30258509299404568401799145468436421L;
+
+// The span of a logarithmic axis in natural-log units: ln(x_max / x_min) taken as
+// ln 10 (log10 x_max - log10 x_min), so that 10^(decades t) is e^(span t), which the
+// exponential evaluates several times faster than the general power.
+long double LogSpan(const FrequencyAxis& axis) {
+    return kLn10 * (std::log10(axis.Max) - std::log10(axis.Min));
+}
+
+long double AbscissaAt(const FrequencyAxis& axis, long double logSpan, int i, int n) {
     const long double t = static_cast<long double>(i) / static_cast<long double>(n);
-    if (axis.Log) {
-        const long double decades = std::log10(axis.Max) - std::log10(axis.Min);
-        return axis.Min * std::pow(10.0L, decades * t);
-    }
+    if (axis.Log) return axis.Min * std::exp(logSpan * t);
     return axis.Min + (axis.Max - axis.Min) * t;
+}
+
+} // namespace
+
+long double AxisFrequency(const FrequencyAxis& axis, int i, int n) {
+    return AbscissaAt(axis, axis.Log ? LogSpan(axis) : 0.0L, i, n);
 }
 
 void BuildFrequencyColumn(TDesign& d, const FrequencyAxis& requested) {
     const FrequencyAxis axis = UsableFrequencyAxis(requested);
+    const long double logSpan = axis.Log ? LogSpan(axis) : 0.0L;
     for (int i = 0; i <= kResponseIntervals; ++i) {
-        const long double x = AxisFrequency(axis, i);
+        const long double x = AbscissaAt(axis, logSpan, i, kResponseIntervals);
         if (axis.Hz) {
             d.FreqColumn[i].F = x;
             d.FreqColumn[i].W = 2.0L * kPi * x;
@@ -120,25 +135,65 @@ long double IdealMagnitude(const IdealFilter& f, long double G, long double w) {
     const size_t sections = f.Sections.size();
     for (size_t k = 0; k < sections; ++k) {
         const auto& s = f.Sections[k];
-        t *= s.Norm / std::hypot(s.C - w2, s.B * w);
+        // |D(jw)| with the extended exponent range: the squares of a section at any
+        // frequency a response is drawn for are far from overflow, so the scaling that
+        // hypot does is not needed.
+        const long double re = s.C - w2, im = s.B * w;
+        t *= s.Norm / std::sqrt(re * re + im * im);
         if (k < f.ZeroPairs.size()) t *= std::fabs(f.ZeroPairs[k].Wz2 - w2);
     }
     for (size_t k = sections; k < f.ZeroPairs.size(); ++k)
         t *= std::fabs(f.ZeroPairs[k].Wz2 - w2);
     for (const auto& p : f.RealPoles)
-        t *= p.Norm / std::hypot(w, p.Sigma);
+        t *= p.Norm / std::sqrt(w * w + p.Sigma * p.Sigma);
     if (f.OriginZero) t *= std::fabs(w);
     return std::isfinite(t) ? t : 0.0L;
 }
 
-// Phase lag Phi = -arg H(jw), continuous in w. A pole pair at -sigma +/- j omega lags
-// by atan((w - omega)/sigma) + atan((w + omega)/sigma), the argument of
-// (sigma + j(w - omega)) (sigma + j(w + omega)) = C - w^2 + j B w, which runs from 0 to
-// pi without a jump because both factors have the positive real part sigma. A real
-// pole lags by atan(w/sigma). A zero pair s^2 + wz^2 is real at s = jw and changes
-// sign at wz: the lag drops by pi above it (zeros at the origin: for every w > 0).
-// A single zero at the origin leads by pi/2.
-long double IdealPhaseLag(const IdealFilter& f, long double w) {
+namespace {
+
+// The sum of the arguments of factors whose arguments lie in [0, pi], without an arctangent
+// per factor: the factors are multiplied together and the quarter turns the product goes
+// through are counted from the quadrant it is in after each factor (a factor turns it by
+// at most two quadrants, so the count is unambiguous). The final argument is the product's
+// arctangent moved by whole turns into the quadrant counted. The product of twenty
+// factors of size w^2 stays far inside the extended exponent range.
+class ArgumentSum {
+  public:
+    void Add(long double re, long double im) {
+        const long double r = re_ * re - im_ * im;
+        im_ = re_ * im + im_ * re;
+        re_ = r;
+        const int q = Quadrant();
+        int advance = (q - quadrant_) & 3;
+        if (advance == 3) advance = -1; // a product on a quadrant boundary read one way, then the other
+        quarterTurns_ += advance;
+        quadrant_ = q;
+    }
+    long double Radians() const {
+        // The arctangent in [0, 2 pi), then the whole turns counted; at a quadrant
+        // boundary the arctangent may fall just across from the quadrant counted.
+        long double base = std::atan2(im_, re_);
+        if (base < 0) base += 2 * kPi;
+        const int quadrant = quarterTurns_ & 3;
+        if (quadrant == 0 && base > 1.5L * kPi) base -= 2 * kPi;
+        if (quadrant == 3 && base < 0.5L * kPi) base += 2 * kPi;
+        const int turns = (quarterTurns_ - quadrant) / 4;
+        return base + 2 * kPi * turns;
+    }
+
+  private:
+    long double re_ = 1, im_ = 0;
+    int quadrant_ = 0, quarterTurns_ = 0;
+    int Quadrant() const {
+        if (im_ >= 0) return re_ > 0 ? 0 : 1;
+        return re_ < 0 ? 2 : 3;
+    }
+};
+
+// Phase lag as the plain sum of the factors' arctangents: for poles in the right
+// half-plane (an unstable user-defined section), whose factors turn backwards.
+long double PhaseLagBySum(const IdealFilter& f, long double w) {
     long double phi = 0;
     for (const auto& s : f.Sections) {
         if (s.RealPoles)
@@ -148,6 +203,41 @@ long double IdealPhaseLag(const IdealFilter& f, long double w) {
     }
     for (const auto& p : f.RealPoles)
         phi += std::atan2(w, p.Sigma);
+    return phi;
+}
+
+} // namespace
+
+// Phase lag Phi = -arg H(jw), continuous in w. A pole pair at -sigma +/- j omega lags
+// by atan((w - omega)/sigma) + atan((w + omega)/sigma), the argument of
+// (sigma + j(w - omega)) (sigma + j(w + omega)) = sigma^2 - (w - omega)(w + omega) + j 2 sigma w,
+// which runs from 0 to pi without a jump because both factors have the positive real
+// part sigma. A real pole lags by atan(w/sigma). A zero pair s^2 + wz^2 is real at
+// s = jw and changes sign at wz: the lag drops by pi above it (zeros at the origin: for
+// every w > 0). A single zero at the origin leads by pi/2.
+long double IdealPhaseLag(const IdealFilter& f, long double w) {
+    bool forward = w >= 0;
+    for (const auto& s : f.Sections)
+        forward = forward && (s.RealPoles ? s.Sigma1 >= 0 && s.Sigma2 >= 0 : s.Sigma >= 0);
+    for (const auto& p : f.RealPoles)
+        forward = forward && p.Sigma >= 0;
+    long double phi = 0;
+    if (forward) {
+        ArgumentSum sum;
+        for (const auto& s : f.Sections) {
+            if (s.RealPoles) {
+                sum.Add(s.Sigma1, w);
+                sum.Add(s.Sigma2, w);
+            } else {
+                sum.Add(s.Sigma * s.Sigma - (w - s.Omega) * (w + s.Omega), 2 * s.Sigma * w);
+            }
+        }
+        for (const auto& p : f.RealPoles)
+            sum.Add(p.Sigma, w);
+        phi = sum.Radians();
+    } else {
+        phi = PhaseLagBySum(f, w);
+    }
     for (const auto& z : f.ZeroPairs)
         if (z.Wz < w) phi -= kPi;
     if (f.OriginZero) phi -= kPi / 2;

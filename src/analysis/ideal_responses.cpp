@@ -11,20 +11,29 @@ IdealAxes DefaultIdealAxes(const TDesign& d) {
 void ComputeIdealFrequencyResponses(TDesign& d, const FrequencyAxis& requested) {
     const FrequencyAxis axis = UsableFrequencyAxis(requested);
     BuildFrequencyColumn(d, axis);
+    const long double G = d.Spec.OverallGain;
     for (int a : ResponseApproximations(d)) {
-        IdealGain(d, a);
+        // Gain, phase and delay in one pass over the column, from factors built once:
+        // the values of IdealGain, IdealPhase and IdealDelay.
+        const IdealFilter f = IdealFilterOf(d, a);
+        for (int i = 0; i <= kResponseIntervals; ++i) {
+            const long double w = d.FreqColumn[i].W;
+            IdealSample& s = d.Approx[a].Ideal[i];
+            const long double t = IdealMagnitude(f, G, w);
+            s.GainVV = t;
+            s.GainDb = GainToDb(t);
+            s.Phase = IdealPhaseLag(f, w);
+            s.Delay = IdealGroupDelay(f, w);
+        }
         // Every approximation with zeros on the imaginary axis gets its notches, the
         // all-pole bandstop (zeros at the centre frequency) included.
         MarkNotches(d, a, axis.Log);
-        IdealPhase(d, a);
-        IdealDelay(d, a);
     }
 }
 
 void ComputeIdealTimeResponses(TDesign& d, const TimeAxis& axis) {
     for (int a : ResponseApproximations(d)) {
-        StepResponse(d, a, axis);
-        ImpulseResponse(d, a, axis);
+        StepAndImpulseResponses(d, a, axis);
     }
 }
 

@@ -1,6 +1,7 @@
 #include "analysis/time_response.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 
 namespace velmora {
@@ -175,20 +176,102 @@ long double ImpulseValue(const ResidueSet& r, long double G, long double t) {
     return G * h;
 }
 
+namespace {
+
+// A direct evaluation of every term at every point costs an exponential and a cosine
+// per term and point. Over the evenly spaced points of the axis the term
+// c(t) = r e^(p t) advances by the constant factor e^(p dt) from one point to the next,
+// so it is carried by one complex multiplication instead, and evaluated directly again
+// every kReseedInterval points, so the rounding of the products never accumulates over
+// more than that many steps (a few units in the last place of the extended format).
+constexpr int kReseedInterval = 16;
+
+struct TimeColumns {
+    std::array<long double, kResponseCapacity> Step{}, Impulse{};
+};
+
+// Step and impulse responses at points first..last of the axis (both clamped), without
+// the overall gain: y = r_0 + sum Re(c_k) and h = sum Re(p_k c_k), twice for a pair.
+void FillTimeColumns(const ResidueSet& r, const TimeAxis& axis, int first, int last, TimeColumns& out) {
+    if (!r.Valid) return;
+    const long double y0 = r.Magnitude0 * std::cos(r.Angle0);
+    // The times of AxisTime, with its power of ten taken once.
+    const long double scale = std::pow(10.0L, static_cast<long double>(axis.Exp));
+    std::array<long double, kResponseCapacity> times{};
+    for (int i = first; i <= last; ++i) {
+        out.Step[i] = y0;
+        const long double units =
+            axis.Start + (axis.FullScale - axis.Start) * i / static_cast<long double>(kResponseIntervals);
+        times[i] = units * scale;
+    }
+    const long double dt = (axis.FullScale - axis.Start) / kResponseIntervals * scale;
+    for (const auto& k : r.Terms) {
+        // e^(p dt), p = -sigma + j omega
+        const long double ar = std::exp(-k.Sigma * dt) * std::cos(k.Omega * dt);
+        const long double ai = std::exp(-k.Sigma * dt) * std::sin(k.Omega * dt);
+        const long double terms = k.Pair ? 2.0L : 1.0L;
+        long double cr = 0, ci = 0;      // c(t)
+        int sinceSeed = kReseedInterval; // no value carried yet
+        for (int i = first; i <= last; ++i) {
+            const long double t = times[i];
+            if (k.Sigma * t >= kCutOff) {
+                sinceSeed = kReseedInterval;
+                continue;
+            }
+            if (sinceSeed >= kReseedInterval) {
+                const long double decay = k.Magnitude * std::exp(-k.Sigma * t);
+                const long double angle = k.Omega * t + k.Angle;
+                cr = decay * std::cos(angle);
+                ci = decay * std::sin(angle);
+                sinceSeed = 0;
+            } else {
+                const long double nr = cr * ar - ci * ai;
+                ci = cr * ai + ci * ar;
+                cr = nr;
+            }
+            ++sinceSeed;
+            out.Step[i] += terms * cr;
+            out.Impulse[i] += terms * (-k.Sigma * cr - k.Omega * ci);
+        }
+    }
+}
+
+} // namespace
+
 void StepResponse(TDesign& d, int approx, const TimeAxis& axis, int first, int last) {
     if (approx < 0 || approx >= kApproxCount) return;
+    first = std::max(first, 0);
+    last = std::min(last, kResponseIntervals);
+    TimeColumns columns;
     const ResidueSet r = Residues(IdealFilterOf(d, approx));
-    const long double G = d.Spec.OverallGain;
-    for (int i = std::max(first, 0); i <= std::min(last, kResponseIntervals); ++i)
-        d.Approx[approx].Ideal[i].Step = StepValue(r, G, AxisTime(axis, i));
+    FillTimeColumns(r, axis, first, last, columns);
+    const long double G = r.Valid ? static_cast<long double>(d.Spec.OverallGain) : 0.0L;
+    for (int i = first; i <= last; ++i)
+        d.Approx[approx].Ideal[i].Step = G * columns.Step[i];
 }
 
 void ImpulseResponse(TDesign& d, int approx, const TimeAxis& axis, int first, int last) {
     if (approx < 0 || approx >= kApproxCount) return;
+    first = std::max(first, 0);
+    last = std::min(last, kResponseIntervals);
+    TimeColumns columns;
     const ResidueSet r = Residues(IdealFilterOf(d, approx));
-    const long double G = d.Spec.OverallGain;
-    for (int i = std::max(first, 0); i <= std::min(last, kResponseIntervals); ++i)
-        d.Approx[approx].Ideal[i].Impulse = ImpulseValue(r, G, AxisTime(axis, i));
+    FillTimeColumns(r, axis, first, last, columns);
+    const long double G = r.Valid ? static_cast<long double>(d.Spec.OverallGain) : 0.0L;
+    for (int i = first; i <= last; ++i)
+        d.Approx[approx].Ideal[i].Impulse = G * columns.Impulse[i];
+}
+
+void StepAndImpulseResponses(TDesign& d, int approx, const TimeAxis& axis) {
+    if (approx < 0 || approx >= kApproxCount) return;
+    TimeColumns columns;
+    const ResidueSet r = Residues(IdealFilterOf(d, approx));
+    FillTimeColumns(r, axis, 0, kResponseIntervals, columns);
+    const long double G = r.Valid ? static_cast<long double>(d.Spec.OverallGain) : 0.0L;
+    for (int i = 0; i <= kResponseIntervals; ++i) {
+        d.Approx[approx].Ideal[i].Step = G * columns.Step[i];
+        d.Approx[approx].Ideal[i].Impulse = G * columns.Impulse[i];
+    }
 }
 
 } // namespace velmora

@@ -70,5 +70,7 @@ long double ImpulseValue(const ResidueSet& r, long double G, long double t);
 void StepResponse(TDesign& d, int approx, const TimeAxis& axis, int first = 0, int last = kResponseIntervals);
 void ImpulseResponse(TDesign& d, int approx, const TimeAxis& axis, int first = 0,
                      int last = kResponseIntervals);
+// Both columns over the whole axis from one expansion.
+void StepAndImpulseResponses(TDesign& d, int approx, const TimeAxis& axis);
 
 } // namespace velmora
