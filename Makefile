@@ -19,7 +19,7 @@ build-release: deps
 run: build-release
 	mkdir -p out
 	VELMORA_DATA_DIR=$(CURDIR)/data ./build/release/apps/cli/velmora design \
-	  --save out/default.fl3 --ascii out/default.dat --spice out/default.cir --plots out/plots
+	  --standard-r 1 --save out/default.fl3 --ascii out/default.dat --spice out/default.cir --plots out/plots
 
 test: deps
 	cmake -S . -B build/test -G Ninja -DCMAKE_BUILD_TYPE=Debug -DVELMORA_SANITIZE=ON -DVELMORA_WERROR=ON \

@@ -10,10 +10,15 @@
 #include <ostream>
 #include <sstream>
 
+#include "analysis/monte_carlo.h"
+#include "analysis/tolerance.h"
 #include "arguments.h"
 #include "circuits/catalogue.h"
+#include "circuits/component_adjustment.h"
 #include "circuits/selection.h"
+#include "circuits/standard_substitution.h"
 #include "cli_dialogs.h"
+#include "model/inventory_file.h"
 #include "model/number_text.h"
 #include "output/spice_netlist.h"
 #include "report.h"
@@ -52,6 +57,9 @@ struct OutputRequest {
     std::string spice, spiceDialect = "pspice", spiceOpamp = "vcvs", spicePoints = "200";
     bool spicePrint = false, spicePlot = false;
     std::string spiceMonteCarlo; // RUNS,R%,C%
+    // Component values and tolerance analysis of the realised filter.
+    std::string standardR, strategy, tolerance, opampTolerance, tempco, tempRise, monteCarlo, inventory;
+    bool allCapsStandard = false, useInventory = false;
 };
 
 // Sets a frequency field from a value in Hz (or rad/s with --rad). The field shows a
@@ -239,13 +247,115 @@ SpiceOptions SpiceRequest(const TDesign& d, const OutputRequest& o) {
     return s;
 }
 
+// "R,C" -> two non-negative numbers.
+std::pair<long double, long double> NumberPair(const std::string& text, const std::string& option) {
+    const std::vector<std::string> parts = SplitList(text);
+    std::optional<long double> a, b;
+    if (parts.size() == 2) a = ParseNonNegative(parts[0]), b = ParseNonNegative(parts[1]);
+    if (!a || !b) throw UsageError{"invalid value for " + option + ": '" + text + "' (two numbers, R,C)"};
+    return {*a, *b};
+}
+
+long double Number(const std::string& text, const std::string& option) {
+    auto v = ParseNonNegative(text);
+    if (!v) throw UsageError{"invalid number for " + option + ": '" + text + "' (a non-negative number)"};
+    return *v;
+}
+
+// Component characteristics, standard values and inventories, applied to a design whose
+// components are calculated. Returns the messages for the person (notes and failures);
+// `failed` is set when a request could not be carried out.
+std::vector<std::string> ApplyComponentRequests(TDesign& d, const OutputRequest& o, bool& failed,
+                                                std::optional<MonteCarloResult>& monteCarlo) {
+    std::vector<std::string> notes;
+    ToleranceRequest t;
+    if (!o.tolerance.empty())
+        std::tie(t.ResistorPct, t.CapacitorPct) = NumberPair(o.tolerance, "--tolerance");
+    if (!o.tempco.empty()) std::tie(t.ResistorPpm, t.CapacitorPpm) = NumberPair(o.tempco, "--tempco");
+    if (!o.opampTolerance.empty()) t.OpAmpPct = Number(o.opampTolerance, "--opamp-tolerance");
+    if (!o.tempRise.empty()) t.TempRise = Number(o.tempRise, "--temp-rise");
+    int strategy = 1;
+    if (!o.strategy.empty()) {
+        if (o.strategy != "1" && o.strategy != "2") throw UsageError{"--strategy takes 1 or 2"};
+        strategy = o.strategy == "2" ? 2 : 1;
+    }
+    int series = 0;
+    if (!o.standardR.empty()) {
+        if (o.standardR != "1" && o.standardR != "5" && o.standardR != "10")
+            throw UsageError{"--standard-r takes 1, 5 or 10 (the resistor series in percent)"};
+        series = std::stoi(o.standardR);
+    }
+    int runs = 0;
+    if (!o.monteCarlo.empty()) {
+        if (o.monteCarlo.find_first_not_of("0123456789") != std::string::npos || o.monteCarlo.size() > 7 ||
+            std::stoi(o.monteCarlo) < 1)
+            throw UsageError{"--monte-carlo takes a number of runs from 1 to 9999999"};
+        runs = std::stoi(o.monteCarlo);
+    }
+    if (d.DesignLevel < LevelComponents) return notes;
+    if (!ApplyToleranceRequest(d, t)) {
+        notes.push_back("the tolerance settings were refused");
+        failed = true;
+        return notes;
+    }
+    // The inventory: the file given, or the user's; a missing file of the user's means
+    // everything is in stock, a damaged one is an error (the command line never rewrites it).
+    Inventory inventory = FullInventory();
+    const bool wantInventory = o.useInventory || !o.inventory.empty();
+    if (wantInventory) {
+        std::optional<std::string> path =
+            o.inventory.empty() ? InventoryFilePath() : std::optional(o.inventory);
+        if (path) {
+            InventoryReadResult r = ReadInventoryFile(*path, inventory);
+            if (r.status == InventoryReadStatus::Unreadable || r.status == InventoryReadStatus::Damaged ||
+                (r.status == InventoryReadStatus::Missing && !o.inventory.empty())) {
+                notes.push_back(*path + ": " + (r.message.empty() ? "cannot be read" : r.message));
+                failed = true;
+                return notes;
+            }
+        }
+        d.Components.UseResInventory = 1;
+        d.Components.UseCapInventory = 1;
+    }
+    if (o.allCapsStandard) {
+        for (const std::string& n : MakeCapacitorsStandard(d, wantInventory ? &inventory : nullptr))
+            notes.push_back(n);
+        d.Components.AllCapsStandard = 1;
+    }
+    if (series > 0) {
+        d.Components.ResistorTolerance = static_cast<long double>(series);
+        d.Components.SubstitutionStrategy = static_cast<uint8_t>(strategy);
+        StandardRResult r = SwitchStandardROn(d, wantInventory ? &inventory : nullptr);
+        if (!r.ok) {
+            notes.push_back(r.refusal);
+            failed = true;
+            return notes;
+        }
+        if (!r.capacitorsMessage.empty()) notes.push_back(r.capacitorsMessage);
+        for (const std::string& n : r.notes)
+            notes.push_back(n);
+    }
+    if (runs > 0) {
+        MonteCarloOptions mc;
+        mc.Runs = runs;
+        monteCarlo = RunMonteCarlo(d, mc);
+    }
+    return notes;
+}
+
 // The report (text or JSON) and the files asked for. A file that cannot be written
 // is a failure (exit 1) after the report.
 int Finish(TfmMain& main, const OutputRequest& o, int onlyApprox, const std::string& failure,
            std::ostream& out, std::ostream& err) {
     TDesign& design = main.Design();
+    bool requestFailed = false;
+    std::optional<MonteCarloResult> monteCarlo;
+    const std::vector<std::string> notes = ApplyComponentRequests(design, o, requestFailed, monteCarlo);
+    for (const std::string& n : notes)
+        err << "velmora: " << n << "\n";
     ReportOptions ro;
     ro.onlyApprox = onlyApprox;
+    ro.monteCarlo = monteCarlo ? &*monteCarlo : nullptr;
     if (o.json) {
         out << DesignJson(design, ro).dump(2) << "\n";
     } else {
@@ -256,8 +366,9 @@ int Finish(TfmMain& main, const OutputRequest& o, int onlyApprox, const std::str
         }
         PrintStages(out, design);
         PrintCircuits(out, design);
+        PrintAnalyses(out, design, ro);
     }
-    int status = failure.empty() ? 0 : 1;
+    int status = failure.empty() && !requestFailed ? 0 : 1;
     if (!failure.empty()) err << "velmora: " << failure << "\n";
     auto written = [&](const std::string& what, const std::string& path) {
         if (!o.json) out << what << " written: " << path << "\n";
@@ -621,6 +732,26 @@ void AddOutputOptions(CLI::App* cmd, OutputRequest& o) {
         "Write the ideal responses as SVG pictures (gain, phase, delay, step, impulse, pole-zero) "
         "into this folder; with --approx only that approximation");
     cmd->add_flag("--json", o.json, "Print one JSON document instead of the text report");
+    cmd->add_option("--standard-r", o.standardR, "Substitute standard resistors of the 1, 5 or 10 % series");
+    cmd->add_option(
+        "--strategy", o.strategy,
+        "Substitution strategy: 1 the combination that keeps each stage's response closest (default), "
+        "2 the nearest standard value of each resistor");
+    cmd->add_flag("--all-caps-standard", o.allCapsStandard,
+                  "Give every capacitor a standard 12-value series value");
+    cmd->add_flag(
+        "--use-inventory", o.useInventory,
+        "Draw standard values from the component inventory (the user's RCInvent.dat, or --inventory)");
+    cmd->add_option("--inventory", o.inventory, "Component inventory file to use (implies --use-inventory)");
+    cmd->add_option("--tolerance", o.tolerance,
+                    "Resistor and capacitor tolerances in percent: R,C (default 1,1)");
+    cmd->add_option("--opamp-tolerance", o.opampTolerance, "Op-amp gain-bandwidth tolerance in percent");
+    cmd->add_option("--tempco", o.tempco, "Resistor and capacitor temperature coefficients in ppm/degC: R,C");
+    cmd->add_option("--temp-rise", o.tempRise, "Temperature rise for the temperature analysis, degC");
+    cmd->add_option(
+        "--monte-carlo", o.monteCarlo,
+        "Monte Carlo analysis of the realised filter with this many runs (Gaussian, 3 sigma at the "
+        "tolerance, fixed seed)");
 }
 
 void AddCircuitOptions(CLI::App* cmd, std::string& circuit, std::string& gbw, std::string& predistort,

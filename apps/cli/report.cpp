@@ -3,18 +3,22 @@
 #include <cmath>
 #include <fmt/format.h>
 #include <numbers>
+#include <sstream>
 
 #include "analysis/final_response.h"
 #include "analysis/final_response_gbw.h"
 #include "analysis/ideal_responses.h"
+#include "analysis/tolerance.h"
 #include "approx/approximation.h"
 #include "approx/poles_zeros.h"
 #include "circuits/catalogue.h"
 #include "circuits/components.h"
 #include "circuits/selection.h"
+#include "circuits/standard_substitution.h"
 #include "circuits/standard_values.h"
 #include "model/number_text.h"
 #include "stages/stage_types.h"
+#include "ui/tuning_text.h"
 
 namespace velmora::cli {
 namespace {
@@ -248,6 +252,10 @@ nlohmann::ordered_json CoefficientsJson(const TDesign& d) {
     return list;
 }
 
+nlohmann::ordered_json FinalStandardResponseJson(const TDesign& d);
+nlohmann::ordered_json ToleranceJson(const TDesign& d);
+nlohmann::ordered_json MonteCarloJson(const MonteCarloResult& m);
+
 nlohmann::ordered_json DesignJson(TDesign& d, const ReportOptions& o) {
     nlohmann::ordered_json j;
     j["schema_version"] = kJsonSchemaVersion;
@@ -259,6 +267,9 @@ nlohmann::ordered_json DesignJson(TDesign& d, const ReportOptions& o) {
     }
     if (d.DesignLevel >= LevelApproxChosen) j["chosen_approximation"] = d.SelectedApprox;
     if (d.DesignLevel >= LevelCascaded) {
+        j["gain_distribution"] = {{"overall_gain", Num(d.Spec.OverallGain)},
+                                  {"actual_overall_gain", Num(d.ActualOverallGain)},
+                                  {"constrained_stages", d.ConstrainedCount}};
         j["stages"] = StagesJson(d);
         j["coefficients"] = CoefficientsJson(d);
     }
@@ -266,6 +277,9 @@ nlohmann::ordered_json DesignJson(TDesign& d, const ReportOptions& o) {
         j["circuits"] = CircuitsJson(d);
         j["final_response"] = FinalResponseJson(d);
         j["final_response_gbw"] = FinalGbwResponseJson(d);
+        if (d.Components.StandardROn) j["final_response_standard"] = FinalStandardResponseJson(d);
+        j["tolerance"] = ToleranceJson(d);
+        if (o.monteCarlo) j["monte_carlo"] = MonteCarloJson(*o.monteCarlo);
     }
     return j;
 }
@@ -294,6 +308,17 @@ void PrintStages(std::ostream& out, const TDesign& d) {
                            Sci(s.K), Sci(s.To), Sci(s.Flatness), Sci(c.OptimalGain), Sci(c.ActualGain),
                            FixedText(c.DynamicRange, 1));
     }
+    // The gain the realised cascade reaches: below the specified one when stages whose
+    // circuits fix their gain could not be made up by the others.
+    const long double specified = d.Spec.OverallGain, actual = d.ActualOverallGain;
+    out << fmt::format("  Overall gain: specified {} V/V, reached {} V/V", TrimmedText(specified, 6),
+                       TrimmedText(actual, 6));
+    if (d.ConstrainedCount > 0)
+        out << fmt::format(" ({} stage{} gain-constrained)", d.ConstrainedCount,
+                           d.ConstrainedCount == 1 ? "" : "s");
+    if (specified > 0 && std::fabs(actual / specified - 1.0L) > 1e-6L)
+        out << "  -- the specified gain is not reached";
+    out << "\n";
     out << "\nBiquadratic transfer functions  T(s) = To (A s^2 + B s + C) / (D s^2 + E s + F), s in rad/s\n";
     out << fmt::format("  {:<6}", "");
     for (int i = 1; i <= d.StageCount; ++i)
@@ -329,13 +354,32 @@ nlohmann::ordered_json CircuitsJson(const TDesign& d) {
         j["choice"] = c.CircuitChoice;
         j["not_realisable"] = (bool)c.NotRealisable;
         nlohmann::ordered_json comps = nlohmann::ordered_json::object();
+        nlohmann::ordered_json standard = nlohmann::ordered_json::object();
+        nlohmann::ordered_json sens = nlohmann::ordered_json::object();
         if (!c.NotRealisable) {
-            for (int r = 1; r <= c.ResistorCount && r <= kResistorSlots; ++r)
-                comps["R" + std::to_string(r)] = Num(R(c, r));
-            for (int k = 1; k <= c.CapacitorCount && k <= kCapacitorSlots; ++k)
+            for (int r = 1; r <= c.ResistorCount && r <= kResistorSlots; ++r) {
+                comps["R" + std::to_string(r)] = Num(ExactResistor(c, r));
+                standard["R" + std::to_string(r)] = Num(R(c, r));
+            }
+            for (int k = 1; k <= c.CapacitorCount && k <= kCapacitorSlots; ++k) {
                 comps["C" + std::to_string(k)] = Num(C(c, k));
+                standard["C" + std::to_string(k)] = Num(C(c, k));
+            }
+            auto add = [&](const std::string& name, const TComponentItem& item) {
+                sens[name] = {{"wp", Num(item.SensWp)},
+                              {"Qp", Num(item.SensQp)},
+                              {"gain", Num(item.SensGain)},
+                              {"wz", Num(item.SensWz)}};
+            };
+            for (int r = 1; r <= c.ResistorCount && r <= kResistorSlots; ++r)
+                add("R" + std::to_string(r), c.Components[r]);
+            for (int k = 1; k <= c.CapacitorCount && k <= kCapacitorSlots; ++k)
+                add("C" + std::to_string(k), c.Components[kResistorSlots + k]);
         }
         j["components"] = comps;
+        if (d.Components.StandardROn) j["standard_components"] = standard;
+        j["sensitivities"] = sens;
+        j["tuning"] = c.NotRealisable ? std::string() : TuningPlainText(d, i);
         j["resistor_count"] = c.ResistorCount;
         j["capacitor_count"] = c.CapacitorCount;
         j["opamp_count"] = c.OpAmpCount;
@@ -354,6 +398,71 @@ nlohmann::ordered_json CircuitsJson(const TDesign& d) {
         list.push_back(j);
     }
     return list;
+}
+
+nlohmann::ordered_json SamplesJson(const std::vector<FinalFrequencySample>& samples) {
+    auto list = nlohmann::ordered_json::array();
+    for (const FinalFrequencySample& s : samples)
+        list.push_back({{"f_hz", Num(s.FHz)},
+                        {"gain_db", Num(s.GainDb)},
+                        {"phase_deg", Num(s.PhaseDeg)},
+                        {"delay_s", Num(s.DelayS)}});
+    return list;
+}
+
+nlohmann::ordered_json FinalStandardResponseJson(const TDesign& d) {
+    nlohmann::ordered_json j;
+    j["variant"] = FinalVariantName(StandardRSubstitution);
+    j["samples"] = SamplesJson(FinalResponseSamples(d, DefaultFrequencyAxis(d), StandardRSubstitution));
+    return j;
+}
+
+nlohmann::ordered_json BoundsJson(const std::optional<AttenuationBounds>& b) {
+    if (!b) return nullptr;
+    return {{"f_hz", Num(b->W / kTwoPi)},
+            {"design_db", Num(b->Design)},
+            {"spread_db", Num(b->Spread)},
+            {"upper_db", Num(b->Upper)},
+            {"lower_db", Num(b->Lower)},
+            {"temp_change_db", Num(b->TempChange)},
+            {"at_temp_rise_db", Num(b->AtTempRise)}};
+}
+
+nlohmann::ordered_json ToleranceJson(const TDesign& d) {
+    std::optional<ToleranceReport> r = BuildToleranceReport(d);
+    if (!r) return nullptr;
+    nlohmann::ordered_json j;
+    j["frequency_hz"] = Num(r->AtPassbandEdge.W / kTwoPi);
+    auto stages = nlohmann::ordered_json::array();
+    for (size_t i = 0; i < r->AtPassbandEdge.Stages.size(); ++i) {
+        const StageTolerance& st = r->AtPassbandEdge.Stages[i];
+        stages.push_back({{"stage", i + 1},
+                          {"passive_db", Num(st.PassiveSpread)},
+                          {"active_db", Num(st.ActiveSpread)},
+                          {"total_db", Num(st.Spread)},
+                          {"temp_change_db", Num(st.TotalChange)}});
+    }
+    j["stages"] = stages;
+    j["filter_spread_db"] = Num(r->AtPassbandEdge.Spread);
+    j["filter_temp_change_db"] = Num(r->AtPassbandEdge.TempChange);
+    j["bounds"] = {{"passband", BoundsJson(r->PassBounds)}, {"stopband", BoundsJson(r->StopBounds)}};
+    return j;
+}
+
+nlohmann::ordered_json MonteCarloJson(const MonteCarloResult& m) {
+    nlohmann::ordered_json j;
+    j["runs"] = m.Runs;
+    j["seed"] = m.Seed;
+    auto band = nlohmann::ordered_json::array();
+    for (const MonteCarloPoint& p : m.Band)
+        band.push_back({{"f_hz", Num(p.FHz)},
+                        {"min_db", Num(p.Min)},
+                        {"max_db", Num(p.Max)},
+                        {"mean_db", Num(p.Mean)},
+                        {"sigma_db", Num(p.Sigma)}});
+    j["band"] = band;
+    j["yield"] = m.Yield ? Num(*m.Yield) : nlohmann::ordered_json(nullptr);
+    return j;
 }
 
 nlohmann::ordered_json FinalGbwResponseJson(const TDesign& d) {
@@ -384,7 +493,8 @@ nlohmann::ordered_json FinalResponseJson(const TDesign& d) {
 
 void PrintCircuits(std::ostream& out, const TDesign& d) {
     if (d.DesignLevel < LevelComponents) return;
-    out << "Circuits and component values (exact)\n";
+    out << (d.Components.StandardROn ? "Circuits and component values (exact, standard in brackets)\n"
+                                     : "Circuits and component values (exact)\n");
     for (int i = 1; i <= d.StageCount; ++i) {
         const TStageCircuit& c = d.Circuits[i];
         const CatalogueEntry* e = StageCircuitEntry(d, i);
@@ -394,8 +504,10 @@ void PrintCircuits(std::ostream& out, const TDesign& d) {
             continue;
         }
         std::string line = "   ";
-        for (int r = 1; r <= c.ResistorCount && r <= kResistorSlots; ++r)
-            line += fmt::format(" R{}={}", r, ResistanceDisplayText(R(c, r)));
+        for (int r = 1; r <= c.ResistorCount && r <= kResistorSlots; ++r) {
+            line += fmt::format(" R{}={}", r, ResistanceDisplayText(ExactResistor(c, r)));
+            if (d.Components.StandardROn) line += fmt::format(" ({})", ResistanceDisplayText(R(c, r)));
+        }
         out << line << "\n";
         line = "   ";
         for (int k = 1; k <= c.CapacitorCount && k <= kCapacitorSlots; ++k)
@@ -414,6 +526,57 @@ void PrintCircuits(std::ostream& out, const TDesign& d) {
     const std::vector<std::string> note = InvertingNote(InvertingStages(d, 1, d.StageCount));
     for (const std::string& l : note)
         out << "  " << l << "\n";
+    out << "\n";
+}
+
+} // namespace velmora::cli
+
+namespace velmora::cli {
+
+void PrintAnalyses(std::ostream& out, const TDesign& d, const ReportOptions& o) {
+    if (d.DesignLevel < LevelComponents) return;
+    out << "Sensitivities (dP/P)/(dx/x) of the stage gain T0, wp (wc), Qp and wz\n";
+    for (int i = 1; i <= d.StageCount; ++i) {
+        const TStageCircuit& c = d.Circuits[i];
+        if (c.NotRealisable) continue;
+        const bool first = isFirstOrder(d.Stages[i].StageType);
+        out << fmt::format("  Stage {}      {:>9}{:>9}{:>9}{:>9}\n", i, "T0", first ? "wc" : "wp",
+                           first ? "" : "Qp", isNotch(d.Stages[i].StageType) ? "wz" : "");
+        auto row = [&](const std::string& name, const TComponentItem& it) {
+            out << fmt::format("    {:<9}{:>9}{:>9}{:>9}{:>9}\n", name, FixedText(it.SensGain, 3),
+                               FixedText(it.SensWp, 3), first ? std::string() : FixedText(it.SensQp, 3),
+                               isNotch(d.Stages[i].StageType) ? FixedText(it.SensWz, 3) : std::string());
+        };
+        for (int r = 1; r <= c.ResistorCount && r <= kResistorSlots; ++r)
+            row("R" + std::to_string(r), c.Components[r]);
+        for (int k = 1; k <= c.CapacitorCount && k <= kCapacitorSlots; ++k)
+            row("C" + std::to_string(k), c.Components[kResistorSlots + k]);
+    }
+    out << "\nTuning instructions\n";
+    for (int i = 1; i <= d.StageCount; ++i) {
+        if (d.Circuits[i].NotRealisable) continue;
+        out << "  Stage " << i << "\n";
+        std::istringstream text(TuningPlainText(d, i));
+        for (std::string line; std::getline(text, line);)
+            out << "    " << line << "\n";
+    }
+    if (std::optional<ToleranceReport> r = BuildToleranceReport(d)) {
+        out << "\nTolerance and temperature analysis\n";
+        for (const std::string& line : ToleranceReportText(d, *r))
+            out << "  " << line << "\n";
+    }
+    if (o.monteCarlo) {
+        const MonteCarloResult& m = *o.monteCarlo;
+        out << fmt::format("\nMonte Carlo: {} runs (seed {}), Gaussian with 3 sigma at the tolerances\n",
+                           m.Runs, m.Seed);
+        if (m.Yield)
+            out << fmt::format("  Yield against the specification: {:.1f} %\n", 100.0 * (double)*m.Yield);
+        long double worst = 0;
+        for (const MonteCarloPoint& p : m.Band)
+            worst = std::max(worst, 3 * p.Sigma);
+        out << fmt::format("  Largest 3-sigma gain spread over the frequency column: {} dB\n",
+                           FixedText(worst, 3));
+    }
     out << "\n";
 }
 

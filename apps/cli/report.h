@@ -4,6 +4,7 @@
 #include <nlohmann/json.hpp>
 #include <ostream>
 
+#include "analysis/monte_carlo.h"
 #include "model/design.h"
 #include "ui/tfm_par_ent.h"
 
@@ -13,6 +14,7 @@ inline constexpr int kJsonSchemaVersion = 1;
 
 struct ReportOptions {
     int onlyApprox = -1; // ideal responses of this approximation only (0..4), else every usable one
+    const MonteCarloResult* monteCarlo = nullptr; // the Monte Carlo result, when one was asked for
 };
 
 void PrintSpecification(std::ostream& out, const TDesign& d);
@@ -31,6 +33,8 @@ nlohmann::ordered_json FinalResponseJson(const TDesign& d);
 nlohmann::ordered_json FinalGbwResponseJson(const TDesign& d);
 // Circuits and component values of every stage.
 void PrintCircuits(std::ostream& out, const TDesign& d);
+// Sensitivities, tuning instructions, tolerance analysis and Monte Carlo summary.
+void PrintAnalyses(std::ostream& out, const TDesign& d, const ReportOptions& o);
 // The whole document, with the sections the design has reached.
 nlohmann::ordered_json DesignJson(TDesign& d, const ReportOptions& o);
 

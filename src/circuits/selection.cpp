@@ -262,6 +262,7 @@ CircuitsOutcome DesignStageCircuits(TDesign& d, const std::vector<StageCircuitRe
     };
 
     // 1. A circuit for every stage.
+    std::array<bool, kMaxStages + 1> automatic{};
     for (int i = 1; i <= d.StageCount; ++i) {
         TCandidateSet& set = sets[static_cast<std::size_t>(i)];
         EvaluateCandidates(d, i, set);
@@ -282,6 +283,7 @@ CircuitsOutcome DesignStageCircuits(TDesign& d, const std::vector<StageCircuitRe
                 return out;
             }
         } else {
+            automatic[static_cast<std::size_t>(i)] = true;
             choice = AutomaticChoice(set, StageTypeInfo(type)->offered);
             if (choice == 0) {
                 out.message = "No circuit of the catalogue can realise stage " + std::to_string(i) + ".";
@@ -320,7 +322,38 @@ CircuitsOutcome DesignStageCircuits(TDesign& d, const std::vector<StageCircuitRe
 
     // 3. The gains distributed again with the real circuits, then every stage calculated
     // for the gain it is asked for.
-    const std::string failed = RealiseStageGains(d, true);
+    std::string failed = RealiseStageGains(d, true);
+    // A stage chosen automatically for the gain first asked of it may be asked for another
+    // gain by the make-up of a stage whose circuit fixes its gain; when its own circuit
+    // then fixes the gain too, the overall gain is missed. Such a stage takes the best
+    // circuit that reaches any gain, and the gains are distributed once more. Only
+    // fixed-gain circuits are replaced, so this happens at most once per stage.
+    bool rechosen = false;
+    for (int i = 1; i <= d.StageCount; ++i) {
+        TStageCircuit& c = d.Circuits[i];
+        if (!automatic[static_cast<std::size_t>(i)] || !c.GainConstrained) continue;
+        if (!(d.ActualOverallGain > 0.0L) || !(d.Spec.OverallGain > 0.0L)) continue;
+        // The gain this stage would need for the cascade to reach the specified gain.
+        const long double saved = c.DesiredGain;
+        c.DesiredGain = c.ActualGain * (d.Spec.OverallGain / d.ActualOverallGain);
+        TCandidateSet& set = sets[static_cast<std::size_t>(i)];
+        EvaluateCandidates(d, i, set);
+        c.DesiredGain = saved;
+        TCandidateSet anyGain = set;
+        for (auto& cand : anyGain.Candidates)
+            if (cand.GainFixed) cand.Excluded = 1;
+        const int choice = AutomaticChoice(anyGain, StageTypeInfo(d.Stages[i].StageType)->offered);
+        if (choice == 0 || choice == c.CircuitChoice) continue;
+        const StageCircuitRequest* r = request(i);
+        SelectCircuit(d, i, choice, set);
+        if (r && r->gbwHz > 0.0L) {
+            c.OpAmpGBW = r->gbwHz;
+            c.GbwChangedByUser = 1;
+        }
+        if (r && r->predistort && !isFirstOrder(d.Stages[i].StageType)) c.Predistort = 1;
+        rechosen = true;
+    }
+    if (rechosen) failed = RealiseStageGains(d, true);
     if (!failed.empty()) {
         out.message = "Velmora has been unable to actualize the circuit of stage " + failed + ".";
         return out;

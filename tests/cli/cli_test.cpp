@@ -396,3 +396,65 @@ TEST(Cli, RequestFiles) {
 
 } // namespace
 } // namespace velmora::cli
+
+namespace velmora::cli {
+namespace {
+
+TEST(Cli, StandardValuesToleranceAndMonteCarlo) {
+    Result r =
+        Velmora({"design", "--json", "--standard-r", "5", "--tolerance", "1,1", "--monte-carlo", "50"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    auto j = nlohmann::json::parse(r.out);
+    // Every substituted resistor is a value of the 24-value series (within rounding),
+    // and the exact values stay beside them.
+    const double e24[] = {1.0, 1.1, 1.2, 1.3, 1.5, 1.6, 1.8, 2.0, 2.2, 2.4, 2.7, 3.0,
+                          3.3, 3.6, 3.9, 4.3, 4.7, 5.1, 5.6, 6.2, 6.8, 7.5, 8.2, 9.1};
+    for (const auto& c : j["circuits"]) {
+        ASSERT_TRUE(c.contains("standard_components"));
+        for (auto& [name, value] : c["standard_components"].items()) {
+            if (name[0] != 'R') continue;
+            double m = value.get<double>();
+            while (m >= 10)
+                m /= 10;
+            while (m < 1)
+                m *= 10;
+            bool member = false;
+            for (double v : e24)
+                member = member || std::fabs(m - v) < 1e-6 * v;
+            EXPECT_TRUE(member) << name << " = " << value;
+            EXPECT_GT(c["components"][name].get<double>(), 0);
+        }
+        EXPECT_FALSE(c["sensitivities"].empty());
+        EXPECT_FALSE(c["tuning"].get<std::string>().empty());
+    }
+    ASSERT_TRUE(j.contains("final_response_standard"));
+    EXPECT_EQ(j["final_response_standard"]["samples"].size(), 351u);
+    ASSERT_TRUE(j["tolerance"].is_object());
+    EXPECT_NEAR(j["tolerance"]["frequency_hz"].get<double>(), 1000.0, 1e-6);
+    EXPECT_EQ(j["tolerance"]["stages"].size(), j["stages"].size());
+    // The filter spread is the root sum of squares of the stage spreads.
+    double sum = 0;
+    for (const auto& s : j["tolerance"]["stages"])
+        sum += std::pow(s["total_db"].get<double>(), 2);
+    EXPECT_NEAR(j["tolerance"]["filter_spread_db"].get<double>(), std::sqrt(sum), 1e-9);
+    ASSERT_TRUE(j["monte_carlo"].is_object());
+    EXPECT_EQ(j["monte_carlo"]["runs"], 50);
+    EXPECT_EQ(j["monte_carlo"]["band"].size(), 351u);
+    const double yield = j["monte_carlo"]["yield"].get<double>();
+    EXPECT_GE(yield, 0.0);
+    EXPECT_LE(yield, 1.0);
+    // The same seed gives the same band.
+    Result again =
+        Velmora({"design", "--json", "--standard-r", "5", "--tolerance", "1,1", "--monte-carlo", "50"});
+    EXPECT_EQ(nlohmann::json::parse(again.out)["monte_carlo"], j["monte_carlo"]);
+
+    EXPECT_EQ(Velmora({"design", "--standard-r", "2"}).status, 2);
+    EXPECT_EQ(Velmora({"design", "--strategy", "3"}).status, 2);
+    EXPECT_EQ(Velmora({"design", "--tolerance", "1"}).status, 2);
+    EXPECT_EQ(Velmora({"design", "--monte-carlo", "0"}).status, 2);
+    Result missing = Velmora({"design", "--standard-r", "1", "--inventory", "/nonexistent/RCInvent.dat"});
+    EXPECT_EQ(missing.status, 1);
+}
+
+} // namespace
+} // namespace velmora::cli
