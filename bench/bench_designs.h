@@ -6,6 +6,7 @@
 #include <string>
 
 #include "analysis/final_response.h"
+#include "analysis/tolerance.h"
 #include "approx/approximation.h"
 #include "circuits/selection.h"
 #include "stages/synthesis.h"
@@ -100,8 +101,10 @@ inline Request BesselLowpass20() {
     return r;
 }
 
-// The design from the specification to the final response; the number of final-response
-// samples, 0 when a step failed.
+// The design from the specification to the final response and the tolerance summary the
+// command line reports (gain spread of every stage at the passband edge, attenuation
+// bounds at the passband and stopband edges); the number of final-response samples, 0
+// when a step failed.
 inline std::size_t DesignFilter(const Request& r, TfmMain& main, SilentDialogs& dialogs) {
     TDesign& d = main.Design();
     if (!CalculateSpecification(r, main, dialogs)) return 0;
@@ -111,7 +114,9 @@ inline std::size_t DesignFilter(const Request& r, TfmMain& main, SilentDialogs& 
     ChooseApproximation(d, chosen);
     if (SynthesiseStages(d) != SynthesisStatus::Ok) return 0;
     if (!DesignStageCircuits(d).ok) return 0;
-    return FinalResponseSamples(d).size();
+    const std::size_t samples = FinalResponseSamples(d).size();
+    if (!BuildToleranceReport(d)) return 0;
+    return samples;
 }
 
 } // namespace velmora::bench

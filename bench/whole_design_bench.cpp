@@ -4,7 +4,9 @@
 // approximation), the choice of the approximation, pairing, cascading for maximum
 // flatness and gain distribution, the rating of every catalogue circuit offered for
 // every stage and the automatic choice among them, the components of the chosen
-// circuits, and the final response over the 351-point frequency column.
+// circuits, the final response over the 351-point frequency column, and the tolerance
+// summary (the gain spread of every stage at the passband edge, the attenuation bounds
+// at the passband and stopband edges).
 //
 // Then the ideal-response recompute after a zoom of the gain graph: the frequency column
 // rebuilt over the zoomed limits and the gain, phase and delay of every approximation
