@@ -205,16 +205,30 @@ std::unique_ptr<CascadeWork> NewCascadeWork() {
 
 namespace {
 
-// The stage's own magnitude over the grid, from the work's copy when it was evaluated for
-// the same coefficients and grid.
+bool SameGrid(const TDesign& d, const CascadeWork::OwnMagnitude& o) {
+    for (int i = 0; i <= kResponseIntervals; ++i)
+        if (o.grid[i] != d.Grid.W[i].value()) return false;
+    return true;
+}
+
+bool SameStage(const TStageCoeffs& st, const CascadeWork::OwnMagnitude& o) {
+    return o.known && o.type == st.StageType && o.sigma == st.Sigma.value() && o.wp == st.Wp.value() &&
+           o.qp == st.Qp.value() && o.wz == st.Wz.value();
+}
+
+// The stage's own magnitude over the grid, from the work's copy when one was evaluated
+// for the same coefficients and grid: in the stage's own slot, or in another slot when
+// the stages were reordered since (the copy is then moved into the stage's slot).
 const std::array<long double, kResponsePoints>& OwnMagnitude(const TDesign& d, CascadeWork& w, int s) {
     const TStageCoeffs& st = d.Stages[s];
     CascadeWork::OwnMagnitude& o = w.own[s];
-    bool same = o.known && o.type == st.StageType && o.sigma == st.Sigma.value() && o.wp == st.Wp.value() &&
-                o.qp == st.Qp.value() && o.wz == st.Wz.value();
-    for (int i = 0; same && i <= kResponseIntervals; ++i)
-        same = o.grid[i] == d.Grid.W[i].value();
-    if (same) return o.mag;
+    if (SameStage(st, o) && SameGrid(d, o)) return o.mag;
+    for (int j = 1; j <= kMaxStages; ++j) {
+        if (j != s && SameStage(st, w.own[j]) && SameGrid(d, w.own[j])) {
+            std::swap(o, w.own[j]);
+            return o.mag;
+        }
+    }
     o.known = true;
     o.type = st.StageType;
     o.sigma = st.Sigma;

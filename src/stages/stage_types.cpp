@@ -96,8 +96,10 @@ long double StageMagnitude(const TStageCoeffs& s, long double w) {
         return (s.StageType == stFLP ? 1.0L : w) / p;
     }
     if (qp <= 0.0L) return 0.0L;
+    // |D(jw)| without the scaling hypot does: the squares of a stage at the frequencies
+    // of a filter are far inside the extended exponent range.
     const long double re = wp * wp - w * w, im = w * wp / qp;
-    const long double r = std::hypot(re, im);
+    const long double r = std::sqrt(re * re + im * im);
     if (r == 0.0L) return 0.0L;
     switch (s.StageType) {
     case stSLP:
