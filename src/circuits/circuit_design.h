@@ -16,6 +16,7 @@
 #pragma once
 
 #include <array>
+#include <optional>
 #include <span>
 #include <string_view>
 
@@ -90,6 +91,17 @@ const CircuitRoutines* FindCircuit(std::string_view key);
 // (else wp and Qp), GbwEffect = wp sqrt(kw^2 + (kq / (2 Qp))^2) / wt and
 // MinRecGBW = RoundDownHalfDecade(20 wp max(|kw|, |kq|) / 2 pi) (kw on equal magnitudes).
 void GbwStep(TDesign& d, int stage);
+
+// The gain constant a predistorted notch stage has in operation, or nothing when the
+// stage is not a predistorted notch stage (its ideal-op-amp gain constant is then the
+// one it has). Single-pole op amps leave a stage's DC gain exactly as the ideal circuit
+// has it (their error term carries a factor s), while they move the poles from wp' back
+// to wp; the response in operation is then about G (s^2 + wz^2)/(s^2 + wp/Qp s + wp^2)
+// with G wz^2/wp^2 equal to that DC gain. So G = H(0) wp^2/wz^2 from the realised
+// function h and the stage targets, which is what the design asked for when it set the
+// ideal gain constant to K (wp'/wp)^2.
+std::optional<long double> PredistortedNotchGain(const TDesign& d, int stage,
+                                                 const RealisedStage<long double>& h);
 
 // x rounded down to a half step of its leading digit (1, 1.5, 2, 2.5, ... 9.5) times
 // its decade: 3.4e6 gives 3.0e6, 1.41e5 gives 1.0e5.

@@ -8,6 +8,7 @@
 
 #include "circuits/circuit_design.h"
 #include "circuits/standard_values.h"
+#include "stages/stage_types.h"
 
 namespace velmora {
 namespace {
@@ -63,6 +64,20 @@ void GbwStep(TDesign& d, int stage) {
     // magnitude either way).
     const long double k = std::max(std::fabs(kw), std::fabs(kq));
     c.MinRecGBW = RoundDownHalfDecade(20.0L * wp * k / (2.0L * std::numbers::pi_v<long double>));
+}
+
+std::optional<long double> PredistortedNotchGain(const TDesign& d, int stage,
+                                                 const RealisedStage<long double>& h) {
+    const TStageCircuit& c = d.Circuits[stage];
+    const TStageCoeffs& s = d.Stages[stage];
+    if (!isNotch(s.StageType) || !c.Predistort || c.CompensationInUse) return std::nullopt;
+    const long double wp = s.Wp, wz = s.Wz, wpPrime = c.WpPrime;
+    if (!finitePositive(wp) || !finitePositive(wz) || !finitePositive(wpPrime) || wpPrime == wp)
+        return std::nullopt;
+    if (!(h.den[0] != 0.0L)) return std::nullopt;
+    const long double g = std::fabs(h.num[0] / h.den[0]) * (wp / wz) * (wp / wz);
+    if (!finitePositive(g)) return std::nullopt;
+    return g;
 }
 
 long double RoundDownHalfDecade(long double x) {

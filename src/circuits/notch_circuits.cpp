@@ -14,6 +14,17 @@
 // from the working targets wp', Qp' (the zero frequency wz is not predistorted). A design
 // that cannot be built restores the record as it found it and marks the circuit not
 // realisable.
+//
+// Predistortion and the gain: single-pole op amps leave the DC gain of these circuits
+// exactly as the ideal circuit has it and only move the poles (from wp' back to wp). The
+// DC gain of a notch is K wz^2/wp^2, so a design for wp' with the gain constant K would
+// run, in operation, a first-order gain error of about -2 kw wp/wt over the whole band
+// (the lowpass notch's passband included: the error that made predistortion look worse
+// than none). Where the gain is free, the ideal gain constant is therefore set to
+// K (wp'/wp)^2 and the reported actual gain is the one the stage has in operation
+// (PredistortedNotchGain). The twin T ties its zero to its pole, so only its pole Q is
+// predistorted; the Fliege notch's zero follows its pole (and the op amps move it back
+// about as far as the pole), so it is predistorted as a whole.
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -288,7 +299,8 @@ bool DesignSab(TDesign& d, int stage, bool lowpass) {
     const Working w = GbwWorking(d, stage, k.kw, k.kq);
 
     SabValues s;
-    if (!SabDesign(lowpass, w.wp, w.qp, wz, c.DesiredGain, c1, s)) return scope.Fail();
+    const long double gainScale = (w.wp / wp) * (w.wp / wp);
+    if (!SabDesign(lowpass, w.wp, w.qp, wz, c.DesiredGain * gainScale, c1, s)) return scope.Fail();
     C(c, 2) = c1;
     c.CapRatio = 1;
     const auto& g = s.g;
@@ -303,7 +315,8 @@ bool DesignSab(TDesign& d, int stage, bool lowpass) {
     c.OpAmpCount = c.CompensationInUse ? 2 : 1;
     if (!ComponentsValid(c, c.ResistorCount, 2)) return scope.Fail();
     const ComponentValues<long double> stored = StoredValues(c);
-    c.ActualGain = HighFrequencyGain(lowpass ? RealiseSlpn01(stored) : RealiseShpn01(stored), 2);
+    const auto h = lowpass ? RealiseSlpn01(stored) : RealiseShpn01(stored);
+    c.ActualGain = PredistortedNotchGain(d, stage, h).value_or(HighFrequencyGain(h, 2));
     c.GainFixed = s.gainLimited ? 1 : 0;
     return Succeeded(c);
 }
@@ -364,7 +377,8 @@ bool DesignSlpn04(TDesign& d, int stage) {
     c.ResistorCount = 6;
     c.CapacitorCount = 3;
     c.OpAmpCount = 2;
-    c.ActualGain = HighFrequencyGain(RealiseSlpn04(StoredValues(c)), 2);
+    const auto h = RealiseSlpn04(StoredValues(c));
+    c.ActualGain = PredistortedNotchGain(d, stage, h).value_or(HighFrequencyGain(h, 2));
     c.GainFixed = 1;
     return Succeeded(c);
 }
@@ -413,7 +427,8 @@ bool DesignShpn03(TDesign& d, int stage) {
     c.ResistorCount = 7;
     c.CapacitorCount = 2;
     c.OpAmpCount = 2;
-    c.ActualGain = HighFrequencyGain(RealiseShpn03(StoredValues(c)), 2);
+    const auto h = RealiseShpn03(StoredValues(c));
+    c.ActualGain = PredistortedNotchGain(d, stage, h).value_or(HighFrequencyGain(h, 2));
     c.GainFixed = 1;
     return Succeeded(c);
 }
@@ -467,7 +482,7 @@ bool DesignSn02(TDesign& d, int stage) {
 // an inverting notch of high-frequency gain C3/C2 whose zero (through R1) and pole (through
 // R7) are set apart. R6 5-0 ties A2's virtual ground to ground and does not enter the
 // ideal response; it sets A2's noise gain, R6 = R2/K.
-// Design: R2 = R3 = R4 = R7 = 1/(wp' sqrt(C1 C2)), R5 = Qp'/(wp' C2), C3 = K C2 and
+// Design: R2 = R3 = R4 = R7 = 1/(wp' sqrt(C1 C2)), R5 = Qp'/(wp' C2), C3 = K (wp'/wp)^2 C2 and
 // R1 = 1/(wz^2 C1 C3 R2). The starting capacitors have C2 = C1.
 // A single-pole op amp adds, to first order, kw = 1 + K (Qp rho^2 - 1)/(2 Qp) and
 // kq = K (Qp rho^2 + 1)/(2 Qp) with rho = wz/wp: the input paths C3 and R1 raise the noise
@@ -495,13 +510,16 @@ bool DesignAmNotch(TDesign& d, int stage) {
     const long double rho = wz / wp;
     const Working w = GbwWorking(d, stage, 1 + k * (qp * rho * rho - 1) / (2 * qp),
                                  k * (qp * rho * rho + 1) / (2 * qp), 1.25L, 6 * qp * qp);
+    // The ideal gain constant K (wp'/wp)^2 keeps the DC gain, which the op amps do not
+    // move, at the target's K wz^2/wp^2 (see the top of the file).
+    const long double kIdeal = k * (w.wp / wp) * (w.wp / wp);
     const long double c1 = C(c, 1);
     const long double c2 = c1;
-    const long double c3 = k * c2;
+    const long double c3 = kIdeal * c2;
     const long double r = 1 / (w.wp * std::sqrt(c1 * c2));
     const long double r5 = w.qp / (w.wp * c2);
     const long double r1 = 1 / (wz * wz * c1 * c3 * r);
-    const long double r6 = r / k;
+    const long double r6 = r / kIdeal;
     if (!AllPositiveFinite({c3})) return scope.Fail();
     C(c, 2) = c2;
     C(c, 3) = c3;
@@ -510,7 +528,8 @@ bool DesignAmNotch(TDesign& d, int stage) {
     c.ResistorCount = 7;
     c.CapacitorCount = 3;
     c.OpAmpCount = 3;
-    c.ActualGain = HighFrequencyGain(RealiseAmNotch(StoredValues(c)), 2);
+    const auto h = RealiseAmNotch(StoredValues(c));
+    c.ActualGain = PredistortedNotchGain(d, stage, h).value_or(HighFrequencyGain(h, 2));
     c.GainFixed = 0;
     return Succeeded(c);
 }
@@ -531,7 +550,8 @@ bool DesignAmNotch(TDesign& d, int stage) {
 // lost and the stage is third order, which the function keeps.
 // Design: C1 = C2 = C, C3 = gamma C, R1 = R2 = R, R3 = gamma R/4 (balanced). Then
 //   H(s) = k (gamma C^2 R^2 s^2 + 2)/(gamma C^2 R^2 s^2 + (2 gamma - 4 (k - 1)) C R s + 2),
-// so R = 1/(wp' C sqrt(gamma/2)) and k - 1 = (gamma/2)(1 - 1/(Qp' sqrt(2 gamma))). The
+// so R = 1/(wp C sqrt(gamma/2)) and k - 1 = (gamma/2)(1 - 1/(Qp' sqrt(2 gamma))) (wp, not wp':
+// predistortion moves only the pole Q, see the top of the file). The
 // passive T with a follower (k = 1) has Qp = 1/sqrt(2 gamma); gamma = max(2, 2/Qp'^2)
 // keeps k - 1 at least 1/2 for every Qp' (k = 2 - 1/(2 Qp') from Qp' = 1 up), so the
 // gain pair never degenerates into an open R4 at low Q. The gain k is fixed by Qp'.
@@ -597,8 +617,13 @@ bool DesignSn01(TDesign& d, int stage) {
     if (!AllPositiveFinite({first.r, first.r3, v1.R[4], first.c3})) return scope.Fail();
     const GbwCoefficients kg = PolePairShift(RealiseSn01(v1).den, Sn01FiniteGainTerm(v1), wp, qg);
     const Working w = GbwWorking(d, stage, kg.kw, kg.kq);
+    // The balanced T sets the notch and the pole frequency with the same R and C, so a
+    // predistorted wp' would move the notch by kw wp/wt (the op amp does not move the
+    // passive T's null back). The notch matters more than the pole frequency's small
+    // shift, so only the pole Q is predistorted: the T stays at wp = wz.
+    c.WpPrime = wp;
 
-    const Sn01Values s = Sn01Design(w.wp, w.qp, c1);
+    const Sn01Values s = Sn01Design(wp, w.qp, c1);
     if (!AllPositiveFinite({s.c3, s.k - 1})) return scope.Fail();
     C(c, 2) = c1;
     C(c, 3) = s.c3;

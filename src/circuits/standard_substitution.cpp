@@ -209,7 +209,13 @@ void UpdateActualGain(TDesign& d, int stage) {
     const CircuitRoutines* routines = StageCircuitRoutines(d, stage);
     if (!routines) return;
     TStageCircuit& c = d.Circuits[stage];
-    const auto p = RealisedParameters(routines->realise(StageComponentValues(c)), d.Stages[stage].StageType);
+    const auto h = routines->realise(StageComponentValues(c));
+    // A predistorted notch stage reports the gain it has in operation, as its design does.
+    if (const auto g = PredistortedNotchGain(d, stage, h)) {
+        c.ActualGain = *g;
+        return;
+    }
+    const auto p = RealisedParameters(h, d.Stages[stage].StageType);
     if (p && std::isfinite(p->gain) && p->gain != 0.0L) c.ActualGain = std::fabs(p->gain);
 }
 
