@@ -10,6 +10,9 @@
 #include <iterator>
 #include <sstream>
 
+#include <cmath>
+#include <nlohmann/json.hpp>
+
 #include "cli.h"
 
 namespace velmora::cli {
@@ -24,6 +27,32 @@ std::string Slurp(const fs::path& p) {
     return std::string((std::istreambuf_iterator<char>(in)), {});
 }
 
+// JSON documents compare by structure and value: keys, texts and integers exactly,
+// reals within 1e-9 relative, since the last digit of a double printed at full
+// precision follows the exact order of the floating-point operations.
+void CompareJson(const nlohmann::json& expected, const nlohmann::json& actual, const std::string& path) {
+    if (expected.is_number_float() || actual.is_number_float()) {
+        ASSERT_TRUE(expected.is_number() && actual.is_number()) << path;
+        const double e = expected.get<double>(), a = actual.get<double>();
+        EXPECT_LE(std::fabs(e - a), 1e-9 * std::max(1.0, std::fabs(e))) << path << ": " << e << " vs " << a;
+        return;
+    }
+    ASSERT_EQ(expected.type(), actual.type()) << path;
+    if (expected.is_object()) {
+        ASSERT_EQ(expected.size(), actual.size()) << path;
+        for (auto it = expected.begin(); it != expected.end(); ++it) {
+            ASSERT_TRUE(actual.contains(it.key())) << path << "/" << it.key();
+            CompareJson(it.value(), actual[it.key()], path + "/" + it.key());
+        }
+    } else if (expected.is_array()) {
+        ASSERT_EQ(expected.size(), actual.size()) << path;
+        for (size_t i = 0; i < expected.size(); ++i)
+            CompareJson(expected[i], actual[i], path + "[" + std::to_string(i) + "]");
+    } else {
+        EXPECT_EQ(expected, actual) << path;
+    }
+}
+
 void CheckGolden(const std::string& name, std::vector<std::string> args) {
     args.insert(args.begin(), "velmora");
     std::ostringstream out, err;
@@ -36,6 +65,10 @@ void CheckGolden(const std::string& name, std::vector<std::string> args) {
     ASSERT_TRUE(fs::exists(file)) << file << " is missing; run with VELMORA_UPDATE_GOLDEN=1";
     const std::string expected = Slurp(file);
     if (expected == out.str()) return;
+    if (file.extension() == ".json") {
+        CompareJson(nlohmann::json::parse(expected), nlohmann::json::parse(out.str()), name);
+        return;
+    }
     // Name the first differing line so the failure is readable.
     std::istringstream a(expected), b(out.str());
     std::string la, lb;
