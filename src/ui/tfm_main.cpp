@@ -2,6 +2,8 @@
 
 #include <filesystem>
 
+#include "circuits/component_adjustment.h"
+#include "circuits/standard_substitution.h"
 #include "model/design_file.h"
 #include "ui/stage_flow.h"
 
@@ -11,7 +13,9 @@ TfmMain::TfmMain(TDesign& design, Dialogs& dialogs)
     : ParEnt(design, dialogs), Graph(design, dialogs), Pairs(design, dialogs), Cascade(design, dialogs),
       ACrit(design, dialogs), Gain(design, dialogs), GainAd(design, dialogs), Transfer(design),
       User(design, dialogs), CirSel(design, dialogs), CirCal(design, dialogs), Compensate(design, dialogs),
-      View(design, dialogs), Ascii(design, dialogs), d_(design), dlg_(dialogs) {
+      View(design, dialogs), Characteristics(design, dialogs),
+      Invent(ProgramInventory, InventoryFilePath(), dialogs), DbConvert(dialogs), Ascii(design, dialogs),
+      d_(design), dlg_(dialogs) {
     // The specification hands over to the ideal responses, where the approximation is
     // chosen; leaving them pairs, cascades and distributes the gains (in one move when
     // both are automatic) or opens the interactive window of the step.
@@ -35,6 +39,47 @@ TfmMain::TfmMain(TDesign& design, Dialogs& dialogs)
     CirCal.OnCompensate = [this] { Compensate.FormShow(); };
     CirCal.OnNext = [this] { View.FormShow(); };
     UpdateCaption();
+}
+
+void TfmMain::CharacteristicsOkClick() {
+    Characteristics.BitBtn2Click();
+    if (Characteristics.Visible || !Characteristics.Changed) return; // refused, or nothing changed
+    const CharacteristicsRerun rerun = RerunAfterCharacteristicsChange(d_, CirSel.Sets);
+    if (rerun.ComponentsRecalculated && View.Visible) View.FormShow();
+}
+
+void TfmMain::RecalculateComponents() {
+    if (d_.DesignLevel < LevelComponents) return;
+    const Inventory* inv = &ProgramInventory;
+    // Exact values first; then the capacitors made standard (their resistors solved for
+    // them), then the standard resistors, in the order the steps build on each other.
+    for (int s = 1; s <= d_.StageCount; ++s)
+        LoadAndCalculate(d_, s);
+    if (d_.Components.AllCapsStandard)
+        for (const std::string& note :
+             MakeCapacitorsStandard(d_, d_.Components.UseCapInventory ? inv : nullptr))
+            dlg_.Message(MessageKind::Information, note);
+    if (d_.Components.StandardROn) {
+        StandardRResult r = SwitchStandardROn(d_, d_.Components.UseResInventory ? inv : nullptr);
+        if (!r.ok) dlg_.Message(MessageKind::Warning, r.refusal);
+    }
+    d_.Modified = 1;
+    if (View.Visible) View.FormShow();
+}
+
+void TfmMain::Allcapsstandardvalues1Click() {
+    d_.Components.AllCapsStandard = d_.Components.AllCapsStandard ? 0 : 1;
+    RecalculateComponents();
+}
+
+void TfmMain::Usecapinventory1Click() {
+    d_.Components.UseCapInventory = d_.Components.UseCapInventory ? 0 : 1;
+    RecalculateComponents();
+}
+
+void TfmMain::Useresinventory1Click() {
+    d_.Components.UseResInventory = d_.Components.UseResInventory ? 0 : 1;
+    RecalculateComponents();
 }
 
 void TfmMain::UI1Click() {

@@ -11,16 +11,20 @@
 
 #include "circuits/components.h"
 #include "model/design.h"
+#include "model/inventory_file.h"
 #include "model/settings.h"
 #include "ui/dialogs.h"
 #include "ui/tfm_ascii.h"
 #include "ui/tfm_cascade.h"
+#include "ui/tfm_characteristics.h"
 #include "ui/tfm_cir_cal.h"
 #include "ui/tfm_cir_sel.h"
 #include "ui/tfm_gain.h"
 #include "ui/tfm_graph.h"
+#include "ui/tfm_invent.h"
 #include "ui/tfm_pairs.h"
 #include "ui/tfm_par_ent.h"
+#include "ui/tfm_tools.h"
 #include "ui/tfm_transfer.h"
 #include "ui/tfm_user.h"
 #include "ui/tfm_view.h"
@@ -48,6 +52,31 @@ class TfmMain {
     TfmCirCal CirCal;
     TfmCompensate Compensate;
     TfmView View;
+    TfmCharacteristics Characteristics;
+    // The component inventory of the program (read at start, changed by the editor).
+    Inventory ProgramInventory = FullInventory();
+    TfmInvent Invent;
+    TfmDbConvert DbConvert;
+    TfmResValues ResValues;
+    bool DbConvertVisible = false, ResValuesVisible = false;
+
+    // Options > Component characteristics: the form; its OK, after which the steps that
+    // depend on the characteristics are re-run when something changed.
+    void Componentcharacteristics1Click() { Characteristics.FormShow(); }
+    void CharacteristicsOkClick();
+    // Options > All capacitors standard values; Inventory > Enable (capacitors, resistors):
+    // toggles, with the components recalculated from level 7 on.
+    void Allcapsstandardvalues1Click();
+    void Usecapinventory1Click();
+    void Useresinventory1Click();
+    // Inventory editors.
+    void Editcapinventory1Click() { Invent.Show(InventoryKind::Capacitors); }
+    void N1percent1Click() { Invent.Show(InventoryKind::Resistors1); }
+    void N5percent1Click() { Invent.Show(InventoryKind::Resistors5); }
+    void N10percent1Click() { Invent.Show(InventoryKind::Resistors10); }
+    // Tools.
+    void dBVV1Click() { DbConvertVisible = true; }
+    void Resistor1Click() { ResValuesVisible = true; }
     TfmAscii Ascii;
     // The window the last step handed over to.
     NextWindow LastHandOver = NextWindow::None;
@@ -137,6 +166,9 @@ class TfmMain {
     Settings kept_; // the window values, written back as they were read
 
     void StartDesign(uint8_t filterType);
+    // Every stage's components calculated again (from level 7), with the standard-value
+    // and inventory options as they now are.
+    void RecalculateComponents();
     void SetFrequencyUnit(bool hz);
     void UpdateCaption();
     // The steps of a design just read: the specification form with its comparison

@@ -31,6 +31,9 @@ bool TfmMain::FormCreate() {
     Settings s;
     ReadSettingsFile(SettingsPath, s);
     ApplySettings(s);
+    // The component inventory: read, or created with everything in stock; a damaged
+    // file is replaced only with the person's consent.
+    ProgramInventory = LoadInventoryAtStart(InventoryFilePath(), dlg_);
     return true;
 }
 

@@ -218,3 +218,58 @@ TEST(TfmMain, AutomaticPathFromSpecificationToCircuitSelection) {
 
 } // namespace
 } // namespace velmora
+
+#include "analysis/final_response.h"
+#include "analysis/ideal_responses.h"
+#include "circuits/selection.h"
+#include "circuits/standard_values.h"
+
+namespace velmora {
+namespace {
+
+TEST(TfmMain, ComponentOptionsRecalculateTheCircuits) {
+    Main m;
+    m.main.Lowpass1Click();
+    m.main.ParEnt.CalcBtnClick();
+    m.main.ParEnt.BitBtn1Click();
+    m.main.Graph.BitBtn1Click();
+    ASSERT_TRUE(DesignStageCircuits(m.d).ok);
+    ASSERT_EQ(m.d.DesignLevel, LevelComponents);
+
+    // Every capacitor standard: the capacitors become 12-value series values and the
+    // resistors are calculated again for them, so the realised filter is unchanged.
+    m.dlg.clear();
+    m.main.Allcapsstandardvalues1Click();
+    // A stage whose circuit cannot take other capacitors keeps them and is named.
+    std::string told;
+    for (const std::string& l : m.dlg.log)
+        told += l + "\n";
+    for (int s = 1; s <= m.d.StageCount; ++s) {
+        const TStageCircuit& c = m.d.Circuits[s];
+        bool standard = true;
+        for (int k = 1; k <= c.CapacitorCount; ++k)
+            standard = standard && FindStandardCapacitor(C(c, k)).has_value();
+        EXPECT_TRUE(standard || told.find(std::to_string(s)) != std::string::npos) << "stage " << s << "\n"
+                                                                                   << told;
+    }
+    const std::vector<FinalFrequencySample> fin = FinalResponseSamples(m.d);
+    const std::vector<IdealResponseTable> ideal =
+        IdealResponseTables(m.d, DefaultIdealAxes(m.d), m.d.SelectedApprox);
+    ASSERT_EQ(fin.size(), ideal.at(0).Samples.size());
+    for (size_t i = 0; i < fin.size(); ++i) {
+        if (ideal[0].Samples[i].GainDb <= -199) continue; // a marked notch point
+        EXPECT_NEAR(fin[i].GainDb, ideal[0].Samples[i].GainDb, 0.02L) << i;
+    }
+
+    // Component characteristics: a changed tolerance is stored and the metrics re-run.
+    m.main.Componentcharacteristics1Click();
+    ASSERT_TRUE(m.main.Characteristics.Visible);
+    m.main.Characteristics.ResistorToleranceIndex = 5; // "5"
+    m.main.CharacteristicsOkClick();
+    EXPECT_FALSE(m.main.Characteristics.Visible);
+    EXPECT_EQ((long double)m.d.Components.ResistorTolerance, 5.0L);
+    EXPECT_EQ(m.d.DesignLevel, LevelComponents);
+}
+
+} // namespace
+} // namespace velmora
