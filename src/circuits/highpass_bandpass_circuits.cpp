@@ -16,6 +16,7 @@
 #include <initializer_list>
 
 #include "circuits/circuit_design.h"
+#include "circuits/design_steps.h"
 
 namespace velmora {
 namespace {
@@ -23,44 +24,6 @@ namespace {
 // ---- Shared design steps -------------------------------------------------------------
 
 constexpr long double kSkMinGain = 1.05L; // lowest gain of the Sallen-Key highpass with gain
-
-bool PositiveFinite(long double x) {
-    return std::isfinite(x) && x > 0;
-}
-
-bool AllPositiveFinite(std::initializer_list<long double> xs) {
-    for (long double x : xs)
-        if (!PositiveFinite(x)) return false;
-    return true;
-}
-
-// The record as the design found it; a failed design puts it back and marks the circuit.
-struct DesignScope {
-    TStageCircuit& c;
-    TStageCircuit saved;
-    explicit DesignScope(TStageCircuit& circuit) : c(circuit), saved(circuit) {}
-    bool Fail() {
-        c = saved;
-        c.NotRealisable = 1;
-        return false;
-    }
-};
-
-// Sets the two finite-GBW coefficients (and the second pair), runs the GBW step and
-// returns the working targets wp', Qp'.
-struct Working {
-    long double wp, qp;
-};
-Working GbwWorking(TDesign& d, int stage, long double kw, long double kq, long double k3 = 0,
-                   long double k4 = 0) {
-    TStageCircuit& c = d.Circuits[stage];
-    c.GbwFactorWp = kw;
-    c.GbwFactorQp = kq;
-    c.GbwFactor3 = k3;
-    c.GbwFactor4 = k4;
-    GbwStep(d, stage);
-    return {c.WpPrime, c.QpPrime};
-}
 
 // Active compensation replaces predistortion: at most one remedy is in use.
 void CompensationExcludesPredistortion(TStageCircuit& c) {
