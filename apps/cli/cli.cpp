@@ -439,20 +439,7 @@ int RunDesign(const DesignRequest& r, const OutputRequest& o, std::ostream& out,
         {"lowpass", Lowpass}, {"highpass", Highpass}, {"bandpass", Bandpass}, {"bandstop", Bandstop}};
     const uint8_t type = types.at(r.type);
     const bool band = type == Bandpass || type == Bandstop;
-    switch (type) {
-    case Lowpass:
-        main.Lowpass1Click();
-        break;
-    case Highpass:
-        main.Highpass1Click();
-        break;
-    case Bandpass:
-        main.Bandpass1Click();
-        break;
-    default:
-        main.Bandstop1Click();
-        break;
-    }
+    main.StartDesign(type);
     TfmParEnt& form = main.ParEnt;
 
     if (band && (!r.fpb.empty() || !r.fsb.empty()))

@@ -468,26 +468,14 @@ nlohmann::ordered_json MonteCarloJson(const MonteCarloResult& m) {
 nlohmann::ordered_json FinalGbwResponseJson(const TDesign& d) {
     nlohmann::ordered_json j;
     j["variant"] = OpAmpGbwVariantName();
-    auto samples = nlohmann::ordered_json::array();
-    for (const FinalFrequencySample& s : FinalGbwResponseSamples(d))
-        samples.push_back({{"f_hz", Num(s.FHz)},
-                           {"gain_db", Num(s.GainDb)},
-                           {"phase_deg", Num(s.PhaseDeg)},
-                           {"delay_s", Num(s.DelayS)}});
-    j["samples"] = samples;
+    j["samples"] = SamplesJson(FinalGbwResponseSamples(d));
     return j;
 }
 
 nlohmann::ordered_json FinalResponseJson(const TDesign& d) {
     nlohmann::ordered_json j;
-    j["variant"] = " Standard C, exact R";
-    auto samples = nlohmann::ordered_json::array();
-    for (const FinalFrequencySample& s : FinalResponseSamples(d))
-        samples.push_back({{"f_hz", Num(s.FHz)},
-                           {"gain_db", Num(s.GainDb)},
-                           {"phase_deg", Num(s.PhaseDeg)},
-                           {"delay_s", Num(s.DelayS)}});
-    j["samples"] = samples;
+    j["variant"] = FinalVariantName(StandardCExactR);
+    j["samples"] = SamplesJson(FinalResponseSamples(d));
     return j;
 }
 

@@ -92,6 +92,8 @@ class TfmMain {
     void Bandpass1Click() { StartDesign(Bandpass); }
     void Bandstop1Click() { StartDesign(Bandstop); }
     void userdefined1Click() { StartDesign(UserDefined); }
+    // The Start Design command of a filter type (what the five handlers above run).
+    void StartDesign(uint8_t filterType);
     void CloseDesign1Click();
     // Exit: the save question, then the settings file is written; false when the user
     // cancelled (nothing is written then).
@@ -161,11 +163,11 @@ class TfmMain {
   private:
     TDesign& d_;
     Dialogs& dlg_;
+    IdealResponseRecord idealResponses_; // shared by the specification step and the graph window
     CircuitGainRealiser circuits_; // the gain step asks the stages' circuits what they can give
 
     Settings kept_; // the window values, written back as they were read
 
-    void StartDesign(uint8_t filterType);
     // Every stage's components calculated again (from level 7), with the standard-value
     // and inventory options as they now are.
     void RecalculateComponents();
