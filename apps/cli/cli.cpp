@@ -22,6 +22,7 @@
 #include "model/number_text.h"
 #include "output/spice_netlist.h"
 #include "report.h"
+#include "stages/gains.h"
 #include "stages/synthesis.h"
 #include "stages/user_sections.h"
 #include "ui/response_plots.h"
@@ -335,6 +336,9 @@ std::vector<std::string> ApplyComponentRequests(TDesign& d, const OutputRequest&
         for (const std::string& n : r.notes)
             notes.push_back(n);
     }
+    // Standard capacitors and resistors move the stage gains a little: the overall gain
+    // reached is that of the values now in the circuits.
+    if (o.allCapsStandard || series > 0) OverallActualGain(d);
     if (runs > 0) {
         MonteCarloOptions mc;
         mc.Runs = runs;

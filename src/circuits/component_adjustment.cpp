@@ -3,6 +3,7 @@
 #include "circuits/component_adjustment.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -463,30 +464,132 @@ void AssignResistor(TDesign& d, int stage, int n, long double ohms) {
 
 // ---- All capacitors standard ------------------------------------------------------------
 
+namespace {
+
+// The standard values a capacitor may take, the nearest (in stock) first, then the other
+// series neighbour (in stock). A series value keeps itself; nothing stands in for a value
+// that is not positive or, with the inventory, for which nothing is in stock.
+std::vector<long double> StandardCapacitorChoices(long double now, const Inventory* inventory) {
+    std::vector<long double> out;
+    const auto nb = FindNeighbours(now, Series::E12);
+    if (!nb) return out;
+    const long double lower = SeriesValue(Series::E12, nb->lower),
+                      upper = SeriesValue(Series::E12, nb->upper);
+    if (inventory) {
+        const auto nearest = InventoryValue(*inventory, InventoryKind::Capacitors, now);
+        if (!nearest) return out;
+        out.push_back(*nearest);
+        for (const long double v : {lower, upper})
+            if (!nb->standard && v != *nearest && InStock(*inventory, InventoryKind::Capacitors, v))
+                out.push_back(v);
+        return out;
+    }
+    if (nb->standard) return {lower};
+    const bool lowerNearer = std::fabs(now - lower) <= std::fabs(upper - now);
+    return lowerNearer ? std::vector<long double>{lower, upper} : std::vector<long double>{upper, lower};
+}
+
+} // namespace
+
 std::vector<std::string> MakeCapacitorsStandard(TDesign& d, const Inventory* capacitorInventory) {
     std::vector<std::string> notes;
     for (int i = 1; i <= d.StageCount; ++i) {
         const TStageCircuit& c = d.Circuits[i];
         if (c.NotRealisable) continue;
-        std::array<long double, kCapacitorSlots + 1> f{};
-        bool change = false;
+        // The capacitors that move and their choices, nearest first.
+        std::vector<int> moving;
+        std::array<std::vector<long double>, kCapacitorSlots + 1> choices{};
         for (int n = 1; n <= std::min<int>(c.CapacitorCount, kCapacitorSlots); ++n) {
             const long double now = C(c, n);
-            std::optional<long double> v;
-            if (capacitorInventory) {
-                v = InventoryValue(*capacitorInventory, InventoryKind::Capacitors, now);
-            } else if (const auto p = NearestInSeries(now, Series::E12)) {
-                v = SeriesValue(Series::E12, *p);
-            }
-            if (v && std::fabs(*v - now) > 1.0e-9L * now) {
-                f[static_cast<std::size_t>(n)] = *v;
-                change = true;
-            }
+            std::vector<long double> v = StandardCapacitorChoices(now, capacitorInventory);
+            if (v.empty() || std::fabs(v.front() - now) <= 1.0e-9L * now) continue;
+            choices[static_cast<std::size_t>(n)] = std::move(v);
+            moving.push_back(n);
         }
-        if (!change) continue;
-        const RecalcResult r = SetCapacitors(d, i, f);
-        if (!r.ok()) notes.push_back("Stage " + std::to_string(i) + ": " + r.message);
+        if (moving.empty()) continue;
+        // A design equation may bound a capacitor ratio (the multiple-feedback lowpass needs
+        // C2/C1 >= 4 Qp^2 (K + 1)), so the nearest values may make the circuit unbuildable
+        // where the neighbour on the other side does not. The combinations are tried with
+        // as few second choices as possible first, so the nearest values win whenever they
+        // work; the first that the recalculation accepts is kept.
+        const std::size_t count = moving.size();
+        std::vector<unsigned> combinations;
+        for (unsigned mask = 0; mask < (1u << count); ++mask) {
+            bool possible = true;
+            for (std::size_t k = 0; k < count; ++k)
+                if ((mask >> k & 1u) && choices[static_cast<std::size_t>(moving[k])].size() < 2)
+                    possible = false;
+            if (possible) combinations.push_back(mask);
+        }
+        std::stable_sort(combinations.begin(), combinations.end(),
+                         [](unsigned a, unsigned b) { return std::popcount(a) < std::popcount(b); });
+        RecalcResult first;
+        bool done = false;
+        for (std::size_t t = 0; t < combinations.size() && !done; ++t) {
+            std::array<long double, kCapacitorSlots + 1> f{};
+            for (std::size_t k = 0; k < count; ++k) {
+                const auto n = static_cast<std::size_t>(moving[k]);
+                f[n] = choices[n][combinations[t] >> k & 1u];
+            }
+            const RecalcResult r = SetCapacitors(d, i, f);
+            if (t == 0) first = r;
+            done = r.ok();
+            // Locked or tied capacitors refuse every combination alike.
+            if (r.status == RecalcStatus::Locked || r.status == RecalcStatus::NotAmenable) break;
+        }
+        if (!done) notes.push_back("Stage " + std::to_string(i) + ": " + first.message);
     }
+    return notes;
+}
+
+// ---- After reading a design file ----------------------------------------------------------
+
+EnteredCapacitors TakeEnteredCapacitors(TDesign& d) {
+    EnteredCapacitors out;
+    for (int i = 1; i <= d.StageCount; ++i) {
+        TStageCircuit& c = d.Circuits[i];
+        if (!c.CapsExact) continue;
+        out.sets[static_cast<std::size_t>(i)] = d.CapSets[i];
+        for (TCapacitorSet* set : {&d.CapSets[i], &d.CapSetsWorking[i]})
+            set->Value = set->Alternative;
+        c.CapsExact = 0;
+    }
+    return out;
+}
+
+std::vector<std::string> RestoreEnteredValues(TDesign& d, const EnteredCapacitors& entered,
+                                              const Inventory* resistorInventory) {
+    std::vector<std::string> notes;
+    // Capacitors are locked while standard values are on; they are unlocked while the
+    // entries are made again, as they were when the user made them.
+    const uint8_t standardROn = d.Components.StandardROn;
+    d.Components.StandardROn = 0;
+    for (int i = 1; i <= d.StageCount; ++i) {
+        const auto& stored = entered.sets[static_cast<std::size_t>(i)];
+        if (!stored) continue;
+        TStageCircuit& c = d.Circuits[i];
+        std::array<long double, kCapacitorSlots + 1> f{};
+        for (int n = 1; n <= std::min<int>(c.CapacitorCount, kCapacitorSlots); ++n)
+            f[static_cast<std::size_t>(n)] = stored->Value[static_cast<std::size_t>(n)];
+        const RecalcResult r = c.NotRealisable ? Failure(RecalcStatus::Failed) : SetCapacitors(d, i, f);
+        if (!r.ok()) {
+            notes.push_back("Stage " + std::to_string(i) + ": " + r.message);
+            continue;
+        }
+        // The reference values are the stored ones, bit for bit.
+        d.CapSets[i] = d.CapSetsWorking[i] = *stored;
+        for (int n = 1; n <= kCapacitorSlots; ++n) {
+            TComponentItem& item = c.Components[kResistorSlots + n];
+            item.Alternative = stored->Alternative[static_cast<std::size_t>(n)];
+            item.Offset = item.Value - item.Alternative;
+        }
+    }
+    d.Components.StandardROn = standardROn;
+    if (standardROn)
+        for (int i = 1; i <= d.StageCount; ++i) {
+            const auto more = ResubstituteStage(d, i, resistorInventory);
+            notes.insert(notes.end(), more.begin(), more.end());
+        }
     return notes;
 }
 

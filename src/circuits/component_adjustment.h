@@ -117,9 +117,33 @@ void AssignResistor(TDesign& d, int stage, int n, long double ohms);
 
 // ---- All capacitors standard ------------------------------------------------------------
 // Every capacitor that is no 12-value series value (or, with the capacitor inventory, not
-// in stock) takes the nearest one (in stock), and the resistors are recalculated. Stages
-// whose circuits do not allow it, or whose recalculation fails, keep their values; the
-// returned notes name them.
+// in stock) takes the nearest one (in stock), and the resistors are recalculated. When the
+// circuit cannot be built with the nearest values, the other series neighbours (in stock)
+// are tried, as few of them as possible. Stages whose circuits do not allow it, or for
+// which no combination works, keep their values; the returned notes name them with the
+// failure of the nearest values.
 std::vector<std::string> MakeCapacitorsStandard(TDesign& d, const Inventory* capacitorInventory);
+
+// ---- After reading a design file ----------------------------------------------------------
+// A design file holds the capacitors (entered and reference values), whether the user
+// entered them, the standard-values flag and strategy, and the user-assigned resistors,
+// but no resistor values. What the file does not hold is given back by the operations
+// that made it, in their order: the stage gains are distributed and every stage is
+// calculated for its reference capacitors (as when its circuit was chosen), then the
+// entered capacitors are entered again (the resistors solved for them; their offsets and
+// standard marks follow), then with standard values on the standard resistors are
+// substituted for the exact values.
+//
+// Before the stages are calculated: the entered capacitor sets are taken out of the
+// design, whose sets then hold the reference values.
+struct EnteredCapacitors {
+    std::array<std::optional<TCapacitorSet>, kMaxStages + 1> sets{}; // 1-based, by stage
+};
+EnteredCapacitors TakeEnteredCapacitors(TDesign& d);
+// After they are calculated: the entries and the standard values again. Returns notes
+// for stages whose entered capacitors can no longer be realised (they keep their
+// calculated values).
+std::vector<std::string> RestoreEnteredValues(TDesign& d, const EnteredCapacitors& entered,
+                                              const Inventory* resistorInventory);
 
 } // namespace velmora

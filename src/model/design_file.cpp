@@ -74,6 +74,8 @@ enum class FlagField : uint8_t {
     Modified,
     ResistorAdjustmentDone,
     AllCapsStandard,
+    StandardROn,
+    Strategy2, // the substitution strategy: "1" strategy 2, "0" strategy 1
 };
 
 enum class FlagOnRead : uint8_t {
@@ -107,9 +109,9 @@ constexpr std::array<FlagPosition, kFlagCapacity> kFlagPositions{{
     {15, FlagField::None, FlagOnRead::Apply, "state of the ideal response form"},
     {16, FlagField::None, FlagOnRead::Apply, "cascading form option"},
     {17, FlagField::None, FlagOnRead::Apply, "cascading form option"},
-    {18, FlagField::None, FlagOnRead::Apply, "reserved"},
+    {18, FlagField::StandardROn, FlagOnRead::Apply, "standard resistor values stand in for the exact ones"},
     {19, FlagField::OrderByQp, FlagOnRead::Apply, "cascade by increasing Qp (else for flatness)"},
-    {20, FlagField::None, FlagOnRead::Apply, "reserved"},
+    {20, FlagField::Strategy2, FlagOnRead::Apply, "standard values chosen by strategy 2 (else 1)"},
     {21, FlagField::Modified, FlagOnRead::Apply, "modified"},
     {22, FlagField::None, FlagOnRead::Apply, "circuit selection option"},
     {23, FlagField::None, FlagOnRead::Apply, "reserved (also at 33)"},
@@ -167,11 +169,26 @@ template <class Design> auto flagField(Design& d, FlagField f) -> decltype(&d.Mo
         return &d.Opt.ResistorAdjustmentDone;
     case FlagField::AllCapsStandard:
         return &d.Components.AllCapsStandard;
+    case FlagField::StandardROn:
+        return &d.Components.StandardROn;
+    case FlagField::Strategy2: // not a plain flag: see makeFlagString and applyFlagString
     case FlagField::None:
         break;
     }
     return nullptr;
 }
+
+// The standard-value state of the design. Which standard values stand in for the exact
+// resistors is not stored: it follows again from the exact values, which the reading
+// recalculates, from the series of the stored resistor tolerance and from the strategy
+// (the design file documentation says so).
+//
+// Positions 18 and 20 were reserved and written "0" by every earlier version, so an
+// earlier file opens with standard values off and strategy 1, as it was saved.
+constexpr int kStandardROnPosition = 18;
+constexpr int kStrategy2Position = 20;
+static_assert(kFlagPositions[kStandardROnPosition - 1].field == FlagField::StandardROn);
+static_assert(kFlagPositions[kStrategy2Position - 1].field == FlagField::Strategy2);
 
 std::string makeFlagString(const TDesign& d) {
     std::string s(kFlagCapacity, '0');
@@ -179,6 +196,7 @@ std::string makeFlagString(const TDesign& d) {
         const uint8_t* flag = flagField(d, p.field);
         if (flag && *flag) s[p.position - 1] = '1';
     }
+    if (d.Components.SubstitutionStrategy == 2) s[kStrategy2Position - 1] = '1';
     return s;
 }
 
@@ -202,6 +220,7 @@ void applyFlagString(TDesign& d, std::string_view flags) {
             break;
         }
     }
+    d.Components.SubstitutionStrategy = flagSet(flags, kStrategy2Position) ? 2 : 1;
 }
 
 // ---- Records ----------------------------------------------------------------------------
@@ -359,6 +378,13 @@ void get(ByteReader& r, TCascadeCriteria& c) {
 // bytes are spread over them: parameters 0..2 in the header, 3..4 and 5..6 in the
 // options record around option bytes 0..4, the compensation flag and the noise; option
 // byte 5 sits alone after them.
+//
+// Byte 18 of the options record, after the compensation flag, holds whether the user
+// entered the stage's capacitors (1) or they are as calculated (0). Earlier versions
+// wrote it as zero, which reads as "as calculated", the state those files were saved in
+// (they kept no entered capacitors). The entered values themselves are the capacitor
+// set's values, their reference values its alternative values; the offsets and standard
+// marks follow from those and are derived again after reading.
 void putCircuitHeader(ByteWriter& w, const TStageCircuit& c) {
     w.u8(c.Initialise);
     w.i16(c.CircuitNumber);
@@ -388,7 +414,7 @@ void putCircuitOptions(ByteWriter& w, const TStageCircuit& c) {
     for (int k = 0; k < 5; ++k)
         w.u8(c.Options[k]);
     w.u8(c.CompensationInUse);
-    w.zeros(1);
+    w.u8(c.CapsExact ? 1 : 0);
     w.real(c.OpAmpNoise);
     w.real(c.Parameters[5]);
     w.real(c.Parameters[6]);
@@ -401,7 +427,7 @@ void getCircuitOptions(ByteReader& r, TStageCircuit& c) {
     for (int k = 0; k < 5; ++k)
         c.Options[k] = r.u8();
     c.CompensationInUse = r.u8();
-    r.skip(1);
+    c.CapsExact = r.u8() == 1 ? 1 : 0;
     c.OpAmpNoise = r.real();
     c.Parameters[5] = r.real();
     c.Parameters[6] = r.real();
@@ -415,6 +441,7 @@ void clearCircuitOptions(TStageCircuit& c, const Real48& noise) {
         c.Parameters[k] = 0.0L;
     c.Options.fill(0);
     c.CompensationInUse = 0;
+    c.CapsExact = 0;
     c.OpAmpNoise = noise;
 }
 

@@ -4,8 +4,10 @@
 
 #include "analysis/tolerance.h"
 #include "circuits/catalogue.h"
+#include "circuits/component_adjustment.h"
 #include "circuits/components.h"
 #include "circuits/selection.h"
+#include "circuits/standard_substitution.h"
 #include "model/number_text.h"
 #include "stages/gains.h"
 #include "stages/stage_types.h"
@@ -82,7 +84,8 @@ std::string CapacitanceShown(long double farads) {
 
 } // namespace
 
-TfmCirCal::TfmCirCal(TDesign& design, Dialogs& dialogs) : d_(design), dlg_(dialogs) {}
+TfmCirCal::TfmCirCal(TDesign& design, Dialogs& dialogs)
+    : CapAdj(design, dialogs), ResAdj(design, dialogs), d_(design), dlg_(dialogs) {}
 
 void TfmCirCal::FormShow() {
     Visible = true;
@@ -99,9 +102,124 @@ void TfmCirCal::RecalculateAll() {
     bool all = d_.StageCount > 0;
     for (int i = 1; i <= d_.StageCount; ++i)
         all = LoadAndCalculate(d_, i) && all;
+    // The recalculated values are the exact ones; standard values stand in for them again.
+    if (d_.Components.StandardROn)
+        for (int i = 1; i <= d_.StageCount; ++i)
+            for (const std::string& note : ResubstituteStage(d_, i, ProgramInventory))
+                dlg_.Message(MessageKind::Information, note);
     if (all && AllStagesSelected(d_)) d_.DesignLevel = std::max<uint8_t>(d_.DesignLevel, LevelComponents);
     OverallActualGain(d_);
     ShowStage();
+}
+
+std::string TfmCirCal::CurrentStepName() const {
+    if (StepIndex < 0 || static_cast<std::size_t>(StepIndex) >= Steps.size()) return "";
+    return Steps[static_cast<std::size_t>(StepIndex)].Name;
+}
+
+void TfmCirCal::ReportAdjustment(bool ok, const std::string& failure, const std::string& gainReport) {
+    if (!ok) {
+        dlg_.Message(MessageKind::Warning, failure);
+    } else if (!gainReport.empty()) {
+        dlg_.Message(MessageKind::Information, gainReport);
+    }
+    OverallActualGain(d_);
+    ShowStage();
+}
+
+void TfmCirCal::AdjustGroupClick(int group) {
+    if (group < AllCapacitors || group > GainPairRatio ||
+        !AdjustChoiceVisible[static_cast<std::size_t>(group)]) {
+        dlg_.Beep();
+        return;
+    }
+    AdjustGroupIndex = group;
+}
+
+namespace {
+RecalcResult StepGroup(TDesign& d, int stage, int group, int direction) {
+    if (group == TfmCirCal::GainPairRatio) return StepGainPair(d, stage, direction);
+    return StepCapacitors(d, stage, group == TfmCirCal::C2Only ? CapacitorGroup::C2Only : CapacitorGroup::All,
+                          direction);
+}
+} // namespace
+
+void TfmCirCal::UpArrowClick() {
+    const RecalcResult r = StepGroup(d_, Stage(), AdjustGroupIndex, +1);
+    ReportAdjustment(r.ok(), r.message, r.gainReport);
+}
+
+void TfmCirCal::DownArrowClick() {
+    const RecalcResult r = StepGroup(d_, Stage(), AdjustGroupIndex, -1);
+    ReportAdjustment(r.ok(), r.message, r.gainReport);
+}
+
+void TfmCirCal::ResetClick() {
+    // Resetting moves the capacitors, which standard resistor values lock.
+    if (d_.Components.StandardROn) {
+        dlg_.Message(MessageKind::Warning, kCapacitorsLockedText);
+        return;
+    }
+    ResetStage(d_, Stage());
+    OverallActualGain(d_);
+    ShowStage();
+}
+
+void TfmCirCal::ComponentClick(const std::string& name) {
+    if (name.size() < 2 || (name[0] != 'C' && name[0] != 'R')) return;
+    int n = 0;
+    for (std::size_t k = 1; k < name.size(); ++k) {
+        if (name[k] < '0' || name[k] > '9') return;
+        n = n * 10 + (name[k] - '0');
+    }
+    const std::string step = CurrentStepName();
+    if (name[0] == 'C' && step == "Exact C Values") {
+        CapAdj.Open(Stage(), n);
+        // Locked (standard values on) or tied capacitors: the form stays shut and says why.
+        if (!CapAdj.Visible && !CapAdj.Report.empty()) dlg_.Message(MessageKind::Warning, CapAdj.Report);
+    } else if (name[0] == 'R' && step == "User-Assigned R") {
+        ResAdj.Open(Stage(), n);
+    }
+}
+
+bool TfmCirCal::CapAdjOKClick() {
+    if (!CapAdj.OKClick()) return false;
+    const bool gain = CapAdj.Report.rfind("Stage gain has ", 0) == 0;
+    ReportAdjustment(CapAdj.Report.empty() || gain, CapAdj.Report, gain ? CapAdj.Report : "");
+    return true;
+}
+
+bool TfmCirCal::ResAdjOKClick() {
+    if (!ResAdj.OKClick()) return false;
+    ShowStage();
+    return true;
+}
+
+void TfmCirCal::ReportStandardR(const StandardRResult& r) {
+    if (!r.ok) {
+        if (!r.refusal.empty()) dlg_.Message(MessageKind::Warning, r.refusal);
+    } else {
+        if (!r.capacitorsMessage.empty()) dlg_.Message(MessageKind::Information, r.capacitorsMessage);
+        for (const std::string& note : r.notes)
+            dlg_.Message(MessageKind::Information, note);
+    }
+    OverallActualGain(d_);
+    ShowStage();
+}
+
+void TfmCirCal::StandardRClick() {
+    if (d_.Components.StandardROn) {
+        SwitchStandardROff(d_);
+        OverallActualGain(d_);
+        ShowStage();
+        return;
+    }
+    ReportStandardR(SwitchStandardROn(d_, ProgramInventory));
+}
+
+void TfmCirCal::StrategyClick(int index) {
+    if (index < 0 || index > 1) return;
+    ReportStandardR(SetSubstitutionStrategy(d_, index + 1, ProgramInventory));
 }
 
 void TfmCirCal::BuildSteps() {
@@ -174,6 +292,19 @@ void TfmCirCal::ShowStage() {
     StatusGbw = "GBW: " + GbwText(c.OpAmpGBW);
     StatusGain = "Gain: " + FixedText(c.ActualGain * GainPresentationFactor(d_.Stages[stage]), 4);
     StatusMode = c.CompensationInUse ? "Active Compensation" : c.Predistort ? "Predistort" : "";
+    // The "Adjust Values" choices the stage's circuit offers; a group it does not offer
+    // falls back to all capacitors.
+    AdjustChoiceVisible = {true, c.C2Alone != 0, c.GainPair != 0 && c.ResistorCount >= 2};
+    AdjustChoices[GainPairRatio] =
+        c.GainPair && c.ResistorCount >= 2
+            ? " R" + std::to_string(c.ResistorCount - 1) + "/R" + std::to_string(c.ResistorCount)
+            : " Rx/Ry";
+    if (!AdjustChoiceVisible[static_cast<std::size_t>(AdjustGroupIndex)]) AdjustGroupIndex = AllCapacitors;
+    StandardRCaption = " Standard " + TrimmedText(d_.Components.ResistorTolerance, 2) + "%";
+    StandardRReason = StandardValuesUnavailableReason(d_);
+    StandardREnabled = StandardRReason.empty();
+    StandardRChecked = d_.Components.StandardROn != 0;
+    StrategyIndex = d_.Components.SubstitutionStrategy == 2 ? 1 : 0;
     GainSpreadEffect.clear();
     if (const auto f = AnalyseFilter(d_, PassbandEdge(d_.Spec))) {
         long double passive = 0.0L;
@@ -193,10 +324,13 @@ void TfmCirCal::ShowStage() {
                        "in the previous Select Filter Circuits window."};
         return;
     }
-    for (int n = 1; n <= c.ResistorCount && n <= kResistorSlots; ++n)
-        Components.push_back({"R" + std::to_string(n), R(c, n), ResistanceShown(R(c, n))});
+    for (int n = 1; n <= c.ResistorCount && n <= kResistorSlots; ++n) {
+        const long double assigned = c.Components[n].Adjusted;
+        Components.push_back({"R" + std::to_string(n), R(c, n), ResistanceShown(R(c, n)),
+                              assigned > 0.0L ? ResistanceShown(assigned) : ""});
+    }
     for (int n = 1; n <= c.CapacitorCount && n <= kCapacitorSlots; ++n)
-        Components.push_back({"C" + std::to_string(n), C(c, n), CapacitanceShown(C(c, n))});
+        Components.push_back({"C" + std::to_string(n), C(c, n), CapacitanceShown(C(c, n)), ""});
 }
 
 // ---- TfmCompensate --------------------------------------------------------------------------

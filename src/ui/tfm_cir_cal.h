@@ -3,14 +3,19 @@
 // stage shown, and the op-amp compensation form TfmCompensate it opens.
 #pragma once
 
+#include <array>
 #include <functional>
 #include <string>
 #include <vector>
 
 #include "model/design.h"
+#include "model/inventory_file.h"
 #include "ui/dialogs.h"
+#include "ui/tfm_comp_adj.h"
 
 namespace velmora {
+
+struct StandardRResult;
 
 class TfmCirCal {
   public:
@@ -43,6 +48,8 @@ class TfmCirCal {
         std::string Name;  // "R1", "C2"
         long double Value; // ohms or farads
         std::string Text;  // "12.3K", "4.7nF"
+        // Resistors: the user-assigned value ("User-Assigned R"), empty while none.
+        std::string AssignedText;
     };
     std::vector<ComponentRow> Components;
     bool C2VariableVisible = false, C2VariableChecked = false;
@@ -55,6 +62,43 @@ class TfmCirCal {
     // Empty while a stage cannot be analysed.
     std::vector<std::string> GainSpreadEffect;
 
+    // ---- "Adjust Values": the group the two arrow buttons step, for the stage shown only.
+    // " All Capacitors" one 12-value step each; " C2 only" (circuits whose C2 may move on
+    // its own); the gain pair's ratio (circuits with a gain pair, captioned with its
+    // resistors, " R3/R4"). Each step recalculates the stage's resistors; a failure keeps
+    // the previous values and is shown as a warning, a moved stage gain as information.
+    enum AdjustGroup { AllCapacitors = 0, C2Only = 1, GainPairRatio = 2 };
+    std::array<std::string, 3> AdjustChoices = {" All Capacitors", " C2 only", " Rx/Ry"};
+    std::array<bool, 3> AdjustChoiceVisible{};
+    int AdjustGroupIndex = AllCapacitors;
+    void AdjustGroupClick(int group);
+    void UpArrowClick();
+    void DownArrowClick();
+    // "Reset": the stage's calculated values again (its capacitor entries forgotten).
+    void ResetClick();
+
+    // ---- "Exact C Values" and "User-Assigned R": a click on a component of the schematic
+    // opens TfmCapAdj for a capacitor in the first step and TfmResAdj for a resistor in
+    // the second; elsewhere a click does nothing. The forms' OK goes through the window,
+    // which reports the outcome and shows the stage again.
+    TfmCapAdj CapAdj;
+    TfmResAdj ResAdj;
+    void ComponentClick(const std::string& name); // "C2", "R3"
+    bool CapAdjOKClick();
+    bool ResAdjOKClick();
+
+    // ---- "Standard R Values": the check box captioned with the resistor tolerance, and
+    // the strategy. Disabled, with the reason, for a tolerance without a series.
+    std::string StandardRCaption; // " Standard 1%"
+    bool StandardREnabled = false, StandardRChecked = false;
+    std::string StandardRReason;
+    std::array<std::string, 2> StrategyChoices = {" Strategy 1", " Strategy 2"};
+    int StrategyIndex = 0;
+    void StandardRClick();
+    void StrategyClick(int index);
+    // The program's component inventory, used when the design's inventory flags say so.
+    const Inventory* ProgramInventory = nullptr;
+
     std::function<void()> OnCompensate; // "Compensate": the main window opens TfmCompensate
     std::function<void()> OnNext;       // "Next": the final response
 
@@ -66,7 +110,9 @@ class TfmCirCal {
     // the stage's capacitor set stored.
     void C2VariableClick();
     void C1EqC2Click();
-    // Recalculates every stage (after a change of GBW, predistortion or compensation).
+    // Recalculates every stage (after a change of GBW, predistortion or compensation);
+    // while standard resistor values are on, each stage's new exact values are
+    // substituted again.
     void RecalculateAll();
     void NextClick();
 
@@ -77,6 +123,9 @@ class TfmCirCal {
     Dialogs& dlg_;
     void BuildSteps();
     void ShowStage();
+    std::string CurrentStepName() const;
+    void ReportAdjustment(bool ok, const std::string& failure, const std::string& gainReport);
+    void ReportStandardR(const StandardRResult& r);
 };
 
 // TfmCompensate, "Op amp Frequency Compensation": per stage " Apply Predistortion",

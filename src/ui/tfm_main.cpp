@@ -38,6 +38,7 @@ TfmMain::TfmMain(TDesign& design, Dialogs& dialogs)
     CirSel.OnNext = [this] { CirCal.FormShow(); };
     CirCal.OnCompensate = [this] { Compensate.FormShow(); };
     CirCal.OnNext = [this] { View.FormShow(); };
+    CirCal.ProgramInventory = &ProgramInventory;
     UpdateCaption();
 }
 
@@ -59,9 +60,19 @@ void TfmMain::RecalculateComponents() {
         for (const std::string& note :
              MakeCapacitorsStandard(d_, d_.Components.UseCapInventory ? inv : nullptr))
             dlg_.Message(MessageKind::Information, note);
+    // The recalculation gave new exact resistor values: the substitution starts from them
+    // (the values saved when standard values were switched on are out of date).
     if (d_.Components.StandardROn) {
-        StandardRResult r = SwitchStandardROn(d_, d_.Components.UseResInventory ? inv : nullptr);
-        if (!r.ok) dlg_.Message(MessageKind::Warning, r.refusal);
+        const std::string refusal = StandardValuesUnavailableReason(d_);
+        if (!refusal.empty()) {
+            dlg_.Message(MessageKind::Warning, refusal);
+            for (int s = 1; s <= d_.StageCount; ++s)
+                for (int n = 1; n <= kResistorSlots; ++n)
+                    d_.Circuits[s].Components[n].Exact = 0.0L;
+        }
+        for (int s = 1; s <= d_.StageCount; ++s)
+            for (const std::string& note : ResubstituteStage(d_, s, inv))
+                dlg_.Message(MessageKind::Information, note);
     }
     d_.Modified = 1;
     if (View.Visible) View.FormShow();

@@ -6,6 +6,7 @@
 
 #include "analysis/ideal_responses.h"
 #include "approx/approximation.h"
+#include "circuits/component_adjustment.h"
 #include "circuits/components.h"
 #include "circuits/selection.h"
 #include "model/design_file.h"
@@ -202,7 +203,17 @@ void TfmMain::RebuildSteps() {
     // component step on the resistors, which the file does not hold, are calculated again
     // from the stored circuits and capacitors.
     if (d_.DesignLevel >= LevelCircuitsSelected) {
-        RealiseStageGains(d_, d_.DesignLevel >= LevelComponents);
+        // Entered capacitors and standard resistor values follow from the stored ones by
+        // the operations that made them, after the gains were given for the calculated
+        // capacitors.
+        const bool components = d_.DesignLevel >= LevelComponents;
+        const EnteredCapacitors entered = components ? TakeEnteredCapacitors(d_) : EnteredCapacitors{};
+        RealiseStageGains(d_, components);
+        if (components) {
+            for (const std::string& note : RestoreEnteredValues(d_, entered, &ProgramInventory))
+                dlg_.Message(MessageKind::Information, note);
+            OverallActualGain(d_);
+        }
     } else if (d_.DesignLevel >= LevelCascaded) {
         DistributeGains(d_);
         OverallActualGain(d_);
