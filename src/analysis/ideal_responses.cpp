@@ -1,5 +1,8 @@
 #include "analysis/ideal_responses.h"
 
+#include <cmath>
+#include <cstring>
+
 #include "approx/approximation.h"
 
 namespace velmora {
@@ -44,6 +47,71 @@ void ComputeIdealResponses(TDesign& d, const IdealAxes& axes) {
 
 void ComputeIdealResponses(TDesign& d) {
     ComputeIdealResponses(d, DefaultIdealAxes(d));
+}
+
+namespace {
+
+// The parts of the design the ideal responses read or write, given to `bytes` as the
+// bytes that represent them. Each record is taken whole, so that a field added to it
+// later is compared too; a text in it is represented by its size and the place of its
+// characters, so the characters are given as well. A byte that differs only in padding,
+// or a text moved elsewhere unchanged, only makes the responses be computed again, never
+// the reverse.
+template <typename Bytes> void ForEachResponsePart(const TDesign& d, Bytes&& bytes) {
+    const auto whole = [&](const auto& part) { bytes(&part, sizeof(part)); };
+    const auto text = [&](const std::string& t) { bytes(t.data(), t.size()); };
+    whole(d.Spec);
+    for (const Approximation& a : d.Approx) {
+        whole(a);
+        text(a.Result.GainConstantText);
+    }
+    whole(d.FreqColumn);
+    whole(d.StageCount);
+    for (const TStageCoeffs& st : d.Stages) {
+        whole(st);
+        text(st.Name);
+    }
+}
+
+// Equal values with the same sign (so that -0 and +0 differ); a NaN never matches.
+bool Same(long double a, long double b) {
+    return a == b && std::signbit(a) == std::signbit(b);
+}
+
+bool SameAxes(const IdealAxes& a, const IdealAxes& b) {
+    return Same(a.Freq.Min, b.Freq.Min) && Same(a.Freq.Max, b.Freq.Max) && a.Freq.Log == b.Freq.Log &&
+           a.Freq.Hz == b.Freq.Hz && a.Freq.Decade == b.Freq.Decade && Same(a.Time.Start, b.Time.Start) &&
+           Same(a.Time.FullScale, b.Time.FullScale) && Same(a.Time.Tick, b.Time.Tick) &&
+           a.Time.Exp == b.Time.Exp;
+}
+
+} // namespace
+
+bool IdealResponseRecord::Current(const TDesign& d, const IdealAxes& axes) const {
+    if (!valid_ || !SameAxes(axes_, axes)) return false;
+    std::size_t at = 0;
+    bool same = true;
+    ForEachResponsePart(d, [&](const void* part, std::size_t n) {
+        same = same && at + n <= bytes_.size() && (n == 0 || std::memcmp(bytes_.data() + at, part, n) == 0);
+        at += n;
+    });
+    return same && at == bytes_.size();
+}
+
+void IdealResponseRecord::Record(const TDesign& d, const IdealAxes& axes) {
+    bytes_.clear();
+    ForEachResponsePart(d, [&](const void* part, std::size_t n) {
+        const auto* p = static_cast<const unsigned char*>(part);
+        bytes_.insert(bytes_.end(), p, p + n);
+    });
+    axes_ = axes;
+    valid_ = true;
+}
+
+void ComputeIdealResponses(TDesign& d, const IdealAxes& axes, IdealResponseRecord& record) {
+    if (record.Current(d, axes)) return;
+    ComputeIdealResponses(d, axes);
+    record.Record(d, axes);
 }
 
 std::vector<IdealResponseTable> IdealResponseTables(const TDesign& d, const IdealAxes& axes, int only) {

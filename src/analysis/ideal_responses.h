@@ -35,6 +35,37 @@ void ComputeIdealResponses(TDesign& d, const IdealAxes& axes);
 // the approximations and the overall gain are known.
 void ComputeIdealResponses(TDesign& d);
 
+// ---- Responses already computed --------------------------------------------------------
+//
+// The specification step computes the ideal responses over the default axes, and the
+// graph window computes them again over its axes when it opens, which on the automatic
+// path are the same default axes. The record lets the second pass be skipped safely: it
+// holds the axes of the last computation and a byte copy of every part of the design the
+// computation reads (the specification, the approximations with their tables, the stage
+// records of a user-defined filter) or writes (the frequency column and every
+// approximation's samples). The computation is a function of what it reads, so while the
+// design holds exactly those bytes and the axes are the same, computing again would
+// write what is already there. Any change in between (another specification or gain, a
+// zoom that rebuilt the column, a reloaded or edited design) shows as a difference in
+// the bytes, and the responses are computed.
+class IdealResponseRecord {
+  public:
+    // Whether the design holds the responses over `axes` as this record last saw them.
+    bool Current(const TDesign& d, const IdealAxes& axes) const;
+    // Notes the design's responses as computed over `axes`.
+    void Record(const TDesign& d, const IdealAxes& axes);
+    void Clear() { valid_ = false; }
+
+  private:
+    bool valid_ = false;
+    IdealAxes axes_;
+    std::vector<unsigned char> bytes_; // the design's parts, in the order Record copies them
+};
+
+// ComputeIdealResponses over `axes`, unless `record` shows that the design already holds
+// them; the record then describes the responses in the design.
+void ComputeIdealResponses(TDesign& d, const IdealAxes& axes, IdealResponseRecord& record);
+
 // ---- Sample tables --------------------------------------------------------------------
 
 struct IdealFrequencySample {

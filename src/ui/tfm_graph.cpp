@@ -62,7 +62,11 @@ void TfmGraph::FormShow() {
     UnzoomBtnEnabled = false;
     ZoomMode = false;
     cornerSet_ = false;
-    ComputeIdealResponses(d_, IdealAxes{Axes.Freq, Axes.Time});
+    const IdealAxes axes{Axes.Freq, Axes.Time};
+    if (Responses)
+        ComputeIdealResponses(d_, axes, *Responses);
+    else
+        ComputeIdealResponses(d_, axes);
     RangeGainAxes(d_, usable, Axes);
     RangeResponseAxes(d_, usable, Axes);
     PtCalc.SetView(Tab(), Axes);

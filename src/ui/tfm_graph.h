@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "analysis/graph_axes.h"
+#include "analysis/ideal_responses.h"
 #include "model/design.h"
 #include "ui/dialogs.h"
 #include "ui/drawing_surface.h"
@@ -88,6 +89,10 @@ class TfmGraph {
     // Set by the main window's model: an approximation was chosen; "Next" was pressed.
     std::function<void(int)> OnApproximationChosen;
     std::function<void()> OnNext;
+    // Set by the main window's model: the record of the ideal responses shared with the
+    // specification step; with it, the responses the design already holds over the
+    // default axes are not computed again when the window opens.
+    IdealResponseRecord* Responses = nullptr;
 
     // Shows the window for the design: the approximation buttons, the default axes and
     // the responses over them.

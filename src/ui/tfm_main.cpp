@@ -32,6 +32,7 @@ TfmMain::TfmMain(TDesign& design, Dialogs& dialogs)
         if (LastHandOver != NextWindow::None) Graph.Visible = false;
         if (LastHandOver == NextWindow::CircuitSelection) CirSel.FormShow();
     };
+    ParEnt.Responses = Graph.Responses = &idealResponses_;
     Pairs.Circuits = Cascade.Circuits = GainAd.Circuits = &circuits_;
     // The circuit steps: selection, component calculation (with its compensation
     // window), then the final response.

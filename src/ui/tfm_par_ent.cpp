@@ -509,7 +509,10 @@ void TfmParEnt::CalcBtnClick() {
         return;
     }
     HalfPowerGain(d_);
-    ComputeIdealResponses(d_);
+    if (Responses)
+        ComputeIdealResponses(d_, DefaultIdealAxes(d_), *Responses);
+    else
+        ComputeIdealResponses(d_);
     d_.ResultsReady = 1;
 }
 

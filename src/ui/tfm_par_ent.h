@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "analysis/ideal_responses.h"
 #include "approx/approximation.h"
 #include "model/design.h"
 #include "ui/dialogs.h"
@@ -60,6 +61,9 @@ class TfmParEnt {
 
     // Called by "Next" once the design moves on to the ideal responses.
     std::function<void()> OnNext;
+    // Set by the main window's model: the record of the ideal responses it shares with
+    // the graph window, which then need not compute them again over the same axes.
+    IdealResponseRecord* Responses = nullptr;
 
     // Sets the form up for a new specification of the design's filter type, with the defaults.
     void SetUpNew();
