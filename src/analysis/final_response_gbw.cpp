@@ -103,8 +103,9 @@ std::vector<FinalFrequencySample> FinalGbwResponse(const TDesign& d, int first, 
 std::vector<FinalFrequencySample> FinalGbwResponseSamples(const TDesign& d, const FrequencyAxis& axis) {
     std::vector<FinalFrequencySample> out;
     const FrequencyAxis a = UsableFrequencyAxis(axis);
+    const std::vector<long double> x = AxisFrequencies(a);
     for (int i = 0; i <= kResponseIntervals; ++i) {
-        const long double w = ToRadPerSecond(a, AxisFrequency(a, i));
+        const long double w = ToRadPerSecond(a, x[static_cast<std::size_t>(i)]);
         const auto p = Point(d, 1, d.StageCount, w);
         if (!p) return {};
         out.push_back(Sample(w, *p));
