@@ -40,13 +40,37 @@ TfmMain::TfmMain(TDesign& design, Dialogs& dialogs)
     CirCal.OnCompensate = [this] { Compensate.FormShow(); };
     CirCal.OnNext = [this] { View.FormShow(); };
     CirCal.ProgramInventory = &ProgramInventory;
+    Compensate.OnRecalculate = [this] { CirCal.RecalculateAll(); };
     UpdateCaption();
 }
+
+namespace {
+
+// After the stages were recalculated with standard values on: the new exact values are
+// substituted (in the series of the resistor tolerance now set). With a tolerance that has
+// no series the exact values stay, and the person is told why.
+void ResubstituteAll(TDesign& d, Dialogs& dlg, const Inventory* inv) {
+    if (!d.Components.StandardROn) return;
+    const std::string refusal = StandardValuesUnavailableReason(d);
+    if (!refusal.empty()) {
+        dlg.Message(MessageKind::Warning, refusal);
+        for (int s = 1; s <= d.StageCount; ++s)
+            for (int n = 1; n <= kResistorSlots; ++n)
+                d.Circuits[s].Components[n].Exact = 0.0L;
+        return;
+    }
+    for (int s = 1; s <= d.StageCount; ++s)
+        for (const std::string& note : ResubstituteStage(d, s, inv))
+            dlg.Message(MessageKind::Information, note);
+}
+
+} // namespace
 
 void TfmMain::CharacteristicsOkClick() {
     Characteristics.BitBtn2Click();
     if (Characteristics.Visible || !Characteristics.Changed) return; // refused, or nothing changed
     const CharacteristicsRerun rerun = RerunAfterCharacteristicsChange(d_, CirSel.Sets);
+    if (rerun.ComponentsRecalculated) ResubstituteAll(d_, dlg_, &ProgramInventory);
     if (rerun.ComponentsRecalculated && View.Visible) View.FormShow();
 }
 
@@ -63,18 +87,7 @@ void TfmMain::RecalculateComponents() {
             dlg_.Message(MessageKind::Information, note);
     // The recalculation gave new exact resistor values: the substitution starts from them
     // (the values saved when standard values were switched on are out of date).
-    if (d_.Components.StandardROn) {
-        const std::string refusal = StandardValuesUnavailableReason(d_);
-        if (!refusal.empty()) {
-            dlg_.Message(MessageKind::Warning, refusal);
-            for (int s = 1; s <= d_.StageCount; ++s)
-                for (int n = 1; n <= kResistorSlots; ++n)
-                    d_.Circuits[s].Components[n].Exact = 0.0L;
-        }
-        for (int s = 1; s <= d_.StageCount; ++s)
-            for (const std::string& note : ResubstituteStage(d_, s, inv))
-                dlg_.Message(MessageKind::Information, note);
-    }
+    ResubstituteAll(d_, dlg_, inv);
     d_.Modified = 1;
     if (View.Visible) View.FormShow();
 }

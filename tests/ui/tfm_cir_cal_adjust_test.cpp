@@ -323,6 +323,46 @@ TEST(TfmCirCalStandardValues, OnOffStrategyAndRecalculationSubstituteTheCurrentE
     EXPECT_EQ(w.dlg.messages(), std::vector<std::string>{"warning: " + cal.StandardRReason});
 }
 
+TEST(TfmCirCalStandardValues, CompensationAndTheResistorToleranceSubstituteAgain) {
+    Window w({{"SLP13"}, {}, {"SLP13"}});
+    TDesign& d = *w.d;
+    d.Components.ResistorTolerance = 5.0L;
+    w.cal().StandardRClick();
+    ASSERT_EQ(d.Components.StandardROn, 1);
+    // The exact values a recalculation of the design as it now is gives, and the check
+    // that the resistors in the circuits are neighbours in `series` of exactly those.
+    const auto expectFrom = [&](Series series, const std::string& what) {
+        SCOPED_TRACE(what);
+        auto fresh = std::make_unique<TDesign>(d);
+        for (int s = 1; s <= d.StageCount; ++s) {
+            LoadAndCalculate(*fresh, s);
+            const TStageCircuit &c = d.Circuits[s], &f = fresh->Circuits[s];
+            for (int n = 1; n <= c.ResistorCount; ++n) {
+                EXPECT_EQ(ExactResistor(c, n), R(f, n)) << "stage " << s << " R" << n;
+                const auto nb = FindNeighbours(R(f, n), series);
+                EXPECT_TRUE(R(c, n) == SeriesValue(series, nb->lower) ||
+                            R(c, n) == SeriesValue(series, nb->upper))
+                    << "stage " << s << " R" << n;
+            }
+        }
+    };
+    expectFrom(Series::E24, "switched on");
+
+    // Predistortion chosen in the compensation form: the stages are recalculated on OK.
+    w.main.Compensate.FormShow();
+    w.main.Compensate.ChoiceClick(TfmCompensate::Predistortion);
+    w.main.Compensate.OKClick();
+    ASSERT_EQ(d.Circuits[1].Predistort, 1);
+    expectFrom(Series::E24, "predistortion");
+
+    // 1 % resistors in the component characteristics: the 96-value series.
+    w.main.Characteristics.FormShow();
+    w.main.Characteristics.ResistorToleranceIndex = 3; // "1"
+    w.main.CharacteristicsOkClick();
+    ASSERT_EQ(d.Components.ResistorTolerance.value(), 1.0L);
+    expectFrom(Series::E96, "1 % resistors");
+}
+
 TEST(AllCapacitorsStandard, TheOtherNeighbourWhereTheNearestCannotBeBuilt) {
     // The default Butterworth lowpass: its multiple-feedback stages need C2/C1 above a
     // limit, which rounding C2 to its nearest series value can cross.
