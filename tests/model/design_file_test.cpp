@@ -209,6 +209,7 @@ std::unique_ptr<TDesign> variedDesign(int stages, uint8_t level, bool adjusted, 
         for (uint8_t& b : cc.Options)
             b = f.byte();
         cc.CompensationInUse = f.flag();
+        cc.CapsExact = f.flag();
         for (int k = 1; k <= kComponentSlots; ++k) {
             TComponentItem& item = cc.Components[k];
             item.Value = f.real();
@@ -321,6 +322,7 @@ TEST(DesignFile, BodyFieldsSitAtTheirOffsets) {
     c.GbwTempCo = -1.0L;
     c.Options = {1, 2, 3, 4, 5, 6};
     c.CompensationInUse = 1;
+    c.CapsExact = 1;
     c.OpAmpNoise = 12.0L;
     c.Components[11].Value = 1e-9L; // C1
     c.Components[14].Value = 0.5L;  // C4
@@ -383,7 +385,7 @@ TEST(DesignFile, BodyFieldsSitAtTheirOffsets) {
     const std::size_t o = g + kOptionsIn;
     at(o, r48(12.0L));
     at(o + 6, r48(30.0L));
-    at(o + 12, {1, 2, 3, 4, 5, 1, 0}); // five option bytes, compensation, unused
+    at(o + 12, {1, 2, 3, 4, 5, 1, 1}); // five option bytes, compensation, capacitors entered
     at(o + 19, r48(12.0L));            // noise
     at(o + 25, r48(40.0L));
     at(o + 31, r48(-1.0L));
@@ -427,6 +429,7 @@ TEST(DesignFile, FlagStringPositions) {
         {6, [](TDesign& d) { return &d.Opt.FreqUnitsHz; }},
         {8, [](TDesign& d) { return &d.Spec.ForceOrder; }},
         {11, [](TDesign& d) { return &d.Opt.GridLines; }},
+        {18, [](TDesign& d) { return &d.Components.StandardROn; }},
         {19, [](TDesign& d) { return &d.Opt.OrderByQp; }},
         {21, [](TDesign& d) { return &d.Modified; }},
         {36, [](TDesign& d) { return &d.Opt.ResistorAdjustmentDone; }},
@@ -465,7 +468,15 @@ TEST(DesignFile, FlagStringPositions) {
             const uint8_t want = c.position == 21 ? 0 : (stored == '1');
             EXPECT_EQ(*c.field(*d), want) << "position " << c.position;
         }
+        // Position 20 chooses the substitution strategy: "1" strategy 2, else strategy 1.
+        EXPECT_EQ(d->Components.SubstitutionStrategy, stored == '1' ? 2 : 1) << "position 20";
     }
+    auto two = cleared();
+    two->Components.SubstitutionStrategy = 2;
+    const Image im = encode(*two);
+    std::string expected(40, '0');
+    expected[19] = '1';
+    EXPECT_EQ(std::string(im.begin() + kFlagsAt + 1, im.begin() + kFlagsAt + 41), expected);
 }
 
 TEST(DesignFile, AShortOrOddFlagStringReadsAsCleared) {
