@@ -99,14 +99,16 @@ void TfmCirCal::FormShow() {
 }
 
 void TfmCirCal::RecalculateAll() {
+    // Each stage is calculated for its reference capacitors (a design may set some of them
+    // itself), then the capacitors the user entered are entered again, and with standard
+    // values on the new exact values are substituted: a changed GBW, predistortion or
+    // compensation keeps the user's capacitors and standard values.
+    const EnteredCapacitors entered = TakeEnteredCapacitors(d_);
     bool all = d_.StageCount > 0;
     for (int i = 1; i <= d_.StageCount; ++i)
         all = LoadAndCalculate(d_, i) && all;
-    // The recalculated values are the exact ones; standard values stand in for them again.
-    if (d_.Components.StandardROn)
-        for (int i = 1; i <= d_.StageCount; ++i)
-            for (const std::string& note : ResubstituteStage(d_, i, ProgramInventory))
-                dlg_.Message(MessageKind::Information, note);
+    for (const std::string& note : RestoreEnteredValues(d_, entered, ProgramInventory))
+        dlg_.Message(MessageKind::Information, note);
     if (all && AllStagesSelected(d_)) d_.DesignLevel = std::max<uint8_t>(d_.DesignLevel, LevelComponents);
     OverallActualGain(d_);
     ShowStage();
@@ -241,9 +243,21 @@ void TfmCirCal::TabChange(int index) {
     ShowStage();
 }
 
+void TfmCirCal::ForgetEnteredCapacitors() {
+    TStageCircuit& c = d_.Circuits[Stage()];
+    if (!c.CapsExact) return;
+    for (TCapacitorSet* set : {&d_.CapSets[Stage()], &d_.CapSetsWorking[Stage()]})
+        set->Value = set->Alternative;
+    for (int n = 1; n <= kCapacitorSlots; ++n)
+        c.Components[kResistorSlots + n].Offset = 0.0L;
+    c.CapsExact = 0;
+}
+
 void TfmCirCal::C2VariableClick() {
     TStageCircuit& c = d_.Circuits[Stage()];
     if (!c.C2Variable) return;
+    // Another design of the stage: capacitors entered for the former one no longer apply.
+    ForgetEnteredCapacitors();
     c.UseC2Variable = c.UseC2Variable ? 0 : 1;
     d_.Modified = 1;
     RecalculateAll();
@@ -257,6 +271,7 @@ void TfmCirCal::C2VariableClick() {
 void TfmCirCal::C1EqC2Click() {
     TStageCircuit& c = d_.Circuits[Stage()];
     if (!c.C2Variable) return;
+    ForgetEnteredCapacitors();
     c.UseC1EqC2 = c.UseC1EqC2 ? 0 : 1;
     d_.Modified = 1;
     RecalculateAll();

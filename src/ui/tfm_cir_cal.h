@@ -107,10 +107,12 @@ class TfmCirCal {
     void FormShow();
     void TabChange(int index);
     // " C2 variable" and " C1=C2 : R1=R2" of the stage shown: all stages recalculated and
-    // the stage's capacitor set stored.
+    // the stage's capacitor set stored; capacitors entered for the stage's former design
+    // are forgotten.
     void C2VariableClick();
     void C1EqC2Click();
-    // Recalculates every stage (after a change of GBW, predistortion or compensation);
+    // Recalculates every stage (after a change of GBW, predistortion or compensation),
+    // keeping the capacitors the user entered (the resistors solved for them again);
     // while standard resistor values are on, each stage's new exact values are
     // substituted again.
     void RecalculateAll();
@@ -124,6 +126,7 @@ class TfmCirCal {
     void BuildSteps();
     void ShowStage();
     std::string CurrentStepName() const;
+    void ForgetEnteredCapacitors(); // of the stage shown
     void ReportAdjustment(bool ok, const std::string& failure, const std::string& gainReport);
     void ReportStandardR(const StandardRResult& r);
 };

@@ -363,6 +363,42 @@ TEST(TfmCirCalStandardValues, CompensationAndTheResistorToleranceSubstituteAgain
     expectFrom(Series::E96, "1 % resistors");
 }
 
+TEST(TfmCirCalAdjustValues, EnteredCapacitorsSurviveARecalculation) {
+    // The unity-gain Sallen-Key lowpass sets C2 from C1 in its design, so a recalculation
+    // from the stored capacitors alone would lose an entered C2.
+    Window w({{"SLP01"}, {}, {"SLP13"}});
+    TfmCirCal& cal = w.cal();
+    TDesign& d = *w.d;
+    const TStageCircuit& c = d.Circuits[1];
+    w.step("Exact C Values");
+    cal.ComponentClick("C2");
+    ASSERT_TRUE(cal.CapAdj.Visible);
+    const long double entered = C(c, 2) * 1.05L;
+    cal.CapAdj.Entry = std::to_string(static_cast<double>(entered / 1e-9L)); // in nF
+    ASSERT_TRUE(cal.CapAdjOKClick());
+    const long double c2 = C(c, 2);
+    ASSERT_NEAR(static_cast<double>(c2 / entered), 1.0, 1e-6);
+
+    // Predistortion of stage 1: the stage is calculated anew and the entered C2 stays.
+    w.main.Compensate.FormShow();
+    w.main.Compensate.ChoiceClick(TfmCompensate::Predistortion);
+    w.main.Compensate.OKClick();
+    ASSERT_EQ(c.Predistort, 1);
+    EXPECT_EQ(c.CapsExact, 1);
+    EXPECT_EQ(C(c, 2), c2);
+    // Its resistors realise the predistorted poles of the stage as calculated for its
+    // reference capacitors.
+    auto reference = std::make_unique<TDesign>(d);
+    ResetStage(*reference, 1);
+    ExpectKeepsPoles(d, 1, Realised(*reference, 1), "predistorted");
+
+    // " C2 variable" is another design of the stage: its entries are forgotten.
+    cal.TabChange(0);
+    cal.C2VariableClick();
+    EXPECT_EQ(c.CapsExact, 0);
+    EXPECT_NE(C(c, 2), c2);
+}
+
 TEST(AllCapacitorsStandard, TheOtherNeighbourWhereTheNearestCannotBeBuilt) {
     // The default Butterworth lowpass: its multiple-feedback stages need C2/C1 above a
     // limit, which rounding C2 to its nearest series value can cross.
