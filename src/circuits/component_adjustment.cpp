@@ -406,6 +406,18 @@ void ResetStage(TDesign& d, int stage) {
     MarkStepChanged(d);
 }
 
+void ForgetEnteredCapacitors(TDesign& d, int stage) {
+    if (stage < 1 || stage > d.StageCount) return;
+    TStageCircuit& c = d.Circuits[stage];
+    if (!c.CapsExact) return;
+    for (TCapacitorSet* set : {&d.CapSets[stage], &d.CapSetsWorking[stage]})
+        set->Value = set->Alternative;
+    for (int n = 1; n <= kCapacitorSlots; ++n)
+        c.Components[kResistorSlots + n].Offset = 0.0L;
+    c.CapsExact = 0;
+    MarkStepChanged(d);
+}
+
 ComponentValues<long double> ReferenceComponentValues(const TDesign& d, int stage) {
     const TStageCircuit& c = d.Circuits[stage];
     ComponentValues<long double> exact = StageComponentValues(c);

@@ -100,6 +100,9 @@ RecalcResult StepGainPair(TDesign& d, int stage, int direction);
 // "Reset": the stage's reference capacitors and the values calculated for them; the user's
 // capacitor entries of the stage are forgotten.
 void ResetStage(TDesign& d, int stage);
+// The stage's capacitor set back to its reference capacitors and the entries forgotten,
+// without calculating the stage (the caller recalculates).
+void ForgetEnteredCapacitors(TDesign& d, int stage);
 
 // The components the stage's design gives for its reference capacitors (the stage as it
 // was before any capacitor entry).

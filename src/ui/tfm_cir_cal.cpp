@@ -243,21 +243,11 @@ void TfmCirCal::TabChange(int index) {
     ShowStage();
 }
 
-void TfmCirCal::ForgetEnteredCapacitors() {
-    TStageCircuit& c = d_.Circuits[Stage()];
-    if (!c.CapsExact) return;
-    for (TCapacitorSet* set : {&d_.CapSets[Stage()], &d_.CapSetsWorking[Stage()]})
-        set->Value = set->Alternative;
-    for (int n = 1; n <= kCapacitorSlots; ++n)
-        c.Components[kResistorSlots + n].Offset = 0.0L;
-    c.CapsExact = 0;
-}
-
 void TfmCirCal::C2VariableClick() {
     TStageCircuit& c = d_.Circuits[Stage()];
     if (!c.C2Variable) return;
     // Another design of the stage: capacitors entered for the former one no longer apply.
-    ForgetEnteredCapacitors();
+    ForgetEnteredCapacitors(d_, Stage());
     c.UseC2Variable = c.UseC2Variable ? 0 : 1;
     d_.Modified = 1;
     RecalculateAll();
@@ -271,7 +261,7 @@ void TfmCirCal::C2VariableClick() {
 void TfmCirCal::C1EqC2Click() {
     TStageCircuit& c = d_.Circuits[Stage()];
     if (!c.C2Variable) return;
-    ForgetEnteredCapacitors();
+    ForgetEnteredCapacitors(d_, Stage());
     c.UseC1EqC2 = c.UseC1EqC2 ? 0 : 1;
     d_.Modified = 1;
     RecalculateAll();

@@ -126,7 +126,6 @@ class TfmCirCal {
     void BuildSteps();
     void ShowStage();
     std::string CurrentStepName() const;
-    void ForgetEnteredCapacitors(); // of the stage shown
     void ReportAdjustment(bool ok, const std::string& failure, const std::string& gainReport);
     void ReportStandardR(const StandardRResult& r);
 };

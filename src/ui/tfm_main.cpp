@@ -5,6 +5,7 @@
 #include "circuits/component_adjustment.h"
 #include "circuits/standard_substitution.h"
 #include "model/design_file.h"
+#include "stages/gains.h"
 #include "ui/stage_flow.h"
 
 namespace velmora {
@@ -77,28 +78,45 @@ void TfmMain::CharacteristicsOkClick() {
 void TfmMain::RecalculateComponents() {
     if (d_.DesignLevel < LevelComponents) return;
     const Inventory* inv = &ProgramInventory;
-    // Exact values first; then the capacitors made standard (their resistors solved for
+    // Exact values first (each stage for its reference capacitors, then for the capacitors
+    // the user entered); then the capacitors made standard (their resistors solved for
     // them), then the standard resistors, in the order the steps build on each other.
+    // Capacitors are locked only against the person while standard values are on.
+    const uint8_t standardROn = d_.Components.StandardROn;
+    d_.Components.StandardROn = 0;
+    const EnteredCapacitors entered = TakeEnteredCapacitors(d_);
     for (int s = 1; s <= d_.StageCount; ++s)
         LoadAndCalculate(d_, s);
+    for (const std::string& note : RestoreEnteredValues(d_, entered, inv))
+        dlg_.Message(MessageKind::Information, note);
     if (d_.Components.AllCapsStandard)
         for (const std::string& note :
              MakeCapacitorsStandard(d_, d_.Components.UseCapInventory ? inv : nullptr))
             dlg_.Message(MessageKind::Information, note);
+    d_.Components.StandardROn = standardROn;
     // The recalculation gave new exact resistor values: the substitution starts from them
     // (the values saved when standard values were switched on are out of date).
     ResubstituteAll(d_, dlg_, inv);
+    OverallActualGain(d_);
     d_.Modified = 1;
     if (View.Visible) View.FormShow();
 }
 
+// "All capacitors standard values" replaces the calculated capacitors of every stage, so
+// switching it (either way) and changing the capacitor inventory while it is on start
+// from the calculated capacitors; the resistor inventory leaves the capacitors as they are.
 void TfmMain::Allcapsstandardvalues1Click() {
     d_.Components.AllCapsStandard = d_.Components.AllCapsStandard ? 0 : 1;
+    for (int s = 1; s <= d_.StageCount; ++s)
+        ForgetEnteredCapacitors(d_, s);
     RecalculateComponents();
 }
 
 void TfmMain::Usecapinventory1Click() {
     d_.Components.UseCapInventory = d_.Components.UseCapInventory ? 0 : 1;
+    if (d_.Components.AllCapsStandard)
+        for (int s = 1; s <= d_.StageCount; ++s)
+            ForgetEnteredCapacitors(d_, s);
     RecalculateComponents();
 }
 

@@ -399,6 +399,46 @@ TEST(TfmCirCalAdjustValues, EnteredCapacitorsSurviveARecalculation) {
     EXPECT_NE(C(c, 2), c2);
 }
 
+TEST(AllCapacitorsStandard, TheMenuCommandWithStandardResistorsOnAndOff) {
+    Window w;
+    TDesign& d = *w.d;
+    d.Components.ResistorTolerance = 5.0L;
+    w.cal().StandardRClick();
+    ASSERT_EQ(d.Components.StandardROn, 1);
+    auto calculated = std::make_unique<TDesign>(d);
+
+    // On: every capacitor a series value and every resistor a 24-value series value, with
+    // nothing refused (the capacitors are locked against the person only).
+    w.dlg.clear();
+    w.main.Allcapsstandardvalues1Click();
+    EXPECT_TRUE(w.dlg.messages().empty()) << w.dlg.messages().front();
+    for (int s = 1; s <= d.StageCount; ++s) {
+        SCOPED_TRACE("stage " + std::to_string(s));
+        const TStageCircuit& c = d.Circuits[s];
+        for (int n = 1; n <= c.CapacitorCount; ++n)
+            EXPECT_TRUE(FindStandardCapacitor(C(c, n)).has_value()) << "C" << n;
+        for (int n = 1; n <= c.ResistorCount; ++n)
+            EXPECT_TRUE(FindInSeries(R(c, n), Series::E24).has_value()) << "R" << n;
+    }
+
+    // The resistor inventory switched on and off again keeps the standard capacitors.
+    w.main.Useresinventory1Click();
+    w.main.Useresinventory1Click();
+    for (int s = 1; s <= d.StageCount; ++s)
+        for (int n = 1; n <= d.Circuits[s].CapacitorCount; ++n)
+            EXPECT_TRUE(FindStandardCapacitor(C(d.Circuits[s], n)).has_value()) << s << " C" << n;
+
+    // Off: the calculated capacitors and their standard resistors again.
+    w.main.Allcapsstandardvalues1Click();
+    for (int s = 1; s <= d.StageCount; ++s) {
+        SCOPED_TRACE("stage " + std::to_string(s));
+        const TStageCircuit &c = d.Circuits[s], &x = calculated->Circuits[s];
+        EXPECT_EQ(c.CapsExact, 0);
+        for (int k = 1; k <= kComponentSlots; ++k)
+            EXPECT_EQ(c.Components[k].Value.value(), x.Components[k].Value.value()) << k;
+    }
+}
+
 TEST(AllCapacitorsStandard, TheOtherNeighbourWhereTheNearestCannotBeBuilt) {
     // The default Butterworth lowpass: its multiple-feedback stages need C2/C1 above a
     // limit, which rounding C2 to its nearest series value can cross.
