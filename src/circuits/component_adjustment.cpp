@@ -337,7 +337,9 @@ RecalcResult SetCapacitors(TDesign& d, int stage,
     for (int n = 1; n <= std::min<int>(c.CapacitorCount, kCapacitorSlots); ++n)
         if (farads[static_cast<std::size_t>(n)] != 0.0L) {
             if (!finitePositive(farads[static_cast<std::size_t>(n)])) return Failure(RecalcStatus::Invalid);
-            values.C[static_cast<std::size_t>(n)] = farads[static_cast<std::size_t>(n)];
+            // Solved for the value the design record will hold (and a design file
+            // stores), so the same capacitors always give the same resistors.
+            values.C[static_cast<std::size_t>(n)] = Real48(farads[static_cast<std::size_t>(n)]).value();
         }
     return Apply(d, stage, values, *plan);
 }

@@ -527,11 +527,9 @@ TEST(TfmCirCalFiles, EnteredCapacitorsAndStandardValuesSurviveSaveAndOpen) {
         EXPECT_EQ(b.CapsExact, a.CapsExact);
         for (int k = 1; k <= kComponentSlots; ++k) {
             const TComponentItem &x = a.Components[k], &y = b.Components[k];
-            // Standard values and the capacitors are the same values; the exact values
-            // come again from the same solution, which started from values the design
-            // record had rounded to Real48 (about 2e-12 relative each time).
+            // The same solution for the same stored capacitors: the same values.
             EXPECT_EQ(y.Value.value(), x.Value.value()) << "component " << k;
-            EXPECT_NEAR(static_cast<double>(y.Exact), static_cast<double>(x.Exact), 1e-11 * x.Exact) << k;
+            EXPECT_EQ(y.Exact.value(), x.Exact.value()) << k;
             EXPECT_EQ(y.Alternative.value(), x.Alternative.value()) << k;
             EXPECT_NEAR(static_cast<double>(y.Offset), static_cast<double>(x.Offset), 1e-20) << k;
             EXPECT_EQ(y.StandardMark, x.StandardMark) << k;
@@ -542,6 +540,8 @@ TEST(TfmCirCalFiles, EnteredCapacitorsAndStandardValuesSurviveSaveAndOpen) {
     std::ostringstream ra, rb;
     cli::PrintCircuits(ra, d);
     cli::PrintCircuits(rb, e);
+    cli::PrintAnalyses(ra, d, {});
+    cli::PrintAnalyses(rb, *other.d, {});
     EXPECT_EQ(rb.str(), ra.str());
     // And saving again writes the same file.
     EXPECT_EQ(Encode(e), Encode(d));
