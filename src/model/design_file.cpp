@@ -30,7 +30,9 @@ constexpr int kFilePoleListEntries = kPoleListEntries + 1; // slot 0 is stored t
 
 constexpr std::size_t kCircuitHeaderSize = 43;
 constexpr std::size_t kCircuitOptionsSize = 86;
-constexpr std::size_t kCircuitOptionsUnused = 48; // bytes 38..85 of the options record
+// Bytes 38..40 of the options record hold the stage's design options; 41..85 are unused.
+constexpr std::size_t kCircuitDesignOptions = 3;
+constexpr std::size_t kCircuitOptionsUnused = 48 - kCircuitDesignOptions;
 constexpr std::size_t kStageCoeffsSize = 307;
 constexpr std::size_t kCapacitorSetSize = 66;
 constexpr std::size_t kUserBlockSize = 46;
@@ -385,6 +387,11 @@ void get(ByteReader& r, TCascadeCriteria& c) {
 // (they kept no entered capacitors). The entered values themselves are the capacitor
 // set's values, their reference values its alternative values; the offsets and standard
 // marks follow from those and are derived again after reading.
+//
+// Bytes 38, 39 and 40, after the last option byte, hold the stage's design options that
+// the recalculation after reading needs to give the same components: " C2 variable",
+// " C1=C2 : R1=R2" and predistortion (1 set, 0 clear). Earlier versions wrote them as
+// zero; their designs reopen with the options cleared, as they always did.
 void putCircuitHeader(ByteWriter& w, const TStageCircuit& c) {
     w.u8(c.Initialise);
     w.i16(c.CircuitNumber);
@@ -419,6 +426,9 @@ void putCircuitOptions(ByteWriter& w, const TStageCircuit& c) {
     w.real(c.Parameters[5]);
     w.real(c.Parameters[6]);
     w.u8(c.Options[5]);
+    w.u8(c.UseC2Variable ? 1 : 0);
+    w.u8(c.UseC1EqC2 ? 1 : 0);
+    w.u8(c.Predistort ? 1 : 0);
     w.zeros(kCircuitOptionsUnused);
 }
 void getCircuitOptions(ByteReader& r, TStageCircuit& c) {
@@ -432,6 +442,9 @@ void getCircuitOptions(ByteReader& r, TStageCircuit& c) {
     c.Parameters[5] = r.real();
     c.Parameters[6] = r.real();
     c.Options[5] = r.u8();
+    c.UseC2Variable = r.u8() == 1 ? 1 : 0;
+    c.UseC1EqC2 = r.u8() == 1 ? 1 : 0;
+    c.Predistort = r.u8() == 1 ? 1 : 0;
     r.skip(kCircuitOptionsUnused);
 }
 
@@ -442,6 +455,7 @@ void clearCircuitOptions(TStageCircuit& c, const Real48& noise) {
     c.Options.fill(0);
     c.CompensationInUse = 0;
     c.CapsExact = 0;
+    c.UseC2Variable = c.UseC1EqC2 = c.Predistort = 0;
     c.OpAmpNoise = noise;
 }
 

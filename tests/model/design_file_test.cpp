@@ -210,6 +210,9 @@ std::unique_ptr<TDesign> variedDesign(int stages, uint8_t level, bool adjusted, 
             b = f.byte();
         cc.CompensationInUse = f.flag();
         cc.CapsExact = f.flag();
+        cc.UseC2Variable = f.flag();
+        cc.UseC1EqC2 = f.flag();
+        cc.Predistort = f.flag();
         for (int k = 1; k <= kComponentSlots; ++k) {
             TComponentItem& item = cc.Components[k];
             item.Value = f.real();
@@ -323,6 +326,8 @@ TEST(DesignFile, BodyFieldsSitAtTheirOffsets) {
     c.Options = {1, 2, 3, 4, 5, 6};
     c.CompensationInUse = 1;
     c.CapsExact = 1;
+    c.UseC1EqC2 = 1;
+    c.Predistort = 1;
     c.OpAmpNoise = 12.0L;
     c.Components[11].Value = 1e-9L; // C1
     c.Components[14].Value = 0.5L;  // C4
@@ -390,7 +395,8 @@ TEST(DesignFile, BodyFieldsSitAtTheirOffsets) {
     at(o + 25, r48(40.0L));
     at(o + 31, r48(-1.0L));
     at(o + 37, {6});
-    at(o + 38, Image(48, 0));
+    at(o + 38, {0, 1, 1}); // " C2 variable", " C1=C2 : R1=R2", predistortion
+    at(o + 41, Image(45, 0));
     const std::size_t k = g + kCoeffsIn;
     at(k, {2, 4, 'S', 'L', 'P', ' ', 0});
     at(k + 257, {2, 0, 0, 0, 0, 0, 11, 0}); // Pole1, Pole2, Zero1, Zero2

@@ -548,6 +548,47 @@ TEST(TfmCirCalFiles, EnteredCapacitorsAndStandardValuesSurviveSaveAndOpen) {
     fs::remove_all(file.parent_path());
 }
 
+TEST(TfmCirCalFiles, DesignOptionsOfTheStagesSurviveSaveAndOpen) {
+    // The gain-pair Sallen-Key starts with " C1=C2 : R1=R2"; stage 1 predistorted, stage 4
+    // with " C2 variable"; capacitors entered and standard values on.
+    Window w({{"SLP13"}, {}, {"SLP02"}, {"SLP01"}});
+    TDesign& d = *w.d;
+    ASSERT_EQ(d.Circuits[3].UseC1EqC2, 1);
+    w.main.Compensate.FormShow();
+    w.main.Compensate.ChoiceClick(TfmCompensate::Predistortion);
+    w.main.Compensate.OKClick();
+    w.cal().TabChange(3);
+    w.cal().C2VariableClick();
+    ASSERT_EQ(d.Circuits[4].UseC2Variable, 1);
+    w.cal().TabChange(2);
+    w.cal().UpArrowClick();
+    ASSERT_EQ(d.Circuits[3].CapsExact, 1);
+    d.Components.ResistorTolerance = 5.0L;
+    w.cal().StandardRClick();
+
+    const fs::path file = TempFile("options.fl3");
+    ASSERT_TRUE(WriteDesignFile(d, file.string()).ok());
+    Window other;
+    ASSERT_TRUE(other.main.OpenDesign(file.string()));
+    EXPECT_TRUE(other.dlg.messages().empty()) << other.dlg.messages().front();
+    const TDesign& e = *other.d;
+    for (int s = 1; s <= d.StageCount; ++s) {
+        SCOPED_TRACE("stage " + std::to_string(s));
+        const TStageCircuit &a = d.Circuits[s], &b = e.Circuits[s];
+        EXPECT_EQ(b.Predistort, a.Predistort);
+        EXPECT_EQ(b.UseC2Variable, a.UseC2Variable);
+        EXPECT_EQ(b.UseC1EqC2, a.UseC1EqC2);
+        for (int k = 1; k <= kComponentSlots; ++k)
+            EXPECT_EQ(b.Components[k].Value.value(), a.Components[k].Value.value()) << "component " << k;
+    }
+    std::ostringstream ra, rb;
+    cli::PrintCircuits(ra, d);
+    cli::PrintCircuits(rb, e);
+    EXPECT_EQ(rb.str(), ra.str());
+    EXPECT_EQ(Encode(e), Encode(d));
+    fs::remove_all(file.parent_path());
+}
+
 TEST(TfmCirCalFiles, StandardValueStateHasItsFlagsAndAnEarlierFileOpensWithItOff) {
     Window w({{"SLP13"}, {}, {"SLP13"}});
     TDesign& d = *w.d;
