@@ -34,7 +34,7 @@ bool finitePositive(long double x) {
 }
 
 long double pow10(int e) {
-    return std::pow(10.0L, static_cast<long double>(e));
+    return Pow10(e);
 }
 
 } // namespace

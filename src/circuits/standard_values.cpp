@@ -110,10 +110,32 @@ int SeriesTolerance(Series s) {
     return 10;
 }
 
+// The base of the table of powers, read from a volatile at run time so that the compiler
+// cannot evaluate the powers itself: its correctly rounded values differ from the
+// library's in the last bit for some negative exponents, and the table must hold the
+// library's.
+namespace {
+volatile long double gPowerBase = 10.0L;
+} // namespace
+
+long double Pow10(int e) {
+    constexpr int kTabled = 64;
+    // Filled once, by the very calls it stands for.
+    static const std::array<long double, 2 * kTabled + 1> table = [] {
+        const long double base = gPowerBase;
+        std::array<long double, 2 * kTabled + 1> t{};
+        for (int k = -kTabled; k <= kTabled; ++k)
+            t[static_cast<std::size_t>(k + kTabled)] = std::pow(base, static_cast<long double>(k));
+        return t;
+    }();
+    if (e < -kTabled || e > kTabled) return std::pow(10.0L, static_cast<long double>(e));
+    return table[static_cast<std::size_t>(e + kTabled)];
+}
+
 long double PowerOfTen(int e) {
     // Powers up to 10^27 are exact in the 64-bit mantissa (5^27 < 2^64).
-    if (e >= 0) return std::pow(10.0L, static_cast<long double>(e));
-    return 1.0L / std::pow(10.0L, static_cast<long double>(-e));
+    if (e >= 0) return Pow10(e);
+    return 1.0L / Pow10(-e);
 }
 
 std::optional<Normalised> Normalise(long double value) {

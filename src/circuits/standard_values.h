@@ -42,6 +42,11 @@ std::optional<Normalised> Normalise(long double value);
 // exactly 10^e as the nearest long double (e within +/-30).
 long double PowerOfTen(int e);
 
+// std::pow(10.0L, e), the value the library's power function gives, read from a table
+// of those values for the decades components and series values use (|e| <= 64) and
+// computed beyond it: the standard-value searches take many powers of ten per stage.
+long double Pow10(int e);
+
 struct SeriesPosition {
     int exponent = 0; // decade: value = mantissa x 10^exponent
     int index = 0;    // 0 .. series size - 1

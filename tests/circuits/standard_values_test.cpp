@@ -327,5 +327,20 @@ TEST(ValueTexts, EverySeriesValueReadsBackExactlyAndFitsItsWidth) {
         }
 }
 
+// The powers of ten the series searches read from a table are the library power
+// function's own values (not the compiler's correctly rounded ones, which differ in the
+// last bit for some negative exponents), inside the table and past both of its ends;
+// those up to 10^27 are exact, so each is ten times the one before.
+TEST(Series, PowersOfTenAreThePowerFunctionsValues) {
+    volatile long double ten = 10.0L; // the library's power function, never the compiler's
+    for (int e = -80; e <= 80; ++e) {
+        EXPECT_EQ(Pow10(e), std::pow(static_cast<long double>(ten), static_cast<long double>(e))) << e;
+        const long double expected = e >= 0 ? Pow10(e) : 1.0L / Pow10(-e);
+        EXPECT_EQ(PowerOfTen(e), expected) << e;
+    }
+    for (int e = 1; e <= 27; ++e)
+        EXPECT_EQ(Pow10(e), 10.0L * Pow10(e - 1)) << e;
+}
+
 } // namespace
 } // namespace velmora
