@@ -49,6 +49,15 @@ int FindPreferred(const TDesign& d, const TCascadeCriteria& c, const std::array<
     return 0;
 }
 
+// The flatness stage s would have behind stage p (p = s: alone), as AppendStage finds
+// it, without writing the stage's arrays or gains: a trial placement only compares
+// flatness, and the stage placed is appended afterwards.
+struct Flatness {
+    bool valid = false;
+    long double flatness = 0;
+};
+Flatness TrialFlatness(const TDesign& d, CascadeWork& w, int s, int p);
+
 // The greedy maximum-flatness ordering of positions s..e with lookahead on near-ties.
 // The cumulative response behind a prefix is the product of the prefix's stages,
 // whatever their order, so a decision depends only on the set of placed stages and
@@ -101,9 +110,8 @@ class FlatnessOrder {
         for (int c = s_; c <= e_; ++c) {
             if (placed_[c]) continue;
             if (!firstFree) firstFree = c;
-            AppendStage(d_, w_, c, prev ? prev : c);
-            const StageResponse& r = w_.stage[c];
-            if (!r.flatValid) continue; // a passband minimum of 0 is never best
+            const Flatness r = TrialFlatness(d_, w_, c, prev ? prev : c);
+            if (!r.valid) continue; // a passband minimum of 0 is never best
             const long double F = r.flatness;
             if (!ties.empty() && std::fabs(F - best) < kFlatnessTie) {
                 ties.push_back(c);
@@ -244,6 +252,26 @@ const std::array<long double, kResponsePoints>& OwnMagnitude(const TDesign& d, C
 
 } // namespace
 
+namespace {
+
+Flatness TrialFlatness(const TDesign& d, CascadeWork& w, int s, int p) {
+    const StageResponse* prev = p != s ? &w.stage[p] : nullptr;
+    const std::array<long double, kResponsePoints>& own = OwnMagnitude(d, w, s);
+    long double cumPeak = 0.0L, passMin = kInf;
+    for (int i = 0; i <= kResponseIntervals; ++i) {
+        const long double m = own[i];
+        const long double c = prev ? prev->cum[i] * m : m;
+        if (c > cumPeak) cumPeak = c;
+        if (InPassband(d.Grid, d.Grid.W[i]) && c < passMin) passMin = c;
+    }
+    Flatness f;
+    f.valid = cumPeak > 0.0L && std::isfinite(cumPeak) && passMin > 0.0L && std::isfinite(passMin);
+    f.flatness = f.valid ? cumPeak / passMin : 0.0L;
+    return f;
+}
+
+} // namespace
+
 void AppendStage(TDesign& d, CascadeWork& w, int s, int p) {
     TStageCoeffs& st = d.Stages[s];
     StageResponse& r = w.stage[s];
@@ -255,7 +283,6 @@ void AppendStage(TDesign& d, CascadeWork& w, int s, int p) {
         const long double wi = d.Grid.W[i];
         const long double m = own[i];
         const long double c = prev ? prev->cum[i] * m : m;
-        r.mag[i] = m;
         r.cum[i] = c;
         if (m > magPeak) magPeak = m;
         if (c > cumPeak) cumPeak = c;
@@ -276,7 +303,7 @@ void AppendStage(TDesign& d, CascadeWork& w, int s, int p) {
     // the unit peak without accumulating the rounding of earlier stages.
     const long double scale = static_cast<long double>(st.To) * NumeratorScale(st);
     for (int i = 0; i <= kResponseIntervals; ++i) {
-        r.mag[i] *= scale;
+        r.mag[i] = own[i] * scale;
         r.cum[i] *= scale;
     }
     r.magPeak = magPeak * scale;
