@@ -130,6 +130,10 @@ struct PreparedStage {
     std::array<long double, 4> num{}, den{};
     std::vector<Cx> zeros, poles;
     MonicFactors zeroFactors, poleFactors;
+    // The zeros off the imaginary axis: a zero on it (a notch, a zero at the origin) adds
+    // exactly 0 to the delay, so the column skips its term.
+    std::array<Cx, 3> delayZeros{};
+    int delayZeroCount = 0;
     long double leadAngle = 0; // arg of num_lead / den_lead: 0 or pi
 };
 
@@ -147,6 +151,9 @@ std::optional<PreparedStage> Prepare(const TDesign& d, int stage, int variant) {
             c = -c;
     p.zeros = Roots(p.num);
     p.poles = Roots(p.den);
+    for (const Cx& z : p.zeros)
+        if (z.real() != 0.0L && p.delayZeroCount < static_cast<int>(p.delayZeros.size()))
+            p.delayZeros[static_cast<std::size_t>(p.delayZeroCount++)] = z;
     p.zeroFactors = FactorsOf(p.num);
     p.poleFactors = FactorsOf(p.den);
     p.leadAngle = (p.num[static_cast<std::size_t>(nn)] / p.den[static_cast<std::size_t>(nd)]) < 0.0L
@@ -234,8 +241,8 @@ std::optional<FinalPoint> Evaluate(const std::vector<PreparedStage>& stages, lon
             return EvaluateByRoots(stages, w);
         for (const Cx& r : p.poles)
             f.Delay += RootDelay(r, w);
-        for (const Cx& r : p.zeros)
-            f.Delay -= RootDelay(r, w);
+        for (int k = 0; k < p.delayZeroCount; ++k)
+            f.Delay -= RootDelay(p.delayZeros[static_cast<std::size_t>(k)], w);
         lead += p.leadAngle;
     }
     const long double halfTurns = static_cast<long double>(poleHalfTurns - zeroHalfTurns);
