@@ -99,10 +99,13 @@ bool IdealResponseRecord::Current(const TDesign& d, const IdealAxes& axes) const
 }
 
 void IdealResponseRecord::Record(const TDesign& d, const IdealAxes& axes) {
-    bytes_.clear();
+    std::size_t total = 0;
+    ForEachResponsePart(d, [&](const void*, std::size_t n) { total += n; });
+    bytes_.resize(total);
+    std::size_t at = 0;
     ForEachResponsePart(d, [&](const void* part, std::size_t n) {
-        const auto* p = static_cast<const unsigned char*>(part);
-        bytes_.insert(bytes_.end(), p, p + n);
+        if (n > 0) std::memcpy(bytes_.data() + at, part, n);
+        at += n;
     });
     axes_ = axes;
     valid_ = true;
