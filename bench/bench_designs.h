@@ -101,7 +101,7 @@ inline Request BesselLowpass20() {
     return r;
 }
 
-// The design from the specification to the final response and the tolerance summary the
+// The design from the filter specification to the final response and the tolerance summary the
 // command line reports (gain spread of every stage at the passband edge, attenuation
 // bounds at the passband and stopband edges); the number of final-response samples, 0
 // when a step failed.
