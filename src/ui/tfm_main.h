@@ -163,7 +163,7 @@ class TfmMain {
   private:
     TDesign& d_;
     Dialogs& dlg_;
-    IdealResponseRecord idealResponses_; // shared by the specification form and the graph window
+    IdealResponseRecord idealResponses_; // shared by the graph window and the specification form
     CircuitGainRealiser circuits_;       // the gain step asks the stages' circuits what they can give
 
     Settings kept_; // the window values, written back as they were read
