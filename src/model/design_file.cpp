@@ -715,22 +715,29 @@ long double entryValueOf(long double internal, bool hz, int16_t unit) {
 // design's real figures in the current display unit. Bandpass and bandstop entries
 // are bandwidths, so their source is the bandwidth, not an edge frequency. The order
 // estimation's inputs (NormPassEdge, Selectivity) keep their stored values.
+//
+// A design saved before its specification was ever calculated has no internal values
+// (they are 0): there the entries are the person's own (the defaults 1 and 2 of a new
+// specification among them) and are kept, since deriving them would replace them by 0.
 void fixEnteredValues(TDesign& d) {
     Specification& s = d.Spec;
-    if (s.ApbEntry == 0.0L) s.ApbEntry = s.Apb;
-    if (s.AsbEntry == 0.0L) s.AsbEntry = s.Asb;
+    if (s.ApbEntry == 0.0L && s.Apb > 0.0L) s.ApbEntry = s.Apb;
+    if (s.AsbEntry == 0.0L && s.Asb > 0.0L) s.AsbEntry = s.Asb;
 
     const bool band = s.FilterType == Bandpass || s.FilterType == Bandstop;
     const bool hz = d.Opt.FreqUnitsHz != 0;
     auto placeholder = [](const Real48& x) { return x == 1.0L || x == 2.0L; };
+    auto derive = [&](Real48& entry, const Real48& source, int16_t unit, bool when) {
+        if (when && source > 0.0L) entry = entryValueOf(source, hz, unit);
+    };
     const Real48& passSource = band ? s.Bpb : s.wpb;
     const Real48& stopSource = band ? s.Bsb : s.wsb;
-    if (placeholder(s.PassFreqEntry)) s.PassFreqEntry = entryValueOf(passSource, hz, s.PassFreqUnit);
-    if (placeholder(s.StopFreqEntry)) s.StopFreqEntry = entryValueOf(stopSource, hz, s.StopFreqUnit);
-    if (placeholder(s.CenterFreqEntry)) s.CenterFreqEntry = entryValueOf(s.w0, hz, s.CenterFreqUnit);
+    derive(s.PassFreqEntry, passSource, s.PassFreqUnit, placeholder(s.PassFreqEntry));
+    derive(s.StopFreqEntry, stopSource, s.StopFreqUnit, placeholder(s.StopFreqEntry));
+    derive(s.CenterFreqEntry, s.w0, s.CenterFreqUnit, placeholder(s.CenterFreqEntry));
     if (band) {
-        if (s.PassFreqEntry == 0.0L) s.PassFreqEntry = entryValueOf(s.Bpb, hz, s.PassFreqUnit);
-        if (s.StopFreqEntry == 0.0L) s.StopFreqEntry = entryValueOf(s.Bsb, hz, s.StopFreqUnit);
+        derive(s.PassFreqEntry, s.Bpb, s.PassFreqUnit, s.PassFreqEntry == 0.0L);
+        derive(s.StopFreqEntry, s.Bsb, s.StopFreqUnit, s.StopFreqEntry == 0.0L);
     }
 }
 
