@@ -124,8 +124,13 @@ bool TfmMain::RecentFileClick(int entry) {
 
 std::vector<std::string> TfmMain::RecentFileCaptions() const {
     std::vector<std::string> captions;
-    for (std::size_t i = 0; i < RecentFiles.size(); ++i)
-        captions.push_back("&" + std::to_string(i + 1) + " " + RecentFiles[i]);
+    for (std::size_t i = 0; i < RecentFiles.size(); ++i) {
+        std::string caption = "&";
+        caption += std::to_string(i + 1);
+        caption += ' ';
+        caption += RecentFiles[i];
+        captions.push_back(std::move(caption));
+    }
     return captions;
 }
 
