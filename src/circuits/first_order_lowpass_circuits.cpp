@@ -106,7 +106,7 @@ bool FirstOrderStart(StageDesign& sd, long double& wc, long double& c1) {
 
 // FLP01: R1 1-3, C1 3-0, A1 a follower of node 3.
 //   V2 = V3 = V1 / (1 + s R1 C1)  =>  H = wc / (s + wc), wc = 1/(R1 C1), gain 1.
-bool DesignFLP01(TDesign& d, int stage) {
+bool DesignFollowerFirstOrder(TDesign& d, int stage) {
     StageDesign sd(d, stage);
     long double wc, c1;
     if (!FirstOrderStart(sd, wc, c1)) return sd.Fail();
@@ -128,7 +128,7 @@ template <typename T> RealisedStage<T> RealiseFLP01(const ComponentValues<T>& v)
 //   H = (1 + R3/R2) wc / (s + wc), wc = 1/(R1 C1). R2, R3 are the gain pair (R3 = 10 kOhm).
 //   The pair cannot give less than 1; below 1.1 the gain is fixed at 1.1 so that R2 stays
 //   within ten times R3.
-bool DesignFLP02(TDesign& d, int stage) {
+bool DesignAmplifiedFirstOrder(TDesign& d, int stage) {
     StageDesign sd(d, stage);
     long double wc, c1;
     if (!FirstOrderStart(sd, wc, c1)) return sd.Fail();
@@ -175,16 +175,8 @@ template <typename T> RealisedStage<T> RealiseFLP03(const ComponentValues<T>& v)
     return h;
 }
 
-// FHP01: C1 1-3, R1 3-0, A1 a follower of node 3: H = s / (s + 1/(R1 C1)), gain 1.
-bool DesignFHP01(TDesign& d, int stage) {
-    StageDesign sd(d, stage);
-    long double wc, c1;
-    if (!FirstOrderStart(sd, wc, c1)) return sd.Fail();
-    TStageCircuit& c = sd.c();
-    FixGain(c, 1.0L);
-    R(c, 1) = 1.0L / (wc * c1);
-    return sd.Finish(1, 1);
-}
+// FHP01: C1 1-3, R1 3-0, A1 a follower of node 3: H = s / (s + 1/(R1 C1)), gain 1. Its
+// design is FLP01's: R1 = 1/(wc C1), the gain fixed at 1.
 template <typename T> RealisedStage<T> RealiseFHP01(const ComponentValues<T>& v) {
     RealisedStage<T> h;
     h.num[1] = T(1);
@@ -194,23 +186,7 @@ template <typename T> RealisedStage<T> RealiseFHP01(const ComponentValues<T>& v)
 }
 
 // FHP02: the FHP01 section with the non-inverting amplifier R2 4-0, R3 2-4:
-//   H = (1 + R3/R2) s / (s + 1/(R1 C1)); the gain rule is FLP02's.
-bool DesignFHP02(TDesign& d, int stage) {
-    StageDesign sd(d, stage);
-    long double wc, c1;
-    if (!FirstOrderStart(sd, wc, c1)) return sd.Fail();
-    TStageCircuit& c = sd.c();
-    const long double desired = c.DesiredGain;
-    if (!(desired >= 1.1L)) {
-        FixGain(c, 1.1L);
-    } else {
-        FreeGain(c, desired);
-    }
-    const long double k = c.ActualGain;
-    R(c, 1) = 1.0L / (wc * c1);
-    R(c, 2) = R(c, 3) / (k - 1.0L);
-    return sd.Finish(3, 1);
-}
+//   H = (1 + R3/R2) s / (s + 1/(R1 C1)); its design and gain rule are FLP02's.
 template <typename T> RealisedStage<T> RealiseFHP02(const ComponentValues<T>& v) {
     RealisedStage<T> h;
     h.num[1] = T(1) + v.R[3] / v.R[2];
@@ -660,11 +636,11 @@ template <typename T> RealisedStage<T> RealiseSLP13(const ComponentValues<T>& v)
 // coefficient of the realised function above depends on; a constant coefficient has none.
 
 const std::array<CircuitRoutines, 7> kFirstOrder = {
-    VELMORA_CIRCUIT("FLP01", DesignFLP01, RealiseFLP01, (AdjustLists{{"01,01", "", ""}})),
-    VELMORA_CIRCUIT("FLP02", DesignFLP02, RealiseFLP02, (AdjustLists{{"01,01", "", ""}})),
+    VELMORA_CIRCUIT("FLP01", DesignFollowerFirstOrder, RealiseFLP01, (AdjustLists{{"01,01", "", ""}})),
+    VELMORA_CIRCUIT("FLP02", DesignAmplifiedFirstOrder, RealiseFLP02, (AdjustLists{{"01,01", "", ""}})),
     VELMORA_CIRCUIT("FLP03", DesignFLP03, RealiseFLP03, (AdjustLists{{"01,02", "", ""}})),
-    VELMORA_CIRCUIT("FHP01", DesignFHP01, RealiseFHP01, (AdjustLists{{"01,01", "", ""}})),
-    VELMORA_CIRCUIT("FHP02", DesignFHP02, RealiseFHP02, (AdjustLists{{"01,01", "", ""}})),
+    VELMORA_CIRCUIT("FHP01", DesignFollowerFirstOrder, RealiseFHP01, (AdjustLists{{"01,01", "", ""}})),
+    VELMORA_CIRCUIT("FHP02", DesignAmplifiedFirstOrder, RealiseFHP02, (AdjustLists{{"01,01", "", ""}})),
     VELMORA_CIRCUIT("FHP03", DesignFHP03, RealiseFHP03, (AdjustLists{{"01,01", "", ""}})),
     VELMORA_CIRCUIT("FHP04", DesignFHP04, RealiseFHP04, (AdjustLists{{"01,01", "", ""}})),
 };
