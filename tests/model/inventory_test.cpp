@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include "model/inventory_file.h"
+#include "support/temp_files.h"
 
 namespace velmora {
 namespace {
@@ -17,12 +18,7 @@ namespace {
 namespace fs = std::filesystem;
 
 fs::path TempDir() {
-    fs::path p =
-        fs::temp_directory_path() / ("velmora_inventory_" + std::to_string(::getpid()) + "_" +
-                                     ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(p);
-    fs::create_directories(p);
-    return p;
+    return test::MakeTempDir("velmora_inventory_");
 }
 
 std::vector<uint8_t> Slurp(const fs::path& p) {

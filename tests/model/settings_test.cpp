@@ -15,6 +15,7 @@
 #include <string>
 
 #include "model/settings.h"
+#include "support/temp_files.h"
 
 namespace velmora {
 namespace {
@@ -22,34 +23,10 @@ namespace {
 namespace fs = std::filesystem;
 
 // Sets (or unsets) an environment variable for the lifetime of the object.
-class ScopedEnv {
-  public:
-    ScopedEnv(const char* name, const char* value) : name_(name) {
-        if (const char* old = std::getenv(name)) saved_ = old;
-        if (value)
-            ::setenv(name, value, 1);
-        else
-            ::unsetenv(name);
-    }
-    ~ScopedEnv() {
-        if (saved_)
-            ::setenv(name_, saved_->c_str(), 1);
-        else
-            ::unsetenv(name_);
-    }
-
-  private:
-    const char* name_;
-    std::optional<std::string> saved_;
-};
+using test::ScopedEnv;
 
 fs::path TempDir() {
-    fs::path p =
-        fs::temp_directory_path() / ("velmora_settings_" + std::to_string(::getpid()) + "_" +
-                                     ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(p);
-    fs::create_directories(p);
-    return p;
+    return test::MakeTempDir("velmora_settings_");
 }
 
 std::string Slurp(const fs::path& p) {

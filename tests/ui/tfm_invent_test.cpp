@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include "support/recording_dialogs.h"
+#include "support/temp_files.h"
 #include "ui/tfm_invent.h"
 
 namespace velmora {
@@ -19,12 +20,7 @@ namespace fs = std::filesystem;
 using test::RecordingDialogs;
 
 fs::path TempDir() {
-    fs::path p =
-        fs::temp_directory_path() / ("velmora_tfminvent_" + std::to_string(::getpid()) + "_" +
-                                     ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(p);
-    fs::create_directories(p);
-    return p;
+    return test::MakeTempDir("velmora_tfminvent_");
 }
 
 std::vector<uint8_t> Slurp(const fs::path& p) {

@@ -24,6 +24,7 @@
 #include "stages/stage_types.h"
 #include "stages/synthesis.h"
 #include "support/recording_dialogs.h"
+#include "support/temp_files.h"
 #include "ui/tfm_main.h"
 
 namespace velmora {
@@ -38,34 +39,10 @@ constexpr long double kTwoPi = 2.0L * std::numbers::pi_v<long double>;
 // characters start after the magic (4), the tag (9) and the string's length byte.
 constexpr std::size_t kModifiedFlagByte = 4 + 9 + 1 + 20;
 
-class ScopedEnv {
-  public:
-    ScopedEnv(const char* name, const std::optional<std::string>& value) : name_(name) {
-        if (const char* old = std::getenv(name)) saved_ = old;
-        if (value)
-            ::setenv(name, value->c_str(), 1);
-        else
-            ::unsetenv(name);
-    }
-    ~ScopedEnv() {
-        if (saved_)
-            ::setenv(name_, saved_->c_str(), 1);
-        else
-            ::unsetenv(name_);
-    }
-
-  private:
-    const char* name_;
-    std::optional<std::string> saved_;
-};
+using test::ScopedEnv;
 
 fs::path TempDir() {
-    fs::path p =
-        fs::temp_directory_path() / ("velmora_files_" + std::to_string(::getpid()) + "_" +
-                                     ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(p);
-    fs::create_directories(p);
-    return p;
+    return test::MakeTempDir("velmora_files_");
 }
 
 Bytes ReadBytes(const fs::path& p) {

@@ -6,6 +6,7 @@
 #include <fstream>
 
 #include "support/recording_dialogs.h"
+#include "support/temp_files.h"
 #include "ui/tfm_main.h"
 
 namespace velmora {
@@ -29,12 +30,7 @@ struct Main {
 };
 
 fs::path TempDir() {
-    fs::path p = fs::temp_directory_path() /
-                 ("velmora_main_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "_" +
-                  ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(p);
-    fs::create_directories(p);
-    return p;
+    return test::MakeTempDir("velmora_main_");
 }
 
 TEST(TfmMain, NewDesignState) {
