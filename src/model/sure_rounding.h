@@ -1,0 +1,58 @@
+// Storing a value computed in double precision only when its 6-byte rounding is certain.
+//
+// The response columns are evaluated for hundreds of points at a time; the fast way is
+// double-precision arithmetic, whose results carry an error of some units of 2^-53
+// relative where the extended-precision evaluation carries some units of 2^-64. Every
+// stored value is rounded to the 6-byte real (40 significant bits), so a double result
+// rounds to the same stored value as the exact one unless the exact value lies within
+// the double result's error of a rounding boundary. A fast evaluation therefore carries
+// a bound on its error along with each value and keeps the value only when every number
+// within that bound rounds to the same 6-byte real; otherwise the caller evaluates that
+// value again in extended precision. What is stored is then the value the extended-
+// precision evaluation stores, except when the exact value lies within the extended
+// evaluation's own error (about 2^-60 relative) of a boundary, where neither is better.
+#pragma once
+
+#include <bit>
+#include <cmath>
+#include <cstdint>
+
+namespace velmora {
+
+// Rounds a finite double to 40 significant bits, to nearest with ties to even (the
+// significand of a 6-byte real). Works on the bit pattern: a carry out of the
+// significand moves into the exponent, which is the correct rounding up to the next
+// power of two. The result is exact in double and in long double. The caller checks
+// the range of the 6-byte format.
+inline double RoundDoubleTo40Bits(double x) {
+    constexpr uint64_t kDropped = 13; // 53 - 40
+    constexpr uint64_t kLowMask = (uint64_t{1} << kDropped) - 1;
+    constexpr uint64_t kHalf = uint64_t{1} << (kDropped - 1);
+    uint64_t b = std::bit_cast<uint64_t>(x);
+    const uint64_t low = b & kLowMask;
+    b &= ~kLowMask;
+    if (low > kHalf || (low == kHalf && (b & (kLowMask + 1)) != 0)) b += kLowMask + 1;
+    return std::bit_cast<double>(b);
+}
+
+// True when every number within `err` of `v` rounds to the same 6-byte real, which is
+// then written to `out`. False for values outside the normal range of the format
+// (below 2^-128 or above its largest value, including zero), for a NaN bound and for
+// values whose bound reaches a rounding boundary: those are evaluated again in
+// extended precision. The ends of the interval are widened by one unit of the last
+// place of v for the rounding of the subtraction and the addition themselves.
+inline bool SureReal48(double v, double err, long double& out) {
+    constexpr double kSmallest = 0x1p-128;
+    constexpr double kLargest = 0x1.fffffffffep+126;
+    const double a = std::fabs(v);
+    if (!(err >= 0.0) || !(a <= kLargest)) return false;
+    const double widen = err + a * 0x1p-52;
+    const double lo = a - widen, hi = a + widen;
+    if (!(lo >= kSmallest) || !(hi <= kLargest)) return false;
+    const double r = RoundDoubleTo40Bits(lo);
+    if (r != RoundDoubleTo40Bits(hi)) return false;
+    out = v < 0 ? -static_cast<long double>(r) : static_cast<long double>(r);
+    return true;
+}
+
+} // namespace velmora
