@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "analysis/ideal_columns.h"
 #include "approx/approximation.h"
 
 namespace velmora {
@@ -14,20 +15,10 @@ IdealAxes DefaultIdealAxes(const TDesign& d) {
 void ComputeIdealFrequencyResponses(TDesign& d, const FrequencyAxis& requested) {
     const FrequencyAxis axis = UsableFrequencyAxis(requested);
     BuildFrequencyColumn(d, axis);
-    const long double G = d.Spec.OverallGain;
     for (int a : ResponseApproximations(d)) {
-        // Gain, phase and delay in one pass over the column, from factors built once:
-        // the values of IdealGain, IdealPhase and IdealDelay.
-        const IdealFilter f = IdealFilterOf(d, a);
-        for (int i = 0; i <= kResponseIntervals; ++i) {
-            const long double w = d.FreqColumn[i].W;
-            IdealSample& s = d.Approx[a].Ideal[i];
-            const long double t = IdealMagnitude(f, G, w);
-            s.GainVV = t;
-            s.GainDb = GainToDb(t);
-            s.Phase = IdealPhaseLag(f, w);
-            s.Delay = IdealGroupDelay(f, w);
-        }
+        // Gain, phase and delay in one pass over the column, fast where the stored
+        // values are certain, in extended precision elsewhere.
+        IdealFrequencyColumns(d, a);
         // Every approximation with zeros on the imaginary axis gets its notches, the
         // all-pole bandstop (zeros at the centre frequency) included.
         MarkNotches(d, a, axis.Log);

@@ -87,6 +87,14 @@ class Real48 {
     operator long double() const { return value_; } // NOLINT: implicit by design
     long double value() const { return value_; }
 
+    // A value that is already a 6-byte real (40 significant bits, within the range of
+    // the format), such as SureReal48 gives: stored without rounding again.
+    static Real48 fromExact(double x) {
+        Real48 r;
+        r.value_ = x;
+        return r;
+    }
+
     // Rounds x to the nearest Real48 value and reports what happened.
     static long double round(long double x, Real48Status* status);
     static Real48 fromBytes(const Bytes& b);

@@ -55,4 +55,13 @@ inline bool SureReal48(double v, double err, long double& out) {
     return true;
 }
 
+// The same test with the value kept in double, where it is exact: store it with
+// Real48::fromExact, which skips the rounding a store from long double does.
+inline bool SureReal48(double v, double err, double& out) {
+    long double r = 0;
+    if (!SureReal48(v, err, r)) return false;
+    out = static_cast<double>(r);
+    return true;
+}
+
 } // namespace velmora

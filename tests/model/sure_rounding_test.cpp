@@ -74,6 +74,10 @@ TEST(SureRounding, RefusesBoundariesZeroAndTheEndsOfTheRange) {
     EXPECT_FALSE(SureReal48(1.0, std::nan(""), out));
     EXPECT_FALSE(SureReal48(1.0, -1.0, out));
     EXPECT_FALSE(SureReal48(1e-20, 2e-20, out)); // the interval holds zero
+    // Kept in double, stored without a second rounding: the same 6-byte value.
+    double exact = 0;
+    ASSERT_TRUE(SureReal48(-1234.567, 1e-12, exact));
+    EXPECT_EQ(Real48::fromExact(exact).value(), Real48(-1234.567L).value());
 }
 
 } // namespace
