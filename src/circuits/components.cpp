@@ -363,7 +363,9 @@ bool IsStandardResistor(long double ohms, long double tolerancePercent) {
     return FindStandardResistor(ohms, tolerancePercent).has_value();
 }
 
-bool CalculateComponents(TDesign& d, int stage) {
+namespace {
+
+bool Calculate(TDesign& d, int stage, bool sensitivities) {
     if (stage < 1 || stage > kMaxStages) return false;
     TStageCircuit& c = d.Circuits[stage];
     const CatalogueEntry* e = StageCircuitEntry(d, stage);
@@ -394,7 +396,7 @@ bool CalculateComponents(TDesign& d, int stage) {
         return false;
     }
     // 4. Sensitivities of every component.
-    StoreSensitivities(d, stage, *routines);
+    if (sensitivities) StoreSensitivities(d, stage, *routines);
     for (int n = 1; n <= kComponentSlots; ++n)
         c.Components[n].InUse = 0;
     // 5. A computed value that happens to be standard is moved off it.
@@ -402,6 +404,16 @@ bool CalculateComponents(TDesign& d, int stage) {
     for (int n = 1; n <= c.ResistorCount && n <= kResistorSlots; ++n)
         if (R(c, n) > 0.0L && IsStandardResistor(R(c, n), tolerance)) R(c, n) = R(c, n) * kExactValueMark;
     return true;
+}
+
+} // namespace
+
+bool CalculateComponents(TDesign& d, int stage) {
+    return Calculate(d, stage, true);
+}
+
+bool CalculateComponentValues(TDesign& d, int stage) {
+    return Calculate(d, stage, false);
 }
 
 void UpdateSensitivities(TDesign& d, int stage) {

@@ -68,6 +68,12 @@ inline constexpr long double kExactValueMark = 1.0002L;
 // the record otherwise as it was) when the circuit cannot be built.
 bool CalculateComponents(TDesign& d, int stage);
 
+// CalculateComponents without the sensitivity pass, for a caller that only needs the
+// component values and the gain reached and calculates the stage in full afterwards:
+// every field but the sensitivities is set as CalculateComponents sets it, the
+// sensitivities are left as they were (the gain sensitivities cleared).
+bool CalculateComponentValues(TDesign& d, int stage);
+
 // Stores the sensitivities of the stage's present component values (after the values
 // were changed other than by CalculateComponents).
 void UpdateSensitivities(TDesign& d, int stage);

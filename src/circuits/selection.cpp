@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <memory>
 #include <tuple>
 
 #include "circuits/catalogue.h"
@@ -237,8 +238,42 @@ int AutomaticChoice(const TCandidateSet& set, int offered) {
     return best;
 }
 
-std::string RealiseStageGains(TDesign& d, bool calculate) {
-    DistributeGains(d, CircuitGainRealiser());
+namespace {
+
+// The circuits' side of the gain distribution when every stage is calculated in full
+// afterwards: the distribution reads only the gain a circuit reaches, so the circuit is
+// designed without its sensitivities.
+class ComponentValueRealiser : public StageGainRealiser {
+  public:
+    long double Realise(TDesign& d, int stage, long double gain) const override {
+        TStageCircuit& c = d.Circuits[stage];
+        if (!StageCircuitRoutines(d, stage)) return gain;
+        c.DesiredGain = gain;
+        if (!LoadCatalogueRow(d, stage) || !CalculateComponentValues(d, stage)) return gain;
+        return c.ActualGain;
+    }
+};
+
+// What the gain distribution and the component calculation change in a design.
+struct RealisedState {
+    OneBased<TStageCircuit, kMaxCircuits> circuits;
+    OneBased<TCapacitorSet, kMaxStages> capSets, capSetsWorking;
+    Real48 actualOverallGain;
+    int16_t constrainedCount;
+    explicit RealisedState(const TDesign& d)
+        : circuits(d.Circuits), capSets(d.CapSets), capSetsWorking(d.CapSetsWorking),
+          actualOverallGain(d.ActualOverallGain), constrainedCount(d.ConstrainedCount) {}
+    void RestoreInto(TDesign& d) const {
+        d.Circuits = circuits;
+        d.CapSets = capSets;
+        d.CapSetsWorking = capSetsWorking;
+        d.ActualOverallGain = actualOverallGain;
+        d.ConstrainedCount = constrainedCount;
+    }
+};
+
+std::string DistributeAndCalculate(TDesign& d, const StageGainRealiser& circuits, bool calculate) {
+    DistributeGains(d, circuits);
     OverallActualGain(d);
     CaptureDesiredGains(d);
     std::string failed;
@@ -246,6 +281,24 @@ std::string RealiseStageGains(TDesign& d, bool calculate) {
         for (int i = 1; i <= d.StageCount; ++i)
             if (!LoadAndCalculate(d, i)) failed += (failed.empty() ? "" : ", ") + std::to_string(i);
     return failed;
+}
+
+} // namespace
+
+std::string RealiseStageGains(TDesign& d, bool calculate) {
+    // Every stage calculated afterwards overwrites all of its sensitivities (a successful
+    // calculation stores or clears every slot), and no design routine reads them, so the
+    // distribution's own calculations need none. A calculation that fails instead leaves
+    // the record, sensitivities included, as the distribution left it; then the whole
+    // step is taken again from where it started, with the sensitivities of every trial
+    // kept as before, so that what remains is the same in either case.
+    if (calculate) {
+        const auto start = std::make_unique<RealisedState>(d);
+        const std::string failed = DistributeAndCalculate(d, ComponentValueRealiser(), true);
+        if (failed.empty()) return failed;
+        start->RestoreInto(d);
+    }
+    return DistributeAndCalculate(d, CircuitGainRealiser(), calculate);
 }
 
 CircuitsOutcome DesignStageCircuits(TDesign& d, const std::vector<StageCircuitRequest>& requests) {

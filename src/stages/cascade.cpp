@@ -49,14 +49,145 @@ int FindPreferred(const TDesign& d, const TCascadeCriteria& c, const std::array<
     return 0;
 }
 
-// The flatness stage s would have behind stage p (p = s: alone), as AppendStage finds
-// it, without writing the stage's arrays or gains: a trial placement only compares
-// flatness, and the stage placed is appended afterwards.
+// The analysis grid as every evaluation reads it: the frequencies, and the runs of
+// consecutive points inside and outside the passbands (found once per grid rather than
+// tested at every product).
+struct GridPoints {
+    std::array<long double, kResponsePoints> w;
+    struct Run {
+        int begin, end; // points begin .. end - 1
+        bool pass;
+    };
+    std::array<Run, kResponsePoints> runs;
+    int runCount = 0;
+};
+void ReadGrid(const AnalysisGrid& g, GridPoints& out) {
+    out.runCount = 0;
+    for (int i = 0; i <= kResponseIntervals; ++i) {
+        out.w[i] = g.W[i];
+        const bool pass = InPassband(g, out.w[i]);
+        if (out.runCount > 0 && out.runs[out.runCount - 1].pass == pass)
+            out.runs[out.runCount - 1].end = i + 1;
+        else
+            out.runs[out.runCount++] = {i, i + 1, pass};
+    }
+}
+
+using Magnitudes = std::array<long double, kResponsePoints>;
+
+// The peak over the grid and the smallest value inside the passband of a partial
+// cascade: the stage's own magnitude times the cumulative magnitude before it (none:
+// the stage alone). With `cum` the products are kept, for the stage that follows.
+struct PartialFigures {
+    long double cumPeak = 0.0L, passMin = kInf;
+};
+template <bool kPass>
+void AccumulateRun(const Magnitudes* prev, const Magnitudes& own, int begin, int end, Magnitudes* cum,
+                   PartialFigures& f) {
+    for (int i = begin; i < end; ++i) {
+        const long double m = own[i];
+        const long double c = prev ? (*prev)[i] * m : m;
+        if (cum) (*cum)[i] = c;
+        if (c > f.cumPeak) f.cumPeak = c;
+        if (kPass && c < f.passMin) f.passMin = c;
+    }
+}
+PartialFigures Accumulate(const Magnitudes* prev, const Magnitudes& own, const GridPoints& g,
+                          Magnitudes* cum) {
+    PartialFigures f;
+    for (int r = 0; r < g.runCount; ++r) {
+        const GridPoints::Run& run = g.runs[r];
+        if (run.pass)
+            AccumulateRun<true>(prev, own, run.begin, run.end, cum, f);
+        else
+            AccumulateRun<false>(prev, own, run.begin, run.end, cum, f);
+    }
+    return f;
+}
+
+// The flatness a partial cascade shows; a passband minimum of 0 (or a peak that is not
+// finite) gives none.
 struct Flatness {
     bool valid = false;
     long double flatness = 0;
 };
-Flatness TrialFlatness(const TDesign& d, CascadeWork& w, int s, int p);
+Flatness FlatnessOf(const PartialFigures& f) {
+    Flatness out;
+    out.valid = f.cumPeak > 0.0L && std::isfinite(f.cumPeak) && f.passMin > 0.0L && std::isfinite(f.passMin);
+    out.flatness = out.valid ? f.cumPeak / f.passMin : 0.0L;
+    return out;
+}
+
+// Writes the stage's Flatness, K and To for its place and returns the factor its arrays
+// are scaled by. K brings the cumulative peak to 1. Behind another stage this is the
+// previous peak (1) over this one; dividing by the peak itself rather than by the
+// previous stage's stored peak keeps the rounding of the stored gains from accumulating.
+// The scale is the gain the stored To gives, so that the stored stage gains reproduce
+// the unit peak without accumulating the rounding of earlier stages.
+long double StoreStageGains(TStageCoeffs& st, const PartialFigures& f) {
+    st.Flatness = FlatnessOf(f).flatness;
+    long double K = 0.0L;
+    if (f.cumPeak > 0.0L && std::isfinite(f.cumPeak)) K = 1.0L / f.cumPeak;
+    st.K = K;
+    st.To = ToFromK(st, K);
+    return static_cast<long double>(st.To) * NumeratorScale(st);
+}
+
+// One ordering of the stages: the grid points and every stage's own magnitude over them,
+// evaluated once (the stages keep their slots while they are being ordered), and the
+// cumulative magnitude of the partial cascade ending with each placed stage. Trials
+// and placements read these instead of the general CascadeWork, whose own-magnitude
+// copies must be checked against the stage and the grid at every use.
+class OrderingRun {
+  public:
+    explicit OrderingRun(const TDesign& d) : n_(d.StageCount) {
+        ReadGrid(d.Grid, grid_);
+        for (int s = 1; s <= n_; ++s) {
+            slot_[s] = s;
+            for (int i = 0; i <= kResponseIntervals; ++i)
+                own_[s][i] = StageMagnitude(d.Stages[s], grid_.w[i]);
+        }
+    }
+
+    // The flatness stage s would have behind stage p (p = s: alone), as a placement finds
+    // it, without writing anything: a trial placement only compares flatness.
+    Flatness Trial(int s, int p) const {
+        return FlatnessOf(Accumulate(p != s ? &cum_[p] : nullptr, Own(s), grid_, nullptr));
+    }
+
+    // Places stage s behind stage p (p = s: first), as AppendStage does: the stage's
+    // Flatness, K and To, and its cumulative magnitude scaled to a unit peak.
+    void Place(TDesign& d, int s, int p) {
+        Magnitudes& cum = cum_[s];
+        const PartialFigures f = Accumulate(p != s ? &cum_[p] : nullptr, Own(s), grid_, &cum);
+        const long double scale = StoreStageGains(d.Stages[s], f);
+        for (int i = 0; i <= kResponseIntervals; ++i)
+            cum[i] *= scale;
+    }
+
+    // The stages were moved to their positions: the record now in slot k was in slot
+    // order[k], and its own magnitude goes with it.
+    void FollowOrder(const std::vector<int>& order) {
+        std::array<int, kMaxStages + 1> moved = slot_;
+        for (int k = 1; k <= n_; ++k)
+            moved[k] = slot_[order[k]];
+        slot_ = moved;
+    }
+
+    // Every stage in its place from the first (the figures the design keeps).
+    void PlaceAll(TDesign& d) {
+        for (int s = 1; s <= n_; ++s)
+            Place(d, s, s == 1 ? 1 : s - 1);
+    }
+
+  private:
+    const Magnitudes& Own(int s) const { return own_[slot_[s]]; }
+
+    int n_;
+    GridPoints grid_;
+    std::array<int, kMaxStages + 1> slot_{};
+    OneBased<Magnitudes, kMaxStages> own_, cum_;
+};
 
 // The greedy maximum-flatness ordering of positions s..e with lookahead on near-ties.
 // The cumulative response behind a prefix is the product of the prefix's stages,
@@ -64,9 +195,9 @@ Flatness TrialFlatness(const TDesign& d, CascadeWork& w, int s, int p);
 // is remembered by it.
 class FlatnessOrder {
   public:
-    FlatnessOrder(TDesign& d, CascadeWork& w, std::vector<int>& order, std::vector<bool>& placed, int s,
+    FlatnessOrder(TDesign& d, OrderingRun& run, std::vector<int>& order, std::vector<bool>& placed, int s,
                   int e)
-        : d_(d), w_(w), order_(order), placed_(placed), s_(s), e_(e) {}
+        : d_(d), run_(run), order_(order), placed_(placed), s_(s), e_(e) {}
 
     void Run() {
         for (int k = s_; k <= e_; ++k) {
@@ -74,7 +205,7 @@ class FlatnessOrder {
             const Decision c = Decide(k, prev);
             order_[k] = c.stage;
             placed_[c.stage] = true;
-            AppendStage(d_, w_, c.stage, prev ? prev : c.stage);
+            run_.Place(d_, c.stage, prev ? prev : c.stage);
         }
     }
 
@@ -85,7 +216,7 @@ class FlatnessOrder {
     };
 
     TDesign& d_;
-    CascadeWork& w_;
+    OrderingRun& run_;
     std::vector<int>& order_;
     std::vector<bool>& placed_;
     int s_, e_;
@@ -98,8 +229,8 @@ class FlatnessOrder {
         return m;
     }
 
-    // The stage for position k behind `prev` (0: evaluated alone). Requires the arrays
-    // of prev to describe the current prefix.
+    // The stage for position k behind `prev` (0: evaluated alone). Requires the
+    // cumulative magnitude of prev to describe the current prefix.
     Decision Decide(int k, int prev) {
         const unsigned mask = Mask();
         if (auto it = memo_.find(mask); it != memo_.end()) return it->second;
@@ -110,7 +241,7 @@ class FlatnessOrder {
         for (int c = s_; c <= e_; ++c) {
             if (placed_[c]) continue;
             if (!firstFree) firstFree = c;
-            const Flatness r = TrialFlatness(d_, w_, c, prev ? prev : c);
+            const Flatness r = run_.Trial(c, prev ? prev : c);
             if (!r.valid) continue; // a passband minimum of 0 is never best
             const long double F = r.flatness;
             if (!ties.empty() && std::fabs(F - best) < kFlatnessTie) {
@@ -149,14 +280,14 @@ class FlatnessOrder {
         std::vector<long double> out;
         std::vector<int> mine{x};
         placed_[x] = true;
-        AppendStage(d_, w_, x, prev ? prev : x);
+        run_.Place(d_, x, prev ? prev : x);
         int pr = x;
         for (int j = k + 1; j <= e_; ++j) {
             const Decision dj = Decide(j, pr);
             out.push_back(dj.flat);
             placed_[dj.stage] = true;
             mine.push_back(dj.stage);
-            AppendStage(d_, w_, dj.stage, pr);
+            run_.Place(d_, dj.stage, pr);
             pr = dj.stage;
         }
         for (int c : mine)
@@ -252,63 +383,29 @@ const std::array<long double, kResponsePoints>& OwnMagnitude(const TDesign& d, C
 
 } // namespace
 
-namespace {
-
-Flatness TrialFlatness(const TDesign& d, CascadeWork& w, int s, int p) {
-    const StageResponse* prev = p != s ? &w.stage[p] : nullptr;
-    const std::array<long double, kResponsePoints>& own = OwnMagnitude(d, w, s);
-    long double cumPeak = 0.0L, passMin = kInf;
-    for (int i = 0; i <= kResponseIntervals; ++i) {
-        const long double m = own[i];
-        const long double c = prev ? prev->cum[i] * m : m;
-        if (c > cumPeak) cumPeak = c;
-        if (InPassband(d.Grid, d.Grid.W[i]) && c < passMin) passMin = c;
-    }
-    Flatness f;
-    f.valid = cumPeak > 0.0L && std::isfinite(cumPeak) && passMin > 0.0L && std::isfinite(passMin);
-    f.flatness = f.valid ? cumPeak / passMin : 0.0L;
-    return f;
-}
-
-} // namespace
-
 void AppendStage(TDesign& d, CascadeWork& w, int s, int p) {
     TStageCoeffs& st = d.Stages[s];
     StageResponse& r = w.stage[s];
     const StageResponse* prev = p != s ? &w.stage[p] : nullptr;
-    const std::array<long double, kResponsePoints>& own = OwnMagnitude(d, w, s);
+    const Magnitudes& own = OwnMagnitude(d, w, s);
+    GridPoints grid;
+    ReadGrid(d.Grid, grid);
 
-    long double magPeak = 0.0L, cumPeak = 0.0L, passMin = kInf;
-    for (int i = 0; i <= kResponseIntervals; ++i) {
-        const long double wi = d.Grid.W[i];
-        const long double m = own[i];
-        const long double c = prev ? prev->cum[i] * m : m;
-        r.cum[i] = c;
+    const PartialFigures f = Accumulate(prev ? &prev->cum : nullptr, own, grid, &r.cum);
+    long double magPeak = 0.0L;
+    for (const long double m : own)
         if (m > magPeak) magPeak = m;
-        if (c > cumPeak) cumPeak = c;
-        if (InPassband(d.Grid, wi) && c < passMin) passMin = c;
-    }
-    r.flatValid = cumPeak > 0.0L && std::isfinite(cumPeak) && passMin > 0.0L && std::isfinite(passMin);
-    r.flatness = r.flatValid ? cumPeak / passMin : 0.0L;
-    st.Flatness = r.flatness;
-
-    // K brings the cumulative peak to 1. Behind another stage this is the previous
-    // peak (1) over this one; dividing by the peak itself rather than by the previous
-    // stage's stored peak keeps the rounding of the stored gains from accumulating.
-    long double K = 0.0L;
-    if (cumPeak > 0.0L && std::isfinite(cumPeak)) K = 1.0L / cumPeak;
-    st.K = K;
-    st.To = ToFromK(st, K);
-    // Scale by the gain the stored To gives, so that the stored stage gains reproduce
-    // the unit peak without accumulating the rounding of earlier stages.
-    const long double scale = static_cast<long double>(st.To) * NumeratorScale(st);
+    const Flatness flat = FlatnessOf(f);
+    r.flatValid = flat.valid;
+    r.flatness = flat.flatness;
+    const long double scale = StoreStageGains(st, f);
     for (int i = 0; i <= kResponseIntervals; ++i) {
         r.mag[i] = own[i] * scale;
         r.cum[i] *= scale;
     }
     r.magPeak = magPeak * scale;
-    r.cumPeak = cumPeak * scale;
-    r.passMin = std::isfinite(passMin) ? passMin * scale : 0.0L;
+    r.cumPeak = f.cumPeak * scale;
+    r.passMin = std::isfinite(f.passMin) ? f.passMin * scale : 0.0L;
 }
 
 void EvaluateCascade(TDesign& d, CascadeWork& w) {
@@ -344,7 +441,6 @@ bool AutoCascade(TDesign& d) {
         return true;
     }
     ComputeAnalysisGrid(d);
-    auto work = NewCascadeWork();
 
     bool firstFixed = false, lastFixed = false;
     if (int f = FindPreferred(d, d.Criteria[0], kFirstTypes, false)) {
@@ -362,6 +458,9 @@ bool AutoCascade(TDesign& d) {
         order[i] = i;
     if (firstFixed) placed[1] = true;
     if (lastFixed) placed[N] = true;
+    // The own magnitudes are evaluated with the stages in the slots the preferences left
+    // them in; they follow the stages when the order is applied.
+    const auto run = std::make_unique<OrderingRun>(d);
     const int s = firstFixed ? 2 : 1;
     const int e = lastFixed ? N - 1 : N;
 
@@ -383,15 +482,15 @@ bool AutoCascade(TDesign& d) {
             placed[best] = true;
         }
     } else {
-        if (firstFixed) AppendStage(d, *work, 1, 1);
-        FlatnessOrder(d, *work, order, placed, s, e).Run();
+        if (firstFixed) run->Place(d, 1, 1);
+        FlatnessOrder(d, *run, order, placed, s, e).Run();
     }
 
     // Apply the order only when it is a permutation of the stages.
     std::vector<bool> seen(N + 1, false);
     for (int k = 1; k <= N; ++k) {
         if (order[k] < 1 || order[k] > N || seen[order[k]]) {
-            EvaluateCascade(d, *work);
+            run->PlaceAll(d);
             return false;
         }
         seen[order[k]] = true;
@@ -401,7 +500,10 @@ bool AutoCascade(TDesign& d) {
         ordered[k] = d.Stages[order[k]];
     d.Stages = ordered;
 
-    EvaluateCascade(d, *work);
+    // The stored figures, as EvaluateCascade gives them over the grid computed above (the
+    // specification it comes from has not changed).
+    run->FollowOrder(order);
+    run->PlaceAll(d);
     return true;
 }
 
