@@ -1,8 +1,10 @@
 // Final response from the realised stage polynomials.
 #include "analysis/final_response.h"
 
+#include <algorithm>
 #include <cmath>
 #include <complex>
+#include <cstdint>
 #include <numbers>
 
 #include "analysis/argument_sum.h"
@@ -10,6 +12,8 @@
 #include "circuits/component_adjustment.h"
 #include "circuits/components.h"
 #include "circuits/standard_substitution.h"
+#include "model/real48.h"
+#include "model/sure_rounding.h"
 
 namespace velmora {
 namespace {
@@ -88,6 +92,10 @@ struct MonicFactors {
     std::array<Factor, 2> factor{};
     int count = 0;
     bool leftHalfPlane = true; // every coefficient >= 0
+    // The condition of splitting a cubic at its real root r: the deflated coefficients
+    // q1 = a2 + r q2 and q0 = a1 + r q1 lose (|a2| + |r q2|) / |q1| and
+    // (|a1| + |r q1|) / |q0| of their relative accuracy. 0 below degree 3.
+    long double deflation = 0;
 };
 
 MonicFactors FactorsOf(const std::array<long double, 4>& a) {
@@ -101,6 +109,8 @@ MonicFactors FactorsOf(const std::array<long double, 4>& a) {
         const CubicSplit c = SplitCubic(a);
         add(false, -c.root, 0.0L);
         add(true, c.q0 / c.q2, c.q1 / c.q2);
+        m.deflation = (std::fabs(a[2]) + std::fabs(c.root * c.q2)) / std::fabs(c.q1) +
+                      (std::fabs(a[1]) + std::fabs(c.root * c.q1)) / std::fabs(c.q0);
     } else if (n == 2) {
         add(true, a[0] / a[2], a[1] / a[2]);
     } else if (n == 1) {
@@ -215,6 +225,19 @@ bool AddArguments(const MonicFactors& m, long double w, long double w2, Argument
     return true;
 }
 
+// The cascade's gain at w > 0 from each stage's squared magnitudes, as Evaluate below
+// takes it (the same operations in the same order); nothing on a pole.
+std::optional<long double> ExtendedGain(const std::vector<PreparedStage>& stages, long double w) {
+    const long double w2 = w * w;
+    long double gain = 1.0L;
+    for (const PreparedStage& p : stages) {
+        const long double dm2 = SquaredMagnitude(p.den, w, w2);
+        if (!(dm2 > 0.0L)) return std::nullopt; // on a pole
+        gain *= std::sqrt(SquaredMagnitude(p.num, w, w2) / dm2);
+    }
+    return gain;
+}
+
 // The cascade at w: the phase lag from the arguments of the products of the pole factors
 // and of the zero factors (two arctangents for the whole cascade instead of one per
 // root), each stage's magnitude from the squared magnitudes of its polynomials with one
@@ -226,16 +249,15 @@ std::optional<FinalPoint> Evaluate(const std::vector<PreparedStage>& stages, lon
     if (!(w > 0.0L)) return EvaluateByRoots(stages, w);
     for (const PreparedStage& p : stages)
         if (!p.poleFactors.leftHalfPlane || !p.zeroFactors.leftHalfPlane) return EvaluateByRoots(stages, w);
+    const auto gain = ExtendedGain(stages, w);
+    if (!gain) return std::nullopt;
     const long double w2 = w * w;
     FinalPoint f;
-    f.GainVV = 1.0L;
+    f.GainVV = *gain;
     ArgumentSum poles, zeros;
     int poleHalfTurns = 0, zeroHalfTurns = 0;
     long double lead = 0.0L;
     for (const PreparedStage& p : stages) {
-        const long double dm2 = SquaredMagnitude(p.den, w, w2);
-        if (!(dm2 > 0.0L)) return std::nullopt; // on a pole
-        f.GainVV *= std::sqrt(SquaredMagnitude(p.num, w, w2) / dm2);
         if (!AddArguments(p.poleFactors, w, w2, poles, poleHalfTurns) ||
             !AddArguments(p.zeroFactors, w, w2, zeros, zeroHalfTurns))
             return EvaluateByRoots(stages, w);
@@ -275,6 +297,659 @@ FinalFrequencySample Sample(long double fHz, long double w, const FinalPoint& p)
     s.PhaseDeg = -p.PhaseLag;
     s.DelayS = p.Delay;
     return s;
+}
+
+// ---- The column in double precision -------------------------------------------------
+//
+// The column is evaluated in double precision with a bound on the error of every value,
+// and each value is stored only when every number within its bound rounds to the same
+// 6-byte real (model/sure_rounding.h); a point with any value in doubt is evaluated again
+// by Evaluate above. The samples are then those of the extended evaluation rounded to
+// the 6-byte real.
+//
+// Frequencies are divided by ws = 2^scale, a power of two near the cascade's pole
+// frequencies, so products of twenty factors stay well inside the double range; the
+// division is exact, and the delay and the gain constant are scaled back by exact powers
+// of two. Each stage contributes its monic factors (MonicFactors): per point and factor
+//   F = (c0 - w^2) + j c1 w   (a quadratic; c1 = 0: a pair of zeros on the jw axis)
+//   F = c0 + j w              (a linear factor),
+// multiplied into a running product for the poles and one for the zeros. The product is
+// turned back into the first quadrant by exact quarter turns after every factor and the
+// turns counted, so one arctangent of the two products gives the phase. The delay is the
+// sum of d(arg F)/dw = c1 (c0 + w^2) / |F|^2 (quadratic) or c0 / |F|^2 (linear), added
+// as a running fraction (N, D) <- (N |F|^2 + a D, D |F|^2): positive terms, no division
+// per factor.
+//
+// Error bounds, u = 2^-53 (relative, to first order; every bound is doubled at the end):
+//  - c0 is held as c0h + c0l and w^2 as the exact square w2h + w2l (w itself as wh + wl),
+//    so c0 - w^2 carries 2.01 u |c0 - w^2| + 7 u^2 (c0 + w^2) and no cancellation error;
+//    c1 w carries 3.01 u (conversion of c1, of w, the product). The error of a quadratic
+//    factor relative to |F| is then at most 4.3 u + 7 u^2 gamma with
+//    gamma = max (c0 + w^2)/|F| = 1 + 2 Q; a linear factor's at most 1.5 u; a factor on
+//    the axis 2.01 u + 7 u^2 (c0 + w^2)/|c0 - w^2|, whose ratio is summed per point (a
+//    point too near a notch, ratio above 2^20, is evaluated again).
+//  - A complex product adds sqrt(5) u (magnitude and argument), a real scaling u. The
+//    relative error of |product| and the argument error of the product are both bounded
+//    by the sum over its factors.
+//  - Delay terms carry 14.04 u + 14 u^2 gamma (quadratic) or 5.01 u (linear); the running
+//    fraction of n positive terms adds 3 u per step and the final division u.
+//  - glibc's atan2 and log10 are taken within 2 ulp.
+//  - The extended evaluation is itself an approximation of the exact value: its error,
+//    some units of 2^-64 times the same condition numbers (gamma of each factor, the
+//    notch ratios, the deflation of a cubic), is added with a factor of 8, so the
+//    interval holds both values.
+// A factor's argument stays below pi - 2^-19 over the column (checked per design from
+// c1 / wmax), so the quarter-turn count never meets the ambiguity at a full turn.
+
+constexpr double kU = 0x1p-53;
+constexpr double kSqrt5U = 2.2361 * kU;
+constexpr double kSafety = 2.0;
+constexpr double kExtendedU = 0x1p-61; // 8 units of 2^-64
+constexpr double kNotchRatioLimit = 0x1p20;
+constexpr double kDegreesD = 180.0 / std::numbers::pi;
+constexpr int kBlock = 64; // points per block: the running state stays in the L1 cache
+
+struct FastFactor {
+    enum Kind : uint8_t { Quadratic, Linear, Axis };
+    Kind kind = Quadratic;
+    double c0h = 0, c0l = 0, c1 = 0;
+    // |F|^2 relative to its low-frequency asymptote c0^2 and to its high-frequency one
+    // (w^4, or w^2 for a linear factor), less 1, as t = x (a x + k) b with x = w^2 and
+    // x = 1 / w^2 respectively; kErr bounds the absolute error of k.
+    struct Deviation {
+        double a = 0, k = 0, b = 0, kErr = 0;
+        bool ok = false;
+    };
+    Deviation low, high;
+};
+
+struct FastCascade {
+    std::vector<FastFactor> poles, zeros;
+    int scale = 0;         // frequencies are divided by 2^scale
+    double gain = 0;       // prod |num_lead / den_lead| * 2^(scale (zero degree - pole degree))
+    double leadTurns = 0;  // quarter turns of the leading-coefficient signs (-2 per negative ratio)
+    double poleArgErr = 0; // bound of the relative error of |pole product|, and of its argument
+    double zeroArgErr = 0; // the same for the zeros, without the notch ratios
+    double poleDelayErr = 0, zeroDelayErr = 0; // relative bounds of the two delay sums
+    double condition = 0;                      // sum of the condition numbers the extended evaluation meets
+    bool notches = false;
+    // The gain near 0 dB from the deviations: 10 log10 of Kc^2 prod(ref_z) / prod(ref_p)
+    // for the low-frequency references, and for the high-frequency ones when the
+    // references' powers of w cancel (as many zeros as poles); its absolute error bound.
+    bool lowOk = false, highOk = false;
+    double dbLow = 0, dbLowErr = 0, dbHigh = 0, dbHighErr = 0;
+};
+
+// The deviations of one factor from its asymptotes (see FastFactor::Deviation):
+//   |F|^2 = c0^2 (1 + w^2 (w^2 + k) / c0^2) = w^4 (1 + (1/w^2)(c0^2 / w^2 + k)),
+// k = c1^2 - 2 c0, for a quadratic, and c0^2 (1 + w^2 / c0^2) = w^2 (1 + c0^2 / w^2) for a
+// linear factor. Free of the cancellation in c0 - w^2, so a product of them is accurate
+// where the gain is near 1.
+void SetDeviations(FastFactor& f, long double c0, long double c1) {
+    const auto fits = [](long double v) {
+        return v == 0.0L || (std::fabs(v) >= 0x1p-900L && std::fabs(v) <= 0x1p900L);
+    };
+    const auto set = [&](FastFactor::Deviation& d, long double a, long double k, long double kErr,
+                         long double b) {
+        d.ok = fits(a) && fits(k) && fits(b) && std::isfinite(kErr);
+        if (!d.ok) return;
+        d.a = static_cast<double>(a);
+        d.k = static_cast<double>(k);
+        d.b = static_cast<double>(b);
+        d.kErr = static_cast<double>(kErr) + kU * std::fabs(d.k);
+    };
+    if (f.kind == FastFactor::Linear) {
+        if (c0 > 0.0L) set(f.low, 0.0L, 1.0L, 0.0L, 1.0L / (c0 * c0));
+        set(f.high, 0.0L, c0 * c0, 0x1p-62L * c0 * c0, 1.0L);
+        return;
+    }
+    const long double k = c1 * c1 - 2.0L * c0;
+    const long double kErr = 0x1p-62L * (c1 * c1 + 2.0L * c0);
+    if (c0 > 0.0L) set(f.low, 1.0L, k, kErr, 1.0L / (c0 * c0));
+    set(f.high, c0 * c0, k, kErr, 1.0L);
+}
+
+// The largest and smallest magnitude a factor can have over [wmin, wmax] (scaled), for
+// the range check. A factor on the axis is kept at least 2^-20 (c0 + w^2) from 0: a
+// point nearer a notch is evaluated again.
+struct FactorRange {
+    long double lo = 1, hi = 1;
+};
+FactorRange RangeOf(const FastFactor& f, long double c0, long double c1, long double wmin, long double wmax) {
+    switch (f.kind) {
+    case FastFactor::Quadratic:
+        return {c1 * wmin, c0 + wmax * wmax + c1 * wmax};
+    case FastFactor::Linear:
+        return {std::max(c0, wmin), c0 + wmax};
+    default:
+        return {0x1p-20L * std::max(c0, wmin * wmin), c0 + wmax * wmax + c1 * wmax};
+    }
+}
+
+// Splits a long double into a double and the double remainder: exact for the 64-bit
+// significand when the value is inside the normal double range.
+bool SplitToDoubles(long double x, double& hi, double& lo) {
+    if (!(std::fabs(x) <= 0x1p900L) || (x != 0.0L && std::fabs(x) < 0x1p-900L)) return false;
+    hi = static_cast<double>(x);
+    lo = static_cast<double>(x - static_cast<long double>(hi));
+    return true;
+}
+
+// The fast form of the cascade for the column's scaled frequency range, or nothing when
+// a stage is unusual (a root in the right half-plane or on the axis among the poles, a
+// very high Q, a factor whose argument comes near pi) or the products could leave the
+// double range: then every point takes the extended evaluation.
+std::optional<FastCascade> PrepareFast(const std::vector<PreparedStage>& stages, long double wmin,
+                                       long double wmax) {
+    if (!(wmin > 0.0L) || !(wmax >= wmin) || !std::isfinite(wmax)) return std::nullopt;
+    // The scale: the mean of the log2 natural frequencies of the factors.
+    long double logSum = 0.0L;
+    int logCount = 0;
+    for (const PreparedStage& p : stages) {
+        if (!p.poleFactors.leftHalfPlane || !p.zeroFactors.leftHalfPlane) return std::nullopt;
+        for (const MonicFactors* m : {&p.poleFactors, &p.zeroFactors})
+            for (int k = 0; k < m->count; ++k) {
+                const auto& f = m->factor[static_cast<std::size_t>(k)];
+                if (!(f.c0 > 0.0L) || !std::isfinite(f.c0)) continue;
+                logSum += f.quadratic ? 0.5L * std::log2(f.c0) : std::log2(f.c0);
+                ++logCount;
+            }
+    }
+    FastCascade fc;
+    fc.scale = logCount ? static_cast<int>(std::lround(logSum / logCount)) : 0;
+    const long double sw = wmin * std::ldexp(1.0L, -fc.scale), sW = wmax * std::ldexp(1.0L, -fc.scale);
+
+    long double gain = 1.0L, condition = 0.0L;
+    long double poleHi = 0, poleLo = 0, zeroHi = 0, zeroLo = 0; // log2 sums of the ranges
+    long double termHi[2] = {0, 0}, termLoLog[2] = {0, 0};      // delay sums: bound, log2 of the least term
+    termLoLog[0] = termLoLog[1] = 0.0L;
+    int degree = 0; // zero degree - pole degree
+    int delayCount[2] = {0, 0};
+    double delayTermErr[2] = {0, 0};
+    long double leadTurns = 0;
+    bool lowOk = true, highOk = true;
+    long double lowRef = 1.0L; // prod c0z^2 / prod c0p^2
+    for (const PreparedStage& p : stages) {
+        const int nn = Degree(p.num), nd = Degree(p.den);
+        gain *= std::fabs(p.num[static_cast<std::size_t>(nn)] / p.den[static_cast<std::size_t>(nd)]);
+        degree += nn - nd;
+        if (p.leadAngle != 0.0L) leadTurns -= 2;
+        condition += p.zeroFactors.deflation + p.poleFactors.deflation;
+        for (int side = 0; side < 2; ++side) {
+            const MonicFactors& m = side == 0 ? p.poleFactors : p.zeroFactors;
+            for (int k = 0; k < m.count; ++k) {
+                const auto& src = m.factor[static_cast<std::size_t>(k)];
+                FastFactor f;
+                const long double c0 = std::ldexp(src.c0, (src.quadratic ? -2 : -1) * fc.scale);
+                const long double c1 = std::ldexp(src.c1, -fc.scale);
+                if (!std::isfinite(c0) || !std::isfinite(c1)) return std::nullopt;
+                // A pair of zeros on the axis, or so near it (Q above 2^19, realised
+                // notches) that its argument is within rounding of 0 or pi away from the
+                // notch, is taken as a sign and a nearly real factor.
+                const bool nearAxis = !(c1 > 0.0L) || (side == 1 && 2.0L * std::sqrt(c0) / c1 > 0x1p20L);
+                f.kind = !src.quadratic ? FastFactor::Linear
+                         : nearAxis     ? FastFactor::Axis
+                                        : FastFactor::Quadratic;
+                // Poles on the axis or at the origin take the extended evaluation.
+                if (side == 0 && (f.kind == FastFactor::Axis || !(c0 > 0.0L))) return std::nullopt;
+                if (!SplitToDoubles(c0, f.c0h, f.c0l)) return std::nullopt;
+                double c1l = 0;
+                if (!SplitToDoubles(c1, f.c1, c1l)) return std::nullopt;
+                double rho = 0.0, term = 0.0;
+                if (f.kind == FastFactor::Quadratic) {
+                    const long double gamma = 1.0L + 2.0L * std::sqrt(c0) / c1;
+                    if (!(gamma <= 0x1p20L) || !(c1 / sW >= 0x1p-19L)) return std::nullopt;
+                    rho = 4.3 * kU + 7.0 * kU * kU * static_cast<double>(gamma);
+                    term = 14.04 * kU + 14.0 * kU * kU * static_cast<double>(gamma);
+                    condition += gamma;
+                    termHi[side] += gamma / sw;
+                    const long double top = c0 + sW * sW + c1 * sW;
+                    termLoLog[side] = std::min(termLoLog[side], std::log2(c1 * (c0 + sw * sw) / (top * top)));
+                } else if (f.kind == FastFactor::Linear) {
+                    rho = 1.5 * kU;
+                    term = c0 > 0.0L ? 5.01 * kU : 0.0;
+                    condition += 1.0L;
+                    if (c0 > 0.0L) {
+                        termHi[side] += 1.0L / sw;
+                        termLoLog[side] = std::min(termLoLog[side], std::log2(c0 / (c0 * c0 + sW * sW)));
+                    }
+                } else {
+                    // Plus 7 u^2 times the notch ratio, per point; im <= 2^-20 |re| (per point).
+                    rho = 2.02 * kU;
+                    term = c1 > 0.0L ? 14.04 * kU + 14.0 * kU * kU * kNotchRatioLimit : 0.0;
+                    fc.notches = true;
+                    condition += 1.0L;
+                    if (c1 > 0.0L) {
+                        termHi[side] += kNotchRatioLimit * kNotchRatioLimit * c1 / (c0 + sw * sw);
+                        const long double top = c0 + sW * sW + c1 * sW;
+                        termLoLog[side] =
+                            std::min(termLoLog[side], std::log2(c1 * (c0 + sw * sw) / (top * top)));
+                    }
+                }
+                if (term > 0.0) {
+                    ++delayCount[side];
+                    delayTermErr[side] = std::max(delayTermErr[side], term);
+                }
+                SetDeviations(f, c0, c1);
+                lowOk = lowOk && f.low.ok;
+                highOk = highOk && f.high.ok;
+                if (f.low.ok) lowRef *= (side == 0 ? 1.0L / (c0 * c0) : c0 * c0);
+                const FactorRange r = RangeOf(f, c0, c1, sw, sW);
+                if (!(r.lo > 0.0L) || !std::isfinite(r.hi)) return std::nullopt;
+                (side == 0 ? poleHi : zeroHi) += std::log2(std::max(1.0L, r.hi));
+                (side == 0 ? poleLo : zeroLo) += std::log2(std::min(1.0L, r.lo));
+                (side == 0 ? fc.poleArgErr : fc.zeroArgErr) += rho + kSqrt5U;
+                (side == 0 ? fc.poles : fc.zeros).push_back(f);
+            }
+        }
+    }
+    // Every product, its square and the delay fractions stay normal: |products| within
+    // 2^+-480, so |F|^2 products within 2^+-960, and the delay numerators a little beyond.
+    if (poleHi + zeroHi > 480.0L || poleLo + zeroLo < -480.0L) return std::nullopt;
+    for (int side = 0; side < 2; ++side) {
+        const long double hi = side == 0 ? poleHi : zeroHi, lo = side == 0 ? poleLo : zeroLo;
+        if (delayCount[side] == 0) continue;
+        if (2.0L * hi + std::log2(termHi[side]) > 1000.0L || 2.0L * lo + termLoLog[side] < -1000.0L)
+            return std::nullopt;
+        (side == 0 ? fc.poleDelayErr : fc.zeroDelayErr) =
+            delayTermErr[side] + (3.01 * delayCount[side] + 1.0) * kU;
+    }
+    const long double scaledGain = std::ldexp(gain, degree * fc.scale);
+    if (!(scaledGain >= 0x1p-900L && scaledGain <= 0x1p900L)) return std::nullopt;
+    fc.gain = static_cast<double>(scaledGain);
+    // The constants in dB, from extended precision: their error is the double rounding
+    // and some units of 2^-64 per factor.
+    const long double factors = static_cast<long double>(fc.poles.size() + fc.zeros.size());
+    const auto constantDb = [&](long double ratio, double& db, double& err) {
+        const long double v = 10.0L * std::log10(ratio);
+        if (!std::isfinite(v)) return false;
+        db = static_cast<double>(v);
+        err = static_cast<double>(kU * std::fabs(v) + 0x1p-59L * (factors + 1.0L) + 0x1p-62L * std::fabs(v));
+        return true;
+    };
+    fc.lowOk = lowOk && constantDb(scaledGain * scaledGain * lowRef, fc.dbLow, fc.dbLowErr);
+    fc.highOk = highOk && degree == 0 && constantDb(scaledGain * scaledGain, fc.dbHigh, fc.dbHighErr);
+    fc.leadTurns = static_cast<double>(leadTurns);
+    fc.condition =
+        static_cast<double>(condition + static_cast<long double>(fc.poles.size() + fc.zeros.size()));
+    if (!(fc.condition <= 0x1p30)) return std::nullopt;
+    return fc;
+}
+
+// The running state of one block of points. A product starts at 1; a delay fraction at
+// 0 / 1.
+struct alignas(16) Chain {
+    double zr[kBlock], zi[kBlock], q[kBlock];
+    double dn[kBlock], dd[kBlock];
+};
+struct alignas(16) Block {
+    double wh[kBlock], wl[kBlock], w2h[kBlock], w2l[kBlock];
+    Chain chain[2];                // poles, zeros
+    double nn[kBlock], nd[kBlock]; // the sum of (c0 + w^2) / |c0 - w^2| over the notches
+    double nearNotch[kBlock];      // > 0 where a notch factor's im exceeds 2^-20 |re|
+};
+
+// The exact square of wh + wl as w2h + w2l (Dekker's product; with a fused multiply-add
+// its low part directly), up to wl^2 and the rounding of w2l: 4 u^2 w^2 at most.
+inline void ExactSquare(double wh, double wl, double& w2h, double& w2l) {
+    w2h = wh * wh;
+#ifdef FP_FAST_FMA
+    const double e = std::fma(wh, wh, -w2h);
+#else
+    constexpr double kSplitter = 134217729.0; // 2^27 + 1
+    const double t = kSplitter * wh;
+    const double hi = t - (t - wh), lo = wh - hi;
+    const double e = ((hi * hi - w2h) + 2.0 * hi * lo) + lo * lo;
+#endif
+    w2l = e + 2.0 * wh * wl;
+}
+
+// Multiplies the running product by a factor whose argument lies in (0, pi - 2^-19) and
+// turns it back into the first quadrant by exact half and quarter turns, counted in q.
+// A product read just below the positive real axis (its argument a rounding error below
+// 0) is left there: the arguments cannot add up to near 3 pi / 2 from the first quadrant.
+inline void MultiplyAndTurn(double& zr, double& zi, double& q, double fr, double fi) {
+    const double r = zr * fr - zi * fi;
+    const double i = zr * fi + zi * fr;
+    const bool half = r < 0.0 && i <= 0.0;
+    const double r1 = half ? -r : r, i1 = half ? -i : i;
+    const bool quarter = r1 <= 0.0 && i1 > 0.0;
+    zr = quarter ? i1 : r1;
+    zi = quarter ? -r1 : i1;
+    q += (half ? 2.0 : 0.0) + (quarter ? 1.0 : 0.0);
+}
+
+void ApplyQuadratic(Block& b, Chain& c, const FastFactor& f, int n) {
+    for (int i = 0; i < n; ++i) {
+        const double re = (f.c0h - b.w2h[i]) + (f.c0l - b.w2l[i]);
+        const double im = f.c1 * b.wh[i];
+        MultiplyAndTurn(c.zr[i], c.zi[i], c.q[i], re, im);
+        const double m2 = re * re + im * im;
+        const double a = f.c1 * (f.c0h + b.w2h[i]);
+        c.dn[i] = c.dn[i] * m2 + a * c.dd[i];
+        c.dd[i] *= m2;
+    }
+}
+
+void ApplyLinear(Block& b, Chain& c, const FastFactor& f, int n) {
+    const bool delay = f.c0h > 0.0;
+    for (int i = 0; i < n; ++i) {
+        const double re = f.c0h, im = b.wh[i];
+        MultiplyAndTurn(c.zr[i], c.zi[i], c.q[i], re, im);
+        if (delay) {
+            const double m2 = re * re + b.w2h[i];
+            c.dn[i] = c.dn[i] * m2 + re * c.dd[i];
+            c.dd[i] *= m2;
+        }
+    }
+}
+
+// A factor on or next to the axis: F = sign(re) (|re| + j sign(re) im), a half turn where
+// re < 0 and a factor of argument within 2^-20 of 0 (checked per point), its notch ratio
+// into the running sum and, off the axis, its delay term.
+void ApplyAxis(Block& b, Chain& c, const FastFactor& f, int n) {
+    const bool delay = f.c1 > 0.0;
+    for (int i = 0; i < n; ++i) {
+        const double re = (f.c0h - b.w2h[i]) + (f.c0l - b.w2l[i]);
+        const double im = f.c1 * b.wh[i];
+        const double m = std::fabs(re);
+        MultiplyAndTurn(c.zr[i], c.zi[i], c.q[i], m, re < 0.0 ? -im : im);
+        c.q[i] += re < 0.0 ? 2.0 : 0.0;
+        b.nn[i] = b.nn[i] * m + (f.c0h + b.w2h[i]) * b.nd[i];
+        b.nd[i] *= m;
+        b.nearNotch[i] += im * 0x1p20 > m ? 1.0 : 0.0;
+        if (delay) {
+            const double m2 = re * re + im * im;
+            const double a = f.c1 * (f.c0h + b.w2h[i]);
+            c.dn[i] = c.dn[i] * m2 + a * c.dd[i];
+            c.dd[i] *= m2;
+        }
+    }
+}
+
+void ApplyFactors(Block& b, Chain& c, const std::vector<FastFactor>& factors, int n) {
+    for (const FastFactor& f : factors) {
+        switch (f.kind) {
+        case FastFactor::Quadratic:
+            ApplyQuadratic(b, c, f, n);
+            break;
+        case FastFactor::Linear:
+            ApplyLinear(b, c, f, n);
+            break;
+        default:
+            ApplyAxis(b, c, f, n);
+            break;
+        }
+    }
+}
+
+// Rounds one point's values to 6-byte reals when every one of them is certain; false
+// sends the point to the extended evaluation.
+enum class PointResult { Done, GainDbInDoubt, Extended };
+
+// `ext` receives the extended evaluation's share of the error, for the gain near 0 dB.
+PointResult FinishPoint(const FastCascade& fc, const Block& b, int i, FinalFrequencySample& s, double& ext) {
+    const Chain& p = b.chain[0];
+    const Chain& z = b.chain[1];
+    const double notch = fc.notches ? b.nn[i] / b.nd[i] : 0.0;
+    if (!(notch <= kNotchRatioLimit) || b.nearNotch[i] != 0.0) return PointResult::Extended;
+    ext = kExtendedU * (fc.condition + notch); // the extended evaluation's share
+    const double pm2 = p.zr[i] * p.zr[i] + p.zi[i] * p.zi[i];
+    const double zm2 = z.zr[i] * z.zr[i] + z.zi[i] * z.zi[i];
+    if (!(pm2 >= 0x1p-1000 && pm2 <= 0x1p1000) || !(zm2 >= 0x1p-1000 && zm2 <= 0x1p1000))
+        return PointResult::Extended;
+    const double argErr = fc.poleArgErr + fc.zeroArgErr + 7.0 * kU * kU * notch;
+
+    // Gain: |K| sqrt(|Zz|^2 / |Zp|^2); the squares, the quotient, the root and the
+    // constant add 5.5 u.
+    const double g = fc.gain * std::sqrt(zm2 / pm2);
+    const double gRel = kSafety * (argErr + 5.5 * kU) + ext;
+    long double gainVV = 0, gainDb = 0;
+    bool dbInDoubt = false;
+    if (g * (1.0 + gRel) < 0x1p-129) {
+        gainVV = 0.0L; // below half the smallest 6-byte real
+    } else if (!SureReal48(g, g * gRel, gainVV)) {
+        return PointResult::Extended;
+    }
+    constexpr double kFloor = static_cast<double>(kGainFloorVV);
+    if (g * (1.0 + gRel) < kFloor * (1.0 - 0x1p-40)) {
+        gainDb = kGainFloorDb;
+    } else if (g * (1.0 - gRel) > kFloor * (1.0 + 0x1p-40)) {
+        const double l = std::log10(g);
+        const double db = 20.0 * l;
+        const double dbErr =
+            kSafety * (20.0 * (0.4343 * 1.01 * gRel + 4.0 * kU * std::fabs(l)) + kU * std::fabs(db)) +
+            8.7 * ext + kExtendedU * 4.0 * std::fabs(db);
+        dbInDoubt = !SureReal48(db, dbErr, gainDb);
+    } else {
+        return PointResult::Extended;
+    }
+
+    // Phase lag: the quarter turns counted and the arctangent of Zp conj(Zz), which lies
+    // within (-pi/2, pi/2) up to rounding.
+    const double zr = p.zr[i] * z.zr[i] + p.zi[i] * z.zi[i];
+    const double zi = p.zi[i] * z.zr[i] - p.zr[i] * z.zi[i];
+    const double a = std::atan2(zi, zr);
+    const double turns = p.q[i] - z.q[i] + fc.leadTurns;
+    const double lag = turns * 90.0 + a * kDegreesD;
+    const double radErr = argErr + kSqrt5U + 4.0 * kU * std::fabs(a);
+    const double lagErr = kSafety * (kDegreesD * (1.0 + 2.0 * kU) * radErr +
+                                     2.0 * kU * std::fabs(a * kDegreesD) + kU * std::fabs(lag)) +
+                          kDegreesD * ext + kExtendedU * 4.0 * std::fabs(lag);
+    long double phaseLag = 0;
+    if (!SureReal48(lag, lagErr, phaseLag)) return PointResult::Extended;
+
+    // Delay: the poles' sum less the zeros', scaled back to rad/s.
+    const double pd = p.dn[i] / p.dd[i];
+    const double zd = fc.zeroDelayErr > 0.0 ? z.dn[i] / z.dd[i] : 0.0;
+    const double unit = std::ldexp(1.0, -fc.scale);
+    const double delay = (pd - zd) * unit;
+    const double delayErr =
+        (kSafety * (fc.poleDelayErr * pd + fc.zeroDelayErr * zd + kU * std::fabs(pd - zd)) +
+         ext * (pd + zd)) *
+        unit;
+    long double delayS = 0;
+    if (!std::isfinite(delayErr) || !SureReal48(delay, delayErr, delayS)) return PointResult::Extended;
+
+    s.GainVV = gainVV;
+    s.GainDb = gainDb;
+    s.PhaseLag = phaseLag;
+    s.PhaseDeg = -phaseLag;
+    s.DelayS = delayS;
+    return dbInDoubt ? PointResult::GainDbInDoubt : PointResult::Done;
+}
+
+// The gain in dB near 0 dB, where 20 log10 of the product cannot resolve the 6-byte
+// rounding: G^2 = A (1 + Ez) / (1 + Ep), with A the product of the references (a
+// constant, FastCascade::dbLow or dbHigh) and 1 + E the products of the factors'
+// deviations 1 + t, accumulated as E <- E + t + E t with a running bound B of the
+// absolute error of E. Then dB = dbA + (10 / ln 10) log1p((Ez - Ep) / (1 + Ep)).
+struct alignas(16) UnityBlock {
+    double x[kBlock], ext[kBlock];
+    double e[2][kBlock], bound[2][kBlock];
+};
+
+// x = w^2 (low references; relative error 3.01 u) or 1 / w^2 (high; 4.01 u).
+void ApplyDeviations(UnityBlock& b, int side, const std::vector<FastFactor>& factors, bool high, int n) {
+    const double ex = high ? 4.01 * kU : 3.01 * kU;
+    for (const FastFactor& f : factors) {
+        const FastFactor::Deviation& d = high ? f.high : f.low;
+        for (int i = 0; i < n; ++i) {
+            const double x = b.x[i];
+            const double xa = x * d.a;
+            const double t = (xa + d.k) * x * d.b;
+            const double dt = std::fabs(x * d.b) * (std::fabs(xa) * (ex + 2.01 * kU) + d.kErr) +
+                              std::fabs(t) * (ex + 5.01 * kU);
+            const double e = b.e[side][i], be = b.bound[side][i];
+            const double et = e * t;
+            b.e[side][i] = e + t + et;
+            b.bound[side][i] = be * (1.0 + std::fabs(t)) + dt * (1.0 + std::fabs(e) + be) +
+                               2.0 * kU * (std::fabs(e) + std::fabs(t) + std::fabs(et));
+        }
+    }
+}
+
+bool UnityGainDb(const FastCascade& fc, const UnityBlock& b, int i, bool high, long double& out) {
+    const double ep = b.e[0][i], ez = b.e[1][i], bp = b.bound[0][i], bz = b.bound[1][i];
+    const double den = 1.0 + ep;
+    if (!(den > 0.0) || !(bp <= 0.01 * den)) return false;
+    const double q = (ez - ep) / den;
+    const double dq =
+        ((bz + bp + kU * std::fabs(ez - ep)) / den + std::fabs(q) * (bp / den)) * 1.03 + kU * std::fabs(q);
+    if (!(1.0 + q > 0.0) || !(dq <= 0.01 * (1.0 + q))) return false;
+    constexpr double kC = 4.342944819032518; // 10 / ln 10
+    const double l = std::log1p(q);
+    const double dbA = high ? fc.dbHigh : fc.dbLow, dbAErr = high ? fc.dbHighErr : fc.dbLowErr;
+    const double db = dbA + kC * l;
+    const double dl = dq / (1.0 + q) * 1.01 + 4.0 * kU * std::fabs(l);
+    const double err =
+        kSafety * (kC * dl * (1.0 + 2.0 * kU) + 2.0 * kU * kC * std::fabs(l) + kU * std::fabs(db) + dbAErr) +
+        8.7 * b.ext[i] + kExtendedU * 4.0 * std::fabs(db);
+    return SureReal48(db, err, out);
+}
+
+// The points whose gain in dB was in doubt, by the references of their side of the scale.
+void ResolveGainDb(const FastCascade& fc, const std::vector<std::size_t>& points,
+                   const std::vector<double>& x2, const std::vector<double>& exts, bool high,
+                   std::vector<FinalFrequencySample>& out, std::vector<uint8_t>& done) {
+    UnityBlock b;
+    for (std::size_t start = 0; start < points.size(); start += kBlock) {
+        const int n = static_cast<int>(std::min<std::size_t>(kBlock, points.size() - start));
+        for (int i = 0; i < n; ++i) {
+            const std::size_t k = start + static_cast<std::size_t>(i);
+            b.x[i] = high ? 1.0 / x2[k] : x2[k];
+            b.ext[i] = exts[k];
+            for (int side = 0; side < 2; ++side) {
+                b.e[side][i] = 0.0;
+                b.bound[side][i] = 0.0;
+            }
+        }
+        ApplyDeviations(b, 0, fc.poles, high, n);
+        ApplyDeviations(b, 1, fc.zeros, high, n);
+        for (int i = 0; i < n; ++i) {
+            const std::size_t k = points[start + static_cast<std::size_t>(i)];
+            long double db = 0;
+            if (UnityGainDb(fc, b, i, high, db)) {
+                out[k].GainDb = db;
+                done[k] = 1;
+            }
+        }
+    }
+}
+
+void RoundValues(FinalFrequencySample& s) {
+    s.GainDb = Real48::round(s.GainDb, nullptr);
+    s.GainVV = Real48::round(s.GainVV, nullptr);
+    s.PhaseLag = Real48::round(s.PhaseLag, nullptr);
+    s.PhaseDeg = Real48::round(s.PhaseDeg, nullptr);
+    s.DelayS = Real48::round(s.DelayS, nullptr);
+}
+
+FinalFrequencySample RoundedSample(long double fHz, long double w, const FinalPoint& p) {
+    FinalFrequencySample s = Sample(fHz, w, p);
+    RoundValues(s);
+    return s;
+}
+
+// The op-amp variant's samples, from the nodal solution, rounded as every final sample is.
+std::vector<FinalFrequencySample> RoundedSamples(std::vector<FinalFrequencySample> samples) {
+    for (FinalFrequencySample& s : samples)
+        RoundValues(s);
+    return samples;
+}
+
+// The samples at the angular frequencies w (rad/s) with the frequencies fHz: the fast
+// evaluation where it is certain, the extended one elsewhere. Empty when the extended
+// evaluation fails at a point (on a pole).
+std::vector<FinalFrequencySample> Column(const std::vector<PreparedStage>& stages,
+                                         const std::vector<long double>& fHz,
+                                         const std::vector<long double>& w, FinalColumnStatistics* stats) {
+    const std::size_t count = w.size();
+    std::vector<FinalFrequencySample> out(count);
+    std::vector<uint8_t> done(count, 0);
+    long double wmin = 0, wmax = 0;
+    for (const long double x : w)
+        if (x > 0.0L && std::isfinite(x)) {
+            wmin = wmin > 0.0L ? std::min(wmin, x) : x;
+            wmax = std::max(wmax, x);
+        }
+    const auto fc = PrepareFast(stages, wmin, wmax);
+    // Points whose gain in dB alone was in doubt, with their scaled w^2 (below and above
+    // the scale's centre) and the extended evaluation's share of the error.
+    std::vector<std::size_t> unity[2];
+    std::vector<double> unityX2[2], unityExt[2];
+    if (fc) {
+        const long double down = std::ldexp(1.0L, -fc->scale);
+        Block b;
+        for (std::size_t start = 0; start < count; start += kBlock) {
+            const int n = static_cast<int>(std::min<std::size_t>(kBlock, count - start));
+            for (int i = 0; i < n; ++i) {
+                long double x = w[start + static_cast<std::size_t>(i)];
+                if (!(x > 0.0L) || !std::isfinite(x)) x = wmin; // evaluated again below
+                const long double scaled = x * down;
+                b.wh[i] = static_cast<double>(scaled);
+                b.wl[i] = static_cast<double>(scaled - static_cast<long double>(b.wh[i]));
+                ExactSquare(b.wh[i], b.wl[i], b.w2h[i], b.w2l[i]);
+                for (Chain& c : b.chain) {
+                    c.zr[i] = 1.0;
+                    c.zi[i] = 0.0;
+                    c.q[i] = 0.0;
+                    c.dn[i] = 0.0;
+                    c.dd[i] = 1.0;
+                }
+                b.nn[i] = 0.0;
+                b.nd[i] = 1.0;
+                b.nearNotch[i] = 0.0;
+            }
+            ApplyFactors(b, b.chain[0], fc->poles, n);
+            ApplyFactors(b, b.chain[1], fc->zeros, n);
+            for (int i = 0; i < n; ++i) {
+                const std::size_t k = start + static_cast<std::size_t>(i);
+                if (!(w[k] > 0.0L) || !std::isfinite(w[k])) continue;
+                FinalFrequencySample& s = out[k];
+                double ext = 0;
+                const PointResult r = FinishPoint(*fc, b, i, s, ext);
+                if (r == PointResult::Extended) continue;
+                s.FHz = fHz[k];
+                s.W = w[k];
+                if (r == PointResult::Done) {
+                    done[k] = 1;
+                    continue;
+                }
+                const bool high = b.w2h[i] > 1.0;
+                unity[high].push_back(k);
+                unityX2[high].push_back(b.w2h[i]);
+                unityExt[high].push_back(ext);
+            }
+        }
+    }
+    if (fc)
+        for (int high = 0; high < 2; ++high)
+            if (high ? fc->highOk : fc->lowOk)
+                ResolveGainDb(*fc, unity[high], unityX2[high], unityExt[high], high != 0, out, done);
+    // Where the gain in dB is still in doubt but the other values are certain, the
+    // extended evaluation's gain alone gives it.
+    for (int high = 0; high < 2; ++high)
+        for (const std::size_t k : unity[high]) {
+            if (done[k]) continue;
+            const auto g = ExtendedGain(stages, w[k]);
+            if (!g) return {};
+            out[k].GainDb = Real48::round(GainToDb(*g), nullptr);
+            done[k] = 1;
+        }
+    int fallbacks = 0;
+    for (std::size_t k = 0; k < count; ++k) {
+        if (done[k]) continue;
+        ++fallbacks;
+        const auto p = Evaluate(stages, w[k]);
+        if (!p) return {};
+        out[k] = RoundedSample(fHz[k], w[k], *p);
+    }
+    if (stats) {
+        stats->points = static_cast<int>(count);
+        stats->extended = fallbacks;
+    }
+    return out;
 }
 
 } // namespace
@@ -362,11 +1037,26 @@ std::optional<FinalPoint> FinalResponseAt(const TDesign& d, int variant, int fir
     return EvaluateByRoots(*stages, w);
 }
 
-std::vector<FinalFrequencySample> FinalResponse(const TDesign& d, int variant, int first, int last) {
-    if (variant == OpAmpGbw) return FinalGbwResponse(d, first, last);
+std::vector<FinalFrequencySample> FinalResponse(const TDesign& d, int variant, int first, int last,
+                                                FinalColumnStatistics* stats) {
+    if (variant == OpAmpGbw) return RoundedSamples(FinalGbwResponse(d, first, last));
+    const auto stages = PrepareRange(d, variant, first, last);
+    if (!stages) return {};
+    std::vector<long double> fHz, w;
+    fHz.reserve(kResponseIntervals + 1);
+    w.reserve(kResponseIntervals + 1);
+    for (int i = 0; i <= kResponseIntervals; ++i) {
+        const FrequencyPoint& fp = d.FreqColumn[static_cast<std::size_t>(i)];
+        fHz.push_back(fp.F);
+        w.push_back(fp.W);
+    }
+    return Column(*stages, fHz, w, stats);
+}
+
+std::vector<FinalFrequencySample> FinalResponseExtended(const TDesign& d, int variant, int first, int last) {
     std::vector<FinalFrequencySample> out;
     const auto stages = PrepareRange(d, variant, first, last);
-    if (!stages) return out;
+    if (variant == OpAmpGbw || !stages) return out;
     out.reserve(kResponseIntervals + 1);
     for (int i = 0; i <= kResponseIntervals; ++i) {
         const FrequencyPoint& fp = d.FreqColumn[static_cast<std::size_t>(i)];
@@ -379,20 +1069,19 @@ std::vector<FinalFrequencySample> FinalResponse(const TDesign& d, int variant, i
 
 std::vector<FinalFrequencySample> FinalResponseSamples(const TDesign& d, const FrequencyAxis& axis,
                                                        int variant) {
-    if (variant == OpAmpGbw) return FinalGbwResponseSamples(d, axis);
-    std::vector<FinalFrequencySample> out;
+    if (variant == OpAmpGbw) return RoundedSamples(FinalGbwResponseSamples(d, axis));
     const auto stages = PrepareRange(d, variant, 1, d.StageCount);
-    if (!stages) return out;
+    if (!stages) return {};
     const FrequencyAxis a = UsableFrequencyAxis(axis);
     const std::vector<long double> x = AxisFrequencies(a);
-    out.reserve(x.size());
+    std::vector<long double> fHz, w;
+    fHz.reserve(kResponseIntervals + 1);
+    w.reserve(kResponseIntervals + 1);
     for (int i = 0; i <= kResponseIntervals; ++i) {
-        const long double w = ToRadPerSecond(a, x[static_cast<std::size_t>(i)]);
-        const auto p = Evaluate(*stages, w);
-        if (!p) return {};
-        out.push_back(Sample(w / (2.0L * std::numbers::pi_v<long double>), w, *p));
+        w.push_back(ToRadPerSecond(a, x[static_cast<std::size_t>(i)]));
+        fHz.push_back(w.back() / (2.0L * std::numbers::pi_v<long double>));
     }
-    return out;
+    return Column(*stages, fHz, w, nullptr);
 }
 
 std::vector<FinalFrequencySample> FinalResponseSamples(const TDesign& d) {

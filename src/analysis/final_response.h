@@ -59,6 +59,12 @@ struct FinalPoint {
 };
 std::optional<FinalPoint> FinalResponseAt(const TDesign& d, int variant, int first, int last, long double w);
 
+// A sample of the final response. Its gain, phase and delay are kept at the precision
+// of the 6-byte real, like the ideal response's samples: each is the extended-precision
+// value rounded to Real48. The column is evaluated in double precision with a bound on
+// the error of every value; a point where a bound leaves the 6-byte rounding in doubt is
+// evaluated again in extended precision, so the stored values are those of the extended
+// evaluation either way. FHz and W are the column's frequencies as given.
 struct FinalFrequencySample {
     long double FHz = 0, W = 0;
     long double GainDb = 0, GainVV = 0; // dB (-400 at the floor), V/V
@@ -67,10 +73,23 @@ struct FinalFrequencySample {
     long double DelayS = 0;
 };
 
+// How many of a column's points took the extended evaluation.
+struct FinalColumnStatistics {
+    int points = 0;
+    int extended = 0;
+};
+
 // The final samples over the design's frequency column (points 0..350) for stages
 // first..last. Empty when a stage of the range has no realisable circuit or the variant
-// is not available.
-std::vector<FinalFrequencySample> FinalResponse(const TDesign& d, int variant, int first, int last);
+// is not available. `stats`, when given, receives the share of points evaluated again
+// in extended precision (not filled for " Op amp GBW").
+std::vector<FinalFrequencySample> FinalResponse(const TDesign& d, int variant, int first, int last,
+                                                FinalColumnStatistics* stats = nullptr);
+
+// The same column evaluated point by point in extended precision and not rounded: the
+// reference the double-precision evaluation reproduces after rounding (not for
+// " Op amp GBW").
+std::vector<FinalFrequencySample> FinalResponseExtended(const TDesign& d, int variant, int first, int last);
 
 // The samples the command line reports: the " Standard C, exact R" variant of all
 // stages over the ideal response's default frequency column (351 points).
