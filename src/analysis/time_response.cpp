@@ -178,6 +178,58 @@ long double ImpulseValue(const ResidueSet& r, long double G, long double t) {
 
 namespace {
 
+// sin x and cos x for the angles of the time columns, omega t + theta, which reach
+// hundreds or thousands of radians. The library reduces such an angle to the first
+// octant with its exact method for any size of argument, which costs several times the
+// sine itself; here the angle is reduced by the nearest multiple k of pi/2 with pi/2
+// split into three parts (33, 33 and 64 bits), so that k p1 and k p2 are exact for
+// |k| < 2^30, x - k p1 is exact (the two are within a factor 2), and the reduced angle
+// is off by a unit or two of its last place, as the library's own result is. The sine
+// and cosine of the reduced angle are then the library's (its short-argument path).
+// Angles of 2^30 quarter turns and beyond take the library's reduction.
+void SinCos(long double x, long double& sine, long double& cosine) {
+    constexpr long double kTwoOverPi = 0xa2f9836e4e441529p-64L;
+    constexpr long double kP1 = 0x1921fb544p-32L;
+    constexpr long double kP2 = 0x10b4611a6p-66L;
+    constexpr long double kP3 = 0x98cc51701b839a25p-132L;
+    constexpr long double kQuarterPi = 0.785398163397448309615660845819875721L;
+    if (!(std::fabs(x) > kQuarterPi)) {
+        sine = std::sin(x);
+        cosine = std::cos(x);
+        return;
+    }
+    const long double quarterTurns = x * kTwoOverPi;
+    if (!(std::fabs(quarterTurns) < 0x1p30L)) {
+        sine = std::sin(x);
+        cosine = std::cos(x);
+        return;
+    }
+    // The nearest whole number (ties either way: the reduced angle stays within pi/4
+    // plus rounding, where the short-argument path is exact).
+    const long long turns = std::llrint(quarterTurns);
+    const long double k = static_cast<long double>(turns);
+    const long double r = ((x - k * kP1) - k * kP2) - k * kP3;
+    const long double s = std::sin(r), c = std::cos(r);
+    switch (turns & 3) {
+    case 0:
+        sine = s;
+        cosine = c;
+        break;
+    case 1:
+        sine = c;
+        cosine = -s;
+        break;
+    case 2:
+        sine = -s;
+        cosine = -c;
+        break;
+    default:
+        sine = -c;
+        cosine = s;
+        break;
+    }
+}
+
 // A direct evaluation of every term at every point costs an exponential and a cosine
 // per term and point. Over the evenly spaced points of the axis the term
 // c(t) = r e^(p t) advances by the constant factor e^(p dt) from one point to the next,
@@ -207,8 +259,11 @@ void FillTimeColumns(const ResidueSet& r, const TimeAxis& axis, int first, int l
     const long double dt = (axis.FullScale - axis.Start) / kResponseIntervals * scale;
     for (const auto& k : r.Terms) {
         // e^(p dt), p = -sigma + j omega
-        const long double ar = std::exp(-k.Sigma * dt) * std::cos(k.Omega * dt);
-        const long double ai = std::exp(-k.Sigma * dt) * std::sin(k.Omega * dt);
+        long double stepSin = 0, stepCos = 0;
+        SinCos(k.Omega * dt, stepSin, stepCos);
+        const long double stepDecay = std::exp(-k.Sigma * dt);
+        const long double ar = stepDecay * stepCos;
+        const long double ai = stepDecay * stepSin;
         const long double terms = k.Pair ? 2.0L : 1.0L;
         long double cr = 0, ci = 0;      // c(t)
         int sinceSeed = kReseedInterval; // no value carried yet
@@ -220,9 +275,10 @@ void FillTimeColumns(const ResidueSet& r, const TimeAxis& axis, int first, int l
             }
             if (sinceSeed >= kReseedInterval) {
                 const long double decay = k.Magnitude * std::exp(-k.Sigma * t);
-                const long double angle = k.Omega * t + k.Angle;
-                cr = decay * std::cos(angle);
-                ci = decay * std::sin(angle);
+                long double sine = 0, cosine = 0;
+                SinCos(k.Omega * t + k.Angle, sine, cosine);
+                cr = decay * cosine;
+                ci = decay * sine;
                 sinceSeed = 0;
             } else {
                 const long double nr = cr * ar - ci * ai;
