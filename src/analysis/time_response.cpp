@@ -242,6 +242,38 @@ struct TimeColumns {
     std::array<long double, kResponseCapacity> Step{}, Impulse{};
 };
 
+// One term over points first..last, checking the cut-off at every point and seeding
+// again after a point left out: for axes whose times do not increase and for poles in
+// the right half-plane, whose terms grow.
+void FillTermPointByPoint(const PoleResidue& k, const std::array<long double, kResponseCapacity>& times,
+                          long double ar, long double ai, long double terms, int first, int last,
+                          TimeColumns& out) {
+    long double cr = 0, ci = 0;      // c(t)
+    int sinceSeed = kReseedInterval; // no value carried yet
+    for (int i = first; i <= last; ++i) {
+        const long double t = times[i];
+        if (k.Sigma * t >= kCutOff) {
+            sinceSeed = kReseedInterval;
+            continue;
+        }
+        if (sinceSeed >= kReseedInterval) {
+            const long double decay = k.Magnitude * std::exp(-k.Sigma * t);
+            long double sine = 0, cosine = 0;
+            SinCos(k.Omega * t + k.Angle, sine, cosine);
+            cr = decay * cosine;
+            ci = decay * sine;
+            sinceSeed = 0;
+        } else {
+            const long double nr = cr * ar - ci * ai;
+            ci = cr * ai + ci * ar;
+            cr = nr;
+        }
+        ++sinceSeed;
+        out.Step[i] += terms * cr;
+        out.Impulse[i] += terms * (-k.Sigma * cr - k.Omega * ci);
+    }
+}
+
 // Step and impulse responses at points first..last of the axis (both clamped), without
 // the overall gain: y = r_0 + sum Re(c_k) and h = sum Re(p_k c_k), twice for a pair.
 void FillTimeColumns(const ResidueSet& r, const TimeAxis& axis, int first, int last, TimeColumns& out) {
@@ -257,6 +289,9 @@ void FillTimeColumns(const ResidueSet& r, const TimeAxis& axis, int first, int l
         times[i] = units * scale;
     }
     const long double dt = (axis.FullScale - axis.Start) / kResponseIntervals * scale;
+    bool increasing = true;
+    for (int i = first; i < last; ++i)
+        increasing = increasing && times[i + 1] >= times[i];
     for (const auto& k : r.Terms) {
         // e^(p dt), p = -sigma + j omega
         long double stepSin = 0, stepCos = 0;
@@ -265,29 +300,42 @@ void FillTimeColumns(const ResidueSet& r, const TimeAxis& axis, int first, int l
         const long double ar = stepDecay * stepCos;
         const long double ai = stepDecay * stepSin;
         const long double terms = k.Pair ? 2.0L : 1.0L;
-        long double cr = 0, ci = 0;      // c(t)
-        int sinceSeed = kReseedInterval; // no value carried yet
-        for (int i = first; i <= last; ++i) {
-            const long double t = times[i];
-            if (k.Sigma * t >= kCutOff) {
-                sinceSeed = kReseedInterval;
-                continue;
-            }
-            if (sinceSeed >= kReseedInterval) {
-                const long double decay = k.Magnitude * std::exp(-k.Sigma * t);
-                long double sine = 0, cosine = 0;
-                SinCos(k.Omega * t + k.Angle, sine, cosine);
-                cr = decay * cosine;
-                ci = decay * sine;
-                sinceSeed = 0;
-            } else {
+        if (!increasing || !(k.Sigma >= 0)) {
+            FillTermPointByPoint(k, times, ar, ai, terms, first, last, out);
+            continue;
+        }
+        // On an increasing axis sigma t grows with t, so the points before the cut-off
+        // are a prefix of the column; it is found with the same product and comparison
+        // the point-by-point test makes.
+        int lo = first, hi = last + 1;
+        while (lo < hi) {
+            const int mid = lo + (hi - lo) / 2;
+            if (k.Sigma * times[mid] >= kCutOff)
+                hi = mid;
+            else
+                lo = mid + 1;
+        }
+        const int end = lo;
+        // A pair contributes twice the real part of its upper pole's term; the value
+        // carried is that twice, which scales every product and sum by an exact power
+        // of two, so the sums are those of the point-by-point fill.
+        const long double minusSigma = -k.Sigma, omega = k.Omega;
+        for (int seed = first; seed < end; seed += kReseedInterval) {
+            const long double t = times[seed];
+            const long double decay = terms * (k.Magnitude * std::exp(-k.Sigma * t));
+            long double sine = 0, cosine = 0;
+            SinCos(k.Omega * t + k.Angle, sine, cosine);
+            long double cr = decay * cosine, ci = decay * sine;
+            out.Step[seed] += cr;
+            out.Impulse[seed] += minusSigma * cr - omega * ci;
+            const int stop = std::min(seed + kReseedInterval, end);
+            for (int i = seed + 1; i < stop; ++i) {
                 const long double nr = cr * ar - ci * ai;
                 ci = cr * ai + ci * ar;
                 cr = nr;
+                out.Step[i] += cr;
+                out.Impulse[i] += minusSigma * cr - omega * ci;
             }
-            ++sinceSeed;
-            out.Step[i] += terms * cr;
-            out.Impulse[i] += terms * (-k.Sigma * cr - k.Omega * ci);
         }
     }
 }
