@@ -28,36 +28,24 @@ enum class Real48Status : uint8_t { Exact, Rounded, Underflow, Overflow, NotANum
 
 namespace detail {
 // Every store rounds, so the common case is kept inline: a magnitude from the smallest
-// to the largest Real48 value in the x87 extended format (a 64-bit significand with an
-// explicit leading bit, then the sign and the 15-bit biased exponent). A Real48 value is
-// such a number whose significand ends in 24 zero bits, so rounding to it is rounding
-// the significand to its top 40 bits (the leading bit and the 39 stored ones) to
-// nearest, ties to even. False for zero, NaN, infinities, values out of range and other
-// long double formats: those take the general path in Real48::round.
+// to the largest Real48 value in the x87 extended format (64-bit significand, with the
+// processor's default extended precision). Rounding it to the 40 significant bits of a
+// Real48 is Veltkamp's splitting with the constant 2^24 + 1: t = (2^24 + 1) x,
+// hi = t - (t - x) is x rounded to nearest on 64 - 24 bits, ties to even (checked
+// against the general routine on every kind of tie in the tests). It keeps the value in
+// registers; taking the extended format apart in memory stalls on every store.
+// False for zero, NaN, infinities, values out of range and other long double formats:
+// those take the general path in Real48::round.
 inline bool RoundNormalReal48(long double x, long double& out, Real48Status& status) {
 #if LDBL_MANT_DIG == 64 && LDBL_MAX_EXP == 16384
-    constexpr int kDroppedBits = 24;
     constexpr long double kSmallest = 0x1p-128L;
     constexpr long double kLargest = 0x1.fffffffffep+126L; // (2 - 2^-39) * 2^126
+    constexpr long double kSplitter = 16777217.0L;           // 2^24 + 1
     const long double a = x < 0 ? -x : x;
     if (!(a >= kSmallest && a <= kLargest)) return false;
-    uint64_t significand = 0;
-    uint16_t signExponent = 0;
-    std::memcpy(&significand, &x, 8);
-    std::memcpy(&signExponent, reinterpret_cast<const unsigned char*>(&x) + 8, 2);
-    const uint64_t dropped = significand & ((uint64_t{1} << kDroppedBits) - 1);
-    const uint64_t half = uint64_t{1} << (kDroppedBits - 1);
-    uint64_t kept = significand >> kDroppedBits;
-    if (dropped > half || (dropped == half && (kept & 1))) ++kept;
-    if (kept >> 40) { // carried into the next binade
-        kept >>= 1;
-        ++signExponent;
-    }
-    significand = kept << kDroppedBits;
-    long double r = 0;
-    std::memcpy(&r, &significand, 8);
-    std::memcpy(reinterpret_cast<unsigned char*>(&r) + 8, &signExponent, 2);
-    status = dropped != 0 ? Real48Status::Rounded : Real48Status::Exact;
+    const long double t = kSplitter * x;
+    long double r = t - (t - x);
+    status = r != x ? Real48Status::Rounded : Real48Status::Exact;
     if ((r < 0 ? -r : r) > kLargest) { // rounding carried past the largest value
         r = r < 0 ? -kLargest : kLargest;
         status = Real48Status::Overflow;
@@ -106,6 +94,7 @@ class Real48 {
   private:
     long double value_ = 0.0L;
     static long double rounded(long double x) {
+        if (x == 0.0L) return 0.0L; // both zeros store as +0, exactly: the most common store
         long double r = 0;
         Real48Status status = Real48Status::Exact;
         return detail::RoundNormalReal48(x, r, status) ? r : round(x, nullptr);

@@ -91,6 +91,35 @@ TEST(Real48, RoundsToNearestWithTiesToEven) {
         << "a tie goes to the even mantissa";
 }
 
+TEST(Real48, StoresAgreeWithTheGeneralRoutineOnEveryKindOfTie) {
+    // A store rounds inline; the byte encoding takes the value apart with frexp and
+    // rounds the mantissa with nearbyint. Both must give the same value and status for
+    // random significands, exact ties, values one unit of the extended format either
+    // side of a tie, and significands that carry into the next power of two.
+    std::mt19937_64 rng(20261206);
+    const auto generalStatus = [](long double x) {
+        Real48Status st = Real48Status::Exact;
+        (void)encodeReal48(x, &st);
+        return st;
+    };
+    for (int i = 0; i < 2000000; ++i) {
+        uint64_t m = rng() | (uint64_t{1} << 63); // a 64-bit significand
+        const uint64_t dropped = (uint64_t{1} << 24) - 1;
+        switch (i % 4) {
+        case 1: m = (m & ~dropped) | (uint64_t{1} << 23); break;                   // exact tie
+        case 2: m = (m & ~dropped) | ((uint64_t{1} << 23) + (rng() % 3) - 1); break; // around it
+        case 3: m |= dropped; break;                                               // carries
+        default: break;
+        }
+        long double x = std::ldexp(static_cast<long double>(m), -63 + static_cast<int>(rng() % 250) - 125);
+        if (rng() & 1) x = -x;
+        Real48Status inlineStatus = Real48Status::Exact;
+        const long double stored = Real48::round(x, &inlineStatus);
+        ASSERT_EQ(stored, decodeReal48(encodeReal48(x))) << static_cast<double>(x);
+        ASSERT_EQ(inlineStatus, generalStatus(x)) << static_cast<double>(x);
+    }
+}
+
 TEST(Real48, RangeRules) {
     struct Case {
         long double value;
