@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "analysis/argument_sum.h"
+#include "model/sure_rounding.h"
 
 namespace velmora {
 
@@ -116,7 +117,31 @@ std::vector<long double> AxisFrequencies(const FrequencyAxis& axis, int n) {
 void BuildFrequencyColumn(TDesign& d, const FrequencyAxis& requested) {
     const FrequencyAxis axis = UsableFrequencyAxis(requested);
     const long double logSpan = axis.Log ? LogSpan(axis) : 0.0L;
+    // On a logarithmic axis each abscissa costs an extended exponential. The column is
+    // stored in 6-byte reals, so each point is first evaluated in double precision with
+    // a bound on its error and kept when its stored value is certain; the rest are
+    // evaluated in extended precision as below. The bound, in units u = 2^-53 of the
+    // value: the exponent's argument carries 3 |argument| (the span and t = i/n rounded,
+    // and their product), the exponential 2, the lower limit and the product 2; the
+    // conversion between the units 2 more (2 pi rounded, the product or quotient). It
+    // is doubled for the terms left out.
+    const double spanD = static_cast<double>(logSpan), minD = static_cast<double>(axis.Min);
+    constexpr double kTwoPiD = 6.283185307179586476925;
+    constexpr double kU = 0x1p-53;
     for (int i = 0; i <= kResponseIntervals; ++i) {
+        if (axis.Log) {
+            const double t = static_cast<double>(i) / kResponseIntervals;
+            const double arg = spanD * t;
+            const double x = minD * std::exp(arg);
+            const double rel = (3 * std::fabs(arg) + 4) * kU * 2;
+            const double other = axis.Hz ? x * kTwoPiD : x / kTwoPiD;
+            double xr = 0, otherR = 0;
+            if (SureReal48(x, x * rel, xr) && SureReal48(other, other * (rel + 4 * kU), otherR)) {
+                (axis.Hz ? d.FreqColumn[i].F : d.FreqColumn[i].W) = Real48::fromExact(xr);
+                (axis.Hz ? d.FreqColumn[i].W : d.FreqColumn[i].F) = Real48::fromExact(otherR);
+                continue;
+            }
+        }
         const long double x = AbscissaAt(axis, logSpan, i, kResponseIntervals);
         if (axis.Hz) {
             d.FreqColumn[i].F = x;
