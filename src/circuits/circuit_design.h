@@ -6,8 +6,8 @@
 //    gain) and the starting capacitors into resistor values, following the design
 //    equations of its topology;
 //  - its realised transfer function, written directly in the component values
-//    (templated on the scalar, so the same code gives values and, with Dual numbers,
-//    exact sensitivities);
+//    (templated on the scalar, so the same code gives values and, with Dual or
+//    GradientDual numbers, exact sensitivities);
 //  - the adjustable-resistor lists of its denominator coefficients.
 // The component calculation, the final response, the sensitivities and the tolerance
 // analysis use nothing else about a circuit.
@@ -26,8 +26,7 @@
 namespace velmora {
 
 // Working component values of a stage.
-template <typename T>
-struct ComponentValues {
+template <typename T> struct ComponentValues {
     std::array<T, kResistorSlots + 1> R{};  // R[1]..R[10]; 0 = absent
     std::array<T, kCapacitorSlots + 1> C{}; // C[1]..C[4]
 };
@@ -37,8 +36,7 @@ struct ComponentValues {
 // including the gain and its sign (an inverting circuit has a negative H(0) or H(inf)).
 // Second-order circuits leave num[3] = den[3] = 0; first-order ones also the s^2 terms.
 // The twin-T notch is third order unless its balance condition holds.
-template <typename T>
-struct RealisedStage {
+template <typename T> struct RealisedStage {
     std::array<T, 4> num{};
     std::array<T, 4> den{};
 };
@@ -49,6 +47,9 @@ struct RealisedStage {
 struct AdjustLists {
     std::array<std::string_view, 3> den{}; // s^0, s^1, s^2
 };
+
+template <int N>
+using GradientRealise = RealisedStage<GradientDual<N>> (*)(const ComponentValues<GradientDual<N>>& v);
 
 // The routines of one catalogue circuit.
 struct CircuitRoutines {
@@ -66,20 +67,62 @@ struct CircuitRoutines {
     RealisedStage<long double> (*realise)(const ComponentValues<long double>& v);
     RealisedStage<Dual> (*realiseDual)(const ComponentValues<Dual>& v);
     AdjustLists lists;
+    // The realised function with a derivative lane per component, one for each width of
+    // kGradientWidths.
+    GradientRealise<4> realise4;
+    GradientRealise<6> realise6;
+    GradientRealise<8> realise8;
+    GradientRealise<10> realise10;
+    GradientRealise<14> realise14;
 };
+static_assert(kWidestGradient == kComponentSlots, "the widest gradient holds every component slot");
 
-// Builds the two evaluations of a realised-coefficient template.
-#define VELMORA_CIRCUIT(key, designFn, realiseTemplate, lists)                                                   \
-    CircuitRoutines {                                                                                          \
-        key, designFn, [](const ComponentValues<long double>& v) { return realiseTemplate<long double>(v); },   \
-            [](const ComponentValues<Dual>& v) { return realiseTemplate<Dual>(v); }, lists                      \
+// The realised function of a circuit evaluated with derivative lanes of width N (one of
+// kGradientWidths).
+template <int N>
+RealisedStage<GradientDual<N>> RealiseGradient(const CircuitRoutines& r,
+                                               const ComponentValues<GradientDual<N>>& v) {
+    static_assert(N == 4 || N == 6 || N == 8 || N == 10 || N == 14, "a width of kGradientWidths");
+    if constexpr (N == 4)
+        return r.realise4(v);
+    else if constexpr (N == 6)
+        return r.realise6(v);
+    else if constexpr (N == 8)
+        return r.realise8(v);
+    else if constexpr (N == 10)
+        return r.realise10(v);
+    else
+        return r.realise14(v);
+}
+
+// Calls f.template operator()<N>() with the narrowest width of kGradientWidths that holds
+// `lanes` lanes (at most kWidestGradient).
+template <typename F> decltype(auto) WithGradientWidth(int lanes, F&& f) {
+    if (lanes <= 4) return f.template operator()<4>();
+    if (lanes <= 6) return f.template operator()<6>();
+    if (lanes <= 8) return f.template operator()<8>();
+    if (lanes <= 10) return f.template operator()<10>();
+    return f.template operator()<14>();
+}
+
+// Builds the evaluations of a realised-coefficient template.
+#define VELMORA_CIRCUIT(key, designFn, realiseTemplate, lists)                                               \
+    CircuitRoutines {                                                                                        \
+        key, designFn,                                                                                       \
+            [](const ComponentValues<long double>& v) { return realiseTemplate<long double>(v); },           \
+            [](const ComponentValues<Dual>& v) { return realiseTemplate<Dual>(v); }, lists,                  \
+            VELMORA_GRADIENT_REALISE(realiseTemplate, 4), VELMORA_GRADIENT_REALISE(realiseTemplate, 6),      \
+            VELMORA_GRADIENT_REALISE(realiseTemplate, 8), VELMORA_GRADIENT_REALISE(realiseTemplate, 10),     \
+            VELMORA_GRADIENT_REALISE(realiseTemplate, 14)                                                    \
     }
+#define VELMORA_GRADIENT_REALISE(realiseTemplate, N)                                                         \
+    [](const ComponentValues<GradientDual<N>>& v) { return realiseTemplate<GradientDual<N>>(v); }
 
 // ---- Family tables (one source file per stage-type family) ------------------------------
-std::span<const CircuitRoutines> FirstOrderCircuits();        // FLP01..03, FHP01..04
-std::span<const CircuitRoutines> LowpassCircuits();           // SLP01, 02, 03, 04, 08, 13
-std::span<const CircuitRoutines> HighpassBandpassCircuits();  // SHP01, 02, 03, 06, 10; SBP03, 04, 05, 08, 13
-std::span<const CircuitRoutines> NotchCircuits();             // SLPN01, 04, 10; SHPN01, 03, 09; SN01, 02, 09
+std::span<const CircuitRoutines> FirstOrderCircuits();       // FLP01..03, FHP01..04
+std::span<const CircuitRoutines> LowpassCircuits();          // SLP01, 02, 03, 04, 08, 13
+std::span<const CircuitRoutines> HighpassBandpassCircuits(); // SHP01, 02, 03, 06, 10; SBP03, 04, 05, 08, 13
+std::span<const CircuitRoutines> NotchCircuits();            // SLPN01, 04, 10; SHPN01, 03, 09; SN01, 02, 09
 
 // The routines of a catalogue key, or nullptr.
 const CircuitRoutines* FindCircuit(std::string_view key);
@@ -126,9 +169,17 @@ long double StepE12(long double value, int steps);
 bool ComponentsValid(const TStageCircuit& c, int count, int capCount);
 
 // Shorthands for the component slots.
-inline Real48& R(TStageCircuit& c, int n) { return c.Components[n].Value; }
-inline Real48& C(TStageCircuit& c, int n) { return c.Components[kResistorSlots + n].Value; }
-inline long double R(const TStageCircuit& c, int n) { return c.Components[n].Value; }
-inline long double C(const TStageCircuit& c, int n) { return c.Components[kResistorSlots + n].Value; }
+inline Real48& R(TStageCircuit& c, int n) {
+    return c.Components[n].Value;
+}
+inline Real48& C(TStageCircuit& c, int n) {
+    return c.Components[kResistorSlots + n].Value;
+}
+inline long double R(const TStageCircuit& c, int n) {
+    return c.Components[n].Value;
+}
+inline long double C(const TStageCircuit& c, int n) {
+    return c.Components[kResistorSlots + n].Value;
+}
 
 } // namespace velmora

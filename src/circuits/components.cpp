@@ -95,7 +95,8 @@ std::vector<long double> CubicRealRoots(const std::array<long double, 4>& a) {
 }
 
 // Divides a cubic by (s - r), r a root of its values; the root's derivative follows
-// from p(r) = 0: r' = -(sum a_k' r^k) / p'(r). Returns the quadratic.
+// from p(r) = 0: r' = -(sum a_k' r^k) / p'(r), for each derivative the number carries.
+// Returns the quadratic.
 template <typename T> std::array<T, 4> Deflate(const std::array<T, 4>& a, long double rv) {
     T r = rv;
     if constexpr (std::is_same_v<T, Dual>) {
@@ -106,6 +107,20 @@ template <typename T> std::array<T, 4> Deflate(const std::array<T, 4>& a, long d
             power *= rv;
         }
         r = Dual(rv, slope != 0.0L ? -dp / slope : 0.0L);
+    } else if constexpr (!std::is_same_v<T, long double>) {
+        // The lanes of a gradient, each summed as the single derivative above is.
+        std::array<long double, T::kLanes> dp{};
+        long double slope = 0.0L, power = 1.0L;
+        for (int k = 0; k <= 3; ++k) {
+            for (int j = 0; j < T::kLanes; ++j)
+                dp[static_cast<std::size_t>(j)] +=
+                    a[static_cast<std::size_t>(k)].d[static_cast<std::size_t>(j)] * power;
+            if (k < 3) slope += (k + 1) * at(a, k + 1) * power;
+            power *= rv;
+        }
+        for (int j = 0; j < T::kLanes; ++j)
+            r.d[static_cast<std::size_t>(j)] =
+                slope != 0.0L ? -dp[static_cast<std::size_t>(j)] / slope : 0.0L;
     }
     std::array<T, 4> q{};
     q[2] = a[3];
@@ -181,44 +196,74 @@ template <typename T> std::optional<StageParameters<T>> Parameters(RealisedStage
     return p;
 }
 
-long double Relative(const Dual& p) {
-    return p.v != 0.0L && std::isfinite(p.d / p.v) ? p.d / p.v : 0.0L;
+// (dP/P)/(dx/x) from P and x dP/dx; 0 where it is not a finite number.
+long double Relative(long double value, long double derivative) {
+    return value != 0.0L && std::isfinite(derivative / value) ? derivative / value : 0.0L;
 }
 
-// Sensitivities of the stage parameters to every component the circuit uses.
-void StoreSensitivities(TDesign& d, int stage, const CircuitRoutines& routines) {
-    TStageCircuit& c = d.Circuits[stage];
-    const int type = d.Stages[stage].StageType;
-    const ComponentValues<long double> v = StageComponentValues(c);
-    ComponentValues<Dual> dv;
+// The components a sensitivity is stored for: those the circuit uses with a positive,
+// finite value, by slot (1..10 resistors, 11..14 capacitors), each with its own lane.
+struct SeededComponents {
+    std::array<int, kComponentSlots> slot{};
+    int count = 0;
+};
+SeededComponents SeededOf(const TStageCircuit& c, const ComponentValues<long double>& v) {
+    SeededComponents s;
+    for (int n = 1; n <= kResistorSlots; ++n)
+        if (n <= c.ResistorCount && finitePositive(v.R[static_cast<std::size_t>(n)]))
+            s.slot[static_cast<std::size_t>(s.count++)] = n;
+    for (int n = 1; n <= kCapacitorSlots; ++n)
+        if (n <= c.CapacitorCount && finitePositive(v.C[static_cast<std::size_t>(n)]))
+            s.slot[static_cast<std::size_t>(s.count++)] = kResistorSlots + n;
+    return s;
+}
+
+// Every seeded component's sensitivities from one evaluation of the realised function
+// with a lane per component: the lane of component x is seeded with x, so it carries
+// x dP/dx of every result.
+template <int N>
+void StoreSeededSensitivities(TStageCircuit& c, int type, const CircuitRoutines& routines,
+                              const ComponentValues<long double>& v, const SeededComponents& seeded) {
+    ComponentValues<GradientDual<N>> dv;
     for (int n = 1; n <= kResistorSlots; ++n)
         dv.R[static_cast<std::size_t>(n)] = v.R[static_cast<std::size_t>(n)];
     for (int n = 1; n <= kCapacitorSlots; ++n)
         dv.C[static_cast<std::size_t>(n)] = v.C[static_cast<std::size_t>(n)];
-    const auto store = [&](TComponentItem& item, Dual& seed) {
-        const long double x = seed.v;
-        seed.d = x; // x d/dx: the derivatives come out as x dP/dx
-        const auto p = RealisedParameters(routines.realiseDual(dv), type);
-        seed.d = 0.0L;
-        item.SensWp = p ? Relative(p->wp) : 0.0L;
-        item.SensQp = p ? Relative(p->qp) : 0.0L;
-        item.SensGain = p ? Relative(p->gain) : 0.0L;
-        item.SensWz = p ? Relative(p->wz) : 0.0L;
-    };
-    for (int n = 1; n <= kResistorSlots; ++n) {
-        TComponentItem& item = c.Components[n];
-        if (n <= c.ResistorCount && finitePositive(v.R[static_cast<std::size_t>(n)]))
-            store(item, dv.R[static_cast<std::size_t>(n)]);
-        else
-            item.SensWp = item.SensQp = item.SensGain = item.SensWz = 0.0L;
+    for (int j = 0; j < seeded.count; ++j) {
+        const int slot = seeded.slot[static_cast<std::size_t>(j)];
+        GradientDual<N>& x = slot <= kResistorSlots ? dv.R[static_cast<std::size_t>(slot)]
+                                                    : dv.C[static_cast<std::size_t>(slot - kResistorSlots)];
+        x.d[static_cast<std::size_t>(j)] = x.v;
     }
-    for (int n = 1; n <= kCapacitorSlots; ++n) {
-        TComponentItem& item = c.Components[kResistorSlots + n];
-        if (n <= c.CapacitorCount && finitePositive(v.C[static_cast<std::size_t>(n)]))
-            store(item, dv.C[static_cast<std::size_t>(n)]);
-        else
-            item.SensWp = item.SensQp = item.SensGain = item.SensWz = 0.0L;
+    const auto p = Parameters(RealiseGradient<N>(routines, dv), type);
+    for (int j = 0; j < seeded.count; ++j) {
+        TComponentItem& item = c.Components[seeded.slot[static_cast<std::size_t>(j)]];
+        const auto lane = static_cast<std::size_t>(j);
+        item.SensWp = p ? Relative(p->wp.v, p->wp.d[lane]) : 0.0L;
+        item.SensQp = p ? Relative(p->qp.v, p->qp.d[lane]) : 0.0L;
+        item.SensGain = p ? Relative(p->gain.v, p->gain.d[lane]) : 0.0L;
+        item.SensWz = p ? Relative(p->wz.v, p->wz.d[lane]) : 0.0L;
     }
+}
+
+// Sensitivities of the stage parameters to every component the circuit uses; the other
+// slots are cleared.
+void StoreSensitivities(TDesign& d, int stage, const CircuitRoutines& routines) {
+    TStageCircuit& c = d.Circuits[stage];
+    const int type = d.Stages[stage].StageType;
+    const ComponentValues<long double> v = StageComponentValues(c);
+    const SeededComponents seeded = SeededOf(c, v);
+    std::array<bool, kComponentSlots + 1> isSeeded{};
+    for (int j = 0; j < seeded.count; ++j)
+        isSeeded[static_cast<std::size_t>(seeded.slot[static_cast<std::size_t>(j)])] = true;
+    for (int n = 1; n <= kComponentSlots; ++n)
+        if (!isSeeded[static_cast<std::size_t>(n)]) {
+            TComponentItem& item = c.Components[n];
+            item.SensWp = item.SensQp = item.SensGain = item.SensWz = 0.0L;
+        }
+    if (seeded.count == 0) return;
+    WithGradientWidth(seeded.count,
+                      [&]<int N>() { StoreSeededSensitivities<N>(c, type, routines, v, seeded); });
 }
 
 } // namespace
@@ -358,6 +403,21 @@ std::optional<StageParameters<long double>> RealisedParameters(const RealisedSta
 std::optional<StageParameters<Dual>> RealisedParameters(const RealisedStage<Dual>& h, int stageType) {
     return Parameters(h, stageType);
 }
+template <int N>
+std::optional<StageParameters<GradientDual<N>>> RealisedParameters(const RealisedStage<GradientDual<N>>& h,
+                                                                   int stageType) {
+    return Parameters(h, stageType);
+}
+template std::optional<StageParameters<GradientDual<4>>>
+RealisedParameters(const RealisedStage<GradientDual<4>>&, int);
+template std::optional<StageParameters<GradientDual<6>>>
+RealisedParameters(const RealisedStage<GradientDual<6>>&, int);
+template std::optional<StageParameters<GradientDual<8>>>
+RealisedParameters(const RealisedStage<GradientDual<8>>&, int);
+template std::optional<StageParameters<GradientDual<10>>>
+RealisedParameters(const RealisedStage<GradientDual<10>>&, int);
+template std::optional<StageParameters<GradientDual<14>>>
+RealisedParameters(const RealisedStage<GradientDual<14>>&, int);
 
 bool IsStandardResistor(long double ohms, long double tolerancePercent) {
     return FindStandardResistor(ohms, tolerancePercent).has_value();

@@ -53,6 +53,11 @@ template <typename T> struct StageParameters { T wp{}, qp{}, gain{}, wz{}; };
 std::optional<StageParameters<long double>> RealisedParameters(const RealisedStage<long double>& h,
                                                                int stageType);
 std::optional<StageParameters<Dual>> RealisedParameters(const RealisedStage<Dual>& h, int stageType);
+// With a derivative lane per component (the widths of kGradientWidths): every lane as the
+// Dual evaluation seeded on that lane's component gives it.
+template <int N>
+std::optional<StageParameters<GradientDual<N>>> RealisedParameters(const RealisedStage<GradientDual<N>>& h,
+                                                                   int stageType);
 
 // Whether a resistance is a value of the resistor series of the given tolerance (1 %:
 // 96 values, 5 %: 24, 10 %: 12 per decade) within a relative 1e-6. Other tolerances

@@ -55,16 +55,22 @@ long double Residual(const std::array<long double, 4>& p, long double r) {
     return size > 0.0L ? std::fabs(value) / size : 0.0L;
 }
 
-// x dr/dx of a root r of p whose coefficients carry x d/dx: from p(r) = 0,
-// r' = -(sum a_k' r^k) / p'(r).
-long double RootDerivative(const std::array<Dual, 4>& a, long double r) {
-    long double dp = 0.0L, slope = 0.0L, power = 1.0L;
+// x dr/dx of a root r of p whose coefficients carry x d/dx, for every lane of the
+// coefficients: from p(r) = 0, r' = -(sum a_k' r^k) / p'(r).
+template <int N>
+std::array<long double, N> RootDerivatives(const std::array<GradientDual<N>, 4>& a, long double r) {
+    std::array<long double, N> dp{};
+    long double slope = 0.0L, power = 1.0L;
     for (int k = 0; k <= 3; ++k) {
-        dp += a[static_cast<std::size_t>(k)].d * power;
+        for (std::size_t j = 0; j < static_cast<std::size_t>(N); ++j)
+            dp[j] += a[static_cast<std::size_t>(k)].d[j] * power;
         if (k < 3) slope += (k + 1) * a[static_cast<std::size_t>(k + 1)].v * power;
         power *= r;
     }
-    return slope != 0.0L ? -dp / slope : 0.0L;
+    std::array<long double, N> out{};
+    for (std::size_t j = 0; j < static_cast<std::size_t>(N); ++j)
+        out[j] = slope != 0.0L ? -dp[j] / slope : 0.0L;
+    return out;
 }
 
 struct RealRoots {
@@ -97,13 +103,56 @@ struct Part {
     int n;
     const TComponentItem* item;
 };
-std::vector<Part> PartsOf(const TStageCircuit& c) {
-    std::vector<Part> parts;
+struct Parts {
+    std::array<Part, kComponentSlots> part{};
+    int count = 0;
+};
+Parts PartsOf(const TStageCircuit& c) {
+    Parts parts;
     for (int n = 1; n <= c.ResistorCount && n <= kResistorSlots; ++n)
-        parts.push_back({true, n, &c.Components[n]});
+        parts.part[static_cast<std::size_t>(parts.count++)] = {true, n, &c.Components[n]};
     for (int n = 1; n <= c.CapacitorCount && n <= kCapacitorSlots; ++n)
-        parts.push_back({false, n, &c.Components[kResistorSlots + n]});
+        parts.part[static_cast<std::size_t>(parts.count++)] = {false, n, &c.Components[kResistorSlots + n]};
     return parts;
+}
+
+// The relative sensitivities of the real zero and pole to every part, from one evaluation
+// with a lane per part (a root of the polynomials is -zero or -pole; the factor's a is
+// minus the root).
+struct RootSensitivities {
+    std::array<long double, kComponentSlots> zero{}, pole{};
+};
+template <int N>
+RootSensitivities RootSensitivitiesOf(const CircuitRoutines& routines,
+                                      const ComponentValues<long double>& values, const Parts& parts,
+                                      const RealRoots& roots) {
+    ComponentValues<GradientDual<N>> dv;
+    for (std::size_t k = 0; k < dv.R.size(); ++k)
+        dv.R[k] = values.R[k];
+    for (std::size_t k = 0; k < dv.C.size(); ++k)
+        dv.C[k] = values.C[k];
+    for (int j = 0; j < parts.count; ++j) {
+        const Part& p = parts.part[static_cast<std::size_t>(j)];
+        GradientDual<N>& seed =
+            p.resistor ? dv.R[static_cast<std::size_t>(p.n)] : dv.C[static_cast<std::size_t>(p.n)];
+        seed.d[static_cast<std::size_t>(j)] = seed.v;
+    }
+    const RealisedStage<GradientDual<N>> h = RealiseGradient<N>(routines, dv);
+    const std::array<long double, N> dz = RootDerivatives(h.num, -roots.zero);
+    const std::array<long double, N> dp = RootDerivatives(h.den, -roots.pole);
+    RootSensitivities out;
+    for (std::size_t j = 0; j < static_cast<std::size_t>(parts.count); ++j) {
+        out.zero[j] = -dz[j] / roots.zero;
+        out.pole[j] = -dp[j] / roots.pole;
+    }
+    return out;
+}
+
+RootSensitivities RootSensitivitiesOf(const CircuitRoutines& routines,
+                                      const ComponentValues<long double>& values, const Parts& parts,
+                                      const RealRoots& roots) {
+    return WithGradientWidth(parts.count,
+                             [&]<int N>() { return RootSensitivitiesOf<N>(routines, values, parts, roots); });
 }
 
 } // namespace
@@ -186,9 +235,14 @@ std::optional<StageTolerance> AnalyseStage(const TDesign& d, int stage, const TS
     RealRoots roots;
     if (routines) roots = FindRealRoots(routines->realise(values));
 
+    const Parts parts = PartsOf(c);
+    RootSensitivities rootSens;
+    if (roots.present) rootSens = RootSensitivitiesOf(*routines, values, parts, roots);
+
     const long double tR = t.ResistorTolerance / 100.0L;
     const long double tC = capacitorsExact ? 0.0L : t.CapacitorTolerance / 100.0L;
-    for (const Part& p : PartsOf(c)) {
+    for (std::size_t j = 0; j < static_cast<std::size_t>(parts.count); ++j) {
+        const Part& p = parts.part[j];
         const TComponentItem& x = *p.item;
         // The gain constant the magnitude sensitivities assume: the notch types' at DC,
         // (wz/wp)^2 times the high-frequency gain the component sensitivities refer to.
@@ -199,22 +253,9 @@ std::optional<StageTolerance> AnalyseStage(const TDesign& d, int stage, const TS
         g[TermQp] = isFirstOrder(type) ? 0.0L : D.Dqp * x.SensQp;
         g[TermWz] = isNotch(type) ? D.Dwz * x.SensWz : 0.0L;
         g[TermGain] = D.Dgain * sGain;
-        if (roots.present) {
-            ComponentValues<Dual> dv;
-            for (std::size_t k = 0; k < dv.R.size(); ++k)
-                dv.R[k] = values.R[k];
-            for (std::size_t k = 0; k < dv.C.size(); ++k)
-                dv.C[k] = values.C[k];
-            Dual& seed =
-                p.resistor ? dv.R[static_cast<std::size_t>(p.n)] : dv.C[static_cast<std::size_t>(p.n)];
-            seed.d = seed.v;
-            const RealisedStage<Dual> h = routines->realiseDual(dv);
-            // Roots of the polynomials are -zero and -pole; the factor's a = -root.
-            const long double sz = -RootDerivative(h.num, -roots.zero) / roots.zero;
-            const long double sp = -RootDerivative(h.den, -roots.pole) / roots.pole;
-            g[TermRealRoots] =
-                RealRootSensitivity(roots.zero, w) * sz - RealRootSensitivity(roots.pole, w) * sp;
-        }
+        if (roots.present)
+            g[TermRealRoots] = RealRootSensitivity(roots.zero, w) * rootSens.zero[j] -
+                               RealRootSensitivity(roots.pole, w) * rootSens.pole[j];
         const long double tx = p.resistor ? tR : tC;
         const long double tc = p.resistor ? t.ResistorTempCo : t.CapacitorTempCo;
         long double total = 0.0L;
