@@ -7,6 +7,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
+#include <functional>
 
 namespace velmora {
 namespace {
@@ -325,6 +326,16 @@ std::optional<CatalogueRow> ParseCatalogueRow(std::string_view row) {
 }
 
 CatalogueRow RowOf(const CatalogueEntry& e) {
+    // The catalogue's own rows are read once; every component calculation asks for one.
+    static const std::array<CatalogueRow, kEntries.size()> rows = [] {
+        std::array<CatalogueRow, kEntries.size()> out{};
+        for (std::size_t i = 0; i < kEntries.size(); ++i)
+            out[i] = ParseCatalogueRow(kEntries[i].row).value_or(CatalogueRow{});
+        return out;
+    }();
+    const std::less<const CatalogueEntry*> before; // a total order over any pointers
+    if (!before(&e, kEntries.data()) && before(&e, kEntries.data() + kEntries.size()))
+        return rows[static_cast<std::size_t>(&e - kEntries.data())];
     return ParseCatalogueRow(e.row).value_or(CatalogueRow{});
 }
 

@@ -138,12 +138,40 @@ long double PowerOfTen(int e) {
     return 1.0L / Pow10(-e);
 }
 
+namespace {
+
+// floor(log10(value)) found by comparison with the table of powers, for a value that lies
+// clear of every power of ten by more than a relative 1e-12: there log10 is at least
+// 4e-13 away from a whole number, far beyond its rounding error, so its floor is certain
+// and the comparison gives the same decade. Nothing for a value near a power of ten or
+// outside the table, which the logarithm itself decides.
+std::optional<int> DecadeClearOfPowers(long double value) {
+    constexpr int kLowest = -60, kHighest = 60;
+    constexpr long double kMargin = 1.0e-12L;
+    int b = 0;
+    std::frexp(value, &b); // 2^(b-1) <= value < 2^b
+    // 77/256 is log10(2) to within 0.1 %: the estimate is a decade off at most.
+    int k = ((b - 1) * 77) >> 8;
+    if (k < kLowest || k > kHighest) return std::nullopt;
+    while (k > kLowest && Pow10(k) > value)
+        --k;
+    while (k < kHighest && Pow10(k + 1) <= value)
+        ++k;
+    if (!(value > Pow10(k) * (1.0L + kMargin) && value < Pow10(k + 1) * (1.0L - kMargin)))
+        return std::nullopt;
+    return k;
+}
+
+} // namespace
+
 std::optional<Normalised> Normalise(long double value) {
     if (!positiveFinite(value)) return std::nullopt;
     // The exponent comes from the logarithm and is corrected by at most one step either
     // way; the mantissa is always formed from the value itself, never by repeated
-    // scaling, so it carries one rounding only.
-    int e = static_cast<int>(std::floor(std::log10(value))) - 2;
+    // scaling, so it carries one rounding only. Clear of the powers of ten the
+    // logarithm's floor is found by comparison instead (the same decade, far cheaper).
+    const std::optional<int> decade = DecadeClearOfPowers(value);
+    int e = (decade ? *decade : static_cast<int>(std::floor(std::log10(value)))) - 2;
     long double m = scaled(value, -e);
     if (m < 100.0L) m = scaled(value, -(--e));
     if (m >= 1000.0L) m = scaled(value, -(++e));
@@ -166,9 +194,16 @@ SeriesPosition StepPosition(Series s, SeriesPosition p, int steps) {
 std::optional<SeriesPosition> FindInSeries(long double value, Series s) {
     const auto n = Normalise(value);
     if (!n) return std::nullopt;
+    // The mantissas rise, and neighbours lie further apart (at least 1.9 % in E96) than the
+    // two match tolerances together, so no mantissa matches but the last one at or below m
+    // or the first one above it: those two are all that need testing.
     const auto mantissas = SeriesMantissas(s);
-    for (std::size_t i = 0; i < mantissas.size(); ++i)
-        if (sameMantissa(n->mantissa, mantissas[i])) return SeriesPosition{n->exponent, static_cast<int>(i)};
+    const auto above = std::upper_bound(mantissas.begin(), mantissas.end(), n->mantissa,
+                                        [](long double m, int entry) { return m < entry; });
+    if (above != mantissas.begin() && sameMantissa(n->mantissa, *(above - 1)))
+        return SeriesPosition{n->exponent, static_cast<int>(above - 1 - mantissas.begin())};
+    if (above != mantissas.end() && sameMantissa(n->mantissa, *above))
+        return SeriesPosition{n->exponent, static_cast<int>(above - mantissas.begin())};
     // A value a rounding error below the next decade is that decade's first value.
     if (sameMantissa(n->mantissa, 1000.0L)) return SeriesPosition{n->exponent + 1, 0};
     return std::nullopt;

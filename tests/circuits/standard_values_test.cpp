@@ -4,6 +4,7 @@
 // value lists, and texts that read back to the value they stand for.
 #include <cmath>
 #include <cstdlib>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -122,6 +123,110 @@ TEST(StandardResistor, ValuesOfOtherSeriesAndOddValuesAreNot) {
     // is far outside the match tolerance for every series value.
     for (long double ohms : seriesValues(Series::E96, -2, 4))
         EXPECT_FALSE(FindStandardResistor(ohms * 1.0002L, 1)) << static_cast<double>(ohms);
+}
+
+// The decade of a value found by comparison with the powers of ten, against the decade
+// the logarithm gives (a floor of log10, corrected by one step when the mantissa falls
+// outside 100..1000): the same mantissa and exponent for values spread over 40 decades
+// and for values on and within a few ulps of every power of ten, where only the
+// logarithm decides.
+TEST(Normalise, SameDecadeAsTheLogarithm) {
+    const auto byLogarithm = [](long double value) {
+        const auto scaledBy = [](long double v, int e) {
+            return e >= 0 ? v * PowerOfTen(e) : v / PowerOfTen(-e);
+        };
+        int e = static_cast<int>(std::floor(std::log10(value))) - 2;
+        long double m = scaledBy(value, -e);
+        if (m < 100.0L) m = scaledBy(value, -(--e));
+        if (m >= 1000.0L) m = scaledBy(value, -(++e));
+        return Normalised{m, e};
+    };
+    std::vector<long double> values;
+    for (int e = -20; e <= 20; ++e) {
+        for (long double m = 1.0L; m < 10.0L; m *= 1.00731L)
+            values.push_back(m * Pow10(e));
+        long double up = Pow10(e), down = Pow10(e);
+        for (int i = 0; i < 4; ++i) {
+            values.push_back(up);
+            values.push_back(down);
+            up = std::nextafter(up, INFINITY);
+            down = std::nextafter(down, 0.0L);
+        }
+        values.push_back(Pow10(e) * (1.0L + 1.0e-12L));
+        values.push_back(Pow10(e) * (1.0L - 1.0e-12L));
+        values.push_back(Pow10(e) * (1.0L + 2.0e-12L));
+        values.push_back(Pow10(e) * (1.0L - 2.0e-12L));
+    }
+    for (const long double v : values) {
+        const auto n = Normalise(v);
+        ASSERT_TRUE(n) << static_cast<double>(v);
+        const Normalised expected = byLogarithm(v);
+        EXPECT_EQ(n->exponent, expected.exponent) << static_cast<double>(v);
+        EXPECT_EQ(n->mantissa, expected.mantissa) << static_cast<double>(v);
+    }
+}
+
+// The search of a series against a scan of every mantissa in turn (the first within the
+// match tolerance, then the next decade's first value): the same position or the same
+// absence for values on every series value of several decades, just inside and just
+// outside the tolerance either side, between neighbours, below the first and above the
+// last mantissa and around the decade edges.
+std::optional<SeriesPosition> ScanSeries(long double value, Series s) {
+    const auto n = Normalise(value);
+    if (!n) return std::nullopt;
+    const auto mantissas = SeriesMantissas(s);
+    const auto same = [](long double m, long double entry) {
+        return std::fabs(m - entry) < kSeriesMatchTolerance * entry;
+    };
+    for (std::size_t i = 0; i < mantissas.size(); ++i)
+        if (same(n->mantissa, mantissas[i])) return SeriesPosition{n->exponent, static_cast<int>(i)};
+    if (same(n->mantissa, 1000.0L)) return SeriesPosition{n->exponent + 1, 0};
+    return std::nullopt;
+}
+
+TEST(FindInSeries, AgreesWithAScanOfEveryMantissa) {
+    const long double offsets[] = {0.0L,       0.5e-6L, -0.5e-6L, 0.999e-6L, -0.999e-6L, 1.001e-6L,
+                                   -1.001e-6L, 1.0e-6L, -1.0e-6L, 2.0e-6L,   -2.0e-6L,   1.0e-3L,
+                                   -1.0e-3L,   0.009L,  -0.009L,  1.0e-12L,  -1.0e-12L};
+    int found = 0, checked = 0;
+    for (const Series s : {Series::E12, Series::E24, Series::E96}) {
+        const auto mantissas = SeriesMantissas(s);
+        std::vector<long double> probes;
+        for (std::size_t i = 0; i < mantissas.size(); ++i) {
+            const long double m = mantissas[i];
+            for (const long double o : offsets)
+                probes.push_back(m * (1 + o));
+            // On the tolerance boundary itself, to the last bit either side.
+            for (const long double edge :
+                 {m * (1 + kSeriesMatchTolerance), m * (1 - kSeriesMatchTolerance)}) {
+                probes.push_back(edge);
+                probes.push_back(std::nextafter(edge, 0.0L));
+                probes.push_back(std::nextafter(edge, 2000.0L));
+            }
+            const long double next = i + 1 < mantissas.size() ? mantissas[i + 1] : 1000.0L;
+            probes.push_back(0.5L * (m + next));
+        }
+        // The decade edges: below 100, at 1000 and just under it.
+        for (const long double v : {99.9999L, 99.99995L, 999.999L, 999.9995L, 999.99999L, 1000.0L, 1000.0005L,
+                                    std::nextafter(1000.0L, 0.0L), std::nextafter(100.0L, 0.0L)})
+            probes.push_back(v);
+        for (const int e : {-14, -9, -2, 0, 1, 3, 6, 9})
+            for (const long double p : probes) {
+                const long double value = p * Pow10(e);
+                const auto expected = ScanSeries(value, s);
+                const auto got = FindInSeries(value, s);
+                ++checked;
+                ASSERT_EQ(got.has_value(), expected.has_value())
+                    << static_cast<double>(value) << " series " << SeriesTolerance(s);
+                if (expected) {
+                    ++found;
+                    EXPECT_EQ(*got, *expected) << static_cast<double>(value);
+                }
+            }
+    }
+    // Both outcomes are well represented.
+    EXPECT_GT(found, 1000);
+    EXPECT_GT(checked - found, 1000);
 }
 
 TEST(Normalise, ValuesThatAreNotPositiveHaveNoMantissa) {
