@@ -21,6 +21,7 @@
 #include <string_view>
 
 #include "circuits/dual.h"
+#include "circuits/standard_values.h"
 #include "model/design.h"
 
 namespace velmora {
@@ -161,7 +162,13 @@ std::span<const long double> E96Mantissas();
 // ratio is kept. Updates the gain-pair index and exponent.
 void ScaleGainPair(TStageCircuit& c, int n);
 
-// Capacitor C2 one 12-value step up or down from its present value (crossing decades).
+// The 12-value series position nearest to a value on a logarithmic scale (the lower one
+// on a tie), the value's own for a series value; nothing for a value that is not
+// positive and finite.
+std::optional<SeriesPosition> LogNearestE12(long double value);
+
+// Capacitor C2 one 12-value step up or down from its present value (crossing decades):
+// `steps` places from LogNearestE12.
 long double StepE12(long double value, int steps);
 
 // True when every one of the first `count` resistors (and `capCount` capacitors) of the

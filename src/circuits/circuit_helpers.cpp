@@ -129,14 +129,31 @@ void ScaleGainPair(TStageCircuit& c, int n) {
     R(c, n - 1) = rm;
 }
 
-long double StepE12(long double value, int steps) {
+std::optional<SeriesPosition> LogNearestE12(long double value) {
     const auto nb = FindNeighbours(value, Series::E12);
-    if (!nb) return value;
-    // From the series value nearest on a logarithmic scale (the lower one on a tie).
+    if (!nb) return std::nullopt;
+    if (nb->standard) return nb->lower;
+    // The nearer on a logarithmic scale, the lower one on a tie: |ln(upper/value)| against
+    // |ln(value/lower)|. With both ratios at least 1 and apart by more than a relative
+    // 1e-12, the logarithms (below 0.2 for neighbours of the 12-value series, rounded to
+    // far less than 1e-18) order as the ratios do, and the ratios decide; a near tie is
+    // left to the logarithms.
     const long double lower = SeriesValue(Series::E12, nb->lower),
                       upper = SeriesValue(Series::E12, nb->upper);
-    const bool up = std::fabs(std::log(upper / value)) < std::fabs(std::log(value / lower));
-    return SeriesValue(Series::E12, StepPosition(Series::E12, up ? nb->upper : nb->lower, steps));
+    const long double a = upper / value, b = value / lower;
+    constexpr long double kClearTie = 1.0e-12L;
+    bool up = false;
+    if (a >= 1.0L && b >= 1.0L && std::fabs(a - b) > kClearTie * std::max(a, b))
+        up = a < b;
+    else
+        up = std::fabs(std::log(a)) < std::fabs(std::log(b));
+    return up ? nb->upper : nb->lower;
+}
+
+long double StepE12(long double value, int steps) {
+    const auto nearest = LogNearestE12(value);
+    if (!nearest) return value;
+    return SeriesValue(Series::E12, StepPosition(Series::E12, *nearest, steps));
 }
 
 bool ComponentsValid(const TStageCircuit& c, int count, int capCount) {

@@ -32,24 +32,17 @@ long double CapacitorValue(int index, int exponent) {
 }
 
 // Position and exponent of the 12-value list entry nearest to a capacitance (nearest on
-// a logarithmic scale), so that CapacitorValue gives it back.
+// a logarithmic scale), so that CapacitorValue gives it back: the series position's
+// index, and its decade negated (CapacitorValue divides by 10^exponent).
 void NearestCapacitor(long double farads, int16_t& index, int16_t& exponent) {
-    if (!finitePositive(farads)) {
+    const auto p = finitePositive(farads) ? LogNearestE12(farads) : std::nullopt;
+    if (!p) {
         index = 0;
         exponent = 0;
         return;
     }
-    const long double v = StepE12(farads, 0);
-    const int e = static_cast<int>(std::floor(std::log10(v) + 1.0e-9L)) - 2; // v = m 10^e, 100 <= m < 1000
-    const long double m = v / pow10(e);
-    const auto e12 = E12Mantissas();
-    int best = 0;
-    for (int i = 1; i < static_cast<int>(e12.size()); ++i)
-        if (std::fabs(e12[static_cast<std::size_t>(i)] - m) <
-            std::fabs(e12[static_cast<std::size_t>(best)] - m))
-            best = i;
-    index = static_cast<int16_t>(best);
-    exponent = static_cast<int16_t>(-e);
+    index = static_cast<int16_t>(p->index);
+    exponent = static_cast<int16_t>(-p->exponent);
 }
 
 // ---- Realised parameters --------------------------------------------------------------

@@ -2,10 +2,12 @@
 // gain-pair scaling and the 12-value capacitor steps.
 #include <cmath>
 #include <numbers>
+#include <vector>
 
 #include <gtest/gtest.h>
 
 #include "circuits/circuit_design.h"
+#include "circuits/standard_values.h"
 
 namespace velmora {
 namespace {
@@ -113,6 +115,62 @@ TEST(StepE12, StepsCrossDecades) {
     for (const Case& c : cases)
         EXPECT_NEAR(static_cast<double>(StepE12(c.from, c.steps) / c.to), 1.0, 1e-15)
             << static_cast<double>(c.from) << " " << c.steps;
+}
+
+// The log-nearest series position against the comparison of the two logarithms
+// (|ln(upper/v)| < |ln(v/lower)|, the lower on a tie) and, away from near ties, against a
+// brute-force search over every 12-value series value of three decades: for values
+// across twenty decades, on series values, within the match tolerance of them, on the
+// geometric midpoints of neighbours and a relative 1e-13 to 1e-6 either side of them.
+TEST(LogNearestE12, NearestOnALogarithmicScale) {
+    const auto byLogarithms = [](long double v) {
+        const auto nb = FindNeighbours(v, Series::E12);
+        const long double lower = SeriesValue(Series::E12, nb->lower),
+                          upper = SeriesValue(Series::E12, nb->upper);
+        return std::fabs(std::log(upper / v)) < std::fabs(std::log(v / lower)) ? nb->upper : nb->lower;
+    };
+    const auto e12 = SeriesMantissas(Series::E12);
+    int nearTies = 0;
+    for (int e = -16; e <= 4; ++e)
+        for (std::size_t i = 0; i < e12.size(); ++i) {
+            const long double m = e12[i], next = i + 1 < e12.size() ? e12[i + 1] : 1000.0L;
+            const long double mid = std::sqrt(m * next);
+            std::vector<long double> probes = {m,   m * (1 + 5e-7L),   m * (1 - 5e-7L),
+                                               mid, 0.5L * (m + next), m * 1.01L};
+            for (const long double o : {1e-13L, 1e-12L, 1e-11L, 1e-9L, 1e-6L}) {
+                probes.push_back(mid * (1 + o));
+                probes.push_back(mid * (1 - o));
+            }
+            for (const long double probe : probes) {
+                const long double v = probe * std::pow(10.0L, static_cast<long double>(e));
+                const auto got = LogNearestE12(v);
+                ASSERT_TRUE(got) << static_cast<double>(v);
+                EXPECT_EQ(*got, byLogarithms(v)) << static_cast<double>(v);
+                // Brute force where the two candidates are not all but equally near.
+                SeriesPosition best{};
+                long double bestDistance = INFINITY, second = INFINITY;
+                for (int d = e + 1; d <= e + 3; ++d)
+                    for (int k = 0; k < static_cast<int>(e12.size()); ++k) {
+                        const SeriesPosition p{d - 2, k};
+                        const long double distance = std::fabs(std::log(SeriesValue(Series::E12, p) / v));
+                        if (distance < bestDistance) {
+                            second = bestDistance;
+                            bestDistance = distance;
+                            best = p;
+                        } else if (distance < second) {
+                            second = distance;
+                        }
+                    }
+                if (second - bestDistance > 1e-15L)
+                    EXPECT_EQ(*got, best) << static_cast<double>(v);
+                else
+                    ++nearTies;
+            }
+        }
+    EXPECT_GT(nearTies, 100) << "the near ties were reached";
+    EXPECT_FALSE(LogNearestE12(0.0L));
+    EXPECT_FALSE(LogNearestE12(-1.0e-9L));
+    EXPECT_FALSE(LogNearestE12(static_cast<long double>(INFINITY)));
 }
 
 TEST(ComponentsValid, PositiveFiniteOverTheCountsOnly) {
