@@ -5,6 +5,7 @@
 #include <array>
 #include <cmath>
 #include <numbers>
+#include <optional>
 
 #include "circuits/circuit_design.h"
 #include "circuits/standard_values.h"
@@ -80,8 +81,32 @@ std::optional<long double> PredistortedNotchGain(const TDesign& d, int stage,
     return g;
 }
 
+namespace {
+
+// RoundDownHalfDecade by one division where its outcome is certain. Clear of the powers
+// of ten the loop below divides exactly e times, 10^e <= x < 10^(e+1), whatever its
+// roundings; its quotient then differs from x / 10^e by a few roundings (below 1e-17
+// relative), which cannot carry 2 x (1 + 1e-9) / 10^e across a whole number when it lies
+// clear of one. Nothing where either is not clear, or x is below 10 (no division).
+std::optional<long double> HalfStepByDivision(long double x) {
+    constexpr long double kClear = 1.0e-12L;
+    constexpr int kHighest = 60;
+    if (!(x >= 10.0L) || !(x < Pow10(kHighest))) return std::nullopt;
+    int e = 1;
+    while (Pow10(e + 1) <= x)
+        ++e;
+    if (!(x > Pow10(e) * (1.0L + kClear) && x < Pow10(e + 1) * (1.0L - kClear))) return std::nullopt;
+    const long double t = 2.0L * (x / Pow10(e)) * (1.0L + 1.0e-9L); // 2 <= t < 20.1
+    const long double whole = static_cast<long double>(static_cast<int>(t));
+    if (!(t - whole > kClear * t && whole + 1.0L - t > kClear * t)) return std::nullopt;
+    return whole / 2.0L * pow10(e);
+}
+
+} // namespace
+
 long double RoundDownHalfDecade(long double x) {
     if (!finitePositive(x)) return 0.0L;
+    if (const auto fast = HalfStepByDivision(x)) return *fast;
     int e = 0;
     while (x >= 10.0L) {
         x /= 10.0L;
@@ -158,7 +183,8 @@ long double StepE12(long double value, int steps) {
 
 bool ComponentsValid(const TStageCircuit& c, int count, int capCount) {
     // A value at the Real48 limit is an overflow saturated on store, not a component.
-    const auto ok = [](long double x) { return finitePositive(x) && x < Real48::largest(); };
+    static const long double largest = Real48::largest();
+    const auto ok = [](long double x) { return finitePositive(x) && x < largest; };
     for (int n = 1; n <= std::min(count, kResistorSlots); ++n)
         if (!ok(R(c, n))) return false;
     for (int n = 1; n <= std::min(capCount, kCapacitorSlots); ++n)

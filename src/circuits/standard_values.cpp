@@ -4,6 +4,8 @@
 #include <array>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
+#include <limits>
 
 namespace velmora {
 namespace {
@@ -148,10 +150,16 @@ namespace {
 std::optional<int> DecadeClearOfPowers(long double value) {
     constexpr int kLowest = -60, kHighest = 60;
     constexpr long double kMargin = 1.0e-12L;
-    int b = 0;
-    std::frexp(value, &b); // 2^(b-1) <= value < 2^b
+    // 2^b <= value < 2^(b+1), from the exponent field of the x87 extended format (a
+    // positive normal value here): bytes 8 and 9, biased by 16383.
+    static_assert(std::numeric_limits<long double>::digits == 64 &&
+                      std::numeric_limits<long double>::max_exponent == 16384,
+                  "the x87 80-bit extended format");
+    unsigned char bytes[10];
+    std::memcpy(bytes, &value, sizeof bytes);
+    const int b = ((bytes[9] & 0x7f) << 8 | bytes[8]) - 16383;
     // 77/256 is log10(2) to within 0.1 %: the estimate is a decade off at most.
-    int k = ((b - 1) * 77) >> 8;
+    int k = (b * 77) >> 8;
     if (k < kLowest || k > kHighest) return std::nullopt;
     while (k > kLowest && Pow10(k) > value)
         --k;
