@@ -119,22 +119,27 @@ ResidueSet Residues(const IdealFilter& f) {
     const PoleZeroSet pz = PolesAndZeros(f);
     const long double K = pz.K;
 
-    // r_0 = H(0) = K prod(-z) / prod(-p).
-    Complex r0(K, 0);
+    // r_0 = H(0) = K prod(-z) / prod(-p). The numerator and the denominator are each
+    // multiplied out first and divided once: a complex division costs several
+    // multiplications (it scales against overflow), and the products of twenty factors
+    // of the size of the pole frequencies stay far inside the extended range.
+    Complex num0(K, 0), den0(1, 0);
     for (const auto& z : pz.Zeros)
-        r0 *= -z;
+        num0 *= -z;
     for (const auto& p : poles)
-        r0 /= -p;
+        den0 *= -p;
+    const Complex r0 = num0 / den0;
     set.Magnitude0 = std::abs(r0);
     set.Angle0 = set.Magnitude0 > 0 ? std::arg(r0) : 0.0L;
 
     size_t index = 0;
     for (const auto& t : terms) {
-        Complex r = Complex(K, 0) / t.p;
+        Complex num(K, 0), den = t.p;
         for (const auto& z : pz.Zeros)
-            r *= t.p - z;
+            num *= t.p - z;
         for (size_t i = 0; i < poles.size(); ++i)
-            if (i != index) r /= t.p - poles[i];
+            if (i != index) den *= t.p - poles[i];
+        const Complex r = num / den;
         index += t.pair ? 2 : 1;
         PoleResidue term;
         term.Sigma = -t.p.real();
