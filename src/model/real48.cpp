@@ -80,6 +80,10 @@ long double join(const Parts& p) {
 } // namespace
 
 long double Real48::round(long double x, Real48Status* status) {
+    if (x == 0.0L) { // both zeros store as +0, exactly
+        if (status) *status = Real48Status::Exact;
+        return 0.0L;
+    }
     long double r = 0;
     Real48Status st = Real48Status::Exact;
     if (detail::RoundNormalReal48(x, r, st)) {
