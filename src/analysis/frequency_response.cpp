@@ -158,48 +158,65 @@ long double GainToDb(long double vv) {
     return 20.0L * std::log10(vv);
 }
 
-namespace {
-
-// |c - w^2| without the cancellation of the plain difference near a notch, where w^2
-// falls within a few units of its last place of c and the gain there is made of the
-// digits the rounding of w*w drops. w is split into two halves of 32 bits, whose
-// products hi^2, 2 hi lo and lo^2 are exact in extended precision; c - hi^2 is exact
-// when the two are within a factor 2, which is the case near the notch.
-long double NotchFactor(long double c, long double w) {
-    constexpr long double kSplitter = 4294967297.0L; // 2^32 + 1
-    const long double t = kSplitter * w;
-    const long double hi = t - (t - w), lo = w - hi;
-    return std::fabs(((c - hi * hi) - 2 * hi * lo) - lo * lo);
-}
-
-} // namespace
-
 // |T(jw)| = |g G| prod(norms) sqrt(prod |N(jw)|^2 / prod |D(jw)|^2): one square root
 // for the whole filter. Each section's |D(jw)|^2 is (C - w^2)^2 + (B w)^2, the same
 // quantity as w^2 (w^2 + B^2 - 2C) + C^2 but free of cancellation near w^2 = C. The
 // products of twenty squared factors stay far inside the extended exponent range at
 // any frequency a response is drawn for (100 MHz to the 40th power is 1e358), and a
 // magnitude that does not fit is reported as 0.
-long double IdealMagnitude(const IdealFilter& f, long double G, long double w) {
-    const long double w2 = w * w;
-    long double k = std::fabs(f.Gain * G);
-    long double num2 = 1, den2 = 1;
+//
+// A zero pair's factor |wz^2 - w^2| is taken without the cancellation of the plain
+// difference near a notch, where w^2 falls within a few units of its last place of wz^2
+// and the gain there is made of the digits the rounding of w*w drops: w is split into
+// two halves of 32 bits, whose products hi^2, 2 hi lo and lo^2 are exact in extended
+// precision, and wz^2 - hi^2 is exact when the two are within a factor 2, which is the
+// case near the notch.
+MagnitudeFactors MagnitudeFactorsOf(const IdealFilter& f, long double G) {
+    MagnitudeFactors m;
+    m.K = std::fabs(f.Gain * G);
     for (const auto& s : f.Sections) {
-        const long double re = s.C - w2, im = s.B * w;
-        den2 *= re * re + im * im;
-        k *= s.Norm;
+        m.C.push_back(s.C);
+        m.B.push_back(s.B);
+        m.K *= s.Norm;
     }
-    for (const auto& z : f.ZeroPairs) {
-        const long double n = NotchFactor(z.Wz2, w);
-        num2 *= n * n;
-    }
+    for (const auto& z : f.ZeroPairs)
+        m.Wz2.push_back(z.Wz2);
     for (const auto& p : f.RealPoles) {
-        den2 *= w2 + p.Sigma * p.Sigma;
-        k *= p.Norm;
+        m.Sigma2.push_back(p.Sigma * p.Sigma);
+        m.K *= p.Norm;
     }
-    if (f.OriginZero) num2 *= w2;
-    const long double t = k * std::sqrt(num2 / den2);
+    m.OriginZero = f.OriginZero;
+    return m;
+}
+
+long double MagnitudeAt(const MagnitudeFactors& m, long double w) {
+    const long double w2 = w * w;
+    long double num2 = 1, den2 = 1;
+    const std::size_t sections = m.C.size();
+    for (std::size_t k = 0; k < sections; ++k) {
+        const long double re = m.C[k] - w2, im = m.B[k] * w;
+        den2 *= re * re + im * im;
+    }
+    if (!m.Wz2.empty()) {
+        // The products of the halves of w, taken once for all zeros.
+        constexpr long double kSplitter = 4294967297.0L; // 2^32 + 1
+        const long double t = kSplitter * w;
+        const long double hi = t - (t - w), lo = w - hi;
+        const long double hh = hi * hi, hl = 2 * hi * lo, ll = lo * lo;
+        for (const long double c : m.Wz2) {
+            const long double n = std::fabs(((c - hh) - hl) - ll);
+            num2 *= n * n;
+        }
+    }
+    for (const long double s2 : m.Sigma2)
+        den2 *= w2 + s2;
+    if (m.OriginZero) num2 *= w2;
+    const long double t = m.K * std::sqrt(num2 / den2);
     return std::isfinite(t) ? t : 0.0L;
+}
+
+long double IdealMagnitude(const IdealFilter& f, long double G, long double w) {
+    return MagnitudeAt(MagnitudeFactorsOf(f, G), w);
 }
 
 namespace {

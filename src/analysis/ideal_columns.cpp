@@ -385,6 +385,7 @@ IdealColumnCount IdealFrequencyColumns(TDesign& d, int approx) {
     const long double G = d.Spec.OverallGain;
     const FastFilter ff =
         MakeFastFilter(f, G, d.FreqColumn[0].W, d.FreqColumn[kResponseIntervals].W);
+    const MagnitudeFactors factors = MagnitudeFactorsOf(f, G); // the extended magnitude's
     constexpr int n = ColumnState::N;
     static thread_local ColumnState c; // 40 kB of scratch, kept off the stack
     if (ff.Usable) {
@@ -409,7 +410,7 @@ IdealColumnCount IdealFrequencyColumns(TDesign& d, int approx) {
         const FastPoint fp = ff.Usable ? FinishPoint(ff, c, i) : FastPoint{};
         long double extendedVV = -1; // computed once when a gain value needs it
         const auto magnitude = [&] {
-            if (extendedVV < 0) extendedVV = IdealMagnitude(f, G, w);
+            if (extendedVV < 0) extendedVV = MagnitudeAt(factors, w);
             return extendedVV;
         };
         int sure = 0;
