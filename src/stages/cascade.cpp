@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <optional>
 #include <unordered_map>
 #include <utility>
 #include <vector>
@@ -151,12 +152,6 @@ long double StoreStageGains(TStageCoeffs& st, const PartialFigures& f) {
 // quotient adds u in double and 2^-64 in long double: 7u + 3 2^-64 < 7.01u in all. Twice
 // that, rounded up, is 16u = 2^-49; the bounds built from it in long double lose far less
 // than the margin left.
-constexpr long double kScreenBound = 0x1p-49L;
-constexpr long double kScreenLow = 0x1p-500L, kScreenHigh = 0x1p500L;
-
-bool Screenable(long double x) {
-    return x == 0.0L || (x >= kScreenLow && x <= kScreenHigh);
-}
 
 // The grid padded to whole vectors: the padding points have a zero product, below any
 // peak, and are outside the passband.
@@ -165,6 +160,48 @@ constexpr int kPaddedPoints = (kResponsePoints + kLanes - 1) / kLanes * kLanes;
 struct alignas(64) ScreenArray {
     double v[kPaddedPoints] = {};
 };
+
+using Vec4 = double __attribute__((vector_size(32)));
+inline void Load4(Vec4& v, const double* p) {
+    std::memcpy(&v, p, sizeof v);
+}
+
+// Tells whether magnitudes rounded to double for the screening (`x` rounded in `out`)
+// are all 0 or in the screened range. The range is tested on the double values (a value
+// rounded into the range is at most half an ulp outside it, which the margins of the
+// range allow for); a double 0 is checked against the long double value, which may be a
+// nonzero value below the double range. A sum that is not finite reveals an infinity or
+// a NaN, which the selects would pass over.
+bool ScreenableCopy(const std::array<long double, kResponsePoints>& x, const double* out) {
+    using Vec2 = double __attribute__((vector_size(16)));
+    constexpr double inf = std::numeric_limits<double>::infinity();
+    constexpr int kWhole = kResponsePoints / 2 * 2;
+    const Vec2 infs = {inf, inf};
+    Vec2 lowV = infs, nonzeroV = infs, highV = {0.0, 0.0}, sumV = highV;
+    for (int i = 0; i < kWhole; i += 2) {
+        Vec2 v;
+        std::memcpy(&v, out + i, sizeof v);
+        const Vec2 nonzero = v == 0.0 ? infs : v;
+        lowV = v < lowV ? v : lowV;
+        nonzeroV = nonzero < nonzeroV ? nonzero : nonzeroV;
+        highV = highV < v ? v : highV;
+        sumV += v;
+    }
+    double low = std::min(lowV[0], lowV[1]), lowNonzero = std::min(nonzeroV[0], nonzeroV[1]);
+    double high = std::max(highV[0], highV[1]), sum = sumV[0] + sumV[1];
+    for (int i = kWhole; i < kResponsePoints; ++i) {
+        const double v = out[i];
+        low = std::min(low, v);
+        if (v != 0.0) lowNonzero = std::min(lowNonzero, v);
+        high = std::max(high, v);
+        sum += v;
+    }
+    if (!(std::isfinite(sum) && low >= 0.0 && lowNonzero >= 0x1p-500 && high <= 0x1p500)) return false;
+    if (low == 0.0)
+        for (int i = 0; i < kResponsePoints; ++i)
+            if (out[i] == 0.0 && x[i] != 0.0L) return false;
+    return true;
+}
 
 struct ScreenFigures {
     double peak, passMin;
@@ -176,12 +213,9 @@ struct ScreenFigures {
 // processors with 256-bit vectors and for any x86-64 (two 128-bit halves); both do the
 // same operations and give the same values (a maximum or a minimum does not depend on
 // the order it is taken in).
-using Vec4 = double __attribute__((vector_size(32)));
-inline void Load4(Vec4& v, const double* p) {
-    std::memcpy(&v, p, sizeof v);
-}
 __attribute__((target_clones("avx2", "default"))) ScreenFigures
-ScreenProducts(const double* __restrict prev, const double* __restrict own, const double* __restrict stopAdd) {
+ScreenProducts(const double* __restrict prev, const double* __restrict own,
+               const double* __restrict stopAdd) {
     constexpr double inf = std::numeric_limits<double>::infinity();
     Vec4 peakA = {0.0, 0.0, 0.0, 0.0}, peakB = peakA;
     Vec4 lowA = {inf, inf, inf, inf}, lowB = lowA;
@@ -209,12 +243,33 @@ ScreenProducts(const double* __restrict prev, const double* __restrict own, cons
 }
 
 // A trial flatness as the screening gives it: exact (the long double value, or no valid
-// flatness) or the double value within kScreenBound of the long double one.
+// flatness) or the double value within kFlatnessScreenBound of the long double one.
 struct ScreenedFlatness {
     bool valid = false;
     bool exact = true;
     long double value = kInf;
 };
+
+// The screened trial from the double copies of inputs known to be in the screened range;
+// none when the quotient leaves the double range (the trial is then made exactly).
+std::optional<ScreenedFlatness> ScreenCopies(const double* prev, const double* own, const double* stopAdd) {
+    const ScreenFigures f = ScreenProducts(prev, own, stopAdd);
+    if (!(f.peak > 0.0 && f.passMin > 0.0 && f.passMin < std::numeric_limits<double>::infinity()))
+        return ScreenedFlatness{};
+    const double flatness = f.peak / f.passMin;
+    if (!(flatness <= std::numeric_limits<double>::max())) return std::nullopt;
+    return ScreenedFlatness{true, false, flatness};
+}
+
+// 0 on passband points, +infinity on the others and on the padding.
+void StopbandAddends(const GridPoints& grid, ScreenArray& out) {
+    for (int i = 0; i < kPaddedPoints; ++i)
+        out.v[i] = std::numeric_limits<double>::infinity();
+    for (int r = 0; r < grid.runCount; ++r)
+        if (grid.runs[r].pass)
+            for (int i = grid.runs[r].begin; i < grid.runs[r].end; ++i)
+                out.v[i] = 0.0;
+}
 
 // One ordering of the stages: the grid points and every stage's own magnitude over them,
 // evaluated once (the stages keep their slots while they are being ordered), and the
@@ -226,14 +281,9 @@ class OrderingRun {
   public:
     explicit OrderingRun(const TDesign& d) : n_(d.StageCount) {
         ReadGrid(d.Grid, grid_);
-        for (int i = 0; i < kPaddedPoints; ++i) {
-            ones_.v[i] = i < kResponsePoints ? 1.0 : 0.0;
-            stopAdd_.v[i] = std::numeric_limits<double>::infinity();
-        }
-        for (int r = 0; r < grid_.runCount; ++r)
-            if (grid_.runs[r].pass)
-                for (int i = grid_.runs[r].begin; i < grid_.runs[r].end; ++i)
-                    stopAdd_.v[i] = 0.0;
+        for (int i = 0; i < kResponsePoints; ++i)
+            ones_.v[i] = 1.0;
+        StopbandAddends(grid_, stopAdd_);
         for (int s = 1; s <= n_; ++s) {
             slot_[s] = s;
             for (int i = 0; i <= kResponseIntervals; ++i)
@@ -246,12 +296,9 @@ class OrderingRun {
     void PrepareScreening() {
         screening_ = true;
         for (int s = 1; s <= n_; ++s) {
-            bool screenable = true;
-            for (int i = 0; i <= kResponseIntervals; ++i) {
+            for (int i = 0; i <= kResponseIntervals; ++i)
                 ownD_[s].v[i] = static_cast<double>(own_[s][i]);
-                screenable &= Screenable(own_[s][i]);
-            }
-            ownScreenable_[s] = screenable;
+            ownScreenable_[s] = ScreenableCopy(own_[s], ownD_[s].v);
         }
     }
 
@@ -266,12 +313,9 @@ class OrderingRun {
     // and every value is finite, so the validity found in double is the long double one.
     ScreenedFlatness Screen(int s, int p) const {
         if (!ownScreenable_[slot_[s]] || (p != s && !cumScreenable_[p])) return ExactTrial(s, p);
-        const ScreenFigures f = ScreenProducts(p != s ? cumD_[p].v : ones_.v, ownD_[slot_[s]].v, stopAdd_.v);
-        if (!(f.peak > 0.0 && f.passMin > 0.0 && f.passMin < std::numeric_limits<double>::infinity()))
-            return {};
-        const double flatness = f.peak / f.passMin;
-        if (!(flatness <= std::numeric_limits<double>::max())) return ExactTrial(s, p);
-        return {true, false, flatness};
+        const std::optional<ScreenedFlatness> r =
+            ScreenCopies(p != s ? cumD_[p].v : ones_.v, ownD_[slot_[s]].v, stopAdd_.v);
+        return r ? *r : ExactTrial(s, p);
     }
     ScreenedFlatness ExactTrial(int s, int p) const {
         const Flatness f = Trial(s, p);
@@ -279,24 +323,24 @@ class OrderingRun {
     }
 
     // Places stage s behind stage p (p = s: first), as AppendStage does: the stage's
-    // Flatness, K and To, and its cumulative magnitude scaled to a unit peak.
-    void Place(TDesign& d, int s, int p) {
+    // Flatness, K and To, and its cumulative magnitude scaled to a unit peak. Returns the
+    // flatness, the one Trial(s, p) gives.
+    Flatness Place(TDesign& d, int s, int p) {
         Magnitudes& cum = cum_[s];
         const PartialFigures f = Accumulate(p != s ? &cum_[p] : nullptr, Own(s), grid_, &cum);
         const long double scale = StoreStageGains(d.Stages[s], f);
         if (!screening_) {
             for (int i = 0; i <= kResponseIntervals; ++i)
                 cum[i] *= scale;
-            return;
+            return FlatnessOf(f);
         }
         double* cumD = cumD_[s].v;
-        bool screenable = true;
         for (int i = 0; i <= kResponseIntervals; ++i) {
             cum[i] *= scale;
             cumD[i] = static_cast<double>(cum[i]);
-            screenable &= Screenable(cum[i]);
         }
-        cumScreenable_[s] = screenable;
+        cumScreenable_[s] = ScreenableCopy(cum, cumD);
+        return FlatnessOf(f);
     }
 
     // The stages were moved to their positions: the record now in slot k was in slot
@@ -327,37 +371,6 @@ class OrderingRun {
     bool screening_ = false;
 };
 
-// A trial flatness in a decision: exact, or screened with its bound.
-struct Bounded {
-    long double value = kInf;
-    bool exact = true;
-    long double Low() const { return exact ? value : value - value * kScreenBound; }
-    long double High() const { return exact ? value : value + value * kScreenBound; }
-};
-
-enum class Outcome { No, Yes, Unknown };
-
-// a < b for the long double values, where the bounds make it certain.
-Outcome Below(const Bounded& a, const Bounded& b) {
-    if (a.exact && b.exact) return a.value < b.value ? Outcome::Yes : Outcome::No;
-    if (a.High() < b.Low()) return Outcome::Yes;
-    if (a.Low() >= b.High()) return Outcome::No;
-    return Outcome::Unknown;
-}
-
-// |a - b| < kFlatnessTie for the long double values (the difference rounded in long
-// double), where the bounds make it certain. The slack covers the rounding of the
-// differences of the bounds and of the difference itself, each a few 2^-64 of the
-// operands.
-Outcome NearTie(const Bounded& a, const Bounded& b) {
-    if (a.exact && b.exact) return std::fabs(a.value - b.value) < kFlatnessTie ? Outcome::Yes : Outcome::No;
-    const long double lo = a.Low() - b.High(), hi = a.High() - b.Low();
-    const long double slack = (a.High() + b.High() + kFlatnessTie) * 0x1p-58L;
-    if (lo > -(kFlatnessTie - slack) && hi < kFlatnessTie - slack) return Outcome::Yes;
-    if (lo >= kFlatnessTie + slack || hi <= -(kFlatnessTie + slack)) return Outcome::No;
-    return Outcome::Unknown;
-}
-
 // The greedy maximum-flatness ordering of positions s..e with lookahead on near-ties.
 // The cumulative response behind a prefix is the product of the prefix's stages,
 // whatever their order, so a decision depends only on the set of placed stages and
@@ -382,6 +395,9 @@ class FlatnessOrder {
     struct Decision {
         int stage = 0;
         long double flat = kInf;
+        // The flat is the screened one, to be replaced by the long double flatness the
+        // placement of the chosen stage finds (the chosen stage is the flattest one).
+        bool flatFromPlacement = false;
     };
 
     TDesign& d_;
@@ -399,14 +415,15 @@ class FlatnessOrder {
     }
 
     // The long double flatness of candidate c behind prev, in place of a screened one.
-    void MakeExact(Bounded& x, int c, int prev) const {
+    void MakeExact(BoundedFlatness& x, int c, int prev) const {
         if (x.exact) return;
         x = {run_.ExactTrial(c, prev ? prev : c).value, true};
     }
 
     // The stage for position k behind `prev` (0: evaluated alone). Requires the
     // cumulative magnitude of prev to describe the current prefix. The flatness of the
-    // decision (that of the flattest candidate) is the long double one when `withFlat`;
+    // decision (that of the flattest candidate) is the long double one when `withFlat`,
+    // or, when the flattest candidate is chosen, marked to be taken from its placement;
     // only the lookahead reads it.
     //
     // Every decision at position k is made with the same number of placed stages, and
@@ -418,38 +435,37 @@ class FlatnessOrder {
         if (auto it = memo_.find(mask); it != memo_.end()) return it->second;
 
         std::vector<int> ties;
-        Bounded best; // kInf, exact: no candidate yet
+        BoundedFlatness best; // kInf, exact: no candidate yet
         int firstFree = 0;
         for (int c = s_; c <= e_; ++c) {
             if (placed_[c]) continue;
             if (!firstFree) firstFree = c;
             const ScreenedFlatness r = run_.Screen(c, prev ? prev : c);
             if (!r.valid) continue; // a passband minimum of 0 is never best
-            Bounded F{r.value, r.exact};
+            BoundedFlatness F{r.value, r.exact};
             if (!ties.empty()) {
-                Outcome tie = NearTie(F, best);
-                if (tie == Outcome::Unknown) {
+                ScreenOutcome tie = ScreenedNearTie(F, best);
+                if (tie == ScreenOutcome::Unknown) {
                     MakeExact(F, c, prev);
                     MakeExact(best, ties.front(), prev);
-                    tie = NearTie(F, best);
+                    tie = ScreenedNearTie(F, best);
                 }
-                if (tie == Outcome::Yes) {
+                if (tie == ScreenOutcome::Yes) {
                     ties.push_back(c);
                     continue;
                 }
             }
-            Outcome below = Below(F, best);
-            if (below == Outcome::Unknown) {
+            ScreenOutcome below = ScreenedBelow(F, best);
+            if (below == ScreenOutcome::Unknown) {
                 MakeExact(F, c, prev);
                 MakeExact(best, ties.front(), prev);
-                below = Below(F, best);
+                below = ScreenedBelow(F, best);
             }
-            if (below == Outcome::Yes) {
+            if (below == ScreenOutcome::Yes) {
                 best = F;
                 ties.assign(1, c);
             }
         }
-        if (withFlat && !ties.empty()) MakeExact(best, ties.front(), prev);
         Decision out;
         if (ties.empty()) {
             out.stage = firstFree; // nothing measurable: keep the stage-number order
@@ -469,6 +485,15 @@ class FlatnessOrder {
             }
             out = {winner, best.value};
         }
+        if (withFlat && !best.exact) {
+            // The placement behind the same prev repeats the trial of the chosen stage.
+            if (out.stage == ties.front()) {
+                out.flatFromPlacement = true;
+            } else {
+                MakeExact(best, ties.front(), prev);
+                out.flat = best.value;
+            }
+        }
         if (withFlat) memo_[mask] = out;
         return out;
     }
@@ -482,11 +507,17 @@ class FlatnessOrder {
         run_.Place(d_, x, prev ? prev : x);
         int pr = x;
         for (int j = k + 1; j <= e_; ++j) {
-            const Decision dj = Decide(j, pr, true);
-            out.push_back(dj.flat);
+            const unsigned mask = Mask();
+            Decision dj = Decide(j, pr, true);
             placed_[dj.stage] = true;
             mine.push_back(dj.stage);
-            run_.Place(d_, dj.stage, pr);
+            const Flatness placedFlat = run_.Place(d_, dj.stage, pr);
+            if (dj.flatFromPlacement) {
+                dj.flat = placedFlat.flatness;
+                dj.flatFromPlacement = false;
+                memo_[mask] = dj;
+            }
+            out.push_back(dj.flat);
             pr = dj.stage;
         }
         for (int c : mine)
@@ -535,6 +566,48 @@ void ComputeAnalysisGrid(TDesign& d) {
     }
     for (int i = 0; i <= kResponseIntervals; ++i)
         g.W[i] = start + i * step;
+}
+
+ScreenOutcome ScreenedBelow(const BoundedFlatness& a, const BoundedFlatness& b) {
+    if (a.exact && b.exact) return a.value < b.value ? ScreenOutcome::Yes : ScreenOutcome::No;
+    if (a.High() < b.Low()) return ScreenOutcome::Yes;
+    if (a.Low() >= b.High()) return ScreenOutcome::No;
+    return ScreenOutcome::Unknown;
+}
+
+// The slack covers the rounding of the differences of the bounds and of the difference
+// itself, each a few 2^-64 of the operands.
+ScreenOutcome ScreenedNearTie(const BoundedFlatness& a, const BoundedFlatness& b) {
+    if (a.exact && b.exact)
+        return std::fabs(a.value - b.value) < kFlatnessTie ? ScreenOutcome::Yes : ScreenOutcome::No;
+    const long double lo = a.Low() - b.High(), hi = a.High() - b.Low();
+    const long double slack = (a.High() + b.High() + kFlatnessTie) * 0x1p-58L;
+    if (lo > -(kFlatnessTie - slack) && hi < kFlatnessTie - slack) return ScreenOutcome::Yes;
+    if (lo >= kFlatnessTie + slack || hi <= -(kFlatnessTie + slack)) return ScreenOutcome::No;
+    return ScreenOutcome::Unknown;
+}
+
+ScreenedTrial ScreenTrial(const AnalysisGrid& g, const std::array<long double, kResponsePoints>* prev,
+                          const std::array<long double, kResponsePoints>& own) {
+    GridPoints grid;
+    ReadGrid(g, grid);
+    const auto arrays = std::make_unique<std::array<ScreenArray, 3>>();
+    ScreenArray& prevD = (*arrays)[0];
+    ScreenArray& ownD = (*arrays)[1];
+    ScreenArray& stopAdd = (*arrays)[2];
+    StopbandAddends(grid, stopAdd);
+    bool screenable = true;
+    for (int i = 0; i < kResponsePoints; ++i) {
+        prevD.v[i] = prev ? static_cast<double>((*prev)[i]) : 1.0;
+        ownD.v[i] = static_cast<double>(own[i]);
+    }
+    screenable = ScreenableCopy(own, ownD.v) && (!prev || ScreenableCopy(*prev, prevD.v));
+    if (screenable) {
+        if (const std::optional<ScreenedFlatness> r = ScreenCopies(prevD.v, ownD.v, stopAdd.v))
+            return {r->valid, {r->value, r->exact}};
+    }
+    const Flatness f = FlatnessOf(Accumulate(prev, own, grid, nullptr));
+    return {f.valid, {f.valid ? f.flatness : kInf, true}};
 }
 
 std::unique_ptr<CascadeWork> NewCascadeWork() {
