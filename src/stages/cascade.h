@@ -9,6 +9,7 @@
 
 #include <array>
 #include <cstdint>
+#include <limits>
 #include <memory>
 
 #include "model/design.h"
@@ -69,6 +70,30 @@ bool AutoCascade(TDesign& d);
 
 // Flatness values closer than this are a near-tie, decided by looking one position ahead.
 inline constexpr long double kFlatnessTie = 0.001L;
+
+// Screening of trial placements: the ordering forms the flatness of a trial in double
+// precision, within kFlatnessScreenBound (relative) of the long double flatness, and
+// takes a comparison from it only where the bounds of both operands make the outcome
+// certain; otherwise it makes the trials involved in long double.
+inline constexpr long double kFlatnessScreenBound = 0x1p-49L;
+struct BoundedFlatness {
+    long double value = std::numeric_limits<long double>::infinity();
+    bool exact = true; // the long double flatness itself, else the screened one
+    long double Low() const { return exact ? value : value - value * kFlatnessScreenBound; }
+    long double High() const { return exact ? value : value + value * kFlatnessScreenBound; }
+};
+enum class ScreenOutcome { No, Yes, Unknown };
+// a < b and |a - b| < kFlatnessTie for the long double values, where certain.
+ScreenOutcome ScreenedBelow(const BoundedFlatness& a, const BoundedFlatness& b);
+ScreenOutcome ScreenedNearTie(const BoundedFlatness& a, const BoundedFlatness& b);
+// The flatness of the partial cascade prev * own over the grid (prev null: own alone) as
+// a trial of the ordering gives it: exact when the inputs are outside the screened range.
+struct ScreenedTrial {
+    bool valid = false;
+    BoundedFlatness flatness;
+};
+ScreenedTrial ScreenTrial(const AnalysisGrid& g, const std::array<long double, kResponsePoints>* prev,
+                          const std::array<long double, kResponsePoints>& own);
 
 // Moves stage record `from` to position `to` by exchanging the two records.
 void SwapStages(TDesign& d, int a, int b);

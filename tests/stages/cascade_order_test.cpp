@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <limits>
 #include <vector>
@@ -164,6 +165,110 @@ TEST(CascadeOrder, StoredFiguresEqualTheGeneralEvaluationOfTheOrder) {
             }
         }
     }
+}
+
+// The ordering's screening of trials in double precision. The flatness it forms from the
+// products of two magnitude arrays is compared with the long double flatness of the same
+// products, taken here point by point; its comparisons are checked on pairs of flatness
+// values placed around the decision thresholds.
+TEST(CascadeOrder, ScreenedTrialFlatnessIsWithinItsBound) {
+    // Own magnitudes of every stage of real designs, alone and behind each other stage
+    // scaled to a unit peak (as a cumulative magnitude is).
+    using Mags = std::array<long double, kResponsePoints>;
+    int screened = 0;
+    for (const OrderCase& c : OrderCases()) {
+        TDesign d = Synthesised(c);
+        ComputeAnalysisGrid(d);
+        const int N = d.StageCount;
+        std::vector<Mags> own(N + 1);
+        for (int s = 1; s <= N; ++s)
+            for (int i = 0; i <= kResponseIntervals; ++i)
+                own[s][i] = StageMagnitude(d.Stages[s], d.Grid.W[i]);
+        for (int p = 0; p <= N; ++p) {
+            Mags prev{};
+            if (p) {
+                const long double peak = *std::max_element(own[p].begin(), own[p].end());
+                for (int i = 0; i <= kResponseIntervals; ++i)
+                    prev[i] = own[p][i] / peak;
+            }
+            for (int s = 1; s <= N; ++s) {
+                if (s == p) continue;
+                long double peak = 0.0L, low = std::numeric_limits<long double>::infinity();
+                for (int i = 0; i <= kResponseIntervals; ++i) {
+                    const long double m = p ? prev[i] * own[s][i] : own[s][i];
+                    peak = std::max(peak, m);
+                    if (InPassband(d.Grid, d.Grid.W[i])) low = std::min(low, m);
+                }
+                const bool valid = peak > 0.0L && low > 0.0L && std::isfinite(low);
+                const ScreenedTrial t = ScreenTrial(d.Grid, p ? &prev : nullptr, own[s]);
+                ASSERT_EQ(t.valid, valid) << stagetest::Describe(c.spec) << " stage " << s << " behind " << p;
+                if (!valid) continue;
+                const long double exact = peak / low;
+                if (t.flatness.exact) {
+                    EXPECT_EQ(t.flatness.value, exact);
+                    continue;
+                }
+                ++screened;
+                // The long double value lies within the bounds of the screened one.
+                EXPECT_LE(t.flatness.Low(), exact) << stagetest::Describe(c.spec) << " stage " << s;
+                EXPECT_GE(t.flatness.High(), exact) << stagetest::Describe(c.spec) << " stage " << s;
+            }
+        }
+    }
+    EXPECT_GT(screened, 100); // the designs are inside the screened range
+}
+
+TEST(CascadeOrder, ScreenedComparisonsAreCertainOnlyWhereTheyHold) {
+    // Exact pairs (a, b) at and around the near-tie distance and around equality, offsets
+    // from far below the double resolution to far above it. Each value is also given as a
+    // screening could give it: moved by up to 7 double units and rounded to double, about
+    // the largest error the screening's products, peaks and quotient can carry. A certain
+    // outcome must be the one the long double values give; an outcome is allowed to be
+    // uncertain only within 1e-12 relative of a threshold.
+    const long double bases[] = {1.0L, 1.37L, 12.5L, 840.0L};
+    const long double offsets[] = {0.0L, 1e-19L, 1e-17L, 3e-16L, 2e-15L, 1e-14L, 1e-12L, 1e-9L, 1e-5L, 0.01L};
+    constexpr long double u = 0x1p-53L;
+    const auto screened = [&](long double x, int units) {
+        return BoundedFlatness{static_cast<long double>(static_cast<double>(x * (1.0L + units * u))), false};
+    };
+    int certain = 0, cases = 0;
+    for (const long double a : bases) {
+        for (const long double off : offsets) {
+            for (const long double sign : {-1.0L, 1.0L}) {
+                for (const long double gap : {0.0L, kFlatnessTie}) {
+                    const long double b = a - gap + sign * off;
+                    const bool tie = std::fabs(a - b) < kFlatnessTie, below = a < b;
+                    const long double distTie = std::fabs(std::fabs(a - b) - kFlatnessTie);
+                    const long double distBelow = std::fabs(a - b);
+                    for (int ua = -7; ua <= 7; ua += 7) {
+                        for (int ub = -7; ub <= 7; ub += 7) {
+                            for (int mode = 0; mode < 3; ++mode) {
+                                const BoundedFlatness A =
+                                    mode == 1 ? BoundedFlatness{a, true} : screened(a, ua);
+                                const BoundedFlatness B =
+                                    mode == 2 ? BoundedFlatness{b, true} : screened(b, ub);
+                                const ScreenOutcome t = ScreenedNearTie(A, B), l = ScreenedBelow(A, B);
+                                ++cases;
+                                if (t != ScreenOutcome::Unknown) {
+                                    ++certain;
+                                    EXPECT_EQ(t == ScreenOutcome::Yes, tie) << (double)a << " " << (double)b;
+                                } else {
+                                    EXPECT_LT(distTie, 1e-12L * a) << (double)a << " " << (double)b;
+                                }
+                                if (l != ScreenOutcome::Unknown) {
+                                    EXPECT_EQ(l == ScreenOutcome::Yes, below)
+                                        << (double)a << " " << (double)b;
+                                } else {
+                                    EXPECT_LT(distBelow, 1e-12L * a) << (double)a << " " << (double)b;
+                                }
+                            }
+                        }
+                    }
+                }
+            }
+        }
+    }
+    EXPECT_GT(certain, cases / 2);
 }
 
 } // namespace
