@@ -170,26 +170,29 @@ void RangeGainAxes(const TDesign& d, const std::vector<int>& approximations, Res
 
 void RangeResponseAxes(const TDesign& d, const std::vector<int>& approximations, ResponseAxes& axes) {
     if (approximations.empty()) return;
-    const long double inf = std::numeric_limits<long double>::infinity();
-    long double phiLo = inf, phiHi = -inf, delayHi = 0, stepLo = inf, stepHi = -inf, impLo = inf,
-                impHi = -inf;
+    // The samples are 6-byte reals, which a double holds exactly, so the extremes are
+    // found in double (a loop the compiler vectorises) and are the stored values.
+    const double inf = std::numeric_limits<double>::infinity();
+    double phiLo = inf, phiHi = -inf, delayHi = 0, stepLo = inf, stepHi = -inf, impLo = inf, impHi = -inf;
     for (int a : approximations) {
         for (int i = 0; i <= kResponseIntervals; ++i) {
             const IdealSample& s = d.Approx[a].Ideal[i];
-            phiLo = std::min(phiLo, static_cast<long double>(s.Phase));
-            phiHi = std::max(phiHi, static_cast<long double>(s.Phase));
-            delayHi = std::max(delayHi, static_cast<long double>(s.Delay));
-            stepLo = std::min(stepLo, static_cast<long double>(s.Step));
-            stepHi = std::max(stepHi, static_cast<long double>(s.Step));
-            impLo = std::min(impLo, static_cast<long double>(s.Impulse));
-            impHi = std::max(impHi, static_cast<long double>(s.Impulse));
+            const double phase = static_cast<double>(s.Phase.value()), delay = static_cast<double>(s.Delay.value());
+            const double step = static_cast<double>(s.Step.value()), impulse = static_cast<double>(s.Impulse.value());
+            phiLo = std::min(phiLo, phase);
+            phiHi = std::max(phiHi, phase);
+            delayHi = std::max(delayHi, delay);
+            stepLo = std::min(stepLo, step);
+            stepHi = std::max(stepHi, step);
+            impLo = std::min(impLo, impulse);
+            impHi = std::max(impHi, impulse);
         }
     }
     axes.Phase = PhaseAxisFor(phiLo, phiHi);
     const ScaledRange delay = DelayAxisFor(delayHi);
     axes.DelayExp = delay.Exp;
     axes.Delay = delay.Range;
-    axes.Step = NiceRange(std::min(stepLo, 0.0L), stepHi);
+    axes.Step = NiceRange(std::min<long double>(stepLo, 0.0L), stepHi);
     const ScaledRange impulse = ImpulseAxisFor(impLo, impHi);
     axes.ImpulseExp = impulse.Exp;
     axes.Impulse = impulse.Range;
