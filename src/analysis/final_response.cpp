@@ -8,6 +8,7 @@
 #include <numbers>
 
 #include "analysis/argument_sum.h"
+#include "analysis/double_double.h"
 #include "analysis/final_response_gbw.h"
 #include "circuits/component_adjustment.h"
 #include "circuits/components.h"
@@ -426,12 +427,13 @@ FactorRange RangeOf(const FastFactor& f, long double c0, long double c1, long do
     }
 }
 
-// Splits a long double into a double and the double remainder: exact for the 64-bit
-// significand when the value is inside the normal double range.
+// Splits a long double into a double and the double remainder (SplitExtended): exact for
+// the 64-bit significand when the value is inside the normal double range.
 bool SplitToDoubles(long double x, double& hi, double& lo) {
     if (!(std::fabs(x) <= 0x1p900L) || (x != 0.0L && std::fabs(x) < 0x1p-900L)) return false;
-    hi = static_cast<double>(x);
-    lo = static_cast<double>(x - static_cast<long double>(hi));
+    const DoubleDouble parts = SplitExtended(x);
+    hi = parts.Hi;
+    lo = parts.Lo;
     return true;
 }
 
@@ -589,19 +591,12 @@ struct alignas(16) Block {
     double nearNotch[kBlock];      // > 0 where a notch factor's im exceeds 2^-20 |re|
 };
 
-// The exact square of wh + wl as w2h + w2l (Dekker's product; with a fused multiply-add
-// its low part directly), up to wl^2 and the rounding of w2l: 4 u^2 w^2 at most.
+// The square of wh + wl as w2h + w2l: wh^2 exactly (Dekker's product), plus 2 wh wl; off
+// by wl^2 and the rounding of w2l: 4 u^2 w^2 at most.
 inline void ExactSquare(double wh, double wl, double& w2h, double& w2l) {
-    w2h = wh * wh;
-#ifdef FP_FAST_FMA
-    const double e = std::fma(wh, wh, -w2h);
-#else
-    constexpr double kSplitter = 134217729.0; // 2^27 + 1
-    const double t = kSplitter * wh;
-    const double hi = t - (t - wh), lo = wh - hi;
-    const double e = ((hi * hi - w2h) + 2.0 * hi * lo) + lo * lo;
-#endif
-    w2l = e + 2.0 * wh * wl;
+    const DoubleDouble s = velmora::ExactSquare(wh);
+    w2h = s.Hi;
+    w2l = s.Lo + 2.0 * wh * wl;
 }
 
 // Multiplies the running product by a factor whose argument lies in (0, pi - 2^-19) and

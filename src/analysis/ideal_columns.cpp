@@ -3,6 +3,7 @@
 #include <cmath>
 #include <vector>
 
+#include "analysis/double_double.h"
 #include "analysis/frequency_response.h"
 #include "analysis/ideal_filter.h"
 #include "model/sure_rounding.h"
@@ -25,25 +26,6 @@ constexpr double kLn10D = 2.30258509299404568402;
 // the relative error bounds hold; a point outside is evaluated in extended precision.
 constexpr double kFactorMin = 0x1p-45, kFactorMax = 0x1p45;
 constexpr int kMaxFactors = 22;
-
-// A long double as the unevaluated sum of two doubles, exactly: the high part takes the
-// top 53 of its 64 significant bits, the low part the rest.
-struct DoubleDouble {
-    double Hi = 0, Lo = 0;
-};
-inline DoubleDouble Split(long double x) {
-    const double hi = static_cast<double>(x);
-    return {hi, static_cast<double>(x - hi)};
-}
-
-// w^2 exactly as hi + lo (Dekker's product: w split into two halves of 26 bits).
-inline DoubleDouble ExactSquare(double w) {
-    constexpr double kSplitter = 134217729.0; // 2^27 + 1
-    const double c = kSplitter * w;
-    const double a = c - (c - w), b = w - a;
-    const double hi = w * w;
-    return {hi, ((a * a - hi) + 2 * a * b) + b * b};
-}
 
 // c - w^2 for c and w^2 given as exact sums: near w^2 = c the high parts cancel exactly
 // (their difference is exact when they are within a factor 2 of each other), so the
@@ -101,13 +83,13 @@ FastFilter MakeFastFilter(const IdealFilter& f, long double G, long double wLo, 
     for (const auto& sec : f.Sections) {
         if (sec.RealPoles ? !(sec.Sigma1 >= 0 && sec.Sigma2 >= 0) : !(sec.Sigma >= 0)) return ff;
         FastSection fs;
-        fs.Cm = Split(sec.C / s2);
+        fs.Cm = SplitExtended(sec.C / s2);
         fs.Bm = static_cast<double>(sec.B / s);
         if (sec.RealPoles) {
-            fs.Cp = Split(sec.Sigma1 * sec.Sigma2 / s2);
+            fs.Cp = SplitExtended(sec.Sigma1 * sec.Sigma2 / s2);
             fs.Bp = static_cast<double>((sec.Sigma1 + sec.Sigma2) / s);
         } else {
-            fs.Cp = Split((sec.Sigma * sec.Sigma + sec.Omega * sec.Omega) / s2);
+            fs.Cp = SplitExtended((sec.Sigma * sec.Sigma + sec.Omega * sec.Omega) / s2);
             fs.Bp = static_cast<double>(2 * sec.Sigma / s);
         }
         ff.Sections.push_back(fs);
@@ -121,7 +103,7 @@ FastFilter MakeFastFilter(const IdealFilter& f, long double G, long double wLo, 
         powers -= 1;
     }
     for (const auto& z : f.ZeroPairs) {
-        ff.Zeros.push_back({Split(z.Wz2 / s2), Split(z.Wz)});
+        ff.Zeros.push_back({SplitExtended(z.Wz2 / s2), SplitExtended(z.Wz)});
         powers += 2;
     }
     if (f.OriginZero) powers += 1;
