@@ -143,6 +143,10 @@ struct ColumnState {
     alignas(64) double SumX[N];          // sum over the sections of ((C + w^2) / |D|)^2
     alignas(64) double Tau[N];           // delay, scaled
     alignas(64) double ZerosBelow[N];
+    // Taken for every point before the points are finished one by one: the magnitude,
+    // the bounds' correction term, the logarithm of the magnitude and the arctangent of
+    // the running product (loops of one operation each vectorise or pipeline).
+    alignas(64) double T[N], Tiny[N], Lg[N], Base[N];
 };
 
 // Multiplies the phase factor re + j im into the running product of a point and counts
@@ -243,6 +247,19 @@ __attribute__((target_clones("avx2", "default"))) void ApplyFactors(const FastFi
             magN[i] *= w2Hi[i];
 }
 
+void PrepareFinish(const FastFilter& ff, ColumnState& c) {
+    constexpr int n = ColumnState::N;
+    const double sections = static_cast<double>(ff.Sections.size());
+    for (int i = 0; i < n; ++i) {
+        c.Tiny[i] = 0.01 * std::sqrt(sections * c.SumX[i]);
+        c.T[i] = ff.K * std::sqrt(c.MagN[i] / c.MagD[i]);
+    }
+    for (int i = 0; i < n; ++i)
+        c.Lg[i] = std::log10(c.T[i]);
+    for (int i = 0; i < n; ++i)
+        c.Base[i] = std::atan2(c.Ai[i], c.Ar[i]);
+}
+
 FastPoint FinishPoint(const FastFilter& ff, const ColumnState& c, int i) {
     FastPoint fp;
     if (c.OutOfRange[i] != 0) return fp;
@@ -255,7 +272,7 @@ FastPoint FinishPoint(const FastFilter& ff, const ColumnState& c, int i) {
     // 2u (c + w^2)/|D| for the parts' low halves and 3 * 2^-11 (c + w^2)/|D| for the
     // extended rounding of Cp, summed over the sections: at most
     // sqrt(n sum ((c + w^2)/|D|)^2) times 0.01.
-    const double tiny = 0.01 * std::sqrt(nSections * c.SumX[i]);
+    const double tiny = c.Tiny[i];
 
     // Magnitude. A section's re is off by 2 units of itself (plus the tiny term), im by
     // 2 (Bm's rounding and the product); squared and summed, 11 units of |D|^2, and 1
@@ -264,7 +281,7 @@ FastPoint FinishPoint(const FastFilter& ff, const ColumnState& c, int i) {
     const double relSquared = 12.0 * nSections + 5.0 * nReal + 7.0 * nZeros + (ff.OriginZero ? 2 : 0) + 1 +
                               2 * tiny;
     const double relT = (relSquared / 2 + 3) * kU * kSafety;
-    const double t = ff.K * std::sqrt(c.MagN[i] / c.MagD[i]);
+    const double t = c.T[i];
     if (!(t > 0) || !std::isfinite(t)) {
         fp.Valid = false;
         return fp;
@@ -278,7 +295,7 @@ FastPoint FinishPoint(const FastFilter& ff, const ColumnState& c, int i) {
         fp.DbFloor = fp.DbSure = true;
     } else if (t - floorMargin > floorVV) {
         fp.DbSure = true;
-        const double lg = std::log10(t);
+        const double lg = c.Lg[i];
         fp.GainDb = 20.0 * lg;
         // log10 within 2 units of its result; the relative error of t becomes an
         // absolute one of relT / ln 10 in log10; times 20, and the product's rounding.
@@ -291,10 +308,9 @@ FastPoint FinishPoint(const FastFilter& ff, const ColumnState& c, int i) {
     // corrections one unit of 2 pi or pi each, the sums and the conversion to degrees
     // 4 units of the result.
     if (c.NearAxis[i] == 0) {
-        const double ar = c.Ar[i], ai = c.Ai[i];
         const int quarterTurns = static_cast<int>(c.QuarterTurns[i]);
         const int zerosBelow = static_cast<int>(c.ZerosBelow[i]);
-        double base = std::atan2(ai, ar);
+        double base = c.Base[i];
         if (base < 0) base += 2 * kPiD;
         const int q = quarterTurns & 3;
         if (q == 0 && base > 1.5 * kPiD) base -= 2 * kPiD;
@@ -385,6 +401,7 @@ IdealColumnCount IdealFrequencyColumns(TDesign& d, int approx) {
             c.OutOfRange[i] = (w > 0 && w2.Hi >= kFactorMin && w2.Hi <= kFactorMax) ? 0 : 1;
         }
         ApplyFactors(ff, c);
+        PrepareFinish(ff, c);
     }
     for (int i = 0; i < n; ++i) {
         const long double w = d.FreqColumn[i].W;
