@@ -929,7 +929,7 @@ std::vector<FinalFrequencySample> Column(const std::vector<PreparedStage>& stage
             if (done[k]) continue;
             const auto g = ExtendedGain(stages, w[k]);
             if (!g) return {};
-            out[k].GainDb = Real48::round(GainToDb(*g), nullptr);
+            out[k].GainDb = Real48::round(StoredGainDb(*g), nullptr);
             done[k] = 1;
         }
     int fallbacks = 0;

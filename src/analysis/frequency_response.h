@@ -77,6 +77,10 @@ long double IdealGroupDelay(const IdealFilter& f, long double w);               
 
 // 20 log10 |T|, or the -400 dB floor when |T| <= 1e-20.
 long double GainToDb(long double vv);
+// GainToDb(vv) for storing: a value that rounds to the same 6-byte real as GainToDb(vv),
+// taken with the double-precision logarithm where that is certain to fix the stored
+// value (the extended logarithm costs five times as much).
+long double StoredGainDb(long double vv);
 
 // Column fills for approximation `approx` over the points first..last of the design's
 // frequency column. IdealGain writes dB and V/V; IdealPhase the phase lag Phi in

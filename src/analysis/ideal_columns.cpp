@@ -340,29 +340,6 @@ FastPoint FinishPoint(const FastFilter& ff, const ColumnState& c, int i) {
     return fp;
 }
 
-// The gain in dB of an extended-precision magnitude t, as GainToDb gives it, with the
-// logarithm taken in double precision: t = td (1 + delta) with td the double nearest t
-// and |delta| <= 2^-53, so log10 t = log10 td + delta / ln 10 (the next term, delta^2,
-// is below 2^-106). log10 is within 2 units of its result, the correction within a
-// thousandth of itself, the sum and the product by 20 within one unit each. The
-// extended logarithm is taken only when that is not enough to fix the 6-byte value
-// (gains within about 1e-12 dB of a rounding boundary, or below the floor's margin).
-long double GainToDbQuick(long double t) {
-    if (!(t > kGainFloorVV)) return kGainFloorDb;
-    const double td = static_cast<double>(t);
-    if (td > 1e-300 && td < 1e300) {
-        const double lg = std::log10(td);
-        const double correction = static_cast<double>((t - td) / td) / kLn10D;
-        const double db = 20.0 * (lg + correction);
-        const double err = 20.0 * ((2 * std::fabs(lg) + std::fabs(lg + correction)) * kU +
-                                   1e-3 * std::fabs(correction)) * kSafety +
-                           kU * std::fabs(db);
-        double r = 0;
-        if (SureReal48(db, err, r)) return r;
-    }
-    return GainToDb(t);
-}
-
 // Stores `v` when its rounding is certain; otherwise stores the extended evaluation.
 template <typename Extended> bool Store(Real48& slot, bool have, double v, double err, Extended&& extended) {
     double r = 0;
@@ -419,7 +396,7 @@ IdealColumnCount IdealFrequencyColumns(TDesign& d, int approx) {
             ++sure;
         } else {
             sure += Store(s.GainDb, fp.Valid && fp.DbSure, fp.GainDb, fp.GainDbErr,
-                          [&] { return GainToDbQuick(magnitude()); });
+                          [&] { return StoredGainDb(magnitude()); });
         }
         sure += Store(s.Phase, fp.Valid && fp.PhaseValid, fp.Phase, fp.PhaseErr,
                       [&] { return IdealPhaseLag(f, w); });

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <random>
 #include <string>
 
 #include "analysis/frequency_response.h"
@@ -120,6 +121,20 @@ TEST(IdealColumns, FrequencyColumnStoresTheExtendedAbscissas) {
         }
     }
     EXPECT_EQ(axes, 60);
+}
+
+TEST(IdealColumns, StoredGainDbRoundsAsTheExtendedLogarithm) {
+    // Gains from far below the floor to 1e6, the ones near unity (dB near 0, where the
+    // stored value has the fewest digits to spare) densest: the stored dB value must be
+    // the extended one's, and the floor must stay -400 dB.
+    std::mt19937_64 rng(42);
+    std::uniform_real_distribution<long double> exponent(-22.0L, 6.0L), nearOne(-1e-3L, 1e-3L);
+    for (int k = 0; k < 200000; ++k) {
+        const long double t = k % 2 ? std::pow(10.0L, exponent(rng)) : 1.0L + nearOne(rng) * std::pow(10.0L, -(k % 13));
+        ASSERT_EQ(Real48(StoredGainDb(t)).value(), Real48(GainToDb(t)).value()) << static_cast<double>(t);
+    }
+    EXPECT_EQ(StoredGainDb(1e-21L), kGainFloorDb);
+    EXPECT_EQ(StoredGainDb(0.0L), kGainFloorDb);
 }
 
 TEST(IdealColumns, HandBuiltTablesWithEveryKindOfFactor) {
