@@ -69,8 +69,13 @@ struct TermPole {
     bool pair;
 };
 
+// |a - b| <= (kSeparation / 2) max(|a|, |b|), compared in squares (the poles' magnitudes
+// are far from the ends of the extended range, and a pair of poles exactly at the limit
+// is as well left apart as opened up).
 bool Coincides(const Complex& a, const Complex& b) {
-    return std::abs(a - b) <= kSeparation * 0.5L * std::max(std::abs(a), std::abs(b));
+    const auto squared = [](const Complex& z) { return z.real() * z.real() + z.imag() * z.imag(); };
+    const long double limit = kSeparation * 0.5L;
+    return squared(a - b) <= limit * limit * std::max(squared(a), squared(b));
 }
 
 // The poles that get a term, made distinct: a pair whose two members coincide (Q of
