@@ -171,7 +171,8 @@ long double StoredGainDb(long double t) {
     const double td = static_cast<double>(t);
     if (td > 1e-300 && td < 1e300) {
         const double lg = std::log10(td);
-        const double correction = static_cast<double>((t - td) / td) / kLn10D;
+        // t - td is exact and has at most 11 significant bits, so it is a double.
+        const double correction = static_cast<double>(t - td) / td / kLn10D;
         const double db = 20.0 * (lg + correction);
         const double err =
             20.0 * ((2 * std::fabs(lg) + std::fabs(lg + correction)) * kU + 1e-3 * std::fabs(correction)) * 2 +
