@@ -12,6 +12,7 @@
 #include "analysis/final_response_gbw.h"
 #include "circuits/component_adjustment.h"
 #include "circuits/components.h"
+#include "circuits/cubic.h"
 #include "circuits/standard_substitution.h"
 #include "model/real48.h"
 #include "model/sure_rounding.h"
@@ -27,32 +28,6 @@ int Degree(const std::array<long double, 4>& a) {
     for (int k = 3; k >= 0; --k)
         if (a[static_cast<std::size_t>(k)] != 0.0L) return k;
     return -1;
-}
-
-// The real root of a cubic, by bisection on Cauchy's bound, and the quadratic left when
-// it is divided out: q2 s^2 + q1 s + q0.
-struct CubicSplit {
-    long double root = 0, q2 = 0, q1 = 0, q0 = 0;
-};
-
-CubicSplit SplitCubic(const std::array<long double, 4>& a) {
-    long double bound = 0.0L;
-    for (int k = 0; k < 3; ++k)
-        bound = std::max(bound, std::fabs(a[static_cast<std::size_t>(k)] / a[3]));
-    bound += 1.0L;
-    const auto f = [&](long double s) { return ((a[3] * s + a[2]) * s + a[1]) * s + a[0]; };
-    long double lo = -bound, hi = bound;
-    const bool rising = f(hi) > 0.0L;
-    for (int i = 0; i < 200 && hi - lo > 0.0L; ++i) {
-        const long double mid = 0.5L * (lo + hi);
-        ((f(mid) > 0.0L) == rising ? hi : lo) = mid;
-    }
-    CubicSplit c;
-    c.root = 0.5L * (lo + hi);
-    c.q2 = a[3];
-    c.q1 = a[2] + c.root * c.q2;
-    c.q0 = a[1] + c.root * c.q1;
-    return c;
 }
 
 // Roots of a polynomial of degree up to 3. The cubic's real root comes from SplitCubic,

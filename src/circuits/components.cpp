@@ -4,6 +4,7 @@
 #include <cmath>
 #include <numbers>
 
+#include "circuits/cubic.h"
 #include "circuits/standard_values.h"
 #include "stages/stage_types.h"
 
@@ -51,40 +52,6 @@ using std::sqrt;
 
 template <typename T> long double at(const std::array<T, 4>& a, int k) {
     return valueOf(a[static_cast<std::size_t>(k)]);
-}
-
-// A real root of the cubic a3 s^3 + ... + a0 (a3 != 0) by bisection on a bracket that
-// holds every root (Cauchy's bound), refined by Newton steps.
-long double CubicRealRoot(const std::array<long double, 4>& a) {
-    long double bound = 0.0L;
-    for (int k = 0; k < 3; ++k)
-        bound = std::max(bound, std::fabs(a[static_cast<std::size_t>(k)] / a[3]));
-    bound += 1.0L;
-    const auto f = [&](long double s) { return ((a[3] * s + a[2]) * s + a[1]) * s + a[0]; };
-    long double lo = -bound, hi = bound;
-    const bool rising = f(hi) > 0.0L;
-    for (int i = 0; i < 200 && hi - lo > 0.0L; ++i) {
-        const long double mid = 0.5L * (lo + hi);
-        if ((f(mid) > 0.0L) == rising)
-            hi = mid;
-        else
-            lo = mid;
-    }
-    return 0.5L * (lo + hi);
-}
-
-// The real roots of a cubic: one by bisection, the others from the deflated quadratic.
-std::vector<long double> CubicRealRoots(const std::array<long double, 4>& a) {
-    const long double r = CubicRealRoot(a);
-    std::vector<long double> roots{r};
-    const long double q2 = a[3], q1 = a[2] + r * q2, q0 = a[1] + r * q1;
-    const long double disc = q1 * q1 - 4.0L * q2 * q0;
-    if (disc >= 0.0L) {
-        const long double sq = std::sqrt(disc);
-        roots.push_back((-q1 + sq) / (2.0L * q2));
-        roots.push_back((-q1 - sq) / (2.0L * q2));
-    }
-    return roots;
 }
 
 // Divides a cubic by (s - r), r a root of its values; the root's derivative follows

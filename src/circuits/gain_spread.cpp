@@ -7,6 +7,7 @@
 
 #include "circuits/circuit_design.h"
 #include "circuits/components.h"
+#include "circuits/cubic.h"
 #include "stages/stage_types.h"
 
 namespace velmora {
@@ -16,34 +17,6 @@ namespace {
 constexpr long double kNotchTolerance = 1.0e-9L;
 
 // ---- The real zero and pole of a third-order (twin-T) stage -------------------------------
-
-// The real roots of a cubic a3 s^3 + ... + a0 (a3 != 0): one by bisection over a bracket
-// that holds every root (Cauchy's bound), the others from the deflated quadratic.
-std::vector<long double> CubicRealRoots(const std::array<long double, 4>& a) {
-    long double bound = 0.0L;
-    for (int k = 0; k < 3; ++k)
-        bound = std::max(bound, std::fabs(a[static_cast<std::size_t>(k)] / a[3]));
-    bound += 1.0L;
-    const auto f = [&](long double s) { return ((a[3] * s + a[2]) * s + a[1]) * s + a[0]; };
-    long double lo = -bound, hi = bound;
-    const bool rising = f(hi) > 0.0L;
-    for (int i = 0; i < 200 && hi - lo > 0.0L; ++i) {
-        const long double mid = 0.5L * (lo + hi);
-        if ((f(mid) > 0.0L) == rising)
-            hi = mid;
-        else
-            lo = mid;
-    }
-    const long double r = 0.5L * (lo + hi);
-    std::vector<long double> roots{r};
-    const long double q2 = a[3], q1 = a[2] + r * q2, q0 = a[1] + r * q1;
-    const long double disc = q1 * q1 - 4.0L * q2 * q0;
-    if (disc >= 0.0L) {
-        roots.push_back((-q1 + std::sqrt(disc)) / (2.0L * q2));
-        roots.push_back((-q1 - std::sqrt(disc)) / (2.0L * q2));
-    }
-    return roots;
-}
 
 long double Residual(const std::array<long double, 4>& p, long double r) {
     long double value = 0.0L, size = 0.0L, power = 1.0L;
