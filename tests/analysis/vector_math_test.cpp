@@ -1,0 +1,105 @@
+// The column logarithm and arctangent against the extended-precision library functions:
+// every result within the error the response columns count for it (kBatchUlps units of
+// its last place), over the arguments the columns give them, for every column length
+// (the points that do not fill a vector take another path).
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <random>
+#include <vector>
+
+#include "analysis/vector_math.h"
+
+namespace velmora {
+namespace {
+
+// |r - exact| in units of the last place of the double nearest the exact value.
+double UlpError(double r, long double exact) {
+    const double e = static_cast<double>(exact);
+    if (e == 0.0) return r == 0.0 ? 0.0 : INFINITY;
+    int ex = 0;
+    std::frexp(e, &ex);
+    return static_cast<double>(std::fabs(static_cast<long double>(r) - exact) / std::ldexp(1.0L, ex - 53));
+}
+
+TEST(VectorMath, LogarithmWithinItsBoundEverywhere) {
+    std::mt19937_64 rng(11);
+    std::uniform_real_distribution<double> mantissa(1.0, 2.0);
+    std::uniform_int_distribution<int> exponent(-1000, 1000);
+    std::uniform_real_distribution<double> nearOne(-1e-3, 1e-3);
+    std::vector<double> x;
+    for (int k = 0; k < 400000; ++k)
+        x.push_back(std::ldexp(mantissa(rng), exponent(rng)));
+    // Near 1, where the logarithm is small and its relative error is what counts (a
+    // gain near 0 dB): whole bands of neighbouring doubles and random offsets.
+    for (int k = 1; k < 20000; ++k) {
+        x.push_back(1.0 + k * 0x1p-52);
+        x.push_back(1.0 - k * 0x1p-53);
+    }
+    for (int k = 0; k < 200000; ++k)
+        x.push_back(1.0 + nearOne(rng) * std::ldexp(1.0, -(k % 40)));
+    std::vector<double> out(x.size());
+    BatchLog(x.data(), out.data(), static_cast<int>(x.size()));
+    double worst = 0;
+    for (std::size_t i = 0; i < x.size(); ++i) {
+        const double err = UlpError(out[i], std::log(static_cast<long double>(x[i])));
+        worst = std::max(worst, err);
+        ASSERT_LE(err, kBatchUlps) << "log(" << x[i] << ")";
+    }
+    RecordProperty("worst_log_ulps", std::to_string(worst));
+    double one = 1.0, r = 5.0;
+    BatchLog(&one, &r, 1);
+    EXPECT_EQ(r, 0.0); // a gain of exactly 0 dB
+}
+
+TEST(VectorMath, ArctangentWithinItsBoundInEveryQuadrant) {
+    std::mt19937_64 rng(12);
+    std::uniform_real_distribution<double> mantissa(1.0, 2.0);
+    std::uniform_int_distribution<int> exponent(-300, 300);
+    std::uniform_int_distribution<int> near(-60, 0);
+    std::vector<double> y, x;
+    for (int k = 0; k < 400000; ++k) {
+        const double a = std::ldexp(mantissa(rng), exponent(rng));
+        // The ratio of the parts over a wide range, and near the axes (a running product
+        // close to real or imaginary).
+        const double b = k % 3 == 0 ? a * std::ldexp(mantissa(rng), near(rng)) : std::ldexp(mantissa(rng), exponent(rng));
+        y.push_back(k % 2 ? a : -a);
+        x.push_back(k % 4 < 2 ? b : -b);
+    }
+    std::vector<double> out(y.size());
+    BatchAtan2(y.data(), x.data(), out.data(), static_cast<int>(y.size()));
+    for (std::size_t i = 0; i < y.size(); ++i) {
+        const long double exact = std::atan2(static_cast<long double>(y[i]), static_cast<long double>(x[i]));
+        ASSERT_LE(UlpError(out[i], exact), kBatchUlps) << "atan2(" << y[i] << ", " << x[i] << ")";
+    }
+}
+
+TEST(VectorMath, EveryLengthGivesTheSameValuesAsTheWholeColumn) {
+    std::vector<double> x, y;
+    for (int k = 0; k < 23; ++k) {
+        x.push_back(0.37 + k * 0.71);
+        y.push_back(k % 2 ? -1.3 - k : 0.4 + k);
+    }
+    std::vector<double> logAll(x.size()), atanAll(x.size());
+    BatchLog(x.data(), logAll.data(), 23);
+    BatchAtan2(y.data(), x.data(), atanAll.data(), 23);
+    for (int n = 0; n <= 23; ++n)
+        for (int start = 0; start + n <= 23; start += 5) {
+            std::vector<double> l(static_cast<std::size_t>(n) + 1, -7.0), a(static_cast<std::size_t>(n) + 1, -7.0);
+            BatchLog(x.data() + start, l.data(), n);
+            BatchAtan2(y.data() + start, x.data() + start, a.data(), n);
+            for (int i = 0; i < n; ++i) {
+                EXPECT_EQ(l[static_cast<std::size_t>(i)], logAll[static_cast<std::size_t>(start + i)]) << n << " " << start;
+                EXPECT_EQ(a[static_cast<std::size_t>(i)], atanAll[static_cast<std::size_t>(start + i)]) << n << " " << start;
+            }
+            EXPECT_EQ(l[static_cast<std::size_t>(n)], -7.0); // nothing written past the end
+            EXPECT_EQ(a[static_cast<std::size_t>(n)], -7.0);
+        }
+    // In place.
+    std::vector<double> in = x;
+    BatchLog(in.data(), in.data(), 23);
+    EXPECT_EQ(in, logAll);
+}
+
+} // namespace
+} // namespace velmora
