@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <random>
+#include <vector>
 
 #include "model/real48.h"
 #include "model/sure_rounding.h"
@@ -78,6 +79,60 @@ TEST(SureRounding, RefusesBoundariesZeroAndTheEndsOfTheRange) {
     double exact = 0;
     ASSERT_TRUE(SureReal48(-1234.567, 1e-12, exact));
     EXPECT_EQ(Real48::fromExact(exact).value(), Real48(-1234.567L).value());
+}
+
+} // namespace
+} // namespace velmora
+
+namespace velmora {
+namespace {
+
+// The column test decides every value as the scalar one does: random values with bounds
+// from far below to far above a 6-byte unit, values next to rounding boundaries and
+// ties, both signs, and the refusals (zero, NaN, negative bounds, the ends of the range).
+TEST(SureRounding, ColumnDecidesEveryValueAsTheScalarTest) {
+    std::mt19937_64 rng(2026);
+    std::uniform_real_distribution<double> mantissa(1.0, 2.0);
+    std::uniform_int_distribution<int> exponent(-140, 140);
+    std::uniform_int_distribution<int> errExponent(-60, -30);
+    std::uniform_int_distribution<int> ulps(-3, 3);
+    std::vector<double> v, err;
+    for (int k = 0; k < 100000; ++k) {
+        double x = std::ldexp(mantissa(rng), exponent(rng));
+        if (k % 3 == 0) {
+            // Next to a boundary: a 6-byte value plus half a unit, give or take a few
+            // double units.
+            const double r = RoundDoubleTo40Bits(x);
+            int e = 0;
+            std::frexp(r, &e);
+            x = r + std::ldexp(1.0, e - 41) + ulps(rng) * std::ldexp(1.0, e - 53);
+        }
+        v.push_back(k % 2 ? -x : x);
+        err.push_back(std::fabs(x) * std::ldexp(1.0, errExponent(rng)));
+    }
+    const double special[] = {0.0, -0.0, NAN, INFINITY, 0x1p-128, 0x1p-129, 0x1.fffffffffep+126, 0x1p127, 1.0, -1.0};
+    for (const double x : special)
+        for (const double e : {0.0, 1e-30, -1.0, double(NAN)}) {
+            v.push_back(x);
+            err.push_back(e);
+        }
+    const int n = static_cast<int>(v.size());
+    std::vector<double> out(v.size(), 42.0), sure(v.size(), -1.0);
+    SureReal48Column(v.data(), err.data(), out.data(), sure.data(), n);
+    int kept = 0;
+    for (int i = 0; i < n; ++i) {
+        double r = 0;
+        const bool expected = SureReal48(v[i], err[i], r);
+        ASSERT_EQ(sure[i], expected ? 1.0 : 0.0) << v[i] << " +- " << err[i];
+        if (expected) {
+            EXPECT_EQ(out[i], r) << v[i];
+            ++kept;
+        } else {
+            EXPECT_EQ(out[i], 42.0); // left as it was
+        }
+    }
+    EXPECT_GT(kept, n / 3);
+    EXPECT_LT(kept, n);
 }
 
 } // namespace

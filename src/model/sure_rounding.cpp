@@ -1,0 +1,45 @@
+#include "model/sure_rounding.h"
+
+namespace velmora {
+
+namespace {
+
+// RoundDoubleTo40Bits on the bit pattern of a positive double, written without
+// branches.
+inline uint64_t RoundBitsTo40(uint64_t b) {
+    constexpr uint64_t kLowMask = (uint64_t{1} << 13) - 1;
+    constexpr uint64_t kHalf = uint64_t{1} << 12;
+    const uint64_t low = b & kLowMask;
+    const uint64_t kept = b & ~kLowMask;
+    const uint64_t odd = (kept >> 13) & 1;
+    // Up when the dropped part exceeds a half, or is a half and the kept part is odd:
+    // low + odd > kHalf.
+    const uint64_t up = (low + odd) > kHalf ? 1 : 0;
+    return kept + (up << 13);
+}
+
+} // namespace
+
+__attribute__((target_clones("avx2", "default"))) void SureReal48Column(const double* __restrict v,
+                                                                          const double* __restrict err,
+                                                                          double* __restrict out,
+                                                                          double* __restrict sure, int n) {
+    constexpr double kSmallest = 0x1p-128;
+    constexpr double kLargest = 0x1.fffffffffep+126;
+    for (int i = 0; i < n; ++i) {
+        const double x = v[i], e = err[i];
+        const double a = std::fabs(x);
+        const double widen = e + a * 0x1p-52;
+        const double lo = a - widen, hi = a + widen;
+        // Also false for a NaN value or bound, and for a negative bound.
+        const bool inRange = (e >= 0.0) & (lo >= kSmallest) & (hi <= kLargest);
+        const uint64_t rl = RoundBitsTo40(std::bit_cast<uint64_t>(inRange ? lo : 1.0));
+        const uint64_t rh = RoundBitsTo40(std::bit_cast<uint64_t>(inRange ? hi : 1.0));
+        const bool ok = inRange & (rl == rh);
+        const double r = std::bit_cast<double>(rl);
+        out[i] = ok ? (x < 0 ? -r : r) : out[i];
+        sure[i] = ok ? 1.0 : 0.0;
+    }
+}
+
+} // namespace velmora
