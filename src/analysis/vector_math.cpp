@@ -5,12 +5,14 @@
 #if defined(VELMORA_HAVE_LIBMVEC) && defined(__x86_64__)
 #include <immintrin.h>
 #define VELMORA_LIBMVEC 1
-// The vector variants of log and atan2 in glibc's vector ABI: 'd' four doubles in a
+// The vector variants of log, exp and atan2 in glibc's vector ABI: 'd' four doubles in a
 // 256-bit register (AVX2), 'b' two in a 128-bit one (any x86-64).
 extern "C" __m256d _ZGVdN4v_log(__m256d);
 extern "C" __m256d _ZGVdN4vv_atan2(__m256d, __m256d);
+extern "C" __m256d _ZGVdN4v_exp(__m256d);
 extern "C" __m128d _ZGVbN2v_log(__m128d);
 extern "C" __m128d _ZGVbN2vv_atan2(__m128d, __m128d);
+extern "C" __m128d _ZGVbN2v_exp(__m128d);
 #endif
 
 namespace velmora {
@@ -24,19 +26,31 @@ bool HasAvx2() {
 }
 
 // The points that do not fill a vector are copied into one padded with 1 (log 1 = 0,
-// atan2(1, 1) = pi/4: harmless lanes), so every point goes through the same function.
-__attribute__((target("avx2"))) void LogAvx2(const double* x, double* out, int n) {
+// e^1, atan2(1, 1) = pi/4: harmless lanes), so every point goes through the same
+// function.
+using Unary256 = __m256d (*)(__m256d);
+using Unary128 = __m128d (*)(__m128d);
+
+__attribute__((target("avx2"))) inline void UnaryAvx2(Unary256 f, const double* x, double* out, int n) {
     int i = 0;
     for (; i + 4 <= n; i += 4)
-        _mm256_storeu_pd(out + i, _ZGVdN4v_log(_mm256_loadu_pd(x + i)));
+        _mm256_storeu_pd(out + i, f(_mm256_loadu_pd(x + i)));
     if (i < n) {
         alignas(32) double a[4] = {1, 1, 1, 1}, r[4];
         for (int k = 0; i + k < n; ++k)
             a[k] = x[i + k];
-        _mm256_store_pd(r, _ZGVdN4v_log(_mm256_load_pd(a)));
+        _mm256_store_pd(r, f(_mm256_load_pd(a)));
         for (int k = 0; i + k < n; ++k)
             out[i + k] = r[k];
     }
+}
+
+__attribute__((target("avx2"))) void LogAvx2(const double* x, double* out, int n) {
+    UnaryAvx2(_ZGVdN4v_log, x, out, n);
+}
+
+__attribute__((target("avx2"))) void ExpAvx2(const double* x, double* out, int n) {
+    UnaryAvx2(_ZGVdN4v_exp, x, out, n);
 }
 
 __attribute__((target("avx2"))) void Atan2Avx2(const double* y, const double* x, double* out, int n) {
@@ -55,12 +69,12 @@ __attribute__((target("avx2"))) void Atan2Avx2(const double* y, const double* x,
     }
 }
 
-void LogSse(const double* x, double* out, int n) {
+void UnarySse(Unary128 f, const double* x, double* out, int n) {
     int i = 0;
     for (; i + 2 <= n; i += 2)
-        _mm_storeu_pd(out + i, _ZGVbN2v_log(_mm_loadu_pd(x + i)));
+        _mm_storeu_pd(out + i, f(_mm_loadu_pd(x + i)));
     if (i < n) {
-        const __m128d r = _ZGVbN2v_log(_mm_set_pd(1.0, x[i]));
+        const __m128d r = f(_mm_set_pd(1.0, x[i]));
         out[i] = _mm_cvtsd_f64(r);
     }
 }
@@ -82,7 +96,15 @@ void BatchLog(const double* x, double* out, int n) {
     if (HasAvx2())
         LogAvx2(x, out, n);
     else
-        LogSse(x, out, n);
+        UnarySse(_ZGVbN2v_log, x, out, n);
+}
+
+void BatchExp(const double* x, double* out, int n) {
+    if (n <= 0) return;
+    if (HasAvx2())
+        ExpAvx2(x, out, n);
+    else
+        UnarySse(_ZGVbN2v_exp, x, out, n);
 }
 
 void BatchAtan2(const double* y, const double* x, double* out, int n) {
@@ -103,6 +125,11 @@ void BatchLog(const double* x, double* out, int n) {
 void BatchAtan2(const double* y, const double* x, double* out, int n) {
     for (int i = 0; i < n; ++i)
         out[i] = std::atan2(y[i], x[i]);
+}
+
+void BatchExp(const double* x, double* out, int n) {
+    for (int i = 0; i < n; ++i)
+        out[i] = std::exp(x[i]);
 }
 
 #endif

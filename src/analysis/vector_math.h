@@ -1,4 +1,4 @@
-// Logarithms and arctangents of whole columns at once.
+// Logarithms, exponentials and arctangents of whole columns at once.
 //
 // The fast response columns take one logarithm and one arctangent per point. Taken one
 // at a time they cost more than everything else the point needs; the C library's vector
@@ -20,5 +20,8 @@ void BatchLog(const double* x, double* out, int n);
 
 // out[i] = atan2(y[i], x[i]) for i < n, in (-pi, pi]. out may be y or x.
 void BatchAtan2(const double* y, const double* x, double* out, int n);
+
+// out[i] = e^x[i] for i < n. x and out may be the same array.
+void BatchExp(const double* x, double* out, int n);
 
 } // namespace velmora

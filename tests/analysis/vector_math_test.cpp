@@ -1,4 +1,4 @@
-// The column logarithm and arctangent against the extended-precision library functions:
+// The column logarithm, exponential and arctangent against the extended-precision library functions:
 // every result within the error the response columns count for it (kBatchUlps units of
 // its last place), over the arguments the columns give them, for every column length
 // (the points that do not fill a vector take another path).
@@ -74,31 +74,70 @@ TEST(VectorMath, ArctangentWithinItsBoundInEveryQuadrant) {
     }
 }
 
+TEST(VectorMath, ExponentialWithinItsBoundEverywhere) {
+    std::mt19937_64 rng(13);
+    std::uniform_real_distribution<double> wide(-700.0, 700.0);
+    std::uniform_real_distribution<double> axis(0.0, 60.0); // ln of the span of any axis
+    std::uniform_real_distribution<double> small(-1.0, 1.0);
+    std::vector<double> x;
+    for (int k = 0; k < 200000; ++k) {
+        x.push_back(wide(rng));
+        x.push_back(axis(rng));
+        x.push_back(small(rng) * std::ldexp(1.0, -(k % 60)));
+    }
+    // The arguments of a logarithmic axis of 350 intervals exactly as the column forms
+    // them: a span times i / 350.
+    for (const double span : {0.0023025850929940457, 2.302585092994046, 4.605170185988092, 13.815510557964274,
+                              31.07})
+        for (int i = 0; i <= 350; ++i)
+            x.push_back(span * (static_cast<double>(i) / 350));
+    std::vector<double> out(x.size());
+    BatchExp(x.data(), out.data(), static_cast<int>(x.size()));
+    double worst = 0;
+    for (std::size_t i = 0; i < x.size(); ++i) {
+        const double err = UlpError(out[i], std::exp(static_cast<long double>(x[i])));
+        worst = std::max(worst, err);
+        ASSERT_LE(err, kBatchUlps) << "exp(" << x[i] << ")";
+    }
+    RecordProperty("worst_exp_ulps", std::to_string(worst));
+    double zero = 0.0, r = 5.0;
+    BatchExp(&zero, &r, 1);
+    EXPECT_EQ(r, 1.0); // the first point of an axis is its lower limit exactly
+}
+
 TEST(VectorMath, EveryLengthGivesTheSameValuesAsTheWholeColumn) {
     std::vector<double> x, y;
     for (int k = 0; k < 23; ++k) {
         x.push_back(0.37 + k * 0.71);
         y.push_back(k % 2 ? -1.3 - k : 0.4 + k);
     }
-    std::vector<double> logAll(x.size()), atanAll(x.size());
+    std::vector<double> logAll(x.size()), atanAll(x.size()), expAll(x.size());
     BatchLog(x.data(), logAll.data(), 23);
     BatchAtan2(y.data(), x.data(), atanAll.data(), 23);
+    BatchExp(x.data(), expAll.data(), 23);
     for (int n = 0; n <= 23; ++n)
         for (int start = 0; start + n <= 23; start += 5) {
-            std::vector<double> l(static_cast<std::size_t>(n) + 1, -7.0), a(static_cast<std::size_t>(n) + 1, -7.0);
+            std::vector<double> l(static_cast<std::size_t>(n) + 1, -7.0), a(static_cast<std::size_t>(n) + 1, -7.0),
+                e(static_cast<std::size_t>(n) + 1, -7.0);
             BatchLog(x.data() + start, l.data(), n);
             BatchAtan2(y.data() + start, x.data() + start, a.data(), n);
+            BatchExp(x.data() + start, e.data(), n);
             for (int i = 0; i < n; ++i) {
                 EXPECT_EQ(l[static_cast<std::size_t>(i)], logAll[static_cast<std::size_t>(start + i)]) << n << " " << start;
                 EXPECT_EQ(a[static_cast<std::size_t>(i)], atanAll[static_cast<std::size_t>(start + i)]) << n << " " << start;
+                EXPECT_EQ(e[static_cast<std::size_t>(i)], expAll[static_cast<std::size_t>(start + i)]) << n << " " << start;
             }
             EXPECT_EQ(l[static_cast<std::size_t>(n)], -7.0); // nothing written past the end
             EXPECT_EQ(a[static_cast<std::size_t>(n)], -7.0);
+            EXPECT_EQ(e[static_cast<std::size_t>(n)], -7.0);
         }
     // In place.
     std::vector<double> in = x;
     BatchLog(in.data(), in.data(), 23);
     EXPECT_EQ(in, logAll);
+    in = x;
+    BatchExp(in.data(), in.data(), 23);
+    EXPECT_EQ(in, expAll);
 }
 
 } // namespace
