@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "analysis/argument_sum.h"
+#include "analysis/vector_math.h"
 #include "model/sure_rounding.h"
 
 namespace velmora {
@@ -114,42 +115,63 @@ std::vector<long double> AxisFrequencies(const FrequencyAxis& axis, int n) {
     return x;
 }
 
-void BuildFrequencyColumn(TDesign& d, const FrequencyAxis& requested) {
+void FillAxisColumn(const FrequencyAxis& requested, AxisColumn& out) {
     const FrequencyAxis axis = UsableFrequencyAxis(requested);
     const long double logSpan = axis.Log ? LogSpan(axis) : 0.0L;
+    constexpr int n = kResponsePoints;
     // On a logarithmic axis each abscissa costs an extended exponential. The column is
-    // stored in 6-byte reals, so each point is first evaluated in double precision with
-    // a bound on its error and kept when its stored value is certain; the rest are
-    // evaluated in extended precision as below. The bound, in units u = 2^-53 of the
-    // value: the exponent's argument carries 3 |argument| (the span and t = i/n rounded,
-    // and their product), the exponential 2, the lower limit and the product 2; the
-    // conversion between the units 2 more (2 pi rounded, the product or quotient). It
-    // is doubled for the terms left out.
-    const double spanD = static_cast<double>(logSpan), minD = static_cast<double>(axis.Min);
-    constexpr double kTwoPiD = 6.283185307179586476925;
-    constexpr double kU = 0x1p-53;
-    for (int i = 0; i <= kResponseIntervals; ++i) {
-        if (axis.Log) {
-            const double t = static_cast<double>(i) / kResponseIntervals;
-            const double arg = spanD * t;
-            const double x = minD * std::exp(arg);
-            const double rel = (3 * std::fabs(arg) + 4) * kU * 2;
-            const double other = axis.Hz ? x * kTwoPiD : x / kTwoPiD;
-            double xr = 0, otherR = 0;
-            if (SureReal48(x, x * rel, xr) && SureReal48(other, other * (rel + 4 * kU), otherR)) {
-                (axis.Hz ? d.FreqColumn[i].F : d.FreqColumn[i].W) = Real48::fromExact(xr);
-                (axis.Hz ? d.FreqColumn[i].W : d.FreqColumn[i].F) = Real48::fromExact(otherR);
-                continue;
-            }
+    // stored in 6-byte reals, so the points are first evaluated in double precision, the
+    // exponentials of the whole column at once, each with a bound on its error, and a
+    // point is kept when both its stored values are certain; the rest are evaluated in
+    // extended precision as below. The bound, in units u = 2^-53 of the value: the
+    // exponent's argument carries 3 |argument| (the span and t = i/n rounded, and their
+    // product), the column exponential 8 (kBatchUlps units of its last place), the
+    // lower limit and the product 2; the conversion between the units 4 more (2 pi
+    // rounded, the product or quotient). It is doubled for the terms left out, among
+    // them the extended evaluation's own error (units of 2^-64 of the same terms), so
+    // the interval holds the value that evaluation stores.
+    std::array<bool, n> sure{};
+    if (axis.Log) {
+        const double spanD = static_cast<double>(logSpan), minD = static_cast<double>(axis.Min);
+        constexpr double kTwoPiD = 6.283185307179586476925;
+        constexpr double kU = 0x1p-53;
+        alignas(32) double arg[n], x[n], xErr[n], other[n], otherErr[n], sureX[n], sureOther[n];
+        for (int i = 0; i < n; ++i)
+            arg[i] = spanD * (static_cast<double>(i) / kResponseIntervals);
+        BatchExp(arg, x, n);
+        const double unitsOther = axis.Hz ? 1.0 : -1.0;
+        for (int i = 0; i < n; ++i) {
+            const double rel = (3.0 * std::fabs(arg[i]) + 2.0 * kBatchUlps + 2.0) * kU * 2.0;
+            const double v = minD * x[i];
+            x[i] = v;
+            xErr[i] = v * rel;
+            other[i] = unitsOther > 0 ? v * kTwoPiD : v / kTwoPiD;
+            otherErr[i] = other[i] * (rel + 8.0 * kU);
         }
+        double* xOut = axis.Hz ? out.F.data() : out.W.data();
+        double* otherOut = axis.Hz ? out.W.data() : out.F.data();
+        SureReal48Column(x, xErr, xOut, sureX, n);
+        SureReal48Column(other, otherErr, otherOut, sureOther, n);
+        for (int i = 0; i < n; ++i)
+            sure[static_cast<std::size_t>(i)] = sureX[i] != 0.0 && sureOther[i] != 0.0;
+    }
+    for (int i = 0; i < n; ++i) {
+        if (sure[static_cast<std::size_t>(i)]) continue;
         const long double x = AbscissaAt(axis, logSpan, i, kResponseIntervals);
-        if (axis.Hz) {
-            d.FreqColumn[i].F = x;
-            d.FreqColumn[i].W = 2.0L * kPi * x;
-        } else {
-            d.FreqColumn[i].W = x;
-            d.FreqColumn[i].F = x / (2.0L * kPi);
-        }
+        const long double f = axis.Hz ? x : x / (2.0L * kPi);
+        const long double w = axis.Hz ? 2.0L * kPi * x : x;
+        // A 6-byte real is a double exactly (40 bits, exponents within +-128).
+        out.F[static_cast<std::size_t>(i)] = static_cast<double>(Real48(f).value());
+        out.W[static_cast<std::size_t>(i)] = static_cast<double>(Real48(w).value());
+    }
+}
+
+void BuildFrequencyColumn(TDesign& d, const FrequencyAxis& axis) {
+    AxisColumn column;
+    FillAxisColumn(axis, column);
+    for (int i = 0; i <= kResponseIntervals; ++i) {
+        d.FreqColumn[i].F = Real48::fromExact(column.F[static_cast<std::size_t>(i)]);
+        d.FreqColumn[i].W = Real48::fromExact(column.W[static_cast<std::size_t>(i)]);
     }
 }
 

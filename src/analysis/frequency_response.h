@@ -5,6 +5,7 @@
 // rad/s); every evaluation takes the angular frequency w in rad/s.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <vector>
 
@@ -54,7 +55,17 @@ inline long double ToRadPerSecond(const FrequencyAxis& axis, long double x) {
     return axis.Hz ? x * 2.0L * 3.14159265358979323846264338327950288L : x;
 }
 
-// Fills the design's frequency column (points 0..350, f in Hz and w in rad/s).
+// The frequency column of an axis, points 0..350: F in Hz and W in rad/s, each the
+// abscissa (AxisFrequency) or its conversion rounded to the 6-byte real, held exactly in
+// a double. The design's column and the final response's samples both lie at these
+// frequencies. The axis is taken as UsableFrequencyAxis makes it.
+struct AxisColumn {
+    std::array<double, kResponsePoints> F{}, W{};
+};
+void FillAxisColumn(const FrequencyAxis& axis, AxisColumn& out);
+
+// Fills the design's frequency column (points 0..350, f in Hz and w in rad/s) with the
+// values of FillAxisColumn.
 void BuildFrequencyColumn(TDesign& d, const FrequencyAxis& axis);
 
 // Point evaluations of the ideal response of `f` at w (rad/s). G is the overall gain.
