@@ -10,6 +10,7 @@
 #include "analysis/argument_sum.h"
 #include "analysis/double_double.h"
 #include "analysis/final_response_gbw.h"
+#include "analysis/vector_math.h"
 #include "circuits/component_adjustment.h"
 #include "circuits/components.h"
 #include "circuits/cubic.h"
@@ -328,15 +329,10 @@ constexpr int kBlock = 64; // points per block: the running state stays in the L
 struct FastFactor {
     enum Kind : uint8_t { Quadratic, Linear, Axis };
     Kind kind = Quadratic;
-    double c0h = 0, c0l = 0, c1 = 0;
-    // |F|^2 relative to its low-frequency asymptote c0^2 and to its high-frequency one
-    // (w^4, or w^2 for a linear factor), less 1, as t = x (a x + k) b with x = w^2 and
-    // x = 1 / w^2 respectively; kErr bounds the absolute error of k.
-    struct Deviation {
-        double a = 0, k = 0, b = 0, kErr = 0;
-        bool ok = false;
-    };
-    Deviation low, high;
+    // c0 = c0h + c0l and c1 = c1 + c1l exactly (the extended constants split in two); a
+    // linear factor's c0^2 as c2h + c2l, within 2^-104 of itself.
+    double c0h = 0, c0l = 0, c1 = 0, c1l = 0;
+    double c2h = 0, c2l = 0;
 };
 
 struct FastCascade {
@@ -349,41 +345,13 @@ struct FastCascade {
     double poleDelayErr = 0, zeroDelayErr = 0; // relative bounds of the two delay sums
     double condition = 0;                      // sum of the condition numbers the extended evaluation meets
     bool notches = false;
-    // The gain near 0 dB from the deviations: 10 log10 of Kc^2 prod(ref_z) / prod(ref_p)
-    // for the low-frequency references, and for the high-frequency ones when the
-    // references' powers of w cancel (as many zeros as poles); its absolute error bound.
-    bool lowOk = false, highOk = false;
-    double dbLow = 0, dbLowErr = 0, dbHigh = 0, dbHighErr = 0;
+    // The square of the gain constant for the compensated gain near 0 dB (see
+    // CompensatedGainDb): k2h + k2l within 2^-104 of the square of the extended constant,
+    // whose own error (one extended rounding per quotient and product) is at most
+    // gainErr relative. Not usable (k2Ok false) when the square leaves 2^+-800.
+    bool k2Ok = false;
+    double k2h = 0, k2l = 0, gainErr = 0;
 };
-
-// The deviations of one factor from its asymptotes (see FastFactor::Deviation):
-//   |F|^2 = c0^2 (1 + w^2 (w^2 + k) / c0^2) = w^4 (1 + (1/w^2)(c0^2 / w^2 + k)),
-// k = c1^2 - 2 c0, for a quadratic, and c0^2 (1 + w^2 / c0^2) = w^2 (1 + c0^2 / w^2) for a
-// linear factor. Free of the cancellation in c0 - w^2, so a product of them is accurate
-// where the gain is near 1.
-void SetDeviations(FastFactor& f, long double c0, long double c1) {
-    const auto fits = [](long double v) {
-        return v == 0.0L || (std::fabs(v) >= 0x1p-900L && std::fabs(v) <= 0x1p900L);
-    };
-    const auto set = [&](FastFactor::Deviation& d, long double a, long double k, long double kErr,
-                         long double b) {
-        d.ok = fits(a) && fits(k) && fits(b) && std::isfinite(kErr);
-        if (!d.ok) return;
-        d.a = static_cast<double>(a);
-        d.k = static_cast<double>(k);
-        d.b = static_cast<double>(b);
-        d.kErr = static_cast<double>(kErr) + kU * std::fabs(d.k);
-    };
-    if (f.kind == FastFactor::Linear) {
-        if (c0 > 0.0L) set(f.low, 0.0L, 1.0L, 0.0L, 1.0L / (c0 * c0));
-        set(f.high, 0.0L, c0 * c0, 0x1p-62L * c0 * c0, 1.0L);
-        return;
-    }
-    const long double k = c1 * c1 - 2.0L * c0;
-    const long double kErr = 0x1p-62L * (c1 * c1 + 2.0L * c0);
-    if (c0 > 0.0L) set(f.low, 1.0L, k, kErr, 1.0L / (c0 * c0));
-    set(f.high, c0 * c0, k, kErr, 1.0L);
-}
 
 // The largest and smallest magnitude a factor can have over [wmin, wmax] (scaled), for
 // the range check. A factor on the axis is kept at least 2^-20 (c0 + w^2) from 0: a
@@ -444,8 +412,6 @@ std::optional<FastCascade> PrepareFast(const std::vector<PreparedStage>& stages,
     int delayCount[2] = {0, 0};
     double delayTermErr[2] = {0, 0};
     long double leadTurns = 0;
-    bool lowOk = true, highOk = true;
-    long double lowRef = 1.0L; // prod c0z^2 / prod c0p^2
     for (const PreparedStage& p : stages) {
         const int nn = Degree(p.num), nd = Degree(p.den);
         gain *= std::fabs(p.num[static_cast<std::size_t>(nn)] / p.den[static_cast<std::size_t>(nd)]);
@@ -470,8 +436,12 @@ std::optional<FastCascade> PrepareFast(const std::vector<PreparedStage>& stages,
                 // Poles on the axis or at the origin take the extended evaluation.
                 if (side == 0 && (f.kind == FastFactor::Axis || !(c0 > 0.0L))) return std::nullopt;
                 if (!SplitToDoubles(c0, f.c0h, f.c0l)) return std::nullopt;
-                double c1l = 0;
-                if (!SplitToDoubles(c1, f.c1, c1l)) return std::nullopt;
+                if (!SplitToDoubles(c1, f.c1, f.c1l)) return std::nullopt;
+                if (f.kind == FastFactor::Linear) {
+                    const DoubleDouble sq = velmora::ExactSquare(f.c0h);
+                    f.c2h = sq.Hi;
+                    f.c2l = sq.Lo + (2.0 * f.c0h + f.c0l) * f.c0l;
+                }
                 double rho = 0.0, term = 0.0;
                 if (f.kind == FastFactor::Quadratic) {
                     const long double gamma = 1.0L + 2.0L * std::sqrt(c0) / c1;
@@ -507,10 +477,6 @@ std::optional<FastCascade> PrepareFast(const std::vector<PreparedStage>& stages,
                     ++delayCount[side];
                     delayTermErr[side] = std::max(delayTermErr[side], term);
                 }
-                SetDeviations(f, c0, c1);
-                lowOk = lowOk && f.low.ok;
-                highOk = highOk && f.high.ok;
-                if (f.low.ok) lowRef *= (side == 0 ? 1.0L / (c0 * c0) : c0 * c0);
                 const FactorRange r = RangeOf(f, c0, c1, sw, sW);
                 if (!(r.lo > 0.0L) || !std::isfinite(r.hi)) return std::nullopt;
                 (side == 0 ? poleHi : zeroHi) += std::log2(std::max(1.0L, r.hi));
@@ -534,18 +500,18 @@ std::optional<FastCascade> PrepareFast(const std::vector<PreparedStage>& stages,
     const long double scaledGain = std::ldexp(gain, degree * fc.scale);
     if (!(scaledGain >= 0x1p-900L && scaledGain <= 0x1p900L)) return std::nullopt;
     fc.gain = static_cast<double>(scaledGain);
-    // The constants in dB, from extended precision: their error is the double rounding
-    // and some units of 2^-64 per factor.
-    const long double factors = static_cast<long double>(fc.poles.size() + fc.zeros.size());
-    const auto constantDb = [&](long double ratio, double& db, double& err) {
-        const long double v = 10.0L * std::log10(ratio);
-        if (!std::isfinite(v)) return false;
-        db = static_cast<double>(v);
-        err = static_cast<double>(kU * std::fabs(v) + 0x1p-59L * (factors + 1.0L) + 0x1p-62L * std::fabs(v));
-        return true;
-    };
-    fc.lowOk = lowOk && constantDb(scaledGain * scaledGain * lowRef, fc.dbLow, fc.dbLowErr);
-    fc.highOk = highOk && degree == 0 && constantDb(scaledGain * scaledGain, fc.dbHigh, fc.dbHighErr);
+    // The constant's square exactly from its two halves (k = kh + kl, kl below 2^-52 kh):
+    // kh^2 exactly as two doubles, 2 kh kl + kl^2 rounded, within 2^-104 of the square.
+    // The constant itself carries one extended rounding per quotient and product of the
+    // leading coefficients: 2 per stage, 2^-63 each, doubled in the square.
+    if (scaledGain >= 0x1p-400L && scaledGain <= 0x1p400L) {
+        const DoubleDouble k = SplitExtended(scaledGain);
+        const DoubleDouble sq = velmora::ExactSquare(k.Hi);
+        fc.k2h = sq.Hi;
+        fc.k2l = sq.Lo + (2.0 * k.Hi + k.Lo) * k.Lo;
+        fc.gainErr = 4.0 * 0x1p-64 * static_cast<double>(stages.size()) * 2.0;
+        fc.k2Ok = true;
+    }
     fc.leadTurns = static_cast<double>(leadTurns);
     fc.condition =
         static_cast<double>(condition + static_cast<long double>(fc.poles.size() + fc.zeros.size()));
@@ -555,24 +521,16 @@ std::optional<FastCascade> PrepareFast(const std::vector<PreparedStage>& stages,
 
 // The running state of one block of points. A product starts at 1; a delay fraction at
 // 0 / 1.
-struct alignas(16) Chain {
+struct alignas(32) Chain {
     double zr[kBlock], zi[kBlock], q[kBlock];
     double dn[kBlock], dd[kBlock];
 };
-struct alignas(16) Block {
-    double wh[kBlock], wl[kBlock], w2h[kBlock], w2l[kBlock];
-    Chain chain[2];                // poles, zeros
+struct alignas(32) Block {
+    double wh[kBlock], w2h[kBlock], w2l[kBlock]; // scaled w (exact) and its exact square
+    Chain chain[2];                              // poles, zeros
     double nn[kBlock], nd[kBlock]; // the sum of (c0 + w^2) / |c0 - w^2| over the notches
     double nearNotch[kBlock];      // > 0 where a notch factor's im exceeds 2^-20 |re|
 };
-
-// The square of wh + wl as w2h + w2l: wh^2 exactly (Dekker's product), plus 2 wh wl; off
-// by wl^2 and the rounding of w2l: 4 u^2 w^2 at most.
-inline void ExactSquare(double wh, double wl, double& w2h, double& w2l) {
-    const DoubleDouble s = velmora::ExactSquare(wh);
-    w2h = s.Hi;
-    w2l = s.Lo + 2.0 * wh * wl;
-}
 
 // Multiplies the running product by a factor whose argument lies in (0, pi - 2^-19) and
 // turns it back into the first quadrant by exact half and quarter turns, counted in q.
@@ -637,7 +595,12 @@ void ApplyAxis(Block& b, Chain& c, const FastFactor& f, int n) {
     }
 }
 
-void ApplyFactors(Block& b, Chain& c, const std::vector<FastFactor>& factors, int n) {
+// Built for processors with 256-bit vectors as well, chosen when the program loads; both
+// builds do the same operations in the same order (no fused multiply-add), so they give
+// the same values.
+__attribute__((target_clones("avx2", "default"))) void ApplyFactors(Block& b, Chain& c,
+                                                                    const std::vector<FastFactor>& factors,
+                                                                    int n) {
     for (const FastFactor& f : factors) {
         switch (f.kind) {
         case FastFactor::Quadratic:
@@ -653,156 +616,276 @@ void ApplyFactors(Block& b, Chain& c, const std::vector<FastFactor>& factors, in
     }
 }
 
-// Rounds one point's values to 6-byte reals when every one of them is certain; false
-// sends the point to the extended evaluation.
-enum class PointResult { Done, GainDbInDoubt, Extended };
+// ---- Finishing a block ----------------------------------------------------------------
+//
+// The values of a block's points are finished in loops over the points, one quantity at a
+// time: the magnitudes and the arguments' parts first, then one column logarithm and one
+// column arctangent (vector_math.h, within kBatchUlps units of the last place: 8 u of
+// the result), then the values and their bounds, then the certainty tests of whole
+// columns (SureReal48Column). A point is stored when all its values are certain; a point
+// whose gain in dB alone is in doubt goes to the compensated evaluation below; any other
+// point is evaluated again in extended precision.
 
-// `ext` receives the extended evaluation's share of the error, for the gain near 0 dB.
-PointResult FinishPoint(const FastCascade& fc, const Block& b, int i, FinalFrequencySample& s, double& ext) {
-    const Chain& p = b.chain[0];
-    const Chain& z = b.chain[1];
-    const double notch = fc.notches ? b.nn[i] / b.nd[i] : 0.0;
-    if (!(notch <= kNotchRatioLimit) || b.nearNotch[i] != 0.0) return PointResult::Extended;
-    ext = kExtendedU * (fc.condition + notch); // the extended evaluation's share
-    const double pm2 = p.zr[i] * p.zr[i] + p.zi[i] * p.zi[i];
-    const double zm2 = z.zr[i] * z.zr[i] + z.zi[i] * z.zi[i];
-    if (!(pm2 >= 0x1p-1000 && pm2 <= 0x1p1000) || !(zm2 >= 0x1p-1000 && zm2 <= 0x1p1000))
-        return PointResult::Extended;
-    const double argErr = fc.poleArgErr + fc.zeroArgErr + 7.0 * kU * kU * notch;
-
-    // Gain: |K| sqrt(|Zz|^2 / |Zp|^2); the squares, the quotient, the root and the
-    // constant add 5.5 u.
-    const double g = fc.gain * std::sqrt(zm2 / pm2);
-    const double gRel = kSafety * (argErr + 5.5 * kU) + ext;
-    long double gainVV = 0, gainDb = 0;
-    bool dbInDoubt = false;
-    if (g * (1.0 + gRel) < 0x1p-129) {
-        gainVV = 0.0L; // below half the smallest 6-byte real
-    } else if (!SureReal48(g, g * gRel, gainVV)) {
-        return PointResult::Extended;
-    }
-    constexpr double kFloor = static_cast<double>(kGainFloorVV);
-    if (g * (1.0 + gRel) < kFloor * (1.0 - 0x1p-40)) {
-        gainDb = kGainFloorDb;
-    } else if (g * (1.0 - gRel) > kFloor * (1.0 + 0x1p-40)) {
-        const double l = std::log10(g);
-        const double db = 20.0 * l;
-        const double dbErr =
-            kSafety * (20.0 * (0.4343 * 1.01 * gRel + 4.0 * kU * std::fabs(l)) + kU * std::fabs(db)) +
-            8.7 * ext + kExtendedU * 4.0 * std::fabs(db);
-        dbInDoubt = !SureReal48(db, dbErr, gainDb);
-    } else {
-        return PointResult::Extended;
-    }
-
-    // Phase lag: the quarter turns counted and the arctangent of Zp conj(Zz), which lies
-    // within (-pi/2, pi/2) up to rounding.
-    const double zr = p.zr[i] * z.zr[i] + p.zi[i] * z.zi[i];
-    const double zi = p.zi[i] * z.zr[i] - p.zr[i] * z.zi[i];
-    const double a = std::atan2(zi, zr);
-    const double turns = p.q[i] - z.q[i] + fc.leadTurns;
-    const double lag = turns * 90.0 + a * kDegreesD;
-    const double radErr = argErr + kSqrt5U + 4.0 * kU * std::fabs(a);
-    const double lagErr = kSafety * (kDegreesD * (1.0 + 2.0 * kU) * radErr +
-                                     2.0 * kU * std::fabs(a * kDegreesD) + kU * std::fabs(lag)) +
-                          kDegreesD * ext + kExtendedU * 4.0 * std::fabs(lag);
-    long double phaseLag = 0;
-    if (!SureReal48(lag, lagErr, phaseLag)) return PointResult::Extended;
-
-    // Delay: the poles' sum less the zeros', scaled back to rad/s.
-    const double pd = p.dn[i] / p.dd[i];
-    const double zd = fc.zeroDelayErr > 0.0 ? z.dn[i] / z.dd[i] : 0.0;
-    const double unit = std::ldexp(1.0, -fc.scale);
-    const double delay = (pd - zd) * unit;
-    const double delayErr =
-        (kSafety * (fc.poleDelayErr * pd + fc.zeroDelayErr * zd + kU * std::fabs(pd - zd)) +
-         ext * (pd + zd)) *
-        unit;
-    long double delayS = 0;
-    if (!std::isfinite(delayErr) || !SureReal48(delay, delayErr, delayS)) return PointResult::Extended;
-
-    s.GainVV = gainVV;
-    s.GainDb = gainDb;
-    s.PhaseLag = phaseLag;
-    s.PhaseDeg = -phaseLag;
-    s.DelayS = delayS;
-    return dbInDoubt ? PointResult::GainDbInDoubt : PointResult::Done;
-}
-
-// The gain in dB near 0 dB, where 20 log10 of the product cannot resolve the 6-byte
-// rounding: G^2 = A (1 + Ez) / (1 + Ep), with A the product of the references (a
-// constant, FastCascade::dbLow or dbHigh) and 1 + E the products of the factors'
-// deviations 1 + t, accumulated as E <- E + t + E t with a running bound B of the
-// absolute error of E. Then dB = dbA + (10 / ln 10) log1p((Ez - Ep) / (1 + Ep)).
-struct alignas(16) UnityBlock {
-    double x[kBlock], ext[kBlock];
-    double e[2][kBlock], bound[2][kBlock];
+struct alignas(32) Finish {
+    double g[kBlock], gErr[kBlock], ext[kBlock], argErr[kBlock];
+    double y[kBlock], x[kBlock], turns[kBlock];
+    double delay[kBlock], delayErr[kBlock];
+    double lnG[kBlock], angle[kBlock];
+    double db[kBlock], dbErr[kBlock], lag[kBlock], lagErr[kBlock];
+    // 1 where the point must be evaluated again whole; the gain's special cases.
+    double again[kBlock], zeroVV[kBlock], floorDb[kBlock];
+    double outVV[kBlock], outDb[kBlock], outLag[kBlock], outDelay[kBlock];
+    double sureVV[kBlock], sureDb[kBlock], sureLag[kBlock], sureDelay[kBlock];
 };
 
-// x = w^2 (low references; relative error 3.01 u) or 1 / w^2 (high; 4.01 u).
-void ApplyDeviations(UnityBlock& b, int side, const std::vector<FastFactor>& factors, bool high, int n) {
-    const double ex = high ? 4.01 * kU : 3.01 * kU;
+constexpr double kFloorD = static_cast<double>(kGainFloorVV);
+constexpr double kDbPerLn = 8.685889638065036553; // 20 / ln 10, within u of itself
+constexpr double kLog = 2.0 * kBatchUlps * kU;     // a column function's error, of its value
+
+// Gain: |K| sqrt(|Zz|^2 / |Zp|^2); the squares, the quotient, the root and the constant
+// add 5.5 u. Phase lag: the quarter turns counted and the arctangent of Zp conj(Zz), which
+// lies within (-pi/2, pi/2) up to rounding. Delay: the poles' sum less the zeros', scaled
+// back to rad/s.
+void FinishParts(const FastCascade& fc, const Block& b, Finish& f, int n) {
+    const Chain& p = b.chain[0];
+    const Chain& z = b.chain[1];
+    const double unit = std::ldexp(1.0, -fc.scale);
+    const bool zeroDelays = fc.zeroDelayErr > 0.0;
+    for (int i = 0; i < n; ++i) {
+        const double notch = fc.notches ? b.nn[i] / b.nd[i] : 0.0;
+        const double ext = kExtendedU * (fc.condition + notch); // the extended evaluation's share
+        const double pm2 = p.zr[i] * p.zr[i] + p.zi[i] * p.zi[i];
+        const double zm2 = z.zr[i] * z.zr[i] + z.zi[i] * z.zi[i];
+        const bool inRange = (notch <= kNotchRatioLimit) & (b.nearNotch[i] == 0.0) & (pm2 >= 0x1p-1000) &
+                             (pm2 <= 0x1p1000) & (zm2 >= 0x1p-1000) & (zm2 <= 0x1p1000);
+        const double argErr = fc.poleArgErr + fc.zeroArgErr + 7.0 * kU * kU * notch;
+        const double g = inRange ? fc.gain * std::sqrt(zm2 / pm2) : 1.0;
+        const double gRel = kSafety * (argErr + 5.5 * kU) + ext;
+        const double hi = g * (1.0 + gRel), lo = g * (1.0 - gRel);
+        // Below half the smallest 6-byte real the gain stores as 0; the dB value is the
+        // floor below the floor's constant, the logarithm's above it, and a gain whose
+        // bound straddles the floor is evaluated again.
+        const bool zeroVV = hi < 0x1p-129;
+        const bool floorDb = hi < kFloorD * (1.0 - 0x1p-40);
+        const bool logDb = lo > kFloorD * (1.0 + 0x1p-40);
+        f.again[i] = (inRange && (floorDb || logDb)) ? 0.0 : 1.0;
+        f.zeroVV[i] = zeroVV ? 1.0 : 0.0;
+        f.floorDb[i] = floorDb ? 1.0 : 0.0;
+        f.g[i] = g;
+        f.gErr[i] = gRel; // relative here; made absolute with the logarithm below
+        f.ext[i] = ext;
+        f.argErr[i] = argErr;
+        f.x[i] = p.zr[i] * z.zr[i] + p.zi[i] * z.zi[i];
+        f.y[i] = p.zi[i] * z.zr[i] - p.zr[i] * z.zi[i];
+        f.turns[i] = (p.q[i] - z.q[i] + fc.leadTurns) * 90.0; // exact: small whole numbers
+        const double pd = p.dn[i] / p.dd[i];
+        const double zd = zeroDelays ? z.dn[i] / z.dd[i] : 0.0;
+        f.delay[i] = (pd - zd) * unit;
+        f.delayErr[i] =
+            (kSafety * (fc.poleDelayErr * pd + fc.zeroDelayErr * zd + kU * std::fabs(pd - zd)) + ext * (pd + zd)) *
+            unit;
+    }
+}
+
+// The gain in dB: 20 log10 g = (20 / ln 10) ln g. ln g is off by at most 1.01 times the
+// relative error of g (below 1 %) and the column logarithm's 8 u of itself; the constant
+// and the product add 2 u. The phase lag: the arctangent's 8 u of itself, the products'
+// argument error, the conversion to degrees and the sum with the whole quarter turns
+// 4 u. Then the extended evaluation's share, so that the interval holds its value too.
+void FinishValues(Finish& f, int n) {
+    for (int i = 0; i < n; ++i) {
+        const double l = f.lnG[i], gRel = f.gErr[i], ext = f.ext[i];
+        const double db = kDbPerLn * l;
+        f.db[i] = db;
+        f.dbErr[i] = kSafety * (kDbPerLn * (1.01 * gRel + kLog * std::fabs(l)) + 2.0 * kU * std::fabs(db)) +
+                     8.7 * ext + kExtendedU * 4.0 * std::fabs(db);
+        f.gErr[i] = f.g[i] * gRel;
+        const double a = f.angle[i];
+        const double lag = f.turns[i] + a * kDegreesD;
+        const double radErr = f.argErr[i] + kSqrt5U + kLog * std::fabs(a);
+        f.lag[i] = lag;
+        f.lagErr[i] = kSafety * (kDegreesD * (1.0 + 2.0 * kU) * radErr + 2.0 * kU * std::fabs(a * kDegreesD) +
+                                 kU * std::fabs(lag)) +
+                      kDegreesD * ext + kExtendedU * 4.0 * std::fabs(lag);
+    }
+}
+
+// ---- The gain in dB near 0 dB ---------------------------------------------------------
+//
+// A passband gain such as -0.3 dB is stored to about 5e-14 dB, and one within 0.001 dB of
+// 0 dB to some 1e-16 dB; the double product above is only certain to about 1e-14 dB
+// times the number of factors. Where its dB value is in doubt the point's squared gain
+// is evaluated again as a compensated product: every factor's |F|^2 as a sum of two
+// doubles (error-free sums and products, the fused multiply-add giving each product's
+// rounding error), multiplied into running products Pp, Pz of the poles and the zeros,
+// then R = K^2 Pz / Pp = r + rl and ln R = ln r + rl / r. The logarithm's error is then
+// 8 u of ln r, which is small where the gain is near 0 dB: what was an absolute error of
+// the magnitude's relative size becomes an error relative to the dB value itself.
+//
+// Error bound, relative to R, u = 2^-53: a quadratic factor's re = c0 - w^2 is the exact
+// difference of the split constant and the exact square plus the rounding of the low
+// parts' sum, 4 u^2 (c0 + w^2); im = c1 w is c1h w exactly plus c1l w rounded, u^2 of
+// itself. Squared and summed (error-free products and sums, the low parts rounded twice),
+// |F|^2 carries 8 u^2 (c0 + w^2) / |F| + 6 u^2, at most u^2 (8 gamma + 6) with gamma the
+// factor's condition (FastFactor, the notch ratio for a factor on the axis); a linear
+// factor's c0^2 + w^2 4 u^2. Each product of two double-double numbers adds 4 u^2, the
+// quotient 4 u^2, the second-order term of ln(1 + rl / r) u^2. All of it lies below
+// 2^-96 (condition + notch ratio) of R, the bound taken; the constant K^2 adds its
+// extended roundings (FastCascade::gainErr). ln R is then off by that bound (relative
+// errors below 2^-40, so ln(1 + e) is e within a thousandth), ln r by 8 u of itself
+// (the column logarithm), l = ln r + rl / r by u of itself; 10 log10 R = (10 / ln 10) l
+// adds 2 u (the constant and the product). The extended evaluation's share (8.7 times
+// the relative bound of its magnitude) and the doubling are added as above, so the stored
+// value is again the extended evaluation's.
+
+struct alignas(32) Compensated {
+    double wh[kBlock], w2h[kBlock], w2l[kBlock];
+    double ph[2][kBlock], pl[2][kBlock]; // running products of the poles' and the zeros' |F|^2
+    double r[kBlock], rl[kBlock], ok[kBlock];
+    double lnR[kBlock], db[kBlock], dbErr[kBlock], out[kBlock], sure[kBlock];
+    double ext[kBlock], notch[kBlock];
+    int point[kBlock];
+};
+
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+#define VELMORA_FMA_CLONES __attribute__((target_clones("arch=x86-64-v3", "default")))
+#else
+#define VELMORA_FMA_CLONES
+#endif
+
+// s + e = a + b exactly (Knuth's sum: no condition on the order of a and b).
+inline void TwoSum(double a, double b, double& s, double& e) {
+    s = a + b;
+    const double bb = s - a;
+    e = (a - (s - bb)) + (b - bb);
+}
+
+// hi + lo = (ah + al)(bh + bl), within 4 u^2 of the product; |lo| <= u |hi|.
+inline void MultiplyDd(double& ah, double& al, double bh, double bl) {
+    const double p = ah * bh;
+    double e = std::fma(ah, bh, -p);
+    e = std::fma(ah, bl, e);
+    e = std::fma(al, bh, e);
+    const double s = p + e;
+    al = e - (s - p);
+    ah = s;
+}
+
+// hi + lo = h^2 + 2 h l (the square of h + l less l^2), the sum's parts; |l| <= u |h|.
+inline void SquareDd(double h, double l, double& sh, double& sl) {
+    sh = h * h;
+    sl = std::fma(h, h, -sh);
+    sl = std::fma(2.0 * h, l, sl);
+}
+
+VELMORA_FMA_CLONES void CompensatedProducts(const std::vector<FastFactor>& factors, Compensated& c, int side,
+                                            int n) {
+    double* __restrict ph = c.ph[side];
+    double* __restrict pl = c.pl[side];
+    const double* __restrict wh = c.wh;
+    const double* __restrict w2h = c.w2h;
+    const double* __restrict w2l = c.w2l;
     for (const FastFactor& f : factors) {
-        const FastFactor::Deviation& d = high ? f.high : f.low;
+        if (f.kind == FastFactor::Linear) {
+            for (int i = 0; i < n; ++i) {
+                double s = 0, e = 0;
+                TwoSum(f.c2h, w2h[i], s, e);
+                e += f.c2l + w2l[i];
+                const double fh = s + e, fl = e - (fh - s);
+                MultiplyDd(ph[i], pl[i], fh, fl);
+            }
+            continue;
+        }
         for (int i = 0; i < n; ++i) {
-            const double x = b.x[i];
-            const double xa = x * d.a;
-            const double t = (xa + d.k) * x * d.b;
-            const double dt = std::fabs(x * d.b) * (std::fabs(xa) * (ex + 2.01 * kU) + d.kErr) +
-                              std::fabs(t) * (ex + 5.01 * kU);
-            const double e = b.e[side][i], be = b.bound[side][i];
-            const double et = e * t;
-            b.e[side][i] = e + t + et;
-            b.bound[side][i] = be * (1.0 + std::fabs(t)) + dt * (1.0 + std::fabs(e) + be) +
-                               2.0 * kU * (std::fabs(e) + std::fabs(t) + std::fabs(et));
+            // re = (c0h - w2h) + (c0l - w2l): the first difference error-free.
+            double s = 0, e = 0;
+            TwoSum(f.c0h, -w2h[i], s, e);
+            const double t = (f.c0l - w2l[i]) + e;
+            double reh = 0, rel = 0;
+            TwoSum(s, t, reh, rel);
+            // im = c1 w: c1h w error-free, c1l w rounded.
+            const double imh = f.c1 * wh[i];
+            const double iml = std::fma(f.c1, wh[i], -imh) + f.c1l * wh[i];
+            double ah = 0, al = 0, bh = 0, bl = 0;
+            SquareDd(reh, rel, ah, al);
+            SquareDd(imh, iml, bh, bl);
+            double fh = 0, fl = 0;
+            TwoSum(ah, bh, fh, fl);
+            fl += al + bl;
+            const double h = fh + fl;
+            MultiplyDd(ph[i], pl[i], h, fl - (h - fh));
         }
     }
 }
 
-bool UnityGainDb(const FastCascade& fc, const UnityBlock& b, int i, bool high, long double& out) {
-    const double ep = b.e[0][i], ez = b.e[1][i], bp = b.bound[0][i], bz = b.bound[1][i];
-    const double den = 1.0 + ep;
-    if (!(den > 0.0) || !(bp <= 0.01 * den)) return false;
-    const double q = (ez - ep) / den;
-    const double dq =
-        ((bz + bp + kU * std::fabs(ez - ep)) / den + std::fabs(q) * (bp / den)) * 1.03 + kU * std::fabs(q);
-    if (!(1.0 + q > 0.0) || !(dq <= 0.01 * (1.0 + q))) return false;
-    constexpr double kC = 4.342944819032518; // 10 / ln 10
-    const double l = std::log1p(q);
-    const double dbA = high ? fc.dbHigh : fc.dbLow, dbAErr = high ? fc.dbHighErr : fc.dbLowErr;
-    const double db = dbA + kC * l;
-    const double dl = dq / (1.0 + q) * 1.01 + 4.0 * kU * std::fabs(l);
-    const double err =
-        kSafety * (kC * dl * (1.0 + 2.0 * kU) + 2.0 * kU * kC * std::fabs(l) + kU * std::fabs(db) + dbAErr) +
-        8.7 * b.ext[i] + kExtendedU * 4.0 * std::fabs(db);
-    return SureReal48(db, err, out);
+// R = K^2 Pz / Pp as r + rl: the quotient r of the high parts, its remainder exactly by
+// the fused multiply-add, and the low parts' share. The numerator and the denominator
+// are kept within 2^+-900, so that their low parts and the remainder stay normal.
+VELMORA_FMA_CLONES void CompensatedRatio(const FastCascade& fc, Compensated& c, int n) {
+    for (int i = 0; i < n; ++i) {
+        double nh = c.ph[1][i], nl = c.pl[1][i];
+        MultiplyDd(nh, nl, fc.k2h, fc.k2l);
+        const double dh = c.ph[0][i], dl = c.pl[0][i];
+        const double r = nh / dh;
+        const double rem = std::fma(-r, dh, nh);
+        c.r[i] = r;
+        c.rl[i] = (rem + nl - r * dl) / dh;
+        c.ok[i] = ((nh >= 0x1p-900) & (nh <= 0x1p900) & (dh >= 0x1p-900) & (dh <= 0x1p900)) ? 1.0 : 0.0;
+    }
 }
 
-// The points whose gain in dB was in doubt, by the references of their side of the scale.
-void ResolveGainDb(const FastCascade& fc, const std::vector<std::size_t>& points,
-                   const std::vector<double>& x2, const std::vector<double>& exts, bool high,
-                   std::vector<FinalFrequencySample>& out, std::vector<uint8_t>& done) {
-    UnityBlock b;
+// A point whose gain in dB was in doubt: its index in the column, its scaled w, the
+// extended evaluation's share of the error and its notch ratio.
+struct CompensatedPoint {
+    std::size_t index = 0;
+    double wh = 0, ext = 0, notch = 0;
+};
+
+// The dB values of `points` from the compensated products, written to `out` where they
+// are certain; the indices of the others are added to `left`.
+void CompensatedGainDb(const FastCascade& fc, const std::vector<CompensatedPoint>& points,
+                       std::vector<FinalFrequencySample>& out, std::vector<std::size_t>& left) {
+    static thread_local Compensated c;
     for (std::size_t start = 0; start < points.size(); start += kBlock) {
         const int n = static_cast<int>(std::min<std::size_t>(kBlock, points.size() - start));
         for (int i = 0; i < n; ++i) {
-            const std::size_t k = start + static_cast<std::size_t>(i);
-            b.x[i] = high ? 1.0 / x2[k] : x2[k];
-            b.ext[i] = exts[k];
+            const CompensatedPoint& p = points[start + static_cast<std::size_t>(i)];
+            c.wh[i] = p.wh;
+            const DoubleDouble w2 = velmora::ExactSquare(p.wh);
+            c.w2h[i] = w2.Hi;
+            c.w2l[i] = w2.Lo;
+            c.ext[i] = p.ext;
+            c.notch[i] = p.notch;
+            c.point[i] = static_cast<int>(p.index);
             for (int side = 0; side < 2; ++side) {
-                b.e[side][i] = 0.0;
-                b.bound[side][i] = 0.0;
+                c.ph[side][i] = 1.0;
+                c.pl[side][i] = 0.0;
             }
         }
-        ApplyDeviations(b, 0, fc.poles, high, n);
-        ApplyDeviations(b, 1, fc.zeros, high, n);
+        CompensatedProducts(fc.poles, c, 0, n);
+        CompensatedProducts(fc.zeros, c, 1, n);
+        CompensatedRatio(fc, c, n);
+        BatchLog(c.r, c.lnR, n);
+        constexpr double kDbPerLnR = 4.342944819032518277; // 10 / ln 10, within u of itself
         for (int i = 0; i < n; ++i) {
-            const std::size_t k = points[start + static_cast<std::size_t>(i)];
-            long double db = 0;
-            if (UnityGainDb(fc, b, i, high, db)) {
-                out[k].GainDb = db;
-                done[k] = 1;
-            }
+            const double r = c.r[i], lr = c.lnR[i];
+            const double l = lr + c.rl[i] / r;
+            const double db = kDbPerLnR * l;
+            const double relR = 0x1p-96 * (fc.condition + c.notch[i]) + fc.gainErr;
+            const double lErr = 1.001 * relR + kLog * std::fabs(lr) + kU * std::fabs(l);
+            const bool ok = c.ok[i] != 0.0;
+            c.db[i] = ok ? db : 0.0;
+            c.dbErr[i] = ok ? kSafety * (kDbPerLnR * lErr + 2.0 * kU * std::fabs(db)) + 8.7 * c.ext[i] +
+                                  kExtendedU * 4.0 * std::fabs(db)
+                            : -1.0;
+        }
+        SureReal48Column(c.db, c.dbErr, c.out, c.sure, n);
+        for (int i = 0; i < n; ++i) {
+            const std::size_t k = static_cast<std::size_t>(c.point[i]);
+            if (c.sure[i] != 0.0)
+                out[k].GainDb = c.out[i];
+            else
+                left.push_back(k);
         }
     }
 }
@@ -828,38 +911,38 @@ std::vector<FinalFrequencySample> RoundedSamples(std::vector<FinalFrequencySampl
     return samples;
 }
 
-// The samples at the angular frequencies w (rad/s) with the frequencies fHz: the fast
-// evaluation where it is certain, the extended one elsewhere. Empty when the extended
-// evaluation fails at a point (on a pole).
-std::vector<FinalFrequencySample> Column(const std::vector<PreparedStage>& stages,
-                                         const std::vector<long double>& fHz,
-                                         const std::vector<long double>& w, FinalColumnStatistics* stats) {
-    const std::size_t count = w.size();
-    std::vector<FinalFrequencySample> out(count);
-    std::vector<uint8_t> done(count, 0);
-    long double wmin = 0, wmax = 0;
-    for (const long double x : w)
-        if (x > 0.0L && std::isfinite(x)) {
-            wmin = wmin > 0.0L ? std::min(wmin, x) : x;
-            wmax = std::max(wmax, x);
+// The samples at the angular frequencies w (rad/s) with the frequencies fHz, both 6-byte
+// reals held exactly in doubles: the fast evaluation where it is certain, the extended
+// one elsewhere. Empty when the extended evaluation fails at a point (on a pole).
+std::vector<FinalFrequencySample> Column(const std::vector<PreparedStage>& stages, const double* fHz,
+                                         const double* w, int count, FinalColumnStatistics* stats) {
+    std::vector<FinalFrequencySample> out(static_cast<std::size_t>(count));
+    static thread_local std::vector<uint8_t> done;
+    static thread_local std::vector<CompensatedPoint> inDoubt;
+    static thread_local std::vector<std::size_t> left;
+    done.assign(static_cast<std::size_t>(count), 0);
+    inDoubt.clear();
+    left.clear();
+    double wmin = 0, wmax = 0;
+    for (int k = 0; k < count; ++k)
+        if (w[k] > 0.0 && std::isfinite(w[k])) {
+            wmin = wmin > 0.0 ? std::min(wmin, w[k]) : w[k];
+            wmax = std::max(wmax, w[k]);
         }
     const auto fc = PrepareFast(stages, wmin, wmax);
-    // Points whose gain in dB alone was in doubt, with their scaled w^2 (below and above
-    // the scale's centre) and the extended evaluation's share of the error.
-    std::vector<std::size_t> unity[2];
-    std::vector<double> unityX2[2], unityExt[2];
     if (fc) {
-        const long double down = std::ldexp(1.0L, -fc->scale);
-        Block b;
-        for (std::size_t start = 0; start < count; start += kBlock) {
-            const int n = static_cast<int>(std::min<std::size_t>(kBlock, count - start));
+        const double down = std::ldexp(1.0, -fc->scale);
+        static thread_local Block b;
+        static thread_local Finish f;
+        for (int start = 0; start < count; start += kBlock) {
+            const int n = std::min(kBlock, count - start);
             for (int i = 0; i < n; ++i) {
-                long double x = w[start + static_cast<std::size_t>(i)];
-                if (!(x > 0.0L) || !std::isfinite(x)) x = wmin; // evaluated again below
-                const long double scaled = x * down;
-                b.wh[i] = static_cast<double>(scaled);
-                b.wl[i] = static_cast<double>(scaled - static_cast<long double>(b.wh[i]));
-                ExactSquare(b.wh[i], b.wl[i], b.w2h[i], b.w2l[i]);
+                double x = w[start + i];
+                if (!(x > 0.0) || !std::isfinite(x)) x = wmin; // evaluated again below
+                b.wh[i] = x * down; // exact: a power of two
+                const DoubleDouble sq = velmora::ExactSquare(b.wh[i]);
+                b.w2h[i] = sq.Hi;
+                b.w2l[i] = sq.Lo;
                 for (Chain& c : b.chain) {
                     c.zr[i] = 1.0;
                     c.zi[i] = 0.0;
@@ -873,50 +956,57 @@ std::vector<FinalFrequencySample> Column(const std::vector<PreparedStage>& stage
             }
             ApplyFactors(b, b.chain[0], fc->poles, n);
             ApplyFactors(b, b.chain[1], fc->zeros, n);
+            FinishParts(*fc, b, f, n);
+            BatchLog(f.g, f.lnG, n);
+            BatchAtan2(f.y, f.x, f.angle, n);
+            FinishValues(f, n);
+            SureReal48Column(f.g, f.gErr, f.outVV, f.sureVV, n);
+            SureReal48Column(f.db, f.dbErr, f.outDb, f.sureDb, n);
+            SureReal48Column(f.lag, f.lagErr, f.outLag, f.sureLag, n);
+            SureReal48Column(f.delay, f.delayErr, f.outDelay, f.sureDelay, n);
             for (int i = 0; i < n; ++i) {
-                const std::size_t k = start + static_cast<std::size_t>(i);
-                if (!(w[k] > 0.0L) || !std::isfinite(w[k])) continue;
-                FinalFrequencySample& s = out[k];
-                double ext = 0;
-                const PointResult r = FinishPoint(*fc, b, i, s, ext);
-                if (r == PointResult::Extended) continue;
+                const int k = start + i;
+                if (!(w[k] > 0.0) || !std::isfinite(w[k]) || f.again[i] != 0.0) continue;
+                const bool zeroVV = f.zeroVV[i] != 0.0, floorDb = f.floorDb[i] != 0.0;
+                if (!(zeroVV || f.sureVV[i] != 0.0) || f.sureLag[i] == 0.0 || f.sureDelay[i] == 0.0) continue;
+                FinalFrequencySample& s = out[static_cast<std::size_t>(k)];
                 s.FHz = fHz[k];
                 s.W = w[k];
-                if (r == PointResult::Done) {
-                    done[k] = 1;
-                    continue;
-                }
-                const bool high = b.w2h[i] > 1.0;
-                unity[high].push_back(k);
-                unityX2[high].push_back(b.w2h[i]);
-                unityExt[high].push_back(ext);
+                s.GainVV = zeroVV ? 0.0 : f.outVV[i];
+                s.PhaseLag = f.outLag[i];
+                s.PhaseDeg = -f.outLag[i];
+                s.DelayS = f.outDelay[i];
+                done[static_cast<std::size_t>(k)] = 1;
+                if (floorDb)
+                    s.GainDb = kGainFloorDb;
+                else if (f.sureDb[i] != 0.0)
+                    s.GainDb = f.outDb[i];
+                else if (fc->k2Ok)
+                    inDoubt.push_back({static_cast<std::size_t>(k), b.wh[i], f.ext[i],
+                                       fc->notches ? b.nn[i] / b.nd[i] : 0.0});
+                else
+                    left.push_back(static_cast<std::size_t>(k));
             }
         }
+        CompensatedGainDb(*fc, inDoubt, out, left);
     }
-    if (fc)
-        for (int high = 0; high < 2; ++high)
-            if (high ? fc->highOk : fc->lowOk)
-                ResolveGainDb(*fc, unity[high], unityX2[high], unityExt[high], high != 0, out, done);
     // Where the gain in dB is still in doubt but the other values are certain, the
     // extended evaluation's gain alone gives it.
-    for (int high = 0; high < 2; ++high)
-        for (const std::size_t k : unity[high]) {
-            if (done[k]) continue;
-            const auto g = ExtendedGain(stages, w[k]);
-            if (!g) return {};
-            out[k].GainDb = Real48::round(StoredGainDb(*g), nullptr);
-            done[k] = 1;
-        }
+    for (const std::size_t k : left) {
+        const auto g = ExtendedGain(stages, w[k]);
+        if (!g) return {};
+        out[k].GainDb = Real48::round(StoredGainDb(*g), nullptr);
+    }
     int fallbacks = 0;
-    for (std::size_t k = 0; k < count; ++k) {
-        if (done[k]) continue;
+    for (int k = 0; k < count; ++k) {
+        if (done[static_cast<std::size_t>(k)]) continue;
         ++fallbacks;
         const auto p = Evaluate(stages, w[k]);
         if (!p) return {};
-        out[k] = RoundedSample(fHz[k], w[k], *p);
+        out[static_cast<std::size_t>(k)] = RoundedSample(fHz[k], w[k], *p);
     }
     if (stats) {
-        stats->points = static_cast<int>(count);
+        stats->points = count;
         stats->extended = fallbacks;
     }
     return out;
@@ -1012,15 +1102,13 @@ std::vector<FinalFrequencySample> FinalResponse(const TDesign& d, int variant, i
     if (variant == OpAmpGbw) return RoundedSamples(FinalGbwResponse(d, first, last));
     const auto stages = PrepareRange(d, variant, first, last);
     if (!stages) return {};
-    std::vector<long double> fHz, w;
-    fHz.reserve(kResponseIntervals + 1);
-    w.reserve(kResponseIntervals + 1);
+    AxisColumn column; // the design's column: 6-byte reals, exact in double
     for (int i = 0; i <= kResponseIntervals; ++i) {
         const FrequencyPoint& fp = d.FreqColumn[static_cast<std::size_t>(i)];
-        fHz.push_back(fp.F);
-        w.push_back(fp.W);
+        column.F[static_cast<std::size_t>(i)] = static_cast<double>(fp.F.value());
+        column.W[static_cast<std::size_t>(i)] = static_cast<double>(fp.W.value());
     }
-    return Column(*stages, fHz, w, stats);
+    return Column(*stages, column.F.data(), column.W.data(), kResponsePoints, stats);
 }
 
 std::vector<FinalFrequencySample> FinalResponseExtended(const TDesign& d, int variant, int first, int last) {
@@ -1042,16 +1130,11 @@ std::vector<FinalFrequencySample> FinalResponseSamples(const TDesign& d, const F
     if (variant == OpAmpGbw) return RoundedSamples(FinalGbwResponseSamples(d, axis));
     const auto stages = PrepareRange(d, variant, 1, d.StageCount);
     if (!stages) return {};
-    const FrequencyAxis a = UsableFrequencyAxis(axis);
-    const std::vector<long double> x = AxisFrequencies(a);
-    std::vector<long double> fHz, w;
-    fHz.reserve(kResponseIntervals + 1);
-    w.reserve(kResponseIntervals + 1);
-    for (int i = 0; i <= kResponseIntervals; ++i) {
-        w.push_back(ToRadPerSecond(a, x[static_cast<std::size_t>(i)]));
-        fHz.push_back(w.back() / (2.0L * std::numbers::pi_v<long double>));
-    }
-    return Column(*stages, fHz, w, nullptr);
+    // The frequencies of the design's column over this axis, so that the final samples
+    // lie exactly where the ideal ones do.
+    AxisColumn column;
+    FillAxisColumn(axis, column);
+    return Column(*stages, column.F.data(), column.W.data(), kResponsePoints, nullptr);
 }
 
 std::vector<FinalFrequencySample> FinalResponseSamples(const TDesign& d) {
