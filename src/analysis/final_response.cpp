@@ -532,67 +532,94 @@ struct alignas(32) Block {
     double nearNotch[kBlock];      // > 0 where a notch factor's im exceeds 2^-20 |re|
 };
 
+// The arrays of one block as the factor loops see them: distinct, so that the compiler
+// vectorises the loops over the points.
+struct BlockArrays {
+    const double* __restrict wh;
+    const double* __restrict w2h;
+    const double* __restrict w2l;
+    double* __restrict zr;
+    double* __restrict zi;
+    double* __restrict q;
+    double* __restrict dn;
+    double* __restrict dd;
+    double* __restrict nn;
+    double* __restrict nd;
+    double* __restrict nearNotch;
+};
+
 // Multiplies the running product by a factor whose argument lies in (0, pi - 2^-19) and
 // turns it back into the first quadrant by exact half and quarter turns, counted in q.
 // A product read just below the positive real axis (its argument a rounding error below
 // 0) is left there: the arguments cannot add up to near 3 pi / 2 from the first quadrant.
-inline void MultiplyAndTurn(double& zr, double& zi, double& q, double fr, double fi) {
+// Written without branches (the comparisons as selections) so that it vectorises.
+[[gnu::always_inline]] inline void MultiplyAndTurn(const BlockArrays& a, int i, double fr, double fi) {
+    const double zr = a.zr[i], zi = a.zi[i];
     const double r = zr * fr - zi * fi;
-    const double i = zr * fi + zi * fr;
-    const bool half = r < 0.0 && i <= 0.0;
-    const double r1 = half ? -r : r, i1 = half ? -i : i;
-    const bool quarter = r1 <= 0.0 && i1 > 0.0;
-    zr = quarter ? i1 : r1;
-    zi = quarter ? -r1 : i1;
-    q += (half ? 2.0 : 0.0) + (quarter ? 1.0 : 0.0);
+    const double m = zr * fi + zi * fr;
+    const double half = ((r < 0.0) & (m <= 0.0)) ? 1.0 : 0.0;
+    const double sign = 1.0 - 2.0 * half; // exact: 1 or -1
+    const double r1 = sign * r, i1 = sign * m;
+    const bool quarter = (r1 <= 0.0) & (i1 > 0.0);
+    a.zr[i] = quarter ? i1 : r1;
+    a.zi[i] = quarter ? -r1 : i1;
+    a.q[i] += 2.0 * half + (quarter ? 1.0 : 0.0);
 }
 
-void ApplyQuadratic(Block& b, Chain& c, const FastFactor& f, int n) {
+[[gnu::always_inline]] inline void ApplyQuadratic(const BlockArrays& a, const FastFactor& f, int n) {
+    const double c0h = f.c0h, c0l = f.c0l, c1 = f.c1;
     for (int i = 0; i < n; ++i) {
-        const double re = (f.c0h - b.w2h[i]) + (f.c0l - b.w2l[i]);
-        const double im = f.c1 * b.wh[i];
-        MultiplyAndTurn(c.zr[i], c.zi[i], c.q[i], re, im);
+        const double re = (c0h - a.w2h[i]) + (c0l - a.w2l[i]);
+        const double im = c1 * a.wh[i];
+        MultiplyAndTurn(a, i, re, im);
         const double m2 = re * re + im * im;
-        const double a = f.c1 * (f.c0h + b.w2h[i]);
-        c.dn[i] = c.dn[i] * m2 + a * c.dd[i];
-        c.dd[i] *= m2;
+        const double t = c1 * (c0h + a.w2h[i]);
+        a.dn[i] = a.dn[i] * m2 + t * a.dd[i];
+        a.dd[i] *= m2;
     }
 }
 
-void ApplyLinear(Block& b, Chain& c, const FastFactor& f, int n) {
-    const bool delay = f.c0h > 0.0;
-    for (int i = 0; i < n; ++i) {
-        const double re = f.c0h, im = b.wh[i];
-        MultiplyAndTurn(c.zr[i], c.zi[i], c.q[i], re, im);
-        if (delay) {
-            const double m2 = re * re + b.w2h[i];
-            c.dn[i] = c.dn[i] * m2 + re * c.dd[i];
-            c.dd[i] *= m2;
+[[gnu::always_inline]] inline void ApplyLinear(const BlockArrays& a, const FastFactor& f, int n) {
+    const double re = f.c0h;
+    if (re > 0.0) {
+        for (int i = 0; i < n; ++i) {
+            MultiplyAndTurn(a, i, re, a.wh[i]);
+            const double m2 = re * re + a.w2h[i];
+            a.dn[i] = a.dn[i] * m2 + re * a.dd[i];
+            a.dd[i] *= m2;
         }
+    } else {
+        for (int i = 0; i < n; ++i)
+            MultiplyAndTurn(a, i, re, a.wh[i]);
     }
 }
 
 // A factor on or next to the axis: F = sign(re) (|re| + j sign(re) im), a half turn where
 // re < 0 and a factor of argument within 2^-20 of 0 (checked per point), its notch ratio
 // into the running sum and, off the axis, its delay term.
-void ApplyAxis(Block& b, Chain& c, const FastFactor& f, int n) {
-    const bool delay = f.c1 > 0.0;
+[[gnu::always_inline]] inline void ApplyAxis(const BlockArrays& a, const FastFactor& f, int n) {
+    const double c0h = f.c0h, c0l = f.c0l, c1 = f.c1;
+    const bool delay = c1 > 0.0;
     for (int i = 0; i < n; ++i) {
-        const double re = (f.c0h - b.w2h[i]) + (f.c0l - b.w2l[i]);
-        const double im = f.c1 * b.wh[i];
+        const double re = (c0h - a.w2h[i]) + (c0l - a.w2l[i]);
+        const double im = c1 * a.wh[i];
         const double m = std::fabs(re);
-        MultiplyAndTurn(c.zr[i], c.zi[i], c.q[i], m, re < 0.0 ? -im : im);
-        c.q[i] += re < 0.0 ? 2.0 : 0.0;
-        b.nn[i] = b.nn[i] * m + (f.c0h + b.w2h[i]) * b.nd[i];
-        b.nd[i] *= m;
-        b.nearNotch[i] += im * 0x1p20 > m ? 1.0 : 0.0;
-        if (delay) {
-            const double m2 = re * re + im * im;
-            const double a = f.c1 * (f.c0h + b.w2h[i]);
-            c.dn[i] = c.dn[i] * m2 + a * c.dd[i];
-            c.dd[i] *= m2;
-        }
+        const bool negative = re < 0.0;
+        MultiplyAndTurn(a, i, m, negative ? -im : im);
+        a.q[i] += negative ? 2.0 : 0.0;
+        a.nn[i] = a.nn[i] * m + (c0h + a.w2h[i]) * a.nd[i];
+        a.nd[i] *= m;
+        a.nearNotch[i] += im * 0x1p20 > m ? 1.0 : 0.0;
     }
+    if (delay)
+        for (int i = 0; i < n; ++i) {
+            const double re = (c0h - a.w2h[i]) + (c0l - a.w2l[i]);
+            const double im = c1 * a.wh[i];
+            const double m2 = re * re + im * im;
+            const double t = c1 * (c0h + a.w2h[i]);
+            a.dn[i] = a.dn[i] * m2 + t * a.dd[i];
+            a.dd[i] *= m2;
+        }
 }
 
 // Built for processors with 256-bit vectors as well, chosen when the program loads; both
@@ -601,16 +628,17 @@ void ApplyAxis(Block& b, Chain& c, const FastFactor& f, int n) {
 __attribute__((target_clones("avx2", "default"))) void ApplyFactors(Block& b, Chain& c,
                                                                     const std::vector<FastFactor>& factors,
                                                                     int n) {
+    const BlockArrays a{b.wh, b.w2h, b.w2l, c.zr, c.zi, c.q, c.dn, c.dd, b.nn, b.nd, b.nearNotch};
     for (const FastFactor& f : factors) {
         switch (f.kind) {
         case FastFactor::Quadratic:
-            ApplyQuadratic(b, c, f, n);
+            ApplyQuadratic(a, f, n);
             break;
         case FastFactor::Linear:
-            ApplyLinear(b, c, f, n);
+            ApplyLinear(a, f, n);
             break;
         default:
-            ApplyAxis(b, c, f, n);
+            ApplyAxis(a, f, n);
             break;
         }
     }
@@ -646,44 +674,54 @@ constexpr double kLog = 2.0 * kBatchUlps * kU;     // a column function's error,
 // add 5.5 u. Phase lag: the quarter turns counted and the arctangent of Zp conj(Zz), which
 // lies within (-pi/2, pi/2) up to rounding. Delay: the poles' sum less the zeros', scaled
 // back to rad/s.
-void FinishParts(const FastCascade& fc, const Block& b, Finish& f, int n) {
+// Every quantity is computed for every point and the special cases selected afterwards
+// (a notch ratio is 0 / 1 without notches, a delay fraction 0 / 1 without terms), so the
+// loop has no branches and vectorises.
+__attribute__((target_clones("avx2", "default"))) void FinishParts(const FastCascade& fc, const Block& b,
+                                                                   Finish& f, int n) {
     const Chain& p = b.chain[0];
     const Chain& z = b.chain[1];
     const double unit = std::ldexp(1.0, -fc.scale);
-    const bool zeroDelays = fc.zeroDelayErr > 0.0;
+    const double gain = fc.gain, condition = fc.condition, leadTurns = fc.leadTurns;
+    const double argErrFixed = fc.poleArgErr + fc.zeroArgErr;
+    const double poleDelayErr = fc.poleDelayErr, zeroDelayErr = fc.zeroDelayErr;
+    const double* __restrict pzr = p.zr;
+    const double* __restrict pzi = p.zi;
+    const double* __restrict zzr = z.zr;
+    const double* __restrict zzi = z.zi;
+    double* __restrict g = f.g;
+    double* __restrict again = f.again;
     for (int i = 0; i < n; ++i) {
-        const double notch = fc.notches ? b.nn[i] / b.nd[i] : 0.0;
-        const double ext = kExtendedU * (fc.condition + notch); // the extended evaluation's share
-        const double pm2 = p.zr[i] * p.zr[i] + p.zi[i] * p.zi[i];
-        const double zm2 = z.zr[i] * z.zr[i] + z.zi[i] * z.zi[i];
+        const double notch = b.nn[i] / b.nd[i];
+        const double ext = kExtendedU * (condition + notch); // the extended evaluation's share
+        const double pm2 = pzr[i] * pzr[i] + pzi[i] * pzi[i];
+        const double zm2 = zzr[i] * zzr[i] + zzi[i] * zzi[i];
         const bool inRange = (notch <= kNotchRatioLimit) & (b.nearNotch[i] == 0.0) & (pm2 >= 0x1p-1000) &
                              (pm2 <= 0x1p1000) & (zm2 >= 0x1p-1000) & (zm2 <= 0x1p1000);
-        const double argErr = fc.poleArgErr + fc.zeroArgErr + 7.0 * kU * kU * notch;
-        const double g = inRange ? fc.gain * std::sqrt(zm2 / pm2) : 1.0;
+        const double argErr = argErrFixed + 7.0 * kU * kU * notch;
+        const double gi = inRange ? gain * std::sqrt(zm2 / pm2) : 1.0;
         const double gRel = kSafety * (argErr + 5.5 * kU) + ext;
-        const double hi = g * (1.0 + gRel), lo = g * (1.0 - gRel);
+        const double hi = gi * (1.0 + gRel), lo = gi * (1.0 - gRel);
         // Below half the smallest 6-byte real the gain stores as 0; the dB value is the
         // floor below the floor's constant, the logarithm's above it, and a gain whose
         // bound straddles the floor is evaluated again.
-        const bool zeroVV = hi < 0x1p-129;
         const bool floorDb = hi < kFloorD * (1.0 - 0x1p-40);
         const bool logDb = lo > kFloorD * (1.0 + 0x1p-40);
-        f.again[i] = (inRange && (floorDb || logDb)) ? 0.0 : 1.0;
-        f.zeroVV[i] = zeroVV ? 1.0 : 0.0;
+        again[i] = (inRange & (floorDb | logDb)) ? 0.0 : 1.0;
+        f.zeroVV[i] = hi < 0x1p-129 ? 1.0 : 0.0;
         f.floorDb[i] = floorDb ? 1.0 : 0.0;
-        f.g[i] = g;
+        g[i] = gi;
         f.gErr[i] = gRel; // relative here; made absolute with the logarithm below
         f.ext[i] = ext;
         f.argErr[i] = argErr;
-        f.x[i] = p.zr[i] * z.zr[i] + p.zi[i] * z.zi[i];
-        f.y[i] = p.zi[i] * z.zr[i] - p.zr[i] * z.zi[i];
-        f.turns[i] = (p.q[i] - z.q[i] + fc.leadTurns) * 90.0; // exact: small whole numbers
+        f.x[i] = pzr[i] * zzr[i] + pzi[i] * zzi[i];
+        f.y[i] = pzi[i] * zzr[i] - pzr[i] * zzi[i];
+        f.turns[i] = (p.q[i] - z.q[i] + leadTurns) * 90.0; // exact: small whole numbers
         const double pd = p.dn[i] / p.dd[i];
-        const double zd = zeroDelays ? z.dn[i] / z.dd[i] : 0.0;
+        const double zd = z.dn[i] / z.dd[i];
         f.delay[i] = (pd - zd) * unit;
         f.delayErr[i] =
-            (kSafety * (fc.poleDelayErr * pd + fc.zeroDelayErr * zd + kU * std::fabs(pd - zd)) + ext * (pd + zd)) *
-            unit;
+            (kSafety * (poleDelayErr * pd + zeroDelayErr * zd + kU * std::fabs(pd - zd)) + ext * (pd + zd)) * unit;
     }
 }
 
@@ -692,7 +730,7 @@ void FinishParts(const FastCascade& fc, const Block& b, Finish& f, int n) {
 // and the product add 2 u. The phase lag: the arctangent's 8 u of itself, the products'
 // argument error, the conversion to degrees and the sum with the whole quarter turns
 // 4 u. Then the extended evaluation's share, so that the interval holds its value too.
-void FinishValues(Finish& f, int n) {
+__attribute__((target_clones("avx2", "default"))) void FinishValues(Finish& f, int n) {
     for (int i = 0; i < n; ++i) {
         const double l = f.lnG[i], gRel = f.gErr[i], ext = f.ext[i];
         const double db = kDbPerLn * l;
