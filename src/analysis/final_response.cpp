@@ -2,9 +2,12 @@
 #include "analysis/final_response.h"
 
 #include <algorithm>
+#include <bit>
+#include <cfloat>
 #include <cmath>
 #include <complex>
 #include <cstdint>
+#include <cstring>
 #include <numbers>
 
 #include "analysis/argument_sum.h"
@@ -674,11 +677,12 @@ constexpr double kLog = 2.0 * kBatchUlps * kU;     // a column function's error,
 // add 5.5 u. Phase lag: the quarter turns counted and the arctangent of Zp conj(Zz), which
 // lies within (-pi/2, pi/2) up to rounding. Delay: the poles' sum less the zeros', scaled
 // back to rad/s.
-// Every quantity is computed for every point and the special cases selected afterwards
-// (a notch ratio is 0 / 1 without notches, a delay fraction 0 / 1 without terms), so the
-// loop has no branches and vectorises.
-__attribute__((target_clones("avx2", "default"))) void FinishParts(const FastCascade& fc, const Block& b,
-                                                                   Finish& f, int n) {
+// Every quantity is computed for every point and the special cases selected afterwards,
+// so the loop has no branches and vectorises. The notch ratio and the zeros' delay
+// fraction, divisions for every point, are taken only where the cascade has notches and
+// zeros with a delay term (else they are 0 / 1).
+template <bool kNotches, bool kZeroDelays>
+[[gnu::always_inline]] inline void FinishPartsOf(const FastCascade& fc, const Block& b, Finish& f, int n) {
     const Chain& p = b.chain[0];
     const Chain& z = b.chain[1];
     const double unit = std::ldexp(1.0, -fc.scale);
@@ -692,7 +696,7 @@ __attribute__((target_clones("avx2", "default"))) void FinishParts(const FastCas
     double* __restrict g = f.g;
     double* __restrict again = f.again;
     for (int i = 0; i < n; ++i) {
-        const double notch = b.nn[i] / b.nd[i];
+        const double notch = kNotches ? b.nn[i] / b.nd[i] : 0.0;
         const double ext = kExtendedU * (condition + notch); // the extended evaluation's share
         const double pm2 = pzr[i] * pzr[i] + pzi[i] * pzi[i];
         const double zm2 = zzr[i] * zzr[i] + zzi[i] * zzi[i];
@@ -718,10 +722,26 @@ __attribute__((target_clones("avx2", "default"))) void FinishParts(const FastCas
         f.y[i] = pzi[i] * zzr[i] - pzr[i] * zzi[i];
         f.turns[i] = (p.q[i] - z.q[i] + leadTurns) * 90.0; // exact: small whole numbers
         const double pd = p.dn[i] / p.dd[i];
-        const double zd = z.dn[i] / z.dd[i];
+        const double zd = kZeroDelays ? z.dn[i] / z.dd[i] : 0.0;
         f.delay[i] = (pd - zd) * unit;
         f.delayErr[i] =
             (kSafety * (poleDelayErr * pd + zeroDelayErr * zd + kU * std::fabs(pd - zd)) + ext * (pd + zd)) * unit;
+    }
+}
+
+__attribute__((target_clones("avx2", "default"))) void FinishParts(const FastCascade& fc, const Block& b,
+                                                                   Finish& f, int n) {
+    const bool zeroDelays = fc.zeroDelayErr > 0.0;
+    if (fc.notches) {
+        if (zeroDelays)
+            FinishPartsOf<true, true>(fc, b, f, n);
+        else
+            FinishPartsOf<true, false>(fc, b, f, n);
+    } else {
+        if (zeroDelays)
+            FinishPartsOf<false, true>(fc, b, f, n);
+        else
+            FinishPartsOf<false, false>(fc, b, f, n);
     }
 }
 
@@ -928,6 +948,25 @@ void CompensatedGainDb(const FastCascade& fc, const std::vector<CompensatedPoint
     }
 }
 
+// Writes a double that is 0 or a normal number (a 6-byte real) into a long double. With
+// the x87 extended format the value's 80-bit image is put together from the double's
+// fields and written with two integer stores: the x87 store of an extended value costs
+// several times as much, and the column writes seven of them per point. The explicit
+// leading bit is set for every nonzero value; the exponent bias grows from 1023 to 16383.
+inline void StoreExact(long double& out, double v) {
+#if defined(__x86_64__) && LDBL_MANT_DIG == 64 && LDBL_MAX_EXP == 16384
+    const uint64_t b = std::bit_cast<uint64_t>(v);
+    const uint64_t e = (b >> 52) & 0x7ff;
+    const uint64_t mantissa = e != 0 ? (uint64_t{1} << 63) | ((b << 12) >> 1) : 0;
+    const uint16_t top = static_cast<uint16_t>(((b >> 63) << 15) | (e != 0 ? e + (16383 - 1023) : 0));
+    unsigned char* bytes = reinterpret_cast<unsigned char*>(&out);
+    std::memcpy(bytes, &mantissa, sizeof mantissa);
+    std::memcpy(bytes + sizeof mantissa, &top, sizeof top);
+#else
+    out = v;
+#endif
+}
+
 void RoundValues(FinalFrequencySample& s) {
     s.GainDb = Real48::round(s.GainDb, nullptr);
     s.GainVV = Real48::round(s.GainVV, nullptr);
@@ -961,12 +1000,15 @@ std::vector<FinalFrequencySample> Column(const std::vector<PreparedStage>& stage
     done.assign(static_cast<std::size_t>(count), 0);
     inDoubt.clear();
     left.clear();
-    double wmin = 0, wmax = 0;
-    for (int k = 0; k < count; ++k)
-        if (w[k] > 0.0 && std::isfinite(w[k])) {
-            wmin = wmin > 0.0 ? std::min(wmin, w[k]) : w[k];
-            wmax = std::max(wmax, w[k]);
-        }
+    double wmin = INFINITY, wmax = 0;
+    for (int k = 0; k < count; ++k) {
+        const double x = w[k];
+        const bool usable = (x > 0.0) & (x <= DBL_MAX);
+        const double lo = usable ? x : INFINITY, hi = usable ? x : 0.0;
+        wmin = lo < wmin ? lo : wmin;
+        wmax = hi > wmax ? hi : wmax;
+    }
+    if (!(wmin <= DBL_MAX)) wmin = 0;
     const auto fc = PrepareFast(stages, wmin, wmax);
     if (fc) {
         const double down = std::ldexp(1.0, -fc->scale);
@@ -1008,17 +1050,17 @@ std::vector<FinalFrequencySample> Column(const std::vector<PreparedStage>& stage
                 const bool zeroVV = f.zeroVV[i] != 0.0, floorDb = f.floorDb[i] != 0.0;
                 if (!(zeroVV || f.sureVV[i] != 0.0) || f.sureLag[i] == 0.0 || f.sureDelay[i] == 0.0) continue;
                 FinalFrequencySample& s = out[static_cast<std::size_t>(k)];
-                s.FHz = fHz[k];
-                s.W = w[k];
-                s.GainVV = zeroVV ? 0.0 : f.outVV[i];
-                s.PhaseLag = f.outLag[i];
-                s.PhaseDeg = -f.outLag[i];
-                s.DelayS = f.outDelay[i];
+                StoreExact(s.FHz, fHz[k]);
+                StoreExact(s.W, w[k]);
+                StoreExact(s.GainVV, zeroVV ? 0.0 : f.outVV[i]);
+                StoreExact(s.PhaseLag, f.outLag[i]);
+                StoreExact(s.PhaseDeg, -f.outLag[i]);
+                StoreExact(s.DelayS, f.outDelay[i]);
                 done[static_cast<std::size_t>(k)] = 1;
                 if (floorDb)
                     s.GainDb = kGainFloorDb;
                 else if (f.sureDb[i] != 0.0)
-                    s.GainDb = f.outDb[i];
+                    StoreExact(s.GainDb, f.outDb[i]);
                 else if (fc->k2Ok)
                     inDoubt.push_back({static_cast<std::size_t>(k), b.wh[i], f.ext[i],
                                        fc->notches ? b.nn[i] / b.nd[i] : 0.0});
