@@ -658,7 +658,7 @@ __attribute__((target_clones("avx2", "default"))) void ApplyFactors(Block& b, Ch
 // point is evaluated again in extended precision.
 
 struct alignas(32) Finish {
-    double g[kBlock], gErr[kBlock], ext[kBlock], argErr[kBlock];
+    double ratio[kBlock], g[kBlock], gErr[kBlock], ext[kBlock], argErr[kBlock];
     double y[kBlock], x[kBlock], turns[kBlock];
     double delay[kBlock], delayErr[kBlock];
     double lnG[kBlock], angle[kBlock];
@@ -686,15 +686,13 @@ template <bool kNotches, bool kZeroDelays>
     const Chain& p = b.chain[0];
     const Chain& z = b.chain[1];
     const double unit = std::ldexp(1.0, -fc.scale);
-    const double gain = fc.gain, condition = fc.condition, leadTurns = fc.leadTurns;
+    const double condition = fc.condition, leadTurns = fc.leadTurns;
     const double argErrFixed = fc.poleArgErr + fc.zeroArgErr;
     const double poleDelayErr = fc.poleDelayErr, zeroDelayErr = fc.zeroDelayErr;
     const double* __restrict pzr = p.zr;
     const double* __restrict pzi = p.zi;
     const double* __restrict zzr = z.zr;
     const double* __restrict zzi = z.zi;
-    double* __restrict g = f.g;
-    double* __restrict again = f.again;
     for (int i = 0; i < n; ++i) {
         const double notch = kNotches ? b.nn[i] / b.nd[i] : 0.0;
         const double ext = kExtendedU * (condition + notch); // the extended evaluation's share
@@ -703,19 +701,13 @@ template <bool kNotches, bool kZeroDelays>
         const bool inRange = (notch <= kNotchRatioLimit) & (b.nearNotch[i] == 0.0) & (pm2 >= 0x1p-1000) &
                              (pm2 <= 0x1p1000) & (zm2 >= 0x1p-1000) & (zm2 <= 0x1p1000);
         const double argErr = argErrFixed + 7.0 * kU * kU * notch;
-        const double gi = inRange ? gain * std::sqrt(zm2 / pm2) : 1.0;
-        const double gRel = kSafety * (argErr + 5.5 * kU) + ext;
-        const double hi = gi * (1.0 + gRel), lo = gi * (1.0 - gRel);
-        // Below half the smallest 6-byte real the gain stores as 0; the dB value is the
-        // floor below the floor's constant, the logarithm's above it, and a gain whose
-        // bound straddles the floor is evaluated again.
-        const bool floorDb = hi < kFloorD * (1.0 - 0x1p-40);
-        const bool logDb = lo > kFloorD * (1.0 + 0x1p-40);
-        again[i] = (inRange & (floorDb | logDb)) ? 0.0 : 1.0;
-        f.zeroVV[i] = hi < 0x1p-129 ? 1.0 : 0.0;
-        f.floorDb[i] = floorDb ? 1.0 : 0.0;
-        g[i] = gi;
-        f.gErr[i] = gRel; // relative here; made absolute with the logarithm below
+        // A point out of range is evaluated again; its quotient is taken anyway (of
+        // numbers within range) so that no operation depends on the test.
+        const double pc = pm2 < 0x1p-1000 ? 0x1p-1000 : pm2 > 0x1p1000 ? 0x1p1000 : pm2;
+        const double zc = zm2 < 0x1p-1000 ? 0x1p-1000 : zm2 > 0x1p1000 ? 0x1p1000 : zm2;
+        f.ratio[i] = zc / pc;
+        f.again[i] = inRange ? 0.0 : 1.0;
+        f.gErr[i] = kSafety * (argErr + 5.5 * kU) + ext; // relative here; absolute in FinishValues
         f.ext[i] = ext;
         f.argErr[i] = argErr;
         f.x[i] = pzr[i] * zzr[i] + pzi[i] * zzi[i];
@@ -726,6 +718,25 @@ template <bool kNotches, bool kZeroDelays>
         f.delay[i] = (pd - zd) * unit;
         f.delayErr[i] =
             (kSafety * (poleDelayErr * pd + zeroDelayErr * zd + kU * std::fabs(pd - zd)) + ext * (pd + zd)) * unit;
+    }
+}
+
+// The gain from the square roots of the ratios: below half the smallest 6-byte real it
+// stores as 0; the dB value is the floor below the floor's constant, the logarithm's
+// above it, and a gain whose bound straddles the floor is evaluated again.
+__attribute__((target_clones("avx2", "default"))) void FinishGain(const FastCascade& fc, Finish& f, int n) {
+    const double gain = fc.gain;
+    for (int i = 0; i < n; ++i) {
+        const bool inRange = f.again[i] == 0.0;
+        const double g = gain * f.g[i];
+        const double gRel = f.gErr[i];
+        const double hi = g * (1.0 + gRel), lo = g * (1.0 - gRel);
+        const bool floorDb = hi < kFloorD * (1.0 - 0x1p-40);
+        const bool logDb = lo > kFloorD * (1.0 + 0x1p-40);
+        f.again[i] = (inRange & (floorDb | logDb)) ? 0.0 : 1.0;
+        f.zeroVV[i] = hi < 0x1p-129 ? 1.0 : 0.0;
+        f.floorDb[i] = floorDb ? 1.0 : 0.0;
+        f.g[i] = g;
     }
 }
 
@@ -1037,6 +1048,8 @@ std::vector<FinalFrequencySample> Column(const std::vector<PreparedStage>& stage
             ApplyFactors(b, b.chain[0], fc->poles, n);
             ApplyFactors(b, b.chain[1], fc->zeros, n);
             FinishParts(*fc, b, f, n);
+            BatchSqrt(f.ratio, f.g, n);
+            FinishGain(*fc, f, n);
             BatchLog(f.g, f.lnG, n);
             BatchAtan2(f.y, f.x, f.angle, n);
             FinishValues(f, n);

@@ -2,8 +2,11 @@
 
 #include <cmath>
 
-#if defined(VELMORA_HAVE_LIBMVEC) && defined(__x86_64__)
+#if defined(__x86_64__)
 #include <immintrin.h>
+#endif
+
+#if defined(VELMORA_HAVE_LIBMVEC) && defined(__x86_64__)
 #define VELMORA_LIBMVEC 1
 // The vector variants of log, exp and atan2 in glibc's vector ABI: 'd' four doubles in a
 // 256-bit register (AVX2), 'b' two in a 128-bit one (any x86-64).
@@ -16,6 +19,38 @@ extern "C" __m128d _ZGVbN2v_exp(__m128d);
 #endif
 
 namespace velmora {
+
+#if defined(__x86_64__)
+
+__attribute__((target("avx"))) static void SqrtAvx(const double* x, double* out, int n) {
+    int i = 0;
+    for (; i + 4 <= n; i += 4)
+        _mm256_storeu_pd(out + i, _mm256_sqrt_pd(_mm256_loadu_pd(x + i)));
+    for (; i < n; ++i)
+        out[i] = _mm_cvtsd_f64(_mm_sqrt_sd(_mm_setzero_pd(), _mm_set_sd(x[i])));
+}
+
+void BatchSqrt(const double* x, double* out, int n) {
+    static const bool avx = __builtin_cpu_supports("avx") != 0;
+    if (avx) {
+        SqrtAvx(x, out, n);
+        return;
+    }
+    int i = 0;
+    for (; i + 2 <= n; i += 2)
+        _mm_storeu_pd(out + i, _mm_sqrt_pd(_mm_loadu_pd(x + i)));
+    for (; i < n; ++i)
+        out[i] = _mm_cvtsd_f64(_mm_sqrt_sd(_mm_setzero_pd(), _mm_set_sd(x[i])));
+}
+
+#else
+
+void BatchSqrt(const double* x, double* out, int n) {
+    for (int i = 0; i < n; ++i)
+        out[i] = std::sqrt(x[i]);
+}
+
+#endif
 
 #ifdef VELMORA_LIBMVEC
 namespace {

@@ -24,4 +24,9 @@ void BatchAtan2(const double* y, const double* x, double* out, int n);
 // out[i] = e^x[i] for i < n. x and out may be the same array.
 void BatchExp(const double* x, double* out, int n);
 
+// out[i] = sqrt(x[i]) for i < n, correctly rounded (the processor's square root, the
+// same value as std::sqrt); x and out may be the same array. A loop of std::sqrt does not
+// vectorise where the library must set errno for negative arguments.
+void BatchSqrt(const double* x, double* out, int n);
+
 } // namespace velmora

@@ -105,6 +105,32 @@ TEST(VectorMath, ExponentialWithinItsBoundEverywhere) {
     EXPECT_EQ(r, 1.0); // the first point of an axis is its lower limit exactly
 }
 
+// The square root is the processor's, correctly rounded: the same double as std::sqrt
+// for every argument, 0, the largest and the smallest included, and for every column
+// length (the points that do not fill a vector take another path).
+TEST(VectorMath, SquareRootIsTheCorrectlyRoundedOne) {
+    std::mt19937_64 rng(14);
+    std::uniform_real_distribution<double> mantissa(1.0, 2.0);
+    std::uniform_int_distribution<int> exponent(-1070, 1020);
+    std::vector<double> x = {0.0, 1.0, 2.0, 0x1p-1074, 0x1.fffffffffffffp+1023, 0.25, 1e-300};
+    for (int k = 0; k < 100000; ++k)
+        x.push_back(std::ldexp(mantissa(rng), exponent(rng)));
+    for (int n : {0, 1, 2, 3, 5, 7, static_cast<int>(x.size())}) {
+        std::vector<double> out(static_cast<std::size_t>(n) + 1, -7.0);
+        BatchSqrt(x.data(), out.data(), n);
+        for (int i = 0; i < n; ++i) {
+            const double want = std::sqrt(x[static_cast<std::size_t>(i)]);
+            ASSERT_EQ(out[static_cast<std::size_t>(i)], want) << "sqrt(" << x[static_cast<std::size_t>(i)] << ")";
+            // Correctly rounded: the exact root lies within half a unit of the result.
+            const long double r = out[static_cast<std::size_t>(i)];
+            const long double exact = std::sqrt(static_cast<long double>(x[static_cast<std::size_t>(i)]));
+            const long double ulp = std::nextafter(out[static_cast<std::size_t>(i)], INFINITY) - r;
+            ASSERT_LE(std::fabs(r - exact), ulp * (0.5L + 0x1p-10L));
+        }
+        EXPECT_EQ(out[static_cast<std::size_t>(n)], -7.0);
+    }
+}
+
 TEST(VectorMath, EveryLengthGivesTheSameValuesAsTheWholeColumn) {
     std::vector<double> x, y;
     for (int k = 0; k < 23; ++k) {
