@@ -669,6 +669,11 @@ struct alignas(32) Finish {
     double sureVV[kBlock], sureDb[kBlock], sureLag[kBlock], sureDelay[kBlock];
 };
 
+struct Work {
+    Block b;
+    Finish f;
+};
+
 constexpr double kFloorD = static_cast<double>(kGainFloorVV);
 constexpr double kDbPerLn = 8.685889638065036553; // 20 / ln 10, within u of itself
 constexpr double kLog = 2.0 * kBatchUlps * kU;     // a column function's error, of its value
@@ -682,23 +687,22 @@ constexpr double kLog = 2.0 * kBatchUlps * kU;     // a column function's error,
 // fraction, divisions for every point, are taken only where the cascade has notches and
 // zeros with a delay term (else they are 0 / 1).
 template <bool kNotches, bool kZeroDelays>
-[[gnu::always_inline]] inline void FinishPartsOf(const FastCascade& fc, const Block& b, Finish& f, int n) {
-    const Chain& p = b.chain[0];
-    const Chain& z = b.chain[1];
+[[gnu::always_inline]] inline void FinishPartsOf(const FastCascade& fc, Work& w, int n) {
+    // The arrays as members of one object, so that the compiler sees them apart and
+    // vectorises the loop without run-time overlap tests.
+    const Chain& p = w.b.chain[0];
+    const Chain& z = w.b.chain[1];
+    Finish& f = w.f;
     const double unit = std::ldexp(1.0, -fc.scale);
     const double condition = fc.condition, leadTurns = fc.leadTurns;
     const double argErrFixed = fc.poleArgErr + fc.zeroArgErr;
     const double poleDelayErr = fc.poleDelayErr, zeroDelayErr = fc.zeroDelayErr;
-    const double* __restrict pzr = p.zr;
-    const double* __restrict pzi = p.zi;
-    const double* __restrict zzr = z.zr;
-    const double* __restrict zzi = z.zi;
     for (int i = 0; i < n; ++i) {
-        const double notch = kNotches ? b.nn[i] / b.nd[i] : 0.0;
+        const double notch = kNotches ? w.b.nn[i] / w.b.nd[i] : 0.0;
         const double ext = kExtendedU * (condition + notch); // the extended evaluation's share
-        const double pm2 = pzr[i] * pzr[i] + pzi[i] * pzi[i];
-        const double zm2 = zzr[i] * zzr[i] + zzi[i] * zzi[i];
-        const bool inRange = (notch <= kNotchRatioLimit) & (b.nearNotch[i] == 0.0) & (pm2 >= 0x1p-1000) &
+        const double pm2 = p.zr[i] * p.zr[i] + p.zi[i] * p.zi[i];
+        const double zm2 = z.zr[i] * z.zr[i] + z.zi[i] * z.zi[i];
+        const bool inRange = (notch <= kNotchRatioLimit) & (w.b.nearNotch[i] == 0.0) & (pm2 >= 0x1p-1000) &
                              (pm2 <= 0x1p1000) & (zm2 >= 0x1p-1000) & (zm2 <= 0x1p1000);
         const double argErr = argErrFixed + 7.0 * kU * kU * notch;
         // A point out of range is evaluated again; its quotient is taken anyway (of
@@ -710,8 +714,8 @@ template <bool kNotches, bool kZeroDelays>
         f.gErr[i] = kSafety * (argErr + 5.5 * kU) + ext; // relative here; absolute in FinishValues
         f.ext[i] = ext;
         f.argErr[i] = argErr;
-        f.x[i] = pzr[i] * zzr[i] + pzi[i] * zzi[i];
-        f.y[i] = pzi[i] * zzr[i] - pzr[i] * zzi[i];
+        f.x[i] = p.zr[i] * z.zr[i] + p.zi[i] * z.zi[i];
+        f.y[i] = p.zi[i] * z.zr[i] - p.zr[i] * z.zi[i];
         f.turns[i] = (p.q[i] - z.q[i] + leadTurns) * 90.0; // exact: small whole numbers
         const double pd = p.dn[i] / p.dd[i];
         const double zd = kZeroDelays ? z.dn[i] / z.dd[i] : 0.0;
@@ -740,19 +744,18 @@ __attribute__((target_clones("avx2", "default"))) void FinishGain(const FastCasc
     }
 }
 
-__attribute__((target_clones("avx2", "default"))) void FinishParts(const FastCascade& fc, const Block& b,
-                                                                   Finish& f, int n) {
+__attribute__((target_clones("avx2", "default"))) void FinishParts(const FastCascade& fc, Work& w, int n) {
     const bool zeroDelays = fc.zeroDelayErr > 0.0;
     if (fc.notches) {
         if (zeroDelays)
-            FinishPartsOf<true, true>(fc, b, f, n);
+            FinishPartsOf<true, true>(fc, w, n);
         else
-            FinishPartsOf<true, false>(fc, b, f, n);
+            FinishPartsOf<true, false>(fc, w, n);
     } else {
         if (zeroDelays)
-            FinishPartsOf<false, true>(fc, b, f, n);
+            FinishPartsOf<false, true>(fc, w, n);
         else
-            FinishPartsOf<false, false>(fc, b, f, n);
+            FinishPartsOf<false, false>(fc, w, n);
     }
 }
 
@@ -1023,8 +1026,9 @@ std::vector<FinalFrequencySample> Column(const std::vector<PreparedStage>& stage
     const auto fc = PrepareFast(stages, wmin, wmax);
     if (fc) {
         const double down = std::ldexp(1.0, -fc->scale);
-        static thread_local Block b;
-        static thread_local Finish f;
+        static thread_local Work work;
+        Block& b = work.b;
+        Finish& f = work.f;
         for (int start = 0; start < count; start += kBlock) {
             const int n = std::min(kBlock, count - start);
             for (int i = 0; i < n; ++i) {
@@ -1047,7 +1051,7 @@ std::vector<FinalFrequencySample> Column(const std::vector<PreparedStage>& stage
             }
             ApplyFactors(b, b.chain[0], fc->poles, n);
             ApplyFactors(b, b.chain[1], fc->zeros, n);
-            FinishParts(*fc, b, f, n);
+            FinishParts(*fc, work, n);
             BatchSqrt(f.ratio, f.g, n);
             FinishGain(*fc, f, n);
             BatchLog(f.g, f.lnG, n);
