@@ -815,6 +815,7 @@ struct alignas(32) Compensated {
     double ph[2][kBlock], pl[2][kBlock]; // running products of the poles' and the zeros' |F|^2
     double r[kBlock], rl[kBlock], ok[kBlock];
     double lnR[kBlock], db[kBlock], dbErr[kBlock], out[kBlock], sure[kBlock];
+    double s[kBlock], vv[kBlock], vvErr[kBlock], outVV[kBlock], sureVV[kBlock];
     double ext[kBlock], notch[kBlock];
     int point[kBlock];
 };
@@ -906,58 +907,295 @@ VELMORA_FMA_CLONES void CompensatedRatio(const FastCascade& fc, Compensated& c, 
     }
 }
 
-// A point whose gain in dB was in doubt: its index in the column, its scaled w, the
-// extended evaluation's share of the error and its notch ratio.
+// sqrt(R) = s + (r - s^2 + rl) / (2 s), s the correctly rounded square root of r.
+VELMORA_FMA_CLONES void CompensatedRoots(Compensated& c, int n) {
+    for (int i = 0; i < n; ++i) {
+        const double s = c.s[i], r = c.r[i];
+        c.vv[i] = s + (std::fma(-s, s, r) + c.rl[i]) / (2.0 * s);
+    }
+}
+
+// A point with values in doubt: its index in the column, its scaled w, the extended
+// evaluation's share of the error and its notch ratio; `vv` where its gain in V/V is in
+// doubt as well as its gain in dB.
 struct CompensatedPoint {
     std::size_t index = 0;
     double wh = 0, ext = 0, notch = 0;
+    bool vv = false;
 };
 
-// The dB values of `points` from the compensated products, written to `out` where they
-// are certain; the indices of the others are added to `left`.
-void CompensatedGainDb(const FastCascade& fc, const std::vector<CompensatedPoint>& points,
-                       std::vector<FinalFrequencySample>& out, std::vector<std::size_t>& left) {
+// The bound of the compensated evaluations' own error, relative to the values (see
+// above): 2^-96 per unit of the cascade's condition and the notch ratio.
+inline double CompensatedRel(const FastCascade& fc, double notch) {
+    return 0x1p-96 * (fc.condition + notch + 1.0);
+}
+
+// Fills a block's frequencies (scaled w and its exact square) from `points`.
+template <typename Work>
+void LoadPoints(Work& c, const std::vector<CompensatedPoint>& points, std::size_t start, int n) {
+    for (int i = 0; i < n; ++i) {
+        const CompensatedPoint& p = points[start + static_cast<std::size_t>(i)];
+        c.wh[i] = p.wh;
+        const DoubleDouble w2 = velmora::ExactSquare(p.wh);
+        c.w2h[i] = w2.Hi;
+        c.w2l[i] = w2.Lo;
+        c.ext[i] = p.ext;
+        c.notch[i] = p.notch;
+        c.point[i] = static_cast<int>(p.index);
+    }
+}
+
+// The gains of `points` from the compensated products: the dB value of every point and
+// the V/V value of those marked, written to `out` where certain. A point whose dB value
+// alone is still in doubt is added to `left` (its extended gain gives it); a point whose
+// V/V value is still in doubt is marked not done (evaluated again whole).
+//
+// The gain in V/V is sqrt(R) = s + (R - s^2) / (2 s) with s the square root of r
+// (correctly rounded, so r - s^2 is exact by the fused multiply-add): half R's relative
+// error, and the rounding of the sum to a double, u.
+void CompensatedGains(const FastCascade& fc, const std::vector<CompensatedPoint>& points,
+                      std::vector<FinalFrequencySample>& out, std::vector<std::size_t>& left,
+                      std::vector<uint8_t>& done) {
     static thread_local Compensated c;
     for (std::size_t start = 0; start < points.size(); start += kBlock) {
         const int n = static_cast<int>(std::min<std::size_t>(kBlock, points.size() - start));
-        for (int i = 0; i < n; ++i) {
-            const CompensatedPoint& p = points[start + static_cast<std::size_t>(i)];
-            c.wh[i] = p.wh;
-            const DoubleDouble w2 = velmora::ExactSquare(p.wh);
-            c.w2h[i] = w2.Hi;
-            c.w2l[i] = w2.Lo;
-            c.ext[i] = p.ext;
-            c.notch[i] = p.notch;
-            c.point[i] = static_cast<int>(p.index);
+        LoadPoints(c, points, start, n);
+        for (int i = 0; i < n; ++i)
             for (int side = 0; side < 2; ++side) {
                 c.ph[side][i] = 1.0;
                 c.pl[side][i] = 0.0;
             }
-        }
         CompensatedProducts(fc.poles, c, 0, n);
         CompensatedProducts(fc.zeros, c, 1, n);
         CompensatedRatio(fc, c, n);
         BatchLog(c.r, c.lnR, n);
+        BatchSqrt(c.r, c.s, n);
+        CompensatedRoots(c, n);
         constexpr double kDbPerLnR = 4.342944819032518277; // 10 / ln 10, within u of itself
         for (int i = 0; i < n; ++i) {
             const double r = c.r[i], lr = c.lnR[i];
             const double l = lr + c.rl[i] / r;
             const double db = kDbPerLnR * l;
-            const double relR = 0x1p-96 * (fc.condition + c.notch[i]) + fc.gainErr;
+            const double relR = CompensatedRel(fc, c.notch[i]) + fc.gainErr;
             const double lErr = 1.001 * relR + kLog * std::fabs(lr) + kU * std::fabs(l);
             const bool ok = c.ok[i] != 0.0;
             c.db[i] = ok ? db : 0.0;
             c.dbErr[i] = ok ? kSafety * (kDbPerLnR * lErr + 2.0 * kU * std::fabs(db)) + 8.7 * c.ext[i] +
                                   kExtendedU * 4.0 * std::fabs(db)
                             : -1.0;
+            const double v = c.vv[i];
+            c.vvErr[i] = ok ? v * (kSafety * (0.5 * relR + 1.01 * kU) + c.ext[i]) : -1.0;
         }
         SureReal48Column(c.db, c.dbErr, c.out, c.sure, n);
+        SureReal48Column(c.vv, c.vvErr, c.outVV, c.sureVV, n);
         for (int i = 0; i < n; ++i) {
             const std::size_t k = static_cast<std::size_t>(c.point[i]);
+            if (points[start + static_cast<std::size_t>(i)].vv) {
+                if (c.sureVV[i] == 0.0) {
+                    done[k] = 0;
+                    continue;
+                }
+                out[k].GainVV = c.outVV[i];
+            }
             if (c.sure[i] != 0.0)
                 out[k].GainDb = c.out[i];
             else
                 left.push_back(k);
+        }
+    }
+}
+
+// ---- The phase and the delay in compensated arithmetic ----------------------------------
+//
+// A point whose phase lag or delay is in doubt takes them again with every factor, the
+// running products and the delay sums as sums of two doubles: the factors as for the
+// gain above, the complex products (four products of two double-double numbers and two
+// sums) turned by exact quarter turns as in the double chain, the delay terms
+// c1 (c0 + w^2) / |F|^2 and c0 / (c0^2 + w^2) as double-double quotients added into
+// running sums. A double-double product is within 6 u^2 of itself, a sum within 3 u^2 of
+// its terms' magnitudes, a quotient within 4 u^2; a complex product's parts are then
+// within 13 u^2 |z F| of their values, which moves its magnitude by at most 18.4 u^2 of
+// itself and its argument by as many radians. With the factors' own errors (8 gamma + 6
+// u^2) every argument, magnitude and delay sum is within CompensatedRel of its value.
+//
+// The phase: X + jY = Zp conj(Zz) as double-doubles, a = atan2(Yh, Xh) + (Xh Yl - Yh Xl) /
+// (Xh^2 + Yh^2): the column arctangent's 8 u of its value, the correction's u of itself
+// and the second-order term u^2, and the sum's rounding u. The delay: (Sp - Sz) rounded
+// to a double, u of itself. The bounds are completed as in the double evaluation
+// (doubling, the extended evaluation's share).
+
+struct alignas(32) CompensatedChains {
+    double wh[kBlock], w2h[kBlock], w2l[kBlock];
+    double zrh[2][kBlock], zrl[2][kBlock], zih[2][kBlock], zil[2][kBlock], q[2][kBlock];
+    double sh[2][kBlock], sl[2][kBlock]; // delay sums
+    double xh[kBlock], xl[kBlock], yh[kBlock], yl[kBlock], angle[kBlock];
+    double lag[kBlock], lagErr[kBlock], delay[kBlock], delayErr[kBlock];
+    double outLag[kBlock], sureLag[kBlock], outDelay[kBlock], sureDelay[kBlock];
+    double ext[kBlock], notch[kBlock];
+    int point[kBlock];
+};
+
+// (sh, sl) = (ah + al) + (bh + bl), renormalised.
+inline void AddDd(double ah, double al, double bh, double bl, double& sh, double& sl) {
+    double s = 0, e = 0;
+    TwoSum(ah, bh, s, e);
+    e += al + bl;
+    sh = s + e;
+    sl = e - (sh - s);
+}
+
+// (ph, pl) = (ah + al)(bh + bl).
+inline void ProductDd(double ah, double al, double bh, double bl, double& ph, double& pl) {
+    ph = ah;
+    pl = al;
+    MultiplyDd(ph, pl, bh, bl);
+}
+
+// (qh, ql) = (nh + nl) / (dh + dl): the remainder of the quotient of the high parts
+// exactly by the fused multiply-add.
+inline void QuotientDd(double nh, double nl, double dh, double dl, double& qh, double& ql) {
+    const double q = nh / dh;
+    const double rem = std::fma(-q, dh, nh);
+    const double lo = (rem + nl - q * dl) / dh;
+    qh = q + lo;
+    ql = lo - (qh - q);
+}
+
+// Multiplies the running product of point i on `side` by fr + j fi and turns it back into
+// the first quadrant as MultiplyAndTurn does, by the signs of the high parts.
+[[gnu::always_inline]] inline void MultiplyAndTurnDd(CompensatedChains& c, int side, int i, double frh,
+                                                    double frl, double fih, double fil) {
+    const double zrh = c.zrh[side][i], zrl = c.zrl[side][i], zih = c.zih[side][i], zil = c.zil[side][i];
+    double ah = 0, al = 0, bh = 0, bl = 0, rh = 0, rl = 0, mh = 0, ml = 0;
+    ProductDd(zrh, zrl, frh, frl, ah, al);
+    ProductDd(zih, zil, fih, fil, bh, bl);
+    AddDd(ah, al, -bh, -bl, rh, rl);
+    ProductDd(zrh, zrl, fih, fil, ah, al);
+    ProductDd(zih, zil, frh, frl, bh, bl);
+    AddDd(ah, al, bh, bl, mh, ml);
+    const double half = ((rh < 0.0) & (mh <= 0.0)) ? 1.0 : 0.0;
+    const double sign = 1.0 - 2.0 * half;
+    rh *= sign;
+    rl *= sign;
+    mh *= sign;
+    ml *= sign;
+    const bool quarter = (rh <= 0.0) & (mh > 0.0);
+    c.zrh[side][i] = quarter ? mh : rh;
+    c.zrl[side][i] = quarter ? ml : rl;
+    c.zih[side][i] = quarter ? -rh : mh;
+    c.zil[side][i] = quarter ? -rl : ml;
+    c.q[side][i] += 2.0 * half + (quarter ? 1.0 : 0.0);
+}
+
+// Adds num / |F|^2 to the delay sum of point i on `side`.
+[[gnu::always_inline]] inline void AddDelayDd(CompensatedChains& c, int side, int i, double nh, double nl,
+                                             double dh, double dl) {
+    double th = 0, tl = 0;
+    QuotientDd(nh, nl, dh, dl, th, tl);
+    AddDd(c.sh[side][i], c.sl[side][i], th, tl, c.sh[side][i], c.sl[side][i]);
+}
+
+VELMORA_FMA_CLONES void CompensatedChain(const std::vector<FastFactor>& factors, CompensatedChains& c, int side,
+                                         int n) {
+    for (const FastFactor& f : factors) {
+        if (f.kind == FastFactor::Linear) {
+            const bool delay = f.c0h > 0.0;
+            for (int i = 0; i < n; ++i) {
+                MultiplyAndTurnDd(c, side, i, f.c0h, f.c0l, c.wh[i], 0.0);
+                if (delay) {
+                    double dh = 0, dl = 0;
+                    AddDd(f.c2h, f.c2l, c.w2h[i], c.w2l[i], dh, dl);
+                    AddDelayDd(c, side, i, f.c0h, f.c0l, dh, dl);
+                }
+            }
+            continue;
+        }
+        const bool axis = f.kind == FastFactor::Axis;
+        const bool delay = f.c1 > 0.0;
+        for (int i = 0; i < n; ++i) {
+            double s = 0, e = 0, reh = 0, rel = 0;
+            TwoSum(f.c0h, -c.w2h[i], s, e);
+            TwoSum(s, (f.c0l - c.w2l[i]) + e, reh, rel);
+            const double imh = f.c1 * c.wh[i];
+            const double iml = std::fma(f.c1, c.wh[i], -imh) + f.c1l * c.wh[i];
+            // A factor on the axis: F = sign(re) (|re| + j sign(re) im), the sign a half turn.
+            const double negative = (axis & (reh < 0.0)) ? 1.0 : 0.0;
+            const double sign = 1.0 - 2.0 * negative;
+            c.q[side][i] += 2.0 * negative;
+            MultiplyAndTurnDd(c, side, i, sign * reh, sign * rel, sign * imh, sign * iml);
+            if (delay) {
+                double ah = 0, al = 0, bh = 0, bl = 0, dh = 0, dl = 0, ch = 0, cl = 0, nh = 0, nl = 0;
+                SquareDd(reh, rel, ah, al);
+                SquareDd(imh, iml, bh, bl);
+                AddDd(ah, al, bh, bl, dh, dl);
+                AddDd(f.c0h, f.c0l, c.w2h[i], c.w2l[i], ch, cl);
+                ProductDd(ch, cl, f.c1, f.c1l, nh, nl);
+                AddDelayDd(c, side, i, nh, nl, dh, dl);
+            }
+        }
+    }
+}
+
+// X + jY = Zp conj(Zz) as double-doubles.
+VELMORA_FMA_CLONES void CompensatedAngleParts(CompensatedChains& c, int n) {
+    for (int i = 0; i < n; ++i) {
+        double ah = 0, al = 0, bh = 0, bl = 0;
+        ProductDd(c.zrh[0][i], c.zrl[0][i], c.zrh[1][i], c.zrl[1][i], ah, al);
+        ProductDd(c.zih[0][i], c.zil[0][i], c.zih[1][i], c.zil[1][i], bh, bl);
+        AddDd(ah, al, bh, bl, c.xh[i], c.xl[i]);
+        ProductDd(c.zih[0][i], c.zil[0][i], c.zrh[1][i], c.zrl[1][i], ah, al);
+        ProductDd(c.zrh[0][i], c.zrl[0][i], c.zih[1][i], c.zil[1][i], bh, bl);
+        AddDd(ah, al, -bh, -bl, c.yh[i], c.yl[i]);
+    }
+}
+
+// The phase lags and delays of `points`, written to `out` where certain; a point with
+// either still in doubt is marked not done (evaluated again whole).
+void CompensatedPhaseAndDelay(const FastCascade& fc, const std::vector<CompensatedPoint>& points,
+                              std::vector<FinalFrequencySample>& out, std::vector<uint8_t>& done) {
+    static thread_local CompensatedChains c;
+    const double unit = std::ldexp(1.0, -fc.scale);
+    for (std::size_t start = 0; start < points.size(); start += kBlock) {
+        const int n = static_cast<int>(std::min<std::size_t>(kBlock, points.size() - start));
+        LoadPoints(c, points, start, n);
+        for (int side = 0; side < 2; ++side)
+            for (int i = 0; i < n; ++i) {
+                c.zrh[side][i] = 1.0;
+                c.zrl[side][i] = c.zih[side][i] = c.zil[side][i] = c.q[side][i] = 0.0;
+                c.sh[side][i] = c.sl[side][i] = 0.0;
+            }
+        CompensatedChain(fc.poles, c, 0, n);
+        CompensatedChain(fc.zeros, c, 1, n);
+        CompensatedAngleParts(c, n);
+        BatchAtan2(c.yh, c.xh, c.angle, n);
+        for (int i = 0; i < n; ++i) {
+            const double rel = CompensatedRel(fc, c.notch[i]), ext = c.ext[i];
+            const double xh = c.xh[i], yh = c.yh[i];
+            const double a0 = c.angle[i];
+            const double a = a0 + (xh * c.yl[i] - yh * c.xl[i]) / (xh * xh + yh * yh);
+            const double lag = (c.q[0][i] - c.q[1][i] + fc.leadTurns) * 90.0 + a * kDegreesD;
+            const double radErr = 2.0 * rel + kLog * std::fabs(a0) + kU * std::fabs(a) + 4.0 * kU * kU;
+            c.lag[i] = lag;
+            c.lagErr[i] = kSafety * (kDegreesD * (1.0 + 2.0 * kU) * radErr + 2.0 * kU * std::fabs(a * kDegreesD) +
+                                     kU * std::fabs(lag)) +
+                          kDegreesD * ext + kExtendedU * 4.0 * std::fabs(lag);
+            double dh = 0, dl = 0;
+            AddDd(c.sh[0][i], c.sl[0][i], -c.sh[1][i], -c.sl[1][i], dh, dl);
+            const double sum = c.sh[0][i] + c.sh[1][i];
+            c.delay[i] = dh * unit;
+            c.delayErr[i] = (kSafety * (rel * sum + kU * std::fabs(dh)) + ext * sum) * unit;
+        }
+        SureReal48Column(c.lag, c.lagErr, c.outLag, c.sureLag, n);
+        SureReal48Column(c.delay, c.delayErr, c.outDelay, c.sureDelay, n);
+        for (int i = 0; i < n; ++i) {
+            const std::size_t k = static_cast<std::size_t>(c.point[i]);
+            if (c.sureLag[i] == 0.0 || c.sureDelay[i] == 0.0) {
+                done[k] = 0;
+                continue;
+            }
+            out[k].PhaseLag = c.outLag[i];
+            out[k].PhaseDeg = -c.outLag[i];
+            out[k].DelayS = c.outDelay[i];
         }
     }
 }
@@ -1009,10 +1247,11 @@ std::vector<FinalFrequencySample> Column(const std::vector<PreparedStage>& stage
                                          const double* w, int count, FinalColumnStatistics* stats) {
     std::vector<FinalFrequencySample> out(static_cast<std::size_t>(count));
     static thread_local std::vector<uint8_t> done;
-    static thread_local std::vector<CompensatedPoint> inDoubt;
+    static thread_local std::vector<CompensatedPoint> gains, phases;
     static thread_local std::vector<std::size_t> left;
     done.assign(static_cast<std::size_t>(count), 0);
-    inDoubt.clear();
+    gains.clear();
+    phases.clear();
     left.clear();
     double wmin = INFINITY, wmax = 0;
     for (int k = 0; k < count; ++k) {
@@ -1065,31 +1304,40 @@ std::vector<FinalFrequencySample> Column(const std::vector<PreparedStage>& stage
                 const int k = start + i;
                 if (!(w[k] > 0.0) || !std::isfinite(w[k]) || f.again[i] != 0.0) continue;
                 const bool zeroVV = f.zeroVV[i] != 0.0, floorDb = f.floorDb[i] != 0.0;
-                if (!(zeroVV || f.sureVV[i] != 0.0) || f.sureLag[i] == 0.0 || f.sureDelay[i] == 0.0) continue;
+                const bool vvDoubt = !zeroVV && f.sureVV[i] == 0.0;
+                const bool dbDoubt = !floorDb && f.sureDb[i] == 0.0;
+                const bool phaseDoubt = f.sureLag[i] == 0.0 || f.sureDelay[i] == 0.0;
+                // Values in doubt are evaluated again in compensated arithmetic below (the
+                // V/V gain only with the constant's square at hand), the point whole where
+                // that does not settle them.
+                if (vvDoubt && !fc->k2Ok) continue;
                 FinalFrequencySample& s = out[static_cast<std::size_t>(k)];
                 StoreExact(s.FHz, fHz[k]);
                 StoreExact(s.W, w[k]);
                 StoreExact(s.GainVV, zeroVV ? 0.0 : f.outVV[i]);
+                StoreExact(s.GainDb, floorDb ? static_cast<double>(kGainFloorDb) : f.outDb[i]);
                 StoreExact(s.PhaseLag, f.outLag[i]);
                 StoreExact(s.PhaseDeg, -f.outLag[i]);
                 StoreExact(s.DelayS, f.outDelay[i]);
                 done[static_cast<std::size_t>(k)] = 1;
-                if (floorDb)
-                    s.GainDb = kGainFloorDb;
-                else if (f.sureDb[i] != 0.0)
-                    StoreExact(s.GainDb, f.outDb[i]);
-                else if (fc->k2Ok)
-                    inDoubt.push_back({static_cast<std::size_t>(k), b.wh[i], f.ext[i],
-                                       fc->notches ? b.nn[i] / b.nd[i] : 0.0});
-                else
-                    left.push_back(static_cast<std::size_t>(k));
+                const double notch = fc->notches ? b.nn[i] / b.nd[i] : 0.0;
+                const CompensatedPoint point{static_cast<std::size_t>(k), b.wh[i], f.ext[i], notch, vvDoubt};
+                if (vvDoubt || dbDoubt) {
+                    if (fc->k2Ok)
+                        gains.push_back(point);
+                    else
+                        left.push_back(static_cast<std::size_t>(k));
+                }
+                if (phaseDoubt) phases.push_back(point);
             }
         }
-        CompensatedGainDb(*fc, inDoubt, out, left);
+        CompensatedGains(*fc, gains, out, left, done);
+        CompensatedPhaseAndDelay(*fc, phases, out, done);
     }
     // Where the gain in dB is still in doubt but the other values are certain, the
     // extended evaluation's gain alone gives it.
     for (const std::size_t k : left) {
+        if (!done[k]) continue;
         const auto g = ExtendedGain(stages, w[k]);
         if (!g) return {};
         out[k].GainDb = Real48::round(StoredGainDb(*g), nullptr);
