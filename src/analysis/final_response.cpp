@@ -383,6 +383,14 @@ bool SplitToDoubles(long double x, double& hi, double& lo) {
     return true;
 }
 
+// log2 of a positive number for the scale and the range checks below, in double
+// precision (the extended logarithm costs several times as much): the checks keep
+// margins of many binary orders, and a number beyond the double range gives an infinite
+// logarithm, which fails them.
+inline long double Log2Estimate(long double x) {
+    return std::log2(static_cast<double>(x));
+}
+
 // The fast form of the cascade for the column's scaled frequency range, or nothing when
 // a stage is unusual (a root in the right half-plane or on the axis among the poles, a
 // very high Q, a factor whose argument comes near pi) or the products could leave the
@@ -399,7 +407,7 @@ std::optional<FastCascade> PrepareFast(const std::vector<PreparedStage>& stages,
             for (int k = 0; k < m->count; ++k) {
                 const auto& f = m->factor[static_cast<std::size_t>(k)];
                 if (!(f.c0 > 0.0L) || !std::isfinite(f.c0)) continue;
-                logSum += f.quadratic ? 0.5L * std::log2(f.c0) : std::log2(f.c0);
+                logSum += f.quadratic ? 0.5L * Log2Estimate(f.c0) : Log2Estimate(f.c0);
                 ++logCount;
             }
     }
@@ -454,14 +462,14 @@ std::optional<FastCascade> PrepareFast(const std::vector<PreparedStage>& stages,
                     condition += gamma;
                     termHi[side] += gamma / sw;
                     const long double top = c0 + sW * sW + c1 * sW;
-                    termLoLog[side] = std::min(termLoLog[side], std::log2(c1 * (c0 + sw * sw) / (top * top)));
+                    termLoLog[side] = std::min(termLoLog[side], Log2Estimate(c1 * (c0 + sw * sw) / (top * top)));
                 } else if (f.kind == FastFactor::Linear) {
                     rho = 1.5 * kU;
                     term = c0 > 0.0L ? 5.01 * kU : 0.0;
                     condition += 1.0L;
                     if (c0 > 0.0L) {
                         termHi[side] += 1.0L / sw;
-                        termLoLog[side] = std::min(termLoLog[side], std::log2(c0 / (c0 * c0 + sW * sW)));
+                        termLoLog[side] = std::min(termLoLog[side], Log2Estimate(c0 / (c0 * c0 + sW * sW)));
                     }
                 } else {
                     // Plus 7 u^2 times the notch ratio, per point; im <= 2^-20 |re| (per point).
@@ -473,7 +481,7 @@ std::optional<FastCascade> PrepareFast(const std::vector<PreparedStage>& stages,
                         termHi[side] += kNotchRatioLimit * kNotchRatioLimit * c1 / (c0 + sw * sw);
                         const long double top = c0 + sW * sW + c1 * sW;
                         termLoLog[side] =
-                            std::min(termLoLog[side], std::log2(c1 * (c0 + sw * sw) / (top * top)));
+                            std::min(termLoLog[side], Log2Estimate(c1 * (c0 + sw * sw) / (top * top)));
                     }
                 }
                 if (term > 0.0) {
@@ -482,8 +490,8 @@ std::optional<FastCascade> PrepareFast(const std::vector<PreparedStage>& stages,
                 }
                 const FactorRange r = RangeOf(f, c0, c1, sw, sW);
                 if (!(r.lo > 0.0L) || !std::isfinite(r.hi)) return std::nullopt;
-                (side == 0 ? poleHi : zeroHi) += std::log2(std::max(1.0L, r.hi));
-                (side == 0 ? poleLo : zeroLo) += std::log2(std::min(1.0L, r.lo));
+                (side == 0 ? poleHi : zeroHi) += Log2Estimate(std::max(1.0L, r.hi));
+                (side == 0 ? poleLo : zeroLo) += Log2Estimate(std::min(1.0L, r.lo));
                 (side == 0 ? fc.poleArgErr : fc.zeroArgErr) += rho + kSqrt5U;
                 (side == 0 ? fc.poles : fc.zeros).push_back(f);
             }
@@ -495,7 +503,7 @@ std::optional<FastCascade> PrepareFast(const std::vector<PreparedStage>& stages,
     for (int side = 0; side < 2; ++side) {
         const long double hi = side == 0 ? poleHi : zeroHi, lo = side == 0 ? poleLo : zeroLo;
         if (delayCount[side] == 0) continue;
-        if (2.0L * hi + std::log2(termHi[side]) > 1000.0L || 2.0L * lo + termLoLog[side] < -1000.0L)
+        if (2.0L * hi + Log2Estimate(termHi[side]) > 1000.0L || 2.0L * lo + termLoLog[side] < -1000.0L)
             return std::nullopt;
         (side == 0 ? fc.poleDelayErr : fc.zeroDelayErr) =
             delayTermErr[side] + (3.01 * delayCount[side] + 1.0) * kU;
@@ -625,6 +633,31 @@ struct BlockArrays {
         }
 }
 
+// The block's frequencies, scaled by `down` (a power of two, exactly) and squared exactly,
+// and the running products and fractions at their starting values. A point that is not
+// a positive frequency takes wmin here and is evaluated again.
+__attribute__((target_clones("avx2", "default"))) void StartBlock(Block& b, const double* w, double wmin,
+                                                                  double down, int n) {
+    for (int i = 0; i < n; ++i) {
+        const double x = w[i];
+        const double wh = ((x > 0.0) & (x <= DBL_MAX) ? x : wmin) * down;
+        const DoubleDouble sq = velmora::ExactSquare(wh);
+        b.wh[i] = wh;
+        b.w2h[i] = sq.Hi;
+        b.w2l[i] = sq.Lo;
+        for (Chain& c : b.chain) {
+            c.zr[i] = 1.0;
+            c.zi[i] = 0.0;
+            c.q[i] = 0.0;
+            c.dn[i] = 0.0;
+            c.dd[i] = 1.0;
+        }
+        b.nn[i] = 0.0;
+        b.nd[i] = 1.0;
+        b.nearNotch[i] = 0.0;
+    }
+}
+
 // Built for processors with 256-bit vectors as well, chosen when the program loads; both
 // builds do the same operations in the same order (no fused multiply-add), so they give
 // the same values.
@@ -658,7 +691,7 @@ __attribute__((target_clones("avx2", "default"))) void ApplyFactors(Block& b, Ch
 // point is evaluated again in extended precision.
 
 struct alignas(32) Finish {
-    double ratio[kBlock], g[kBlock], gErr[kBlock], ext[kBlock], argErr[kBlock];
+    double ratio[kBlock], g[kBlock], gErr[kBlock], ext[kBlock], argErr[kBlock], notch[kBlock];
     double y[kBlock], x[kBlock], turns[kBlock];
     double delay[kBlock], delayErr[kBlock];
     double lnG[kBlock], angle[kBlock];
@@ -713,6 +746,7 @@ template <bool kNotches, bool kZeroDelays>
         f.again[i] = inRange ? 0.0 : 1.0;
         f.gErr[i] = kSafety * (argErr + 5.5 * kU) + ext; // relative here; absolute in FinishValues
         f.ext[i] = ext;
+        f.notch[i] = notch;
         f.argErr[i] = argErr;
         f.x[i] = p.zr[i] * z.zr[i] + p.zi[i] * z.zi[i];
         f.y[i] = p.zi[i] * z.zr[i] - p.zr[i] * z.zi[i];
@@ -1270,24 +1304,7 @@ std::vector<FinalFrequencySample> Column(const std::vector<PreparedStage>& stage
         Finish& f = work.f;
         for (int start = 0; start < count; start += kBlock) {
             const int n = std::min(kBlock, count - start);
-            for (int i = 0; i < n; ++i) {
-                double x = w[start + i];
-                if (!(x > 0.0) || !std::isfinite(x)) x = wmin; // evaluated again below
-                b.wh[i] = x * down; // exact: a power of two
-                const DoubleDouble sq = velmora::ExactSquare(b.wh[i]);
-                b.w2h[i] = sq.Hi;
-                b.w2l[i] = sq.Lo;
-                for (Chain& c : b.chain) {
-                    c.zr[i] = 1.0;
-                    c.zi[i] = 0.0;
-                    c.q[i] = 0.0;
-                    c.dn[i] = 0.0;
-                    c.dd[i] = 1.0;
-                }
-                b.nn[i] = 0.0;
-                b.nd[i] = 1.0;
-                b.nearNotch[i] = 0.0;
-            }
+            StartBlock(b, w + start, wmin, down, n);
             ApplyFactors(b, b.chain[0], fc->poles, n);
             ApplyFactors(b, b.chain[1], fc->zeros, n);
             FinishParts(*fc, work, n);
@@ -1320,8 +1337,8 @@ std::vector<FinalFrequencySample> Column(const std::vector<PreparedStage>& stage
                 StoreExact(s.PhaseDeg, -f.outLag[i]);
                 StoreExact(s.DelayS, f.outDelay[i]);
                 done[static_cast<std::size_t>(k)] = 1;
-                const double notch = fc->notches ? b.nn[i] / b.nd[i] : 0.0;
-                const CompensatedPoint point{static_cast<std::size_t>(k), b.wh[i], f.ext[i], notch, vvDoubt};
+                if (!(vvDoubt || dbDoubt || phaseDoubt)) continue;
+                const CompensatedPoint point{static_cast<std::size_t>(k), b.wh[i], f.ext[i], f.notch[i], vvDoubt};
                 if (vvDoubt || dbDoubt) {
                     if (fc->k2Ok)
                         gains.push_back(point);
