@@ -10,6 +10,10 @@
 #include <cstring>
 #include <numbers>
 
+#if defined(__x86_64__)
+#include <immintrin.h>
+#endif
+
 #include "analysis/argument_sum.h"
 #include "analysis/double_double.h"
 #include "analysis/final_response_gbw.h"
@@ -700,6 +704,10 @@ struct alignas(32) Finish {
     double again[kBlock], zeroVV[kBlock], floorDb[kBlock];
     double outVV[kBlock], outDb[kBlock], outLag[kBlock], outDelay[kBlock];
     double sureVV[kBlock], sureDb[kBlock], sureLag[kBlock], sureDelay[kBlock];
+    // The values as stored (the gains' special cases chosen, the phase angle -Phi) and
+    // the point's state: 0 every value certain, 1 some in doubt (evaluated again in
+    // compensated arithmetic), 2 evaluated again whole in extended precision.
+    double storedVV[kBlock], storedDb[kBlock], phaseDeg[kBlock], state[kBlock];
 };
 
 struct Work {
@@ -1234,23 +1242,73 @@ void CompensatedPhaseAndDelay(const FastCascade& fc, const std::vector<Compensat
     }
 }
 
-// Writes a double that is 0 or a normal number (a 6-byte real) into a long double. With
-// the x87 extended format the value's 80-bit image is put together from the double's
-// fields and written with two integer stores: the x87 store of an extended value costs
-// several times as much, and the column writes seven of them per point. The explicit
-// leading bit is set for every nonzero value; the exponent bias grows from 1023 to 16383.
-inline void StoreExact(long double& out, double v) {
+// See Finish::state. A point whose V/V gain is in doubt is evaluated again whole when
+// the constant's square for the compensated gain is not at hand.
+__attribute__((target_clones("avx2", "default"))) void ClassifyBlock(const double* w, Finish& f, bool k2Ok,
+                                                                     int n) {
+    for (int i = 0; i < n; ++i) {
+        const double x = w[i];
+        const bool usable = (x > 0.0) & (x <= DBL_MAX) & (f.again[i] == 0.0);
+        const bool zeroVV = f.zeroVV[i] != 0.0, floorDb = f.floorDb[i] != 0.0;
+        const bool vvDoubt = !zeroVV & (f.sureVV[i] == 0.0);
+        const bool dbDoubt = !floorDb & (f.sureDb[i] == 0.0);
+        const bool phaseDoubt = (f.sureLag[i] == 0.0) | (f.sureDelay[i] == 0.0);
+        f.storedVV[i] = zeroVV ? 0.0 : f.outVV[i];
+        f.storedDb[i] = floorDb ? static_cast<double>(kGainFloorDb) : f.outDb[i];
+        f.phaseDeg[i] = -f.outLag[i];
+        const bool whole = !usable || (vvDoubt && !k2Ok);
+        f.state[i] = whole ? 2.0 : (vvDoubt | dbDoubt | phaseDoubt) ? 1.0 : 0.0;
+    }
+}
+
+// Writes the block's values into its samples (every point: a value in doubt is written
+// again below, a point evaluated again whole is overwritten). Each value is 0 or a
+// normal double (a 6-byte real, or -400 dB). With the x87 extended format the 80-bit
+// image is put together from the double's fields, two points at a time in 128-bit
+// registers, and written with one 16-byte store (the 6 bytes of padding as zeros): the
+// x87 store of an extended value costs several times as much, and a point has seven.
+// The explicit leading bit is set for every nonzero value; the exponent bias grows from
+// 1023 to 16383; the sign is kept (also of a zero).
 #if defined(__x86_64__) && LDBL_MANT_DIG == 64 && LDBL_MAX_EXP == 16384
-    const uint64_t b = std::bit_cast<uint64_t>(v);
-    const uint64_t e = (b >> 52) & 0x7ff;
-    const uint64_t mantissa = e != 0 ? (uint64_t{1} << 63) | ((b << 12) >> 1) : 0;
-    const uint16_t top = static_cast<uint16_t>(((b >> 63) << 15) | (e != 0 ? e + (16383 - 1023) : 0));
-    unsigned char* bytes = reinterpret_cast<unsigned char*>(&out);
-    std::memcpy(bytes, &mantissa, sizeof mantissa);
-    std::memcpy(bytes + sizeof mantissa, &top, sizeof top);
+static_assert(sizeof(long double) == 16);
+
+inline void WriteField(FinalFrequencySample* out, long double FinalFrequencySample::*field, const double* v,
+                       int n) {
+    const __m128i lead = _mm_set1_epi64x(static_cast<long long>(uint64_t{1} << 63));
+    const __m128i exponentMask = _mm_set1_epi64x(0x7ff);
+    const __m128i bias = _mm_set1_epi64x(16383 - 1023);
+    const __m128d zero = _mm_setzero_pd();
+    int i = 0;
+    for (; i + 2 <= n; i += 2) {
+        const __m128d x = _mm_loadu_pd(v + i);
+        const __m128i b = _mm_castpd_si128(x);
+        const __m128i nonzero = _mm_castpd_si128(_mm_cmpneq_pd(x, zero));
+        const __m128i mantissa = _mm_and_si128(nonzero, _mm_or_si128(lead, _mm_srli_epi64(_mm_slli_epi64(b, 12), 1)));
+        const __m128i exponent = _mm_and_si128(
+            nonzero, _mm_add_epi64(_mm_and_si128(_mm_srli_epi64(b, 52), exponentMask), bias));
+        const __m128i top = _mm_or_si128(_mm_slli_epi64(_mm_srli_epi64(b, 63), 15), exponent);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(&(out[i].*field)), _mm_unpacklo_epi64(mantissa, top));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(&(out[i + 1].*field)), _mm_unpackhi_epi64(mantissa, top));
+    }
+    for (; i < n; ++i)
+        out[i].*field = v[i];
+}
 #else
-    out = v;
+inline void WriteField(FinalFrequencySample* out, long double FinalFrequencySample::*field, const double* v,
+                       int n) {
+    for (int i = 0; i < n; ++i)
+        out[i].*field = v[i];
+}
 #endif
+
+void WriteSamples(FinalFrequencySample* out, const double* fHz, const double* w, const Finish& f, int n) {
+    WriteField(out, &FinalFrequencySample::FHz, fHz, n);
+    WriteField(out, &FinalFrequencySample::W, w, n);
+    WriteField(out, &FinalFrequencySample::GainVV, f.storedVV, n);
+    WriteField(out, &FinalFrequencySample::GainDb, f.storedDb, n);
+    WriteField(out, &FinalFrequencySample::PhaseLag, f.outLag, n);
+    WriteField(out, &FinalFrequencySample::PhaseDeg, f.phaseDeg, n);
+    WriteField(out, &FinalFrequencySample::DelayS, f.outDelay, n);
 }
 
 void RoundValues(FinalFrequencySample& s) {
@@ -1317,35 +1375,24 @@ std::vector<FinalFrequencySample> Column(const std::vector<PreparedStage>& stage
             SureReal48Column(f.db, f.dbErr, f.outDb, f.sureDb, n);
             SureReal48Column(f.lag, f.lagErr, f.outLag, f.sureLag, n);
             SureReal48Column(f.delay, f.delayErr, f.outDelay, f.sureDelay, n);
+            ClassifyBlock(w + start, f, fc->k2Ok, n);
+            WriteSamples(out.data() + start, fHz + start, w + start, f, n);
             for (int i = 0; i < n; ++i) {
-                const int k = start + i;
-                if (!(w[k] > 0.0) || !std::isfinite(w[k]) || f.again[i] != 0.0) continue;
-                const bool zeroVV = f.zeroVV[i] != 0.0, floorDb = f.floorDb[i] != 0.0;
-                const bool vvDoubt = !zeroVV && f.sureVV[i] == 0.0;
-                const bool dbDoubt = !floorDb && f.sureDb[i] == 0.0;
-                const bool phaseDoubt = f.sureLag[i] == 0.0 || f.sureDelay[i] == 0.0;
-                // Values in doubt are evaluated again in compensated arithmetic below (the
-                // V/V gain only with the constant's square at hand), the point whole where
-                // that does not settle them.
-                if (vvDoubt && !fc->k2Ok) continue;
-                FinalFrequencySample& s = out[static_cast<std::size_t>(k)];
-                StoreExact(s.FHz, fHz[k]);
-                StoreExact(s.W, w[k]);
-                StoreExact(s.GainVV, zeroVV ? 0.0 : f.outVV[i]);
-                StoreExact(s.GainDb, floorDb ? static_cast<double>(kGainFloorDb) : f.outDb[i]);
-                StoreExact(s.PhaseLag, f.outLag[i]);
-                StoreExact(s.PhaseDeg, -f.outLag[i]);
-                StoreExact(s.DelayS, f.outDelay[i]);
-                done[static_cast<std::size_t>(k)] = 1;
-                if (!(vvDoubt || dbDoubt || phaseDoubt)) continue;
-                const CompensatedPoint point{static_cast<std::size_t>(k), b.wh[i], f.ext[i], f.notch[i], vvDoubt};
+                const std::size_t k = static_cast<std::size_t>(start + i);
+                const double state = f.state[i];
+                if (state == 2.0) continue;
+                done[k] = 1;
+                if (state == 0.0) continue;
+                const bool vvDoubt = f.zeroVV[i] == 0.0 && f.sureVV[i] == 0.0;
+                const bool dbDoubt = f.floorDb[i] == 0.0 && f.sureDb[i] == 0.0;
+                const CompensatedPoint point{k, b.wh[i], f.ext[i], f.notch[i], vvDoubt};
                 if (vvDoubt || dbDoubt) {
                     if (fc->k2Ok)
                         gains.push_back(point);
                     else
-                        left.push_back(static_cast<std::size_t>(k));
+                        left.push_back(k);
                 }
-                if (phaseDoubt) phases.push_back(point);
+                if (f.sureLag[i] == 0.0 || f.sureDelay[i] == 0.0) phases.push_back(point);
             }
         }
         CompensatedGains(*fc, gains, out, left, done);
