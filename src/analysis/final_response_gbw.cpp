@@ -100,15 +100,19 @@ std::vector<FinalFrequencySample> FinalGbwResponse(const TDesign& d, int first, 
     return out;
 }
 
+// At the frequencies of the design's column over the axis (FillAxisColumn), as the other
+// variants' samples.
 std::vector<FinalFrequencySample> FinalGbwResponseSamples(const TDesign& d, const FrequencyAxis& axis) {
     std::vector<FinalFrequencySample> out;
-    const FrequencyAxis a = UsableFrequencyAxis(axis);
-    const std::vector<long double> x = AxisFrequencies(a);
+    out.reserve(kResponsePoints);
+    AxisColumn column;
+    FillAxisColumn(axis, column);
     for (int i = 0; i <= kResponseIntervals; ++i) {
-        const long double w = ToRadPerSecond(a, x[static_cast<std::size_t>(i)]);
+        const long double w = column.W[static_cast<std::size_t>(i)];
         const auto p = Point(d, 1, d.StageCount, w);
         if (!p) return {};
         out.push_back(Sample(w, *p));
+        out.back().FHz = column.F[static_cast<std::size_t>(i)];
     }
     return out;
 }
