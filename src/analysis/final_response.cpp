@@ -644,7 +644,8 @@ __attribute__((target_clones("avx2", "default"))) void StartBlock(Block& b, cons
                                                                   double down, int n) {
     for (int i = 0; i < n; ++i) {
         const double x = w[i];
-        const double wh = ((x > 0.0) & (x <= DBL_MAX) ? x : wmin) * down;
+        const bool usable = (x > 0.0) & (x <= DBL_MAX);
+        const double wh = (usable ? x : wmin) * down;
         const DoubleDouble sq = velmora::ExactSquare(wh);
         b.wh[i] = wh;
         b.w2h[i] = sq.Hi;

@@ -10,9 +10,11 @@
 #define VELMORA_LIBMVEC 1
 // The vector variants of log, exp and atan2 in glibc's vector ABI: 'd' four doubles in a
 // 256-bit register (AVX2), 'b' two in a 128-bit one (any x86-64).
-extern "C" __m256d _ZGVdN4v_log(__m256d);
-extern "C" __m256d _ZGVdN4vv_atan2(__m256d, __m256d);
-extern "C" __m256d _ZGVdN4v_exp(__m256d);
+// The 256-bit ones are declared for AVX2 code, where their vector arguments are passed
+// in registers as the library expects (and as clang requires of such a call).
+extern "C" __attribute__((target("avx2"))) __m256d _ZGVdN4v_log(__m256d);
+extern "C" __attribute__((target("avx2"))) __m256d _ZGVdN4vv_atan2(__m256d, __m256d);
+extern "C" __attribute__((target("avx2"))) __m256d _ZGVdN4v_exp(__m256d);
 extern "C" __m128d _ZGVbN2v_log(__m128d);
 extern "C" __m128d _ZGVbN2vv_atan2(__m128d, __m128d);
 extern "C" __m128d _ZGVbN2v_exp(__m128d);
