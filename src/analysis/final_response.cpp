@@ -1138,45 +1138,68 @@ inline void QuotientDd(double nh, double nl, double dh, double dl, double& qh, d
     AddDd(c.sh[side][i], c.sl[side][i], th, tl, c.sh[side][i], c.sl[side][i]);
 }
 
-VELMORA_FMA_CLONES void CompensatedChain(const std::vector<FastFactor>& factors, CompensatedChains& c, int side,
-                                         int n) {
-    for (const FastFactor& f : factors) {
-        if (f.kind == FastFactor::Linear) {
-            const bool delay = f.c0h > 0.0;
-            for (int i = 0; i < n; ++i) {
-                MultiplyAndTurnDd(c, side, i, f.c0h, f.c0l, c.wh[i], 0.0);
-                if (delay) {
-                    double dh = 0, dl = 0;
-                    AddDd(f.c2h, f.c2l, c.w2h[i], c.w2l[i], dh, dl);
-                    AddDelayDd(c, side, i, f.c0h, f.c0l, dh, dl);
-                }
+// One factor applied to the block's points; the kind, the delay term and the side are
+// fixed for the loop, which then has no branches and vectorises.
+template <int kSide, bool kLinear, bool kAxis, bool kDelay>
+[[gnu::always_inline]] inline void ChainFactor(const FastFactor& f, CompensatedChains& c, int n) {
+    const double c0h = f.c0h, c0l = f.c0l, c1h = f.c1, c1l = f.c1l, c2h = f.c2h, c2l = f.c2l;
+    for (int i = 0; i < n; ++i) {
+        if constexpr (kLinear) {
+            MultiplyAndTurnDd(c, kSide, i, c0h, c0l, c.wh[i], 0.0);
+            if constexpr (kDelay) {
+                double dh = 0, dl = 0;
+                AddDd(c2h, c2l, c.w2h[i], c.w2l[i], dh, dl);
+                AddDelayDd(c, kSide, i, c0h, c0l, dh, dl);
             }
-            continue;
-        }
-        const bool axis = f.kind == FastFactor::Axis;
-        const bool delay = f.c1 > 0.0;
-        for (int i = 0; i < n; ++i) {
+        } else {
             double s = 0, e = 0, reh = 0, rel = 0;
-            TwoSum(f.c0h, -c.w2h[i], s, e);
-            TwoSum(s, (f.c0l - c.w2l[i]) + e, reh, rel);
-            const double imh = f.c1 * c.wh[i];
-            const double iml = std::fma(f.c1, c.wh[i], -imh) + f.c1l * c.wh[i];
+            TwoSum(c0h, -c.w2h[i], s, e);
+            TwoSum(s, (c0l - c.w2l[i]) + e, reh, rel);
+            const double imh = c1h * c.wh[i];
+            const double iml = std::fma(c1h, c.wh[i], -imh) + c1l * c.wh[i];
             // A factor on the axis: F = sign(re) (|re| + j sign(re) im), the sign a half turn.
-            const double negative = (axis & (reh < 0.0)) ? 1.0 : 0.0;
+            const double negative = (kAxis & (reh < 0.0)) ? 1.0 : 0.0;
             const double sign = 1.0 - 2.0 * negative;
-            c.q[side][i] += 2.0 * negative;
-            MultiplyAndTurnDd(c, side, i, sign * reh, sign * rel, sign * imh, sign * iml);
-            if (delay) {
+            c.q[kSide][i] += 2.0 * negative;
+            MultiplyAndTurnDd(c, kSide, i, sign * reh, sign * rel, sign * imh, sign * iml);
+            if constexpr (kDelay) {
                 double ah = 0, al = 0, bh = 0, bl = 0, dh = 0, dl = 0, ch = 0, cl = 0, nh = 0, nl = 0;
                 SquareDd(reh, rel, ah, al);
                 SquareDd(imh, iml, bh, bl);
                 AddDd(ah, al, bh, bl, dh, dl);
-                AddDd(f.c0h, f.c0l, c.w2h[i], c.w2l[i], ch, cl);
-                ProductDd(ch, cl, f.c1, f.c1l, nh, nl);
-                AddDelayDd(c, side, i, nh, nl, dh, dl);
+                AddDd(c0h, c0l, c.w2h[i], c.w2l[i], ch, cl);
+                ProductDd(ch, cl, c1h, c1l, nh, nl);
+                AddDelayDd(c, kSide, i, nh, nl, dh, dl);
             }
         }
     }
+}
+
+template <int kSide>
+[[gnu::always_inline]] inline void ChainFactors(const std::vector<FastFactor>& factors, CompensatedChains& c,
+                                                int n) {
+    for (const FastFactor& f : factors) {
+        if (f.kind == FastFactor::Linear) {
+            if (f.c0h > 0.0)
+                ChainFactor<kSide, true, false, true>(f, c, n);
+            else
+                ChainFactor<kSide, true, false, false>(f, c, n);
+        } else if (f.kind == FastFactor::Quadratic) {
+            ChainFactor<kSide, false, false, true>(f, c, n);
+        } else if (f.c1 > 0.0) {
+            ChainFactor<kSide, false, true, true>(f, c, n);
+        } else {
+            ChainFactor<kSide, false, true, false>(f, c, n);
+        }
+    }
+}
+
+VELMORA_FMA_CLONES void CompensatedChain(const std::vector<FastFactor>& factors, CompensatedChains& c, int side,
+                                         int n) {
+    if (side == 0)
+        ChainFactors<0>(factors, c, n);
+    else
+        ChainFactors<1>(factors, c, n);
 }
 
 // X + jY = Zp conj(Zz) as double-doubles.
