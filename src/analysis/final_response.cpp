@@ -1288,34 +1288,74 @@ __attribute__((target_clones("avx2", "default"))) void ClassifyBlock(const doubl
 // Writes the block's values into its samples (every point: a value in doubt is written
 // again below, a point evaluated again whole is overwritten). Each value is 0 or a
 // normal double (a 6-byte real, or -400 dB). With the x87 extended format the 80-bit
-// image is put together from the double's fields, two points at a time in 128-bit
-// registers, and written with one 16-byte store (the 6 bytes of padding as zeros): the
-// x87 store of an extended value costs several times as much, and a point has seven.
+// image is put together from the double's fields, four or two points at a time in
+// vector registers, and written with one 16-byte store (the 6 bytes of padding as
+// zeros): the x87 store of an extended value costs several times as much, and a point
+// has seven.
 // The explicit leading bit is set for every nonzero value; the exponent bias grows from
 // 1023 to 16383; the sign is kept (also of a zero).
 #if defined(__x86_64__) && LDBL_MANT_DIG == 64 && LDBL_MAX_EXP == 16384
 static_assert(sizeof(long double) == 16);
 
-inline void WriteField(FinalFrequencySample* out, long double FinalFrequencySample::*field, const double* v,
-                       int n) {
+using SampleField = long double FinalFrequencySample::*;
+
+// The 80-bit images of two values: the significand with its leading bit (the double's
+// fraction shifted up by 11, the bit shifted in from the exponent covered by the leading
+// bit), the sign and the exponent rebiased; both 0 for a zero but its sign.
+inline void Images(__m128i b, __m128i nonzero, __m128i& mantissa, __m128i& top) {
     const __m128i lead = _mm_set1_epi64x(static_cast<long long>(uint64_t{1} << 63));
-    const __m128i exponentMask = _mm_set1_epi64x(0x7ff);
-    const __m128i bias = _mm_set1_epi64x(16383 - 1023);
+    mantissa = _mm_and_si128(nonzero, _mm_or_si128(lead, _mm_slli_epi64(b, 11)));
+    const __m128i exponent = _mm_and_si128(_mm_srli_epi64(b, 52), _mm_set1_epi64x(0x7ff));
+    top = _mm_or_si128(_mm_and_si128(nonzero, _mm_add_epi64(exponent, _mm_set1_epi64x(16383 - 1023))),
+                       _mm_slli_epi64(_mm_srli_epi64(b, 63), 15));
+}
+
+__attribute__((target("avx2"))) void WriteFieldAvx2(FinalFrequencySample* out, SampleField field, const double* v,
+                                                    int n) {
+    const __m256i lead = _mm256_set1_epi64x(static_cast<long long>(uint64_t{1} << 63));
+    const __m256i exponentMask = _mm256_set1_epi64x(0x7ff);
+    const __m256i bias = _mm256_set1_epi64x(16383 - 1023);
+    const __m256d zero = _mm256_setzero_pd();
+    int i = 0;
+    for (; i + 4 <= n; i += 4) {
+        const __m256d x = _mm256_loadu_pd(v + i);
+        const __m256i b = _mm256_castpd_si256(x);
+        const __m256i nonzero = _mm256_castpd_si256(_mm256_cmp_pd(x, zero, _CMP_NEQ_UQ));
+        const __m256i mantissa = _mm256_and_si256(nonzero, _mm256_or_si256(lead, _mm256_slli_epi64(b, 11)));
+        const __m256i exponent = _mm256_and_si256(_mm256_srli_epi64(b, 52), exponentMask);
+        const __m256i top = _mm256_or_si256(_mm256_and_si256(nonzero, _mm256_add_epi64(exponent, bias)),
+                                            _mm256_slli_epi64(_mm256_srli_epi64(b, 63), 15));
+        const __m256i even = _mm256_unpacklo_epi64(mantissa, top); // points 0 and 2
+        const __m256i odd = _mm256_unpackhi_epi64(mantissa, top);  // points 1 and 3
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(&(out[i].*field)), _mm256_castsi256_si128(even));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(&(out[i + 1].*field)), _mm256_castsi256_si128(odd));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(&(out[i + 2].*field)), _mm256_extracti128_si256(even, 1));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(&(out[i + 3].*field)), _mm256_extracti128_si256(odd, 1));
+    }
+    for (; i < n; ++i)
+        out[i].*field = v[i];
+}
+
+void WriteFieldSse2(FinalFrequencySample* out, SampleField field, const double* v, int n) {
     const __m128d zero = _mm_setzero_pd();
     int i = 0;
     for (; i + 2 <= n; i += 2) {
         const __m128d x = _mm_loadu_pd(v + i);
-        const __m128i b = _mm_castpd_si128(x);
-        const __m128i nonzero = _mm_castpd_si128(_mm_cmpneq_pd(x, zero));
-        const __m128i mantissa = _mm_and_si128(nonzero, _mm_or_si128(lead, _mm_srli_epi64(_mm_slli_epi64(b, 12), 1)));
-        const __m128i exponent = _mm_and_si128(
-            nonzero, _mm_add_epi64(_mm_and_si128(_mm_srli_epi64(b, 52), exponentMask), bias));
-        const __m128i top = _mm_or_si128(_mm_slli_epi64(_mm_srli_epi64(b, 63), 15), exponent);
+        __m128i mantissa, top;
+        Images(_mm_castpd_si128(x), _mm_castpd_si128(_mm_cmpneq_pd(x, zero)), mantissa, top);
         _mm_storeu_si128(reinterpret_cast<__m128i*>(&(out[i].*field)), _mm_unpacklo_epi64(mantissa, top));
         _mm_storeu_si128(reinterpret_cast<__m128i*>(&(out[i + 1].*field)), _mm_unpackhi_epi64(mantissa, top));
     }
     for (; i < n; ++i)
         out[i].*field = v[i];
+}
+
+void WriteField(FinalFrequencySample* out, SampleField field, const double* v, int n) {
+    static const bool avx2 = __builtin_cpu_supports("avx2") != 0;
+    if (avx2)
+        WriteFieldAvx2(out, field, v, n);
+    else
+        WriteFieldSse2(out, field, v, n);
 }
 #else
 inline void WriteField(FinalFrequencySample* out, long double FinalFrequencySample::*field, const double* v,
