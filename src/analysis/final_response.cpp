@@ -640,7 +640,7 @@ struct BlockArrays {
 // The block's frequencies, scaled by `down` (a power of two, exactly) and squared exactly,
 // and the running products and fractions at their starting values. A point that is not
 // a positive frequency takes wmin here and is evaluated again.
-__attribute__((target_clones("avx2", "default"))) void StartBlock(Block& b, const double* w, double wmin,
+__attribute__((target_clones("arch=x86-64-v4", "avx2", "default"))) void StartBlock(Block& b, const double* w, double wmin,
                                                                   double down, int n) {
     for (int i = 0; i < n; ++i) {
         const double x = w[i];
@@ -666,7 +666,7 @@ __attribute__((target_clones("avx2", "default"))) void StartBlock(Block& b, cons
 // Built for processors with 256-bit vectors as well, chosen when the program loads; both
 // builds do the same operations in the same order (no fused multiply-add), so they give
 // the same values.
-__attribute__((target_clones("avx2", "default"))) void ApplyFactors(Block& b, Chain& c,
+__attribute__((target_clones("arch=x86-64-v4", "avx2", "default"))) void ApplyFactors(Block& b, Chain& c,
                                                                     const std::vector<FastFactor>& factors,
                                                                     int n) {
     const BlockArrays a{b.wh, b.w2h, b.w2l, c.zr, c.zi, c.q, c.dn, c.dd, b.nn, b.nd, b.nearNotch};
@@ -771,7 +771,7 @@ template <bool kNotches, bool kZeroDelays>
 // The gain from the square roots of the ratios: below half the smallest 6-byte real it
 // stores as 0; the dB value is the floor below the floor's constant, the logarithm's
 // above it, and a gain whose bound straddles the floor is evaluated again.
-__attribute__((target_clones("avx2", "default"))) void FinishGain(const FastCascade& fc, Finish& f, int n) {
+__attribute__((target_clones("arch=x86-64-v4", "avx2", "default"))) void FinishGain(const FastCascade& fc, Finish& f, int n) {
     const double gain = fc.gain;
     for (int i = 0; i < n; ++i) {
         const bool inRange = f.again[i] == 0.0;
@@ -787,7 +787,7 @@ __attribute__((target_clones("avx2", "default"))) void FinishGain(const FastCasc
     }
 }
 
-__attribute__((target_clones("avx2", "default"))) void FinishParts(const FastCascade& fc, Work& w, int n) {
+__attribute__((target_clones("arch=x86-64-v4", "avx2", "default"))) void FinishParts(const FastCascade& fc, Work& w, int n) {
     const bool zeroDelays = fc.zeroDelayErr > 0.0;
     if (fc.notches) {
         if (zeroDelays)
@@ -807,7 +807,7 @@ __attribute__((target_clones("avx2", "default"))) void FinishParts(const FastCas
 // and the product add 2 u. The phase lag: the arctangent's 8 u of itself, the products'
 // argument error, the conversion to degrees and the sum with the whole quarter turns
 // 4 u. Then the extended evaluation's share, so that the interval holds its value too.
-__attribute__((target_clones("avx2", "default"))) void FinishValues(Finish& f, int n) {
+__attribute__((target_clones("arch=x86-64-v4", "avx2", "default"))) void FinishValues(Finish& f, int n) {
     for (int i = 0; i < n; ++i) {
         const double l = f.lnG[i], gRel = f.gErr[i], ext = f.ext[i];
         const double db = kDbPerLn * l;
@@ -864,7 +864,7 @@ struct alignas(32) Compensated {
 };
 
 #if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
-#define VELMORA_FMA_CLONES __attribute__((target_clones("arch=x86-64-v3", "default")))
+#define VELMORA_FMA_CLONES __attribute__((target_clones("arch=x86-64-v4", "arch=x86-64-v3", "default")))
 #else
 #define VELMORA_FMA_CLONES
 #endif
@@ -1268,7 +1268,7 @@ void CompensatedPhaseAndDelay(const FastCascade& fc, const std::vector<Compensat
 
 // See Finish::state. A point whose V/V gain is in doubt is evaluated again whole when
 // the constant's square for the compensated gain is not at hand.
-__attribute__((target_clones("avx2", "default"))) void ClassifyBlock(const double* w, Finish& f, bool k2Ok,
+__attribute__((target_clones("arch=x86-64-v4", "avx2", "default"))) void ClassifyBlock(const double* w, Finish& f, bool k2Ok,
                                                                      int n) {
     for (int i = 0; i < n; ++i) {
         const double x = w[i];
