@@ -8,10 +8,14 @@
 
 #if defined(VELMORA_HAVE_LIBMVEC) && defined(__x86_64__)
 #define VELMORA_LIBMVEC 1
-// The vector variants of log, exp and atan2 in glibc's vector ABI: 'd' four doubles in a
-// 256-bit register (AVX2), 'b' two in a 128-bit one (any x86-64).
-// The 256-bit ones are declared for AVX2 code, where their vector arguments are passed
-// in registers as the library expects (and as clang requires of such a call).
+// The vector variants of log, exp and atan2 in glibc's vector ABI: 'e' eight doubles in a
+// 512-bit register (AVX-512), 'd' four in a 256-bit one (AVX2), 'b' two in a 128-bit one
+// (any x86-64). The wide ones are declared for the code of their instruction set, where
+// their vector arguments are passed in registers as the library expects (and as clang
+// requires of such a call).
+extern "C" __attribute__((target("avx512f"))) __m512d _ZGVeN8v_log(__m512d);
+extern "C" __attribute__((target("avx512f"))) __m512d _ZGVeN8vv_atan2(__m512d, __m512d);
+extern "C" __attribute__((target("avx512f"))) __m512d _ZGVeN8v_exp(__m512d);
 extern "C" __attribute__((target("avx2"))) __m256d _ZGVdN4v_log(__m256d);
 extern "C" __attribute__((target("avx2"))) __m256d _ZGVdN4vv_atan2(__m256d, __m256d);
 extern "C" __attribute__((target("avx2"))) __m256d _ZGVdN4v_exp(__m256d);
@@ -62,9 +66,46 @@ bool HasAvx2() {
     return has;
 }
 
+bool HasAvx512() {
+    static const bool has = __builtin_cpu_supports("avx512f") != 0;
+    return has;
+}
+
+__attribute__((target("avx512f"))) inline void UnaryAvx512(__m512d (*f)(__m512d), const double* x, double* out,
+                                                         int n) {
+    int i = 0;
+    for (; i + 8 <= n; i += 8)
+        _mm512_storeu_pd(out + i, f(_mm512_loadu_pd(x + i)));
+    if (i < n) {
+        const __mmask8 m = static_cast<__mmask8>((1u << (n - i)) - 1u);
+        const __m512d r = f(_mm512_mask_loadu_pd(_mm512_set1_pd(1.0), m, x + i));
+        _mm512_mask_storeu_pd(out + i, m, r);
+    }
+}
+
+__attribute__((target("avx512f"))) void LogAvx512(const double* x, double* out, int n) {
+    UnaryAvx512(_ZGVeN8v_log, x, out, n);
+}
+
+__attribute__((target("avx512f"))) void ExpAvx512(const double* x, double* out, int n) {
+    UnaryAvx512(_ZGVeN8v_exp, x, out, n);
+}
+
+__attribute__((target("avx512f"))) void Atan2Avx512(const double* y, const double* x, double* out, int n) {
+    int i = 0;
+    for (; i + 8 <= n; i += 8)
+        _mm512_storeu_pd(out + i, _ZGVeN8vv_atan2(_mm512_loadu_pd(y + i), _mm512_loadu_pd(x + i)));
+    if (i < n) {
+        const __mmask8 m = static_cast<__mmask8>((1u << (n - i)) - 1u);
+        const __m512d one = _mm512_set1_pd(1.0);
+        const __m512d r = _ZGVeN8vv_atan2(_mm512_mask_loadu_pd(one, m, y + i), _mm512_mask_loadu_pd(one, m, x + i));
+        _mm512_mask_storeu_pd(out + i, m, r);
+    }
+}
+
 // The points that do not fill a vector are copied into one padded with 1 (log 1 = 0,
-// e^1, atan2(1, 1) = pi/4: harmless lanes), so every point goes through the same
-// function.
+// e^1, atan2(1, 1) = pi/4: harmless lanes; with AVX-512 by masked loads and stores), so
+// every point goes through the same function.
 using Unary256 = __m256d (*)(__m256d);
 using Unary128 = __m128d (*)(__m128d);
 
@@ -130,7 +171,9 @@ void Atan2Sse(const double* y, const double* x, double* out, int n) {
 
 void BatchLog(const double* x, double* out, int n) {
     if (n <= 0) return;
-    if (HasAvx2())
+    if (HasAvx512())
+        LogAvx512(x, out, n);
+    else if (HasAvx2())
         LogAvx2(x, out, n);
     else
         UnarySse(_ZGVbN2v_log, x, out, n);
@@ -138,7 +181,9 @@ void BatchLog(const double* x, double* out, int n) {
 
 void BatchExp(const double* x, double* out, int n) {
     if (n <= 0) return;
-    if (HasAvx2())
+    if (HasAvx512())
+        ExpAvx512(x, out, n);
+    else if (HasAvx2())
         ExpAvx2(x, out, n);
     else
         UnarySse(_ZGVbN2v_exp, x, out, n);
@@ -146,7 +191,9 @@ void BatchExp(const double* x, double* out, int n) {
 
 void BatchAtan2(const double* y, const double* x, double* out, int n) {
     if (n <= 0) return;
-    if (HasAvx2())
+    if (HasAvx512())
+        Atan2Avx512(y, x, out, n);
+    else if (HasAvx2())
         Atan2Avx2(y, x, out, n);
     else
         Atan2Sse(y, x, out, n);
