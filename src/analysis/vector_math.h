@@ -2,11 +2,12 @@
 //
 // The fast response columns take one logarithm and one arctangent per point. Taken one
 // at a time they cost more than everything else the point needs; the C library's vector
-// versions (x86-64 glibc's libmvec, eight points per call with 512-bit vectors, four with
-// 256-bit ones, two with 128-bit ones) take a few nanoseconds a point. They are less accurate than the scalar
-// functions: libmvec promises at most 4 units in the last place, and every caller counts
-// that many (kBatchUlps) in its error bounds. Elsewhere (another C library, another
-// processor) the scalar functions are called in a loop; they are within that bound too.
+// versions (x86-64 glibc's libmvec, eight points per call with 512-bit vectors, four
+// with 256-bit ones, two with 128-bit ones) take a few nanoseconds a point. They are
+// less accurate than the scalar functions: libmvec promises at most 4 units in the last
+// place, and every caller counts that many (kBatchUlps) in its error bounds. Elsewhere
+// (another C library, another processor) the scalar functions are called in a loop; they
+// are within that bound too.
 #pragma once
 
 namespace velmora {
