@@ -126,8 +126,8 @@ void FillAxisColumn(const FrequencyAxis& requested, AxisColumn& out) {
     // extended precision as below. The bound, in units u = 2^-53 of the value: the
     // exponent's argument carries 3 |argument| (the span and t = i/n rounded, and their
     // product), the column exponential 8 (kBatchUlps units of its last place), the
-    // lower limit and the product 2; the conversion between the units 4 more (2 pi
-    // rounded, the product or quotient). It is doubled for the terms left out, among
+    // lower limit and the product 2; the conversion between the units 4 more (2 pi or
+    // its reciprocal rounded, the product). It is doubled for the terms left out, among
     // them the extended evaluation's own error (units of 2^-64 of the same terms), so
     // the interval holds the value that evaluation stores.
     std::array<bool, n> sure{};
@@ -135,17 +135,25 @@ void FillAxisColumn(const FrequencyAxis& requested, AxisColumn& out) {
         const double spanD = static_cast<double>(logSpan), minD = static_cast<double>(axis.Min);
         constexpr double kTwoPiD = 6.283185307179586476925;
         constexpr double kU = 0x1p-53;
+        // t = i / n, each rounded once, taken once for the program.
+        static const std::array<double, n> kT = [] {
+            std::array<double, n> t{};
+            for (int i = 0; i < n; ++i)
+                t[static_cast<std::size_t>(i)] = static_cast<double>(i) / kResponseIntervals;
+            return t;
+        }();
         alignas(32) double arg[n], x[n], xErr[n], other[n], otherErr[n], sureX[n], sureOther[n];
         for (int i = 0; i < n; ++i)
-            arg[i] = spanD * (static_cast<double>(i) / kResponseIntervals);
+            arg[i] = spanD * kT[static_cast<std::size_t>(i)];
         BatchExp(arg, x, n);
-        const double unitsOther = axis.Hz ? 1.0 : -1.0;
+        // The other unit by a product with 2 pi or 1 / (2 pi), each rounded once.
+        const double toOther = axis.Hz ? kTwoPiD : 1.0 / kTwoPiD;
         for (int i = 0; i < n; ++i) {
             const double rel = (3.0 * std::fabs(arg[i]) + 2.0 * kBatchUlps + 2.0) * kU * 2.0;
             const double v = minD * x[i];
             x[i] = v;
             xErr[i] = v * rel;
-            other[i] = unitsOther > 0 ? v * kTwoPiD : v / kTwoPiD;
+            other[i] = v * toOther;
             otherErr[i] = other[i] * (rel + 8.0 * kU);
         }
         double* xOut = axis.Hz ? out.F.data() : out.W.data();
@@ -153,7 +161,7 @@ void FillAxisColumn(const FrequencyAxis& requested, AxisColumn& out) {
         SureReal48Column(x, xErr, xOut, sureX, n);
         SureReal48Column(other, otherErr, otherOut, sureOther, n);
         for (int i = 0; i < n; ++i)
-            sure[static_cast<std::size_t>(i)] = sureX[i] != 0.0 && sureOther[i] != 0.0;
+            sure[static_cast<std::size_t>(i)] = (sureX[i] != 0.0) & (sureOther[i] != 0.0);
     }
     for (int i = 0; i < n; ++i) {
         if (sure[static_cast<std::size_t>(i)]) continue;
