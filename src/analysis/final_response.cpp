@@ -1266,6 +1266,25 @@ void CompensatedPhaseAndDelay(const FastCascade& fc, const std::vector<Compensat
     }
 }
 
+// The least and the greatest positive finite frequency of a column (0 and 0 when it has
+// none). Positive doubles are ordered as their bit patterns, so the search is a
+// reduction of integers, which vectorises (one of doubles would not, for the order of
+// NaNs and zeros it must keep).
+__attribute__((target_clones("arch=x86-64-v4", "avx2", "default"))) void FrequencyRange(const double* w, int n,
+                                                                                       double& wmin, double& wmax) {
+    constexpr int64_t kInfinity = 0x7ff0000000000000;
+    int64_t lo = kInfinity, hi = 0;
+    for (int k = 0; k < n; ++k) {
+        const int64_t b = std::bit_cast<int64_t>(w[k]);
+        const bool usable = (b > 0) & (b < kInfinity); // positive, finite, not a NaN
+        const int64_t l = usable ? b : kInfinity, h = usable ? b : 0;
+        lo = l < lo ? l : lo;
+        hi = h > hi ? h : hi;
+    }
+    wmin = lo < kInfinity ? std::bit_cast<double>(lo) : 0.0;
+    wmax = std::bit_cast<double>(hi);
+}
+
 // See Finish::state. A point whose V/V gain is in doubt is evaluated again whole when
 // the constant's square for the compensated gain is not at hand.
 __attribute__((target_clones("arch=x86-64-v4", "avx2", "default"))) void ClassifyBlock(const double* w, Finish& f, bool k2Ok,
@@ -1409,15 +1428,8 @@ std::vector<FinalFrequencySample> Column(const std::vector<PreparedStage>& stage
     gains.clear();
     phases.clear();
     left.clear();
-    double wmin = INFINITY, wmax = 0;
-    for (int k = 0; k < count; ++k) {
-        const double x = w[k];
-        const bool usable = (x > 0.0) & (x <= DBL_MAX);
-        const double lo = usable ? x : INFINITY, hi = usable ? x : 0.0;
-        wmin = lo < wmin ? lo : wmin;
-        wmax = hi > wmax ? hi : wmax;
-    }
-    if (!(wmin <= DBL_MAX)) wmin = 0;
+    double wmin = 0, wmax = 0;
+    FrequencyRange(w, count, wmin, wmax);
     const auto fc = PrepareFast(stages, wmin, wmax);
     if (fc) {
         const double down = std::ldexp(1.0, -fc->scale);
