@@ -988,6 +988,28 @@ void LoadPoints(Work& c, const std::vector<CompensatedPoint>& points, std::size_
     }
 }
 
+// The gains in dB and V/V of a block of compensated points with their bounds (see above).
+__attribute__((target_clones("arch=x86-64-v4", "avx2", "default"))) void CompensatedGainValues(
+    const FastCascade& fc, Compensated& c, int n) {
+    constexpr double kDbPerLnR = 4.342944819032518277; // 10 / ln 10, within u of itself
+    const double gainErr = fc.gainErr;
+    for (int i = 0; i < n; ++i) {
+        const double r = c.r[i], lr = c.lnR[i];
+        const double l = lr + c.rl[i] / r;
+        const double db = kDbPerLnR * l;
+        const double relR = CompensatedRel(fc, c.notch[i]) + gainErr;
+        const double lErr = 1.001 * relR + kLog * std::fabs(lr) + kU * std::fabs(l);
+        const bool ok = c.ok[i] != 0.0;
+        const double dbErr =
+            kSafety * (kDbPerLnR * lErr + 2.0 * kU * std::fabs(db)) + 8.7 * c.ext[i] + kExtendedU * 4.0 * std::fabs(db);
+        const double v = c.vv[i];
+        const double vvErr = v * (kSafety * (0.5 * relR + 1.01 * kU) + c.ext[i]);
+        c.db[i] = ok ? db : 0.0;
+        c.dbErr[i] = ok ? dbErr : -1.0;
+        c.vvErr[i] = ok ? vvErr : -1.0;
+    }
+}
+
 // The gains of `points` from the compensated products: the dB value of every point and
 // the V/V value of those marked, written to `out` where certain. A point whose dB value
 // alone is still in doubt is added to `left` (its extended gain gives it); a point whose
@@ -1014,21 +1036,7 @@ void CompensatedGains(const FastCascade& fc, const std::vector<CompensatedPoint>
         BatchLog(c.r, c.lnR, n);
         BatchSqrt(c.r, c.s, n);
         CompensatedRoots(c, n);
-        constexpr double kDbPerLnR = 4.342944819032518277; // 10 / ln 10, within u of itself
-        for (int i = 0; i < n; ++i) {
-            const double r = c.r[i], lr = c.lnR[i];
-            const double l = lr + c.rl[i] / r;
-            const double db = kDbPerLnR * l;
-            const double relR = CompensatedRel(fc, c.notch[i]) + fc.gainErr;
-            const double lErr = 1.001 * relR + kLog * std::fabs(lr) + kU * std::fabs(l);
-            const bool ok = c.ok[i] != 0.0;
-            c.db[i] = ok ? db : 0.0;
-            c.dbErr[i] = ok ? kSafety * (kDbPerLnR * lErr + 2.0 * kU * std::fabs(db)) + 8.7 * c.ext[i] +
-                                  kExtendedU * 4.0 * std::fabs(db)
-                            : -1.0;
-            const double v = c.vv[i];
-            c.vvErr[i] = ok ? v * (kSafety * (0.5 * relR + 1.01 * kU) + c.ext[i]) : -1.0;
-        }
+        CompensatedGainValues(fc, c, n);
         SureReal48Column(c.db, c.dbErr, c.out, c.sure, n);
         SureReal48Column(c.vv, c.vvErr, c.outVV, c.sureVV, n);
         for (int i = 0; i < n; ++i) {
