@@ -352,12 +352,22 @@ struct FastCascade {
     double poleDelayErr = 0, zeroDelayErr = 0; // relative bounds of the two delay sums
     double condition = 0;                      // sum of the condition numbers the extended evaluation meets
     bool notches = false;
-    // The square of the gain constant for the compensated gain near 0 dB (see
-    // CompensatedGainDb): k2h + k2l within 2^-104 of the square of the extended constant,
-    // whose own error (one extended rounding per quotient and product) is at most
-    // gainErr relative. Not usable (k2Ok false) when the square leaves 2^+-800.
-    bool k2Ok = false;
-    double k2h = 0, k2l = 0, gainErr = 0;
+    // The stages' polynomials for the compensated gains (see CompensatedGains): the
+    // coefficients of the frequencies divided by 2^scale, numerator and denominator of a
+    // stage multiplied by the same power of two (the denominator's largest coefficient
+    // brought near 1), each split exactly into two doubles. A point's squared magnitudes
+    // must lie within [polyMin, polyMax], so that the products of a side stay within
+    // 2^+-900. Not usable (polysOk false) when a coefficient leaves the double range.
+    struct Poly {
+        double h[4] = {}, l[4] = {};
+        bool cubic = false;
+    };
+    std::vector<Poly> polys[2]; // denominators, numerators
+    bool polysOk = false;
+    double polyMin = 0, polyMax = 0;
+    // The polynomials of degree 0, their squares multiplied out once (constH + constL per
+    // side) and their number.
+    double constH[2] = {1, 1}, constL[2] = {0, 0}, constCount = 0;
 };
 
 // The largest and smallest magnitude a factor can have over [wmin, wmax] (scaled), for
@@ -385,6 +395,59 @@ bool SplitToDoubles(long double x, double& hi, double& lo) {
     hi = parts.Hi;
     lo = parts.Lo;
     return true;
+}
+
+// ---- Sums and products of two doubles ------------------------------------------------
+
+// s + e = a + b exactly (Knuth's sum: no condition on the order of a and b).
+inline void TwoSum(double a, double b, double& s, double& e) {
+    s = a + b;
+    const double bb = s - a;
+    e = (a - (s - bb)) + (b - bb);
+}
+
+// hi + lo = (ah + al)(bh + bl), within 6 u^2 of the product; |lo| <= u |hi|.
+inline void MultiplyDd(double& ah, double& al, double bh, double bl) {
+    const double p = ah * bh;
+    double e = std::fma(ah, bh, -p);
+    e = std::fma(ah, bl, e);
+    e = std::fma(al, bh, e);
+    const double s = p + e;
+    al = e - (s - p);
+    ah = s;
+}
+
+// hi + lo = h^2 + 2 h l (the square of h + l less l^2), the sum's parts; |l| <= u |h|.
+inline void SquareDd(double h, double l, double& sh, double& sl) {
+    sh = h * h;
+    sl = std::fma(h, h, -sh);
+    sl = std::fma(2.0 * h, l, sl);
+}
+
+// (sh, sl) = (ah + al) + (bh + bl), renormalised.
+inline void AddDd(double ah, double al, double bh, double bl, double& sh, double& sl) {
+    double s = 0, e = 0;
+    TwoSum(ah, bh, s, e);
+    e += al + bl;
+    sh = s + e;
+    sl = e - (sh - s);
+}
+
+// (ph, pl) = (ah + al)(bh + bl).
+inline void ProductDd(double ah, double al, double bh, double bl, double& ph, double& pl) {
+    ph = ah;
+    pl = al;
+    MultiplyDd(ph, pl, bh, bl);
+}
+
+// (qh, ql) = (nh + nl) / (dh + dl): the remainder of the quotient of the high parts
+// exactly by the fused multiply-add.
+inline void QuotientDd(double nh, double nl, double dh, double dl, double& qh, double& ql) {
+    const double q = nh / dh;
+    const double rem = std::fma(-q, dh, nh);
+    const double lo = (rem + nl - q * dl) / dh;
+    qh = q + lo;
+    ql = lo - (qh - q);
 }
 
 // log2 of a positive number for the scale and the range checks below, in double
@@ -515,18 +578,52 @@ std::optional<FastCascade> PrepareFast(const std::vector<PreparedStage>& stages,
     const long double scaledGain = std::ldexp(gain, degree * fc.scale);
     if (!(scaledGain >= 0x1p-900L && scaledGain <= 0x1p900L)) return std::nullopt;
     fc.gain = static_cast<double>(scaledGain);
-    // The constant's square exactly from its two halves (k = kh + kl, kl below 2^-52 kh):
-    // kh^2 exactly as two doubles, 2 kh kl + kl^2 rounded, within 2^-104 of the square.
-    // The constant itself carries one extended rounding per quotient and product of the
-    // leading coefficients: 2 per stage, 2^-63 each, doubled in the square.
-    if (scaledGain >= 0x1p-400L && scaledGain <= 0x1p400L) {
-        const DoubleDouble k = SplitExtended(scaledGain);
-        const DoubleDouble sq = velmora::ExactSquare(k.Hi);
-        fc.k2h = sq.Hi;
-        fc.k2l = sq.Lo + (2.0 * k.Hi + k.Lo) * k.Lo;
-        fc.gainErr = 4.0 * 0x1p-64 * static_cast<double>(stages.size()) * 2.0;
-        fc.k2Ok = true;
+    fc.polysOk = true;
+    std::vector<FastCascade::Poly> constants[2];
+    // Powers of two, products by which are exact: 2^(k scale) for the coefficient of s^k.
+    std::array<long double, 4> powers{};
+    for (int k = 0; k < 4; ++k)
+        powers[static_cast<std::size_t>(k)] = std::ldexp(1.0L, k * fc.scale);
+    for (const PreparedStage& p : stages) {
+        // Scaled coefficients a_k 2^(k scale), and the power of two of the largest of the
+        // denominator's: both polynomials are divided by it (exactly; the ratio is kept).
+        std::array<long double, 4> num{}, den{};
+        long double largest = 0;
+        for (std::size_t k = 0; k < 4; ++k) {
+            num[k] = p.num[k] * powers[k];
+            den[k] = p.den[k] * powers[k];
+            largest = std::max(largest, std::fabs(den[k]));
+        }
+        const int e = largest > 0.0L && std::isfinite(largest) ? std::ilogb(largest) : 0;
+        const long double down = std::ldexp(1.0L, -e);
+        for (int side = 0; side < 2; ++side) {
+            const std::array<long double, 4>& a = side == 0 ? den : num;
+            FastCascade::Poly poly;
+            for (int k = 0; k < 4; ++k)
+                fc.polysOk = fc.polysOk && SplitToDoubles(a[static_cast<std::size_t>(k)] * down, poly.h[k], poly.l[k]);
+            poly.cubic = poly.h[3] != 0.0;
+            if (poly.h[1] == 0.0 && poly.h[2] == 0.0 && poly.h[3] == 0.0)
+                constants[side].push_back(poly); // |P|^2 = b0^2 at every frequency
+            else
+                fc.polys[side].push_back(poly);
+        }
     }
+    const double polyLimit = std::floor(900.0 / static_cast<double>(std::max<std::size_t>(stages.size(), 1)));
+    fc.polyMin = std::ldexp(1.0, -static_cast<int>(polyLimit));
+    fc.polyMax = std::ldexp(1.0, static_cast<int>(polyLimit));
+    // The constant polynomials' squares multiplied out once, as the points' products
+    // would take them (b0^2 exactly as two doubles from b0's halves, then the products).
+    for (int side = 0; side < 2; ++side) {
+        fc.constH[side] = 1.0;
+        fc.constL[side] = 0.0;
+        for (const FastCascade::Poly& q : constants[side]) {
+            const DoubleDouble sq = velmora::ExactSquare(q.h[0]);
+            const double mh = sq.Hi, ml = sq.Lo + (2.0 * q.h[0] + q.l[0]) * q.l[0];
+            fc.polysOk = fc.polysOk && mh >= fc.polyMin && mh <= fc.polyMax;
+            MultiplyDd(fc.constH[side], fc.constL[side], mh, ml);
+        }
+    }
+    fc.constCount = static_cast<double>(constants[0].size() + constants[1].size());
     fc.leadTurns = static_cast<double>(leadTurns);
     fc.condition =
         static_cast<double>(condition + static_cast<long double>(fc.poles.size() + fc.zeros.size()));
@@ -825,41 +922,51 @@ __attribute__((target_clones("arch=x86-64-v4", "avx2", "default"))) void FinishV
     }
 }
 
-// ---- The gain in dB near 0 dB ---------------------------------------------------------
+// ---- The gains in compensated arithmetic ---------------------------------------------
 //
 // A passband gain such as -0.3 dB is stored to about 5e-14 dB, and one within 0.001 dB of
 // 0 dB to some 1e-16 dB; the double product above is only certain to about 1e-14 dB
-// times the number of factors. Where its dB value is in doubt the point's squared gain
-// is evaluated again as a compensated product: every factor's |F|^2 as a sum of two
-// doubles (error-free sums and products, the fused multiply-add giving each product's
-// rounding error), multiplied into running products Pp, Pz of the poles and the zeros,
-// then R = K^2 Pz / Pp = r + rl and ln R = ln r + rl / r. The logarithm's error is then
-// 8 u of ln r, which is small where the gain is near 0 dB: what was an absolute error of
-// the magnitude's relative size becomes an error relative to the dB value itself.
+// times the number of factors. Where a point's gain in dB (or in V/V) is in doubt, its
+// squared gain is evaluated again from the stages' polynomials themselves, in
+// compensated arithmetic: every |P(jw)|^2 = (b0 - b2 w^2)^2 + w^2 (b1 - b3 w^2)^2 as a sum
+// of two doubles (error-free sums and products, the fused multiply-add giving each
+// product's rounding error), multiplied into running products Pd, Pn of the
+// denominators and the numerators, then R = Pn / Pd = r + rl and ln R = ln r + rl / r.
+// The logarithm's error is then 8 u of ln r, which is small where the gain is near
+// 0 dB: what was an absolute error of the magnitude's relative size becomes an error
+// relative to the dB value itself.
 //
-// Error bound, relative to R, u = 2^-53: a quadratic factor's re = c0 - w^2 is the exact
-// difference of the split constant and the exact square plus the rounding of the low
-// parts' sum, 4 u^2 (c0 + w^2); im = c1 w is c1h w exactly plus c1l w rounded, u^2 of
-// itself. Squared and summed (error-free products and sums, the low parts rounded twice),
-// |F|^2 carries 8 u^2 (c0 + w^2) / |F| + 6 u^2, at most u^2 (8 gamma + 6) with gamma the
-// factor's condition (FastFactor, the notch ratio for a factor on the axis); a linear
-// factor's c0^2 + w^2 4 u^2. Each product of two double-double numbers adds 4 u^2, the
-// quotient 4 u^2, the second-order term of ln(1 + rl / r) u^2. All of it lies below
-// 2^-96 (condition + notch ratio) of R, the bound taken; the constant K^2 adds its
-// extended roundings (FastCascade::gainErr). ln R is then off by that bound (relative
-// errors below 2^-40, so ln(1 + e) is e within a thousandth), ln r by 8 u of itself
-// (the column logarithm), l = ln r + rl / r by u of itself; 10 log10 R = (10 / ln 10) l
-// adds 2 u (the constant and the product). The extended evaluation's share (8.7 times
-// the relative bound of its magnitude) and the doubling are added as above, so the stored
-// value is again the extended evaluation's.
+// Error bound, relative to R, u = 2^-53: the coefficients are the realised ones exactly
+// (split into two doubles) and w^2 is exact. With S = sum |b_k| w^k, re and im are within
+// 9 u^2 S and 15 u^2 S of their values (products within 6 u^2, sums within 3 u^2 of their
+// terms), so |P|^2 = re^2 + im^2 is within 43 u^2 S |P| + 9 u^2 |P|^2, at most
+// 52 u^2 (S / |P|)^2 of itself; each product of the running products adds 6 u^2, the
+// quotient 10 u^2, the second-order term of ln(1 + rl / r) u^2. All of it lies below
+// 2^-99 (sum over the polynomials of (S / |P|)^2, plus 1) of R, the bound taken. ln R is
+// then off by that bound (relative errors below 2^-40, so ln(1 + e) is e within a
+// thousandth), ln r by 8 u of itself (the column logarithm), l = ln r + rl / r by u of
+// itself; 10 log10 R = (10 / ln 10) l adds 2 u (the constant and the product). The bound
+// is doubled.
+//
+// The gain in dB so certified is the exact value of the realised polynomials rounded to
+// the 6-byte real: its evaluation is more precise than the extended one, whose error is
+// not added here. Where the extended evaluation's own error reaches a rounding boundary
+// (gains within some 1e-17 dB, times the cascade's condition, of one) the two may store
+// neighbouring 6-byte reals, and this one is the correctly rounded value; the tests check
+// such points against a quadruple-precision evaluation. The gain in V/V, sqrt(R), has the
+// extended evaluation's share added as in the double evaluation, so that it stays the
+// extended evaluation's value.
 
 struct alignas(32) Compensated {
     double wh[kBlock], w2h[kBlock], w2l[kBlock];
-    double ph[2][kBlock], pl[2][kBlock]; // running products of the poles' and the zeros' |F|^2
+    double ph[2][kBlock], pl[2][kBlock]; // running products of the denominators' and numerators' |P|^2
     double r[kBlock], rl[kBlock], ok[kBlock];
     double lnR[kBlock], db[kBlock], dbErr[kBlock], out[kBlock], sure[kBlock];
     double s[kBlock], vv[kBlock], vvErr[kBlock], outVV[kBlock], sureVV[kBlock];
     double ext[kBlock], notch[kBlock];
+    // The sum of S^2 and the least |P|^2 over the polynomials (their quotient bounds the
+    // sum of (S / |P|)^2); the squared magnitudes out of range.
+    double cond[kBlock], least[kBlock], bad[kBlock];
     int point[kBlock];
 };
 
@@ -869,84 +976,84 @@ struct alignas(32) Compensated {
 #define VELMORA_FMA_CLONES
 #endif
 
-// s + e = a + b exactly (Knuth's sum: no condition on the order of a and b).
-inline void TwoSum(double a, double b, double& s, double& e) {
-    s = a + b;
-    const double bb = s - a;
-    e = (a - (s - bb)) + (b - bb);
-}
 
-// hi + lo = (ah + al)(bh + bl), within 4 u^2 of the product; |lo| <= u |hi|.
-inline void MultiplyDd(double& ah, double& al, double bh, double bl) {
-    const double p = ah * bh;
-    double e = std::fma(ah, bh, -p);
-    e = std::fma(ah, bl, e);
-    e = std::fma(al, bh, e);
-    const double s = p + e;
-    al = e - (s - p);
-    ah = s;
-}
 
-// hi + lo = h^2 + 2 h l (the square of h + l less l^2), the sum's parts; |l| <= u |h|.
-inline void SquareDd(double h, double l, double& sh, double& sl) {
-    sh = h * h;
-    sl = std::fma(h, h, -sh);
-    sl = std::fma(2.0 * h, l, sl);
-}
 
-VELMORA_FMA_CLONES void CompensatedProducts(const std::vector<FastFactor>& factors, Compensated& c, int side,
-                                            int n) {
-    double* __restrict ph = c.ph[side];
-    double* __restrict pl = c.pl[side];
-    const double* __restrict wh = c.wh;
-    const double* __restrict w2h = c.w2h;
-    const double* __restrict w2l = c.w2l;
-    for (const FastFactor& f : factors) {
-        if (f.kind == FastFactor::Linear) {
-            for (int i = 0; i < n; ++i) {
-                double s = 0, e = 0;
-                TwoSum(f.c2h, w2h[i], s, e);
-                e += f.c2l + w2l[i];
-                const double fh = s + e, fl = e - (fh - s);
-                MultiplyDd(ph[i], pl[i], fh, fl);
-            }
-            continue;
+
+
+
+// |P(jw)|^2 of one polynomial for the block's points, multiplied into the running
+// products of its side, with its condition (S / |P|)^2 and the range test.
+// The arrays are all reached through `c`, one object, so that the compiler sees them
+// apart and vectorises the loop without run-time overlap tests.
+template <int kSide, bool kCubic>
+[[gnu::always_inline]] inline void PolyProduct(const FastCascade::Poly& q, const FastCascade& fc, Compensated& c,
+                                               int n) {
+    const double b0h = q.h[0], b0l = q.l[0], b1h = q.h[1], b1l = q.l[1], b2h = q.h[2], b2l = q.l[2];
+    const double b3h = q.h[3], b3l = q.l[3];
+    const double a0 = std::fabs(b0h), a1 = std::fabs(b1h), a2 = std::fabs(b2h), a3 = std::fabs(b3h);
+    const double lo = fc.polyMin, hi = fc.polyMax;
+    for (int i = 0; i < n; ++i) {
+        const double w = c.wh[i], w2h = c.w2h[i], w2l = c.w2l[i];
+        // re = b0 - b2 w^2: the product's high part exactly with its rounding error (the
+        // fused multiply-add) and the low parts' products, the difference error-free.
+        const double p = b2h * w2h;
+        const double pe = std::fma(b2l, w2h, std::fma(b2h, w2l, std::fma(b2h, w2h, -p)));
+        double reh = 0, rel = 0, s = 0, t = 0;
+        TwoSum(b0h, -p, s, t);
+        t += b0l - pe;
+        reh = s + t;
+        rel = t - (reh - s);
+        // im = w (b1 - b3 w^2), w exact.
+        double uh = b1h, ul = b1l;
+        if constexpr (kCubic) {
+            double th = 0, tl = 0;
+            ProductDd(b3h, b3l, w2h, w2l, th, tl);
+            AddDd(b1h, b1l, -th, -tl, uh, ul);
         }
-        for (int i = 0; i < n; ++i) {
-            // re = (c0h - w2h) + (c0l - w2l): the first difference error-free.
-            double s = 0, e = 0;
-            TwoSum(f.c0h, -w2h[i], s, e);
-            const double t = (f.c0l - w2l[i]) + e;
-            double reh = 0, rel = 0;
-            TwoSum(s, t, reh, rel);
-            // im = c1 w: c1h w error-free, c1l w rounded.
-            const double imh = f.c1 * wh[i];
-            const double iml = std::fma(f.c1, wh[i], -imh) + f.c1l * wh[i];
-            double ah = 0, al = 0, bh = 0, bl = 0;
-            SquareDd(reh, rel, ah, al);
-            SquareDd(imh, iml, bh, bl);
-            double fh = 0, fl = 0;
-            TwoSum(ah, bh, fh, fl);
-            fl += al + bl;
-            const double h = fh + fl;
-            MultiplyDd(ph[i], pl[i], h, fl - (h - fh));
-        }
+        const double imh = uh * w;
+        const double iml = std::fma(uh, w, -imh) + ul * w;
+        double ah = 0, al = 0, bh = 0, bl = 0, mh = 0, ml = 0;
+        SquareDd(reh, rel, ah, al);
+        SquareDd(imh, iml, bh, bl);
+        AddDd(ah, al, bh, bl, mh, ml);
+        const double sum = a0 + a2 * w2h + (a1 + a3 * w2h) * w;
+        c.cond[i] += sum * sum;
+        c.least[i] = mh < c.least[i] ? mh : c.least[i];
+        c.bad[i] += ((mh >= lo) & (mh <= hi)) ? 0.0 : 1.0;
+        MultiplyDd(c.ph[kSide][i], c.pl[kSide][i], mh, ml);
     }
 }
 
-// R = K^2 Pz / Pp as r + rl: the quotient r of the high parts, its remainder exactly by
-// the fused multiply-add, and the low parts' share. The numerator and the denominator
-// are kept within 2^+-900, so that their low parts and the remainder stay normal.
-VELMORA_FMA_CLONES void CompensatedRatio(const FastCascade& fc, Compensated& c, int n) {
+template <int kSide>
+[[gnu::always_inline]] inline void PolyProducts(const FastCascade& fc, Compensated& c, int n) {
+    for (const FastCascade::Poly& q : fc.polys[kSide]) {
+        if (q.cubic)
+            PolyProduct<kSide, true>(q, fc, c, n);
+        else
+            PolyProduct<kSide, false>(q, fc, c, n);
+    }
+}
+
+VELMORA_FMA_CLONES void CompensatedProducts(const FastCascade& fc, Compensated& c, int n) {
+    PolyProducts<0>(fc, c, n);
+    PolyProducts<1>(fc, c, n);
+}
+
+// R = Pn / Pd as r + rl: the quotient r of the high parts, its remainder exactly by the
+// fused multiply-add, and the low parts' share. The products are kept within 2^+-900,
+// so that their low parts and the remainder stay normal.
+VELMORA_FMA_CLONES void CompensatedRatio(Compensated& c, int n) {
     for (int i = 0; i < n; ++i) {
-        double nh = c.ph[1][i], nl = c.pl[1][i];
-        MultiplyDd(nh, nl, fc.k2h, fc.k2l);
+        const double nh = c.ph[1][i], nl = c.pl[1][i];
         const double dh = c.ph[0][i], dl = c.pl[0][i];
         const double r = nh / dh;
         const double rem = std::fma(-r, dh, nh);
         c.r[i] = r;
         c.rl[i] = (rem + nl - r * dl) / dh;
-        c.ok[i] = ((nh >= 0x1p-900) & (nh <= 0x1p900) & (dh >= 0x1p-900) & (dh <= 0x1p900)) ? 1.0 : 0.0;
+        c.ok[i] = ((nh >= 0x1p-900) & (nh <= 0x1p900) & (dh >= 0x1p-900) & (dh <= 0x1p900) & (c.bad[i] == 0.0))
+                      ? 1.0
+                      : 0.0;
     }
 }
 
@@ -990,18 +1097,19 @@ void LoadPoints(Work& c, const std::vector<CompensatedPoint>& points, std::size_
 
 // The gains in dB and V/V of a block of compensated points with their bounds (see above).
 __attribute__((target_clones("arch=x86-64-v4", "avx2", "default"))) void CompensatedGainValues(
-    const FastCascade& fc, Compensated& c, int n) {
+    Compensated& c, double constCount, int n) {
     constexpr double kDbPerLnR = 4.342944819032518277; // 10 / ln 10, within u of itself
-    const double gainErr = fc.gainErr;
     for (int i = 0; i < n; ++i) {
         const double r = c.r[i], lr = c.lnR[i];
         const double l = lr + c.rl[i] / r;
         const double db = kDbPerLnR * l;
-        const double relR = CompensatedRel(fc, c.notch[i]) + gainErr;
+        // The sum of (S / |P|)^2 over the polynomials, at most sum S^2 / least |P|^2, and
+        // 1 for each constant one.
+        const double cond = c.cond[i] > 0.0 ? c.cond[i] / c.least[i] : 0.0;
+        const double relR = 0x1p-99 * (cond + constCount + 1.0);
         const double lErr = 1.001 * relR + kLog * std::fabs(lr) + kU * std::fabs(l);
         const bool ok = c.ok[i] != 0.0;
-        const double dbErr =
-            kSafety * (kDbPerLnR * lErr + 2.0 * kU * std::fabs(db)) + 8.7 * c.ext[i] + kExtendedU * 4.0 * std::fabs(db);
+        const double dbErr = kSafety * (kDbPerLnR * lErr + 2.0 * kU * std::fabs(db));
         const double v = c.vv[i];
         const double vvErr = v * (kSafety * (0.5 * relR + 1.01 * kU) + c.ext[i]);
         c.db[i] = ok ? db : 0.0;
@@ -1025,18 +1133,21 @@ void CompensatedGains(const FastCascade& fc, const std::vector<CompensatedPoint>
     for (std::size_t start = 0; start < points.size(); start += kBlock) {
         const int n = static_cast<int>(std::min<std::size_t>(kBlock, points.size() - start));
         LoadPoints(c, points, start, n);
-        for (int i = 0; i < n; ++i)
+        for (int i = 0; i < n; ++i) {
             for (int side = 0; side < 2; ++side) {
-                c.ph[side][i] = 1.0;
-                c.pl[side][i] = 0.0;
+                c.ph[side][i] = fc.constH[side];
+                c.pl[side][i] = fc.constL[side];
             }
-        CompensatedProducts(fc.poles, c, 0, n);
-        CompensatedProducts(fc.zeros, c, 1, n);
-        CompensatedRatio(fc, c, n);
+            c.cond[i] = 0.0;
+            c.least[i] = INFINITY;
+            c.bad[i] = 0.0;
+        }
+        CompensatedProducts(fc, c, n);
+        CompensatedRatio(c, n);
         BatchLog(c.r, c.lnR, n);
         BatchSqrt(c.r, c.s, n);
         CompensatedRoots(c, n);
-        CompensatedGainValues(fc, c, n);
+        CompensatedGainValues(c, fc.constCount, n);
         SureReal48Column(c.db, c.dbErr, c.out, c.sure, n);
         SureReal48Column(c.vv, c.vvErr, c.outVV, c.sureVV, n);
         for (int i = 0; i < n; ++i) {
@@ -1086,31 +1197,8 @@ struct alignas(32) CompensatedChains {
     int point[kBlock];
 };
 
-// (sh, sl) = (ah + al) + (bh + bl), renormalised.
-inline void AddDd(double ah, double al, double bh, double bl, double& sh, double& sl) {
-    double s = 0, e = 0;
-    TwoSum(ah, bh, s, e);
-    e += al + bl;
-    sh = s + e;
-    sl = e - (sh - s);
-}
 
-// (ph, pl) = (ah + al)(bh + bl).
-inline void ProductDd(double ah, double al, double bh, double bl, double& ph, double& pl) {
-    ph = ah;
-    pl = al;
-    MultiplyDd(ph, pl, bh, bl);
-}
 
-// (qh, ql) = (nh + nl) / (dh + dl): the remainder of the quotient of the high parts
-// exactly by the fused multiply-add.
-inline void QuotientDd(double nh, double nl, double dh, double dl, double& qh, double& ql) {
-    const double q = nh / dh;
-    const double rem = std::fma(-q, dh, nh);
-    const double lo = (rem + nl - q * dl) / dh;
-    qh = q + lo;
-    ql = lo - (qh - q);
-}
 
 // Multiplies the running product of point i on `side` by fr + j fi and turns it back into
 // the first quadrant as MultiplyAndTurn does, by the signs of the high parts.
@@ -1295,7 +1383,7 @@ __attribute__((target_clones("arch=x86-64-v4", "avx2", "default"))) void Frequen
 
 // See Finish::state. A point whose V/V gain is in doubt is evaluated again whole when
 // the constant's square for the compensated gain is not at hand.
-__attribute__((target_clones("arch=x86-64-v4", "avx2", "default"))) void ClassifyBlock(const double* w, Finish& f, bool k2Ok,
+__attribute__((target_clones("arch=x86-64-v4", "avx2", "default"))) void ClassifyBlock(const double* w, Finish& f, bool polysOk,
                                                                      int n) {
     for (int i = 0; i < n; ++i) {
         const double x = w[i];
@@ -1307,7 +1395,7 @@ __attribute__((target_clones("arch=x86-64-v4", "avx2", "default"))) void Classif
         f.storedVV[i] = zeroVV ? 0.0 : f.outVV[i];
         f.storedDb[i] = floorDb ? static_cast<double>(kGainFloorDb) : f.outDb[i];
         f.phaseDeg[i] = -f.outLag[i];
-        const bool whole = !usable || (vvDoubt && !k2Ok);
+        const bool whole = !usable || (vvDoubt && !polysOk);
         f.state[i] = whole ? 2.0 : (vvDoubt | dbDoubt | phaseDoubt) ? 1.0 : 0.0;
     }
 }
@@ -1459,7 +1547,7 @@ std::vector<FinalFrequencySample> Column(const std::vector<PreparedStage>& stage
             SureReal48Column(f.db, f.dbErr, f.outDb, f.sureDb, n);
             SureReal48Column(f.lag, f.lagErr, f.outLag, f.sureLag, n);
             SureReal48Column(f.delay, f.delayErr, f.outDelay, f.sureDelay, n);
-            ClassifyBlock(w + start, f, fc->k2Ok, n);
+            ClassifyBlock(w + start, f, fc->polysOk, n);
             WriteSamples(out.data() + start, fHz + start, w + start, f, n);
             for (int i = 0; i < n; ++i) {
                 const std::size_t k = static_cast<std::size_t>(start + i);
@@ -1471,7 +1559,7 @@ std::vector<FinalFrequencySample> Column(const std::vector<PreparedStage>& stage
                 const bool dbDoubt = f.floorDb[i] == 0.0 && f.sureDb[i] == 0.0;
                 const CompensatedPoint point{k, b.wh[i], f.ext[i], f.notch[i], vvDoubt};
                 if (vvDoubt || dbDoubt) {
-                    if (fc->k2Ok)
+                    if (fc->polysOk)
                         gains.push_back(point);
                     else
                         left.push_back(k);
