@@ -287,9 +287,16 @@ FinalFrequencySample Sample(long double fHz, long double w, const FinalPoint& p)
 //
 // The column is evaluated in double precision with a bound on the error of every value,
 // and each value is stored only when every number within its bound rounds to the same
-// 6-byte real (model/sure_rounding.h); a point with any value in doubt is evaluated again
-// by Evaluate above. The samples are then those of the extended evaluation rounded to
-// the 6-byte real.
+// 6-byte real (model/sure_rounding.h); a value in doubt is evaluated again in compensated
+// arithmetic (below), and a point still in doubt by Evaluate above. The samples are then
+// those of the extended evaluation rounded to the 6-byte real (but for the gains in dB
+// the compensated evaluation settles, see there).
+//
+// The points are taken in blocks of kBlock, and every step is a loop over the block's
+// points, one quantity at a time, written without branches so that it vectorises (each
+// such function is built for 512-bit, 256-bit and 128-bit vectors and the one for the
+// processor chosen when the program loads; the builds do the same operations in the same
+// order, and the bounds hold for each).
 //
 // Frequencies are divided by ws = 2^scale, a power of two near the cascade's pole
 // frequencies, so products of twenty factors stay well inside the double range; the
@@ -317,7 +324,8 @@ FinalFrequencySample Sample(long double fHz, long double w, const FinalPoint& p)
 //    by the sum over its factors.
 //  - Delay terms carry 14.04 u + 14 u^2 gamma (quadratic) or 5.01 u (linear); the running
 //    fraction of n positive terms adds 3 u per step and the final division u.
-//  - glibc's atan2 and log10 are taken within 2 ulp.
+//  - The column logarithm and arctangent (vector_math.h) are taken within kBatchUlps
+//    (4) units of the last place, 8 u of their values.
 //  - The extended evaluation is itself an approximation of the exact value: its error,
 //    some units of 2^-64 times the same condition numbers (gamma of each factor, the
 //    notch ratios, the deflation of a cubic), is added with a factor of 8, so the

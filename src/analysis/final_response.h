@@ -62,9 +62,14 @@ std::optional<FinalPoint> FinalResponseAt(const TDesign& d, int variant, int fir
 // A sample of the final response. Its gain, phase and delay are kept at the precision
 // of the 6-byte real, like the ideal response's samples: each is the extended-precision
 // value rounded to Real48. The column is evaluated in double precision with a bound on
-// the error of every value; a point where a bound leaves the 6-byte rounding in doubt is
-// evaluated again in extended precision, so the stored values are those of the extended
-// evaluation either way. FHz and W are the column's frequencies as given.
+// the error of every value; a value the bound leaves in doubt is evaluated again in
+// compensated (double-double) arithmetic and, where that does not settle it either, the
+// point in extended precision, so the stored values are those of the extended
+// evaluation. The one exception is a gain in dB settled by the compensated evaluation,
+// which is the exact value rounded: where the extended evaluation's own error reaches a
+// rounding boundary (gains within some 1e-17 dB of one) the two may differ by a unit of
+// the last place, and this one is the right one. FHz and W are the column's
+// frequencies as given.
 struct FinalFrequencySample {
     long double FHz = 0, W = 0;
     long double GainDb = 0, GainVV = 0; // dB (-400 at the floor), V/V
