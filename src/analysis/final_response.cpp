@@ -1126,6 +1126,25 @@ __attribute__((target_clones("arch=x86-64-v4", "avx2", "default"))) void Compens
     }
 }
 
+// The gain in dB of a compensated point whose column logarithm (8 u of its value) left
+// the rounding in doubt, with the extended logarithm of r instead: ln R = ln r + rl / r in
+// extended precision, the logarithm within 2 units of 2^-64 of its value, the quotient,
+// the sum, the constant 10 / ln 10 and the product within one each, all of it below
+// 2^-60 of the dB value; R's own error as in CompensatedGainValues. The extended value is
+// taken to the double nearest it, which adds the difference, and certified as the others.
+bool ExtendedLogDb(const Compensated& c, int i, double constCount, long double& out) {
+    constexpr long double kDbPerLnL = 4.34294481903251827651128918916605082L; // 10 / ln 10
+    const long double r = c.r[i];
+    const long double l = std::log(r) + static_cast<long double>(c.rl[i]) / r;
+    const long double db = kDbPerLnL * l;
+    const double cond = c.cond[i] > 0.0 ? c.cond[i] / c.least[i] : 0.0;
+    const double relR = 0x1p-99 * (cond + constCount + 1.0);
+    const double dbD = static_cast<double>(db);
+    const double err = kSafety * (4.3429448190325183 * 1.001 * relR + static_cast<double>(0x1p-60L * std::fabs(db))) +
+                       static_cast<double>(std::fabs(db - static_cast<long double>(dbD)));
+    return SureReal48(dbD, err, out);
+}
+
 // The gains of `points` from the compensated products: the dB value of every point and
 // the V/V value of those marked, written to `out` where certain. A point whose dB value
 // alone is still in doubt is added to `left` (its extended gain gives it); a point whose
@@ -1167,8 +1186,11 @@ void CompensatedGains(const FastCascade& fc, const std::vector<CompensatedPoint>
                 }
                 out[k].GainVV = c.outVV[i];
             }
+            long double db = 0;
             if (c.sure[i] != 0.0)
                 out[k].GainDb = c.out[i];
+            else if (c.ok[i] != 0.0 && ExtendedLogDb(c, i, fc.constCount, db))
+                out[k].GainDb = db;
             else
                 left.push_back(k);
         }
