@@ -1341,6 +1341,28 @@ VELMORA_FMA_CLONES void CompensatedAngleParts(CompensatedChains& c, int n) {
     }
 }
 
+// The phase lag of a compensated point whose column arctangent (8 u of its value) left
+// the rounding in doubt, with the extended arctangent of the double-double parts instead:
+// their sums in extended precision are within 2^-64 of themselves, which moves the angle
+// by at most 2^-63 radians, and the arctangent is within 2 units of 2^-64 of its value;
+// the products' argument errors, the conversion to degrees, the sum with the quarter
+// turns and the extended evaluation's share as for the column arctangent. The extended
+// value is taken to the double nearest it, which adds the difference, and certified.
+bool ExtendedAngleLag(const FastCascade& fc, const CompensatedChains& c, int i, long double& out) {
+    const long double x = static_cast<long double>(c.xh[i]) + c.xl[i];
+    const long double y = static_cast<long double>(c.yh[i]) + c.yl[i];
+    const long double a = std::atan2(y, x);
+    constexpr long double kDegreesL = 57.2957795130823208767981548141051703L;
+    const long double lag = static_cast<long double>(c.q[0][i] - c.q[1][i] + fc.leadTurns) * 90.0L + a * kDegreesL;
+    const double rel = CompensatedRel(fc, c.notch[i]);
+    const double radErr = 2.0 * rel + static_cast<double>(0x1p-63L + 0x1p-62L * std::fabs(a));
+    const double lagD = static_cast<double>(lag);
+    const double err = kSafety * (kDegreesD * (1.0 + 2.0 * kU) * radErr + static_cast<double>(0x1p-62L * std::fabs(lag))) +
+                       kDegreesD * c.ext[i] + kExtendedU * 4.0 * std::fabs(lagD) +
+                       static_cast<double>(std::fabs(lag - static_cast<long double>(lagD)));
+    return SureReal48(lagD, err, out);
+}
+
 // The phase lags and delays of `points`, written to `out` where certain; a point with
 // either still in doubt is marked not done (evaluated again whole).
 void CompensatedPhaseAndDelay(const FastCascade& fc, const std::vector<CompensatedPoint>& points,
@@ -1381,12 +1403,13 @@ void CompensatedPhaseAndDelay(const FastCascade& fc, const std::vector<Compensat
         SureReal48Column(c.delay, c.delayErr, c.outDelay, c.sureDelay, n);
         for (int i = 0; i < n; ++i) {
             const std::size_t k = static_cast<std::size_t>(c.point[i]);
-            if (c.sureLag[i] == 0.0 || c.sureDelay[i] == 0.0) {
+            long double lag = c.outLag[i];
+            if (c.sureDelay[i] == 0.0 || (c.sureLag[i] == 0.0 && !ExtendedAngleLag(fc, c, i, lag))) {
                 done[k] = 0;
                 continue;
             }
-            out[k].PhaseLag = c.outLag[i];
-            out[k].PhaseDeg = -c.outLag[i];
+            out[k].PhaseLag = lag;
+            out[k].PhaseDeg = -lag;
             out[k].DelayS = c.outDelay[i];
         }
     }
