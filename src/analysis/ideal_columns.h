@@ -10,6 +10,7 @@
 // precision. The stored columns are therefore those of the extended-precision evaluation.
 #pragma once
 
+#include "analysis/ideal_filter.h"
 #include "model/design.h"
 
 namespace velmora {
@@ -17,12 +18,16 @@ namespace velmora {
 struct IdealColumnCount {
     int Values = 0;  // values stored (four per point: dB, V/V, phase lag, delay)
     int Refused = 0; // of those, the ones evaluated again in extended precision
+    // The same by quantity.
+    int RefusedVV = 0, RefusedDb = 0, RefusedPhase = 0, RefusedDelay = 0;
 };
 
 // Fills GainDb, GainVV, Phase and Delay of every point of approximation `approx` over the
 // design's frequency column (the notches are not marked here). Returns how many values
 // needed the extended-precision evaluation.
 IdealColumnCount IdealFrequencyColumns(TDesign& d, int approx);
+// The same with the approximation's factors (IdealFilterOf) already at hand.
+IdealColumnCount IdealFrequencyColumns(TDesign& d, int approx, const IdealFilter& f);
 
 // The same columns evaluated point by point in extended precision: the reference the
 // fast fill reproduces.
