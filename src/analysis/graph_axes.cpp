@@ -182,7 +182,7 @@ void RangeFrequencyResponseAxes(const TDesign& d, const std::vector<int>& approx
     for (int a : approximations) {
         for (int i = 0; i <= kResponseIntervals; ++i) {
             const IdealSample& s = d.Approx[a].Ideal[i];
-            const double phase = static_cast<double>(s.Phase.value()), delay = static_cast<double>(s.Delay.value());
+            const double phase = s.Phase.exactDouble(), delay = s.Delay.exactDouble();
             phiLo = std::min(phiLo, phase);
             phiHi = std::max(phiHi, phase);
             delayHi = std::max(delayHi, delay);
@@ -201,7 +201,7 @@ void RangeTimeResponseAxes(const TDesign& d, const std::vector<int>& approximati
     for (int a : approximations) {
         for (int i = 0; i <= kResponseIntervals; ++i) {
             const IdealSample& s = d.Approx[a].Ideal[i];
-            const double step = static_cast<double>(s.Step.value()), impulse = static_cast<double>(s.Impulse.value());
+            const double step = s.Step.exactDouble(), impulse = s.Impulse.exactDouble();
             stepLo = std::min(stepLo, step);
             stepHi = std::max(stepHi, step);
             impLo = std::min(impLo, impulse);

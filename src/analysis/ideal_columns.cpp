@@ -217,6 +217,26 @@ inline double OutOfRange(double m) {
     return (!(m >= kFactorMin) | !(m <= kFactorMax)) ? 1.0 : 0.0;
 }
 
+// The column's scaled frequencies, their exact squares and the starting values of every
+// sum and product, from the frequencies in c.W.
+__attribute__((target_clones("arch=x86-64-v3", "default"))) void StartColumn(const FastFilter& ff,
+                                                                               ColumnState& c) {
+    constexpr int n = ColumnState::N;
+    const double invScale = ff.InvScale;
+    for (int i = 0; i < n; ++i) {
+        const double w = c.W[i];
+        const double wp = w * invScale; // exact: a power of two
+        const double w2 = wp * wp;
+        c.Wp[i] = wp;
+        c.W2Hi[i] = w2;
+        c.W2Lo[i] = std::fma(wp, wp, -w2); // the square exactly as w2 + this
+        c.MagDHi[i] = c.MagNHi[i] = c.Ar[i] = 1;
+        c.MagDLo[i] = c.MagNLo[i] = c.Condition[i] = 0;
+        c.Ai[i] = c.Quadrant[i] = c.QuarterTurns[i] = c.NearAxis[i] = c.SumX[i] = c.Tau[i] = c.ZerosBelow[i] = 0;
+        c.OutOfRange[i] = ((w > 0) & (w2 >= kFactorMin) & (w2 <= kFactorMax)) ? 0 : 1;
+    }
+}
+
 // Built for processors with 256-bit vectors and fused multiply-add, and for any x86-64
 // (whose library fma gives the same exact results, only slower), and chosen when the
 // program loads. The phase and delay sums use no fused operations, so both builds give
@@ -450,20 +470,9 @@ IdealColumnCount IdealFrequencyColumns(TDesign& d, int approx, const IdealFilter
     constexpr int n = ColumnState::N;
     static thread_local ColumnState c; // some 70 kB of scratch, kept off the stack
     if (ff.Usable) {
-        for (int i = 0; i < n; ++i) {
-            const double w = static_cast<double>(d.FreqColumn[i].W.value()); // exact: 40 bits
-            const double wp = w * ff.InvScale;                               // exact: a power of two
-            const DoubleDouble w2 = ExactSquare(wp);
-            c.W[i] = w;
-            c.Wp[i] = wp;
-            c.W2Hi[i] = w2.Hi;
-            c.W2Lo[i] = w2.Lo;
-            c.MagDHi[i] = c.MagNHi[i] = c.Ar[i] = 1;
-            c.MagDLo[i] = c.MagNLo[i] = c.Condition[i] = 0;
-            c.Ai[i] = c.Quadrant[i] = c.QuarterTurns[i] = c.NearAxis[i] = c.SumX[i] = c.Tau[i] =
-                c.ZerosBelow[i] = 0;
-            c.OutOfRange[i] = (w > 0 && w2.Hi >= kFactorMin && w2.Hi <= kFactorMax) ? 0 : 1;
-        }
+        for (int i = 0; i < n; ++i)
+            c.W[i] = d.FreqColumn[i].W.exactDouble(); // exact: 40 bits
+        StartColumn(ff, c);
         ApplyFactors(ff, c);
         FinishColumn(ff, c);
     }
@@ -473,10 +482,10 @@ IdealColumnCount IdealFrequencyColumns(TDesign& d, int approx, const IdealFilter
         const bool usable = ff.Usable;
         if (usable && c.SureVV[i] != 0 && (c.SureDb[i] != 0 || c.DbFloor[i] != 0) && c.SurePhase[i] != 0 &&
             c.SureDelay[i] != 0) {
-            s.GainVV = Real48::fromExact(c.OutVV[i]);
-            s.GainDb = c.DbFloor[i] != 0 ? Real48(kGainFloorDb) : Real48::fromExact(c.OutDb[i]);
-            s.Phase = Real48::fromExact(c.OutPhase[i]);
-            s.Delay = Real48::fromExact(c.OutDelay[i]);
+            s.GainVV.setExact(c.OutVV[i]);
+            s.GainDb.setExact(c.DbFloor[i] != 0 ? static_cast<double>(kGainFloorDb) : c.OutDb[i]);
+            s.Phase.setExact(c.OutPhase[i]);
+            s.Delay.setExact(c.OutDelay[i]);
             count.Values += 4;
             continue;
         }
@@ -489,7 +498,7 @@ IdealColumnCount IdealFrequencyColumns(TDesign& d, int approx, const IdealFilter
         };
         int sure = 0;
         if (usable && c.SureVV[i] != 0) {
-            s.GainVV = Real48::fromExact(c.OutVV[i]);
+            s.GainVV.setExact(c.OutVV[i]);
             ++sure;
         } else {
             s.GainVV = magnitude();
@@ -499,21 +508,21 @@ IdealColumnCount IdealFrequencyColumns(TDesign& d, int approx, const IdealFilter
             s.GainDb = kGainFloorDb;
             ++sure;
         } else if (usable && c.SureDb[i] != 0) {
-            s.GainDb = Real48::fromExact(c.OutDb[i]);
+            s.GainDb.setExact(c.OutDb[i]);
             ++sure;
         } else {
             s.GainDb = StoredGainDb(magnitude());
             ++count.RefusedDb;
         }
         if (usable && c.SurePhase[i] != 0) {
-            s.Phase = Real48::fromExact(c.OutPhase[i]);
+            s.Phase.setExact(c.OutPhase[i]);
             ++sure;
         } else {
             s.Phase = IdealPhaseLag(f, w);
             ++count.RefusedPhase;
         }
         if (usable && c.SureDelay[i] != 0) {
-            s.Delay = Real48::fromExact(c.OutDelay[i]);
+            s.Delay.setExact(c.OutDelay[i]);
             ++sure;
         } else {
             s.Delay = IdealGroupDelay(f, w);
