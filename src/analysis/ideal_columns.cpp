@@ -4,6 +4,7 @@
 #include <limits>
 #include <vector>
 
+#include "analysis/column_dispatch.h"
 #include "analysis/double_double.h"
 #include "analysis/frequency_response.h"
 #include "analysis/ideal_filter.h"
@@ -237,12 +238,10 @@ __attribute__((target_clones("arch=x86-64-v3", "default"))) void StartColumn(con
     }
 }
 
-// Built for processors with 256-bit vectors and fused multiply-add, and for any x86-64
-// (whose library fma gives the same exact results, only slower), and chosen when the
-// program loads. The phase and delay sums use no fused operations, so both builds give
-// them alike; the magnitude's fused products are exact either way.
-__attribute__((target_clones("arch=x86-64-v3", "default"))) void ApplyFactors(const FastFilter& ff,
-                                                                                ColumnState& c) {
+// Built for the vector units of the processor (analysis/column_dispatch.h). The phase
+// and delay sums use no fused operations, so every build gives them alike; the
+// magnitude's fused products are exact in each.
+inline __attribute__((always_inline)) void ApplyFactorsBody(const FastFilter& ff, ColumnState& c) {
     constexpr int n = ColumnState::N;
     const double* __restrict w = c.W;
     const double* __restrict wp = c.Wp;
@@ -326,12 +325,21 @@ __attribute__((target_clones("arch=x86-64-v3", "default"))) void ApplyFactors(co
             MultiplyInto(magNHi[i], magNLo[i], w2Hi[i], w2Lo[i]);
 }
 
+VELMORA_COLUMN_CLONES void ApplyFactorsCommon(const FastFilter& ff, ColumnState& c) {
+    ApplyFactorsBody(ff, c);
+}
+VELMORA_COLUMN_WIDE void ApplyFactorsWide(const FastFilter& ff, ColumnState& c) {
+    ApplyFactorsBody(ff, c);
+}
+void ApplyFactors(const FastFilter& ff, ColumnState& c) {
+    HasWideVectors() ? ApplyFactorsWide(ff, c) : ApplyFactorsCommon(ff, c);
+}
+
 // The values of every point with their error bounds, in loops over the whole column: the
 // gain as a sum of two doubles, its logarithm, the arctangent of the running product, the
 // phase and the delay. A bound is NaN where the value is not evaluated here (the point
 // is out of range or too near an axis), which the certainty test refuses.
-__attribute__((target_clones("arch=x86-64-v3", "default"))) void FinishColumn(const FastFilter& ff,
-                                                                                ColumnState& c) {
+inline __attribute__((always_inline)) void FinishColumnBody(const FastFilter& ff, ColumnState& c) {
     constexpr int n = ColumnState::N;
     constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
     const double sections = static_cast<double>(ff.Sections.size());
@@ -448,6 +456,17 @@ __attribute__((target_clones("arch=x86-64-v3", "default"))) void FinishColumn(co
         c.Delay[i] = delay;
         c.DelayErr[i] = valid ? std::fabs(delay) * (17 + 2 * tiny + nSections + nReal) * kU * kSafety : kNaN;
     }
+}
+
+VELMORA_COLUMN_CLONES void FinishColumnCommon(const FastFilter& ff, ColumnState& c) {
+    FinishColumnBody(ff, c);
+}
+VELMORA_COLUMN_WIDE void FinishColumnWide(const FastFilter& ff, ColumnState& c) {
+    FinishColumnBody(ff, c);
+}
+void FinishColumn(const FastFilter& ff, ColumnState& c) {
+    HasWideVectors() ? FinishColumnWide(ff, c) : FinishColumnCommon(ff, c);
+    constexpr int n = ColumnState::N;
     SureReal48Column(c.VV, c.VVErr, c.OutVV, c.SureVV, n);
     SureReal48Column(c.Db, c.DbErr, c.OutDb, c.SureDb, n);
     SureReal48Column(c.Phase, c.PhaseErr, c.OutPhase, c.SurePhase, n);
