@@ -23,11 +23,11 @@ constexpr double kSafety = 2.0;
 constexpr double kPiD = 3.14159265358979323846;
 constexpr double kDegPerRadD = 180.0 / kPiD;
 
-// Every factor's squared magnitude is kept within 2^-40 .. 2^40 after scaling, so that
-// the products of at most kMaxFactors of them stay within 2^+-880: normal doubles whose
-// low parts (some 2^-106 of them) are still normal, so that the relative error bounds
-// hold; a point outside is evaluated in extended precision.
-constexpr double kFactorMin = 0x1p-40, kFactorMax = 0x1p40;
+// Every factor's squared magnitude is kept within 2^-L .. 2^L after scaling, L = 880
+// over the number of factors (at most 300), so that the products of all of them stay
+// within 2^+-880: normal doubles whose low parts (some 2^-106 of them) are still normal,
+// so that the relative error bounds hold. A point outside is evaluated in extended
+// precision. The few factors of a low order leave room for columns far from the poles.
 constexpr int kMaxFactors = 22;
 
 // The gain is evaluated as a sum of two doubles (below): every factor's squared
@@ -56,9 +56,13 @@ inline void SquareOf(double h, double l, double& hh, double& hl) {
     hl = std::fma(h, h, -hh) + l * (2.0 * h + l);
 }
 
-// (ph + pl) <- (ph + pl)(fh + fl), compensated: the rounding error of ph fh exactly,
-// the cross terms once rounded, pl fl dropped.
-inline void MultiplyInto(double& ph, double& pl, double fh, double fl) {
+// (ph + pl) <- (ph + pl)(f + g), compensated: the factor normalised first (near a pole
+// or a notch its low part g can be 2^-14 of f, the cancelled digits of c - w^2), then
+// the rounding error of ph fh exactly, the cross terms once rounded, pl fl (below u^2
+// of the product) dropped.
+inline void MultiplyInto(double& ph, double& pl, double f, double g) {
+    const double fh = f + g;         // |g| <= |f|: Dekker's fast two-sum
+    const double fl = g - (fh - f);
     const double h = ph * fh;
     const double e = std::fma(ph, fh, -h);
     pl = std::fma(ph, fl, std::fma(pl, fh, e));
@@ -91,6 +95,7 @@ struct FastFilter {
     std::vector<DoubleDouble> RealPoles2;  // sigma^2 as the extended evaluation rounds it, scaled
     std::vector<FastZero> Zeros;
     bool OriginZero = false;
+    double FactorMin = 1, FactorMax = 1; // the range of a factor's squared magnitude
 };
 
 // The factors of `f` scaled by a power of two near the geometric middle of the column,
@@ -102,6 +107,9 @@ FastFilter MakeFastFilter(const IdealFilter& f, long double G, long double wLo, 
     const int factors = static_cast<int>(f.Sections.size() + f.ZeroPairs.size() + f.RealPoles.size()) +
                         (f.OriginZero ? 1 : 0);
     if (factors > kMaxFactors || !(wHi > 0)) return ff;
+    const int limit = std::min(300, 880 / std::max(factors, 1));
+    ff.FactorMin = std::ldexp(1.0, -limit);
+    ff.FactorMax = std::ldexp(1.0, limit);
     const long double mid = wLo > 0 ? std::sqrt(wLo * wHi) : wHi;
     int e = 0;
     std::frexp(mid, &e);
@@ -214,8 +222,8 @@ inline void Accumulate(const PhaseArrays& p, int i, double re, double im) {
 }
 
 // 1 for a squared magnitude outside the range the products can hold (or a NaN), else 0.
-inline double OutOfRange(double m) {
-    return (!(m >= kFactorMin) | !(m <= kFactorMax)) ? 1.0 : 0.0;
+inline double OutOfRange(double m, double lo, double hi) {
+    return (!(m >= lo) | !(m <= hi)) ? 1.0 : 0.0;
 }
 
 // The column's scaled frequencies, their exact squares and the starting values of every
@@ -234,7 +242,7 @@ __attribute__((target_clones("arch=x86-64-v3", "default"))) void StartColumn(con
         c.MagDHi[i] = c.MagNHi[i] = c.Ar[i] = 1;
         c.MagDLo[i] = c.MagNLo[i] = c.Condition[i] = 0;
         c.Ai[i] = c.Quadrant[i] = c.QuarterTurns[i] = c.NearAxis[i] = c.SumX[i] = c.Tau[i] = c.ZerosBelow[i] = 0;
-        c.OutOfRange[i] = ((w > 0) & (w2 >= kFactorMin) & (w2 <= kFactorMax)) ? 0 : 1;
+        c.OutOfRange[i] = ((w > 0) & (w2 >= ff.FactorMin) & (w2 <= ff.FactorMax)) ? 0 : 1;
     }
 }
 
@@ -253,6 +261,7 @@ inline __attribute__((always_inline)) void ApplyFactorsBody(const FastFilter& ff
     double* __restrict magNLo = c.MagNLo;
     double* __restrict condition = c.Condition;
     double* __restrict out = c.OutOfRange;
+    const double lo = ff.FactorMin, hi = ff.FactorMax;
     double* __restrict sumX = c.SumX;
     double* __restrict tau = c.Tau;
     double* __restrict below = c.ZerosBelow;
@@ -273,12 +282,12 @@ inline __attribute__((always_inline)) void ApplyFactorsBody(const FastFilter& ff
             double dh = 0, de = 0;
             TwoSum(r2h, i2h, dh, de);
             const double dl = de + (r2l + i2l);
-            out[i] += OutOfRange(dh);
+            out[i] += OutOfRange(dh, lo, hi);
             MultiplyInto(magDHi[i], magDLo[i], dh, dl);
             // The pole form: phase, delay and the sections' conditions.
             const double rp = (cp.Hi - w2Hi[i]) + (cp.Lo - w2Lo[i]), ip = bp * wp[i];
             const double d2p = rp * rp + ip * ip;
-            out[i] += OutOfRange(d2p);
+            out[i] += OutOfRange(d2p, lo, hi);
             const double inv = 1.0 / d2p;
             const double cw = cp.Hi + w2Hi[i];
             sumX[i] += cw * cw * inv;
@@ -295,7 +304,7 @@ inline __attribute__((always_inline)) void ApplyFactorsBody(const FastFilter& ff
             TwoSum(s2.Hi, w2Hi[i], dh, de);
             const double dl = de + (s2.Lo + w2Lo[i]);
             const double d2 = sigma * sigma + w2Hi[i];
-            out[i] += OutOfRange(dh);
+            out[i] += OutOfRange(dh, lo, hi);
             MultiplyInto(magDHi[i], magDLo[i], dh, dl);
             tau[i] += sigma / d2;
             Accumulate(p, i, sigma, wp[i]);
@@ -310,7 +319,7 @@ inline __attribute__((always_inline)) void ApplyFactorsBody(const FastFilter& ff
             const double zl = ze + (wz2.Lo - w2Lo[i]);
             double z2h = 0, z2l = 0;
             SquareOf(zh, zl, z2h, z2l);
-            out[i] += OutOfRange(z2h);
+            out[i] += OutOfRange(z2h, lo, hi);
             MultiplyInto(magNHi[i], magNLo[i], z2h, z2l);
             // The factor's condition (wz^2 + w^2) / |wz^2 - w^2|, twice over for the
             // rounding of this bound itself.
@@ -363,6 +372,9 @@ inline __attribute__((always_inline)) void FinishColumnBody(const FastFilter& ff
         const double gl = std::fma(k2h, qh, -gh) + (k2h * ql + k2l * qh);
         c.VV[i] = th;
         c.VVLo[i] = tl;
+        // The quotient of two products within 2^+-880 can leave the range where its low
+        // part is a normal double; such a point is evaluated in extended precision.
+        c.OutOfRange[i] += ((qh >= 0x1p-960) & (qh <= 0x1p960)) ? 0.0 : 1.0;
         c.G2Hi[i] = gh;
         c.G2Lo[i] = gl;
         // The relative error of |T|^2: the fixed part and the condition terms, the

@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <iomanip>
 #include <random>
 #include <string>
 
@@ -76,7 +77,7 @@ void CheckCloser(long double fast, long double extended, long double reference, 
                  const std::string& at) {
     const long double want = RoundedOrNaN(reference, 0x1p-58L);
     if (std::isnan(want)) return; // the reference itself on a boundary: nothing to decide
-    EXPECT_EQ(fast, want) << at;
+    EXPECT_EQ(fast, want) << at << std::setprecision(21) << ": fast " << fast << ", reference " << reference;
     EXPECT_LE(std::fabs(extended - reference), extendedRel * std::fabs(reference) + std::fabs(want) * 0x1p-39L)
         << at;
 }
@@ -167,6 +168,39 @@ TEST(IdealColumns, FastFillStoresExactlyTheExtendedValues) {
     // at 0 rad/s) are always evaluated again.
     EXPECT_GT(all.refused, 0);
     EXPECT_LT(all.refused * 5, all.values) << all.refused << " of " << all.values;
+}
+
+TEST(IdealColumns, SmallLagsAreKeptAndExact) {
+    // Far below the passband every lag is a small angle, bounded relative to itself
+    // (an absolute bound of some 1e-14 rad would refuse every lag below a degree): the
+    // fast fill must keep nearly all of them, each the extended value.
+    long long phases = 0, refused = 0;
+    for (const test::Spec& e : kSpecs) {
+        if (e.type != Lowpass) continue;
+        TDesign& d = Reference();
+        test::FillSpecification(d, e);
+        ASSERT_TRUE(test::CalculateApproximations(d)) << e.name;
+        static TDesign design;
+        design = d;
+        const FrequencyAxis axis{d.Spec.wpb * 1e-6L, d.Spec.wpb * 1e-3L, true, false};
+        TDesign& fast = Fast();
+        fast = design;
+        BuildFrequencyColumn(fast, axis);
+        for (int a : ResponseApproximations(fast)) {
+            const IdealColumnCount c = IdealFrequencyColumns(fast, a);
+            phases += kResponsePoints;
+            refused += c.RefusedPhase;
+            for (int i = 0; i <= kResponseIntervals; ++i) {
+                const long double want = IdealPhaseLag(IdealFilterOf(fast, a), fast.FreqColumn[i].W);
+                ASSERT_LT(std::fabs(want), 5.8L) << e.name << " point " << i; // below 0.1 rad
+                ASSERT_EQ(fast.Approx[a].Ideal[i].Phase.value(), Real48(want).value()) << e.name << " point " << i;
+            }
+        }
+    }
+    // An absolute bound refuses every one of them; the relative one some in ten (the
+    // lags of these columns lie unusually often next to a rounding boundary).
+    EXPECT_GT(phases, 5000);
+    EXPECT_LT(refused * 5, phases) << refused << " of " << phases;
 }
 
 TEST(IdealColumns, FrequencyColumnStoresTheExtendedAbscissas) {
