@@ -275,3 +275,44 @@ TEST(IdealColumns, NotchZoomKeepsTheDepthAndTheHalfTurn) {
 
 } // namespace
 } // namespace velmora
+
+namespace velmora {
+namespace {
+
+TEST(IdealColumns, ZoomsOntoTheSharpestPoleAndIntoTheStopband) {
+    // The gain of a narrow zoom around the highest-Q pole pair of a sharp elliptic lowpass
+    // and of a 20th-order bandpass (C - w^2 cancels to a few digits), and a zoom deep into
+    // a stopband (gains near the floor, phases of many turns): every value must be the
+    // extended one or, for the gain, the quadruple-precision one.
+    for (const test::Spec& e : {test::Spec{"sharp lowpass", Lowpass, 0.1L, 80, 1000, 1100, 0, 0},
+                                test::Spec{"bandpass order 20", Bandpass, 0.5L, 40, 1000, 0, 5000, 20}}) {
+        TDesign& d = Reference();
+        test::FillSpecification(d, e);
+        ASSERT_TRUE(test::CalculateApproximations(d)) << e.name;
+        static TDesign design;
+        design = d;
+        for (int a : ResponseApproximations(design)) {
+            const IdealFilter f = IdealFilterOf(design, a);
+            long double sharpest = 0, bestQ = 0;
+            for (const PoleSection& s : f.Sections) {
+                if (s.RealPoles || !(s.B > 0)) continue;
+                const long double q = std::sqrt(s.C) / s.B;
+                if (q > bestQ) {
+                    bestQ = q;
+                    sharpest = std::sqrt(s.C);
+                }
+            }
+            ASSERT_GT(bestQ, 1.0L) << e.name;
+            const Totals t =
+                CompareOver(design, FrequencyAxis{sharpest * (1 - 1e-7L), sharpest * (1 + 1e-7L), false, false},
+                            std::string(e.name) + " zoom on the sharpest pole");
+            // The cancellation is carried exactly: the zoom is no reason to refuse.
+            EXPECT_LT(t.refused * 20, t.values) << e.name << ", approximation " << a;
+        }
+        const long double edge = e.type == Lowpass ? static_cast<long double>(d.Spec.wsb) : d.Spec.w0 * 8;
+        CompareOver(design, FrequencyAxis{edge * 10, edge * 1e4L, true, false}, std::string(e.name) + " deep stopband");
+    }
+}
+
+} // namespace
+} // namespace velmora
