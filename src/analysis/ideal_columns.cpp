@@ -228,8 +228,7 @@ inline double OutOfRange(double m, double lo, double hi) {
 
 // The column's scaled frequencies, their exact squares and the starting values of every
 // sum and product, from the frequencies in c.W.
-__attribute__((target_clones("arch=x86-64-v3", "default"))) void StartColumn(const FastFilter& ff,
-                                                                               ColumnState& c) {
+VELMORA_COLUMN_CLONES void StartColumn(const FastFilter& ff, ColumnState& c) {
     constexpr int n = ColumnState::N;
     const double invScale = ff.InvScale;
     for (int i = 0; i < n; ++i) {
@@ -404,15 +403,15 @@ inline __attribute__((always_inline)) void FinishColumnBody(const FastFilter& ff
         const bool below = th + floorMargin <= kFloorVV;
         const bool above = th - floorMargin > kFloorVV;
         c.DbFloor[i] = (valid & below) ? 1.0 : 0.0;
-        // ln |T|^2 = ln gh + ln(1 + gl / gh); the second is gl / gh within u^2 (|gl|
-        // is a few units of gh). The logarithm is within kBatchUlps units of its result,
+        // ln |T|^2 = ln gh + ln(1 + gl / gh); the second is gl / gh within half its
+        // square (|gl| is some units of gh). The logarithm is within kBatchUlps units of its result,
         // a unit being at most 2u of it; the quotient and the sum one unit each; the
         // relative error of |T|^2 is an absolute one of the logarithm (to 1 %).
         const double ln = c.Lg[i];
         const double ratio = c.G2Lo[i] / c.G2Hi[i];
         const double lnT2 = ln + ratio;
         const double db = kDb * lnT2 + kDbLo * lnT2;
-        const double lnErr = 2.0 * kBatchUlps * kU * std::fabs(ln) + kU * std::fabs(ratio) + 16.0 * kU2 +
+        const double lnErr = 2.0 * kBatchUlps * kU * std::fabs(ln) + kU * std::fabs(ratio) + 0.5 * ratio * ratio +
                              kU * std::fabs(lnT2) + 1.01 * rel2;
         const double dbErr = kSafety * (kDb * lnErr + 3.0 * kU * std::fabs(db));
         c.Db[i] = db;

@@ -4,10 +4,15 @@
 // A zoom or a new specification recomputes 351 points of every approximation, up to
 // twenty poles and zeros each. The point evaluations of frequency_response.h work in
 // extended precision, where one arctangent and one logarithm alone cost about 75 ns. The
-// column fill here evaluates the same quantities in double precision, carrying with each
+// column fill here evaluates every point at once in vector loops, carrying with each
 // value a bound on its error, and keeps a value only when its 6-byte rounding is certain
 // (model/sure_rounding.h); every other value of the point is evaluated again in extended
-// precision. The stored columns are therefore those of the extended-precision evaluation.
+// precision. The phase and the delay are evaluated in double precision, so what is kept
+// is what the extended evaluation stores. The gain is evaluated as a sum of two doubles
+// (some 2^-90 of itself), more closely than in extended precision: gains within about
+// 1e-3 dB of 0 dB, whose 6-byte value depends on digits the extended evaluation does not
+// have, are stored as the exact gain rounds, where the extended evaluation may be a unit
+// off.
 #pragma once
 
 #include "analysis/ideal_filter.h"
