@@ -386,18 +386,23 @@ void IdealDelay(TDesign& d, int approx, int first, int last) {
 }
 
 std::vector<int> MarkNotches(TDesign& d, int approx, bool logAxis) {
+    if (approx < 0 || approx >= kApproxCount) return {};
+    return MarkNotches(d, approx, logAxis, IdealFilterOf(d, approx));
+}
+
+std::vector<int> MarkNotches(TDesign& d, int approx, bool logAxis, const IdealFilter& f) {
     std::vector<int> marked;
-    if (approx < 0 || approx >= kApproxCount) return marked;
+    if (approx < 0 || approx >= kApproxCount || f.ZeroPairs.empty()) return marked;
     const long double w0 = d.FreqColumn[0].W;
     const long double wn = d.FreqColumn[kResponseIntervals].W;
     if (!(wn > w0) || (logAxis && !(w0 > 0))) return marked;
-    const IdealFilter f = IdealFilterOf(d, approx);
+    // The logarithms of the column's ends, taken once for all zeros.
+    const long double lg0 = logAxis ? std::log10(w0) : 0.0L;
+    const long double lgSpan = logAxis ? std::log10(wn) - lg0 : 0.0L;
     for (const auto& z : f.ZeroPairs) {
         const long double wz = z.Wz;
         if (wz <= 0 || wz < w0 || wz > wn) continue;
-        const long double pos = logAxis
-                                    ? (std::log10(wz) - std::log10(w0)) / (std::log10(wn) - std::log10(w0))
-                                    : (wz - w0) / (wn - w0);
+        const long double pos = logAxis ? (std::log10(wz) - lg0) / lgSpan : (wz - w0) / (wn - w0);
         const int k =
             std::clamp(static_cast<int>(std::lround(pos * kResponseIntervals)), 0, kResponseIntervals);
         d.Approx[approx].Ideal[k].GainDb = kNotchDb;

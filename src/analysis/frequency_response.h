@@ -104,5 +104,7 @@ void IdealDelay(TDesign& d, int approx, int first = 0, int last = kResponseInter
 // -200 dB and 0 V/V (nearest in log10 of the frequency on a logarithmic axis). Zeros
 // at the origin are not notches. Returns the points marked.
 std::vector<int> MarkNotches(TDesign& d, int approx, bool logAxis);
+// The same with the approximation's factors already at hand.
+std::vector<int> MarkNotches(TDesign& d, int approx, bool logAxis, const IdealFilter& f);
 
 } // namespace velmora

@@ -169,29 +169,45 @@ void RangeGainAxes(const TDesign& d, const std::vector<int>& approximations, Res
 }
 
 void RangeResponseAxes(const TDesign& d, const std::vector<int>& approximations, ResponseAxes& axes) {
+    RangeFrequencyResponseAxes(d, approximations, axes);
+    RangeTimeResponseAxes(d, approximations, axes);
+}
+
+// The samples are 6-byte reals, which a double holds exactly, so the extremes are found
+// in double and are the stored values.
+void RangeFrequencyResponseAxes(const TDesign& d, const std::vector<int>& approximations, ResponseAxes& axes) {
     if (approximations.empty()) return;
-    // The samples are 6-byte reals, which a double holds exactly, so the extremes are
-    // found in double (a loop the compiler vectorises) and are the stored values.
     const double inf = std::numeric_limits<double>::infinity();
-    double phiLo = inf, phiHi = -inf, delayHi = 0, stepLo = inf, stepHi = -inf, impLo = inf, impHi = -inf;
+    double phiLo = inf, phiHi = -inf, delayHi = 0;
     for (int a : approximations) {
         for (int i = 0; i <= kResponseIntervals; ++i) {
             const IdealSample& s = d.Approx[a].Ideal[i];
-            const double phase = static_cast<double>(s.Phase.value()), delay = static_cast<double>(s.Delay.value());
-            const double step = static_cast<double>(s.Step.value()), impulse = static_cast<double>(s.Impulse.value());
+            const double phase = s.Phase.exactDouble(), delay = s.Delay.exactDouble();
             phiLo = std::min(phiLo, phase);
             phiHi = std::max(phiHi, phase);
             delayHi = std::max(delayHi, delay);
-            stepLo = std::min(stepLo, step);
-            stepHi = std::max(stepHi, step);
-            impLo = std::min(impLo, impulse);
-            impHi = std::max(impHi, impulse);
         }
     }
     axes.Phase = PhaseAxisFor(phiLo, phiHi);
     const ScaledRange delay = DelayAxisFor(delayHi);
     axes.DelayExp = delay.Exp;
     axes.Delay = delay.Range;
+}
+
+void RangeTimeResponseAxes(const TDesign& d, const std::vector<int>& approximations, ResponseAxes& axes) {
+    if (approximations.empty()) return;
+    const double inf = std::numeric_limits<double>::infinity();
+    double stepLo = inf, stepHi = -inf, impLo = inf, impHi = -inf;
+    for (int a : approximations) {
+        for (int i = 0; i <= kResponseIntervals; ++i) {
+            const IdealSample& s = d.Approx[a].Ideal[i];
+            const double step = s.Step.exactDouble(), impulse = s.Impulse.exactDouble();
+            stepLo = std::min(stepLo, step);
+            stepHi = std::max(stepHi, step);
+            impLo = std::min(impLo, impulse);
+            impHi = std::max(impHi, impulse);
+        }
+    }
     axes.Step = NiceRange(std::min<long double>(stepLo, 0.0L), stepHi);
     const ScaledRange impulse = ImpulseAxisFor(impLo, impHi);
     axes.ImpulseExp = impulse.Exp;

@@ -81,6 +81,10 @@ void RangeGainAxes(const TDesign& d, const std::vector<int>& approximations, Res
 
 // Ranges the phase, delay, step and impulse axes over the samples of `approximations`.
 void RangeResponseAxes(const TDesign& d, const std::vector<int>& approximations, ResponseAxes& axes);
+// The same for the phase and delay axes only (after the frequency column changed), and
+// for the step and impulse axes only (after the time column changed).
+void RangeFrequencyResponseAxes(const TDesign& d, const std::vector<int>& approximations, ResponseAxes& axes);
+void RangeTimeResponseAxes(const TDesign& d, const std::vector<int>& approximations, ResponseAxes& axes);
 
 // ---- Plot area and mapping ----------------------------------------------------------
 

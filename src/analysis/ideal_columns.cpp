@@ -1,11 +1,14 @@
 #include "analysis/ideal_columns.h"
 
 #include <cmath>
+#include <limits>
 #include <vector>
 
+#include "analysis/column_dispatch.h"
 #include "analysis/double_double.h"
 #include "analysis/frequency_response.h"
 #include "analysis/ideal_filter.h"
+#include "analysis/vector_math.h"
 #include "model/sure_rounding.h"
 
 namespace velmora {
@@ -19,20 +22,51 @@ constexpr double kU = 0x1p-53;
 constexpr double kSafety = 2.0;
 constexpr double kPiD = 3.14159265358979323846;
 constexpr double kDegPerRadD = 180.0 / kPiD;
-constexpr double kLn10D = 2.30258509299404568402;
 
-// Every factor's squared magnitude is kept within 2^-45 .. 2^45 after scaling, so that
-// the products of at most kMaxFactors of them stay normal doubles (22 * 45 < 1022) and
-// the relative error bounds hold; a point outside is evaluated in extended precision.
-constexpr double kFactorMin = 0x1p-45, kFactorMax = 0x1p45;
+// Every factor's squared magnitude is kept within 2^-L .. 2^L after scaling, L = 880
+// over the number of factors (at most 300), so that the products of all of them stay
+// within 2^+-880: normal doubles whose low parts (some 2^-106 of them) are still normal,
+// so that the relative error bounds hold. A point outside is evaluated in extended
+// precision. The few factors of a low order leave room for columns far from the poles.
 constexpr int kMaxFactors = 22;
 
-// c - w^2 for c and w^2 given as exact sums: near w^2 = c the high parts cancel exactly
-// (their difference is exact when they are within a factor 2 of each other), so the
-// result is off by at most 2 units of itself plus 2 units of (c + w^2) squared, which
-// is where the cancellation of a plain c - w*w loses its digits.
-inline double Difference(const DoubleDouble& c, const DoubleDouble& w2) {
-    return (c.Hi - w2.Hi) + (c.Lo - w2.Lo);
+// The gain is evaluated as a sum of two doubles (below): every factor's squared
+// magnitude to about 2^-100 of itself, the products compensated. Its relative error, in
+// units of u^2 = 2^-106: each factor at most 12 u^2 plus 4 u^2 times its condition
+// (c + w^2) / |c - w^2| (the low parts of c and w^2 and their difference), each
+// compensated product of up to 22 factors at most 8 n^2 u^2 (the running low part stays
+// below 5 n u of the product and is rounded once per factor), the quotient, the
+// constant and the square root some 20 u^2. kMagnitudeFixed covers all but the condition
+// terms with room to spare; those are bounded per point.
+constexpr double kU2 = 0x1p-106;
+constexpr double kMagnitudeFixed = 8192.0 * kU2;
+
+// (a + b) exactly as s + e (Knuth's two-sum; no condition on the magnitudes).
+inline void TwoSum(double a, double b, double& s, double& e) {
+    s = a + b;
+    const double bb = s - a;
+    e = (a - (s - bb)) + (b - bb);
+}
+
+// The square of (h + l), h + l an unnormalised sum with |l| <= a few units of |h| or h
+// zero: hh + hl with hh the rounded h^2 and hl the rest (h^2's rounding error exact,
+// plus 2 h l + l^2 rounded).
+inline void SquareOf(double h, double l, double& hh, double& hl) {
+    hh = h * h;
+    hl = std::fma(h, h, -hh) + l * (2.0 * h + l);
+}
+
+// (ph + pl) <- (ph + pl)(f + g), compensated: the factor normalised first (near a pole
+// or a notch its low part g can be 2^-14 of f, the cancelled digits of c - w^2), then
+// the rounding error of ph fh exactly, the cross terms once rounded, pl fl (below u^2
+// of the product) dropped.
+inline void MultiplyInto(double& ph, double& pl, double f, double g) {
+    const double fh = f + g;         // |g| <= |f|: Dekker's fast two-sum
+    const double fl = g - (fh - f);
+    const double h = ph * fh;
+    const double e = std::fma(ph, fh, -h);
+    pl = std::fma(ph, fl, std::fma(pl, fh, e));
+    ph = h;
 }
 
 // A denominator section in scaled units (frequencies divided by the power of two
@@ -40,11 +74,11 @@ inline double Difference(const DoubleDouble& c, const DoubleDouble& w2) {
 // and the delay from its poles as the point evaluations take them: a conjugate pair
 // -sigma +/- j omega gives (sigma^2 + omega^2) - w^2 + j 2 sigma w, two real poles
 // sigma1, sigma2 give sigma1 sigma2 - w^2 + j (sigma1 + sigma2) w, the same product of
-// the pole factors written as one. Cm is exact; Cp carries the one extended rounding of
-// its sum of squares (or product), 3 * 2^-64 of itself.
+// the pole factors written as one. Cm and Bm are exact; Cp carries the one extended
+// rounding of its sum of squares (or product), 3 * 2^-64 of itself.
 struct FastSection {
-    DoubleDouble Cm, Cp;
-    double Bm = 0, Bp = 0;
+    DoubleDouble Cm, Cp, Bm;
+    double Bp = 0;
 };
 
 struct FastZero {
@@ -55,11 +89,13 @@ struct FastZero {
 struct FastFilter {
     bool Usable = false;
     double Scale = 1, InvScale = 1;
-    double K = 0; // |g G| times the normalisations, in scaled units
+    DoubleDouble K;                  // |g G| times the normalisations, in scaled units, exactly
     std::vector<FastSection> Sections;
-    std::vector<double> RealPoles; // sigma, scaled
+    std::vector<double> RealPoles;         // sigma, scaled
+    std::vector<DoubleDouble> RealPoles2;  // sigma^2 as the extended evaluation rounds it, scaled
     std::vector<FastZero> Zeros;
     bool OriginZero = false;
+    double FactorMin = 1, FactorMax = 1; // the range of a factor's squared magnitude
 };
 
 // The factors of `f` scaled by a power of two near the geometric middle of the column,
@@ -71,20 +107,27 @@ FastFilter MakeFastFilter(const IdealFilter& f, long double G, long double wLo, 
     const int factors = static_cast<int>(f.Sections.size() + f.ZeroPairs.size() + f.RealPoles.size()) +
                         (f.OriginZero ? 1 : 0);
     if (factors > kMaxFactors || !(wHi > 0)) return ff;
+    const int limit = std::min(300, 880 / std::max(factors, 1));
+    ff.FactorMin = std::ldexp(1.0, -limit);
+    ff.FactorMax = std::ldexp(1.0, limit);
     const long double mid = wLo > 0 ? std::sqrt(wLo * wHi) : wHi;
     int e = 0;
     std::frexp(mid, &e);
     ff.Scale = std::ldexp(1.0, e);
     ff.InvScale = std::ldexp(1.0, -e);
     const long double s = ff.Scale, s2 = s * s;
+    const auto inRange = [](long double x) { return x == 0 || (std::fabs(x) >= 0x1p-900L && std::fabs(x) <= 0x1p900L); };
 
+    // The constant as the extended magnitude forms it (the same products in the same
+    // order), so that both evaluate the same number.
     long double k = std::fabs(f.Gain * G);
     int powers = 0; // of the scale carried into k
     for (const auto& sec : f.Sections) {
         if (sec.RealPoles ? !(sec.Sigma1 >= 0 && sec.Sigma2 >= 0) : !(sec.Sigma >= 0)) return ff;
+        if (!inRange(sec.C / s2) || !inRange(sec.B / s)) return ff;
         FastSection fs;
         fs.Cm = SplitExtended(sec.C / s2);
-        fs.Bm = static_cast<double>(sec.B / s);
+        fs.Bm = SplitExtended(sec.B / s);
         if (sec.RealPoles) {
             fs.Cp = SplitExtended(sec.Sigma1 * sec.Sigma2 / s2);
             fs.Bp = static_cast<double>((sec.Sigma1 + sec.Sigma2) / s);
@@ -98,36 +141,26 @@ FastFilter MakeFastFilter(const IdealFilter& f, long double G, long double wLo, 
     }
     for (const auto& p : f.RealPoles) {
         if (!(p.Sigma >= 0)) return ff;
+        const long double sigma2 = p.Sigma * p.Sigma;
+        if (!inRange(sigma2 / s2)) return ff;
         ff.RealPoles.push_back(static_cast<double>(p.Sigma / s));
+        ff.RealPoles2.push_back(SplitExtended(sigma2 / s2));
         k *= p.Norm;
         powers -= 1;
     }
     for (const auto& z : f.ZeroPairs) {
+        if (!inRange(z.Wz2 / s2)) return ff;
         ff.Zeros.push_back({SplitExtended(z.Wz2 / s2), SplitExtended(z.Wz)});
         powers += 2;
     }
     if (f.OriginZero) powers += 1;
     ff.OriginZero = f.OriginZero;
     k = std::ldexp(k, powers * e);
-    if (!(k >= 0x1p-900L && k <= 0x1p900L)) return ff;
-    ff.K = static_cast<double>(k);
+    if (!(k >= 0x1p-400L && k <= 0x1p400L)) return ff;
+    ff.K = SplitExtended(k);
     ff.Usable = true;
     return ff;
 }
-
-// A point in double precision: each value with its error bound, and whether the phase
-// could be counted at all (the running product never came near an axis, where a
-// quadrant could be misread).
-struct FastPoint {
-    bool Valid = false;
-    double GainVV = 0, GainVVErr = 0;
-    bool DbFloor = false; // the magnitude is surely at or below the -400 dB floor
-    bool DbSure = false;  // the floor decision is certain
-    double GainDb = 0, GainDbErr = 0;
-    bool PhaseValid = false;
-    double Phase = 0, PhaseErr = 0;
-    double Delay = 0, DelayErr = 0;
-};
 
 // The running sums and products of every point of the column, one array per quantity,
 // so that each factor is applied to all points in one loop the compiler vectorises.
@@ -136,17 +169,23 @@ struct FastPoint {
 struct ColumnState {
     static constexpr int N = kResponsePoints;
     alignas(64) double W[N], Wp[N], W2Hi[N], W2Lo[N];
-    alignas(64) double MagD[N], MagN[N]; // products of the squared magnitudes
+    // Products of the squared magnitudes, each as a sum of two doubles.
+    alignas(64) double MagDHi[N], MagDLo[N], MagNHi[N], MagNLo[N];
+    alignas(64) double Condition[N];     // sum of the factors' (c + w^2) / |c - w^2| bounds
     alignas(64) double Ar[N], Ai[N];     // running product of the phase factors
     alignas(64) double Quadrant[N], QuarterTurns[N];
     alignas(64) double NearAxis[N], OutOfRange[N];
     alignas(64) double SumX[N];          // sum over the sections of ((C + w^2) / |D|)^2
     alignas(64) double Tau[N];           // delay, scaled
     alignas(64) double ZerosBelow[N];
-    // Taken for every point before the points are finished one by one: the magnitude,
-    // the bounds' correction term, the logarithm of the magnitude and the arctangent of
-    // the running product (loops of one operation each vectorise or pipeline).
-    alignas(64) double T[N], Tiny[N], Lg[N], Base[N];
+    // The finished values and their error bounds (NaN: not evaluated here), the certain
+    // 6-byte values and whether they are certain.
+    alignas(64) double G2Hi[N], G2Lo[N], Rel2[N], VVLo[N]; // |T|^2 and its relative error bound, |T|'s low part
+    alignas(64) double Lg[N], Base[N];                    // ln of G2Hi, the arctangent of the product
+    alignas(64) double VV[N], VVErr[N], Db[N], DbErr[N], Phase[N], PhaseErr[N], Delay[N], DelayErr[N];
+    alignas(64) double DbFloor[N]; // 1: the gain is surely at or below the -400 dB floor
+    alignas(64) double OutVV[N], OutDb[N], OutPhase[N], OutDelay[N];
+    alignas(64) double SureVV[N], SureDb[N], SurePhase[N], SureDelay[N];
 };
 
 // Multiplies the phase factor re + j im into the running product of a point and counts
@@ -183,36 +222,71 @@ inline void Accumulate(const PhaseArrays& p, int i, double re, double im) {
 }
 
 // 1 for a squared magnitude outside the range the products can hold (or a NaN), else 0.
-inline double OutOfRange(double m) {
-    return (!(m >= kFactorMin) | !(m <= kFactorMax)) ? 1.0 : 0.0;
+inline double OutOfRange(double m, double lo, double hi) {
+    return (!(m >= lo) | !(m <= hi)) ? 1.0 : 0.0;
 }
 
-// Built twice, for processors with 256-bit vectors and for any x86-64, and chosen when
-// the program loads; both builds do the same operations in the same order (no fused
-// multiply-add), so they give the same values.
-__attribute__((target_clones("avx2", "default"))) void ApplyFactors(const FastFilter& ff, ColumnState& c) {
+// The column's scaled frequencies, their exact squares and the starting values of every
+// sum and product, from the frequencies in c.W.
+VELMORA_COLUMN_CLONES void StartColumn(const FastFilter& ff, ColumnState& c) {
+    constexpr int n = ColumnState::N;
+    const double invScale = ff.InvScale;
+    for (int i = 0; i < n; ++i) {
+        const double w = c.W[i];
+        const double wp = w * invScale; // exact: a power of two
+        const double w2 = wp * wp;
+        c.Wp[i] = wp;
+        c.W2Hi[i] = w2;
+        c.W2Lo[i] = std::fma(wp, wp, -w2); // the square exactly as w2 + this
+        c.MagDHi[i] = c.MagNHi[i] = c.Ar[i] = 1;
+        c.MagDLo[i] = c.MagNLo[i] = c.Condition[i] = 0;
+        c.Ai[i] = c.Quadrant[i] = c.QuarterTurns[i] = c.NearAxis[i] = c.SumX[i] = c.Tau[i] = c.ZerosBelow[i] = 0;
+        c.OutOfRange[i] = ((w > 0) & (w2 >= ff.FactorMin) & (w2 <= ff.FactorMax)) ? 0 : 1;
+    }
+}
+
+// Built for the vector units of the processor (analysis/column_dispatch.h). The phase
+// and delay sums use no fused operations, so every build gives them alike; the
+// magnitude's fused products are exact in each.
+inline __attribute__((always_inline)) void ApplyFactorsBody(const FastFilter& ff, ColumnState& c) {
     constexpr int n = ColumnState::N;
     const double* __restrict w = c.W;
     const double* __restrict wp = c.Wp;
     const double* __restrict w2Hi = c.W2Hi;
     const double* __restrict w2Lo = c.W2Lo;
-    double* __restrict magD = c.MagD;
-    double* __restrict magN = c.MagN;
+    double* __restrict magDHi = c.MagDHi;
+    double* __restrict magDLo = c.MagDLo;
+    double* __restrict magNHi = c.MagNHi;
+    double* __restrict magNLo = c.MagNLo;
+    double* __restrict condition = c.Condition;
     double* __restrict out = c.OutOfRange;
+    const double lo = ff.FactorMin, hi = ff.FactorMax;
     double* __restrict sumX = c.SumX;
     double* __restrict tau = c.Tau;
     double* __restrict below = c.ZerosBelow;
     const PhaseArrays p{c.Ar, c.Ai, c.Quadrant, c.QuarterTurns, c.NearAxis};
     for (const FastSection& s : ff.Sections) {
-        const DoubleDouble cm = s.Cm, cp = s.Cp;
-        const double bm = s.Bm, bp = s.Bp;
+        const DoubleDouble cm = s.Cm, cp = s.Cp, bm = s.Bm;
+        const double bp = s.Bp;
         for (int i = 0; i < n; ++i) {
-            const double re = (cm.Hi - w2Hi[i]) + (cm.Lo - w2Lo[i]), im = bm * wp[i];
-            const double d2 = re * re + im * im;
+            // |Dm|^2 = (Cm - w^2)^2 + (Bm w)^2 as a sum of two doubles.
+            double rh = 0, re1 = 0;
+            TwoSum(cm.Hi, -w2Hi[i], rh, re1);
+            const double rl = re1 + (cm.Lo - w2Lo[i]);
+            const double ih = bm.Hi * wp[i];
+            const double il = std::fma(bm.Hi, wp[i], -ih) + bm.Lo * wp[i];
+            double r2h = 0, r2l = 0, i2h = 0, i2l = 0;
+            SquareOf(rh, rl, r2h, r2l);
+            SquareOf(ih, il, i2h, i2l);
+            double dh = 0, de = 0;
+            TwoSum(r2h, i2h, dh, de);
+            const double dl = de + (r2l + i2l);
+            out[i] += OutOfRange(dh, lo, hi);
+            MultiplyInto(magDHi[i], magDLo[i], dh, dl);
+            // The pole form: phase, delay and the sections' conditions.
             const double rp = (cp.Hi - w2Hi[i]) + (cp.Lo - w2Lo[i]), ip = bp * wp[i];
             const double d2p = rp * rp + ip * ip;
-            out[i] += OutOfRange(d2) + OutOfRange(d2p);
-            magD[i] *= d2;
+            out[i] += OutOfRange(d2p, lo, hi);
             const double inv = 1.0 / d2p;
             const double cw = cp.Hi + w2Hi[i];
             sumX[i] += cw * cw * inv;
@@ -220,11 +294,17 @@ __attribute__((target_clones("avx2", "default"))) void ApplyFactors(const FastFi
             Accumulate(p, i, rp, ip);
         }
     }
-    for (const double sigma : ff.RealPoles) {
+    for (std::size_t k = 0; k < ff.RealPoles.size(); ++k) {
+        const double sigma = ff.RealPoles[k];
+        const DoubleDouble s2 = ff.RealPoles2[k];
         for (int i = 0; i < n; ++i) {
+            // w^2 + sigma^2: both positive, no cancellation.
+            double dh = 0, de = 0;
+            TwoSum(s2.Hi, w2Hi[i], dh, de);
+            const double dl = de + (s2.Lo + w2Lo[i]);
             const double d2 = sigma * sigma + w2Hi[i];
-            out[i] += OutOfRange(d2);
-            magD[i] *= d2;
+            out[i] += OutOfRange(dh, lo, hi);
+            MultiplyInto(magDHi[i], magDLo[i], dh, dl);
             tau[i] += sigma / d2;
             Accumulate(p, i, sigma, wp[i]);
         }
@@ -233,10 +313,16 @@ __attribute__((target_clones("avx2", "default"))) void ApplyFactors(const FastFi
         const DoubleDouble wz2 = z.Wz2, wz = z.Wz;
         const bool loNegative = wz.Lo < 0;
         for (int i = 0; i < n; ++i) {
-            const double diff = (wz2.Hi - w2Hi[i]) + (wz2.Lo - w2Lo[i]);
-            const double z2 = diff * diff;
-            out[i] += OutOfRange(z2);
-            magN[i] *= z2;
+            double zh = 0, ze = 0;
+            TwoSum(wz2.Hi, -w2Hi[i], zh, ze);
+            const double zl = ze + (wz2.Lo - w2Lo[i]);
+            double z2h = 0, z2l = 0;
+            SquareOf(zh, zl, z2h, z2l);
+            out[i] += OutOfRange(z2h, lo, hi);
+            MultiplyInto(magNHi[i], magNLo[i], z2h, z2l);
+            // The factor's condition (wz^2 + w^2) / |wz^2 - w^2|, twice over for the
+            // rounding of this bound itself.
+            condition[i] += 2.0 * (wz2.Hi + w2Hi[i]) / std::fabs(zh);
             // wz < w, with wz = Hi + Lo exactly and w a double: the comparison the
             // extended evaluation makes.
             below[i] += ((w[i] > wz.Hi) | ((w[i] == wz.Hi) & loNegative)) ? 1.0 : 0.0;
@@ -244,163 +330,234 @@ __attribute__((target_clones("avx2", "default"))) void ApplyFactors(const FastFi
     }
     if (ff.OriginZero)
         for (int i = 0; i < n; ++i)
-            magN[i] *= w2Hi[i];
+            MultiplyInto(magNHi[i], magNLo[i], w2Hi[i], w2Lo[i]);
 }
 
-void PrepareFinish(const FastFilter& ff, ColumnState& c) {
+VELMORA_COLUMN_CLONES void ApplyFactorsCommon(const FastFilter& ff, ColumnState& c) {
+    ApplyFactorsBody(ff, c);
+}
+VELMORA_COLUMN_WIDE void ApplyFactorsWide(const FastFilter& ff, ColumnState& c) {
+    ApplyFactorsBody(ff, c);
+}
+void ApplyFactors(const FastFilter& ff, ColumnState& c) {
+    HasWideVectors() ? ApplyFactorsWide(ff, c) : ApplyFactorsCommon(ff, c);
+}
+
+// The values of every point with their error bounds, in loops over the whole column: the
+// gain as a sum of two doubles, its logarithm, the arctangent of the running product, the
+// phase and the delay. A bound is NaN where the value is not evaluated here (the point
+// is out of range or too near an axis), which the certainty test refuses.
+inline __attribute__((always_inline)) void FinishColumnBody(const FastFilter& ff, ColumnState& c) {
     constexpr int n = ColumnState::N;
+    constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
     const double sections = static_cast<double>(ff.Sections.size());
+    const double nSections = sections;
+    const double nReal = static_cast<double>(ff.RealPoles.size());
+    const double kh = ff.K.Hi, kl = ff.K.Lo;
     for (int i = 0; i < n; ++i) {
-        c.Tiny[i] = 0.01 * std::sqrt(sections * c.SumX[i]);
-        c.T[i] = ff.K * std::sqrt(c.MagN[i] / c.MagD[i]);
+        // q = N / D: the quotient of the high parts, its remainder exactly, the low parts.
+        const double dh = c.MagDHi[i], dl = c.MagDLo[i], nh = c.MagNHi[i], nl = c.MagNLo[i];
+        const double qh = nh / dh;
+        const double r = std::fma(-qh, dh, nh);
+        const double ql = (r + nl - qh * dl) / dh;
+        // |T| = K sqrt(q): the root of the high part and its correction, times K.
+        const double sh = std::sqrt(qh);
+        const double sl = (std::fma(-sh, sh, qh) + ql) / (2.0 * sh);
+        const double th = kh * sh;
+        const double tl = std::fma(kh, sh, -th) + (kh * sl + kl * sh);
+        // |T|^2 = K^2 q for the logarithm.
+        const double k2h = kh * kh, k2l = std::fma(kh, kh, -k2h) + 2.0 * kh * kl;
+        const double gh = k2h * qh;
+        const double gl = std::fma(k2h, qh, -gh) + (k2h * ql + k2l * qh);
+        c.VV[i] = th;
+        c.VVLo[i] = tl;
+        // The quotient of two products within 2^+-880 can leave the range where its low
+        // part is a normal double; such a point is evaluated in extended precision.
+        c.OutOfRange[i] += ((qh >= 0x1p-960) & (qh <= 0x1p960)) ? 0.0 : 1.0;
+        c.G2Hi[i] = gh;
+        c.G2Lo[i] = gl;
+        // The relative error of |T|^2: the fixed part and the condition terms, the
+        // sections' from the pole form's sum of squares (at most sqrt(n sum) for the sum
+        // of the terms; four times over for the two forms of a section and the rounding
+        // of the bound), the zeros' as summed.
+        c.Rel2[i] = kMagnitudeFixed + 4.0 * kU2 * (4.0 * std::sqrt(sections * c.SumX[i]) + c.Condition[i]);
     }
-    for (int i = 0; i < n; ++i)
-        c.Lg[i] = std::log10(c.T[i]);
-    for (int i = 0; i < n; ++i)
-        c.Base[i] = std::atan2(c.Ai[i], c.Ar[i]);
-}
+    BatchLog(c.G2Hi, c.Lg, n);
+    BatchAtan2(c.Ai, c.Ar, c.Base, n);
+    constexpr double kDb = 4.342944819032518;         // 10 / ln 10, rounded
+    constexpr double kDbLo = -1.122126399033548e-16;  // the rest of 10 / ln 10, to 2^-106 of it
+    constexpr double kFloorVV = 1.0e-20;
+    constexpr double kTwoPi = 2 * kPiD;
+    const double origin = ff.OriginZero ? kPiD / 2 : 0.0;
+    for (int i = 0; i < n; ++i) {
+        const double th = c.VV[i], tl = c.VVLo[i], rel2 = c.Rel2[i];
+        const bool valid = (c.OutOfRange[i] == 0) & (th > 0) & (th < 0x1p1000);
+        // The magnitude: half the relative error of its square, the root's and the
+        // constant's roundings (some u^2), doubled; the low part as an error.
+        const double vvErr = std::fabs(tl) + th * (rel2 + 64.0 * kU2);
+        c.VVErr[i] = valid ? vvErr : kNaN;
 
-FastPoint FinishPoint(const FastFilter& ff, const ColumnState& c, int i) {
-    FastPoint fp;
-    if (c.OutOfRange[i] != 0) return fp;
-    fp.Valid = true;
+        // The -400 dB floor applies at or below 1e-20 V/V; the constant 1e-20 of the
+        // extended evaluation and its double neighbour differ by far less than the margin.
+        const double floorMargin = vvErr + kFloorVV * 0x1p-50;
+        const bool below = th + floorMargin <= kFloorVV;
+        const bool above = th - floorMargin > kFloorVV;
+        c.DbFloor[i] = (valid & below) ? 1.0 : 0.0;
+        // ln |T|^2 = ln gh + ln(1 + gl / gh); the second is gl / gh within half its
+        // square (|gl| is some units of gh). The logarithm is within kBatchUlps units of its result,
+        // a unit being at most 2u of it; the quotient and the sum one unit each; the
+        // relative error of |T|^2 is an absolute one of the logarithm (to 1 %).
+        const double ln = c.Lg[i];
+        const double ratio = c.G2Lo[i] / c.G2Hi[i];
+        const double lnT2 = ln + ratio;
+        const double db = kDb * lnT2 + kDbLo * lnT2;
+        const double lnErr = 2.0 * kBatchUlps * kU * std::fabs(ln) + kU * std::fabs(ratio) + 0.5 * ratio * ratio +
+                             kU * std::fabs(lnT2) + 1.01 * rel2;
+        const double dbErr = kSafety * (kDb * lnErr + 3.0 * kU * std::fabs(db));
+        c.Db[i] = db;
+        c.DbErr[i] = (valid & above) ? dbErr : kNaN;
 
-    const int nSections = static_cast<int>(ff.Sections.size());
-    const int nReal = static_cast<int>(ff.RealPoles.size());
-    const int nZeros = static_cast<int>(ff.Zeros.size());
-    // The second-order and extended-rounding terms of the differences, in units of u:
-    // 2u (c + w^2)/|D| for the parts' low halves and 3 * 2^-11 (c + w^2)/|D| for the
-    // extended rounding of Cp, summed over the sections: at most
-    // sqrt(n sum ((c + w^2)/|D|)^2) times 0.01.
-    const double tiny = c.Tiny[i];
-
-    // Magnitude. A section's re is off by 2 units of itself (plus the tiny term), im by
-    // 2 (Bm's rounding and the product); squared and summed, 11 units of |D|^2, and 1
-    // for its product. A zero factor likewise 4 + 2 + 1; a real pole 4 + 1. The
-    // quotient, the square root (halving the rest), the constant and its product add 3.
-    const double relSquared = 12.0 * nSections + 5.0 * nReal + 7.0 * nZeros + (ff.OriginZero ? 2 : 0) + 1 +
-                              2 * tiny;
-    const double relT = (relSquared / 2 + 3) * kU * kSafety;
-    const double t = c.T[i];
-    if (!(t > 0) || !std::isfinite(t)) {
-        fp.Valid = false;
-        return fp;
-    }
-    fp.GainVV = t;
-    fp.GainVVErr = t * relT;
-    // The -400 dB floor applies at or below 1e-20 V/V; the constant 1e-20 of the
-    // extended evaluation and its double neighbour differ by far less than the margin.
-    const double floorVV = 1.0e-20, floorMargin = fp.GainVVErr + floorVV * 0x1p-50;
-    if (t + floorMargin <= floorVV) {
-        fp.DbFloor = fp.DbSure = true;
-    } else if (t - floorMargin > floorVV) {
-        fp.DbSure = true;
-        const double lg = c.Lg[i];
-        fp.GainDb = 20.0 * lg;
-        // log10 within 2 units of its result; the relative error of t becomes an
-        // absolute one of relT / ln 10 in log10; times 20, and the product's rounding.
-        fp.GainDbErr = 20.0 * (relT / kLn10D + 2 * kU * kSafety * std::fabs(lg)) + kU * std::fabs(fp.GainDb);
-    }
-
-    // Phase lag. Each factor's argument is off by at most 4 units (its parts' errors
-    // over its magnitude, plus the tiny term), each product by 3 more; the arctangent
-    // adds 2 units of its value (at most 2 pi), the whole turns and the zero and origin
-    // corrections one unit of 2 pi or pi each, the sums and the conversion to degrees
-    // 4 units of the result.
-    if (c.NearAxis[i] == 0) {
-        const int quarterTurns = static_cast<int>(c.QuarterTurns[i]);
-        const int zerosBelow = static_cast<int>(c.ZerosBelow[i]);
+        // Phase lag. Each factor's argument is off by at most 4 units (its parts' errors
+        // over its magnitude, plus the tiny term), each product by 3 more; the arctangent
+        // adds kBatchUlps units of its value (at most pi, a unit at most 2u of it), the
+        // whole turns and the zero and origin corrections one unit of 2 pi or pi each,
+        // the sums and the conversion to degrees 4 units of the result.
+        // The second-order and extended-rounding terms of the differences, in units of
+        // u: 2u (c + w^2)/|D| for the parts' low halves and 3 * 2^-11 (c + w^2)/|D| for
+        // the extended rounding of Cp, summed over the sections: at most
+        // sqrt(n sum ((c + w^2)/|D|)^2) times 0.01.
+        const double tiny = 0.01 * std::sqrt(sections * c.SumX[i]);
+        const double qt = c.QuarterTurns[i];
+        const double q = qt - 4.0 * std::floor(qt * 0.25);
         double base = c.Base[i];
-        if (base < 0) base += 2 * kPiD;
-        const int q = quarterTurns & 3;
-        if (q == 0 && base > 1.5 * kPiD) base -= 2 * kPiD;
-        if (q == 3 && base < 0.5 * kPiD) base += 2 * kPiD;
-        const int turns = (quarterTurns - q) / 4;
-        double phi = base + 2 * kPiD * turns - kPiD * zerosBelow;
-        if (ff.OriginZero) phi -= kPiD / 2;
-        const double errRad = (tiny + 7.0 * nSections + 5.0 * nReal + 4 * kPiD +
-                               2 * kPiD * (std::abs(turns) + zerosBelow + 1)) *
-                                  kU * kSafety +
-                              4 * kU * kSafety * std::fabs(phi);
-        // The quadrants were read right if the product stayed further from the axes
-        // than its error.
-        if (errRad < 1e-10) {
-            fp.PhaseValid = true;
-            fp.Phase = phi * kDegPerRadD;
-            fp.PhaseErr = errRad * kDegPerRadD + 2 * kU * std::fabs(fp.Phase);
-        }
-    }
+        base += base < 0 ? kTwoPi : 0.0;
+        base -= ((q == 0) & (base > 1.5 * kPiD)) ? kTwoPi : 0.0;
+        base += ((q == 3) & (base < 0.5 * kPiD)) ? kTwoPi : 0.0;
+        const double turns = (qt - q) * 0.25;
+        const double zerosBelow = c.ZerosBelow[i];
+        double phi = base + kTwoPi * turns - kPiD * zerosBelow;
+        phi -= origin;
+        const double errGeneral = (tiny + 7.0 * nSections + 5.0 * nReal + 2.0 * kBatchUlps * kPiD +
+                                   kTwoPi * (std::fabs(turns) + zerosBelow + 1)) *
+                                      kU * kSafety +
+                                  4 * kU * kSafety * std::fabs(phi);
+        // A small lag (below 0.1 rad, no turn, no zero below w, none at the origin): every
+        // factor and every partial product then lies within 0.1 rad of the positive real
+        // axis, where the real parts do not cancel and the errors of both parts stay
+        // relative to themselves: each factor's parts are off by at most 2.01 (2 + its
+        // tiny term) and 2 units, each product adds 2.02 units, growing by at most 2 %
+        // per product (1.6 over 22), and the arctangent adds its own relative error. The
+        // bound is then relative to the lag instead of a fixed number of radians.
+        const bool small = (qt == 0) & (zerosBelow == 0) & (origin == 0) & (base >= 0) & (base < 0.1);
+        const double errSmall =
+            ((1.6 * (10.0 * nSections + 5.0 * nReal + 2.1 * tiny) + 2.0 * kBatchUlps + 2) * kU * kSafety) * base;
+        const double errRad = small ? errSmall : errGeneral;
+        // The quadrants were read right if the product stayed further from the axes than
+        // its error.
+        const bool phaseValid = valid & (c.NearAxis[i] == 0) & (errRad < 1e-10);
+        const double phase = phi * kDegPerRadD;
+        c.Phase[i] = phase;
+        c.PhaseErr[i] = phaseValid ? errRad * kDegPerRadD + 2 * kU * std::fabs(phase) : kNaN;
 
-    // Delay: a section's term Bp (Cp + w^2) / |D|^2 carries 11 units from |D|^2, 2 from
-    // the sum, 1 from Bp and 3 from the products and the quotient (plus the tiny
-    // term), a real pole's 6; the terms are positive, so the sum's relative error is at
-    // most the largest term's plus one unit per addition.
-    fp.Delay = c.Tau[i] * ff.InvScale;
-    fp.DelayErr = std::fabs(fp.Delay) * (17 + 2 * tiny + nSections + nReal) * kU * kSafety;
-    return fp;
+        // Delay: a section's term Bp (Cp + w^2) / |D|^2 carries 11 units from |D|^2, 2
+        // from the sum, 1 from Bp and 3 from the products and the quotient (plus the tiny
+        // term), a real pole's 6; the terms are positive, so the sum's relative error is
+        // at most the largest term's plus one unit per addition.
+        const double delay = c.Tau[i] * ff.InvScale;
+        c.Delay[i] = delay;
+        c.DelayErr[i] = valid ? std::fabs(delay) * (17 + 2 * tiny + nSections + nReal) * kU * kSafety : kNaN;
+    }
 }
 
-// Stores `v` when its rounding is certain; otherwise stores the extended evaluation.
-template <typename Extended> bool Store(Real48& slot, bool have, double v, double err, Extended&& extended) {
-    double r = 0;
-    if (have && SureReal48(v, err, r)) {
-        slot = Real48::fromExact(r);
-        return true;
-    }
-    slot = extended();
-    return false;
+VELMORA_COLUMN_CLONES void FinishColumnCommon(const FastFilter& ff, ColumnState& c) {
+    FinishColumnBody(ff, c);
+}
+VELMORA_COLUMN_WIDE void FinishColumnWide(const FastFilter& ff, ColumnState& c) {
+    FinishColumnBody(ff, c);
+}
+void FinishColumn(const FastFilter& ff, ColumnState& c) {
+    HasWideVectors() ? FinishColumnWide(ff, c) : FinishColumnCommon(ff, c);
+    constexpr int n = ColumnState::N;
+    SureReal48Column(c.VV, c.VVErr, c.OutVV, c.SureVV, n);
+    SureReal48Column(c.Db, c.DbErr, c.OutDb, c.SureDb, n);
+    SureReal48Column(c.Phase, c.PhaseErr, c.OutPhase, c.SurePhase, n);
+    SureReal48Column(c.Delay, c.DelayErr, c.OutDelay, c.SureDelay, n);
 }
 
 } // namespace
 
 IdealColumnCount IdealFrequencyColumns(TDesign& d, int approx) {
+    if (approx < 0 || approx >= kApproxCount) return {};
+    return IdealFrequencyColumns(d, approx, IdealFilterOf(d, approx));
+}
+
+IdealColumnCount IdealFrequencyColumns(TDesign& d, int approx, const IdealFilter& f) {
     IdealColumnCount count;
     if (approx < 0 || approx >= kApproxCount) return count;
-    const IdealFilter f = IdealFilterOf(d, approx);
     const long double G = d.Spec.OverallGain;
     const FastFilter ff =
         MakeFastFilter(f, G, d.FreqColumn[0].W, d.FreqColumn[kResponseIntervals].W);
-    const MagnitudeFactors factors = MagnitudeFactorsOf(f, G); // the extended magnitude's
     constexpr int n = ColumnState::N;
-    static thread_local ColumnState c; // 40 kB of scratch, kept off the stack
+    static thread_local ColumnState c; // some 70 kB of scratch, kept off the stack
     if (ff.Usable) {
-        for (int i = 0; i < n; ++i) {
-            const double w = static_cast<double>(d.FreqColumn[i].W.value()); // exact: 40 bits
-            const double wp = w * ff.InvScale;                               // exact: a power of two
-            const DoubleDouble w2 = ExactSquare(wp);
-            c.W[i] = w;
-            c.Wp[i] = wp;
-            c.W2Hi[i] = w2.Hi;
-            c.W2Lo[i] = w2.Lo;
-            c.MagD[i] = c.MagN[i] = c.Ar[i] = 1;
-            c.Ai[i] = c.Quadrant[i] = c.QuarterTurns[i] = c.NearAxis[i] = c.SumX[i] = c.Tau[i] =
-                c.ZerosBelow[i] = 0;
-            c.OutOfRange[i] = (w > 0 && w2.Hi >= kFactorMin && w2.Hi <= kFactorMax) ? 0 : 1;
-        }
+        for (int i = 0; i < n; ++i)
+            c.W[i] = d.FreqColumn[i].W.exactDouble(); // exact: 40 bits
+        StartColumn(ff, c);
         ApplyFactors(ff, c);
-        PrepareFinish(ff, c);
+        FinishColumn(ff, c);
     }
+    const MagnitudeFactors factors = MagnitudeFactorsOf(f, G); // the extended magnitude's
     for (int i = 0; i < n; ++i) {
-        const long double w = d.FreqColumn[i].W;
         IdealSample& s = d.Approx[approx].Ideal[i];
-        const FastPoint fp = ff.Usable ? FinishPoint(ff, c, i) : FastPoint{};
+        const bool usable = ff.Usable;
+        if (usable && c.SureVV[i] != 0 && (c.SureDb[i] != 0 || c.DbFloor[i] != 0) && c.SurePhase[i] != 0 &&
+            c.SureDelay[i] != 0) {
+            s.GainVV.setExact(c.OutVV[i]);
+            s.GainDb.setExact(c.DbFloor[i] != 0 ? static_cast<double>(kGainFloorDb) : c.OutDb[i]);
+            s.Phase.setExact(c.OutPhase[i]);
+            s.Delay.setExact(c.OutDelay[i]);
+            count.Values += 4;
+            continue;
+        }
+        // Some value of the point is in doubt: that value in extended precision.
+        const long double w = d.FreqColumn[i].W;
         long double extendedVV = -1; // computed once when a gain value needs it
         const auto magnitude = [&] {
             if (extendedVV < 0) extendedVV = MagnitudeAt(factors, w);
             return extendedVV;
         };
         int sure = 0;
-        sure += Store(s.GainVV, fp.Valid, fp.GainVV, fp.GainVVErr, magnitude);
-        if (fp.Valid && fp.DbSure && fp.DbFloor) {
-            s.GainDb = kGainFloorDb;
+        if (usable && c.SureVV[i] != 0) {
+            s.GainVV.setExact(c.OutVV[i]);
             ++sure;
         } else {
-            sure += Store(s.GainDb, fp.Valid && fp.DbSure, fp.GainDb, fp.GainDbErr,
-                          [&] { return StoredGainDb(magnitude()); });
+            s.GainVV = magnitude();
+            ++count.RefusedVV;
         }
-        sure += Store(s.Phase, fp.Valid && fp.PhaseValid, fp.Phase, fp.PhaseErr,
-                      [&] { return IdealPhaseLag(f, w); });
-        sure += Store(s.Delay, fp.Valid, fp.Delay, fp.DelayErr, [&] { return IdealGroupDelay(f, w); });
+        if (usable && c.DbFloor[i] != 0) {
+            s.GainDb = kGainFloorDb;
+            ++sure;
+        } else if (usable && c.SureDb[i] != 0) {
+            s.GainDb.setExact(c.OutDb[i]);
+            ++sure;
+        } else {
+            s.GainDb = StoredGainDb(magnitude());
+            ++count.RefusedDb;
+        }
+        if (usable && c.SurePhase[i] != 0) {
+            s.Phase.setExact(c.OutPhase[i]);
+            ++sure;
+        } else {
+            s.Phase = IdealPhaseLag(f, w);
+            ++count.RefusedPhase;
+        }
+        if (usable && c.SureDelay[i] != 0) {
+            s.Delay.setExact(c.OutDelay[i]);
+            ++sure;
+        } else {
+            s.Delay = IdealGroupDelay(f, w);
+            ++count.RefusedDelay;
+        }
         count.Values += 4;
         count.Refused += 4 - sure;
     }

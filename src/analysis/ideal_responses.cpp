@@ -18,10 +18,11 @@ void ComputeIdealFrequencyResponses(TDesign& d, const FrequencyAxis& requested) 
     for (int a : ResponseApproximations(d)) {
         // Gain, phase and delay in one pass over the column, fast where the stored
         // values are certain, in extended precision elsewhere.
-        IdealFrequencyColumns(d, a);
+        const IdealFilter f = IdealFilterOf(d, a);
+        IdealFrequencyColumns(d, a, f);
         // Every approximation with zeros on the imaginary axis gets its notches, the
         // all-pole bandstop (zeros at the centre frequency) included.
-        MarkNotches(d, a, axis.Log);
+        MarkNotches(d, a, axis.Log, f);
     }
 }
 

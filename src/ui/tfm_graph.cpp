@@ -128,7 +128,7 @@ void TfmGraph::RecomputeFrequencyResponses() {
     Axes.Freq = UsableFrequencyAxis(Axes.Freq);
     // The phase and delay axes follow the new column; the gain axes are the zoomed ones.
     ResponseAxes ranged = Axes;
-    RangeResponseAxes(d_, ResponseApproximations(d_), ranged);
+    RangeFrequencyResponseAxes(d_, ResponseApproximations(d_), ranged);
     Axes.Phase = ranged.Phase;
     Axes.Delay = ranged.Delay;
     Axes.DelayExp = ranged.DelayExp;
@@ -138,7 +138,7 @@ void TfmGraph::RecomputeFrequencyResponses() {
 void TfmGraph::RecomputeTimeResponses() {
     ComputeIdealTimeResponses(d_, Axes.Time);
     ResponseAxes ranged = Axes;
-    RangeResponseAxes(d_, ResponseApproximations(d_), ranged);
+    RangeTimeResponseAxes(d_, ResponseApproximations(d_), ranged);
     Axes.Step = ranged.Step;
     Axes.Impulse = ranged.Impulse;
     Axes.ImpulseExp = ranged.ImpulseExp;

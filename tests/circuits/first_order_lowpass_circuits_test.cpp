@@ -19,6 +19,7 @@
 #include "analysis/nodal.h"
 #include "circuits/catalogue.h"
 #include "circuits/circuit_design.h"
+#include "circuits/circuit_family_support.h"
 
 namespace velmora {
 namespace {
@@ -58,68 +59,17 @@ const std::vector<Variant>& LowpassVariants() {
     return v;
 }
 
-// A one-stage design with the catalogue row of `key` loaded the way the selection step
-// loads it: counts and flags of the row, starting C1 of 10 nF up to 31 000 rad/s and 1 nF
-// above, C2 = CapRatio x C1 (the same 12-value mantissa a decade or two up), and the gain
-// pair's R(n) = 10 kOhm (24-value index 0, exponent 2).
+using test::ValuesOf;
+
 std::unique_ptr<TDesign> LoadStage(const Variant& v, long double w, long double qp, long double gain,
                                    bool compensate = false, bool predistort = false,
                                    long double gbwHz = 1.0e6L) {
-    auto d = std::make_unique<TDesign>();
-    d->StageCount = 1;
-    const CatalogueEntry* e = EntryByKey(v.key);
-    const CatalogueRow row = RowOf(*e);
-    TStageCoeffs& s = d->Stages[1];
-    s.StageType = static_cast<uint8_t>(e->type);
-    s.Wp = w;
-    s.Qp = qp;
-    s.Sigma = w;
-    TStageCircuit& c = d->Circuits[1];
-    c.CircuitNumber = static_cast<int16_t>(e->number);
-    c.CircuitChoice = static_cast<int16_t>(e->choice);
-    c.C2Alone = row.C2Alone;
-    c.CapRatio = row.CapRatio;
-    c.ResistorCount = static_cast<int16_t>(row.ResistorCount);
-    c.CapacitorCount = static_cast<int16_t>(row.CapacitorCount);
-    c.OpAmpCount = static_cast<int16_t>(row.OpAmpCount);
-    c.GainPair = row.GainPair;
-    c.C2Variable = row.C2Variable;
-    c.GainFixed = row.GainFixed;
-    c.FullNumerator = row.FullNumerator;
-    c.Inverting = row.Inverting;
-    c.ActiveComp = row.ActiveComp;
-    c.CompVariant = static_cast<int16_t>(row.CompVariant);
-    const long double c1 = w > 31000.0L ? 1.0e-9L : 1.0e-8L;
-    C(c, 1) = c1;
-    if (row.CapRatio > 0) C(c, 2) = row.CapRatio * c1;
-    if (row.GainPair) {
-        R(c, row.ResistorCount) = 1.0e4L;
-        c.GainPairIndex = 0;
-        c.GainPairExponent = 2;
-    }
-    c.UseC2Variable = v.form == Form::C2Variable;
-    c.UseC1EqC2 = v.form == Form::C1EqC2;
-    c.DesiredGain = gain;
-    c.ActualGain = gain;
-    c.OpAmpGBW = gbwHz;
-    c.CompensationInUse = compensate;
-    c.Predistort = predistort;
-    return d;
+    return test::LoadedStage(v.key, {w, qp, gain, 0, v.form == Form::C2Variable, v.form == Form::C1EqC2,
+                                     compensate, predistort, gbwHz});
 }
 
 const CircuitRoutines& Routines(const std::string& key) {
-    const CircuitRoutines* r = FindCircuit(key);
-    EXPECT_NE(r, nullptr) << key;
-    return *r;
-}
-
-template <typename T> ComponentValues<T> ValuesOf(const TStageCircuit& c) {
-    ComponentValues<T> v;
-    for (int n = 1; n <= kResistorSlots; ++n)
-        v.R[n] = T(R(c, n));
-    for (int n = 1; n <= kCapacitorSlots; ++n)
-        v.C[n] = T(C(c, n));
-    return v;
+    return test::RoutinesOf(key);
 }
 
 // The stage figures of a realised function: wc (first order) or wp, Qp, and the gain
@@ -304,9 +254,7 @@ TEST(FirstOrderLowpassCircuits, NodalAnalysisOfTheNetlistsEqualsTheRealisedFunct
                             const auto nodal =
                                 NodalResponse(v.key, values, s, OpAmpModel::Ideal(), compensated != 0);
                             ASSERT_TRUE(nodal.has_value());
-                            const Complex num = ((h.num[3] * s + h.num[2]) * s + h.num[1]) * s + h.num[0];
-                            const Complex den = ((h.den[3] * s + h.den[2]) * s + h.den[1]) * s + h.den[0];
-                            const Complex realised = num / den;
+                            const Complex realised = test::Evaluate(h, s);
                             // Both are exact rational functions of the same values; the
                             // tolerance covers the rounding of the nodal solve.
                             EXPECT_LT(std::abs(*nodal - realised), 1e-9L * std::abs(realised))
@@ -320,23 +268,9 @@ TEST(FirstOrderLowpassCircuits, NodalAnalysisOfTheNetlistsEqualsTheRealisedFunct
 
 // ---- Finite GBW ---------------------------------------------------------------------------
 
-// The pole near `s0` of the netlist's response with single-pole op amps: Newton's method on
-// 1/H(s), which is analytic near the pole and has a simple zero there.
 Complex DominantPole(const std::string& key, const ComponentValues<long double>& v, Complex s0,
                      const OpAmpModel& model, bool compensated = false) {
-    Complex s = s0;
-    for (int it = 0; it < 60; ++it) {
-        const Complex h = std::abs(s) * 1e-7L;
-        const auto hs = NodalResponse(key, v, s, model, compensated);
-        const auto hu = NodalResponse(key, v, s + h, model, compensated);
-        const auto hd = NodalResponse(key, v, s - h, model, compensated);
-        // The node equations are singular exactly at a pole.
-        if (!hs || !hu || !hd) break;
-        const Complex step = (1.0L / *hs) / ((1.0L / *hu - 1.0L / *hd) / (2.0L * h));
-        s -= step;
-        if (std::abs(step) < 1e-14L * std::abs(s)) break;
-    }
-    return s;
+    return test::PoleNear(key, v, s0, model, compensated).value();
 }
 
 TEST(FirstOrderLowpassCircuits, GbwCoefficientsGiveThePoleShiftOfSinglePoleOpAmps) {

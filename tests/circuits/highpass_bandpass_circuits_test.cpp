@@ -19,6 +19,7 @@
 #include "analysis/nodal.h"
 #include "circuits/catalogue.h"
 #include "circuits/circuit_design.h"
+#include "circuits/circuit_family_support.h"
 #include "circuits/components.h"
 
 namespace velmora {
@@ -86,10 +87,12 @@ const std::vector<FormCase>& Forms() {
     return forms;
 }
 
+using test::Evaluate;
+using test::PoleNear;
+using test::ValuesOf;
+
 const CircuitRoutines& Routines(std::string_view key) {
-    for (const CircuitRoutines& r : HighpassBandpassCircuits())
-        if (r.key == key) return r;
-    throw std::runtime_error("no routines for " + std::string(key));
+    return test::RoutinesOf(key);
 }
 
 struct StageSetup {
@@ -98,87 +101,21 @@ struct StageSetup {
     long double gbwHz = 1.0e6L;
 };
 
-// A one-stage design whose circuit record is loaded as the row loading does it: the
-// catalogue fields, C1 = 1 nF above 31 000 rad/s (else 10 nF), C2 = CapRatio C1, a third
-// capacitor equal to C1, and R(n) = 10 kOhm (24-value position 0, decade exponent 2) for
-// a gain pair.
 std::unique_ptr<TDesign> LoadStage(std::string_view key, const StageSetup& s) {
-    auto d = std::make_unique<TDesign>();
-    d->StageCount = 1;
-    TStageCoeffs& st = d->Stages[1];
-    st.Wp = 2 * kPi * s.fp;
-    st.Qp = s.qp;
-    TStageCircuit& c = d->Circuits[1];
-    const CatalogueEntry* e = EntryByKey(key);
-    if (e == nullptr) throw std::runtime_error("no catalogue entry");
-    const CatalogueRow row = RowOf(*e);
-    c.CircuitNumber = static_cast<int16_t>(e->number);
-    c.CircuitChoice = static_cast<int16_t>(e->choice);
-    c.C2Alone = row.C2Alone;
-    c.CapRatio = row.CapRatio;
-    c.ResistorCount = static_cast<int16_t>(row.ResistorCount);
-    c.CapacitorCount = static_cast<int16_t>(row.CapacitorCount);
-    c.GainPair = row.GainPair;
-    c.C2Variable = row.C2Variable;
-    c.GainFixed = row.GainFixed;
-    c.OpAmpCount = static_cast<int16_t>(row.OpAmpCount);
-    c.FullNumerator = row.FullNumerator;
-    c.Inverting = row.Inverting;
-    c.ActiveComp = row.ActiveComp;
-    c.CompVariant = static_cast<int16_t>(row.CompVariant);
-    const long double c1 = st.Wp > 31000 ? 1.0e-9L : 1.0e-8L;
-    C(c, 1) = c1;
-    C(c, 2) = row.CapRatio * c1;
-    if (row.CapacitorCount >= 3) C(c, 3) = c1;
-    if (row.GainPair) {
-        R(c, row.ResistorCount) = 10000;
-        c.GainPairIndex = 0;
-        c.GainPairExponent = 2;
-    }
-    c.DesiredGain = s.gain;
-    c.ActualGain = s.gain;
-    c.UseC2Variable = s.c2Variable;
-    c.UseC1EqC2 = s.c1EqC2;
-    c.CompensationInUse = s.compensated;
-    c.Predistort = s.predistort;
-    c.OpAmpGBW = s.gbwHz;
-    return d;
-}
-
-template <typename T> ComponentValues<T> ValuesOf(const TStageCircuit& c) {
-    ComponentValues<T> v;
-    for (int n = 1; n <= kResistorSlots; ++n)
-        v.R[n] = T(R(c, n));
-    for (int n = 1; n <= kCapacitorSlots; ++n)
-        v.C[n] = T(C(c, n));
-    return v;
+    return test::LoadedStage(key, {2 * kPi * s.fp, s.qp, s.gain, 0, s.c2Variable, s.c1EqC2, s.compensated,
+                                   s.predistort, s.gbwHz});
 }
 
 // Pole frequency, pole Q and passband gain (signed: H(inf) for a highpass, H(j wp) for a
 // bandpass) of a realised second-order function, in any scalar type.
 template <typename T> struct PoleQGain { T wp, qp, gain; };
 template <typename T> PoleQGain<T> ParametersOf(const RealisedStage<T>& h, Shape shape) {
+    using std::sqrt;
     const T wp = sqrt(h.den[0] / h.den[2]);
     const T qp = sqrt(h.den[0] * h.den[2]) / h.den[1];
     const T gain = shape == Shape::Highpass ? h.num[2] / h.den[2] : h.num[1] / h.den[1];
     return {wp, qp, gain};
 }
-PoleQGain<long double> ParametersOf(const RealisedStage<long double>& h, Shape shape) {
-    const long double wp = std::sqrt(h.den[0] / h.den[2]);
-    const long double qp = std::sqrt(h.den[0] * h.den[2]) / h.den[1];
-    const long double gain = shape == Shape::Highpass ? h.num[2] / h.den[2] : h.num[1] / h.den[1];
-    return {wp, qp, gain};
-}
-
-Complex Evaluate(const RealisedStage<long double>& h, Complex s) {
-    Complex num = 0, den = 0;
-    for (int p = 3; p >= 0; --p) {
-        num = num * s + h.num[p];
-        den = den * s + h.den[p];
-    }
-    return num / den;
-}
-
 bool HasCompensatedVariant(std::string_view key) {
     return FindTopology(key, true) != nullptr;
 }
@@ -446,60 +383,30 @@ TEST(HighpassBandpassCircuits, SallenKeyHighpassSensitivitiesMatchClosedForms) {
 // G3 (G1 + G2)/(C1 C2) for the Sallen-Key bandpass and G2 (G1 + G3)/(C1 C2) for the
 // multiple-feedback bandpass II; the gain pair does not enter it.
 TEST(HighpassBandpassCircuits, BandpassPoleFrequencySensitivitiesMatchClosedForms) {
-    for (const bool c2Variable : {false, true}) {
-        {
-            const CircuitRoutines& routines = Routines("SBP03");
-            auto d = LoadStage("SBP03", {5000, 2, 1.5L, c2Variable});
+    struct Case {
+        std::string_view key;
+        int ga, gb, gOther; // wp^2 ~ G(gOther) (G(ga) + G(gb)), -1/2 to the G outside the sum
+    };
+    for (const Case& k : {Case{"SBP03", 1, 2, 3}, Case{"SBP05", 1, 3, 2}})
+        for (const bool c2Variable : {false, true}) {
+            const CircuitRoutines& routines = Routines(k.key);
+            auto d = LoadStage(k.key, {5000, 2, 1.5L, c2Variable});
             ASSERT_TRUE(routines.design(*d, 1));
             const TStageCircuit& c = d->Circuits[1];
-            const long double g1 = 1 / R(c, 1), g2 = 1 / R(c, 2);
-            const long double expected[] = {
-                0, -g1 / (2 * (g1 + g2)), -g2 / (2 * (g1 + g2)), -0.5L, 0, 0, 0, 0, 0, 0, 0, -0.5L, -0.5L};
+            const long double ga = 1 / R(c, k.ga), gb = 1 / R(c, k.gb);
+            long double expected[kSlotC2 + 1] = {};
+            expected[k.ga] = -0.5L * ga / (ga + gb);
+            expected[k.gb] = -0.5L * gb / (ga + gb);
+            expected[k.gOther] = expected[kSlotC1] = expected[kSlotC2] = -0.5L;
             for (int slot = 1; slot <= kSlotC2; ++slot) {
                 if (slot > 5 && slot < kSlotC1) continue;
                 EXPECT_NEAR(DualSensitivity(routines, c, Shape::Bandpass, slot).wp, expected[slot], 1e-12L)
-                    << "SBP03 slot " << slot;
+                    << k.key << " slot " << slot << (c2Variable ? " C2 variable" : "");
             }
         }
-        {
-            const CircuitRoutines& routines = Routines("SBP05");
-            auto d = LoadStage("SBP05", {5000, 2, 1.5L, c2Variable});
-            ASSERT_TRUE(routines.design(*d, 1));
-            const TStageCircuit& c = d->Circuits[1];
-            const long double g1 = 1 / R(c, 1), g3 = 1 / R(c, 3);
-            const long double expected[] = {
-                0, -0.5L * g1 / (g1 + g3), -0.5L, -0.5L * g3 / (g1 + g3), 0, 0, 0, 0, 0, 0, 0, -0.5L, -0.5L};
-            for (int slot = 1; slot <= kSlotC2; ++slot) {
-                if (slot > 5 && slot < kSlotC1) continue;
-                EXPECT_NEAR(DualSensitivity(routines, c, Shape::Bandpass, slot).wp, expected[slot], 1e-12L)
-                    << "SBP05 slot " << slot;
-            }
-        }
-    }
 }
 
 // ---- Finite-GBW coefficients ---------------------------------------------------------------
-
-// The pole of the nodal response near `start` (1/H has a simple zero there), by Newton's
-// method on 1/H with a central-difference derivative.
-std::optional<Complex> PoleNear(std::string_view key, const ComponentValues<long double>& v, Complex start,
-                                const OpAmpModel& model, bool compensated) {
-    Complex s = start;
-    const long double h = 1e-7L * std::abs(start);
-    for (int i = 0; i < 60; ++i) {
-        const auto f = NodalResponse(key, v, s, model, compensated);
-        const auto fu = NodalResponse(key, v, s + h, model, compensated);
-        const auto fd = NodalResponse(key, v, s - h, model, compensated);
-        // The node equations are singular only at a pole itself: after a first step that
-        // means the iteration has landed on it.
-        if (!f || !fu || !fd) return i > 0 ? std::optional<Complex>(s) : std::nullopt;
-        const Complex g = 1.0L / *f, slope = (1.0L / *fu - 1.0L / *fd) / (2 * h);
-        const Complex step = g / slope;
-        s -= step;
-        if (std::abs(step) < 1e-15L * std::abs(s)) return s;
-    }
-    return s;
-}
 
 // With single-pole op amps of unity-gain frequency wt the realised pole frequency and Q
 // are wp (1 - kw wp/wt) and Qp (1 - kq wp/wt) to first order. The nodal analysis finds the

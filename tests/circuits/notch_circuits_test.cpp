@@ -19,16 +19,18 @@
 #include "analysis/nodal.h"
 #include "circuits/catalogue.h"
 #include "circuits/circuit_design.h"
+#include "circuits/circuit_family_support.h"
 
 namespace velmora {
 namespace {
 
 constexpr long double kPi = std::numbers::pi_v<long double>;
 
+using test::Evaluate;
+using test::PoleNear;
+
 const CircuitRoutines& Routines(std::string_view key) {
-    for (const CircuitRoutines& r : NotchCircuits())
-        if (r.key == key) return r;
-    throw std::runtime_error("no routines for " + std::string(key));
+    return test::RoutinesOf(key);
 }
 
 enum class Kind { LowpassNotch, HighpassNotch, Notch };
@@ -61,64 +63,14 @@ struct StageSetup {
     long double gbwHz = 1.0e6L;
 };
 
-// A one-stage design whose circuit record is loaded as the row loading does it: the
-// catalogue fields, C1 = 1 nF above 31 000 rad/s (else 10 nF), C2 = CapRatio C1, C3 = C1,
-// and R(n) = 10 kOhm for a gain pair.
 std::unique_ptr<TDesign> LoadStage(std::string_view key, const StageSetup& s) {
-    auto d = std::make_unique<TDesign>();
-    d->StageCount = 1;
-    TStageCoeffs& st = d->Stages[1];
-    st.Wp = 2 * kPi * s.fp;
-    st.Qp = s.qp;
-    st.Wz = s.ratio == 1 ? static_cast<long double>(st.Wp) : 2 * kPi * s.fp * s.ratio;
-    TStageCircuit& c = d->Circuits[1];
-    const CatalogueEntry* e = EntryByKey(key);
-    if (e == nullptr) throw std::runtime_error("no catalogue entry");
-    const CatalogueRow row = RowOf(*e);
-    c.CircuitNumber = static_cast<int16_t>(e->number);
-    c.CircuitChoice = static_cast<int16_t>(e->choice);
-    c.C2Alone = row.C2Alone;
-    c.CapRatio = row.CapRatio;
-    c.ResistorCount = static_cast<int16_t>(row.ResistorCount);
-    c.CapacitorCount = static_cast<int16_t>(row.CapacitorCount);
-    c.GainPair = row.GainPair;
-    c.GainFixed = row.GainFixed;
-    c.OpAmpCount = static_cast<int16_t>(row.OpAmpCount);
-    c.Inverting = row.Inverting;
-    c.ActiveComp = row.ActiveComp;
-    const long double c1 = st.Wp > 31000 ? 1.0e-9L : 1.0e-8L;
-    C(c, 1) = c1;
-    C(c, 2) = row.CapRatio * c1;
-    if (row.CapacitorCount >= 3) C(c, 3) = c1;
-    if (row.GainPair) {
-        R(c, row.ResistorCount) = 10000;
-        c.GainPairIndex = 0;
-        c.GainPairExponent = 2;
-    }
-    c.DesiredGain = s.gain;
-    c.ActualGain = s.gain;
-    c.CompensationInUse = s.compensated;
-    c.Predistort = s.predistort;
-    c.OpAmpGBW = s.gbwHz;
-    return d;
+    const long double wp = 2 * kPi * s.fp;
+    return test::LoadedStage(key, {wp, s.qp, s.gain, s.ratio == 1 ? wp : wp * s.ratio, false, false,
+                                   s.compensated, s.predistort, s.gbwHz});
 }
 
 ComponentValues<long double> ValuesOf(const TStageCircuit& c) {
-    ComponentValues<long double> v;
-    for (int n = 1; n <= kResistorSlots; ++n)
-        v.R[n] = R(c, n);
-    for (int n = 1; n <= kCapacitorSlots; ++n)
-        v.C[n] = C(c, n);
-    return v;
-}
-
-Complex Evaluate(const RealisedStage<long double>& h, Complex s) {
-    Complex num = 0, den = 0;
-    for (int p = 3; p >= 0; --p) {
-        num = num * s + h.num[p];
-        den = den * s + h.den[p];
-    }
-    return num / den;
+    return test::ValuesOf<long double>(c);
 }
 
 // The second-order notch inside a realised function: a cubic (the twin T) is deflated by
@@ -308,25 +260,6 @@ TEST(NotchCircuits, RealisedFunctionsAgreeWithTheNodalAnalysis) {
                 }
         }
     }
-}
-
-// The pole of the nodal response near `start` (1/H has a simple zero there), by Newton's
-// method with a central difference.
-std::optional<Complex> PoleNear(std::string_view key, const ComponentValues<long double>& v, Complex start,
-                                const OpAmpModel& model, bool compensated = false) {
-    Complex s = start;
-    for (int i = 0; i < 60; ++i) {
-        const Complex h = std::abs(s) * 1e-6L;
-        const auto f0 = NodalResponse(key, v, s, model, compensated);
-        const auto fp = NodalResponse(key, v, s + h, model, compensated);
-        const auto fm = NodalResponse(key, v, s - h, model, compensated);
-        if (!f0 || !fp || !fm) return std::nullopt;
-        const Complex g = 1.0L / *f0, dg = (1.0L / *fp - 1.0L / *fm) / (2.0L * h);
-        const Complex step = g / dg;
-        s -= step;
-        if (std::abs(step) < 1e-15L * std::abs(s)) break;
-    }
-    return s;
 }
 
 // The first-order GBW coefficients say how far a single-pole op amp of unity-gain

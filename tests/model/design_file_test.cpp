@@ -12,7 +12,6 @@
 #include <cmath>
 #include <csignal>
 #include <filesystem>
-#include <fstream>
 #include <functional>
 #include <iterator>
 #include <memory>
@@ -23,6 +22,7 @@
 #include "model/design.h"
 #include "model/design_file.h"
 #include "model/real48.h"
+#include "support/temp_files.h"
 
 namespace velmora {
 namespace {
@@ -234,18 +234,6 @@ std::size_t expectedSize(int stages, bool adjusted) {
 }
 
 // ---- Layout and sizes --------------------------------------------------------------------------
-
-TEST(DesignFile, SizesFollowTheStagesAndTheAdjustedBlock) {
-    for (int stages : {0, 1, 2, 7, 11}) {
-        for (bool adjusted : {false, true}) {
-            SCOPED_TRACE(testing::Message() << stages << " stages, adjusted " << adjusted);
-            const Image image = encode(*variedDesign(stages, LevelComponents, adjusted));
-            EXPECT_EQ(image.size(), expectedSize(stages, adjusted));
-        }
-    }
-    EXPECT_EQ(expectedSize(0, false), 7743u);
-    EXPECT_EQ(expectedSize(0, true), 8590u);
-}
 
 TEST(DesignFile, HeaderOfANewDesignByHand) {
     auto d = newDesign(Lowpass);
@@ -590,14 +578,6 @@ class DesignFileOnDisk : public testing::Test {
         fs::permissions(dir_, fs::perms::owner_all, fs::perm_options::add, ec);
         fs::remove_all(dir_, ec);
     }
-    static Image readBytes(const fs::path& p) {
-        std::ifstream in(p, std::ios::binary);
-        return Image(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    }
-    static void writeBytes(const fs::path& p, const Image& bytes) {
-        std::ofstream out(p, std::ios::binary);
-        out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-    }
     std::vector<std::string> entries() const {
         std::vector<std::string> names;
         for (const auto& e : fs::directory_iterator(dir_))
@@ -621,8 +601,8 @@ TEST_F(DesignFileOnDisk, WriteReadWriteGivesTheSameFile) {
     const DesignFileResult r = ReadDesignFile(first, *b);
     ASSERT_TRUE(r.ok()) << r.message;
     ASSERT_TRUE(WriteDesignFile(*b, second).ok());
-    Image one = readBytes(first);
-    const Image two = readBytes(second);
+    Image one = test::ReadBytes(first);
+    const Image two = test::ReadBytes(second);
     ASSERT_EQ(one.size(), expectedSize(5, true));
     // A modified design is saved with position 21 set; the opened copy is unmodified.
     EXPECT_EQ(one[kFlagsAt + 21], '1');
@@ -636,13 +616,13 @@ TEST_F(DesignFileOnDisk, WriteReadWriteGivesTheSameFile) {
 TEST_F(DesignFileOnDisk, ReplacingKeepsPermissionsAndSymbolicLinks) {
     auto d = variedDesign(1, LevelPaired, false, 3);
     const fs::path target = dir_ / "design.fl3";
-    writeBytes(target, Image(10, 0xEE));
+    test::WriteBytes(target, Image(10, 0xEE));
     fs::permissions(target, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
     const fs::path link = dir_ / "link.fl3";
     fs::create_symlink(target.filename(), link);
     ASSERT_TRUE(WriteDesignFile(*d, link).ok());
     EXPECT_TRUE(fs::is_symlink(link));
-    EXPECT_EQ(readBytes(target), encode(*d));
+    EXPECT_EQ(test::ReadBytes(target), encode(*d));
     EXPECT_EQ(fs::status(target).permissions() & fs::perms::all,
               fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
     EXPECT_EQ(entries(), (std::vector<std::string>{"design.fl3", "link.fl3"}));
@@ -1032,10 +1012,10 @@ TEST(DesignFile, FilesWithValuesBeyondTheDesignAreRejected) {
 
 TEST_F(DesignFileOnDisk, ReadFailuresLeaveTheDesignAsItWas) {
     const Image good = encode(*variedDesign(1, LevelComponents, false, 8));
-    writeBytes(dir_ / "short.fl3", Image(good.begin(), good.begin() + 5000));
+    test::WriteBytes(dir_ / "short.fl3", Image(good.begin(), good.begin() + 5000));
     Image wrong = good;
     wrong[2] = 0;
-    writeBytes(dir_ / "wrong.fl3", wrong);
+    test::WriteBytes(dir_ / "wrong.fl3", wrong);
     fs::create_directory(dir_ / "folder.fl3");
     struct Case {
         const char* name;
@@ -1062,29 +1042,29 @@ TEST_F(DesignFileOnDisk, AFailedSaveKeepsThePreviousFile) {
     auto d = variedDesign(4, LevelComponents, true, 9);
     const Image previous = encode(*variedDesign(1, LevelPaired, false, 10));
     const fs::path target = dir_ / "design.fl3";
-    writeBytes(target, previous);
+    test::WriteBytes(target, previous);
 
     // A folder where no new file can be made. Permissions do not stop the superuser,
     // so there the "folder" is a regular file, which fails the same way.
     fs::path blocked;
     if (::geteuid() != 0) {
         fs::create_directory(dir_ / "readonly");
-        writeBytes(dir_ / "readonly" / "design.fl3", previous);
+        test::WriteBytes(dir_ / "readonly" / "design.fl3", previous);
         fs::permissions(dir_ / "readonly", fs::perms::owner_read | fs::perms::owner_exec);
         blocked = dir_ / "readonly" / "design.fl3";
     } else {
-        writeBytes(dir_ / "plain", previous);
+        test::WriteBytes(dir_ / "plain", previous);
         blocked = dir_ / "plain" / "design.fl3";
     }
     DesignFileResult r = WriteDesignFile(*d, blocked);
     EXPECT_EQ(r.status, DesignFileStatus::IoError);
     EXPECT_EQ(r.message.rfind(blocked.string() + ": ", 0), 0u) << r.message;
     if (::geteuid() != 0) {
-        EXPECT_EQ(readBytes(blocked), previous);
+        EXPECT_EQ(test::ReadBytes(blocked), previous);
         fs::permissions(dir_ / "readonly", fs::perms::owner_all);
         EXPECT_EQ(std::distance(fs::directory_iterator(dir_ / "readonly"), fs::directory_iterator()), 1);
     } else {
-        EXPECT_EQ(readBytes(dir_ / "plain"), previous);
+        EXPECT_EQ(test::ReadBytes(dir_ / "plain"), previous);
     }
 
     // The disk fills up in the middle of the write: a file size limit makes the write
@@ -1100,7 +1080,7 @@ TEST_F(DesignFileOnDisk, AFailedSaveKeepsThePreviousFile) {
     std::signal(SIGXFSZ, oldHandler);
     EXPECT_EQ(r.status, DesignFileStatus::IoError);
     EXPECT_NE(r.message.find("too large"), std::string::npos) << r.message;
-    EXPECT_EQ(readBytes(target), previous);
+    EXPECT_EQ(test::ReadBytes(target), previous);
     const std::string other = ::geteuid() != 0 ? "readonly" : "plain";
     EXPECT_EQ(entries(), (std::vector<std::string>{"design.fl3", other})) << "no temporary file is left";
 }

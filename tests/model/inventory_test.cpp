@@ -21,11 +21,6 @@ fs::path TempDir() {
     return test::MakeTempDir("velmora_inventory_");
 }
 
-std::vector<uint8_t> Slurp(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
 void Put16(std::vector<uint8_t>& b, std::size_t at, int v) {
     b[at] = static_cast<uint8_t>(v & 0xFF);
     b[at + 1] = static_cast<uint8_t>((v >> 8) & 0xFF);
@@ -81,7 +76,7 @@ TEST(InventoryFile, HandBuiltImageReadsFieldByFieldAndWritesBackByteExact) {
     // Through the file system as well.
     const fs::path file = TempDir() / "sub" / kInventoryFileName;
     ASSERT_TRUE(WriteInventoryFile(file.string(), *inv).ok);
-    EXPECT_EQ(Slurp(file), HandBuiltImage());
+    EXPECT_EQ(test::ReadBytes(file), HandBuiltImage());
     Inventory back = FullInventory();
     EXPECT_EQ(ReadInventoryFile(file.string(), back).status, InventoryReadStatus::Read);
     EXPECT_EQ(back, *inv);

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <limits>
 #include <random>
+#include <vector>
 
 #include "model/real48.h"
 
@@ -163,6 +164,43 @@ TEST(Real48, DecodingIgnoresTheMantissaOfZeroAndReadsEveryExponent) {
         const Bytes b{static_cast<uint8_t>(e), 0, 0, 0, 0, 0};
         ASSERT_EQ(decodeReal48(b), std::ldexp(1.0L, e - 129));
         ASSERT_EQ(encodeReal48(decodeReal48(b)), b);
+    }
+}
+
+} // namespace
+} // namespace velmora
+
+namespace velmora {
+namespace {
+
+// The in-place store and the double read assemble and take apart the extended format's
+// bytes: every 6-byte value from the smallest to the largest, both signs and zero, must
+// come back as the same number, compare equal to the converting store, and encode to
+// the same six bytes.
+TEST(Real48, StoresAndReadsThroughTheBytesAsTheFloatingPointUnitDoes) {
+    std::mt19937_64 rng(48);
+    std::uniform_real_distribution<double> mantissa(1.0, 2.0);
+    std::uniform_int_distribution<int> exponent(-128, 126);
+    std::vector<double> values = {0.0, 1.0, -1.0, 0x1p-128, -0x1p-128, 0x1.fffffffffep+126, -0x1.fffffffffep+126,
+                                  1.0 + 0x1p-39, 3.0 - 0x1p-38};
+    for (int k = 0; k < 100000; ++k) {
+        const double x = static_cast<double>(Real48(std::ldexp(mantissa(rng), exponent(rng))).value());
+        values.push_back(k % 2 ? -x : x);
+    }
+    for (const double x : values) {
+        Real48 viaBytes;
+        viaBytes.setExact(x);
+        const Real48 viaFpu = Real48::fromExact(x);
+        ASSERT_EQ(viaBytes.value(), viaFpu.value()) << x;
+        ASSERT_EQ(viaBytes.toBytes(), viaFpu.toBytes()) << x;
+        ASSERT_EQ(viaBytes.exactDouble(), x) << x;
+        ASSERT_EQ(Real48(static_cast<long double>(x)).exactDouble(), x) << x;
+    }
+    // Values that are not 6-byte reals still store as the converting store does.
+    for (const double x : {0x1p-1074, -0x1p-1030, double(INFINITY)}) {
+        Real48 viaBytes;
+        viaBytes.setExact(x);
+        EXPECT_EQ(viaBytes.value(), static_cast<long double>(x));
     }
 }
 

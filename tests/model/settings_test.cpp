@@ -29,13 +29,6 @@ fs::path TempDir() {
     return test::MakeTempDir("velmora_settings_");
 }
 
-std::string Slurp(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    std::stringstream ss;
-    ss << in.rdbuf();
-    return ss.str();
-}
-
 TEST(Settings, NoFileGivesTheDefaults) {
     fs::path dir = TempDir();
     Settings s;
@@ -179,10 +172,10 @@ TEST(Settings, WrittenFormAgainstHandWrittenText) {
     Settings four = s;
     four.RecentFiles = {"/1.fl3", "/2.fl3", "/3.fl3", "/4.fl3"};
     ASSERT_TRUE(WriteSettingsFile(file.string(), four).ok);
-    EXPECT_NE(Slurp(file).find("File4=/4.fl3\n"), std::string::npos);
+    EXPECT_NE(test::ReadText(file).find("File4=/4.fl3\n"), std::string::npos);
     FileIoResult w = WriteSettingsFile(file.string(), s);
     ASSERT_TRUE(w.ok) << w.message;
-    const std::string written = Slurp(file);
+    const std::string written = test::ReadText(file);
     EXPECT_EQ(written, expected);
     EXPECT_EQ(written.find("File3"), std::string::npos);
     Settings back;
@@ -279,7 +272,7 @@ TEST(Settings, AFailedWriteKeepsThePreviousFile) {
     Settings first;
     first.OpAmpNoise = 7.0L;
     ASSERT_TRUE(WriteSettingsFile(file.string(), first).ok);
-    const std::string before = Slurp(file);
+    const std::string before = test::ReadText(file);
     ::chmod(dir.c_str(), 0555);
     Settings second;
     second.OpAmpNoise = 9.0L;
@@ -287,7 +280,7 @@ TEST(Settings, AFailedWriteKeepsThePreviousFile) {
     ::chmod(dir.c_str(), 0755);
     EXPECT_FALSE(r.ok);
     EXPECT_NE(r.message.find(file.string()), std::string::npos) << r.message;
-    EXPECT_EQ(Slurp(file), before);
+    EXPECT_EQ(test::ReadText(file), before);
     fs::remove_all(dir);
 }
 

@@ -1,14 +1,19 @@
-// Temporary folders and environment variables for tests that touch files: each test gets
-// a fresh folder of its own, and an environment variable is put back when the scope ends.
+// Temporary folders, whole-file reads and writes, and environment variables for tests that
+// touch files: each test gets a fresh folder of its own, and an environment variable is
+// put back when the scope ends.
 #pragma once
 
 #include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <cstdlib>
+#include <cstdint>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace velmora::test {
 
@@ -21,6 +26,20 @@ inline std::filesystem::path MakeTempDir(const std::string& prefix) {
     fs::remove_all(p);
     fs::create_directories(p);
     return p;
+}
+
+// A whole file as bytes or as text, and bytes written as a whole file.
+inline std::vector<uint8_t> ReadBytes(const std::filesystem::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+inline std::string ReadText(const std::filesystem::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+inline void WriteBytes(const std::filesystem::path& p, const std::vector<uint8_t>& bytes) {
+    std::ofstream out(p, std::ios::binary);
+    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
 }
 
 // Sets (or, with no value, unsets) an environment variable for the scope.

@@ -488,18 +488,27 @@ std::vector<uint8_t> Encode(const TDesign& d) {
     return image;
 }
 
-TEST(TfmCirCalFiles, EnteredCapacitorsAndStandardValuesSurviveSaveAndOpen) {
-    Window w({{"SLP13"}, {}, {"SLP13"}});
+TEST(TfmCirCalFiles, EnteredCapacitorsDesignOptionsAndStandardValuesSurviveSaveAndOpen) {
+    // The gain-pair Sallen-Key of stage 3 starts with " C1=C2 : R1=R2". Stage 1 is
+    // predistorted and has C1 entered, stage 3 all capacitors a step up, stage 4 " C2
+    // variable"; standard 1 % values by strategy 2.
+    Window w({{"SLP13"}, {}, {"SLP02"}, {"SLP01"}});
     TfmCirCal& cal = w.cal();
     TDesign& d = *w.d;
-    // Stage 1: C1 entered; stage 3: all capacitors a step down; standard 1 % values by
-    // strategy 2.
+    ASSERT_EQ(d.Circuits[3].UseC1EqC2, 1);
+    w.main.Compensate.FormShow();
+    w.main.Compensate.ChoiceClick(TfmCompensate::Predistortion);
+    w.main.Compensate.OKClick();
+    ASSERT_EQ(d.Circuits[1].Predistort, 1);
     w.step("Exact C Values");
     cal.ComponentClick("C1");
     cal.CapAdj.Entry = "10.7";
     ASSERT_TRUE(cal.CapAdjOKClick());
+    cal.TabChange(3);
+    cal.C2VariableClick();
+    ASSERT_EQ(d.Circuits[4].UseC2Variable, 1);
     cal.TabChange(2);
-    cal.DownArrowClick();
+    cal.UpArrowClick();
     ASSERT_EQ(d.Circuits[3].CapsExact, 1);
     d.Components.ResistorTolerance = 1.0L;
     cal.StrategyClick(1);
@@ -525,6 +534,9 @@ TEST(TfmCirCalFiles, EnteredCapacitorsAndStandardValuesSurviveSaveAndOpen) {
         SCOPED_TRACE("stage " + std::to_string(s));
         const TStageCircuit &a = d.Circuits[s], &b = e.Circuits[s];
         EXPECT_EQ(b.CapsExact, a.CapsExact);
+        EXPECT_EQ(b.Predistort, a.Predistort);
+        EXPECT_EQ(b.UseC2Variable, a.UseC2Variable);
+        EXPECT_EQ(b.UseC1EqC2, a.UseC1EqC2);
         for (int k = 1; k <= kComponentSlots; ++k) {
             const TComponentItem &x = a.Components[k], &y = b.Components[k];
             // The same solution for the same stored capacitors: the same values.
@@ -541,78 +553,11 @@ TEST(TfmCirCalFiles, EnteredCapacitorsAndStandardValuesSurviveSaveAndOpen) {
     cli::PrintCircuits(ra, d);
     cli::PrintCircuits(rb, e);
     cli::PrintAnalyses(ra, d, {});
-    cli::PrintAnalyses(rb, *other.d, {});
+    cli::PrintAnalyses(rb, e, {});
     EXPECT_EQ(rb.str(), ra.str());
     // And saving again writes the same file.
     EXPECT_EQ(Encode(e), Encode(d));
     fs::remove_all(file.parent_path());
-}
-
-TEST(TfmCirCalFiles, DesignOptionsOfTheStagesSurviveSaveAndOpen) {
-    // The gain-pair Sallen-Key starts with " C1=C2 : R1=R2"; stage 1 predistorted, stage 4
-    // with " C2 variable"; capacitors entered and standard values on.
-    Window w({{"SLP13"}, {}, {"SLP02"}, {"SLP01"}});
-    TDesign& d = *w.d;
-    ASSERT_EQ(d.Circuits[3].UseC1EqC2, 1);
-    w.main.Compensate.FormShow();
-    w.main.Compensate.ChoiceClick(TfmCompensate::Predistortion);
-    w.main.Compensate.OKClick();
-    w.cal().TabChange(3);
-    w.cal().C2VariableClick();
-    ASSERT_EQ(d.Circuits[4].UseC2Variable, 1);
-    w.cal().TabChange(2);
-    w.cal().UpArrowClick();
-    ASSERT_EQ(d.Circuits[3].CapsExact, 1);
-    d.Components.ResistorTolerance = 5.0L;
-    w.cal().StandardRClick();
-
-    const fs::path file = TempFile("options.fl3");
-    ASSERT_TRUE(WriteDesignFile(d, file.string()).ok());
-    Window other;
-    ASSERT_TRUE(other.main.OpenDesign(file.string()));
-    EXPECT_TRUE(other.dlg.messages().empty()) << other.dlg.messages().front();
-    const TDesign& e = *other.d;
-    for (int s = 1; s <= d.StageCount; ++s) {
-        SCOPED_TRACE("stage " + std::to_string(s));
-        const TStageCircuit &a = d.Circuits[s], &b = e.Circuits[s];
-        EXPECT_EQ(b.Predistort, a.Predistort);
-        EXPECT_EQ(b.UseC2Variable, a.UseC2Variable);
-        EXPECT_EQ(b.UseC1EqC2, a.UseC1EqC2);
-        for (int k = 1; k <= kComponentSlots; ++k)
-            EXPECT_EQ(b.Components[k].Value.value(), a.Components[k].Value.value()) << "component " << k;
-    }
-    std::ostringstream ra, rb;
-    cli::PrintCircuits(ra, d);
-    cli::PrintCircuits(rb, e);
-    EXPECT_EQ(rb.str(), ra.str());
-    EXPECT_EQ(Encode(e), Encode(d));
-    fs::remove_all(file.parent_path());
-}
-
-TEST(TfmCirCalFiles, StandardValueStateHasItsFlagsAndAnEarlierFileOpensWithItOff) {
-    Window w({{"SLP13"}, {}, {"SLP13"}});
-    TDesign& d = *w.d;
-    d.Components.ResistorTolerance = 10.0L;
-    w.cal().StandardRClick();
-    // Flag string characters start after the magic, the tag and the string's length byte.
-    constexpr std::size_t kFlags = 4 + 9 + 1;
-    for (int strategy : {1, 2}) {
-        d.Components.SubstitutionStrategy = static_cast<uint8_t>(strategy);
-        std::vector<uint8_t> image = Encode(d);
-        EXPECT_EQ(image[kFlags + 17], '1') << "position 18: standard values on";
-        EXPECT_EQ(image[kFlags + 19], strategy == 2 ? '1' : '0') << "position 20: strategy 2";
-        // The stage's capacitors-entered byte follows the compensation flag of the
-        // circuit options (both stages as calculated here).
-        auto back = std::make_unique<TDesign>();
-        ASSERT_TRUE(DecodeDesign(image, *back).ok());
-        EXPECT_EQ(back->Components.StandardROn, 1);
-        EXPECT_EQ(back->Components.SubstitutionStrategy, strategy);
-        // A file of an earlier version wrote "0" at both: standard values off, strategy 1.
-        image[kFlags + 17] = image[kFlags + 19] = '0';
-        ASSERT_TRUE(DecodeDesign(image, *back).ok());
-        EXPECT_EQ(back->Components.StandardROn, 0);
-        EXPECT_EQ(back->Components.SubstitutionStrategy, 1);
-    }
 }
 
 } // namespace

@@ -23,16 +23,6 @@ fs::path TempDir() {
     return test::MakeTempDir("velmora_tfminvent_");
 }
 
-std::vector<uint8_t> Slurp(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-void Write(const fs::path& p, const std::vector<uint8_t>& bytes) {
-    std::ofstream out(p, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-}
-
 std::vector<uint8_t> FullImage() {
     std::vector<uint8_t> b(1012, 0);
     std::fill(b.begin(), b.begin() + 996, 1);
@@ -48,7 +38,7 @@ TEST(InventoryAtStart, MissingFileIsCreatedWithEverythingInStock) {
     RecordingDialogs dlg;
     const Inventory inv = LoadInventoryAtStart(file.string(), dlg);
     EXPECT_TRUE(dlg.log.empty());
-    EXPECT_EQ(Slurp(file), FullImage());
+    EXPECT_EQ(test::ReadBytes(file), FullImage());
     EXPECT_EQ(inv, FullInventory());
 }
 
@@ -56,12 +46,12 @@ TEST(InventoryAtStart, AValidFileIsReadAsItIs) {
     const fs::path file = TempDir() / "RCInvent.dat";
     auto image = FullImage();
     image[924 + 2 * 12 + 8] = 0; // 4.7 nF out of stock
-    Write(file, image);
+    test::WriteBytes(file, image);
     RecordingDialogs dlg;
     const Inventory inv = LoadInventoryAtStart(file.string(), dlg);
     EXPECT_TRUE(dlg.log.empty());
     EXPECT_FALSE(inv[InventoryKind::Capacitors].InStock(2, 8));
-    EXPECT_EQ(Slurp(file), image);
+    EXPECT_EQ(test::ReadBytes(file), image);
 }
 
 TEST(InventoryAtStart, DamagedOrUnreadableFilesAreReplacedOnlyWithConsent) {
@@ -84,7 +74,7 @@ TEST(InventoryAtStart, DamagedOrUnreadableFilesAreReplacedOnlyWithConsent) {
             if (c.image.empty())
                 fs::create_directories(file);
             else
-                Write(file, c.image);
+                test::WriteBytes(file, c.image);
             RecordingDialogs dlg;
             dlg.answers.push_back(answer);
             const Inventory inv = LoadInventoryAtStart(file.string(), dlg);
@@ -104,9 +94,9 @@ TEST(InventoryAtStart, DamagedOrUnreadableFilesAreReplacedOnlyWithConsent) {
             if (c.image.empty()) {
                 EXPECT_TRUE(fs::is_directory(file));
             } else if (answer == Answer::Cancel) {
-                EXPECT_EQ(Slurp(file), c.image) << c.what << ": unchanged without consent";
+                EXPECT_EQ(test::ReadBytes(file), c.image) << c.what << ": unchanged without consent";
             } else {
-                EXPECT_EQ(Slurp(file), FullImage()) << c.what;
+                EXPECT_EQ(test::ReadBytes(file), FullImage()) << c.what;
             }
         }
 }
@@ -161,7 +151,7 @@ TEST(TfmInvent, ResistorGridMarksRangesAndOkWritesTheWholeBlock) {
             expected[static_cast<std::size_t>(840 + d * 12 + p)] = 0;
     expected[1004] = 2;
     expected[1006] = 5;
-    EXPECT_EQ(Slurp(file), expected);
+    EXPECT_EQ(test::ReadBytes(file), expected);
     EXPECT_TRUE(dlg.log.empty());
 }
 
@@ -190,7 +180,7 @@ TEST(TfmInvent, CapacitorGridRangeBoxesKeepARangeAndCancelDropsEdits) {
     form.QuickSelect(3);
     form.BitBtn2Click();
     EXPECT_EQ(inv, FullInventory());
-    EXPECT_EQ(Slurp(file), FullImage());
+    EXPECT_EQ(test::ReadBytes(file), FullImage());
     // Reopened, the editor shows the program's inventory again.
     form.Show(InventoryKind::Capacitors);
     EXPECT_EQ(form.CountLine, "72 of 72 selected.");

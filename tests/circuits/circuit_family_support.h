@@ -1,0 +1,122 @@
+// A single stage with its circuit record loaded from the catalogue row, the way the
+// selection step loads it, for the tests that call a circuit's design routine directly;
+// and what those tests do with the realised function: its component values in any
+// scalar type, its value at a complex frequency, and a pole found by the nodal analysis.
+#pragma once
+
+#include <complex>
+#include <memory>
+#include <numbers>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+
+#include "analysis/nodal.h"
+#include "circuits/catalogue.h"
+#include "circuits/circuit_design.h"
+#include "circuits/components.h"
+
+namespace velmora::test {
+
+struct LoadedStageSetup {
+    long double wp = 0, qp = 0, gain = 1, wz = 0; // rad/s
+    bool c2Variable = false, c1EqC2 = false, compensated = false, predistort = false;
+    long double gbwHz = 1.0e6L;
+};
+
+// The stage record (Sigma = wp for the first-order circuits) and the circuit record as
+// the row loading leaves it: the row's counts and flags, the starting C1 of 10 nF up to
+// 31 000 rad/s and 1 nF above, C2 = CapRatio x C1, a third capacitor equal to C1, and the
+// gain pair's R(n) = 10 kOhm (24-value position 0, decade exponent 2).
+inline std::unique_ptr<TDesign> LoadedStage(std::string_view key, const LoadedStageSetup& s) {
+    const CatalogueEntry* e = EntryByKey(key);
+    if (e == nullptr) throw std::runtime_error("no catalogue entry " + std::string(key));
+    const CatalogueRow row = RowOf(*e);
+    auto d = std::make_unique<TDesign>();
+    d->StageCount = 1;
+    TStageCoeffs& st = d->Stages[1];
+    st.StageType = static_cast<uint8_t>(e->type);
+    st.Wp = s.wp;
+    st.Qp = s.qp;
+    st.Sigma = s.wp;
+    st.Wz = s.wz;
+    TStageCircuit& c = d->Circuits[1];
+    c.CircuitNumber = static_cast<int16_t>(e->number);
+    c.CircuitChoice = static_cast<int16_t>(e->choice);
+    c.C2Alone = row.C2Alone;
+    c.CapRatio = row.CapRatio;
+    c.ResistorCount = static_cast<int16_t>(row.ResistorCount);
+    c.CapacitorCount = static_cast<int16_t>(row.CapacitorCount);
+    c.OpAmpCount = static_cast<int16_t>(row.OpAmpCount);
+    c.GainPair = row.GainPair;
+    c.C2Variable = row.C2Variable;
+    c.GainFixed = row.GainFixed;
+    c.FullNumerator = row.FullNumerator;
+    c.Inverting = row.Inverting;
+    c.ActiveComp = row.ActiveComp;
+    c.CompVariant = static_cast<int16_t>(row.CompVariant);
+    const long double c1 = s.wp > 31000.0L ? 1.0e-9L : 1.0e-8L;
+    C(c, 1) = c1;
+    C(c, 2) = row.CapRatio * c1;
+    if (row.CapacitorCount >= 3) C(c, 3) = c1;
+    if (row.GainPair) {
+        R(c, row.ResistorCount) = 1.0e4L;
+        c.GainPairIndex = 0;
+        c.GainPairExponent = 2;
+    }
+    c.UseC2Variable = s.c2Variable;
+    c.UseC1EqC2 = s.c1EqC2;
+    c.DesiredGain = s.gain;
+    c.ActualGain = s.gain;
+    c.OpAmpGBW = s.gbwHz;
+    c.CompensationInUse = s.compensated;
+    c.Predistort = s.predistort;
+    return d;
+}
+
+inline const CircuitRoutines& RoutinesOf(std::string_view key) {
+    const CircuitRoutines* r = FindCircuit(key);
+    if (r == nullptr) throw std::runtime_error("no routines for " + std::string(key));
+    return *r;
+}
+
+template <typename T> ComponentValues<T> ValuesOf(const TStageCircuit& c) {
+    ComponentValues<T> v;
+    for (int n = 1; n <= kResistorSlots; ++n)
+        v.R[n] = T(R(c, n));
+    for (int n = 1; n <= kCapacitorSlots; ++n)
+        v.C[n] = T(C(c, n));
+    return v;
+}
+
+inline Complex Evaluate(const RealisedStage<long double>& h, Complex s) {
+    Complex num = 0, den = 0;
+    for (int p = 3; p >= 0; --p) {
+        num = num * s + h.num[p];
+        den = den * s + h.den[p];
+    }
+    return num / den;
+}
+
+// The pole of the nodal response near `start` (1/H has a simple zero there), by Newton's
+// method on 1/H with a central-difference derivative.
+inline std::optional<Complex> PoleNear(std::string_view key, const ComponentValues<long double>& v,
+                                       Complex start, const OpAmpModel& model, bool compensated = false) {
+    Complex s = start;
+    const long double h = 1e-7L * std::abs(start);
+    for (int i = 0; i < 60; ++i) {
+        const auto f = NodalResponse(key, v, s, model, compensated);
+        const auto fu = NodalResponse(key, v, s + h, model, compensated);
+        const auto fd = NodalResponse(key, v, s - h, model, compensated);
+        // The node equations are singular only at a pole itself: after a first step that
+        // means the iteration has landed on it.
+        if (!f || !fu || !fd) return i > 0 ? std::optional<Complex>(s) : std::nullopt;
+        const Complex step = (1.0L / *f) / ((1.0L / *fu - 1.0L / *fd) / (2 * h));
+        s -= step;
+        if (std::abs(step) < 1e-15L * std::abs(s)) return s;
+    }
+    return s;
+}
+
+} // namespace velmora::test
