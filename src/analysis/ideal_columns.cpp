@@ -4,7 +4,7 @@
 #include <limits>
 #include <vector>
 
-#include "analysis/column_dispatch.h"
+#include "model/column_dispatch.h"
 #include "analysis/double_double.h"
 #include "analysis/frequency_response.h"
 #include "analysis/ideal_filter.h"
@@ -245,7 +245,7 @@ VELMORA_COLUMN_CLONES void StartColumn(const FastFilter& ff, ColumnState& c) {
     }
 }
 
-// Built for the vector units of the processor (analysis/column_dispatch.h). The phase
+// Built for the vector units of the processor (model/column_dispatch.h). The phase
 // and delay sums use no fused operations, so every build gives them alike; the
 // magnitude's fused products are exact in each.
 inline __attribute__((always_inline)) void ApplyFactorsBody(const FastFilter& ff, ColumnState& c) {

@@ -1,5 +1,7 @@
 #include "model/sure_rounding.h"
 
+#include "model/column_dispatch.h"
+
 namespace velmora {
 
 namespace {
@@ -18,12 +20,10 @@ inline uint64_t RoundBitsTo40(uint64_t b) {
     return kept + (up << 13);
 }
 
-} // namespace
-
-__attribute__((target_clones("avx2", "default"))) void SureReal48Column(const double* __restrict v,
-                                                                          const double* __restrict err,
-                                                                          double* __restrict out,
-                                                                          double* __restrict sure, int n) {
+inline __attribute__((always_inline)) void SureReal48ColumnBody(const double* __restrict v,
+                                                                 const double* __restrict err,
+                                                                 double* __restrict out, double* __restrict sure,
+                                                                 int n) {
     constexpr double kSmallest = 0x1p-128;
     constexpr double kLargest = 0x1.fffffffffep+126;
     for (int i = 0; i < n; ++i) {
@@ -37,9 +37,24 @@ __attribute__((target_clones("avx2", "default"))) void SureReal48Column(const do
         const uint64_t rh = RoundBitsTo40(std::bit_cast<uint64_t>(inRange ? hi : 1.0));
         const bool ok = inRange & (rl == rh);
         const double r = std::bit_cast<double>(rl);
-        out[i] = ok ? (x < 0 ? -r : r) : out[i];
+        out[i] = ok ? (x < 0 ? -r : r) : 0.0;
         sure[i] = ok ? 1.0 : 0.0;
     }
+}
+
+VELMORA_COLUMN_CLONES void SureReal48ColumnCommon(const double* v, const double* err, double* out, double* sure,
+                                                  int n) {
+    SureReal48ColumnBody(v, err, out, sure, n);
+}
+VELMORA_COLUMN_WIDE void SureReal48ColumnWide(const double* v, const double* err, double* out, double* sure,
+                                              int n) {
+    SureReal48ColumnBody(v, err, out, sure, n);
+}
+
+} // namespace
+
+void SureReal48Column(const double* v, const double* err, double* out, double* sure, int n) {
+    HasWideVectors() ? SureReal48ColumnWide(v, err, out, sure, n) : SureReal48ColumnCommon(v, err, out, sure, n);
 }
 
 } // namespace velmora

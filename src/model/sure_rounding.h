@@ -70,8 +70,8 @@ namespace velmora {
 
 // SureReal48 over whole columns: for i < n, sure[i] is 1 and out[i] the 6-byte value
 // (exact in double) when every number within err[i] of v[i] rounds to the same 6-byte
-// real, else sure[i] is 0 and out[i] is left as it was. The same decisions as the
-// scalar test, value for value, taken in one loop the compiler vectorises.
+// real, else sure[i] is 0 and out[i] is 0. The same decisions as the scalar test, value
+// for value, taken in one loop without branches that the compiler vectorises.
 void SureReal48Column(const double* v, const double* err, double* out, double* sure, int n);
 
 } // namespace velmora
