@@ -2,10 +2,10 @@
 //
 // The response columns and their certainty tests run over all points in one loop. Such
 // a loop is built three times: for any x86-64 (128-bit vectors, the library's fma), for
-// processors
-// with 256-bit vectors and fused multiply-add, and for processors with 512-bit
-// vectors, and the program picks one when it runs. The builds do the same operations; the fused
-// ones are exact in each, so the values that depend on them do not change.
+// processors with 256-bit vectors and fused multiply-add, and for processors with
+// 512-bit vectors, and the program picks one when it runs. The builds do the same
+// operations; the fused ones are exact in each, so the values that depend on them do
+// not change.
 //
 // Usage: the loop's body in an always-inline function, wrapped as
 //   VELMORA_COLUMN_CLONES void BodyCommon(args) { Body(args); }
