@@ -248,6 +248,14 @@ bool DbDifferenceJustified(const TDesign& d, int variant, int first, int last, c
     return exact && extendedInDoubt;
 }
 
+// The whole cascade and every stage alone: the ranges a final response is drawn for.
+std::vector<std::pair<int, int>> StageRanges(const TDesign& d) {
+    std::vector<std::pair<int, int>> ranges = {{1, d.StageCount}};
+    for (int i = 1; i <= d.StageCount; ++i)
+        ranges.emplace_back(i, i);
+    return ranges;
+}
+
 // Every sample equals the extended evaluation rounded, bit for bit, for every available
 // variant and for single stages as well as the whole cascade, but for gains in dB within
 // the extended evaluation's error of a rounding boundary, which must be the exactly
@@ -261,9 +269,7 @@ TEST(FinalResponseRounding, EqualsTheExtendedEvaluationRoundedPointByPoint) {
         TDesign d;
         ASSERT_TRUE(Design(d, k));
         ASSERT_GE(d.StageCount, 1);
-        std::vector<std::pair<int, int>> ranges = {{1, d.StageCount}};
-        for (int i = 1; i <= d.StageCount; ++i)
-            ranges.emplace_back(i, i);
+        const std::vector<std::pair<int, int>> ranges = StageRanges(d);
         for (int variant = 0; variant < kFinalVariantCount; ++variant) {
             if (variant == OpAmpGbw || !FinalVariantAvailable(d, variant)) continue;
             for (const auto& [first, last] : ranges) {
@@ -383,9 +389,7 @@ TEST(FinalResponseRounding, StoredValuesAreTheExactResponseRoundedAgainstQuadrup
         SCOPED_TRACE(k.name);
         TDesign d;
         ASSERT_TRUE(Design(d, k));
-        std::vector<std::pair<int, int>> ranges = {{1, d.StageCount}};
-        for (int i = 1; i <= d.StageCount; ++i)
-            ranges.emplace_back(i, i);
+        const std::vector<std::pair<int, int>> ranges = StageRanges(d);
         for (int variant = 0; variant < kFinalVariantCount; ++variant) {
             if (variant == OpAmpGbw || !FinalVariantAvailable(d, variant)) continue;
             for (const auto& [first, last] : ranges) {
