@@ -32,11 +32,16 @@ inline __attribute__((always_inline)) void SureReal48ColumnBody(const double* __
         const double lo = a - widen, hi = a + widen;
         // Also false for a NaN value or bound, and for a negative bound.
         const bool inRange = (e >= 0.0) & (lo >= kSmallest) & (hi <= kLargest);
-        const uint64_t rl = RoundBitsTo40(std::bit_cast<uint64_t>(inRange ? lo : 1.0));
-        const uint64_t rh = RoundBitsTo40(std::bit_cast<uint64_t>(inRange ? hi : 1.0));
+        // The ends are rounded as bit patterns whatever they hold (integer arithmetic,
+        // which wraps); the result is used only where they are in range.
+        const uint64_t rl = RoundBitsTo40(std::bit_cast<uint64_t>(lo));
+        const uint64_t rh = RoundBitsTo40(std::bit_cast<uint64_t>(hi));
         const bool ok = inRange & (rl == rh);
-        const double r = std::bit_cast<double>(rl);
-        out[i] = ok ? (x < 0 ? -r : r) : 0.0;
+        // The value's sign put on the rounded magnitude (a NaN or an out-of-range value
+        // stores 0 below, so its sign does not matter).
+        const uint64_t sign = std::bit_cast<uint64_t>(x) & (uint64_t{1} << 63);
+        const double r = std::bit_cast<double>(rl | sign);
+        out[i] = ok ? r : 0.0;
         sure[i] = ok ? 1.0 : 0.0;
     }
 }
