@@ -119,7 +119,8 @@ long double RootDelay(Cx r, long double w) {
 }
 
 // A stage ready for evaluation: its polynomials with the sign of an inverting output
-// taken out, and their roots.
+// taken out, and their roots (AddRoots: the column's double evaluation works from the
+// factors alone and takes the roots only for a point it evaluates again whole).
 struct PreparedStage {
     std::array<long double, 4> num{}, den{};
     std::vector<Cx> zeros, poles;
@@ -129,9 +130,21 @@ struct PreparedStage {
     std::array<Cx, 3> delayZeros{};
     int delayZeroCount = 0;
     long double leadAngle = 0; // arg of num_lead / den_lead: 0 or pi
+    bool rootsReady = false;
 };
 
-std::optional<PreparedStage> Prepare(const TDesign& d, int stage, int variant) {
+void AddRoots(PreparedStage& p) {
+    if (p.rootsReady) return;
+    p.zeros = Roots(p.num);
+    p.poles = Roots(p.den);
+    p.delayZeroCount = 0;
+    for (const Cx& z : p.zeros)
+        if (z.real() != 0.0L && p.delayZeroCount < static_cast<int>(p.delayZeros.size()))
+            p.delayZeros[static_cast<std::size_t>(p.delayZeroCount++)] = z;
+    p.rootsReady = true;
+}
+
+std::optional<PreparedStage> Prepare(const TDesign& d, int stage, int variant, bool roots) {
     const auto h = StageRealisedFunction(d, stage, variant);
     if (!h) return std::nullopt;
     PreparedStage p;
@@ -143,11 +156,7 @@ std::optional<PreparedStage> Prepare(const TDesign& d, int stage, int variant) {
     if (params && params->gain < 0.0L)
         for (long double& c : p.num)
             c = -c;
-    p.zeros = Roots(p.num);
-    p.poles = Roots(p.den);
-    for (const Cx& z : p.zeros)
-        if (z.real() != 0.0L && p.delayZeroCount < static_cast<int>(p.delayZeros.size()))
-            p.delayZeros[static_cast<std::size_t>(p.delayZeroCount++)] = z;
+    if (roots) AddRoots(p);
     p.zeroFactors = FactorsOf(p.num);
     p.poleFactors = FactorsOf(p.den);
     p.leadAngle = (p.num[static_cast<std::size_t>(nn)] / p.den[static_cast<std::size_t>(nd)]) < 0.0L
@@ -259,12 +268,13 @@ std::optional<FinalPoint> Evaluate(const std::vector<PreparedStage>& stages, lon
     return f;
 }
 
-std::optional<std::vector<PreparedStage>> PrepareRange(const TDesign& d, int variant, int first, int last) {
+std::optional<std::vector<PreparedStage>> PrepareRange(const TDesign& d, int variant, int first, int last,
+                                                       bool roots = true) {
     if (!FinalVariantAvailable(d, variant) || first < 1 || last > d.StageCount || first > last)
         return std::nullopt;
     std::vector<PreparedStage> stages;
     for (int i = first; i <= last; ++i) {
-        auto p = Prepare(d, i, variant);
+        auto p = Prepare(d, i, variant, roots);
         if (!p) return std::nullopt;
         stages.push_back(std::move(*p));
     }
@@ -1567,7 +1577,7 @@ std::vector<FinalFrequencySample> RoundedSamples(std::vector<FinalFrequencySampl
 // The samples at the angular frequencies w (rad/s) with the frequencies fHz, both 6-byte
 // reals held exactly in doubles: the fast evaluation where it is certain, the extended
 // one elsewhere. Empty when the extended evaluation fails at a point (on a pole).
-std::vector<FinalFrequencySample> Column(const std::vector<PreparedStage>& stages, const double* fHz,
+std::vector<FinalFrequencySample> Column(std::vector<PreparedStage>& stages, const double* fHz,
                                          const double* w, int count, FinalColumnStatistics* stats) {
     std::vector<FinalFrequencySample> out(static_cast<std::size_t>(count));
     static thread_local std::vector<uint8_t> done;
@@ -1634,7 +1644,9 @@ std::vector<FinalFrequencySample> Column(const std::vector<PreparedStage>& stage
     int fallbacks = 0;
     for (int k = 0; k < count; ++k) {
         if (done[static_cast<std::size_t>(k)]) continue;
-        ++fallbacks;
+        if (fallbacks++ == 0)
+            for (PreparedStage& p : stages)
+                AddRoots(p);
         const auto p = Evaluate(stages, w[k]);
         if (!p) return {};
         out[static_cast<std::size_t>(k)] = RoundedSample(fHz[k], w[k], *p);
@@ -1734,7 +1746,7 @@ std::optional<FinalPoint> FinalResponseAt(const TDesign& d, int variant, int fir
 std::vector<FinalFrequencySample> FinalResponse(const TDesign& d, int variant, int first, int last,
                                                 FinalColumnStatistics* stats) {
     if (variant == OpAmpGbw) return RoundedSamples(FinalGbwResponse(d, first, last));
-    const auto stages = PrepareRange(d, variant, first, last);
+    auto stages = PrepareRange(d, variant, first, last, false);
     if (!stages) return {};
     AxisColumn column; // the design's column: 6-byte reals, exact in double
     for (int i = 0; i <= kResponseIntervals; ++i) {
@@ -1762,7 +1774,7 @@ std::vector<FinalFrequencySample> FinalResponseExtended(const TDesign& d, int va
 std::vector<FinalFrequencySample> FinalResponseSamples(const TDesign& d, const FrequencyAxis& axis,
                                                        int variant) {
     if (variant == OpAmpGbw) return RoundedSamples(FinalGbwResponseSamples(d, axis));
-    const auto stages = PrepareRange(d, variant, 1, d.StageCount);
+    auto stages = PrepareRange(d, variant, 1, d.StageCount, false);
     if (!stages) return {};
     // The frequencies of the design's column over this axis, so that the final samples
     // lie exactly where the ideal ones do.
