@@ -1445,9 +1445,10 @@ __attribute__((target_clones("arch=x86-64-v4", "avx2", "default"))) void Frequen
 }
 
 // See Finish::state. A point whose V/V gain is in doubt is evaluated again whole when
-// the constant's square for the compensated gain is not at hand.
+// the constant's square for the compensated gain is not at hand. `done` is set for the
+// points that are not (their values written now, or by the compensated evaluations).
 __attribute__((target_clones("arch=x86-64-v4", "avx2", "default"))) void ClassifyBlock(const double* w, Finish& f, bool polysOk,
-                                                                     int n) {
+                                                                     uint8_t* __restrict done, int n) {
     for (int i = 0; i < n; ++i) {
         const double x = w[i];
         const bool usable = (x > 0.0) & (x <= DBL_MAX) & (f.again[i] == 0.0);
@@ -1460,6 +1461,7 @@ __attribute__((target_clones("arch=x86-64-v4", "avx2", "default"))) void Classif
         f.phaseDeg[i] = -f.outLag[i];
         const bool whole = !usable || (vvDoubt && !polysOk);
         f.state[i] = whole ? 2.0 : (vvDoubt | dbDoubt | phaseDoubt) ? 1.0 : 0.0;
+        done[i] = whole ? 0 : 1;
     }
 }
 
@@ -1574,6 +1576,13 @@ std::vector<FinalFrequencySample> RoundedSamples(std::vector<FinalFrequencySampl
     return samples;
 }
 
+// The index of the first flag at or after `from` that is 0, or `count`.
+int NextNotDone(const std::vector<uint8_t>& done, int from, int count) {
+    if (from >= count) return count;
+    const void* z = std::memchr(done.data() + from, 0, static_cast<std::size_t>(count - from));
+    return z ? static_cast<int>(static_cast<const uint8_t*>(z) - done.data()) : count;
+}
+
 // The samples at the angular frequencies w (rad/s) with the frequencies fHz, both 6-byte
 // reals held exactly in doubles: the fast evaluation where it is certain, the extended
 // one elsewhere. Empty when the extended evaluation fails at a point (on a pole).
@@ -1610,14 +1619,11 @@ std::vector<FinalFrequencySample> Column(std::vector<PreparedStage>& stages, con
             SureReal48Column(f.db, f.dbErr, f.outDb, f.sureDb, n);
             SureReal48Column(f.lag, f.lagErr, f.outLag, f.sureLag, n);
             SureReal48Column(f.delay, f.delayErr, f.outDelay, f.sureDelay, n);
-            ClassifyBlock(w + start, f, fc->polysOk, n);
+            ClassifyBlock(w + start, f, fc->polysOk, done.data() + start, n);
             WriteSamples(out.data() + start, fHz + start, w + start, f, n);
             for (int i = 0; i < n; ++i) {
+                if (f.state[i] != 1.0) continue;
                 const std::size_t k = static_cast<std::size_t>(start + i);
-                const double state = f.state[i];
-                if (state == 2.0) continue;
-                done[k] = 1;
-                if (state == 0.0) continue;
                 const bool vvDoubt = f.zeroVV[i] == 0.0 && f.sureVV[i] == 0.0;
                 const bool dbDoubt = f.floorDb[i] == 0.0 && f.sureDb[i] == 0.0;
                 const CompensatedPoint point{k, b.wh[i], f.ext[i], f.notch[i], vvDoubt};
@@ -1642,8 +1648,9 @@ std::vector<FinalFrequencySample> Column(std::vector<PreparedStage>& stages, con
         out[k].GainDb = Real48::round(StoredGainDb(*g), nullptr);
     }
     int fallbacks = 0;
-    for (int k = 0; k < count; ++k) {
-        if (done[static_cast<std::size_t>(k)]) continue;
+    // The points evaluated again whole, found by a search for the flags still 0 (they
+    // are few, most columns have none).
+    for (int k = NextNotDone(done, 0, count); k < count; k = NextNotDone(done, k + 1, count)) {
         if (fallbacks++ == 0)
             for (PreparedStage& p : stages)
                 AddRoots(p);
