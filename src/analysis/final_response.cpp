@@ -497,8 +497,21 @@ std::optional<FastCascade> PrepareFast(const std::vector<PreparedStage>& stages,
             }
     }
     FastCascade fc;
+    // The lists sized once (not grown factor by factor).
+    std::size_t poleCount = 0, zeroCount = 0;
+    for (const PreparedStage& p : stages) {
+        poleCount += static_cast<std::size_t>(p.poleFactors.count);
+        zeroCount += static_cast<std::size_t>(p.zeroFactors.count);
+    }
+    fc.poles.reserve(poleCount);
+    fc.zeros.reserve(zeroCount);
+    fc.polys[0].reserve(stages.size());
+    fc.polys[1].reserve(stages.size());
     fc.scale = logCount ? static_cast<int>(std::lround(logSum / logCount)) : 0;
-    const long double sw = wmin * std::ldexp(1.0L, -fc.scale), sW = wmax * std::ldexp(1.0L, -fc.scale);
+    // 2^-scale and its square: products by them are the exact scalings (the extended
+    // range holds every value met here), at a fraction of the cost of ldexp.
+    const long double unit = std::ldexp(1.0L, -fc.scale), unit2 = unit * unit;
+    const long double sw = wmin * unit, sW = wmax * unit;
 
     long double gain = 1.0L, condition = 0.0L;
     long double poleHi = 0, poleLo = 0, zeroHi = 0, zeroLo = 0; // log2 sums of the ranges
@@ -519,8 +532,8 @@ std::optional<FastCascade> PrepareFast(const std::vector<PreparedStage>& stages,
             for (int k = 0; k < m.count; ++k) {
                 const auto& src = m.factor[static_cast<std::size_t>(k)];
                 FastFactor f;
-                const long double c0 = std::ldexp(src.c0, (src.quadratic ? -2 : -1) * fc.scale);
-                const long double c1 = std::ldexp(src.c1, -fc.scale);
+                const long double c0 = src.c0 * (src.quadratic ? unit2 : unit);
+                const long double c1 = src.c1 * unit;
                 if (!std::isfinite(c0) || !std::isfinite(c1)) return std::nullopt;
                 // A pair of zeros on the axis, or so near it (Q above 2^19, realised
                 // notches) that its argument is within rounding of 0 or pi away from the
@@ -601,7 +614,7 @@ std::optional<FastCascade> PrepareFast(const std::vector<PreparedStage>& stages,
     // Powers of two, products by which are exact: 2^(k scale) for the coefficient of s^k.
     std::array<long double, 4> powers{};
     for (int k = 0; k < 4; ++k)
-        powers[static_cast<std::size_t>(k)] = std::ldexp(1.0L, k * fc.scale);
+        powers[static_cast<std::size_t>(k)] = k == 0 ? 1.0L : powers[static_cast<std::size_t>(k - 1)] / unit;
     for (const PreparedStage& p : stages) {
         // Scaled coefficients a_k 2^(k scale), and the power of two of the largest of the
         // denominator's: both polynomials are divided by it (exactly; the ratio is kept).
