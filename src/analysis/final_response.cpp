@@ -273,6 +273,7 @@ std::optional<std::vector<PreparedStage>> PrepareRange(const TDesign& d, int var
     if (!FinalVariantAvailable(d, variant) || first < 1 || last > d.StageCount || first > last)
         return std::nullopt;
     std::vector<PreparedStage> stages;
+    stages.reserve(static_cast<std::size_t>(last - first + 1));
     for (int i = first; i <= last; ++i) {
         auto p = Prepare(d, i, variant, roots);
         if (!p) return std::nullopt;
