@@ -119,7 +119,8 @@ long double RootDelay(Cx r, long double w) {
 }
 
 // A stage ready for evaluation: its polynomials with the sign of an inverting output
-// taken out, and their roots.
+// taken out, and their roots (AddRoots: the column's double evaluation works from the
+// factors alone and takes the roots only for a point it evaluates again whole).
 struct PreparedStage {
     std::array<long double, 4> num{}, den{};
     std::vector<Cx> zeros, poles;
@@ -129,9 +130,21 @@ struct PreparedStage {
     std::array<Cx, 3> delayZeros{};
     int delayZeroCount = 0;
     long double leadAngle = 0; // arg of num_lead / den_lead: 0 or pi
+    bool rootsReady = false;
 };
 
-std::optional<PreparedStage> Prepare(const TDesign& d, int stage, int variant) {
+void AddRoots(PreparedStage& p) {
+    if (p.rootsReady) return;
+    p.zeros = Roots(p.num);
+    p.poles = Roots(p.den);
+    p.delayZeroCount = 0;
+    for (const Cx& z : p.zeros)
+        if (z.real() != 0.0L && p.delayZeroCount < static_cast<int>(p.delayZeros.size()))
+            p.delayZeros[static_cast<std::size_t>(p.delayZeroCount++)] = z;
+    p.rootsReady = true;
+}
+
+std::optional<PreparedStage> Prepare(const TDesign& d, int stage, int variant, bool roots) {
     const auto h = StageRealisedFunction(d, stage, variant);
     if (!h) return std::nullopt;
     PreparedStage p;
@@ -143,11 +156,7 @@ std::optional<PreparedStage> Prepare(const TDesign& d, int stage, int variant) {
     if (params && params->gain < 0.0L)
         for (long double& c : p.num)
             c = -c;
-    p.zeros = Roots(p.num);
-    p.poles = Roots(p.den);
-    for (const Cx& z : p.zeros)
-        if (z.real() != 0.0L && p.delayZeroCount < static_cast<int>(p.delayZeros.size()))
-            p.delayZeros[static_cast<std::size_t>(p.delayZeroCount++)] = z;
+    if (roots) AddRoots(p);
     p.zeroFactors = FactorsOf(p.num);
     p.poleFactors = FactorsOf(p.den);
     p.leadAngle = (p.num[static_cast<std::size_t>(nn)] / p.den[static_cast<std::size_t>(nd)]) < 0.0L
@@ -259,12 +268,14 @@ std::optional<FinalPoint> Evaluate(const std::vector<PreparedStage>& stages, lon
     return f;
 }
 
-std::optional<std::vector<PreparedStage>> PrepareRange(const TDesign& d, int variant, int first, int last) {
+std::optional<std::vector<PreparedStage>> PrepareRange(const TDesign& d, int variant, int first, int last,
+                                                       bool roots = true) {
     if (!FinalVariantAvailable(d, variant) || first < 1 || last > d.StageCount || first > last)
         return std::nullopt;
     std::vector<PreparedStage> stages;
+    stages.reserve(static_cast<std::size_t>(last - first + 1));
     for (int i = first; i <= last; ++i) {
-        auto p = Prepare(d, i, variant);
+        auto p = Prepare(d, i, variant, roots);
         if (!p) return std::nullopt;
         stages.push_back(std::move(*p));
     }
@@ -487,8 +498,21 @@ std::optional<FastCascade> PrepareFast(const std::vector<PreparedStage>& stages,
             }
     }
     FastCascade fc;
+    // The lists sized once (not grown factor by factor).
+    std::size_t poleCount = 0, zeroCount = 0;
+    for (const PreparedStage& p : stages) {
+        poleCount += static_cast<std::size_t>(p.poleFactors.count);
+        zeroCount += static_cast<std::size_t>(p.zeroFactors.count);
+    }
+    fc.poles.reserve(poleCount);
+    fc.zeros.reserve(zeroCount);
+    fc.polys[0].reserve(stages.size());
+    fc.polys[1].reserve(stages.size());
     fc.scale = logCount ? static_cast<int>(std::lround(logSum / logCount)) : 0;
-    const long double sw = wmin * std::ldexp(1.0L, -fc.scale), sW = wmax * std::ldexp(1.0L, -fc.scale);
+    // 2^-scale and its square: products by them are the exact scalings (the extended
+    // range holds every value met here), at a fraction of the cost of ldexp.
+    const long double unit = std::ldexp(1.0L, -fc.scale), unit2 = unit * unit;
+    const long double sw = wmin * unit, sW = wmax * unit;
 
     long double gain = 1.0L, condition = 0.0L;
     long double poleHi = 0, poleLo = 0, zeroHi = 0, zeroLo = 0; // log2 sums of the ranges
@@ -509,8 +533,8 @@ std::optional<FastCascade> PrepareFast(const std::vector<PreparedStage>& stages,
             for (int k = 0; k < m.count; ++k) {
                 const auto& src = m.factor[static_cast<std::size_t>(k)];
                 FastFactor f;
-                const long double c0 = std::ldexp(src.c0, (src.quadratic ? -2 : -1) * fc.scale);
-                const long double c1 = std::ldexp(src.c1, -fc.scale);
+                const long double c0 = src.c0 * (src.quadratic ? unit2 : unit);
+                const long double c1 = src.c1 * unit;
                 if (!std::isfinite(c0) || !std::isfinite(c1)) return std::nullopt;
                 // A pair of zeros on the axis, or so near it (Q above 2^19, realised
                 // notches) that its argument is within rounding of 0 or pi away from the
@@ -591,7 +615,7 @@ std::optional<FastCascade> PrepareFast(const std::vector<PreparedStage>& stages,
     // Powers of two, products by which are exact: 2^(k scale) for the coefficient of s^k.
     std::array<long double, 4> powers{};
     for (int k = 0; k < 4; ++k)
-        powers[static_cast<std::size_t>(k)] = std::ldexp(1.0L, k * fc.scale);
+        powers[static_cast<std::size_t>(k)] = k == 0 ? 1.0L : powers[static_cast<std::size_t>(k - 1)] / unit;
     for (const PreparedStage& p : stages) {
         // Scaled coefficients a_k 2^(k scale), and the power of two of the largest of the
         // denominator's: both polynomials are divided by it (exactly; the ratio is kept).
@@ -1435,9 +1459,10 @@ __attribute__((target_clones("arch=x86-64-v4", "avx2", "default"))) void Frequen
 }
 
 // See Finish::state. A point whose V/V gain is in doubt is evaluated again whole when
-// the constant's square for the compensated gain is not at hand.
+// the constant's square for the compensated gain is not at hand. `done` is set for the
+// points that are not (their values written now, or by the compensated evaluations).
 __attribute__((target_clones("arch=x86-64-v4", "avx2", "default"))) void ClassifyBlock(const double* w, Finish& f, bool polysOk,
-                                                                     int n) {
+                                                                     uint8_t* __restrict done, int n) {
     for (int i = 0; i < n; ++i) {
         const double x = w[i];
         const bool usable = (x > 0.0) & (x <= DBL_MAX) & (f.again[i] == 0.0);
@@ -1450,6 +1475,7 @@ __attribute__((target_clones("arch=x86-64-v4", "avx2", "default"))) void Classif
         f.phaseDeg[i] = -f.outLag[i];
         const bool whole = !usable || (vvDoubt && !polysOk);
         f.state[i] = whole ? 2.0 : (vvDoubt | dbDoubt | phaseDoubt) ? 1.0 : 0.0;
+        done[i] = whole ? 0 : 1;
     }
 }
 
@@ -1564,10 +1590,17 @@ std::vector<FinalFrequencySample> RoundedSamples(std::vector<FinalFrequencySampl
     return samples;
 }
 
+// The index of the first flag at or after `from` that is 0, or `count`.
+int NextNotDone(const std::vector<uint8_t>& done, int from, int count) {
+    if (from >= count) return count;
+    const void* z = std::memchr(done.data() + from, 0, static_cast<std::size_t>(count - from));
+    return z ? static_cast<int>(static_cast<const uint8_t*>(z) - done.data()) : count;
+}
+
 // The samples at the angular frequencies w (rad/s) with the frequencies fHz, both 6-byte
 // reals held exactly in doubles: the fast evaluation where it is certain, the extended
 // one elsewhere. Empty when the extended evaluation fails at a point (on a pole).
-std::vector<FinalFrequencySample> Column(const std::vector<PreparedStage>& stages, const double* fHz,
+std::vector<FinalFrequencySample> Column(std::vector<PreparedStage>& stages, const double* fHz,
                                          const double* w, int count, FinalColumnStatistics* stats) {
     std::vector<FinalFrequencySample> out(static_cast<std::size_t>(count));
     static thread_local std::vector<uint8_t> done;
@@ -1600,14 +1633,11 @@ std::vector<FinalFrequencySample> Column(const std::vector<PreparedStage>& stage
             SureReal48Column(f.db, f.dbErr, f.outDb, f.sureDb, n);
             SureReal48Column(f.lag, f.lagErr, f.outLag, f.sureLag, n);
             SureReal48Column(f.delay, f.delayErr, f.outDelay, f.sureDelay, n);
-            ClassifyBlock(w + start, f, fc->polysOk, n);
+            ClassifyBlock(w + start, f, fc->polysOk, done.data() + start, n);
             WriteSamples(out.data() + start, fHz + start, w + start, f, n);
             for (int i = 0; i < n; ++i) {
+                if (f.state[i] != 1.0) continue;
                 const std::size_t k = static_cast<std::size_t>(start + i);
-                const double state = f.state[i];
-                if (state == 2.0) continue;
-                done[k] = 1;
-                if (state == 0.0) continue;
                 const bool vvDoubt = f.zeroVV[i] == 0.0 && f.sureVV[i] == 0.0;
                 const bool dbDoubt = f.floorDb[i] == 0.0 && f.sureDb[i] == 0.0;
                 const CompensatedPoint point{k, b.wh[i], f.ext[i], f.notch[i], vvDoubt};
@@ -1632,9 +1662,12 @@ std::vector<FinalFrequencySample> Column(const std::vector<PreparedStage>& stage
         out[k].GainDb = Real48::round(StoredGainDb(*g), nullptr);
     }
     int fallbacks = 0;
-    for (int k = 0; k < count; ++k) {
-        if (done[static_cast<std::size_t>(k)]) continue;
-        ++fallbacks;
+    // The points evaluated again whole, found by a search for the flags still 0 (they
+    // are few, most columns have none).
+    for (int k = NextNotDone(done, 0, count); k < count; k = NextNotDone(done, k + 1, count)) {
+        if (fallbacks++ == 0)
+            for (PreparedStage& p : stages)
+                AddRoots(p);
         const auto p = Evaluate(stages, w[k]);
         if (!p) return {};
         out[static_cast<std::size_t>(k)] = RoundedSample(fHz[k], w[k], *p);
@@ -1734,7 +1767,7 @@ std::optional<FinalPoint> FinalResponseAt(const TDesign& d, int variant, int fir
 std::vector<FinalFrequencySample> FinalResponse(const TDesign& d, int variant, int first, int last,
                                                 FinalColumnStatistics* stats) {
     if (variant == OpAmpGbw) return RoundedSamples(FinalGbwResponse(d, first, last));
-    const auto stages = PrepareRange(d, variant, first, last);
+    auto stages = PrepareRange(d, variant, first, last, false);
     if (!stages) return {};
     AxisColumn column; // the design's column: 6-byte reals, exact in double
     for (int i = 0; i <= kResponseIntervals; ++i) {
@@ -1762,7 +1795,7 @@ std::vector<FinalFrequencySample> FinalResponseExtended(const TDesign& d, int va
 std::vector<FinalFrequencySample> FinalResponseSamples(const TDesign& d, const FrequencyAxis& axis,
                                                        int variant) {
     if (variant == OpAmpGbw) return RoundedSamples(FinalGbwResponseSamples(d, axis));
-    const auto stages = PrepareRange(d, variant, 1, d.StageCount);
+    auto stages = PrepareRange(d, variant, 1, d.StageCount, false);
     if (!stages) return {};
     // The frequencies of the design's column over this axis, so that the final samples
     // lie exactly where the ideal ones do.

@@ -130,7 +130,10 @@ void FillAxisColumn(const FrequencyAxis& requested, AxisColumn& out) {
     // its reciprocal rounded, the product). It is doubled for the terms left out, among
     // them the extended evaluation's own error (units of 2^-64 of the same terms), so
     // the interval holds the value that evaluation stores.
-    std::array<bool, n> sure{};
+    // Certain points of a logarithmic axis: sureX[i] and sureOther[i] both nonzero. The
+    // two are tested together in the one pass that looks for the points in doubt (there
+    // are a handful), without a column of flags in between.
+    alignas(32) double sureX[n], sureOther[n];
     if (axis.Log) {
         const double spanD = static_cast<double>(logSpan), minD = static_cast<double>(axis.Min);
         constexpr double kTwoPiD = 6.283185307179586476925;
@@ -142,7 +145,7 @@ void FillAxisColumn(const FrequencyAxis& requested, AxisColumn& out) {
                 t[static_cast<std::size_t>(i)] = static_cast<double>(i) / kResponseIntervals;
             return t;
         }();
-        alignas(32) double arg[n], x[n], xErr[n], other[n], otherErr[n], sureX[n], sureOther[n];
+        alignas(32) double arg[n], x[n], xErr[n], other[n], otherErr[n];
         for (int i = 0; i < n; ++i)
             arg[i] = spanD * kT[static_cast<std::size_t>(i)];
         BatchExp(arg, x, n);
@@ -160,11 +163,9 @@ void FillAxisColumn(const FrequencyAxis& requested, AxisColumn& out) {
         double* otherOut = axis.Hz ? out.W.data() : out.F.data();
         SureReal48Column(x, xErr, xOut, sureX, n);
         SureReal48Column(other, otherErr, otherOut, sureOther, n);
-        for (int i = 0; i < n; ++i)
-            sure[static_cast<std::size_t>(i)] = (sureX[i] != 0.0) & (sureOther[i] != 0.0);
     }
     for (int i = 0; i < n; ++i) {
-        if (sure[static_cast<std::size_t>(i)]) continue;
+        if (axis.Log && sureX[i] != 0.0 && sureOther[i] != 0.0) continue;
         const long double x = AbscissaAt(axis, logSpan, i, kResponseIntervals);
         const long double f = axis.Hz ? x : x / (2.0L * kPi);
         const long double w = axis.Hz ? 2.0L * kPi * x : x;

@@ -7,17 +7,16 @@ namespace velmora {
 namespace {
 
 // RoundDoubleTo40Bits on the bit pattern of a positive double, written without
-// branches.
+// branches. Adding half a unit of the kept part less one, and one more where the kept
+// part is odd, carries into the kept part exactly when the dropped part exceeds a half
+// or is a half with the kept part odd (ties to even); the dropped bits are then cleared.
+// Two additions and a mask instead of a comparison and a selection: this runs twice for
+// every value of a column.
 inline uint64_t RoundBitsTo40(uint64_t b) {
     constexpr uint64_t kLowMask = (uint64_t{1} << 13) - 1;
-    constexpr uint64_t kHalf = uint64_t{1} << 12;
-    const uint64_t low = b & kLowMask;
-    const uint64_t kept = b & ~kLowMask;
-    const uint64_t odd = (kept >> 13) & 1;
-    // Up when the dropped part exceeds a half, or is a half and the kept part is odd:
-    // low + odd > kHalf.
-    const uint64_t up = (low + odd) > kHalf ? 1 : 0;
-    return kept + (up << 13);
+    constexpr uint64_t kHalfLessOne = (uint64_t{1} << 12) - 1;
+    const uint64_t odd = (b >> 13) & 1;
+    return (b + kHalfLessOne + odd) & ~kLowMask;
 }
 
 inline __attribute__((always_inline)) void SureReal48ColumnBody(const double* __restrict v,
@@ -33,11 +32,16 @@ inline __attribute__((always_inline)) void SureReal48ColumnBody(const double* __
         const double lo = a - widen, hi = a + widen;
         // Also false for a NaN value or bound, and for a negative bound.
         const bool inRange = (e >= 0.0) & (lo >= kSmallest) & (hi <= kLargest);
-        const uint64_t rl = RoundBitsTo40(std::bit_cast<uint64_t>(inRange ? lo : 1.0));
-        const uint64_t rh = RoundBitsTo40(std::bit_cast<uint64_t>(inRange ? hi : 1.0));
+        // The ends are rounded as bit patterns whatever they hold (integer arithmetic,
+        // which wraps); the result is used only where they are in range.
+        const uint64_t rl = RoundBitsTo40(std::bit_cast<uint64_t>(lo));
+        const uint64_t rh = RoundBitsTo40(std::bit_cast<uint64_t>(hi));
         const bool ok = inRange & (rl == rh);
-        const double r = std::bit_cast<double>(rl);
-        out[i] = ok ? (x < 0 ? -r : r) : 0.0;
+        // The value's sign put on the rounded magnitude (a NaN or an out-of-range value
+        // stores 0 below, so its sign does not matter).
+        const uint64_t sign = std::bit_cast<uint64_t>(x) & (uint64_t{1} << 63);
+        const double r = std::bit_cast<double>(rl | sign);
+        out[i] = ok ? r : 0.0;
         sure[i] = ok ? 1.0 : 0.0;
     }
 }
