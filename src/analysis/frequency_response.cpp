@@ -107,14 +107,6 @@ long double AxisFrequency(const FrequencyAxis& axis, int i, int n) {
     return AbscissaAt(axis, axis.Log ? LogSpan(axis) : 0.0L, i, n);
 }
 
-std::vector<long double> AxisFrequencies(const FrequencyAxis& axis, int n) {
-    const long double logSpan = axis.Log ? LogSpan(axis) : 0.0L;
-    std::vector<long double> x(static_cast<std::size_t>(std::max(n, 0) + 1));
-    for (int i = 0; i <= n; ++i)
-        x[static_cast<std::size_t>(i)] = AbscissaAt(axis, logSpan, i, n);
-    return x;
-}
-
 void FillAxisColumn(const FrequencyAxis& requested, AxisColumn& out) {
     const FrequencyAxis axis = UsableFrequencyAxis(requested);
     const long double logSpan = axis.Log ? LogSpan(axis) : 0.0L;

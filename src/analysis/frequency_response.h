@@ -46,10 +46,6 @@ FrequencyAxis UsableFrequencyAxis(const FrequencyAxis& axis);
 // a logarithmic axis, x_min + (x_max - x_min) i / n on a linear one.
 long double AxisFrequency(const FrequencyAxis& axis, int i, int n = kResponseIntervals);
 
-// The abscissas of points 0..n, each the value AxisFrequency gives, with the axis span
-// taken once.
-std::vector<long double> AxisFrequencies(const FrequencyAxis& axis, int n = kResponseIntervals);
-
 // Angular frequency of an abscissa in the axis unit.
 inline long double ToRadPerSecond(const FrequencyAxis& axis, long double x) {
     return axis.Hz ? x * 2.0L * 3.14159265358979323846264338327950288L : x;
