@@ -26,13 +26,12 @@ struct LoadedStageSetup {
 };
 
 // The stage record (Sigma = wp for the first-order circuits) and the circuit record as
-// the row loading leaves it: the row's counts and flags, the starting C1 of 10 nF up to
-// 31 000 rad/s and 1 nF above, C2 = CapRatio x C1, a third capacitor equal to C1, and the
-// gain pair's R(n) = 10 kOhm (24-value position 0, decade exponent 2).
+// the selection step's row loading (LoadCatalogueRow) leaves it: the row's counts and
+// flags, the starting capacitors and the gain pair's R(n) = 10 kOhm; then the setup's
+// options.
 inline std::unique_ptr<TDesign> LoadedStage(std::string_view key, const LoadedStageSetup& s) {
     const CatalogueEntry* e = EntryByKey(key);
     if (e == nullptr) throw std::runtime_error("no catalogue entry " + std::string(key));
-    const CatalogueRow row = RowOf(*e);
     auto d = std::make_unique<TDesign>();
     d->StageCount = 1;
     TStageCoeffs& st = d->Stages[1];
@@ -44,27 +43,7 @@ inline std::unique_ptr<TDesign> LoadedStage(std::string_view key, const LoadedSt
     TStageCircuit& c = d->Circuits[1];
     c.CircuitNumber = static_cast<int16_t>(e->number);
     c.CircuitChoice = static_cast<int16_t>(e->choice);
-    c.C2Alone = row.C2Alone;
-    c.CapRatio = row.CapRatio;
-    c.ResistorCount = static_cast<int16_t>(row.ResistorCount);
-    c.CapacitorCount = static_cast<int16_t>(row.CapacitorCount);
-    c.OpAmpCount = static_cast<int16_t>(row.OpAmpCount);
-    c.GainPair = row.GainPair;
-    c.C2Variable = row.C2Variable;
-    c.GainFixed = row.GainFixed;
-    c.FullNumerator = row.FullNumerator;
-    c.Inverting = row.Inverting;
-    c.ActiveComp = row.ActiveComp;
-    c.CompVariant = static_cast<int16_t>(row.CompVariant);
-    const long double c1 = s.wp > 31000.0L ? 1.0e-9L : 1.0e-8L;
-    C(c, 1) = c1;
-    C(c, 2) = row.CapRatio * c1;
-    if (row.CapacitorCount >= 3) C(c, 3) = c1;
-    if (row.GainPair) {
-        R(c, row.ResistorCount) = 1.0e4L;
-        c.GainPairIndex = 0;
-        c.GainPairExponent = 2;
-    }
+    if (!LoadCatalogueRow(*d, 1)) throw std::runtime_error("row not loaded: " + std::string(key));
     c.UseC2Variable = s.c2Variable;
     c.UseC1EqC2 = s.c1EqC2;
     c.DesiredGain = s.gain;
