@@ -22,6 +22,7 @@
 #include "circuits/components.h"
 #include "circuits/cubic.h"
 #include "circuits/standard_substitution.h"
+#include "model/column_dispatch.h"
 #include "model/real48.h"
 #include "model/sure_rounding.h"
 
@@ -282,8 +283,8 @@ std::optional<std::vector<PreparedStage>> PrepareRange(const TDesign& d, int var
     return stages;
 }
 
-FinalFrequencySample Sample(long double fHz, long double w, const FinalPoint& p) {
-    FinalFrequencySample s;
+FinalReferenceSample Sample(long double fHz, long double w, const FinalPoint& p) {
+    FinalReferenceSample s;
     s.FHz = fHz;
     s.W = w;
     s.GainVV = p.GainVV;
@@ -351,6 +352,26 @@ constexpr double kExtendedU = 0x1p-61; // 8 units of 2^-64
 constexpr double kNotchRatioLimit = 0x1p20;
 constexpr double kDegreesD = 180.0 / std::numbers::pi;
 constexpr int kBlock = 64; // points per block: the running state stays in the L1 cache
+static_assert(kBlock <= 64, "the points in doubt of a block are the bits of one 64-bit mask");
+
+// A list of at most N entries held in place: the fast form of a cascade is built for
+// every column, and its lists need no allocation. push_back reports a full list.
+template <typename T, std::size_t N>
+struct FixedList {
+    std::array<T, N> items{};
+    std::size_t count = 0;
+    bool push_back(const T& v) {
+        if (count == N) return false;
+        items[count++] = v;
+        return true;
+    }
+    std::size_t size() const { return count; }
+    bool empty() const { return count == 0; }
+    const T* begin() const { return items.data(); }
+    const T* end() const { return items.data() + count; }
+};
+// Two factors per stage and side at most (a cubic's linear and quadratic ones).
+constexpr std::size_t kMaxFactors = 2 * kMaxStages;
 
 struct FastFactor {
     enum Kind : uint8_t { Quadratic, Linear, Axis };
@@ -362,7 +383,7 @@ struct FastFactor {
 };
 
 struct FastCascade {
-    std::vector<FastFactor> poles, zeros;
+    FixedList<FastFactor, kMaxFactors> poles, zeros;
     int scale = 0;         // frequencies are divided by 2^scale
     double gain = 0;       // prod |num_lead / den_lead| * 2^(scale (zero degree - pole degree))
     double leadTurns = 0;  // quarter turns of the leading-coefficient signs (-2 per negative ratio)
@@ -381,7 +402,7 @@ struct FastCascade {
         double h[4] = {}, l[4] = {};
         bool cubic = false;
     };
-    std::vector<Poly> polys[2]; // denominators, numerators
+    FixedList<Poly, kMaxStages> polys[2]; // denominators, numerators
     bool polysOk = false;
     double polyMin = 0, polyMax = 0;
     // The polynomials of degree 0, their squares multiplied out once (constH + constL per
@@ -504,10 +525,7 @@ std::optional<FastCascade> PrepareFast(const std::vector<PreparedStage>& stages,
         poleCount += static_cast<std::size_t>(p.poleFactors.count);
         zeroCount += static_cast<std::size_t>(p.zeroFactors.count);
     }
-    fc.poles.reserve(poleCount);
-    fc.zeros.reserve(zeroCount);
-    fc.polys[0].reserve(stages.size());
-    fc.polys[1].reserve(stages.size());
+    if (poleCount > kMaxFactors || zeroCount > kMaxFactors || stages.size() > kMaxStages) return std::nullopt;
     fc.scale = logCount ? static_cast<int>(std::lround(logSum / logCount)) : 0;
     // 2^-scale and its square: products by them are the exact scalings (the extended
     // range holds every value met here), at a fraction of the cost of ldexp.
@@ -611,7 +629,7 @@ std::optional<FastCascade> PrepareFast(const std::vector<PreparedStage>& stages,
     if (!(scaledGain >= 0x1p-900L && scaledGain <= 0x1p900L)) return std::nullopt;
     fc.gain = static_cast<double>(scaledGain);
     fc.polysOk = true;
-    std::vector<FastCascade::Poly> constants[2];
+    FixedList<FastCascade::Poly, kMaxStages> constants[2];
     // Powers of two, products by which are exact: 2^(k scale) for the coefficient of s^k.
     std::array<long double, 4> powers{};
     for (int k = 0; k < 4; ++k)
@@ -796,7 +814,7 @@ __attribute__((target_clones("arch=x86-64-v4", "avx2", "default"))) void StartBl
 // builds do the same operations in the same order (no fused multiply-add), so they give
 // the same values.
 __attribute__((target_clones("arch=x86-64-v4", "avx2", "default"))) void ApplyFactors(Block& b, Chain& c,
-                                                                    const std::vector<FastFactor>& factors,
+                                                                    const FixedList<FastFactor, kMaxFactors>& factors,
                                                                     int n) {
     const BlockArrays a{b.wh, b.w2h, b.w2l, c.zr, c.zi, c.q, c.dn, c.dd, b.nn, b.nd, b.nearNotch};
     for (const FastFactor& f : factors) {
@@ -1106,6 +1124,18 @@ struct CompensatedPoint {
     bool vv = false;
 };
 
+// The points of a column with values in doubt, at most one entry per point: the storage
+// is sized once for the column, so that adding a point is a store.
+struct PointList {
+    std::vector<CompensatedPoint> items;
+    std::size_t size = 0;
+    void reset(std::size_t capacity) {
+        if (items.size() < capacity) items.resize(capacity);
+        size = 0;
+    }
+    void add(const CompensatedPoint& p) { items[size++] = p; }
+};
+
 // The bound of the compensated evaluations' own error, relative to the values (see
 // above): 2^-96 per unit of the cascade's condition and the notch ratio.
 inline double CompensatedRel(const FastCascade& fc, double notch) {
@@ -1114,7 +1144,7 @@ inline double CompensatedRel(const FastCascade& fc, double notch) {
 
 // Fills a block's frequencies (scaled w and its exact square) from `points`.
 template <typename Work>
-void LoadPoints(Work& c, const std::vector<CompensatedPoint>& points, std::size_t start, int n) {
+void LoadPoints(Work& c, const CompensatedPoint* points, std::size_t start, int n) {
     for (int i = 0; i < n; ++i) {
         const CompensatedPoint& p = points[start + static_cast<std::size_t>(i)];
         c.wh[i] = p.wh;
@@ -1177,12 +1207,13 @@ bool ExtendedLogDb(const Compensated& c, int i, double constCount, long double& 
 // The gain in V/V is sqrt(R) = s + (R - s^2) / (2 s) with s the square root of r
 // (correctly rounded, so r - s^2 is exact by the fused multiply-add): half R's relative
 // error, and the rounding of the sum to a double, u.
-void CompensatedGains(const FastCascade& fc, const std::vector<CompensatedPoint>& points,
+void CompensatedGains(const FastCascade& fc, const PointList& list,
                       std::vector<FinalFrequencySample>& out, std::vector<std::size_t>& left,
                       std::vector<uint8_t>& done) {
     static thread_local Compensated c;
-    for (std::size_t start = 0; start < points.size(); start += kBlock) {
-        const int n = static_cast<int>(std::min<std::size_t>(kBlock, points.size() - start));
+    const CompensatedPoint* points = list.items.data();
+    for (std::size_t start = 0; start < list.size; start += kBlock) {
+        const int n = static_cast<int>(std::min<std::size_t>(kBlock, list.size - start));
         LoadPoints(c, points, start, n);
         for (int i = 0; i < n; ++i) {
             for (int side = 0; side < 2; ++side) {
@@ -1214,7 +1245,7 @@ void CompensatedGains(const FastCascade& fc, const std::vector<CompensatedPoint>
             if (c.sure[i] != 0.0)
                 out[k].GainDb = c.out[i];
             else if (c.ok[i] != 0.0 && ExtendedLogDb(c, i, fc.constCount, db))
-                out[k].GainDb = db;
+                out[k].GainDb = static_cast<double>(db); // a 6-byte real
             else
                 left.push_back(k);
         }
@@ -1326,7 +1357,7 @@ template <int kSide, bool kLinear, bool kAxis, bool kDelay>
 }
 
 template <int kSide>
-[[gnu::always_inline]] inline void ChainFactors(const std::vector<FastFactor>& factors, CompensatedChains& c,
+[[gnu::always_inline]] inline void ChainFactors(const FixedList<FastFactor, kMaxFactors>& factors, CompensatedChains& c,
                                                 int n) {
     for (const FastFactor& f : factors) {
         if (f.kind == FastFactor::Linear) {
@@ -1344,7 +1375,7 @@ template <int kSide>
     }
 }
 
-VELMORA_FMA_CLONES void CompensatedChain(const std::vector<FastFactor>& factors, CompensatedChains& c, int side,
+VELMORA_FMA_CLONES void CompensatedChain(const FixedList<FastFactor, kMaxFactors>& factors, CompensatedChains& c, int side,
                                          int n) {
     if (side == 0)
         ChainFactors<0>(factors, c, n);
@@ -1389,12 +1420,13 @@ bool ExtendedAngleLag(const FastCascade& fc, const CompensatedChains& c, int i, 
 
 // The phase lags and delays of `points`, written to `out` where certain; a point with
 // either still in doubt is marked not done (evaluated again whole).
-void CompensatedPhaseAndDelay(const FastCascade& fc, const std::vector<CompensatedPoint>& points,
+void CompensatedPhaseAndDelay(const FastCascade& fc, const PointList& list,
                               std::vector<FinalFrequencySample>& out, std::vector<uint8_t>& done) {
     static thread_local CompensatedChains c;
+    const CompensatedPoint* points = list.items.data();
     const double unit = std::ldexp(1.0, -fc.scale);
-    for (std::size_t start = 0; start < points.size(); start += kBlock) {
-        const int n = static_cast<int>(std::min<std::size_t>(kBlock, points.size() - start));
+    for (std::size_t start = 0; start < list.size; start += kBlock) {
+        const int n = static_cast<int>(std::min<std::size_t>(kBlock, list.size - start));
         LoadPoints(c, points, start, n);
         for (int side = 0; side < 2; ++side)
             for (int i = 0; i < n; ++i) {
@@ -1427,13 +1459,14 @@ void CompensatedPhaseAndDelay(const FastCascade& fc, const std::vector<Compensat
         SureReal48Column(c.delay, c.delayErr, c.outDelay, c.sureDelay, n);
         for (int i = 0; i < n; ++i) {
             const std::size_t k = static_cast<std::size_t>(c.point[i]);
-            long double lag = c.outLag[i];
+            long double lag = 0;
             if (c.sureDelay[i] == 0.0 || (c.sureLag[i] == 0.0 && !ExtendedAngleLag(fc, c, i, lag))) {
                 done[k] = 0;
                 continue;
             }
-            out[k].PhaseLag = lag;
-            out[k].PhaseDeg = -lag;
+            const double stored = c.sureLag[i] != 0.0 ? c.outLag[i] : static_cast<double>(lag);
+            out[k].PhaseLag = stored;
+            out[k].PhaseDeg = -stored;
             out[k].DelayS = c.outDelay[i];
         }
     }
@@ -1479,115 +1512,60 @@ __attribute__((target_clones("arch=x86-64-v4", "avx2", "default"))) void Classif
     }
 }
 
-// Writes the block's values into its samples (every point: a value in doubt is written
-// again below, a point evaluated again whole is overwritten). Each value is 0 or a
-// normal double (a 6-byte real, or -400 dB). With the x87 extended format the 80-bit
-// image is put together from the double's fields, four or two points at a time in
-// vector registers, and written with one 16-byte store (the 6 bytes of padding as
-// zeros): the x87 store of an extended value costs several times as much, and a point
-// has seven.
-// The explicit leading bit is set for every nonzero value; the exponent bias grows from
-// 1023 to 16383; the sign is kept (also of a zero).
-#if defined(__x86_64__) && LDBL_MANT_DIG == 64 && LDBL_MAX_EXP == 16384
-static_assert(sizeof(long double) == 16);
-
-using SampleField = long double FinalFrequencySample::*;
-
-// The 80-bit images of two values: the significand with its leading bit (the double's
-// fraction shifted up by 11, the bit shifted in from the exponent covered by the leading
-// bit), the sign and the exponent rebiased; both 0 for a zero but its sign.
-inline void Images(__m128i b, __m128i nonzero, __m128i& mantissa, __m128i& top) {
-    const __m128i lead = _mm_set1_epi64x(static_cast<long long>(uint64_t{1} << 63));
-    mantissa = _mm_and_si128(nonzero, _mm_or_si128(lead, _mm_slli_epi64(b, 11)));
-    const __m128i exponent = _mm_and_si128(_mm_srli_epi64(b, 52), _mm_set1_epi64x(0x7ff));
-    top = _mm_or_si128(_mm_and_si128(nonzero, _mm_add_epi64(exponent, _mm_set1_epi64x(16383 - 1023))),
-                       _mm_slli_epi64(_mm_srli_epi64(b, 63), 15));
-}
-
-__attribute__((target("avx2"))) void WriteFieldAvx2(FinalFrequencySample* out, SampleField field, const double* v,
-                                                    int n) {
-    const __m256i lead = _mm256_set1_epi64x(static_cast<long long>(uint64_t{1} << 63));
-    const __m256i exponentMask = _mm256_set1_epi64x(0x7ff);
-    const __m256i bias = _mm256_set1_epi64x(16383 - 1023);
-    const __m256d zero = _mm256_setzero_pd();
+// The points of state 1 as the bits of a mask (n <= 64): with 512-bit vectors eight
+// comparisons at a time, each giving eight bits.
+#if defined(__x86_64__)
+__attribute__((target("avx512f"))) uint64_t DoubtMaskWide(const double* state, int n) {
+    const __m512d one = _mm512_set1_pd(1.0);
+    uint64_t mask = 0;
     int i = 0;
-    for (; i + 4 <= n; i += 4) {
-        const __m256d x = _mm256_loadu_pd(v + i);
-        const __m256i b = _mm256_castpd_si256(x);
-        const __m256i nonzero = _mm256_castpd_si256(_mm256_cmp_pd(x, zero, _CMP_NEQ_UQ));
-        const __m256i mantissa = _mm256_and_si256(nonzero, _mm256_or_si256(lead, _mm256_slli_epi64(b, 11)));
-        const __m256i exponent = _mm256_and_si256(_mm256_srli_epi64(b, 52), exponentMask);
-        const __m256i top = _mm256_or_si256(_mm256_and_si256(nonzero, _mm256_add_epi64(exponent, bias)),
-                                            _mm256_slli_epi64(_mm256_srli_epi64(b, 63), 15));
-        const __m256i even = _mm256_unpacklo_epi64(mantissa, top); // points 0 and 2
-        const __m256i odd = _mm256_unpackhi_epi64(mantissa, top);  // points 1 and 3
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(&(out[i].*field)), _mm256_castsi256_si128(even));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(&(out[i + 1].*field)), _mm256_castsi256_si128(odd));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(&(out[i + 2].*field)), _mm256_extracti128_si256(even, 1));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(&(out[i + 3].*field)), _mm256_extracti128_si256(odd, 1));
-    }
+    for (; i + 8 <= n; i += 8)
+        mask |= static_cast<uint64_t>(_mm512_cmp_pd_mask(_mm512_loadu_pd(state + i), one, _CMP_EQ_OQ)) << i;
     for (; i < n; ++i)
-        out[i].*field = v[i];
-}
-
-void WriteFieldSse2(FinalFrequencySample* out, SampleField field, const double* v, int n) {
-    const __m128d zero = _mm_setzero_pd();
-    int i = 0;
-    for (; i + 2 <= n; i += 2) {
-        const __m128d x = _mm_loadu_pd(v + i);
-        __m128i mantissa, top;
-        Images(_mm_castpd_si128(x), _mm_castpd_si128(_mm_cmpneq_pd(x, zero)), mantissa, top);
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(&(out[i].*field)), _mm_unpacklo_epi64(mantissa, top));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(&(out[i + 1].*field)), _mm_unpackhi_epi64(mantissa, top));
-    }
-    for (; i < n; ++i)
-        out[i].*field = v[i];
-}
-
-void WriteField(FinalFrequencySample* out, SampleField field, const double* v, int n) {
-    static const bool avx2 = __builtin_cpu_supports("avx2") != 0;
-    if (avx2)
-        WriteFieldAvx2(out, field, v, n);
-    else
-        WriteFieldSse2(out, field, v, n);
-}
-#else
-inline void WriteField(FinalFrequencySample* out, long double FinalFrequencySample::*field, const double* v,
-                       int n) {
-    for (int i = 0; i < n; ++i)
-        out[i].*field = v[i];
+        mask |= static_cast<uint64_t>(state[i] == 1.0) << i;
+    return mask;
 }
 #endif
 
-void WriteSamples(FinalFrequencySample* out, const double* fHz, const double* w, const Finish& f, int n) {
-    WriteField(out, &FinalFrequencySample::FHz, fHz, n);
-    WriteField(out, &FinalFrequencySample::W, w, n);
-    WriteField(out, &FinalFrequencySample::GainVV, f.storedVV, n);
-    WriteField(out, &FinalFrequencySample::GainDb, f.storedDb, n);
-    WriteField(out, &FinalFrequencySample::PhaseLag, f.outLag, n);
-    WriteField(out, &FinalFrequencySample::PhaseDeg, f.phaseDeg, n);
-    WriteField(out, &FinalFrequencySample::DelayS, f.outDelay, n);
+uint64_t DoubtMask(const double* state, int n) {
+#if defined(__x86_64__)
+    if (HasWideVectors()) return DoubtMaskWide(state, n);
+#endif
+    uint64_t mask = 0;
+    for (int i = 0; i < n; ++i)
+        mask |= static_cast<uint64_t>(state[i] == 1.0) << i;
+    return mask;
 }
 
-void RoundValues(FinalFrequencySample& s) {
-    s.GainDb = Real48::round(s.GainDb, nullptr);
-    s.GainVV = Real48::round(s.GainVV, nullptr);
-    s.PhaseLag = Real48::round(s.PhaseLag, nullptr);
-    s.PhaseDeg = Real48::round(s.PhaseDeg, nullptr);
-    s.DelayS = Real48::round(s.DelayS, nullptr);
+// Writes the block's values into its samples (every point: a value in doubt is written
+// again below, a point evaluated again whole is overwritten). Each value is 0 or a
+// normal double (a 6-byte real, or -400 dB), stored as it is.
+VELMORA_COLUMN_CLONES void WriteSamples(FinalFrequencySample* __restrict out, const double* fHz, const double* w,
+                                        const Finish& f, int n) {
+    for (int i = 0; i < n; ++i) {
+        FinalFrequencySample& s = out[i];
+        s.FHz = fHz[i];
+        s.W = w[i];
+        s.GainDb = f.storedDb[i];
+        s.GainVV = f.storedVV[i];
+        s.PhaseLag = f.outLag[i];
+        s.PhaseDeg = f.phaseDeg[i];
+        s.DelayS = f.outDelay[i];
+    }
 }
 
-FinalFrequencySample RoundedSample(long double fHz, long double w, const FinalPoint& p) {
-    FinalFrequencySample s = Sample(fHz, w, p);
-    RoundValues(s);
+// A point evaluated in extended precision, each value rounded to the 6-byte real.
+FinalFrequencySample RoundedSample(double fHz, double w, const FinalPoint& p) {
+    const auto stored = [](long double v) { return static_cast<double>(Real48::round(v, nullptr)); };
+    FinalFrequencySample s;
+    s.FHz = fHz;
+    s.W = w;
+    s.GainVV = stored(p.GainVV);
+    s.GainDb = stored(GainToDb(p.GainVV));
+    s.PhaseLag = stored(p.PhaseLag);
+    s.PhaseDeg = stored(-p.PhaseLag);
+    s.DelayS = stored(p.Delay);
     return s;
-}
-
-// The op-amp variant's samples, from the nodal solution, rounded as every final sample is.
-std::vector<FinalFrequencySample> RoundedSamples(std::vector<FinalFrequencySample> samples) {
-    for (FinalFrequencySample& s : samples)
-        RoundValues(s);
-    return samples;
 }
 
 // The index of the first flag at or after `from` that is 0, or `count`.
@@ -1604,11 +1582,11 @@ std::vector<FinalFrequencySample> Column(std::vector<PreparedStage>& stages, con
                                          const double* w, int count, FinalColumnStatistics* stats) {
     std::vector<FinalFrequencySample> out(static_cast<std::size_t>(count));
     static thread_local std::vector<uint8_t> done;
-    static thread_local std::vector<CompensatedPoint> gains, phases;
+    static thread_local PointList gains, phases;
     static thread_local std::vector<std::size_t> left;
     done.assign(static_cast<std::size_t>(count), 0);
-    gains.clear();
-    phases.clear();
+    gains.reset(static_cast<std::size_t>(count));
+    phases.reset(static_cast<std::size_t>(count));
     left.clear();
     double wmin = 0, wmax = 0;
     FrequencyRange(w, count, wmin, wmax);
@@ -1635,19 +1613,20 @@ std::vector<FinalFrequencySample> Column(std::vector<PreparedStage>& stages, con
             SureReal48Column(f.delay, f.delayErr, f.outDelay, f.sureDelay, n);
             ClassifyBlock(w + start, f, fc->polysOk, done.data() + start, n);
             WriteSamples(out.data() + start, fHz + start, w + start, f, n);
-            for (int i = 0; i < n; ++i) {
-                if (f.state[i] != 1.0) continue;
+            uint64_t doubt = DoubtMask(f.state, n);
+            for (; doubt != 0; doubt &= doubt - 1) {
+                const int i = std::countr_zero(doubt);
                 const std::size_t k = static_cast<std::size_t>(start + i);
                 const bool vvDoubt = f.zeroVV[i] == 0.0 && f.sureVV[i] == 0.0;
                 const bool dbDoubt = f.floorDb[i] == 0.0 && f.sureDb[i] == 0.0;
                 const CompensatedPoint point{k, b.wh[i], f.ext[i], f.notch[i], vvDoubt};
                 if (vvDoubt || dbDoubt) {
                     if (fc->polysOk)
-                        gains.push_back(point);
+                        gains.add(point);
                     else
                         left.push_back(k);
                 }
-                if (f.sureLag[i] == 0.0 || f.sureDelay[i] == 0.0) phases.push_back(point);
+                if (f.sureLag[i] == 0.0 || f.sureDelay[i] == 0.0) phases.add(point);
             }
         }
         CompensatedGains(*fc, gains, out, left, done);
@@ -1659,7 +1638,7 @@ std::vector<FinalFrequencySample> Column(std::vector<PreparedStage>& stages, con
         if (!done[k]) continue;
         const auto g = ExtendedGain(stages, w[k]);
         if (!g) return {};
-        out[k].GainDb = Real48::round(StoredGainDb(*g), nullptr);
+        out[k].GainDb = static_cast<double>(Real48::round(StoredGainDb(*g), nullptr));
     }
     int fallbacks = 0;
     // The points evaluated again whole, found by a search for the flags still 0 (they
@@ -1766,7 +1745,7 @@ std::optional<FinalPoint> FinalResponseAt(const TDesign& d, int variant, int fir
 
 std::vector<FinalFrequencySample> FinalResponse(const TDesign& d, int variant, int first, int last,
                                                 FinalColumnStatistics* stats) {
-    if (variant == OpAmpGbw) return RoundedSamples(FinalGbwResponse(d, first, last));
+    if (variant == OpAmpGbw) return FinalGbwResponse(d, first, last, true);
     auto stages = PrepareRange(d, variant, first, last, false);
     if (!stages) return {};
     AxisColumn column; // the design's column: 6-byte reals, exact in double
@@ -1778,8 +1757,8 @@ std::vector<FinalFrequencySample> FinalResponse(const TDesign& d, int variant, i
     return Column(*stages, column.F.data(), column.W.data(), kResponsePoints, stats);
 }
 
-std::vector<FinalFrequencySample> FinalResponseExtended(const TDesign& d, int variant, int first, int last) {
-    std::vector<FinalFrequencySample> out;
+std::vector<FinalReferenceSample> FinalResponseExtended(const TDesign& d, int variant, int first, int last) {
+    std::vector<FinalReferenceSample> out;
     const auto stages = PrepareRange(d, variant, first, last);
     if (variant == OpAmpGbw || !stages) return out;
     out.reserve(kResponseIntervals + 1);
@@ -1794,7 +1773,7 @@ std::vector<FinalFrequencySample> FinalResponseExtended(const TDesign& d, int va
 
 std::vector<FinalFrequencySample> FinalResponseSamples(const TDesign& d, const FrequencyAxis& axis,
                                                        int variant) {
-    if (variant == OpAmpGbw) return RoundedSamples(FinalGbwResponseSamples(d, axis));
+    if (variant == OpAmpGbw) return FinalGbwResponseSamples(d, axis, true);
     auto stages = PrepareRange(d, variant, 1, d.StageCount, false);
     if (!stages) return {};
     // The frequencies of the design's column over this axis, so that the final samples

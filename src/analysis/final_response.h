@@ -61,20 +61,31 @@ std::optional<FinalPoint> FinalResponseAt(const TDesign& d, int variant, int fir
 
 // A sample of the final response. Its gain, phase and delay are kept at the precision
 // of the 6-byte real, like the ideal response's samples: each is the extended-precision
-// value rounded to Real48. The column is evaluated in double precision with a bound on
-// the error of every value; a value the bound leaves in doubt is evaluated again in
-// compensated (double-double) arithmetic and, where that does not settle it either, the
-// point in extended precision, so the stored values are those of the extended
-// evaluation. The one exception is a gain in dB settled by the compensated evaluation,
-// which is the exact value rounded: where the extended evaluation's own error reaches a
-// rounding boundary (gains within some 1e-17 dB of one) the two may differ by a unit of
-// the last place, and this one is the right one. FHz and W are the column's
-// frequencies as given.
+// value rounded to Real48, which a double holds exactly (40 significant bits, exponents
+// within +-128), as it does the -400 dB floor and the column's frequencies; the fields
+// are doubles, half the size of extended reals, for a column that is written and read
+// whole. The column is evaluated in double precision with a bound on the error of every
+// value; a value the bound leaves in doubt is evaluated again in compensated
+// (double-double) arithmetic and, where that does not settle it either, the point in
+// extended precision, so the stored values are those of the extended evaluation. The one
+// exception is a gain in dB settled by the compensated evaluation, which is the exact
+// value rounded: where the extended evaluation's own error reaches a rounding boundary
+// (gains within some 1e-17 dB of one) the two may differ by a unit of the last place,
+// and this one is the right one. FHz and W are the column's frequencies as given.
 struct FinalFrequencySample {
+    double FHz = 0, W = 0;
+    double GainDb = 0, GainVV = 0; // dB (-400 at the floor), V/V
+    double PhaseLag = 0;           // Phi, degrees
+    double PhaseDeg = 0;           // the phase angle as the graph shows it: -Phi
+    double DelayS = 0;
+};
+
+// A point of the final response in extended precision, not rounded (the reference the
+// rounded samples are checked against).
+struct FinalReferenceSample {
     long double FHz = 0, W = 0;
-    long double GainDb = 0, GainVV = 0; // dB (-400 at the floor), V/V
-    long double PhaseLag = 0;           // Phi, degrees
-    long double PhaseDeg = 0;           // the phase angle as the graph shows it: -Phi
+    long double GainDb = 0, GainVV = 0;
+    long double PhaseLag = 0, PhaseDeg = 0;
     long double DelayS = 0;
 };
 
@@ -94,7 +105,7 @@ std::vector<FinalFrequencySample> FinalResponse(const TDesign& d, int variant, i
 // The same column evaluated point by point in extended precision and not rounded: the
 // reference the double-precision evaluation reproduces after rounding (not for
 // " Op amp GBW").
-std::vector<FinalFrequencySample> FinalResponseExtended(const TDesign& d, int variant, int first, int last);
+std::vector<FinalReferenceSample> FinalResponseExtended(const TDesign& d, int variant, int first, int last);
 
 // The samples the command line reports: the " Standard C, exact R" variant of all
 // stages over the ideal response's default frequency column (351 points).

@@ -7,6 +7,7 @@
 #include "analysis/nodal.h"
 #include "circuits/catalogue.h"
 #include "circuits/components.h"
+#include "model/real48.h"
 
 namespace velmora {
 namespace {
@@ -54,15 +55,22 @@ std::optional<FinalPoint> Point(const TDesign& d, int first, int last, long doub
     return f;
 }
 
-FinalFrequencySample Sample(long double w, const FinalPoint& p) {
+// A value as a sample holds it: rounded to the 6-byte real (exact in a double) from the
+// extended value itself, or to the nearest double.
+double Stored(long double v, bool real48) {
+    return static_cast<double>(real48 ? Real48::round(v, nullptr) : v);
+}
+
+// The sample at w, whose column frequency in Hz is fHz (both exact in doubles).
+FinalFrequencySample Sample(long double fHz, long double w, const FinalPoint& p, bool real48) {
     FinalFrequencySample s;
-    s.FHz = w / (2.0L * std::numbers::pi_v<long double>);
-    s.W = w;
-    s.GainVV = p.GainVV;
-    s.GainDb = GainToDb(p.GainVV);
-    s.PhaseLag = p.PhaseLag;
-    s.PhaseDeg = -p.PhaseLag;
-    s.DelayS = p.Delay;
+    s.FHz = static_cast<double>(fHz);
+    s.W = static_cast<double>(w);
+    s.GainVV = Stored(p.GainVV, real48);
+    s.GainDb = Stored(GainToDb(p.GainVV), real48);
+    s.PhaseLag = Stored(p.PhaseLag, real48);
+    s.PhaseDeg = Stored(-p.PhaseLag, real48);
+    s.DelayS = Stored(p.Delay, real48);
     return s;
 }
 
@@ -89,20 +97,22 @@ std::optional<FinalPoint> FinalGbwResponseAt(const TDesign& d, int first, int la
     return Point(d, first, last, w);
 }
 
-std::vector<FinalFrequencySample> FinalGbwResponse(const TDesign& d, int first, int last) {
+std::vector<FinalFrequencySample> FinalGbwResponse(const TDesign& d, int first, int last, bool real48) {
     std::vector<FinalFrequencySample> out;
+    out.reserve(kResponsePoints);
     for (int i = 0; i <= kResponseIntervals; ++i) {
-        const auto p = Point(d, first, last, d.FreqColumn[static_cast<std::size_t>(i)].W);
+        const FrequencyPoint& fp = d.FreqColumn[static_cast<std::size_t>(i)];
+        const auto p = Point(d, first, last, fp.W);
         if (!p) return {};
-        out.push_back(Sample(d.FreqColumn[static_cast<std::size_t>(i)].W, *p));
-        out.back().FHz = d.FreqColumn[static_cast<std::size_t>(i)].F;
+        out.push_back(Sample(fp.F, fp.W, *p, real48));
     }
     return out;
 }
 
 // At the frequencies of the design's column over the axis (FillAxisColumn), as the other
 // variants' samples.
-std::vector<FinalFrequencySample> FinalGbwResponseSamples(const TDesign& d, const FrequencyAxis& axis) {
+std::vector<FinalFrequencySample> FinalGbwResponseSamples(const TDesign& d, const FrequencyAxis& axis,
+                                                          bool real48) {
     std::vector<FinalFrequencySample> out;
     out.reserve(kResponsePoints);
     AxisColumn column;
@@ -111,8 +121,7 @@ std::vector<FinalFrequencySample> FinalGbwResponseSamples(const TDesign& d, cons
         const long double w = column.W[static_cast<std::size_t>(i)];
         const auto p = Point(d, 1, d.StageCount, w);
         if (!p) return {};
-        out.push_back(Sample(w, *p));
-        out.back().FHz = column.F[static_cast<std::size_t>(i)];
+        out.push_back(Sample(column.F[static_cast<std::size_t>(i)], w, *p, real48));
     }
     return out;
 }

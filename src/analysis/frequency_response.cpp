@@ -1,10 +1,15 @@
 #include "analysis/frequency_response.h"
 
 #include <algorithm>
+#include <bit>
+#include <cstdint>
 #include <cmath>
+#include <cstring>
 
 #include "analysis/argument_sum.h"
+#include "analysis/double_double.h"
 #include "analysis/vector_math.h"
+#include "model/column_dispatch.h"
 #include "model/sure_rounding.h"
 
 namespace velmora {
@@ -107,6 +112,64 @@ long double AxisFrequency(const FrequencyAxis& axis, int i, int n) {
     return AbscissaAt(axis, axis.Log ? LogSpan(axis) : 0.0L, i, n);
 }
 
+namespace {
+
+// The loops of a logarithmic column (FillAxisColumn below), built for the processor's
+// vectors (model/column_dispatch.h).
+[[gnu::always_inline]] inline void LogAbscissaArgumentsBody(double head, double* arg) {
+    for (int i = 0; i < kResponsePoints; ++i)
+        arg[i] = head * static_cast<double>(i); // exact: head has 44 bits, i at most 9
+}
+VELMORA_COLUMN_CLONES void LogAbscissaArgumentsCommon(double head, double* arg) {
+    LogAbscissaArgumentsBody(head, arg);
+}
+VELMORA_COLUMN_WIDE void LogAbscissaArgumentsWide(double head, double* arg) {
+    LogAbscissaArgumentsBody(head, arg);
+}
+void LogAbscissaArguments(double head, double* arg) {
+    HasWideVectors() ? LogAbscissaArgumentsWide(head, arg) : LogAbscissaArgumentsCommon(head, arg);
+}
+
+// The abscissas x = lower e^arg (1 + tail i) and their conversions to the other unit, with
+// the bounds of their errors (see FillAxisColumn). x holds e^arg on entry.
+[[gnu::always_inline]] inline void LogAbscissasBody(const double* __restrict arg, double tail, DoubleDouble lower,
+                                                    double toOther, double* __restrict x,
+                                                    double* __restrict xErr, double* __restrict other,
+                                                    double* __restrict otherErr) {
+    constexpr double kU = 0x1p-53;
+    for (int i = 0; i < kResponsePoints; ++i) {
+        const double rel = (12.0 + std::fabs(arg[i]) * (1.0 / 256.0)) * kU;
+        const double e = x[i] + x[i] * (tail * static_cast<double>(i));
+        const double v = lower.Hi * e + lower.Lo * e;
+        x[i] = v;
+        xErr[i] = v * rel;
+        other[i] = v * toOther;
+        otherErr[i] = other[i] * (rel + 2.01 * kU);
+    }
+}
+VELMORA_COLUMN_CLONES void LogAbscissasCommon(const double* arg, double tail, DoubleDouble lower, double toOther,
+                                              double* x, double* xErr, double* other, double* otherErr) {
+    LogAbscissasBody(arg, tail, lower, toOther, x, xErr, other, otherErr);
+}
+VELMORA_COLUMN_WIDE void LogAbscissasWide(const double* arg, double tail, DoubleDouble lower, double toOther,
+                                          double* x, double* xErr, double* other, double* otherErr) {
+    LogAbscissasBody(arg, tail, lower, toOther, x, xErr, other, otherErr);
+}
+void LogAbscissas(const double* arg, double tail, DoubleDouble lower, double toOther, double* x, double* xErr,
+                  double* other, double* otherErr) {
+    HasWideVectors() ? LogAbscissasWide(arg, tail, lower, toOther, x, xErr, other, otherErr)
+                     : LogAbscissasCommon(arg, tail, lower, toOther, x, xErr, other, otherErr);
+}
+
+// certain[i] = 1 where both stored values of point i are certain, else 0.
+VELMORA_COLUMN_CLONES void CertainPoints(const double* __restrict sureX, const double* __restrict sureOther,
+                                         uint8_t* __restrict certain) {
+    for (int i = 0; i < kResponsePoints; ++i)
+        certain[i] = (sureX[i] != 0.0) & (sureOther[i] != 0.0);
+}
+
+} // namespace
+
 void FillAxisColumn(const FrequencyAxis& requested, AxisColumn& out) {
     const FrequencyAxis axis = UsableFrequencyAxis(requested);
     const long double logSpan = axis.Log ? LogSpan(axis) : 0.0L;
@@ -115,49 +178,53 @@ void FillAxisColumn(const FrequencyAxis& requested, AxisColumn& out) {
     // stored in 6-byte reals, so the points are first evaluated in double precision, the
     // exponentials of the whole column at once, each with a bound on its error, and a
     // point is kept when both its stored values are certain; the rest are evaluated in
-    // extended precision as below. The bound, in units u = 2^-53 of the value: the
-    // exponent's argument carries 3 |argument| (the span and t = i/n rounded, and their
-    // product), the column exponential 8 (kBatchUlps units of its last place), the
-    // lower limit and the product 2; the conversion between the units 4 more (2 pi or
-    // its reciprocal rounded, the product). It is doubled for the terms left out, among
-    // them the extended evaluation's own error (units of 2^-64 of the same terms), so
-    // the interval holds the value that evaluation stores.
+    // extended precision as below.
+    //
+    // The exponent A = span i / n is carried exactly enough to add next to nothing: the
+    // step span / n (rounded once in extended precision, |A| units of 2^-64 in A) is split
+    // into a head of 44 bits, whose product with i (at most 9 bits) is exact, and a tail
+    // of at most 21 bits, whose product with i is below 2^-43 |A| and taken as the factor
+    // 1 + tail i. The bound, in units u = 2^-53 of the value: the column exponential 8
+    // (kBatchUlps units of its last place), the factor 1 + tail i and the product with
+    // the lower limit (held as two doubles) 3, one unit more for the second-order terms;
+    // the step's rounding and the extended evaluation's own error (i / n, its product
+    // with the span, the exponential and the product, some 2 |A| + 6 units of 2^-64
+    // between them) are within |A| / 256 u, since the interval must hold the value that
+    // evaluation stores. The conversion to the other unit (a product with 2 pi or
+    // 1 / (2 pi), the constant rounded to a double) adds 2.01 u.
     // Certain points of a logarithmic axis: sureX[i] and sureOther[i] both nonzero. The
     // two are tested together in the one pass that looks for the points in doubt (there
-    // are a handful), without a column of flags in between.
+    // are one or two), without a column of flags in between.
     alignas(32) double sureX[n], sureOther[n];
     if (axis.Log) {
-        const double spanD = static_cast<double>(logSpan), minD = static_cast<double>(axis.Min);
         constexpr double kTwoPiD = 6.283185307179586476925;
-        constexpr double kU = 0x1p-53;
-        // t = i / n, each rounded once, taken once for the program.
-        static const std::array<double, n> kT = [] {
-            std::array<double, n> t{};
-            for (int i = 0; i < n; ++i)
-                t[static_cast<std::size_t>(i)] = static_cast<double>(i) / kResponseIntervals;
-            return t;
-        }();
+        constexpr double kInvTwoPiD = 0.159154943091895335768883763372514362;
+        const long double step = logSpan / static_cast<long double>(kResponseIntervals);
+        const double head =
+            std::bit_cast<double>(std::bit_cast<uint64_t>(static_cast<double>(step)) & ~uint64_t{0x1ff});
+        const double tail = static_cast<double>(step - static_cast<long double>(head)); // exact: at most 21 bits
+        const DoubleDouble lower = SplitExtended(axis.Min);
         alignas(32) double arg[n], x[n], xErr[n], other[n], otherErr[n];
-        for (int i = 0; i < n; ++i)
-            arg[i] = spanD * kT[static_cast<std::size_t>(i)];
+        LogAbscissaArguments(head, arg);
         BatchExp(arg, x, n);
-        // The other unit by a product with 2 pi or 1 / (2 pi), each rounded once.
-        const double toOther = axis.Hz ? kTwoPiD : 1.0 / kTwoPiD;
-        for (int i = 0; i < n; ++i) {
-            const double rel = (3.0 * std::fabs(arg[i]) + 2.0 * kBatchUlps + 2.0) * kU * 2.0;
-            const double v = minD * x[i];
-            x[i] = v;
-            xErr[i] = v * rel;
-            other[i] = v * toOther;
-            otherErr[i] = other[i] * (rel + 8.0 * kU);
-        }
+        const double toOther = axis.Hz ? kTwoPiD : kInvTwoPiD;
+        LogAbscissas(arg, tail, lower, toOther, x, xErr, other, otherErr);
         double* xOut = axis.Hz ? out.F.data() : out.W.data();
         double* otherOut = axis.Hz ? out.W.data() : out.F.data();
         SureReal48Column(x, xErr, xOut, sureX, n);
         SureReal48Column(other, otherErr, otherOut, sureOther, n);
     }
+    // The points in doubt (every point of a linear axis) are the zeros of `certain`,
+    // found by a byte search.
+    alignas(32) uint8_t certain[n];
+    if (axis.Log)
+        CertainPoints(sureX, sureOther, certain);
+    else
+        std::memset(certain, 0, sizeof certain);
     for (int i = 0; i < n; ++i) {
-        if (axis.Log && sureX[i] != 0.0 && sureOther[i] != 0.0) continue;
+        const void* next = std::memchr(certain + i, 0, static_cast<std::size_t>(n - i));
+        if (!next) break;
+        i = static_cast<int>(static_cast<const uint8_t*>(next) - certain);
         const long double x = AbscissaAt(axis, logSpan, i, kResponseIntervals);
         const long double f = axis.Hz ? x : x / (2.0L * kPi);
         const long double w = axis.Hz ? 2.0L * kPi * x : x;

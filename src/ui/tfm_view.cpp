@@ -72,7 +72,7 @@ void TfmView::Refresh() {
         long double largest = 0.0L;
         for (const auto& s : Samples)
             for (const FinalFrequencySample& p : s)
-                largest = std::max(largest, std::fabs(p.DelayS));
+                largest = std::max(largest, static_cast<long double>(std::fabs(p.DelayS)));
         int e = 0;
         if (largest > 0.0L) {
             while (largest * std::pow(10.0L, static_cast<long double>(-e)) <= 1.0L)

@@ -225,6 +225,24 @@ TEST(IdealColumns, FrequencyColumnStoresTheExtendedAbscissas) {
         }
     }
     EXPECT_EQ(axes, 60);
+    // Random axes from a thousandth of a hertz to a hundred megahertz, spans from a
+    // tenth of a percent to seven decades: some 700 000 abscissas, a few hundred of them
+    // next to a rounding boundary of F or W, where a bound that misses the exponential's
+    // error or the extended evaluation's own would store a neighbour.
+    std::mt19937_64 rng(7);
+    std::uniform_real_distribution<long double> lowExp(-3.0L, 8.0L), spanExp(-3.4L, 7.0L);
+    for (int k = 0; k < 1000; ++k) {
+        const long double lo = std::pow(10.0L, lowExp(rng));
+        const FrequencyAxis axis{lo, lo * (1.0L + std::pow(10.0L, spanExp(rng))), true, k % 2 == 0};
+        BuildFrequencyColumn(d, axis);
+        for (int i = 0; i <= kResponseIntervals; ++i) {
+            const long double x = AxisFrequency(axis, i);
+            const long double f = axis.Hz ? x : x / (2.0L * 3.14159265358979323846264338327950288L);
+            const long double w = axis.Hz ? 2.0L * 3.14159265358979323846264338327950288L * x : x;
+            ASSERT_EQ(d.FreqColumn[i].F.value(), Real48(f).value()) << "axis " << k << " point " << i;
+            ASSERT_EQ(d.FreqColumn[i].W.value(), Real48(w).value()) << "axis " << k << " point " << i;
+        }
+    }
 }
 
 TEST(IdealColumns, StoredGainDbRoundsAsTheExtendedLogarithm) {

@@ -128,12 +128,12 @@ TEST(OpAmpGbwResponse, FinalResponseWindowAndPointCalculatorOfferTheVariant) {
     // response near the edge and above it does, by a visible amount.
     EXPECT_NEAR(static_cast<double>(view.Samples[OpAmpGbw][0].GainDb),
                 static_cast<double>(view.Samples[StandardCExactR][0].GainDb), 0.05);
-    long double largest = 0;
+    double largest = 0;
     for (int i = 0; i <= kResponseIntervals; ++i)
         largest =
             std::max(largest, std::fabs(view.Samples[OpAmpGbw][static_cast<std::size_t>(i)].GainDb -
                                         view.Samples[StandardCExactR][static_cast<std::size_t>(i)].GainDb));
-    EXPECT_GT(largest, 0.1L);
+    EXPECT_GT(largest, 0.1);
 
     TfmFPtCalc calc(d, dlg, view);
     calc.FormShow();
