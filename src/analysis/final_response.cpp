@@ -352,7 +352,7 @@ constexpr double kExtendedU = 0x1p-61; // 8 units of 2^-64
 constexpr double kNotchRatioLimit = 0x1p20;
 constexpr double kDegreesD = 180.0 / std::numbers::pi;
 constexpr int kBlock = 64; // points per block: the running state stays in the L1 cache
-static_assert(kBlock <= 64, "the points in doubt of a block are the bits of one 64-bit mask");
+static_assert(kBlock <= 64 && kBlock % 8 == 0, "the points in doubt of a block are the bits of one 64-bit mask");
 
 // A list of at most N entries held in place: the fast form of a cascade is built for
 // every column, and its lists need no allocation. push_back reports a full list.
@@ -692,6 +692,7 @@ struct alignas(32) Block {
     Chain chain[2];                              // poles, zeros
     double nn[kBlock], nd[kBlock]; // the sum of (c0 + w^2) / |c0 - w^2| over the notches
     double nearNotch[kBlock];      // > 0 where a notch factor's im exceeds 2^-20 |re|
+    double usable[kBlock];         // 1 for a positive finite frequency, else 0
 };
 
 // The arrays of one block as the factor loops see them: distinct, so that the compiler
@@ -786,17 +787,20 @@ struct BlockArrays {
 
 // The block's frequencies, scaled by `down` (a power of two, exactly) and squared exactly,
 // and the running products and fractions at their starting values. A point that is not
-// a positive frequency takes wmin here and is evaluated again.
+// a positive frequency takes wmin here and is evaluated again. The points from n up to
+// the padded length (a multiple of 8, see Column) take wmin as well: every loop then runs
+// in whole vectors, and their values are not used.
 __attribute__((target_clones("arch=x86-64-v4", "avx2", "default"))) void StartBlock(Block& b, const double* w, double wmin,
-                                                                  double down, int n) {
-    for (int i = 0; i < n; ++i) {
-        const double x = w[i];
+                                                                  double down, int n, int padded) {
+    for (int i = 0; i < padded; ++i) {
+        const double x = i < n ? w[i] : 0.0;
         const bool usable = (x > 0.0) & (x <= DBL_MAX);
         const double wh = (usable ? x : wmin) * down;
         const DoubleDouble sq = velmora::ExactSquare(wh);
         b.wh[i] = wh;
         b.w2h[i] = sq.Hi;
         b.w2l[i] = sq.Lo;
+        b.usable[i] = usable ? 1.0 : 0.0;
         for (Chain& c : b.chain) {
             c.zr[i] = 1.0;
             c.zi[i] = 0.0;
@@ -843,11 +847,10 @@ __attribute__((target_clones("arch=x86-64-v4", "avx2", "default"))) void ApplyFa
 // point is evaluated again in extended precision.
 
 struct alignas(32) Finish {
-    double ratio[kBlock], g[kBlock], gErr[kBlock], ext[kBlock], argErr[kBlock], notch[kBlock];
+    double g[kBlock], gErr[kBlock], ext[kBlock], argErr[kBlock], notch[kBlock];
     double y[kBlock], x[kBlock], turns[kBlock];
     double delay[kBlock], delayErr[kBlock];
     double lnG[kBlock], angle[kBlock];
-    double db[kBlock], dbErr[kBlock], lag[kBlock], lagErr[kBlock];
     // 1 where the point must be evaluated again whole; the gain's special cases.
     double again[kBlock], zeroVV[kBlock], floorDb[kBlock];
     double outVV[kBlock], outDb[kBlock], outLag[kBlock], outDelay[kBlock];
@@ -867,8 +870,8 @@ constexpr double kFloorD = static_cast<double>(kGainFloorVV);
 constexpr double kDbPerLn = 8.685889638065036553; // 20 / ln 10, within u of itself
 constexpr double kLog = 2.0 * kBatchUlps * kU;     // a column function's error, of its value
 
-// Gain: |K| sqrt(|Zz|^2 / |Zp|^2); the squares, the quotient, the root and the constant
-// add 5.5 u. Phase lag: the quarter turns counted and the arctangent of Zp conj(Zz), which
+// Gain: |K| sqrt(|Zz|^2 / |Zp|^2); the squares, the quotient, the root (correctly
+// rounded, as the processor takes it) and the constant add 5.5 u. Phase lag: the quarter turns counted and the arctangent of Zp conj(Zz), which
 // lies within (-pi/2, pi/2) up to rounding. Delay: the poles' sum less the zeros', scaled
 // back to rad/s.
 // Every quantity is computed for every point and the special cases selected afterwards,
@@ -886,6 +889,7 @@ template <bool kNotches, bool kZeroDelays>
     const double condition = fc.condition, leadTurns = fc.leadTurns;
     const double argErrFixed = fc.poleArgErr + fc.zeroArgErr;
     const double poleDelayErr = fc.poleDelayErr, zeroDelayErr = fc.zeroDelayErr;
+    const double gain = fc.gain;
     for (int i = 0; i < n; ++i) {
         const double notch = kNotches ? w.b.nn[i] / w.b.nd[i] : 0.0;
         const double ext = kExtendedU * (condition + notch); // the extended evaluation's share
@@ -898,9 +902,19 @@ template <bool kNotches, bool kZeroDelays>
         // numbers within range) so that no operation depends on the test.
         const double pc = pm2 < 0x1p-1000 ? 0x1p-1000 : pm2 > 0x1p1000 ? 0x1p1000 : pm2;
         const double zc = zm2 < 0x1p-1000 ? 0x1p-1000 : zm2 > 0x1p1000 ? 0x1p1000 : zm2;
-        f.ratio[i] = zc / pc;
-        f.again[i] = inRange ? 0.0 : 1.0;
-        f.gErr[i] = kSafety * (argErr + 5.5 * kU) + ext; // relative here; absolute in FinishValues
+        // The gain: below half the smallest 6-byte real it stores as 0; the dB value is
+        // the floor below the floor's constant, the logarithm's above it, and a gain
+        // whose bound straddles the floor is evaluated again.
+        const double g = gain * std::sqrt(zc / pc);
+        const double gRel = kSafety * (argErr + 5.5 * kU) + ext; // relative here; absolute in FinishPoints
+        const double hi = g * (1.0 + gRel), lo = g * (1.0 - gRel);
+        const bool floorDb = hi < kFloorD * (1.0 - 0x1p-40);
+        const bool logDb = lo > kFloorD * (1.0 + 0x1p-40);
+        f.again[i] = (inRange & (floorDb | logDb)) ? 0.0 : 1.0;
+        f.zeroVV[i] = hi < 0x1p-129 ? 1.0 : 0.0;
+        f.floorDb[i] = floorDb ? 1.0 : 0.0;
+        f.g[i] = g;
+        f.gErr[i] = gRel;
         f.ext[i] = ext;
         f.notch[i] = notch;
         f.argErr[i] = argErr;
@@ -912,25 +926,6 @@ template <bool kNotches, bool kZeroDelays>
         f.delay[i] = (pd - zd) * unit;
         f.delayErr[i] =
             (kSafety * (poleDelayErr * pd + zeroDelayErr * zd + kU * std::fabs(pd - zd)) + ext * (pd + zd)) * unit;
-    }
-}
-
-// The gain from the square roots of the ratios: below half the smallest 6-byte real it
-// stores as 0; the dB value is the floor below the floor's constant, the logarithm's
-// above it, and a gain whose bound straddles the floor is evaluated again.
-__attribute__((target_clones("arch=x86-64-v4", "avx2", "default"))) void FinishGain(const FastCascade& fc, Finish& f, int n) {
-    const double gain = fc.gain;
-    for (int i = 0; i < n; ++i) {
-        const bool inRange = f.again[i] == 0.0;
-        const double g = gain * f.g[i];
-        const double gRel = f.gErr[i];
-        const double hi = g * (1.0 + gRel), lo = g * (1.0 - gRel);
-        const bool floorDb = hi < kFloorD * (1.0 - 0x1p-40);
-        const bool logDb = lo > kFloorD * (1.0 + 0x1p-40);
-        f.again[i] = (inRange & (floorDb | logDb)) ? 0.0 : 1.0;
-        f.zeroVV[i] = hi < 0x1p-129 ? 1.0 : 0.0;
-        f.floorDb[i] = floorDb ? 1.0 : 0.0;
-        f.g[i] = g;
     }
 }
 
@@ -954,21 +949,58 @@ __attribute__((target_clones("arch=x86-64-v4", "avx2", "default"))) void FinishP
 // and the product add 2 u. The phase lag: the arctangent's 8 u of itself, the products'
 // argument error, the conversion to degrees and the sum with the whole quarter turns
 // 4 u. Then the extended evaluation's share, so that the interval holds its value too.
-__attribute__((target_clones("arch=x86-64-v4", "avx2", "default"))) void FinishValues(Finish& f, int n) {
+// Each value is then tested for a certain 6-byte rounding (SureReal48Lane) and the point
+// classified (Finish::state): a point whose V/V gain is in doubt is evaluated again
+// whole when the constant's square for the compensated gain is not at hand. `done` is
+// set for the points that are not (their values written now, or by the compensated
+// evaluations). One loop for all of it, so that the values stay in registers.
+__attribute__((target_clones("arch=x86-64-v4", "avx2", "default"))) void FinishPoints(const Block& b, Finish& f,
+                                                                                       bool polysOk,
+                                                                                       uint8_t* __restrict done,
+                                                                                       int n) {
     for (int i = 0; i < n; ++i) {
         const double l = f.lnG[i], gRel = f.gErr[i], ext = f.ext[i];
         const double db = kDbPerLn * l;
-        f.db[i] = db;
-        f.dbErr[i] = kSafety * (kDbPerLn * (1.01 * gRel + kLog * std::fabs(l)) + 2.0 * kU * std::fabs(db)) +
-                     8.7 * ext + kExtendedU * 4.0 * std::fabs(db);
-        f.gErr[i] = f.g[i] * gRel;
+        const double dbErr = kSafety * (kDbPerLn * (1.01 * gRel + kLog * std::fabs(l)) + 2.0 * kU * std::fabs(db)) +
+                             8.7 * ext + kExtendedU * 4.0 * std::fabs(db);
+        const double g = f.g[i];
+        const double gErr = g * gRel;
         const double a = f.angle[i];
         const double lag = f.turns[i] + a * kDegreesD;
         const double radErr = f.argErr[i] + kSqrt5U + kLog * std::fabs(a);
-        f.lag[i] = lag;
-        f.lagErr[i] = kSafety * (kDegreesD * (1.0 + 2.0 * kU) * radErr + 2.0 * kU * std::fabs(a * kDegreesD) +
-                                 kU * std::fabs(lag)) +
-                      kDegreesD * ext + kExtendedU * 4.0 * std::fabs(lag);
+        const double lagErr = kSafety * (kDegreesD * (1.0 + 2.0 * kU) * radErr + 2.0 * kU * std::fabs(a * kDegreesD) +
+                                         kU * std::fabs(lag)) +
+                              kDegreesD * ext + kExtendedU * 4.0 * std::fabs(lag);
+        double outVV = 0, outDb = 0, outLag = 0, outDelay = 0;
+        const bool sureVV = SureReal48Lane(g, gErr, outVV);
+        const bool sureDb = SureReal48Lane(db, dbErr, outDb);
+        const bool sureLag = SureReal48Lane(lag, lagErr, outLag);
+        const bool sureDelay = SureReal48Lane(f.delay[i], f.delayErr[i], outDelay);
+        f.outVV[i] = outVV;
+        f.outDb[i] = outDb;
+        f.outLag[i] = outLag;
+        f.outDelay[i] = outDelay;
+        f.sureVV[i] = sureVV ? 1.0 : 0.0;
+        f.sureDb[i] = sureDb ? 1.0 : 0.0;
+        f.sureLag[i] = sureLag ? 1.0 : 0.0;
+        f.sureDelay[i] = sureDelay ? 1.0 : 0.0;
+    }
+    // The classification in a loop of its own: with the values' in one, the vector
+    // registers would not hold them all.
+    for (int i = 0; i < n; ++i) {
+        const bool sureVV = f.sureVV[i] != 0.0, sureDb = f.sureDb[i] != 0.0;
+        const bool sureLag = f.sureLag[i] != 0.0, sureDelay = f.sureDelay[i] != 0.0;
+        const bool usable = (b.usable[i] != 0.0) & (f.again[i] == 0.0);
+        const bool zeroVV = f.zeroVV[i] != 0.0, floorDb = f.floorDb[i] != 0.0;
+        const bool vvDoubt = !zeroVV & !sureVV;
+        const bool dbDoubt = !floorDb & !sureDb;
+        const bool phaseDoubt = !sureLag | !sureDelay;
+        f.storedVV[i] = zeroVV ? 0.0 : f.outVV[i];
+        f.storedDb[i] = floorDb ? static_cast<double>(kGainFloorDb) : f.outDb[i];
+        f.phaseDeg[i] = -f.outLag[i];
+        const bool whole = (!usable) | (vvDoubt & !polysOk);
+        f.state[i] = whole ? 2.0 : (vvDoubt | dbDoubt | phaseDoubt) ? 1.0 : 0.0;
+        done[i] = whole ? 0 : 1;
     }
 }
 
@@ -1491,27 +1523,6 @@ __attribute__((target_clones("arch=x86-64-v4", "avx2", "default"))) void Frequen
     wmax = std::bit_cast<double>(hi);
 }
 
-// See Finish::state. A point whose V/V gain is in doubt is evaluated again whole when
-// the constant's square for the compensated gain is not at hand. `done` is set for the
-// points that are not (their values written now, or by the compensated evaluations).
-__attribute__((target_clones("arch=x86-64-v4", "avx2", "default"))) void ClassifyBlock(const double* w, Finish& f, bool polysOk,
-                                                                     uint8_t* __restrict done, int n) {
-    for (int i = 0; i < n; ++i) {
-        const double x = w[i];
-        const bool usable = (x > 0.0) & (x <= DBL_MAX) & (f.again[i] == 0.0);
-        const bool zeroVV = f.zeroVV[i] != 0.0, floorDb = f.floorDb[i] != 0.0;
-        const bool vvDoubt = !zeroVV & (f.sureVV[i] == 0.0);
-        const bool dbDoubt = !floorDb & (f.sureDb[i] == 0.0);
-        const bool phaseDoubt = (f.sureLag[i] == 0.0) | (f.sureDelay[i] == 0.0);
-        f.storedVV[i] = zeroVV ? 0.0 : f.outVV[i];
-        f.storedDb[i] = floorDb ? static_cast<double>(kGainFloorDb) : f.outDb[i];
-        f.phaseDeg[i] = -f.outLag[i];
-        const bool whole = !usable || (vvDoubt && !polysOk);
-        f.state[i] = whole ? 2.0 : (vvDoubt | dbDoubt | phaseDoubt) ? 1.0 : 0.0;
-        done[i] = whole ? 0 : 1;
-    }
-}
-
 // The points of state 1 as the bits of a mask (n <= 64): with 512-bit vectors eight
 // comparisons at a time, each giving eight bits.
 #if defined(__x86_64__)
@@ -1584,7 +1595,9 @@ std::vector<FinalFrequencySample> Column(std::vector<PreparedStage>& stages, con
     static thread_local std::vector<uint8_t> done;
     static thread_local PointList gains, phases;
     static thread_local std::vector<std::size_t> left;
-    done.assign(static_cast<std::size_t>(count), 0);
+    // The blocks run in whole vectors of 8 points (StartBlock), so the flags of the last
+    // one may reach up to 7 past the column.
+    done.assign(static_cast<std::size_t>(count) + 8, 0);
     gains.reset(static_cast<std::size_t>(count));
     phases.reset(static_cast<std::size_t>(count));
     left.clear();
@@ -1598,20 +1611,14 @@ std::vector<FinalFrequencySample> Column(std::vector<PreparedStage>& stages, con
         Finish& f = work.f;
         for (int start = 0; start < count; start += kBlock) {
             const int n = std::min(kBlock, count - start);
-            StartBlock(b, w + start, wmin, down, n);
-            ApplyFactors(b, b.chain[0], fc->poles, n);
-            ApplyFactors(b, b.chain[1], fc->zeros, n);
-            FinishParts(*fc, work, n);
-            BatchSqrt(f.ratio, f.g, n);
-            FinishGain(*fc, f, n);
-            BatchLog(f.g, f.lnG, n);
-            BatchAtan2(f.y, f.x, f.angle, n);
-            FinishValues(f, n);
-            SureReal48Column(f.g, f.gErr, f.outVV, f.sureVV, n);
-            SureReal48Column(f.db, f.dbErr, f.outDb, f.sureDb, n);
-            SureReal48Column(f.lag, f.lagErr, f.outLag, f.sureLag, n);
-            SureReal48Column(f.delay, f.delayErr, f.outDelay, f.sureDelay, n);
-            ClassifyBlock(w + start, f, fc->polysOk, done.data() + start, n);
+            const int padded = (n + 7) & ~7;
+            StartBlock(b, w + start, wmin, down, n, padded);
+            ApplyFactors(b, b.chain[0], fc->poles, padded);
+            ApplyFactors(b, b.chain[1], fc->zeros, padded);
+            FinishParts(*fc, work, padded);
+            BatchLog(f.g, f.lnG, padded);
+            BatchAtan2(f.y, f.x, f.angle, padded);
+            FinishPoints(b, f, fc->polysOk, done.data() + start, padded);
             WriteSamples(out.data() + start, fHz + start, w + start, f, n);
             uint64_t doubt = DoubtMask(f.state, n);
             for (; doubt != 0; doubt &= doubt - 1) {
