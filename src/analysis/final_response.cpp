@@ -355,10 +355,12 @@ constexpr int kBlock = 64; // points per block: the running state stays in the L
 static_assert(kBlock <= 64 && kBlock % 8 == 0, "the points in doubt of a block are the bits of one 64-bit mask");
 
 // A list of at most N entries held in place: the fast form of a cascade is built for
-// every column, and its lists need no allocation. push_back reports a full list.
+// every column, and its lists need no allocation. The entries past `count` are left
+// unset (T is a plain aggregate), so that an empty list costs nothing to make.
+// push_back reports a full list.
 template <typename T, std::size_t N>
 struct FixedList {
-    std::array<T, N> items{};
+    std::array<T, N> items;
     std::size_t count = 0;
     bool push_back(const T& v) {
         if (count == N) return false;
@@ -373,13 +375,14 @@ struct FixedList {
 // Two factors per stage and side at most (a cubic's linear and quadratic ones).
 constexpr std::size_t kMaxFactors = 2 * kMaxStages;
 
+// Made with FastFactor{} (every field 0).
 struct FastFactor {
     enum Kind : uint8_t { Quadratic, Linear, Axis };
-    Kind kind = Quadratic;
+    Kind kind;
     // c0 = c0h + c0l and c1 = c1 + c1l exactly (the extended constants split in two); a
     // linear factor's c0^2 as c2h + c2l, within 2^-104 of itself.
-    double c0h = 0, c0l = 0, c1 = 0, c1l = 0;
-    double c2h = 0, c2l = 0;
+    double c0h, c0l, c1, c1l;
+    double c2h, c2l;
 };
 
 struct FastCascade {
@@ -398,9 +401,9 @@ struct FastCascade {
     // brought near 1), each split exactly into two doubles. A point's squared magnitudes
     // must lie within [polyMin, polyMax], so that the products of a side stay within
     // 2^+-900. Not usable (polysOk false) when a coefficient leaves the double range.
-    struct Poly {
-        double h[4] = {}, l[4] = {};
-        bool cubic = false;
+    struct Poly { // made with Poly{} (every field 0)
+        double h[4], l[4];
+        bool cubic;
     };
     FixedList<Poly, kMaxStages> polys[2]; // denominators, numerators
     bool polysOk = false;
@@ -498,18 +501,18 @@ inline long double Log2Estimate(long double x) {
     return std::log2(static_cast<double>(x));
 }
 
-// The fast form of the cascade for the column's scaled frequency range, or nothing when
+// The fast form of the cascade for the column's scaled frequency range in `fc` (a
+// FastCascade as made by default, its lists empty); false when
 // a stage is unusual (a root in the right half-plane or on the axis among the poles, a
 // very high Q, a factor whose argument comes near pi) or the products could leave the
 // double range: then every point takes the extended evaluation.
-std::optional<FastCascade> PrepareFast(const std::vector<PreparedStage>& stages, long double wmin,
-                                       long double wmax) {
-    if (!(wmin > 0.0L) || !(wmax >= wmin) || !std::isfinite(wmax)) return std::nullopt;
+bool PrepareFast(const std::vector<PreparedStage>& stages, long double wmin, long double wmax, FastCascade& fc) {
+    if (!(wmin > 0.0L) || !(wmax >= wmin) || !std::isfinite(wmax)) return false;
     // The scale: the mean of the log2 natural frequencies of the factors.
     long double logSum = 0.0L;
     int logCount = 0;
     for (const PreparedStage& p : stages) {
-        if (!p.poleFactors.leftHalfPlane || !p.zeroFactors.leftHalfPlane) return std::nullopt;
+        if (!p.poleFactors.leftHalfPlane || !p.zeroFactors.leftHalfPlane) return false;
         for (const MonicFactors* m : {&p.poleFactors, &p.zeroFactors})
             for (int k = 0; k < m->count; ++k) {
                 const auto& f = m->factor[static_cast<std::size_t>(k)];
@@ -518,14 +521,13 @@ std::optional<FastCascade> PrepareFast(const std::vector<PreparedStage>& stages,
                 ++logCount;
             }
     }
-    FastCascade fc;
     // The lists sized once (not grown factor by factor).
     std::size_t poleCount = 0, zeroCount = 0;
     for (const PreparedStage& p : stages) {
         poleCount += static_cast<std::size_t>(p.poleFactors.count);
         zeroCount += static_cast<std::size_t>(p.zeroFactors.count);
     }
-    if (poleCount > kMaxFactors || zeroCount > kMaxFactors || stages.size() > kMaxStages) return std::nullopt;
+    if (poleCount > kMaxFactors || zeroCount > kMaxFactors || stages.size() > kMaxStages) return false;
     fc.scale = logCount ? static_cast<int>(std::lround(logSum / logCount)) : 0;
     // 2^-scale and its square: products by them are the exact scalings (the extended
     // range holds every value met here), at a fraction of the cost of ldexp.
@@ -550,10 +552,10 @@ std::optional<FastCascade> PrepareFast(const std::vector<PreparedStage>& stages,
             const MonicFactors& m = side == 0 ? p.poleFactors : p.zeroFactors;
             for (int k = 0; k < m.count; ++k) {
                 const auto& src = m.factor[static_cast<std::size_t>(k)];
-                FastFactor f;
+                FastFactor f{};
                 const long double c0 = src.c0 * (src.quadratic ? unit2 : unit);
                 const long double c1 = src.c1 * unit;
-                if (!std::isfinite(c0) || !std::isfinite(c1)) return std::nullopt;
+                if (!std::isfinite(c0) || !std::isfinite(c1)) return false;
                 // A pair of zeros on the axis, or so near it (Q above 2^19, realised
                 // notches) that its argument is within rounding of 0 or pi away from the
                 // notch, is taken as a sign and a nearly real factor.
@@ -562,9 +564,9 @@ std::optional<FastCascade> PrepareFast(const std::vector<PreparedStage>& stages,
                          : nearAxis     ? FastFactor::Axis
                                         : FastFactor::Quadratic;
                 // Poles on the axis or at the origin take the extended evaluation.
-                if (side == 0 && (f.kind == FastFactor::Axis || !(c0 > 0.0L))) return std::nullopt;
-                if (!SplitToDoubles(c0, f.c0h, f.c0l)) return std::nullopt;
-                if (!SplitToDoubles(c1, f.c1, f.c1l)) return std::nullopt;
+                if (side == 0 && (f.kind == FastFactor::Axis || !(c0 > 0.0L))) return false;
+                if (!SplitToDoubles(c0, f.c0h, f.c0l)) return false;
+                if (!SplitToDoubles(c1, f.c1, f.c1l)) return false;
                 if (f.kind == FastFactor::Linear) {
                     const DoubleDouble sq = velmora::ExactSquare(f.c0h);
                     f.c2h = sq.Hi;
@@ -573,7 +575,7 @@ std::optional<FastCascade> PrepareFast(const std::vector<PreparedStage>& stages,
                 double rho = 0.0, term = 0.0;
                 if (f.kind == FastFactor::Quadratic) {
                     const long double gamma = 1.0L + 2.0L * std::sqrt(c0) / c1;
-                    if (!(gamma <= 0x1p20L) || !(c1 / sW >= 0x1p-19L)) return std::nullopt;
+                    if (!(gamma <= 0x1p20L) || !(c1 / sW >= 0x1p-19L)) return false;
                     rho = 4.3 * kU + 7.0 * kU * kU * static_cast<double>(gamma);
                     term = 14.04 * kU + 14.0 * kU * kU * static_cast<double>(gamma);
                     condition += gamma;
@@ -606,7 +608,7 @@ std::optional<FastCascade> PrepareFast(const std::vector<PreparedStage>& stages,
                     delayTermErr[side] = std::max(delayTermErr[side], term);
                 }
                 const FactorRange r = RangeOf(f, c0, c1, sw, sW);
-                if (!(r.lo > 0.0L) || !std::isfinite(r.hi)) return std::nullopt;
+                if (!(r.lo > 0.0L) || !std::isfinite(r.hi)) return false;
                 (side == 0 ? poleHi : zeroHi) += Log2Estimate(std::max(1.0L, r.hi));
                 (side == 0 ? poleLo : zeroLo) += Log2Estimate(std::min(1.0L, r.lo));
                 (side == 0 ? fc.poleArgErr : fc.zeroArgErr) += rho + kSqrt5U;
@@ -616,17 +618,17 @@ std::optional<FastCascade> PrepareFast(const std::vector<PreparedStage>& stages,
     }
     // Every product, its square and the delay fractions stay normal: |products| within
     // 2^+-480, so |F|^2 products within 2^+-960, and the delay numerators a little beyond.
-    if (poleHi + zeroHi > 480.0L || poleLo + zeroLo < -480.0L) return std::nullopt;
+    if (poleHi + zeroHi > 480.0L || poleLo + zeroLo < -480.0L) return false;
     for (int side = 0; side < 2; ++side) {
         const long double hi = side == 0 ? poleHi : zeroHi, lo = side == 0 ? poleLo : zeroLo;
         if (delayCount[side] == 0) continue;
         if (2.0L * hi + Log2Estimate(termHi[side]) > 1000.0L || 2.0L * lo + termLoLog[side] < -1000.0L)
-            return std::nullopt;
+            return false;
         (side == 0 ? fc.poleDelayErr : fc.zeroDelayErr) =
             delayTermErr[side] + (3.01 * delayCount[side] + 1.0) * kU;
     }
     const long double scaledGain = std::ldexp(gain, degree * fc.scale);
-    if (!(scaledGain >= 0x1p-900L && scaledGain <= 0x1p900L)) return std::nullopt;
+    if (!(scaledGain >= 0x1p-900L && scaledGain <= 0x1p900L)) return false;
     fc.gain = static_cast<double>(scaledGain);
     fc.polysOk = true;
     FixedList<FastCascade::Poly, kMaxStages> constants[2];
@@ -648,7 +650,7 @@ std::optional<FastCascade> PrepareFast(const std::vector<PreparedStage>& stages,
         const long double down = std::ldexp(1.0L, -e);
         for (int side = 0; side < 2; ++side) {
             const std::array<long double, 4>& a = side == 0 ? den : num;
-            FastCascade::Poly poly;
+            FastCascade::Poly poly{};
             for (int k = 0; k < 4; ++k)
                 fc.polysOk = fc.polysOk && SplitToDoubles(a[static_cast<std::size_t>(k)] * down, poly.h[k], poly.l[k]);
             poly.cubic = poly.h[3] != 0.0;
@@ -677,8 +679,8 @@ std::optional<FastCascade> PrepareFast(const std::vector<PreparedStage>& stages,
     fc.leadTurns = static_cast<double>(leadTurns);
     fc.condition =
         static_cast<double>(condition + static_cast<long double>(fc.poles.size() + fc.zeros.size()));
-    if (!(fc.condition <= 0x1p30)) return std::nullopt;
-    return fc;
+    if (!(fc.condition <= 0x1p30)) return false;
+    return true;
 }
 
 // The running state of one block of points. A product starts at 1; a delay fraction at
@@ -870,14 +872,21 @@ constexpr double kFloorD = static_cast<double>(kGainFloorVV);
 constexpr double kDbPerLn = 8.685889638065036553; // 20 / ln 10, within u of itself
 constexpr double kLog = 2.0 * kBatchUlps * kU;     // a column function's error, of its value
 
+// 2^-floor(log2 x) for a positive normal x, from the exponent field alone: at least 1 / x
+// and below 2 / x. 2^1023 for 0 and the subnormals, infinity for infinity and NaN.
+inline double ReciprocalPowerOfTwoBelow(double x) {
+    const uint64_t e = (std::bit_cast<uint64_t>(x) >> 52) & 0x7ff;
+    return std::bit_cast<double>(((uint64_t{2046} - e) & 0x7ff) << 52);
+}
+
 // Gain: |K| sqrt(|Zz|^2 / |Zp|^2); the squares, the quotient, the root (correctly
-// rounded, as the processor takes it) and the constant add 5.5 u. Phase lag: the quarter turns counted and the arctangent of Zp conj(Zz), which
-// lies within (-pi/2, pi/2) up to rounding. Delay: the poles' sum less the zeros', scaled
-// back to rad/s.
+// rounded, as the processor takes it) and the constant add 5.5 u. Phase lag: the quarter
+// turns counted and the arctangent of Zp conj(Zz), which lies within (-pi/2, pi/2) up to
+// rounding. Delay: the poles' sum less the zeros', scaled back to rad/s.
 // Every quantity is computed for every point and the special cases selected afterwards,
-// so the loop has no branches and vectorises. The notch ratio and the zeros' delay
-// fraction, divisions for every point, are taken only where the cascade has notches and
-// zeros with a delay term (else they are 0 / 1).
+// so the loop has no branches and vectorises. The notch ratio (a bound, see below) and
+// the zeros' delay fraction (a division for every point) are taken only where the
+// cascade has notches and zeros with a delay term (else they are 0 and 0 / 1).
 template <bool kNotches, bool kZeroDelays>
 [[gnu::always_inline]] inline void FinishPartsOf(const FastCascade& fc, Work& w, int n) {
     // The arrays as members of one object, so that the compiler sees them apart and
@@ -891,7 +900,11 @@ template <bool kNotches, bool kZeroDelays>
     const double poleDelayErr = fc.poleDelayErr, zeroDelayErr = fc.zeroDelayErr;
     const double gain = fc.gain;
     for (int i = 0; i < n; ++i) {
-        const double notch = kNotches ? w.b.nn[i] / w.b.nd[i] : 0.0;
+        // The notch ratio enters only bounds and the range test, so an upper bound within
+        // a factor 2 serves, without a division: nn times the reciprocal of the power of
+        // two at or below nd (a zero or subnormal nd gives 2^1023, an infinite or NaN one
+        // infinity, either out of range).
+        const double notch = kNotches ? w.b.nn[i] * ReciprocalPowerOfTwoBelow(w.b.nd[i]) : 0.0;
         const double ext = kExtendedU * (condition + notch); // the extended evaluation's share
         const double pm2 = p.zr[i] * p.zr[i] + p.zi[i] * p.zi[i];
         const double zm2 = z.zr[i] * z.zr[i] + z.zi[i] * z.zi[i];
@@ -1147,25 +1160,46 @@ VELMORA_FMA_CLONES void CompensatedRoots(Compensated& c, int n) {
     }
 }
 
-// A point with values in doubt: its index in the column, its scaled w, the extended
-// evaluation's share of the error and its notch ratio; `vv` where its gain in V/V is in
-// doubt as well as its gain in dB.
-struct CompensatedPoint {
-    std::size_t index = 0;
-    double wh = 0, ext = 0, notch = 0;
-    bool vv = false;
-};
-
-// The points of a column with values in doubt, at most one entry per point: the storage
-// is sized once for the column, so that adding a point is a store.
+// The points of a column with values in doubt: for each its index in the column, its
+// scaled w, the extended evaluation's share of the error and its notch ratio, and `vv`
+// where its gain in V/V is in doubt as well as its gain in dB. One array per quantity,
+// sized once for the column (at most one entry per point), so that adding a point is a
+// few stores and a block of them loads as whole vectors.
 struct PointList {
-    std::vector<CompensatedPoint> items;
+    std::vector<double> wh, ext, notch;
+    std::vector<int> index;
+    std::vector<uint8_t> vv;
     std::size_t size = 0;
-    void reset(std::size_t capacity) {
-        if (items.size() < capacity) items.resize(capacity);
+    void reset(std::size_t points) {
+        const std::size_t capacity = points + 8; // and the padding (pad)
+        if (wh.size() < capacity) {
+            wh.resize(capacity);
+            ext.resize(capacity);
+            notch.resize(capacity);
+            index.resize(capacity);
+            vv.resize(capacity);
+        }
         size = 0;
     }
-    void add(const CompensatedPoint& p) { items[size++] = p; }
+    void add(int k, double w, double e, double n, bool v) {
+        wh[size] = w;
+        ext[size] = e;
+        notch[size] = n;
+        index[size] = k;
+        vv[size] = v ? 1 : 0;
+        ++size;
+    }
+    // Repeats the first point up to a whole number of vectors of 8 entries, so that the
+    // last block loads and runs in whole vectors (the repeated values are not used).
+    void pad() {
+        for (std::size_t j = size; j % 8 != 0 && size > 0; ++j) {
+            wh[j] = wh[0];
+            ext[j] = ext[0];
+            notch[j] = notch[0];
+            index[j] = index[0];
+            vv[j] = vv[0];
+        }
+    }
 };
 
 // The bound of the compensated evaluations' own error, relative to the values (see
@@ -1174,19 +1208,28 @@ inline double CompensatedRel(const FastCascade& fc, double notch) {
     return 0x1p-96 * (fc.condition + notch + 1.0);
 }
 
-// Fills a block's frequencies (scaled w and its exact square) from `points`.
+// Fills a block's frequencies (scaled w and its exact square, by the fused multiply-add)
+// and the points' other quantities from entries start..start + padded of `list`
+// (padded: a multiple of 8, the list padded as far).
 template <typename Work>
-void LoadPoints(Work& c, const CompensatedPoint* points, std::size_t start, int n) {
-    for (int i = 0; i < n; ++i) {
-        const CompensatedPoint& p = points[start + static_cast<std::size_t>(i)];
-        c.wh[i] = p.wh;
-        const DoubleDouble w2 = velmora::ExactSquare(p.wh);
-        c.w2h[i] = w2.Hi;
-        c.w2l[i] = w2.Lo;
-        c.ext[i] = p.ext;
-        c.notch[i] = p.notch;
-        c.point[i] = static_cast<int>(p.index);
+[[gnu::always_inline]] inline void LoadPointsBody(Work& c, const PointList& list, std::size_t start, int padded) {
+    const double* __restrict wh = list.wh.data() + start;
+    const double* __restrict ext = list.ext.data() + start;
+    const double* __restrict notch = list.notch.data() + start;
+    const int* __restrict index = list.index.data() + start;
+    for (int i = 0; i < padded; ++i) {
+        const double w = wh[i], hi = w * w;
+        c.wh[i] = w;
+        c.w2h[i] = hi;
+        c.w2l[i] = std::fma(w, w, -hi); // exact
+        c.ext[i] = ext[i];
+        c.notch[i] = notch[i];
+        c.point[i] = index[i];
     }
+}
+
+VELMORA_FMA_CLONES void LoadPoints(Compensated& c, const PointList& list, std::size_t start, int padded) {
+    LoadPointsBody(c, list, start, padded);
 }
 
 // The gains in dB and V/V of a block of compensated points with their bounds (see above).
@@ -1243,11 +1286,11 @@ void CompensatedGains(const FastCascade& fc, const PointList& list,
                       std::vector<FinalFrequencySample>& out, std::vector<std::size_t>& left,
                       std::vector<uint8_t>& done) {
     static thread_local Compensated c;
-    const CompensatedPoint* points = list.items.data();
     for (std::size_t start = 0; start < list.size; start += kBlock) {
         const int n = static_cast<int>(std::min<std::size_t>(kBlock, list.size - start));
-        LoadPoints(c, points, start, n);
-        for (int i = 0; i < n; ++i) {
+        const int padded = (n + 7) & ~7;
+        LoadPoints(c, list, start, padded);
+        for (int i = 0; i < padded; ++i) {
             for (int side = 0; side < 2; ++side) {
                 c.ph[side][i] = fc.constH[side];
                 c.pl[side][i] = fc.constL[side];
@@ -1256,17 +1299,17 @@ void CompensatedGains(const FastCascade& fc, const PointList& list,
             c.least[i] = INFINITY;
             c.bad[i] = 0.0;
         }
-        CompensatedProducts(fc, c, n);
-        CompensatedRatio(c, n);
-        BatchLog(c.r, c.lnR, n);
-        BatchSqrt(c.r, c.s, n);
-        CompensatedRoots(c, n);
-        CompensatedGainValues(c, fc.constCount, n);
-        SureReal48Column(c.db, c.dbErr, c.out, c.sure, n);
-        SureReal48Column(c.vv, c.vvErr, c.outVV, c.sureVV, n);
+        CompensatedProducts(fc, c, padded);
+        CompensatedRatio(c, padded);
+        BatchLog(c.r, c.lnR, padded);
+        BatchSqrt(c.r, c.s, padded);
+        CompensatedRoots(c, padded);
+        CompensatedGainValues(c, fc.constCount, padded);
+        SureReal48Column(c.db, c.dbErr, c.out, c.sure, padded);
+        SureReal48Column(c.vv, c.vvErr, c.outVV, c.sureVV, padded);
         for (int i = 0; i < n; ++i) {
             const std::size_t k = static_cast<std::size_t>(c.point[i]);
-            if (points[start + static_cast<std::size_t>(i)].vv) {
+            if (list.vv[start + static_cast<std::size_t>(i)] != 0) {
                 if (c.sureVV[i] == 0.0) {
                     done[k] = 0;
                     continue;
@@ -1313,6 +1356,10 @@ struct alignas(32) CompensatedChains {
     double ext[kBlock], notch[kBlock];
     int point[kBlock];
 };
+
+VELMORA_FMA_CLONES void LoadPoints(CompensatedChains& c, const PointList& list, std::size_t start, int padded) {
+    LoadPointsBody(c, list, start, padded);
+}
 
 
 
@@ -1455,22 +1502,22 @@ bool ExtendedAngleLag(const FastCascade& fc, const CompensatedChains& c, int i, 
 void CompensatedPhaseAndDelay(const FastCascade& fc, const PointList& list,
                               std::vector<FinalFrequencySample>& out, std::vector<uint8_t>& done) {
     static thread_local CompensatedChains c;
-    const CompensatedPoint* points = list.items.data();
     const double unit = std::ldexp(1.0, -fc.scale);
     for (std::size_t start = 0; start < list.size; start += kBlock) {
         const int n = static_cast<int>(std::min<std::size_t>(kBlock, list.size - start));
-        LoadPoints(c, points, start, n);
+        const int padded = (n + 7) & ~7;
+        LoadPoints(c, list, start, padded);
         for (int side = 0; side < 2; ++side)
-            for (int i = 0; i < n; ++i) {
+            for (int i = 0; i < padded; ++i) {
                 c.zrh[side][i] = 1.0;
                 c.zrl[side][i] = c.zih[side][i] = c.zil[side][i] = c.q[side][i] = 0.0;
                 c.sh[side][i] = c.sl[side][i] = 0.0;
             }
-        CompensatedChain(fc.poles, c, 0, n);
-        CompensatedChain(fc.zeros, c, 1, n);
-        CompensatedAngleParts(c, n);
-        BatchAtan2(c.yh, c.xh, c.angle, n);
-        for (int i = 0; i < n; ++i) {
+        CompensatedChain(fc.poles, c, 0, padded);
+        CompensatedChain(fc.zeros, c, 1, padded);
+        CompensatedAngleParts(c, padded);
+        BatchAtan2(c.yh, c.xh, c.angle, padded);
+        for (int i = 0; i < padded; ++i) {
             const double rel = CompensatedRel(fc, c.notch[i]), ext = c.ext[i];
             const double xh = c.xh[i], yh = c.yh[i];
             const double a0 = c.angle[i];
@@ -1487,8 +1534,8 @@ void CompensatedPhaseAndDelay(const FastCascade& fc, const PointList& list,
             c.delay[i] = dh * unit;
             c.delayErr[i] = (kSafety * (rel * sum + kU * std::fabs(dh)) + ext * sum) * unit;
         }
-        SureReal48Column(c.lag, c.lagErr, c.outLag, c.sureLag, n);
-        SureReal48Column(c.delay, c.delayErr, c.outDelay, c.sureDelay, n);
+        SureReal48Column(c.lag, c.lagErr, c.outLag, c.sureLag, padded);
+        SureReal48Column(c.delay, c.delayErr, c.outDelay, c.sureDelay, padded);
         for (int i = 0; i < n; ++i) {
             const std::size_t k = static_cast<std::size_t>(c.point[i]);
             long double lag = 0;
@@ -1603,7 +1650,8 @@ std::vector<FinalFrequencySample> Column(std::vector<PreparedStage>& stages, con
     left.clear();
     double wmin = 0, wmax = 0;
     FrequencyRange(w, count, wmin, wmax);
-    const auto fc = PrepareFast(stages, wmin, wmax);
+    FastCascade fastCascade; // default-made: its lists empty and unset (FixedList)
+    const FastCascade* fc = PrepareFast(stages, wmin, wmax, fastCascade) ? &fastCascade : nullptr;
     if (fc) {
         const double down = std::ldexp(1.0, -fc->scale);
         static thread_local Work work;
@@ -1626,16 +1674,19 @@ std::vector<FinalFrequencySample> Column(std::vector<PreparedStage>& stages, con
                 const std::size_t k = static_cast<std::size_t>(start + i);
                 const bool vvDoubt = f.zeroVV[i] == 0.0 && f.sureVV[i] == 0.0;
                 const bool dbDoubt = f.floorDb[i] == 0.0 && f.sureDb[i] == 0.0;
-                const CompensatedPoint point{k, b.wh[i], f.ext[i], f.notch[i], vvDoubt};
+                const int index = static_cast<int>(k);
                 if (vvDoubt || dbDoubt) {
                     if (fc->polysOk)
-                        gains.add(point);
+                        gains.add(index, b.wh[i], f.ext[i], f.notch[i], vvDoubt);
                     else
                         left.push_back(k);
                 }
-                if (f.sureLag[i] == 0.0 || f.sureDelay[i] == 0.0) phases.add(point);
+                if (f.sureLag[i] == 0.0 || f.sureDelay[i] == 0.0)
+                    phases.add(index, b.wh[i], f.ext[i], f.notch[i], vvDoubt);
             }
         }
+        gains.pad();
+        phases.pad();
         CompensatedGains(*fc, gains, out, left, done);
         CompensatedPhaseAndDelay(*fc, phases, out, done);
     }
