@@ -959,7 +959,11 @@ __attribute__((target_clones("arch=x86-64-v4", "avx2", "default"))) void FinishP
 
 // The gain in dB: 20 log10 g = (20 / ln 10) ln g. ln g is off by at most 1.01 times the
 // relative error of g (below 1 %) and the column logarithm's 8 u of itself; the constant
-// and the product add 2 u. The phase lag: the arctangent's 8 u of itself, the products'
+// and the product add 2 u. The relative error of g is taken as its bound gErr, which is
+// already doubled (and holds the extended evaluation's share): it enters once more only
+// through 1.0101 (the 1.01 and the rounding of 20 / ln 10), the other terms are doubled
+// here. Doubling gErr again would send a third more passband points to the compensated
+// evaluation for nothing. The phase lag: the arctangent's 8 u of itself, the products'
 // argument error, the conversion to degrees and the sum with the whole quarter turns
 // 4 u. Then the extended evaluation's share, so that the interval holds its value too.
 // Each value is then tested for a certain 6-byte rounding (SureReal48Lane) and the point
@@ -974,7 +978,7 @@ __attribute__((target_clones("arch=x86-64-v4", "avx2", "default"))) void FinishP
     for (int i = 0; i < n; ++i) {
         const double l = f.lnG[i], gRel = f.gErr[i], ext = f.ext[i];
         const double db = kDbPerLn * l;
-        const double dbErr = kSafety * (kDbPerLn * (1.01 * gRel + kLog * std::fabs(l)) + 2.0 * kU * std::fabs(db)) +
+        const double dbErr = kDbPerLn * 1.0101 * gRel + kSafety * (kDbPerLn * kLog * std::fabs(l) + 2.0 * kU * std::fabs(db)) +
                              8.7 * ext + kExtendedU * 4.0 * std::fabs(db);
         const double g = f.g[i];
         const double gErr = g * gRel;
@@ -1181,13 +1185,15 @@ struct PointList {
         }
         size = 0;
     }
-    void add(int k, double w, double e, double n, bool v) {
+    // Adds the point when `taken`: its entry is written either way (the storage has room
+    // for one past the points), so that the choice needs no branch.
+    void add(int k, double w, double e, double n, bool v, bool taken) {
         wh[size] = w;
         ext[size] = e;
         notch[size] = n;
         index[size] = k;
         vv[size] = v ? 1 : 0;
-        ++size;
+        size += taken ? 1 : 0;
     }
     // Repeats the first point up to a whole number of vectors of 8 entries, so that the
     // last block loads and runs in whole vectors (the repeated values are not used).
@@ -1307,19 +1313,27 @@ void CompensatedGains(const FastCascade& fc, const PointList& list,
         CompensatedGainValues(c, fc.constCount, padded);
         SureReal48Column(c.db, c.dbErr, c.out, c.sure, padded);
         SureReal48Column(c.vv, c.vvErr, c.outVV, c.sureVV, padded);
+        // The values settled, written without branches (which points had their V/V gain
+        // in doubt and which values are now certain follow no pattern): a point whose
+        // V/V gain is still in doubt is evaluated again whole (whatever is written for
+        // it here is overwritten); the few dB values still in doubt are taken up after.
+        uint64_t pending = 0;
         for (int i = 0; i < n; ++i) {
             const std::size_t k = static_cast<std::size_t>(c.point[i]);
-            if (list.vv[start + static_cast<std::size_t>(i)] != 0) {
-                if (c.sureVV[i] == 0.0) {
-                    done[k] = 0;
-                    continue;
-                }
-                out[k].GainVV = c.outVV[i];
-            }
+            FinalFrequencySample& s = out[k];
+            const bool vvWanted = list.vv[start + static_cast<std::size_t>(i)] != 0;
+            const bool vvFails = vvWanted & (c.sureVV[i] == 0.0);
+            const bool dbSure = c.sure[i] != 0.0;
+            s.GainVV = (vvWanted & !vvFails) ? c.outVV[i] : s.GainVV;
+            s.GainDb = dbSure ? c.out[i] : s.GainDb;
+            done[k] = vvFails ? 0 : done[k];
+            pending |= static_cast<uint64_t>(!vvFails & !dbSure) << i;
+        }
+        for (; pending != 0; pending &= pending - 1) {
+            const int i = std::countr_zero(pending);
+            const std::size_t k = static_cast<std::size_t>(c.point[i]);
             long double db = 0;
-            if (c.sure[i] != 0.0)
-                out[k].GainDb = c.out[i];
-            else if (c.ok[i] != 0.0 && ExtendedLogDb(c, i, fc.constCount, db))
+            if (c.ok[i] != 0.0 && ExtendedLogDb(c, i, fc.constCount, db))
                 out[k].GainDb = static_cast<double>(db); // a 6-byte real
             else
                 left.push_back(k);
@@ -1642,9 +1656,10 @@ std::vector<FinalFrequencySample> Column(std::vector<PreparedStage>& stages, con
     static thread_local std::vector<uint8_t> done;
     static thread_local PointList gains, phases;
     static thread_local std::vector<std::size_t> left;
-    // The blocks run in whole vectors of 8 points (StartBlock), so the flags of the last
-    // one may reach up to 7 past the column.
-    done.assign(static_cast<std::size_t>(count) + 8, 0);
+    // Every flag is set by the blocks (FinishPoints); they run in whole vectors of 8
+    // points (StartBlock), so the flags of the last one may reach up to 7 past the column.
+    // Without the fast form every point is evaluated whole (all flags 0).
+    done.resize(static_cast<std::size_t>(count) + 8);
     gains.reset(static_cast<std::size_t>(count));
     phases.reset(static_cast<std::size_t>(count));
     left.clear();
@@ -1652,6 +1667,7 @@ std::vector<FinalFrequencySample> Column(std::vector<PreparedStage>& stages, con
     FrequencyRange(w, count, wmin, wmax);
     FastCascade fastCascade; // default-made: its lists empty and unset (FixedList)
     const FastCascade* fc = PrepareFast(stages, wmin, wmax, fastCascade) ? &fastCascade : nullptr;
+    if (!fc) std::fill(done.begin(), done.end(), uint8_t{0});
     if (fc) {
         const double down = std::ldexp(1.0, -fc->scale);
         static thread_local Work work;
@@ -1672,17 +1688,16 @@ std::vector<FinalFrequencySample> Column(std::vector<PreparedStage>& stages, con
             for (; doubt != 0; doubt &= doubt - 1) {
                 const int i = std::countr_zero(doubt);
                 const std::size_t k = static_cast<std::size_t>(start + i);
-                const bool vvDoubt = f.zeroVV[i] == 0.0 && f.sureVV[i] == 0.0;
-                const bool dbDoubt = f.floorDb[i] == 0.0 && f.sureDb[i] == 0.0;
+                const bool vvDoubt = (f.zeroVV[i] == 0.0) & (f.sureVV[i] == 0.0);
+                const bool dbDoubt = (f.floorDb[i] == 0.0) & (f.sureDb[i] == 0.0);
                 const int index = static_cast<int>(k);
-                if (vvDoubt || dbDoubt) {
-                    if (fc->polysOk)
-                        gains.add(index, b.wh[i], f.ext[i], f.notch[i], vvDoubt);
-                    else
-                        left.push_back(k);
-                }
-                if (f.sureLag[i] == 0.0 || f.sureDelay[i] == 0.0)
-                    phases.add(index, b.wh[i], f.ext[i], f.notch[i], vvDoubt);
+                // Which of a point's values are in doubt follows no pattern: the lists
+                // take it without branches.
+                const bool gainDoubt = vvDoubt | dbDoubt;
+                const bool phaseDoubt = (f.sureLag[i] == 0.0) | (f.sureDelay[i] == 0.0);
+                gains.add(index, b.wh[i], f.ext[i], f.notch[i], vvDoubt, gainDoubt & fc->polysOk);
+                phases.add(index, b.wh[i], f.ext[i], f.notch[i], vvDoubt, phaseDoubt);
+                if (!fc->polysOk && gainDoubt) left.push_back(k);
             }
         }
         gains.pad();
