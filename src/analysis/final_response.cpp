@@ -718,8 +718,12 @@ struct BlockArrays {
 // A product read just below the positive real axis (its argument a rounding error below
 // 0) is left there: the arguments cannot add up to near 3 pi / 2 from the first quadrant.
 // Written without branches (the comparisons as selections) so that it vectorises.
+// kFresh: the chain's first factor, applied to the starting product 1 (no quarter turns)
+// and the starting fraction 0 / 1, which are not read: the same operations on those
+// constants, so the same values.
+template <bool kFresh>
 [[gnu::always_inline]] inline void MultiplyAndTurn(const BlockArrays& a, int i, double fr, double fi) {
-    const double zr = a.zr[i], zi = a.zi[i];
+    const double zr = kFresh ? 1.0 : a.zr[i], zi = kFresh ? 0.0 : a.zi[i];
     const double r = zr * fr - zi * fi;
     const double m = zr * fi + zi * fr;
     const double half = ((r < 0.0) & (m <= 0.0)) ? 1.0 : 0.0;
@@ -728,40 +732,54 @@ struct BlockArrays {
     const bool quarter = (r1 <= 0.0) & (i1 > 0.0);
     a.zr[i] = quarter ? i1 : r1;
     a.zi[i] = quarter ? -r1 : i1;
-    a.q[i] += 2.0 * half + (quarter ? 1.0 : 0.0);
+    a.q[i] = (kFresh ? 0.0 : a.q[i]) + (2.0 * half + (quarter ? 1.0 : 0.0));
+}
+// The running delay fraction (N, D) <- (N m2 + t D, D m2).
+template <bool kFresh>
+[[gnu::always_inline]] inline void AddDelayTerm(const BlockArrays& a, int i, double m2, double t) {
+    const double dn = kFresh ? 0.0 : a.dn[i], dd = kFresh ? 1.0 : a.dd[i];
+    a.dn[i] = dn * m2 + t * dd;
+    a.dd[i] = dd * m2;
 }
 
+template <bool kFresh>
 [[gnu::always_inline]] inline void ApplyQuadratic(const BlockArrays& a, const FastFactor& f, int n) {
     const double c0h = f.c0h, c0l = f.c0l, c1 = f.c1;
     for (int i = 0; i < n; ++i) {
         const double re = (c0h - a.w2h[i]) + (c0l - a.w2l[i]);
         const double im = c1 * a.wh[i];
-        MultiplyAndTurn(a, i, re, im);
+        MultiplyAndTurn<kFresh>(a, i, re, im);
         const double m2 = re * re + im * im;
         const double t = c1 * (c0h + a.w2h[i]);
-        a.dn[i] = a.dn[i] * m2 + t * a.dd[i];
-        a.dd[i] *= m2;
+        AddDelayTerm<kFresh>(a, i, m2, t);
     }
 }
 
+template <bool kFresh>
 [[gnu::always_inline]] inline void ApplyLinear(const BlockArrays& a, const FastFactor& f, int n) {
     const double re = f.c0h;
     if (re > 0.0) {
         for (int i = 0; i < n; ++i) {
-            MultiplyAndTurn(a, i, re, a.wh[i]);
+            MultiplyAndTurn<kFresh>(a, i, re, a.wh[i]);
             const double m2 = re * re + a.w2h[i];
-            a.dn[i] = a.dn[i] * m2 + re * a.dd[i];
-            a.dd[i] *= m2;
+            AddDelayTerm<kFresh>(a, i, m2, re);
         }
     } else {
-        for (int i = 0; i < n; ++i)
-            MultiplyAndTurn(a, i, re, a.wh[i]);
+        // A zero at the origin: no delay term.
+        for (int i = 0; i < n; ++i) {
+            MultiplyAndTurn<kFresh>(a, i, re, a.wh[i]);
+            if (kFresh) {
+                a.dn[i] = 0.0;
+                a.dd[i] = 1.0;
+            }
+        }
     }
 }
 
 // A factor on or next to the axis: F = sign(re) (|re| + j sign(re) im), a half turn where
 // re < 0 and a factor of argument within 2^-20 of 0 (checked per point), its notch ratio
 // into the running sum and, off the axis, its delay term.
+template <bool kFresh>
 [[gnu::always_inline]] inline void ApplyAxis(const BlockArrays& a, const FastFactor& f, int n) {
     const double c0h = f.c0h, c0l = f.c0l, c1 = f.c1;
     const bool delay = c1 > 0.0;
@@ -770,25 +788,31 @@ struct BlockArrays {
         const double im = c1 * a.wh[i];
         const double m = std::fabs(re);
         const bool negative = re < 0.0;
-        MultiplyAndTurn(a, i, m, negative ? -im : im);
+        MultiplyAndTurn<kFresh>(a, i, m, negative ? -im : im);
         a.q[i] += negative ? 2.0 : 0.0;
         a.nn[i] = a.nn[i] * m + (c0h + a.w2h[i]) * a.nd[i];
         a.nd[i] *= m;
         a.nearNotch[i] += im * 0x1p20 > m ? 1.0 : 0.0;
     }
-    if (delay)
+    if (delay) {
         for (int i = 0; i < n; ++i) {
             const double re = (c0h - a.w2h[i]) + (c0l - a.w2l[i]);
             const double im = c1 * a.wh[i];
             const double m2 = re * re + im * im;
             const double t = c1 * (c0h + a.w2h[i]);
-            a.dn[i] = a.dn[i] * m2 + t * a.dd[i];
-            a.dd[i] *= m2;
+            AddDelayTerm<kFresh>(a, i, m2, t);
         }
+    } else if (kFresh) {
+        for (int i = 0; i < n; ++i) {
+            a.dn[i] = 0.0;
+            a.dd[i] = 1.0;
+        }
+    }
 }
 
 // The block's frequencies, scaled by `down` (a power of two, exactly) and squared exactly,
-// and the running products and fractions at their starting values. A point that is not
+// and the notch sums at their starting values (the chains start with their first factor,
+// ApplyFactors). A point that is not
 // a positive frequency takes wmin here and is evaluated again. The points from n up to
 // the padded length (a multiple of 8, see Column) take wmin as well: every loop then runs
 // in whole vectors, and their values are not used.
@@ -803,13 +827,6 @@ __attribute__((target_clones("arch=x86-64-v4", "avx2", "default"))) void StartBl
         b.w2h[i] = sq.Hi;
         b.w2l[i] = sq.Lo;
         b.usable[i] = usable ? 1.0 : 0.0;
-        for (Chain& c : b.chain) {
-            c.zr[i] = 1.0;
-            c.zi[i] = 0.0;
-            c.q[i] = 0.0;
-            c.dn[i] = 0.0;
-            c.dd[i] = 1.0;
-        }
         b.nn[i] = 0.0;
         b.nd[i] = 1.0;
         b.nearNotch[i] = 0.0;
@@ -823,19 +840,29 @@ __attribute__((target_clones("arch=x86-64-v4", "avx2", "default"))) void ApplyFa
                                                                     const FixedList<FastFactor, kMaxFactors>& factors,
                                                                     int n) {
     const BlockArrays a{b.wh, b.w2h, b.w2l, c.zr, c.zi, c.q, c.dn, c.dd, b.nn, b.nd, b.nearNotch};
+    bool fresh = true; // the chain's product 1 and fraction 0 / 1 not yet written
     for (const FastFactor& f : factors) {
         switch (f.kind) {
         case FastFactor::Quadratic:
-            ApplyQuadratic(a, f, n);
+            fresh ? ApplyQuadratic<true>(a, f, n) : ApplyQuadratic<false>(a, f, n);
             break;
         case FastFactor::Linear:
-            ApplyLinear(a, f, n);
+            fresh ? ApplyLinear<true>(a, f, n) : ApplyLinear<false>(a, f, n);
             break;
         default:
-            ApplyAxis(a, f, n);
+            fresh ? ApplyAxis<true>(a, f, n) : ApplyAxis<false>(a, f, n);
             break;
         }
+        fresh = false;
     }
+    if (fresh)
+        for (int i = 0; i < n; ++i) {
+            c.zr[i] = 1.0;
+            c.zi[i] = 0.0;
+            c.q[i] = 0.0;
+            c.dn[i] = 0.0;
+            c.dd[i] = 1.0;
+        }
 }
 
 // ---- Finishing a block ----------------------------------------------------------------
