@@ -116,49 +116,48 @@ namespace {
 
 // The loops of a logarithmic column (FillAxisColumn below), built for the processor's
 // vectors (model/column_dispatch.h).
-[[gnu::always_inline]] inline void LogAbscissaArgumentsBody(double head, double* arg) {
-    for (int i = 0; i < kResponsePoints; ++i)
-        arg[i] = head * static_cast<double>(i); // exact: head has 44 bits, i at most 9
-}
-VELMORA_COLUMN_CLONES void LogAbscissaArgumentsCommon(double head, double* arg) {
-    LogAbscissaArgumentsBody(head, arg);
-}
-VELMORA_COLUMN_WIDE void LogAbscissaArgumentsWide(double head, double* arg) {
-    LogAbscissaArgumentsBody(head, arg);
-}
-void LogAbscissaArguments(double head, double* arg) {
-    HasWideVectors() ? LogAbscissaArgumentsWide(head, arg) : LogAbscissaArgumentsCommon(head, arg);
-}
+// The exponentials of a logarithmic column are taken as e^(head i) = e^(head 16 q) e^(head r)
+// for i = 16 q + r: 22 + 16 column exponentials instead of 351, and a product.
+constexpr int kFine = 16;
+constexpr int kCoarse = (kResponsePoints + kFine - 1) / kFine; // 22
+constexpr int kPaddedPoints = kCoarse * kFine;                 // 352: the last one is not used
 
-// The abscissas x = lower e^arg (1 + tail i) and their conversions to the other unit, with
-// the bounds of their errors (see FillAxisColumn). x holds e^arg on entry.
-[[gnu::always_inline]] inline void LogAbscissasBody(const double* __restrict arg, double tail, DoubleDouble lower,
-                                                    double toOther, double* __restrict x,
-                                                    double* __restrict xErr, double* __restrict other,
-                                                    double* __restrict otherErr) {
+// The abscissas x = lower e^(head i) (1 + tail i) from the exponentials of the coarse and
+// the fine steps, and their conversions to the other unit, with the bounds of their errors
+// (see FillAxisColumn).
+[[gnu::always_inline]] inline void LogAbscissasBody(const double* __restrict coarse, const double* __restrict fine,
+                                                    double head, double tail, DoubleDouble lower, double toOther,
+                                                    double* __restrict x, double* __restrict xErr,
+                                                    double* __restrict other, double* __restrict otherErr) {
     constexpr double kU = 0x1p-53;
-    for (int i = 0; i < kResponsePoints; ++i) {
-        const double rel = (12.0 + std::fabs(arg[i]) * (1.0 / 256.0)) * kU;
-        const double e = x[i] + x[i] * (tail * static_cast<double>(i));
-        const double v = lower.Hi * e + lower.Lo * e;
-        x[i] = v;
-        xErr[i] = v * rel;
-        other[i] = v * toOther;
-        otherErr[i] = other[i] * (rel + 2.01 * kU);
-    }
+    for (int q = 0; q < kCoarse; ++q)
+        for (int r = 0; r < kFine; ++r) {
+            const int i = q * kFine + r;
+            const double di = static_cast<double>(i);
+            const double rel = (21.0 + std::fabs(head * di) * (1.0 / 256.0)) * kU;
+            const double p = coarse[q] * fine[r];
+            const double e = p + p * (tail * di);
+            const double v = lower.Hi * e + lower.Lo * e;
+            x[i] = v;
+            xErr[i] = v * rel;
+            other[i] = v * toOther;
+            otherErr[i] = other[i] * (rel + 2.01 * kU);
+        }
 }
-VELMORA_COLUMN_CLONES void LogAbscissasCommon(const double* arg, double tail, DoubleDouble lower, double toOther,
-                                              double* x, double* xErr, double* other, double* otherErr) {
-    LogAbscissasBody(arg, tail, lower, toOther, x, xErr, other, otherErr);
+VELMORA_COLUMN_CLONES void LogAbscissasCommon(const double* coarse, const double* fine, double head, double tail,
+                                              DoubleDouble lower, double toOther, double* x, double* xErr,
+                                              double* other, double* otherErr) {
+    LogAbscissasBody(coarse, fine, head, tail, lower, toOther, x, xErr, other, otherErr);
 }
-VELMORA_COLUMN_WIDE void LogAbscissasWide(const double* arg, double tail, DoubleDouble lower, double toOther,
-                                          double* x, double* xErr, double* other, double* otherErr) {
-    LogAbscissasBody(arg, tail, lower, toOther, x, xErr, other, otherErr);
+VELMORA_COLUMN_WIDE void LogAbscissasWide(const double* coarse, const double* fine, double head, double tail,
+                                          DoubleDouble lower, double toOther, double* x, double* xErr, double* other,
+                                          double* otherErr) {
+    LogAbscissasBody(coarse, fine, head, tail, lower, toOther, x, xErr, other, otherErr);
 }
-void LogAbscissas(const double* arg, double tail, DoubleDouble lower, double toOther, double* x, double* xErr,
-                  double* other, double* otherErr) {
-    HasWideVectors() ? LogAbscissasWide(arg, tail, lower, toOther, x, xErr, other, otherErr)
-                     : LogAbscissasCommon(arg, tail, lower, toOther, x, xErr, other, otherErr);
+void LogAbscissas(const double* coarse, const double* fine, double head, double tail, DoubleDouble lower,
+                  double toOther, double* x, double* xErr, double* other, double* otherErr) {
+    HasWideVectors() ? LogAbscissasWide(coarse, fine, head, tail, lower, toOther, x, xErr, other, otherErr)
+                     : LogAbscissasCommon(coarse, fine, head, tail, lower, toOther, x, xErr, other, otherErr);
 }
 
 // certain[i] = 1 where both stored values of point i are certain, else 0.
@@ -184,9 +183,11 @@ void FillAxisColumn(const FrequencyAxis& requested, AxisColumn& out) {
     // step span / n (rounded once in extended precision, |A| units of 2^-64 in A) is split
     // into a head of 44 bits, whose product with i (at most 9 bits) is exact, and a tail
     // of at most 21 bits, whose product with i is below 2^-43 |A| and taken as the factor
-    // 1 + tail i. The bound, in units u = 2^-53 of the value: the column exponential 8
-    // (kBatchUlps units of its last place), the factor 1 + tail i and the product with
-    // the lower limit (held as two doubles) 3, one unit more for the second-order terms;
+    // 1 + tail i. e^(head i) is the product e^(head 16 q) e^(head r) for i = 16 q + r, so
+    // that 38 column exponentials serve the 351 points. The bound, in units u = 2^-53 of
+    // the value: the two column exponentials 8 each (kBatchUlps units of the last place),
+    // their product 1, the factor 1 + tail i and the product with the lower limit (held
+    // as two doubles) 3, one unit more for the second-order terms;
     // the step's rounding and the extended evaluation's own error (i / n, its product
     // with the span, the exponential and the product, some 2 |A| + 6 units of 2^-64
     // between them) are within |A| / 256 u, since the interval must hold the value that
@@ -194,7 +195,7 @@ void FillAxisColumn(const FrequencyAxis& requested, AxisColumn& out) {
     // 1 / (2 pi), the constant rounded to a double) adds 2.01 u.
     // Certain points of a logarithmic axis: sureX[i] and sureOther[i] both nonzero. The
     // two are tested together in the one pass that looks for the points in doubt (there
-    // are one or two), without a column of flags in between.
+    // are a few), without a column of flags in between.
     alignas(32) double sureX[n], sureOther[n];
     if (axis.Log) {
         constexpr double kTwoPiD = 6.283185307179586476925;
@@ -204,11 +205,16 @@ void FillAxisColumn(const FrequencyAxis& requested, AxisColumn& out) {
             std::bit_cast<double>(std::bit_cast<uint64_t>(static_cast<double>(step)) & ~uint64_t{0x1ff});
         const double tail = static_cast<double>(step - static_cast<long double>(head)); // exact: at most 21 bits
         const DoubleDouble lower = SplitExtended(axis.Min);
-        alignas(32) double arg[n], x[n], xErr[n], other[n], otherErr[n];
-        LogAbscissaArguments(head, arg);
-        BatchExp(arg, x, n);
+        // The exponents head 16 q and head r, exact (16 q and r have at most 9 bits).
+        alignas(32) double steps[kCoarse + kFine], stepExp[kCoarse + kFine];
+        for (int q = 0; q < kCoarse; ++q)
+            steps[q] = head * static_cast<double>(q * kFine);
+        for (int r = 0; r < kFine; ++r)
+            steps[kCoarse + r] = head * static_cast<double>(r);
+        BatchExp(steps, stepExp, kCoarse + kFine);
+        alignas(32) double x[kPaddedPoints], xErr[kPaddedPoints], other[kPaddedPoints], otherErr[kPaddedPoints];
         const double toOther = axis.Hz ? kTwoPiD : kInvTwoPiD;
-        LogAbscissas(arg, tail, lower, toOther, x, xErr, other, otherErr);
+        LogAbscissas(stepExp, stepExp + kCoarse, head, tail, lower, toOther, x, xErr, other, otherErr);
         double* xOut = axis.Hz ? out.F.data() : out.W.data();
         double* otherOut = axis.Hz ? out.W.data() : out.F.data();
         SureReal48Column(x, xErr, xOut, sureX, n);
