@@ -35,12 +35,31 @@ inline double RoundDoubleTo40Bits(double x) {
     return std::bit_cast<double>(b);
 }
 
+namespace detail {
+// The ends of an interval of positive doubles rounded to 40 significant bits as bit
+// patterns: the low end with ties down, the high end with ties up. Both are monotone
+// and the rounding to nearest (ties to even) of any number between the ends lies between
+// the two, so where they agree every number of the interval rounds to that value; an end
+// exactly halfway between two 6-byte reals, whose rounding would go to the even one,
+// counts as in doubt. Two operations each: an addition that carries into the kept part
+// exactly when the dropped part exceeds a half (or reaches it, for the high end), and a
+// mask. A carry out of the significand moves into the exponent, which is the correct
+// rounding up to the next power of two.
+inline uint64_t RoundLowEndTo40(uint64_t b) {
+    return (b + 0xfff) & ~uint64_t{0x1fff};
+}
+inline uint64_t RoundHighEndTo40(uint64_t b) {
+    return (b + 0x1000) & ~uint64_t{0x1fff};
+}
+} // namespace detail
+
 // True when every number within `err` of `v` rounds to the same 6-byte real, which is
 // then written to `out`. False for values outside the normal range of the format
 // (below 2^-128 or above its largest value, including zero), for a NaN bound and for
 // values whose bound reaches a rounding boundary: those are evaluated again in
-// extended precision. The ends of the interval are widened by one unit of the last
-// place of v for the rounding of the subtraction and the addition themselves.
+// extended precision (so is a value whose interval ends exactly halfway between two
+// 6-byte reals). The ends of the interval are widened by one unit of the last place of
+// v for the rounding of the subtraction and the addition themselves.
 inline bool SureReal48(double v, double err, long double& out) {
     constexpr double kSmallest = 0x1p-128;
     constexpr double kLargest = 0x1.fffffffffep+126;
@@ -49,8 +68,9 @@ inline bool SureReal48(double v, double err, long double& out) {
     const double widen = err + a * 0x1p-52;
     const double lo = a - widen, hi = a + widen;
     if (!(lo >= kSmallest) || !(hi <= kLargest)) return false;
-    const double r = RoundDoubleTo40Bits(lo);
-    if (r != RoundDoubleTo40Bits(hi)) return false;
+    const uint64_t rl = detail::RoundLowEndTo40(std::bit_cast<uint64_t>(lo));
+    if (rl != detail::RoundHighEndTo40(std::bit_cast<uint64_t>(hi))) return false;
+    const double r = std::bit_cast<double>(rl);
     out = v < 0 ? -static_cast<long double>(r) : static_cast<long double>(r);
     return true;
 }
@@ -64,20 +84,6 @@ inline bool SureReal48(double v, double err, double& out) {
     return true;
 }
 
-namespace detail {
-// RoundDoubleTo40Bits on the bit pattern of a positive double, written without
-// branches. Adding half a unit of the kept part less one, and one more where the kept
-// part is odd, carries into the kept part exactly when the dropped part exceeds a half
-// or is a half with the kept part odd (ties to even); the dropped bits are then cleared.
-// Two additions and a mask instead of a comparison and a selection: this runs twice for
-// every value of a column.
-inline uint64_t RoundBitsTo40(uint64_t b) {
-    constexpr uint64_t kLowMask = (uint64_t{1} << 13) - 1;
-    constexpr uint64_t kHalfLessOne = (uint64_t{1} << 12) - 1;
-    const uint64_t odd = (b >> 13) & 1;
-    return (b + kHalfLessOne + odd) & ~kLowMask;
-}
-} // namespace detail
 
 // The column test (SureReal48Column below) for one value, written without branches for
 // loops that vectorise: true when every number within e of x rounds to the same 6-byte
@@ -93,8 +99,8 @@ inline uint64_t RoundBitsTo40(uint64_t b) {
     const bool inRange = (e >= 0.0) & (lo >= kSmallest) & (hi <= kLargest);
     // The ends are rounded as bit patterns whatever they hold (integer arithmetic, which
     // wraps); the result is used only where they are in range.
-    const uint64_t rl = detail::RoundBitsTo40(std::bit_cast<uint64_t>(lo));
-    const uint64_t rh = detail::RoundBitsTo40(std::bit_cast<uint64_t>(hi));
+    const uint64_t rl = detail::RoundLowEndTo40(std::bit_cast<uint64_t>(lo));
+    const uint64_t rh = detail::RoundHighEndTo40(std::bit_cast<uint64_t>(hi));
     const bool ok = inRange & (rl == rh);
     // The value's sign put on the rounded magnitude (a NaN or an out-of-range value
     // stores 0, so its sign does not matter).

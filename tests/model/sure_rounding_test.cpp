@@ -3,6 +3,7 @@
 // the roundings of numbers spread over the whole error interval.
 #include <gtest/gtest.h>
 
+#include <bit>
 #include <cmath>
 #include <random>
 #include <vector>
@@ -31,6 +32,29 @@ TEST(SureRounding, BitPatternRoundingMatchesTheStoredFormat) {
     // A carry out of the significand gives the next power of two.
     EXPECT_EQ(RoundDoubleTo40Bits(2.0 - 0x1p-45), 2.0);
     EXPECT_EQ(RoundDoubleTo40Bits(-(2.0 - 0x1p-45)), -2.0);
+}
+
+TEST(SureRounding, IntervalEndsRoundTiesAwayFromTheInterval) {
+    // The low end rounds ties down, the high end ties up, each the nearest 6-byte real
+    // otherwise: an end exactly halfway leaves the interval in doubt.
+    const auto bits = [](double x) { return std::bit_cast<uint64_t>(x); };
+    const double tie = 1.0 + 0x1p-40;
+    EXPECT_EQ(detail::RoundLowEndTo40(bits(tie)), bits(1.0));
+    EXPECT_EQ(detail::RoundHighEndTo40(bits(tie)), bits(1.0 + 0x1p-39));
+    EXPECT_EQ(detail::RoundHighEndTo40(bits(2.0 - 0x1p-45)), bits(2.0)); // carry into the exponent
+    std::mt19937_64 rng(11);
+    std::uniform_real_distribution<double> mantissa(1.0, 2.0);
+    for (int n = 0; n < 100000; ++n) {
+        double x = std::ldexp(mantissa(rng), n % 200 - 100);
+        if (n % 4 == 0) x = RoundDoubleTo40Bits(x) + std::ldexp(1.0, std::ilogb(x) - 40); // a tie, or next to one
+        const uint64_t low = detail::RoundLowEndTo40(bits(x)), high = detail::RoundHighEndTo40(bits(x));
+        const uint64_t nearest = bits(RoundDoubleTo40Bits(x));
+        ASSERT_LE(low, nearest) << x;
+        ASSERT_LE(nearest, high) << x;
+        // They differ only on a tie, and then by one 6-byte unit.
+        const bool isTie = (bits(x) & 0x1fff) == 0x1000;
+        ASSERT_EQ(low != high, isTie) << x;
+    }
 }
 
 TEST(SureRounding, KeepsOnlyValuesWhoseWholeIntervalRoundsAlike) {
