@@ -493,12 +493,17 @@ inline void QuotientDd(double nh, double nl, double dh, double dl, double& qh, d
     ql = lo - (qh - q);
 }
 
-// log2 of a positive number for the scale and the range checks below, in double
-// precision (the extended logarithm costs several times as much): the checks keep
-// margins of many binary orders, and a number beyond the double range gives an infinite
-// logarithm, which fails them.
-inline long double Log2Estimate(long double x) {
-    return std::log2(static_cast<double>(x));
+// Bounds of log2 of a positive number for the scale and the range checks below, from the
+// binary exponent of its double (no logarithm taken): floor(log2 x) and floor(log2 x) + 1.
+// The checks keep margins of hundreds of binary orders, which the unit of slack per factor
+// does not approach. A number below the double range gives -1023 (below), one beyond it
+// 1025 (above), which fail the checks as the logarithm would.
+inline long double Log2Below(long double x) {
+    const uint64_t e = (std::bit_cast<uint64_t>(static_cast<double>(x)) >> 52) & 0x7ff;
+    return static_cast<long double>(static_cast<int>(e) - 1023);
+}
+inline long double Log2Above(long double x) {
+    return Log2Below(x) + 1.0L;
 }
 
 // The fast form of the cascade for the column's scaled frequency range in `fc` (a
@@ -517,7 +522,7 @@ bool PrepareFast(const std::vector<PreparedStage>& stages, long double wmin, lon
             for (int k = 0; k < m->count; ++k) {
                 const auto& f = m->factor[static_cast<std::size_t>(k)];
                 if (!(f.c0 > 0.0L) || !std::isfinite(f.c0)) continue;
-                logSum += f.quadratic ? 0.5L * Log2Estimate(f.c0) : Log2Estimate(f.c0);
+                logSum += (f.quadratic ? 0.5L : 1.0L) * (Log2Below(f.c0) + 0.5L);
                 ++logCount;
             }
     }
@@ -581,14 +586,14 @@ bool PrepareFast(const std::vector<PreparedStage>& stages, long double wmin, lon
                     condition += gamma;
                     termHi[side] += gamma / sw;
                     const long double top = c0 + sW * sW + c1 * sW;
-                    termLoLog[side] = std::min(termLoLog[side], Log2Estimate(c1 * (c0 + sw * sw) / (top * top)));
+                    termLoLog[side] = std::min(termLoLog[side], Log2Below(c1 * (c0 + sw * sw) / (top * top)));
                 } else if (f.kind == FastFactor::Linear) {
                     rho = 1.5 * kU;
                     term = c0 > 0.0L ? 5.01 * kU : 0.0;
                     condition += 1.0L;
                     if (c0 > 0.0L) {
                         termHi[side] += 1.0L / sw;
-                        termLoLog[side] = std::min(termLoLog[side], Log2Estimate(c0 / (c0 * c0 + sW * sW)));
+                        termLoLog[side] = std::min(termLoLog[side], Log2Below(c0 / (c0 * c0 + sW * sW)));
                     }
                 } else {
                     // Plus 7 u^2 times the notch ratio, per point; im <= 2^-20 |re| (per point).
@@ -600,7 +605,7 @@ bool PrepareFast(const std::vector<PreparedStage>& stages, long double wmin, lon
                         termHi[side] += kNotchRatioLimit * kNotchRatioLimit * c1 / (c0 + sw * sw);
                         const long double top = c0 + sW * sW + c1 * sW;
                         termLoLog[side] =
-                            std::min(termLoLog[side], Log2Estimate(c1 * (c0 + sw * sw) / (top * top)));
+                            std::min(termLoLog[side], Log2Below(c1 * (c0 + sw * sw) / (top * top)));
                     }
                 }
                 if (term > 0.0) {
@@ -609,8 +614,8 @@ bool PrepareFast(const std::vector<PreparedStage>& stages, long double wmin, lon
                 }
                 const FactorRange r = RangeOf(f, c0, c1, sw, sW);
                 if (!(r.lo > 0.0L) || !std::isfinite(r.hi)) return false;
-                (side == 0 ? poleHi : zeroHi) += Log2Estimate(std::max(1.0L, r.hi));
-                (side == 0 ? poleLo : zeroLo) += Log2Estimate(std::min(1.0L, r.lo));
+                (side == 0 ? poleHi : zeroHi) += Log2Above(std::max(1.0L, r.hi));
+                (side == 0 ? poleLo : zeroLo) += Log2Below(std::min(1.0L, r.lo));
                 (side == 0 ? fc.poleArgErr : fc.zeroArgErr) += rho + kSqrt5U;
                 (side == 0 ? fc.poles : fc.zeros).push_back(f);
             }
@@ -622,7 +627,7 @@ bool PrepareFast(const std::vector<PreparedStage>& stages, long double wmin, lon
     for (int side = 0; side < 2; ++side) {
         const long double hi = side == 0 ? poleHi : zeroHi, lo = side == 0 ? poleLo : zeroLo;
         if (delayCount[side] == 0) continue;
-        if (2.0L * hi + Log2Estimate(termHi[side]) > 1000.0L || 2.0L * lo + termLoLog[side] < -1000.0L)
+        if (2.0L * hi + Log2Above(termHi[side]) > 1000.0L || 2.0L * lo + termLoLog[side] < -1000.0L)
             return false;
         (side == 0 ? fc.poleDelayErr : fc.zeroDelayErr) =
             delayTermErr[side] + (3.01 * delayCount[side] + 1.0) * kU;
