@@ -1202,9 +1202,8 @@ VELMORA_FMA_CLONES void CompensatedRoots(Compensated& c, int n) {
 // sized once for the column (at most one entry per point), so that adding a point is a
 // few stores and a block of them loads as whole vectors.
 struct PointList {
-    std::vector<double> wh, ext, notch;
+    std::vector<double> wh, ext, notch, vv;
     std::vector<int> index;
-    std::vector<uint8_t> vv;
     std::size_t size = 0;
     void reset(std::size_t points) {
         const std::size_t capacity = points + 8; // and the padding (pad)
@@ -1224,7 +1223,7 @@ struct PointList {
         ext[size] = e;
         notch[size] = n;
         index[size] = k;
-        vv[size] = v ? 1 : 0;
+        vv[size] = v ? 1.0 : 0.0;
         size += taken ? 1 : 0;
     }
     // Repeats the first point up to a whole number of vectors of 8 entries, so that the
@@ -1350,15 +1349,20 @@ void CompensatedGains(const FastCascade& fc, const PointList& list,
         // V/V gain is still in doubt is evaluated again whole (whatever is written for
         // it here is overwritten); the few dB values still in doubt are taken up after.
         uint64_t pending = 0;
+        // Raw pointers, read once: the flags are bytes, whose stores the compiler must
+        // otherwise assume to change every pointer it holds.
+        FinalFrequencySample* const samples = out.data();
+        uint8_t* const flags = done.data();
+        const double* const vvList = list.vv.data() + start;
         for (int i = 0; i < n; ++i) {
             const std::size_t k = static_cast<std::size_t>(c.point[i]);
-            FinalFrequencySample& s = out[k];
-            const bool vvWanted = list.vv[start + static_cast<std::size_t>(i)] != 0;
+            FinalFrequencySample& s = samples[k];
+            const bool vvWanted = vvList[i] != 0.0;
             const bool vvFails = vvWanted & (c.sureVV[i] == 0.0);
             const bool dbSure = c.sure[i] != 0.0;
             s.GainVV = (vvWanted & !vvFails) ? c.outVV[i] : s.GainVV;
             s.GainDb = dbSure ? c.out[i] : s.GainDb;
-            done[k] = vvFails ? 0 : done[k];
+            flags[k] = vvFails ? 0 : flags[k];
             pending |= static_cast<uint64_t>(!vvFails & !dbSure) << i;
         }
         for (; pending != 0; pending &= pending - 1) {
