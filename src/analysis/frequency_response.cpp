@@ -74,7 +74,16 @@ FrequencyAxis DefaultFrequencyAxis(const TDesign& d) {
         v *= 10.0L;
         --e;
     }
-    axis.Min = std::trunc(v * 1.001L) * std::pow(10.0L, static_cast<long double>(e));
+    // 10^e: for e from 0 to 27 a product of tens, exact (5^27 has 63 bits), as the
+    // power function gives it at several times the cost.
+    long double scale = 1.0L;
+    if (e >= 0 && e <= 27) {
+        for (int k = 0; k < e; ++k)
+            scale *= 10.0L;
+    } else {
+        scale = std::pow(10.0L, static_cast<long double>(e));
+    }
+    axis.Min = std::trunc(v * 1.001L) * scale;
     axis.Max = hi;
     axis.Decade = static_cast<int16_t>(e);
     return axis;
