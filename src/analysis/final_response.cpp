@@ -496,8 +496,9 @@ inline void QuotientDd(double nh, double nl, double dh, double dl, double& qh, d
 // Bounds of log2 of a positive number for the scale and the range checks below, from the
 // binary exponent of its double (no logarithm taken): floor(log2 x) and floor(log2 x) + 1.
 // The checks keep margins of hundreds of binary orders, which the unit of slack per factor
-// does not approach. A number below the double range gives -1023 (below), one beyond it
-// 1025 (above), which fail the checks as the logarithm would.
+// does not approach. Outside the normal double range the results are no longer bounds
+// (-1023 for a number below it, 1024 or 1025 beyond it), but every check fails on them
+// (its threshold lies within +-1000), as it would on the logarithm.
 inline long double Log2Below(long double x) {
     const uint64_t e = (std::bit_cast<uint64_t>(static_cast<double>(x)) >> 52) & 0x7ff;
     return static_cast<long double>(static_cast<int>(e) - 1023);
