@@ -873,13 +873,15 @@ __attribute__((target_clones("arch=x86-64-v4", "avx2", "default"))) void ApplyFa
 
 // ---- Finishing a block ----------------------------------------------------------------
 //
-// The values of a block's points are finished in loops over the points, one quantity at a
-// time: the magnitudes and the arguments' parts first, then one column logarithm and one
-// column arctangent (vector_math.h, within kBatchUlps units of the last place: 8 u of
-// the result), then the values and their bounds, then the certainty tests of whole
-// columns (SureReal48Column). A point is stored when all its values are certain; a point
-// whose gain in dB alone is in doubt goes to the compensated evaluation below; any other
-// point is evaluated again in extended precision.
+// The values of a block's points are finished in loops over the points: the magnitudes
+// (with the gain's root) and the arguments' parts first, then one column logarithm and
+// one column arctangent (vector_math.h, within kBatchUlps units of the last place: 8 u
+// of the result), then the values, their bounds and the certainty tests of their 6-byte
+// rounding (SureReal48Lane) in one loop and the points' classification in another. A
+// point is stored when all its values are certain; a point with values in doubt goes to
+// the compensated evaluations below (of the gains, of the phase lag and delay), and a
+// point they leave in doubt, or one out of the fast form's range, is evaluated again in
+// extended precision.
 
 struct alignas(32) Finish {
     double g[kBlock], gErr[kBlock], ext[kBlock], argErr[kBlock], notch[kBlock];
