@@ -19,22 +19,6 @@
 
 namespace velmora {
 
-// Rounds a finite double to 40 significant bits, to nearest with ties to even (the
-// significand of a 6-byte real). Works on the bit pattern: a carry out of the
-// significand moves into the exponent, which is the correct rounding up to the next
-// power of two. The result is exact in double and in long double. The caller checks
-// the range of the 6-byte format.
-inline double RoundDoubleTo40Bits(double x) {
-    constexpr uint64_t kDropped = 13; // 53 - 40
-    constexpr uint64_t kLowMask = (uint64_t{1} << kDropped) - 1;
-    constexpr uint64_t kHalf = uint64_t{1} << (kDropped - 1);
-    uint64_t b = std::bit_cast<uint64_t>(x);
-    const uint64_t low = b & kLowMask;
-    b &= ~kLowMask;
-    if (low > kHalf || (low == kHalf && (b & (kLowMask + 1)) != 0)) b += kLowMask + 1;
-    return std::bit_cast<double>(b);
-}
-
 namespace detail {
 // The ends of an interval of positive doubles rounded to 40 significant bits as bit
 // patterns: the low end with ties down, the high end with ties up. Both are monotone

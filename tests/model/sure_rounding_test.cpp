@@ -14,6 +14,21 @@
 namespace velmora {
 namespace {
 
+// The reference the certainty tests are checked against: a finite double rounded to 40
+// significant bits, to nearest with ties to even (the significand of a 6-byte real), for
+// any exponent, on the bit pattern (a carry out of the significand moves into the
+// exponent, the correct rounding up to the next power of two).
+double RoundDoubleTo40Bits(double x) {
+    constexpr uint64_t kDropped = 13; // 53 - 40
+    constexpr uint64_t kLowMask = (uint64_t{1} << kDropped) - 1;
+    constexpr uint64_t kHalf = uint64_t{1} << (kDropped - 1);
+    uint64_t b = std::bit_cast<uint64_t>(x);
+    const uint64_t low = b & kLowMask;
+    b &= ~kLowMask;
+    if (low > kHalf || (low == kHalf && (b & (kLowMask + 1)) != 0)) b += kLowMask + 1;
+    return std::bit_cast<double>(b);
+}
+
 TEST(SureRounding, BitPatternRoundingMatchesTheStoredFormat) {
     std::mt19937_64 rng(20261206);
     std::uniform_real_distribution<double> mantissa(1.0, 2.0);
