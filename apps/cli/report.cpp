@@ -279,6 +279,7 @@ nlohmann::ordered_json DesignJson(TDesign& d, const ReportOptions& o) {
         j["final_response_gbw"] = FinalGbwResponseJson(d);
         if (d.Components.StandardROn) j["final_response_standard"] = FinalStandardResponseJson(d);
         j["tolerance"] = ToleranceJson(d);
+        if (SpecificationCheckApplies(d)) j["specification_check"] = SpecificationCheckJson(CheckSpecification(d));
         if (o.monteCarlo) j["monte_carlo"] = MonteCarloJson(*o.monteCarlo);
     }
     return j;
@@ -523,6 +524,7 @@ namespace velmora::cli {
 
 void PrintAnalyses(std::ostream& out, const TDesign& d, const ReportOptions& o) {
     if (d.DesignLevel < LevelComponents) return;
+    if (SpecificationCheckApplies(d)) PrintSpecificationCheck(out, d, CheckSpecification(d));
     out << "Sensitivities (dP/P)/(dx/x) of the stage gain T0, wp (wc), Qp and wz\n";
     for (int i = 1; i <= d.StageCount; ++i) {
         const TStageCircuit& c = d.Circuits[i];

@@ -5,6 +5,7 @@
 #include <ostream>
 
 #include "analysis/monte_carlo.h"
+#include "analysis/specification_check.h"
 #include "model/design.h"
 #include "ui/tfm_par_ent.h"
 
@@ -35,6 +36,10 @@ nlohmann::ordered_json FinalGbwResponseJson(const TDesign& d);
 void PrintCircuits(std::ostream& out, const TDesign& d);
 // Sensitivities, tuning instructions, tolerance analysis and Monte Carlo summary.
 void PrintAnalyses(std::ostream& out, const TDesign& d, const ReportOptions& o);
+// The specification check of every response variant present (a specified filter with
+// calculated circuits), as a table and as the JSON object "specification_check".
+void PrintSpecificationCheck(std::ostream& out, const TDesign& d, const SpecificationCheck& c);
+nlohmann::ordered_json SpecificationCheckJson(const SpecificationCheck& c);
 // The whole document, with the sections the design has reached.
 nlohmann::ordered_json DesignJson(TDesign& d, const ReportOptions& o);
 

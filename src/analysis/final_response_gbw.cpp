@@ -30,6 +30,17 @@ std::optional<long double> StagePhaseLag(const TDesign& d, int stage, long doubl
     return ideal->PhaseLag / kDegrees + std::arg(hIdeal / hGbw);
 }
 
+// Every stage's response from `first` on at one frequency, as the stages are wired.
+std::optional<std::vector<Complex>> LoadedStageResponses(const TDesign& d, int first, int last, long double w) {
+    const auto stages = GbwStagesOf(d);
+    if (!stages) return std::nullopt;
+    const std::vector<GbwStage> from(stages->begin() + (first - 1), stages->end());
+    auto h = LoadedResponses(from, w);
+    if (!h) return std::nullopt;
+    h->resize(static_cast<std::size_t>(last - first + 1));
+    return h;
+}
+
 std::optional<FinalPoint> Point(const TDesign& d, int first, int last, long double w) {
     if (first < 1 || last > d.StageCount || first > last || !(w > 0.0L)) return std::nullopt;
     FinalPoint f;
@@ -37,16 +48,17 @@ std::optional<FinalPoint> Point(const TDesign& d, int first, int last, long doub
     // The delay is the derivative of the phase lag; the relative step 1e-6 keeps the
     // truncation error (of order h^2) far below the rounding error of the phase.
     constexpr long double h = 1.0e-6L;
+    const auto g = LoadedStageResponses(d, first, last, w);
+    const auto gLo = LoadedStageResponses(d, first, last, w * (1.0L - h));
+    const auto gHi = LoadedStageResponses(d, first, last, w * (1.0L + h));
+    if (!g || !gLo || !gHi) return std::nullopt;
     for (int i = first; i <= last; ++i) {
-        const auto g = StageGbwResponse(d, i, w);
-        const auto gLo = StageGbwResponse(d, i, w * (1.0L - h));
-        const auto gHi = StageGbwResponse(d, i, w * (1.0L + h));
-        if (!g || !gLo || !gHi) return std::nullopt;
-        const auto phi = StagePhaseLag(d, i, w, *g);
-        const auto phiLo = StagePhaseLag(d, i, w * (1.0L - h), *gLo);
-        const auto phiHi = StagePhaseLag(d, i, w * (1.0L + h), *gHi);
+        const auto k = static_cast<std::size_t>(i - first);
+        const auto phi = StagePhaseLag(d, i, w, (*g)[k]);
+        const auto phiLo = StagePhaseLag(d, i, w * (1.0L - h), (*gLo)[k]);
+        const auto phiHi = StagePhaseLag(d, i, w * (1.0L + h), (*gHi)[k]);
         if (!phi || !phiLo || !phiHi) return std::nullopt;
-        f.GainVV *= std::abs(*g);
+        f.GainVV *= std::abs((*g)[k]);
         f.PhaseLag += *phi * kDegrees;
         f.Delay += (*phiHi - *phiLo) / (2.0L * h * w);
     }
@@ -80,17 +92,54 @@ std::string OpAmpGbwVariantName() {
     return " Op amp GBW";
 }
 
-std::optional<std::complex<long double>> StageGbwResponse(const TDesign& d, int stage, long double w) {
+std::optional<GbwStage> GbwStageOf(const TDesign& d, int stage, std::optional<int> componentVariant) {
     if (stage < 1 || stage > d.StageCount) return std::nullopt;
     const TStageCircuit& c = d.Circuits[stage];
     const CatalogueEntry* e = StageCircuitEntry(d, stage);
     if (!e || c.NotRealisable || c.CircuitChoice == 0) return std::nullopt;
     if (!ComponentsValid(c, c.ResistorCount, c.CapacitorCount)) return std::nullopt;
-    const Topology* t = FindTopology(e->key, c.CompensationInUse != 0);
-    const long double gbw = c.OpAmpGBW;
-    if (!t || !(gbw > 0.0L)) return std::nullopt;
-    return NodalResponse(*t, StageComponentValues(c), Complex(0.0L, w),
-                         OpAmpModel::SinglePole(gbw, kOpAmpDcGain, kOpAmpOutputResistance));
+    GbwStage g;
+    g.topology = FindTopology(e->key, c.CompensationInUse != 0);
+    g.gbwHz = c.OpAmpGBW;
+    if (!g.topology || !(g.gbwHz > 0.0L)) return std::nullopt;
+    g.values = componentVariant ? VariantComponentValues(d, stage, *componentVariant) : StageComponentValues(c);
+    return g;
+}
+
+std::optional<std::vector<GbwStage>> GbwStagesOf(const TDesign& d, std::optional<int> componentVariant) {
+    std::vector<GbwStage> stages;
+    for (int i = 1; i <= d.StageCount; ++i) {
+        auto g = GbwStageOf(d, i, componentVariant);
+        if (!g) return std::nullopt;
+        stages.push_back(*g);
+    }
+    return stages;
+}
+
+// The loads are found from the last stage backwards: a stage's input admittance depends
+// on its own load only through its op amps' output resistance, so one pass gives the
+// cascade exactly.
+std::optional<std::vector<Complex>> LoadedResponses(const std::vector<GbwStage>& stages, long double w) {
+    std::vector<Complex> h(stages.size());
+    Complex load = 0.0L;
+    for (std::size_t k = stages.size(); k-- > 0;) {
+        const GbwStage& g = stages[k];
+        const auto solution =
+            NodalSolve(*g.topology, g.values, Complex(0.0L, w),
+                       OpAmpModel::SinglePole(g.gbwHz, kOpAmpDcGain, kOpAmpOutputResistance), load);
+        if (!solution) return std::nullopt;
+        h[k] = solution->gain;
+        load = solution->inputAdmittance;
+    }
+    return h;
+}
+
+std::optional<std::complex<long double>> StageGbwResponse(const TDesign& d, int stage, long double w) {
+    const auto g = GbwStageOf(d, stage, std::nullopt);
+    if (!g) return std::nullopt;
+    const auto h = LoadedResponses({*g}, w);
+    if (!h) return std::nullopt;
+    return (*h)[0];
 }
 
 std::optional<FinalPoint> FinalGbwResponseAt(const TDesign& d, int first, int last, long double w) {

@@ -4,8 +4,9 @@
 // assume ideal op amps. This one solves every stage's node equations with each op amp
 // a single-pole amplifier: unity-gain frequency the stage's OpAmpGBW, DC gain 1e5 and an
 // output resistance of 100 Ohm (the amplifier the SPICE netlist's single-pole model
-// describes, and typical of real parts), in the compensated
-// variant's netlist when the stage uses active compensation. Comparing it with the
+// describes, and typical of real parts), in the compensated variant's netlist when the
+// stage uses active compensation, and with every stage loaded by the input of the next,
+// since that output resistance makes a stage's gain depend on its load. Comparing it with the
 // ideal variant shows how much of the op amps' finite bandwidth predistortion and
 // active compensation take back.
 //
@@ -23,6 +24,7 @@
 
 #include "analysis/final_response.h"
 #include "analysis/frequency_response.h"
+#include "analysis/nodal.h"
 #include "model/design.h"
 
 namespace velmora {
@@ -34,11 +36,30 @@ std::string OpAmpGbwVariantName();
 inline constexpr long double kOpAmpDcGain = 1.0e5L;
 inline constexpr long double kOpAmpOutputResistance = 100.0L; // ohms
 
-// Vout/Vin of one stage at s = j w (rad/s) with single-pole op amps at its OpAmpGBW, or
-// nothing when the stage has no calculated, realisable circuit with positive components.
+// Vout/Vin of one stage at s = j w (rad/s) with single-pole op amps at its OpAmpGBW,
+// unloaded, or nothing when the stage has no calculated, realisable circuit with
+// positive components.
 std::optional<std::complex<long double>> StageGbwResponse(const TDesign& d, int stage, long double w);
 
-// The cascade of stages first..last at one angular frequency (rad/s).
+// A stage as the op-amp evaluation sees it: its netlist, component values and GBW (Hz).
+struct GbwStage {
+    const Topology* topology = nullptr;
+    ComponentValues<long double> values;
+    long double gbwHz = 0;
+};
+// Stages 1..n with the component values in effect (those the netlist writes), or with
+// those of a final-response variant; nothing when a stage cannot be evaluated.
+std::optional<GbwStage> GbwStageOf(const TDesign& d, int stage, std::optional<int> componentVariant);
+std::optional<std::vector<GbwStage>> GbwStagesOf(const TDesign& d,
+                                                 std::optional<int> componentVariant = std::nullopt);
+// Every stage's response at w (rad/s) in a cascade, each loaded by the input of the stage
+// after it as the stages are wired (the output of one is the input of the next; the last
+// drives nothing).
+std::optional<std::vector<Complex>> LoadedResponses(const std::vector<GbwStage>& stages, long double w);
+
+// The cascade of stages first..last at one angular frequency (rad/s), every stage loaded
+// by the input of the stage after it, as the stages are wired and the netlist describes
+// them (the last stage of the design drives nothing).
 std::optional<FinalPoint> FinalGbwResponseAt(const TDesign& d, int first, int last, long double w);
 
 // Over the design's frequency column (points 0..350); empty when a stage of the range

@@ -63,8 +63,8 @@ bool SolveComplex(std::vector<Complex>& A, std::vector<Complex>& b, int n) {
 
 } // namespace
 
-std::optional<Complex> NodalResponse(const Topology& t, const ComponentValues<long double>& values, Complex s,
-                                     const OpAmpModel& opamps) {
+std::optional<NodalSolution> NodalSolve(const Topology& t, const ComponentValues<long double>& values,
+                                        Complex s, const OpAmpModel& opamps, Complex load) {
     const int N = t.highestNode;
     if (N < 2) return std::nullopt;
     const int nodes = N - 1; // unknown voltages of nodes 2..N
@@ -82,8 +82,11 @@ std::optional<Complex> NodalResponse(const Topology& t, const ComponentValues<lo
             at(r, idx(node)) += y;
     };
 
-    for (const NetComponent& p : t.parts) {
-        Complex y;
+    // The admittance of every part, kept for the input current once the voltages are known.
+    std::vector<Complex> admittance(t.parts.size());
+    for (std::size_t i = 0; i < t.parts.size(); ++i) {
+        const NetComponent& p = t.parts[i];
+        Complex& y = admittance[i];
         if (p.kind == 'R') {
             if (p.number < 1 || p.number > kResistorSlots) return std::nullopt;
             const long double r = values.R[static_cast<std::size_t>(p.number)];
@@ -106,6 +109,8 @@ std::optional<Complex> NodalResponse(const Topology& t, const ComponentValues<lo
         }
     }
 
+    at(idx(2), idx(2)) += load;
+
     Complex invGain = 0.0L; // 1/A(s)
     if (opamps.kind == OpAmpModel::kSinglePole) {
         const long double wt = 2.0L * std::numbers::pi_v<long double> * opamps.gbwHz;
@@ -125,9 +130,27 @@ std::optional<Complex> NodalResponse(const Topology& t, const ComponentValues<lo
         addTerm(row, a.minus, 1.0L);
     }
     if (!SolveComplex(A, b, n)) return std::nullopt;
-    const Complex h = b[static_cast<std::size_t>(idx(2))];
-    if (!std::isfinite(h.real()) || !std::isfinite(h.imag())) return std::nullopt;
-    return h;
+    const auto voltage = [&](int node) -> Complex {
+        return node == 1 ? Complex(1.0L) : node >= 2 ? b[static_cast<std::size_t>(idx(node))] : Complex(0.0L);
+    };
+    NodalSolution out{voltage(2), 0.0L};
+    // The source's current is what the parts at node 1 carry away from it; op-amp inputs
+    // draw none, and no op-amp output sits on the driven node.
+    for (std::size_t i = 0; i < t.parts.size(); ++i) {
+        const NetComponent& p = t.parts[i];
+        if (p.a == 1) out.inputAdmittance += admittance[i] * (1.0L - voltage(p.b));
+        if (p.b == 1) out.inputAdmittance += admittance[i] * (1.0L - voltage(p.a));
+    }
+    for (const Complex& z : {out.gain, out.inputAdmittance})
+        if (!std::isfinite(z.real()) || !std::isfinite(z.imag())) return std::nullopt;
+    return out;
+}
+
+std::optional<Complex> NodalResponse(const Topology& t, const ComponentValues<long double>& values, Complex s,
+                                     const OpAmpModel& opamps) {
+    const auto solution = NodalSolve(t, values, s, opamps, 0.0L);
+    if (!solution) return std::nullopt;
+    return solution->gain;
 }
 
 std::optional<Complex> NodalResponse(std::string_view key, const ComponentValues<long double>& values,

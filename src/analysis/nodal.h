@@ -54,6 +54,18 @@ using Complex = std::complex<long double>;
 std::optional<Complex> NodalResponse(const Topology& topology, const ComponentValues<long double>& values,
                                      Complex s, const OpAmpModel& opamps = OpAmpModel::Ideal());
 
+// What a stage does inside a cascade: its response Vout/Vin with an admittance `load`
+// from its output node to ground (the input of the stage that follows), and the
+// admittance its own input presents to the source that drives it (the current drawn
+// from a 1 V source at node 1). An op amp's output resistance makes a stage's gain
+// depend on its load, so a cascade evaluated stage by stage needs both.
+struct NodalSolution {
+    Complex gain;
+    Complex inputAdmittance;
+};
+std::optional<NodalSolution> NodalSolve(const Topology& topology, const ComponentValues<long double>& values,
+                                        Complex s, const OpAmpModel& opamps, Complex load);
+
 // The same for a catalogue key (plain netlist, or the compensated variant).
 std::optional<Complex> NodalResponse(std::string_view key, const ComponentValues<long double>& values,
                                      Complex s, const OpAmpModel& opamps = OpAmpModel::Ideal(),
