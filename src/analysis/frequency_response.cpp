@@ -467,7 +467,9 @@ std::vector<int> MarkNotches(TDesign& d, int approx, bool logAxis) {
 
 std::vector<int> MarkNotches(TDesign& d, int approx, bool logAxis, const IdealFilter& f) {
     std::vector<int> marked;
-    if (approx < 0 || approx >= kApproxCount || f.ZeroPairs.empty()) return marked;
+    if (approx < 0 || approx >= kApproxCount) return marked;
+    d.Approx[approx].NotchMark.fill(0);
+    if (f.ZeroPairs.empty()) return marked;
     const long double w0 = d.FreqColumn[0].W;
     const long double wn = d.FreqColumn[kResponseIntervals].W;
     if (!(wn > w0) || (logAxis && !(w0 > 0))) return marked;
@@ -480,8 +482,7 @@ std::vector<int> MarkNotches(TDesign& d, int approx, bool logAxis, const IdealFi
         const long double pos = logAxis ? (std::log10(wz) - lg0) / lgSpan : (wz - w0) / (wn - w0);
         const int k =
             std::clamp(static_cast<int>(std::lround(pos * kResponseIntervals)), 0, kResponseIntervals);
-        d.Approx[approx].Ideal[k].GainDb = kNotchDb;
-        d.Approx[approx].Ideal[k].GainVV = 0.0L;
+        d.Approx[approx].NotchMark[static_cast<std::size_t>(k)] = 1;
         marked.push_back(k);
     }
     return marked;

@@ -17,7 +17,8 @@ namespace velmora {
 // The gain shown for a magnitude too small to take a logarithm of.
 inline constexpr long double kGainFloorDb = -400.0L;
 inline constexpr long double kGainFloorVV = 1.0e-20L;
-// The gain shown at the column point nearest to a notch, so that it shows as a deep dip.
+// The gain the graph draws at the column point nearest to a notch, so that it shows as a
+// deep dip; the sample itself keeps the true gain, which data outputs report.
 inline constexpr long double kNotchDb = -200.0L;
 
 struct FrequencyAxis {
@@ -96,9 +97,10 @@ void IdealGain(TDesign& d, int approx, int first = 0, int last = kResponseInterv
 void IdealPhase(TDesign& d, int approx, int first = 0, int last = kResponseIntervals);
 void IdealDelay(TDesign& d, int approx, int first = 0, int last = kResponseIntervals);
 
-// Sets the column point nearest to each imaginary-axis zero inside the column to
-// -200 dB and 0 V/V (nearest in log10 of the frequency on a logarithmic axis). Zeros
-// at the origin are not notches. Returns the points marked.
+// Marks the column point nearest to each imaginary-axis zero inside the column (nearest
+// in log10 of the frequency on a logarithmic axis) in the approximation's NotchMark,
+// clearing the marks of an earlier column; the graph draws those points at -200 dB and
+// 0 V/V. Zeros at the origin are not notches. Returns the points marked.
 std::vector<int> MarkNotches(TDesign& d, int approx, bool logAxis);
 // The same with the approximation's factors already at hand.
 std::vector<int> MarkNotches(TDesign& d, int approx, bool logAxis, const IdealFilter& f);

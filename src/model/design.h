@@ -118,6 +118,9 @@ struct Approximation {
     Real48 RippleFactor; // working value of the prototype computation
     Real48 ProtoScale;   // working value of the bandpass/bandstop transformation
     std::array<IdealSample, kResponseCapacity> Ideal{}; // points 0..350, recomputed, never stored
+    // The points of Ideal nearest to a notch, which the gain graph draws as a deep dip
+    // (the samples themselves hold the true gain); recomputed with them, never stored.
+    std::array<uint8_t, kResponseCapacity> NotchMark{};
 };
 
 inline bool isUsable(const Approximation& a) {

@@ -259,6 +259,7 @@ long double CurveValue(const TDesign& d, const ResponseAxes& axes, GraphTab tab,
     const IdealSample& s = d.Approx[a].Ideal[i];
     switch (tab) {
     case GraphTab::Gain:
+        if (d.Approx[a].NotchMark[static_cast<std::size_t>(i)]) return axes.GainInDb ? kNotchDb : 0.0L;
         return axes.GainInDb ? s.GainDb.value() : s.GainVV.value();
     case GraphTab::Phase:
         return -s.Phase.value();
