@@ -59,11 +59,11 @@ TEST(Cli, DesignFailuresUseTheFormsMessages) {
         std::vector<std::string> args;
         std::string message;
     } cases[] = {
-        {{"design", "--order", "0"}, "An integer number must be entered."},
+        {{"design", "--order", "0"}, "--order: An integer number must be entered."},
         {{"design", "--order", "21"}, "Maximum order is 20."},
         {{"design", "--type", "bandstop", "--order", "5"}, "Order must be an even number."},
-        {{"design", "--apb", "0"}, "Invalid Number."},
-        {{"design", "--fpb", "0"}, "Invalid Number."},
+        {{"design", "--apb", "0"}, "--apb: Invalid Number."},
+        {{"design", "--fpb", "0"}, "--fpb: Invalid Number."},
         {{"design", "--apb", "40"}, "Stopband attenuation must exceed passband attenuation."},
         {{"design", "--gain-db", "60.1"}, "Maximum allowable overall gain is 60dB (1000V/V)."},
         {{"design", "--gain", "0.05"}, "Minimum allowable overall gain is 0.1V/V."},
@@ -346,7 +346,7 @@ TEST(Cli, AsciiAndSpiceFiles) {
     // A refused request leaves no netlist and says why.
     fs::remove(cir);
     r = Velmora({"design", "--spice", cir.string(), "--spice-monte-carlo", "5,3%,1%"});
-    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.status, 2);
     EXPECT_FALSE(fs::exists(cir));
     EXPECT_EQ(Velmora({"design", "--ascii", dat.string(), "--ascii-include", "all"}).status, 2);
     EXPECT_EQ(Velmora({"design", "--spice-dialect", "hspice"}).status, 2);
