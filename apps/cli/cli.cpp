@@ -1065,11 +1065,12 @@ void AddOutputOptions(CLI::App* cmd, OutputRequest& o) {
     cmd->add_option("--spice-opamp", o.spiceOpamp,
                     "Op-amp model: ideal VCVS or single-pole GBW (default vcvs)")
         ->check(CLI::IsMember({"vcvs", "single-pole"}));
-    cmd->add_option("--spice-points", o.spicePoints, "Sweep points per decade (default 200)");
+    cmd->add_option("--spice-points", o.spicePoints, "Sweep points per decade, 1..10000 (default 200)");
     cmd->add_flag("--spice-print", o.spicePrint, "Add a .PRINT AC line");
     cmd->add_flag("--spice-plot", o.spicePlot, "Add a line-printer .PLOT AC line");
     cmd->add_option("--spice-monte-carlo", o.spiceMonteCarlo,
-                    "Monte Carlo request: RUNS,R%,C% with tolerances 1%, 2%, 5% or 10% (e.g. 20,1%,5%)");
+                    "Monte Carlo request: RUNS,R%,C% with RUNS 1..10000 and tolerances 1%, 2%, 5% or 10% "
+                    "(e.g. 20,1%,5%)");
     cmd->add_option(
         "--plots", o.plots,
         "Write the ideal responses as SVG pictures (gain, phase, delay, step, impulse, pole-zero) "
@@ -1087,14 +1088,16 @@ void AddOutputOptions(CLI::App* cmd, OutputRequest& o) {
         "Draw standard values from the component inventory (the user's RCInvent.dat, or --inventory)");
     cmd->add_option("--inventory", o.inventory, "Component inventory file to use (implies --use-inventory)");
     cmd->add_option("--tolerance", o.tolerance,
-                    "Resistor and capacitor tolerances in percent: R,C (default 1,1)");
-    cmd->add_option("--opamp-tolerance", o.opampTolerance, "Op-amp gain-bandwidth tolerance in percent");
-    cmd->add_option("--tempco", o.tempco, "Resistor and capacitor temperature coefficients in ppm/degC: R,C");
-    cmd->add_option("--temp-rise", o.tempRise, "Temperature rise for the temperature analysis, degC");
+                    "Resistor and capacitor tolerances in percent: R,C, each 0..50 (default 1,1)");
+    cmd->add_option("--opamp-tolerance", o.opampTolerance,
+                    "Op-amp gain-bandwidth tolerance in percent, 0..50");
+    cmd->add_option("--tempco", o.tempco,
+                    "Resistor and capacitor temperature coefficients in ppm/degC: R,C, each -10000..10000");
+    cmd->add_option("--temp-rise", o.tempRise, "Temperature rise for the temperature analysis, degC, 0..200");
     cmd->add_option(
         "--monte-carlo", o.monteCarlo,
-        "Monte Carlo analysis of the realised filter with this many runs (Gaussian, 3 sigma at the "
-        "tolerance, fixed seed)");
+        "Monte Carlo analysis of the realised filter with this many runs, 1..9999999 (Gaussian, 3 sigma at "
+        "the tolerance, fixed seed; progress on a terminal, Ctrl-C ends it)");
 }
 
 void AddCircuitOptions(CLI::App* cmd, std::string& circuit, std::string& gbw, std::string& predistort,
@@ -1103,8 +1106,9 @@ void AddCircuitOptions(CLI::App* cmd, std::string& circuit, std::string& gbw, st
         "--circuit", circuit,
         "Circuits: keys for every stage of their type (SLP03,FLP02) or per stage (1:SLP03,2:FLP01); "
         "default: an automatic choice per stage");
-    cmd->add_option("--gbw", gbw,
-                    "Op-amp gain-bandwidth in Hz for every stage (10M) or per stage (1:10M,2:1M)");
+    cmd->add_option(
+        "--gbw", gbw,
+        "Op-amp gain-bandwidth in Hz for every stage (10M) or per stage (1:10M,2:1M), 1k..10000M");
     cmd->add_option("--predistort", predistort,
                     "Predistort these stages for the op-amp GBW (1,2 or all second-order stages)");
     cmd->add_option("--compensate", compensate,
@@ -1153,7 +1157,8 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
     std::string designRequest, userRequest;
     design->add_option("request", designRequest, "A JSON design request (keys as the options; docs/cli.md)");
     design->footer(
-        "Frequencies are in Hz with an optional k or M suffix (1k = 1000 Hz), or in rad/s with --rad.\n"
+        "Frequencies are in Hz with an optional k or M suffix (1k = 1000 Hz), or in rad/s with --rad,\n"
+        "from 0.001 to 1e12.\n"
         "Examples:\n"
         "  velmora design --type lowpass --apb 0.5 --asb 30 --fpb 1k --fsb 2k\n"
         "  velmora design --type bandpass --f0 10k --bpb 1k --bsb 3k --order 6 --json\n"
