@@ -25,17 +25,24 @@ namespace fs = std::filesystem;
 
 namespace {
 
+// The folder every run works in, removed when the fuzzer ends. Held through a pointer
+// that is never freed, so the exit handler cannot run after its destruction.
 const fs::path& Folder() {
-    static const fs::path folder = [] {
-        fs::path f = fs::temp_directory_path() / ("velmora_fuzz_request_" + std::to_string(::getpid()));
-        fs::create_directories(f);
+    static const fs::path* folder = [] {
+        auto* f =
+            new fs::path(fs::temp_directory_path() / ("velmora_fuzz_request_" + std::to_string(::getpid())));
+        fs::create_directories(*f);
         // The program's data, and settings and inventory folders of its own.
         ::setenv("VELMORA_DATA_DIR", VELMORA_SOURCE_DATA_DIR, 1);
-        ::setenv("XDG_CONFIG_HOME", f.c_str(), 1);
-        ::setenv("XDG_DATA_HOME", f.c_str(), 1);
+        ::setenv("XDG_CONFIG_HOME", f->c_str(), 1);
+        ::setenv("XDG_DATA_HOME", f->c_str(), 1);
+        std::atexit([] {
+            std::error_code ec;
+            fs::remove_all(Folder(), ec);
+        });
         return f;
     }();
-    return folder;
+    return *folder;
 }
 
 // Whether the request names a file the target must not let it read.
