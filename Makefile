@@ -1,7 +1,7 @@
 # Velmora: the two everyday commands.
 #   make run   builds the release program and designs the built-in default filter
 #   make test  installs what is missing, builds with sanitizers and runs the test suite
-#   make fuzz  builds the fuzz targets of the file readers with clang and runs each
+#   make fuzz  builds the fuzz targets of the file readers and the request files with clang and runs each
 JOBS ?= $(shell nproc)
 FUZZ_DIR := build/fuzz
 FUZZ_SECONDS ?= 60

@@ -10,7 +10,7 @@ dir=$1
 seconds=$2
 shift 2
 targets=("$@")
-[ ${#targets[@]} -eq 0 ] && targets=(design_file settings inventory)
+[ ${#targets[@]} -eq 0 ] && targets=(design_file settings inventory request_file)
 src=$(cd "$(dirname "$0")" && pwd)
 
 if [ ! -x "$dir/velmora_fuzz_seeds" ]; then
@@ -20,7 +20,7 @@ fi
 "$dir/velmora_fuzz_seeds" "$dir/seeds" || exit 1
 mkdir -p "$dir/artifacts"
 
-declare -A max_len=([design_file]=16384 [settings]=4096 [inventory]=2048)
+declare -A max_len=([design_file]=16384 [settings]=4096 [inventory]=2048 [request_file]=4096)
 status=0
 ran=0
 for t in "${targets[@]}"; do

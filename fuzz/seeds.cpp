@@ -1,6 +1,7 @@
 // Writes the starting corpus of the fuzz targets: design files of several shapes (no
 // stages, stages at every level, the adjusted-resistor block) and a settings file with
-// every key. The fuzzer mutates these rather than discovering the layouts from nothing.
+// every key, and requests of the command line. The fuzzer mutates these rather than discovering the layouts
+// from nothing.
 //   velmora_fuzz_seeds <folder>   creates <folder>/design_file/, <folder>/settings/ and,
 //                                 when the inventory reader is built, <folder>/inventory/
 #include <cstdio>
@@ -80,6 +81,24 @@ int main(int argc, char** argv) {
     settings.RecentFiles = {"/home/user/a.fl3", " /home/user/b c.fl3", "\"/q.fl3\""};
     Write(root / "settings" / "seed1.ini", SettingsText(settings));
     Write(root / "settings" / "seed2.ini", SettingsText(Settings{}));
+
+    // Requests of the command line: a command byte (0 design, 1 user), then the JSON.
+    fs::create_directories(root / "request_file");
+    const char* requests[] = {
+        "\0{\"schema_version\": 1, \"type\": \"bandpass\", \"f0\": \"10k\", \"bpb\": 1000, \"bsb\": \"3k\", "
+        "\"approx\": \"chebyshev\", \"standard_r\": 1, \"json\": true}",
+        "\0{\"apb\": 0.5, \"asb\": 40, \"fpb\": \"1k\", \"fsb\": \"2k\", \"circuit\": \"SLP03,FLP02\", "
+        "\"gbw\": \"10M\", \"predistort\": \"all\", \"tolerance\": \"1,5\", \"tempco\": \"50,-120\"}",
+        "\0{\"type\": \"highpass\", \"order\": 5, \"gain_db\": 6, \"rad\": true, \"fpb\": 2000, \"fsb\": "
+        "500, "
+        "\"spice_dialect\": \"ngspice\", \"spice_monte_carlo\": \"20,1%,5%\", \"all_caps_standard\": true}",
+        "\1{\"sections\": [\"lp2:q=0.707,fp=1k,to=2\", \"bs2:q=5,fp=1k,fz=1.2k\", \"lp1:p=1k\"], "
+        "\"ascii_include\": \"spec,poles\"}",
+    };
+    n = 0;
+    for (const char* r : requests)
+        Write(root / "request_file" / ("seed" + std::to_string(++n) + ".req"),
+              std::string(1, r[0]) + std::string(r + 1));
 
 #ifdef VELMORA_HAS_INVENTORY
     fs::create_directories(root / "inventory");

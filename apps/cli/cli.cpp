@@ -2,9 +2,13 @@
 
 #include <CLI/CLI.hpp>
 #include <algorithm>
+#include <array>
+#include <cerrno>
+#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <iomanip>
+#include <iostream>
 #include <map>
 #include <numbers>
 #include <ostream>
@@ -18,6 +22,9 @@
 #include "circuits/selection.h"
 #include "circuits/standard_substitution.h"
 #include "cli_dialogs.h"
+#include "model/ascii_export.h"
+#include "model/design_file.h"
+#include "model/file_io.h"
 #include "model/inventory_file.h"
 #include "model/number_text.h"
 #include "output/spice_netlist.h"
@@ -30,6 +37,7 @@
 #include "ui/tfm_main.h"
 #include "ui/tfm_user.h"
 #include <nlohmann/json.hpp>
+#include <unistd.h>
 
 namespace velmora::cli {
 namespace {
@@ -48,6 +56,32 @@ struct DesignRequest {
 struct UsageError {
     std::string message;
 };
+
+// A file named by an option that cannot be read or written, found before anything is
+// computed (exit 1).
+struct FileError {
+    std::string message;
+};
+
+// A piece of the person's input quoted in a message: cut to a line's length, so a
+// runaway value or key in a request file cannot make a message of megabytes, and with
+// control characters shown as '?' so the message stays one line.
+std::string Shown(const std::string& text) {
+    constexpr std::size_t kLongest = 80;
+    std::string shown = text.size() > kLongest ? text.substr(0, kLongest) + "..." : text;
+    for (char& ch : shown)
+        if (static_cast<unsigned char>(ch) < 0x20 || ch == 0x7f) ch = '?';
+    return shown;
+}
+
+// Ranges of the values the command line takes beyond the form's own checks. A frequency
+// below a millihertz is no filter this program can draw or build, and one beyond 1e12 is
+// refused here rather than overflowing the form's six-character field; the form refuses
+// 0 and anything above 100 MHz with its own messages. Op amps: from a micropower part's
+// kilohertz to a 10 GHz current-feedback amplifier.
+constexpr long double kLowestFrequency = 1e-3L, kHighestFrequency = 1e12L; // Hz, or rad/s with --rad
+constexpr long double kLowestGbwHz = 1e3L, kHighestGbwHz = 1e10L;
+constexpr int kMostSpicePoints = 10000, kMostSpiceRuns = 10000;
 
 // What to write once a design is computed or opened; the same for every command.
 struct OutputRequest {
@@ -69,13 +103,16 @@ void SetFrequency(TEditControl& edit, TComboControl& unit, const std::string& op
                   bool rad) {
     auto v = ParseScaled(text);
     if (!v)
-        throw UsageError{"invalid frequency for " + option + ": '" + text +
+        throw UsageError{"invalid frequency for " + option + ": '" + Shown(text) +
                          "' (a non-negative number, optionally with k or M)"};
     if (*v == 0) { // the form itself refuses a zero with its own message
         edit.Text = "0";
         edit.ExactRad.reset();
         return;
     }
+    if (*v < kLowestFrequency || *v > kHighestFrequency)
+        throw UsageError{option + " " + Shown(text) + " is out of range: frequencies from " +
+                         TrimmedText(kLowestFrequency, 3) + " to 1e12 " + (rad ? "rad/s" : "Hz")};
     const long double radValue = rad ? *v : *v * kTwoPi;
     long double shown = *v;
     unit.ItemIndex = 0;
@@ -92,7 +129,8 @@ void SetFrequency(TEditControl& edit, TComboControl& unit, const std::string& op
 
 void SetNumber(TEditControl& edit, const std::string& option, const std::string& text) {
     auto v = ParseNonNegative(text);
-    if (!v) throw UsageError{"invalid number for " + option + ": '" + text + "' (a non-negative number)"};
+    if (!v)
+        throw UsageError{"invalid number for " + option + ": '" + Shown(text) + "' (a non-negative number)"};
     edit.Text = TrimmedText(*v, 9);
 }
 
@@ -111,9 +149,10 @@ void SetCriteria(TCascadeCriteria& c, const std::string& option, const std::stri
         for (int i = 0; i < 4; ++i)
             if (name == names[i]) found = i + 1;
         if (!found)
-            throw UsageError{"unknown stage type '" + name + "' for " + option + " (one of " + names[0] +
-                             ", " + names[1] + ", " + names[2] + ", " + names[3] + ")"};
-        if (c.Options[found].Enabled) throw UsageError{"stage type '" + name + "' given twice for " + option};
+            throw UsageError{"unknown stage type '" + Shown(name) + "' for " + option + " (one of " +
+                             names[0] + ", " + names[1] + ", " + names[2] + ", " + names[3] + ")"};
+        if (c.Options[found].Enabled)
+            throw UsageError{"stage type '" + Shown(name) + "' given twice for " + option};
         c.Options[found].Enabled = 1;
         c.Options[found].Priority = ++priority;
     }
@@ -133,12 +172,47 @@ std::vector<std::string> SplitList(const std::string& list) {
 // "2" -> stage 2 (1-based), checked against the design's stage count.
 int StageNumber(const std::string& text, const std::string& option, int stageCount) {
     if (text.empty() || text.find_first_not_of("0123456789") != std::string::npos || text.size() > 3)
-        throw UsageError{"invalid stage number '" + text + "' in " + option};
+        throw UsageError{"invalid stage number '" + Shown(text) + "' in " + option};
     const int n = std::stoi(text);
     if (n < 1 || n > stageCount)
         throw UsageError{option + " names stage " + text + ", but the design has " +
                          std::to_string(stageCount) + " stage" + (stageCount == 1 ? "" : "s")};
     return n;
+}
+
+// The circuit options read without a design: known circuit keys, stage numbers in
+// digits, gain-bandwidths in range. What depends on the stages (a stage's number, its
+// type) is checked once they exist.
+void CheckCircuitOptions(const DesignRequest& r) {
+    auto stageText = [](const std::string& text, const std::string& option) {
+        if (text.empty() || text.find_first_not_of("0123456789") != std::string::npos || text.size() > 3)
+            throw UsageError{"invalid stage number '" + Shown(text) + "' in " + option};
+    };
+    for (const std::string& item : SplitList(r.circuit)) {
+        const auto colon = item.find(':');
+        std::string key = colon == std::string::npos ? item : item.substr(colon + 1);
+        for (char& ch : key)
+            ch = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
+        if (!EntryByKey(key))
+            throw UsageError{"unknown circuit '" + Shown(key) +
+                             "' for --circuit (keys such as SLP01, SBP04, SN09)"};
+        if (colon != std::string::npos) stageText(item.substr(0, colon), "--circuit");
+    }
+    for (const std::string& item : SplitList(r.gbw)) {
+        const auto colon = item.find(':');
+        const std::string value = colon == std::string::npos ? item : item.substr(colon + 1);
+        auto hz = ParseScaled(value);
+        if (!hz || *hz <= 0)
+            throw UsageError{"invalid gain-bandwidth for --gbw: '" + Shown(value) + "' (Hz, e.g. 10M)"};
+        if (*hz < kLowestGbwHz || *hz > kHighestGbwHz)
+            throw UsageError{"--gbw " + Shown(value) +
+                             " is out of range: from 1k to 10000M (1 kHz to 10 GHz)"};
+        if (colon != std::string::npos) stageText(item.substr(0, colon), "--gbw");
+    }
+    for (const auto& [list, option] :
+         {std::pair{r.predistort, "--predistort"}, {r.compensate, "--compensate"}})
+        for (const std::string& item : SplitList(list))
+            if (item != "all") stageText(item, option);
 }
 
 // The circuit requests of every stage from --circuit, --gbw, --predistort, --compensate.
@@ -159,7 +233,7 @@ std::vector<StageCircuitRequest> CircuitRequests(const DesignRequest& r, const T
                 ch = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
             const CatalogueEntry* e = EntryByKey(key);
             if (!e)
-                throw UsageError{"unknown circuit '" + key +
+                throw UsageError{"unknown circuit '" + Shown(key) +
                                  "' for --circuit (keys such as SLP01, SBP04, SN09)"};
             if (colon != std::string::npos) {
                 const int s = StageNumber(item.substr(0, colon), "--circuit", n);
@@ -179,8 +253,7 @@ std::vector<StageCircuitRequest> CircuitRequests(const DesignRequest& r, const T
         const auto colon = item.find(':');
         const std::string value = colon == std::string::npos ? item : item.substr(colon + 1);
         auto hz = ParseScaled(value);
-        if (!hz || *hz <= 0)
-            throw UsageError{"invalid gain-bandwidth for --gbw: '" + value + "' (Hz, e.g. 10M)"};
+        if (!hz) throw UsageError{"invalid gain-bandwidth for --gbw: '" + Shown(value) + "' (Hz, e.g. 10M)"};
         if (colon == std::string::npos)
             for (auto& q : req)
                 q.gbwHz = *hz;
@@ -221,112 +294,274 @@ AsciiOptions AsciiParts(const std::string& list) {
         else if (item == "frequency")
             a.FrequencyData = true;
         else
-            throw UsageError{"unknown part '" + item +
+            throw UsageError{"unknown part '" + Shown(item) +
                              "' for --ascii-include (spec, coefficients, poles, frequency)"};
     }
     return a;
 }
 
+// A whole number in digits within [lo, hi].
+int WholeNumber(const std::string& text, const std::string& option, int lo, int hi) {
+    const bool digits =
+        !text.empty() && text.size() <= 9 && text.find_first_not_of("0123456789") == std::string::npos;
+    const long v = digits ? std::stol(text) : -1;
+    if (v < lo || v > hi)
+        throw UsageError{option + " must be a whole number from " + std::to_string(lo) + " to " +
+                         std::to_string(hi) + ", not '" + Shown(text) + "'"};
+    return static_cast<int>(v);
+}
+
+// "R,C" -> two numbers within [lo, hi].
+std::pair<long double, long double> NumberPair(const std::string& text, const std::string& option,
+                                               long double lo, long double hi, const std::string& range) {
+    const std::vector<std::string> parts = SplitList(text);
+    std::optional<long double> a, b;
+    if (parts.size() == 2 && text.back() != ',') {
+        const bool signedValues = lo < 0;
+        auto read = [&](const std::string& t) -> std::optional<long double> {
+            if (signedValues && !t.empty() && t[0] == '-') {
+                auto v = ParseNonNegative(t.substr(1));
+                return v ? std::optional(-*v) : std::nullopt;
+            }
+            return ParseNonNegative(t);
+        };
+        a = read(parts[0]), b = read(parts[1]);
+    }
+    if (!a || !b)
+        throw UsageError{"invalid value for " + option + ": '" + Shown(text) + "' (two numbers, R,C)"};
+    if (*a < lo || *a > hi || *b < lo || *b > hi)
+        throw UsageError{option + " " + Shown(text) + " is out of range: each from " + range};
+    return {*a, *b};
+}
+
+long double Number(const std::string& text, const std::string& option, long double hi,
+                   const std::string& range) {
+    auto v = ParseNonNegative(text);
+    if (!v)
+        throw UsageError{"invalid number for " + option + ": '" + Shown(text) + "' (a non-negative number)"};
+    if (*v > hi) throw UsageError{option + " " + Shown(text) + " is out of range: from " + range};
+    return *v;
+}
+
+// The output and analysis options, read and checked before anything is computed, so a
+// mistake in any of them costs no computation and leaves every file as it was.
+struct CheckedOutputs {
+    AsciiOptions asciiParts;
+    SpiceDialect spiceDialect = SpiceDialect::Default;
+    SpiceOpAmpModel spiceOpamp = SpiceOpAmpModel::Vcvs;
+    std::optional<std::array<std::string, 3>> spiceMonteCarlo; // runs, R%, C%
+    ToleranceRequest tolerance;
+    int strategy = 1, series = 0, monteCarloRuns = 0;
+    bool wantInventory = false;
+    Inventory inventory = FullInventory();
+};
+
+// The system's reason for an error number, as the file readers and writers give it.
+std::string Reason(int error) {
+    return FileIoResult::failure("", error).message.substr(2);
+}
+
+// An output file's path: no NUL (a path from a request file could hold one, and the
+// system would silently write the part before it), not a folder, and in a folder that
+// exists and can be written (a device such as /dev/null is written in place).
+void CheckFileTarget(const std::string& option, const std::string& path) {
+    namespace fs = std::filesystem;
+    if (path.find('\0') != std::string::npos)
+        throw UsageError{"the path for " + option + " holds a NUL character"};
+    std::error_code ec;
+    const fs::path target(path);
+    const fs::file_status st = fs::status(target, ec);
+    if (fs::is_directory(st)) throw FileError{path + ": " + Reason(EISDIR)};
+    if (fs::exists(st) && !fs::is_regular_file(st)) {
+        if (::access(path.c_str(), W_OK) != 0) throw FileError{path + ": " + Reason(errno)};
+        return;
+    }
+    fs::path real =
+        fs::is_symlink(fs::symlink_status(target, ec)) ? fs::weakly_canonical(target, ec) : target;
+    fs::path folder = real.parent_path();
+    if (folder.empty()) folder = ".";
+    const fs::file_status fst = fs::status(folder, ec);
+    if (!fs::exists(fst)) throw FileError{folder.string() + ": " + Reason(ENOENT)};
+    if (!fs::is_directory(fst)) throw FileError{folder.string() + ": " + Reason(ENOTDIR)};
+    if (::access(folder.c_str(), W_OK | X_OK) != 0) throw FileError{folder.string() + ": " + Reason(errno)};
+}
+
+// The plots' folder: a folder that can be written, or one that can be created in the
+// nearest folder that exists.
+void CheckFolderTarget(const std::string& option, const std::string& dir) {
+    namespace fs = std::filesystem;
+    if (dir.find('\0') != std::string::npos)
+        throw UsageError{"the path for " + option + " holds a NUL character"};
+    std::error_code ec;
+    fs::path p = fs::absolute(fs::path(dir), ec);
+    if (ec) throw FileError{dir + ": " + ec.message()};
+    while (true) {
+        const fs::file_status st = fs::status(p, ec);
+        if (fs::exists(st)) {
+            if (!fs::is_directory(st)) throw FileError{p.string() + ": " + Reason(ENOTDIR)};
+            if (::access(p.c_str(), W_OK | X_OK) != 0) throw FileError{p.string() + ": " + Reason(errno)};
+            return;
+        }
+        if (p == p.root_path() || p.parent_path() == p) throw FileError{dir + ": " + Reason(ENOENT)};
+        p = p.parent_path();
+    }
+}
+
+CheckedOutputs CheckOutputs(const OutputRequest& o) {
+    CheckedOutputs c;
+    c.asciiParts = AsciiParts(o.asciiInclude);
+    c.spiceDialect = o.spiceDialect == "ngspice" ? SpiceDialect::Ngspice : SpiceDialect::Default;
+    c.spiceOpamp = o.spiceOpamp == "single-pole" ? SpiceOpAmpModel::SinglePole : SpiceOpAmpModel::Vcvs;
+    WholeNumber(o.spicePoints, "--spice-points", 1, kMostSpicePoints);
+    if (!o.spiceMonteCarlo.empty()) {
+        const std::vector<std::string> mc = SplitList(o.spiceMonteCarlo);
+        if (mc.size() != 3 || o.spiceMonteCarlo.back() == ',')
+            throw UsageError{"--spice-monte-carlo takes RUNS,R%,C% (for example 20,1%,5%)"};
+        WholeNumber(mc[0], "the runs of --spice-monte-carlo", 1, kMostSpiceRuns);
+        for (const std::string& t : {mc[1], mc[2]})
+            if (t != "1%" && t != "2%" && t != "5%" && t != "10%")
+                throw UsageError{"--spice-monte-carlo takes the tolerances 1%, 2%, 5% or 10%, not '" +
+                                 Shown(t) + "'"};
+        c.spiceMonteCarlo = std::array<std::string, 3>{mc[0], mc[1], mc[2]};
+    }
+
+    ToleranceRequest& t = c.tolerance;
+    const std::string pct = "0 to " + TrimmedText(kMaxTolerancePct, 0) + " %";
+    if (!o.tolerance.empty())
+        std::tie(t.ResistorPct, t.CapacitorPct) =
+            NumberPair(o.tolerance, "--tolerance", 0, kMaxTolerancePct, pct);
+    if (!o.tempco.empty())
+        std::tie(t.ResistorPpm, t.CapacitorPpm) =
+            NumberPair(o.tempco, "--tempco", -kMaxTempCoPpm, kMaxTempCoPpm, "-10000 to 10000 ppm/degC");
+    if (!o.opampTolerance.empty())
+        t.OpAmpPct = Number(o.opampTolerance, "--opamp-tolerance", kMaxTolerancePct, pct);
+    if (!o.tempRise.empty()) t.TempRise = Number(o.tempRise, "--temp-rise", kMaxTempRise, "0 to 200 degC");
+    if (!o.strategy.empty()) {
+        if (o.strategy != "1" && o.strategy != "2") throw UsageError{"--strategy takes 1 or 2"};
+        c.strategy = o.strategy == "2" ? 2 : 1;
+    }
+    if (!o.standardR.empty()) {
+        if (o.standardR != "1" && o.standardR != "5" && o.standardR != "10")
+            throw UsageError{"--standard-r takes 1, 5 or 10 (the resistor series in percent)"};
+        c.series = std::stoi(o.standardR);
+    }
+    if (!o.monteCarlo.empty()) c.monteCarloRuns = WholeNumber(o.monteCarlo, "--monte-carlo", 1, 9999999);
+
+    if (!o.save.empty()) {
+        CheckFileTarget("--save", o.save);
+        if (o.save.size() > 255) throw FileError{"The file name is longer than 255 characters."};
+    }
+    if (!o.ascii.empty()) CheckFileTarget("--ascii", o.ascii);
+    if (!o.spice.empty()) CheckFileTarget("--spice", o.spice);
+    if (!o.plots.empty()) CheckFolderTarget("--plots", o.plots);
+
+    // The inventory: the file given, or the user's; a missing file of the user's means
+    // everything is in stock, a damaged one is an error (the command line never rewrites it).
+    c.wantInventory = o.useInventory || !o.inventory.empty();
+    if (c.wantInventory) {
+        if (o.inventory.find('\0') != std::string::npos)
+            throw UsageError{"the path for --inventory holds a NUL character"};
+        std::optional<std::string> path =
+            o.inventory.empty() ? InventoryFilePath() : std::optional(o.inventory);
+        if (path) {
+            InventoryReadResult r = ReadInventoryFile(*path, c.inventory);
+            if (r.status == InventoryReadStatus::Unreadable || r.status == InventoryReadStatus::Damaged ||
+                (r.status == InventoryReadStatus::Missing && !o.inventory.empty()))
+                throw FileError{r.message.rfind(*path + ": ", 0) == 0
+                                    ? r.message // the system's message names the file already
+                                    : *path + ": " + (r.message.empty() ? Reason(ENOENT) : r.message)};
+        }
+    }
+    return c;
+}
+
 // The SPICE options asked for, over the default axis of the response graphs.
-SpiceOptions SpiceRequest(const TDesign& d, const OutputRequest& o) {
+SpiceOptions SpiceRequest(const TDesign& d, const OutputRequest& o, const CheckedOutputs& c) {
     SpiceOptions s = SpiceOptionsForGraph(DefaultFrequencyAxis(d));
-    s.dialect = o.spiceDialect == "ngspice" ? SpiceDialect::Ngspice : SpiceDialect::Default;
-    s.opamp = o.spiceOpamp == "single-pole" ? SpiceOpAmpModel::SinglePole : SpiceOpAmpModel::Vcvs;
+    s.dialect = c.spiceDialect;
+    s.opamp = c.spiceOpamp;
     s.pointsPerDecade = o.spicePoints;
     s.print = o.spicePrint;
     s.plot = o.spicePlot;
-    if (!o.spiceMonteCarlo.empty()) {
-        const std::vector<std::string> mc = SplitList(o.spiceMonteCarlo);
-        if (mc.size() != 3) throw UsageError{"--spice-monte-carlo takes RUNS,R%,C% (for example 20,1%,5%)"};
+    if (c.spiceMonteCarlo) {
         s.monteCarlo = true;
-        s.runs = mc[0];
-        s.resistorTolerance = mc[1];
-        s.capacitorTolerance = mc[2];
+        s.runs = (*c.spiceMonteCarlo)[0];
+        s.resistorTolerance = (*c.spiceMonteCarlo)[1];
+        s.capacitorTolerance = (*c.spiceMonteCarlo)[2];
     }
     if (s.dialect == SpiceDialect::Ngspice)
         s.dataFile = std::filesystem::path(o.spice).stem().string() + ".ac.txt";
     return s;
 }
 
-// "R,C" -> two non-negative numbers.
-std::pair<long double, long double> NumberPair(const std::string& text, const std::string& option) {
-    const std::vector<std::string> parts = SplitList(text);
-    std::optional<long double> a, b;
-    if (parts.size() == 2) a = ParseNonNegative(parts[0]), b = ParseNonNegative(parts[1]);
-    if (!a || !b) throw UsageError{"invalid value for " + option + ": '" + text + "' (two numbers, R,C)"};
-    return {*a, *b};
+// Ctrl-C during a Monte Carlo analysis: the handler only raises the flag, the analysis
+// sees it before its next run and ends, and the command then stops without writing.
+volatile std::sig_atomic_t interrupted = 0;
+extern "C" void OnInterrupt(int) {
+    interrupted = 1;
 }
 
-long double Number(const std::string& text, const std::string& option) {
-    auto v = ParseNonNegative(text);
-    if (!v) throw UsageError{"invalid number for " + option + ": '" + text + "' (a non-negative number)"};
-    return *v;
+// A Monte Carlo analysis that shows its progress on a terminal and ends on Ctrl-C.
+// Returns false when it was interrupted.
+bool MonteCarloWithProgress(const TDesign& d, int runs, std::ostream& err,
+                            std::optional<MonteCarloResult>& result) {
+    MonteCarloOptions mc;
+    mc.Runs = runs;
+    // Progress only for a person watching: stderr on a terminal, and not when the
+    // command line runs inside another program with its own streams.
+    const bool show = &err == &std::cerr && ::isatty(STDERR_FILENO) == 1;
+    int shownPercent = -1;
+    mc.Continue = [&](int done, int total) {
+        if (interrupted) return false;
+        if (show) {
+            const int percent = static_cast<int>(100.0 * done / total);
+            if (percent != shownPercent) {
+                shownPercent = percent;
+                err << "\rvelmora: Monte Carlo run " << done << " of " << total << " (" << percent << " %)"
+                    << std::flush;
+            }
+        }
+        return true;
+    };
+    interrupted = 0;
+    using Handler = void (*)(int);
+    const Handler previous = std::signal(SIGINT, OnInterrupt);
+    result = RunMonteCarlo(d, mc);
+    std::signal(SIGINT, previous == SIG_ERR ? SIG_DFL : previous);
+    if (show) err << "\r\033[K" << std::flush;
+    const bool completed = !interrupted;
+    interrupted = 0;
+    return completed;
 }
+
+struct Interrupted {};
 
 // Component characteristics, standard values and inventories, applied to a design whose
 // components are calculated. Returns the messages for the person (notes and failures);
 // `failed` is set when a request could not be carried out.
-std::vector<std::string> ApplyComponentRequests(TDesign& d, const OutputRequest& o, bool& failed,
-                                                std::optional<MonteCarloResult>& monteCarlo) {
+std::vector<std::string> ApplyComponentRequests(TDesign& d, const OutputRequest& o, const CheckedOutputs& c,
+                                                bool& failed, std::optional<MonteCarloResult>& monteCarlo,
+                                                std::ostream& err) {
     std::vector<std::string> notes;
-    ToleranceRequest t;
-    if (!o.tolerance.empty())
-        std::tie(t.ResistorPct, t.CapacitorPct) = NumberPair(o.tolerance, "--tolerance");
-    if (!o.tempco.empty()) std::tie(t.ResistorPpm, t.CapacitorPpm) = NumberPair(o.tempco, "--tempco");
-    if (!o.opampTolerance.empty()) t.OpAmpPct = Number(o.opampTolerance, "--opamp-tolerance");
-    if (!o.tempRise.empty()) t.TempRise = Number(o.tempRise, "--temp-rise");
-    int strategy = 1;
-    if (!o.strategy.empty()) {
-        if (o.strategy != "1" && o.strategy != "2") throw UsageError{"--strategy takes 1 or 2"};
-        strategy = o.strategy == "2" ? 2 : 1;
-    }
-    int series = 0;
-    if (!o.standardR.empty()) {
-        if (o.standardR != "1" && o.standardR != "5" && o.standardR != "10")
-            throw UsageError{"--standard-r takes 1, 5 or 10 (the resistor series in percent)"};
-        series = std::stoi(o.standardR);
-    }
-    int runs = 0;
-    if (!o.monteCarlo.empty()) {
-        if (o.monteCarlo.find_first_not_of("0123456789") != std::string::npos || o.monteCarlo.size() > 7 ||
-            std::stoi(o.monteCarlo) < 1)
-            throw UsageError{"--monte-carlo takes a number of runs from 1 to 9999999"};
-        runs = std::stoi(o.monteCarlo);
-    }
     if (d.DesignLevel < LevelComponents) return notes;
-    if (!ApplyToleranceRequest(d, t)) {
+    if (!ApplyToleranceRequest(d, c.tolerance)) {
         notes.push_back("the tolerance settings were refused");
         failed = true;
         return notes;
     }
-    // The inventory: the file given, or the user's; a missing file of the user's means
-    // everything is in stock, a damaged one is an error (the command line never rewrites it).
-    Inventory inventory = FullInventory();
-    const bool wantInventory = o.useInventory || !o.inventory.empty();
-    if (wantInventory) {
-        std::optional<std::string> path =
-            o.inventory.empty() ? InventoryFilePath() : std::optional(o.inventory);
-        if (path) {
-            InventoryReadResult r = ReadInventoryFile(*path, inventory);
-            if (r.status == InventoryReadStatus::Unreadable || r.status == InventoryReadStatus::Damaged ||
-                (r.status == InventoryReadStatus::Missing && !o.inventory.empty())) {
-                notes.push_back(*path + ": " + (r.message.empty() ? "cannot be read" : r.message));
-                failed = true;
-                return notes;
-            }
-        }
+    if (c.wantInventory) {
         d.Components.UseResInventory = 1;
         d.Components.UseCapInventory = 1;
     }
     if (o.allCapsStandard) {
-        for (const std::string& n : MakeCapacitorsStandard(d, wantInventory ? &inventory : nullptr))
+        for (const std::string& n : MakeCapacitorsStandard(d, c.wantInventory ? &c.inventory : nullptr))
             notes.push_back(n);
         d.Components.AllCapsStandard = 1;
     }
-    if (series > 0) {
-        d.Components.ResistorTolerance = static_cast<long double>(series);
-        d.Components.SubstitutionStrategy = static_cast<uint8_t>(strategy);
-        StandardRResult r = SwitchStandardROn(d, wantInventory ? &inventory : nullptr);
+    if (c.series > 0) {
+        d.Components.ResistorTolerance = static_cast<long double>(c.series);
+        d.Components.SubstitutionStrategy = static_cast<uint8_t>(c.strategy);
+        StandardRResult r = SwitchStandardROn(d, c.wantInventory ? &c.inventory : nullptr);
         if (!r.ok) {
             notes.push_back(r.refusal);
             failed = true;
@@ -338,23 +573,85 @@ std::vector<std::string> ApplyComponentRequests(TDesign& d, const OutputRequest&
     }
     // Standard capacitors and resistors move the stage gains a little: the overall gain
     // reached is that of the values now in the circuits.
-    if (o.allCapsStandard || series > 0) OverallActualGain(d);
-    if (runs > 0) {
-        MonteCarloOptions mc;
-        mc.Runs = runs;
-        monteCarlo = RunMonteCarlo(d, mc);
-    }
+    if (o.allCapsStandard || c.series > 0) OverallActualGain(d);
+    if (c.monteCarloRuns > 0 && !MonteCarloWithProgress(d, c.monteCarloRuns, err, monteCarlo))
+        throw Interrupted{};
     return notes;
 }
 
-// The report (text or JSON) and the files asked for. A file that cannot be written
-// is a failure (exit 1) after the report.
-int Finish(TfmMain& main, const OutputRequest& o, int onlyApprox, const std::string& failure,
-           std::ostream& out, std::ostream& err) {
+// A file the command is to write, made in full before the first one is written.
+struct PendingFile {
+    std::string what, path, bytes;
+};
+
+// Writes every file or, when one cannot be written, none: the files written before it
+// get their previous contents back (or are removed when they are new), and a folder
+// made for the plots is removed again. Each file is replaced safely on its own (a
+// temporary file renamed over it), so a failure never leaves a half-written file.
+bool WriteAll(const std::vector<PendingFile>& files, const std::string& plotsDir, std::string& message) {
+    namespace fs = std::filesystem;
+    std::vector<fs::path> madeFolders;
+    if (!plotsDir.empty()) {
+        std::error_code ec;
+        for (fs::path p = fs::absolute(plotsDir, ec); !ec && !fs::exists(p, ec) && p != p.parent_path();
+             p = p.parent_path())
+            madeFolders.push_back(p);
+        fs::create_directories(plotsDir, ec);
+        if (ec) {
+            message = plotsDir + ": " + ec.message();
+            for (const fs::path& p : madeFolders)
+                fs::remove(p, ec); // only those now empty go
+            return false;
+        }
+    }
+    struct Previous {
+        std::string path;
+        std::optional<std::vector<uint8_t>> bytes; // nothing: the file is new
+    };
+    std::vector<Previous> written;
+    for (const PendingFile& f : files) {
+        Previous before{f.path, std::nullopt};
+        std::error_code ec;
+        if (fs::is_regular_file(f.path, ec)) {
+            std::vector<uint8_t> old;
+            if (ReadWholeFile(f.path, std::size_t{1} << 30, old).ok) before.bytes = std::move(old);
+        } else if (fs::exists(f.path, ec)) {
+            before.bytes = std::vector<uint8_t>{}; // a device: nothing to restore, never removed
+        }
+        const auto* data = reinterpret_cast<const uint8_t*>(f.bytes.data());
+        const FileIoResult w = WriteFileReplacing(f.path, std::span<const uint8_t>(data, f.bytes.size()));
+        if (!w.ok) {
+            message = w.message;
+            for (auto it = written.rbegin(); it != written.rend(); ++it) {
+                if (it->bytes) {
+                    if (fs::is_regular_file(it->path, ec)) WriteFileReplacing(it->path, *it->bytes);
+                } else {
+                    fs::remove(it->path, ec);
+                }
+            }
+            for (const fs::path& p : madeFolders)
+                fs::remove(p, ec);
+            return false;
+        }
+        written.push_back(std::move(before));
+    }
+    return true;
+}
+
+// The report (text or JSON) and the files asked for. A run that fails, whether in the
+// design, in a component request or in writing a file, writes none of the files.
+int Finish(TfmMain& main, const OutputRequest& o, const CheckedOutputs& checked, int onlyApprox,
+           const std::string& failure, std::ostream& out, std::ostream& err) {
     TDesign& design = main.Design();
     bool requestFailed = false;
     std::optional<MonteCarloResult> monteCarlo;
-    const std::vector<std::string> notes = ApplyComponentRequests(design, o, requestFailed, monteCarlo);
+    std::vector<std::string> notes;
+    try {
+        notes = ApplyComponentRequests(design, o, checked, requestFailed, monteCarlo, err);
+    } catch (const Interrupted&) {
+        err << "velmora: the Monte Carlo analysis was interrupted; no file was written\n";
+        return 130;
+    }
     for (const std::string& n : notes)
         err << "velmora: " << n << "\n";
     ReportOptions ro;
@@ -372,56 +669,47 @@ int Finish(TfmMain& main, const OutputRequest& o, int onlyApprox, const std::str
         PrintCircuits(out, design);
         PrintAnalyses(out, design, ro);
     }
-    int status = failure.empty() && !requestFailed ? 0 : 1;
     if (!failure.empty()) err << "velmora: " << failure << "\n";
-    auto written = [&](const std::string& what, const std::string& path) {
-        if (!o.json) out << what << " written: " << path << "\n";
-    };
-    if (!o.plots.empty() && design.ResultsReady) {
-        std::error_code ec;
-        std::filesystem::create_directories(o.plots, ec);
+    if (!failure.empty() || requestFailed) return 1;
+
+    // Every file is made before the first is written.
+    std::vector<PendingFile> files;
+    const bool plots = !o.plots.empty() && design.ResultsReady;
+    if (plots) {
         PlotOptions po;
         po.Only = onlyApprox;
-        PlotWriteResult plots = WriteIdealResponsePlots(design, o.plots, po);
-        if (!plots.ok) {
-            err << "velmora: " << plots.message << "\n";
-            status = 1;
-        } else {
-            for (const std::string& f : plots.files)
-                written("Plot", f);
-        }
+        for (const PlotPicture& p : RenderIdealResponsePlots(design, po))
+            files.push_back({"Plot", (std::filesystem::path(o.plots) / p.file).string(), p.svg});
     }
     if (!o.save.empty()) {
-        if (main.SaveDesignAs(o.save))
-            written("Design file", o.save);
-        else
-            status = 1;
-    }
-    if (!o.ascii.empty()) {
-        FileIoResult a = ExportAscii(design, AsciiParts(o.asciiInclude), false, o.ascii);
-        if (!a.ok) {
-            err << "velmora: " << a.message << "\n";
-            status = 1;
-        } else {
-            written("ASCII data file", o.ascii);
+        std::vector<uint8_t> image;
+        const DesignFileResult encoded = EncodeDesign(design, image);
+        if (!encoded.ok()) {
+            err << "velmora: " << encoded.message << "\n";
+            return 1;
         }
+        files.push_back({"Design file", o.save, std::string(image.begin(), image.end())});
     }
+    if (!o.ascii.empty())
+        files.push_back({"ASCII data file", o.ascii,
+                         AsciiText(design, checked.asciiParts, false, CurrentDateTimeText())});
     if (!o.spice.empty()) {
-        SpiceNetlist n = BuildSpiceNetlist(design, SpiceRequest(design, o));
+        SpiceNetlist n = BuildSpiceNetlist(design, SpiceRequest(design, o, checked));
         if (n.status != SpiceStatus::Ok) {
             err << "velmora: " << SpiceStatusMessage(n.status, n.stage) << "\n";
-            status = 1;
-        } else {
-            FileIoResult w = WriteSpiceNetlist(o.spice, n.lines);
-            if (!w.ok) {
-                err << "velmora: " << w.message << "\n";
-                status = 1;
-            } else {
-                written("SPICE netlist", o.spice);
-            }
+            return 1;
         }
+        files.push_back({"SPICE netlist", o.spice, SpiceText(n.lines)});
     }
-    return status;
+    std::string message;
+    if (!WriteAll(files, plots ? o.plots : std::string(), message)) {
+        err << "velmora: " << message << "\n";
+        return 1;
+    }
+    if (!o.json)
+        for (const PendingFile& f : files)
+            out << f.what << " written: " << f.path << "\n";
+    return 0;
 }
 
 int ApproxIndexOf(const std::string& name) {
@@ -434,6 +722,8 @@ int ApproxIndexOf(const std::string& name) {
 }
 
 int RunDesign(const DesignRequest& r, const OutputRequest& o, std::ostream& out, std::ostream& err) {
+    const CheckedOutputs checked = CheckOutputs(o);
+    CheckCircuitOptions(r);
     TDesign design;
     CliDialogs dialogs(err);
     TfmMain main(design, dialogs);
@@ -445,6 +735,21 @@ int RunDesign(const DesignRequest& r, const OutputRequest& o, std::ostream& out,
     const bool band = type == Bandpass || type == Bandstop;
     main.StartDesign(type);
     TfmParEnt& form = main.ParEnt;
+    // The form's messages on a field it cannot read name no field (the form puts the
+    // focus on it): name the option the field came from.
+    dialogs.context = [&](const std::string& text) -> std::string {
+        if (text != "Invalid Number." && text != "An integer number must be entered.") return {};
+        const std::map<std::string, std::string> options = {
+            {form.NumEdit1.Name, "--apb"},
+            {form.NumEdit2.Name, "--asb"},
+            {form.NumEdit3.Name, band ? "--bpb" : "--fpb"},
+            {form.NumEdit4.Name, band ? "--bsb" : "--fsb"},
+            {form.NumEdit5.Name, "--f0"},
+            {form.NumEdit6.Name, r.gainDb.empty() ? "--gain" : "--gain-db"},
+            {form.IntEdit1.Name, "--order"}};
+        auto it = options.find(form.Focus);
+        return it == options.end() ? std::string() : it->second;
+    };
 
     if (band && (!r.fpb.empty() || !r.fsb.empty()))
         throw UsageError{"--fpb and --fsb are the edges of a lowpass or highpass; a " + r.type +
@@ -464,7 +769,8 @@ int RunDesign(const DesignRequest& r, const OutputRequest& o, std::ostream& out,
     if (!r.f0.empty()) SetFrequency(form.NumEdit5, form.CB3, "--f0", r.f0, r.rad);
     if (!r.order.empty()) {
         if (r.order.find_first_not_of("0123456789") != std::string::npos)
-            throw UsageError{"invalid order for --order: '" + r.order + "' (a whole number from 1 to 20)"};
+            throw UsageError{"invalid order for --order: '" + Shown(r.order) +
+                             "' (a whole number from 1 to 20)"};
         form.CheckBox1Click();
         form.IntEdit1.Text = r.order;
     }
@@ -517,16 +823,19 @@ int RunDesign(const DesignRequest& r, const OutputRequest& o, std::ostream& out,
         if (!outcome.ok) failure = outcome.message;
     }
 
-    return Finish(main, o, r.approx.empty() ? -1 : chosen, failure, out, err);
+    return Finish(main, o, checked, r.approx.empty() ? -1 : chosen, failure, out, err);
 }
 
 // `velmora open`: a design file, continued from its stored level.
 int RunOpen(const std::string& path, const OutputRequest& o, std::ostream& out, std::ostream& err) {
+    const CheckedOutputs checked = CheckOutputs(o);
+    if (path.find('\0') != std::string::npos)
+        throw UsageError{"the design file's path holds a NUL character"};
     TDesign design;
     CliDialogs dialogs(err);
     TfmMain main(design, dialogs);
     if (!main.OpenDesign(path)) return 1;
-    return Finish(main, o, -1, "", out, err);
+    return Finish(main, o, checked, -1, "", out, err);
 }
 
 // What `velmora user` was asked for.
@@ -620,6 +929,13 @@ int RunUser(const UserRequest& r, const OutputRequest& o, std::ostream& out, std
     std::vector<std::pair<UserSection, TUserBlock>> sections;
     for (const std::string& spec : r.sections)
         sections.push_back(ParseSection(spec, r.rad));
+    const CheckedOutputs checked = CheckOutputs(o);
+    DesignRequest circuits;
+    circuits.circuit = r.circuit;
+    circuits.gbw = r.gbw;
+    circuits.predistort = r.predistort;
+    circuits.compensate = r.compensate;
+    CheckCircuitOptions(circuits);
 
     TDesign design;
     CliDialogs dialogs(err);
@@ -639,65 +955,101 @@ int RunUser(const UserRequest& r, const OutputRequest& o, std::ostream& out, std
     SynthesisStatus st = SynthesiseStages(design);
     if (st != SynthesisStatus::Ok) failure = SynthesisMessage(st);
     if (failure.empty()) {
-        DesignRequest circuits;
-        circuits.circuit = r.circuit;
-        circuits.gbw = r.gbw;
-        circuits.predistort = r.predistort;
-        circuits.compensate = r.compensate;
         CircuitsOutcome outcome = DesignStageCircuits(design, CircuitRequests(circuits, design));
         if (!outcome.ok) failure = outcome.message;
     }
-    return Finish(main, o, -1, failure, out, err);
+    return Finish(main, o, checked, -1, failure, out, err);
 }
 
 // A JSON request: an object whose keys are the command's option names without the
 // leading dashes ("apb", "gain_db" or "gain-db", "sections" for the repeated --section),
-// with numbers, strings, booleans (flags) or arrays (repeated options) as values, and
-// an optional "schema_version" (1). Options given on the command line win.
+// with numbers or texts as the values of options, true or false for flags, an array of
+// texts for the sections, and an optional "schema_version" (1). Options given on the
+// command line win. A value of another kind is a usage error naming its key.
 void ApplyRequestFile(CLI::App* cmd, const std::string& path) {
-    std::ifstream in(path);
-    if (!in) throw UsageError{"cannot read the request file '" + path + "'"};
+    const std::string file = "the request file '" + Shown(path) + "'";
+    if (path.find('\0') != std::string::npos)
+        throw UsageError{"the request file's path holds a NUL character"};
+    if (std::filesystem::is_directory(path)) throw UsageError{"cannot read " + file + ": " + Reason(EISDIR)};
+    std::vector<uint8_t> bytes;
+    const FileIoResult read = ReadWholeFile(path, std::size_t{64} << 20, bytes);
+    if (!read.ok) throw UsageError{"cannot read " + file + ": " + read.message.substr(path.size() + 2)};
     nlohmann::json j;
     try {
-        j = nlohmann::json::parse(in);
+        j = nlohmann::json::parse(bytes.begin(), bytes.end());
     } catch (const nlohmann::json::exception& e) {
-        throw UsageError{"the request file '" + path + "' is not valid JSON: " + e.what()};
+        throw UsageError{file + " is not valid JSON: " + Shown(e.what())};
     }
-    if (!j.is_object()) throw UsageError{"the request file '" + path + "' must hold one JSON object"};
-    auto text = [&](const nlohmann::json& v, const std::string& key) -> std::string {
-        if (v.is_string()) return v.get<std::string>();
-        if (v.is_boolean()) return v.get<bool>() ? "true" : "false";
-        if (v.is_number_integer()) return std::to_string(v.get<long long>());
-        if (v.is_number()) {
-            std::ostringstream os;
-            os << std::setprecision(17) << v.get<double>();
-            return os.str();
-        }
-        throw UsageError{"the value of '" + key + "' in '" + path +
-                         "' must be a number, a text or true/false"};
-    };
+    if (!j.is_object()) throw UsageError{file + " must hold one JSON object"};
     for (auto& [key, value] : j.items()) {
+        const std::string where = "'" + Shown(key) + "' in " + file;
         if (key == "schema_version") {
-            if (value != 1) throw UsageError{"the request file '" + path + "' has an unknown schema_version"};
+            if (value != 1) throw UsageError{file + " has an unknown schema_version"};
             continue;
         }
         std::string name = key == "sections" ? "section" : key;
         std::replace(name.begin(), name.end(), '_', '-');
         CLI::Option* opt = nullptr;
-        try {
-            opt = cmd->get_option("--" + name);
-        } catch (const CLI::OptionNotFound&) {
-            throw UsageError{"unknown key '" + key + "' in the request file '" + path + "'"};
+        if (name != "help" && !name.empty() && name[0] != '-' && name.find('\0') == std::string::npos) {
+            try {
+                opt = cmd->get_option("--" + name);
+            } catch (const CLI::OptionNotFound&) {
+            }
         }
+        if (!opt || !opt->nonpositional()) throw UsageError{"unknown key " + where};
         if (opt->count() > 0) continue; // the command line wins
-        if (value.is_array()) {
-            for (const auto& item : value)
-                opt->add_result(text(item, key));
+        // The option's texts, as they would be typed.
+        auto text = [&](const nlohmann::json& v) {
+            std::string t;
+            if (v.is_string())
+                t = v.get<std::string>();
+            else if (v.is_number())
+                t = v.dump(); // the number as written: integers of any size, doubles round-trip
+            else
+                throw UsageError{"the value of " + where + " must be a number or a text"};
+            if (t.empty()) throw UsageError{"the value of " + where + " is empty"};
+            if (t.find('\0') != std::string::npos)
+                throw UsageError{"the value of " + where + " holds a NUL character"};
+            return t;
+        };
+        std::vector<std::string> texts;
+        if (opt->get_expected_min() == 0) { // a flag
+            if (!value.is_boolean()) throw UsageError{"the value of " + where + " must be true or false"};
+            if (!value.get<bool>()) continue;
+            texts.push_back("true");
+        } else if (name == "section") {
+            if (value.is_array()) {
+                if (value.empty()) throw UsageError{"the value of " + where + " holds no section"};
+                for (const auto& item : value) {
+                    if (!item.is_string()) throw UsageError{"every section of " + where + " must be a text"};
+                    texts.push_back(text(item));
+                }
+            } else if (value.is_string()) {
+                texts.push_back(text(value));
+            } else {
+                throw UsageError{"the value of " + where + " must be an array of texts"};
+            }
         } else {
-            if (value.is_boolean() && !value.get<bool>()) continue;
-            opt->add_result(text(value, key));
+            texts.push_back(text(value));
         }
-        opt->run_callback();
+        try {
+            for (const std::string& t : texts)
+                opt->add_result(t);
+            opt->run_callback();
+        } catch (const CLI::Error& e) {
+            throw UsageError{"the value of " + where + " is refused: " + Shown(e.what())};
+        }
+    }
+}
+
+// An option given with an empty value ("--apb ''") would read as not given: refuse it.
+void RefuseEmptyValues(const CLI::App* cmd) {
+    for (const CLI::Option* opt : cmd->get_options()) {
+        if (opt->get_expected_min() == 0) continue; // a flag
+        for (const std::string& v : opt->results())
+            if (v.empty())
+                throw UsageError{(opt->nonpositional() ? "--" + opt->get_lnames().front() : opt->get_name()) +
+                                 " is given an empty value"};
     }
 }
 
@@ -713,11 +1065,12 @@ void AddOutputOptions(CLI::App* cmd, OutputRequest& o) {
     cmd->add_option("--spice-opamp", o.spiceOpamp,
                     "Op-amp model: ideal VCVS or single-pole GBW (default vcvs)")
         ->check(CLI::IsMember({"vcvs", "single-pole"}));
-    cmd->add_option("--spice-points", o.spicePoints, "Sweep points per decade (default 200)");
+    cmd->add_option("--spice-points", o.spicePoints, "Sweep points per decade, 1..10000 (default 200)");
     cmd->add_flag("--spice-print", o.spicePrint, "Add a .PRINT AC line");
     cmd->add_flag("--spice-plot", o.spicePlot, "Add a line-printer .PLOT AC line");
     cmd->add_option("--spice-monte-carlo", o.spiceMonteCarlo,
-                    "Monte Carlo request: RUNS,R%,C% with tolerances 1%, 2%, 5% or 10% (e.g. 20,1%,5%)");
+                    "Monte Carlo request: RUNS,R%,C% with RUNS 1..10000 and tolerances 1%, 2%, 5% or 10% "
+                    "(e.g. 20,1%,5%)");
     cmd->add_option(
         "--plots", o.plots,
         "Write the ideal responses as SVG pictures (gain, phase, delay, step, impulse, pole-zero) "
@@ -735,14 +1088,16 @@ void AddOutputOptions(CLI::App* cmd, OutputRequest& o) {
         "Draw standard values from the component inventory (the user's RCInvent.dat, or --inventory)");
     cmd->add_option("--inventory", o.inventory, "Component inventory file to use (implies --use-inventory)");
     cmd->add_option("--tolerance", o.tolerance,
-                    "Resistor and capacitor tolerances in percent: R,C (default 1,1)");
-    cmd->add_option("--opamp-tolerance", o.opampTolerance, "Op-amp gain-bandwidth tolerance in percent");
-    cmd->add_option("--tempco", o.tempco, "Resistor and capacitor temperature coefficients in ppm/degC: R,C");
-    cmd->add_option("--temp-rise", o.tempRise, "Temperature rise for the temperature analysis, degC");
+                    "Resistor and capacitor tolerances in percent: R,C, each 0..50 (default 1,1)");
+    cmd->add_option("--opamp-tolerance", o.opampTolerance,
+                    "Op-amp gain-bandwidth tolerance in percent, 0..50");
+    cmd->add_option("--tempco", o.tempco,
+                    "Resistor and capacitor temperature coefficients in ppm/degC: R,C, each -10000..10000");
+    cmd->add_option("--temp-rise", o.tempRise, "Temperature rise for the temperature analysis, degC, 0..200");
     cmd->add_option(
         "--monte-carlo", o.monteCarlo,
-        "Monte Carlo analysis of the realised filter with this many runs (Gaussian, 3 sigma at the "
-        "tolerance, fixed seed)");
+        "Monte Carlo analysis of the realised filter with this many runs, 1..9999999 (Gaussian, 3 sigma at "
+        "the tolerance, fixed seed; progress on a terminal, Ctrl-C ends it)");
 }
 
 void AddCircuitOptions(CLI::App* cmd, std::string& circuit, std::string& gbw, std::string& predistort,
@@ -751,8 +1106,9 @@ void AddCircuitOptions(CLI::App* cmd, std::string& circuit, std::string& gbw, st
         "--circuit", circuit,
         "Circuits: keys for every stage of their type (SLP03,FLP02) or per stage (1:SLP03,2:FLP01); "
         "default: an automatic choice per stage");
-    cmd->add_option("--gbw", gbw,
-                    "Op-amp gain-bandwidth in Hz for every stage (10M) or per stage (1:10M,2:1M)");
+    cmd->add_option(
+        "--gbw", gbw,
+        "Op-amp gain-bandwidth in Hz for every stage (10M) or per stage (1:10M,2:1M), 1k..10000M");
     cmd->add_option("--predistort", predistort,
                     "Predistort these stages for the op-amp GBW (1,2 or all second-order stages)");
     cmd->add_option("--compensate", compensate,
@@ -801,7 +1157,8 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
     std::string designRequest, userRequest;
     design->add_option("request", designRequest, "A JSON design request (keys as the options; docs/cli.md)");
     design->footer(
-        "Frequencies are in Hz with an optional k or M suffix (1k = 1000 Hz), or in rad/s with --rad.\n"
+        "Frequencies are in Hz with an optional k or M suffix (1k = 1000 Hz), or in rad/s with --rad,\n"
+        "from 0.001 to 1e12.\n"
         "Examples:\n"
         "  velmora design --type lowpass --apb 0.5 --asb 30 --fpb 1k --fsb 2k\n"
         "  velmora design --type bandpass --f0 10k --bpb 1k --bsb 3k --order 6 --json\n"
@@ -844,15 +1201,28 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
         out << "velmora " << VELMORA_VERSION << "\n";
         return 0;
     }
+    // A message is one line of reasonable length, however long the input it quotes.
+    auto report = [&](const std::string& message, int status) {
+        constexpr std::size_t kLongest = 400;
+        err << "velmora: " << (message.size() > kLongest ? message.substr(0, kLongest) + "..." : message)
+            << "\n";
+        return status;
+    };
     try {
+        for (const CLI::App* cmd : {design, user, open})
+            if (cmd->parsed()) RefuseEmptyValues(cmd);
         if (design->parsed() && !designRequest.empty()) ApplyRequestFile(design, designRequest);
         if (user->parsed() && !userRequest.empty()) ApplyRequestFile(user, userRequest);
         if (design->parsed()) return RunDesign(r, o, out, err);
         if (user->parsed()) return RunUser(u, o, out, err);
         if (open->parsed()) return RunOpen(openPath, o, out, err);
     } catch (const UsageError& e) {
-        err << "velmora: " << e.message << "\n";
-        return 2;
+        return report(e.message, 2);
+    } catch (const FileError& e) {
+        return report(e.message, 1);
+    } catch (const std::exception& e) {
+        // The last resort: every cause known is handled above, but no input may abort.
+        return report(std::string("unexpected failure: ") + e.what(), 1);
     }
     out << app.help();
     return 0;

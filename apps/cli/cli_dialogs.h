@@ -2,7 +2,9 @@
 // take the answer the command was given (OK/Yes unless told otherwise).
 #pragma once
 
+#include <functional>
 #include <ostream>
+#include <string>
 
 #include "ui/dialogs.h"
 
@@ -14,11 +16,15 @@ class CliDialogs : public Dialogs {
 
     int failures = 0; // warnings and errors shown
     Answer answer = Answer::Ok;
+    // The option a message is about, for messages that do not say it themselves (empty:
+    // the message stands alone).
+    std::function<std::string(const std::string& text)> context;
 
     void Beep() override {}
     void Message(MessageKind kind, const std::string& text) override {
         if (kind != MessageKind::Information) ++failures;
-        err_ << "velmora: " << text << "\n";
+        const std::string option = context ? context(text) : std::string();
+        err_ << "velmora: " << (option.empty() ? "" : option + ": ") << text << "\n";
     }
     Answer AskOkCancel(MessageKind, const std::string&) override { return answer; }
     Answer AskYesNoCancel(const std::string&) override { return answer == Answer::Ok ? Answer::No : answer; }

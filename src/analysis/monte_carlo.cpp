@@ -210,6 +210,7 @@ std::optional<MonteCarloResult> RunMonteCarlo(const TDesign& d, const MonteCarlo
     Draws draws(o.Seed);
     int passed = 0, done = 0;
     for (int run = 0; run < o.Runs; ++run) {
+        if (o.Continue && !o.Continue(run, o.Runs)) return std::nullopt;
         for (std::size_t s = 0; s < stages.size(); ++s) {
             const StageModel& m = stages[s];
             values[s] = m.nominal;

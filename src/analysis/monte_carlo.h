@@ -20,6 +20,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -38,6 +39,10 @@ struct MonteCarloOptions {
     std::vector<long double> W; // rad/s; empty: the final response's frequency column
     ExactCapacitors Exact{};    // stages whose capacitors are exact (besides CapsExact)
     int First = 1, Last = 0;    // the stages cascaded; Last = 0: through the last stage
+    // Called before every run with the runs done so far and the runs asked for; returning
+    // false ends the analysis, which then gives no result. A long analysis shows its
+    // progress and lets the person stop it through this.
+    std::function<bool(int done, int runs)> Continue;
 };
 
 // The gain over the runs at one frequency.
@@ -58,7 +63,8 @@ struct MonteCarloResult {
     std::optional<long double> Yield;
 };
 
-// Nothing when the design has no stages, a stage has no calculated circuit, or Runs < 1.
+// Nothing when the design has no stages, a stage has no calculated circuit, Runs < 1,
+// or Continue stopped the analysis.
 std::optional<MonteCarloResult> RunMonteCarlo(const TDesign& d, const MonteCarloOptions& options = {});
 
 // The mask: whether an attenuation a (dB below the nominal gain) at w meets the filter

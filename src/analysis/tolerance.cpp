@@ -132,10 +132,14 @@ std::vector<TemperatureEffectPoint> TemperatureEffectCurve(const TDesign& d) {
 }
 
 bool ApplyToleranceRequest(TDesign& d, const ToleranceRequest& r) {
-    for (const auto& v : {r.ResistorPct, r.CapacitorPct, r.OpAmpPct, r.TempRise})
-        if (v && !(*v >= 0.0L && std::isfinite(*v))) return false;
+    auto within = [](const std::optional<long double>& v, long double lo, long double hi) {
+        return !v || (*v >= lo && *v <= hi); // a NaN fails both comparisons
+    };
+    for (const auto& v : {r.ResistorPct, r.CapacitorPct, r.OpAmpPct})
+        if (!within(v, 0.0L, kMaxTolerancePct)) return false;
     for (const auto& v : {r.ResistorPpm, r.CapacitorPpm})
-        if (v && !std::isfinite(*v)) return false;
+        if (!within(v, -kMaxTempCoPpm, kMaxTempCoPpm)) return false;
+    if (!within(r.TempRise, 0.0L, kMaxTempRise)) return false;
     ComponentCharacteristics& k = d.Components;
     if (r.ResistorPct) k.ResistorTolerance = *r.ResistorPct;
     if (r.CapacitorPct) k.CapacitorTolerance = *r.CapacitorPct;

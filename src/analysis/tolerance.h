@@ -71,11 +71,20 @@ struct ToleranceRequest {
     std::optional<long double> ResistorPpm, CapacitorPpm; // --tempco R,C (ppm/deg C)
     std::optional<long double> TempRise;                  // --temp-rise (deg C)
 };
+// The ranges a request may ask for. Beyond them the first-order spread and the Monte Carlo
+// draws lose their meaning (a 60 % tolerance draws negative components at 3 sigma is
+// already close; a kiloppm-scale drift over hundreds of degrees is a different part):
+// tolerances of components and op-amp GBW up to 50 %, temperature coefficients up to
+// 10000 ppm/degC either way, temperature rises up to 200 degC.
+constexpr long double kMaxTolerancePct = 50.0L;
+constexpr long double kMaxTempCoPpm = 10000.0L;
+constexpr long double kMaxTempRise = 200.0L;
+
 // Stores the request into the design as the component characteristics form would: the
 // temperature coefficients times 1e-6, and a resistor tolerance other than 1, 5 or 10 %
 // switches the resistor inventory off (the components are then recalculated when the
-// design has them). Returns false, leaving the design unchanged, for a negative
-// tolerance or temperature rise.
+// design has them). Returns false, leaving the design unchanged, for a value outside
+// its range above.
 bool ApplyToleranceRequest(TDesign& d, const ToleranceRequest& r);
 
 // ---- Report ----------------------------------------------------------------------------------

@@ -31,19 +31,25 @@ std::string RenderResponseSvg(const TDesign& d, GraphTab tab, const ResponseAxes
     return svg.Document();
 }
 
-PlotWriteResult WriteIdealResponsePlots(TDesign& d, const std::string& dir, const PlotOptions& options) {
-    PlotWriteResult result;
+std::vector<PlotPicture> RenderIdealResponsePlots(TDesign& d, const PlotOptions& options) {
     const IdealAxes ideal = DefaultIdealAxes(d);
     ComputeIdealResponses(d, ideal);
     const std::vector<int> list = PlotApproximations(d, options);
     const ResponseAxes axes = PlotAxes(d, list, options);
-    for (int t = 0; t < kGraphTabCount; ++t) {
-        const std::string text =
-            RenderResponseSvg(d, static_cast<GraphTab>(t), axes, list, options.Width, options.Height);
-        const std::string path =
-            (std::filesystem::path(dir) / (std::string(kGraphTabNames[t]) + ".svg")).string();
-        const auto* bytes = reinterpret_cast<const uint8_t*>(text.data());
-        const FileIoResult written = WriteFileReplacing(path, std::span<const uint8_t>(bytes, text.size()));
+    std::vector<PlotPicture> pictures;
+    for (int t = 0; t < kGraphTabCount; ++t)
+        pictures.push_back(
+            {std::string(kGraphTabNames[t]) + ".svg",
+             RenderResponseSvg(d, static_cast<GraphTab>(t), axes, list, options.Width, options.Height)});
+    return pictures;
+}
+
+PlotWriteResult WriteIdealResponsePlots(TDesign& d, const std::string& dir, const PlotOptions& options) {
+    PlotWriteResult result;
+    for (const PlotPicture& p : RenderIdealResponsePlots(d, options)) {
+        const std::string path = (std::filesystem::path(dir) / p.file).string();
+        const auto* bytes = reinterpret_cast<const uint8_t*>(p.svg.data());
+        const FileIoResult written = WriteFileReplacing(path, std::span<const uint8_t>(bytes, p.svg.size()));
         if (!written.ok) {
             result.ok = false;
             result.message = written.message;

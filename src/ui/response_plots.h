@@ -31,6 +31,16 @@ std::string RenderResponseSvg(const TDesign& d, GraphTab tab, const ResponseAxes
                               const std::vector<int>& approximations, double width = 800,
                               double height = 600);
 
+// A picture ready to be written: its file name (gain.svg, ...) and its SVG document.
+struct PlotPicture {
+    std::string file, svg;
+};
+
+// Computes the ideal responses over the default axes and renders one picture per tab,
+// in tab order, without writing anything: a caller that writes several files can make
+// every one of them before the first write.
+std::vector<PlotPicture> RenderIdealResponsePlots(TDesign& d, const PlotOptions& options = {});
+
 struct PlotWriteResult {
     bool ok = true;
     std::string message;            // "<path>: <system message>" when a file could not be written

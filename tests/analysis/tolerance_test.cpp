@@ -3,6 +3,7 @@
 // spread against Monte Carlo runs of the built circuits for every catalogue circuit.
 #include <cmath>
 #include <complex>
+#include <limits>
 #include <numbers>
 #include <set>
 #include <string>
@@ -381,6 +382,30 @@ TEST(MonteCarlo, ReproducibleForASeedAndDifferentForAnother) {
     }
     EXPECT_TRUE(differs);
     EXPECT_EQ(a->Yield, b->Yield);
+
+    // The progress hook sees every run before it starts and can end the analysis: a hook
+    // that lets the runs through changes nothing, one that stops after 37 runs gives no
+    // result and is not asked again.
+    o.Seed = 5489;
+    std::vector<int> seen;
+    o.Continue = [&](int done, int runs) {
+        EXPECT_EQ(runs, 200);
+        seen.push_back(done);
+        return true;
+    };
+    const auto watched = RunMonteCarlo(d, o);
+    ASSERT_TRUE(watched);
+    ASSERT_EQ(seen.size(), 200u);
+    for (int k = 0; k < 200; ++k)
+        EXPECT_EQ(seen[static_cast<std::size_t>(k)], k);
+    EXPECT_EQ(watched->Band.back().Mean, a->Band.back().Mean);
+    int calls = 0;
+    o.Continue = [&](int done, int) {
+        ++calls;
+        return done < 37;
+    };
+    EXPECT_FALSE(RunMonteCarlo(d, o));
+    EXPECT_EQ(calls, 38);
 }
 
 // Yield: a filter designed with margin passes every run at tight tolerances, and
@@ -432,11 +457,37 @@ TEST(ToleranceRequest, CommandLineValuesAsTheFormStoresThem) {
         for (int i = 1; i <= d.StageCount; ++i)
             EXPECT_EQ((long double)d.Circuits[i].GbwTolerance, 10.0L);
     }
-    TDesign d;
-    ToleranceRequest bad;
-    bad.TempRise = -5.0L;
-    EXPECT_FALSE(ApplyToleranceRequest(d, bad));
-    EXPECT_EQ((long double)d.Components.TempRise, 0.0L);
+    // Each range's edges are taken, a step beyond them (or a NaN) is refused and leaves
+    // the design as it was.
+    using Field = std::optional<long double> ToleranceRequest::*;
+    const struct {
+        Field field;
+        long double lo, hi;
+    } ranges[] = {
+        {&ToleranceRequest::ResistorPct, 0.0L, 50.0L},
+        {&ToleranceRequest::CapacitorPct, 0.0L, 50.0L},
+        {&ToleranceRequest::OpAmpPct, 0.0L, 50.0L},
+        {&ToleranceRequest::TempRise, 0.0L, 200.0L},
+        {&ToleranceRequest::ResistorPpm, -10000.0L, 10000.0L},
+        {&ToleranceRequest::CapacitorPpm, -10000.0L, 10000.0L},
+    };
+    for (const auto& k : ranges) {
+        for (long double v : {k.lo, k.hi}) {
+            TDesign d;
+            ToleranceRequest r;
+            r.*k.field = v;
+            EXPECT_TRUE(ApplyToleranceRequest(d, r)) << (double)v;
+        }
+        for (long double v : {k.lo - 1e-3L, k.hi + 1e-3L, std::numeric_limits<long double>::quiet_NaN()}) {
+            TDesign d;
+            ToleranceRequest r;
+            r.*k.field = v;
+            EXPECT_FALSE(ApplyToleranceRequest(d, r)) << (double)v;
+            EXPECT_EQ((long double)d.Components.TempRise, 0.0L);
+            EXPECT_EQ((long double)d.Components.ResistorTolerance,
+                      (long double)TDesign{}.Components.ResistorTolerance);
+        }
+    }
 }
 
 TEST(ToleranceReport, TextCarriesTheTablesAndBounds) {

@@ -59,11 +59,11 @@ TEST(Cli, DesignFailuresUseTheFormsMessages) {
         std::vector<std::string> args;
         std::string message;
     } cases[] = {
-        {{"design", "--order", "0"}, "An integer number must be entered."},
+        {{"design", "--order", "0"}, "--order: An integer number must be entered."},
         {{"design", "--order", "21"}, "Maximum order is 20."},
         {{"design", "--type", "bandstop", "--order", "5"}, "Order must be an even number."},
-        {{"design", "--apb", "0"}, "Invalid Number."},
-        {{"design", "--fpb", "0"}, "Invalid Number."},
+        {{"design", "--apb", "0"}, "--apb: Invalid Number."},
+        {{"design", "--fpb", "0"}, "--fpb: Invalid Number."},
         {{"design", "--apb", "40"}, "Stopband attenuation must exceed passband attenuation."},
         {{"design", "--gain-db", "60.1"}, "Maximum allowable overall gain is 60dB (1000V/V)."},
         {{"design", "--gain", "0.05"}, "Minimum allowable overall gain is 0.1V/V."},
@@ -346,7 +346,7 @@ TEST(Cli, AsciiAndSpiceFiles) {
     // A refused request leaves no netlist and says why.
     fs::remove(cir);
     r = Velmora({"design", "--spice", cir.string(), "--spice-monte-carlo", "5,3%,1%"});
-    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.status, 2);
     EXPECT_FALSE(fs::exists(cir));
     EXPECT_EQ(Velmora({"design", "--ascii", dat.string(), "--ascii-include", "all"}).status, 2);
     EXPECT_EQ(Velmora({"design", "--spice-dialect", "hspice"}).status, 2);
@@ -454,6 +454,199 @@ TEST(Cli, StandardValuesToleranceAndMonteCarlo) {
     EXPECT_EQ(Velmora({"design", "--monte-carlo", "0"}).status, 2);
     Result missing = Velmora({"design", "--standard-r", "1", "--inventory", "/nonexistent/RCInvent.dat"});
     EXPECT_EQ(missing.status, 1);
+}
+
+} // namespace
+} // namespace velmora::cli
+
+namespace velmora::cli {
+namespace {
+
+// Request values of every wrong kind are usage errors that name their key; nothing
+// escapes as an exception or a crash.
+TEST(Cli, RequestFileValuesOfTheWrongKind) {
+    const fs::path dir = TempFolder("request_kinds");
+    const struct {
+        const char* command;
+        std::string json;
+        std::string message; // a part of the message
+    } cases[] = {
+        {"design", R"({"type":"foo"})", "'type'"},
+        {"design", R"({"approx":"foo"})", "'approx'"},
+        {"design", R"({"order_by":"foo"})", "'order_by'"},
+        {"design", R"({"spice_dialect":"foo"})", "'spice_dialect'"},
+        {"design", R"({"spice_opamp":"foo"})", "'spice_opamp'"},
+        {"design", R"({"apb":[1,2]})", "'apb'"},
+        {"design", R"({"type":[]})", "'type'"},
+        {"design", R"({"save":[]})", "'save'"},
+        {"design", R"({"apb":null})", "'apb'"},
+        {"design", R"({"apb":{"x":1}})", "'apb'"},
+        {"design", R"({"apb":""})", "'apb'"},
+        {"design", R"({"json":"maybe"})", "'json'"},
+        {"design", R"({"json":1})", "'json'"},
+        {"user", R"({"sections":[]})", "'sections'"},
+        {"user", R"({"sections":[1]})", "'sections'"},
+        {"user", R"({"sections":{"a":"lp1:p=1k"}})", "'sections'"},
+        {"design", R"({"save":"a\u0000b.fl3"})", "NUL"},
+        {"design", R"({"apb":"1\u00002"})", "NUL"},
+        {"design", R"({"help":true})", "unknown key 'help'"},
+        {"design", R"({"request":"x.json"})", "unknown key 'request'"},
+        {"design", R"({"apb":1e400})", "not valid JSON"},
+        {"design", R"({")" + std::string(100000, 'k') + R"(":1})", "unknown key 'kkkk"},
+        {"design", R"({"fpb":")" + std::string(100000, '9') + R"("})", "--fpb"},
+    };
+    // A flag takes true or false, nothing else (an empty array once crashed).
+    for (const char* flag :
+         {"json", "rad", "spice_print", "spice_plot", "use_inventory", "all_caps_standard"})
+        for (const char* value : {"[]", "[true]", "null", "\"yes\"", "{}", "1"}) {
+            const std::string json = std::string(R"({")") + flag + R"(":)" + value + "}";
+            std::ofstream(dir / "f.json", std::ios::trunc) << json;
+            Result r = Velmora({"design", (dir / "f.json").string()});
+            EXPECT_EQ(r.status, 2) << json;
+            EXPECT_NE(r.err.find(std::string("'") + flag + "'"), std::string::npos) << r.err;
+            EXPECT_NE(r.err.find("true or false"), std::string::npos) << r.err;
+        }
+    for (const auto& c : cases) {
+        std::ofstream(dir / "r.json", std::ios::trunc) << c.json;
+        Result r = Velmora({c.command, (dir / "r.json").string()});
+        SCOPED_TRACE(c.json.substr(0, 60));
+        EXPECT_EQ(r.status, 2);
+        EXPECT_EQ(r.err.rfind("velmora: ", 0), 0u) << r.err;
+        EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
+        EXPECT_LT(r.err.size(), 500u) << "a long key or value is cut in the message";
+    }
+    EXPECT_FALSE(fs::exists("a")); // the part of a path before a NUL
+    // Integers beyond 64 bits keep their value: an attenuation of 1.8e19 dB is refused
+    // for what it is, not read as -1.
+    std::ofstream(dir / "big.json") << R"({"apb":18446744073709551615})";
+    Result r = Velmora({"design", (dir / "big.json").string()});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "velmora: Stopband attenuation must exceed passband attenuation.\n");
+    std::ofstream(dir / "ok.json") << R"({"apb":0.25,"json":false,"rad":false,"order":3})";
+    EXPECT_EQ(Velmora({"design", (dir / "ok.json").string()}).status, 0);
+    fs::remove_all(dir);
+}
+
+// Folders where files are expected, files where folders are expected, missing files:
+// a message with the system's reason, never an abort.
+TEST(Cli, PathsThatAreNotFiles) {
+    const fs::path dir = TempFolder("paths");
+    const std::string d = dir.string(), file = (dir / "f").string();
+    std::ofstream(file) << "x";
+    const struct {
+        std::vector<std::string> args;
+        int status;
+        std::string message;
+    } cases[] = {
+        {{"design", d}, 2, "Is a directory"},
+        {{"user", d}, 2, "Is a directory"},
+        {{"open", d}, 1, "Is a directory"},
+        {{"design", "--inventory", d}, 1, "Is a directory"},
+        {{"design", "--inventory", (dir / "none.dat").string()}, 1, "No such file or directory"},
+        {{"design", "--save", d}, 1, "Is a directory"},
+        {{"design", "--ascii", d}, 1, "Is a directory"},
+        {{"design", "--spice", d}, 1, "Is a directory"},
+        {{"design", "--save", (dir / "no" / "x.fl3").string()}, 1, "No such file or directory"},
+        {{"design", "--plots", file}, 1, "Not a directory"},
+        {{"design", "--plots", file + "/sub"}, 1, "Not a directory"},
+        {{"design", ""}, 2, "empty"},
+        {{"design", "--save", ""}, 2, "--save"},
+    };
+    for (const auto& c : cases) {
+        Result r = Velmora(c.args);
+        SCOPED_TRACE(c.args[0] + " " + c.args[1]);
+        EXPECT_EQ(r.status, c.status);
+        EXPECT_EQ(r.err.rfind("velmora: ", 0), 0u) << r.err;
+        EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
+        EXPECT_TRUE(r.out.empty()) << "found before anything is computed";
+    }
+    fs::remove_all(dir);
+}
+
+// A run that fails, whatever the reason and whenever it is found, writes none of its
+// files: an existing design file stays byte for byte, no other file appears.
+TEST(Cli, FailedRunsWriteNothing) {
+    const fs::path dir = TempFolder("nothing");
+    const fs::path fl3 = dir / "b.fl3", dat = dir / "b.dat", cir = dir / "b.cir", plots = dir / "plots";
+    ASSERT_EQ(Velmora({"design", "--save", fl3.string()}).status, 0);
+    const std::string before = ReadBytes(fl3);
+    const std::vector<std::string> outputs = {"--save",  fl3.string(), "--ascii", dat.string(),
+                                              "--spice", cir.string(), "--plots", plots.string()};
+    const struct {
+        std::vector<std::string> args;
+        int status;
+    } cases[] = {
+        {{"design", "--asb", "1000"}, 1},
+        {{"design", "--approx", "bessel"}, 1},
+        {{"design", "--compensate", "2"}, 1},
+        {{"design", "--predistort", "2"}, 1},
+        {{"design", "--fpb", "1e-40", "--fsb", "1e-30"}, 2},
+        {{"design", "--ascii-include", "bogus", "--json"}, 2},
+        {{"design", "--spice-monte-carlo", "1,2"}, 2},
+        {{"design", "--spice-monte-carlo", "5,3%,1%"}, 2},
+        {{"design", "--standard-r", "1", "--inventory", (dir / "missing.dat").string()}, 1},
+        {{"design", "--gbw", "1e-300"}, 2},
+        {{"user", "--section", "lp2:q=0.5,fp=1k"}, 1},
+        {{"open", (dir / "missing.fl3").string()}, 1},
+        // The last file cannot be written: the ones written before it are put back.
+        {{"design", "--spice", "/dev/full"}, 1},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::string> args = c.args;
+        args.insert(args.end(), outputs.begin(), outputs.end());
+        if (args[1] == "--spice") args.erase(args.end() - 4, args.end() - 2); // only /dev/full
+        Result r = Velmora(args);
+        SCOPED_TRACE(c.args[0] + " " + c.args[1]);
+        EXPECT_EQ(r.status, c.status) << r.err;
+        EXPECT_EQ(r.err.rfind("velmora: ", 0), 0u) << r.err;
+        EXPECT_TRUE(ReadBytes(fl3) == before);
+        EXPECT_FALSE(fs::exists(dat));
+        EXPECT_FALSE(fs::exists(cir));
+        EXPECT_FALSE(fs::exists(plots));
+    }
+    // The same outputs of a run that succeeds are all written.
+    std::vector<std::string> args = {"design", "--approx", "butterworth"};
+    args.insert(args.end(), outputs.begin(), outputs.end());
+    Result r = Velmora(args);
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_FALSE(ReadBytes(fl3) == before);
+    EXPECT_TRUE(fs::exists(dat) && fs::exists(cir) && fs::exists(plots / "gain.svg"));
+    fs::remove_all(dir);
+}
+
+// Every analysis value has a range: its edges are taken, a value beyond is a usage
+// error naming the option and its range, checked even when its output is not asked for.
+TEST(Cli, AnalysisValueRanges) {
+    const struct {
+        std::string option, inside, beyond, range;
+    } cases[] = {
+        {"--gbw", "1k", "999", "1 kHz to 10 GHz"},
+        {"--gbw", "10000M", "10001M", "1 kHz to 10 GHz"},
+        {"--gbw", "2M", "1e-300", "1 kHz to 10 GHz"},
+        {"--tolerance", "50,0", "50.01,1", "0 to 50 %"},
+        {"--tolerance", "0,50", "1e30,1", "0 to 50 %"},
+        {"--opamp-tolerance", "50", "1e400", "0 to 50 %"},
+        {"--tempco", "-10000,10000", "10001,0", "-10000 to 10000 ppm/degC"},
+        {"--tempco", "0,0", "1e400,1e400", "-10000 to 10000 ppm/degC"},
+        {"--temp-rise", "200", "200.5", "0 to 200 degC"},
+        {"--spice-points", "10000", "10001", "1 to 10000"},
+        {"--spice-points", "1", "abc", "1 to 10000"},
+        {"--spice-monte-carlo", "10000,1%,10%", "99999999999,1%,1%", "1 to 10000"},
+        {"--monte-carlo", "1", "10000000", "1 to 9999999"},
+        {"--fpb", "0.001", "1e-300", "0.001 to 1e12"},
+        {"--fsb", "2k", "1e400", "0.001 to 1e12"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.option + " " + c.beyond);
+        std::vector<std::string> inside = {"design", c.option, c.inside};
+        if (c.option == "--fpb") inside.insert(inside.end(), {"--fsb", "0.002"});
+        Result in = Velmora(inside);
+        EXPECT_EQ(in.status, 0) << in.err;
+        Result out = Velmora({"design", c.option, c.beyond});
+        EXPECT_EQ(out.status, 2);
+        EXPECT_NE(out.err.find(c.option), std::string::npos) << out.err;
+        EXPECT_NE(out.err.find(c.range), std::string::npos) << out.err;
+    }
 }
 
 } // namespace
