@@ -1,4 +1,5 @@
 // The specification check in the text report and the JSON document.
+#include <algorithm>
 #include <cmath>
 #include <fmt/format.h>
 #include <numbers>
@@ -10,6 +11,8 @@ namespace velmora::cli {
 namespace {
 
 constexpr long double kTwoPi = 2.0L * std::numbers::pi_v<long double>;
+// A margin thinner than this is within what component tolerances move either way.
+constexpr long double kThinMarginDb = 0.05L;
 
 nlohmann::ordered_json Number(long double v) {
     const double x = static_cast<double>(v);
@@ -25,7 +28,61 @@ std::string Gbw(const std::optional<long double>& hz) {
     return hz ? FrequencyWithUnit(*hz, true) : std::string("none up to 10 GHz");
 }
 
+std::string StageList(const std::vector<int>& stages) {
+    std::string t;
+    for (int i : stages)
+        t += (t.empty() ? "" : ",") + std::to_string(i);
+    return t;
+}
+
+// What a remedy is, in words, with the options that make it.
+std::string RemedyText(const Remedy& r) {
+    const std::string list = StageList(r.stages);
+    const bool one = r.stages.size() == 1;
+    std::string what;
+    switch (r.kind) {
+    case Remedy::Kind::Predistort:
+        what = "Predistorting stage" + std::string(one ? " " : "s ") + list + " for " + (one ? "its" : "their") +
+               " op amp" + (one ? "" : "s") + " (--predistort " + list + ")";
+        break;
+    case Remedy::Kind::Compensate:
+        what = "The actively compensated circuit in stage" + std::string(one ? " " : "s ") + list +
+               " (--compensate " + list + ")";
+        break;
+    case Remedy::Kind::StandardValues:
+        what = "Standard resistors of the " + std::to_string(r.seriesPct) + " % series with strategy " +
+               std::to_string(r.strategy) + " (--standard-r " + std::to_string(r.seriesPct) + " --strategy " +
+               std::to_string(r.strategy) + ")";
+        break;
+    }
+    return what + " meets the specification: passband margin " + Margin(r.margins.PassMarginDb) +
+           ", stopband margin " + Margin(r.margins.StopMarginDb) + ".";
+}
+
 } // namespace
+
+std::vector<std::string> YieldContext(const std::optional<SpecificationCheck>& c) {
+    std::vector<std::string> out;
+    if (!c) return out;
+    for (const VariantCheck& v : c->Variants) {
+        if (v.Variant != CheckedVariant::Exact) continue;
+        const MaskMargins& m = v.Margins;
+        out.push_back("The built filter's nominal margins (exact values): passband " + Margin(m.PassMarginDb) +
+                      ", stopband " + Margin(m.StopMarginDb) + ".");
+        if (std::min(m.PassMarginDb, m.StopMarginDb) < kThinMarginDb)
+            out.push_back("With no margin at an edge, about half of the filters built miss it at any tolerance: "
+                          "the tolerances move the response either way. Designing with a margin "
+                          "(--design-margin DB) trades order for yield.");
+    }
+    return out;
+}
+
+std::vector<std::string> SpecificationSuggestions(const SpecificationCheck& c) {
+    std::vector<std::string> out;
+    for (const Remedy& r : c.Remedies)
+        out.push_back(RemedyText(r));
+    return out;
+}
 
 nlohmann::ordered_json SpecificationCheckJson(const SpecificationCheck& c) {
     nlohmann::ordered_json j = nlohmann::ordered_json::object();
@@ -44,6 +101,7 @@ nlohmann::ordered_json SpecificationCheckJson(const SpecificationCheck& c) {
         j["required_gbw_hz"] = {{"common", c.Required->CommonHz ? Number(*c.Required->CommonHz) : nullptr},
                                 {"stages", stages}};
     }
+    if (!c.Variants.empty()) j["suggestions"] = SpecificationSuggestions(c);
     return j;
 }
 
@@ -69,6 +127,17 @@ void PrintSpecificationCheck(std::ostream& out, const TDesign& d, const Specific
                 << FrequencyWithUnit(d.Circuits[static_cast<int>(k) + 1].OpAmpGBW.value(), true)
                 << "), the other stages as they are: " << Gbw(c.Required->StageHz[k]) << "\n";
     }
+    for (const std::string& t : SpecificationSuggestions(c))
+        out << "  " << t << "\n";
+    const bool missesBuilt = std::any_of(c.Variants.begin(), c.Variants.end(), [](const VariantCheck& v) {
+        return v.Variant != CheckedVariant::Ideal && v.Variant != CheckedVariant::Exact && !v.Margins.Meets();
+    });
+    for (const VariantCheck& v : c.Variants)
+        if (v.Variant == CheckedVariant::Exact && missesBuilt &&
+            std::min(v.Margins.PassMarginDb, v.Margins.StopMarginDb) < kThinMarginDb)
+            out << "  The design meets its specification with no margin to spare, so any departure of the built "
+                   "filter misses it:\n  a design margin (--design-margin DB) leaves room for op amps and "
+                   "standard values.\n";
     out << "\n";
 }
 

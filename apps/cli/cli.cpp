@@ -16,6 +16,7 @@
 
 #include "analysis/monte_carlo.h"
 #include "analysis/tolerance.h"
+#include "approx/approximation.h"
 #include "arguments.h"
 #include "circuits/catalogue.h"
 #include "circuits/component_adjustment.h"
@@ -50,6 +51,7 @@ struct DesignRequest {
     std::string apb, asb, fpb, fsb, f0, bpb, bsb, order, gain, gainDb;
     std::string approx, orderBy, firstStage, lastStage;
     std::string circuit, gbw, predistort, compensate;
+    std::string designMargin; // dB
     bool rad = false;
 };
 
@@ -503,10 +505,11 @@ extern "C" void OnInterrupt(int) {
 
 // A Monte Carlo analysis that shows its progress on a terminal and ends on Ctrl-C.
 // Returns false when it was interrupted.
-bool MonteCarloWithProgress(const TDesign& d, int runs, std::ostream& err,
+bool MonteCarloWithProgress(const TDesign& d, int runs, const Specification* mask, std::ostream& err,
                             std::optional<MonteCarloResult>& result) {
     MonteCarloOptions mc;
     mc.Runs = runs;
+    mc.Mask = mask;
     // Progress only for a person watching: stderr on a terminal, and not when the
     // command line runs inside another program with its own streams.
     const bool show = &err == &std::cerr && ::isatty(STDERR_FILENO) == 1;
@@ -541,7 +544,7 @@ struct Interrupted {};
 // `failed` is set when a request could not be carried out.
 std::vector<std::string> ApplyComponentRequests(TDesign& d, const OutputRequest& o, const CheckedOutputs& c,
                                                 bool& failed, std::optional<MonteCarloResult>& monteCarlo,
-                                                std::ostream& err) {
+                                                const Specification* mask, std::ostream& err) {
     std::vector<std::string> notes;
     if (d.DesignLevel < LevelComponents) return notes;
     if (!ApplyToleranceRequest(d, c.tolerance)) {
@@ -574,7 +577,7 @@ std::vector<std::string> ApplyComponentRequests(TDesign& d, const OutputRequest&
     // Standard capacitors and resistors move the stage gains a little: the overall gain
     // reached is that of the values now in the circuits.
     if (o.allCapsStandard || c.series > 0) OverallActualGain(d);
-    if (c.monteCarloRuns > 0 && !MonteCarloWithProgress(d, c.monteCarloRuns, err, monteCarlo))
+    if (c.monteCarloRuns > 0 && !MonteCarloWithProgress(d, c.monteCarloRuns, mask, err, monteCarlo))
         throw Interrupted{};
     return notes;
 }
@@ -641,22 +644,35 @@ bool WriteAll(const std::vector<PendingFile>& files, const std::string& plotsDir
 // The report (text or JSON) and the files asked for. A run that fails, whether in the
 // design, in a component request or in writing a file, writes none of the files.
 int Finish(TfmMain& main, const OutputRequest& o, const CheckedOutputs& checked, int onlyApprox,
-           const std::string& failure, std::ostream& out, std::ostream& err) {
+           const std::string& failure, std::ostream& out, std::ostream& err, long double designMarginDb = 0) {
     TDesign& design = main.Design();
     bool requestFailed = false;
     std::optional<MonteCarloResult> monteCarlo;
     std::vector<std::string> notes;
+    // A design made with a margin (to tighter attenuations than specified) is checked,
+    // and its yield judged, against the attenuations specified.
+    Specification mask = design.Spec;
+    mask.Apb = design.Spec.Apb + designMarginDb;
+    mask.Asb = design.Spec.Asb - designMarginDb;
     try {
-        notes = ApplyComponentRequests(design, o, checked, requestFailed, monteCarlo, err);
+        notes = ApplyComponentRequests(design, o, checked, requestFailed, monteCarlo,
+                                       designMarginDb > 0 ? &mask : nullptr, err);
     } catch (const Interrupted&) {
         err << "velmora: the Monte Carlo analysis was interrupted; no file was written\n";
         return 130;
     }
-    for (const std::string& n : notes)
-        err << "velmora: " << n << "\n";
+    // A request that failed says why on stderr; otherwise the notes belong to the report.
+    if (requestFailed)
+        for (const std::string& n : notes)
+            err << "velmora: " << n << "\n";
     ReportOptions ro;
     ro.onlyApprox = onlyApprox;
     ro.monteCarlo = monteCarlo ? &*monteCarlo : nullptr;
+    if (!requestFailed) ro.notes = notes;
+    if (designMarginDb > 0) {
+        ro.mask = &mask;
+        ro.designMarginDb = designMarginDb;
+    }
     if (o.json) {
         out << DesignJson(design, ro).dump(2) << "\n";
     } else {
@@ -710,6 +726,23 @@ int Finish(TfmMain& main, const OutputRequest& o, const CheckedOutputs& checked,
         for (const PendingFile& f : files)
             out << f.what << " written: " << f.path << "\n";
     return 0;
+}
+
+// A design margin m (dB): the approximations are designed for Apb - m and Asb + m, so
+// that the filter built keeps m dB in hand at both edges; the realised filter is checked
+// against the attenuations specified. The margin must leave a passband attenuation.
+long double ApplyDesignMargin(TfmParEnt& form, const std::string& text) {
+    const auto m = ParseNonNegative(text);
+    if (!m || !(*m <= 20.0L))
+        throw UsageError{"invalid value for --design-margin: '" + Shown(text) + "' (0 to 20 dB)"};
+    const auto apb = ParseNonNegative(form.NumEdit1.Text), asb = ParseNonNegative(form.NumEdit2.Text);
+    if (!apb || !asb) return 0; // the form reports its own entries
+    if (!(*m < *apb))
+        throw UsageError{"--design-margin " + Shown(text) + " leaves no passband attenuation of the " +
+                         form.NumEdit1.Text + " dB specified (the margin must be below it)"};
+    form.NumEdit1.Text = TrimmedText(*apb - *m, 6);
+    form.NumEdit2.Text = TrimmedText(*asb + *m, 6);
+    return *m;
 }
 
 int ApproxIndexOf(const std::string& name) {
@@ -785,6 +818,9 @@ int RunDesign(const DesignRequest& r, const OutputRequest& o, std::ostream& out,
         SetNumber(form.NumEdit6, "--gain-db", r.gainDb);
     }
 
+    long double designMarginDb = 0;
+    if (!r.designMargin.empty()) designMarginDb = ApplyDesignMargin(form, r.designMargin);
+
     if (!r.firstStage.empty())
         SetCriteria(design.Criteria[0], "--first-stage", r.firstStage, {"flp", "slp", "slpn", "sbp"});
     if (!r.lastStage.empty())
@@ -792,7 +828,9 @@ int RunDesign(const DesignRequest& r, const OutputRequest& o, std::ostream& out,
     if (!r.orderBy.empty()) design.Opt.OrderByQp = r.orderBy == "qp" ? 1 : 0;
 
     form.CalcBtnClick();
-    if (dialogs.failures > 0) return 1;
+    // The form refuses entries it cannot accept (a usage error); the one failure that is
+    // not about the entries is the program's own data file of Bessel roots.
+    if (dialogs.failures > 0) return dialogs.lastText == kBesselFileError ? 1 : 2;
     const bool usable = form.BitBtn1Enabled;
     if (usable) form.BitBtn1Click();
 
@@ -823,7 +861,7 @@ int RunDesign(const DesignRequest& r, const OutputRequest& o, std::ostream& out,
         if (!outcome.ok) failure = outcome.message;
     }
 
-    return Finish(main, o, checked, r.approx.empty() ? -1 : chosen, failure, out, err);
+    return Finish(main, o, checked, r.approx.empty() ? -1 : chosen, failure, out, err, designMarginDb);
 }
 
 // `velmora open`: a design file, continued from its stored level.
@@ -1142,6 +1180,9 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
     design->add_option("--order", r.order, "Force the filter order (1..20; even for bandpass and bandstop)");
     design->add_option("--gain", r.gain, "Overall gain in V/V (0.1..1000, default 1)");
     design->add_option("--gain-db", r.gainDb, "Overall gain in dB (up to 60)");
+    design->add_option("--design-margin", r.designMargin,
+                       "Design to attenuations this many dB tighter than specified (0..20) and check the "
+                       "filter against the specified ones: room for op amps, standard values and tolerances");
     design
         ->add_option("--approx", r.approx,
                      "Approximation to realise (default: the usable one of lowest order)")

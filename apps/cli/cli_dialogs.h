@@ -21,8 +21,10 @@ class CliDialogs : public Dialogs {
     std::function<std::string(const std::string& text)> context;
 
     void Beep() override {}
+    std::string lastText; // the last message shown
     void Message(MessageKind kind, const std::string& text) override {
         if (kind != MessageKind::Information) ++failures;
+        lastText = text;
         const std::string option = context ? context(text) : std::string();
         err_ << "velmora: " << (option.empty() ? "" : option + ": ") << text << "\n";
     }

@@ -279,9 +279,13 @@ nlohmann::ordered_json DesignJson(TDesign& d, const ReportOptions& o) {
         j["final_response_gbw"] = FinalGbwResponseJson(d);
         if (d.Components.StandardROn) j["final_response_standard"] = FinalStandardResponseJson(d);
         j["tolerance"] = ToleranceJson(d);
-        if (SpecificationCheckApplies(d)) j["specification_check"] = SpecificationCheckJson(CheckSpecification(d));
+        if (SpecificationCheckApplies(d)) {
+            j["specification_check"] = SpecificationCheckJson(CheckSpecification(d, o.mask));
+            if (o.mask) j["specification_check"]["design_margin_db"] = Num(o.designMarginDb);
+        }
         if (o.monteCarlo) j["monte_carlo"] = MonteCarloJson(*o.monteCarlo);
     }
+    if (!o.notes.empty()) j["notes"] = o.notes;
     return j;
 }
 
@@ -524,7 +528,16 @@ namespace velmora::cli {
 
 void PrintAnalyses(std::ostream& out, const TDesign& d, const ReportOptions& o) {
     if (d.DesignLevel < LevelComponents) return;
-    if (SpecificationCheckApplies(d)) PrintSpecificationCheck(out, d, CheckSpecification(d));
+    std::optional<SpecificationCheck> check;
+    if (SpecificationCheckApplies(d)) {
+        check = CheckSpecification(d, o.mask);
+        if (o.mask)
+            out << "Designed with a margin of " << TrimmedText(o.designMarginDb, 3) << " dB: for "
+                << TrimmedText(d.Spec.Apb.value(), 4) << " dB in the passband and " << TrimmedText(d.Spec.Asb.value(), 4)
+                << " dB in the stopband, checked against the " << TrimmedText(o.mask->Apb.value(), 4) << " and "
+                << TrimmedText(o.mask->Asb.value(), 4) << " dB specified.\n";
+        PrintSpecificationCheck(out, d, *check);
+    }
     out << "Sensitivities (dP/P)/(dx/x) of the stage gain T0, wp (wc), Qp and wz\n";
     for (int i = 1; i <= d.StageCount; ++i) {
         const TStageCircuit& c = d.Circuits[i];
@@ -559,13 +572,21 @@ void PrintAnalyses(std::ostream& out, const TDesign& d, const ReportOptions& o) 
         const MonteCarloResult& m = *o.monteCarlo;
         out << fmt::format("\nMonte Carlo: {} runs (seed {}), Gaussian with 3 sigma at the tolerances\n",
                            m.Runs, m.Seed);
-        if (m.Yield)
+        if (m.Yield) {
             out << fmt::format("  Yield against the specification: {:.1f} %\n", 100.0 * (double)*m.Yield);
+            for (const std::string& line : YieldContext(check))
+                out << "  " << line << "\n";
+        }
         long double worst = 0;
         for (const MonteCarloPoint& p : m.Band)
             worst = std::max(worst, 3 * p.Sigma);
         out << fmt::format("  Largest 3-sigma gain spread over the frequency column: {} dB\n",
                            FixedText(worst, 3));
+    }
+    if (!o.notes.empty()) {
+        out << "\nNotes\n";
+        for (const std::string& n : o.notes)
+            out << "  " << n << "\n";
     }
     out << "\n";
 }

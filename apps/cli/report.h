@@ -16,6 +16,12 @@ inline constexpr int kJsonSchemaVersion = 1;
 struct ReportOptions {
     int onlyApprox = -1; // ideal responses of this approximation only (0..4), else every usable one
     const MonteCarloResult* monteCarlo = nullptr; // the Monte Carlo result, when one was asked for
+    // The specified attenuations the realised filter is checked against when the design
+    // was made with a margin (nothing: the design's own), and that margin in dB.
+    const Specification* mask = nullptr;
+    long double designMarginDb = 0;
+    // Notes on the run for the person (values not set as asked, and the like).
+    std::vector<std::string> notes;
 };
 
 void PrintSpecification(std::ostream& out, const TDesign& d);
@@ -40,6 +46,10 @@ void PrintAnalyses(std::ostream& out, const TDesign& d, const ReportOptions& o);
 // calculated circuits), as a table and as the JSON object "specification_check".
 void PrintSpecificationCheck(std::ostream& out, const TDesign& d, const SpecificationCheck& c);
 nlohmann::ordered_json SpecificationCheckJson(const SpecificationCheck& c);
+// The nominal margins beside a Monte Carlo yield, and what a yield near a half means.
+std::vector<std::string> YieldContext(const std::optional<SpecificationCheck>& c);
+// The remedies of a check that misses, one sentence each.
+std::vector<std::string> SpecificationSuggestions(const SpecificationCheck& c);
 // The whole document, with the sections the design has reached.
 nlohmann::ordered_json DesignJson(TDesign& d, const ReportOptions& o);
 

@@ -232,7 +232,7 @@ std::optional<MonteCarloResult> RunMonteCarlo(const TDesign& d, const MonteCarlo
         }
         bool ok = true;
         for (std::size_t k = 0; k < maskW.size() && ok; ++k)
-            ok = MeetsMask(d.Spec, maskW[k], nominalDb - gain[k]);
+            ok = MeetsMask(o.Mask ? *o.Mask : d.Spec, maskW[k], nominalDb - gain[k]);
         if (ok) ++passed;
     }
     if (done == 0) return std::nullopt;

@@ -43,6 +43,10 @@ struct MonteCarloOptions {
     // false ends the analysis, which then gives no result. A long analysis shows its
     // progress and lets the person stop it through this.
     std::function<bool(int done, int runs)> Continue;
+    // The attenuations the yield is judged against; nothing: the design's own. A design
+    // made with a margin (tighter attenuations than specified) is judged against the
+    // specified ones.
+    const Specification* Mask = nullptr;
 };
 
 // The gain over the runs at one frequency.

@@ -1,11 +1,17 @@
 #include "analysis/specification_check.h"
 
+#include <algorithm>
 #include <cmath>
+#include <memory>
 
 #include "analysis/final_response.h"
 #include "analysis/final_response_gbw.h"
 #include "analysis/frequency_response.h"
 #include "analysis/ideal_filter.h"
+#include "circuits/catalogue.h"
+#include "circuits/components.h"
+#include "circuits/selection.h"
+#include "circuits/standard_substitution.h"
 
 namespace velmora {
 namespace {
@@ -93,13 +99,13 @@ std::optional<GainFunction> GainOf(const TDesign& d, CheckedVariant v) {
 }
 
 // Whether the exact-value circuits meet the mask with op amps of the given GBWs (Hz).
-std::optional<bool> HoldsWith(const TDesign& d, const std::vector<GbwStage>& base,
+std::optional<bool> HoldsWith(const Specification& mask, const std::vector<GbwStage>& base,
                               const std::vector<long double>& gbwHz, const std::vector<long double>& features) {
     std::vector<GbwStage> stages = base;
     for (std::size_t k = 0; k < stages.size(); ++k)
         stages[k].gbwHz = gbwHz[k];
     return MaskHolds(
-        d.Spec, d.Spec.OverallGain.value(),
+        mask, mask.OverallGain.value(),
         [&](long double w) -> std::optional<long double> {
             const auto h = LoadedResponses(stages, w);
             if (!h) return std::nullopt;
@@ -131,7 +137,98 @@ std::optional<long double> SmallestHolding(const std::function<std::optional<boo
     return hi;
 }
 
+// The stages' circuits as they are, with predistortion or compensation asked for the
+// stages in `changed`; nothing when a stage has no circuit.
+std::optional<std::vector<StageCircuitRequest>> RequestsWith(const TDesign& d, const std::vector<int>& changed,
+                                                            Remedy::Kind kind) {
+    std::vector<StageCircuitRequest> r;
+    for (int i = 1; i <= d.StageCount; ++i) {
+        const CatalogueEntry* e = StageCircuitEntry(d, i);
+        if (!e) return std::nullopt;
+        StageCircuitRequest q;
+        q.key = std::string(e->key);
+        q.gbwHz = d.Circuits[i].OpAmpGBW;
+        const bool asked = std::find(changed.begin(), changed.end(), i) != changed.end();
+        q.predistort = kind == Remedy::Kind::Predistort ? asked : d.Circuits[i].Predistort != 0;
+        q.compensate = kind == Remedy::Kind::Compensate ? asked : d.Circuits[i].CompensationInUse != 0;
+        if (q.predistort && q.compensate) return std::nullopt;
+        r.push_back(q);
+    }
+    return r;
+}
+
+// The op-amp variant's margins after the change, or nothing when it cannot be made.
+std::optional<MaskMargins> GbwMarginsWith(const TDesign& d, const std::vector<int>& changed, Remedy::Kind kind,
+                                          const Specification* mask) {
+    const auto requests = RequestsWith(d, changed, kind);
+    if (!requests) return std::nullopt;
+    auto copy = std::make_unique<TDesign>(d);
+    copy->DesignLevel = LevelCascaded;
+    if (!DesignStageCircuits(*copy, *requests).ok) return std::nullopt;
+    return CheckVariant(*copy, CheckedVariant::Gbw, mask);
+}
+
+// Predistortion or compensation of all the stages that allow it, and of each one alone.
+void StageRemedies(const TDesign& d, Remedy::Kind kind, const Specification* mask, std::vector<Remedy>& out) {
+    std::vector<int> eligible;
+    for (int i = 1; i <= d.StageCount; ++i) {
+        const CatalogueEntry* e = StageCircuitEntry(d, i);
+        if (!e) return;
+        const bool can = kind == Remedy::Kind::Predistort ? d.Stages[i].StageType >= 2
+                                                          : ActiveCompensationOffered(e->key);
+        const bool already = kind == Remedy::Kind::Predistort ? d.Circuits[i].Predistort != 0
+                                                              : d.Circuits[i].CompensationInUse != 0;
+        if (can && !already) eligible.push_back(i);
+    }
+    if (eligible.empty()) return;
+    const auto all = GbwMarginsWith(d, eligible, kind, mask);
+    if (!all || !all->Meets()) return;
+    std::size_t singles = 0;
+    if (eligible.size() > 1)
+        for (int i : eligible)
+            if (const auto one = GbwMarginsWith(d, {i}, kind, mask); one && one->Meets()) {
+                out.push_back({kind, {i}, 0, 0, *one});
+                ++singles;
+            }
+    if (singles == 0) out.push_back({kind, eligible, 0, 0, *all});
+}
+
 } // namespace
+
+std::vector<Remedy> FindRemedies(const TDesign& d, const SpecificationCheck& c, const Specification* mask) {
+    std::vector<Remedy> out;
+    const auto misses = [&](CheckedVariant v) {
+        for (const VariantCheck& x : c.Variants)
+            if (x.Variant == v) return !x.Margins.Meets();
+        return false;
+    };
+    const auto meets = [&](CheckedVariant v) {
+        for (const VariantCheck& x : c.Variants)
+            if (x.Variant == v) return x.Margins.Meets();
+        return false;
+    };
+    // Op amps can only be helped where the circuits themselves meet the mask.
+    if (misses(CheckedVariant::Gbw) && meets(CheckedVariant::Exact)) {
+        StageRemedies(d, Remedy::Kind::Predistort, mask, out);
+        StageRemedies(d, Remedy::Kind::Compensate, mask, out);
+    }
+    if (misses(CheckedVariant::Standard) && meets(CheckedVariant::Exact) && !d.Components.UseResInventory) {
+        for (const int series : {1, 5, 10})
+            for (const int strategy : {1, 2}) {
+                if (series == static_cast<int>(d.Components.ResistorTolerance.value()) &&
+                    strategy == d.Components.SubstitutionStrategy)
+                    continue;
+                auto copy = std::make_unique<TDesign>(d);
+                if (copy->Components.StandardROn) SwitchStandardROff(*copy);
+                copy->Components.ResistorTolerance = static_cast<long double>(series);
+                copy->Components.SubstitutionStrategy = static_cast<uint8_t>(strategy);
+                if (!SwitchStandardROn(*copy, nullptr).ok) continue;
+                const auto m = CheckVariant(*copy, CheckedVariant::Standard, mask);
+                if (m && m->Meets()) out.push_back({Remedy::Kind::StandardValues, {}, series, strategy, *m});
+            }
+    }
+    return out;
+}
 
 const char* CheckedVariantKey(CheckedVariant v) {
     static const char* const keys[] = {"ideal", "exact", "gbw", "standard", "gbw_standard"};
@@ -155,13 +252,15 @@ std::optional<long double> VariantGain(const TDesign& d, CheckedVariant v, long 
     return (*g)(w);
 }
 
-std::optional<MaskMargins> CheckVariant(const TDesign& d, CheckedVariant v) {
+std::optional<MaskMargins> CheckVariant(const TDesign& d, CheckedVariant v, const Specification* mask) {
     const auto g = GainOf(d, v);
     if (!g) return std::nullopt;
-    return CheckMask(d.Spec, d.Spec.OverallGain.value(), *g, FeatureFrequencies(d));
+    const Specification& m = mask ? *mask : d.Spec;
+    return CheckMask(m, m.OverallGain.value(), *g, FeatureFrequencies(d));
 }
 
-RequiredGbw FindRequiredGbw(const TDesign& d) {
+RequiredGbw FindRequiredGbw(const TDesign& d, const Specification* mask) {
+    const Specification& m = mask ? *mask : d.Spec;
     RequiredGbw r;
     const auto base = GbwStagesOf(d, StandardCExactR);
     if (!base) return r;
@@ -171,26 +270,27 @@ RequiredGbw FindRequiredGbw(const TDesign& d) {
     for (std::size_t k = 0; k < n; ++k)
         own[k] = (*base)[k].gbwHz;
     r.CommonHz = SmallestHolding([&](long double x) {
-        return HoldsWith(d, *base, std::vector<long double>(n, x), features);
+        return HoldsWith(m, *base, std::vector<long double>(n, x), features);
     });
     for (std::size_t k = 0; k < n; ++k)
         r.StageHz.push_back(SmallestHolding([&](long double x) {
             std::vector<long double> g = own;
             g[k] = x;
-            return HoldsWith(d, *base, g, features);
+            return HoldsWith(m, *base, g, features);
         }));
     return r;
 }
 
-SpecificationCheck CheckSpecification(const TDesign& d) {
+SpecificationCheck CheckSpecification(const TDesign& d, const Specification* mask) {
     SpecificationCheck c;
     if (!SpecificationCheckApplies(d)) return c;
     for (int k = 0; k < kCheckedVariantCount; ++k) {
         const auto v = static_cast<CheckedVariant>(k);
-        if (const auto m = CheckVariant(d, v)) c.Variants.push_back({v, *m});
+        if (const auto m = CheckVariant(d, v, mask)) c.Variants.push_back({v, *m});
     }
     for (const VariantCheck& v : c.Variants)
-        if (v.Variant == CheckedVariant::Gbw && !v.Margins.Meets()) c.Required = FindRequiredGbw(d);
+        if (v.Variant == CheckedVariant::Gbw && !v.Margins.Meets()) c.Required = FindRequiredGbw(d, mask);
+    c.Remedies = FindRemedies(d, c, mask);
     return c;
 }
 

@@ -48,9 +48,24 @@ struct RequiredGbw {
     std::vector<std::optional<long double>> StageHz; // stages 1..n at index 0..n-1
 };
 
+// A change that makes a missing filter meet its specification, found by making it on a
+// copy of the design and checking the copy:
+//  - with the op amps as they are, predistorting or actively compensating the stages
+//    listed (all the stages that allow it, and each single one that is enough alone),
+//    judged on the op-amp variant;
+//  - another standard series (1, 5 or 10 %) or substitution strategy (1 or 2), judged on
+//    the standard-value variant (not tried while values come from an inventory).
+struct Remedy {
+    enum class Kind { Predistort, Compensate, StandardValues } kind{};
+    std::vector<int> stages;         // Predistort, Compensate
+    int seriesPct = 0, strategy = 0; // StandardValues
+    MaskMargins margins;             // of the variant the remedy is for, after it
+};
+
 struct SpecificationCheck {
-    std::vector<VariantCheck> Variants; // in the order above, those present
+    std::vector<VariantCheck> Variants;  // in the order above, those present
     std::optional<RequiredGbw> Required; // when the gbw variant misses
+    std::vector<Remedy> Remedies;        // when the gbw or the standard variant misses
 };
 
 // Whether the design is one the check applies to: a specified (not user-defined) filter
@@ -60,13 +75,22 @@ bool SpecificationCheckApplies(const TDesign& d);
 // The gain (V/V) of a variant at w (rad/s); nothing where it cannot be evaluated.
 std::optional<long double> VariantGain(const TDesign& d, CheckedVariant v, long double w);
 
-// The margins of one variant.
-std::optional<MaskMargins> CheckVariant(const TDesign& d, CheckedVariant v);
+// Every function below checks against `mask` when one is given, else against the design's
+// own specification: a design made with a margin (to tighter attenuations than
+// specified) is checked against the attenuations specified.
 
-// Every variant present, and the GBW requirement when the op amps make it miss.
-SpecificationCheck CheckSpecification(const TDesign& d);
+// The margins of one variant.
+std::optional<MaskMargins> CheckVariant(const TDesign& d, CheckedVariant v, const Specification* mask = nullptr);
+
+// Every variant present, the GBW requirement when the op amps make it miss, and the
+// remedies.
+SpecificationCheck CheckSpecification(const TDesign& d, const Specification* mask = nullptr);
 
 // The op-amp requirement alone (for the gbw variant's component values).
-RequiredGbw FindRequiredGbw(const TDesign& d);
+RequiredGbw FindRequiredGbw(const TDesign& d, const Specification* mask = nullptr);
+
+// The remedies for the variants of a check that miss.
+std::vector<Remedy> FindRemedies(const TDesign& d, const SpecificationCheck& c,
+                                 const Specification* mask = nullptr);
 
 } // namespace velmora

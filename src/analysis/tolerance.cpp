@@ -42,16 +42,19 @@ void BoundsLines(std::vector<std::string>& out, const TDesign& d, const char* he
     out.push_back(std::string(heading) + "[" + FrequencyText(d, b.W) + "]:");
     out.push_back("  design curve  " + Fixed(b.Design, 3) + " dB");
     out.push_back("  Spread       ±" + Fixed(b.Spread, 3) + " dB");
-    out.push_back("  upper bound   " + Fixed(b.Upper, 3) + " dB");
-    out.push_back("  lower bound   " + Fixed(b.Lower, 3) + " dB");
+    // Named by what they are: the design attenuation less and plus the spread, the least
+    // and the most attenuation a built filter is expected to show there.
+    out.push_back("  least attenuation   " + Fixed(b.Upper, 3) + " dB");
+    out.push_back("  most attenuation    " + Fixed(b.Lower, 3) + " dB");
 }
 
 void TemperatureLines(std::vector<std::string>& out, const TDesign& d, const char* heading,
                       const AttenuationBounds& b) {
     out.push_back(std::string(heading) + "[" + FrequencyText(d, b.W) + "]:");
     out.push_back("  design                     " + Fixed(b.Design, 3) + " dB");
-    out.push_back("  design + " + Fixed(d.Components.TempRise, 0) + " deg C          " +
-                  Fixed(b.AtTempRise, 3) + " dB");
+    const std::string warmer = "  design, " + Fixed(d.Components.TempRise, 0) + " deg C warmer";
+    out.push_back(warmer + std::string(warmer.size() < 29 ? 29 - warmer.size() : 1, ' ') + Fixed(b.AtTempRise, 3) +
+                  " dB");
     out.push_back("  Change                     " + Fixed(b.AtTempRise - b.Design, 3) + " dB");
 }
 
@@ -193,6 +196,8 @@ std::vector<std::string> ToleranceReportText(const TDesign& d, const ToleranceRe
                       Pad(Fixed(c.GbwTolerance, 0), 9) + Pad(Fixed(s.PassiveSpread, 4), 10) +
                       Pad(Fixed(s.ActiveSpread, 4), 9) + Pad(Fixed(s.Spread, 4), 9));
     }
+    out.push_back("Tol(%) is the op amps' GBW tolerance; Passive: spread from the R and C tolerances,");
+    out.push_back("Active: from the GBW tolerance.");
     out.push_back("Total gain spread  = ((Passive spread)²+(Active spread)²)½");
     out.push_back("Filter gain spread = (Σ(Stage gain spread)²)½");
     out.push_back("At " + FrequencyText(d, r.AtPassbandEdge.W) + ", gain spread = ±" +
