@@ -1,0 +1,80 @@
+// The command line over the files it reads: texts of a design file in the JSON document,
+// user-defined sections against the limits of a specified design, and the inventory.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <nlohmann/json.hpp>
+#include <sstream>
+
+#include "cli.h"
+#include "support/temp_files.h"
+
+namespace velmora::cli {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Result {
+    int status;
+    std::string out, err;
+};
+
+Result Velmora(std::vector<std::string> args) {
+    args.insert(args.begin(), "velmora");
+    std::ostringstream out, err;
+    int status = Run(args, out, err);
+    return {status, out.str(), err.str()};
+}
+
+void WriteText(const fs::path& p, const std::string& bytes) {
+    std::ofstream(p, std::ios::binary) << bytes;
+}
+
+// The gain-constant text of a design file holds bytes that are not UTF-8 when the file
+// was written on a Latin-1 system; the JSON document must still come out, and say the
+// same text in UTF-8. Each case replaces the text of the first approximation, in a file
+// the program wrote, by the stored bytes (same length, so the layout stays as it was).
+TEST(CliStoredTexts, JsonTakesEveryByteOfAStoredText) {
+    const fs::path dir = test::MakeTempDir("velmora_cli_texts_");
+    const fs::path file = dir / "d.fl3";
+    Result r = Velmora({"design", "--save", file.string(), "--json"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    const std::string original = nlohmann::json::parse(r.out)["approximations"][0]["gain_constant_text"];
+    const std::string bytes = test::ReadText(file);
+    const std::string stored = std::string(1, static_cast<char>(original.size())) + original;
+    const std::size_t at = bytes.find(stored);
+    ASSERT_NE(at, std::string::npos);
+    ASSERT_GE(original.size(), 4u);
+
+    struct Case {
+        std::string storedTail; // replaces the last characters of the text
+        std::string jsonTail;   // what the document must show for them, as UTF-8
+    } cases[] = {
+        {"\xB1", "\xC2\xB1"},                                     // Latin-1 plus-minus sign
+        {"\xB5\xFF", "\xC2\xB5\xC3\xBF"},                         // micro sign, y with diaeresis
+        {"\xC2\xB5", "\xC2\xB5"},                                 // already UTF-8: kept
+        {"a\xC3", "a\xC3\x83"},                                   // a sequence cut short: read as Latin-1
+        {"\xED\xA0\x80", "\xC3\xAD\xC2\xA0\xC2\x80"},             // an encoded surrogate is no UTF-8
+        {std::string("\x01\x00", 2), std::string("\x01\x00", 2)}, // control bytes, escaped by JSON
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.jsonTail);
+        std::string text = original;
+        text.replace(text.size() - c.storedTail.size(), c.storedTail.size(), c.storedTail);
+        std::string changed = bytes;
+        changed.replace(at + 1, text.size(), text);
+        WriteText(file, changed);
+        Result open = Velmora({"open", file.string(), "--json"});
+        ASSERT_EQ(open.status, 0) << open.err;
+        const auto j = nlohmann::json::parse(open.out);
+        std::string expected = original.substr(0, original.size() - c.storedTail.size()) + c.jsonTail;
+        EXPECT_EQ(j["approximations"][0]["gain_constant_text"].get<std::string>(), expected);
+        // The text report shows the design as well.
+        EXPECT_EQ(Velmora({"open", file.string()}).status, 0);
+    }
+    fs::remove_all(dir);
+}
+
+} // namespace
+} // namespace velmora::cli
