@@ -1,4 +1,4 @@
-// The command line over the files it reads: texts of a design file in the JSON document,
+// The command line over what it reads: texts of a design file in the JSON document,
 // user-defined sections against the limits of a specified design, and the inventory.
 #include <gtest/gtest.h>
 
@@ -35,7 +35,7 @@ void WriteText(const fs::path& p, const std::string& bytes) {
 // was written on a Latin-1 system; the JSON document must still come out, and say the
 // same text in UTF-8. Each case replaces the text of the first approximation, in a file
 // the program wrote, by the stored bytes (same length, so the layout stays as it was).
-TEST(CliStoredTexts, JsonTakesEveryByteOfAStoredText) {
+TEST(CliInputs, JsonTakesEveryByteOfAStoredText) {
     const fs::path dir = test::MakeTempDir("velmora_cli_texts_");
     const fs::path file = dir / "d.fl3";
     Result r = Velmora({"design", "--save", file.string(), "--json"});
@@ -74,6 +74,39 @@ TEST(CliStoredTexts, JsonTakesEveryByteOfAStoredText) {
         EXPECT_EQ(Velmora({"open", file.string()}).status, 0);
     }
     fs::remove_all(dir);
+}
+
+// `user` refuses what `design` refuses, as a design failure that prints no report.
+TEST(CliInputs, UserSectionsMeetTheLimitsOfDesign) {
+    struct Case {
+        std::vector<std::string> sections;
+        std::string message; // empty: accepted
+    } cases[] = {
+        {{"lp2:q=0.7,fp=1k,to=1e30"}, "section 1: Section gain must lie between 0.1V/V and 1000V/V (60dB)."},
+        {{"lp2:q=1e6,fp=1k"}, "section 1: Q must not exceed 300."},
+        {{"lp2:re=1,im=600"}, "section 1: Q must not exceed 300."},
+        {{"lp2:q=0.7,fp=200M"},
+         "section 1: All pole and zero frequencies are limited to a maximum of 100MHz (628Mrad/s)."},
+        {{"bs2:q=2,fp=1M,fz=101M"},
+         "section 1: All pole and zero frequencies are limited to a maximum of 100MHz (628Mrad/s)."},
+        {{"lp2:q=1,fp=1k,to=40", "hp1:p=10,to=30"},
+         "section 2: Unable to add section as the overall filter gain would leave 0.1V/V to 1000V/V (60dB)."},
+        {{"lp2:q=300,fp=100M,to=1000"}, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.sections[0]);
+        std::vector<std::string> args = {"user"};
+        for (const std::string& s : c.sections)
+            args.insert(args.end(), {"--section", s});
+        Result r = Velmora(args);
+        if (c.message.empty()) {
+            EXPECT_EQ(r.status, 0) << r.err;
+        } else {
+            EXPECT_EQ(r.status, 1);
+            EXPECT_EQ(r.err, "velmora: " + c.message + "\n");
+            EXPECT_TRUE(r.out.empty());
+        }
+    }
 }
 
 } // namespace
