@@ -2,12 +2,15 @@
 // user-defined sections against the limits of a specified design, and the inventory.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <nlohmann/json.hpp>
 #include <sstream>
 
 #include "cli.h"
+#include "model/real48.h"
 #include "support/temp_files.h"
 
 namespace velmora::cli {
@@ -107,6 +110,66 @@ TEST(CliInputs, UserSectionsMeetTheLimitsOfDesign) {
             EXPECT_TRUE(r.out.empty());
         }
     }
+}
+
+// A design file whose fields contradict one another is refused with the reason, and
+// nothing is reported; each case is one change to a file the program wrote (a bandstop
+// design at the final level: stages SN09, SHPN01, SLPN10), at the offsets of the layout:
+// header reals from byte 54 (6 bytes each: Asb, Apb, wsb, wpb, w0, Bpb, Bsb, ...,
+// OverallGain 15th), stage groups of 548 bytes from byte 7719 (circuit number at +1,
+// stage type at +129).
+TEST(CliInputs, ContradictoryDesignFilesAreRefused) {
+    const fs::path dir = test::MakeTempDir("velmora_cli_contradictions_");
+    const fs::path file = dir / "bs.fl3", changed = dir / "changed.fl3", again = dir / "again.fl3";
+    ASSERT_EQ(Velmora({"design", "--type", "bandstop", "--save", file.string()}).status, 0);
+    const std::string good = test::ReadText(file);
+    auto real = [](std::size_t index, long double v) {
+        return [=](std::string& b) {
+            const Real48::Bytes x = encodeReal48(v);
+            std::copy(x.begin(), x.end(), b.begin() + static_cast<std::ptrdiff_t>(54 + 6 * index));
+        };
+    };
+    auto stageByte = [](int stage, std::size_t in, uint8_t v) {
+        return [=](std::string& b) { b[7719 + (stage - 1) * 548 + in] = static_cast<char>(v); };
+    };
+    struct Case {
+        const char* what;
+        std::function<void(std::string&)> change;
+        std::string message; // after "velmora: The design file "
+    } cases[] = {
+        {"stage type FLP built as SLPN10", stageByte(3, 129, 0),
+         "has in stage 3 a stage of type FLP built as SLPN10, a circuit for SLPN stages."},
+        {"circuit number 99", stageByte(1, 1, 99),
+         "has in stage 1 circuit number 99, which names no circuit."},
+        {"no circuit chosen at the final level", stageByte(2, 3, 0),
+         "has no circuit for stage 2, though its circuits were selected."},
+        {"overall gain -1", real(14, -1), "has an overall gain of -1 V/V; it must be positive."},
+        {"passband width -1", real(5, -1), "has a negative passband width (-1 rad/s)."},
+        {"centre frequency 0", real(4, 0), "has a computed specification without its centre frequency."},
+        {"all-zero body", [](std::string& b) { std::fill(b.begin() + 54, b.end(), '\0'); },
+         "has an overall gain of 0 V/V; it must be positive."},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::string bytes = good;
+        c.change(bytes);
+        ASSERT_NE(bytes, good);
+        WriteText(changed, bytes);
+        Result r = Velmora({"open", changed.string(), "--save", again.string()});
+        EXPECT_EQ(r.status, 1);
+        EXPECT_EQ(r.err, "velmora: The design file " + c.message + "\n");
+        EXPECT_TRUE(r.out.empty());
+        EXPECT_FALSE(fs::exists(again));
+    }
+    // What the program wrote opens, and writes itself again unchanged but for the
+    // modified flag (position 21 of the flag string after its length byte at 13).
+    Result r = Velmora({"open", file.string(), "--save", again.string()});
+    ASSERT_EQ(r.status, 0) << r.err;
+    std::string reopened = test::ReadText(again);
+    ASSERT_EQ(reopened.size(), good.size());
+    reopened[13 + 21] = good[13 + 21];
+    EXPECT_EQ(reopened, good);
+    fs::remove_all(dir);
 }
 
 } // namespace
