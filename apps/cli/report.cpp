@@ -4,6 +4,7 @@
 #include <fmt/format.h>
 #include <numbers>
 #include <sstream>
+#include <string_view>
 
 #include "analysis/final_response.h"
 #include "analysis/final_response_gbw.h"
@@ -64,6 +65,56 @@ nlohmann::ordered_json ComplexList(const std::vector<Complex>& list) {
 
 std::string Sci(long double v) {
     return ScientificText(v, 4);
+}
+
+// Whether `text` is well-formed UTF-8: shortest forms only, no surrogates, nothing past U+10FFFF.
+bool IsUtf8(std::string_view text) {
+    for (std::size_t i = 0; i < text.size();) {
+        const auto b = static_cast<unsigned char>(text[i]);
+        int tail = 0;
+        unsigned min = 0, cp = 0;
+        if (b < 0x80) {
+            ++i;
+            continue;
+        } else if ((b & 0xE0) == 0xC0) {
+            tail = 1, min = 0x80, cp = b & 0x1Fu;
+        } else if ((b & 0xF0) == 0xE0) {
+            tail = 2, min = 0x800, cp = b & 0x0Fu;
+        } else if ((b & 0xF8) == 0xF0) {
+            tail = 3, min = 0x10000, cp = b & 0x07u;
+        } else {
+            return false;
+        }
+        if (i + tail >= text.size()) return false;
+        for (int k = 1; k <= tail; ++k) {
+            const auto c = static_cast<unsigned char>(text[i + k]);
+            if ((c & 0xC0) != 0x80) return false;
+            cp = (cp << 6) | (c & 0x3Fu);
+        }
+        if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return false;
+        i += tail + 1;
+    }
+    return true;
+}
+
+// A text stored in a design file, for the JSON document, which must be UTF-8. The files
+// hold single-byte texts in the Latin-1 code page (the gain constant's "±", say), while
+// the program itself writes ASCII; a text that is already well-formed UTF-8 is kept as
+// it is, any other is read byte by byte as Latin-1, which gives every byte a character.
+std::string StoredText(std::string_view text) {
+    if (IsUtf8(text)) return std::string(text);
+    std::string out;
+    out.reserve(text.size() * 2);
+    for (const char ch : text) {
+        const auto b = static_cast<unsigned char>(ch);
+        if (b < 0x80) {
+            out += ch;
+        } else {
+            out += static_cast<char>(0xC0 | (b >> 6));
+            out += static_cast<char>(0x80 | (b & 0x3F));
+        }
+    }
+    return out;
 }
 
 } // namespace
@@ -149,7 +200,7 @@ nlohmann::ordered_json ApproximationsJson(const TDesign& d) {
             j["single_zeros"] = r.SingleZeros;
             j["max_qp"] = Num(r.MaxQp);
             j["gain_constant"] = Num(ApproxNumeratorGain(d, i));
-            j["gain_constant_text"] = r.GainConstantText;
+            j["gain_constant_text"] = StoredText(r.GainConstantText);
             auto poleTable = nlohmann::ordered_json::array();
             auto poleList = nlohmann::ordered_json::array();
             for (int k = 1; k <= r.PolePairs && k <= kTableEntries; ++k) {

@@ -21,6 +21,15 @@ inline constexpr std::array<const char*, kApproxCount> kApproxNames = {
 // A result whose largest pole Q exceeds this cannot be realised with op-amp stages.
 inline constexpr long double kMaxUsableQp = 300.0L;
 
+// The highest edge, centre, pole or zero frequency a design may have: 100 MHz, with a
+// little room for the rounding of a typed 100 MHz (6.2832e8 rad/s). Above it the op
+// amps' bandwidth, not the components, sets the response.
+inline constexpr long double kMaxFrequencyRad = 6.284e8L;
+// The overall gain of a design, V/V (-20 dB to 60 dB): beyond these the resistor ratios
+// of the gain stages leave the range of practical component values.
+inline constexpr long double kMinOverallGain = 0.1L;
+inline constexpr long double kMaxOverallGain = 1000.0L;
+
 enum class ApproxStatus { Ok, BesselRootsUnavailable };
 
 // The message shown when the Bessel root file cannot be opened or read.

@@ -507,6 +507,10 @@ std::vector<long double> StandardCapacitorChoices(long double now, const Invento
 
 std::vector<std::string> MakeCapacitorsStandard(TDesign& d, const Inventory* capacitorInventory) {
     std::vector<std::string> notes;
+    if (capacitorInventory && !StockedValues(*capacitorInventory, InventoryKind::Capacitors)) {
+        notes.push_back("No capacitor of the inventory range is in stock: the capacitors keep their values.");
+        return notes;
+    }
     for (int i = 1; i <= d.StageCount; ++i) {
         const TStageCircuit& c = d.Circuits[i];
         if (c.NotRealisable) continue;
@@ -516,6 +520,10 @@ std::vector<std::string> MakeCapacitorsStandard(TDesign& d, const Inventory* cap
         for (int n = 1; n <= std::min<int>(c.CapacitorCount, kCapacitorSlots); ++n) {
             const long double now = C(c, n);
             std::vector<long double> v = StandardCapacitorChoices(now, capacitorInventory);
+            if (v.empty() && capacitorInventory && now > 0.0L)
+                notes.push_back("Stage " + std::to_string(i) + ": C" + std::to_string(n) +
+                                " keeps its value " + CapacitanceDisplayText(now) + " (" +
+                                NoStandInReason(*capacitorInventory, InventoryKind::Capacitors) + ").");
             if (v.empty() || std::fabs(v.front() - now) <= 1.0e-9L * now) continue;
             choices[static_cast<std::size_t>(n)] = std::move(v);
             moving.push_back(n);

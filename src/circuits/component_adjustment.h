@@ -124,7 +124,9 @@ void AssignResistor(TDesign& d, int stage, int n, long double ohms);
 // circuit cannot be built with the nearest values, the other series neighbours (in stock)
 // are tried, as few of them as possible. Stages whose circuits do not allow it, or for
 // which no combination works, keep their values; the returned notes name them with the
-// failure of the nearest values.
+// failure of the nearest values. With the inventory, a capacitor that has no stand-in in
+// stock (see InventoryValue) keeps its value with a note, and an inventory with no
+// capacitor in stock changes nothing and says so in one note.
 std::vector<std::string> MakeCapacitorsStandard(TDesign& d, const Inventory* capacitorInventory);
 
 // ---- After reading a design file ----------------------------------------------------------

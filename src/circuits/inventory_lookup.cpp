@@ -1,5 +1,6 @@
 #include "circuits/inventory_lookup.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace velmora {
@@ -55,6 +56,33 @@ bool InStock(const Inventory& inv, InventoryKind k, long double value) {
     return p && InStock(inv, k, *p);
 }
 
+std::optional<StockedSpan> StockedValues(const Inventory& inv, InventoryKind k) {
+    const InventorySection& s = inv[k];
+    const Series series = InventorySeries(k);
+    std::optional<StockedSpan> span;
+    for (int d = std::max(0, static_cast<int>(s.range.first));
+         d < std::min(s.decades, static_cast<int>(s.range.end)); ++d)
+        for (int i = 0; i < s.positions; ++i) {
+            if (!s.InStock(d, i)) continue;
+            const long double v = SeriesValue(series, {d + firstExponent(k), i});
+            if (!span) span = StockedSpan{v, v};
+            span->lowest = std::min(span->lowest, v);
+            span->highest = std::max(span->highest, v);
+        }
+    return span;
+}
+
+std::string NoStandInReason(const Inventory& inv, InventoryKind k) {
+    const bool capacitors = k == InventoryKind::Capacitors;
+    const std::string parts = capacitors ? "capacitor" : "resistor";
+    const auto span = StockedValues(inv, k);
+    if (!span) return "no " + parts + " of the inventory range is in stock";
+    const auto text = [&](long double v) {
+        return capacitors ? CapacitanceDisplayText(v) : ResistanceDisplayText(v);
+    };
+    return "outside the " + parts + "s in stock, " + text(span->lowest) + " to " + text(span->highest);
+}
+
 std::optional<long double> InventoryValue(const Inventory& inv, InventoryKind k, long double value) {
     const Series series = InventorySeries(k);
     const auto nb = FindNeighbours(value, series);
@@ -65,9 +93,11 @@ std::optional<long double> InventoryValue(const Inventory& inv, InventoryKind k,
     if (lowerInStock) return lower;
     if (upperInStock) return upper;
 
-    // Neither neighbour is in stock: the nearest in-stock value of the range. Scanning
-    // upwards and replacing only on a strictly smaller distance keeps the lower value of
-    // a tie.
+    // Neither neighbour is in stock: the nearest in-stock value of the range, for a value
+    // among those in stock. Scanning upwards and replacing only on a strictly smaller
+    // distance keeps the lower value of a tie.
+    const auto span = StockedValues(inv, k);
+    if (!span || value < span->lowest || value > span->highest) return std::nullopt;
     const InventorySection& s = inv[k];
     std::optional<long double> best;
     long double bestDistance = 0;

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <optional>
+#include <string>
 
 #include "circuits/standard_values.h"
 #include "model/inventory_file.h"
@@ -24,11 +25,26 @@ int InventoryDecade(InventoryKind k, SeriesPosition p);
 bool InStock(const Inventory& inv, InventoryKind k, long double value);
 bool InStock(const Inventory& inv, InventoryKind k, SeriesPosition p);
 
+// The lowest and the highest value in stock within the section's range; nothing when no
+// value of the range is in stock.
+struct StockedSpan {
+    long double lowest = 0, highest = 0;
+};
+std::optional<StockedSpan> StockedValues(const Inventory& inv, InventoryKind k);
+
 // The in-stock value for a computed value: the value itself when it is a series value
 // in stock; else the nearer of its two series neighbours that is in stock (the lower on
 // equal distance); when neither is, the in-stock value nearest to it (absolute
-// difference, the lower on a tie) anywhere in the section's range. Nothing when no value
-// of the range is in stock or the value is not positive.
+// difference, the lower on a tie) anywhere in the section's range, provided the value
+// lies among the values in stock (from the lowest to the highest). A value beyond them
+// with neither neighbour in stock has no stand-in: the nearest would be the end of the
+// stock, a whole number of series steps away, and a narrow stock would put one value in
+// place of every larger (or smaller) one, moving the response far from the design.
+// Nothing, too, when no value of the range is in stock or the value is not positive.
 std::optional<long double> InventoryValue(const Inventory& inv, InventoryKind k, long double value);
+
+// Why InventoryValue gives nothing for `value`, as a note's reason ("no resistor of the
+// inventory range is in stock", "outside the resistors in stock, 1 kOhm to 9.76 kOhm").
+std::string NoStandInReason(const Inventory& inv, InventoryKind k);
 
 } // namespace velmora

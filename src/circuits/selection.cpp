@@ -179,6 +179,30 @@ bool AllStagesSelected(const TDesign& d) {
     return true;
 }
 
+std::string StoredCircuitsContradiction(const TDesign& d) {
+    if (d.DesignLevel < LevelCircuitsSelected) return {};
+    for (int i = 1; i <= std::min<int>(d.StageCount, kMaxStages); ++i) {
+        const TStageCircuit& c = d.Circuits[i];
+        const std::string stage = "stage " + std::to_string(i);
+        if (c.CircuitChoice == 0)
+            return "The design file has no circuit for " + stage + ", though its circuits were selected.";
+        const CatalogueEntry* e = EntryByNumber(c.CircuitNumber);
+        if (!e)
+            return "The design file has in " + stage + " circuit number " + std::to_string(c.CircuitNumber) +
+                   ", which names no circuit.";
+        const int type = d.Stages[i].StageType;
+        auto name = [](int t) {
+            std::string n = StageShortName(t);
+            n.erase(n.find_last_not_of(' ') + 1);
+            return n;
+        };
+        if (e->type != type)
+            return "The design file has in " + stage + " a stage of type " + name(type) + " built as " +
+                   std::string(e->key) + ", a circuit for " + name(e->type) + " stages.";
+    }
+    return {};
+}
+
 std::string GbwText(long double hz) {
     if (hz > 1.0e9L) return FixedText(hz / 1.0e9L, 1) + " GHz";
     if (hz >= 1.0e7L) return FixedText(hz / 1.0e6L, 0) + " MHz";

@@ -71,6 +71,11 @@ SelectStatus SelectCircuit(TDesign& d, int stage, int choice, const TCandidateSe
 // True when every stage has a choice.
 bool AllStagesSelected(const TDesign& d);
 
+// Why the circuits of a design read from a file contradict its stages, or empty when
+// they agree: from the selection of the circuits on, every stage has a circuit, its
+// number names a circuit of the catalogue, and that circuit realises the stage's type.
+std::string StoredCircuitsContradiction(const TDesign& d);
+
 // ---- Metrics panel ------------------------------------------------------------------------
 struct CandidateTexts {
     std::string SpreadR, SpreadC;        // "R= 12:1", "    C= >5000:1", "R= N/A "

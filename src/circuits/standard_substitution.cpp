@@ -41,6 +41,13 @@ struct Candidates {
     bool keptExact = false;          // nothing in stock: the exact value stays
 };
 
+// The inventory section of a resistor series.
+InventoryKind ResistorKind(Series series) {
+    return series == Series::E96   ? InventoryKind::Resistors1
+           : series == Series::E24 ? InventoryKind::Resistors5
+                                   : InventoryKind::Resistors10;
+}
+
 Candidates ResistorCandidates(long double exact, const SubstitutionOptions& o) {
     Candidates c;
     const auto nb = FindNeighbours(exact, o.series);
@@ -52,9 +59,7 @@ Candidates ResistorCandidates(long double exact, const SubstitutionOptions& o) {
     if (nb->standard) lower = upper = SeriesValue(o.series, nb->lower);
     std::vector<long double> usable;
     if (o.inventory) {
-        const InventoryKind kind = o.series == Series::E96   ? InventoryKind::Resistors1
-                                   : o.series == Series::E24 ? InventoryKind::Resistors5
-                                                             : InventoryKind::Resistors10;
+        const InventoryKind kind = ResistorKind(o.series);
         const bool lowerIn = InStock(*o.inventory, kind, lower), upperIn = InStock(*o.inventory, kind, upper);
         if (lowerIn) usable.push_back(lower);
         if (upperIn && upper != lower) usable.push_back(upper);
@@ -251,7 +256,8 @@ std::vector<std::string> SubstituteStage(TDesign& d, int stage, const Substituti
     std::vector<std::string> notes;
     for (const int n : s->keptExact)
         notes.push_back("Stage " + std::to_string(stage) + ": R" + std::to_string(n) +
-                        " keeps its exact value (no resistor of the inventory range is in stock).");
+                        " keeps its exact value " + ResistanceDisplayText(R(c, n)) + " (" +
+                        NoStandInReason(*o.inventory, ResistorKind(o.series)) + ").");
     return notes;
 }
 

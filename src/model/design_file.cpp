@@ -10,6 +10,7 @@
 
 #include "model/byte_io.h"
 #include "model/file_io.h"
+#include "model/number_text.h"
 
 namespace velmora {
 namespace {
@@ -664,6 +665,35 @@ std::optional<DesignFileResult> checkHeader(const TDesign& h) {
     return std::nullopt;
 }
 
+// The specification's figures that contradict one another or the design level. Every
+// design has a positive overall gain (a new one 1 V/V, a user-defined one the product of
+// its sections' gains), so a gain of zero also marks a body that holds nothing. A
+// frequency is never negative; a frequency the file keeps as 0 is one not entered yet,
+// which a computed specification cannot have for its passband: the edge of a lowpass or
+// highpass, the centre and passband width of a bandpass or bandstop.
+std::optional<DesignFileResult> checkSpecification(const TDesign& d) {
+    const Specification& s = d.Spec;
+    if (!(s.OverallGain > 0.0L))
+        return badContent("has an overall gain of " + TrimmedText(s.OverallGain, 6) +
+                          " V/V; it must be positive.");
+    const std::pair<const char*, const Real48*> frequencies[] = {
+        {"passband edge", &s.wpb},  {"stopband edge", &s.wsb},  {"centre frequency", &s.w0},
+        {"passband width", &s.Bpb}, {"stopband width", &s.Bsb},
+    };
+    for (const auto& [name, value] : frequencies)
+        if (*value < 0.0L)
+            return badContent("has a negative " + std::string(name) + " (" + TrimmedText(*value, 6) +
+                              " rad/s).");
+    if (s.FilterType == UserDefined || d.DesignLevel < LevelApproximations) return std::nullopt;
+    const bool band = s.FilterType == Bandpass || s.FilterType == Bandstop;
+    for (const auto& [name, value] : frequencies) {
+        const bool needed = band ? (value == &s.w0 || value == &s.Bpb) : value == &s.wpb;
+        if (needed && !(*value > 0.0L))
+            return badContent("has a computed specification without its " + std::string(name) + ".");
+    }
+    return std::nullopt;
+}
+
 // A result that was computed indexes its tables by these counts.
 std::optional<DesignFileResult> checkApproximations(const TDesign& d) {
     for (int a = 0; a < kApproxCount; ++a) {
@@ -864,6 +894,7 @@ DesignFileResult DecodeDesign(std::span<const uint8_t> image, TDesign& out) {
     if (d.Spec.FilterType > UserDefined) return outOfRange("filter type", d.Spec.FilterType, 0, UserDefined);
     if (d.SelectedApprox >= kApproxCount)
         return outOfRange("selected approximation", d.SelectedApprox, 0, kApproxCount - 1);
+    if (auto bad = checkSpecification(d)) return *bad;
 
     for (Approximation& a : d.Approx)
         for (int k = 0; k < kFilePoleListEntries; ++k)

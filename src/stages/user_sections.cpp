@@ -5,6 +5,7 @@
 #include <cmath>
 #include <utility>
 
+#include "approx/approximation.h"
 #include "stages/gains.h"
 #include "stages/stage_types.h"
 
@@ -73,10 +74,16 @@ std::string UserAddMessage(UserAddStatus status) {
         return "Value must be non-zero.";
     case UserAddStatus::QTooLow:
         return "Q must be >0.5.";
+    case UserAddStatus::QTooHigh:
+        return "Q must not exceed " + std::to_string(static_cast<int>(kMaxUsableQp)) + ".";
+    case UserAddStatus::FrequencyTooHigh:
+        return "All pole and zero frequencies are limited to a maximum of 100MHz (628Mrad/s).";
     case UserAddStatus::OutOfRange:
         return "Unable to add section as its values are too large or too small.";
+    case UserAddStatus::SectionGainOutOfRange:
+        return "Section gain must lie between 0.1V/V and 1000V/V (60dB).";
     case UserAddStatus::GainOutOfRange:
-        return "Unable to add section as the overall filter gain would be too large or too small.";
+        return "Unable to add section as the overall filter gain would leave 0.1V/V to 1000V/V (60dB).";
     case UserAddStatus::TextTooLong:
         return "Unable to add section as an entry is longer than " + std::to_string(kUserTextLength) +
                " characters.";
@@ -111,17 +118,25 @@ UserAddStatus CheckUserSection(const TDesign& d, const UserSection& u) {
     if (!Positive(u.To)) return UserAddStatus::NotPositive;
     if (qMode && !(u.Q > 0.5L)) return UserAddStatus::QTooLow;
 
+    // The limits of a specified design. A pole entered by its position has the Q
+    // wp / (2 re); its frequency is the pole's distance from the origin.
+    const long double wp = first ? u.P : qMode ? u.Wp : std::hypot(u.Re, u.Im);
+    const long double B = first ? u.P : qMode ? u.Wp / u.Q : 2.0L * u.Re;
+    if (!first && !(wp / B <= kMaxUsableQp)) return UserAddStatus::QTooHigh;
+    if (!(wp <= kMaxFrequencyRad) || (bandstop && !(u.Wz <= kMaxFrequencyRad)))
+        return UserAddStatus::FrequencyTooHigh;
+
     // Every coefficient the stage and the tables keep must be a storable real: p, or
     // wp^2 and wp/Q, and wz^2.
     if (first) {
         if (!Storable(u.P)) return UserAddStatus::OutOfRange;
     } else {
-        const long double wp = qMode ? u.Wp : std::hypot(u.Re, u.Im);
-        const long double B = qMode ? u.Wp / u.Q : 2.0L * u.Re;
         if (!Storable(wp * wp) || !Storable(B) || !Storable(wp / B)) return UserAddStatus::OutOfRange;
         if (bandstop && !Storable(u.Wz * u.Wz)) return UserAddStatus::OutOfRange;
     }
-    if (!Storable(u.To) || !Storable(t.gain * u.To)) return UserAddStatus::GainOutOfRange;
+    if (!(u.To >= kMinOverallGain && u.To <= kMaxOverallGain)) return UserAddStatus::SectionGainOutOfRange;
+    const long double gain = t.gain * u.To;
+    if (!(gain >= kMinOverallGain && gain <= kMaxOverallGain)) return UserAddStatus::GainOutOfRange;
     return UserAddStatus::Ok;
 }
 

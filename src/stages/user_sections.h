@@ -55,14 +55,17 @@ struct UserSection {
 
 enum class UserAddStatus {
     Ok,
-    OrderExceeded,     // the filter order would exceed 20
-    TooManyFirstOrder, // a third first-order section
-    TooManySections,   // a twelfth section
-    NotPositive,       // a value the section needs is not a positive number
-    QTooLow,           // Q not above 0.5
-    OutOfRange,        // a coefficient of the section would not fit the design's reals
-    GainOutOfRange,    // the overall gain would not fit the design's reals
-    TextTooLong,       // an entered text is longer than the 8 characters a file keeps
+    OrderExceeded,         // the filter order would exceed 20
+    TooManyFirstOrder,     // a third first-order section
+    TooManySections,       // a twelfth section
+    NotPositive,           // a value the section needs is not a positive number
+    QTooLow,               // Q not above 0.5
+    QTooHigh,              // Q above the 300 a specified design may reach
+    FrequencyTooHigh,      // a pole or zero frequency above 100 MHz
+    OutOfRange,            // a coefficient of the section would not fit the design's reals
+    SectionGainOutOfRange, // the section's gain figure outside 0.1 to 1000 V/V
+    GainOutOfRange,        // the overall gain would leave 0.1 to 1000 V/V
+    TextTooLong,           // an entered text is longer than the 8 characters a file keeps
 };
 
 inline constexpr std::size_t kUserTextLength = 8;
@@ -78,8 +81,12 @@ UserAddStatus CheckUserCapacity(const TDesign& d, int order);
 
 // Whether `section` can be added to the design's sections, checked in the order the
 // form reports them: the order limit, the number of first-order sections and of
-// sections, positive values, Q above 0.5 (QWpWz mode) and the range of the section's
-// coefficients and of the overall gain.
+// sections, positive values, Q above 0.5 (QWpWz mode), then the limits a specified
+// design meets as well: Q at most 300 (either mode), every pole and zero frequency at
+// most 100 MHz, the section's gain figure and the overall gain (the product of the
+// figures) within 0.1 to 1000 V/V; and the range of the coefficients the design keeps.
+// A design file keeps the sections it holds even where they break these limits, so
+// earlier designs still open (UserStagesValid checks only what the bookkeeping needs).
 UserAddStatus CheckUserSection(const TDesign& d, const UserSection& section);
 
 // The stage record of a section: type (FLP, FHP, SLP, SHP, SBP, and by the zero SLPN,

@@ -149,6 +149,12 @@ bool TfmMain::OpenDesign(const std::string& path) {
         r.status = DesignFileStatus::BadContent;
         r.message = "The design file's user-defined sections do not form a valid filter.";
     }
+    if (r.ok()) {
+        if (std::string why = StoredCircuitsContradiction(*fresh); !why.empty()) {
+            r.status = DesignFileStatus::BadContent;
+            r.message = std::move(why);
+        }
+    }
     if (!r.ok()) {
         d_.Loading = 0;
         dlg_.Message(MessageKind::Error, r.message);

@@ -6,15 +6,13 @@
 #include <numbers>
 
 #include "analysis/ideal_responses.h"
+#include "approx/approximation.h"
 #include "model/number_text.h"
 
 namespace velmora {
 namespace {
 
 constexpr long double kTwoPi = 2.0L * std::numbers::pi_v<long double>;
-// Highest edge or centre frequency accepted: 100 MHz, with a little room for the
-// rounding of a typed 100 MHz (6.2832e8 rad/s).
-constexpr long double kMaxFrequencyRad = 6.284e8L;
 constexpr int kFreqFieldChars = 6;
 
 const char* kInvalidNumber = "Invalid Number.";
@@ -444,12 +442,12 @@ bool TfmParEnt::ReadGain() {
         gain = std::pow(10.0L, v / 20.0L);
     } else {
         gain = v;
-        if (gain < 0.1L) {
+        if (gain < kMinOverallGain) {
             dlg_.Message(MessageKind::Error, "Minimum allowable overall gain is 0.1V/V.");
             return false;
         }
     }
-    if (gain > 1000.0L) {
+    if (gain > kMaxOverallGain) {
         dlg_.Message(MessageKind::Error, "Maximum allowable overall gain is 60dB (1000V/V).");
         return false;
     }

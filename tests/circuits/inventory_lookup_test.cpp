@@ -1,6 +1,8 @@
 // Inventory lookups of substitution: stock tests by series position and range, the
-// in-stock neighbour, the outward search, and an empty inventory; checked against
+// in-stock neighbour, the outward search within the stock, no stand-in beyond it, and an
+// empty inventory; checked against
 // explicit value lists and a brute-force search over pseudo-random inventories.
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <vector>
@@ -66,9 +68,18 @@ TEST(InventoryLookup, RangeLimitsStockAndSearch) {
     EXPECT_FALSE(InStock(inv, InventoryKind::Resistors10, 47.0L));
     EXPECT_TRUE(InStock(inv, InventoryKind::Resistors10, 470.0L));
     EXPECT_FALSE(InStock(inv, InventoryKind::Resistors10, 10.0e3L));
-    // Above the range: the largest value of the range; below it: the smallest.
-    EXPECT_TRUE(Near(InventoryValue(inv, InventoryKind::Resistors10, 50.0e3L), 8.2e3L));
-    EXPECT_TRUE(Near(InventoryValue(inv, InventoryKind::Resistors10, 12.0L), 100.0L));
+    // Just beyond the stock, a neighbour in stock stands in as anywhere else; farther out,
+    // with neither neighbour in stock, nothing does, and the reason names the stock.
+    EXPECT_TRUE(Near(InventoryValue(inv, InventoryKind::Resistors10, 9.0e3L), 8.2e3L));
+    EXPECT_TRUE(Near(InventoryValue(inv, InventoryKind::Resistors10, 95.0L), 100.0L));
+    EXPECT_FALSE(InventoryValue(inv, InventoryKind::Resistors10, 11.0e3L));
+    EXPECT_FALSE(InventoryValue(inv, InventoryKind::Resistors10, 50.0e3L));
+    EXPECT_FALSE(InventoryValue(inv, InventoryKind::Resistors10, 12.0L));
+    EXPECT_EQ(NoStandInReason(inv, InventoryKind::Resistors10),
+              "outside the resistors in stock, 100 to 8.2K");
+    inv[InventoryKind::Resistors10].range = {3, 3};
+    EXPECT_EQ(NoStandInReason(inv, InventoryKind::Resistors10),
+              "no resistor of the inventory range is in stock");
 }
 
 TEST(InventoryLookup, WorkedChoices) {
@@ -94,12 +105,19 @@ TEST(InventoryLookup, WorkedChoices) {
         {InventoryKind::Resistors10, 30.0e3L, 15.0e3L},
         // A standard value that is not in stock is searched for like any other.
         {InventoryKind::Resistors10, 22.0e3L, 15.0e3L},
-        // The only capacitor in stock serves every capacitor.
-        {InventoryKind::Capacitors, 1.0e-12L, 4.7e-9L},
-        {InventoryKind::Capacitors, 1.0e-3L, 4.7e-9L},
+        // Outside the stock (6.8K to 47K): a neighbour in stock stands in, else nothing.
+        {InventoryKind::Resistors10, 6.0e3L, 6.8e3L},
+        {InventoryKind::Resistors10, 5.0e3L, 0},
+        {InventoryKind::Resistors10, 60.0e3L, 0},
+        // The only capacitor in stock serves its neighbours only.
+        {InventoryKind::Capacitors, 4.0e-9L, 4.7e-9L},
+        {InventoryKind::Capacitors, 1.0e-12L, 0},
+        {InventoryKind::Capacitors, 1.0e-3L, 0},
     };
-    for (const Case& c : cases)
-        EXPECT_TRUE(Near(InventoryValue(inv, c.k, c.exact), c.chosen)) << static_cast<double>(c.exact);
+    for (const Case& c : cases) {
+        const auto got = InventoryValue(inv, c.k, c.exact);
+        EXPECT_TRUE(c.chosen > 0 ? Near(got, c.chosen) : !got) << static_cast<double>(c.exact);
+    }
     // Nothing in stock: nothing to take.
     EXPECT_FALSE(InventoryValue(inv, InventoryKind::Resistors5, 10.0e3L));
     EXPECT_FALSE(InventoryValue(inv, InventoryKind::Resistors10, 0.0L));
@@ -135,7 +153,6 @@ TEST(InventoryLookup, AgreesWithABruteForceSearchOverRandomInventories) {
                 EXPECT_FALSE(got);
                 continue;
             }
-            ASSERT_TRUE(got);
             const auto nb = *FindNeighbours(exact, series);
             const long double lower = SeriesValue(series, nb.lower), upper = SeriesValue(series, nb.upper);
             const auto listed = [&](long double v) {
@@ -150,11 +167,16 @@ TEST(InventoryLookup, AgreesWithABruteForceSearchOverRandomInventories) {
                 expected = lower;
             else if (listed(upper))
                 expected = upper;
-            else {
+            else if (exact < *std::min_element(stock.begin(), stock.end()) ||
+                     exact > *std::max_element(stock.begin(), stock.end())) {
+                EXPECT_FALSE(got) << static_cast<double>(exact); // beyond the stock: no stand-in
+                continue;
+            } else {
                 expected = stock.front();
                 for (long double x : stock)
                     if (std::fabs(x - exact) < std::fabs(expected - exact)) expected = x;
             }
+            ASSERT_TRUE(got);
             EXPECT_TRUE(Near(got, expected))
                 << static_cast<double>(exact) << " got " << static_cast<double>(*got) << " expected "
                 << static_cast<double>(expected);

@@ -119,10 +119,12 @@ std::unique_ptr<TDesign> variedDesign(int stages, uint8_t level, bool adjusted, 
     Filler f(seed);
     d.DesignLevel = level;
     Specification& s = d.Spec;
-    for (Real48* x :
-         {&s.Apb, &s.Asb, &s.wpb, &s.wsb, &s.w0, &s.Bpb, &s.Bsb, &s.Selectivity, &s.NormPassEdge, &s.ApbEntry,
-          &s.AsbEntry, &s.PassFreqEntry, &s.StopFreqEntry, &s.CenterFreqEntry, &s.OverallGain})
+    for (Real48* x : {&s.Apb, &s.Asb, &s.Selectivity, &s.NormPassEdge, &s.ApbEntry, &s.AsbEntry,
+                      &s.PassFreqEntry, &s.StopFreqEntry, &s.CenterFreqEntry})
         *x = f.real();
+    // A reader refuses negative frequencies and a gain that is not positive.
+    for (Real48* x : {&s.wpb, &s.wsb, &s.w0, &s.Bpb, &s.Bsb, &s.OverallGain})
+        *x = std::fabs(f.real());
     s.PassFreqUnit = f.upTo(1);
     s.StopFreqUnit = f.upTo(1);
     s.CenterFreqUnit = f.upTo(1);

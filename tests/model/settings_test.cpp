@@ -3,9 +3,11 @@
 // recent-file rule and the folder taken from the environment.
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -265,23 +267,68 @@ TEST(Settings, FolderFromTheEnvironment) {
     }
 }
 
+// A write that fails part-way, or before the new text exists, leaves the previous file
+// as it was and no temporary file beside it. Both failures bind the superuser too (file
+// permissions would not): a file-size limit ends the write of the temporary file with
+// EFBIG, as a full disk does, and a settings path that links to a file whose name has no
+// room left for the temporary suffix makes the temporary file impossible to create.
 TEST(Settings, AFailedWriteKeepsThePreviousFile) {
-    if (::geteuid() == 0) GTEST_SKIP() << "permissions do not bind the superuser";
-    fs::path dir = TempDir();
-    const fs::path file = dir / kSettingsFileName;
-    Settings first;
-    first.OpAmpNoise = 7.0L;
-    ASSERT_TRUE(WriteSettingsFile(file.string(), first).ok);
-    const std::string before = test::ReadText(file);
-    ::chmod(dir.c_str(), 0555);
-    Settings second;
-    second.OpAmpNoise = 9.0L;
-    FileIoResult r = WriteSettingsFile(file.string(), second);
-    ::chmod(dir.c_str(), 0755);
-    EXPECT_FALSE(r.ok);
-    EXPECT_NE(r.message.find(file.string()), std::string::npos) << r.message;
-    EXPECT_EQ(test::ReadText(file), before);
-    fs::remove_all(dir);
+    struct Case {
+        const char* name;
+        // Writes `first` and gives the path the failing write goes to.
+        std::function<fs::path(const fs::path& dir, const Settings& first)> prepare;
+        std::function<void()> before, after; // around the failing write
+    };
+    static rlimit saved{};
+    const Case cases[] = {
+        {"file size limit",
+         [](const fs::path& dir, const Settings& first) {
+             const fs::path file = dir / kSettingsFileName;
+             EXPECT_TRUE(WriteSettingsFile(file.string(), first).ok);
+             return file;
+         },
+         [] {
+             ::signal(SIGXFSZ, SIG_IGN);
+             ::getrlimit(RLIMIT_FSIZE, &saved);
+             rlimit small = saved;
+             small.rlim_cur = 16;
+             ::setrlimit(RLIMIT_FSIZE, &small);
+         },
+         [] {
+             ::setrlimit(RLIMIT_FSIZE, &saved);
+             ::signal(SIGXFSZ, SIG_DFL);
+         }},
+        {"no room for the temporary name",
+         [](const fs::path& dir, const Settings& first) {
+             const fs::path written = dir / "written.ini", real = dir / std::string(250, 'v');
+             EXPECT_TRUE(WriteSettingsFile(written.string(), first).ok);
+             fs::rename(written, real);
+             fs::create_symlink(real.filename(), dir / kSettingsFileName);
+             return dir / kSettingsFileName;
+         },
+         [] {}, [] {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        fs::path dir = TempDir();
+        Settings first;
+        first.OpAmpNoise = 7.0L;
+        const fs::path file = c.prepare(dir, first);
+        const std::string before = test::ReadText(file);
+        ASSERT_NE(before.find("Noise= 7.0E+0"), std::string::npos) << before;
+        Settings second;
+        second.OpAmpNoise = 9.0L;
+        c.before();
+        FileIoResult r = WriteSettingsFile(file.string(), second);
+        c.after();
+        EXPECT_FALSE(r.ok);
+        EXPECT_NE(r.message.find(file.string()), std::string::npos) << r.message;
+        EXPECT_EQ(test::ReadText(file), before);
+        for (const auto& e : fs::directory_iterator(dir))
+            EXPECT_EQ(e.path().filename().string().find(".tmp"), std::string::npos)
+                << "left behind: " << e.path();
+        fs::remove_all(dir);
+    }
 }
 
 } // namespace

@@ -5,16 +5,20 @@
 // against closed-form transfer functions, Next, and a design saved and reopened.
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include <unistd.h>
 
 #include <cmath>
 #include <complex>
 #include <filesystem>
+#include <functional>
 #include <numbers>
 #include <string>
 #include <vector>
 
 #include "analysis/frequency_response.h"
+#include "approx/approximation.h"
 #include "approx/poles_zeros.h"
 #include "model/design_file.h"
 #include "model/number_text.h"
@@ -213,29 +217,98 @@ TEST(TfmUser, QMustLieAboveOneHalf) {
     }
 }
 
-TEST(TfmUser, AGainProductBeyondTheStoredRangeIsRefused) {
-    Form form;
-    // 99999^7 ~ 1e35 fits a Real48 (largest ~1.7e38); an eighth factor does not.
-    for (int i = 1; i <= 7; ++i)
-        form.addQ(LP, "0.8", "1000", "", "99999");
-    ASSERT_EQ(form.d.StageCount, 7);
-    const long double before = form.d.Spec.OverallGain;
-    form.addQ(LP, "0.8", "1000", "", "99999");
-    EXPECT_EQ(
-        form.dlg.messages(),
-        std::vector<std::string>{
-            "warning: Unable to add section as the overall filter gain would be too large or too small."});
-    EXPECT_EQ(form.d.StageCount, 7);
-    EXPECT_EQ((long double)form.d.Spec.OverallGain, before);
+// The limits a specified design meets hold for a section too: Q at most 300 (in either
+// entry form; a pole at re = 1, im = 600 has Q = sqrt(1 + 600^2) / 2 = 300.0008), pole
+// and zero frequencies at most 100 MHz (6.284e8 rad/s), and the section's gain and the
+// overall gain within 0.1 to 1000 V/V. The core checks them (the command line reaches
+// every one); the form's fields are too short for a frequency above 100 MHz, so it shows
+// the Q and gain refusals.
+TEST(TfmUser, SectionsMeetTheLimitsOfASpecifiedDesign) {
+    auto second = [](UserSectionKind kind, long double q, long double wp, long double to = 1,
+                     long double wz = 0) {
+        UserSection u;
+        u.Kind = kind;
+        u.Q = q, u.Wp = wp, u.To = to, u.Wz = wz;
+        return u;
+    };
+    auto pole = [](long double re, long double im) {
+        UserSection u;
+        u.Mode = UserEntryMode::Poles;
+        u.Re = re, u.Im = im;
+        return u;
+    };
+    auto first = [](long double p, long double to = 1) {
+        UserSection u;
+        u.Order = 1, u.P = p, u.To = to;
+        return u;
+    };
+    using K = UserSectionKind;
+    using S = UserAddStatus;
+    struct Case {
+        const char* name;
+        std::vector<UserSection> sections; // added in turn; the last one gives `status`
+        UserAddStatus status;
+    } cases[] = {
+        {"Q 300", {second(K::Lowpass, 300, 1000)}, S::Ok},
+        {"Q 300.01", {second(K::Bandpass, 300.01L, 1000)}, S::QTooHigh},
+        {"pole Q 299.99", {pole(1, 599.98L)}, S::Ok},
+        {"pole Q 300.0008", {pole(1, 600)}, S::QTooHigh},
+        {"wp 6.28e8", {second(K::Highpass, 0.7L, 6.28e8L)}, S::Ok},
+        {"wp 200 MHz", {second(K::Lowpass, 0.7L, 2e8L * kTwoPi)}, S::FrequencyTooHigh},
+        {"pole at 6.3e8", {pole(4e8L, 4.9e8L)}, S::FrequencyTooHigh},
+        {"zero 6.3e8", {second(K::Bandstop, 2, 1e8L, 1, 6.3e8L)}, S::FrequencyTooHigh},
+        {"first order 6.3e8", {first(6.3e8L)}, S::FrequencyTooHigh},
+        {"gain 1000", {second(K::Lowpass, 0.7L, 1000, 1000)}, S::Ok},
+        {"gain 1e30", {first(1000, 1e30L)}, S::SectionGainOutOfRange},
+        {"gain 0.09", {second(K::Bandpass, 2, 1000, 0.09L)}, S::SectionGainOutOfRange},
+        {"product 1000", {second(K::Lowpass, 1, 1000, 100), first(10, 10)}, S::Ok},
+        {"product 1e4", {second(K::Lowpass, 1, 1000, 100), first(10, 100)}, S::GainOutOfRange},
+        {"product 0.01",
+         {second(K::Lowpass, 1, 1000, 0.1L), second(K::Lowpass, 1, 1000, 0.1L)},
+         S::GainOutOfRange},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TDesign d;
+        NewDesign(d, UserDefined);
+        UserAddStatus last = S::Ok;
+        for (const UserSection& u : c.sections)
+            last = AddUserSection(d, u, TUserBlock{});
+        EXPECT_EQ(last, c.status);
+        EXPECT_EQ(d.StageCount, static_cast<int>(c.sections.size()) - (c.status == S::Ok ? 0 : 1));
+    }
 
+    // The form reports the core's refusals.
+    Form form;
+    form.addQ(BP, "300.01", "1000");
+    form.addQ(LP, "0.7", "1000", "", "1001");
+    form.addQ(LP, "0.7", "1000", "", "100");
+    form.addFirst(LP, "1000", "11");
+    EXPECT_EQ(form.dlg.messages(),
+              (std::vector<std::string>{"warning: Q must not exceed 300.",
+                                        "warning: Section gain must lie between 0.1V/V and 1000V/V (60dB).",
+                                        "warning: Unable to add section as the overall filter gain would "
+                                        "leave 0.1V/V to 1000V/V (60dB)."}));
+    EXPECT_EQ(form.d.StageCount, 1);
+}
+
+TEST(TfmUser, DesignFilesAndTextsAreCheckedAsStored) {
     // A text the design file cannot keep is refused before it reaches the design.
+    Form form;
+    form.addQ(LP, "0.8", "1000", "", "100");
     TUserBlock texts;
     texts.Texts[0] = "123456789";
     UserSection u;
     u.Q = 1;
     u.Wp = 100;
     EXPECT_EQ(AddUserSection(form.d, u, texts), UserAddStatus::TextTooLong);
-    EXPECT_EQ(form.d.StageCount, 7);
+    EXPECT_EQ(form.d.StageCount, 1);
+
+    // A design file is not held to the limits above: sections an earlier version
+    // accepted (a gain figure of 99999) still make a filter.
+    form.d.Stages[1].To = 99999.0L;
+    EXPECT_TRUE(RestoreUserFilter(form.d));
+    EXPECT_EQ((long double)form.d.Spec.OverallGain, (long double)Real48(99999.0L));
 }
 
 // ---- Stage types and gains ----------------------------------------------------------------
