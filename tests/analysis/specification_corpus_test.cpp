@@ -50,7 +50,8 @@ std::vector<long double> FilterFrequencies(const Specification& s, long double x
         return {up, s.w0 * s.w0 / up};
     }
     default: {
-        const long double lo = 2.0L * x * s.w0 * s.w0 / (s.Bpb + std::sqrt(s.Bpb * s.Bpb + 4.0L * x * x * s.w0 * s.w0));
+        const long double lo =
+            2.0L * x * s.w0 * s.w0 / (s.Bpb + std::sqrt(s.Bpb * s.Bpb + 4.0L * x * x * s.w0 * s.w0));
         return {lo, s.w0 * s.w0 / lo};
     }
     }
@@ -62,7 +63,9 @@ struct Ideal {
     long double k;
     std::vector<Cx> poles, zeros;
     long double Gain(long double w) const {
-        const auto distance2 = [w](const Cx& r) { return r.real() * r.real() + (w - r.imag()) * (w - r.imag()); };
+        const auto distance2 = [w](const Cx& r) {
+            return r.real() * r.real() + (w - r.imag()) * (w - r.imag());
+        };
         long double g2 = k * k;
         const std::size_t n = std::max(poles.size(), zeros.size());
         for (std::size_t i = 0; i < n; ++i) {
@@ -196,7 +199,9 @@ TEST(SpecificationCorpus, UsableApproximationsMeetTheirMaskAndTheReachedGainIsRe
             // grid is densest at either edge (|dx/dt| ~ 1 - t), as Chebyshev ripple is.
             const long double x0 = s.FilterType == Highpass || s.FilterType == Bandstop ? 1e-9L : 0.0L;
             constexpr long double halfPi = std::numbers::pi_v<long double> / 2;
-            const auto passA = [&](long double t, int image) { return A(std::max(std::sin(halfPi * t), x0), image); };
+            const auto passA = [&](long double t, int image) {
+                return A(std::max(std::sin(halfPi * t), x0), image);
+            };
             EXPECT_LE(Worst(passA, images, 0.0L, 1.0L, true), s.Apb + kMaskToleranceDb);
             const auto stopA = [&](long double t, int image) {
                 return A(s.Selectivity / std::max(std::sin(halfPi * t), 1e-7L), image);

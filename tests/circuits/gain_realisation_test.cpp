@@ -182,7 +182,9 @@ TEST(GainRealisation, EveryStageRealisesTheGainItReports) {
     std::vector<GainCase> cases = GainCases();
     const std::vector<GainCase> more = {
         {{Bandpass, 0.5L, 30, 300, 1500, 1000}, Butterworth, {{"SBP03"}, {"SBP03"}, {"SBP03"}}},
-        {{Bandpass, 1.0L, 40, 200, 1000, 5000, 0, 10.0L}, Chebyshev, {{"SBP03"}, {"SBP03"}, {"SBP03"}, {"SBP03"}}},
+        {{Bandpass, 1.0L, 40, 200, 1000, 5000, 0, 10.0L},
+         Chebyshev,
+         {{"SBP03"}, {"SBP03"}, {"SBP03"}, {"SBP03"}}},
         {{Bandstop, 0.5L, 30, 2000, 1000, 3000, 2}, Butterworth, {{"SN01"}}},
         {{Bandstop, 0.5L, 30, 300, 150, 1000, 2, 3.0L}, Chebyshev, {{"SN01"}}},
         {{Highpass, 0.5L, 30, 1000, 0, 0, 1}, Butterworth, {{"FHP03"}}},
