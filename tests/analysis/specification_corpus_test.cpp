@@ -172,19 +172,36 @@ Spec RandomSpec(std::mt19937_64& rng, int i) {
     return e;
 }
 
+// Designs once found wrong, each with the approximation it was designed with (-1: the
+// default choice): an elliptic order 2 that reached 9.65 dB of a 9.79 dB stopband, and
+// highpass and bandstop filters that came out 0.13 to 0.62 dB above the gain reported.
+struct Known {
+    Spec spec;
+    int approx;
+};
+const std::vector<Known> kKnown = {
+    {{Lowpass, 0.433363L, 9.78787L, 1000, 1675.04L}, -1},
+    {{Lowpass, 0.433363L, 9.78787L, 1000, 1675.04L}, Elliptic},
+    {{Highpass, 0.5L, 30, 1000, 500, 0, 1}, Butterworth},
+    {{Highpass, 0.5L, 30, 1000, 500, 0, 5}, Bessel},
+    {{Highpass, 1.99095L, 9.8865L, 126689, 21542}, InverseChebyshev},
+    {{Bandstop, 2.14866L, 5.40517L, 1.50462L, 0.275715L, 26.8401L}, -1},
+};
+
 TEST(SpecificationCorpus, UsableApproximationsMeetTheirMaskAndTheReachedGainIsRealised) {
     std::mt19937_64 rng(19);
     int masks = 0, gains = 0, nearInteger = 0;
     std::array<int, 4> perType{};
-    for (int i = 0; i < kCorpusSize; ++i) {
-        const Spec e = RandomSpec(rng, i);
+    const int known = static_cast<int>(kKnown.size());
+    for (int i = -known; i < kCorpusSize; ++i) {
+        const Spec e = i < 0 ? kKnown[i + known].spec : RandomSpec(rng, i);
         SCOPED_TRACE("spec " + std::to_string(i) + ": " + stagetest::Describe(e) + " Apb " +
                      std::to_string(static_cast<double>(e.apb)) + " Asb " +
                      std::to_string(static_cast<double>(e.asb)));
         TDesign d;
         ASSERT_TRUE(stagetest::Calculate(d, e));
         const Specification& s = d.Spec;
-        if (e.type == Lowpass && i % 3 == 0 && e.asb <= 20.0L) ++nearInteger;
+        if (i >= 0 && e.type == Lowpass && i % 3 == 0 && e.asb <= 20.0L) ++nearInteger;
         for (int index = 0; index < kApproxCount; ++index) {
             if (!isUsable(d.Approx[index])) continue;
             SCOPED_TRACE(kApproxNames[index]);
@@ -206,13 +223,16 @@ TEST(SpecificationCorpus, UsableApproximationsMeetTheirMaskAndTheReachedGainIsRe
             const auto stopA = [&](long double t, int image) {
                 return A(s.Selectivity / std::max(std::sin(halfPi * t), 1e-7L), image);
             };
-            const long double least = Worst(stopA, images, 0.0L, 1.0L, false);
-            EXPECT_GE(least, s.Asb - kMaskToleranceDb);
+            // A forced order is the user's choice and promises no stopband.
+            if (!s.ForceOrder) {
+                EXPECT_GE(Worst(stopA, images, 0.0L, 1.0L, false), s.Asb - kMaskToleranceDb);
+            }
             ++masks;
         }
 
         // The default approximation designed through to circuits.
-        const int chosen = DefaultApproximation(d);
+        const int chosen =
+            i < 0 && kKnown[i + known].approx >= 0 ? kKnown[i + known].approx : DefaultApproximation(d);
         if (chosen < 0) continue;
         ChooseApproximation(d, chosen);
         if (SynthesiseStages(d) != SynthesisStatus::Ok) continue;
