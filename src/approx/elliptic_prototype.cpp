@@ -93,7 +93,13 @@ void ComputeElliptic(Approximation& a, const Specification& spec) {
     // it meets it (a forced order stays as the user chose it).
     if (order.forced) return;
     while (EllipticStopbandMinimumDb(a, nome.k) < spec.Asb) {
-        if (!RecordOrder(r, spec, r.Order + 1.0L, true)) return;
+        // The next order starts from a clear record, as a first estimate above the limit
+        // would: nothing of the order that missed is left in it.
+        const long double next = r.Order + 1.0L;
+        const uint8_t allPole = a.AllPole;
+        ClearApproxResult(a);
+        a.AllPole = allPole;
+        if (!RecordOrder(r, spec, next, true)) return;
         ComputeEllipticOfOrder(a, spec, nome, r.Order);
     }
 }
