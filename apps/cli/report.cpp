@@ -372,7 +372,7 @@ void PrintStages(std::ostream& out, const TDesign& d) {
     if (d.ConstrainedCount > 0)
         out << fmt::format(" ({} stage{} gain-constrained)", d.ConstrainedCount,
                            d.ConstrainedCount == 1 ? "" : "s");
-    if (specified > 0 && std::fabs(actual / specified - 1.0L) > 1e-6L)
+    if (specified > 0 && !(std::fabs(20.0L * std::log10(actual / specified)) <= kOverallGainMatchDb))
         out << "  -- the specified gain is not reached";
     out << "\n";
     out << "\nBiquadratic transfer functions  T(s) = To (A s^2 + B s + C) / (D s^2 + E s + F), s in rad/s\n";

@@ -115,7 +115,8 @@ std::vector<FinalFrequencySample> FinalResponseSamples(const TDesign& d, const F
 
 // The stages of the range whose outputs are inverted, and the note the phase view shows
 // for them (empty when none): "Note:  There is an additional 180 degrees phase shift" and
-// "due to the inverting output of stage 2." (plural forms for several stages).
+// "due to the inverting output of stage 2." (plural forms for several stages). An even
+// number of inverting stages has no net effect on the phase, and the note says so.
 std::vector<int> InvertingStages(const TDesign& d, int first, int last);
 std::vector<std::string> InvertingNote(const std::vector<int>& stages);
 

@@ -47,16 +47,18 @@ long double BesselEdgeScale(const BesselRootTable& roots, int n, long double apb
         lo = hi;
         hi *= 2.0L;
     }
-    if (std::fabs(F(hi)) <= kEdgeToleranceDb) return hi;
-    long double mid = hi;
+    if (F(hi) == 0.0L) return hi;
+    // The search stops only on the passband's side of the edge (attenuation at most Apb,
+    // by less than the tolerance), so that the passband never exceeds Apb.
+    long double mid = lo;
     for (int i = 0; i < kMaxBisectionSteps; ++i) {
         mid = lo + (hi - lo) * 0.5L;
         const long double f = F(mid);
+        if (f >= 0.0L && f <= kEdgeToleranceDb) return mid;
         if (f > 0.0L) lo = mid;
         if (f < 0.0L) hi = mid;
-        if (std::fabs(f) <= kEdgeToleranceDb) break;
     }
-    return mid;
+    return lo;
 }
 
 void ComputeBessel(Approximation& a, const Specification& spec, const BesselRootTable& roots) {

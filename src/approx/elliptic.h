@@ -5,6 +5,8 @@
 // series in q that converge like q^(m^2).
 #pragma once
 
+#include "model/design.h"
+
 namespace velmora {
 
 struct EllipticNome {
@@ -22,5 +24,13 @@ EllipticNome NomeOf(long double normPassEdge, long double s);
 // of magnitude <= 1e-6 (included); with circular f = sin, g = cos it gives the zero
 // frequencies, with hyperbolic f = sinh, g = cosh the real-axis parameter.
 long double ThetaQuotient(long double q, long double u, bool hyperbolic);
+
+// Attenuation in dB of the computed prototype at the normalised frequency x (rad/s),
+// straight from its sections, zeros, real pole and numerator constant.
+long double EllipticAttenuationDb(const Approximation& a, long double x);
+
+// The least attenuation of the computed prototype over its stopband x >= 1/sqrt(k):
+// a dense grid with every local minimum refined, the edge and the far end included.
+long double EllipticStopbandMinimumDb(const Approximation& a, long double k);
 
 } // namespace velmora

@@ -1,6 +1,9 @@
 // Elliptic (Cauer) lowpass prototype, equiripple in both bands, normalised so that the
 // passband edge sqrt(k) and the stopband edge 1/sqrt(k) have the geometric mean 1 rad/s.
+#include <array>
 #include <cmath>
+#include <complex>
+#include <limits>
 #include <numbers>
 
 #include "approx/elliptic.h"
@@ -70,17 +73,97 @@ long double ThetaQuotient(long double q, long double u, bool hyperbolic) {
     return 2.0L * NomePower(q, 0.25L) * numerator / (1.0L + 2.0L * denominator);
 }
 
+namespace {
+void ComputeEllipticOfOrder(Approximation& a, const Specification& spec, const EllipticNome& nome, int N);
+} // namespace
+
 void ComputeElliptic(Approximation& a, const Specification& spec) {
     ApproxResult& r = a.Result;
     const EllipticNome nome = NomeOf(spec.NormPassEdge, spec.Selectivity);
-    const long double k = nome.k;
-    const long double q = nome.q;
     const OrderChoice order = ChooseOrder(spec, [&] {
         const long double D = Real48(StopbandExcess(spec.Asb) / PassbandExcess(spec.Apb));
-        return EllipticOrderEstimate(D, q);
+        return EllipticOrderEstimate(D, nome.q);
     });
     if (!RecordOrder(r, spec, order.N, true)) return;
-    const int N = r.Order;
+    ComputeEllipticOfOrder(a, spec, nome, r.Order);
+    // The series above are truncated and the real-axis parameter is the limit of a large
+    // discrimination, so the computed function is not exactly the elliptic one the degree
+    // equation assumes: near an integer degree it can fall short of the stopband
+    // attenuation. An estimated order whose function misses the stopband is raised until
+    // it meets it (a forced order stays as the user chose it).
+    if (order.forced) return;
+    while (EllipticStopbandMinimumDb(a, nome.k) < spec.Asb) {
+        // The next order starts from a clear record, as a first estimate above the limit
+        // would: nothing of the order that missed is left in it.
+        const long double next = r.Order + 1.0L;
+        const uint8_t allPole = a.AllPole;
+        ClearApproxResult(a);
+        a.AllPole = allPole;
+        if (!RecordOrder(r, spec, next, true)) return;
+        ComputeEllipticOfOrder(a, spec, nome, r.Order);
+    }
+}
+
+long double EllipticAttenuationDb(const Approximation& a, long double x) {
+    const ApproxResult& r = a.Result;
+    std::complex<long double> h = static_cast<long double>(r.GainConstantNorm);
+    const std::complex<long double> s(0.0L, x);
+    for (int i = 1; i <= r.PolePairs && i <= kTableEntries; ++i) {
+        const PoleTableEntry& e = a.PoleTable[i];
+        h *= (a.ZeroTable[i].Wz2Norm.value() - x * x) / (s * s + e.BNorm.value() * s + e.CNorm.value());
+    }
+    if (r.HasRealPole) h /= s + r.RealPoleNorm.value();
+    const long double m = std::abs(h);
+    return m > 0.0L ? -20.0L * std::log10(m) : std::numeric_limits<long double>::infinity();
+}
+
+long double EllipticStopbandMinimumDb(const Approximation& a, long double k) {
+    // The stopband x >= 1/sqrt(k) is scanned in u = 1/x over (0, sqrt(k)]: the zeros and
+    // the ripple of the stopband spread there as evenly as the passband's do in x. Every
+    // local minimum of the grid is refined by golden-section search; the edge (u =
+    // sqrt(k)) and the far end (u -> 0, the constant level of an even order) are always
+    // candidates.
+    constexpr int M = 400;
+    const long double uEdge = std::sqrt(k);
+    const auto A = [&](long double u) { return EllipticAttenuationDb(a, 1.0L / u); };
+    constexpr long double kFarEnd = 1e-9L; // u of the far end, x = 1e9 / sqrt(k)
+    std::array<long double, M + 1> v{};
+    v[0] = A(uEdge * kFarEnd);
+    for (int i = 1; i <= M; ++i)
+        v[i] = A(uEdge * i / M);
+    long double least = std::fmin(v[M], v[0]);
+    for (int i = 1; i < M; ++i) {
+        if (!(v[i] <= v[i - 1] && v[i] <= v[i + 1])) continue;
+        long double lo = uEdge * (i - 1) / M, hi = uEdge * (i + 1) / M;
+        if (lo <= 0.0L) lo = uEdge * kFarEnd;
+        constexpr long double g = 0.6180339887498948482L;
+        long double x1 = hi - g * (hi - lo), x2 = lo + g * (hi - lo);
+        long double f1 = A(x1), f2 = A(x2);
+        for (int it = 0; it < 60; ++it) {
+            if (f1 < f2) {
+                hi = x2;
+                x2 = x1;
+                f2 = f1;
+                x1 = hi - g * (hi - lo);
+                f1 = A(x1);
+            } else {
+                lo = x1;
+                x1 = x2;
+                f1 = f2;
+                x2 = lo + g * (hi - lo);
+                f2 = A(x2);
+            }
+        }
+        least = std::fmin(least, std::fmin(v[i], std::fmin(f1, f2)));
+    }
+    return least;
+}
+
+namespace {
+void ComputeEllipticOfOrder(Approximation& a, const Specification& spec, const EllipticNome& nome, int N) {
+    ApproxResult& r = a.Result;
+    const long double k = nome.k;
+    const long double q = nome.q;
 
     const long double sigma0 = std::fabs(RealAxisParameter(q, spec.Apb, N));
     r.RealPoleNorm = sigma0;
@@ -112,5 +195,6 @@ void ComputeElliptic(Approximation& a, const Specification& spec) {
     }
     r.GainConstantNorm = K;
 }
+} // namespace
 
 } // namespace velmora

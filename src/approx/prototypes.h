@@ -36,7 +36,7 @@ void ComputeElliptic(Approximation& a, const Specification& spec);
 // divided by the scale wA.
 long double BesselAttenuationDb(const BesselRootTable& roots, int n, long double wA, long double w);
 // The scale wA that puts the attenuation Apb at 1 rad/s, found by doubling and then
-// bisection to within 0.0001 dB.
+// bisection until the attenuation there is at most Apb and within 0.0001 dB of it.
 long double BesselEdgeScale(const BesselRootTable& roots, int n, long double apbDb);
 // Order search (the smallest order reaching Asb at the selectivity) or the forced
 // order, and the prototype scaled by wA.

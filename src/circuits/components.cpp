@@ -1,6 +1,7 @@
 // Row loading, default GBW, the component calculation and its sensitivities.
 #include "circuits/components.h"
 
+#include <algorithm>
 #include <cmath>
 #include <numbers>
 
@@ -419,10 +420,18 @@ bool Calculate(TDesign& d, int stage, bool sensitivities) {
     if (sensitivities) StoreSensitivities(d, stage, *routines);
     for (int n = 1; n <= kComponentSlots; ++n)
         c.Components[n].InUse = 0;
-    // 5. A computed value that happens to be standard is moved off it.
+    // 5. A computed value that happens to be standard is moved off it. The amplifier of a
+    // gain pair sets its gain by the ratio R(n-1)/R(n) alone, so the pair moves together:
+    // marking one of the two would change the gain the stage realises.
     const long double tolerance = d.Components.ResistorTolerance;
-    for (int n = 1; n <= c.ResistorCount && n <= kResistorSlots; ++n)
-        if (R(c, n) > 0.0L && IsStandardResistor(R(c, n), tolerance)) R(c, n) = R(c, n) * kExactValueMark;
+    const auto standard = [&](int n) { return R(c, n) > 0.0L && IsStandardResistor(R(c, n), tolerance); };
+    const int n = std::min<int>(c.ResistorCount, kResistorSlots);
+    const bool pair = row.GainPair && n >= 2;
+    const bool markPair = pair && (standard(n) || standard(n - 1));
+    for (int k = 1; k <= n; ++k) {
+        const bool inPair = pair && k >= n - 1;
+        if (inPair ? markPair && R(c, k) > 0.0L : standard(k)) R(c, k) = R(c, k) * kExactValueMark;
+    }
     return true;
 }
 

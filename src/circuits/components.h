@@ -69,7 +69,8 @@ inline constexpr long double kExactValueMark = 1.0002L;
 // Calculates the components of the stage's circuit: the actual gain starts at the
 // desired gain, the design routine runs, the gain pair is scaled below 100 kOhm, the
 // sensitivities are stored and every resistor that happens to be a standard value of
-// the current series is marked by the factor 1.0002. Returns false (NotRealisable set,
+// the current series is marked by the factor 1.0002 (both resistors of a gain pair when
+// either is standard, so that their ratio and the gain stay). Returns false (NotRealisable set,
 // the record otherwise as it was) when the circuit cannot be built.
 bool CalculateComponents(TDesign& d, int stage);
 

@@ -680,6 +680,69 @@ void AppendStage(TDesign& d, CascadeWork& w, int s, int p) {
     r.passMin = std::isfinite(f.passMin) ? f.passMin * scale : 0.0L;
 }
 
+namespace {
+
+// The gain at w = 0 of the normalised prototype the stages come from: the prototypes
+// are normalised to 1 there, except even-order Chebyshev and Elliptic ones, which start
+// at the bottom of their passband ripple, 10^(-Apb/20). Every filter type sees this
+// value at its reference frequency (lowpass at DC, highpass at high frequencies,
+// bandpass at the centre, bandstop in both passbands), since the transformations map
+// w = 0 of the prototype there.
+long double PrototypeDcGain(const TDesign& d) {
+    const int index = d.CurrentApprox;
+    const int order = d.current().Result.Order;
+    const bool band = d.Spec.FilterType == Bandpass || d.Spec.FilterType == Bandstop;
+    const int protoOrder = band ? order / 2 : order;
+    if ((index == Chebyshev || index == Elliptic) && protoOrder % 2 == 0)
+        return std::pow(10.0L, -0.05L * d.Spec.Apb);
+    return 1.0L;
+}
+
+// |N(jw)/P(jw)| of a stage (without K) as w grows without bound: 1 where numerator and
+// denominator have the same degree, else 0.
+long double HighFrequencyMagnitude(const TStageCoeffs& s) {
+    switch (s.StageType) {
+    case stFHP:
+    case stSHP:
+    case stSLPN:
+    case stSHPN:
+    case stSN:
+        return 1.0L;
+    default:
+        return 0.0L;
+    }
+}
+
+long double ReferenceMagnitude(const TStageCoeffs& s, const Specification& sp) {
+    switch (sp.FilterType) {
+    case Lowpass:
+        return StageMagnitude(s, 0.0L);
+    case Highpass:
+        return HighFrequencyMagnitude(s);
+    case Bandpass:
+        return StageMagnitude(s, sp.w0);
+    default: // bandstop: the geometric mean of the two passbands' levels
+        return std::sqrt(StageMagnitude(s, 0.0L) * HighFrequencyMagnitude(s));
+    }
+}
+
+} // namespace
+
+long double SetReferenceGain(TDesign& d) {
+    const int N = d.StageCount;
+    if (d.Spec.FilterType == UserDefined || N < 1 || d.CurrentApprox < 0 || d.CurrentApprox >= kApproxCount)
+        return 1.0L;
+    long double level = 1.0L;
+    for (int s = 1; s <= N; ++s)
+        level *= static_cast<long double>(d.Stages[s].K) * ReferenceMagnitude(d.Stages[s], d.Spec);
+    const long double c = PrototypeDcGain(d) / level;
+    if (!(c > 0.0L) || !std::isfinite(c)) return 1.0L;
+    TStageCoeffs& last = d.Stages[N];
+    last.To = ToFromK(last, static_cast<long double>(last.K) * c);
+    last.K = static_cast<long double>(last.To) * NumeratorScale(last);
+    return c;
+}
+
 void EvaluateCascade(TDesign& d, CascadeWork& w) {
     if (d.Spec.FilterType == UserDefined) {
         // The user's sections keep their own gains; K follows To.
@@ -693,6 +756,16 @@ void EvaluateCascade(TDesign& d, CascadeWork& w) {
     ComputeAnalysisGrid(d);
     for (int s = 1; s <= d.StageCount; ++s)
         AppendStage(d, w, s, s == 1 ? 1 : s - 1);
+    if (d.StageCount < 1) return;
+    StageResponse& r = w.stage[d.StageCount];
+    const long double c = SetReferenceGain(d);
+    for (int i = 0; i <= kResponseIntervals; ++i) {
+        r.mag[i] *= c;
+        r.cum[i] *= c;
+    }
+    r.magPeak *= c;
+    r.cumPeak *= c;
+    r.passMin *= c;
 }
 
 void EvaluateCascade(TDesign& d) {
@@ -786,6 +859,7 @@ bool AutoCascade(TDesign& d) {
         run->FollowOrder(order);
         run->PlaceAll(d);
     }
+    SetReferenceGain(d);
     return true;
 }
 

@@ -56,14 +56,22 @@ std::unique_ptr<CascadeWork> NewCascadeWork();
 // unit peak.
 void AppendStage(TDesign& d, CascadeWork& w, int s, int p);
 
-// AppendStage for stages 1..StageCount in order. User-defined filters keep the gains
+// The gain of the last stage corrected so that the whole cascade has, at the filter's
+// reference frequency (lowpass DC, highpass the high-frequency asymptote, bandpass the
+// centre, bandstop both passbands), the level of the normalised approximation there.
+// The grid's peak normalisation alone misses it where the reference lies off the grid
+// (highpass, bandstop) or between its points; the partial cascades before the last stage
+// keep their unit peaks. Returns the factor applied to the last stage (1: none).
+long double SetReferenceGain(TDesign& d);
+
+// AppendStage for stages 1..StageCount in order, then SetReferenceGain. User-defined filters keep the gains
 // the user entered: only their flatness is computed.
 void EvaluateCascade(TDesign& d, CascadeWork& w);
 void EvaluateCascade(TDesign& d);
 
 // The automatic ordering by the criteria (first-stage and last-stage preferences, then
 // increasing Qp or maximum flatness with a one-position lookahead on near-ties),
-// followed by EvaluateCascade. Sets the step-changed flag and clears PairingChanged.
+// followed by EvaluateCascade (with SetReferenceGain). Sets the step-changed flag and clears PairingChanged.
 // User-defined filters are not reordered. Returns false (leaving the order as it
 // was) if the ordering did not produce a permutation of the stages.
 bool AutoCascade(TDesign& d);

@@ -26,6 +26,10 @@ const StageGainRealiser& DefaultGainRealiser();
 // gain asked (the circuits compute it back from component values).
 inline constexpr long double kGainMatch = 1.0e-9L;
 
+// The overall gain counts as reached when the realised gain is within this many dB of
+// the specified one: far below what a component tolerance moves it, far above rounding.
+inline constexpr long double kOverallGainMatchDb = 0.01L;
+
 // To G^(1/N), computed as To 10^(log10(G)/N) with log10 of a gain of 0 (or below) taken
 // as -1000; To itself for a user-defined filter.
 long double OptimalStageGain(const TDesign& d, int stage);

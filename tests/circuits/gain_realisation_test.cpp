@@ -172,5 +172,44 @@ TEST(GainRealisation, StoredSensitivitiesAreThoseOfTheFinalComponents) {
     }
 }
 
+TEST(GainRealisation, EveryStageRealisesTheGainItReports) {
+    // The gain constant of each stage's realised transfer function, computed from its
+    // stored component values, is the actual gain the design reports for it. A computed
+    // value moved 0.02 % off a standard value must not move it: a Sallen-Key bandpass
+    // sets its Q, and with it the gain at wp, by the ratio of its gain pair. Real48
+    // storage of the components gives about 1e-12; 1e-9 relative leaves room for the
+    // rounding of the transfer function's coefficients.
+    std::vector<GainCase> cases = GainCases();
+    const std::vector<GainCase> more = {
+        {{Bandpass, 0.5L, 30, 300, 1500, 1000}, Butterworth, {{"SBP03"}, {"SBP03"}, {"SBP03"}}},
+        {{Bandpass, 1.0L, 40, 200, 1000, 5000, 0, 10.0L},
+         Chebyshev,
+         {{"SBP03"}, {"SBP03"}, {"SBP03"}, {"SBP03"}}},
+        {{Bandstop, 0.5L, 30, 2000, 1000, 3000, 2}, Butterworth, {{"SN01"}}},
+        {{Bandstop, 0.5L, 30, 300, 150, 1000, 2, 3.0L}, Chebyshev, {{"SN01"}}},
+        {{Highpass, 0.5L, 30, 1000, 0, 0, 1}, Butterworth, {{"FHP03"}}},
+        {{Highpass, 1.99095L, 9.8865L, 126689, 21542}, InverseChebyshev, {}},
+        {{Bandstop, 2.14866L, 5.40517L, 1.50462L, 0.275715L, 26.8401L}, Butterworth, {}},
+    };
+    cases.insert(cases.end(), more.begin(), more.end());
+    int checked = 0;
+    for (const GainCase& c : cases) {
+        TDesign d;
+        ASSERT_TRUE(Designed(d, c)) << stagetest::Describe(c.spec);
+        for (int i = 1; i <= d.StageCount; ++i) {
+            const CircuitRoutines* routines = StageCircuitRoutines(d, i);
+            ASSERT_NE(routines, nullptr);
+            const auto p = RealisedParameters(routines->realise(StageComponentValues(d.Circuits[i])),
+                                              d.Stages[i].StageType);
+            ASSERT_TRUE(p.has_value());
+            const long double actual = d.Circuits[i].ActualGain;
+            EXPECT_NEAR(static_cast<double>(std::fabs(p->gain) / actual), 1.0, 1e-9)
+                << stagetest::Describe(c.spec) << " stage " << i;
+            ++checked;
+        }
+    }
+    EXPECT_GE(checked, 30);
+}
+
 } // namespace
 } // namespace velmora
