@@ -69,7 +69,7 @@ std::vector<std::string> YieldContext(const std::optional<SpecificationCheck>& c
         const MaskMargins& m = v.Margins;
         out.push_back("The built filter's nominal margins (exact values): passband " + Margin(m.PassMarginDb) +
                       ", stopband " + Margin(m.StopMarginDb) + ".");
-        if (std::min(m.PassMarginDb, m.StopMarginDb) < kThinMarginDb)
+        if (m.Meets() && std::min(m.PassMarginDb, m.StopMarginDb) < kThinMarginDb)
             out.push_back("With no margin at an edge, about half of the filters built miss it at any tolerance: "
                           "the tolerances move the response either way. Designing with a margin "
                           "(--design-margin DB) trades order for yield.");
@@ -133,7 +133,7 @@ void PrintSpecificationCheck(std::ostream& out, const TDesign& d, const Specific
         return v.Variant != CheckedVariant::Ideal && v.Variant != CheckedVariant::Exact && !v.Margins.Meets();
     });
     for (const VariantCheck& v : c.Variants)
-        if (v.Variant == CheckedVariant::Exact && missesBuilt &&
+        if (v.Variant == CheckedVariant::Exact && missesBuilt && v.Margins.Meets() &&
             std::min(v.Margins.PassMarginDb, v.Margins.StopMarginDb) < kThinMarginDb)
             out << "  The design meets its specification with no margin to spare, so any departure of the built "
                    "filter misses it:\n  a design margin (--design-margin DB) leaves room for op amps and "

@@ -27,9 +27,11 @@ Result Velmora(std::vector<std::string> args) {
     return {status, out.str(), err.str()};
 }
 
-TEST(Cli, FrequencyLimitIsADesignFailure) {
+// Entries the specification form refuses are usage errors (exit 2) with the form's own
+// message; a design that cannot be done is a failure (exit 1).
+TEST(Cli, FrequencyLimitIsARefusedEntry) {
     Result r = Velmora({"design", "--fpb", "101M", "--fsb", "200M"});
-    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.status, 2);
     EXPECT_EQ(r.err,
               "velmora: All edge and center frequencies are limited to a maximum of 100MHz (628Mrad/s).\n");
     EXPECT_TRUE(r.out.empty());
@@ -54,7 +56,7 @@ TEST(Cli, UsageErrors) {
     }
 }
 
-TEST(Cli, DesignFailuresUseTheFormsMessages) {
+TEST(Cli, RefusedEntriesUseTheFormsMessages) {
     struct Case {
         std::vector<std::string> args;
         std::string message;
@@ -70,9 +72,11 @@ TEST(Cli, DesignFailuresUseTheFormsMessages) {
     };
     for (const auto& c : cases) {
         Result r = Velmora(c.args);
-        EXPECT_EQ(r.status, 1) << c.message;
+        EXPECT_EQ(r.status, 2) << c.message;
         EXPECT_EQ(r.err, "velmora: " + c.message + "\n");
     }
+    const Result none = Velmora({"design", "--asb", "400", "--apb", "0.01"});
+    EXPECT_EQ(none.status, 1) << "no approximation can meet it: the design cannot be done";
 }
 
 TEST(Cli, JsonSpecificationInRadPerSecond) {
@@ -520,7 +524,7 @@ TEST(Cli, RequestFileValuesOfTheWrongKind) {
     // for what it is, not read as -1.
     std::ofstream(dir / "big.json") << R"({"apb":18446744073709551615})";
     Result r = Velmora({"design", (dir / "big.json").string()});
-    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.status, 2);
     EXPECT_EQ(r.err, "velmora: Stopband attenuation must exceed passband attenuation.\n");
     std::ofstream(dir / "ok.json") << R"({"apb":0.25,"json":false,"rad":false,"order":3})";
     EXPECT_EQ(Velmora({"design", (dir / "ok.json").string()}).status, 0);
