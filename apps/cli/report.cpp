@@ -321,6 +321,7 @@ nlohmann::ordered_json DesignJson(TDesign& d, const ReportOptions& o) {
         j["gain_distribution"] = {{"overall_gain", Num(d.Spec.OverallGain)},
                                   {"actual_overall_gain", Num(d.ActualOverallGain)},
                                   {"constrained_stages", d.ConstrainedCount}};
+        if (const auto reached = ReachedGain(d)) j["gain_distribution"]["reached_gain"] = Num(*reached);
         j["stages"] = StagesJson(d);
         j["coefficients"] = CoefficientsJson(d);
     }
@@ -365,8 +366,11 @@ void PrintStages(std::ostream& out, const TDesign& d) {
                            FixedText(c.DynamicRange, 1));
     }
     // The gain the realised cascade reaches: below the specified one when stages whose
-    // circuits fix their gain could not be made up by the others.
-    const long double specified = d.Spec.OverallGain, actual = d.ActualOverallGain;
+    // circuits fix their gain could not be made up by the others. Once the components are
+    // calculated it is the built filter's own gain at its reference frequency (standard
+    // values move it); before, and for a user-defined filter, the product of the stages'.
+    const long double specified = d.Spec.OverallGain;
+    const long double actual = ReachedGain(d).value_or(d.ActualOverallGain.value());
     out << fmt::format("  Overall gain: specified {} V/V, reached {} V/V", TrimmedText(specified, 6),
                        TrimmedText(actual, 6));
     if (d.ConstrainedCount > 0)

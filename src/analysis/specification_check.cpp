@@ -230,6 +230,44 @@ std::vector<Remedy> FindRemedies(const TDesign& d, const SpecificationCheck& c, 
     return out;
 }
 
+std::optional<long double> ReachedGain(const TDesign& d) {
+    if (d.Spec.FilterType > Bandstop || d.StageCount < 1 || d.DesignLevel < LevelComponents) return std::nullopt;
+    std::vector<RealisedStage<long double>> stages;
+    for (int i = 1; i <= d.StageCount; ++i) {
+        const TStageCircuit& c = d.Circuits[i];
+        const CircuitRoutines* routines = StageCircuitRoutines(d, i);
+        if (!routines || c.NotRealisable || !ComponentsValid(c, c.ResistorCount, c.CapacitorCount))
+            return std::nullopt;
+        stages.push_back(routines->realise(StageComponentValues(c)));
+    }
+    const auto at = [&](long double w) -> std::optional<long double> {
+        long double g = 1.0L;
+        for (const auto& h : stages) {
+            const long double den = std::abs(Polynomial(h.den, Complex(0.0L, w)));
+            if (!(den > 0.0L)) return std::nullopt;
+            g *= std::abs(Polynomial(h.num, Complex(0.0L, w))) / den;
+        }
+        return g;
+    };
+    // Six decades from the edge, a second-order stage is within 1e-12 of its limit.
+    constexpr long double kFar = 1.0e6L;
+    const long double wpb = d.Spec.wpb, w0 = d.Spec.w0;
+    const long double G = d.Spec.OverallGain;
+    switch (d.Spec.FilterType) {
+    case Lowpass:
+        return at(wpb / kFar);
+    case Highpass:
+        return at(wpb * kFar);
+    case Bandpass:
+        return at(w0);
+    default: {
+        const auto lo = at(w0 / kFar), hi = at(w0 * kFar);
+        if (!lo || !hi) return std::nullopt;
+        return std::fabs(std::log(*lo / G)) >= std::fabs(std::log(*hi / G)) ? lo : hi;
+    }
+    }
+}
+
 const char* CheckedVariantKey(CheckedVariant v) {
     static const char* const keys[] = {"ideal", "exact", "gbw", "standard", "gbw_standard"};
     return keys[static_cast<int>(v)];

@@ -89,6 +89,13 @@ SpecificationCheck CheckSpecification(const TDesign& d, const Specification* mas
 // The op-amp requirement alone (for the gbw variant's component values).
 RequiredGbw FindRequiredGbw(const TDesign& d, const Specification* mask = nullptr);
 
+// The gain (V/V) the built filter reaches at its reference frequency: DC for a lowpass,
+// high frequencies for a highpass, the centre for a bandpass and, for a bandstop, the
+// one of its two passbands further from the specified gain; with the component values
+// in effect (those the netlist writes) and ideal op amps. Nothing before the components
+// are calculated, for a user-defined filter, or where a stage cannot be evaluated.
+std::optional<long double> ReachedGain(const TDesign& d);
+
 // The remedies for the variants of a check that miss.
 std::vector<Remedy> FindRemedies(const TDesign& d, const SpecificationCheck& c,
                                  const Specification* mask = nullptr);

@@ -8,7 +8,10 @@
 #include <numbers>
 
 #include "analysis/specification_check.h"
+#include "analysis/nodal.h"
 #include "approx/specification_mask.h"
+#include "circuits/components.h"
+#include "circuits/standard_substitution.h"
 #include "output/output_test_support.h"
 
 namespace velmora {
@@ -134,6 +137,59 @@ TEST(SpecificationCheck, OpAmpsThatMakeTheFilterMissAndTheGbwItNeeds) {
     EXPECT_TRUE(CheckVariant(withNeed, CheckedVariant::Gbw)->Meets());
     EXPECT_FALSE(CheckVariant(below, CheckedVariant::Gbw)->Meets());
     ASSERT_EQ(c.Required->StageHz.size(), static_cast<std::size_t>(d.StageCount));
+}
+
+} // namespace
+} // namespace velmora
+
+namespace velmora {
+namespace {
+
+// The gain reached is the built filter's own, at its reference frequency: the nodal
+// analysis of every stage's netlist (ideal op amps) with the values in effect gives it
+// independently, for fixed-gain circuits, standard values and every filter type.
+TEST(SpecificationCheck, ReachedGainIsTheBuiltFiltersGainAtItsReferenceFrequency) {
+    struct Case {
+        stagetest::Spec spec;
+        int approx;
+        const char* key;
+        int standardSeries; // 0: exact values
+    };
+    const Case cases[] = {
+        {{Highpass, 0.5L, 30, 2000, 1000, 0, 4}, Butterworth, "SHP01", 0},
+        {{Highpass, 0.5L, 30, 2000, 1000, 0, 1}, Butterworth, "", 0},
+        {{Lowpass, 0.5L, 30, 1000, 2000, 0, 0}, Elliptic, "", 5},
+        {{Bandpass, 0.5L, 30, 300, 1500, 1000, 0}, Butterworth, "SBP03", 10},
+        {{Bandstop, 0.5L, 20, 1000, 200, 2000, 0}, Butterworth, "SN01", 0},
+        {{Lowpass, 0.5L, 40, 1000, 2000, 0, 0, 4.0L}, Chebyshev, "", 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(stagetest::Describe(c.spec) + " " + c.key);
+        TDesign d;
+        ASSERT_TRUE(outtest::DesignWith(d, c.spec, c.approx, c.key).ok);
+        if (c.standardSeries) {
+            d.Components.ResistorTolerance = static_cast<long double>(c.standardSeries);
+            ASSERT_TRUE(SwitchStandardROn(d, nullptr).ok);
+        }
+        const auto reached = ReachedGain(d);
+        ASSERT_TRUE(reached);
+        const long double w0 = c.spec.type >= Bandpass ? kTwoPi * c.spec.center : kTwoPi * c.spec.pass;
+        const long double w = c.spec.type == Lowpass    ? w0 * 1e-6L
+                              : c.spec.type == Highpass ? w0 * 1e6L
+                              : c.spec.type == Bandpass ? d.Spec.w0.value()
+                                                        : d.Spec.w0 * 1e-6L;
+        Complex h = 1.0L;
+        for (int i = 1; i <= d.StageCount; ++i) {
+            const auto g = NodalResponse(StageCircuitEntry(d, i)->key, StageComponentValues(d.Circuits[i]),
+                                         {0.0L, w}, OpAmpModel::Ideal(), d.Circuits[i].CompensationInUse != 0);
+            ASSERT_TRUE(g);
+            h *= *g;
+        }
+        EXPECT_NEAR((double)Db(*reached), (double)Db(std::abs(h)), 0.01);
+        if (!c.standardSeries) {
+            EXPECT_NEAR((double)Db(*reached), (double)Db(c.spec.gain), 0.01);
+        }
+    }
 }
 
 } // namespace
