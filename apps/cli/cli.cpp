@@ -1077,10 +1077,9 @@ void AddOutputOptions(CLI::App* cmd, OutputRequest& o) {
         "into this folder; with --approx only that approximation");
     cmd->add_flag("--json", o.json, "Print one JSON document instead of the text report");
     cmd->add_option("--standard-r", o.standardR, "Substitute standard resistors of the 1, 5 or 10 % series");
-    cmd->add_option(
-        "--strategy", o.strategy,
-        "Substitution strategy: 1 the combination that keeps each stage's response closest (default), "
-        "2 the nearest standard value of each resistor");
+    cmd->add_option("--strategy", o.strategy,
+                    "Substitution strategy: 1 the combination that keeps the filter closest to its "
+                    "specification (default), 2 the nearest standard value of each resistor");
     cmd->add_flag("--all-caps-standard", o.allCapsStandard,
                   "Give every capacitor a standard 12-value series value");
     cmd->add_flag(

@@ -6,6 +6,7 @@
 #include "analysis/final_response_gbw.h"
 #include "analysis/frequency_response.h"
 #include "analysis/ideal_filter.h"
+#include "circuits/standard_substitution.h"
 
 namespace velmora {
 namespace {
@@ -23,23 +24,9 @@ bool StandardValuesOn(const TDesign& d) {
     return FinalVariantAvailable(d, StandardRSubstitution);
 }
 
-// The stage frequencies, where a narrow peak or notch can sit between grid points: every
-// stage's pole and zero frequency and its pole's half-power points.
+// The stage frequencies, where a narrow peak or notch can sit between grid points.
 std::vector<long double> FeatureFrequencies(const TDesign& d) {
-    std::vector<long double> f;
-    for (int i = 1; i <= d.StageCount; ++i) {
-        const TStageCoeffs& st = d.Stages[i];
-        const long double wp = st.Wp, qp = st.Qp, wz = st.Wz;
-        if (wp > 0.0L) {
-            f.push_back(wp);
-            if (qp > 0.5L) {
-                f.push_back(wp * (1.0L - 0.5L / qp));
-                f.push_back(wp * (1.0L + 0.5L / qp));
-            }
-        }
-        if (wz > 0.0L) f.push_back(wz);
-    }
-    return f;
+    return MaskFeatureFrequencies(d);
 }
 
 // A variant's gain as a function of w, with everything that does not depend on w
@@ -94,7 +81,8 @@ std::optional<GainFunction> GainOf(const TDesign& d, CheckedVariant v) {
 
 // Whether the exact-value circuits meet the mask with op amps of the given GBWs (Hz).
 std::optional<bool> HoldsWith(const TDesign& d, const std::vector<GbwStage>& base,
-                              const std::vector<long double>& gbwHz, const std::vector<long double>& features) {
+                              const std::vector<long double>& gbwHz,
+                              const std::vector<long double>& features) {
     std::vector<GbwStage> stages = base;
     for (std::size_t k = 0; k < stages.size(); ++k)
         stages[k].gbwHz = gbwHz[k];
@@ -170,9 +158,8 @@ RequiredGbw FindRequiredGbw(const TDesign& d) {
     std::vector<long double> own(n);
     for (std::size_t k = 0; k < n; ++k)
         own[k] = (*base)[k].gbwHz;
-    r.CommonHz = SmallestHolding([&](long double x) {
-        return HoldsWith(d, *base, std::vector<long double>(n, x), features);
-    });
+    r.CommonHz = SmallestHolding(
+        [&](long double x) { return HoldsWith(d, *base, std::vector<long double>(n, x), features); });
     for (std::size_t k = 0; k < n; ++k)
         r.StageHz.push_back(SmallestHolding([&](long double x) {
             std::vector<long double> g = own;
