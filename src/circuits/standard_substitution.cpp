@@ -499,12 +499,15 @@ StandardRResult SetSubstitutionStrategy(TDesign& d, int strategy, const Inventor
     return SwitchStandardROn(d, resistorInventory);
 }
 
-std::vector<std::string> ResubstituteStage(TDesign& d, int stage, const Inventory* resistorInventory) {
+std::vector<std::string> ResubstituteAll(TDesign& d, const Inventory* resistorInventory) {
     if (!d.Components.StandardROn || !StandardValuesUnavailableReason(d).empty()) return {};
-    TStageCircuit& c = d.Circuits[stage];
-    for (int n = 1; n <= kResistorSlots; ++n)
-        c.Components[n].Exact = 0.0L; // the recalculated values are the exact ones now
-    return SubstituteStages(d, {stage}, OptionsOf(d, resistorInventory));
+    std::vector<int> stages;
+    for (int i = 1; i <= d.StageCount; ++i) {
+        for (int n = 1; n <= kResistorSlots; ++n)
+            d.Circuits[i].Components[n].Exact = 0.0L; // the recalculated values are the exact ones now
+        stages.push_back(i);
+    }
+    return SubstituteStages(d, stages, OptionsOf(d, resistorInventory));
 }
 
 } // namespace velmora

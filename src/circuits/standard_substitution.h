@@ -129,9 +129,10 @@ void SwitchStandardROff(TDesign& d);
 // A new strategy (1 or 2): while standard values are on, they are switched off and on
 // again so the substitution is redone.
 StandardRResult SetSubstitutionStrategy(TDesign& d, int strategy, const Inventory* resistorInventory);
-// After a stage was recalculated while standard values are on: its new exact values are
-// saved and substituted again.
-std::vector<std::string> ResubstituteStage(TDesign& d, int stage, const Inventory* resistorInventory);
+// After every stage was recalculated while standard values are on: their new exact values
+// are saved and substituted again, the stages chosen together as on switching on (so a
+// design read back from its file gets the standard values it was saved with).
+std::vector<std::string> ResubstituteAll(TDesign& d, const Inventory* resistorInventory);
 
 // The resistor values in effect: Value, the exact value (Exact when saved, else Value).
 long double ExactResistor(const TStageCircuit& c, int n);

@@ -276,6 +276,8 @@ TEST(Cli, SavedDesignsReopenToTheSameReport) {
     const std::vector<std::vector<std::string>> designs = {
         {"design", "--type", "bandpass", "--approx", "chebyshev"},
         {"design", "--type", "highpass", "--gain", "2", "--circuit", "SHPN03,FHP04"},
+        // Standard values chosen on the whole filter come back as they were chosen.
+        {"design", "--apb", "0.5", "--asb", "60", "--fpb", "20k", "--fsb", "40k", "--standard-r", "10"},
         {"user", "--section", "lp2:q=0.707,fp=1k,to=2", "--section", "bs2:q=5,fp=1k,fz=1.2k", "--section",
          "lp1:p=1k"},
     };
