@@ -35,4 +35,29 @@ std::optional<long double> ParseScaled(const std::string& text) {
     return *v * scale;
 }
 
+std::optional<long double> ParseCapacitance(const std::string& text) {
+    std::string body = text;
+    if (!body.empty() && (body.back() == 'F' || body.back() == 'f')) body.pop_back();
+    long double scale = 1;
+    if (!body.empty()) {
+        switch (body.back()) {
+        case 'p':
+            scale = 1e-12L;
+            break;
+        case 'n':
+            scale = 1e-9L;
+            break;
+        case 'u':
+            scale = 1e-6L;
+            break;
+        default:
+            break;
+        }
+        if (scale != 1) body.pop_back();
+    }
+    auto v = ParseNonNegative(body);
+    if (!v) return std::nullopt;
+    return *v * scale;
+}
+
 } // namespace velmora::cli

@@ -52,6 +52,7 @@ struct DesignRequest {
     std::string approx, orderBy, firstStage, lastStage;
     std::string circuit, gbw, predistort, compensate;
     std::string designMargin; // dB
+    std::string capacitor;    // --capacitor
     bool rad = false;
 };
 
@@ -83,6 +84,8 @@ std::string Shown(const std::string& text) {
 // kilohertz to a 10 GHz current-feedback amplifier.
 constexpr long double kLowestFrequency = 1e-3L, kHighestFrequency = 1e12L; // Hz, or rad/s with --rad
 constexpr long double kLowestGbwHz = 1e3L, kHighestGbwHz = 1e10L;
+// The range of a starting capacitor (farads).
+constexpr long double kLowestStartFarads = 1e-12L, kHighestStartFarads = 1e-2L;
 constexpr int kMostSpicePoints = 10000, kMostSpiceRuns = 10000;
 
 // What to write once a design is computed or opened; the same for every command.
@@ -182,6 +185,44 @@ int StageNumber(const std::string& text, const std::string& option, int stageCou
     return n;
 }
 
+// --capacitor: a starting capacitor for every stage ("10n") or per stage
+// ("1:10n,2:4.7n"), each a capacitance with its unit prefix. Returns the pairs of stage
+// text ("" for every stage) and farads, refusing values that are no capacitance or out
+// of range; the stage numbers are checked once the stages exist.
+std::vector<std::pair<std::string, long double>> CapacitorOption(const std::string& list) {
+    std::vector<std::pair<std::string, long double>> out;
+    for (const std::string& item : SplitList(list)) {
+        const auto colon = item.find(':');
+        const std::string stage = colon == std::string::npos ? std::string() : item.substr(0, colon);
+        const std::string value = colon == std::string::npos ? item : item.substr(colon + 1);
+        if (colon != std::string::npos &&
+            (stage.empty() || stage.find_first_not_of("0123456789") != std::string::npos || stage.size() > 3))
+            throw UsageError{"invalid stage number '" + Shown(stage) + "' in --capacitor"};
+        const auto farads = ParseCapacitance(value);
+        if (!farads || *farads <= 0)
+            throw UsageError{"invalid capacitance for --capacitor: '" + Shown(value) +
+                             "' (e.g. 10n, 4.7n, 1u)"};
+        if (*farads < kLowestStartFarads || *farads > kHighestStartFarads)
+            throw UsageError{"--capacitor " + Shown(value) +
+                             " is out of range: from 1p to 10000u (1 pF to 10 mF)"};
+        out.push_back({stage, *farads});
+    }
+    return out;
+}
+
+// The starting capacitors of --capacitor in the stages' requests; a value for every
+// stage first, then the per-stage ones, which take precedence whatever their order.
+void ApplyCapacitorOption(const std::string& list, std::vector<StageCircuitRequest>& req, int stageCount) {
+    const auto items = CapacitorOption(list);
+    for (const auto& [stage, farads] : items)
+        if (stage.empty())
+            for (auto& q : req)
+                q.startC1 = farads;
+    for (const auto& [stage, farads] : items)
+        if (!stage.empty())
+            req[static_cast<std::size_t>(StageNumber(stage, "--capacitor", stageCount) - 1)].startC1 = farads;
+}
+
 // The circuit options read without a design: known circuit keys, stage numbers in
 // digits, gain-bandwidths in range. What depends on the stages (a stage's number, its
 // type) is checked once they exist.
@@ -273,6 +314,7 @@ std::vector<StageCircuitRequest> CircuitRequests(const DesignRequest& r, const T
     };
     stages(r.predistort, "--predistort", &StageCircuitRequest::predistort);
     stages(r.compensate, "--compensate", &StageCircuitRequest::compensate);
+    ApplyCapacitorOption(r.capacitor, req, n);
     for (int s = 1; s <= n; ++s)
         if (req[s - 1].predistort && req[s - 1].compensate)
             throw UsageError{"stage " + std::to_string(s) + " can be predistorted or compensated, not both"};
@@ -757,6 +799,7 @@ int ApproxIndexOf(const std::string& name) {
 int RunDesign(const DesignRequest& r, const OutputRequest& o, std::ostream& out, std::ostream& err) {
     const CheckedOutputs checked = CheckOutputs(o);
     CheckCircuitOptions(r);
+    CapacitorOption(r.capacitor);
     TDesign design;
     CliDialogs dialogs(err);
     TfmMain main(design, dialogs);
@@ -881,6 +924,7 @@ struct UserRequest {
     std::vector<std::string> sections;
     bool rad = false;
     std::string circuit, gbw, predistort, compensate;
+    std::string capacitor; // --capacitor
 };
 
 // A number as the form's entry field would hold it: at most eight characters.
@@ -973,7 +1017,9 @@ int RunUser(const UserRequest& r, const OutputRequest& o, std::ostream& out, std
     circuits.gbw = r.gbw;
     circuits.predistort = r.predistort;
     circuits.compensate = r.compensate;
+    circuits.capacitor = r.capacitor;
     CheckCircuitOptions(circuits);
+    CapacitorOption(circuits.capacitor);
 
     TDesign design;
     CliDialogs dialogs(err);
@@ -1115,10 +1161,9 @@ void AddOutputOptions(CLI::App* cmd, OutputRequest& o) {
         "into this folder; with --approx only that approximation");
     cmd->add_flag("--json", o.json, "Print one JSON document instead of the text report");
     cmd->add_option("--standard-r", o.standardR, "Substitute standard resistors of the 1, 5 or 10 % series");
-    cmd->add_option(
-        "--strategy", o.strategy,
-        "Substitution strategy: 1 the combination that keeps each stage's response closest (default), "
-        "2 the nearest standard value of each resistor");
+    cmd->add_option("--strategy", o.strategy,
+                    "Substitution strategy: 1 the combination that keeps the filter closest to its "
+                    "specification (default), 2 the nearest standard value of each resistor");
     cmd->add_flag("--all-caps-standard", o.allCapsStandard,
                   "Give every capacitor a standard 12-value series value");
     cmd->add_flag(
@@ -1151,6 +1196,13 @@ void AddCircuitOptions(CLI::App* cmd, std::string& circuit, std::string& gbw, st
                     "Predistort these stages for the op-amp GBW (1,2 or all second-order stages)");
     cmd->add_option("--compensate", compensate,
                     "Use the actively compensated circuit for these stages (1,2 or all second-order stages)");
+}
+
+void AddCapacitorOption(CLI::App* cmd, std::string& capacitor) {
+    cmd->add_option("--capacitor", capacitor,
+                    "Starting capacitor C1 for every stage (10n) or per stage (1:10n,2:4.7n), 1p..10000u; "
+                    "default: 1 nF or 10 nF, moved along the 12-value series where the values would be "
+                    "impractical");
 }
 
 } // namespace
@@ -1194,6 +1246,7 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
     design->add_option("--last-stage", r.lastStage,
                        "Preferred types of the last stage, highest priority first (fhp,shp,shpn,sbp)");
     AddCircuitOptions(design, r.circuit, r.gbw, r.predistort, r.compensate);
+    AddCapacitorOption(design, r.capacitor);
     AddOutputOptions(design, o);
     std::string designRequest, userRequest;
     design->add_option("request", designRequest, "A JSON design request (keys as the options; docs/cli.md)");
@@ -1214,6 +1267,7 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
         "re=R,im=I[,to=G]; bs2:q=Q,fp=F,fz=F[,to=G] or re=R,im=I,z=F[,to=G]");
     user->add_flag("--rad", u.rad, "Frequencies are in rad/s instead of Hz");
     AddCircuitOptions(user, u.circuit, u.gbw, u.predistort, u.compensate);
+    AddCapacitorOption(user, u.capacitor);
     AddOutputOptions(user, o);
     user->add_option("request", userRequest, "A JSON request with a \"sections\" array (docs/cli.md)");
     user->footer("Examples:\n"

@@ -14,6 +14,7 @@
 #include "approx/poles_zeros.h"
 #include "circuits/catalogue.h"
 #include "circuits/components.h"
+#include "circuits/practical_values.h"
 #include "circuits/selection.h"
 #include "circuits/standard_substitution.h"
 #include "circuits/standard_values.h"
@@ -335,6 +336,7 @@ nlohmann::ordered_json DesignJson(TDesign& d, const ReportOptions& o) {
             j["specification_check"] = SpecificationCheckJson(CheckSpecification(d, o.mask));
             if (o.mask) j["specification_check"]["design_margin_db"] = Num(o.designMarginDb);
         }
+        if (!ImpracticalValues(d).empty()) j["component_warnings"] = ComponentWarningsJson(d);
         if (o.monteCarlo) j["monte_carlo"] = MonteCarloJson(*o.monteCarlo);
     }
     if (!o.notes.empty()) j["notes"] = o.notes;
@@ -575,6 +577,33 @@ void PrintCircuits(std::ostream& out, const TDesign& d) {
     for (const std::string& l : note)
         out << "  " << l << "\n";
     out << "\n";
+    PrintComponentWarnings(out, d);
+}
+
+void PrintComponentWarnings(std::ostream& out, const TDesign& d) {
+    if (d.DesignLevel < LevelComponents) return;
+    const std::vector<ImpracticalValue> v = ImpracticalValues(d);
+    if (v.empty()) return;
+    out << "Warning: impractical component values (practical: resistors 100 Ohm to 1 MOhm, capacitors "
+           "100 pF to 10 uF)\n";
+    for (const ImpracticalValue& x : v)
+        out << "  " << ImpracticalValueText(x) << "\n";
+    out << "\n";
+}
+
+nlohmann::ordered_json ComponentWarningsJson(const TDesign& d) {
+    nlohmann::ordered_json list = nlohmann::ordered_json::array();
+    for (const ImpracticalValue& x : ImpracticalValues(d)) {
+        nlohmann::ordered_json j;
+        j["stage"] = x.Stage;
+        j["component"] = (x.Resistor ? "R" : "C") + std::to_string(x.Number);
+        j["value"] = Num(x.Value);
+        j["limit"] = Num(x.Limit);
+        j["above"] = x.Above;
+        j["text"] = ImpracticalValueText(x);
+        list.push_back(j);
+    }
+    return list;
 }
 
 } // namespace velmora::cli

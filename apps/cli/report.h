@@ -40,6 +40,11 @@ nlohmann::ordered_json FinalResponseJson(const TDesign& d);
 nlohmann::ordered_json FinalGbwResponseJson(const TDesign& d);
 // Circuits and component values of every stage.
 void PrintCircuits(std::ostream& out, const TDesign& d);
+// Component values outside the practical range (resistors 100 Ohm to 1 MOhm, capacitors
+// 100 pF to 10 uF), as a warning after the circuits and as the JSON array
+// "component_warnings" (present when there is one).
+void PrintComponentWarnings(std::ostream& out, const TDesign& d);
+nlohmann::ordered_json ComponentWarningsJson(const TDesign& d);
 // Sensitivities, tuning instructions, tolerance analysis and Monte Carlo summary.
 void PrintAnalyses(std::ostream& out, const TDesign& d, const ReportOptions& o);
 // The specification check of every response variant present (a specified filter with

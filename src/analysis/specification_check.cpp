@@ -29,23 +29,9 @@ bool StandardValuesOn(const TDesign& d) {
     return FinalVariantAvailable(d, StandardRSubstitution);
 }
 
-// The stage frequencies, where a narrow peak or notch can sit between grid points: every
-// stage's pole and zero frequency and its pole's half-power points.
+// The stage frequencies, where a narrow peak or notch can sit between grid points.
 std::vector<long double> FeatureFrequencies(const TDesign& d) {
-    std::vector<long double> f;
-    for (int i = 1; i <= d.StageCount; ++i) {
-        const TStageCoeffs& st = d.Stages[i];
-        const long double wp = st.Wp, qp = st.Qp, wz = st.Wz;
-        if (wp > 0.0L) {
-            f.push_back(wp);
-            if (qp > 0.5L) {
-                f.push_back(wp * (1.0L - 0.5L / qp));
-                f.push_back(wp * (1.0L + 0.5L / qp));
-            }
-        }
-        if (wz > 0.0L) f.push_back(wz);
-    }
-    return f;
+    return MaskFeatureFrequencies(d);
 }
 
 // A variant's gain as a function of w, with everything that does not depend on w

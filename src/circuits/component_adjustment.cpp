@@ -607,11 +607,10 @@ std::vector<std::string> RestoreEnteredValues(TDesign& d, const EnteredCapacitor
         }
     }
     d.Components.StandardROn = standardROn;
-    if (standardROn)
-        for (int i = 1; i <= d.StageCount; ++i) {
-            const auto more = ResubstituteStage(d, i, resistorInventory);
-            notes.insert(notes.end(), more.begin(), more.end());
-        }
+    if (standardROn) {
+        const auto more = ResubstituteAll(d, resistorInventory);
+        notes.insert(notes.end(), more.begin(), more.end());
+    }
     return notes;
 }
 

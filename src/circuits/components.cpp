@@ -245,7 +245,10 @@ long double StageFrequency(const TStageCoeffs& s) {
     return s.Wp;
 }
 
-bool LoadCatalogueRow(TDesign& d, int stage) {
+namespace {
+
+// The row loading of LoadCatalogueRow; `startC1` replaces the automatic starting C1.
+bool LoadRow(TDesign& d, int stage, std::optional<long double> startC1) {
     const CatalogueEntry* e = StageCircuitEntry(d, stage);
     if (!e) return false;
     TStageCircuit& c = d.Circuits[stage];
@@ -287,7 +290,13 @@ bool LoadCatalogueRow(TDesign& d, int stage) {
         // 4. Starting capacitors.
         c.C1Index = 0;
         c.C1Exponent = static_cast<int16_t>(StageFrequency(d.Stages[stage]) > kSmallCapacitorAbove ? 11 : 10);
-        const long double c1 = CapacitorValue(c.C1Index, c.C1Exponent);
+        if (startC1) NearestCapacitor(*startC1, c.C1Index, c.C1Exponent);
+        // A chosen start off the series scales the series' starting values: the ratios of
+        // the capacitors stay those of the row.
+        const long double c1List = CapacitorValue(c.C1Index, c.C1Exponent);
+        const long double scale =
+            startC1 && std::fabs(*startC1 / c1List - 1.0L) > 1.0e-9L ? *startC1 / c1List : 1.0L;
+        const long double c1 = c1List * scale;
         const long double ratio = row.CapRatio;
         long double c2 = 0.0L;
         switch (static_cast<int>(ratio)) {
@@ -300,8 +309,9 @@ bool LoadCatalogueRow(TDesign& d, int stage) {
             c.C2Exponent = c.C1Exponent;
             break;
         case 5:
-            c.C2Index = static_cast<int16_t>(c.C1Index + 8);
-            c.C2Exponent = c.C1Exponent;
+            // Eight places up the 12-value list, into the next decade past its end.
+            c.C2Index = static_cast<int16_t>((c.C1Index + 8) % 12);
+            c.C2Exponent = static_cast<int16_t>(c.C1Exponent - (c.C1Index + 8) / 12);
             break;
         case 10:
             c.C2Index = c.C1Index;
@@ -312,7 +322,7 @@ bool LoadCatalogueRow(TDesign& d, int stage) {
             break;
         }
         if (static_cast<int>(ratio) != 0) {
-            c2 = CapacitorValue(c.C2Index, c.C2Exponent);
+            c2 = CapacitorValue(c.C2Index, c.C2Exponent) * scale;
             c.CapRatio = c2 / c1;
         }
         C(c, 1) = c1;
@@ -341,6 +351,22 @@ bool LoadCatalogueRow(TDesign& d, int stage) {
             c.CapRatio = C(c, 2) / static_cast<long double>(C(c, 1));
     }
     return true;
+}
+
+} // namespace
+
+bool LoadCatalogueRow(TDesign& d, int stage) {
+    return LoadRow(d, stage, std::nullopt);
+}
+
+bool StartStageFrom(TDesign& d, int stage, long double c1) {
+    if (stage < 1 || stage > d.StageCount || !finitePositive(c1)) return false;
+    TStageCircuit& c = d.Circuits[stage];
+    const uint8_t c1EqC2 = c.UseC1EqC2;
+    c.Initialise = 1;
+    if (!LoadRow(d, stage, c1)) return false;
+    c.UseC1EqC2 = c1EqC2; // a design option of the stage, not a starting value
+    return CalculateComponents(d, stage);
 }
 
 long double DefaultOpAmpGbw(const TStageCoeffs& s) {

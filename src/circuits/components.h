@@ -35,6 +35,14 @@ long double StageFrequency(const TStageCoeffs& s);
 // catalogue circuit.
 bool LoadCatalogueRow(TDesign& d, int stage);
 
+// Starts the stage afresh from the capacitor C1 = `c1` (farads) in place of the automatic
+// 1 nF or 10 nF: the row is loaded as on a first load with the other capacitors derived
+// from C1 by the row's ratio, stored as the stage's capacitor set, and the stage is
+// calculated. Scaling every capacitor of a stage by k scales its resistors by 1/k (a gain
+// pair's stay as they are) and leaves its response as it was. False (NotRealisable set)
+// when the circuit cannot be built.
+bool StartStageFrom(TDesign& d, int stage, long double c1);
+
 // OpAmpGBW = 20 x the stage frequency in Hz rounded down to a half step of its leading
 // digit, at least 1 MHz.
 long double DefaultOpAmpGbw(const TStageCoeffs& s);

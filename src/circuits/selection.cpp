@@ -9,6 +9,8 @@
 #include "circuits/catalogue.h"
 #include "circuits/components.h"
 #include "circuits/gain_spread.h"
+#include "circuits/practical_values.h"
+#include "circuits/standard_values.h"
 #include "model/number_text.h"
 #include "stages/gains.h"
 #include "stages/stage_types.h"
@@ -434,6 +436,21 @@ CircuitsOutcome DesignStageCircuits(TDesign& d, const std::vector<StageCircuitRe
     if (!failed.empty()) {
         out.message = "Velmora has been unable to actualize the circuit of stage " + failed + ".";
         return out;
+    }
+    // 4. The starting capacitors: the one asked for, or a practical one. The gains do not
+    // move (a stage's gain does not depend on its impedance level).
+    for (int i = 1; i <= d.StageCount; ++i) {
+        const StageCircuitRequest* r = request(i);
+        if (r && r->startC1 > 0.0L) {
+            if (!StartStageFrom(d, i, r->startC1)) {
+                out.message = "The circuit of stage " + std::to_string(i) +
+                              " cannot be built from a starting capacitor of " +
+                              CapacitanceDisplayText(r->startC1) + ".";
+                return out;
+            }
+        } else {
+            PreferPracticalStart(d, i);
+        }
     }
     d.DesignLevel = std::max<uint8_t>(d.DesignLevel, LevelComponents);
     d.Modified = 1;

@@ -108,6 +108,7 @@ struct StageCircuitRequest {
     long double gbwHz = 0; // 0: keep the default / recommended GBW
     bool predistort = false;
     bool compensate = false; // active compensation
+    long double startC1 = 0; // the starting capacitor C1 (farads); 0: the automatic choice
 };
 struct CircuitsOutcome {
     bool ok = false;
@@ -122,7 +123,9 @@ std::string RealiseStageGains(TDesign& d, bool calculate);
 
 // Takes a design at the stages level (5) to components calculated (7): selects a circuit
 // for every stage (asked or automatic), applies the GBW and compensation requests,
-// redistributes the gains with the real circuits, and calculates every stage.
+// redistributes the gains with the real circuits, and calculates every stage. A stage
+// starts from the capacitor asked for it; otherwise from the automatic start, moved
+// where that gives impractical values (circuits/practical_values.h).
 CircuitsOutcome DesignStageCircuits(TDesign& d, const std::vector<StageCircuitRequest>& requests = {});
 
 } // namespace velmora

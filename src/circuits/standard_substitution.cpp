@@ -6,7 +6,9 @@
 #include <cmath>
 #include <complex>
 #include <limits>
+#include <numbers>
 
+#include "approx/specification_mask.h"
 #include "circuits/components.h"
 #include "circuits/inventory_lookup.h"
 #include "stages/stage_types.h"
@@ -16,11 +18,16 @@ namespace {
 
 using Cx = std::complex<long double>;
 
-constexpr int kDeviationPoints = 201;
-// The grid reaches a decade beyond the stage's characteristic frequencies: a second-order
-// response has settled to its asymptotes there, so the comparison covers every place a
-// component error shows.
-constexpr long double kGridReach = 10.0L;
+// How many of a stage's best-ranked combinations the whole-filter choice considers
+// beside strategy 2's; more rarely help, since they deviate more from the target.
+constexpr std::size_t kRankedKept = 4;
+// A notch's shoulders, relative to its zero frequency.
+constexpr long double kNotchShoulder = 0.05L;
+// Band edges this far (a ratio) from a stage's frequencies count as near it.
+constexpr long double kEdgeReach = 10.0L;
+// A whole-filter choice replaces another only when its worst margin is larger by this
+// much (dB), so that rounding never decides.
+constexpr long double kFigureStep = 1.0e-9L;
 
 bool finitePositive(long double x) {
     return std::isfinite(x) && x > 0.0L;
@@ -85,28 +92,105 @@ Candidates ResistorCandidates(long double exact, const SubstitutionOptions& o) {
 
 } // namespace
 
-std::pair<long double, long double> StageFrequencySpan(const TStageCoeffs& s) {
-    long double w0 = StageFrequency(s), w1 = w0;
-    if (isNotch(s.StageType) && finitePositive(s.Wz)) {
-        w0 = std::min<long double>(w0, s.Wz);
-        w1 = std::max<long double>(w1, s.Wz);
+std::vector<long double> DecisiveFrequencies(const TDesign& d, int stage) {
+    const TStageCoeffs& st = d.Stages[stage];
+    const long double w0 = StageFrequency(st);
+    std::vector<long double> w;
+    if (!finitePositive(w0)) return w;
+    w.push_back(w0);
+    long double lo = w0, hi = w0;
+    if (!isFirstOrder(st.StageType)) {
+        const long double qp = st.Qp;
+        if (finitePositive(qp)) {
+            // Half-power points of the pole pair's resonance, and its peak: that of a
+            // lowpass below wp and of a highpass above it.
+            const long double h = 0.5L / qp, root = std::sqrt(1.0L + h * h);
+            w.push_back(w0 * (root - h));
+            w.push_back(w0 * (root + h));
+            if (qp > std::numbers::sqrt2_v<long double> / 2.0L) {
+                const long double k = std::sqrt(1.0L - 0.5L / (qp * qp));
+                w.push_back(w0 * k);
+                w.push_back(w0 / k);
+            }
+        }
+    } else {
+        w.push_back(w0 / 2.0L);
+        w.push_back(w0 * 2.0L);
     }
-    return {w0, w1};
+    if (isNotch(st.StageType) && finitePositive(st.Wz)) {
+        const long double wz = st.Wz;
+        w.push_back(wz * (1.0L - kNotchShoulder));
+        w.push_back(wz * (1.0L + kNotchShoulder));
+        lo = std::min(lo, wz);
+        hi = std::max(hi, wz);
+    }
+    std::vector<long double> edges;
+    const Specification& s = d.Spec;
+    if (s.FilterType == Lowpass || s.FilterType == Highpass) {
+        edges = {s.wpb, s.wsb};
+    } else if (s.FilterType == Bandpass || s.FilterType == Bandstop) {
+        const FrequencyBand p = BandAbout(s.w0, s.Bpb), q = BandAbout(s.w0, s.Bsb);
+        edges = {p.Lo, p.Hi, q.Lo, q.Hi};
+    }
+    for (const long double e : edges)
+        if (finitePositive(e) && e >= lo / kEdgeReach && e <= hi * kEdgeReach) w.push_back(e);
+    return w;
 }
 
-long double ResponseDeviation(const RealisedStage<long double>& realised,
-                              const RealisedStage<long double>& exact, long double w0, long double w1) {
-    if (!finitePositive(w0) || !finitePositive(w1)) return std::numeric_limits<long double>::infinity();
-    const long double lo = std::log(w0 / kGridReach), hi = std::log(w1 * kGridReach);
-    long double worst = 0.0L, peak = 0.0L;
-    for (int i = 0; i < kDeviationPoints; ++i) {
-        const long double w = std::exp(lo + (hi - lo) * i / (kDeviationPoints - 1));
-        const Cx t = Response(exact, w), h = Response(realised, w);
-        worst = std::max(worst, std::abs(h - t));
-        peak = std::max(peak, std::abs(t));
+long double DeviationDb(const RealisedStage<long double>& realised, const RealisedStage<long double>& target,
+                        const std::vector<long double>& w) {
+    constexpr long double inf = std::numeric_limits<long double>::infinity();
+    long double worst = 0.0L;
+    for (const long double x : w) {
+        const long double t = std::abs(Response(target, x));
+        if (!finitePositive(t)) continue;
+        const long double h = std::abs(Response(realised, x));
+        if (!finitePositive(h)) return inf;
+        worst = std::max(worst, std::fabs(20.0L * std::log10(h / t)));
     }
-    const long double figure = worst / peak;
-    return std::isfinite(figure) ? figure : std::numeric_limits<long double>::infinity();
+    return std::isfinite(worst) ? worst : inf;
+}
+
+std::vector<long double> MaskFeatureFrequencies(const TDesign& d) {
+    std::vector<long double> f;
+    for (int i = 1; i <= d.StageCount; ++i) {
+        const TStageCoeffs& st = d.Stages[i];
+        const long double wp = st.Wp, qp = st.Qp, wz = st.Wz;
+        if (wp > 0.0L) {
+            f.push_back(wp);
+            if (qp > 0.5L) {
+                f.push_back(wp * (1.0L - 0.5L / qp));
+                f.push_back(wp * (1.0L + 0.5L / qp));
+            }
+        }
+        if (wz > 0.0L) f.push_back(wz);
+    }
+    return f;
+}
+
+std::optional<long double> CascadeMaskFigure(const TDesign& d,
+                                             const std::vector<ComponentValues<long double>>& stageValues) {
+    if (d.Spec.FilterType > Bandstop || static_cast<int>(stageValues.size()) != d.StageCount)
+        return std::nullopt;
+    std::vector<RealisedStage<long double>> stages;
+    for (int i = 1; i <= d.StageCount; ++i) {
+        const CircuitRoutines* routines = StageCircuitRoutines(d, i);
+        if (!routines || d.Circuits[i].NotRealisable) return std::nullopt;
+        stages.push_back(routines->realise(stageValues[static_cast<std::size_t>(i - 1)]));
+    }
+    const GainFunction gain = [&stages](long double w) -> std::optional<long double> {
+        long double g = 1.0L;
+        for (const auto& h : stages) {
+            const Cx s(0.0L, w);
+            const long double den = std::abs(Evaluate(h.den, s));
+            if (!(den > 0.0L)) return std::nullopt;
+            g *= std::abs(Evaluate(h.num, s)) / den;
+        }
+        return g;
+    };
+    const auto m = CheckMask(d.Spec, d.Spec.OverallGain.value(), gain, MaskFeatureFrequencies(d));
+    if (!m) return std::nullopt;
+    return std::min(m->PassMarginDb, m->StopMarginDb);
 }
 
 std::vector<int> ParseAdjustList(std::string_view list) {
@@ -138,7 +222,7 @@ std::optional<StageSubstitution> SubstituteStandardResistors(const TDesign& d, i
     const CircuitRoutines* routines = StageCircuitRoutines(d, stage);
     if (!routines) return std::nullopt;
     const TStageCircuit& c = d.Circuits[stage];
-    const auto [w0, w1] = StageFrequencySpan(d.Stages[stage]);
+    const std::vector<long double> w = DecisiveFrequencies(d, stage);
     const RealisedStage<long double> target = routines->realise(exact);
 
     StageSubstitution out;
@@ -150,16 +234,22 @@ std::optional<StageSubstitution> SubstituteStandardResistors(const TDesign& d, i
         if (candidates[static_cast<std::size_t>(n)].keptExact) out.keptExact.push_back(n);
         out.values.R[static_cast<std::size_t>(n)] = candidates[static_cast<std::size_t>(n)].values.front();
     }
-    out.deviation = ResponseDeviation(routines->realise(out.values), target, w0, w1);
+    out.nearest = out.values;
+    out.deviation = DeviationDb(routines->realise(out.values), target, w);
     if (options.strategy == SubstitutionStrategy::Nearest) return out;
 
     // Every combination of the pole-frequency resistors' candidates, counted like a mixed
-    // radix number; the nearest-neighbour combination (all digits 0) is the starting best,
-    // so a combination replaces it only with a strictly smaller finite figure.
+    // radix number from the nearest-neighbour combination (all digits 0). They are ranked
+    // by their figure; on equal figures the one met first (nearer neighbours) ranks first.
     std::vector<int> group;
     for (const int n : PoleFrequencyResistors(*routines))
         if (n <= c.ResistorCount && std::find(group.begin(), group.end(), n) == group.end())
             group.push_back(n);
+    struct Ranked {
+        long double figure;
+        ComponentValues<long double> values;
+    };
+    std::vector<Ranked> ranked{{out.deviation, out.values}};
     std::vector<std::size_t> digit(group.size(), 0);
     ComponentValues<long double> trial = out.values;
     while (true) {
@@ -173,12 +263,16 @@ std::optional<StageSubstitution> SubstituteStandardResistors(const TDesign& d, i
         for (std::size_t j = 0; j < group.size(); ++j)
             trial.R[static_cast<std::size_t>(group[j])] =
                 candidates[static_cast<std::size_t>(group[j])].values[digit[j]];
-        const long double figure = ResponseDeviation(routines->realise(trial), target, w0, w1);
-        if (figure < out.deviation) {
-            out.deviation = figure;
-            out.values = trial;
-        }
+        const long double figure = DeviationDb(routines->realise(trial), target, w);
+        if (std::isfinite(figure)) ranked.push_back({figure, trial});
     }
+    std::stable_sort(ranked.begin(), ranked.end(),
+                     [](const Ranked& x, const Ranked& y) { return x.figure < y.figure; });
+    if (ranked.size() > kRankedKept) ranked.resize(kRankedKept);
+    out.values = ranked.front().values;
+    out.deviation = ranked.front().figure;
+    for (const Ranked& r : ranked)
+        out.ranked.push_back(r.values);
     return out;
 }
 
@@ -235,11 +329,38 @@ SubstitutionOptions OptionsOf(const TDesign& d, const Inventory* inventory) {
     return o;
 }
 
-// Saves the stage's exact values (once) and substitutes them; the notes name resistors
-// that kept their exact values.
-std::vector<std::string> SubstituteStage(TDesign& d, int stage, const SubstitutionOptions& o) {
+// Values as the component slots store them (6-byte reals), so that a choice judged here
+// is judged on the values the analyses will see.
+ComponentValues<long double> AsStored(ComponentValues<long double> v) {
+    for (auto& r : v.R)
+        r = Real48(r).value();
+    return v;
+}
+
+bool SameResistors(const ComponentValues<long double>& x, const ComponentValues<long double>& y) {
+    return x.R == y.R;
+}
+
+void StoreResistors(TDesign& d, int stage, const ComponentValues<long double>& v) {
     TStageCircuit& c = d.Circuits[stage];
-    if (c.NotRealisable || !StageCircuitRoutines(d, stage)) return {};
+    for (int n = 1; n <= std::min<int>(c.ResistorCount, kResistorSlots); ++n)
+        R(c, n) = v.R[static_cast<std::size_t>(n)];
+}
+
+// A stage whose substitution is decided, with the values it may take: its best-ranked
+// combinations (strategy 1), and strategy 2's choice last unless it is among them.
+struct StageChoice {
+    int stage = 0;
+    std::vector<ComponentValues<long double>> options;
+    std::size_t chosen = 0, nearest = 0;
+    std::vector<int> keptExact;
+};
+
+// Saves the stage's exact values (once) and works out its substitution; nothing for a
+// stage without a realisable circuit.
+std::optional<StageChoice> PrepareStage(TDesign& d, int stage, const SubstitutionOptions& o) {
+    TStageCircuit& c = d.Circuits[stage];
+    if (c.NotRealisable || !StageCircuitRoutines(d, stage)) return std::nullopt;
     for (int n = 1; n <= std::min<int>(c.ResistorCount, kResistorSlots); ++n) {
         TComponentItem& item = c.Components[n];
         if (!(item.Exact > 0.0L)) item.Exact = item.Value;
@@ -249,15 +370,94 @@ std::vector<std::string> SubstituteStage(TDesign& d, int stage, const Substituti
     for (int n = 1; n <= kResistorSlots; ++n)
         exact.R[static_cast<std::size_t>(n)] = n <= c.ResistorCount ? ExactResistor(c, n) : 0.0L;
     const auto s = SubstituteStandardResistors(d, stage, exact, o);
-    if (!s) return {};
-    for (int n = 1; n <= std::min<int>(c.ResistorCount, kResistorSlots); ++n)
-        R(c, n) = s->values.R[static_cast<std::size_t>(n)];
-    UpdateActualGain(d, stage);
+    if (!s) return std::nullopt;
+    StageChoice choice;
+    choice.stage = stage;
+    choice.keptExact = s->keptExact;
+    for (const auto& v : s->ranked)
+        choice.options.push_back(AsStored(v));
+    if (choice.options.empty()) choice.options.push_back(AsStored(s->values));
+    const ComponentValues<long double> nearest = AsStored(s->nearest);
+    choice.nearest = choice.options.size();
+    for (std::size_t k = 0; k < choice.options.size(); ++k)
+        if (SameResistors(choice.options[k], nearest)) choice.nearest = k;
+    if (choice.nearest == choice.options.size()) choice.options.push_back(nearest);
+    return choice;
+}
+
+// Strategy 1's choice on the whole filter (see the header): the stages in `choices` take
+// the options that give the cascade the largest worst mask margin, every other stage
+// keeping its values. Without a mask each keeps its best-ranked option.
+void ChooseOnWholeFilter(const TDesign& d, std::vector<StageChoice>& choices) {
+    if (choices.empty()) return;
+    std::vector<ComponentValues<long double>> values;
+    for (int i = 1; i <= d.StageCount; ++i)
+        values.push_back(StageComponentValues(d.Circuits[i]));
+    const auto figureOf = [&](const std::vector<std::size_t>& pick) {
+        for (std::size_t k = 0; k < choices.size(); ++k)
+            values[static_cast<std::size_t>(choices[k].stage - 1)] = choices[k].options[pick[k]];
+        return CascadeMaskFigure(d, values);
+    };
+    std::vector<std::size_t> best(choices.size(), 0), nearest;
+    for (const StageChoice& c : choices)
+        nearest.push_back(c.nearest);
+    const auto rankedFigure = figureOf(best), nearestFigure = figureOf(nearest);
+    if (!rankedFigure || !nearestFigure) return;
+    long double bestFigure = *rankedFigure;
+    if (*nearestFigure > *rankedFigure + kFigureStep) {
+        best = nearest;
+        bestFigure = *nearestFigure;
+    }
+    // Each stage in turn takes its best option with the others as they stand; a few
+    // rounds settle it (every change raises the figure, so this ends).
+    constexpr int kRounds = 4;
+    for (int round = 0; round < kRounds; ++round) {
+        bool changed = false;
+        for (std::size_t k = 0; k < choices.size(); ++k)
+            for (std::size_t j = 0; j < choices[k].options.size(); ++j) {
+                if (j == best[k]) continue;
+                std::vector<std::size_t> trial = best;
+                trial[k] = j;
+                const auto f = figureOf(trial);
+                if (f && *f > bestFigure + kFigureStep) {
+                    best = trial;
+                    bestFigure = *f;
+                    changed = true;
+                }
+            }
+        if (!changed) break;
+    }
+    for (std::size_t k = 0; k < choices.size(); ++k)
+        choices[k].chosen = best[k];
+}
+
+std::vector<std::string> KeptExactNotes(const TDesign& d, const StageChoice& c, const SubstitutionOptions& o) {
     std::vector<std::string> notes;
-    for (const int n : s->keptExact)
-        notes.push_back("Stage " + std::to_string(stage) + ": R" + std::to_string(n) +
-                        " keeps its exact value " + ResistanceDisplayText(R(c, n)) + " (" +
-                        NoStandInReason(*o.inventory, ResistorKind(o.series)) + ").");
+    for (const int n : c.keptExact)
+        notes.push_back("Stage " + std::to_string(c.stage) + ": R" + std::to_string(n) + " keeps its exact value " +
+                        ResistanceDisplayText(R(d.Circuits[c.stage], n)) + " (" +
+                        (o.inventory ? NoStandInReason(*o.inventory, ResistorKind(o.series))
+                                     : std::string("no resistor of the inventory range is in stock")) +
+                        ").");
+    return notes;
+}
+
+// Substitutes the given stages (strategy 1: chosen on the whole filter) and returns the
+// notes on resistors that kept their exact values.
+std::vector<std::string> SubstituteStages(TDesign& d, const std::vector<int>& stages,
+                                          const SubstitutionOptions& o) {
+    std::vector<StageChoice> choices;
+    for (const int i : stages)
+        if (auto c = PrepareStage(d, i, o)) choices.push_back(std::move(*c));
+    if (o.strategy == SubstitutionStrategy::Optimised) ChooseOnWholeFilter(d, choices);
+    std::vector<std::string> notes;
+    for (const StageChoice& c : choices) {
+        StoreResistors(d, c.stage,
+                       c.options[o.strategy == SubstitutionStrategy::Nearest ? c.nearest : c.chosen]);
+        UpdateActualGain(d, c.stage);
+        const auto more = KeptExactNotes(d, c, o);
+        notes.insert(notes.end(), more.begin(), more.end());
+    }
     return notes;
 }
 
@@ -268,11 +468,10 @@ StandardRResult SwitchStandardROn(TDesign& d, const Inventory* resistorInventory
     r.refusal = StandardValuesUnavailableReason(d);
     if (!r.refusal.empty()) return r;
     r.capacitorsMessage = CapacitorsNotExactMessage(StagesWithoutExactCapacitors(d));
-    const SubstitutionOptions o = OptionsOf(d, resistorInventory);
-    for (int i = 1; i <= d.StageCount; ++i) {
-        const auto notes = SubstituteStage(d, i, o);
-        r.notes.insert(r.notes.end(), notes.begin(), notes.end());
-    }
+    std::vector<int> stages;
+    for (int i = 1; i <= d.StageCount; ++i)
+        stages.push_back(i);
+    r.notes = SubstituteStages(d, stages, OptionsOf(d, resistorInventory));
     d.Components.StandardROn = 1;
     MarkStepChanged(d);
     r.ok = true;
@@ -308,12 +507,15 @@ StandardRResult SetSubstitutionStrategy(TDesign& d, int strategy, const Inventor
     return SwitchStandardROn(d, resistorInventory);
 }
 
-std::vector<std::string> ResubstituteStage(TDesign& d, int stage, const Inventory* resistorInventory) {
+std::vector<std::string> ResubstituteAll(TDesign& d, const Inventory* resistorInventory) {
     if (!d.Components.StandardROn || !StandardValuesUnavailableReason(d).empty()) return {};
-    TStageCircuit& c = d.Circuits[stage];
-    for (int n = 1; n <= kResistorSlots; ++n)
-        c.Components[n].Exact = 0.0L; // the recalculated values are the exact ones now
-    return SubstituteStage(d, stage, OptionsOf(d, resistorInventory));
+    std::vector<int> stages;
+    for (int i = 1; i <= d.StageCount; ++i) {
+        for (int n = 1; n <= kResistorSlots; ++n)
+            d.Circuits[i].Components[n].Exact = 0.0L; // the recalculated values are the exact ones now
+        stages.push_back(i);
+    }
+    return SubstituteStages(d, stages, OptionsOf(d, resistorInventory));
 }
 
 } // namespace velmora

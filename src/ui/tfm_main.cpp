@@ -60,9 +60,8 @@ void ResubstituteAll(TDesign& d, Dialogs& dlg, const Inventory* inv) {
                 d.Circuits[s].Components[n].Exact = 0.0L;
         return;
     }
-    for (int s = 1; s <= d.StageCount; ++s)
-        for (const std::string& note : ResubstituteStage(d, s, inv))
-            dlg.Message(MessageKind::Information, note);
+    for (const std::string& note : ResubstituteAll(d, inv))
+        dlg.Message(MessageKind::Information, note);
 }
 
 } // namespace

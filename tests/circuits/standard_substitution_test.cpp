@@ -36,7 +36,7 @@ TEST(StandardSubstitution, StrategyOneNeverWorseAndEveryResistorInTheSeries) {
         const TStageCircuit& c = d.Circuits[1];
         const ComponentValues<long double> exact = StageComponentValues(c);
         const CircuitRoutines* routines = StageCircuitRoutines(d, 1);
-        const auto [w0, w1] = StageFrequencySpan(d.Stages[1]);
+        const std::vector<long double> w = DecisiveFrequencies(d, 1);
         for (const Series series : {Series::E96, Series::E24, Series::E12}) {
             SubstitutionOptions o;
             o.series = series;
@@ -47,9 +47,9 @@ TEST(StandardSubstitution, StrategyOneNeverWorseAndEveryResistorInTheSeries) {
             ASSERT_TRUE(nearest && optimised);
             // The figures recomputed from the values each strategy returned.
             const long double devNearest =
-                ResponseDeviation(routines->realise(nearest->values), routines->realise(exact), w0, w1);
+                DeviationDb(routines->realise(nearest->values), routines->realise(exact), w);
             const long double devOptimised =
-                ResponseDeviation(routines->realise(optimised->values), routines->realise(exact), w0, w1);
+                DeviationDb(routines->realise(optimised->values), routines->realise(exact), w);
             EXPECT_LE(devOptimised, devNearest);
             if (devOptimised < devNearest) ++improved;
             for (int n = 1; n <= c.ResistorCount; ++n) {
