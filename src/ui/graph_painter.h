@@ -48,7 +48,7 @@ struct MaskRegion {
 };
 
 // The shade of a forbidden region and the colour of its limit line.
-inline constexpr Color kMaskShade{252, 228, 228};
+inline constexpr Color kMaskShade{253, 236, 236};
 inline constexpr Color kMaskLine{190, 40, 40};
 
 struct GraphView {
