@@ -10,10 +10,12 @@
 #include <iomanip>
 #include <iostream>
 #include <map>
+#include <memory>
 #include <numbers>
 #include <ostream>
 #include <sstream>
 
+#include "analysis/graph_axes.h"
 #include "analysis/monte_carlo.h"
 #include "analysis/tolerance.h"
 #include "approx/approximation.h"
@@ -94,9 +96,10 @@ struct OutputRequest {
     std::string plots;               // folder for the SVG response plots
     std::string save;                // design file
     std::string ascii, asciiInclude; // ASCII data file and its parts
-    std::string spice, spiceDialect = "pspice", spiceOpamp = "vcvs", spicePoints = "200";
+    std::string spice, spiceDialect = "pspice", spiceOpamp = "vcvs", spicePoints; // points: 200 unless given
     bool spicePrint = false, spicePlot = false;
-    std::string spiceMonteCarlo; // RUNS,R%,C%
+    std::string spiceMonteCarlo;    // RUNS,R%,C%
+    std::string fmin, fmax, points; // frequency range of the plots, response data and SPICE sweep
     // Component values and tolerance analysis of the realised filter.
     std::string standardR, strategy, tolerance, opampTolerance, tempco, tempRise, monteCarlo, inventory;
     bool allCapsStandard = false, useInventory = false;
@@ -398,6 +401,8 @@ struct CheckedOutputs {
     int strategy = 1, series = 0, monteCarloRuns = 0;
     bool wantInventory = false;
     Inventory inventory = FullInventory();
+    FrequencyLimits limits; // --fmin, --fmax (Hz)
+    int points = 0;         // --points, 0 when not given
 };
 
 // The system's reason for an error number, as the file readers and writers give it.
@@ -451,12 +456,54 @@ void CheckFolderTarget(const std::string& option, const std::string& dir) {
     }
 }
 
+// The response points a person may ask for: enough for a coarse curve, and few enough
+// that a JSON document of every variant stays some megabytes.
+constexpr int kFewestResponsePoints = 11, kMostResponsePoints = 2001;
+
+// --fmin, --fmax and --points, each on its own (the limits against the design's own
+// range once the design is known: CheckResponseAxis).
+void CheckRangeOptions(const OutputRequest& o, CheckedOutputs& c) {
+    auto frequency = [](const std::string& option, const std::string& text) {
+        auto v = ParseScaled(text);
+        if (!v || *v <= 0)
+            throw UsageError{"invalid frequency for " + option + ": '" + Shown(text) +
+                             "' (a number above 0 in Hz, optionally with k or M)"};
+        if (*v < kLowestFrequency || *v > kHighestFrequency)
+            throw UsageError{option + " " + Shown(text) + " is out of range: frequencies from " +
+                             TrimmedText(kLowestFrequency, 3) + " to 1e12 Hz"};
+        return *v;
+    };
+    if (!o.fmin.empty()) c.limits.MinHz = frequency("--fmin", o.fmin);
+    if (!o.fmax.empty()) c.limits.MaxHz = frequency("--fmax", o.fmax);
+    if (c.limits.MinHz && c.limits.MaxHz && !(*c.limits.MaxHz > *c.limits.MinHz))
+        throw UsageError{"--fmax " + Shown(o.fmax) + " must lie above --fmin " + Shown(o.fmin)};
+    if (!o.points.empty())
+        c.points = WholeNumber(o.points, "--points", kFewestResponsePoints, kMostResponsePoints);
+}
+
+// The axis of the plots, response data and SPICE sweep: the design's data axis with the
+// limits asked for. A single limit that crosses the other limit of the design's range is
+// a usage error found before anything is reported or written.
+FrequencyAxis CheckResponseAxis(const TDesign& d, const OutputRequest& o, const CheckedOutputs& c) {
+    const FrequencyAxis axis = DataFrequencyAxis(d, c.limits);
+    if (!(axis.Max > axis.Min)) {
+        const FrequencyAxis own = DataFrequencyAxis(d);
+        const long double toHz = own.Hz ? 1.0L : 1.0L / kTwoPi;
+        throw UsageError{c.limits.MinHz ? "--fmin " + Shown(o.fmin) + " lies above the range's upper limit " +
+                                              TrimmedText(own.Max * toHz, 6) + " Hz; give --fmax too"
+                                        : "--fmax " + Shown(o.fmax) + " lies below the range's lower limit " +
+                                              TrimmedText(own.Min * toHz, 6) + " Hz; give --fmin too"};
+    }
+    return axis;
+}
+
 CheckedOutputs CheckOutputs(const OutputRequest& o) {
     CheckedOutputs c;
+    CheckRangeOptions(o, c);
     c.asciiParts = AsciiParts(o.asciiInclude);
     c.spiceDialect = o.spiceDialect == "ngspice" ? SpiceDialect::Ngspice : SpiceDialect::Default;
     c.spiceOpamp = o.spiceOpamp == "single-pole" ? SpiceOpAmpModel::SinglePole : SpiceOpAmpModel::Vcvs;
-    WholeNumber(o.spicePoints, "--spice-points", 1, kMostSpicePoints);
+    if (!o.spicePoints.empty()) WholeNumber(o.spicePoints, "--spice-points", 1, kMostSpicePoints);
     if (!o.spiceMonteCarlo.empty()) {
         const std::vector<std::string> mc = SplitList(o.spiceMonteCarlo);
         if (mc.size() != 3 || o.spiceMonteCarlo.back() == ',')
@@ -519,12 +566,23 @@ CheckedOutputs CheckOutputs(const OutputRequest& o) {
     return c;
 }
 
-// The SPICE options asked for, over the default axis of the response graphs.
+// The sweep's points per decade: --spice-points, else as many as give --points over the
+// axis's decades, else 200.
+std::string SweepPointsPerDecade(const FrequencyAxis& axis, const OutputRequest& o, const CheckedOutputs& c) {
+    if (!o.spicePoints.empty()) return o.spicePoints;
+    if (c.points <= 0) return "200";
+    const long double decades = std::log10(axis.Max / axis.Min);
+    const long double perDecade = std::ceil((c.points - 1) / std::max(decades, 1e-3L) - 1e-9L);
+    return std::to_string(static_cast<long>(std::clamp<long double>(perDecade, 1, kMostSpicePoints)));
+}
+
+// The SPICE options asked for, over the axis of the plots and response data.
 SpiceOptions SpiceRequest(const TDesign& d, const OutputRequest& o, const CheckedOutputs& c) {
-    SpiceOptions s = SpiceOptionsForGraph(DefaultFrequencyAxis(d));
+    const FrequencyAxis axis = UsableFrequencyAxis(DataFrequencyAxis(d, c.limits));
+    SpiceOptions s = SpiceOptionsForGraph(axis);
     s.dialect = c.spiceDialect;
     s.opamp = c.spiceOpamp;
-    s.pointsPerDecade = o.spicePoints;
+    s.pointsPerDecade = SweepPointsPerDecade(axis, o, c);
     s.print = o.spicePrint;
     s.plot = o.spicePlot;
     if (c.spiceMonteCarlo) {
@@ -688,6 +746,7 @@ bool WriteAll(const std::vector<PendingFile>& files, const std::string& plotsDir
 int Finish(TfmMain& main, const OutputRequest& o, const CheckedOutputs& checked, int onlyApprox,
            const std::string& failure, std::ostream& out, std::ostream& err, long double designMarginDb = 0) {
     TDesign& design = main.Design();
+    const FrequencyAxis responseAxis = CheckResponseAxis(design, o, checked);
     bool requestFailed = false;
     std::optional<MonteCarloResult> monteCarlo;
     std::vector<std::string> notes;
@@ -715,6 +774,8 @@ int Finish(TfmMain& main, const OutputRequest& o, const CheckedOutputs& checked,
         ro.mask = &mask;
         ro.designMarginDb = designMarginDb;
     }
+    ro.responseAxis = responseAxis;
+    ro.responsePoints = checked.points;
     if (o.json) {
         out << DesignJson(design, ro).dump(2) << "\n";
     } else {
@@ -736,7 +797,15 @@ int Finish(TfmMain& main, const OutputRequest& o, const CheckedOutputs& checked,
     if (plots) {
         PlotOptions po;
         po.Only = onlyApprox;
-        for (const PlotPicture& p : RenderIdealResponsePlots(design, po))
+        po.Freq = responseAxis;
+        if (checked.points > 0) po.Points = checked.points;
+        // The ideal pictures rebuild the frequency column over their axis: in a copy, so
+        // that the design and ASCII files keep the default column.
+        auto copy = std::make_unique<TDesign>(design);
+        std::vector<PlotPicture> pictures = RenderIdealResponsePlots(*copy, po);
+        for (PlotPicture& p : RenderFinalResponsePlots(design, po))
+            pictures.push_back(std::move(p));
+        for (const PlotPicture& p : pictures)
             files.push_back({"Plot", (std::filesystem::path(o.plots) / p.file).string(), p.svg});
     }
     if (!o.save.empty()) {
@@ -1149,7 +1218,8 @@ void AddOutputOptions(CLI::App* cmd, OutputRequest& o) {
     cmd->add_option("--spice-opamp", o.spiceOpamp,
                     "Op-amp model: ideal VCVS or single-pole GBW (default vcvs)")
         ->check(CLI::IsMember({"vcvs", "single-pole"}));
-    cmd->add_option("--spice-points", o.spicePoints, "Sweep points per decade, 1..10000 (default 200)");
+    cmd->add_option("--spice-points", o.spicePoints,
+                    "Sweep points per decade, 1..10000 (default 200, or as many as --points gives)");
     cmd->add_flag("--spice-print", o.spicePrint, "Add a .PRINT AC line");
     cmd->add_flag("--spice-plot", o.spicePlot, "Add a line-printer .PLOT AC line");
     cmd->add_option("--spice-monte-carlo", o.spiceMonteCarlo,
@@ -1157,8 +1227,16 @@ void AddOutputOptions(CLI::App* cmd, OutputRequest& o) {
                     "(e.g. 20,1%,5%)");
     cmd->add_option(
         "--plots", o.plots,
-        "Write the ideal responses as SVG pictures (gain, phase, delay, step, impulse, pole-zero) "
+        "Write the ideal responses as SVG pictures (gain with the specification's mask, phase, delay, "
+        "step, impulse, pole-zero) and the realised filter's (final_gain, final_phase, final_delay) "
         "into this folder; with --approx only that approximation");
+    cmd->add_option("--fmin", o.fmin,
+                    "Lowest frequency of the plots, response data and SPICE sweep, in Hz (k, M suffixes; "
+                    "default: a range that holds every specified edge)");
+    cmd->add_option("--fmax", o.fmax, "Highest frequency of the plots, response data and SPICE sweep, in Hz");
+    cmd->add_option("--points", o.points,
+                    "Frequencies of the response data and the realised-response plots, 11..2001 "
+                    "(default: the 351 points of the design's column)");
     cmd->add_flag("--json", o.json, "Print one JSON document instead of the text report");
     cmd->add_option("--standard-r", o.standardR, "Substitute standard resistors of the 1, 5 or 10 % series");
     cmd->add_option("--strategy", o.strategy,

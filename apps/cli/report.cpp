@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <fmt/format.h>
+#include <memory>
 #include <numbers>
 #include <sstream>
 #include <string_view>
@@ -242,9 +243,83 @@ nlohmann::ordered_json GraphRangesJson(const TDesign& d) {
     return j;
 }
 
+namespace {
+
+FrequencyAxis ResponseAxisOf(const TDesign& d, const ReportOptions& o) {
+    return UsableFrequencyAxis(o.responseAxis ? *o.responseAxis : DefaultFrequencyAxis(d));
+}
+
+int ResponsePointsOf(const ReportOptions& o) {
+    return o.responsePoints > 0 ? o.responsePoints : kResponsePoints;
+}
+
+// The ideal frequency samples at `points` frequencies over an axis, each evaluated on its
+// own (not rounded to the stored precision, as the column's samples are).
+std::vector<IdealFrequencySample> IdealSamplesAt(const TDesign& d, int approx, const FrequencyAxis& axis,
+                                                 int points) {
+    const IdealFilter f = IdealFilterOf(d, approx);
+    const MagnitudeFactors m = MagnitudeFactorsOf(f, d.Spec.OverallGain.value());
+    std::vector<IdealFrequencySample> samples;
+    for (int i = 0; i < points; ++i) {
+        const long double x = AxisFrequency(axis, i, points - 1), w = ToRadPerSecond(axis, x);
+        const long double vv = MagnitudeAt(m, w);
+        samples.push_back({w / kTwoPi, w, GainToDb(vv), vv, -IdealPhaseLag(f, w), IdealGroupDelay(f, w)});
+    }
+    return samples;
+}
+
+// The final samples of a variant (FinalVariant) at the frequencies of the report options.
+std::vector<FinalFrequencySample> FinalSamples(const TDesign& d, int variant, const ReportOptions& o) {
+    const FrequencyAxis axis = ResponseAxisOf(d, o);
+    if (o.responsePoints <= 0)
+        return variant == OpAmpGbw ? FinalGbwResponseSamples(d, axis)
+                                   : FinalResponseSamples(d, axis, variant);
+    std::vector<FinalFrequencySample> samples;
+    for (int i = 0; i < o.responsePoints; ++i) {
+        const long double x = AxisFrequency(axis, i, o.responsePoints - 1), w = ToRadPerSecond(axis, x);
+        const auto p = variant == OpAmpGbw ? FinalGbwResponseAt(d, 1, d.StageCount, w)
+                                           : FinalResponseAt(d, variant, 1, d.StageCount, w);
+        if (!p) return {};
+        FinalFrequencySample s;
+        s.FHz = static_cast<double>(w / kTwoPi);
+        s.W = static_cast<double>(w);
+        s.GainVV = static_cast<double>(p->GainVV);
+        s.GainDb = static_cast<double>(GainToDb(p->GainVV));
+        s.PhaseLag = static_cast<double>(p->PhaseLag);
+        s.PhaseDeg = -s.PhaseLag;
+        s.DelayS = static_cast<double>(p->Delay);
+        samples.push_back(s);
+    }
+    return samples;
+}
+
+} // namespace
+
+nlohmann::ordered_json ResponseAxisJson(const TDesign& d, const ReportOptions& o) {
+    const FrequencyAxis axis = ResponseAxisOf(d, o);
+    const long double toHz = axis.Hz ? 1.0L : 1.0L / kTwoPi;
+    nlohmann::ordered_json j;
+    j["f_min_hz"] = Num(axis.Min * toHz);
+    j["f_max_hz"] = Num(axis.Max * toHz);
+    j["points"] = ResponsePointsOf(o);
+    j["log"] = axis.Log;
+    return j;
+}
+
 nlohmann::ordered_json IdealResponseJson(TDesign& d, const ReportOptions& o) {
     auto list = nlohmann::ordered_json::array();
-    for (const IdealResponseTable& t : IdealResponseTables(d, DefaultIdealAxes(d), o.onlyApprox)) {
+    // Responses over an axis of their own are computed in a copy, so that the design's
+    // column (which the design and ASCII files hold) stays over the default axis.
+    std::unique_ptr<TDesign> copy;
+    IdealAxes axes = DefaultIdealAxes(d);
+    if (o.responseAxis && o.responsePoints <= 0) {
+        axes.Freq = ResponseAxisOf(d, o);
+        copy = std::make_unique<TDesign>(d);
+        ComputeIdealFrequencyResponses(*copy, axes.Freq);
+    }
+    for (IdealResponseTable& t : IdealResponseTables(copy ? *copy : d, axes, o.onlyApprox)) {
+        if (o.responsePoints > 0)
+            t.Samples = IdealSamplesAt(d, t.Index, ResponseAxisOf(d, o), o.responsePoints);
         nlohmann::ordered_json j;
         j["index"] = t.Index;
         j["name"] = t.Name;
@@ -304,7 +379,7 @@ nlohmann::ordered_json CoefficientsJson(const TDesign& d) {
     return list;
 }
 
-nlohmann::ordered_json FinalStandardResponseJson(const TDesign& d);
+nlohmann::ordered_json FinalStandardResponseJson(const TDesign& d, const ReportOptions& o);
 nlohmann::ordered_json ToleranceJson(const TDesign& d);
 nlohmann::ordered_json MonteCarloJson(const MonteCarloResult& m);
 
@@ -315,6 +390,7 @@ nlohmann::ordered_json DesignJson(TDesign& d, const ReportOptions& o) {
     j["approximations"] = ApproximationsJson(d);
     if (d.ResultsReady) {
         j["graph_ranges"] = GraphRangesJson(d);
+        j["response_axis"] = ResponseAxisJson(d, o);
         j["ideal_response"] = IdealResponseJson(d, o);
     }
     if (d.DesignLevel >= LevelApproxChosen) j["chosen_approximation"] = d.SelectedApprox;
@@ -328,9 +404,9 @@ nlohmann::ordered_json DesignJson(TDesign& d, const ReportOptions& o) {
     }
     if (d.DesignLevel >= LevelComponents) {
         j["circuits"] = CircuitsJson(d);
-        j["final_response"] = FinalResponseJson(d);
-        j["final_response_gbw"] = FinalGbwResponseJson(d);
-        if (d.Components.StandardROn) j["final_response_standard"] = FinalStandardResponseJson(d);
+        j["final_response"] = FinalResponseJson(d, o);
+        j["final_response_gbw"] = FinalGbwResponseJson(d, o);
+        if (d.Components.StandardROn) j["final_response_standard"] = FinalStandardResponseJson(d, o);
         j["tolerance"] = ToleranceJson(d);
         if (SpecificationCheckApplies(d)) {
             j["specification_check"] = SpecificationCheckJson(CheckSpecification(d, o.mask));
@@ -472,10 +548,10 @@ nlohmann::ordered_json SamplesJson(const std::vector<FinalFrequencySample>& samp
     return list;
 }
 
-nlohmann::ordered_json FinalStandardResponseJson(const TDesign& d) {
+nlohmann::ordered_json FinalStandardResponseJson(const TDesign& d, const ReportOptions& o) {
     nlohmann::ordered_json j;
     j["variant"] = FinalVariantName(StandardRSubstitution);
-    j["samples"] = SamplesJson(FinalResponseSamples(d, DefaultFrequencyAxis(d), StandardRSubstitution));
+    j["samples"] = SamplesJson(FinalSamples(d, StandardRSubstitution, o));
     return j;
 }
 
@@ -527,17 +603,17 @@ nlohmann::ordered_json MonteCarloJson(const MonteCarloResult& m) {
     return j;
 }
 
-nlohmann::ordered_json FinalGbwResponseJson(const TDesign& d) {
+nlohmann::ordered_json FinalGbwResponseJson(const TDesign& d, const ReportOptions& o) {
     nlohmann::ordered_json j;
     j["variant"] = OpAmpGbwVariantName();
-    j["samples"] = SamplesJson(FinalGbwResponseSamples(d));
+    j["samples"] = SamplesJson(FinalSamples(d, OpAmpGbw, o));
     return j;
 }
 
-nlohmann::ordered_json FinalResponseJson(const TDesign& d) {
+nlohmann::ordered_json FinalResponseJson(const TDesign& d, const ReportOptions& o) {
     nlohmann::ordered_json j;
     j["variant"] = FinalVariantName(StandardCExactR);
-    j["samples"] = SamplesJson(FinalResponseSamples(d));
+    j["samples"] = SamplesJson(FinalSamples(d, StandardCExactR, o));
     return j;
 }
 

@@ -2,8 +2,10 @@
 #pragma once
 
 #include <nlohmann/json.hpp>
+#include <optional>
 #include <ostream>
 
+#include "analysis/frequency_response.h"
 #include "analysis/monte_carlo.h"
 #include "analysis/specification_check.h"
 #include "model/design.h"
@@ -22,6 +24,11 @@ struct ReportOptions {
     long double designMarginDb = 0;
     // Notes on the run for the person (values not set as asked, and the like).
     std::vector<std::string> notes;
+    // The frequencies of the ideal and final response samples: over this axis (else the
+    // design's default axis), at the 351 points of the design's column, or at
+    // `responsePoints` frequencies evaluated one by one when that is above 0.
+    std::optional<FrequencyAxis> responseAxis;
+    int responsePoints = 0;
 };
 
 void PrintSpecification(std::ostream& out, const TDesign& d);
@@ -36,8 +43,10 @@ nlohmann::ordered_json IdealResponseJson(TDesign& d, const ReportOptions& o);
 nlohmann::ordered_json StagesJson(const TDesign& d);
 nlohmann::ordered_json CoefficientsJson(const TDesign& d);
 nlohmann::ordered_json CircuitsJson(const TDesign& d);
-nlohmann::ordered_json FinalResponseJson(const TDesign& d);
-nlohmann::ordered_json FinalGbwResponseJson(const TDesign& d);
+nlohmann::ordered_json FinalResponseJson(const TDesign& d, const ReportOptions& o = {});
+nlohmann::ordered_json FinalGbwResponseJson(const TDesign& d, const ReportOptions& o = {});
+// The frequencies the response samples lie at: "f_min_hz", "f_max_hz", "points", "log".
+nlohmann::ordered_json ResponseAxisJson(const TDesign& d, const ReportOptions& o);
 // Circuits and component values of every stage.
 void PrintCircuits(std::ostream& out, const TDesign& d);
 // Component values outside the practical range (resistors 100 Ohm to 1 MOhm, capacitors

@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <numbers>
+
+#include "approx/specification_mask.h"
 
 namespace velmora {
 
@@ -175,7 +178,8 @@ void RangeResponseAxes(const TDesign& d, const std::vector<int>& approximations,
 
 // The samples are 6-byte reals, which a double holds exactly, so the extremes are found
 // in double and are the stored values.
-void RangeFrequencyResponseAxes(const TDesign& d, const std::vector<int>& approximations, ResponseAxes& axes) {
+void RangeFrequencyResponseAxes(const TDesign& d, const std::vector<int>& approximations,
+                                ResponseAxes& axes) {
     if (approximations.empty()) return;
     const double inf = std::numeric_limits<double>::infinity();
     double phiLo = inf, phiHi = -inf, delayHi = 0;
@@ -215,6 +219,62 @@ void RangeTimeResponseAxes(const TDesign& d, const std::vector<int>& approximati
 }
 
 // ---- Plot area and mapping ----------------------------------------------------------
+
+namespace {
+
+// A positive value rounded to one significant digit, down or up; the slack keeps a value
+// that is a whole digit but for its last bits (1.9999999, 2.0000001) on that digit.
+long double OneDigit(long double v, bool up) {
+    const int e = static_cast<int>(std::floor(std::log10(v)));
+    const long double scale = std::pow(10.0L, static_cast<long double>(e));
+    const long double m = v / scale;
+    const long double digit = up ? std::ceil(m - kSlack) : std::floor(m + kSlack);
+    return std::max(digit, 1.0L) * scale;
+}
+
+} // namespace
+
+std::vector<long double> SpecifiedEdges(const Specification& s) {
+    std::vector<long double> edges;
+    switch (s.FilterType) {
+    case Lowpass:
+    case Highpass:
+        edges = {s.wpb.value(), s.wsb.value()};
+        break;
+    case Bandpass:
+    case Bandstop:
+        for (const FrequencyBand b : {BandAbout(s.w0, s.Bpb), BandAbout(s.w0, s.Bsb)}) {
+            edges.push_back(b.Lo);
+            edges.push_back(b.Hi);
+        }
+        break;
+    default:
+        break;
+    }
+    std::erase_if(edges, [](long double w) { return !(w > 0) || !std::isfinite(w); });
+    std::sort(edges.begin(), edges.end());
+    return edges;
+}
+
+FrequencyAxis DataFrequencyAxis(const TDesign& d, const FrequencyLimits& limits) {
+    FrequencyAxis axis = DefaultFrequencyAxis(d);
+    // A fifth of room beyond the outermost edges, before rounding outward: an edge never
+    // sits on the frame, and an axis that already shows every edge (every lowpass with its
+    // stopband edge up to eight times its passband edge, most band filters) stays as the
+    // graph window draws it.
+    constexpr long double kRoom = 1.2L;
+    const long double unit = axis.Hz ? 1.0L / (2.0L * std::numbers::pi_v<long double>) : 1.0L;
+    const std::vector<long double> edges = SpecifiedEdges(d.Spec);
+    if (!edges.empty()) {
+        const long double lo = edges.front() * unit / kRoom, hi = edges.back() * unit * kRoom;
+        if (lo < axis.Min) axis.Min = OneDigit(lo, false);
+        if (hi > axis.Max) axis.Max = OneDigit(hi, true);
+    }
+    const long double toUnit = axis.Hz ? 1.0L : 2.0L * std::numbers::pi_v<long double>;
+    if (limits.MinHz) axis.Min = *limits.MinHz * toUnit;
+    if (limits.MaxHz) axis.Max = *limits.MaxHz * toUnit;
+    return axis;
+}
 
 PlotArea PlotAreaOf(double width, double height) {
     return PlotArea{0.18 * width, 0.1 * height, 0.92 * width, 0.8 * height};

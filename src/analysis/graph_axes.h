@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <optional>
 #include <vector>
 
 #include "analysis/frequency_response.h"
@@ -85,6 +86,29 @@ void RangeResponseAxes(const TDesign& d, const std::vector<int>& approximations,
 // for the step and impulse axes only (after the time column changed).
 void RangeFrequencyResponseAxes(const TDesign& d, const std::vector<int>& approximations, ResponseAxes& axes);
 void RangeTimeResponseAxes(const TDesign& d, const std::vector<int>& approximations, ResponseAxes& axes);
+
+// ---- The command line's data axis ------------------------------------------------------
+
+// The specified band edges of a lowpass, highpass, bandpass or bandstop (rad/s,
+// ascending); none for a user-defined filter.
+std::vector<long double> SpecifiedEdges(const Specification& s);
+
+// Limits a person asks for, in Hz whatever the design's display unit; either may be left
+// to the axis.
+struct FrequencyLimits {
+    std::optional<long double> MinHz, MaxHz;
+};
+
+// The frequency axis of the command line's plots, response data and SPICE sweep. The
+// graph window's default axis (DefaultFrequencyAxis) is centred on the passband edge or
+// the centre frequency and can leave a specified edge outside, or on its very limit: a
+// lowpass whose stopband edge lies more than ten times above the passband edge, a wide
+// bandpass (300 to 3400 Hz about 1010 Hz on 505..2020 Hz). This axis is that default,
+// widened where needed so that every specified edge lies at least a fifth inside each
+// limit (a factor of 1.2); a widened lower limit is rounded down, a widened upper limit up, to one
+// significant digit. Limits given in `limits` replace the axis's own (converted to the
+// display unit). Axis kind and unit as the default's.
+FrequencyAxis DataFrequencyAxis(const TDesign& d, const FrequencyLimits& limits = {});
 
 // ---- Plot area and mapping ----------------------------------------------------------
 

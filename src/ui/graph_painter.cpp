@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
+#include <optional>
 
 #include "analysis/ideal_filter.h"
 #include "approx/approximation.h"
@@ -213,12 +215,11 @@ void DrawAxes(DrawingSurface& s, const Layout& l, const std::vector<Tick>& xTick
     }
 }
 
-void DrawCaptions(DrawingSurface& s, const Layout& l, GraphTab tab, const std::string& xCaption,
+void DrawCaptions(DrawingSurface& s, const Layout& l, const std::string& title, const std::string& xCaption,
                   const std::string& yCaption) {
     const PlotArea& a = l.Area;
     s.SetTextColor(colors::Text);
     s.SetFont(kFont, l.FontSize * 1.25, FontBold);
-    const std::string title = Title(tab);
     s.TextOut((s.Width() - s.TextWidth(title)) / 2, l.LineHeight * 0.2, title);
     s.SetFont(kFont, l.FontSize);
     s.TextOut(a.Left + (a.Width() - s.TextWidth(xCaption)) / 2, a.Bottom + l.LineHeight * 1.5, xCaption);
@@ -228,23 +229,73 @@ void DrawCaptions(DrawingSurface& s, const Layout& l, GraphTab tab, const std::s
 // The legend as a grid of equal columns below the axis caption, so that entries line
 // up and a viewer whose font runs a little wider than the measured one does not run
 // one entry into the next.
-void DrawLegend(DrawingSurface& s, const Layout& l, const TDesign& d, const std::vector<int>& list) {
+struct LegendEntry {
+    std::string Text;
+    Color Colour;
+    PenStyle Style = PenStyle::Solid;
+};
+
+void DrawLegend(DrawingSurface& s, const Layout& l, const std::vector<LegendEntry>& list) {
     if (list.empty()) return;
     s.SetFont(kFont, l.FontSize);
     const double sample = l.FontSize * 2.2, space = l.FontSize * 0.5;
     double widest = 0;
-    for (int a : list)
-        widest = std::max(widest, s.TextWidth(ApproximationLegend(d, a)));
+    for (const LegendEntry& e : list)
+        widest = std::max(widest, s.TextWidth(e.Text));
     const double column = sample + space + 1.15 * widest + l.FontSize * 1.5;
     const double left = l.Area.Left;
     const int columns = std::max(1, static_cast<int>((s.Width() - left - 4) / column));
     for (size_t k = 0; k < list.size(); ++k) {
         const double x = left + static_cast<double>(k % columns) * column;
         const double y = l.Area.Bottom + l.LineHeight * (3.0 + 1.2 * static_cast<double>(k / columns));
-        s.SetPen(ApproximationColor(list[k]), 2.5);
+        s.SetPen(list[k].Colour, 2.5, list[k].Style);
         s.Line(x, y + l.LineHeight / 2, x + sample, y + l.LineHeight / 2);
         s.SetTextColor(colors::Text);
-        s.TextOut(x + sample + space, y, ApproximationLegend(d, list[k]));
+        s.TextOut(x + sample + space, y, list[k].Text);
+    }
+}
+
+void DrawLegend(DrawingSurface& s, const Layout& l, const TDesign& d, const std::vector<int>& list) {
+    std::vector<LegendEntry> entries;
+    for (int a : list)
+        entries.push_back({ApproximationLegend(d, a), ApproximationColor(a)});
+    DrawLegend(s, l, entries);
+}
+
+// The plot-area rectangle of a mask region, clipped to the plot (nothing when the region
+// lies outside it).
+std::optional<std::array<double, 4>> MaskBox(const MaskRegion& m, const FrequencyAxis& freq,
+                                             const AxisRange& range, const PlotArea& a) {
+    auto y = [&](long double v) {
+        if (v == std::numeric_limits<long double>::infinity()) return a.Top;
+        if (v == -std::numeric_limits<long double>::infinity()) return a.Bottom;
+        return std::clamp(YOfValue(range, a, v), a.Top, a.Bottom);
+    };
+    const double x1 = std::clamp(XOfFrequency(freq, a, m.X1), a.Left, a.Right);
+    const double x2 = std::clamp(XOfFrequency(freq, a, m.X2), a.Left, a.Right);
+    const double top = y(m.Hi), bottom = y(m.Lo);
+    if (!(x2 > x1) || !(bottom > top)) return std::nullopt;
+    return std::array<double, 4>{x1, top, x2, bottom};
+}
+
+// The forbidden regions shaded, to be drawn before the grid so that its lines show.
+void ShadeMask(DrawingSurface& s, const PlotArea& a, const FrequencyAxis& freq, const AxisRange& range,
+               const std::vector<MaskRegion>& mask) {
+    s.SetBrush(kMaskShade);
+    for (const MaskRegion& m : mask)
+        if (auto b = MaskBox(m, freq, range, a)) s.FillRect((*b)[0], (*b)[1], (*b)[2], (*b)[3]);
+}
+
+// The limit of each region, where a response may reach but not cross: the lower edge of a
+// region above the allowed gain, the upper edge of one below it.
+void DrawMaskLimits(DrawingSurface& s, const PlotArea& a, const FrequencyAxis& freq, const AxisRange& range,
+                    const std::vector<MaskRegion>& mask) {
+    s.SetPen(kMaskLine, 1.4);
+    for (const MaskRegion& m : mask) {
+        const auto b = MaskBox(m, freq, range, a);
+        if (!b) continue;
+        if (std::isfinite(m.Lo) && (*b)[3] < a.Bottom) s.Line((*b)[0], (*b)[3], (*b)[2], (*b)[3]);
+        if (std::isfinite(m.Hi) && (*b)[1] > a.Top) s.Line((*b)[0], (*b)[1], (*b)[2], (*b)[1]);
     }
 }
 
@@ -440,10 +491,13 @@ void PaintResponseGraph(DrawingSurface& s, const TDesign& d, const GraphView& v)
         } else {
             yTicks = ValueTicks(range, a);
         }
+        const bool mask = v.Tab == GraphTab::Gain && !v.Mask.empty();
+        if (mask) ShadeMask(s, a, v.Axes.Freq, range, v.Mask);
         DrawAxes(s, l, xTicks, yTicks, v.Axes.Grid);
+        if (mask) DrawMaskLimits(s, a, v.Axes.Freq, range, v.Mask);
         PaintCurves(s, l, d, v);
     }
-    DrawCaptions(s, l, v.Tab, XAxisCaption(v.Tab, v.Axes), YAxisCaption(v.Tab, v.Axes));
+    DrawCaptions(s, l, Title(v.Tab), XAxisCaption(v.Tab, v.Axes), YAxisCaption(v.Tab, v.Axes));
     DrawLegend(s, l, d, v.Approximations);
     if (v.Tab == GraphTab::Impulse && HasDiracImpulse(d, v.Approximations))
         DrawNote(s, l, "The impulse at t = 0 is not drawn");
@@ -453,6 +507,29 @@ void PaintResponseGraph(DrawingSurface& s, const TDesign& d, const GraphView& v)
         const std::string text = "No approximation to show";
         s.TextOut(a.Left + (a.Width() - s.TextWidth(text)) / 2, a.Top + a.Height() / 2, text);
     }
+}
+
+void PaintCurveGraph(DrawingSurface& s, const CurveGraph& g) {
+    s.SetBrush(colors::White);
+    s.FillRect(0, 0, s.Width(), s.Height());
+    const Layout l = LayoutOf(s);
+    const PlotArea& a = l.Area;
+    ShadeMask(s, a, g.Freq, g.Value, g.Mask);
+    DrawAxes(s, l, FrequencyTicks(g.Freq, a), ValueTicks(g.Value, a), g.Grid);
+    DrawMaskLimits(s, a, g.Freq, g.Value, g.Mask);
+    s.SetClip(a.Left, a.Top, a.Right, a.Bottom);
+    std::vector<LegendEntry> legend;
+    for (const Curve& c : g.Curves) {
+        std::vector<PointD> pts;
+        for (const CurvePoint& p : c.Points)
+            pts.push_back({XOfFrequency(g.Freq, a, p.X), ClampY(YOfValue(g.Value, a, p.Y), a)});
+        s.SetPen(c.Colour, 1.8, c.Style);
+        if (pts.size() > 1) s.Polyline(pts);
+        legend.push_back({c.Legend, c.Colour, c.Style});
+    }
+    s.ClearClip();
+    DrawCaptions(s, l, g.Title, g.XCaption, g.YCaption);
+    DrawLegend(s, l, legend);
 }
 
 } // namespace velmora

@@ -41,13 +41,51 @@ std::string ApproximationLegend(const TDesign& d, int index);
 std::string XAxisCaption(GraphTab tab, const ResponseAxes& axes);
 std::string YAxisCaption(GraphTab tab, const ResponseAxes& axes);
 
+// A forbidden region of a gain mask: frequencies X1..X2 in the axis unit, gains Lo..Hi
+// in the unit of the gain axis (dB or V/V); an infinite bound reaches the plot's edge.
+struct MaskRegion {
+    long double X1 = 0, X2 = 0, Lo = 0, Hi = 0;
+};
+
+// The shade of a forbidden region and the colour of its limit line.
+inline constexpr Color kMaskShade{253, 236, 236};
+inline constexpr Color kMaskLine{190, 40, 40};
+
 struct GraphView {
     GraphTab Tab = GraphTab::Gain;
     ResponseAxes Axes;
     std::vector<int> Approximations; // the curves, in legend order
+    std::vector<MaskRegion> Mask;    // drawn on the gain tab
 };
 
 // Paints the whole picture (Width() x Height() of the surface).
 void PaintResponseGraph(DrawingSurface& surface, const TDesign& d, const GraphView& view);
+
+// ---- Graphs of curves given as data ---------------------------------------------------
+//
+// The realised filter's responses are evaluated by the caller at frequencies of its
+// choice; the picture is drawn the same way as the ideal responses' tabs.
+
+struct CurvePoint {
+    long double X = 0, Y = 0; // frequency in the axis unit, value in the value axis's unit
+};
+
+struct Curve {
+    std::string Legend;
+    Color Colour;
+    PenStyle Style = PenStyle::Solid;
+    std::vector<CurvePoint> Points;
+};
+
+struct CurveGraph {
+    std::string Title, XCaption, YCaption;
+    FrequencyAxis Freq;
+    AxisRange Value;
+    std::vector<Curve> Curves;    // in legend order
+    std::vector<MaskRegion> Mask; // shaded under the grid, limit lines over it
+    bool Grid = true;
+};
+
+void PaintCurveGraph(DrawingSurface& surface, const CurveGraph& graph);
 
 } // namespace velmora

@@ -303,7 +303,7 @@ void TfmGraph::FrequencyUnitChanged() {
 }
 
 void TfmGraph::Paint(DrawingSurface& surface) const {
-    PaintResponseGraph(surface, d_, GraphView{Tab(), Axes, ShownApproximations()});
+    PaintResponseGraph(surface, d_, GraphView{Tab(), Axes, ShownApproximations(), {}});
 }
 
 // ---- Pole-zero list ----------------------------------------------------------------------------

@@ -592,6 +592,15 @@ TEST(Cli, FailedRunsWriteNothing) {
         {{"design", "--spice-monte-carlo", "5,3%,1%"}, 2},
         {{"design", "--standard-r", "1", "--inventory", (dir / "missing.dat").string()}, 1},
         {{"design", "--gbw", "1e-300"}, 2},
+        {{"design", "--fmin", "0"}, 2},
+        {{"design", "--fmax", "-1k"}, 2},
+        {{"design", "--fmin", "2k", "--fmax", "1k"}, 2},
+        {{"design", "--points", "10"}, 2},
+        {{"design", "--points", "2002"}, 2},
+        {{"design", "--points", "101.5"}, 2},
+        // Found once the design's own range is known, still before anything is written.
+        {{"design", "--fmin", "1M"}, 2},
+        {{"design", "--fmax", "10"}, 2},
         {{"user", "--section", "lp2:q=0.5,fp=1k"}, 1},
         {{"open", (dir / "missing.fl3").string()}, 1},
         // The last file cannot be written: the ones written before it are put back.
@@ -653,6 +662,148 @@ TEST(Cli, AnalysisValueRanges) {
         EXPECT_NE(out.err.find(c.option), std::string::npos) << out.err;
         EXPECT_NE(out.err.find(c.range), std::string::npos) << out.err;
     }
+}
+
+// The band edges of a specification in Hz, worked out here from the geometric symmetry
+// of a band filter: lo hi = f0^2 and hi - lo = B.
+std::vector<double> EdgesHz(const std::vector<std::string>& args) {
+    auto value = [&](const std::string& option) -> std::optional<double> {
+        for (size_t k = 0; k + 1 < args.size(); ++k)
+            if (args[k] == option) {
+                std::string t = args[k + 1];
+                double scale = 1;
+                if (t.back() == 'k') scale = 1e3, t.pop_back();
+                return std::stod(t) * scale;
+            }
+        return std::nullopt;
+    };
+    if (auto f0 = value("--f0")) {
+        std::vector<double> edges;
+        for (const char* b : {"--bpb", "--bsb"}) {
+            const double half = *value(b) / 2, lo = std::sqrt(*f0 * *f0 + half * half) - half;
+            edges.push_back(lo);
+            edges.push_back(lo + 2 * half);
+        }
+        return edges;
+    }
+    return {value("--fpb").value_or(1000), value("--fsb").value_or(2000)};
+}
+
+// The command line's data axis holds every specified edge with a fifth of room on each
+// side for every filter type, including those the graph window's default axis cuts or
+// puts on its frame (a telephone bandpass, a lowpass with a distant stopband edge, a
+// highpass whose stopband edge is a tenth of its passband edge); the window's own
+// ranges stay as they were, and every response's samples span the axis.
+TEST(Cli, DataAxisHoldsEverySpecifiedEdge) {
+    const struct {
+        std::vector<std::string> args;
+        bool windowCutsAnEdge;
+    } cases[] = {
+        {{"design"}, false},
+        {{"design", "--fpb", "1k", "--fsb", "20k", "--asb", "20"}, true},
+        {{"design", "--type", "highpass", "--fpb", "1k", "--fsb", "100", "--asb", "40"}, true},
+        {{"design", "--type", "highpass", "--fpb", "3k", "--fsb", "1k"}, false},
+        {{"design", "--type", "bandpass", "--f0", "1010", "--bpb", "3100", "--bsb", "6000"}, true},
+        {{"design", "--type", "bandpass", "--f0", "10k", "--bpb", "1k", "--bsb", "3k"}, false},
+        {{"design", "--type", "bandstop", "--f0", "1k", "--bpb", "1.8k", "--bsb", "300", "--asb", "20"},
+         true},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::string> args = c.args;
+        args.push_back("--json");
+        SCOPED_TRACE(::testing::PrintToString(args));
+        const Result r = Velmora(args);
+        ASSERT_EQ(r.status, 0) << r.err;
+        const auto j = nlohmann::json::parse(r.out);
+        const double lo = j["response_axis"]["f_min_hz"], hi = j["response_axis"]["f_max_hz"];
+        const std::vector<double> edges = EdgesHz(c.args);
+        const auto [first, last] = std::minmax_element(edges.begin(), edges.end());
+        EXPECT_LE(lo * 1.2, *first * (1 + 1e-9));
+        EXPECT_GE(hi, *last * 1.2 * (1 - 1e-9));
+        // The window's default range (the graph ranges) is left as it was.
+        const double windowLo = j["graph_ranges"]["GraphFreqMin"],
+                     windowHi = j["graph_ranges"]["GraphFreqMax"];
+        EXPECT_EQ(windowLo * 1.2 > *first * (1 + 1e-9) || windowHi < *last * 1.2 * (1 - 1e-9),
+                  c.windowCutsAnEdge);
+        if (!c.windowCutsAnEdge) {
+            EXPECT_DOUBLE_EQ(lo, windowLo);
+            EXPECT_NEAR(hi, windowHi, 1e-9 * hi);
+        }
+        for (const char* key : {"final_response", "final_response_gbw"}) {
+            const auto& samples = j[key]["samples"];
+            ASSERT_EQ(samples.size(), 351u) << key;
+            EXPECT_NEAR(samples.front()["f_hz"].get<double>(), lo, 1e-9 * lo) << key;
+            EXPECT_NEAR(samples.back()["f_hz"].get<double>(), hi, 1e-9 * hi) << key;
+        }
+        const auto& ideal = j["ideal_response"][0]["samples"];
+        EXPECT_NEAR(ideal.front()["f_hz"].get<double>(), lo, 1e-9 * lo);
+        EXPECT_NEAR(ideal.back()["f_hz"].get<double>(), hi, 1e-9 * hi);
+    }
+}
+
+// --fmin, --fmax and --points set the frequencies of every response in the JSON, of the
+// SPICE sweep and of the realised-response plots; responses evaluated point by point
+// agree with the column's samples at the same frequencies; the gain plot reaches 20 dB
+// below the stopband's limit and names every variant present.
+TEST(Cli, RangeOptionsSetEveryOutputsFrequencies) {
+    const fs::path dir = TempFolder("range");
+    const fs::path cir = dir / "f.cir", plots = dir / "plots";
+    const std::vector<std::string> spec = {"design", "--apb",  "0.5",   "--asb",  "60",
+                                           "--fpb",  "20k",    "--fsb", "40k",    "--standard-r",
+                                           "1",      "--fmin", "1k",    "--fmax", "100k"};
+    std::vector<std::string> args = spec;
+    args.insert(args.end(),
+                {"--points", "101", "--json", "--spice", cir.string(), "--plots", plots.string()});
+    Result r = Velmora(args);
+    ASSERT_EQ(r.status, 0) << r.err;
+    const auto j = nlohmann::json::parse(r.out);
+    EXPECT_EQ(j["response_axis"]["points"], 101);
+    std::vector<const nlohmann::json*> responses = {&j["final_response"], &j["final_response_gbw"],
+                                                    &j["final_response_standard"]};
+    for (const auto& a : j["ideal_response"])
+        responses.push_back(&a);
+    for (const nlohmann::json* response : responses) {
+        const auto& samples = (*response)["samples"];
+        ASSERT_EQ(samples.size(), 101u);
+        // Log spacing from 1 kHz to 100 kHz: 50 points a decade.
+        for (size_t i = 0; i < samples.size(); ++i)
+            EXPECT_NEAR(samples[i]["f_hz"].get<double>(), 1000 * std::pow(10.0, i / 50.0), 1e-9 * 1e5);
+    }
+    std::ifstream in(cir);
+    const std::string netlist((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_NE(netlist.find(".AC DEC 50  1.00000E+3  1.00000E+5"), std::string::npos) << netlist;
+
+    std::ifstream svg(plots / "final_gain.svg");
+    const std::string gain((std::istreambuf_iterator<char>(svg)), std::istreambuf_iterator<char>());
+    EXPECT_NE(gain.find(">-80</text>"), std::string::npos) << "Asb + 20 dB below the passband";
+    for (const char* legend :
+         {">Exact values<", ">Exact values, op amps<", ">Standard values<", ">Standard values, op amps<"})
+        EXPECT_NE(gain.find(legend), std::string::npos) << legend;
+    for (const char* file : {"final_phase.svg", "final_delay.svg", "gain.svg"})
+        EXPECT_TRUE(fs::exists(plots / file)) << file;
+
+    // 351 points over the data axis, once from the column and once point by point.
+    std::vector<std::string> column = {"design", "--approx", "elliptic", "--json"};
+    std::vector<std::string> pointwise = column;
+    pointwise.insert(pointwise.end(), {"--points", "351"});
+    const auto a = nlohmann::json::parse(Velmora(column).out),
+               b = nlohmann::json::parse(Velmora(pointwise).out);
+    for (const char* key : {"final_response", "final_response_gbw"}) {
+        const auto &sa = a[key]["samples"], &sb = b[key]["samples"];
+        ASSERT_EQ(sa.size(), sb.size());
+        for (size_t i = 0; i < sa.size(); ++i) {
+            EXPECT_NEAR(sa[i]["f_hz"].get<double>(), sb[i]["f_hz"].get<double>(),
+                        1e-9 * sa[i]["f_hz"].get<double>());
+            // The column's values are rounded to the 6-byte real (about 1e-12 relative);
+            // near a notch the dB value moves more with the frequency's own rounding.
+            EXPECT_NEAR(sa[i]["gain_db"].get<double>(), sb[i]["gain_db"].get<double>(), 1e-6)
+                << key << " " << i;
+        }
+    }
+    const auto &ia = a["ideal_response"][0]["samples"], &ib = b["ideal_response"][0]["samples"];
+    for (size_t i = 0; i < ia.size(); ++i)
+        EXPECT_NEAR(ia[i]["gain_db"].get<double>(), ib[i]["gain_db"].get<double>(), 1e-6) << i;
+    fs::remove_all(dir);
 }
 
 } // namespace
