@@ -889,3 +889,30 @@ TEST(Cli, StartingCapacitorAndPracticalValues) {
 
 } // namespace
 } // namespace velmora::cli
+
+namespace velmora::cli {
+namespace {
+
+// The point nearest a notch is drawn as a deep dip, but data hold the response there:
+// every ideal sample's gain in the JSON document and the ASCII file is the transfer
+// function's own (the elliptic lowpass has its first zero near 65 kHz, where the
+// response is about -100 dB, not the graph's -200 dB).
+TEST(Cli, DataAtNotchesHoldTheTrueResponse) {
+    const fs::path dir = TempFolder("notch");
+    const std::string ascii = (dir / "lp.dat").string();
+    Result r = Velmora({"design", "--apb", "0.5", "--asb", "60", "--fpb", "20k", "--fsb", "40k", "--approx",
+                        "elliptic", "--json", "--ascii", ascii});
+    ASSERT_EQ(r.status, 0) << r.err;
+    const auto j = nlohmann::json::parse(r.out);
+    int deep = 0;
+    for (const auto& a : j["ideal_response"])
+        for (const auto& s : a["samples"]) {
+            EXPECT_NE(s["gain_db"].get<double>(), -200.0) << s["f_hz"].get<double>() << " Hz";
+            if (s["gain_db"].get<double>() < -90) ++deep;
+        }
+    EXPECT_GT(deep, 0) << "the samples next to the notches are deep, as the response is";
+    EXPECT_EQ(ReadBytes(ascii).find("-2.0000000E+2"), std::string::npos);
+}
+
+} // namespace
+} // namespace velmora::cli
