@@ -77,14 +77,32 @@ std::vector<std::string> YieldContext(const std::optional<SpecificationCheck>& c
     return out;
 }
 
-std::vector<std::string> SpecificationSuggestions(const SpecificationCheck& c) {
+std::vector<std::string> SpecificationSuggestions(const TDesign& d, const SpecificationCheck& c) {
     std::vector<std::string> out;
     for (const Remedy& r : c.Remedies)
         out.push_back(RemedyText(r));
+    // Where a variant misses and nothing tried helps, say so: the engineer then knows
+    // that the design itself needs room (a margin, or a higher order).
+    const auto state = [&](CheckedVariant v) -> int { // -1 absent, 0 misses, 1 meets
+        for (const VariantCheck& x : c.Variants)
+            if (x.Variant == v) return x.Margins.Meets() ? 1 : 0;
+        return -1;
+    };
+    const auto tried = [&](Remedy::Kind k) {
+        return std::any_of(c.Remedies.begin(), c.Remedies.end(), [&](const Remedy& r) { return r.kind == k; });
+    };
+    if (state(CheckedVariant::Exact) == 1) {
+        if (state(CheckedVariant::Gbw) == 0 && !tried(Remedy::Kind::Predistort) && !tried(Remedy::Kind::Compensate))
+            out.push_back("Neither predistortion nor active compensation of the stages meets the specification "
+                          "with these op amps.");
+        if (state(CheckedVariant::Standard) == 0 && !tried(Remedy::Kind::StandardValues) &&
+            !d.Components.UseResInventory)
+            out.push_back("No standard series (1, 5, 10 %) with either strategy meets the specification.");
+    }
     return out;
 }
 
-nlohmann::ordered_json SpecificationCheckJson(const SpecificationCheck& c) {
+nlohmann::ordered_json SpecificationCheckJson(const TDesign& d, const SpecificationCheck& c) {
     nlohmann::ordered_json j = nlohmann::ordered_json::object();
     for (const VariantCheck& v : c.Variants) {
         const MaskMargins& m = v.Margins;
@@ -101,7 +119,7 @@ nlohmann::ordered_json SpecificationCheckJson(const SpecificationCheck& c) {
         j["required_gbw_hz"] = {{"common", c.Required->CommonHz ? Number(*c.Required->CommonHz) : nullptr},
                                 {"stages", stages}};
     }
-    if (!c.Variants.empty()) j["suggestions"] = SpecificationSuggestions(c);
+    if (!c.Variants.empty()) j["suggestions"] = SpecificationSuggestions(d, c);
     return j;
 }
 
@@ -127,7 +145,7 @@ void PrintSpecificationCheck(std::ostream& out, const TDesign& d, const Specific
                 << FrequencyWithUnit(d.Circuits[static_cast<int>(k) + 1].OpAmpGBW.value(), true)
                 << "), the other stages as they are: " << Gbw(c.Required->StageHz[k]) << "\n";
     }
-    for (const std::string& t : SpecificationSuggestions(c))
+    for (const std::string& t : SpecificationSuggestions(d, c))
         out << "  " << t << "\n";
     const bool missesBuilt = std::any_of(c.Variants.begin(), c.Variants.end(), [](const VariantCheck& v) {
         return v.Variant != CheckedVariant::Ideal && v.Variant != CheckedVariant::Exact && !v.Margins.Meets();

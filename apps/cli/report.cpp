@@ -409,7 +409,7 @@ nlohmann::ordered_json DesignJson(TDesign& d, const ReportOptions& o) {
         if (d.Components.StandardROn) j["final_response_standard"] = FinalStandardResponseJson(d, o);
         j["tolerance"] = ToleranceJson(d);
         if (SpecificationCheckApplies(d)) {
-            j["specification_check"] = SpecificationCheckJson(CheckSpecification(d, o.mask));
+            j["specification_check"] = SpecificationCheckJson(d, CheckSpecification(d, o.mask));
             if (o.mask) j["specification_check"]["design_margin_db"] = Num(o.designMarginDb);
         }
         if (!ImpracticalValues(d).empty()) j["component_warnings"] = ComponentWarningsJson(d);

@@ -59,11 +59,11 @@ void PrintAnalyses(std::ostream& out, const TDesign& d, const ReportOptions& o);
 // The specification check of every response variant present (a specified filter with
 // calculated circuits), as a table and as the JSON object "specification_check".
 void PrintSpecificationCheck(std::ostream& out, const TDesign& d, const SpecificationCheck& c);
-nlohmann::ordered_json SpecificationCheckJson(const SpecificationCheck& c);
+nlohmann::ordered_json SpecificationCheckJson(const TDesign& d, const SpecificationCheck& c);
 // The nominal margins beside a Monte Carlo yield, and what a yield near a half means.
 std::vector<std::string> YieldContext(const std::optional<SpecificationCheck>& c);
 // The remedies of a check that misses, one sentence each.
-std::vector<std::string> SpecificationSuggestions(const SpecificationCheck& c);
+std::vector<std::string> SpecificationSuggestions(const TDesign& d, const SpecificationCheck& c);
 // The whole document, with the sections the design has reached.
 nlohmann::ordered_json DesignJson(TDesign& d, const ReportOptions& o);
 
