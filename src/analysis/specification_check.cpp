@@ -34,6 +34,16 @@ std::vector<long double> FeatureFrequencies(const TDesign& d) {
     return MaskFeatureFrequencies(d);
 }
 
+// The gain (V/V) of a cascade of stages with op amps, each loaded by the next.
+std::optional<long double> CascadeGain(const std::vector<GbwStage>& stages, long double w) {
+    const auto h = LoadedResponses(stages, w);
+    if (!h) return std::nullopt;
+    long double g = 1.0L;
+    for (const Complex& x : *h)
+        g *= std::abs(x);
+    return g;
+}
+
 // A variant's gain as a function of w, with everything that does not depend on w
 // prepared once; nothing when the variant is not present.
 std::optional<GainFunction> GainOf(const TDesign& d, CheckedVariant v) {
@@ -71,14 +81,7 @@ std::optional<GainFunction> GainOf(const TDesign& d, CheckedVariant v) {
         const auto stages =
             GbwStagesOf(d, v == CheckedVariant::Gbw ? StandardCExactR : StandardRSubstitution);
         if (!stages) return std::nullopt;
-        return GainFunction([stages = *stages](long double w) -> std::optional<long double> {
-            const auto h = LoadedResponses(stages, w);
-            if (!h) return std::nullopt;
-            long double g = 1.0L;
-            for (const Complex& x : *h)
-                g *= std::abs(x);
-            return g;
-        });
+        return GainFunction([stages = *stages](long double w) { return CascadeGain(stages, w); });
     }
     }
     return std::nullopt;
@@ -91,16 +94,7 @@ std::optional<bool> HoldsWith(const Specification& mask, const std::vector<GbwSt
     for (std::size_t k = 0; k < stages.size(); ++k)
         stages[k].gbwHz = gbwHz[k];
     return MaskHolds(
-        mask, mask.OverallGain.value(),
-        [&](long double w) -> std::optional<long double> {
-            const auto h = LoadedResponses(stages, w);
-            if (!h) return std::nullopt;
-            long double g = 1.0L;
-            for (const Complex& x : *h)
-                g *= std::abs(x);
-            return g;
-        },
-        features);
+        mask, mask.OverallGain.value(), [&](long double w) { return CascadeGain(stages, w); }, features);
 }
 
 // The smallest x in [kLowestGbwHz, kHighestGbwHz] with holds(x), by bisection in log x

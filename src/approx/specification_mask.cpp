@@ -132,33 +132,29 @@ std::optional<MaskMargins> Margins(const Specification& s, long double reference
     const SpecificationBands bands = BandsOf(s);
     if (bands.Pass.empty() || bands.Stop.empty() || !(referenceGain > 0.0L)) return std::nullopt;
     const long double apb = s.Apb, asb = s.Asb;
-    std::optional<Worst> pass, stop;
-    // Objectives: the attenuation over a passband, its negative over a stopband, so that
-    // the worst point is the largest in both.
-    for (const FrequencyBand& band : bands.Pass) {
-        const auto w = LargestOver(
-            band, features,
-            [&](long double x) -> std::optional<long double> {
-                const auto g = gain(x);
-                if (!g) return std::nullopt;
-                return Attenuation(referenceGain, *g);
-            },
-            apb + toleranceDb);
-        if (!w) return std::nullopt;
-        if (!pass || w->value > pass->value) pass = w;
-    }
-    for (const FrequencyBand& band : bands.Stop) {
-        const auto w = LargestOver(
-            band, features,
-            [&](long double x) -> std::optional<long double> {
-                const auto g = gain(x);
-                if (!g) return std::nullopt;
-                return -Attenuation(referenceGain, *g);
-            },
-            -asb + toleranceDb);
-        if (!w) return std::nullopt;
-        if (!stop || w->value > stop->value) stop = w;
-    }
+    // Objectives: the attenuation over a passband (sign +1), its negative over a stopband
+    // (sign -1), so that the worst point is the largest in both; `limit` ends the search
+    // at a miss.
+    const auto worstOver = [&](const std::vector<FrequencyBand>& list, long double sign,
+                               long double limit) -> std::optional<Worst> {
+        std::optional<Worst> worst;
+        for (const FrequencyBand& band : list) {
+            const auto w = LargestOver(
+                band, features,
+                [&](long double x) -> std::optional<long double> {
+                    const auto g = gain(x);
+                    if (!g) return std::nullopt;
+                    return sign * Attenuation(referenceGain, *g);
+                },
+                limit);
+            if (!w) return std::nullopt;
+            if (!worst || w->value > worst->value) worst = w;
+        }
+        return worst;
+    };
+    const auto pass = worstOver(bands.Pass, 1.0L, apb + toleranceDb);
+    const auto stop = worstOver(bands.Stop, -1.0L, -asb + toleranceDb);
+    if (!pass || !stop) return std::nullopt;
     MaskMargins m;
     m.PassMarginDb = apb - pass->value;
     m.PassWorstW = pass->w;

@@ -11,21 +11,13 @@
 #include <sstream>
 
 #include "cli.h"
+#include "support/cli_run.h"
 
 namespace velmora::cli {
 namespace {
 
-struct Result {
-    int status;
-    std::string out, err;
-};
-
-Result Velmora(std::vector<std::string> args) {
-    args.insert(args.begin(), "velmora");
-    std::ostringstream out, err;
-    int status = Run(args, out, err);
-    return {status, out.str(), err.str()};
-}
+using velmora::test::Result;
+using velmora::test::Velmora;
 
 // Entries the specification form refuses are usage errors (exit 2) with the form's own
 // message; a design that cannot be done is a failure (exit 1).

@@ -11,6 +11,7 @@
 #include <sstream>
 
 #include "cli.h"
+#include "support/cli_run.h"
 #include "model/real48.h"
 #include "support/temp_files.h"
 
@@ -19,17 +20,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-struct Result {
-    int status;
-    std::string out, err;
-};
-
-Result Velmora(std::vector<std::string> args) {
-    args.insert(args.begin(), "velmora");
-    std::ostringstream out, err;
-    int status = Run(args, out, err);
-    return {status, out.str(), err.str()};
-}
+using velmora::test::Result;
+using velmora::test::Velmora;
 
 void WriteText(const fs::path& p, const std::string& bytes) {
     std::ofstream(p, std::ios::binary) << bytes;

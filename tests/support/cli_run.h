@@ -1,0 +1,25 @@
+// Runs the command line in-process, as a test drives it: the arguments after the
+// program name, and what it printed on stdout and stderr with its exit status.
+#pragma once
+
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "cli.h"
+
+namespace velmora::test {
+
+struct Result {
+    int status;
+    std::string out, err;
+};
+
+inline Result Velmora(std::vector<std::string> args) {
+    args.insert(args.begin(), "velmora");
+    std::ostringstream out, err;
+    const int status = cli::Run(args, out, err);
+    return {status, out.str(), err.str()};
+}
+
+} // namespace velmora::test
