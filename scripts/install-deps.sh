@@ -4,7 +4,7 @@
 set -euo pipefail
 packages=(cmake ninja-build g++ pkg-config make
           libcli11-dev nlohmann-json3-dev libfmt-dev
-          libgtest-dev ngspice libbenchmark-dev clang)
+          libgtest-dev ngspice libbenchmark-dev clang python3)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

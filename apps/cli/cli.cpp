@@ -33,6 +33,7 @@
 #include "output/spice_netlist.h"
 #include "report.h"
 #include "stages/gains.h"
+#include "stages/stage_types.h"
 #include "stages/synthesis.h"
 #include "stages/user_sections.h"
 #include "ui/response_plots.h"
@@ -89,6 +90,7 @@ constexpr long double kLowestGbwHz = 1e3L, kHighestGbwHz = 1e10L;
 // The range of a starting capacitor (farads).
 constexpr long double kLowestStartFarads = 1e-12L, kHighestStartFarads = 1e-2L;
 constexpr int kMostSpicePoints = 10000, kMostSpiceRuns = 10000;
+constexpr long double kMostOpAmpNoise = 1000.0L; // nV/sqrt(Hz)
 
 // What to write once a design is computed or opened; the same for every command.
 struct OutputRequest {
@@ -97,8 +99,9 @@ struct OutputRequest {
     std::string save;                // design file
     std::string ascii, asciiInclude; // ASCII data file and its parts
     std::string spice, spiceDialect = "pspice", spiceOpamp = "vcvs", spicePoints; // points: 200 unless given
-    bool spicePrint = false, spicePlot = false;
+    bool spicePrint = false, spicePlot = false, noSpiceProbe = false;
     std::string spiceMonteCarlo;    // RUNS,R%,C%
+    std::string opampNoise;         // nV/sqrt(Hz) of the netlist's single-pole op amps
     std::string fmin, fmax, points; // frequency range of the plots, response data and SPICE sweep
     // Component values and tolerance analysis of the realised filter.
     std::string standardR, strategy, tolerance, opampTolerance, tempco, tempRise, monteCarlo, inventory;
@@ -283,9 +286,12 @@ std::vector<StageCircuitRequest> CircuitRequests(const DesignRequest& r, const T
                                  "' for --circuit (keys such as SLP01, SBP04, SN09)"};
             if (colon != std::string::npos) {
                 const int s = StageNumber(item.substr(0, colon), "--circuit", n);
-                if (d.Stages[s].StageType != e->type)
+                if (d.Stages[s].StageType != e->type) {
+                    std::string type = StageShortName(d.Stages[s].StageType); // "FLP ": padded to four
+                    type.erase(type.find_last_not_of(' ') + 1);
                     throw UsageError{"circuit " + key + " cannot realise stage " + std::to_string(s) +
-                                     ", a " + d.Stages[s].Name + "stage"};
+                                     ", a " + type + " stage"};
+                }
                 req[s - 1].key = key;
             } else {
                 bool used = false;
@@ -306,17 +312,21 @@ std::vector<StageCircuitRequest> CircuitRequests(const DesignRequest& r, const T
         else
             req[StageNumber(item.substr(0, colon), "--gbw", n) - 1].gbwHz = *hz;
     }
-    auto stages = [&](const std::string& list, const std::string& option, bool StageCircuitRequest::*flag) {
+    // "all": every second-order stage (first-order ones have nothing to correct); for
+    // --compensate only those whose circuit offers a compensated variant.
+    auto stages = [&](const std::string& list, const std::string& option, bool StageCircuitRequest::*flag,
+                      bool StageCircuitRequest::*allFlag) {
         for (const std::string& item : SplitList(list)) {
-            if (item == "all") { // every second-order stage: first-order ones have nothing to correct
+            if (item == "all") {
                 for (int s = 1; s <= n; ++s)
-                    if (d.Stages[s].StageType >= 2) req[s - 1].*flag = true;
+                    if (d.Stages[s].StageType >= 2) req[s - 1].*allFlag = true;
             } else
                 req[StageNumber(item, option, n) - 1].*flag = true;
         }
     };
-    stages(r.predistort, "--predistort", &StageCircuitRequest::predistort);
-    stages(r.compensate, "--compensate", &StageCircuitRequest::compensate);
+    stages(r.predistort, "--predistort", &StageCircuitRequest::predistort, &StageCircuitRequest::predistort);
+    stages(r.compensate, "--compensate", &StageCircuitRequest::compensate,
+           &StageCircuitRequest::compensateWhereOffered);
     ApplyCapacitorOption(r.capacitor, req, n);
     for (int s = 1; s <= n; ++s)
         if (req[s - 1].predistort && req[s - 1].compensate)
@@ -396,6 +406,7 @@ struct CheckedOutputs {
     AsciiOptions asciiParts;
     SpiceDialect spiceDialect = SpiceDialect::Default;
     SpiceOpAmpModel spiceOpamp = SpiceOpAmpModel::Vcvs;
+    long double opampNoise = -1.0L;                            // negative: each stage's own
     std::optional<std::array<std::string, 3>> spiceMonteCarlo; // runs, R%, C%
     ToleranceRequest tolerance;
     int strategy = 1, series = 0, monteCarloRuns = 0;
@@ -504,6 +515,8 @@ CheckedOutputs CheckOutputs(const OutputRequest& o) {
     c.spiceDialect = o.spiceDialect == "ngspice" ? SpiceDialect::Ngspice : SpiceDialect::Default;
     c.spiceOpamp = o.spiceOpamp == "single-pole" ? SpiceOpAmpModel::SinglePole : SpiceOpAmpModel::Vcvs;
     if (!o.spicePoints.empty()) WholeNumber(o.spicePoints, "--spice-points", 1, kMostSpicePoints);
+    if (!o.opampNoise.empty())
+        c.opampNoise = Number(o.opampNoise, "--opamp-noise", kMostOpAmpNoise, "0 to 1000 nV/sqrt(Hz)");
     if (!o.spiceMonteCarlo.empty()) {
         const std::vector<std::string> mc = SplitList(o.spiceMonteCarlo);
         if (mc.size() != 3 || o.spiceMonteCarlo.back() == ',')
@@ -585,6 +598,8 @@ SpiceOptions SpiceRequest(const TDesign& d, const OutputRequest& o, const Checke
     s.pointsPerDecade = SweepPointsPerDecade(axis, o, c);
     s.print = o.spicePrint;
     s.plot = o.spicePlot;
+    s.probe = !o.noSpiceProbe;
+    s.opAmpNoise = c.opampNoise;
     if (c.spiceMonteCarlo) {
         s.monteCarlo = true;
         s.runs = (*c.spiceMonteCarlo)[0];
@@ -1222,6 +1237,10 @@ void AddOutputOptions(CLI::App* cmd, OutputRequest& o) {
                     "Sweep points per decade, 1..10000 (default 200, or as many as --points gives)");
     cmd->add_flag("--spice-print", o.spicePrint, "Add a .PRINT AC line");
     cmd->add_flag("--spice-plot", o.spicePlot, "Add a line-printer .PLOT AC line");
+    cmd->add_flag("--no-spice-probe", o.noSpiceProbe, "Leave out the .PROBE lines of the default dialect");
+    cmd->add_option("--opamp-noise", o.opampNoise,
+                    "Input noise of the netlist's single-pole op amps in nV/sqrt(Hz), every stage, 0..1000 "
+                    "(default: the design's, 12)");
     cmd->add_option("--spice-monte-carlo", o.spiceMonteCarlo,
                     "Monte Carlo request: RUNS,R%,C% with RUNS 1..10000 and tolerances 1%, 2%, 5% or 10% "
                     "(e.g. 20,1%,5%)");

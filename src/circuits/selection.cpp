@@ -382,8 +382,9 @@ CircuitsOutcome DesignStageCircuits(TDesign& d, const std::vector<StageCircuitRe
             c.GbwChangedByUser = 1;
         }
         const CatalogueEntry* e = EntryByNumber(c.CircuitNumber);
-        if (r->compensate) {
-            if (!e || !ActiveCompensationOffered(e->key)) {
+        const bool offered = e && ActiveCompensationOffered(e->key);
+        if (r->compensate || (r->compensateWhereOffered && offered)) {
+            if (!offered) {
                 out.message = "Active compensation is not available for the circuit of stage " +
                               std::to_string(i) + ".";
                 return out;
@@ -429,7 +430,11 @@ CircuitsOutcome DesignStageCircuits(TDesign& d, const std::vector<StageCircuitRe
             c.OpAmpGBW = r->gbwHz;
             c.GbwChangedByUser = 1;
         }
-        if (r && r->predistort && !isFirstOrder(d.Stages[i].StageType)) c.Predistort = 1;
+        const CatalogueEntry* e = EntryByNumber(c.CircuitNumber);
+        if (r && (r->compensate || r->compensateWhereOffered) && e && ActiveCompensationOffered(e->key))
+            c.CompensationInUse = 1;
+        else if (r && r->predistort && !isFirstOrder(d.Stages[i].StageType))
+            c.Predistort = 1;
         rechosen = true;
     }
     if (rechosen) failed = RealiseStageGains(d, true);

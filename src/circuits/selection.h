@@ -108,6 +108,9 @@ struct StageCircuitRequest {
     long double gbwHz = 0; // 0: keep the default / recommended GBW
     bool predistort = false;
     bool compensate = false; // active compensation
+    // Active compensation if the stage's circuit offers it ("--compensate all"); it wins
+    // over predistortion, which then applies to the stages left uncompensated.
+    bool compensateWhereOffered = false;
     long double startC1 = 0; // the starting capacitor C1 (farads); 0: the automatic choice
 };
 struct CircuitsOutcome {

@@ -2,6 +2,7 @@
 #include "output/spice_netlist.h"
 
 #include <array>
+#include <cctype>
 #include <cmath>
 #include <cstdio>
 #include <numbers>
@@ -99,7 +100,8 @@ void ControlBlock(const TDesign& d, const SpiceOptions& o, const std::string& ac
     }
     lines.push_back(".control");
     lines.push_back("run");
-    lines.push_back("wrdata " + o.dataFile + " " + out);
+    const std::string dataFile = NgspiceDataFileName(o.dataFile);
+    lines.push_back("wrdata " + dataFile + " " + out);
     if (o.print) lines.push_back("print" + outputs);
     if (o.plot) lines.push_back("asciiplot" + magnitudes);
     if (o.monteCarlo) {
@@ -123,7 +125,7 @@ void ControlBlock(const TDesign& d, const SpiceOptions& o, const std::string& ac
                                 ExactNumber(C(c, k)) + " * (1 + " + ExactNumber(cTol) + " * sunif(0))");
         }
         lines.push_back("  ac dec " + acArguments);
-        lines.push_back("  wrdata " + o.dataFile + " " + out);
+        lines.push_back("  wrdata " + dataFile + " " + out);
         lines.push_back("end");
     }
     // Batch mode would otherwise run the analysis a second time after this block.
@@ -132,6 +134,15 @@ void ControlBlock(const TDesign& d, const SpiceOptions& o, const std::string& ac
 }
 
 } // namespace
+
+std::string NgspiceDataFileName(const std::string& name) {
+    std::string safe = name;
+    for (char& ch : safe) {
+        const unsigned char u = static_cast<unsigned char>(ch);
+        if (!(std::isalnum(u) && u < 128) && ch != '.' && ch != '_' && ch != '+' && ch != '-') ch = '_';
+    }
+    return safe.empty() ? "velmora-ac.txt" : safe;
+}
 
 SpiceOptions SpiceOptionsForGraph(const FrequencyAxis& graph) {
     SpiceOptions o;
@@ -225,12 +236,16 @@ SpiceNetlist BuildSpiceNetlist(const TDesign& d, const SpiceOptions& o) {
     } else {
         for (int i = 1; i <= n; ++i) {
             const TStageCircuit& c = d.Circuits[i];
-            const long double gbw = c.OpAmpGBW, noise = c.OpAmpNoise;
+            const long double gbw = c.OpAmpGBW;
+            const auto noiseOf = [&](const TStageCircuit& s) {
+                return o.opAmpNoise >= 0.0L ? o.opAmpNoise : s.OpAmpNoise.value();
+            };
+            const long double noise = noiseOf(c);
             // A stage shares an earlier stage's model only when both the bandwidth and
             // the noise agree: the model's resistor carries the noise.
             for (int j = 1; j < i; ++j) {
                 const TStageCircuit& e = d.Circuits[j];
-                if (e.OpAmpGBW.value() == gbw && e.OpAmpNoise.value() == noise) {
+                if (e.OpAmpGBW.value() == gbw && noiseOf(e) == noise) {
                     suffix[static_cast<std::size_t>(i)] = suffix[static_cast<std::size_t>(j)];
                     break;
                 }

@@ -38,9 +38,17 @@ struct SpiceOptions {
     std::string resistorTolerance = "1%"; // "1%", "2%", "5%" or "10%"
     std::string capacitorTolerance = "1%";
     // Ngspice: the file the .control block writes the output node to, relative to the
-    // folder ngspice runs in.
+    // folder ngspice runs in; written as NgspiceDataFileName gives it.
     std::string dataFile = "velmora-ac.txt";
+    // The single-pole model's input noise density in nV/sqrt(Hz) for every stage;
+    // negative: each stage's own (the design's op-amp noise).
+    long double opAmpNoise = -1.0L;
 };
+
+// The data file's name as the ngspice control block writes it: ngspice splits a command
+// at blanks and keeps quotes in a file name, so every character other than a letter, a
+// digit, '.', '_', '+' or '-' becomes '_' ("my filter.ac.txt" gives "my_filter.ac.txt").
+std::string NgspiceDataFileName(const std::string& name);
 
 enum class SpiceStatus {
     Ok,

@@ -240,6 +240,23 @@ TEST(Cli, CircuitOptionErrors) {
     EXPECT_EQ(Velmora({"design", "--circuit", "2:SLPN01"}).status, 2); // stage 2 is first order
     EXPECT_EQ(Velmora({"design", "--gbw", "-1M"}).status, 2);
     EXPECT_EQ(Velmora({"design", "--predistort", "1", "--compensate", "1"}).status, 2);
+    Result wrongType = Velmora({"design", "--circuit", "1:FLP01"});
+    EXPECT_EQ(wrongType.status, 2);
+    EXPECT_EQ(wrongType.err, "velmora: circuit FLP01 cannot realise stage 1, a SLPN stage\n");
+    // "all" compensates every stage whose circuit offers it and predistorts the others:
+    // this notch's highpass-notch circuit has a compensated variant, its lowpass-notch
+    // circuit none.
+    Result all = Velmora({"design", "--type", "bandstop", "--f0", "50", "--bpb", "20", "--bsb", "2", "--asb",
+                          "40", "--compensate", "all", "--predistort", "all", "--json"});
+    ASSERT_EQ(all.status, 0) << all.err;
+    const auto circuits = nlohmann::json::parse(all.out)["circuits"];
+    ASSERT_EQ(circuits.size(), 2u);
+    EXPECT_EQ(circuits[0]["key"], "SHPN01");
+    EXPECT_TRUE(circuits[0]["compensated"]);
+    EXPECT_FALSE(circuits[0]["predistort"]);
+    EXPECT_EQ(circuits[1]["key"], "SLPN10");
+    EXPECT_FALSE(circuits[1]["compensated"]);
+    EXPECT_TRUE(circuits[1]["predistort"]);
     Result r = Velmora({"design", "--gbw", "10M", "--predistort", "all", "--json"});
     ASSERT_EQ(r.status, 0) << r.err;
     auto j = nlohmann::json::parse(r.out);
@@ -344,6 +361,16 @@ TEST(Cli, AsciiAndSpiceFiles) {
     const std::string netlist = ReadBytes(cir);
     EXPECT_NE(netlist.find(".control"), std::string::npos);
     EXPECT_NE(netlist.find(".END"), std::string::npos);
+    // The netlist's own settings: no .PROBE lines, and an op-amp noise of 40 nV/sqrt(Hz)
+    // gives the single-pole model's noise resistor 1000 (40 / 4)^2 = 100 kOhm.
+    r = Velmora({"design", "--spice", cir.string(), "--spice-opamp", "single-pole", "--opamp-noise", "40",
+                 "--no-spice-probe"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    const std::string own = ReadBytes(cir);
+    EXPECT_EQ(own.find(".PROBE"), std::string::npos);
+    EXPECT_NE(own.find("R1 3 4 RMODEL 100K\n"), std::string::npos) << own;
+    EXPECT_EQ(Velmora({"design", "--opamp-noise", "-1"}).status, 2);
+    EXPECT_EQ(Velmora({"design", "--opamp-noise", "1001"}).status, 2);
     // A refused request leaves no netlist and says why.
     fs::remove(cir);
     r = Velmora({"design", "--spice", cir.string(), "--spice-monte-carlo", "5,3%,1%"});
