@@ -9,6 +9,7 @@
 #include <nlohmann/json.hpp>
 #include <numbers>
 #include <sstream>
+#include <unistd.h>
 
 #include "cli.h"
 #include "support/cli_run.h"
@@ -277,8 +278,10 @@ std::string ReadBytes(const fs::path& p) {
     return std::string((std::istreambuf_iterator<char>(in)), {});
 }
 
+// A scratch folder of this test process: test programs running side by side (other
+// builds of the suite on the same machine) never share one.
 fs::path TempFolder(const std::string& name) {
-    fs::path dir = fs::temp_directory_path() / ("velmora_cli_" + name);
+    fs::path dir = fs::temp_directory_path() / ("velmora_cli_" + name + "_" + std::to_string(::getpid()));
     fs::remove_all(dir);
     fs::create_directories(dir);
     return dir;
