@@ -16,26 +16,17 @@
 #include <sstream>
 
 #include "analysis/graph_axes.h"
-#include "analysis/monte_carlo.h"
-#include "analysis/tolerance.h"
+#include "app/design_session.h"
 #include "app/parameters.h"
 #include "app/value_text.h"
 #include "approx/approximation.h"
 #include "circuits/catalogue.h"
-#include "circuits/component_adjustment.h"
-#include "circuits/selection.h"
-#include "circuits/standard_substitution.h"
 #include "cli_dialogs.h"
 #include "model/ascii_export.h"
-#include "model/design_file.h"
 #include "model/file_io.h"
 #include "model/inventory_file.h"
 #include "model/number_text.h"
-#include "output/spice_netlist.h"
 #include "report.h"
-#include "stages/gains.h"
-#include "stages/synthesis.h"
-#include "stages/user_sections.h"
 #include "ui/response_plots.h"
 #include "ui/tfm_ascii.h"
 #include "ui/tfm_main.h"
@@ -537,18 +528,13 @@ extern "C" void OnInterrupt(int) {
     interrupted = 1;
 }
 
-// A Monte Carlo analysis that shows its progress on a terminal and ends on Ctrl-C.
-// Returns false when it was interrupted.
-bool MonteCarloWithProgress(const TDesign& d, int runs, const Specification* mask, std::ostream& err,
-                            std::optional<MonteCarloResult>& result) {
-    MonteCarloOptions mc;
-    mc.Runs = runs;
-    mc.Mask = mask;
+// The progress of a Monte Carlo analysis on a terminal, and Ctrl-C to end it: the
+// callback the analysis calls before every run.
+std::function<bool(int, int)> MonteCarloProgress(std::ostream& err, int& shownPercent) {
     // Progress only for a person watching: stderr on a terminal, and not when the
     // command line runs inside another program with its own streams.
     const bool show = &err == &std::cerr && ::isatty(STDERR_FILENO) == 1;
-    int shownPercent = -1;
-    mc.Continue = [&](int done, int total) {
+    return [&err, &shownPercent, show](int done, int total) {
         if (interrupted) return false;
         if (show) {
             const int percent = static_cast<int>(100.0 * done / total);
@@ -560,60 +546,33 @@ bool MonteCarloWithProgress(const TDesign& d, int runs, const Specification* mas
         }
         return true;
     };
-    interrupted = 0;
-    using Handler = void (*)(int);
-    const Handler previous = std::signal(SIGINT, OnInterrupt);
-    result = RunMonteCarlo(d, mc);
-    std::signal(SIGINT, previous == SIG_ERR ? SIG_DFL : previous);
-    if (show) err << "\r\033[K" << std::flush;
-    const bool completed = !interrupted;
-    interrupted = 0;
-    return completed;
 }
 
-struct Interrupted {};
-
 // Component characteristics, standard values and inventories, applied to a design whose
-// components are calculated. Returns the messages for the person (notes and failures);
-// `failed` is set when a request could not be carried out.
-std::vector<std::string> ApplyComponentRequests(TDesign& d, const OutputRequest& o, const CheckedOutputs& c,
-                                                bool& failed, std::optional<MonteCarloResult>& monteCarlo,
-                                                const Specification* mask, std::ostream& err) {
-    std::vector<std::string> notes;
-    if (d.DesignLevel < LevelComponents) return notes;
-    if (!ApplyToleranceRequest(d, c.tolerance)) {
-        notes.push_back("the tolerance settings were refused");
-        failed = true;
-        return notes;
+// components are calculated, then the Monte Carlo analysis asked for, which Ctrl-C ends.
+app::ComponentOutcome ApplyComponentRequests(app::DesignSession& session, const OutputRequest& o,
+                                             const CheckedOutputs& c, const Specification* mask,
+                                             std::ostream& err) {
+    app::ComponentRequest q;
+    q.tolerance = c.tolerance;
+    q.allCapsStandard = o.allCapsStandard;
+    q.series = c.series;
+    q.strategy = c.strategy;
+    q.inventory = c.wantInventory ? &c.inventory : nullptr;
+    q.monteCarloRuns = c.monteCarloRuns;
+    q.mask = mask;
+    int shownPercent = -1;
+    q.monteCarloProgress = MonteCarloProgress(err, shownPercent);
+    interrupted = 0;
+    using Handler = void (*)(int);
+    const Handler previous = q.monteCarloRuns > 0 ? std::signal(SIGINT, OnInterrupt) : SIG_ERR;
+    app::ComponentOutcome outcome = session.ApplyComponents(q);
+    if (q.monteCarloRuns > 0) {
+        std::signal(SIGINT, previous == SIG_ERR ? SIG_DFL : previous);
+        if (shownPercent >= 0) err << "\r\033[K" << std::flush;
     }
-    if (c.wantInventory) {
-        d.Components.UseResInventory = 1;
-        d.Components.UseCapInventory = 1;
-    }
-    if (o.allCapsStandard) {
-        for (const std::string& n : MakeCapacitorsStandard(d, c.wantInventory ? &c.inventory : nullptr))
-            notes.push_back(n);
-        d.Components.AllCapsStandard = 1;
-    }
-    if (c.series > 0) {
-        d.Components.ResistorTolerance = static_cast<long double>(c.series);
-        d.Components.SubstitutionStrategy = static_cast<uint8_t>(c.strategy);
-        StandardRResult r = SwitchStandardROn(d, c.wantInventory ? &c.inventory : nullptr);
-        if (!r.ok) {
-            notes.push_back(r.refusal);
-            failed = true;
-            return notes;
-        }
-        if (!r.capacitorsMessage.empty()) notes.push_back(r.capacitorsMessage);
-        for (const std::string& n : r.notes)
-            notes.push_back(n);
-    }
-    // Standard capacitors and resistors move the stage gains a little: the overall gain
-    // reached is that of the values now in the circuits.
-    if (o.allCapsStandard || c.series > 0) OverallActualGain(d);
-    if (c.monteCarloRuns > 0 && !MonteCarloWithProgress(d, c.monteCarloRuns, mask, err, monteCarlo))
-        throw Interrupted{};
-    return notes;
+    interrupted = 0;
+    return outcome;
 }
 
 // A file the command is to write, made in full before the first one is written.
@@ -677,25 +636,25 @@ bool WriteAll(const std::vector<PendingFile>& files, const std::string& plotsDir
 
 // The report (text or JSON) and the files asked for. A run that fails, whether in the
 // design, in a component request or in writing a file, writes none of the files.
-int Finish(TfmMain& main, const OutputRequest& o, const CheckedOutputs& checked, int onlyApprox,
-           const std::string& failure, std::ostream& out, std::ostream& err, long double designMarginDb = 0) {
-    TDesign& design = main.Design();
+int Finish(TfmMain& main, app::DesignSession& session, const OutputRequest& o, const CheckedOutputs& checked,
+           int onlyApprox, const std::string& failure, std::ostream& out, std::ostream& err,
+           long double designMarginDb = 0) {
+    TDesign& design = session.Design();
     const FrequencyAxis responseAxis = CheckResponseAxis(design, o, checked);
-    bool requestFailed = false;
-    std::optional<MonteCarloResult> monteCarlo;
-    std::vector<std::string> notes;
     // A design made with a margin (to tighter attenuations than specified) is checked,
     // and its yield judged, against the attenuations specified.
     Specification mask = design.Spec;
     mask.Apb = design.Spec.Apb + designMarginDb;
     mask.Asb = design.Spec.Asb - designMarginDb;
-    try {
-        notes = ApplyComponentRequests(design, o, checked, requestFailed, monteCarlo,
-                                       designMarginDb > 0 ? &mask : nullptr, err);
-    } catch (const Interrupted&) {
+    const app::ComponentOutcome components =
+        ApplyComponentRequests(session, o, checked, designMarginDb > 0 ? &mask : nullptr, err);
+    if (components.interrupted) {
         err << "velmora: the Monte Carlo analysis was interrupted; no file was written\n";
         return 130;
     }
+    const bool requestFailed = !components.ok;
+    const std::vector<std::string>& notes = components.notes;
+    const std::optional<MonteCarloResult>& monteCarlo = components.monteCarlo;
     // A request that failed says why on stderr; otherwise the notes belong to the report.
     if (requestFailed)
         for (const std::string& n : notes)
@@ -744,7 +703,7 @@ int Finish(TfmMain& main, const OutputRequest& o, const CheckedOutputs& checked,
     }
     if (!o.save.empty()) {
         std::vector<uint8_t> image;
-        const DesignFileResult encoded = EncodeDesign(design, image);
+        const DesignFileResult encoded = session.Encode(image);
         if (!encoded.ok()) {
             err << "velmora: " << encoded.message << "\n";
             return 1;
@@ -755,7 +714,7 @@ int Finish(TfmMain& main, const OutputRequest& o, const CheckedOutputs& checked,
         files.push_back({"ASCII data file", o.ascii,
                          AsciiText(design, checked.asciiParts, false, CurrentDateTimeText())});
     if (!o.spice.empty()) {
-        SpiceNetlist n = BuildSpiceNetlist(design, SpiceRequest(design, o, checked));
+        SpiceNetlist n = session.ExportSpice(SpiceRequest(design, o, checked));
         if (n.status != SpiceStatus::Ok) {
             err << "velmora: " << SpiceStatusMessage(n.status, n.stage) << "\n";
             return 1;
@@ -865,13 +824,14 @@ int RunDesign(const DesignRequest& r, const OutputRequest& o, std::ostream& out,
     if (dialogs.failures > 0) return dialogs.lastText == kBesselFileError ? 1 : 2;
     const bool usable = form.BitBtn1Enabled;
     if (usable) form.BitBtn1Click();
+    app::DesignSession session(design);
 
     // The approximation: the one asked for, or the usable one of lowest order.
     std::string failure;
     int chosen = -1;
     if (usable) {
-        chosen = r.approx.empty() ? DefaultApproximation(design) : ChoiceIndex("approx", r.approx);
-        if (!isUsable(design.Approx[chosen])) {
+        chosen = r.approx.empty() ? session.DefaultApproximation() : ChoiceIndex("approx", r.approx);
+        if (!session.Usable(chosen)) {
             failure =
                 std::string("the ") + kApproxNames[chosen] +
                 " approximation cannot be used for this specification (its order would exceed 20 or its "
@@ -882,18 +842,12 @@ int RunDesign(const DesignRequest& r, const OutputRequest& o, std::ostream& out,
         failure = "no approximation meets the specification with an order of 20 or less and a pole Q of 300 "
                   "or less";
     }
-    if (chosen >= 0) {
-        ChooseApproximation(design, chosen);
-        SynthesisStatus st = SynthesiseStages(design);
-        if (st != SynthesisStatus::Ok) failure = SynthesisMessage(st);
-    }
+    if (chosen >= 0) failure = session.RealiseApproximation(chosen).message;
     // Circuits for every stage and their components.
-    if (failure.empty() && chosen >= 0) {
-        CircuitsOutcome outcome = DesignStageCircuits(design, CircuitRequests(r, design));
-        if (!outcome.ok) failure = outcome.message;
-    }
+    if (failure.empty() && chosen >= 0) failure = session.DesignCircuits(CircuitRequests(r, design)).message;
 
-    return Finish(main, o, checked, r.approx.empty() ? -1 : chosen, failure, out, err, designMarginDb);
+    return Finish(main, session, o, checked, r.approx.empty() ? -1 : chosen, failure, out, err,
+                  designMarginDb);
 }
 
 // `velmora open`: a design file, continued from its stored level.
@@ -905,7 +859,8 @@ int RunOpen(const std::string& path, const OutputRequest& o, std::ostream& out, 
     CliDialogs dialogs(err);
     TfmMain main(design, dialogs);
     if (!main.OpenDesign(path)) return 1;
-    return Finish(main, o, checked, -1, "", out, err);
+    app::DesignSession session(design);
+    return Finish(main, session, o, checked, -1, "", out, err);
 }
 
 // What `velmora user` was asked for.
@@ -926,7 +881,7 @@ std::string FieldText(long double v) {
 }
 
 // "lp2:q=0.707,fp=1k,to=1" -> a section in rad/s and the texts the form would show.
-std::pair<UserSection, TUserBlock> ParseSection(const std::string& spec, bool rad) {
+app::UserSectionEntry ParseSection(const std::string& spec, bool rad) {
     const auto colon = spec.find(':');
     const std::string kind = spec.substr(0, colon);
     static const std::map<std::string, std::pair<int, UserSectionKind>> kinds = {
@@ -997,7 +952,7 @@ std::pair<UserSection, TUserBlock> ParseSection(const std::string& spec, bool ra
 // `velmora user`: a filter built from first- and second-order sections.
 int RunUser(const UserRequest& r, const OutputRequest& o, std::ostream& out, std::ostream& err) {
     if (r.sections.empty()) throw UsageError{"give at least one --section"};
-    std::vector<std::pair<UserSection, TUserBlock>> sections;
+    std::vector<app::UserSectionEntry> sections;
     for (const std::string& spec : r.sections)
         sections.push_back(ParseSection(spec, r.rad));
     const CheckedOutputs checked = CheckOutputs(o);
@@ -1015,23 +970,14 @@ int RunUser(const UserRequest& r, const OutputRequest& o, std::ostream& out, std
     TfmMain main(design, dialogs);
     if (r.rad) main.rads1Click();
     main.userdefined1Click();
-    for (size_t i = 0; i < sections.size(); ++i) {
-        UserAddStatus st = AddUserSection(design, sections[i].first, sections[i].second);
-        if (st != UserAddStatus::Ok) {
-            err << "velmora: section " << i + 1 << ": " << UserAddMessage(st) << "\n";
-            return 1;
-        }
+    app::DesignSession session(design);
+    if (const app::StepResult entered = session.EnterUserSections(sections); !entered.ok) {
+        err << "velmora: " << entered.message << "\n";
+        return 1;
     }
-    CompleteUserFilter(design);
-    std::string failure;
-    ChooseApproximation(design, 0);
-    SynthesisStatus st = SynthesiseStages(design);
-    if (st != SynthesisStatus::Ok) failure = SynthesisMessage(st);
-    if (failure.empty()) {
-        CircuitsOutcome outcome = DesignStageCircuits(design, CircuitRequests(circuits, design));
-        if (!outcome.ok) failure = outcome.message;
-    }
-    return Finish(main, o, checked, -1, failure, out, err);
+    std::string failure = session.RealiseApproximation(0).message;
+    if (failure.empty()) failure = session.DesignCircuits(CircuitRequests(circuits, design)).message;
+    return Finish(main, session, o, checked, -1, failure, out, err);
 }
 
 // A JSON request: an object whose keys are the command's option names without the

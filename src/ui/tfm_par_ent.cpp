@@ -475,49 +475,23 @@ void TfmParEnt::CalcBtnClick() {
     ConvertToWorking(s, passRad_, stopRad_, centreRad_);
     if (!Validate(s)) return;
 
-    MarkStepChanged(d_);
-    d_.ResultsReady = 0;
-    d_.Spec = s;
-    ClearApproximations(d_);
-
-    for (int i = 0; i <= d_.Spec.LastApproxIndex; ++i) {
-        if (ComputeApproximation(d_, i) == ApproxStatus::BesselRootsUnavailable) {
-            SetBusy(false);
-            dlg_.Message(MessageKind::Error, kBesselFileError);
-            return;
-        }
+    const app::SpecificationStatus status = app::CalculateApproximations(d_, s);
+    if (status == app::SpecificationStatus::BesselRootsUnavailable) {
+        SetBusy(false);
+        dlg_.Message(MessageKind::Error, kBesselFileError);
+        return;
     }
-    d_.CurrentApprox = d_.SavedApprox;
 
     // The comparison table is shown even when no order is low enough, so the user sees
     // ">20" for every approximation instead of nothing.
     if (std::find(Tabs.begin(), Tabs.end(), "Calculation results") == Tabs.end())
         Tabs.push_back("Calculation results");
     TabIndex = static_cast<int>(Tabs.size()) - 1;
-    RateApproximations(d_);
     Table = BuildComparisonTable(d_);
     SetBusy(false);
 
-    bool anyUsable = false;
-    for (int i = 0; i <= d_.Spec.LastApproxIndex; ++i)
-        anyUsable = anyUsable || isUsable(d_.Approx[i]);
-    if (!anyUsable) {
-        BitBtn1Enabled = false;
-        return;
-    }
-    BitBtn1Enabled = true;
-    ComputeGraphRanges(d_);
-
-    if (!ReadGain()) {
-        BitBtn1Enabled = false;
-        return;
-    }
-    HalfPowerGain(d_);
-    if (Responses)
-        ComputeIdealResponses(d_, DefaultIdealAxes(d_), *Responses);
-    else
-        ComputeIdealResponses(d_);
-    d_.ResultsReady = 1;
+    BitBtn1Enabled = status == app::SpecificationStatus::Ok && ReadGain();
+    if (BitBtn1Enabled) app::CompleteSpecification(d_, d_.Spec.OverallGain, Responses);
 }
 
 void TfmParEnt::BitBtn1Click() {
@@ -531,11 +505,6 @@ void TfmParEnt::BitBtn1Click() {
     }
     Visible = false;
     if (OnNext) OnNext();
-}
-
-void HalfPowerGain(TDesign& d) {
-    d.Spec.HalfPowerGain = d.Spec.OverallGain / std::sqrt(2.0L);
-    d.Spec.HalfPowerGainDb = 20.0L * std::log10(static_cast<long double>(d.Spec.HalfPowerGain));
 }
 
 } // namespace velmora
