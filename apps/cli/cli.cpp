@@ -16,21 +16,16 @@
 #include <sstream>
 
 #include "analysis/graph_axes.h"
-#include "analysis/monte_carlo.h"
-#include "analysis/tolerance.h"
+#include "app/design_session.h"
+#include "app/parameters.h"
+#include "app/value_text.h"
 #include "approx/approximation.h"
-#include "arguments.h"
 #include "circuits/catalogue.h"
-#include "circuits/component_adjustment.h"
-#include "circuits/selection.h"
-#include "circuits/standard_substitution.h"
 #include "cli_dialogs.h"
 #include "model/ascii_export.h"
-#include "model/design_file.h"
 #include "model/file_io.h"
 #include "model/inventory_file.h"
 #include "model/number_text.h"
-#include "output/spice_netlist.h"
 #include "report.h"
 #include "stages/gains.h"
 #include "stages/stage_types.h"
@@ -50,7 +45,7 @@ constexpr long double kTwoPi = 2.0L * std::numbers::pi_v<long double>;
 
 // What `velmora design` was asked for, as typed.
 struct DesignRequest {
-    std::string type = "lowpass";
+    std::string type; // empty: the table's default
     std::string apb, asb, fpb, fsb, f0, bpb, bsb, order, gain, gainDb;
     std::string approx, orderBy, firstStage, lastStage;
     std::string circuit, gbw, predistort, compensate;
@@ -69,28 +64,27 @@ struct FileError {
     std::string message;
 };
 
-// A piece of the person's input quoted in a message: cut to a line's length, so a
-// runaway value or key in a request file cannot make a message of megabytes, and with
-// control characters shown as '?' so the message stays one line.
+using app::ParameterNamed;
+using app::ParseCapacitance;
+using app::ParseNonNegative;
+using app::ParseScaled;
+
 std::string Shown(const std::string& text) {
-    constexpr std::size_t kLongest = 80;
-    std::string shown = text.size() > kLongest ? text.substr(0, kLongest) + "..." : text;
-    for (char& ch : shown)
-        if (static_cast<unsigned char>(ch) < 0x20 || ch == 0x7f) ch = '?';
-    return shown;
+    return app::ShownInput(text);
 }
 
-// Ranges of the values the command line takes beyond the form's own checks. A frequency
-// below a millihertz is no filter this program can draw or build, and one beyond 1e12 is
-// refused here rather than overflowing the form's six-character field; the form refuses
-// 0 and anything above 100 MHz with its own messages. Op amps: from a micropower part's
-// kilohertz to a 10 GHz current-feedback amplifier.
-constexpr long double kLowestFrequency = 1e-3L, kHighestFrequency = 1e12L; // Hz, or rad/s with --rad
-constexpr long double kLowestGbwHz = 1e3L, kHighestGbwHz = 1e10L;
-// The range of a starting capacitor (farads).
-constexpr long double kLowestStartFarads = 1e-12L, kHighestStartFarads = 1e-2L;
-constexpr int kMostSpicePoints = 10000, kMostSpiceRuns = 10000;
-constexpr long double kMostOpAmpNoise = 1000.0L; // nV/sqrt(Hz)
+// The position of a value among its parameter's choices: the filter type and the
+// approximation are numbered in the order the table lists them.
+int ChoiceIndex(std::string_view name, const std::string& value) {
+    const std::vector<std::string> choices = app::Choices(ParameterNamed(name));
+    return static_cast<int>(std::find(choices.begin(), choices.end(), value) - choices.begin());
+}
+
+// A value read and checked against its parameter, or the usage error that says why not.
+long double Checked(const app::NumberRead& read) {
+    if (!read.value) throw UsageError{read.message};
+    return *read.value;
+}
 
 // What to write once a design is computed or opened; the same for every command.
 struct OutputRequest {
@@ -112,18 +106,17 @@ struct OutputRequest {
 // text that fits it and keeps the exact value, as when the unit is switched in the form.
 void SetFrequency(TEditControl& edit, TComboControl& unit, const std::string& option, const std::string& text,
                   bool rad) {
-    auto v = ParseScaled(text);
-    if (!v)
-        throw UsageError{"invalid frequency for " + option + ": '" + Shown(text) +
-                         "' (a non-negative number, optionally with k or M)"};
-    if (*v == 0) { // the form itself refuses a zero with its own message
+    if (ParseScaled(text) == 0.0L) { // the form itself refuses a zero with its own message
         edit.Text = "0";
         edit.ExactRad.reset();
         return;
     }
-    if (*v < kLowestFrequency || *v > kHighestFrequency)
-        throw UsageError{option + " " + Shown(text) + " is out of range: frequencies from " +
-                         TrimmedText(kLowestFrequency, 3) + " to 1e12 " + (rad ? "rad/s" : "Hz")};
+    const app::NumberRead read = app::ReadFrequency(ParameterNamed(option.substr(2)), text, option);
+    if (!read.value)
+        throw UsageError{read.message + (read.message.find("out of range") != std::string::npos
+                                             ? (rad ? " rad/s" : " Hz")
+                                             : "")};
+    const std::optional<long double> v = read.value;
     const long double radValue = rad ? *v : *v * kTwoPi;
     long double shown = *v;
     unit.ItemIndex = 0;
@@ -147,8 +140,8 @@ void SetNumber(TEditControl& edit, const std::string& option, const std::string&
 
 // A preference list of stage types for the first or the last stage of the cascade,
 // highest priority first ("slp,flp"): the criteria the cascade ordering honours.
-void SetCriteria(TCascadeCriteria& c, const std::string& option, const std::string& list,
-                 const std::array<const char*, 4>& names) {
+void SetCriteria(TCascadeCriteria& c, const std::string& option, const std::string& list) {
+    const std::vector<std::string> names = app::Choices(ParameterNamed(option.substr(2)));
     c = TCascadeCriteria{};
     int16_t priority = 0;
     std::string rest = list;
@@ -208,9 +201,9 @@ std::vector<std::pair<std::string, long double>> CapacitorOption(const std::stri
         if (!farads || *farads <= 0)
             throw UsageError{"invalid capacitance for --capacitor: '" + Shown(value) +
                              "' (e.g. 10n, 4.7n, 1u)"};
-        if (*farads < kLowestStartFarads || *farads > kHighestStartFarads)
-            throw UsageError{"--capacitor " + Shown(value) +
-                             " is out of range: from 1p to 10000u (1 pF to 10 mF)"};
+        const app::Parameter& p = ParameterNamed("capacitor");
+        if (!app::WithinRange(p, *farads))
+            throw UsageError{app::OutOfRangeMessage(p, *farads < p.low, value, "--capacitor")};
         out.push_back({stage, *farads});
     }
     return out;
@@ -250,12 +243,7 @@ void CheckCircuitOptions(const DesignRequest& r) {
     for (const std::string& item : SplitList(r.gbw)) {
         const auto colon = item.find(':');
         const std::string value = colon == std::string::npos ? item : item.substr(colon + 1);
-        auto hz = ParseScaled(value);
-        if (!hz || *hz <= 0)
-            throw UsageError{"invalid gain-bandwidth for --gbw: '" + Shown(value) + "' (Hz, e.g. 10M)"};
-        if (*hz < kLowestGbwHz || *hz > kHighestGbwHz)
-            throw UsageError{"--gbw " + Shown(value) +
-                             " is out of range: from 1k to 10000M (1 kHz to 10 GHz)"};
+        Checked(app::ReadFrequency(ParameterNamed("gbw"), value, "--gbw"));
         if (colon != std::string::npos) stageText(item.substr(0, colon), "--gbw");
     }
     for (const auto& [list, option] :
@@ -336,68 +324,17 @@ std::vector<StageCircuitRequest> CircuitRequests(const DesignRequest& r, const T
 
 // The ASCII data file's parts: "spec,coefficients,poles,frequency" (default: all).
 AsciiOptions AsciiParts(const std::string& list) {
+    const app::Parameter& p = ParameterNamed("ascii-include");
     AsciiOptions a;
-    if (list.empty()) {
-        a.Specification = a.Coefficients = a.PolesZeros = a.FrequencyData = true;
-        return a;
-    }
-    for (const std::string& item : SplitList(list)) {
-        if (item == "spec")
-            a.Specification = true;
-        else if (item == "coefficients")
-            a.Coefficients = true;
-        else if (item == "poles")
-            a.PolesZeros = true;
-        else if (item == "frequency")
-            a.FrequencyData = true;
-        else
-            throw UsageError{"unknown part '" + Shown(item) +
-                             "' for --ascii-include (spec, coefficients, poles, frequency)"};
+    std::array<bool*, 4> parts = {&a.Specification, &a.Coefficients, &a.PolesZeros, &a.FrequencyData};
+    for (const std::string& item : SplitList(list.empty() ? std::string(p.choices) : list)) {
+        const int i = ChoiceIndex("ascii-include", item);
+        if (i >= static_cast<int>(parts.size()))
+            throw UsageError{"unknown part '" + Shown(item) + "' for --ascii-include (" +
+                             std::string(p.choices) + ")"};
+        *parts[static_cast<std::size_t>(i)] = true;
     }
     return a;
-}
-
-// A whole number in digits within [lo, hi].
-int WholeNumber(const std::string& text, const std::string& option, int lo, int hi) {
-    const bool digits =
-        !text.empty() && text.size() <= 9 && text.find_first_not_of("0123456789") == std::string::npos;
-    const long v = digits ? std::stol(text) : -1;
-    if (v < lo || v > hi)
-        throw UsageError{option + " must be a whole number from " + std::to_string(lo) + " to " +
-                         std::to_string(hi) + ", not '" + Shown(text) + "'"};
-    return static_cast<int>(v);
-}
-
-// "R,C" -> two numbers within [lo, hi].
-std::pair<long double, long double> NumberPair(const std::string& text, const std::string& option,
-                                               long double lo, long double hi, const std::string& range) {
-    const std::vector<std::string> parts = SplitList(text);
-    std::optional<long double> a, b;
-    if (parts.size() == 2 && text.back() != ',') {
-        const bool signedValues = lo < 0;
-        auto read = [&](const std::string& t) -> std::optional<long double> {
-            if (signedValues && !t.empty() && t[0] == '-') {
-                auto v = ParseNonNegative(t.substr(1));
-                return v ? std::optional(-*v) : std::nullopt;
-            }
-            return ParseNonNegative(t);
-        };
-        a = read(parts[0]), b = read(parts[1]);
-    }
-    if (!a || !b)
-        throw UsageError{"invalid value for " + option + ": '" + Shown(text) + "' (two numbers, R,C)"};
-    if (*a < lo || *a > hi || *b < lo || *b > hi)
-        throw UsageError{option + " " + Shown(text) + " is out of range: each from " + range};
-    return {*a, *b};
-}
-
-long double Number(const std::string& text, const std::string& option, long double hi,
-                   const std::string& range) {
-    auto v = ParseNonNegative(text);
-    if (!v)
-        throw UsageError{"invalid number for " + option + ": '" + Shown(text) + "' (a non-negative number)"};
-    if (*v > hi) throw UsageError{option + " " + Shown(text) + " is out of range: from " + range};
-    return *v;
 }
 
 // The output and analysis options, read and checked before anything is computed, so a
@@ -467,29 +404,19 @@ void CheckFolderTarget(const std::string& option, const std::string& dir) {
     }
 }
 
-// The response points a person may ask for: enough for a coarse curve, and few enough
-// that a JSON document of every variant stays some megabytes.
-constexpr int kFewestResponsePoints = 11, kMostResponsePoints = 2001;
-
 // --fmin, --fmax and --points, each on its own (the limits against the design's own
 // range once the design is known: CheckResponseAxis).
 void CheckRangeOptions(const OutputRequest& o, CheckedOutputs& c) {
-    auto frequency = [](const std::string& option, const std::string& text) {
-        auto v = ParseScaled(text);
-        if (!v || *v <= 0)
-            throw UsageError{"invalid frequency for " + option + ": '" + Shown(text) +
-                             "' (a number above 0 in Hz, optionally with k or M)"};
-        if (*v < kLowestFrequency || *v > kHighestFrequency)
-            throw UsageError{option + " " + Shown(text) + " is out of range: frequencies from " +
-                             TrimmedText(kLowestFrequency, 3) + " to 1e12 Hz"};
-        return *v;
+    auto frequency = [](const char* name, const std::string& text) {
+        return Checked(app::ReadFrequency(ParameterNamed(name), text, std::string("--") + name));
     };
-    if (!o.fmin.empty()) c.limits.MinHz = frequency("--fmin", o.fmin);
-    if (!o.fmax.empty()) c.limits.MaxHz = frequency("--fmax", o.fmax);
+    if (!o.fmin.empty()) c.limits.MinHz = frequency("fmin", o.fmin);
+    if (!o.fmax.empty()) c.limits.MaxHz = frequency("fmax", o.fmax);
     if (c.limits.MinHz && c.limits.MaxHz && !(*c.limits.MaxHz > *c.limits.MinHz))
         throw UsageError{"--fmax " + Shown(o.fmax) + " must lie above --fmin " + Shown(o.fmin)};
     if (!o.points.empty())
-        c.points = WholeNumber(o.points, "--points", kFewestResponsePoints, kMostResponsePoints);
+        c.points =
+            static_cast<int>(Checked(app::ReadWholeNumber(ParameterNamed("points"), o.points, "--points")));
 }
 
 // The axis of the plots, response data and SPICE sweep: the design's data axis with the
@@ -514,42 +441,41 @@ CheckedOutputs CheckOutputs(const OutputRequest& o) {
     c.asciiParts = AsciiParts(o.asciiInclude);
     c.spiceDialect = o.spiceDialect == "ngspice" ? SpiceDialect::Ngspice : SpiceDialect::Default;
     c.spiceOpamp = o.spiceOpamp == "single-pole" ? SpiceOpAmpModel::SinglePole : SpiceOpAmpModel::Vcvs;
-    if (!o.spicePoints.empty()) WholeNumber(o.spicePoints, "--spice-points", 1, kMostSpicePoints);
+    if (!o.spicePoints.empty())
+        Checked(app::ReadWholeNumber(ParameterNamed("spice-points"), o.spicePoints, "--spice-points"));
     if (!o.opampNoise.empty())
-        c.opampNoise = Number(o.opampNoise, "--opamp-noise", kMostOpAmpNoise, "0 to 1000 nV/sqrt(Hz)");
+        c.opampNoise = Checked(app::ReadNumber(ParameterNamed("opamp-noise"), o.opampNoise, "--opamp-noise"));
     if (!o.spiceMonteCarlo.empty()) {
         const std::vector<std::string> mc = SplitList(o.spiceMonteCarlo);
         if (mc.size() != 3 || o.spiceMonteCarlo.back() == ',')
             throw UsageError{"--spice-monte-carlo takes RUNS,R%,C% (for example 20,1%,5%)"};
-        WholeNumber(mc[0], "the runs of --spice-monte-carlo", 1, kMostSpiceRuns);
+        const app::Parameter& p = ParameterNamed("spice-monte-carlo");
+        Checked(app::ReadWholeNumber(p, mc[0], "the runs of --spice-monte-carlo"));
         for (const std::string& t : {mc[1], mc[2]})
-            if (t != "1%" && t != "2%" && t != "5%" && t != "10%")
-                throw UsageError{"--spice-monte-carlo takes the tolerances 1%, 2%, 5% or 10%, not '" +
-                                 Shown(t) + "'"};
+            if (const std::string refused = app::CheckChoice(p, t, "--spice-monte-carlo"); !refused.empty())
+                throw UsageError{refused};
         c.spiceMonteCarlo = std::array<std::string, 3>{mc[0], mc[1], mc[2]};
     }
 
     ToleranceRequest& t = c.tolerance;
-    const std::string pct = "0 to " + TrimmedText(kMaxTolerancePct, 0) + " %";
-    if (!o.tolerance.empty())
-        std::tie(t.ResistorPct, t.CapacitorPct) =
-            NumberPair(o.tolerance, "--tolerance", 0, kMaxTolerancePct, pct);
-    if (!o.tempco.empty())
-        std::tie(t.ResistorPpm, t.CapacitorPpm) =
-            NumberPair(o.tempco, "--tempco", -kMaxTempCoPpm, kMaxTempCoPpm, "-10000 to 10000 ppm/degC");
-    if (!o.opampTolerance.empty())
-        t.OpAmpPct = Number(o.opampTolerance, "--opamp-tolerance", kMaxTolerancePct, pct);
-    if (!o.tempRise.empty()) t.TempRise = Number(o.tempRise, "--temp-rise", kMaxTempRise, "0 to 200 degC");
-    if (!o.strategy.empty()) {
-        if (o.strategy != "1" && o.strategy != "2") throw UsageError{"--strategy takes 1 or 2"};
-        c.strategy = o.strategy == "2" ? 2 : 1;
-    }
-    if (!o.standardR.empty()) {
-        if (o.standardR != "1" && o.standardR != "5" && o.standardR != "10")
-            throw UsageError{"--standard-r takes 1, 5 or 10 (the resistor series in percent)"};
-        c.series = std::stoi(o.standardR);
-    }
-    if (!o.monteCarlo.empty()) c.monteCarloRuns = WholeNumber(o.monteCarlo, "--monte-carlo", 1, 9999999);
+    auto pair = [](const char* name, const std::string& text) {
+        const app::PairRead read = app::ReadPair(ParameterNamed(name), text, std::string("--") + name);
+        if (!read.value) throw UsageError{read.message};
+        return *read.value;
+    };
+    auto number = [](const char* name, const std::string& text) {
+        return Checked(app::ReadNumber(ParameterNamed(name), text, std::string("--") + name));
+    };
+    if (!o.tolerance.empty()) std::tie(t.ResistorPct, t.CapacitorPct) = pair("tolerance", o.tolerance);
+    if (!o.tempco.empty()) std::tie(t.ResistorPpm, t.CapacitorPpm) = pair("tempco", o.tempco);
+    if (!o.opampTolerance.empty()) t.OpAmpPct = number("opamp-tolerance", o.opampTolerance);
+    if (!o.tempRise.empty()) t.TempRise = number("temp-rise", o.tempRise);
+    // The choices are checked as the options are read.
+    if (!o.strategy.empty()) c.strategy = std::stoi(o.strategy);
+    if (!o.standardR.empty()) c.series = std::stoi(o.standardR);
+    if (!o.monteCarlo.empty())
+        c.monteCarloRuns = static_cast<int>(
+            Checked(app::ReadWholeNumber(ParameterNamed("monte-carlo"), o.monteCarlo, "--monte-carlo")));
 
     if (!o.save.empty()) {
         CheckFileTarget("--save", o.save);
@@ -583,10 +509,11 @@ CheckedOutputs CheckOutputs(const OutputRequest& o) {
 // axis's decades, else 200.
 std::string SweepPointsPerDecade(const FrequencyAxis& axis, const OutputRequest& o, const CheckedOutputs& c) {
     if (!o.spicePoints.empty()) return o.spicePoints;
-    if (c.points <= 0) return "200";
+    if (c.points <= 0) return std::string(ParameterNamed("spice-points").defaultValue);
     const long double decades = std::log10(axis.Max / axis.Min);
     const long double perDecade = std::ceil((c.points - 1) / std::max(decades, 1e-3L) - 1e-9L);
-    return std::to_string(static_cast<long>(std::clamp<long double>(perDecade, 1, kMostSpicePoints)));
+    return std::to_string(
+        static_cast<long>(std::clamp<long double>(perDecade, 1, ParameterNamed("spice-points").high)));
 }
 
 // The SPICE options asked for, over the axis of the plots and response data.
@@ -618,18 +545,13 @@ extern "C" void OnInterrupt(int) {
     interrupted = 1;
 }
 
-// A Monte Carlo analysis that shows its progress on a terminal and ends on Ctrl-C.
-// Returns false when it was interrupted.
-bool MonteCarloWithProgress(const TDesign& d, int runs, const Specification* mask, std::ostream& err,
-                            std::optional<MonteCarloResult>& result) {
-    MonteCarloOptions mc;
-    mc.Runs = runs;
-    mc.Mask = mask;
+// The progress of a Monte Carlo analysis on a terminal, and Ctrl-C to end it: the
+// callback the analysis calls before every run.
+std::function<bool(int, int)> MonteCarloProgress(std::ostream& err, int& shownPercent) {
     // Progress only for a person watching: stderr on a terminal, and not when the
     // command line runs inside another program with its own streams.
     const bool show = &err == &std::cerr && ::isatty(STDERR_FILENO) == 1;
-    int shownPercent = -1;
-    mc.Continue = [&](int done, int total) {
+    return [&err, &shownPercent, show](int done, int total) {
         if (interrupted) return false;
         if (show) {
             const int percent = static_cast<int>(100.0 * done / total);
@@ -641,60 +563,33 @@ bool MonteCarloWithProgress(const TDesign& d, int runs, const Specification* mas
         }
         return true;
     };
-    interrupted = 0;
-    using Handler = void (*)(int);
-    const Handler previous = std::signal(SIGINT, OnInterrupt);
-    result = RunMonteCarlo(d, mc);
-    std::signal(SIGINT, previous == SIG_ERR ? SIG_DFL : previous);
-    if (show) err << "\r\033[K" << std::flush;
-    const bool completed = !interrupted;
-    interrupted = 0;
-    return completed;
 }
 
-struct Interrupted {};
-
 // Component characteristics, standard values and inventories, applied to a design whose
-// components are calculated. Returns the messages for the person (notes and failures);
-// `failed` is set when a request could not be carried out.
-std::vector<std::string> ApplyComponentRequests(TDesign& d, const OutputRequest& o, const CheckedOutputs& c,
-                                                bool& failed, std::optional<MonteCarloResult>& monteCarlo,
-                                                const Specification* mask, std::ostream& err) {
-    std::vector<std::string> notes;
-    if (d.DesignLevel < LevelComponents) return notes;
-    if (!ApplyToleranceRequest(d, c.tolerance)) {
-        notes.push_back("the tolerance settings were refused");
-        failed = true;
-        return notes;
+// components are calculated, then the Monte Carlo analysis asked for, which Ctrl-C ends.
+app::ComponentOutcome ApplyComponentRequests(app::DesignSession& session, const OutputRequest& o,
+                                             const CheckedOutputs& c, const Specification* mask,
+                                             std::ostream& err) {
+    app::ComponentRequest q;
+    q.tolerance = c.tolerance;
+    q.allCapsStandard = o.allCapsStandard;
+    q.series = c.series;
+    q.strategy = c.strategy;
+    q.inventory = c.wantInventory ? &c.inventory : nullptr;
+    q.monteCarloRuns = c.monteCarloRuns;
+    q.mask = mask;
+    int shownPercent = -1;
+    q.monteCarloProgress = MonteCarloProgress(err, shownPercent);
+    interrupted = 0;
+    using Handler = void (*)(int);
+    const Handler previous = q.monteCarloRuns > 0 ? std::signal(SIGINT, OnInterrupt) : SIG_ERR;
+    app::ComponentOutcome outcome = session.ApplyComponents(q);
+    if (q.monteCarloRuns > 0) {
+        std::signal(SIGINT, previous == SIG_ERR ? SIG_DFL : previous);
+        if (shownPercent >= 0) err << "\r\033[K" << std::flush;
     }
-    if (c.wantInventory) {
-        d.Components.UseResInventory = 1;
-        d.Components.UseCapInventory = 1;
-    }
-    if (o.allCapsStandard) {
-        for (const std::string& n : MakeCapacitorsStandard(d, c.wantInventory ? &c.inventory : nullptr))
-            notes.push_back(n);
-        d.Components.AllCapsStandard = 1;
-    }
-    if (c.series > 0) {
-        d.Components.ResistorTolerance = static_cast<long double>(c.series);
-        d.Components.SubstitutionStrategy = static_cast<uint8_t>(c.strategy);
-        StandardRResult r = SwitchStandardROn(d, c.wantInventory ? &c.inventory : nullptr);
-        if (!r.ok) {
-            notes.push_back(r.refusal);
-            failed = true;
-            return notes;
-        }
-        if (!r.capacitorsMessage.empty()) notes.push_back(r.capacitorsMessage);
-        for (const std::string& n : r.notes)
-            notes.push_back(n);
-    }
-    // Standard capacitors and resistors move the stage gains a little: the overall gain
-    // reached is that of the values now in the circuits.
-    if (o.allCapsStandard || c.series > 0) OverallActualGain(d);
-    if (c.monteCarloRuns > 0 && !MonteCarloWithProgress(d, c.monteCarloRuns, mask, err, monteCarlo))
-        throw Interrupted{};
-    return notes;
+    interrupted = 0;
+    return outcome;
 }
 
 // A file the command is to write, made in full before the first one is written.
@@ -758,25 +653,25 @@ bool WriteAll(const std::vector<PendingFile>& files, const std::string& plotsDir
 
 // The report (text or JSON) and the files asked for. A run that fails, whether in the
 // design, in a component request or in writing a file, writes none of the files.
-int Finish(TfmMain& main, const OutputRequest& o, const CheckedOutputs& checked, int onlyApprox,
-           const std::string& failure, std::ostream& out, std::ostream& err, long double designMarginDb = 0) {
-    TDesign& design = main.Design();
+int Finish(TfmMain& main, app::DesignSession& session, const OutputRequest& o, const CheckedOutputs& checked,
+           int onlyApprox, const std::string& failure, std::ostream& out, std::ostream& err,
+           long double designMarginDb = 0) {
+    TDesign& design = session.Design();
     const FrequencyAxis responseAxis = CheckResponseAxis(design, o, checked);
-    bool requestFailed = false;
-    std::optional<MonteCarloResult> monteCarlo;
-    std::vector<std::string> notes;
     // A design made with a margin (to tighter attenuations than specified) is checked,
     // and its yield judged, against the attenuations specified.
     Specification mask = design.Spec;
     mask.Apb = design.Spec.Apb + designMarginDb;
     mask.Asb = design.Spec.Asb - designMarginDb;
-    try {
-        notes = ApplyComponentRequests(design, o, checked, requestFailed, monteCarlo,
-                                       designMarginDb > 0 ? &mask : nullptr, err);
-    } catch (const Interrupted&) {
+    const app::ComponentOutcome components =
+        ApplyComponentRequests(session, o, checked, designMarginDb > 0 ? &mask : nullptr, err);
+    if (components.interrupted) {
         err << "velmora: the Monte Carlo analysis was interrupted; no file was written\n";
         return 130;
     }
+    const bool requestFailed = !components.ok;
+    const std::vector<std::string>& notes = components.notes;
+    const std::optional<MonteCarloResult>& monteCarlo = components.monteCarlo;
     // A request that failed says why on stderr; otherwise the notes belong to the report.
     if (requestFailed)
         for (const std::string& n : notes)
@@ -825,7 +720,7 @@ int Finish(TfmMain& main, const OutputRequest& o, const CheckedOutputs& checked,
     }
     if (!o.save.empty()) {
         std::vector<uint8_t> image;
-        const DesignFileResult encoded = EncodeDesign(design, image);
+        const DesignFileResult encoded = session.Encode(image);
         if (!encoded.ok()) {
             err << "velmora: " << encoded.message << "\n";
             return 1;
@@ -836,7 +731,7 @@ int Finish(TfmMain& main, const OutputRequest& o, const CheckedOutputs& checked,
         files.push_back({"ASCII data file", o.ascii,
                          AsciiText(design, checked.asciiParts, false, CurrentDateTimeText())});
     if (!o.spice.empty()) {
-        SpiceNetlist n = BuildSpiceNetlist(design, SpiceRequest(design, o, checked));
+        SpiceNetlist n = session.ExportSpice(SpiceRequest(design, o, checked));
         if (n.status != SpiceStatus::Ok) {
             err << "velmora: " << SpiceStatusMessage(n.status, n.stage) << "\n";
             return 1;
@@ -858,26 +753,15 @@ int Finish(TfmMain& main, const OutputRequest& o, const CheckedOutputs& checked,
 // that the filter built keeps m dB in hand at both edges; the realised filter is checked
 // against the attenuations specified. The margin must leave a passband attenuation.
 long double ApplyDesignMargin(TfmParEnt& form, const std::string& text) {
-    const auto m = ParseNonNegative(text);
-    if (!m || !(*m <= 20.0L))
-        throw UsageError{"invalid value for --design-margin: '" + Shown(text) + "' (0 to 20 dB)"};
+    const auto m = Checked(app::ReadNumber(ParameterNamed("design-margin"), text, "--design-margin"));
     const auto apb = ParseNonNegative(form.NumEdit1.Text), asb = ParseNonNegative(form.NumEdit2.Text);
     if (!apb || !asb) return 0; // the form reports its own entries
-    if (!(*m < *apb))
+    if (!(m < *apb))
         throw UsageError{"--design-margin " + Shown(text) + " leaves no passband attenuation of the " +
                          form.NumEdit1.Text + " dB specified (the margin must be below it)"};
-    form.NumEdit1.Text = TrimmedText(*apb - *m, 6);
-    form.NumEdit2.Text = TrimmedText(*asb + *m, 6);
-    return *m;
-}
-
-int ApproxIndexOf(const std::string& name) {
-    static const std::map<std::string, int> names = {{"butterworth", Butterworth},
-                                                     {"chebyshev", Chebyshev},
-                                                     {"inverse-chebyshev", InverseChebyshev},
-                                                     {"elliptic", Elliptic},
-                                                     {"bessel", Bessel}};
-    return names.at(name);
+    form.NumEdit1.Text = TrimmedText(*apb - m, 6);
+    form.NumEdit2.Text = TrimmedText(*asb + m, 6);
+    return m;
 }
 
 int RunDesign(const DesignRequest& r, const OutputRequest& o, std::ostream& out, std::ostream& err) {
@@ -889,9 +773,8 @@ int RunDesign(const DesignRequest& r, const OutputRequest& o, std::ostream& out,
     TfmMain main(design, dialogs);
     if (r.rad) main.rads1Click();
 
-    static const std::map<std::string, uint8_t> types = {
-        {"lowpass", Lowpass}, {"highpass", Highpass}, {"bandpass", Bandpass}, {"bandstop", Bandstop}};
-    const uint8_t type = types.at(r.type);
+    const std::string typeName = r.type.empty() ? std::string(ParameterNamed("type").defaultValue) : r.type;
+    const auto type = static_cast<uint8_t>(ChoiceIndex("type", typeName));
     const bool band = type == Bandpass || type == Bandstop;
     main.StartDesign(type);
     TfmParEnt& form = main.ParEnt;
@@ -912,10 +795,10 @@ int RunDesign(const DesignRequest& r, const OutputRequest& o, std::ostream& out,
     };
 
     if (band && (!r.fpb.empty() || !r.fsb.empty()))
-        throw UsageError{"--fpb and --fsb are the edges of a lowpass or highpass; a " + r.type +
+        throw UsageError{"--fpb and --fsb are the edges of a lowpass or highpass; a " + typeName +
                          " takes --f0, --bpb and --bsb"};
     if (!band && (!r.f0.empty() || !r.bpb.empty() || !r.bsb.empty()))
-        throw UsageError{"--f0, --bpb and --bsb belong to a bandpass or bandstop; a " + r.type +
+        throw UsageError{"--f0, --bpb and --bsb belong to a bandpass or bandstop; a " + typeName +
                          " takes --fpb and --fsb"};
     if (!r.gain.empty() && !r.gainDb.empty())
         throw UsageError{"give the gain either in V/V (--gain) or in dB (--gain-db)"};
@@ -929,8 +812,8 @@ int RunDesign(const DesignRequest& r, const OutputRequest& o, std::ostream& out,
     if (!r.f0.empty()) SetFrequency(form.NumEdit5, form.CB3, "--f0", r.f0, r.rad);
     if (!r.order.empty()) {
         if (r.order.find_first_not_of("0123456789") != std::string::npos)
-            throw UsageError{"invalid order for --order: '" + Shown(r.order) +
-                             "' (a whole number from 1 to 20)"};
+            throw UsageError{"invalid order for --order: '" + Shown(r.order) + "' (a whole number from " +
+                             std::string(ParameterNamed("order").range) + ")"};
         form.CheckBox1Click();
         form.IntEdit1.Text = r.order;
     }
@@ -948,10 +831,8 @@ int RunDesign(const DesignRequest& r, const OutputRequest& o, std::ostream& out,
     long double designMarginDb = 0;
     if (!r.designMargin.empty()) designMarginDb = ApplyDesignMargin(form, r.designMargin);
 
-    if (!r.firstStage.empty())
-        SetCriteria(design.Criteria[0], "--first-stage", r.firstStage, {"flp", "slp", "slpn", "sbp"});
-    if (!r.lastStage.empty())
-        SetCriteria(design.Criteria[1], "--last-stage", r.lastStage, {"fhp", "shp", "shpn", "sbp"});
+    if (!r.firstStage.empty()) SetCriteria(design.Criteria[0], "--first-stage", r.firstStage);
+    if (!r.lastStage.empty()) SetCriteria(design.Criteria[1], "--last-stage", r.lastStage);
     if (!r.orderBy.empty()) design.Opt.OrderByQp = r.orderBy == "qp" ? 1 : 0;
 
     form.CalcBtnClick();
@@ -960,13 +841,14 @@ int RunDesign(const DesignRequest& r, const OutputRequest& o, std::ostream& out,
     if (dialogs.failures > 0) return dialogs.lastText == kBesselFileError ? 1 : 2;
     const bool usable = form.BitBtn1Enabled;
     if (usable) form.BitBtn1Click();
+    app::DesignSession session(design);
 
     // The approximation: the one asked for, or the usable one of lowest order.
     std::string failure;
     int chosen = -1;
     if (usable) {
-        chosen = r.approx.empty() ? DefaultApproximation(design) : ApproxIndexOf(r.approx);
-        if (!isUsable(design.Approx[chosen])) {
+        chosen = r.approx.empty() ? session.DefaultApproximation() : ChoiceIndex("approx", r.approx);
+        if (!session.Usable(chosen)) {
             failure =
                 std::string("the ") + kApproxNames[chosen] +
                 " approximation cannot be used for this specification (its order would exceed 20 or its "
@@ -977,18 +859,12 @@ int RunDesign(const DesignRequest& r, const OutputRequest& o, std::ostream& out,
         failure = "no approximation meets the specification with an order of 20 or less and a pole Q of 300 "
                   "or less";
     }
-    if (chosen >= 0) {
-        ChooseApproximation(design, chosen);
-        SynthesisStatus st = SynthesiseStages(design);
-        if (st != SynthesisStatus::Ok) failure = SynthesisMessage(st);
-    }
+    if (chosen >= 0) failure = session.RealiseApproximation(chosen).message;
     // Circuits for every stage and their components.
-    if (failure.empty() && chosen >= 0) {
-        CircuitsOutcome outcome = DesignStageCircuits(design, CircuitRequests(r, design));
-        if (!outcome.ok) failure = outcome.message;
-    }
+    if (failure.empty() && chosen >= 0) failure = session.DesignCircuits(CircuitRequests(r, design)).message;
 
-    return Finish(main, o, checked, r.approx.empty() ? -1 : chosen, failure, out, err, designMarginDb);
+    return Finish(main, session, o, checked, r.approx.empty() ? -1 : chosen, failure, out, err,
+                  designMarginDb);
 }
 
 // `velmora open`: a design file, continued from its stored level.
@@ -1000,7 +876,8 @@ int RunOpen(const std::string& path, const OutputRequest& o, std::ostream& out, 
     CliDialogs dialogs(err);
     TfmMain main(design, dialogs);
     if (!main.OpenDesign(path)) return 1;
-    return Finish(main, o, checked, -1, "", out, err);
+    app::DesignSession session(design);
+    return Finish(main, session, o, checked, -1, "", out, err);
 }
 
 // What `velmora user` was asked for.
@@ -1021,7 +898,7 @@ std::string FieldText(long double v) {
 }
 
 // "lp2:q=0.707,fp=1k,to=1" -> a section in rad/s and the texts the form would show.
-std::pair<UserSection, TUserBlock> ParseSection(const std::string& spec, bool rad) {
+app::UserSectionEntry ParseSection(const std::string& spec, bool rad) {
     const auto colon = spec.find(':');
     const std::string kind = spec.substr(0, colon);
     static const std::map<std::string, std::pair<int, UserSectionKind>> kinds = {
@@ -1092,7 +969,7 @@ std::pair<UserSection, TUserBlock> ParseSection(const std::string& spec, bool ra
 // `velmora user`: a filter built from first- and second-order sections.
 int RunUser(const UserRequest& r, const OutputRequest& o, std::ostream& out, std::ostream& err) {
     if (r.sections.empty()) throw UsageError{"give at least one --section"};
-    std::vector<std::pair<UserSection, TUserBlock>> sections;
+    std::vector<app::UserSectionEntry> sections;
     for (const std::string& spec : r.sections)
         sections.push_back(ParseSection(spec, r.rad));
     const CheckedOutputs checked = CheckOutputs(o);
@@ -1110,23 +987,14 @@ int RunUser(const UserRequest& r, const OutputRequest& o, std::ostream& out, std
     TfmMain main(design, dialogs);
     if (r.rad) main.rads1Click();
     main.userdefined1Click();
-    for (size_t i = 0; i < sections.size(); ++i) {
-        UserAddStatus st = AddUserSection(design, sections[i].first, sections[i].second);
-        if (st != UserAddStatus::Ok) {
-            err << "velmora: section " << i + 1 << ": " << UserAddMessage(st) << "\n";
-            return 1;
-        }
+    app::DesignSession session(design);
+    if (const app::StepResult entered = session.EnterUserSections(sections); !entered.ok) {
+        err << "velmora: " << entered.message << "\n";
+        return 1;
     }
-    CompleteUserFilter(design);
-    std::string failure;
-    ChooseApproximation(design, 0);
-    SynthesisStatus st = SynthesiseStages(design);
-    if (st != SynthesisStatus::Ok) failure = SynthesisMessage(st);
-    if (failure.empty()) {
-        CircuitsOutcome outcome = DesignStageCircuits(design, CircuitRequests(circuits, design));
-        if (!outcome.ok) failure = outcome.message;
-    }
-    return Finish(main, o, checked, -1, failure, out, err);
+    std::string failure = session.RealiseApproximation(0).message;
+    if (failure.empty()) failure = session.DesignCircuits(CircuitRequests(circuits, design)).message;
+    return Finish(main, session, o, checked, -1, failure, out, err);
 }
 
 // A JSON request: an object whose keys are the command's option names without the
@@ -1221,85 +1089,68 @@ void RefuseEmptyValues(const CLI::App* cmd) {
     }
 }
 
+// An option of the parameter table, with its help; a choice is checked as it is read,
+// so that a request file's value is refused naming its key.
+CLI::Option* AddOption(CLI::App* cmd, std::string_view name, std::string& target) {
+    const app::Parameter& p = ParameterNamed(name);
+    const std::string option = "--" + std::string(name);
+    CLI::Option* opt = cmd->add_option(option, target, app::HelpText(p))->type_name(std::string(p.valueName));
+    if (p.kind == app::ParameterKind::Choice) {
+        std::string shown(p.choices);
+        std::replace(shown.begin(), shown.end(), ',', '|');
+        opt->check(CLI::Validator([&p](std::string& v) { return app::CheckChoice(p, v, ""); }, shown));
+    }
+    return opt;
+}
+
+CLI::Option* AddFlag(CLI::App* cmd, std::string_view name, bool& target) {
+    return cmd->add_flag("--" + std::string(name), target, app::HelpText(ParameterNamed(name)));
+}
+
 // The output options every command that ends in a design takes.
 void AddOutputOptions(CLI::App* cmd, OutputRequest& o) {
-    cmd->add_option("--save", o.save, "Save the design file (.fl3)");
-    cmd->add_option("--ascii", o.ascii, "Write the ASCII data file (.dat)");
-    cmd->add_option("--ascii-include", o.asciiInclude,
-                    "Parts of the ASCII data file: spec,coefficients,poles,frequency (default: all)");
-    cmd->add_option("--spice", o.spice, "Write the SPICE netlist of the realised filter (.cir)");
-    cmd->add_option("--spice-dialect", o.spiceDialect, "Netlist dialect (default pspice)")
-        ->check(CLI::IsMember({"pspice", "ngspice"}));
-    cmd->add_option("--spice-opamp", o.spiceOpamp,
-                    "Op-amp model: ideal VCVS or single-pole GBW (default vcvs)")
-        ->check(CLI::IsMember({"vcvs", "single-pole"}));
-    cmd->add_option("--spice-points", o.spicePoints,
-                    "Sweep points per decade, 1..10000 (default 200, or as many as --points gives)");
-    cmd->add_flag("--spice-print", o.spicePrint, "Add a .PRINT AC line");
-    cmd->add_flag("--spice-plot", o.spicePlot, "Add a line-printer .PLOT AC line");
-    cmd->add_flag("--no-spice-probe", o.noSpiceProbe, "Leave out the .PROBE lines of the default dialect");
-    cmd->add_option("--opamp-noise", o.opampNoise,
-                    "Input noise of the netlist's single-pole op amps in nV/sqrt(Hz), every stage, 0..1000 "
-                    "(default: the design's, 12)");
-    cmd->add_option("--spice-monte-carlo", o.spiceMonteCarlo,
-                    "Monte Carlo request: RUNS,R%,C% with RUNS 1..10000 and tolerances 1%, 2%, 5% or 10% "
-                    "(e.g. 20,1%,5%)");
-    cmd->add_option(
-        "--plots", o.plots,
-        "Write the ideal responses as SVG pictures (gain with the specification's mask, phase, delay, "
-        "step, impulse, pole-zero) and the realised filter's (final_gain, final_phase, final_delay) "
-        "into this folder; with --approx only that approximation");
-    cmd->add_option("--fmin", o.fmin,
-                    "Lowest frequency of the plots, response data and SPICE sweep, in Hz (k, M suffixes; "
-                    "default: a range that holds every specified edge)");
-    cmd->add_option("--fmax", o.fmax, "Highest frequency of the plots, response data and SPICE sweep, in Hz");
-    cmd->add_option("--points", o.points,
-                    "Frequencies of the response data and the realised-response plots, 11..2001 "
-                    "(default: the 351 points of the design's column)");
-    cmd->add_flag("--json", o.json, "Print one JSON document instead of the text report");
-    cmd->add_option("--standard-r", o.standardR, "Substitute standard resistors of the 1, 5 or 10 % series");
-    cmd->add_option("--strategy", o.strategy,
-                    "Substitution strategy: 1 the combination that keeps the filter closest to its "
-                    "specification (default), 2 the nearest standard value of each resistor");
-    cmd->add_flag("--all-caps-standard", o.allCapsStandard,
-                  "Give every capacitor a standard 12-value series value");
-    cmd->add_flag(
-        "--use-inventory", o.useInventory,
-        "Draw standard values from the component inventory (the user's RCInvent.dat, or --inventory)");
-    cmd->add_option("--inventory", o.inventory, "Component inventory file to use (implies --use-inventory)");
-    cmd->add_option("--tolerance", o.tolerance,
-                    "Resistor and capacitor tolerances in percent: R,C, each 0..50 (default 1,1)");
-    cmd->add_option("--opamp-tolerance", o.opampTolerance,
-                    "Op-amp gain-bandwidth tolerance in percent, 0..50");
-    cmd->add_option("--tempco", o.tempco,
-                    "Resistor and capacitor temperature coefficients in ppm/degC: R,C, each -10000..10000");
-    cmd->add_option("--temp-rise", o.tempRise, "Temperature rise for the temperature analysis, degC, 0..200");
-    cmd->add_option(
-        "--monte-carlo", o.monteCarlo,
-        "Monte Carlo analysis of the realised filter with this many runs, 1..9999999 (Gaussian, 3 sigma at "
-        "the tolerance, fixed seed; progress on a terminal, Ctrl-C ends it)");
+    for (auto [name, target] :
+         std::initializer_list<std::pair<const char*, std::string*>>{{"save", &o.save},
+                                                                     {"ascii", &o.ascii},
+                                                                     {"ascii-include", &o.asciiInclude},
+                                                                     {"spice", &o.spice},
+                                                                     {"spice-dialect", &o.spiceDialect},
+                                                                     {"spice-opamp", &o.spiceOpamp},
+                                                                     {"spice-points", &o.spicePoints}})
+        AddOption(cmd, name, *target);
+    AddFlag(cmd, "spice-print", o.spicePrint);
+    AddFlag(cmd, "spice-plot", o.spicePlot);
+    AddFlag(cmd, "no-spice-probe", o.noSpiceProbe);
+    AddOption(cmd, "opamp-noise", o.opampNoise);
+    for (auto [name, target] : std::initializer_list<std::pair<const char*, std::string*>>{
+             {"spice-monte-carlo", &o.spiceMonteCarlo},
+             {"plots", &o.plots},
+             {"fmin", &o.fmin},
+             {"fmax", &o.fmax},
+             {"points", &o.points}})
+        AddOption(cmd, name, *target);
+    AddFlag(cmd, "json", o.json);
+    AddOption(cmd, "standard-r", o.standardR);
+    AddOption(cmd, "strategy", o.strategy);
+    AddFlag(cmd, "all-caps-standard", o.allCapsStandard);
+    AddFlag(cmd, "use-inventory", o.useInventory);
+    for (auto [name, target] :
+         std::initializer_list<std::pair<const char*, std::string*>>{{"inventory", &o.inventory},
+                                                                     {"tolerance", &o.tolerance},
+                                                                     {"opamp-tolerance", &o.opampTolerance},
+                                                                     {"tempco", &o.tempco},
+                                                                     {"temp-rise", &o.tempRise},
+                                                                     {"monte-carlo", &o.monteCarlo}})
+        AddOption(cmd, name, *target);
 }
 
 void AddCircuitOptions(CLI::App* cmd, std::string& circuit, std::string& gbw, std::string& predistort,
-                       std::string& compensate) {
-    cmd->add_option(
-        "--circuit", circuit,
-        "Circuits: keys for every stage of their type (SLP03,FLP02) or per stage (1:SLP03,2:FLP01); "
-        "default: an automatic choice per stage");
-    cmd->add_option(
-        "--gbw", gbw,
-        "Op-amp gain-bandwidth in Hz for every stage (10M) or per stage (1:10M,2:1M), 1k..10000M");
-    cmd->add_option("--predistort", predistort,
-                    "Predistort these stages for the op-amp GBW (1,2 or all second-order stages)");
-    cmd->add_option("--compensate", compensate,
-                    "Use the actively compensated circuit for these stages (1,2 or all second-order stages)");
-}
-
-void AddCapacitorOption(CLI::App* cmd, std::string& capacitor) {
-    cmd->add_option("--capacitor", capacitor,
-                    "Starting capacitor C1 for every stage (10n) or per stage (1:10n,2:4.7n), 1p..10000u; "
-                    "default: 1 nF or 10 nF, moved along the 12-value series where the values would be "
-                    "impractical");
+                       std::string& compensate, std::string& capacitor) {
+    AddOption(cmd, "circuit", circuit);
+    AddOption(cmd, "gbw", gbw);
+    AddOption(cmd, "predistort", predistort);
+    AddOption(cmd, "compensate", compensate);
+    AddOption(cmd, "capacitor", capacitor);
 }
 
 } // namespace
@@ -1315,41 +1166,35 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
     OutputRequest o;
     DesignRequest r;
     CLI::App* design = app.add_subcommand("design", "Design a filter from its specification");
-    design->add_option("--type", r.type, "Filter type")
-        ->check(CLI::IsMember({"lowpass", "highpass", "bandpass", "bandstop"}))
-        ->default_str("lowpass");
-    design->add_option("--apb", r.apb, "Maximum passband attenuation, dB (default 0.5)");
-    design->add_option("--asb", r.asb, "Minimum stopband attenuation, dB (default 30)");
-    design->add_option("--fpb", r.fpb, "Passband edge of a lowpass or highpass (default 1k)");
-    design->add_option("--fsb", r.fsb, "Stopband edge of a lowpass or highpass (default 2k)");
-    design->add_option("--f0", r.f0, "Centre frequency of a bandpass or bandstop (default 2k)");
-    design->add_option("--bpb", r.bpb, "Passband bandwidth of a bandpass or bandstop");
-    design->add_option("--bsb", r.bsb, "Stopband bandwidth of a bandpass or bandstop");
-    design->add_flag("--rad", r.rad, "Frequencies are in rad/s instead of Hz");
-    design->add_option("--order", r.order, "Force the filter order (1..20; even for bandpass and bandstop)");
-    design->add_option("--gain", r.gain, "Overall gain in V/V (0.1..1000, default 1)");
-    design->add_option("--gain-db", r.gainDb, "Overall gain in dB (up to 60)");
-    design->add_option("--design-margin", r.designMargin,
-                       "Design to attenuations this many dB tighter than specified (0..20) and check the "
-                       "filter against the specified ones: room for op amps, standard values and tolerances");
-    design
-        ->add_option("--approx", r.approx,
-                     "Approximation to realise (default: the usable one of lowest order)")
-        ->check(CLI::IsMember({"butterworth", "chebyshev", "inverse-chebyshev", "elliptic", "bessel"}));
-    design->add_option("--order-by", r.orderBy, "Cascade the stages for maximum flatness or by increasing Qp")
-        ->check(CLI::IsMember({"flatness", "qp"}));
-    design->add_option("--first-stage", r.firstStage,
-                       "Preferred types of the first stage, highest priority first (flp,slp,slpn,sbp)");
-    design->add_option("--last-stage", r.lastStage,
-                       "Preferred types of the last stage, highest priority first (fhp,shp,shpn,sbp)");
-    AddCircuitOptions(design, r.circuit, r.gbw, r.predistort, r.compensate);
-    AddCapacitorOption(design, r.capacitor);
+    for (auto [name, target] : std::initializer_list<std::pair<const char*, std::string*>>{{"type", &r.type},
+                                                                                           {"apb", &r.apb},
+                                                                                           {"asb", &r.asb},
+                                                                                           {"fpb", &r.fpb},
+                                                                                           {"fsb", &r.fsb},
+                                                                                           {"f0", &r.f0},
+                                                                                           {"bpb", &r.bpb},
+                                                                                           {"bsb", &r.bsb}})
+        AddOption(design, name, *target);
+    AddFlag(design, "rad", r.rad);
+    for (auto [name, target] :
+         std::initializer_list<std::pair<const char*, std::string*>>{{"order", &r.order},
+                                                                     {"gain", &r.gain},
+                                                                     {"gain-db", &r.gainDb},
+                                                                     {"design-margin", &r.designMargin},
+                                                                     {"approx", &r.approx},
+                                                                     {"order-by", &r.orderBy},
+                                                                     {"first-stage", &r.firstStage},
+                                                                     {"last-stage", &r.lastStage}})
+        AddOption(design, name, *target);
+    AddCircuitOptions(design, r.circuit, r.gbw, r.predistort, r.compensate, r.capacitor);
     AddOutputOptions(design, o);
     std::string designRequest, userRequest;
     design->add_option("request", designRequest, "A JSON design request (keys as the options; docs/cli.md)");
     design->footer(
         "Frequencies are in Hz with an optional k or M suffix (1k = 1000 Hz), or in rad/s with --rad,\n"
-        "from 0.001 to 1e12.\n"
+        "from " +
+        std::string(ParameterNamed("fpb").range) +
+        ".\n"
         "Examples:\n"
         "  velmora design --type lowpass --apb 0.5 --asb 30 --fpb 1k --fsb 2k\n"
         "  velmora design --type bandpass --f0 10k --bpb 1k --bsb 3k --order 6 --json\n"
@@ -1358,13 +1203,9 @@ int Run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
 
     UserRequest u;
     CLI::App* user = app.add_subcommand("user", "Design a filter from first- and second-order sections");
-    user->add_option(
-        "--section", u.sections,
-        "A section, repeated in cascade order: lp1|hp1:p=F[,to=G]; lp2|hp2|bp2:q=Q,fp=F[,to=G] or "
-        "re=R,im=I[,to=G]; bs2:q=Q,fp=F,fz=F[,to=G] or re=R,im=I,z=F[,to=G]");
-    user->add_flag("--rad", u.rad, "Frequencies are in rad/s instead of Hz");
-    AddCircuitOptions(user, u.circuit, u.gbw, u.predistort, u.compensate);
-    AddCapacitorOption(user, u.capacitor);
+    user->add_option("--section", u.sections, app::HelpText(ParameterNamed("section")));
+    AddFlag(user, "rad", u.rad);
+    AddCircuitOptions(user, u.circuit, u.gbw, u.predistort, u.compensate, u.capacitor);
     AddOutputOptions(user, o);
     user->add_option("request", userRequest, "A JSON request with a \"sections\" array (docs/cli.md)");
     user->footer("Examples:\n"

@@ -3,7 +3,6 @@
 
 #include <algorithm>
 #include <array>
-#include <cctype>
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
@@ -23,56 +22,101 @@ constexpr std::array<StageTypeEntry, 8> kStageTypes = {{
     {7, "SN", 85, 3},
 }};
 
-// Behaviour rows: C2Alone, CapRatio, resistors, capacitors, GainPair, C2Variable,
-// GainFixed, op amps, FullNumerator, Inverting, ActiveComp, CompVariant.
+// Behaviour rows, in CatalogueRow's field order: C2Alone, CapRatio, resistors, capacitors,
+// GainPair, C2Variable, GainFixed, op amps, FullNumerator, Inverting, ActiveComp, CompVariant.
 constexpr std::array<CatalogueEntry, 32> kEntries = {{
-    {"FLP01", 0, 1, 1, "First Order Lowpass I", "00,000,01,01,00,00,01,01,00,00,00,00"},
-    {"FLP02", 0, 2, 2, "First Order Lowpass II", "00,000,03,01,01,00,00,01,00,00,00,00"},
-    {"FLP03", 0, 3, 3, "First Order Lowpass III", "00,000,02,01,00,00,00,01,00,01,00,00"},
-    {"FHP01", 1, 1, 6, "First Order Highpass I", "00,000,01,01,00,00,01,01,00,00,00,00"},
-    {"FHP02", 1, 2, 7, "First Order Highpass II", "00,000,03,01,01,00,00,01,00,00,00,00"},
-    {"FHP03", 1, 3, 8, "First Order Highpass III", "00,000,01,02,00,00,00,01,00,01,00,00"},
-    {"FHP04", 1, 4, 9, "First Order Highpass IV", "00,000,02,01,00,00,00,01,00,01,00,00"},
-    {"SLP01", 2, 1, 11, "Sallen-Key (SK) Second Order Lowpass I", "01,001,02,02,00,01,01,01,00,00,01,01"},
-    {"SLP02", 2, 2, 12, "Sallen-Key (SK) Second Order Lowpass II", "01,010,04,02,01,01,01,01,00,00,01,02"},
-    {"SLP03", 2, 3, 13, "Multiple Feedback (MFB) Second Order Lowpass I",
-     "00,100,03,02,00,00,00,01,00,01,01,03"},
-    {"SLP04", 2, 4, 14, "Multiple Feedback (MFB) Second Order Lowpass II",
-     "01,010,05,02,01,00,00,01,00,01,01,04"},
-    {"SLP08", 2, 5, 18, "KHN (Non-Inverting Input) Second Order Lowpass",
-     "00,001,06,02,00,00,01,03,00,00,00,00"},
-    {"SLP13", 2, 6, 23, "Akerberg-Mossberg (AM) Second Order Lowpass",
-     "00,001,06,02,00,00,00,03,00,01,00,00"},
-    {"SHP01", 3, 1, 26, "Sallen-Key (SK) Second Order Highpass I", "01,001,02,02,00,00,01,01,00,00,01,06"},
-    {"SHP02", 3, 2, 27, "Sallen-Key (SK) Second Order Highpass II", "01,010,04,02,01,01,00,01,00,00,01,07"},
-    {"SHP03", 3, 3, 28, "Multiple Feedback (MFB) Second Order Highpass",
-     "00,001,02,03,00,00,01,01,00,01,01,08"},
-    {"SHP06", 3, 4, 31, "KHN (Non-Inverting Input) Second Order Highpass",
-     "00,001,06,02,00,00,01,03,00,00,00,00"},
-    {"SHP10", 3, 5, 35, "Akerberg-Mossberg (AM) Second Order Highpass",
-     "00,001,06,03,00,00,00,03,00,01,00,00"},
-    {"SBP03", 4, 1, 43, "Sallen-Key (SK) Second Order Bandpass", "01,010,05,02,01,01,00,01,00,00,01,11"},
-    {"SBP04", 4, 2, 44, "Multiple Feedback (MFB) Second Order Bandpass I",
-     "01,010,03,02,00,00,00,01,00,01,01,12"},
-    {"SBP05", 4, 3, 45, "Multiple Feedback (MFB) Second Order Bandpass II",
-     "01,010,05,02,01,01,00,01,00,01,01,13"},
-    {"SBP08", 4, 4, 48, "KHN (Non-Inverting Input) Second Order Bandpass",
-     "00,001,06,02,00,00,01,03,00,01,00,00"},
-    {"SBP13", 4, 5, 53, "Akerberg-Mossberg (AM) Second Order Bandpass",
-     "00,001,06,02,00,00,00,03,00,01,00,00"},
-    {"SLPN01", 5, 1, 56, "Friend's Single Amplifier Biquad (SAB) Second Order Lowpass Notch",
-     "01,001,07,02,00,00,00,01,00,00,01,14"},
-    {"SLPN04", 5, 2, 59, "Fliege Second Order Lowpass Notch", "00,001,06,03,00,00,01,02,00,00,00,00"},
-    {"SLPN10", 5, 3, 65, "Akerberg-Mossberg (AM) Second Order Lowpass Notch",
-     "00,001,07,03,00,00,00,03,00,01,00,00"},
-    {"SHPN01", 6, 1, 71, "Friend's Single Amplifier Biquad (SAB) Second Order Highpass Notch",
-     "01,001,07,02,00,00,00,01,00,00,01,16"},
-    {"SHPN03", 6, 2, 73, "Fliege Second Order Highpass Notch", "00,001,07,02,00,00,01,02,00,00,00,00"},
-    {"SHPN09", 6, 3, 79, "Akerberg-Mossberg (AM) Second Order Highpass Notch",
-     "00,001,07,03,00,00,00,03,00,01,00,00"},
-    {"SN01", 7, 1, 86, "Sallen-Key (SK) Second Order Notch", "01,001,05,03,01,00,01,01,01,00,00,00"},
-    {"SN02", 7, 2, 87, "Fliege Second Order Notch", "00,001,06,02,00,00,01,02,00,00,00,00"},
-    {"SN09", 7, 3, 94, "Akerberg-Mossberg (AM) Second Order Notch", "00,001,07,03,00,00,00,03,00,01,00,00"},
+    {"FLP01", 0, 1, 1, "First Order Lowpass I", {0, 0, 1, 1, 0, 0, 1, 1, 0, 0, 0, 0}},
+    {"FLP02", 0, 2, 2, "First Order Lowpass II", {0, 0, 3, 1, 1, 0, 0, 1, 0, 0, 0, 0}},
+    {"FLP03", 0, 3, 3, "First Order Lowpass III", {0, 0, 2, 1, 0, 0, 0, 1, 0, 1, 0, 0}},
+    {"FHP01", 1, 1, 6, "First Order Highpass I", {0, 0, 1, 1, 0, 0, 1, 1, 0, 0, 0, 0}},
+    {"FHP02", 1, 2, 7, "First Order Highpass II", {0, 0, 3, 1, 1, 0, 0, 1, 0, 0, 0, 0}},
+    {"FHP03", 1, 3, 8, "First Order Highpass III", {0, 0, 1, 2, 0, 0, 0, 1, 0, 1, 0, 0}},
+    {"FHP04", 1, 4, 9, "First Order Highpass IV", {0, 0, 2, 1, 0, 0, 0, 1, 0, 1, 0, 0}},
+    {"SLP01", 2, 1, 11, "Sallen-Key (SK) Second Order Lowpass I", {1, 1, 2, 2, 0, 1, 1, 1, 0, 0, 1, 1}},
+    {"SLP02", 2, 2, 12, "Sallen-Key (SK) Second Order Lowpass II", {1, 10, 4, 2, 1, 1, 1, 1, 0, 0, 1, 2}},
+    {"SLP03",
+     2,
+     3,
+     13,
+     "Multiple Feedback (MFB) Second Order Lowpass I",
+     {0, 100, 3, 2, 0, 0, 0, 1, 0, 1, 1, 3}},
+    {"SLP04",
+     2,
+     4,
+     14,
+     "Multiple Feedback (MFB) Second Order Lowpass II",
+     {1, 10, 5, 2, 1, 0, 0, 1, 0, 1, 1, 4}},
+    {"SLP08",
+     2,
+     5,
+     18,
+     "KHN (Non-Inverting Input) Second Order Lowpass",
+     {0, 1, 6, 2, 0, 0, 1, 3, 0, 0, 0, 0}},
+    {"SLP13", 2, 6, 23, "Akerberg-Mossberg (AM) Second Order Lowpass", {0, 1, 6, 2, 0, 0, 0, 3, 0, 1, 0, 0}},
+    {"SHP01", 3, 1, 26, "Sallen-Key (SK) Second Order Highpass I", {1, 1, 2, 2, 0, 0, 1, 1, 0, 0, 1, 6}},
+    {"SHP02", 3, 2, 27, "Sallen-Key (SK) Second Order Highpass II", {1, 10, 4, 2, 1, 1, 0, 1, 0, 0, 1, 7}},
+    {"SHP03",
+     3,
+     3,
+     28,
+     "Multiple Feedback (MFB) Second Order Highpass",
+     {0, 1, 2, 3, 0, 0, 1, 1, 0, 1, 1, 8}},
+    {"SHP06",
+     3,
+     4,
+     31,
+     "KHN (Non-Inverting Input) Second Order Highpass",
+     {0, 1, 6, 2, 0, 0, 1, 3, 0, 0, 0, 0}},
+    {"SHP10", 3, 5, 35, "Akerberg-Mossberg (AM) Second Order Highpass", {0, 1, 6, 3, 0, 0, 0, 3, 0, 1, 0, 0}},
+    {"SBP03", 4, 1, 43, "Sallen-Key (SK) Second Order Bandpass", {1, 10, 5, 2, 1, 1, 0, 1, 0, 0, 1, 11}},
+    {"SBP04",
+     4,
+     2,
+     44,
+     "Multiple Feedback (MFB) Second Order Bandpass I",
+     {1, 10, 3, 2, 0, 0, 0, 1, 0, 1, 1, 12}},
+    {"SBP05",
+     4,
+     3,
+     45,
+     "Multiple Feedback (MFB) Second Order Bandpass II",
+     {1, 10, 5, 2, 1, 1, 0, 1, 0, 1, 1, 13}},
+    {"SBP08",
+     4,
+     4,
+     48,
+     "KHN (Non-Inverting Input) Second Order Bandpass",
+     {0, 1, 6, 2, 0, 0, 1, 3, 0, 1, 0, 0}},
+    {"SBP13", 4, 5, 53, "Akerberg-Mossberg (AM) Second Order Bandpass", {0, 1, 6, 2, 0, 0, 0, 3, 0, 1, 0, 0}},
+    {"SLPN01",
+     5,
+     1,
+     56,
+     "Friend's Single Amplifier Biquad (SAB) Second Order Lowpass Notch",
+     {1, 1, 7, 2, 0, 0, 0, 1, 0, 0, 1, 14}},
+    {"SLPN04", 5, 2, 59, "Fliege Second Order Lowpass Notch", {0, 1, 6, 3, 0, 0, 1, 2, 0, 0, 0, 0}},
+    {"SLPN10",
+     5,
+     3,
+     65,
+     "Akerberg-Mossberg (AM) Second Order Lowpass Notch",
+     {0, 1, 7, 3, 0, 0, 0, 3, 0, 1, 0, 0}},
+    {"SHPN01",
+     6,
+     1,
+     71,
+     "Friend's Single Amplifier Biquad (SAB) Second Order Highpass Notch",
+     {1, 1, 7, 2, 0, 0, 0, 1, 0, 0, 1, 16}},
+    {"SHPN03", 6, 2, 73, "Fliege Second Order Highpass Notch", {0, 1, 7, 2, 0, 0, 1, 2, 0, 0, 0, 0}},
+    {"SHPN09",
+     6,
+     3,
+     79,
+     "Akerberg-Mossberg (AM) Second Order Highpass Notch",
+     {0, 1, 7, 3, 0, 0, 0, 3, 0, 1, 0, 0}},
+    {"SN01", 7, 1, 86, "Sallen-Key (SK) Second Order Notch", {1, 1, 5, 3, 1, 0, 1, 1, 1, 0, 0, 0}},
+    {"SN02", 7, 2, 87, "Fliege Second Order Notch", {0, 1, 6, 2, 0, 0, 1, 2, 0, 0, 0, 0}},
+    {"SN09", 7, 3, 94, "Akerberg-Mossberg (AM) Second Order Notch", {0, 1, 7, 3, 0, 0, 0, 3, 0, 1, 0, 0}},
 }};
 
 // Netlists in the notation of the circuit drawings: "R1 1-3" a component between nodes
@@ -265,13 +309,6 @@ const std::vector<Topology>& Netlists() {
     return all;
 }
 
-int field(std::string_view row, std::size_t first, std::size_t width) {
-    int v = 0;
-    for (std::size_t i = first; i < first + width; ++i)
-        v = v * 10 + (row[i] - '0');
-    return v;
-}
-
 } // namespace
 
 const StageTypeEntry* StageTypeInfo(int type) {
@@ -299,44 +336,8 @@ const CatalogueEntry* EntryByChoice(int type, int choice) {
     return nullptr;
 }
 
-std::optional<CatalogueRow> ParseCatalogueRow(std::string_view row) {
-    // Field starts (0-based) and widths: 2, 3, then ten fields of 2, comma-separated.
-    static constexpr std::array<std::size_t, 12> kStart = {0, 3, 7, 10, 13, 16, 19, 22, 25, 28, 31, 34};
-    if (row.size() != 36) return std::nullopt;
-    for (std::size_t i = 0; i < 12; ++i) {
-        const std::size_t width = i == 1 ? 3 : 2;
-        for (std::size_t k = kStart[i]; k < kStart[i] + width; ++k)
-            if (!std::isdigit(static_cast<unsigned char>(row[k]))) return std::nullopt;
-        if (i < 11 && row[kStart[i] + width] != ',') return std::nullopt;
-    }
-    CatalogueRow r;
-    r.C2Alone = static_cast<uint8_t>(field(row, kStart[0], 2));
-    r.CapRatio = field(row, kStart[1], 3);
-    r.ResistorCount = field(row, kStart[2], 2);
-    r.CapacitorCount = field(row, kStart[3], 2);
-    r.GainPair = static_cast<uint8_t>(field(row, kStart[4], 2));
-    r.C2Variable = static_cast<uint8_t>(field(row, kStart[5], 2));
-    r.GainFixed = static_cast<uint8_t>(field(row, kStart[6], 2));
-    r.OpAmpCount = field(row, kStart[7], 2);
-    r.FullNumerator = static_cast<uint8_t>(field(row, kStart[8], 2));
-    r.Inverting = static_cast<uint8_t>(field(row, kStart[9], 2));
-    r.ActiveComp = static_cast<uint8_t>(field(row, kStart[10], 2));
-    r.CompVariant = field(row, kStart[11], 2);
-    return r;
-}
-
 CatalogueRow RowOf(const CatalogueEntry& e) {
-    // The catalogue's own rows are read once; every component calculation asks for one.
-    static const std::array<CatalogueRow, kEntries.size()> rows = [] {
-        std::array<CatalogueRow, kEntries.size()> out{};
-        for (std::size_t i = 0; i < kEntries.size(); ++i)
-            out[i] = ParseCatalogueRow(kEntries[i].row).value_or(CatalogueRow{});
-        return out;
-    }();
-    const std::less<const CatalogueEntry*> before; // a total order over any pointers
-    if (!before(&e, kEntries.data()) && before(&e, kEntries.data() + kEntries.size()))
-        return rows[static_cast<std::size_t>(&e - kEntries.data())];
-    return ParseCatalogueRow(e.row).value_or(CatalogueRow{});
+    return e.row;
 }
 
 bool ActiveCompensationOffered(std::string_view key) {

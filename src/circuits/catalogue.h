@@ -31,20 +31,7 @@ struct StageTypeEntry {
 const StageTypeEntry* StageTypeInfo(int type);
 
 // ---- The offered circuits -----------------------------------------------------------------
-struct CatalogueEntry {
-    std::string_view key;  // "SLP01"
-    int type;              // stage type code
-    int choice;            // 1-based position within the type
-    int number;            // catalogue number: base + the key's number
-    std::string_view name; // shown under the schematic
-    std::string_view row;  // the 36-character behaviour row
-};
-std::span<const CatalogueEntry> CatalogueEntries(); // in type and choice order
-const CatalogueEntry* EntryByKey(std::string_view key);
-const CatalogueEntry* EntryByNumber(int number);
-const CatalogueEntry* EntryByChoice(int type, int choice);
-
-// The twelve behaviour fields of a row, read by their fixed columns.
+// The twelve behaviour fields of a catalogue row.
 struct CatalogueRow {
     uint8_t C2Alone = 0;      // C2 may be adjusted on its own
     long double CapRatio = 0; // starting C2/C1 (0: no second capacitor rule)
@@ -59,10 +46,20 @@ struct CatalogueRow {
     uint8_t ActiveComp = 0; // an actively compensated variant exists
     int CompVariant = 0;
 };
-// Parses a row "01,010,04,02,01,01,01,01,00,00,01,02": fields at columns 1-2, 4-6, 8-9,
-// ... 35-36 (counted from 1); nothing when the text is not such a row.
-std::optional<CatalogueRow> ParseCatalogueRow(std::string_view row);
-// The parsed row of a catalogue entry (every stored row parses).
+struct CatalogueEntry {
+    std::string_view key;  // "SLP01"
+    int type;              // stage type code
+    int choice;            // 1-based position within the type
+    int number;            // catalogue number: base + the key's number
+    std::string_view name; // shown under the schematic
+    CatalogueRow row;      // how the circuit behaves
+};
+std::span<const CatalogueEntry> CatalogueEntries(); // in type and choice order
+const CatalogueEntry* EntryByKey(std::string_view key);
+const CatalogueEntry* EntryByNumber(int number);
+const CatalogueEntry* EntryByChoice(int type, int choice);
+
+// The behaviour row of a catalogue entry.
 CatalogueRow RowOf(const CatalogueEntry& e);
 
 // Whether " Active Compensation" is offered for a circuit. The compensated variants of

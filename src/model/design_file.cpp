@@ -138,17 +138,17 @@ constexpr std::array<FlagPosition, kFlagCapacity> kFlagPositions{{
     {40, FlagField::None, FlagOnRead::Ignore, "always 0"},
 }};
 
-constexpr bool positionsInOrder() {
+constexpr bool PositionsInOrder() {
     for (std::size_t i = 0; i < kFlagPositions.size(); ++i)
         if (kFlagPositions[i].position != static_cast<int>(i) + 1) return false;
     return true;
 }
-static_assert(positionsInOrder());
+static_assert(PositionsInOrder());
 
 constexpr int kAdjustedBlockPosition = 36;
 
 // The flag a position stands for, in a const or a mutable design.
-template <class Design> auto flagField(Design& d, FlagField f) -> decltype(&d.Modified) {
+template <class Design> auto FlagField(Design& d, FlagField f) -> decltype(&d.Modified) {
     switch (f) {
     case FlagField::AutoPairing:
         return &d.Opt.AutoPairing;
@@ -193,10 +193,10 @@ constexpr int kStrategy2Position = 20;
 static_assert(kFlagPositions[kStandardROnPosition - 1].field == FlagField::StandardROn);
 static_assert(kFlagPositions[kStrategy2Position - 1].field == FlagField::Strategy2);
 
-std::string makeFlagString(const TDesign& d) {
+std::string MakeFlagString(const TDesign& d) {
     std::string s(kFlagCapacity, '0');
     for (const FlagPosition& p : kFlagPositions) {
-        const uint8_t* flag = flagField(d, p.field);
+        const uint8_t* flag = FlagField(d, p.field);
         if (flag && *flag) s[p.position - 1] = '1';
     }
     if (d.Components.SubstitutionStrategy == 2) s[kStrategy2Position - 1] = '1';
@@ -204,17 +204,17 @@ std::string makeFlagString(const TDesign& d) {
 }
 
 // A character beyond the stored length, or anything but "1", reads as a cleared flag.
-bool flagSet(std::string_view flags, int position) {
+bool FlagSet(std::string_view flags, int position) {
     return static_cast<std::size_t>(position) <= flags.size() && flags[position - 1] == '1';
 }
 
-void applyFlagString(TDesign& d, std::string_view flags) {
+void ApplyFlagString(TDesign& d, std::string_view flags) {
     for (const FlagPosition& p : kFlagPositions) {
-        uint8_t* flag = flagField(d, p.field);
+        uint8_t* flag = FlagField(d, p.field);
         if (!flag) continue;
         switch (p.onRead) {
         case FlagOnRead::Apply:
-            *flag = flagSet(flags, p.position) ? 1 : 0;
+            *flag = FlagSet(flags, p.position) ? 1 : 0;
             break;
         case FlagOnRead::Clear:
             *flag = 0;
@@ -223,48 +223,48 @@ void applyFlagString(TDesign& d, std::string_view flags) {
             break;
         }
     }
-    d.Components.SubstitutionStrategy = flagSet(flags, kStrategy2Position) ? 2 : 1;
+    d.Components.SubstitutionStrategy = FlagSet(flags, kStrategy2Position) ? 2 : 1;
 }
 
 // ---- Records ----------------------------------------------------------------------------
 
-void put(ByteWriter& w, const PoleListEntry& e) {
+void Put(ByteWriter& w, const PoleListEntry& e) {
     for (const Real48& x : {e.ReNorm, e.ImNorm, e.Re, e.Im, e.Reserved1, e.Reserved2})
         w.real(x);
 }
-void get(ByteReader& r, PoleListEntry& e) {
+void Get(ByteReader& r, PoleListEntry& e) {
     for (Real48* x : {&e.ReNorm, &e.ImNorm, &e.Re, &e.Im, &e.Reserved1, &e.Reserved2})
         *x = r.real();
 }
 
-void put(ByteWriter& w, const ZeroListEntry& e) {
+void Put(ByteWriter& w, const ZeroListEntry& e) {
     w.real(e.WzNorm);
     w.real(e.Wz);
 }
-void get(ByteReader& r, ZeroListEntry& e) {
+void Get(ByteReader& r, ZeroListEntry& e) {
     e.WzNorm = r.real();
     e.Wz = r.real();
 }
 
-void put(ByteWriter& w, const PoleTableEntry& e) {
+void Put(ByteWriter& w, const PoleTableEntry& e) {
     for (const Real48& x : {e.BNorm, e.CNorm, e.B, e.C, e.Wp, e.Qp})
         w.real(x);
 }
-void get(ByteReader& r, PoleTableEntry& e) {
+void Get(ByteReader& r, PoleTableEntry& e) {
     for (Real48* x : {&e.BNorm, &e.CNorm, &e.B, &e.C, &e.Wp, &e.Qp})
         *x = r.real();
 }
 
-void put(ByteWriter& w, const ZeroTableEntry& e) {
+void Put(ByteWriter& w, const ZeroTableEntry& e) {
     w.real(e.Wz2Norm);
     w.real(e.Wz2);
 }
-void get(ByteReader& r, ZeroTableEntry& e) {
+void Get(ByteReader& r, ZeroTableEntry& e) {
     e.Wz2Norm = r.real();
     e.Wz2 = r.real();
 }
 
-void put(ByteWriter& w, const ApproxResult& a) {
+void Put(ByteWriter& w, const ApproxResult& a) {
     w.i16(a.Order);
     w.u8(a.Reserved20);
     w.u8(a.Reserved0);
@@ -285,7 +285,7 @@ void put(ByteWriter& w, const ApproxResult& a) {
     w.real(a.GainConstantNorm);
     w.real(a.MaxQp);
 }
-void get(ByteReader& r, ApproxResult& a) {
+void Get(ByteReader& r, ApproxResult& a) {
     a.Order = r.i16();
     a.Reserved20 = r.u8();
     a.Reserved0 = r.u8();
@@ -307,14 +307,14 @@ void get(ByteReader& r, ApproxResult& a) {
     a.MaxQp = r.real();
 }
 
-void put(ByteWriter& w, const TPoleEntry& e) {
+void Put(ByteWriter& w, const TPoleEntry& e) {
     w.u8(e.Free);
     w.u8(e.Kind);
     for (const Real48& x : {e.Q, e.Wp, e.Sigma, e.Imag})
         w.real(x);
     w.bytes(e.Reserved);
 }
-void get(ByteReader& r, TPoleEntry& e) {
+void Get(ByteReader& r, TPoleEntry& e) {
     e.Free = r.u8();
     e.Kind = r.u8();
     for (Real48* x : {&e.Q, &e.Wp, &e.Sigma, &e.Imag})
@@ -323,20 +323,20 @@ void get(ByteReader& r, TPoleEntry& e) {
         b = r.u8();
 }
 
-void put(ByteWriter& w, const TZeroEntry& e) {
+void Put(ByteWriter& w, const TZeroEntry& e) {
     w.u8(e.Free);
     w.u8(e.Kind);
     w.real(e.Re);
     w.real(e.Wz);
 }
-void get(ByteReader& r, TZeroEntry& e) {
+void Get(ByteReader& r, TZeroEntry& e) {
     e.Free = r.u8();
     e.Kind = r.u8();
     e.Re = r.real();
     e.Wz = r.real();
 }
 
-void put(ByteWriter& w, const TStageCoeffs& s) {
+void Put(ByteWriter& w, const TStageCoeffs& s) {
     w.u8(s.StageType);
     w.shortString(s.Name, kLongTextCapacity);
     for (int16_t i : {s.Pole1, s.Pole2, s.Zero1, s.Zero2})
@@ -344,7 +344,7 @@ void put(ByteWriter& w, const TStageCoeffs& s) {
     for (const Real48& x : {s.Wp, s.Qp, s.Wz, s.Sigma, s.Flatness, s.K, s.To})
         w.real(x);
 }
-void get(ByteReader& r, TStageCoeffs& s) {
+void Get(ByteReader& r, TStageCoeffs& s) {
     s.StageType = r.u8();
     s.Name = r.shortString(kLongTextCapacity);
     for (int16_t* i : {&s.Pole1, &s.Pole2, &s.Zero1, &s.Zero2})
@@ -353,24 +353,24 @@ void get(ByteReader& r, TStageCoeffs& s) {
         *x = r.real();
 }
 
-void put(ByteWriter& w, const TUserBlock& u) {
+void Put(ByteWriter& w, const TUserBlock& u) {
     w.u8(u.EntryMode);
     for (const std::string& t : u.Texts)
         w.shortString(t, kUserTextCapacity);
 }
-void get(ByteReader& r, TUserBlock& u) {
+void Get(ByteReader& r, TUserBlock& u) {
     u.EntryMode = r.u8();
     for (std::string& t : u.Texts)
         t = r.shortString(kUserTextCapacity);
 }
 
-void put(ByteWriter& w, const TCascadeCriteria& c) {
+void Put(ByteWriter& w, const TCascadeCriteria& c) {
     for (int k = 1; k <= 4; ++k) {
         w.u8(c.Options[k].Enabled);
         w.i16(c.Options[k].Priority);
     }
 }
-void get(ByteReader& r, TCascadeCriteria& c) {
+void Get(ByteReader& r, TCascadeCriteria& c) {
     for (int k = 1; k <= 4; ++k) {
         c.Options[k].Enabled = r.u8();
         c.Options[k].Priority = r.i16();
@@ -393,7 +393,7 @@ void get(ByteReader& r, TCascadeCriteria& c) {
 // the recalculation after reading needs to give the same components: " C2 variable",
 // " C1=C2 : R1=R2" and predistortion (1 set, 0 clear). Earlier versions wrote them as
 // zero; their designs reopen with the options cleared, as they always did.
-void putCircuitHeader(ByteWriter& w, const TStageCircuit& c) {
+void PutCircuitHeader(ByteWriter& w, const TStageCircuit& c) {
     w.u8(c.Initialise);
     w.i16(c.CircuitNumber);
     w.i16(c.CircuitChoice);
@@ -404,7 +404,7 @@ void putCircuitHeader(ByteWriter& w, const TStageCircuit& c) {
     w.real(c.GbwTolerance);
     w.real(c.GbwTempCo);
 }
-void getCircuitHeader(ByteReader& r, TStageCircuit& c) {
+void GetCircuitHeader(ByteReader& r, TStageCircuit& c) {
     c.Initialise = r.u8();
     c.CircuitNumber = r.i16();
     c.CircuitChoice = r.i16();
@@ -416,7 +416,7 @@ void getCircuitHeader(ByteReader& r, TStageCircuit& c) {
     c.GbwTempCo = r.real();
 }
 
-void putCircuitOptions(ByteWriter& w, const TStageCircuit& c) {
+void PutCircuitOptions(ByteWriter& w, const TStageCircuit& c) {
     w.real(c.Parameters[3]);
     w.real(c.Parameters[4]);
     for (int k = 0; k < 5; ++k)
@@ -432,7 +432,7 @@ void putCircuitOptions(ByteWriter& w, const TStageCircuit& c) {
     w.u8(c.Predistort ? 1 : 0);
     w.zeros(kCircuitOptionsUnused);
 }
-void getCircuitOptions(ByteReader& r, TStageCircuit& c) {
+void GetCircuitOptions(ByteReader& r, TStageCircuit& c) {
     c.Parameters[3] = r.real();
     c.Parameters[4] = r.real();
     for (int k = 0; k < 5; ++k)
@@ -450,7 +450,7 @@ void getCircuitOptions(ByteReader& r, TStageCircuit& c) {
 }
 
 // Version 1 had no options record: its stages start with the options of a new stage.
-void clearCircuitOptions(TStageCircuit& c, const Real48& noise) {
+void ClearCircuitOptions(TStageCircuit& c, const Real48& noise) {
     for (int k = 3; k < 7; ++k)
         c.Parameters[k] = 0.0L;
     c.Options.fill(0);
@@ -463,19 +463,19 @@ void clearCircuitOptions(TStageCircuit& c, const Real48& noise) {
 // The option byte that version 2 files used for something else.
 constexpr int kVersion2StaleOption = 5;
 
-constexpr int capacitorSlot(int k) {
+constexpr int CapacitorSlot(int k) {
     return kResistorSlots + k;
 }
 
 // The capacitor values stored with a stage are those of its circuit's capacitor slots.
-void putCapacitorSet(ByteWriter& w, const TCapacitorSet& set, const TStageCircuit& c) {
+void PutCapacitorSet(ByteWriter& w, const TCapacitorSet& set, const TStageCircuit& c) {
     w.bytes(set.Selection);
     for (int k = 1; k <= kCapacitorSlots; ++k)
-        w.real(c.Components[capacitorSlot(k)].Value);
+        w.real(c.Components[CapacitorSlot(k)].Value);
     for (int k = 1; k <= kCapacitorSlots; ++k)
-        w.real(c.Components[capacitorSlot(k)].Alternative);
+        w.real(c.Components[CapacitorSlot(k)].Alternative);
 }
-void getCapacitorSet(ByteReader& r, TCapacitorSet& set) {
+void GetCapacitorSet(ByteReader& r, TCapacitorSet& set) {
     for (uint8_t& b : set.Selection)
         b = r.u8();
     for (int k = 1; k <= kCapacitorSlots; ++k)
@@ -486,7 +486,7 @@ void getCapacitorSet(ByteReader& r, TCapacitorSet& set) {
 
 // Version 1: one 42-byte entry per circuit of the stage's type, laid out as the first
 // 18 bytes and the four capacitor values of a capacitor set.
-void getV1CapacitorEntry(std::span<const uint8_t> entry, TCapacitorSet& set) {
+void GetV1CapacitorEntry(std::span<const uint8_t> entry, TCapacitorSet& set) {
     ByteReader r(entry);
     for (uint8_t& b : set.Selection)
         b = r.u8();
@@ -494,7 +494,7 @@ void getV1CapacitorEntry(std::span<const uint8_t> entry, TCapacitorSet& set) {
         set.Value[k] = set.Alternative[k] = r.real();
 }
 
-void putAdjustedGroup(ByteWriter& w, const TStageCircuit& c) {
+void PutAdjustedGroup(ByteWriter& w, const TStageCircuit& c) {
     for (int k = 1; k <= kResistorSlots; ++k)
         w.real(c.Components[k].Adjusted);
     w.zeros(6);
@@ -502,7 +502,7 @@ void putAdjustedGroup(ByteWriter& w, const TStageCircuit& c) {
         w.u8(c.Components[k].AdjustedMark);
     w.zeros(1);
 }
-void getAdjustedGroup(ByteReader& r, TStageCircuit& c) {
+void GetAdjustedGroup(ByteReader& r, TStageCircuit& c) {
     for (int k = 1; k <= kResistorSlots; ++k)
         c.Components[k].Adjusted = r.real();
     r.skip(6);
@@ -514,7 +514,7 @@ void getAdjustedGroup(ByteReader& r, TStageCircuit& c) {
 // ---- Header -------------------------------------------------------------------------------
 
 // The reals of the header in their stored order, from offset 54; a zero real follows.
-template <class Design> auto headerReals(Design& d) {
+template <class Design> auto HeaderReals(Design& d) {
     auto& s = d.Spec;
     auto& c = d.Components;
     return std::array{&s.Asb,
@@ -545,20 +545,20 @@ template <class Design> auto headerReals(Design& d) {
 
 // The int16 fields of the header in their stored order, from offset 204; a zero
 // int16 ends the header.
-template <class Design> auto headerInts(Design& d) {
+template <class Design> auto HeaderInts(Design& d) {
     auto& s = d.Spec;
     return std::array{&d.StageCount,   &d.CurrentApprox, &s.LastApproxIndex,
                       &s.PassFreqUnit, &s.StopFreqUnit,  &s.CenterFreqUnit,
                       &s.ForcedOrder,  &d.PoleCount,     &d.ZeroCount};
 }
 
-static_assert(54 + 6 * std::tuple_size_v<decltype(headerReals(std::declval<TDesign&>()))> + 6 == 204);
-static_assert(204 + 2 * std::tuple_size_v<decltype(headerInts(std::declval<TDesign&>()))> + 2 ==
+static_assert(54 + 6 * std::tuple_size_v<decltype(HeaderReals(std::declval<TDesign&>()))> + 6 == 204);
+static_assert(204 + 2 * std::tuple_size_v<decltype(HeaderInts(std::declval<TDesign&>()))> + 2 ==
               kDesignFileHeaderSize);
 
 // The tag names the layout by its fourth and fifth characters; a tag that names no
 // earlier layout is read as the current one.
-Layout layoutOfTag(std::string_view tag) {
+Layout LayoutOfTag(std::string_view tag) {
     if (tag == kTag || tag.size() < 5) return Layout::Current;
     const std::string_view version = tag.substr(3, 2);
     if (version == "10") return Layout::Version1;
@@ -568,20 +568,20 @@ Layout layoutOfTag(std::string_view tag) {
 
 // ---- Failures ---------------------------------------------------------------------------
 
-DesignFileResult failure(DesignFileStatus status, std::string message) {
+DesignFileResult Failure(DesignFileStatus status, std::string message) {
     return {status, std::move(message)};
 }
 
-DesignFileResult badContent(std::string message) {
-    return failure(DesignFileStatus::BadContent, "The design file " + std::move(message));
+DesignFileResult BadContent(std::string message) {
+    return Failure(DesignFileStatus::BadContent, "The design file " + std::move(message));
 }
 
-DesignFileResult outOfRange(const std::string& what, int value, int low, int high) {
-    return badContent("has " + what + " " + std::to_string(value) + "; it must lie between " +
+DesignFileResult OutOfRange(const std::string& what, int value, int low, int high) {
+    return BadContent("has " + what + " " + std::to_string(value) + "; it must lie between " +
                       std::to_string(low) + " and " + std::to_string(high) + ".");
 }
 
-bool within(int v, int low, int high) {
+bool Within(int v, int low, int high) {
     return v >= low && v <= high;
 }
 
@@ -592,7 +592,7 @@ struct BlockEnd {
     std::size_t end;
 };
 
-std::vector<BlockEnd> blockEnds(Layout layout, int stages, bool adjustedBlock) {
+std::vector<BlockEnd> BlockEnds(Layout layout, int stages, bool adjustedBlock) {
     std::vector<BlockEnd> ends;
     std::size_t at = 0;
     auto add = [&](std::string name, std::size_t size) {
@@ -616,7 +616,7 @@ std::vector<BlockEnd> blockEnds(Layout layout, int stages, bool adjustedBlock) {
     return ends;
 }
 
-std::optional<DesignFileResult> checkLength(std::size_t size, const std::vector<BlockEnd>& ends) {
+std::optional<DesignFileResult> CheckLength(std::size_t size, const std::vector<BlockEnd>& ends) {
     const std::size_t needed = ends.back().end;
     if (size >= needed) return std::nullopt;
     std::string block = ends.back().name;
@@ -626,13 +626,13 @@ std::optional<DesignFileResult> checkLength(std::size_t size, const std::vector<
             break;
         }
     }
-    return failure(DesignFileStatus::Truncated, "The design file is incomplete: it ends in " + block + " (" +
+    return Failure(DesignFileStatus::Truncated, "The design file is incomplete: it ends in " + block + " (" +
                                                     std::to_string(size) + " bytes of " +
                                                     std::to_string(needed) + ").");
 }
 
 // The longest texts a design may hold are those its file has room for.
-std::optional<std::string> overlongText(const TDesign& d) {
+std::optional<std::string> OverlongText(const TDesign& d) {
     for (int a = 0; a < kApproxCount; ++a)
         if (d.Approx[a].Result.GainConstantText.size() > kLongTextCapacity)
             return "gain constant text of approximation " + std::to_string(a);
@@ -646,22 +646,22 @@ std::optional<std::string> overlongText(const TDesign& d) {
 
 // ---- Reading steps ------------------------------------------------------------------------
 
-std::optional<DesignFileResult> checkHeader(const TDesign& h) {
-    if (!within(h.StageCount, 0, kMaxStages))
-        return badContent("holds " + std::to_string(h.StageCount) + " stages; a design has room for " +
+std::optional<DesignFileResult> CheckHeader(const TDesign& h) {
+    if (!Within(h.StageCount, 0, kMaxStages))
+        return BadContent("holds " + std::to_string(h.StageCount) + " stages; a design has room for " +
                           std::to_string(kMaxStages) + ".");
-    if (!within(h.PoleCount, 0, kMaxPoleEntries))
-        return badContent("holds " + std::to_string(h.PoleCount) + " pole entries; a design has room for " +
+    if (!Within(h.PoleCount, 0, kMaxPoleEntries))
+        return BadContent("holds " + std::to_string(h.PoleCount) + " pole entries; a design has room for " +
                           std::to_string(kMaxPoleEntries) + ".");
-    if (!within(h.ZeroCount, 0, kMaxZeroEntries))
-        return badContent("holds " + std::to_string(h.ZeroCount) + " zero entries; a design has room for " +
+    if (!Within(h.ZeroCount, 0, kMaxZeroEntries))
+        return BadContent("holds " + std::to_string(h.ZeroCount) + " zero entries; a design has room for " +
                           std::to_string(kMaxZeroEntries) + ".");
-    if (!within(h.CurrentApprox, 0, kApproxCount - 1))
-        return outOfRange("approximation index", h.CurrentApprox, 0, kApproxCount - 1);
-    if (!within(h.Spec.LastApproxIndex, 0, kApproxCount - 1))
-        return outOfRange("last approximation index", h.Spec.LastApproxIndex, 0, kApproxCount - 1);
+    if (!Within(h.CurrentApprox, 0, kApproxCount - 1))
+        return OutOfRange("approximation index", h.CurrentApprox, 0, kApproxCount - 1);
+    if (!Within(h.Spec.LastApproxIndex, 0, kApproxCount - 1))
+        return OutOfRange("last approximation index", h.Spec.LastApproxIndex, 0, kApproxCount - 1);
     for (int16_t unit : {h.Spec.PassFreqUnit, h.Spec.StopFreqUnit, h.Spec.CenterFreqUnit})
-        if (!within(unit, 0, 1)) return outOfRange("frequency entry unit", unit, 0, 1);
+        if (!Within(unit, 0, 1)) return OutOfRange("frequency entry unit", unit, 0, 1);
     return std::nullopt;
 }
 
@@ -671,10 +671,10 @@ std::optional<DesignFileResult> checkHeader(const TDesign& h) {
 // frequency is never negative; a frequency the file keeps as 0 is one not entered yet,
 // which a computed specification cannot have for its passband: the edge of a lowpass or
 // highpass, the centre and passband width of a bandpass or bandstop.
-std::optional<DesignFileResult> checkSpecification(const TDesign& d) {
+std::optional<DesignFileResult> CheckSpecification(const TDesign& d) {
     const Specification& s = d.Spec;
     if (!(s.OverallGain > 0.0L))
-        return badContent("has an overall gain of " + TrimmedText(s.OverallGain, 6) +
+        return BadContent("has an overall gain of " + TrimmedText(s.OverallGain, 6) +
                           " V/V; it must be positive.");
     const std::pair<const char*, const Real48*> frequencies[] = {
         {"passband edge", &s.wpb},  {"stopband edge", &s.wsb},  {"centre frequency", &s.w0},
@@ -682,53 +682,53 @@ std::optional<DesignFileResult> checkSpecification(const TDesign& d) {
     };
     for (const auto& [name, value] : frequencies)
         if (*value < 0.0L)
-            return badContent("has a negative " + std::string(name) + " (" + TrimmedText(*value, 6) +
+            return BadContent("has a negative " + std::string(name) + " (" + TrimmedText(*value, 6) +
                               " rad/s).");
     if (s.FilterType == UserDefined || d.DesignLevel < LevelApproximations) return std::nullopt;
     const bool band = s.FilterType == Bandpass || s.FilterType == Bandstop;
     for (const auto& [name, value] : frequencies) {
         const bool needed = band ? (value == &s.w0 || value == &s.Bpb) : value == &s.wpb;
         if (needed && !(*value > 0.0L))
-            return badContent("has a computed specification without its " + std::string(name) + ".");
+            return BadContent("has a computed specification without its " + std::string(name) + ".");
     }
     return std::nullopt;
 }
 
 // A result that was computed indexes its tables by these counts.
-std::optional<DesignFileResult> checkApproximations(const TDesign& d) {
+std::optional<DesignFileResult> CheckApproximations(const TDesign& d) {
     for (int a = 0; a < kApproxCount; ++a) {
         const ApproxResult& r = d.Approx[a].Result;
         if (r.OrderTooHigh) continue; // the counts of a result beyond the order limit index nothing
         for (int16_t count : {r.PolePairs, r.ProtoZeroPairs, r.ZeroPairs})
-            if (!within(count, 0, kTableEntries))
-                return outOfRange("a table count of approximation " + std::to_string(a), count, 0,
+            if (!Within(count, 0, kTableEntries))
+                return OutOfRange("a table count of approximation " + std::to_string(a), count, 0,
                                   kTableEntries);
-        if (!within(r.SingleZeros, 0, kMaxOrder))
-            return outOfRange("a zero count of approximation " + std::to_string(a), r.SingleZeros, 0,
+        if (!Within(r.SingleZeros, 0, kMaxOrder))
+            return OutOfRange("a zero count of approximation " + std::to_string(a), r.SingleZeros, 0,
                               kMaxOrder);
     }
     return std::nullopt;
 }
 
-std::optional<DesignFileResult> checkStage(int i, const TStageCoeffs& s) {
+std::optional<DesignFileResult> CheckStage(int i, const TStageCoeffs& s) {
     const std::string stage = "in stage " + std::to_string(i) + " ";
-    if (!within(s.StageType, 0, 7)) return outOfRange(stage + "stage type", s.StageType, 0, 7);
+    if (!Within(s.StageType, 0, 7)) return OutOfRange(stage + "stage type", s.StageType, 0, 7);
     for (int16_t pole : {s.Pole1, s.Pole2})
-        if (!within(pole, 0, kMaxPoleEntries))
-            return outOfRange(stage + "pole entry", pole, 0, kMaxPoleEntries);
+        if (!Within(pole, 0, kMaxPoleEntries))
+            return OutOfRange(stage + "pole entry", pole, 0, kMaxPoleEntries);
     for (int16_t zero : {s.Zero1, s.Zero2})
-        if (!within(zero, 0, kMaxZeroEntries))
-            return outOfRange(stage + "zero entry", zero, 0, kMaxZeroEntries);
+        if (!Within(zero, 0, kMaxZeroEntries))
+            return OutOfRange(stage + "zero entry", zero, 0, kMaxZeroEntries);
     return std::nullopt;
 }
 
-std::optional<DesignFileResult> checkCircuit(int i, const TStageCircuit& c) {
+std::optional<DesignFileResult> CheckCircuit(int i, const TStageCircuit& c) {
     const std::string stage = "in stage " + std::to_string(i) + " ";
-    if (!within(c.CircuitNumber, 0, kCatalogueNumberLimit - 1))
-        return outOfRange(stage + "circuit number", c.CircuitNumber, 0, kCatalogueNumberLimit - 1);
+    if (!Within(c.CircuitNumber, 0, kCatalogueNumberLimit - 1))
+        return OutOfRange(stage + "circuit number", c.CircuitNumber, 0, kCatalogueNumberLimit - 1);
     for (int16_t choice : {c.CircuitChoice, c.PrevChoice})
-        if (!within(choice, 0, kMaxCandidates))
-            return outOfRange(stage + "circuit choice", choice, 0, kMaxCandidates);
+        if (!Within(choice, 0, kMaxCandidates))
+            return OutOfRange(stage + "circuit choice", choice, 0, kMaxCandidates);
     return std::nullopt;
 }
 
@@ -749,7 +749,7 @@ long double entryValueOf(long double internal, bool hz, int16_t unit) {
 // A design saved before its specification was ever calculated has no internal values
 // (they are 0): there the entries are the person's own (the defaults 1 and 2 of a new
 // specification among them) and are kept, since deriving them would replace them by 0.
-void fixEnteredValues(TDesign& d) {
+void FixEnteredValues(TDesign& d) {
     Specification& s = d.Spec;
     if (s.ApbEntry == 0.0L && s.Apb > 0.0L) s.ApbEntry = s.Apb;
     if (s.AsbEntry == 0.0L && s.Asb > 0.0L) s.AsbEntry = s.Asb;
@@ -776,21 +776,21 @@ void fixEnteredValues(TDesign& d) {
 // ---- Writing ---------------------------------------------------------------------------------
 
 DesignFileResult EncodeDesign(const TDesign& d, std::vector<uint8_t>& image) {
-    if (!within(d.StageCount, 0, kMaxStages))
-        return failure(DesignFileStatus::BadContent,
+    if (!Within(d.StageCount, 0, kMaxStages))
+        return Failure(DesignFileStatus::BadContent,
                        "The design cannot be saved: it has " + std::to_string(d.StageCount) + " stages.");
-    if (auto field = overlongText(d))
-        return failure(DesignFileStatus::BadContent, "The design cannot be saved: the " + *field +
+    if (auto field = OverlongText(d))
+        return Failure(DesignFileStatus::BadContent, "The design cannot be saved: the " + *field +
                                                          " is longer than the file has room for.");
 
     ByteWriter w;
     w.bytes(kMagic);
     w.shortString(kTag, kTagCapacity);
-    w.shortString(makeFlagString(d), kFlagCapacity);
-    for (const Real48* x : headerReals(d))
+    w.shortString(MakeFlagString(d), kFlagCapacity);
+    for (const Real48* x : HeaderReals(d))
         w.real(*x);
     w.zeros(6);
-    for (const int16_t* x : headerInts(d))
+    for (const int16_t* x : HeaderInts(d))
         w.i16(*x);
     w.zeros(2);
 
@@ -800,44 +800,44 @@ DesignFileResult EncodeDesign(const TDesign& d, std::vector<uint8_t>& image) {
 
     for (const Approximation& a : d.Approx)
         for (int k = 0; k < kFilePoleListEntries; ++k)
-            put(w, a.PoleList[k]);
+            Put(w, a.PoleList[k]);
     for (const Approximation& a : d.Approx)
         for (int k = 1; k <= kTableEntries; ++k)
-            put(w, a.ZeroList[k]);
+            Put(w, a.ZeroList[k]);
     for (const Approximation& a : d.Approx)
         for (int k = 1; k <= kTableEntries; ++k)
-            put(w, a.PoleTable[k]);
+            Put(w, a.PoleTable[k]);
     for (const Approximation& a : d.Approx)
         for (int k = 1; k <= kTableEntries; ++k)
-            put(w, a.ZeroTable[k]);
+            Put(w, a.ZeroTable[k]);
     for (const Approximation& a : d.Approx)
-        put(w, a.Result);
+        Put(w, a.Result);
     for (int k = 1; k <= kMaxPoleEntries; ++k)
-        put(w, d.Poles[k]);
+        Put(w, d.Poles[k]);
     for (int k = 1; k <= kMaxZeroEntries; ++k)
-        put(w, d.Zeros[k]);
+        Put(w, d.Zeros[k]);
 
     for (int i = 1; i <= d.StageCount; ++i) {
-        putCircuitHeader(w, d.Circuits[i]);
-        putCircuitOptions(w, d.Circuits[i]);
-        put(w, d.Stages[i]);
-        putCapacitorSet(w, d.CapSets[i], d.Circuits[i]);
-        put(w, d.UserBlocks[i]);
+        PutCircuitHeader(w, d.Circuits[i]);
+        PutCircuitOptions(w, d.Circuits[i]);
+        Put(w, d.Stages[i]);
+        PutCapacitorSet(w, d.CapSets[i], d.Circuits[i]);
+        Put(w, d.UserBlocks[i]);
     }
-    put(w, d.Criteria[0]);
-    put(w, d.Criteria[1]);
+    Put(w, d.Criteria[0]);
+    Put(w, d.Criteria[1]);
 
     if (d.Opt.ResistorAdjustmentDone) {
         for (int i = 1; i <= kMaxStages; ++i) {
             if (i <= d.StageCount)
-                putAdjustedGroup(w, d.Circuits[i]);
+                PutAdjustedGroup(w, d.Circuits[i]);
             else
                 w.zeros(kAdjustedGroupSize);
         }
     }
 
     if (!w.ok())
-        return failure(DesignFileStatus::BadContent, "The design cannot be saved: a text is too long.");
+        return Failure(DesignFileStatus::BadContent, "The design cannot be saved: a text is too long.");
     image = w.data();
     return {};
 }
@@ -847,7 +847,7 @@ DesignFileResult WriteDesignFile(const TDesign& d, const std::string& path) {
     DesignFileResult encoded = EncodeDesign(d, image);
     if (!encoded.ok()) return encoded;
     FileIoResult written = WriteFileReplacing(path, image);
-    if (!written.ok) return failure(DesignFileStatus::IoError, written.message);
+    if (!written.ok) return Failure(DesignFileStatus::IoError, written.message);
     return {};
 }
 
@@ -855,9 +855,9 @@ DesignFileResult WriteDesignFile(const TDesign& d, const std::string& path) {
 
 DesignFileResult DecodeDesign(std::span<const uint8_t> image, TDesign& out) {
     if (image.size() < kMagic.size() || !std::equal(kMagic.begin(), kMagic.end(), image.begin()))
-        return failure(DesignFileStatus::NotADesignFile, "Invalid Velmora design file");
+        return Failure(DesignFileStatus::NotADesignFile, "Invalid Velmora design file");
     if (image.size() < kDesignFileHeaderSize)
-        return *checkLength(image.size(), blockEnds(Layout::Current, 0, false));
+        return *CheckLength(image.size(), BlockEnds(Layout::Current, 0, false));
 
     // The file is read into a copy of the design, which replaces the design only when
     // the whole file has been read and checked. Fields the file does not hold keep
@@ -868,54 +868,54 @@ DesignFileResult DecodeDesign(std::span<const uint8_t> image, TDesign& out) {
     ByteReader r(image);
     r.skip(kMagic.size());
     const std::string tag = r.shortString(kTagCapacity);
-    if (!r.ok()) return badContent("has a damaged tag.");
-    const Layout layout = layoutOfTag(tag);
+    if (!r.ok()) return BadContent("has a damaged tag.");
+    const Layout layout = LayoutOfTag(tag);
     const std::string flags = r.shortString(kFlagCapacity);
-    if (!r.ok()) return badContent("has a damaged flag string.");
-    for (Real48* x : headerReals(d))
+    if (!r.ok()) return BadContent("has a damaged flag string.");
+    for (Real48* x : HeaderReals(d))
         *x = r.real();
     r.skip(6);
-    for (int16_t* x : headerInts(d))
+    for (int16_t* x : HeaderInts(d))
         *x = r.i16();
     r.skip(2);
-    if (auto bad = checkHeader(d)) return *bad;
+    if (auto bad = CheckHeader(d)) return *bad;
     d.SavedApprox = d.CurrentApprox;
 
     const int n = d.StageCount;
-    const bool adjustedBlock = flagSet(flags, kAdjustedBlockPosition);
-    if (auto shortFile = checkLength(image.size(), blockEnds(layout, n, adjustedBlock))) return *shortFile;
+    const bool adjustedBlock = FlagSet(flags, kAdjustedBlockPosition);
+    if (auto shortFile = CheckLength(image.size(), BlockEnds(layout, n, adjustedBlock))) return *shortFile;
 
     // From here on every field is present; what remains to check are values.
     d.DesignLevel = r.u8();
     d.Spec.FilterType = r.u8();
     d.SelectedApprox = d.SavedSelectedApprox = r.u8();
     if (d.DesignLevel > LevelFinalResponse)
-        return outOfRange("design level", d.DesignLevel, 0, LevelFinalResponse);
-    if (d.Spec.FilterType > UserDefined) return outOfRange("filter type", d.Spec.FilterType, 0, UserDefined);
+        return OutOfRange("design level", d.DesignLevel, 0, LevelFinalResponse);
+    if (d.Spec.FilterType > UserDefined) return OutOfRange("filter type", d.Spec.FilterType, 0, UserDefined);
     if (d.SelectedApprox >= kApproxCount)
-        return outOfRange("selected approximation", d.SelectedApprox, 0, kApproxCount - 1);
-    if (auto bad = checkSpecification(d)) return *bad;
+        return OutOfRange("selected approximation", d.SelectedApprox, 0, kApproxCount - 1);
+    if (auto bad = CheckSpecification(d)) return *bad;
 
     for (Approximation& a : d.Approx)
         for (int k = 0; k < kFilePoleListEntries; ++k)
-            get(r, a.PoleList[k]);
+            Get(r, a.PoleList[k]);
     for (Approximation& a : d.Approx)
         for (int k = 1; k <= kTableEntries; ++k)
-            get(r, a.ZeroList[k]);
+            Get(r, a.ZeroList[k]);
     for (Approximation& a : d.Approx)
         for (int k = 1; k <= kTableEntries; ++k)
-            get(r, a.PoleTable[k]);
+            Get(r, a.PoleTable[k]);
     for (Approximation& a : d.Approx)
         for (int k = 1; k <= kTableEntries; ++k)
-            get(r, a.ZeroTable[k]);
+            Get(r, a.ZeroTable[k]);
     for (Approximation& a : d.Approx)
-        get(r, a.Result);
-    if (!r.ok()) return badContent("has an approximation text longer than its field.");
-    if (auto bad = checkApproximations(d)) return *bad;
+        Get(r, a.Result);
+    if (!r.ok()) return BadContent("has an approximation text longer than its field.");
+    if (auto bad = CheckApproximations(d)) return *bad;
     for (int k = 1; k <= kMaxPoleEntries; ++k)
-        get(r, d.Poles[k]);
+        Get(r, d.Poles[k]);
     for (int k = 1; k <= kMaxZeroEntries; ++k)
-        get(r, d.Zeros[k]);
+        Get(r, d.Zeros[k]);
 
     // Circuit records are taken over only from a design whose poles and zeros were
     // paired; before that they hold nothing of the design.
@@ -924,32 +924,32 @@ DesignFileResult DecodeDesign(std::span<const uint8_t> image, TDesign& out) {
     std::array<int16_t, kMaxStages + 1> storedCircuitNumber{};
     for (int i = 1; i <= n; ++i) {
         TStageCircuit circuit = d.Circuits[i];
-        getCircuitHeader(r, circuit);
+        GetCircuitHeader(r, circuit);
         storedCircuitNumber[i] = circuit.CircuitNumber;
         if (layout == Layout::Version1) {
-            clearCircuitOptions(circuit, d.Components.OpAmpNoise);
+            ClearCircuitOptions(circuit, d.Components.OpAmpNoise);
         } else {
-            getCircuitOptions(r, circuit);
+            GetCircuitOptions(r, circuit);
             if (layout == Layout::Version2) circuit.Options[kVersion2StaleOption] = 0;
         }
         if (circuitsStored) {
-            if (auto bad = checkCircuit(i, circuit)) return *bad;
+            if (auto bad = CheckCircuit(i, circuit)) return *bad;
             d.Circuits[i] = circuit;
         }
-        get(r, d.Stages[i]);
+        Get(r, d.Stages[i]);
         if (layout == Layout::Version1) {
             v1Capacitors[i] = r.bytes(kV1CapacitorRecordSize);
         } else {
-            getCapacitorSet(r, d.CapSets[i]);
+            GetCapacitorSet(r, d.CapSets[i]);
             d.CapSetsWorking[i] = d.CapSets[i];
         }
-        get(r, d.UserBlocks[i]);
+        Get(r, d.UserBlocks[i]);
         if (!r.ok())
-            return badContent("has a text in stage " + std::to_string(i) + " longer than its field.");
-        if (auto bad = checkStage(i, d.Stages[i])) return *bad;
+            return BadContent("has a text in stage " + std::to_string(i) + " longer than its field.");
+        if (auto bad = CheckStage(i, d.Stages[i])) return *bad;
     }
-    get(r, d.Criteria[0]);
-    get(r, d.Criteria[1]);
+    Get(r, d.Criteria[0]);
+    Get(r, d.Criteria[1]);
 
     // Version 1 selects the capacitor record of the stage's circuit by its number
     // within the type. A stage without a circuit yet (number 0, before the circuits
@@ -958,16 +958,16 @@ DesignFileResult DecodeDesign(std::span<const uint8_t> image, TDesign& out) {
         for (int i = 1; i <= n; ++i) {
             const int number = storedCircuitNumber[i];
             const bool noCircuitYet = number == 0 && d.DesignLevel < LevelCircuitsSelected;
-            if (!noCircuitYet && !within(number, 1, kV1CapacitorEntries))
-                return badContent("has in stage " + std::to_string(i) + " circuit number " +
+            if (!noCircuitYet && !Within(number, 1, kV1CapacitorEntries))
+                return BadContent("has in stage " + std::to_string(i) + " circuit number " +
                                   std::to_string(number) + ", which selects none of the stage's " +
                                   std::to_string(kV1CapacitorEntries) + " capacitor records.");
         }
     }
 
     // Everything is read and checked; the rest cannot fail.
-    applyFlagString(d, flags);
-    fixEnteredValues(d);
+    ApplyFlagString(d, flags);
+    FixEnteredValues(d);
     d.Modified = 0;
     d.StepChanged = 0;
 
@@ -976,7 +976,7 @@ DesignFileResult DecodeDesign(std::span<const uint8_t> image, TDesign& out) {
             const int number = storedCircuitNumber[i];
             TCapacitorSet set{};
             if (number >= 1)
-                getV1CapacitorEntry(
+                GetV1CapacitorEntry(
                     v1Capacitors[i].subspan(static_cast<std::size_t>(number - 1) * kV1CapacitorEntrySize,
                                             kV1CapacitorEntrySize),
                     set);
@@ -985,8 +985,8 @@ DesignFileResult DecodeDesign(std::span<const uint8_t> image, TDesign& out) {
     }
     for (int i = 1; i <= n; ++i) {
         for (int k = 1; k <= kCapacitorSlots; ++k) {
-            d.Circuits[i].Components[capacitorSlot(k)].Value = d.CapSets[i].Value[k];
-            d.Circuits[i].Components[capacitorSlot(k)].Alternative = d.CapSets[i].Alternative[k];
+            d.Circuits[i].Components[CapacitorSlot(k)].Value = d.CapSets[i].Value[k];
+            d.Circuits[i].Components[CapacitorSlot(k)].Alternative = d.CapSets[i].Alternative[k];
         }
     }
     d.LoadedFromFile = 1;
@@ -994,7 +994,7 @@ DesignFileResult DecodeDesign(std::span<const uint8_t> image, TDesign& out) {
     if (adjustedBlock) {
         for (int i = 1; i <= kMaxStages; ++i) {
             if (i <= n)
-                getAdjustedGroup(r, d.Circuits[i]);
+                GetAdjustedGroup(r, d.Circuits[i]);
             else
                 r.skip(kAdjustedGroupSize);
         }
@@ -1009,7 +1009,7 @@ DesignFileResult ReadDesignFile(const std::string& path, TDesign& out) {
     constexpr std::size_t kLargestAccepted = 1 << 20;
     std::vector<uint8_t> image;
     FileIoResult read = ReadWholeFile(path, kLargestAccepted, image);
-    if (!read.ok) return failure(DesignFileStatus::IoError, read.message);
+    if (!read.ok) return Failure(DesignFileStatus::IoError, read.message);
     return DecodeDesign(image, out);
 }
 

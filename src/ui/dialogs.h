@@ -10,6 +10,8 @@
 
 namespace velmora {
 
+class TfmAscii;
+
 enum class MessageKind { Warning, Error, Information };
 enum class Answer { Ok, Cancel, Yes, No };
 
@@ -34,6 +36,13 @@ class Dialogs {
     // The chosen file, or nothing when the dialog is cancelled.
     virtual std::optional<std::string> ChooseFile(const FileChoice& request) = 0;
     virtual void BusyCursor(bool busy) = 0;
+    // The ASCII export's options window over the step model that holds its state, shown
+    // modally; false for Cancel. A front end without such a window takes the options as
+    // they are.
+    virtual bool EditAsciiOptions(TfmAscii& window) {
+        (void)window;
+        return true;
+    }
 };
 
 } // namespace velmora

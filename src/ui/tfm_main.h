@@ -137,10 +137,8 @@ class TfmMain {
     bool SaveDesignAs(const std::string& path);
 
     // Save data to ASCII file: the save dialog, the overwrite question, the options
-    // window (AsciiOptionsDialog, which returns false for Cancel; without one the
-    // options as they are) and the export in the coefficient window's unit.
+    // window (Dialogs::EditAsciiOptions) and the export in the coefficient window's unit.
     bool SavetoAsciiFile1Click();
-    std::function<bool(TfmAscii&)> AsciiOptionsDialog;
     // Show transfer function: the coefficient window, in rad/s.
     void Showtransferfunction1Click() { Transfer.FormShow(); }
 

@@ -251,7 +251,7 @@ bool TfmMain::SavetoAsciiFile1Click() {
         return false;
     AsciiFileName = *name;
     Ascii.FormShow();
-    if (AsciiOptionsDialog && !AsciiOptionsDialog(Ascii)) {
+    if (!dlg_.EditAsciiOptions(Ascii)) {
         Ascii.BitBtn2Click();
         return false;
     }

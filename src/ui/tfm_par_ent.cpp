@@ -6,6 +6,7 @@
 #include <numbers>
 
 #include "analysis/ideal_responses.h"
+#include "app/parameters.h"
 #include "approx/approximation.h"
 #include "model/number_text.h"
 
@@ -104,10 +105,13 @@ void TfmParEnt::SetUpNew() {
     default:
         break;
     }
-    s.ApbEntry = 0.5L;
-    s.AsbEntry = 30.0L;
-    s.Apb = 0.5L;
-    s.Asb = 30.0L;
+    const std::string apb(app::ParameterNamed("apb").defaultValue),
+        asb(app::ParameterNamed("asb").defaultValue);
+    long double apbValue = 0, asbValue = 0;
+    ParseDecimal(apb, apbValue);
+    ParseDecimal(asb, asbValue);
+    s.ApbEntry = s.Apb = apbValue;
+    s.AsbEntry = s.Asb = asbValue;
     s.PassFreqEntry = pass;
     s.StopFreqEntry = stop;
     s.CenterFreqEntry = centre;
@@ -115,8 +119,8 @@ void TfmParEnt::SetUpNew() {
     s.ForceOrder = 0;
     s.ForcedOrder = 0;
 
-    NumEdit1.Text = "0.5";
-    NumEdit2.Text = "30";
+    NumEdit1.Text = apb;
+    NumEdit2.Text = asb;
     NumEdit3.Text = TrimmedText(pass, 3);
     NumEdit4.Text = TrimmedText(stop, 3);
     NumEdit5.Text = isBand(type) ? TrimmedText(centre, 3) : "";
@@ -126,7 +130,7 @@ void TfmParEnt::SetUpNew() {
     CheckBox1Checked = false;
     IntEdit1.Text.clear();
     CB4.ItemIndex = 0;
-    NumEdit6.Text = "1.0";
+    NumEdit6.Text = "1.0"; // the default gain of the table, as the form shows it
     Table = ComparisonTable{};
     Tabs = {"Template"};
     TabIndex = 0;
@@ -309,12 +313,13 @@ bool TfmParEnt::ReadEntries(Specification& s) {
         long double n = 0;
         const bool digits =
             !IntEdit1.Text.empty() && IntEdit1.Text.find_first_not_of("0123456789") == std::string::npos;
-        if (!digits || !ParseDecimal(IntEdit1.Text, n) || n == 0) {
-            Warn(&IntEdit1, "An integer number must be entered.");
+        const app::Parameter& order = app::ParameterNamed("order");
+        if (!digits || !ParseDecimal(IntEdit1.Text, n) || n < order.low) {
+            Warn(&IntEdit1, std::string(order.belowMessage));
             return false;
         }
-        if (n > kMaxOrder) {
-            Warn(&IntEdit1, "Maximum order is " + std::to_string(kMaxOrder) + ".");
+        if (n > order.high) {
+            Warn(&IntEdit1, std::string(order.aboveMessage));
             return false;
         }
         if (isBand(type) && static_cast<int>(n) % 2 != 0) {
@@ -437,18 +442,19 @@ bool TfmParEnt::ReadGain() {
         Warn(&NumEdit6, kInvalidNumber);
         return false;
     }
+    const app::Parameter& limits = app::ParameterNamed("gain");
     long double gain = 0;
     if (CB4.ItemIndex == 1) { // dB: an entry cannot be negative, only the upper limit applies
         gain = std::pow(10.0L, v / 20.0L);
     } else {
         gain = v;
-        if (gain < kMinOverallGain) {
-            dlg_.Message(MessageKind::Error, "Minimum allowable overall gain is 0.1V/V.");
+        if (gain < limits.low) {
+            dlg_.Message(MessageKind::Error, std::string(limits.belowMessage));
             return false;
         }
     }
-    if (gain > kMaxOverallGain) {
-        dlg_.Message(MessageKind::Error, "Maximum allowable overall gain is 60dB (1000V/V).");
+    if (gain > limits.high) {
+        dlg_.Message(MessageKind::Error, std::string(limits.aboveMessage));
         return false;
     }
     d_.Spec.OverallGain = gain;
@@ -469,49 +475,23 @@ void TfmParEnt::CalcBtnClick() {
     ConvertToWorking(s, passRad_, stopRad_, centreRad_);
     if (!Validate(s)) return;
 
-    MarkStepChanged(d_);
-    d_.ResultsReady = 0;
-    d_.Spec = s;
-    ClearApproximations(d_);
-
-    for (int i = 0; i <= d_.Spec.LastApproxIndex; ++i) {
-        if (ComputeApproximation(d_, i) == ApproxStatus::BesselRootsUnavailable) {
-            SetBusy(false);
-            dlg_.Message(MessageKind::Error, kBesselFileError);
-            return;
-        }
+    const app::SpecificationStatus status = app::CalculateApproximations(d_, s);
+    if (status == app::SpecificationStatus::BesselRootsUnavailable) {
+        SetBusy(false);
+        dlg_.Message(MessageKind::Error, kBesselFileError);
+        return;
     }
-    d_.CurrentApprox = d_.SavedApprox;
 
     // The comparison table is shown even when no order is low enough, so the user sees
     // ">20" for every approximation instead of nothing.
     if (std::find(Tabs.begin(), Tabs.end(), "Calculation results") == Tabs.end())
         Tabs.push_back("Calculation results");
     TabIndex = static_cast<int>(Tabs.size()) - 1;
-    RateApproximations(d_);
     Table = BuildComparisonTable(d_);
     SetBusy(false);
 
-    bool anyUsable = false;
-    for (int i = 0; i <= d_.Spec.LastApproxIndex; ++i)
-        anyUsable = anyUsable || isUsable(d_.Approx[i]);
-    if (!anyUsable) {
-        BitBtn1Enabled = false;
-        return;
-    }
-    BitBtn1Enabled = true;
-    ComputeGraphRanges(d_);
-
-    if (!ReadGain()) {
-        BitBtn1Enabled = false;
-        return;
-    }
-    HalfPowerGain(d_);
-    if (Responses)
-        ComputeIdealResponses(d_, DefaultIdealAxes(d_), *Responses);
-    else
-        ComputeIdealResponses(d_);
-    d_.ResultsReady = 1;
+    BitBtn1Enabled = status == app::SpecificationStatus::Ok && ReadGain();
+    if (BitBtn1Enabled) app::CompleteSpecification(d_, d_.Spec.OverallGain, Responses);
 }
 
 void TfmParEnt::BitBtn1Click() {
@@ -525,11 +505,6 @@ void TfmParEnt::BitBtn1Click() {
     }
     Visible = false;
     if (OnNext) OnNext();
-}
-
-void HalfPowerGain(TDesign& d) {
-    d.Spec.HalfPowerGain = d.Spec.OverallGain / std::sqrt(2.0L);
-    d.Spec.HalfPowerGainDb = 20.0L * std::log10(static_cast<long double>(d.Spec.HalfPowerGain));
 }
 
 } // namespace velmora

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "analysis/ideal_responses.h"
+#include "app/design_session.h"
 #include "approx/approximation.h"
 #include "model/design.h"
 #include "ui/dialogs.h"
@@ -39,6 +40,8 @@ struct TComboControl {
         return ItemIndex >= 0 && ItemIndex < (int)Items.size() ? Items[ItemIndex] : "";
     }
 };
+
+using app::HalfPowerGain;
 
 class TfmParEnt {
   public:
@@ -100,8 +103,5 @@ class TfmParEnt {
     void ApplyForceOrderState();
     std::vector<std::string> UnitItems() const;
 };
-
-// The reference level of the response graphs: the overall gain over sqrt(2), in V/V and dB.
-void HalfPowerGain(TDesign& d);
 
 } // namespace velmora

@@ -349,25 +349,9 @@ void TfmUser::DownBtnClick() {
 
 // ---- Next --------------------------------------------------------------------------------
 
-void CompleteUserFilter(TDesign& d) {
-    d.Spec.FilterType = UserDefined;
-    d.Spec.LastApproxIndex = 0;
-    RebuildUserFilter(d);
-    ComputeGraphRanges(d);
-    HalfPowerGain(d);
-    ComputeIdealResponses(d);
-    d.ResultsReady = 1;
-    d.CurrentApprox = d.SavedApprox = Butterworth;
-    d.SelectedApprox = d.SavedSelectedApprox = Butterworth;
-    if (!d.Loading) {
-        d.DesignLevel = LevelApproximations;
-        d.Modified = 1;
-    }
-}
-
 void TfmUser::BitBtn1Click() {
     if (!BitBtn1Enabled || d_.StageCount < 1) return;
-    CompleteUserFilter(d_);
+    app::CompleteUserFilter(d_);
     Visible = false;
     if (OnNext) OnNext();
 }

@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "app/design_session.h"
 #include "model/design.h"
 #include "stages/user_sections.h"
 #include "ui/dialogs.h"
@@ -112,10 +113,7 @@ class TfmUser {
     std::vector<TEditControl*> VisibleFields();
 };
 
-// What "Next" does to the design: filter type 4, the graph ranges, the half-power gain,
-// the ideal response over the default axes and level 2 (the level and the modified
-// flag are left alone while the design is being loaded). The command line calls this
-// after adding its sections.
-void CompleteUserFilter(TDesign& d);
+// What "Next" does to the design is the application layer's use-case.
+using app::CompleteUserFilter;
 
 } // namespace velmora

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <deque>
+#include <functional>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -39,6 +40,9 @@ class RecordingDialogs : public Dialogs {
         return f;
     }
     void BusyCursor(bool busy) override { busyDepth += busy ? 1 : -1; }
+    // The ASCII options window: what the scripted person does in it (none: OK as shown).
+    std::function<bool(TfmAscii&)> asciiOptions;
+    bool EditAsciiOptions(TfmAscii& window) override { return asciiOptions ? asciiOptions(window) : true; }
 
     // The messages only (no beeps), for compact assertions.
     std::vector<std::string> messages() const {

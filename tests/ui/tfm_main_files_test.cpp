@@ -425,7 +425,7 @@ TEST(TfmMainFiles, AsciiExportOfALevelFiveDesign) {
     m.design(Lowpass, Butterworth, true); // order 7: three pole pairs and a real pole
     const TDesign& d = *m.d;
     ASSERT_EQ(d.StageCount, 4);
-    m.main.AsciiOptionsDialog = [](TfmAscii& w) {
+    m.dlg.asciiOptions = [](TfmAscii& w) {
         EXPECT_TRUE(w.CheckBox1.Enabled);
         EXPECT_TRUE(w.CheckBox2.Enabled);
         for (TCheckBox* b : {&w.CheckBox1, &w.CheckBox2, &w.CheckBox3, &w.CheckBox4})
@@ -542,7 +542,7 @@ TEST(TfmMainFiles, AsciiExportOptionsAndRefusals) {
     const fs::path file = dir / "x.dat";
     m.main.Ascii.CheckBox2.Checked = true; // left from an earlier design
     bool shown = false;
-    m.main.AsciiOptionsDialog = [&](TfmAscii& w) {
+    m.dlg.asciiOptions = [&](TfmAscii& w) {
         shown = true;
         EXPECT_FALSE(w.CheckBox2.Enabled);
         EXPECT_FALSE(w.CheckBox2.Checked);
@@ -563,7 +563,7 @@ TEST(TfmMainFiles, AsciiExportOptionsAndRefusals) {
     EXPECT_EQ(ReadText(file), "keep");
 
     // A file that cannot be written is reported with the system's message.
-    m.main.AsciiOptionsDialog = [](TfmAscii&) { return true; };
+    m.dlg.asciiOptions = [](TfmAscii&) { return true; };
     const fs::path nowhere = dir / "missing" / "y.dat";
     m.dlg.clear();
     m.dlg.files = {nowhere.string()};

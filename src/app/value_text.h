@@ -1,10 +1,10 @@
-// Parsing of command-line values: numbers with SI suffixes.
+// Reading of typed values: numbers with SI suffixes and capacitances with unit prefixes.
 #pragma once
 
 #include <optional>
 #include <string>
 
-namespace velmora::cli {
+namespace velmora::app {
 
 // A non-negative number with an optional SI suffix k (1e3) or M (1e6): "1k", "2.5M",
 // "100". Returns nothing for a negative, malformed or non-finite value.
@@ -18,4 +18,4 @@ std::optional<long double> ParseCapacitance(const std::string& text);
 // A non-negative plain number ("0.5", "30", "1e-1"); nothing for anything else.
 std::optional<long double> ParseNonNegative(const std::string& text);
 
-} // namespace velmora::cli
+} // namespace velmora::app

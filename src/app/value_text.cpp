@@ -1,10 +1,10 @@
-#include "arguments.h"
+#include "app/value_text.h"
 
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
 
-namespace velmora::cli {
+namespace velmora::app {
 
 std::optional<long double> ParseNonNegative(const std::string& text) {
     if (text.empty() || text.find_first_of(" \t") != std::string::npos) return std::nullopt;
@@ -60,4 +60,4 @@ std::optional<long double> ParseCapacitance(const std::string& text) {
     return *v * scale;
 }
 
-} // namespace velmora::cli
+} // namespace velmora::app

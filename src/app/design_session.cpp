@@ -1,0 +1,200 @@
+#include "app/design_session.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "approx/approximation.h"
+#include "circuits/component_adjustment.h"
+#include "circuits/standard_substitution.h"
+#include "stages/gains.h"
+#include "stages/synthesis.h"
+
+namespace velmora::app {
+
+int DesignChanges::Subscribe(Listener listener) {
+    listeners_.emplace_back(nextId_, std::move(listener));
+    return nextId_++;
+}
+
+void DesignChanges::Unsubscribe(int id) {
+    std::erase_if(listeners_, [id](const auto& l) { return l.first == id; });
+}
+
+void DesignChanges::Changed(std::initializer_list<DesignPart> parts) {
+    for (DesignPart part : parts) {
+        ++revisions_[static_cast<int>(part)];
+        // A copy: a listener may subscribe or unsubscribe while it is told.
+        const auto listeners = listeners_;
+        for (const auto& [id, listener] : listeners)
+            listener(part);
+    }
+}
+
+void DesignChanges::ChangedFrom(DesignPart first) {
+    for (int p = static_cast<int>(first); p < kDesignPartCount; ++p)
+        Changed({static_cast<DesignPart>(p)});
+}
+
+void HalfPowerGain(TDesign& d) {
+    d.Spec.HalfPowerGain = d.Spec.OverallGain / std::sqrt(2.0L);
+    d.Spec.HalfPowerGainDb = 20.0L * std::log10(static_cast<long double>(d.Spec.HalfPowerGain));
+}
+
+void CompleteUserFilter(TDesign& d) {
+    d.Spec.FilterType = UserDefined;
+    d.Spec.LastApproxIndex = 0;
+    RebuildUserFilter(d);
+    ComputeGraphRanges(d);
+    HalfPowerGain(d);
+    ComputeIdealResponses(d);
+    d.ResultsReady = 1;
+    d.CurrentApprox = d.SavedApprox = Butterworth;
+    d.SelectedApprox = d.SavedSelectedApprox = Butterworth;
+    if (!d.Loading) {
+        d.DesignLevel = LevelApproximations;
+        d.Modified = 1;
+    }
+}
+
+SpecificationStatus CalculateApproximations(TDesign& d, const Specification& working) {
+    MarkStepChanged(d);
+    d.ResultsReady = 0;
+    d.Spec = working;
+    ClearApproximations(d);
+    for (int i = 0; i <= d.Spec.LastApproxIndex; ++i)
+        if (ComputeApproximation(d, i) == ApproxStatus::BesselRootsUnavailable)
+            return SpecificationStatus::BesselRootsUnavailable;
+    d.CurrentApprox = d.SavedApprox;
+    RateApproximations(d);
+    bool anyUsable = false;
+    for (int i = 0; i <= d.Spec.LastApproxIndex; ++i)
+        anyUsable = anyUsable || isUsable(d.Approx[i]);
+    if (!anyUsable) return SpecificationStatus::NoneUsable;
+    ComputeGraphRanges(d);
+    return SpecificationStatus::Ok;
+}
+
+void CompleteSpecification(TDesign& d, long double overallGain, IdealResponseRecord* responses) {
+    d.Spec.OverallGain = overallGain;
+    HalfPowerGain(d);
+    if (responses)
+        ComputeIdealResponses(d, DefaultIdealAxes(d), *responses);
+    else
+        ComputeIdealResponses(d);
+    d.ResultsReady = 1;
+}
+
+void DesignSession::StartDesign(uint8_t filterType) {
+    NewDesign(d_, filterType);
+    changes_.ChangedFrom(DesignPart::Specification);
+}
+
+SpecificationStatus DesignSession::EnterSpecification(const Specification& working, long double overallGain) {
+    const SpecificationStatus status = CalculateApproximations(d_, working);
+    if (status == SpecificationStatus::Ok) {
+        CompleteSpecification(d_, overallGain);
+        // A changed specification restarts the later steps from the approximation choice.
+        d_.DesignLevel = LevelApproximations;
+        d_.CurrentApprox = d_.SavedApprox = Butterworth;
+        d_.SelectedApprox = d_.SavedSelectedApprox = Butterworth;
+    }
+    changes_.ChangedFrom(DesignPart::Specification);
+    return status;
+}
+
+StepResult DesignSession::EnterUserSections(const std::vector<UserSectionEntry>& sections) {
+    StepResult r;
+    for (std::size_t i = 0; i < sections.size() && r.ok; ++i) {
+        const UserAddStatus st = AddUserSection(d_, sections[i].section, sections[i].block);
+        if (st != UserAddStatus::Ok)
+            r = {false, "section " + std::to_string(i + 1) + ": " + UserAddMessage(st)};
+    }
+    if (r.ok) CompleteUserFilter(d_);
+    changes_.ChangedFrom(DesignPart::Specification);
+    return r;
+}
+
+int DesignSession::DefaultApproximation() const {
+    return velmora::DefaultApproximation(d_);
+}
+
+bool DesignSession::Usable(int index) const {
+    return index >= 0 && index <= d_.Spec.LastApproxIndex && isUsable(d_.Approx[index]);
+}
+
+StepResult DesignSession::RealiseApproximation(int index) {
+    ChooseApproximation(d_, index);
+    const SynthesisStatus st = SynthesiseStages(d_);
+    changes_.ChangedFrom(DesignPart::Approximations);
+    if (st != SynthesisStatus::Ok) return {false, SynthesisMessage(st)};
+    return {};
+}
+
+StepResult DesignSession::DesignCircuits(const std::vector<StageCircuitRequest>& requests) {
+    const CircuitsOutcome outcome = DesignStageCircuits(d_, requests);
+    changes_.ChangedFrom(DesignPart::Circuits);
+    return {outcome.ok, outcome.message};
+}
+
+ComponentOutcome DesignSession::ApplyComponents(const ComponentRequest& q) {
+    ComponentOutcome out;
+    if (d_.DesignLevel < LevelComponents) return out;
+    if (!ApplyToleranceRequest(d_, q.tolerance)) {
+        out.ok = false;
+        out.notes.push_back("the tolerance settings were refused");
+        return out;
+    }
+    changes_.ChangedFrom(DesignPart::Components);
+    if (q.inventory) {
+        d_.Components.UseResInventory = 1;
+        d_.Components.UseCapInventory = 1;
+    }
+    if (q.allCapsStandard) {
+        for (const std::string& n : MakeCapacitorsStandard(d_, q.inventory))
+            out.notes.push_back(n);
+        d_.Components.AllCapsStandard = 1;
+    }
+    if (q.series > 0) {
+        d_.Components.ResistorTolerance = static_cast<long double>(q.series);
+        d_.Components.SubstitutionStrategy = static_cast<uint8_t>(q.strategy);
+        const StandardRResult r = SwitchStandardROn(d_, q.inventory);
+        if (!r.ok) {
+            out.ok = false;
+            out.notes.push_back(r.refusal);
+            changes_.ChangedFrom(DesignPart::Circuits);
+            return out;
+        }
+        if (!r.capacitorsMessage.empty()) out.notes.push_back(r.capacitorsMessage);
+        out.notes.insert(out.notes.end(), r.notes.begin(), r.notes.end());
+    }
+    // Standard capacitors and resistors move the stage gains a little: the overall gain
+    // reached is that of the values now in the circuits.
+    if (q.allCapsStandard || q.series > 0) {
+        OverallActualGain(d_);
+        changes_.ChangedFrom(DesignPart::Circuits);
+    }
+    if (q.monteCarloRuns > 0) {
+        MonteCarloOptions mc;
+        mc.Runs = q.monteCarloRuns;
+        mc.Mask = q.mask;
+        bool ended = false;
+        mc.Continue = [&](int done, int total) {
+            ended = q.monteCarloProgress && !q.monteCarloProgress(done, total);
+            return !ended;
+        };
+        out.monteCarlo = RunMonteCarlo(d_, mc);
+        out.interrupted = ended;
+        changes_.Changed({DesignPart::Analyses});
+    }
+    return out;
+}
+
+DesignFileResult DesignSession::Encode(std::vector<uint8_t>& bytes) const {
+    return EncodeDesign(d_, bytes);
+}
+
+SpiceNetlist DesignSession::ExportSpice(const SpiceOptions& options) const {
+    return BuildSpiceNetlist(d_, options);
+}
+
+} // namespace velmora::app

@@ -1,0 +1,138 @@
+// The application layer on its own: a complete design, standard values and Monte Carlo
+// included, made through the use-cases alone gives the command line's JSON document for
+// the same request; and each use-case announces exactly the parts it changed.
+#include <gtest/gtest.h>
+
+#include <numbers>
+#include <sstream>
+
+#include "analysis/graph_axes.h"
+#include "app/design_session.h"
+#include "cli.h"
+#include "report.h"
+
+namespace velmora::app {
+namespace {
+
+constexpr long double kTwoPi = 2.0L * std::numbers::pi_v<long double>;
+
+// The specification of a 1 kHz / 2 kHz lowpass, 0.5 dB / 30 dB, as working values.
+Specification Lowpass1k(const TDesign& d) {
+    Specification s = d.Spec;
+    s.ApbEntry = s.Apb = 0.5L;
+    s.AsbEntry = s.Asb = 30.0L;
+    s.wpb = kTwoPi * 1000.0L;
+    s.wsb = kTwoPi * 2000.0L;
+    s.Selectivity = s.wsb / s.wpb;
+    s.NormPassEdge = 1.0L;
+    return s;
+}
+
+nlohmann::json CliJson(const std::vector<std::string>& args) {
+    std::ostringstream out, err;
+    std::vector<std::string> all = {"velmora"};
+    all.insert(all.end(), args.begin(), args.end());
+    EXPECT_EQ(cli::Run(all, out, err), 0) << err.str();
+    return nlohmann::json::parse(out.str());
+}
+
+TEST(DesignSession, CompleteDesignEqualsTheCommandLines) {
+    const struct {
+        int series, runs;
+        std::vector<std::string> args;
+    } cases[] = {
+        {0, 0, {}},
+        {5, 60, {"--standard-r", "5", "--monte-carlo", "60"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.series);
+        auto design = std::make_unique<TDesign>();
+        DesignSession session(*design);
+        session.StartDesign(Lowpass);
+        ASSERT_EQ(session.EnterSpecification(Lowpass1k(*design), 1.0L), SpecificationStatus::Ok);
+        ASSERT_TRUE(session.RealiseApproximation(session.DefaultApproximation()).ok);
+        ASSERT_TRUE(session.DesignCircuits({}).ok);
+        ComponentRequest q;
+        q.series = c.series;
+        q.monteCarloRuns = c.runs;
+        const ComponentOutcome outcome = session.ApplyComponents(q);
+        ASSERT_TRUE(outcome.ok && !outcome.interrupted);
+        EXPECT_EQ(outcome.monteCarlo.has_value(), c.runs > 0);
+
+        cli::ReportOptions ro;
+        ro.monteCarlo = outcome.monteCarlo ? &*outcome.monteCarlo : nullptr;
+        ro.notes = outcome.notes;
+        ro.responseAxis = DataFrequencyAxis(*design);
+        const nlohmann::json mine = nlohmann::json::parse(cli::DesignJson(*design, ro).dump());
+        std::vector<std::string> args = {"design", "--fpb", "1k", "--fsb", "2k", "--json"};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        const nlohmann::json theirs = CliJson(args);
+        EXPECT_EQ(mine.size(), theirs.size());
+        for (const auto& [key, value] : theirs.items())
+            EXPECT_TRUE(mine.contains(key) && mine[key] == value) << key;
+    }
+}
+
+// Each use-case bumps the parts it changed and the parts computed from them, and no
+// other; a refused request changes nothing.
+TEST(DesignSession, ChangesNameWhatChanged) {
+    auto design = std::make_unique<TDesign>();
+    DesignSession session(*design);
+    std::vector<DesignPart> told;
+    const int id = session.Changes().Subscribe([&](DesignPart p) { told.push_back(p); });
+    auto revisions = [&] {
+        std::vector<std::uint64_t> r;
+        for (int p = 0; p < kDesignPartCount; ++p)
+            r.push_back(session.Changes().Revision(static_cast<DesignPart>(p)));
+        return r;
+    };
+    using P = DesignPart;
+    session.StartDesign(Lowpass);
+    EXPECT_EQ(revisions(), (std::vector<std::uint64_t>{1, 1, 1, 1, 1, 1}));
+    ASSERT_EQ(session.EnterSpecification(Lowpass1k(*design), 1.0L), SpecificationStatus::Ok);
+    ASSERT_TRUE(session.RealiseApproximation(session.DefaultApproximation()).ok);
+    EXPECT_EQ(revisions(), (std::vector<std::uint64_t>{2, 3, 3, 3, 3, 3}));
+    ASSERT_TRUE(session.DesignCircuits({}).ok);
+    EXPECT_EQ(revisions(), (std::vector<std::uint64_t>{2, 3, 3, 4, 4, 4}));
+
+    const std::vector<std::uint64_t> before = revisions();
+    ComponentRequest refused;
+    refused.tolerance.ResistorPct = 51; // beyond the tolerances' range
+    const auto saved = std::make_unique<TDesign>(*design);
+    EXPECT_FALSE(session.ApplyComponents(refused).ok);
+    EXPECT_EQ(revisions(), before);
+    std::vector<uint8_t> a, b;
+    ASSERT_TRUE(EncodeDesign(*design, a).ok() && EncodeDesign(*saved, b).ok());
+    EXPECT_EQ(a, b) << "a refused request leaves the design as it was";
+
+    told.clear();
+    ComponentRequest monteCarlo;
+    monteCarlo.monteCarloRuns = 5;
+    EXPECT_TRUE(session.ApplyComponents(monteCarlo).monteCarlo);
+    EXPECT_EQ(told, (std::vector<P>{P::Components, P::Analyses, P::Analyses}));
+    session.Changes().Unsubscribe(id);
+    told.clear();
+    session.DesignCircuits({});
+    EXPECT_TRUE(told.empty());
+}
+
+// The Monte Carlo analysis ends when the front end says so, and then gives no result.
+TEST(DesignSession, MonteCarloEndsWhenAsked) {
+    auto design = std::make_unique<TDesign>();
+    DesignSession session(*design);
+    session.StartDesign(Lowpass);
+    ASSERT_EQ(session.EnterSpecification(Lowpass1k(*design), 1.0L), SpecificationStatus::Ok);
+    ASSERT_TRUE(session.RealiseApproximation(session.DefaultApproximation()).ok);
+    ASSERT_TRUE(session.DesignCircuits({}).ok);
+    ComponentRequest q;
+    q.monteCarloRuns = 100;
+    int calls = 0;
+    q.monteCarloProgress = [&](int done, int) { return ++calls, done < 10; };
+    const ComponentOutcome outcome = session.ApplyComponents(q);
+    EXPECT_TRUE(outcome.interrupted);
+    EXPECT_FALSE(outcome.monteCarlo);
+    EXPECT_EQ(calls, 11);
+}
+
+} // namespace
+} // namespace velmora::app
