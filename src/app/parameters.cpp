@@ -146,13 +146,13 @@ std::vector<Parameter> Table() {
         Default(Ranged(Entry("gbw", B, K::List, "F", "Hz",
                              "Op-amp gain-bandwidth in Hz for every stage (10M) or per stage (1:10M,2:1M)"),
                        kLowestGbwHz, kHighestGbwHz, "1 kHz to 10 GHz"),
-                "20 x the stage frequency rounded down to a half step, at least 1 MHz"),
+                "per stage, the recommended GBW of its circuit, at least 1 MHz"),
         Default(Entry("predistort", B, K::List, "LIST", "",
                       "Predistort these stages for the op-amp GBW (1,2 or all second-order stages)"),
                 "none"),
         Default(
             Entry("compensate", B, K::List, "LIST", "",
-                  "Use the actively compensated circuit for these stages (1,2 or all second-order stages)"),
+                  "Use the actively compensated circuit for these stages (1,2, or all: every stage whose circuit offers one)"),
             "none"),
         Default(Ranged(Entry("capacitor", B, K::List, "C", "F",
                              "Starting capacitor C1 for every stage (10n) or per stage (1:10n,2:4.7n), moved "
