@@ -157,6 +157,11 @@ class TfmMain {
     void UI2Click();
     void StageCascadingcriteria1Click() { ACrit.Show(); }
 
+    // Help > Contents: the user manual, handed to OpenHelp (the front end's viewer).
+    // Without a manual the person is told where it was looked for.
+    void Contents1Click();
+    std::function<void(const std::string& path)> OpenHelp;
+
     // New design: clears the design and hides the step forms.
     void New(uint8_t filterType);
 
