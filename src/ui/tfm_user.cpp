@@ -194,6 +194,23 @@ void TfmUser::UpdateResponse() {
     }
 }
 
+void PaintUserTemplate(DrawingSurface& s, const TUserTemplate& t) {
+    const double W = s.Width(), H = s.Height();
+    s.SetBrush(colors::White);
+    s.FillRect(0, 0, W, H);
+    s.SetFont("Arial", std::clamp(H / 5.0, 10.0, 15.0));
+    s.SetTextColor(colors::Text);
+    const double lineH = s.TextHeight(t.Prefix), mid = H / 2;
+    const double x0 = 8;
+    s.TextOut(x0, mid - lineH / 2, t.Prefix);
+    const double x1 = x0 + s.TextWidth(t.Prefix) + 4;
+    const double width = std::max(s.TextWidth(t.Numerator), s.TextWidth(t.Denominator)) + 8;
+    s.TextOut(x1 + (width - s.TextWidth(t.Numerator)) / 2, mid - lineH - 2, t.Numerator);
+    s.SetPen(colors::Text, 1);
+    s.Line(x1, mid, x1 + width, mid);
+    s.TextOut(x1 + (width - s.TextWidth(t.Denominator)) / 2, mid + 2, t.Denominator);
+}
+
 void TfmUser::Paint(DrawingSurface& surface) const {
     CurveGraph g;
     g.Title = "Magnitude response";

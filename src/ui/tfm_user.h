@@ -32,6 +32,10 @@ struct TUserTemplate {
     std::string Denominator;
 };
 
+// Draws the template: the prefix, then the numerator centred over the fraction bar and
+// the denominator under it.
+void PaintUserTemplate(DrawingSurface& surface, const TUserTemplate& t);
+
 // One point of the magnitude response of the sections entered so far.
 struct TUserResponsePoint {
     long double X = 0;      // frequency in the display unit (Hz or rad/s)
