@@ -93,6 +93,7 @@ GraphWindow::GraphWindow(TfmGraph& model, Changed changed, QWidget* parent)
         group->addButton(Approx[i], i);
         sl->addWidget(Approx[i], i, 0);
         sl->addWidget(Orders[i], i, 1);
+        sl->setColumnStretch(0, 1);
         connect(Approx[i], &QRadioButton::clicked, this, [this, i] {
             m_.RadioGroup2Click(i);
             changed_();
@@ -153,23 +154,27 @@ GraphWindow::GraphWindow(TfmGraph& model, Changed changed, QWidget* parent)
         changed_();
     });
 
-    auto* side = new QVBoxLayout;
+    PointLines->setMinimumHeight(90);
+    PoleZeroLines->setMinimumHeight(120);
+    PoleZeroLines->setWordWrap(true);
+    auto* sidePanel = new QWidget;
+    sidePanel->setFixedWidth(330);
+    auto* side = new QVBoxLayout(sidePanel);
+    side->setContentsMargins(0, 0, 0, 0);
     side->addWidget(display);
     side->addWidget(select);
     side->addWidget(configure);
+    side->addWidget(PointCalc);
+    side->addWidget(PoleZero);
     side->addStretch(1);
     side->addWidget(Next);
     auto* left = new QVBoxLayout;
     left->addWidget(Tabs);
     left->addWidget(Picture, 1);
-    auto* bottom = new QHBoxLayout;
-    bottom->addWidget(PointCalc, 1);
-    bottom->addWidget(PoleZero, 1);
-    left->addLayout(bottom);
     auto* layout = new QHBoxLayout(this);
     layout->addLayout(left, 1);
-    layout->addLayout(side);
-    resize(1050, 640);
+    layout->addWidget(sidePanel);
+    resize(1120, 720);
 }
 
 void GraphWindow::Sync() {

@@ -58,7 +58,8 @@ double SketchedLoss(uint8_t type, double u) {
     default:
         loss = fall(u - 0.5);
     }
-    return loss < 0.5 ? std::min(loss + ripple * (1 - 2 * loss), 0.14) : loss;
+    // The ripple fades out as the response leaves the passband.
+    return loss + ripple * std::max(0.0, 1.0 - loss / 0.05);
 }
 
 // A horizontal dimension line with arrow heads between x1 and x2 at y, its text above it.
