@@ -154,9 +154,8 @@ GraphWindow::GraphWindow(TfmGraph& model, Changed changed, QWidget* parent)
         changed_();
     });
 
-    PointLines->setMinimumHeight(90);
-    PoleZeroLines->setMinimumHeight(120);
-    PoleZeroLines->setWordWrap(true);
+    PointLines->setMinimumHeight(80);
+    PoleZeroLines->setMinimumHeight(200);
     auto* sidePanel = new QWidget;
     sidePanel->setFixedWidth(330);
     auto* side = new QVBoxLayout(sidePanel);
@@ -166,6 +165,14 @@ GraphWindow::GraphWindow(TfmGraph& model, Changed changed, QWidget* parent)
     side->addWidget(configure);
     side->addWidget(PointCalc);
     side->addWidget(PoleZero);
+    ClickHint =
+        new QLabel("Click on the frequency or time graphs to read their values at that point, and on "
+                   "the pole-zero graph to list the poles and zeros of the chosen approximation. "
+                   "Zoom, then drag a rectangle from upper left to lower right over the gain graph to "
+                   "enlarge it; the right button leaves the zoom mode.");
+    ClickHint->setWordWrap(true);
+    ClickHint->setMargin(6);
+    side->addWidget(ClickHint);
     side->addStretch(1);
     side->addWidget(Next);
     auto* left = new QVBoxLayout;
@@ -174,7 +181,7 @@ GraphWindow::GraphWindow(TfmGraph& model, Changed changed, QWidget* parent)
     auto* layout = new QHBoxLayout(this);
     layout->addLayout(left, 1);
     layout->addWidget(sidePanel);
-    resize(1120, 720);
+    resize(1120, 800);
 }
 
 void GraphWindow::Sync() {
@@ -204,9 +211,11 @@ void GraphWindow::Sync() {
     for (const std::string& l : m_.PtCalc.Lines)
         PointLines->addItem(QString::fromStdString(l));
     PoleZero->setVisible(m_.PoleZeroListVisible);
+    ClickHint->setVisible(!m_.PtCalc.Visible && !m_.PoleZeroListVisible);
     PoleZeroLines->clear();
+    // A pole pair's frequency and Q go on a line of their own, to fit the list.
     for (const std::string& l : m_.PoleZeroList)
-        PoleZeroLines->addItem(QString::fromStdString(l));
+        PoleZeroLines->addItem(QString::fromStdString(l).replace("   ", "\n        "));
     Picture->update();
 }
 

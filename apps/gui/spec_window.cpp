@@ -192,6 +192,10 @@ void SpecWindow::SyncTable() {
         Results->item(0, c)->setFont(bold);
     Results->resizeColumnsToContents();
     Results->resizeRowsToContents();
+    // The grid fills its tab.
+    Results->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
+    Results->horizontalHeader()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
+    Results->verticalHeader()->setSectionResizeMode(QHeaderView::Stretch);
 }
 
 void SpecWindow::Sync() {

@@ -61,7 +61,7 @@ ResValuesWindow::ResValuesWindow(TfmResValues& model, QWidget* parent) : StepWin
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(top);
     layout->addWidget(Values, 1);
-    resize(640, 330);
+    resize(520, 330);
 }
 
 void ResValuesWindow::Sync() {
@@ -79,7 +79,8 @@ void ResValuesWindow::Sync() {
             Values->setItem(r, c, item);
         }
     }
-    Values->resizeColumnsToContents();
+    Values->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
+    Values->verticalHeader()->setSectionResizeMode(QHeaderView::Stretch);
 }
 
 TransferWindow::TransferWindow(TfmTransfer& model, Changed changed, QWidget* parent)
@@ -112,7 +113,7 @@ TransferWindow::TransferWindow(TfmTransfer& model, Changed changed, QWidget* par
     layout->addLayout(top);
     layout->addWidget(Table, 1);
     layout->addWidget(Notes);
-    resize(980, 380);
+    resize(1180, 300);
 }
 
 void TransferWindow::Sync() {
@@ -128,7 +129,9 @@ void TransferWindow::Sync() {
     for (int r = 0; r < static_cast<int>(m_.Rows.size()); ++r)
         for (int c = 0; c < static_cast<int>(m_.Rows[r].size()); ++c)
             Table->setItem(r, c, new QTableWidgetItem(QString::fromStdString(m_.Rows[r][c])));
-    Table->resizeColumnsToContents();
+    // Every number whole; the spare width goes to the last column.
+    Table->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    Table->horizontalHeader()->setStretchLastSection(true);
     QString notes;
     for (size_t i = 0; i + 1 < m_.Notes.size() && i < 4; i += 2)
         notes += QString::fromStdString(m_.Notes[i] + "  " + m_.Notes[i + 1]) + "      ";

@@ -79,6 +79,7 @@ class GraphWindow : public StepWindow {
     QLineEdit* PointEntry = nullptr;
     QListWidget* PointLines = nullptr;
     QGroupBox* PoleZero = nullptr;
+    QLabel* ClickHint = nullptr; // what a click on the graph does, until it was done
     QListWidget* PoleZeroLines = nullptr;
 
     // "Configure": the dialog of the axis settings; `edit` may change them (tests fill

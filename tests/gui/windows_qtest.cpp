@@ -68,6 +68,11 @@ class WindowsTest : public QObject {
             QVERIFY2(hints.contains(hint), hint);
         // Nothing to compare yet: the graph commands wait for a calculation.
         QVERIFY(!w.Command("Copy to Clipboard")->isEnabled());
+        // Help opens the manual.
+        QString help;
+        w.ShowHelp = [&help](const QString& path) { help = path; };
+        w.Command("Contents")->trigger();
+        QVERIFY2(help.endsWith("docs/manual.md"), qPrintable(help));
         QVERIFY(dlg.log.empty());
     }
 
