@@ -253,6 +253,14 @@ bool GraphWindow::ConfigureDialog(AxisConfiguration& c) {
     gl->addRow("from", gMin);
     gl->addRow("to", gMax);
     gl->addRow(gDb, gVv);
+    // Switching the kind shows the range in the other unit.
+    connect(gDb, &QRadioButton::toggled, &dialog, [&, gMin, gMax](bool dB) {
+        const AxisConfiguration k = m_.ConfigBtnClick(dB);
+        for (QDoubleSpinBox* b : {gMin, gMax})
+            b->setRange(double(k.GainSliderMin), double(k.GainSliderMax));
+        gMin->setValue(double(k.GainMin));
+        gMax->setValue(double(k.GainMax));
+    });
     // Time axis.
     auto* time = new QGroupBox("Time axis (ms)");
     auto* tl = new QFormLayout(time);

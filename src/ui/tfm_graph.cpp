@@ -237,7 +237,7 @@ void TfmGraph::ImageMouseUp(MouseButton button, double x, double y) {
 
 // ---- Configure Axes --------------------------------------------------------------------------
 
-AxisConfiguration TfmGraph::ConfigBtnClick() const {
+AxisConfiguration TfmGraph::ConfigBtnClick(std::optional<bool> gainInDb) const {
     AxisConfiguration c;
     const int decade = DefaultFrequencyAxis(d_).Decade;
     c.FreqSliderMin = std::pow(10.0L, static_cast<long double>(decade - 2));
@@ -245,11 +245,11 @@ AxisConfiguration TfmGraph::ConfigBtnClick() const {
     c.FreqMin = Axes.Freq.Min;
     c.FreqMax = Axes.Freq.Max;
     c.FreqLog = Axes.Freq.Log;
-    c.GainInDb = Axes.GainInDb;
+    c.GainInDb = gainInDb.value_or(Axes.GainInDb);
     // The attenuation slider reaches 100 dB below the lowest shown or specified level
     // and 20 dB above the top (in V/V from 0 to twice the top); the time slider from 0
     // to ten times the default full scale.
-    if (Axes.GainInDb) {
+    if (c.GainInDb) {
         const long double floor =
             std::min<long double>(Axes.GainDb.Min, -static_cast<long double>(d_.Spec.Asb));
         c.GainSliderMin = std::floor((floor - 100) / 10) * 10;
@@ -258,8 +258,8 @@ AxisConfiguration TfmGraph::ConfigBtnClick() const {
         c.GainSliderMin = 0;
         c.GainSliderMax = 2 * Axes.GainVV.Max;
     }
-    c.GainMin = Axes.GainInDb ? Axes.GainDb.Min : Axes.GainVV.Min;
-    c.GainMax = Axes.GainInDb ? Axes.GainDb.Max : Axes.GainVV.Max;
+    c.GainMin = c.GainInDb ? Axes.GainDb.Min : Axes.GainVV.Min;
+    c.GainMax = c.GainInDb ? Axes.GainDb.Max : Axes.GainVV.Max;
     const long double ms = std::pow(10.0L, static_cast<long double>(Axes.Time.Exp)) * 1000.0L;
     c.TimeMinMs = Axes.Time.Start * ms;
     c.TimeMaxMs = Axes.Time.FullScale * ms;

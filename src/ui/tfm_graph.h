@@ -8,6 +8,7 @@
 
 #include <array>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -115,7 +116,9 @@ class TfmGraph {
     void UnzoomBtnClick();
     // "Configure": the dialog's settings; ApplyConfiguration is its "Apply" (Cancel
     // simply drops the copy). Returns false, with a message, when a range is refused.
-    AxisConfiguration ConfigBtnClick() const;
+    // `gainInDb` asks for the attenuation axis in that kind (the dialog's radio buttons),
+    // with its range and slider span in that kind's unit; else the axis's own kind.
+    AxisConfiguration ConfigBtnClick(std::optional<bool> gainInDb = std::nullopt) const;
     bool ApplyConfiguration(const AxisConfiguration& c);
     // The display unit changed: the frequency limits follow it.
     void FrequencyUnitChanged();

@@ -173,6 +173,15 @@ class WindowsTest : public QObject {
         QCOMPARE(m.Axes.Freq.Max, before.Max);
         QVERIFY(!g->Unzoom->isEnabled());
 
+        // "Configure" with the axis on V/V and no grid: Apply takes them.
+        g->editConfiguration = [](velmora::AxisConfiguration& c) {
+            c.GainInDb = false, c.GainMin = 0, c.GainMax = 1.2L, c.Grid = false;
+            return true;
+        };
+        QTest::mouseClick(g->Configure, Qt::LeftButton);
+        QVERIFY(!m.Axes.GainInDb && !m.Axes.Grid);
+        QCOMPARE(double(m.Axes.GainVV.Max), 1.2);
+
         // Every tab draws; the pole-zero tab lists the poles on a click.
         for (int tab = 0; tab < g->Tabs->count(); ++tab) {
             g->Tabs->setCurrentIndex(tab);

@@ -436,6 +436,16 @@ TEST_F(TfmGraphTest, ConfigureAxesSlidersSpanTheirRanges) {
             EXPECT_LE(c.GainSliderMin, -30 - 100); // below the stopband limit
         }
     }
+    // Asking for the other kind gives the same range in that unit: -40..10 dB is
+    // 0.01..3.162 V/V.
+    AxisConfiguration c = graph.ConfigBtnClick();
+    c.GainInDb = true, c.GainMin = -40, c.GainMax = 10;
+    ASSERT_TRUE(graph.ApplyConfiguration(c));
+    const AxisConfiguration v = graph.ConfigBtnClick(false);
+    EXPECT_FALSE(v.GainInDb);
+    EXPECT_NEAR(static_cast<double>(v.GainMin), 0.01, 1e-12);
+    EXPECT_NEAR(static_cast<double>(v.GainMax), std::sqrt(10.0), 1e-12);
+    EXPECT_TRUE(graph.Axes.GainInDb); // asking changes nothing
 }
 
 } // namespace
