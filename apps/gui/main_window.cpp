@@ -25,6 +25,7 @@ MainWindow::MainWindow(Dialogs* dialogs) {
     model_->OpenHelp = [this](const std::string& path) { OpenHelp(path); };
     const Changed changed = [this] { Sync(); };
     spec_ = new SpecWindow(model_->ParEnt, design_, changed, this);
+    spec_->mayClose = [this] { return model_->ParEntClose(); };
     graph_ = new GraphWindow(model_->Graph, changed, this);
     user_ = new UserWindow(model_->User, changed, this);
     dbConvert_ = new DbConvertWindow(model_->DbConvert, changed, this);

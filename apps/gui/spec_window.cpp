@@ -12,6 +12,10 @@ namespace velmora::gui {
 StepWindow::StepWindow(QWidget* parent) : QWidget(parent, Qt::Window) {}
 
 void StepWindow::closeEvent(QCloseEvent* e) {
+    if (mayClose && !mayClose()) {
+        e->ignore();
+        return;
+    }
     if (closed) closed();
     e->accept();
 }

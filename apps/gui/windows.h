@@ -29,11 +29,13 @@ namespace velmora::gui {
 
 using Changed = std::function<void()>;
 
-// A top-level window of a step: closing it hides the step (`closed` is told).
+// A top-level window of a step: closing it hides the step (`closed` is told), unless
+// `mayClose` says no.
 class StepWindow : public QWidget {
   public:
     explicit StepWindow(QWidget* parent);
     std::function<void()> closed;
+    std::function<bool()> mayClose;
 
   protected:
     void closeEvent(QCloseEvent* e) override;

@@ -197,6 +197,12 @@ void TfmMain::CloseDesign1Click() {
     New(d_.Spec.FilterType == UserDefined ? uint8_t{Lowpass} : d_.Spec.FilterType);
 }
 
+bool TfmMain::ParEntClose() {
+    if (!SavePrompt()) return false;
+    New(d_.Spec.FilterType == UserDefined ? uint8_t{Lowpass} : d_.Spec.FilterType);
+    return true;
+}
+
 bool TfmMain::Exit1Click() {
     if (!SavePrompt()) return false;
     WriteSettings();

@@ -95,6 +95,10 @@ class TfmMain {
     // The Start Design command of a filter type (what the five handlers above run).
     void StartDesign(uint8_t filterType);
     void CloseDesign1Click();
+    // The specification form's Close (and closing that window): the save question, then
+    // a new, empty design of the same type with its forms hidden. False when the person
+    // cancelled: the form stays open.
+    bool ParEntClose();
     // Exit: the save question, then the settings file is written; false when the user
     // cancelled (nothing is written then).
     bool Exit1Click();

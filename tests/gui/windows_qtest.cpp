@@ -125,6 +125,11 @@ class WindowsTest : public QObject {
         // Editing disables Next until the next calculation.
         QTest::keyClicks(s->Fields["NumEdit2"], "1");
         QVERIFY(!s->Next->isEnabled());
+        // Closing the form of a design that has not gone past the specification asks nothing.
+        dlg.clear();
+        QVERIFY(s->close());
+        QVERIFY(dlg.log.empty());
+        QVERIFY(!s->isVisible());
     }
 
     // The ideal responses: a wrong rectangle gives the hint, a dragged one zooms, unzoom
