@@ -45,7 +45,9 @@ class MainWindow : public QMainWindow {
 
     // Help > Contents is shown in the default browser when one can be started, else
     // in a window of the program.
-    std::function<void(const QString& html)> ShowHelp;
+    std::function<void(const QString& path)> ShowHelp;
+    // File > Print prints to this PDF file instead of asking for a printer (tests).
+    QString PrintToFile;
 
   protected:
     void closeEvent(QCloseEvent* e) override;
@@ -73,6 +75,7 @@ class MainWindow : public QMainWindow {
     QAction* Add(QMenu* menu, const QString& text, std::function<void()> handler, const QString& hint = {});
     void Run(const std::function<void()>& handler);
     void CopyToClipboard();
+    void Print();
     void OpenHelp(const std::string& path);
     void SyncRecentFiles();
 };

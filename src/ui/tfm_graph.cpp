@@ -324,9 +324,9 @@ void TfmGraph::FrequencyUnitChanged() {
     if (PoleZeroListVisible) PoleZeroList = PoleZeroListTexts(d_, ApproxIndex, hz);
 }
 
-void TfmGraph::Paint(DrawingSurface& surface) const {
-    GraphView view{Tab(), Axes, ShownApproximations(), {}};
-    if (Tab() == GraphTab::Gain) view.Mask = GainMask(d_, Axes.Freq, Axes.GainInDb);
+void TfmGraph::PaintTab(DrawingSurface& surface, GraphTab tab) const {
+    GraphView view{tab, Axes, ShownApproximations(), {}};
+    if (tab == GraphTab::Gain) view.Mask = GainMask(d_, Axes.Freq, Axes.GainInDb);
     PaintResponseGraph(surface, d_, view);
 }
 

@@ -136,7 +136,9 @@ class TfmGraph {
     PlotArea Area() const { return PlotAreaOf(PictureWidth, PictureHeight); }
     std::vector<int> ShownApproximations() const;
     // The current tab, with the specification's mask on the gain tab.
-    void Paint(DrawingSurface& surface) const;
+    void Paint(DrawingSurface& surface) const { PaintTab(surface, Tab()); }
+    // Any tab over the current axes (for printing every tab).
+    void PaintTab(DrawingSurface& surface, GraphTab tab) const;
 
   private:
     TDesign& d_;

@@ -176,7 +176,8 @@ void TfmMain::New(uint8_t filterType) {
     CirSel.Visible = false;
     CirCal.Visible = false;
     View.Visible = false;
-    User.Response.clear(); // the magnitude graph shows an empty "Magnitude response" frame
+    User.Response.clear();       // the magnitude graph shows an empty "Magnitude response" frame
+    Graph.Axes = ResponseAxes{}; // no graphs until the new design has some
     GraphCommandsEnabled = false;
     AsciiFileName.clear();
     UpdateCaption();

@@ -4,6 +4,7 @@
 // message text and its order are checked.
 #include <QAction>
 #include <QApplication>
+#include <QFile>
 #include <QMenuBar>
 #include <QTemporaryDir>
 #include <QTest>
@@ -196,6 +197,13 @@ class WindowsTest : public QObject {
         QTest::mouseClick(g->Picture, Qt::LeftButton, {}, at(0.5, 0.5));
         QVERIFY(g->PoleZero->isVisible());
         QVERIFY(g->PoleZeroLines->item(0)->text().startsWith("Pole pair:  p = -"));
+
+        // Print: the template and the six tabs, one page each.
+        w.PrintToFile = dir_.path() + "/report.pdf";
+        w.Command("Print")->trigger();
+        QFile pdf(w.PrintToFile);
+        QVERIFY(pdf.open(QIODevice::ReadOnly));
+        QCOMPARE(pdf.readAll().count("/Type /Page\n"), 7);
 
         // rad/s: the frequency entries times 2 pi, the graph's axis along with them.
         w.Command("rad/s")->trigger();
