@@ -4,6 +4,7 @@
 // message text and its order are checked.
 #include <QAction>
 #include <QApplication>
+#include <QClipboard>
 #include <QFile>
 #include <QMenuBar>
 #include <QTemporaryDir>
@@ -131,6 +132,22 @@ class WindowsTest : public QObject {
         QVERIFY(s->close());
         QVERIFY(dlg.log.empty());
         QVERIFY(!s->isVisible());
+
+        // A 10 Hz wide bandpass at 10 kHz needs poles of Q near 1000: ">300" in red.
+        w.Command("Bandpass")->trigger();
+        QVERIFY(s->Fields["NumEdit5"]->isVisible());
+        Retype(s->Fields["NumEdit3"], "10");
+        Retype(s->Fields["NumEdit4"], "20");
+        for (int box : {0, 1}) {
+            s->Units[box]->setCurrentIndex(0);
+            emit s->Units[box]->activated(0); // "Hz"
+        }
+        QCOMPARE(w.Model().ParEnt.CB1.Text(), std::string("Hz"));
+        QTest::mouseClick(s->Calculate, Qt::LeftButton);
+        QCOMPARE(Cell(s->Results, 8, 0), QString("Max. pole Qp"));
+        QCOMPARE(Cell(s->Results, 8, 1), QString(">300"));
+        QCOMPARE(s->Results->item(8, 1)->foreground().color(), QColor(Qt::red));
+        QVERIFY(!s->Next->isEnabled()); // no approximation can be built
     }
 
     // The ideal responses: a wrong rectangle gives the hint, a dragged one zooms, unzoom
@@ -168,6 +185,7 @@ class WindowsTest : public QObject {
         QTest::mouseClick(g->Zoom, Qt::LeftButton);
         QTest::mousePress(g->Picture, Qt::LeftButton, {}, at(0.25, 0.1));
         QTest::mouseMove(g->Picture, at(0.5, 0.5));
+        QCOMPARE(g->Picture->cursor().shape(), Qt::SizeFDiagCursor); // the zoom cursor
         QVERIFY(m.RubberBand.Visible);
         QCOMPARE(m.RubberBand.X2, double(at(0.5, 0.5).x()));
         QTest::mouseRelease(g->Picture, Qt::LeftButton, {}, at(0.5, 0.5));
@@ -197,6 +215,10 @@ class WindowsTest : public QObject {
         QTest::mouseClick(g->Picture, Qt::LeftButton, {}, at(0.5, 0.5));
         QVERIFY(g->PoleZero->isVisible());
         QVERIFY(g->PoleZeroLines->item(0)->text().startsWith("Pole pair:  p = -"));
+
+        // Copy to Clipboard: the graph as the window shows it.
+        w.Command("Copy to Clipboard")->trigger();
+        QCOMPARE(QApplication::clipboard()->image().size(), g->Picture->size());
 
         // Print: the template and the six tabs, one page each.
         w.PrintToFile = dir_.path() + "/report.pdf";
