@@ -1,12 +1,13 @@
 # Velmora: the two everyday commands.
 #   make run   builds the release program and designs the built-in default filter
 #   make test  installs what is missing, builds with sanitizers and runs the test suite
+#   make gui   builds the desktop program and starts it (make gui FILE=design.fl3 opens a design)
 #   make fuzz  builds the fuzz targets of the file readers and the request files with clang and runs each
 JOBS ?= $(shell nproc)
 FUZZ_DIR := build/fuzz
 FUZZ_SECONDS ?= 60
 
-.PHONY: deps run test bench build-release clean fuzz fuzz-build
+.PHONY: deps run test bench build-release clean fuzz fuzz-build gui screenshots
 
 deps:
 	bash scripts/install-deps.sh
@@ -29,6 +30,13 @@ test: deps
 	  else echo "clang++ not found: the fuzz tests are skipped"; fi
 	cd build/test && ctest --output-on-failure -j $(JOBS)
 
+gui: build-release
+	VELMORA_DATA_DIR=$(CURDIR)/data ./build/release/apps/gui/velmora-gui $(FILE)
+
+# A PNG of each window of the desktop program in docs/images/, made under Xvfb.
+screenshots:
+	bash scripts/screenshots.sh
+
 # The fuzz targets: clang with libFuzzer, AddressSanitizer and UndefinedBehaviorSanitizer.
 fuzz-build:
 	cmake -S . -B $(FUZZ_DIR) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
@@ -42,6 +50,7 @@ bench: deps
 	cmake -S . -B build/bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DVELMORA_TESTS=OFF -DVELMORA_BENCH=ON
 	cmake --build build/bench -j $(JOBS)
 	for b in build/bench/bench/*_bench; do VELMORA_DATA_DIR=$(CURDIR)/data $$b; done
+	if [ -x build/bench/bench/gui_windows_qbench ]; then VELMORA_DATA_DIR=$(CURDIR)/data build/bench/bench/gui_windows_qbench; fi
 
 clean:
 	rm -rf build out

@@ -1,10 +1,17 @@
 #!/usr/bin/env bash
 # Installs the Debian packages Velmora needs to build and test, non-interactively.
 # Returns at once when everything is already present.
+#   scripts/install-deps.sh                 build, test and desktop packages
+#   scripts/install-deps.sh --screenshots   also what scripts/screenshots.sh needs
 set -euo pipefail
 packages=(cmake ninja-build g++ pkg-config make
           libcli11-dev nlohmann-json3-dev libfmt-dev
-          libgtest-dev ngspice libbenchmark-dev clang python3)
+          libgtest-dev ngspice libbenchmark-dev clang python3
+          qt6-base-dev qt6-svg-dev libqt6svg6)
+# The screenshot script (scripts/screenshots.sh) runs the desktop program under Xvfb.
+if [ "${1:-}" = "--screenshots" ]; then
+  packages+=(xvfb xauth imagemagick)
+fi
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

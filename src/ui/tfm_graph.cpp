@@ -6,6 +6,7 @@
 #include "analysis/ideal_filter.h"
 #include "analysis/ideal_responses.h"
 #include "model/number_text.h"
+#include "ui/response_plots.h"
 
 namespace velmora {
 
@@ -61,7 +62,7 @@ void TfmGraph::FormShow() {
     History.Clear();
     UnzoomBtnEnabled = false;
     ZoomMode = false;
-    cornerSet_ = false;
+    RubberBand.Visible = false;
     const IdealAxes axes{Axes.Freq, Axes.Time};
     if (Responses)
         ComputeIdealResponses(d_, axes, *Responses);
@@ -82,7 +83,7 @@ std::vector<int> TfmGraph::ShownApproximations() const {
 void TfmGraph::TabControl1Change(int index) {
     if (index < 0 || index >= kGraphTabCount) return;
     TabIndex = index;
-    cornerSet_ = false;
+    RubberBand.Visible = false;
     PtCalc.SetView(Tab(), Axes);
     PtCalc.Lines.clear();
 }
@@ -150,12 +151,12 @@ void TfmGraph::RecomputeTimeResponses() {
 void TfmGraph::ZoomBtnClick() {
     if (!ZoomBtnEnabled) return;
     ZoomMode = true;
-    cornerSet_ = false;
+    RubberBand.Visible = false;
 }
 
 void TfmGraph::UnzoomBtnClick() {
     ZoomMode = false;
-    cornerSet_ = false;
+    RubberBand.Visible = false;
     ZoomState s;
     if (!UnzoomBtnEnabled || !History.Pop(s)) return;
     RestoreZoomState(Axes, s);
@@ -165,10 +166,10 @@ void TfmGraph::UnzoomBtnClick() {
 
 void TfmGraph::Zoom(double x2, double y2) {
     ZoomMode = false;
-    cornerSet_ = false;
+    RubberBand.Visible = false;
     const ZoomState before = ZoomStateOf(Axes);
     ResponseAxes zoomed = Axes;
-    if (ZoomToRectangle(zoomed, Area(), cornerX_, cornerY_, x2, y2) != ZoomStatus::Zoomed) {
+    if (ZoomToRectangle(zoomed, Area(), RubberBand.X1, RubberBand.Y1, x2, y2) != ZoomStatus::Zoomed) {
         dlg_.Message(MessageKind::Information, kZoomHint);
         return;
     }
@@ -196,15 +197,13 @@ GraphCursor TfmGraph::CursorAt(double x, double y) const {
 void TfmGraph::ImageMouseDown(MouseButton button, double x, double y) {
     if (button == MouseButton::Right) {
         ZoomMode = false;
-        cornerSet_ = false;
+        RubberBand.Visible = false;
         return;
     }
     if (!Area().Contains(x, y)) return;
     switch (CursorAt(x, y)) {
     case GraphCursor::Zoom:
-        cornerSet_ = true;
-        cornerX_ = x;
-        cornerY_ = y;
+        RubberBand = {true, x, y, x, y};
         break;
     case GraphCursor::PoleZero:
         PoleZeroList = PoleZeroListTexts(d_, ApproxIndex, Axes.Freq.Hz);
@@ -223,15 +222,22 @@ void TfmGraph::ImageMouseDown(MouseButton button, double x, double y) {
     }
 }
 
+void TfmGraph::ImageMouseMove(double x, double y) {
+    if (!RubberBand.Visible) return;
+    const PlotArea a = Area();
+    RubberBand.X2 = std::clamp(x, a.Left, a.Right);
+    RubberBand.Y2 = std::clamp(y, a.Top, a.Bottom);
+}
+
 void TfmGraph::ImageMouseUp(MouseButton button, double x, double y) {
-    if (button != MouseButton::Left || !ZoomMode || !cornerSet_ || Tab() != GraphTab::Gain) return;
+    if (button != MouseButton::Left || !ZoomMode || !RubberBand.Visible || Tab() != GraphTab::Gain) return;
     if (!Area().Contains(x, y)) return;
     Zoom(x, y);
 }
 
 // ---- Configure Axes --------------------------------------------------------------------------
 
-AxisConfiguration TfmGraph::ConfigBtnClick() const {
+AxisConfiguration TfmGraph::ConfigBtnClick(std::optional<bool> gainInDb) const {
     AxisConfiguration c;
     const int decade = DefaultFrequencyAxis(d_).Decade;
     c.FreqSliderMin = std::pow(10.0L, static_cast<long double>(decade - 2));
@@ -239,12 +245,28 @@ AxisConfiguration TfmGraph::ConfigBtnClick() const {
     c.FreqMin = Axes.Freq.Min;
     c.FreqMax = Axes.Freq.Max;
     c.FreqLog = Axes.Freq.Log;
-    c.GainInDb = Axes.GainInDb;
-    c.GainMin = Axes.GainInDb ? Axes.GainDb.Min : Axes.GainVV.Min;
-    c.GainMax = Axes.GainInDb ? Axes.GainDb.Max : Axes.GainVV.Max;
+    c.GainInDb = gainInDb.value_or(Axes.GainInDb);
+    // The attenuation slider reaches 100 dB below the lowest shown or specified level
+    // and 20 dB above the top (in V/V from 0 to twice the top); the time slider from 0
+    // to ten times the default full scale.
+    if (c.GainInDb) {
+        const long double floor =
+            std::min<long double>(Axes.GainDb.Min, -static_cast<long double>(d_.Spec.Asb));
+        c.GainSliderMin = std::floor((floor - 100) / 10) * 10;
+        c.GainSliderMax = Axes.GainDb.Max + 20;
+    } else {
+        c.GainSliderMin = 0;
+        c.GainSliderMax = 2 * Axes.GainVV.Max;
+    }
+    c.GainMin = c.GainInDb ? Axes.GainDb.Min : Axes.GainVV.Min;
+    c.GainMax = c.GainInDb ? Axes.GainDb.Max : Axes.GainVV.Max;
     const long double ms = std::pow(10.0L, static_cast<long double>(Axes.Time.Exp)) * 1000.0L;
     c.TimeMinMs = Axes.Time.Start * ms;
     c.TimeMaxMs = Axes.Time.FullScale * ms;
+    const TimeAxis time = DefaultResponseAxes(d_).Time;
+    c.TimeSliderMinMs = 0;
+    c.TimeSliderMaxMs = std::max(
+        10 * time.FullScale * std::pow(10.0L, static_cast<long double>(time.Exp)) * 1000.0L, c.TimeMaxMs);
     c.Grid = Axes.Grid;
     c.Marker3dB = Axes.Marker3dB;
     return c;
@@ -302,8 +324,10 @@ void TfmGraph::FrequencyUnitChanged() {
     if (PoleZeroListVisible) PoleZeroList = PoleZeroListTexts(d_, ApproxIndex, hz);
 }
 
-void TfmGraph::Paint(DrawingSurface& surface) const {
-    PaintResponseGraph(surface, d_, GraphView{Tab(), Axes, ShownApproximations(), {}});
+void TfmGraph::PaintTab(DrawingSurface& surface, GraphTab tab) const {
+    GraphView view{tab, Axes, ShownApproximations(), {}};
+    if (tab == GraphTab::Gain) view.Mask = GainMask(d_, Axes.Freq, Axes.GainInDb);
+    PaintResponseGraph(surface, d_, view);
 }
 
 // ---- Pole-zero list ----------------------------------------------------------------------------

@@ -8,6 +8,7 @@
 
 #include <array>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -34,10 +35,13 @@ struct AxisConfiguration {
     long double FreqSliderMin = 0, FreqSliderMax = 0;
     long double FreqMin = 0, FreqMax = 0;
     bool FreqLog = true; // " logarithmic" / " linear"
-    // "Attenuation axis": the range in dB or in V/V as GainInDb says.
+    // "Attenuation axis": the span of its slider and the range, in dB or in V/V as
+    // GainInDb says.
+    long double GainSliderMin = 0, GainSliderMax = 0;
     long double GainMin = 0, GainMax = 0;
     bool GainInDb = true; // " log (dB)" / " linear (V/V)"
-    // "Time axis (ms)".
+    // "Time axis (ms)": the span of its slider and the range.
+    long double TimeSliderMinMs = 0, TimeSliderMaxMs = 0;
     long double TimeMinMs = 0, TimeMaxMs = 0;
     bool Grid = true;       // "Grid ": " show grid lines"
     bool Marker3dB = false; // "3dB Marker": " show 3dB attenuation"
@@ -82,6 +86,14 @@ class TfmGraph {
     ResponseAxes Axes;
     ZoomHistory History;
 
+    // The zoom rectangle being dragged, from the corner where the button went down to
+    // the mouse; shown while Visible.
+    struct Band {
+        bool Visible = false;
+        double X1 = 0, Y1 = 0, X2 = 0, Y2 = 0;
+    };
+    Band RubberBand;
+
     TfmPtCalc PtCalc;
     bool PoleZeroListVisible = false;
     std::vector<std::string> PoleZeroList;
@@ -104,7 +116,9 @@ class TfmGraph {
     void UnzoomBtnClick();
     // "Configure": the dialog's settings; ApplyConfiguration is its "Apply" (Cancel
     // simply drops the copy). Returns false, with a message, when a range is refused.
-    AxisConfiguration ConfigBtnClick() const;
+    // `gainInDb` asks for the attenuation axis in that kind (the dialog's radio buttons),
+    // with its range and slider span in that kind's unit; else the axis's own kind.
+    AxisConfiguration ConfigBtnClick(std::optional<bool> gainInDb = std::nullopt) const;
     bool ApplyConfiguration(const AxisConfiguration& c);
     // The display unit changed: the frequency limits follow it.
     void FrequencyUnitChanged();
@@ -114,17 +128,21 @@ class TfmGraph {
     GraphCursor CursorAt(double x, double y) const;
     void ImageMouseDown(MouseButton button, double x, double y);
     void ImageMouseUp(MouseButton button, double x, double y);
+    // The mouse moved over the picture: a zoom rectangle being dragged follows it
+    // (clamped to the plot area).
+    void ImageMouseMove(double x, double y);
 
     GraphTab Tab() const { return static_cast<GraphTab>(TabIndex); }
     PlotArea Area() const { return PlotAreaOf(PictureWidth, PictureHeight); }
     std::vector<int> ShownApproximations() const;
-    void Paint(DrawingSurface& surface) const;
+    // The current tab, with the specification's mask on the gain tab.
+    void Paint(DrawingSurface& surface) const { PaintTab(surface, Tab()); }
+    // Any tab over the current axes (for printing every tab).
+    void PaintTab(DrawingSurface& surface, GraphTab tab) const;
 
   private:
     TDesign& d_;
     Dialogs& dlg_;
-    bool cornerSet_ = false;
-    double cornerX_ = 0, cornerY_ = 0;
 
     void Choose(int index);
     void RecomputeFrequencyResponses();

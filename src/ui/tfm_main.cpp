@@ -1,10 +1,12 @@
 #include "ui/tfm_main.h"
 
+#include <cstdlib>
 #include <filesystem>
 
 #include "circuits/component_adjustment.h"
 #include "circuits/standard_substitution.h"
 #include "model/design_file.h"
+#include "model/paths.h"
 #include "stages/gains.h"
 #include "ui/stage_flow.h"
 
@@ -134,6 +136,32 @@ void TfmMain::UI2Click() {
     if (d_.DesignLevel >= LevelPaired) Cascade.FormShow();
 }
 
+namespace {
+
+// The manual ships in the source tree's docs/ and is installed beside the program data.
+std::string ManualPath() {
+    namespace fs = std::filesystem;
+    std::vector<fs::path> candidates;
+    if (const char* dir = std::getenv("VELMORA_DOC_DIR")) candidates.push_back(fs::path(dir) / "manual.md");
+    candidates.push_back(fs::path(ProgramDataDir()) / "manual.md");
+    candidates.push_back(fs::path(ProgramDataDir()) / ".." / "docs" / "manual.md");
+    std::error_code ec;
+    for (const fs::path& p : candidates)
+        if (fs::is_regular_file(p, ec)) return fs::weakly_canonical(p, ec).string();
+    return {};
+}
+
+} // namespace
+
+void TfmMain::Contents1Click() {
+    const std::string path = ManualPath();
+    if (path.empty()) {
+        dlg_.Message(MessageKind::Error, "The user manual (manual.md) was not found.");
+        return;
+    }
+    if (OpenHelp) OpenHelp(path);
+}
+
 void TfmMain::UpdateCaption() {
     Caption = d_.FileName.empty() ? "[Untitled]" : std::string(kProgramTitle) + ": " + d_.FileName;
 }
@@ -148,6 +176,8 @@ void TfmMain::New(uint8_t filterType) {
     CirSel.Visible = false;
     CirCal.Visible = false;
     View.Visible = false;
+    User.Response.clear();       // the magnitude graph shows an empty "Magnitude response" frame
+    Graph.Axes = ResponseAxes{}; // no graphs until the new design has some
     GraphCommandsEnabled = false;
     AsciiFileName.clear();
     UpdateCaption();
@@ -166,6 +196,12 @@ void TfmMain::StartDesign(uint8_t filterType) {
 void TfmMain::CloseDesign1Click() {
     if (!SavePrompt()) return;
     New(d_.Spec.FilterType == UserDefined ? uint8_t{Lowpass} : d_.Spec.FilterType);
+}
+
+bool TfmMain::ParEntClose() {
+    if (!SavePrompt()) return false;
+    New(d_.Spec.FilterType == UserDefined ? uint8_t{Lowpass} : d_.Spec.FilterType);
+    return true;
 }
 
 bool TfmMain::Exit1Click() {

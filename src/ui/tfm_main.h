@@ -95,6 +95,10 @@ class TfmMain {
     // The Start Design command of a filter type (what the five handlers above run).
     void StartDesign(uint8_t filterType);
     void CloseDesign1Click();
+    // The specification form's Close (and closing that window): the save question, then
+    // a new, empty design of the same type with its forms hidden. False when the person
+    // cancelled: the form stays open.
+    bool ParEntClose();
     // Exit: the save question, then the settings file is written; false when the user
     // cancelled (nothing is written then).
     bool Exit1Click();
@@ -154,6 +158,11 @@ class TfmMain {
     void Auto2Click() { d_.Opt.AutoCascading = 1; }
     void UI2Click();
     void StageCascadingcriteria1Click() { ACrit.Show(); }
+
+    // Help > Contents: the user manual, handed to OpenHelp (the front end's viewer).
+    // Without a manual the person is told where it was looked for.
+    void Contents1Click();
+    std::function<void(const std::string& path)> OpenHelp;
 
     // New design: clears the design and hides the step forms.
     void New(uint8_t filterType);

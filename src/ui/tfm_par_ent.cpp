@@ -263,6 +263,16 @@ void TfmParEnt::EntryChange(TEditControl& edit) {
     BitBtn1Enabled = false;
 }
 
+EntryKey TfmParEnt::KeyPress(TEditControl& edit, char key, int selected) {
+    const EntryKind kind = &edit == &IntEdit1 ? EntryKind::Integer : EntryKind::Decimal;
+    const EntryKey k = ClassifyEntryKey(edit, key, kind, selected);
+    if (k == EntryKey::Refused) dlg_.Beep();
+    if (k == EntryKey::MoveOn)
+        Focus = NextFocus({&NumEdit1, &NumEdit2, &NumEdit3, &NumEdit4, &NumEdit5, &IntEdit1, &NumEdit6},
+                          edit.Name);
+    return k;
+}
+
 void TfmParEnt::UnitChange(TComboControl& box) {
     if (&box == &CB1) NumEdit3.ExactRad.reset();
     if (&box == &CB2) NumEdit4.ExactRad.reset();

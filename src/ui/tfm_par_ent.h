@@ -13,6 +13,7 @@
 #include "approx/approximation.h"
 #include "model/design.h"
 #include "ui/dialogs.h"
+#include "ui/entry_keys.h"
 
 namespace velmora {
 
@@ -82,6 +83,10 @@ class TfmParEnt {
     void EntryChange(TEditControl& edit); // a typed change of an entry or the order
     void UnitChange(TComboControl& box);  // a change of a unit box
     void CB4Change();                     // gain unit: V/V <-> dB
+    // A character key typed into an entry field (`selected` characters are replaced by
+    // it): a refused key beeps, Enter moves the focus to the next field in the form's
+    // order. The front end inserts a taken character and then reports the change.
+    EntryKey KeyPress(TEditControl& edit, char key, int selected = 0);
     void CalcBtnClick();
     void BitBtn1Click(); // "Next"
 

@@ -1,12 +1,16 @@
 #include "ui/tfm_user.h"
 
+#include <algorithm>
+#include <cmath>
 #include <numbers>
 
 #include "analysis/frequency_response.h"
+#include "analysis/graph_axes.h"
 #include "analysis/ideal_filter.h"
 #include "analysis/ideal_responses.h"
 #include "approx/approximation.h"
 #include "model/number_text.h"
+#include "ui/graph_painter.h"
 
 namespace velmora {
 namespace {
@@ -178,6 +182,7 @@ void TfmUser::UpdateResponse() {
     Response.clear();
     if (d_.StageCount < 1) return;
     const FrequencyAxis axis = UsableFrequencyAxis(DefaultFrequencyAxis(d_));
+    ResponseAxis = axis;
     const IdealFilter f = IdealFilterOf(d_, 0);
     const long double G = d_.Spec.OverallGain;
     for (int i = 0; i <= kResponseIntervals; ++i) {
@@ -187,6 +192,50 @@ void TfmUser::UpdateResponse() {
         p.GainDb = GainToDb(IdealMagnitude(f, G, p.W));
         Response.push_back(p);
     }
+}
+
+void PaintUserTemplate(DrawingSurface& s, const TUserTemplate& t) {
+    const double W = s.Width(), H = s.Height();
+    s.SetBrush(colors::White);
+    s.FillRect(0, 0, W, H);
+    s.SetFont("Arial", std::clamp(H / 5.0, 10.0, 15.0));
+    s.SetTextColor(colors::Text);
+    const double lineH = s.TextHeight(t.Prefix), mid = H / 2;
+    const double x0 = 8;
+    s.TextOut(x0, mid - lineH / 2, t.Prefix);
+    const double x1 = x0 + s.TextWidth(t.Prefix) + 4;
+    const double width = std::max(s.TextWidth(t.Numerator), s.TextWidth(t.Denominator)) + 8;
+    s.TextOut(x1 + (width - s.TextWidth(t.Numerator)) / 2, mid - lineH - 2, t.Numerator);
+    s.SetPen(colors::Text, 1);
+    s.Line(x1, mid, x1 + width, mid);
+    s.TextOut(x1 + (width - s.TextWidth(t.Denominator)) / 2, mid + 2, t.Denominator);
+}
+
+void TfmUser::Paint(DrawingSurface& surface) const {
+    CurveGraph g;
+    g.Title = "Magnitude response";
+    const bool hz = d_.Opt.FreqUnitsHz != 0;
+    g.XCaption = hz ? "Log Frequency  (Hz)" : "Log Frequency  (rad/s)";
+    g.YCaption = "Gain (dB)";
+    g.Freq = FrequencyAxis{1, 1000, true, hz, 0};
+    g.Value = NiceRange(-40, 0);
+    if (!Response.empty()) {
+        g.Freq = ResponseAxis;
+        g.XCaption =
+            std::string(ResponseAxis.Log ? "Log " : "") + "Frequency  (" + (hz ? "Hz" : "rad/s") + ")";
+        // From 10 dB above the highest gain down 60 dB below it: deep notches run off the
+        // bottom rather than squeezing the passband into a line.
+        long double top = -400;
+        for (const TUserResponsePoint& p : Response)
+            top = std::max(top, p.GainDb);
+        const long double hi = std::ceil(top / 10) * 10 + 10;
+        g.Value = NiceRange(hi - 70, hi);
+        Curve c{"User defined", ApproximationColor(0), PenStyle::Solid, {}};
+        for (const TUserResponsePoint& p : Response)
+            c.Points.push_back({p.X, p.GainDb});
+        g.Curves.push_back(std::move(c));
+    }
+    PaintCurveGraph(surface, g);
 }
 
 // A change of the sections: the later steps no longer describe the filter, so they are
@@ -216,6 +265,13 @@ void TfmUser::FormShow() {
 }
 
 // ---- Add ---------------------------------------------------------------------------------
+
+EntryKey TfmUser::KeyPress(TEditControl& edit, char key, int selected) {
+    const EntryKey k = ClassifyEntryKey(edit, key, EntryKind::Decimal, selected);
+    if (k == EntryKey::Refused) dlg_.Beep();
+    if (k == EntryKey::MoveOn) Focus = NextFocus({&Edit1, &Edit2, &Edit3, &Edit4, &EditTo}, edit.Name);
+    return k;
+}
 
 void TfmUser::Warn(TEditControl* focus, const std::string& text) {
     dlg_.Beep();

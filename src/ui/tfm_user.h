@@ -16,9 +16,11 @@
 #include <vector>
 
 #include "app/design_session.h"
+#include "analysis/frequency_response.h"
 #include "model/design.h"
 #include "stages/user_sections.h"
 #include "ui/dialogs.h"
+#include "ui/drawing_surface.h"
 #include "ui/tfm_par_ent.h"
 
 namespace velmora {
@@ -30,6 +32,10 @@ struct TUserTemplate {
     std::string Numerator;
     std::string Denominator;
 };
+
+// Draws the template: the prefix, then the numerator centred over the fraction bar and
+// the denominator under it.
+void PaintUserTemplate(DrawingSurface& surface, const TUserTemplate& t);
 
 // One point of the magnitude response of the sections entered so far.
 struct TUserResponsePoint {
@@ -71,6 +77,10 @@ class TfmUser {
 
     TUserTemplate Template;
     std::vector<TUserResponsePoint> Response; // points 0..350, empty without sections
+    FrequencyAxis ResponseAxis;               // the axis of Response
+    // The magnitude graph ("Magnitude response") of the sections entered so far; an
+    // empty frame without sections.
+    void Paint(DrawingSurface& surface) const;
 
     std::string Focus;
     bool Visible = false;
@@ -96,6 +106,9 @@ class TfmUser {
     void UpBtnClick();
     void DownBtnClick();
     void BitBtn1Click(); // "Next"
+    // A character key typed into an entry field: a refused key beeps, Enter moves the
+    // focus to the next visible field.
+    EntryKey KeyPress(TEditControl& edit, char key, int selected = 0);
 
   private:
     TDesign& d_;

@@ -334,3 +334,59 @@ TEST(ResponsePlots, GainMaskAtTheSpecifiedLevelsAndEdges) {
 
 } // namespace
 } // namespace velmora
+
+#include "support/recording_dialogs.h"
+#include "ui/spec_template.h"
+#include "ui/tfm_main.h"
+
+namespace velmora {
+namespace {
+
+// The specification form's template, for every filter type in both unit systems: it
+// shows the values as typed with their units and the attenuations, every text inside
+// the picture and no two texts on top of each other.
+TEST(SpecTemplatePainter, LabelsEveryEntryInsideThePictureWithoutOverlap) {
+    struct Case {
+        uint8_t type;
+        bool hz;
+        std::vector<std::string> expected;
+    };
+    const Case cases[] = {
+        {Lowpass, true, {"fpb = 1 kHz", "fsb = 2 kHz", "-0.5 dB", "-30 dB", "0 dB"}},
+        {Highpass, false, {"wpb = 2 krad/s", "wsb = 1 krad/s"}},
+        {Bandpass, true, {"Bpb = 1 kHz", "Bsb = 2 kHz", "f0 = 2 kHz"}},
+        {Bandstop, false, {"Bpb = 2 krad/s", "Bsb = 1 krad/s", "w0 = 2 krad/s"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(int(c.type));
+        TDesign d;
+        test::RecordingDialogs dlg;
+        TfmMain main(d, dlg);
+        if (!c.hz) main.rads1Click();
+        main.StartDesign(c.type);
+        test::RecordingSurface s;
+        PaintSpecTemplate(s, SpecTemplateOf(main.ParEnt, c.type, c.hz));
+        std::vector<std::string> drawn;
+        for (const auto& t : s.texts)
+            drawn.push_back(t.text);
+        for (const std::string& e : c.expected)
+            EXPECT_NE(std::find(drawn.begin(), drawn.end(), e), drawn.end()) << e;
+        for (size_t i = 0; i < s.texts.size(); ++i) {
+            const auto& a = s.texts[i];
+            const double aw = a.text.size() * a.size / 2, ah = a.size * 1.25;
+            EXPECT_GE(a.x, 0);
+            EXPECT_GE(a.y, 0);
+            EXPECT_LE(a.x + aw, s.Width()) << a.text;
+            EXPECT_LE(a.y + ah, s.Height()) << a.text;
+            for (size_t j = i + 1; j < s.texts.size(); ++j) {
+                const auto& b = s.texts[j];
+                const double bw = b.text.size() * b.size / 2;
+                const bool apart = a.x + aw <= b.x || b.x + bw <= a.x || a.y + ah <= b.y || b.y + ah <= a.y;
+                EXPECT_TRUE(apart) << a.text << " / " << b.text;
+            }
+        }
+    }
+}
+
+} // namespace
+} // namespace velmora

@@ -391,3 +391,62 @@ TEST(TfmGraphPoleZeroList, ItemsAndValuesInTheDisplayUnit) {
 
 } // namespace
 } // namespace velmora
+
+namespace velmora {
+namespace {
+
+// The rubber band follows the mouse from the corner where the button went down, stays
+// inside the plot area, and is gone once the zoom finished; its corners are the zoom's.
+TEST_F(TfmGraphTest, RubberBandFollowsTheDragAndEndsWithTheZoom) {
+    graph.ImageMouseMove(300, 200);
+    EXPECT_FALSE(graph.RubberBand.Visible); // not in zoom mode
+    graph.ZoomBtnClick();
+    graph.ImageMouseDown(MouseButton::Left, 200, 100);
+    graph.ImageMouseMove(300, 900); // below the plot area: held at its bottom
+    EXPECT_TRUE(graph.RubberBand.Visible);
+    EXPECT_EQ(graph.RubberBand.X1, 200);
+    EXPECT_EQ(graph.RubberBand.Y1, 100);
+    EXPECT_EQ(graph.RubberBand.X2, 300);
+    EXPECT_EQ(graph.RubberBand.Y2, kBottom);
+    const FrequencyAxis before = graph.Axes.Freq;
+    graph.ImageMouseMove(600, 400);
+    graph.ImageMouseUp(MouseButton::Left, 600, 400);
+    EXPECT_FALSE(graph.RubberBand.Visible);
+    EXPECT_NEAR(static_cast<double>(graph.Axes.Freq.Min),
+                static_cast<double>(FrequencyAtX(before, graph.Area(), 200)), 1e-9);
+    EXPECT_NEAR(static_cast<double>(graph.Axes.Freq.Max),
+                static_cast<double>(FrequencyAtX(before, graph.Area(), 600)), 1e-9);
+}
+
+// Every slider of "Configure Axes" spans the range it configures.
+TEST_F(TfmGraphTest, ConfigureAxesSlidersSpanTheirRanges) {
+    for (bool dB : {true, false}) {
+        AxisConfiguration c = graph.ConfigBtnClick();
+        c.GainInDb = dB;
+        if (!dB) c.GainMin = 0, c.GainMax = 1.2L;
+        ASSERT_TRUE(graph.ApplyConfiguration(c));
+        c = graph.ConfigBtnClick();
+        EXPECT_LE(c.FreqSliderMin, c.FreqMin);
+        EXPECT_GE(c.FreqSliderMax, c.FreqMax);
+        EXPECT_LE(c.GainSliderMin, c.GainMin);
+        EXPECT_GE(c.GainSliderMax, c.GainMax);
+        EXPECT_LE(c.TimeSliderMinMs, c.TimeMinMs);
+        EXPECT_GE(c.TimeSliderMaxMs, c.TimeMaxMs);
+        if (dB) {
+            EXPECT_LE(c.GainSliderMin, -30 - 100); // below the stopband limit
+        }
+    }
+    // Asking for the other kind gives the same range in that unit: -40..10 dB is
+    // 0.01..3.162 V/V.
+    AxisConfiguration c = graph.ConfigBtnClick();
+    c.GainInDb = true, c.GainMin = -40, c.GainMax = 10;
+    ASSERT_TRUE(graph.ApplyConfiguration(c));
+    const AxisConfiguration v = graph.ConfigBtnClick(false);
+    EXPECT_FALSE(v.GainInDb);
+    EXPECT_NEAR(static_cast<double>(v.GainMin), 0.01, 1e-12);
+    EXPECT_NEAR(static_cast<double>(v.GainMax), std::sqrt(10.0), 1e-12);
+    EXPECT_TRUE(graph.Axes.GainInDb); // asking changes nothing
+}
+
+} // namespace
+} // namespace velmora

@@ -430,3 +430,64 @@ TEST(TfmParEnt, EditingDisablesNext) {
 
 } // namespace
 } // namespace velmora
+
+namespace velmora {
+namespace {
+
+// The keyboard rule, over a table of keys typed into the fields of a new lowpass form:
+// what the field does, whether it beeps and where the focus goes.
+TEST(TfmParEnt, KeysTheEntryFieldsTakeRefuseAndMoveOn) {
+    struct Case {
+        const char* field;
+        std::string text;
+        char key;
+        int selected;
+        EntryKey expected;
+        const char* focusAfter; // "" when the focus stays where it was
+    };
+    const Case cases[] = {
+        {"NumEdit1", "0.", '5', 0, EntryKey::Taken, ""},
+        {"NumEdit1", "", '.', 0, EntryKey::Taken, ""},
+        {"NumEdit1", "1", '\b', 0, EntryKey::Taken, ""},
+        {"NumEdit1", "1", '-', 0, EntryKey::Refused, ""},      // no sign
+        {"NumEdit1", "1", 'e', 0, EntryKey::Refused, ""},      // no exponent
+        {"NumEdit1", "1", ',', 0, EntryKey::Refused, ""},      // the point only
+        {"NumEdit1", "12.34", '5', 0, EntryKey::Refused, ""},  // five characters at most
+        {"NumEdit1", "12.34", '5', 2, EntryKey::Taken, ""},    // ... unless it replaces some
+        {"NumEdit3", "123456", '7', 0, EntryKey::Refused, ""}, // six for a frequency
+        {"IntEdit1", "1", '.', 0, EntryKey::Refused, ""},      // the order takes digits only
+        {"IntEdit1", "12", '3', 0, EntryKey::Refused, ""},     // two of them
+        {"NumEdit1", "1", '\r', 0, EntryKey::MoveOn, "NumEdit2"},
+        {"NumEdit3", "1", '\r', 0, EntryKey::MoveOn, "NumEdit4"},
+        // The centre row is hidden for a lowpass and the order disabled while not forced.
+        {"NumEdit4", "1", '\r', 0, EntryKey::MoveOn, "NumEdit6"},
+        {"NumEdit6", "1", '\r', 0, EntryKey::MoveOn, "NumEdit1"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.field) + " '" + c.text + "' + " + std::to_string(int(c.key)));
+        Form form;
+        TEditControl* fields[] = {&form.f.NumEdit1, &form.f.NumEdit2, &form.f.NumEdit3, &form.f.NumEdit4,
+                                  &form.f.NumEdit5, &form.f.NumEdit6, &form.f.IntEdit1};
+        TEditControl* edit = nullptr;
+        for (TEditControl* e : fields)
+            if (e->Name == c.field) edit = e;
+        ASSERT_NE(edit, nullptr);
+        edit->Text = c.text;
+        form.f.Focus = c.field;
+        const TDesign before = form.d;
+        EXPECT_EQ(form.f.KeyPress(*edit, c.key, c.selected), c.expected);
+        EXPECT_EQ(form.dlg.log, c.expected == EntryKey::Refused ? std::vector<std::string>{"beep"}
+                                                                : std::vector<std::string>{});
+        EXPECT_EQ(form.f.Focus, *c.focusAfter ? c.focusAfter : c.field);
+        EXPECT_EQ(edit->Text, c.text); // the front end inserts a taken key
+    }
+    // With the order forced, Enter goes from the passband edge to the order field.
+    Form forced;
+    forced.f.CheckBox1Click();
+    forced.f.Focus = "NumEdit3";
+    forced.f.KeyPress(forced.f.NumEdit3, '\r');
+    EXPECT_EQ(forced.f.Focus, "IntEdit1");
+}
+
+} // namespace
+} // namespace velmora

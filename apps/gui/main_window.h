@@ -1,0 +1,83 @@
+// The main window: menus and tool bar of the design workflow over TfmMain, and the step
+// windows it shows. Every command calls the model's handler, then every window shows
+// the model's state again (Sync); nothing is decided here.
+#pragma once
+
+#include <QAction>
+#include <QMainWindow>
+#include <QMenu>
+#include <memory>
+
+#include "model/design.h"
+#include "qt_dialogs.h"
+#include "ui/tfm_main.h"
+
+namespace velmora::gui {
+
+class SpecWindow;
+class GraphWindow;
+class UserWindow;
+class DbConvertWindow;
+class ResValuesWindow;
+class TransferWindow;
+
+class MainWindow : public QMainWindow {
+  public:
+    // With no Dialogs given, real Qt dialogs; tests pass a recording one.
+    explicit MainWindow(Dialogs* dialogs = nullptr);
+    ~MainWindow() override;
+
+    TfmMain& Model() { return *model_; }
+    TDesign& Design() { return design_; }
+    // Reads the settings file; false when the program cannot run.
+    bool Start();
+    // Shows every window as the models say.
+    void Sync();
+
+    SpecWindow* Spec() { return spec_; }
+    GraphWindow* Graph() { return graph_; }
+    UserWindow* User() { return user_; }
+    DbConvertWindow* DbConvert() { return dbConvert_; }
+    ResValuesWindow* ResValues() { return resValues_; }
+    TransferWindow* Transfer() { return transfer_; }
+    // A command by its menu text without the ampersands ("Lowpass", "Save Design").
+    QAction* Command(const QString& text) const;
+
+    // Help > Contents is shown in the default browser when one can be started, else
+    // in a window of the program.
+    std::function<void(const QString& path)> ShowHelp;
+    // File > Print prints to this PDF file instead of asking for a printer (tests).
+    QString PrintToFile;
+
+  protected:
+    void closeEvent(QCloseEvent* e) override;
+
+  private:
+    TDesign design_;
+    std::unique_ptr<QtDialogs> ownDialogs_;
+    Dialogs* dialogs_;
+    std::unique_ptr<TfmMain> model_;
+    SpecWindow* spec_ = nullptr;
+    GraphWindow* graph_ = nullptr;
+    UserWindow* user_ = nullptr;
+    DbConvertWindow* dbConvert_ = nullptr;
+    ResValuesWindow* resValues_ = nullptr;
+    TransferWindow* transfer_ = nullptr;
+    QMenu* fileMenu_ = nullptr;
+    QAction* recentSeparator_ = nullptr;
+    QList<QAction*> recentActions_;
+    QAction *hz_ = nullptr, *rads_ = nullptr, *autoPair_ = nullptr, *uiPair_ = nullptr,
+            *autoCascade_ = nullptr, *uiCascade_ = nullptr, *allCaps_ = nullptr, *useCap_ = nullptr,
+            *useRes_ = nullptr;
+    QList<QAction*> graphCommands_;
+
+    void BuildMenus();
+    QAction* Add(QMenu* menu, const QString& text, std::function<void()> handler, const QString& hint = {});
+    void Run(const std::function<void()>& handler);
+    void CopyToClipboard();
+    void Print();
+    void OpenHelp(const std::string& path);
+    void SyncRecentFiles();
+};
+
+} // namespace velmora::gui
