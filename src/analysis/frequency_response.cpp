@@ -6,11 +6,11 @@
 #include <cmath>
 #include <cstring>
 
-#include "analysis/argument_sum.h"
-#include "analysis/double_double.h"
-#include "analysis/vector_math.h"
-#include "model/column_dispatch.h"
-#include "model/sure_rounding.h"
+#include "numeric/argument_sum.h"
+#include "numeric/double_double.h"
+#include "numeric/vector_math.h"
+#include "numeric/dispatch.h"
+#include "numeric/sure_rounding.h"
 
 namespace velmora {
 
@@ -124,7 +124,7 @@ long double AxisFrequency(const FrequencyAxis& axis, int i, int n) {
 namespace {
 
 // The loops of a logarithmic column (FillAxisColumn below), built for the processor's
-// vectors (model/column_dispatch.h).
+// vectors (numeric/dispatch.h).
 // The exponentials of a logarithmic column are taken as e^(head i) = e^(head 16 q) e^(head r)
 // for i = 16 q + r: 22 + 16 column exponentials instead of 351, and a product.
 constexpr int kFine = 16;
@@ -153,28 +153,19 @@ constexpr int kPaddedPoints = kCoarse * kFine;                 // 352: the last 
             otherErr[i] = other[i] * (rel + 2.01 * kU);
         }
 }
-VELMORA_COLUMN_CLONES void LogAbscissasCommon(const double* coarse, const double* fine, double head, double tail,
-                                              DoubleDouble lower, double toOther, double* x, double* xErr,
-                                              double* other, double* otherErr) {
-    LogAbscissasBody(coarse, fine, head, tail, lower, toOther, x, xErr, other, otherErr);
-}
-VELMORA_COLUMN_WIDE void LogAbscissasWide(const double* coarse, const double* fine, double head, double tail,
-                                          DoubleDouble lower, double toOther, double* x, double* xErr, double* other,
-                                          double* otherErr) {
-    LogAbscissasBody(coarse, fine, head, tail, lower, toOther, x, xErr, other, otherErr);
-}
+VELMORA_VECTOR_KERNEL(void, LogAbscissasLoop, LogAbscissasBody, (const double* coarse, const double* fine, double head, double tail, DoubleDouble lower, double toOther, double* x, double* xErr, double* other, double* otherErr), (coarse, fine, head, tail, lower, toOther, x, xErr, other, otherErr))
 void LogAbscissas(const double* coarse, const double* fine, double head, double tail, DoubleDouble lower,
                   double toOther, double* x, double* xErr, double* other, double* otherErr) {
-    HasWideVectors() ? LogAbscissasWide(coarse, fine, head, tail, lower, toOther, x, xErr, other, otherErr)
-                     : LogAbscissasCommon(coarse, fine, head, tail, lower, toOther, x, xErr, other, otherErr);
+    LogAbscissasLoop(coarse, fine, head, tail, lower, toOther, x, xErr, other, otherErr);
 }
 
 // certain[i] = 1 where both stored values of point i are certain, else 0.
-VELMORA_COLUMN_CLONES void CertainPoints(const double* __restrict sureX, const double* __restrict sureOther,
+[[gnu::always_inline]] inline void CertainPointsBody(const double* __restrict sureX, const double* __restrict sureOther,
                                          uint8_t* __restrict certain) {
     for (int i = 0; i < kResponsePoints; ++i)
         certain[i] = (sureX[i] != 0.0) & (sureOther[i] != 0.0);
 }
+VELMORA_VECTOR_KERNEL(void, CertainPoints, CertainPointsBody, (const double* sureX, const double* sureOther, uint8_t* certain), (sureX, sureOther, certain))
 
 } // namespace
 

@@ -4,12 +4,12 @@
 #include <limits>
 #include <vector>
 
-#include "model/column_dispatch.h"
-#include "analysis/double_double.h"
+#include "numeric/dispatch.h"
+#include "numeric/double_double.h"
 #include "analysis/frequency_response.h"
 #include "analysis/ideal_filter.h"
-#include "analysis/vector_math.h"
-#include "model/sure_rounding.h"
+#include "numeric/vector_math.h"
+#include "numeric/sure_rounding.h"
 
 namespace velmora {
 
@@ -40,34 +40,6 @@ constexpr int kMaxFactors = 22;
 // terms with room to spare; those are bounded per point.
 constexpr double kU2 = 0x1p-106;
 constexpr double kMagnitudeFixed = 8192.0 * kU2;
-
-// (a + b) exactly as s + e (Knuth's two-sum; no condition on the magnitudes).
-inline void TwoSum(double a, double b, double& s, double& e) {
-    s = a + b;
-    const double bb = s - a;
-    e = (a - (s - bb)) + (b - bb);
-}
-
-// The square of (h + l), h + l an unnormalised sum with |l| <= a few units of |h| or h
-// zero: hh + hl with hh the rounded h^2 and hl the rest (h^2's rounding error exact,
-// plus 2 h l + l^2 rounded).
-inline void SquareOf(double h, double l, double& hh, double& hl) {
-    hh = h * h;
-    hl = std::fma(h, h, -hh) + l * (2.0 * h + l);
-}
-
-// (ph + pl) <- (ph + pl)(f + g), compensated: the factor normalised first (near a pole
-// or a notch its low part g can be 2^-14 of f, the cancelled digits of c - w^2), then
-// the rounding error of ph fh exactly, the cross terms once rounded, pl fl (below u^2
-// of the product) dropped.
-inline void MultiplyInto(double& ph, double& pl, double f, double g) {
-    const double fh = f + g;         // |g| <= |f|: Dekker's fast two-sum
-    const double fl = g - (fh - f);
-    const double h = ph * fh;
-    const double e = std::fma(ph, fh, -h);
-    pl = std::fma(ph, fl, std::fma(pl, fh, e));
-    ph = h;
-}
 
 // A denominator section in scaled units (frequencies divided by the power of two
 // `scale`). The magnitude is taken from the section table (s^2 + Bm s + Cm), the phase
@@ -228,7 +200,7 @@ inline double OutOfRange(double m, double lo, double hi) {
 
 // The column's scaled frequencies, their exact squares and the starting values of every
 // sum and product, from the frequencies in c.W.
-VELMORA_COLUMN_CLONES void StartColumn(const FastFilter& ff, ColumnState& c) {
+[[gnu::always_inline]] inline void StartColumnBody(const FastFilter& ff, ColumnState& c) {
     constexpr int n = ColumnState::N;
     const double invScale = ff.InvScale;
     for (int i = 0; i < n; ++i) {
@@ -244,8 +216,9 @@ VELMORA_COLUMN_CLONES void StartColumn(const FastFilter& ff, ColumnState& c) {
         c.OutOfRange[i] = ((w > 0) & (w2 >= ff.FactorMin) & (w2 <= ff.FactorMax)) ? 0 : 1;
     }
 }
+VELMORA_VECTOR_KERNEL(void, StartColumn, StartColumnBody, (const FastFilter& ff, ColumnState& c), (ff, c))
 
-// Built for the vector units of the processor (model/column_dispatch.h). The phase
+// Built for the vector units of the processor (numeric/dispatch.h). The phase
 // and delay sums use no fused operations, so every build gives them alike; the
 // magnitude's fused products are exact in each.
 inline __attribute__((always_inline)) void ApplyFactorsBody(const FastFilter& ff, ColumnState& c) {
@@ -276,8 +249,8 @@ inline __attribute__((always_inline)) void ApplyFactorsBody(const FastFilter& ff
             const double ih = bm.Hi * wp[i];
             const double il = std::fma(bm.Hi, wp[i], -ih) + bm.Lo * wp[i];
             double r2h = 0, r2l = 0, i2h = 0, i2l = 0;
-            SquareOf(rh, rl, r2h, r2l);
-            SquareOf(ih, il, i2h, i2l);
+            SquareOfSum(rh, rl, r2h, r2l);
+            SquareOfSum(ih, il, i2h, i2l);
             double dh = 0, de = 0;
             TwoSum(r2h, i2h, dh, de);
             const double dl = de + (r2l + i2l);
@@ -317,7 +290,7 @@ inline __attribute__((always_inline)) void ApplyFactorsBody(const FastFilter& ff
             TwoSum(wz2.Hi, -w2Hi[i], zh, ze);
             const double zl = ze + (wz2.Lo - w2Lo[i]);
             double z2h = 0, z2l = 0;
-            SquareOf(zh, zl, z2h, z2l);
+            SquareOfSum(zh, zl, z2h, z2l);
             out[i] += OutOfRange(z2h, lo, hi);
             MultiplyInto(magNHi[i], magNLo[i], z2h, z2l);
             // The factor's condition (wz^2 + w^2) / |wz^2 - w^2|, twice over for the
@@ -333,14 +306,9 @@ inline __attribute__((always_inline)) void ApplyFactorsBody(const FastFilter& ff
             MultiplyInto(magNHi[i], magNLo[i], w2Hi[i], w2Lo[i]);
 }
 
-VELMORA_COLUMN_CLONES void ApplyFactorsCommon(const FastFilter& ff, ColumnState& c) {
-    ApplyFactorsBody(ff, c);
-}
-VELMORA_COLUMN_WIDE void ApplyFactorsWide(const FastFilter& ff, ColumnState& c) {
-    ApplyFactorsBody(ff, c);
-}
+VELMORA_VECTOR_KERNEL(void, ApplyFactorsLoop, ApplyFactorsBody, (const FastFilter& ff, ColumnState& c), (ff, c))
 void ApplyFactors(const FastFilter& ff, ColumnState& c) {
-    HasWideVectors() ? ApplyFactorsWide(ff, c) : ApplyFactorsCommon(ff, c);
+    ApplyFactorsLoop(ff, c);
 }
 
 // The values of every point with their error bounds, in loops over the whole column: the
@@ -469,14 +437,9 @@ inline __attribute__((always_inline)) void FinishColumnBody(const FastFilter& ff
     }
 }
 
-VELMORA_COLUMN_CLONES void FinishColumnCommon(const FastFilter& ff, ColumnState& c) {
-    FinishColumnBody(ff, c);
-}
-VELMORA_COLUMN_WIDE void FinishColumnWide(const FastFilter& ff, ColumnState& c) {
-    FinishColumnBody(ff, c);
-}
+VELMORA_VECTOR_KERNEL(void, FinishColumnLoop, FinishColumnBody, (const FastFilter& ff, ColumnState& c), (ff, c))
 void FinishColumn(const FastFilter& ff, ColumnState& c) {
-    HasWideVectors() ? FinishColumnWide(ff, c) : FinishColumnCommon(ff, c);
+    FinishColumnLoop(ff, c);
     constexpr int n = ColumnState::N;
     SureReal48Column(c.VV, c.VVErr, c.OutVV, c.SureVV, n);
     SureReal48Column(c.Db, c.DbErr, c.OutDb, c.SureDb, n);

@@ -20,7 +20,7 @@
 #include <span>
 #include <string_view>
 
-#include "circuits/dual.h"
+#include "numeric/dual.h"
 #include "circuits/standard_values.h"
 #include "model/design.h"
 

@@ -5,7 +5,7 @@
 #include <cmath>
 #include <numbers>
 
-#include "circuits/cubic.h"
+#include "numeric/cubic.h"
 #include "circuits/standard_values.h"
 #include "stages/stage_types.h"
 

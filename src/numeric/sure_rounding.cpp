@@ -1,6 +1,6 @@
-#include "model/sure_rounding.h"
+#include "numeric/sure_rounding.h"
 
-#include "model/column_dispatch.h"
+#include "numeric/dispatch.h"
 
 namespace velmora {
 
@@ -17,19 +17,14 @@ inline __attribute__((always_inline)) void SureReal48ColumnBody(const double* __
     }
 }
 
-VELMORA_COLUMN_CLONES void SureReal48ColumnCommon(const double* v, const double* err, double* out, double* sure,
-                                                  int n) {
-    SureReal48ColumnBody(v, err, out, sure, n);
-}
-VELMORA_COLUMN_WIDE void SureReal48ColumnWide(const double* v, const double* err, double* out, double* sure,
-                                              int n) {
-    SureReal48ColumnBody(v, err, out, sure, n);
-}
+VELMORA_VECTOR_KERNEL(void, SureReal48ColumnLoop, SureReal48ColumnBody,
+                      (const double* v, const double* err, double* out, double* sure, int n),
+                      (v, err, out, sure, n))
 
 } // namespace
 
 void SureReal48Column(const double* v, const double* err, double* out, double* sure, int n) {
-    HasWideVectors() ? SureReal48ColumnWide(v, err, out, sure, n) : SureReal48ColumnCommon(v, err, out, sure, n);
+    SureReal48ColumnLoop(v, err, out, sure, n);
 }
 
 } // namespace velmora

@@ -1,6 +1,8 @@
-#include "analysis/vector_math.h"
+#include "numeric/vector_math.h"
 
 #include <cmath>
+
+#include "numeric/dispatch.h"
 
 #if defined(__x86_64__)
 #include <immintrin.h>
@@ -37,8 +39,7 @@ __attribute__((target("avx"))) static void SqrtAvx(const double* x, double* out,
 }
 
 void BatchSqrt(const double* x, double* out, int n) {
-    static const bool avx = __builtin_cpu_supports("avx") != 0;
-    if (avx) {
+    if (ActiveVectorLevel() != VectorLevel::Baseline) {
         SqrtAvx(x, out, n);
         return;
     }
@@ -61,14 +62,14 @@ void BatchSqrt(const double* x, double* out, int n) {
 #ifdef VELMORA_LIBMVEC
 namespace {
 
+// The library's vector variants for the level the loops use (numeric/dispatch.h), so
+// that forcing a lower level runs its variant too.
 bool HasAvx2() {
-    static const bool has = __builtin_cpu_supports("avx2") != 0;
-    return has;
+    return ActiveVectorLevel() >= VectorLevel::V3;
 }
 
 bool HasAvx512() {
-    static const bool has = __builtin_cpu_supports("avx512f") != 0;
-    return has;
+    return ActiveVectorLevel() == VectorLevel::V4;
 }
 
 __attribute__((target("avx512f"))) inline void UnaryAvx512(__m512d (*f)(__m512d), const double* x, double* out,

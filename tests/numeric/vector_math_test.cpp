@@ -8,7 +8,7 @@
 #include <random>
 #include <vector>
 
-#include "analysis/vector_math.h"
+#include "numeric/vector_math.h"
 
 namespace velmora {
 namespace {

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "model/real48.h"
-#include "model/sure_rounding.h"
+#include "numeric/sure_rounding.h"
 
 namespace velmora {
 namespace {
