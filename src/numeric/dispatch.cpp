@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstdlib>
+#include <cstring>
 
 namespace velmora {
 
@@ -22,8 +24,18 @@ VectorLevel Detect() {
     return VectorLevel::Baseline;
 }
 
+// The level at start: VELMORA_VECTOR_LEVEL (a level's name) lowers it, to run or time a
+// build the processor would not choose; an unknown name is ignored.
+int StartingLevel() {
+    int level = static_cast<int>(DetectedVectorLevel());
+    if (const char* forced = std::getenv("VELMORA_VECTOR_LEVEL"))
+        for (int l = 0; l <= static_cast<int>(VectorLevel::V4); ++l)
+            if (std::strcmp(forced, VectorLevelName(static_cast<VectorLevel>(l))) == 0) level = std::min(level, l);
+    return level;
+}
+
 std::atomic<int>& Active() {
-    static std::atomic<int> level{static_cast<int>(DetectedVectorLevel())};
+    static std::atomic<int> level{StartingLevel()};
     return level;
 }
 

@@ -29,7 +29,9 @@ enum class VectorLevel : int { Baseline = 0, V3 = 1, V4 = 2 };
 // The highest level the processor supports.
 VectorLevel DetectedVectorLevel();
 
-// The level the loops use: the detected one unless a lower one is forced.
+// The level the loops use: the detected one unless a lower one is forced, by
+// ForceVectorLevel or at start by the environment variable VELMORA_VECTOR_LEVEL
+// ("baseline", "x86-64-v3" or "x86-64-v4").
 VectorLevel ActiveVectorLevel();
 
 // Forces the loops down to `level` (capped at the detected one) until the next call; for
