@@ -127,6 +127,12 @@ std::vector<long double> MaskFrequencies(const TDesign& d) {
     const std::vector<FinalFrequencySample> column = FinalResponseSamples(d);
     if (column.size() < 3) return out;
     const Specification& s = d.Spec;
+    out.push_back(PassbandEdge(s));
+    out.push_back(StopbandEdge(s));
+    if (s.FilterType == Bandpass || s.FilterType == Bandstop) {
+        out.push_back(PassbandEdge(s) - s.Bpb);
+        out.push_back(StopbandEdge(s) - s.Bsb);
+    }
     // A point of a band by the mask's own test: an attenuation the mask refuses there.
     const auto inPass = [&s](long double w) { return !MeetsMask(s, w, s.Apb + 1.0L); };
     const auto inStop = [&s](long double w) { return !MeetsMask(s, w, s.Asb - 1.0L); };
