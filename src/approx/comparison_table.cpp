@@ -44,19 +44,11 @@ std::vector<ComparisonCell> Column(const TDesign& d, int index) {
     const Approximation& a = d.Approx[index];
     const ApproxResult& r = a.Result;
     std::vector<ComparisonCell> cells(kRowTitles.size());
-    // Appended rather than built with operator+ ("..." + std::string), whose inlined copy
-    // GCC 12 misreads as an overlapping memcpy in Release (-Wrestrict).
-    std::string order = r.OrderTooHigh ? std::string(">") : std::string();
-    order += std::to_string(r.OrderTooHigh ? kMaxOrder : r.Order);
-    cells[OrderRow].text = order;
+    cells[OrderRow].text = r.OrderTooHigh ? ">" + std::to_string(kMaxOrder) : std::to_string(r.Order);
     if (!isUsable(a)) {
         for (std::size_t row = StagesRow; row < cells.size(); ++row)
             cells[row].text = kNotAvailable;
-        if (!r.OrderTooHigh) {
-            std::string qp(">");
-            qp += std::to_string(static_cast<int>(kMaxUsableQp));
-            cells[QpRow] = {qp, true};
-        }
+        if (!r.OrderTooHigh) cells[QpRow] = {">" + std::to_string(static_cast<int>(kMaxUsableQp)), true};
         return cells;
     }
     cells[StagesRow].text = std::to_string(r.Order / 2 + r.Order % 2);
