@@ -18,8 +18,9 @@ TEST(VectorDispatch, ForcedLevelIsTheOneRunning) {
     ASSERT_FALSE(levels.empty());
     EXPECT_EQ(levels.front(), VectorLevel::Baseline);
     EXPECT_EQ(levels.back(), DetectedVectorLevel());
-    if (const char* forced = std::getenv("VELMORA_VECTOR_LEVEL"))
+    if (const char* forced = std::getenv("VELMORA_VECTOR_LEVEL")) {
         EXPECT_EQ(std::string(VectorLevelName(ActiveVectorLevel())), forced);
+    }
 
     for (const VectorLevel level : levels) {
         ForceVectorLevel(level);
