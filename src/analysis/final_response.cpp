@@ -14,17 +14,17 @@
 #include <immintrin.h>
 #endif
 
-#include "numeric/argument_sum.h"
-#include "numeric/double_double.h"
 #include "analysis/final_response_gbw.h"
-#include "numeric/vector_math.h"
 #include "circuits/component_adjustment.h"
 #include "circuits/components.h"
-#include "numeric/cubic.h"
 #include "circuits/standard_substitution.h"
-#include "numeric/dispatch.h"
 #include "model/real48.h"
+#include "numeric/argument_sum.h"
+#include "numeric/cubic.h"
+#include "numeric/dispatch.h"
+#include "numeric/double_double.h"
 #include "numeric/sure_rounding.h"
+#include "numeric/vector_math.h"
 
 #include "analysis/final_response_detail.h"
 

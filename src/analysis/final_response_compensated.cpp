@@ -2,7 +2,6 @@
 // again in compensated (double-double) arithmetic.
 #include "analysis/final_response_detail.h"
 
-
 #include <algorithm>
 #include <bit>
 #include <cfloat>
@@ -16,17 +15,17 @@
 #include <immintrin.h>
 #endif
 
-#include "numeric/argument_sum.h"
-#include "numeric/double_double.h"
 #include "analysis/final_response_gbw.h"
-#include "numeric/vector_math.h"
 #include "circuits/component_adjustment.h"
 #include "circuits/components.h"
-#include "numeric/cubic.h"
 #include "circuits/standard_substitution.h"
-#include "numeric/dispatch.h"
 #include "model/real48.h"
+#include "numeric/argument_sum.h"
+#include "numeric/cubic.h"
+#include "numeric/dispatch.h"
+#include "numeric/double_double.h"
 #include "numeric/sure_rounding.h"
+#include "numeric/vector_math.h"
 
 namespace velmora::final_detail {
 
@@ -78,20 +77,13 @@ struct alignas(32) Compensated {
     int point[kBlock];
 };
 
-
-
-
-
-
-
-
 // |P(jw)|^2 of one polynomial for the block's points, multiplied into the running
 // products of its side, with its condition (S / |P|)^2 and the range test.
 // The arrays are all reached through `c`, one object, so that the compiler sees them
 // apart and vectorises the loop without run-time overlap tests.
 template <int kSide, bool kCubic>
-[[gnu::always_inline]] inline void PolyProduct(const FastCascade::Poly& q, const FastCascade& fc, Compensated& c,
-                                               int n) {
+[[gnu::always_inline]] inline void PolyProduct(const FastCascade::Poly& q, const FastCascade& fc,
+                                               Compensated& c, int n) {
     const double b0h = q.h[0], b0l = q.l[0], b1h = q.h[1], b1l = q.l[1], b2h = q.h[2], b2l = q.l[2];
     const double b3h = q.h[3], b3l = q.l[3];
     const double a0 = std::fabs(b0h), a1 = std::fabs(b1h), a2 = std::fabs(b2h), a3 = std::fabs(b3h);
@@ -142,7 +134,8 @@ template <int kSide>
     PolyProducts<0>(fc, c, n);
     PolyProducts<1>(fc, c, n);
 }
-VELMORA_VECTOR_KERNEL(void, CompensatedProducts, CompensatedProductsBody, (const FastCascade& fc, Compensated& c, int n), (fc, c, n))
+VELMORA_VECTOR_KERNEL(void, CompensatedProducts, CompensatedProductsBody,
+                      (const FastCascade& fc, Compensated& c, int n), (fc, c, n))
 
 // R = Pn / Pd as r + rl: the quotient r of the high parts, its remainder exactly by the
 // fused multiply-add, and the low parts' share. The products are kept within 2^+-900,
@@ -155,12 +148,13 @@ VELMORA_VECTOR_KERNEL(void, CompensatedProducts, CompensatedProductsBody, (const
         const double rem = std::fma(-r, dh, nh);
         c.r[i] = r;
         c.rl[i] = (rem + nl - r * dl) / dh;
-        c.ok[i] = ((nh >= 0x1p-900) & (nh <= 0x1p900) & (dh >= 0x1p-900) & (dh <= 0x1p900) & (c.bad[i] == 0.0))
-                      ? 1.0
-                      : 0.0;
+        c.ok[i] =
+            ((nh >= 0x1p-900) & (nh <= 0x1p900) & (dh >= 0x1p-900) & (dh <= 0x1p900) & (c.bad[i] == 0.0))
+                ? 1.0
+                : 0.0;
     }
 }
-VELMORA_VECTOR_KERNEL(void, CompensatedRatio, CompensatedRatioBody, (Compensated& c, int n), (c, n))
+VELMORA_VECTOR_KERNEL(void, CompensatedRatio, CompensatedRatioBody, (Compensated & c, int n), (c, n))
 
 // sqrt(R) = s + (r - s^2 + rl) / (2 s), s the correctly rounded square root of r.
 [[gnu::always_inline]] inline void CompensatedRootsBody(Compensated& c, int n) {
@@ -169,8 +163,7 @@ VELMORA_VECTOR_KERNEL(void, CompensatedRatio, CompensatedRatioBody, (Compensated
         c.vv[i] = s + (std::fma(-s, s, r) + c.rl[i]) / (2.0 * s);
     }
 }
-VELMORA_VECTOR_KERNEL(void, CompensatedRoots, CompensatedRootsBody, (Compensated& c, int n), (c, n))
-
+VELMORA_VECTOR_KERNEL(void, CompensatedRoots, CompensatedRootsBody, (Compensated & c, int n), (c, n))
 
 // The bound of the compensated evaluations' own error, relative to the values (see
 // above): 2^-96 per unit of the cascade's condition and the notch ratio.
@@ -182,7 +175,8 @@ inline double CompensatedRel(const FastCascade& fc, double notch) {
 // and the points' other quantities from entries start..start + padded of `list`
 // (padded: a multiple of 8, the list padded as far).
 template <typename Work>
-[[gnu::always_inline]] inline void LoadPointsBody(Work& c, const PointList& list, std::size_t start, int padded) {
+[[gnu::always_inline]] inline void LoadPointsBody(Work& c, const PointList& list, std::size_t start,
+                                                  int padded) {
     const double* __restrict wh = list.wh.data() + start;
     const double* __restrict ext = list.ext.data() + start;
     const double* __restrict notch = list.notch.data() + start;
@@ -198,12 +192,12 @@ template <typename Work>
     }
 }
 
-VELMORA_VECTOR_KERNEL(void, LoadPoints, LoadPointsBody, (Compensated& c, const PointList& list, std::size_t start, int padded),
+VELMORA_VECTOR_KERNEL(void, LoadPoints, LoadPointsBody,
+                      (Compensated & c, const PointList& list, std::size_t start, int padded),
                       (c, list, start, padded))
 
 // The gains in dB and V/V of a block of compensated points with their bounds (see above).
-[[gnu::always_inline]] inline void CompensatedGainValuesBody(
-    Compensated& c, double constCount, int n) {
+[[gnu::always_inline]] inline void CompensatedGainValuesBody(Compensated& c, double constCount, int n) {
     constexpr double kDbPerLnR = 4.342944819032518277; // 10 / ln 10, within u of itself
     for (int i = 0; i < n; ++i) {
         const double r = c.r[i], lr = c.lnR[i];
@@ -223,7 +217,8 @@ VELMORA_VECTOR_KERNEL(void, LoadPoints, LoadPointsBody, (Compensated& c, const P
         c.vvErr[i] = ok ? vvErr : -1.0;
     }
 }
-VELMORA_VECTOR_KERNEL(void, CompensatedGainValues, CompensatedGainValuesBody, (Compensated& c, double constCount, int n), (c, constCount, n))
+VELMORA_VECTOR_KERNEL(void, CompensatedGainValues, CompensatedGainValuesBody,
+                      (Compensated & c, double constCount, int n), (c, constCount, n))
 
 // The gain in dB of a compensated point whose column logarithm (8 u of its value) left
 // the rounding in doubt, with the extended logarithm of r instead: ln R = ln r + rl / r in
@@ -239,8 +234,9 @@ bool ExtendedLogDb(const Compensated& c, int i, double constCount, long double& 
     const double cond = c.cond[i] > 0.0 ? c.cond[i] / c.least[i] : 0.0;
     const double relR = 0x1p-99 * (cond + constCount + 1.0);
     const double dbD = static_cast<double>(db);
-    const double err = kSafety * (4.3429448190325183 * 1.001 * relR + static_cast<double>(0x1p-60L * std::fabs(db))) +
-                       static_cast<double>(std::fabs(db - static_cast<long double>(dbD)));
+    const double err =
+        kSafety * (4.3429448190325183 * 1.001 * relR + static_cast<double>(0x1p-60L * std::fabs(db))) +
+        static_cast<double>(std::fabs(db - static_cast<long double>(dbD)));
     return SureReal48(dbD, err, out);
 }
 
@@ -252,9 +248,8 @@ bool ExtendedLogDb(const Compensated& c, int i, double constCount, long double& 
 // The gain in V/V is sqrt(R) = s + (R - s^2) / (2 s) with s the square root of r
 // (correctly rounded, so r - s^2 is exact by the fused multiply-add): half R's relative
 // error, and the rounding of the sum to a double, u.
-void CompensatedGains(const FastCascade& fc, const PointList& list,
-                      std::vector<FinalFrequencySample>& out, std::vector<std::size_t>& left,
-                      std::vector<uint8_t>& done) {
+void CompensatedGains(const FastCascade& fc, const PointList& list, std::vector<FinalFrequencySample>& out,
+                      std::vector<std::size_t>& left, std::vector<uint8_t>& done) {
     static thread_local Compensated c;
     for (std::size_t start = 0; start < list.size; start += kBlock) {
         const int n = static_cast<int>(std::min<std::size_t>(kBlock, list.size - start));
@@ -340,16 +335,14 @@ struct alignas(32) CompensatedChains {
     int point[kBlock];
 };
 
-VELMORA_VECTOR_KERNEL(void, LoadPoints, LoadPointsBody, (CompensatedChains& c, const PointList& list, std::size_t start, int padded),
+VELMORA_VECTOR_KERNEL(void, LoadPoints, LoadPointsBody,
+                      (CompensatedChains & c, const PointList& list, std::size_t start, int padded),
                       (c, list, start, padded))
-
-
-
 
 // Multiplies the running product of point i on `side` by fr + j fi and turns it back into
 // the first quadrant as MultiplyAndTurn does, by the signs of the high parts.
 [[gnu::always_inline]] inline void MultiplyAndTurnDd(CompensatedChains& c, int side, int i, double frh,
-                                                    double frl, double fih, double fil) {
+                                                     double frl, double fih, double fil) {
     const double zrh = c.zrh[side][i], zrl = c.zrl[side][i], zih = c.zih[side][i], zil = c.zil[side][i];
     double ah = 0, al = 0, bh = 0, bl = 0, rh = 0, rl = 0, mh = 0, ml = 0;
     ProductDd(zrh, zrl, frh, frl, ah, al);
@@ -374,7 +367,7 @@ VELMORA_VECTOR_KERNEL(void, LoadPoints, LoadPointsBody, (CompensatedChains& c, c
 
 // Adds num / |F|^2 to the delay sum of point i on `side`.
 [[gnu::always_inline]] inline void AddDelayDd(CompensatedChains& c, int side, int i, double nh, double nl,
-                                             double dh, double dl) {
+                                              double dh, double dl) {
     double th = 0, tl = 0;
     QuotientDd(nh, nl, dh, dl, th, tl);
     AddDd(c.sh[side][i], c.sl[side][i], th, tl, c.sh[side][i], c.sl[side][i]);
@@ -418,8 +411,8 @@ template <int kSide, bool kLinear, bool kAxis, bool kDelay>
 }
 
 template <int kSide>
-[[gnu::always_inline]] inline void ChainFactors(const FixedList<FastFactor, kMaxFactors>& factors, CompensatedChains& c,
-                                                int n) {
+[[gnu::always_inline]] inline void ChainFactors(const FixedList<FastFactor, kMaxFactors>& factors,
+                                                CompensatedChains& c, int n) {
     for (const FastFactor& f : factors) {
         if (f.kind == FastFactor::Linear) {
             if (f.c0h > 0.0)
@@ -436,14 +429,17 @@ template <int kSide>
     }
 }
 
-[[gnu::always_inline]] inline void CompensatedChainBody(const FixedList<FastFactor, kMaxFactors>& factors, CompensatedChains& c, int side,
-                                         int n) {
+[[gnu::always_inline]] inline void CompensatedChainBody(const FixedList<FastFactor, kMaxFactors>& factors,
+                                                        CompensatedChains& c, int side, int n) {
     if (side == 0)
         ChainFactors<0>(factors, c, n);
     else
         ChainFactors<1>(factors, c, n);
 }
-VELMORA_VECTOR_KERNEL(void, CompensatedChain, CompensatedChainBody, (const FixedList<FastFactor, kMaxFactors>& factors, CompensatedChains& c, int side, int n), (factors, c, side, n))
+VELMORA_VECTOR_KERNEL(void, CompensatedChain, CompensatedChainBody,
+                      (const FixedList<FastFactor, kMaxFactors>& factors, CompensatedChains& c, int side,
+                       int n),
+                      (factors, c, side, n))
 
 // X + jY = Zp conj(Zz) as double-doubles.
 [[gnu::always_inline]] inline void CompensatedAnglePartsBody(CompensatedChains& c, int n) {
@@ -457,7 +453,8 @@ VELMORA_VECTOR_KERNEL(void, CompensatedChain, CompensatedChainBody, (const Fixed
         AddDd(ah, al, -bh, -bl, c.yh[i], c.yl[i]);
     }
 }
-VELMORA_VECTOR_KERNEL(void, CompensatedAngleParts, CompensatedAnglePartsBody, (CompensatedChains& c, int n), (c, n))
+VELMORA_VECTOR_KERNEL(void, CompensatedAngleParts, CompensatedAnglePartsBody, (CompensatedChains & c, int n),
+                      (c, n))
 
 // The phase lag of a compensated point whose column arctangent (8 u of its value) left
 // the rounding in doubt, with the extended arctangent of the double-double parts instead:
@@ -471,13 +468,15 @@ bool ExtendedAngleLag(const FastCascade& fc, const CompensatedChains& c, int i, 
     const long double y = static_cast<long double>(c.yh[i]) + c.yl[i];
     const long double a = std::atan2(y, x);
     constexpr long double kDegreesL = 57.2957795130823208767981548141051703L;
-    const long double lag = static_cast<long double>(c.q[0][i] - c.q[1][i] + fc.leadTurns) * 90.0L + a * kDegreesL;
+    const long double lag =
+        static_cast<long double>(c.q[0][i] - c.q[1][i] + fc.leadTurns) * 90.0L + a * kDegreesL;
     const double rel = CompensatedRel(fc, c.notch[i]);
     const double radErr = 2.0 * rel + static_cast<double>(0x1p-63L + 0x1p-62L * std::fabs(a));
     const double lagD = static_cast<double>(lag);
-    const double err = kSafety * (kDegreesD * (1.0 + 2.0 * kU) * radErr + static_cast<double>(0x1p-62L * std::fabs(lag))) +
-                       kDegreesD * c.ext[i] + kExtendedU * 4.0 * std::fabs(lagD) +
-                       static_cast<double>(std::fabs(lag - static_cast<long double>(lagD)));
+    const double err =
+        kSafety * (kDegreesD * (1.0 + 2.0 * kU) * radErr + static_cast<double>(0x1p-62L * std::fabs(lag))) +
+        kDegreesD * c.ext[i] + kExtendedU * 4.0 * std::fabs(lagD) +
+        static_cast<double>(std::fabs(lag - static_cast<long double>(lagD)));
     return SureReal48(lagD, err, out);
 }
 
@@ -509,8 +508,8 @@ void CompensatedPhaseAndDelay(const FastCascade& fc, const PointList& list,
             const double lag = (c.q[0][i] - c.q[1][i] + fc.leadTurns) * 90.0 + a * kDegreesD;
             const double radErr = 2.0 * rel + kLog * std::fabs(a0) + kU * std::fabs(a) + 4.0 * kU * kU;
             c.lag[i] = lag;
-            c.lagErr[i] = kSafety * (kDegreesD * (1.0 + 2.0 * kU) * radErr + 2.0 * kU * std::fabs(a * kDegreesD) +
-                                     kU * std::fabs(lag)) +
+            c.lagErr[i] = kSafety * (kDegreesD * (1.0 + 2.0 * kU) * radErr +
+                                     2.0 * kU * std::fabs(a * kDegreesD) + kU * std::fabs(lag)) +
                           kDegreesD * ext + kExtendedU * 4.0 * std::fabs(lag);
             double dh = 0, dl = 0;
             AddDd(c.sh[0][i], c.sl[0][i], -c.sh[1][i], -c.sl[1][i], dh, dl);

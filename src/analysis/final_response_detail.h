@@ -60,7 +60,6 @@ struct PreparedStage {
     bool rootsReady = false;
 };
 
-
 // Degree of a polynomial: its highest nonzero coefficient.
 inline int Degree(const std::array<long double, 4>& a) {
     for (int k = 3; k >= 0; --k)
@@ -141,14 +140,14 @@ constexpr double kDegreesD = 180.0 / std::numbers::pi;
 constexpr int kBlock = 64; // points per block: the running state stays in the L1 cache
 // A column function's error (numeric/vector_math.h), relative to its value.
 constexpr double kLog = 2.0 * kBatchUlps * kU;
-static_assert(kBlock <= 64 && kBlock % 8 == 0, "the points in doubt of a block are the bits of one 64-bit mask");
+static_assert(kBlock <= 64 && kBlock % 8 == 0,
+              "the points in doubt of a block are the bits of one 64-bit mask");
 
 // A list of at most N entries held in place: the fast form of a cascade is built for
 // every column, and its lists need no allocation. The entries past `count` are left
 // unset (T is a plain aggregate), so that an empty list costs nothing to make.
 // push_back reports a full list.
-template <typename T, std::size_t N>
-struct FixedList {
+template <typename T, std::size_t N> struct FixedList {
     std::array<T, N> items;
     std::size_t count = 0;
     bool push_back(const T& v) {
@@ -247,7 +246,8 @@ struct PointList {
 
 // The fast form of the cascade for the column's scaled frequency range in `fc`; false
 // when the column must be evaluated point by point (final_response_fast.cpp).
-bool PrepareFast(const std::vector<PreparedStage>& stages, long double wmin, long double wmax, FastCascade& fc);
+bool PrepareFast(const std::vector<PreparedStage>& stages, long double wmin, long double wmax,
+                 FastCascade& fc);
 
 // The least and the greatest positive finite frequency of a column (0 and 0 when none).
 void FrequencyRange(const double* w, int n, double& wmin, double& wmax);
@@ -263,7 +263,7 @@ void FastBlocks(const FastCascade& fc, const double* fHz, const double* w, int c
 // its flag in `done` cleared (final_response_compensated.cpp).
 void CompensatedGains(const FastCascade& fc, const PointList& list, std::vector<FinalFrequencySample>& out,
                       std::vector<std::size_t>& left, std::vector<uint8_t>& done);
-void CompensatedPhaseAndDelay(const FastCascade& fc, const PointList& list, std::vector<FinalFrequencySample>& out,
-                              std::vector<uint8_t>& done);
+void CompensatedPhaseAndDelay(const FastCascade& fc, const PointList& list,
+                              std::vector<FinalFrequencySample>& out, std::vector<uint8_t>& done);
 
 } // namespace velmora::final_detail

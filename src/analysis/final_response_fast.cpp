@@ -2,7 +2,6 @@
 // on every value and the certainty test of its 6-byte rounding.
 #include "analysis/final_response_detail.h"
 
-
 #include <algorithm>
 #include <bit>
 #include <cfloat>
@@ -16,20 +15,19 @@
 #include <immintrin.h>
 #endif
 
-#include "numeric/argument_sum.h"
-#include "numeric/double_double.h"
 #include "analysis/final_response_gbw.h"
-#include "numeric/vector_math.h"
 #include "circuits/component_adjustment.h"
 #include "circuits/components.h"
-#include "numeric/cubic.h"
 #include "circuits/standard_substitution.h"
-#include "numeric/dispatch.h"
 #include "model/real48.h"
+#include "numeric/argument_sum.h"
+#include "numeric/cubic.h"
+#include "numeric/dispatch.h"
+#include "numeric/double_double.h"
 #include "numeric/sure_rounding.h"
+#include "numeric/vector_math.h"
 
 namespace velmora::final_detail {
-
 
 // The largest and smallest magnitude a factor can have over [wmin, wmax] (scaled), for
 // the range check. A factor on the axis is kept at least 2^-20 (c0 + w^2) from 0: a
@@ -77,7 +75,8 @@ inline long double Log2Above(long double x) {
 // a stage is unusual (a root in the right half-plane or on the axis among the poles, a
 // very high Q, a factor whose argument comes near pi) or the products could leave the
 // double range: then every point takes the extended evaluation.
-bool PrepareFast(const std::vector<PreparedStage>& stages, long double wmin, long double wmax, FastCascade& fc) {
+bool PrepareFast(const std::vector<PreparedStage>& stages, long double wmin, long double wmax,
+                 FastCascade& fc) {
     if (!(wmin > 0.0L) || !(wmax >= wmin) || !std::isfinite(wmax)) return false;
     // The scale: the mean of the log2 natural frequencies of the factors.
     long double logSum = 0.0L;
@@ -223,7 +222,8 @@ bool PrepareFast(const std::vector<PreparedStage>& stages, long double wmin, lon
             const std::array<long double, 4>& a = side == 0 ? den : num;
             FastCascade::Poly poly{};
             for (int k = 0; k < 4; ++k)
-                fc.polysOk = fc.polysOk && SplitToDoubles(a[static_cast<std::size_t>(k)] * down, poly.h[k], poly.l[k]);
+                fc.polysOk =
+                    fc.polysOk && SplitToDoubles(a[static_cast<std::size_t>(k)] * down, poly.h[k], poly.l[k]);
             poly.cubic = poly.h[3] != 0.0;
             if (poly.h[1] == 0.0 && poly.h[2] == 0.0 && poly.h[3] == 0.0)
                 constants[side].push_back(poly); // |P|^2 = b0^2 at every frequency
@@ -263,9 +263,9 @@ struct alignas(32) Chain {
 struct alignas(32) Block {
     double wh[kBlock], w2h[kBlock], w2l[kBlock]; // scaled w (exact) and its exact square
     Chain chain[2];                              // poles, zeros
-    double nn[kBlock], nd[kBlock]; // the sum of (c0 + w^2) / |c0 - w^2| over the notches
-    double nearNotch[kBlock];      // > 0 where a notch factor's im exceeds 2^-20 |re|
-    double usable[kBlock];         // 1 for a positive finite frequency, else 0
+    double nn[kBlock], nd[kBlock];               // the sum of (c0 + w^2) / |c0 - w^2| over the notches
+    double nearNotch[kBlock];                    // > 0 where a notch factor's im exceeds 2^-20 |re|
+    double usable[kBlock];                       // 1 for a positive finite frequency, else 0
 };
 
 // The arrays of one block as the factor loops see them: distinct, so that the compiler
@@ -387,8 +387,8 @@ template <bool kFresh>
 // a positive frequency takes wmin here and is evaluated again. The points from n up to
 // the padded length (a multiple of 8, see Column) take wmin as well: every loop then runs
 // in whole vectors, and their values are not used.
-[[gnu::always_inline]] inline void StartBlockBody(Block& b, const double* w, double wmin,
-                                                                  double down, int n, int padded) {
+[[gnu::always_inline]] inline void StartBlockBody(Block& b, const double* w, double wmin, double down, int n,
+                                                  int padded) {
     for (int i = 0; i < padded; ++i) {
         const double x = i < n ? w[i] : 0.0;
         const bool usable = (x > 0.0) & (x <= DBL_MAX);
@@ -403,14 +403,15 @@ template <bool kFresh>
         b.nearNotch[i] = 0.0;
     }
 }
-VELMORA_VECTOR_KERNEL(void, StartBlock, StartBlockBody, (Block& b, const double* w, double wmin, double down, int n, int padded), (b, w, wmin, down, n, padded))
+VELMORA_VECTOR_KERNEL(void, StartBlock, StartBlockBody,
+                      (Block & b, const double* w, double wmin, double down, int n, int padded),
+                      (b, w, wmin, down, n, padded))
 
 // Built for processors with 256-bit vectors as well, chosen when the program loads; both
 // builds do the same operations in the same order (no fused multiply-add), so they give
 // the same values.
-[[gnu::always_inline]] inline void ApplyFactorsBody(Block& b, Chain& c,
-                                                                    const FixedList<FastFactor, kMaxFactors>& factors,
-                                                                    int n) {
+[[gnu::always_inline]] inline void
+ApplyFactorsBody(Block& b, Chain& c, const FixedList<FastFactor, kMaxFactors>& factors, int n) {
     const BlockArrays a{b.wh, b.w2h, b.w2l, c.zr, c.zi, c.q, c.dn, c.dd, b.nn, b.nd, b.nearNotch};
     bool fresh = true; // the chain's product 1 and fraction 0 / 1 not yet written
     for (const FastFactor& f : factors) {
@@ -436,7 +437,9 @@ VELMORA_VECTOR_KERNEL(void, StartBlock, StartBlockBody, (Block& b, const double*
             c.dd[i] = 1.0;
         }
 }
-VELMORA_VECTOR_KERNEL(void, ApplyFactors, ApplyFactorsBody, (Block& b, Chain& c, const FixedList<FastFactor, kMaxFactors>& factors, int n), (b, c, factors, n))
+VELMORA_VECTOR_KERNEL(void, ApplyFactors, ApplyFactorsBody,
+                      (Block & b, Chain& c, const FixedList<FastFactor, kMaxFactors>& factors, int n),
+                      (b, c, factors, n))
 
 // ---- Finishing a block ----------------------------------------------------------------
 //
@@ -539,7 +542,8 @@ template <bool kNotches, bool kZeroDelays>
         const double zd = kZeroDelays ? z.dn[i] / z.dd[i] : 0.0;
         f.delay[i] = (pd - zd) * unit;
         f.delayErr[i] =
-            (kSafety * (poleDelayErr * pd + zeroDelayErr * zd + kU * std::fabs(pd - zd)) + ext * (pd + zd)) * unit;
+            (kSafety * (poleDelayErr * pd + zeroDelayErr * zd + kU * std::fabs(pd - zd)) + ext * (pd + zd)) *
+            unit;
     }
 }
 
@@ -573,22 +577,21 @@ VELMORA_VECTOR_KERNEL(void, FinishParts, FinishPartsBody, (const FastCascade& fc
 // whole when the constant's square for the compensated gain is not at hand. `done` is
 // set for the points that are not (their values written now, or by the compensated
 // evaluations). One loop for all of it, so that the values stay in registers.
-[[gnu::always_inline]] inline void FinishPointsBody(const Block& b, Finish& f,
-                                                                                       bool polysOk,
-                                                                                       uint8_t* __restrict done,
-                                                                                       int n) {
+[[gnu::always_inline]] inline void FinishPointsBody(const Block& b, Finish& f, bool polysOk,
+                                                    uint8_t* __restrict done, int n) {
     for (int i = 0; i < n; ++i) {
         const double l = f.lnG[i], gRel = f.gErr[i], ext = f.ext[i];
         const double db = kDbPerLn * l;
-        const double dbErr = kDbPerLn * 1.0101 * gRel + kSafety * (kDbPerLn * kLog * std::fabs(l) + 2.0 * kU * std::fabs(db)) +
+        const double dbErr = kDbPerLn * 1.0101 * gRel +
+                             kSafety * (kDbPerLn * kLog * std::fabs(l) + 2.0 * kU * std::fabs(db)) +
                              8.7 * ext + kExtendedU * 4.0 * std::fabs(db);
         const double g = f.g[i];
         const double gErr = g * gRel;
         const double a = f.angle[i];
         const double lag = f.turns[i] + a * kDegreesD;
         const double radErr = f.argErr[i] + kSqrt5U + kLog * std::fabs(a);
-        const double lagErr = kSafety * (kDegreesD * (1.0 + 2.0 * kU) * radErr + 2.0 * kU * std::fabs(a * kDegreesD) +
-                                         kU * std::fabs(lag)) +
+        const double lagErr = kSafety * (kDegreesD * (1.0 + 2.0 * kU) * radErr +
+                                         2.0 * kU * std::fabs(a * kDegreesD) + kU * std::fabs(lag)) +
                               kDegreesD * ext + kExtendedU * 4.0 * std::fabs(lag);
         double outVV = 0, outDb = 0, outLag = 0, outDelay = 0;
         const bool sureVV = SureReal48Lane(g, gErr, outVV);
@@ -622,15 +625,15 @@ VELMORA_VECTOR_KERNEL(void, FinishParts, FinishPartsBody, (const FastCascade& fc
         done[i] = whole ? 0 : 1;
     }
 }
-VELMORA_VECTOR_KERNEL(void, FinishPoints, FinishPointsBody, (const Block& b, Finish& f, bool polysOk, uint8_t* done, int n), (b, f, polysOk, done, n))
-
+VELMORA_VECTOR_KERNEL(void, FinishPoints, FinishPointsBody,
+                      (const Block& b, Finish& f, bool polysOk, uint8_t* done, int n),
+                      (b, f, polysOk, done, n))
 
 // The least and the greatest positive finite frequency of a column (0 and 0 when it has
 // none). Positive doubles are ordered as their bit patterns, so the search is a
 // reduction of integers, which vectorises (one of doubles would not, for the order of
 // NaNs and zeros it must keep).
-[[gnu::always_inline]] inline void FrequencyRangeBody(const double* w, int n,
-                                                                                       double& wmin, double& wmax) {
+[[gnu::always_inline]] inline void FrequencyRangeBody(const double* w, int n, double& wmin, double& wmax) {
     constexpr int64_t kInfinity = 0x7ff0000000000000;
     int64_t lo = kInfinity, hi = 0;
     for (int k = 0; k < n; ++k) {
@@ -643,7 +646,8 @@ VELMORA_VECTOR_KERNEL(void, FinishPoints, FinishPointsBody, (const Block& b, Fin
     wmin = lo < kInfinity ? std::bit_cast<double>(lo) : 0.0;
     wmax = std::bit_cast<double>(hi);
 }
-VELMORA_VECTOR_KERNEL(void, FrequencyRange, FrequencyRangeBody, (const double* w, int n, double& wmin, double& wmax), (w, n, wmin, wmax))
+VELMORA_VECTOR_KERNEL(void, FrequencyRange, FrequencyRangeBody,
+                      (const double* w, int n, double& wmin, double& wmax), (w, n, wmin, wmax))
 
 // The points of state 1 as the bits of a mask (n <= 64): with 512-bit vectors eight
 // comparisons at a time, each giving eight bits.
@@ -673,7 +677,8 @@ uint64_t DoubtMask(const double* state, int n) {
 // Writes the block's values into its samples (every point: a value in doubt is written
 // again below, a point evaluated again whole is overwritten). Each value is 0 or a
 // normal double (a 6-byte real, or -400 dB), stored as it is.
-void WriteSamples(FinalFrequencySample* __restrict out, const double* fHz, const double* w, const Finish& f, int n) {
+void WriteSamples(FinalFrequencySample* __restrict out, const double* fHz, const double* w, const Finish& f,
+                  int n) {
     for (int i = 0; i < n; ++i) {
         FinalFrequencySample& s = out[i];
         s.FHz = fHz[i];
@@ -685,7 +690,6 @@ void WriteSamples(FinalFrequencySample* __restrict out, const double* fHz, const
         s.DelayS = f.outDelay[i];
     }
 }
-
 
 void FastBlocks(const FastCascade& fc, const double* fHz, const double* w, int count, double wmin,
                 std::vector<FinalFrequencySample>& out, std::vector<uint8_t>& done, PointList& gains,

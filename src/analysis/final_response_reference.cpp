@@ -2,7 +2,6 @@
 // evaluation reproduces after rounding, and the fallback for the points it leaves in doubt.
 #include "analysis/final_response_detail.h"
 
-
 #include <algorithm>
 #include <bit>
 #include <cfloat>
@@ -16,20 +15,19 @@
 #include <immintrin.h>
 #endif
 
-#include "numeric/argument_sum.h"
-#include "numeric/double_double.h"
 #include "analysis/final_response_gbw.h"
-#include "numeric/vector_math.h"
 #include "circuits/component_adjustment.h"
 #include "circuits/components.h"
-#include "numeric/cubic.h"
 #include "circuits/standard_substitution.h"
-#include "numeric/dispatch.h"
 #include "model/real48.h"
+#include "numeric/argument_sum.h"
+#include "numeric/cubic.h"
+#include "numeric/dispatch.h"
+#include "numeric/double_double.h"
 #include "numeric/sure_rounding.h"
+#include "numeric/vector_math.h"
 
 namespace velmora::final_detail {
-
 
 // Roots of a polynomial of degree up to 3. The cubic's real root comes from SplitCubic,
 // the rest from the deflated quadratic.
@@ -54,7 +52,6 @@ std::vector<Cx> Roots(std::array<long double, 4> a) {
     }
     return roots;
 }
-
 
 MonicFactors FactorsOf(const std::array<long double, 4>& a) {
     MonicFactors m;
@@ -91,7 +88,6 @@ long double RootDelay(Cx r, long double w) {
     const long double den = sigma * sigma + dw * dw;
     return den > 0.0L ? sigma / den : 0.0L;
 }
-
 
 void AddRoots(PreparedStage& p) {
     if (p.rootsReady) return;
@@ -253,6 +249,5 @@ FinalReferenceSample Sample(long double fHz, long double w, const FinalPoint& p)
     s.DelayS = p.Delay;
     return s;
 }
-
 
 } // namespace velmora::final_detail

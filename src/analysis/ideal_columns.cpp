@@ -4,12 +4,12 @@
 #include <limits>
 #include <vector>
 
-#include "numeric/dispatch.h"
-#include "numeric/double_double.h"
 #include "analysis/frequency_response.h"
 #include "analysis/ideal_filter.h"
-#include "numeric/vector_math.h"
+#include "numeric/dispatch.h"
+#include "numeric/double_double.h"
 #include "numeric/sure_rounding.h"
+#include "numeric/vector_math.h"
 
 namespace velmora {
 
@@ -61,10 +61,10 @@ struct FastZero {
 struct FastFilter {
     bool Usable = false;
     double Scale = 1, InvScale = 1;
-    DoubleDouble K;                  // |g G| times the normalisations, in scaled units, exactly
+    DoubleDouble K; // |g G| times the normalisations, in scaled units, exactly
     std::vector<FastSection> Sections;
-    std::vector<double> RealPoles;         // sigma, scaled
-    std::vector<DoubleDouble> RealPoles2;  // sigma^2 as the extended evaluation rounds it, scaled
+    std::vector<double> RealPoles;        // sigma, scaled
+    std::vector<DoubleDouble> RealPoles2; // sigma^2 as the extended evaluation rounds it, scaled
     std::vector<FastZero> Zeros;
     bool OriginZero = false;
     double FactorMin = 1, FactorMax = 1; // the range of a factor's squared magnitude
@@ -88,7 +88,9 @@ FastFilter MakeFastFilter(const IdealFilter& f, long double G, long double wLo, 
     ff.Scale = std::ldexp(1.0, e);
     ff.InvScale = std::ldexp(1.0, -e);
     const long double s = ff.Scale, s2 = s * s;
-    const auto inRange = [](long double x) { return x == 0 || (std::fabs(x) >= 0x1p-900L && std::fabs(x) <= 0x1p900L); };
+    const auto inRange = [](long double x) {
+        return x == 0 || (std::fabs(x) >= 0x1p-900L && std::fabs(x) <= 0x1p900L);
+    };
 
     // The constant as the extended magnitude forms it (the same products in the same
     // order), so that both evaluate the same number.
@@ -143,17 +145,18 @@ struct ColumnState {
     alignas(64) double W[N], Wp[N], W2Hi[N], W2Lo[N];
     // Products of the squared magnitudes, each as a sum of two doubles.
     alignas(64) double MagDHi[N], MagDLo[N], MagNHi[N], MagNLo[N];
-    alignas(64) double Condition[N];     // sum of the factors' (c + w^2) / |c - w^2| bounds
-    alignas(64) double Ar[N], Ai[N];     // running product of the phase factors
+    alignas(64) double Condition[N]; // sum of the factors' (c + w^2) / |c - w^2| bounds
+    alignas(64) double Ar[N], Ai[N]; // running product of the phase factors
     alignas(64) double Quadrant[N], QuarterTurns[N];
     alignas(64) double NearAxis[N], OutOfRange[N];
-    alignas(64) double SumX[N];          // sum over the sections of ((C + w^2) / |D|)^2
-    alignas(64) double Tau[N];           // delay, scaled
+    alignas(64) double SumX[N]; // sum over the sections of ((C + w^2) / |D|)^2
+    alignas(64) double Tau[N];  // delay, scaled
     alignas(64) double ZerosBelow[N];
     // The finished values and their error bounds (NaN: not evaluated here), the certain
     // 6-byte values and whether they are certain.
-    alignas(64) double G2Hi[N], G2Lo[N], Rel2[N], VVLo[N]; // |T|^2 and its relative error bound, |T|'s low part
-    alignas(64) double Lg[N], Base[N];                    // ln of G2Hi, the arctangent of the product
+    alignas(64) double G2Hi[N], G2Lo[N], Rel2[N],
+        VVLo[N];                       // |T|^2 and its relative error bound, |T|'s low part
+    alignas(64) double Lg[N], Base[N]; // ln of G2Hi, the arctangent of the product
     alignas(64) double VV[N], VVErr[N], Db[N], DbErr[N], Phase[N], PhaseErr[N], Delay[N], DelayErr[N];
     alignas(64) double DbFloor[N]; // 1: the gain is surely at or below the -400 dB floor
     alignas(64) double OutVV[N], OutDb[N], OutPhase[N], OutDelay[N];
@@ -212,7 +215,8 @@ inline double OutOfRange(double m, double lo, double hi) {
         c.W2Lo[i] = std::fma(wp, wp, -w2); // the square exactly as w2 + this
         c.MagDHi[i] = c.MagNHi[i] = c.Ar[i] = 1;
         c.MagDLo[i] = c.MagNLo[i] = c.Condition[i] = 0;
-        c.Ai[i] = c.Quadrant[i] = c.QuarterTurns[i] = c.NearAxis[i] = c.SumX[i] = c.Tau[i] = c.ZerosBelow[i] = 0;
+        c.Ai[i] = c.Quadrant[i] = c.QuarterTurns[i] = c.NearAxis[i] = c.SumX[i] = c.Tau[i] = c.ZerosBelow[i] =
+            0;
         c.OutOfRange[i] = ((w > 0) & (w2 >= ff.FactorMin) & (w2 <= ff.FactorMax)) ? 0 : 1;
     }
 }
@@ -306,7 +310,8 @@ inline __attribute__((always_inline)) void ApplyFactorsBody(const FastFilter& ff
             MultiplyInto(magNHi[i], magNLo[i], w2Hi[i], w2Lo[i]);
 }
 
-VELMORA_VECTOR_KERNEL(void, ApplyFactorsLoop, ApplyFactorsBody, (const FastFilter& ff, ColumnState& c), (ff, c))
+VELMORA_VECTOR_KERNEL(void, ApplyFactorsLoop, ApplyFactorsBody, (const FastFilter& ff, ColumnState& c),
+                      (ff, c))
 void ApplyFactors(const FastFilter& ff, ColumnState& c) {
     ApplyFactorsLoop(ff, c);
 }
@@ -352,8 +357,8 @@ inline __attribute__((always_inline)) void FinishColumnBody(const FastFilter& ff
     }
     BatchLog(c.G2Hi, c.Lg, n);
     BatchAtan2(c.Ai, c.Ar, c.Base, n);
-    constexpr double kDb = 4.342944819032518;         // 10 / ln 10, rounded
-    constexpr double kDbLo = -1.122126399033548e-16;  // the rest of 10 / ln 10, to 2^-106 of it
+    constexpr double kDb = 4.342944819032518;        // 10 / ln 10, rounded
+    constexpr double kDbLo = -1.122126399033548e-16; // the rest of 10 / ln 10, to 2^-106 of it
     constexpr double kFloorVV = 1.0e-20;
     constexpr double kTwoPi = 2 * kPiD;
     const double origin = ff.OriginZero ? kPiD / 2 : 0.0;
@@ -379,8 +384,8 @@ inline __attribute__((always_inline)) void FinishColumnBody(const FastFilter& ff
         const double ratio = c.G2Lo[i] / c.G2Hi[i];
         const double lnT2 = ln + ratio;
         const double db = kDb * lnT2 + kDbLo * lnT2;
-        const double lnErr = 2.0 * kBatchUlps * kU * std::fabs(ln) + kU * std::fabs(ratio) + 0.5 * ratio * ratio +
-                             kU * std::fabs(lnT2) + 1.01 * rel2;
+        const double lnErr = 2.0 * kBatchUlps * kU * std::fabs(ln) + kU * std::fabs(ratio) +
+                             0.5 * ratio * ratio + kU * std::fabs(lnT2) + 1.01 * rel2;
         const double dbErr = kSafety * (kDb * lnErr + 3.0 * kU * std::fabs(db));
         c.Db[i] = db;
         c.DbErr[i] = (valid & above) ? dbErr : kNaN;
@@ -418,7 +423,8 @@ inline __attribute__((always_inline)) void FinishColumnBody(const FastFilter& ff
         // bound is then relative to the lag instead of a fixed number of radians.
         const bool small = (qt == 0) & (zerosBelow == 0) & (origin == 0) & (base >= 0) & (base < 0.1);
         const double errSmall =
-            ((1.6 * (10.0 * nSections + 5.0 * nReal + 2.1 * tiny) + 2.0 * kBatchUlps + 2) * kU * kSafety) * base;
+            ((1.6 * (10.0 * nSections + 5.0 * nReal + 2.1 * tiny) + 2.0 * kBatchUlps + 2) * kU * kSafety) *
+            base;
         const double errRad = small ? errSmall : errGeneral;
         // The quadrants were read right if the product stayed further from the axes than
         // its error.
@@ -437,7 +443,8 @@ inline __attribute__((always_inline)) void FinishColumnBody(const FastFilter& ff
     }
 }
 
-VELMORA_VECTOR_KERNEL(void, FinishColumnLoop, FinishColumnBody, (const FastFilter& ff, ColumnState& c), (ff, c))
+VELMORA_VECTOR_KERNEL(void, FinishColumnLoop, FinishColumnBody, (const FastFilter& ff, ColumnState& c),
+                      (ff, c))
 void FinishColumn(const FastFilter& ff, ColumnState& c) {
     FinishColumnLoop(ff, c);
     constexpr int n = ColumnState::N;
@@ -458,8 +465,7 @@ IdealColumnCount IdealFrequencyColumns(TDesign& d, int approx, const IdealFilter
     IdealColumnCount count;
     if (approx < 0 || approx >= kApproxCount) return count;
     const long double G = d.Spec.OverallGain;
-    const FastFilter ff =
-        MakeFastFilter(f, G, d.FreqColumn[0].W, d.FreqColumn[kResponseIntervals].W);
+    const FastFilter ff = MakeFastFilter(f, G, d.FreqColumn[0].W, d.FreqColumn[kResponseIntervals].W);
     constexpr int n = ColumnState::N;
     static thread_local ColumnState c; // some 70 kB of scratch, kept off the stack
     if (ff.Usable) {

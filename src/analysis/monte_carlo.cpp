@@ -62,7 +62,6 @@ struct StageModel {
 
 using Cx = std::complex<long double>;
 
-
 // |P(jw)|^2 of a polynomial of degree up to 3, (a0 - a2 w^2)^2 + (a1 w - a3 w^3)^2: a
 // few real products instead of a complex evaluation and a hypotenuse.
 long double SquaredMagnitude(const std::array<long double, 4>& a, long double w, long double w2) {

@@ -20,9 +20,9 @@
 #include <span>
 #include <string_view>
 
-#include "numeric/dual.h"
 #include "circuits/standard_values.h"
 #include "model/design.h"
+#include "numeric/dual.h"
 
 namespace velmora {
 

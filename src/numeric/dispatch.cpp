@@ -14,8 +14,8 @@ VectorLevel Detect() {
     __builtin_cpu_init();
     if (__builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512dq") &&
         __builtin_cpu_supports("avx512vl") && __builtin_cpu_supports("avx512bw") &&
-        __builtin_cpu_supports("avx512cd") && __builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma") &&
-        __builtin_cpu_supports("bmi2"))
+        __builtin_cpu_supports("avx512cd") && __builtin_cpu_supports("avx2") &&
+        __builtin_cpu_supports("fma") && __builtin_cpu_supports("bmi2"))
         return VectorLevel::V4;
     if (__builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma") && __builtin_cpu_supports("bmi2") &&
         __builtin_cpu_supports("f16c") && __builtin_cpu_supports("movbe"))
@@ -30,7 +30,8 @@ int StartingLevel() {
     int level = static_cast<int>(DetectedVectorLevel());
     if (const char* forced = std::getenv("VELMORA_VECTOR_LEVEL"))
         for (int l = 0; l <= static_cast<int>(VectorLevel::V4); ++l)
-            if (std::strcmp(forced, VectorLevelName(static_cast<VectorLevel>(l))) == 0) level = std::min(level, l);
+            if (std::strcmp(forced, VectorLevelName(static_cast<VectorLevel>(l))) == 0)
+                level = std::min(level, l);
     return level;
 }
 
@@ -68,9 +69,12 @@ std::vector<VectorLevel> SupportedVectorLevels() {
 
 const char* VectorLevelName(VectorLevel level) {
     switch (level) {
-    case VectorLevel::V4: return "x86-64-v4";
-    case VectorLevel::V3: return "x86-64-v3";
-    default: return "baseline";
+    case VectorLevel::V4:
+        return "x86-64-v4";
+    case VectorLevel::V3:
+        return "x86-64-v3";
+    default:
+        return "baseline";
     }
 }
 

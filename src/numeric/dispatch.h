@@ -49,7 +49,8 @@ const char* VectorLevelName(VectorLevel level);
 #if defined(__x86_64__)
 #if defined(__clang__)
 #define VELMORA_TARGET_V3 __attribute__((target("avx2,fma,bmi,bmi2,lzcnt,movbe,f16c")))
-#define VELMORA_TARGET_V4 __attribute__((target("avx512f,avx512dq,avx512vl,avx512bw,avx512cd,avx2,fma,bmi,bmi2")))
+#define VELMORA_TARGET_V4                                                                                    \
+    __attribute__((target("avx512f,avx512dq,avx512vl,avx512bw,avx512cd,avx2,fma,bmi,bmi2")))
 #else
 #define VELMORA_TARGET_V3 __attribute__((target("arch=x86-64-v3")))
 #define VELMORA_TARGET_V4 __attribute__((target("arch=x86-64-v4,prefer-vector-width=512")))
@@ -59,14 +60,23 @@ const char* VectorLevelName(VectorLevel level);
 #define VELMORA_TARGET_V4
 #endif
 
-#define VELMORA_VECTOR_KERNEL(Ret, Name, Body, Params, Args)                                                   \
-    [[gnu::noinline]] Ret Name##Baseline Params { return Body Args; }                                         \
-    VELMORA_TARGET_V3 [[gnu::noinline]] Ret Name##V3 Params { return Body Args; }                             \
-    VELMORA_TARGET_V4 [[gnu::noinline]] Ret Name##V4 Params { return Body Args; }                             \
-    Ret Name Params {                                                                                         \
-        switch (::velmora::ActiveVectorLevel()) {                                                             \
-        case ::velmora::VectorLevel::V4: return Name##V4 Args;                                                \
-        case ::velmora::VectorLevel::V3: return Name##V3 Args;                                                \
-        default: return Name##Baseline Args;                                                                  \
-        }                                                                                                     \
+#define VELMORA_VECTOR_KERNEL(Ret, Name, Body, Params, Args)                                                 \
+    [[gnu::noinline]] Ret Name##Baseline Params {                                                            \
+        return Body Args;                                                                                    \
+    }                                                                                                        \
+    VELMORA_TARGET_V3 [[gnu::noinline]] Ret Name##V3 Params {                                                \
+        return Body Args;                                                                                    \
+    }                                                                                                        \
+    VELMORA_TARGET_V4 [[gnu::noinline]] Ret Name##V4 Params {                                                \
+        return Body Args;                                                                                    \
+    }                                                                                                        \
+    Ret Name Params {                                                                                        \
+        switch (::velmora::ActiveVectorLevel()) {                                                            \
+        case ::velmora::VectorLevel::V4:                                                                     \
+            return Name##V4 Args;                                                                            \
+        case ::velmora::VectorLevel::V3:                                                                     \
+            return Name##V3 Args;                                                                            \
+        default:                                                                                             \
+            return Name##Baseline Args;                                                                      \
+        }                                                                                                    \
     }

@@ -59,7 +59,8 @@ inline DoubleDouble ExactSquare(double w) {
 }
 
 // (ph, pl) = (ah + al)(bh + bl).
-[[gnu::always_inline]] inline void ProductDd(double ah, double al, double bh, double bl, double& ph, double& pl) {
+[[gnu::always_inline]] inline void ProductDd(double ah, double al, double bh, double bl, double& ph,
+                                             double& pl) {
     ph = ah;
     pl = al;
     MultiplyDd(ph, pl, bh, bl);
@@ -106,7 +107,8 @@ inline DoubleDouble ExactSquare(double w) {
 
 // (qh, ql) = (nh + nl) / (dh + dl): the remainder of the quotient of the high parts
 // exactly by the fused multiply-add.
-[[gnu::always_inline]] inline void QuotientDd(double nh, double nl, double dh, double dl, double& qh, double& ql) {
+[[gnu::always_inline]] inline void QuotientDd(double nh, double nl, double dh, double dl, double& qh,
+                                              double& ql) {
     const double q = nh / dh;
     const double rem = std::fma(-q, dh, nh);
     const double lo = (rem + nl - q * dl) / dh;

@@ -7,9 +7,9 @@ namespace velmora {
 namespace {
 
 inline __attribute__((always_inline)) void SureReal48ColumnBody(const double* __restrict v,
-                                                                 const double* __restrict err,
-                                                                 double* __restrict out, double* __restrict sure,
-                                                                 int n) {
+                                                                const double* __restrict err,
+                                                                double* __restrict out,
+                                                                double* __restrict sure, int n) {
     for (int i = 0; i < n; ++i) {
         double r = 0;
         sure[i] = SureReal48Lane(v[i], err[i], r) ? 1.0 : 0.0;

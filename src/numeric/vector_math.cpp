@@ -72,8 +72,8 @@ bool HasAvx512() {
     return ActiveVectorLevel() == VectorLevel::V4;
 }
 
-__attribute__((target("avx512f"))) inline void UnaryAvx512(__m512d (*f)(__m512d), const double* x, double* out,
-                                                         int n) {
+__attribute__((target("avx512f"))) inline void UnaryAvx512(__m512d (*f)(__m512d), const double* x,
+                                                           double* out, int n) {
     int i = 0;
     for (; i + 8 <= n; i += 8)
         _mm512_storeu_pd(out + i, f(_mm512_loadu_pd(x + i)));
@@ -99,7 +99,8 @@ __attribute__((target("avx512f"))) void Atan2Avx512(const double* y, const doubl
     if (i < n) {
         const __mmask8 m = static_cast<__mmask8>((1u << (n - i)) - 1u);
         const __m512d one = _mm512_set1_pd(1.0);
-        const __m512d r = _ZGVeN8vv_atan2(_mm512_mask_loadu_pd(one, m, y + i), _mm512_mask_loadu_pd(one, m, x + i));
+        const __m512d r =
+            _ZGVeN8vv_atan2(_mm512_mask_loadu_pd(one, m, y + i), _mm512_mask_loadu_pd(one, m, x + i));
         _mm512_mask_storeu_pd(out + i, m, r);
     }
 }
