@@ -1,13 +1,14 @@
 # Velmora: the two everyday commands.
 #   make run   builds the release program and designs the built-in default filter
-#   make test  installs what is missing, builds with sanitizers and runs the test suite
+#   make test  installs what is missing, builds with sanitizers and runs the test suite, then
+#              runs every vector build in Release against the references (dispatch-test)
 #   make gui   builds the desktop program and starts it (make gui FILE=design.fl3 opens a design)
 #   make fuzz  builds the fuzz targets of the file readers and the request files with clang and runs each
 JOBS ?= $(shell nproc)
 FUZZ_DIR := build/fuzz
 FUZZ_SECONDS ?= 60
 
-.PHONY: deps run test bench build-release clean fuzz fuzz-build gui screenshots
+.PHONY: deps run test dispatch-test bench build-release clean fuzz fuzz-build gui screenshots
 
 deps:
 	bash scripts/install-deps.sh
@@ -29,6 +30,14 @@ test: deps
 	@if command -v clang++ >/dev/null 2>&1; then $(MAKE) --no-print-directory fuzz-build; \
 	  else echo "clang++ not found: the fuzz tests are skipped"; fi
 	cd build/test && ctest --output-on-failure -j $(JOBS)
+	$(MAKE) --no-print-directory dispatch-test
+
+# Every vector build the processor supports, forced in turn, against the extended
+# references, in an optimised build (the Debug build does not vectorise).
+dispatch-test: deps
+	cmake -S . -B build/dispatch -G Ninja -DCMAKE_BUILD_TYPE=Release -DVELMORA_WERROR=ON -DVELMORA_DISPATCH_TESTS=ON
+	cmake --build build/dispatch -j $(JOBS) --target velmora_numeric_tests velmora_analysis_tests velmora_stages_tests
+	cd build/dispatch && ctest --output-on-failure -j $(JOBS) -L dispatch
 
 gui: build-release
 	VELMORA_DATA_DIR=$(CURDIR)/data ./build/release/apps/gui/velmora-gui $(FILE)

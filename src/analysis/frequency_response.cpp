@@ -2,15 +2,15 @@
 
 #include <algorithm>
 #include <bit>
-#include <cstdint>
 #include <cmath>
+#include <cstdint>
 #include <cstring>
 
-#include "analysis/argument_sum.h"
-#include "analysis/double_double.h"
-#include "analysis/vector_math.h"
-#include "model/column_dispatch.h"
-#include "model/sure_rounding.h"
+#include "numeric/argument_sum.h"
+#include "numeric/dispatch.h"
+#include "numeric/double_double.h"
+#include "numeric/sure_rounding.h"
+#include "numeric/vector_math.h"
 
 namespace velmora {
 
@@ -124,7 +124,7 @@ long double AxisFrequency(const FrequencyAxis& axis, int i, int n) {
 namespace {
 
 // The loops of a logarithmic column (FillAxisColumn below), built for the processor's
-// vectors (model/column_dispatch.h).
+// vectors (numeric/dispatch.h).
 // The exponentials of a logarithmic column are taken as e^(head i) = e^(head 16 q) e^(head r)
 // for i = 16 q + r: 22 + 16 column exponentials instead of 351, and a product.
 constexpr int kFine = 16;
@@ -134,10 +134,11 @@ constexpr int kPaddedPoints = kCoarse * kFine;                 // 352: the last 
 // The abscissas x = lower e^(head i) (1 + tail i) from the exponentials of the coarse and
 // the fine steps, and their conversions to the other unit, with the bounds of their errors
 // (see FillAxisColumn).
-[[gnu::always_inline]] inline void LogAbscissasBody(const double* __restrict coarse, const double* __restrict fine,
-                                                    double head, double tail, DoubleDouble lower, double toOther,
-                                                    double* __restrict x, double* __restrict xErr,
-                                                    double* __restrict other, double* __restrict otherErr) {
+[[gnu::always_inline]] inline void LogAbscissasBody(const double* __restrict coarse,
+                                                    const double* __restrict fine, double head, double tail,
+                                                    DoubleDouble lower, double toOther, double* __restrict x,
+                                                    double* __restrict xErr, double* __restrict other,
+                                                    double* __restrict otherErr) {
     constexpr double kU = 0x1p-53;
     for (int q = 0; q < kCoarse; ++q)
         for (int r = 0; r < kFine; ++r) {
@@ -153,28 +154,25 @@ constexpr int kPaddedPoints = kCoarse * kFine;                 // 352: the last 
             otherErr[i] = other[i] * (rel + 2.01 * kU);
         }
 }
-VELMORA_COLUMN_CLONES void LogAbscissasCommon(const double* coarse, const double* fine, double head, double tail,
-                                              DoubleDouble lower, double toOther, double* x, double* xErr,
-                                              double* other, double* otherErr) {
-    LogAbscissasBody(coarse, fine, head, tail, lower, toOther, x, xErr, other, otherErr);
-}
-VELMORA_COLUMN_WIDE void LogAbscissasWide(const double* coarse, const double* fine, double head, double tail,
-                                          DoubleDouble lower, double toOther, double* x, double* xErr, double* other,
-                                          double* otherErr) {
-    LogAbscissasBody(coarse, fine, head, tail, lower, toOther, x, xErr, other, otherErr);
-}
+VELMORA_VECTOR_KERNEL(void, LogAbscissasLoop, LogAbscissasBody,
+                      (const double* coarse, const double* fine, double head, double tail, DoubleDouble lower,
+                       double toOther, double* x, double* xErr, double* other, double* otherErr),
+                      (coarse, fine, head, tail, lower, toOther, x, xErr, other, otherErr))
 void LogAbscissas(const double* coarse, const double* fine, double head, double tail, DoubleDouble lower,
                   double toOther, double* x, double* xErr, double* other, double* otherErr) {
-    HasWideVectors() ? LogAbscissasWide(coarse, fine, head, tail, lower, toOther, x, xErr, other, otherErr)
-                     : LogAbscissasCommon(coarse, fine, head, tail, lower, toOther, x, xErr, other, otherErr);
+    LogAbscissasLoop(coarse, fine, head, tail, lower, toOther, x, xErr, other, otherErr);
 }
 
 // certain[i] = 1 where both stored values of point i are certain, else 0.
-VELMORA_COLUMN_CLONES void CertainPoints(const double* __restrict sureX, const double* __restrict sureOther,
-                                         uint8_t* __restrict certain) {
+[[gnu::always_inline]] inline void CertainPointsBody(const double* __restrict sureX,
+                                                     const double* __restrict sureOther,
+                                                     uint8_t* __restrict certain) {
     for (int i = 0; i < kResponsePoints; ++i)
         certain[i] = (sureX[i] != 0.0) & (sureOther[i] != 0.0);
 }
+VELMORA_VECTOR_KERNEL(void, CertainPoints, CertainPointsBody,
+                      (const double* sureX, const double* sureOther, uint8_t* certain),
+                      (sureX, sureOther, certain))
 
 } // namespace
 
@@ -212,7 +210,8 @@ void FillAxisColumn(const FrequencyAxis& requested, AxisColumn& out) {
         const long double step = logSpan / static_cast<long double>(kResponseIntervals);
         const double head =
             std::bit_cast<double>(std::bit_cast<uint64_t>(static_cast<double>(step)) & ~uint64_t{0x1ff});
-        const double tail = static_cast<double>(step - static_cast<long double>(head)); // exact: at most 21 bits
+        const double tail =
+            static_cast<double>(step - static_cast<long double>(head)); // exact: at most 21 bits
         const DoubleDouble lower = SplitExtended(axis.Min);
         // The exponents head 16 q and head r, exact (16 q and r have at most 9 bits).
         alignas(32) double steps[kCoarse + kFine], stepExp[kCoarse + kFine];
@@ -221,7 +220,8 @@ void FillAxisColumn(const FrequencyAxis& requested, AxisColumn& out) {
         for (int r = 0; r < kFine; ++r)
             steps[kCoarse + r] = head * static_cast<double>(r);
         BatchExp(steps, stepExp, kCoarse + kFine);
-        alignas(32) double x[kPaddedPoints], xErr[kPaddedPoints], other[kPaddedPoints], otherErr[kPaddedPoints];
+        alignas(32) double x[kPaddedPoints], xErr[kPaddedPoints], other[kPaddedPoints],
+            otherErr[kPaddedPoints];
         const double toOther = axis.Hz ? kTwoPiD : kInvTwoPiD;
         LogAbscissas(stepExp, stepExp + kCoarse, head, tail, lower, toOther, x, xErr, other, otherErr);
         double* xOut = axis.Hz ? out.F.data() : out.W.data();
@@ -280,7 +280,8 @@ long double StoredGainDb(long double t) {
         const double correction = static_cast<double>(t - td) / td / kLn10D;
         const double db = 20.0 * (lg + correction);
         const double err =
-            20.0 * ((2 * std::fabs(lg) + std::fabs(lg + correction)) * kU + 1e-3 * std::fabs(correction)) * 2 +
+            20.0 * ((2 * std::fabs(lg) + std::fabs(lg + correction)) * kU + 1e-3 * std::fabs(correction)) *
+                2 +
             kU * std::fabs(db);
         double r = 0;
         if (SureReal48(db, err, r)) return r;

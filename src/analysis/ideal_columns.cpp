@@ -4,12 +4,12 @@
 #include <limits>
 #include <vector>
 
-#include "model/column_dispatch.h"
-#include "analysis/double_double.h"
 #include "analysis/frequency_response.h"
 #include "analysis/ideal_filter.h"
-#include "analysis/vector_math.h"
-#include "model/sure_rounding.h"
+#include "numeric/dispatch.h"
+#include "numeric/double_double.h"
+#include "numeric/sure_rounding.h"
+#include "numeric/vector_math.h"
 
 namespace velmora {
 
@@ -41,34 +41,6 @@ constexpr int kMaxFactors = 22;
 constexpr double kU2 = 0x1p-106;
 constexpr double kMagnitudeFixed = 8192.0 * kU2;
 
-// (a + b) exactly as s + e (Knuth's two-sum; no condition on the magnitudes).
-inline void TwoSum(double a, double b, double& s, double& e) {
-    s = a + b;
-    const double bb = s - a;
-    e = (a - (s - bb)) + (b - bb);
-}
-
-// The square of (h + l), h + l an unnormalised sum with |l| <= a few units of |h| or h
-// zero: hh + hl with hh the rounded h^2 and hl the rest (h^2's rounding error exact,
-// plus 2 h l + l^2 rounded).
-inline void SquareOf(double h, double l, double& hh, double& hl) {
-    hh = h * h;
-    hl = std::fma(h, h, -hh) + l * (2.0 * h + l);
-}
-
-// (ph + pl) <- (ph + pl)(f + g), compensated: the factor normalised first (near a pole
-// or a notch its low part g can be 2^-14 of f, the cancelled digits of c - w^2), then
-// the rounding error of ph fh exactly, the cross terms once rounded, pl fl (below u^2
-// of the product) dropped.
-inline void MultiplyInto(double& ph, double& pl, double f, double g) {
-    const double fh = f + g;         // |g| <= |f|: Dekker's fast two-sum
-    const double fl = g - (fh - f);
-    const double h = ph * fh;
-    const double e = std::fma(ph, fh, -h);
-    pl = std::fma(ph, fl, std::fma(pl, fh, e));
-    ph = h;
-}
-
 // A denominator section in scaled units (frequencies divided by the power of two
 // `scale`). The magnitude is taken from the section table (s^2 + Bm s + Cm), the phase
 // and the delay from its poles as the point evaluations take them: a conjugate pair
@@ -89,10 +61,10 @@ struct FastZero {
 struct FastFilter {
     bool Usable = false;
     double Scale = 1, InvScale = 1;
-    DoubleDouble K;                  // |g G| times the normalisations, in scaled units, exactly
+    DoubleDouble K; // |g G| times the normalisations, in scaled units, exactly
     std::vector<FastSection> Sections;
-    std::vector<double> RealPoles;         // sigma, scaled
-    std::vector<DoubleDouble> RealPoles2;  // sigma^2 as the extended evaluation rounds it, scaled
+    std::vector<double> RealPoles;        // sigma, scaled
+    std::vector<DoubleDouble> RealPoles2; // sigma^2 as the extended evaluation rounds it, scaled
     std::vector<FastZero> Zeros;
     bool OriginZero = false;
     double FactorMin = 1, FactorMax = 1; // the range of a factor's squared magnitude
@@ -116,7 +88,9 @@ FastFilter MakeFastFilter(const IdealFilter& f, long double G, long double wLo, 
     ff.Scale = std::ldexp(1.0, e);
     ff.InvScale = std::ldexp(1.0, -e);
     const long double s = ff.Scale, s2 = s * s;
-    const auto inRange = [](long double x) { return x == 0 || (std::fabs(x) >= 0x1p-900L && std::fabs(x) <= 0x1p900L); };
+    const auto inRange = [](long double x) {
+        return x == 0 || (std::fabs(x) >= 0x1p-900L && std::fabs(x) <= 0x1p900L);
+    };
 
     // The constant as the extended magnitude forms it (the same products in the same
     // order), so that both evaluate the same number.
@@ -171,17 +145,18 @@ struct ColumnState {
     alignas(64) double W[N], Wp[N], W2Hi[N], W2Lo[N];
     // Products of the squared magnitudes, each as a sum of two doubles.
     alignas(64) double MagDHi[N], MagDLo[N], MagNHi[N], MagNLo[N];
-    alignas(64) double Condition[N];     // sum of the factors' (c + w^2) / |c - w^2| bounds
-    alignas(64) double Ar[N], Ai[N];     // running product of the phase factors
+    alignas(64) double Condition[N]; // sum of the factors' (c + w^2) / |c - w^2| bounds
+    alignas(64) double Ar[N], Ai[N]; // running product of the phase factors
     alignas(64) double Quadrant[N], QuarterTurns[N];
     alignas(64) double NearAxis[N], OutOfRange[N];
-    alignas(64) double SumX[N];          // sum over the sections of ((C + w^2) / |D|)^2
-    alignas(64) double Tau[N];           // delay, scaled
+    alignas(64) double SumX[N]; // sum over the sections of ((C + w^2) / |D|)^2
+    alignas(64) double Tau[N];  // delay, scaled
     alignas(64) double ZerosBelow[N];
     // The finished values and their error bounds (NaN: not evaluated here), the certain
     // 6-byte values and whether they are certain.
-    alignas(64) double G2Hi[N], G2Lo[N], Rel2[N], VVLo[N]; // |T|^2 and its relative error bound, |T|'s low part
-    alignas(64) double Lg[N], Base[N];                    // ln of G2Hi, the arctangent of the product
+    alignas(64) double G2Hi[N], G2Lo[N], Rel2[N],
+        VVLo[N];                       // |T|^2 and its relative error bound, |T|'s low part
+    alignas(64) double Lg[N], Base[N]; // ln of G2Hi, the arctangent of the product
     alignas(64) double VV[N], VVErr[N], Db[N], DbErr[N], Phase[N], PhaseErr[N], Delay[N], DelayErr[N];
     alignas(64) double DbFloor[N]; // 1: the gain is surely at or below the -400 dB floor
     alignas(64) double OutVV[N], OutDb[N], OutPhase[N], OutDelay[N];
@@ -228,7 +203,7 @@ inline double OutOfRange(double m, double lo, double hi) {
 
 // The column's scaled frequencies, their exact squares and the starting values of every
 // sum and product, from the frequencies in c.W.
-VELMORA_COLUMN_CLONES void StartColumn(const FastFilter& ff, ColumnState& c) {
+[[gnu::always_inline]] inline void StartColumnBody(const FastFilter& ff, ColumnState& c) {
     constexpr int n = ColumnState::N;
     const double invScale = ff.InvScale;
     for (int i = 0; i < n; ++i) {
@@ -240,12 +215,14 @@ VELMORA_COLUMN_CLONES void StartColumn(const FastFilter& ff, ColumnState& c) {
         c.W2Lo[i] = std::fma(wp, wp, -w2); // the square exactly as w2 + this
         c.MagDHi[i] = c.MagNHi[i] = c.Ar[i] = 1;
         c.MagDLo[i] = c.MagNLo[i] = c.Condition[i] = 0;
-        c.Ai[i] = c.Quadrant[i] = c.QuarterTurns[i] = c.NearAxis[i] = c.SumX[i] = c.Tau[i] = c.ZerosBelow[i] = 0;
+        c.Ai[i] = c.Quadrant[i] = c.QuarterTurns[i] = c.NearAxis[i] = c.SumX[i] = c.Tau[i] = c.ZerosBelow[i] =
+            0;
         c.OutOfRange[i] = ((w > 0) & (w2 >= ff.FactorMin) & (w2 <= ff.FactorMax)) ? 0 : 1;
     }
 }
+VELMORA_VECTOR_KERNEL(void, StartColumn, StartColumnBody, (const FastFilter& ff, ColumnState& c), (ff, c))
 
-// Built for the vector units of the processor (model/column_dispatch.h). The phase
+// Built for the vector units of the processor (numeric/dispatch.h). The phase
 // and delay sums use no fused operations, so every build gives them alike; the
 // magnitude's fused products are exact in each.
 inline __attribute__((always_inline)) void ApplyFactorsBody(const FastFilter& ff, ColumnState& c) {
@@ -276,8 +253,8 @@ inline __attribute__((always_inline)) void ApplyFactorsBody(const FastFilter& ff
             const double ih = bm.Hi * wp[i];
             const double il = std::fma(bm.Hi, wp[i], -ih) + bm.Lo * wp[i];
             double r2h = 0, r2l = 0, i2h = 0, i2l = 0;
-            SquareOf(rh, rl, r2h, r2l);
-            SquareOf(ih, il, i2h, i2l);
+            SquareOfSum(rh, rl, r2h, r2l);
+            SquareOfSum(ih, il, i2h, i2l);
             double dh = 0, de = 0;
             TwoSum(r2h, i2h, dh, de);
             const double dl = de + (r2l + i2l);
@@ -317,7 +294,7 @@ inline __attribute__((always_inline)) void ApplyFactorsBody(const FastFilter& ff
             TwoSum(wz2.Hi, -w2Hi[i], zh, ze);
             const double zl = ze + (wz2.Lo - w2Lo[i]);
             double z2h = 0, z2l = 0;
-            SquareOf(zh, zl, z2h, z2l);
+            SquareOfSum(zh, zl, z2h, z2l);
             out[i] += OutOfRange(z2h, lo, hi);
             MultiplyInto(magNHi[i], magNLo[i], z2h, z2l);
             // The factor's condition (wz^2 + w^2) / |wz^2 - w^2|, twice over for the
@@ -333,14 +310,10 @@ inline __attribute__((always_inline)) void ApplyFactorsBody(const FastFilter& ff
             MultiplyInto(magNHi[i], magNLo[i], w2Hi[i], w2Lo[i]);
 }
 
-VELMORA_COLUMN_CLONES void ApplyFactorsCommon(const FastFilter& ff, ColumnState& c) {
-    ApplyFactorsBody(ff, c);
-}
-VELMORA_COLUMN_WIDE void ApplyFactorsWide(const FastFilter& ff, ColumnState& c) {
-    ApplyFactorsBody(ff, c);
-}
+VELMORA_VECTOR_KERNEL(void, ApplyFactorsLoop, ApplyFactorsBody, (const FastFilter& ff, ColumnState& c),
+                      (ff, c))
 void ApplyFactors(const FastFilter& ff, ColumnState& c) {
-    HasWideVectors() ? ApplyFactorsWide(ff, c) : ApplyFactorsCommon(ff, c);
+    ApplyFactorsLoop(ff, c);
 }
 
 // The values of every point with their error bounds, in loops over the whole column: the
@@ -384,8 +357,8 @@ inline __attribute__((always_inline)) void FinishColumnBody(const FastFilter& ff
     }
     BatchLog(c.G2Hi, c.Lg, n);
     BatchAtan2(c.Ai, c.Ar, c.Base, n);
-    constexpr double kDb = 4.342944819032518;         // 10 / ln 10, rounded
-    constexpr double kDbLo = -1.122126399033548e-16;  // the rest of 10 / ln 10, to 2^-106 of it
+    constexpr double kDb = 4.342944819032518;        // 10 / ln 10, rounded
+    constexpr double kDbLo = -1.122126399033548e-16; // the rest of 10 / ln 10, to 2^-106 of it
     constexpr double kFloorVV = 1.0e-20;
     constexpr double kTwoPi = 2 * kPiD;
     const double origin = ff.OriginZero ? kPiD / 2 : 0.0;
@@ -411,8 +384,8 @@ inline __attribute__((always_inline)) void FinishColumnBody(const FastFilter& ff
         const double ratio = c.G2Lo[i] / c.G2Hi[i];
         const double lnT2 = ln + ratio;
         const double db = kDb * lnT2 + kDbLo * lnT2;
-        const double lnErr = 2.0 * kBatchUlps * kU * std::fabs(ln) + kU * std::fabs(ratio) + 0.5 * ratio * ratio +
-                             kU * std::fabs(lnT2) + 1.01 * rel2;
+        const double lnErr = 2.0 * kBatchUlps * kU * std::fabs(ln) + kU * std::fabs(ratio) +
+                             0.5 * ratio * ratio + kU * std::fabs(lnT2) + 1.01 * rel2;
         const double dbErr = kSafety * (kDb * lnErr + 3.0 * kU * std::fabs(db));
         c.Db[i] = db;
         c.DbErr[i] = (valid & above) ? dbErr : kNaN;
@@ -450,7 +423,8 @@ inline __attribute__((always_inline)) void FinishColumnBody(const FastFilter& ff
         // bound is then relative to the lag instead of a fixed number of radians.
         const bool small = (qt == 0) & (zerosBelow == 0) & (origin == 0) & (base >= 0) & (base < 0.1);
         const double errSmall =
-            ((1.6 * (10.0 * nSections + 5.0 * nReal + 2.1 * tiny) + 2.0 * kBatchUlps + 2) * kU * kSafety) * base;
+            ((1.6 * (10.0 * nSections + 5.0 * nReal + 2.1 * tiny) + 2.0 * kBatchUlps + 2) * kU * kSafety) *
+            base;
         const double errRad = small ? errSmall : errGeneral;
         // The quadrants were read right if the product stayed further from the axes than
         // its error.
@@ -469,14 +443,10 @@ inline __attribute__((always_inline)) void FinishColumnBody(const FastFilter& ff
     }
 }
 
-VELMORA_COLUMN_CLONES void FinishColumnCommon(const FastFilter& ff, ColumnState& c) {
-    FinishColumnBody(ff, c);
-}
-VELMORA_COLUMN_WIDE void FinishColumnWide(const FastFilter& ff, ColumnState& c) {
-    FinishColumnBody(ff, c);
-}
+VELMORA_VECTOR_KERNEL(void, FinishColumnLoop, FinishColumnBody, (const FastFilter& ff, ColumnState& c),
+                      (ff, c))
 void FinishColumn(const FastFilter& ff, ColumnState& c) {
-    HasWideVectors() ? FinishColumnWide(ff, c) : FinishColumnCommon(ff, c);
+    FinishColumnLoop(ff, c);
     constexpr int n = ColumnState::N;
     SureReal48Column(c.VV, c.VVErr, c.OutVV, c.SureVV, n);
     SureReal48Column(c.Db, c.DbErr, c.OutDb, c.SureDb, n);
@@ -495,8 +465,7 @@ IdealColumnCount IdealFrequencyColumns(TDesign& d, int approx, const IdealFilter
     IdealColumnCount count;
     if (approx < 0 || approx >= kApproxCount) return count;
     const long double G = d.Spec.OverallGain;
-    const FastFilter ff =
-        MakeFastFilter(f, G, d.FreqColumn[0].W, d.FreqColumn[kResponseIntervals].W);
+    const FastFilter ff = MakeFastFilter(f, G, d.FreqColumn[0].W, d.FreqColumn[kResponseIntervals].W);
     constexpr int n = ColumnState::N;
     static thread_local ColumnState c; // some 70 kB of scratch, kept off the stack
     if (ff.Usable) {

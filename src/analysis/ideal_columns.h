@@ -6,7 +6,7 @@
 // extended precision, where one arctangent and one logarithm alone cost about 75 ns. The
 // column fill here evaluates every point at once in vector loops, carrying with each
 // value a bound on its error, and keeps a value only when its 6-byte rounding is certain
-// (model/sure_rounding.h); every other value of the point is evaluated again in extended
+// (numeric/sure_rounding.h); every other value of the point is evaluated again in extended
 // precision. The phase and the delay are evaluated in double precision, so what is kept
 // is what the extended evaluation stores. The gain is evaluated as a sum of two doubles
 // (some 2^-90 of itself), more closely than in extended precision: gains within about

@@ -62,22 +62,27 @@ struct StageModel {
 
 using Cx = std::complex<long double>;
 
-Cx Polynomial(const std::array<long double, 4>& a, Cx s) {
-    return ((a[3] * s + a[2]) * s + a[1]) * s + a[0];
+// |P(jw)|^2 of a polynomial of degree up to 3, (a0 - a2 w^2)^2 + (a1 w - a3 w^3)^2: a
+// few real products instead of a complex evaluation and a hypotenuse.
+long double SquaredMagnitude(const std::array<long double, 4>& a, long double w, long double w2) {
+    const long double re = a[0] - a[2] * w2;
+    const long double im = (a[1] - a[3] * w2) * w;
+    return re * re + im * im;
 }
 
-std::optional<long double> StageGain(const StageModel& m, const ComponentValues<long double>& v,
-                                     long double gbw, bool opAmps, long double w,
-                                     const RealisedStage<long double>& h) {
+// The stage's squared gain |H(jw)|^2 (w2 = w^2).
+std::optional<long double> StageSquaredGain(const StageModel& m, const ComponentValues<long double>& v,
+                                            long double gbw, bool opAmps, long double w, long double w2,
+                                            const RealisedStage<long double>& h) {
     if (opAmps) {
         const auto g = NodalResponse(*m.topology, v, Cx(0.0L, w),
                                      OpAmpModel::SinglePole(gbw, kOpAmpDcGain, kOpAmpOutputResistance));
         if (!g) return std::nullopt;
-        return std::abs(*g);
+        return std::norm(*g);
     }
-    const long double den = std::abs(Polynomial(h.den, Cx(0.0L, w)));
+    const long double den = SquaredMagnitude(h.den, w, w2);
     if (!(den > 0.0L)) return std::nullopt;
-    return std::abs(Polynomial(h.num, Cx(0.0L, w))) / den;
+    return SquaredMagnitude(h.num, w, w2) / den;
 }
 
 bool InBand(long double w, long double w0, long double bandwidth) {
@@ -113,6 +118,30 @@ bool MeetsMask(const Specification& s, long double w, long double a) {
     if (pass && a > s.Apb + kMaskAllowanceDb) return false;
     if (stop && a < s.Asb - kMaskAllowanceDb) return false;
     return true;
+}
+
+std::vector<long double> MaskFrequencies(const TDesign& d) {
+    std::vector<long double> out;
+    if (d.Spec.FilterType == UserDefined) return out;
+    const std::vector<FinalFrequencySample> column = FinalResponseSamples(d);
+    if (column.size() < 3) return out;
+    const Specification& s = d.Spec;
+    out.push_back(PassbandEdge(s));
+    out.push_back(StopbandEdge(s));
+    if (s.FilterType == Bandpass || s.FilterType == Bandstop) {
+        out.push_back(PassbandEdge(s) - s.Bpb);
+        out.push_back(StopbandEdge(s) - s.Bsb);
+    }
+    // A point of a band by the mask's own test: an attenuation the mask refuses there.
+    const auto inPass = [&s](long double w) { return !MeetsMask(s, w, s.Apb + 1.0L); };
+    const auto inStop = [&s](long double w) { return !MeetsMask(s, w, s.Asb - 1.0L); };
+    for (std::size_t k = 1; k + 1 < column.size(); ++k) {
+        const double g = column[k].GainDb, before = column[k - 1].GainDb, after = column[k + 1].GainDb;
+        const long double w = column[k].W;
+        if (inPass(w) && g <= before && g <= after) out.push_back(w); // attenuation at its peak
+        if (inStop(w) && g >= before && g >= after) out.push_back(w); // a stopband lobe
+    }
+    return out;
 }
 
 std::optional<MonteCarloResult> RunMonteCarlo(const TDesign& d, const MonteCarloOptions& o) {
@@ -163,6 +192,9 @@ std::optional<MonteCarloResult> RunMonteCarlo(const TDesign& d, const MonteCarlo
             maskW.push_back(StopbandEdge(d.Spec) - d.Spec.Bsb);
         }
     }
+    std::vector<long double> maskW2, vv;
+    for (const long double x : maskW)
+        maskW2.push_back(x * x);
     const std::size_t n = w.size();
     const long double nominalDb =
         GainToDb(d.Spec.OverallGain > 0.0L ? static_cast<long double>(d.Spec.OverallGain) : 1.0L);
@@ -170,18 +202,21 @@ std::optional<MonteCarloResult> RunMonteCarlo(const TDesign& d, const MonteCarlo
     // One copy of the filter: its gain (dB) at every mask frequency, the band's first.
     const auto evaluate = [&](const std::vector<ComponentValues<long double>>& values,
                               const std::vector<long double>& gbw, std::vector<long double>& gainDb) -> bool {
+        // The product of the squared stage gains, one logarithm per frequency: 10 log10 of
+        // the squared gain is the gain in dB.
         gainDb.assign(maskW.size(), 0.0L);
-        std::vector<long double> vv(maskW.size(), 1.0L);
+        vv.assign(maskW.size(), 1.0L);
         for (std::size_t s = 0; s < stages.size(); ++s) {
             const RealisedStage<long double> h = stages[s].routines->realise(values[s]);
             for (std::size_t k = 0; k < maskW.size(); ++k) {
-                const auto g = StageGain(stages[s], values[s], gbw[s], o.ModelOpAmps, maskW[k], h);
+                const auto g =
+                    StageSquaredGain(stages[s], values[s], gbw[s], o.ModelOpAmps, maskW[k], maskW2[k], h);
                 if (!g || !std::isfinite(*g)) return false;
                 vv[k] *= *g;
             }
         }
         for (std::size_t k = 0; k < maskW.size(); ++k)
-            gainDb[k] = GainToDb(vv[k]);
+            gainDb[k] = vv[k] > kGainFloorVV * kGainFloorVV ? 10.0L * std::log10(vv[k]) : kGainFloorDb;
         return true;
     };
 

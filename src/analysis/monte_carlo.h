@@ -71,6 +71,15 @@ struct MonteCarloResult {
 // or Continue stopped the analysis.
 std::optional<MonteCarloResult> RunMonteCarlo(const TDesign& d, const MonteCarloOptions& options = {});
 
+// The frequencies (rad/s) where the mask decides a yield: the band edges, and the points
+// of the final response's column where the nominal attenuation comes to a local maximum
+// inside the passband or a local minimum inside the stopband (the ripple troughs and the
+// stopband lobes, where a drawn copy leaves the mask first). Running the analysis over
+// these alone (MonteCarloOptions::W) gives the yield and the band there at a few dozen
+// frequencies instead of 351; the edges are checked as with any W. Empty for a
+// user-defined filter or a design without a final response.
+std::vector<long double> MaskFrequencies(const TDesign& d);
+
 // The mask: whether an attenuation a (dB below the nominal gain) at w meets the filter
 // specification. Frequencies outside both bands are free.
 bool MeetsMask(const Specification& s, long double w, long double attenuationDb);

@@ -20,9 +20,9 @@
 #include <span>
 #include <string_view>
 
-#include "circuits/dual.h"
 #include "circuits/standard_values.h"
 #include "model/design.h"
+#include "numeric/dual.h"
 
 namespace velmora {
 

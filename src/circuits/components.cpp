@@ -5,8 +5,8 @@
 #include <cmath>
 #include <numbers>
 
-#include "circuits/cubic.h"
 #include "circuits/standard_values.h"
+#include "numeric/cubic.h"
 #include "stages/stage_types.h"
 
 namespace velmora {

@@ -7,7 +7,7 @@
 
 #include "circuits/circuit_design.h"
 #include "circuits/components.h"
-#include "circuits/cubic.h"
+#include "numeric/cubic.h"
 #include "stages/stage_types.h"
 
 namespace velmora {

@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "numeric/dispatch.h"
 #include "stages/stage_types.h"
 
 namespace velmora {
@@ -213,9 +214,9 @@ struct ScreenFigures {
 // processors with 256-bit vectors and for any x86-64 (two 128-bit halves); both do the
 // same operations and give the same values (a maximum or a minimum does not depend on
 // the order it is taken in).
-__attribute__((target_clones("avx2", "default"))) ScreenFigures
-ScreenProducts(const double* __restrict prev, const double* __restrict own,
-               const double* __restrict stopAdd) {
+[[gnu::always_inline]] inline ScreenFigures ScreenProductsBody(const double* __restrict prev,
+                                                               const double* __restrict own,
+                                                               const double* __restrict stopAdd) {
     constexpr double inf = std::numeric_limits<double>::infinity();
     Vec4 peakA = {0.0, 0.0, 0.0, 0.0}, peakB = peakA;
     Vec4 lowA = {inf, inf, inf, inf}, lowB = lowA;
@@ -241,6 +242,8 @@ ScreenProducts(const double* __restrict prev, const double* __restrict own,
     }
     return f;
 }
+VELMORA_VECTOR_KERNEL(ScreenFigures, ScreenProducts, ScreenProductsBody,
+                      (const double* prev, const double* own, const double* stopAdd), (prev, own, stopAdd))
 
 // A trial flatness as the screening gives it: exact (the long double value, or no valid
 // flatness) or the double value within kFlatnessScreenBound of the long double one.

@@ -431,6 +431,14 @@ TEST(MonteCarlo, YieldFollowsTheMaskMargin) {
     ASSERT_TRUE(wide && wide->Yield);
     EXPECT_GT(*wide->Yield, 0.0L);
     EXPECT_LT(*wide->Yield, 1.0L);
+    // The same runs judged at the mask's frequencies alone give the same yield: a run
+    // leaves the mask first at an edge, a ripple trough or a stopband lobe.
+    o.W = MaskFrequencies(d);
+    EXPECT_FALSE(o.W.empty());
+    EXPECT_LT(o.W.size(), 40u);
+    const auto atMask = RunMonteCarlo(d, o);
+    ASSERT_TRUE(atMask && atMask->Yield);
+    EXPECT_EQ(*atMask->Yield, *wide->Yield);
 }
 
 TEST(ToleranceRequest, CommandLineValuesAsTheFormStoresThem) {

@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "circuits/cubic.h"
+#include "numeric/cubic.h"
 
 namespace velmora {
 namespace {

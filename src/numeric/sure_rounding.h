@@ -68,7 +68,6 @@ inline bool SureReal48(double v, double err, double& out) {
     return true;
 }
 
-
 // The column test (SureReal48Column below) for one value, written without branches for
 // loops that vectorise: true when every number within e of x rounds to the same 6-byte
 // real, which is then written to out (the sign of x kept); otherwise out is 0. The same

@@ -1,6 +1,8 @@
-#include "analysis/vector_math.h"
+#include "numeric/vector_math.h"
 
 #include <cmath>
+
+#include "numeric/dispatch.h"
 
 #if defined(__x86_64__)
 #include <immintrin.h>
@@ -37,8 +39,7 @@ __attribute__((target("avx"))) static void SqrtAvx(const double* x, double* out,
 }
 
 void BatchSqrt(const double* x, double* out, int n) {
-    static const bool avx = __builtin_cpu_supports("avx") != 0;
-    if (avx) {
+    if (ActiveVectorLevel() != VectorLevel::Baseline) {
         SqrtAvx(x, out, n);
         return;
     }
@@ -61,18 +62,18 @@ void BatchSqrt(const double* x, double* out, int n) {
 #ifdef VELMORA_LIBMVEC
 namespace {
 
+// The library's vector variants for the level the loops use (numeric/dispatch.h), so
+// that forcing a lower level runs its variant too.
 bool HasAvx2() {
-    static const bool has = __builtin_cpu_supports("avx2") != 0;
-    return has;
+    return ActiveVectorLevel() >= VectorLevel::V3;
 }
 
 bool HasAvx512() {
-    static const bool has = __builtin_cpu_supports("avx512f") != 0;
-    return has;
+    return ActiveVectorLevel() == VectorLevel::V4;
 }
 
-__attribute__((target("avx512f"))) inline void UnaryAvx512(__m512d (*f)(__m512d), const double* x, double* out,
-                                                         int n) {
+__attribute__((target("avx512f"))) inline void UnaryAvx512(__m512d (*f)(__m512d), const double* x,
+                                                           double* out, int n) {
     int i = 0;
     for (; i + 8 <= n; i += 8)
         _mm512_storeu_pd(out + i, f(_mm512_loadu_pd(x + i)));
@@ -98,7 +99,8 @@ __attribute__((target("avx512f"))) void Atan2Avx512(const double* y, const doubl
     if (i < n) {
         const __mmask8 m = static_cast<__mmask8>((1u << (n - i)) - 1u);
         const __m512d one = _mm512_set1_pd(1.0);
-        const __m512d r = _ZGVeN8vv_atan2(_mm512_mask_loadu_pd(one, m, y + i), _mm512_mask_loadu_pd(one, m, x + i));
+        const __m512d r =
+            _ZGVeN8vv_atan2(_mm512_mask_loadu_pd(one, m, y + i), _mm512_mask_loadu_pd(one, m, x + i));
         _mm512_mask_storeu_pd(out + i, m, r);
     }
 }

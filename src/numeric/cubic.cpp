@@ -1,4 +1,4 @@
-#include "circuits/cubic.h"
+#include "numeric/cubic.h"
 
 #include <algorithm>
 #include <cmath>

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "model/real48.h"
-#include "model/sure_rounding.h"
+#include "numeric/sure_rounding.h"
 
 namespace velmora {
 namespace {
@@ -39,8 +39,8 @@ TEST(SureRounding, BitPatternRoundingMatchesTheStoredFormat) {
         EXPECT_EQ(static_cast<long double>(RoundDoubleTo40Bits(x)), Real48(x).value()) << x;
     }
     // Exact ties: the 41st significant bit set and nothing below it rounds to even.
-    const double tieDown = 1.0 + 0x1p-40;             // kept part even: stays 1
-    const double tieUp = 1.0 + 0x1p-39 + 0x1p-40;     // kept part odd: rounds up
+    const double tieDown = 1.0 + 0x1p-40;         // kept part even: stays 1
+    const double tieUp = 1.0 + 0x1p-39 + 0x1p-40; // kept part odd: rounds up
     EXPECT_EQ(RoundDoubleTo40Bits(tieDown), 1.0);
     EXPECT_EQ(RoundDoubleTo40Bits(tieUp), 1.0 + 0x1p-38);
     EXPECT_EQ(RoundDoubleTo40Bits(tieDown + 0x1p-52), 1.0 + 0x1p-39);
@@ -61,7 +61,8 @@ TEST(SureRounding, IntervalEndsRoundTiesAwayFromTheInterval) {
     std::uniform_real_distribution<double> mantissa(1.0, 2.0);
     for (int n = 0; n < 100000; ++n) {
         double x = std::ldexp(mantissa(rng), n % 200 - 100);
-        if (n % 4 == 0) x = RoundDoubleTo40Bits(x) + std::ldexp(1.0, std::ilogb(x) - 40); // a tie, or next to one
+        if (n % 4 == 0)
+            x = RoundDoubleTo40Bits(x) + std::ldexp(1.0, std::ilogb(x) - 40); // a tie, or next to one
         const uint64_t low = detail::RoundLowEndTo40(bits(x)), high = detail::RoundHighEndTo40(bits(x));
         const uint64_t nearest = bits(RoundDoubleTo40Bits(x));
         ASSERT_LE(low, nearest) << x;
@@ -149,7 +150,8 @@ TEST(SureRounding, ColumnDecidesEveryValueAsTheScalarTest) {
         v.push_back(k % 2 ? -x : x);
         err.push_back(std::fabs(x) * std::ldexp(1.0, errExponent(rng)));
     }
-    const double special[] = {0.0, -0.0, NAN, INFINITY, 0x1p-128, 0x1p-129, 0x1.fffffffffep+126, 0x1p127, 1.0, -1.0};
+    const double special[] = {0.0,     -0.0, NAN, INFINITY, 0x1p-128, 0x1p-129, 0x1.fffffffffep+126,
+                              0x1p127, 1.0,  -1.0};
     for (const double x : special)
         for (const double e : {0.0, 1e-30, -1.0, double(NAN)}) {
             v.push_back(x);

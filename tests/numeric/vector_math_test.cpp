@@ -8,7 +8,7 @@
 #include <random>
 #include <vector>
 
-#include "analysis/vector_math.h"
+#include "numeric/vector_math.h"
 
 namespace velmora {
 namespace {
@@ -62,7 +62,8 @@ TEST(VectorMath, ArctangentWithinItsBoundInEveryQuadrant) {
         const double a = std::ldexp(mantissa(rng), exponent(rng));
         // The ratio of the parts over a wide range, and near the axes (a running product
         // close to real or imaginary).
-        const double b = k % 3 == 0 ? a * std::ldexp(mantissa(rng), near(rng)) : std::ldexp(mantissa(rng), exponent(rng));
+        const double b =
+            k % 3 == 0 ? a * std::ldexp(mantissa(rng), near(rng)) : std::ldexp(mantissa(rng), exponent(rng));
         y.push_back(k % 2 ? a : -a);
         x.push_back(k % 4 < 2 ? b : -b);
     }
@@ -87,8 +88,8 @@ TEST(VectorMath, ExponentialWithinItsBoundEverywhere) {
     }
     // The arguments of a logarithmic axis of 350 intervals exactly as the column forms
     // them: a span times i / 350.
-    for (const double span : {0.0023025850929940457, 2.302585092994046, 4.605170185988092, 13.815510557964274,
-                              31.07})
+    for (const double span :
+         {0.0023025850929940457, 2.302585092994046, 4.605170185988092, 13.815510557964274, 31.07})
         for (int i = 0; i <= 350; ++i)
             x.push_back(span * (static_cast<double>(i) / 350));
     std::vector<double> out(x.size());
@@ -120,7 +121,8 @@ TEST(VectorMath, SquareRootIsTheCorrectlyRoundedOne) {
         BatchSqrt(x.data(), out.data(), n);
         for (int i = 0; i < n; ++i) {
             const double want = std::sqrt(x[static_cast<std::size_t>(i)]);
-            ASSERT_EQ(out[static_cast<std::size_t>(i)], want) << "sqrt(" << x[static_cast<std::size_t>(i)] << ")";
+            ASSERT_EQ(out[static_cast<std::size_t>(i)], want)
+                << "sqrt(" << x[static_cast<std::size_t>(i)] << ")";
             // Correctly rounded: the exact root lies within half a unit of the result.
             const long double r = out[static_cast<std::size_t>(i)];
             const long double exact = std::sqrt(static_cast<long double>(x[static_cast<std::size_t>(i)]));
@@ -143,15 +145,18 @@ TEST(VectorMath, EveryLengthGivesTheSameValuesAsTheWholeColumn) {
     BatchExp(x.data(), expAll.data(), 23);
     for (int n = 0; n <= 23; ++n)
         for (int start = 0; start + n <= 23; start += 5) {
-            std::vector<double> l(static_cast<std::size_t>(n) + 1, -7.0), a(static_cast<std::size_t>(n) + 1, -7.0),
-                e(static_cast<std::size_t>(n) + 1, -7.0);
+            std::vector<double> l(static_cast<std::size_t>(n) + 1, -7.0),
+                a(static_cast<std::size_t>(n) + 1, -7.0), e(static_cast<std::size_t>(n) + 1, -7.0);
             BatchLog(x.data() + start, l.data(), n);
             BatchAtan2(y.data() + start, x.data() + start, a.data(), n);
             BatchExp(x.data() + start, e.data(), n);
             for (int i = 0; i < n; ++i) {
-                EXPECT_EQ(l[static_cast<std::size_t>(i)], logAll[static_cast<std::size_t>(start + i)]) << n << " " << start;
-                EXPECT_EQ(a[static_cast<std::size_t>(i)], atanAll[static_cast<std::size_t>(start + i)]) << n << " " << start;
-                EXPECT_EQ(e[static_cast<std::size_t>(i)], expAll[static_cast<std::size_t>(start + i)]) << n << " " << start;
+                EXPECT_EQ(l[static_cast<std::size_t>(i)], logAll[static_cast<std::size_t>(start + i)])
+                    << n << " " << start;
+                EXPECT_EQ(a[static_cast<std::size_t>(i)], atanAll[static_cast<std::size_t>(start + i)])
+                    << n << " " << start;
+                EXPECT_EQ(e[static_cast<std::size_t>(i)], expAll[static_cast<std::size_t>(start + i)])
+                    << n << " " << start;
             }
             EXPECT_EQ(l[static_cast<std::size_t>(n)], -7.0); // nothing written past the end
             EXPECT_EQ(a[static_cast<std::size_t>(n)], -7.0);
