@@ -8,7 +8,7 @@ JOBS ?= $(shell nproc)
 FUZZ_DIR := build/fuzz
 FUZZ_SECONDS ?= 60
 
-.PHONY: deps run test dispatch-test bench build-release clean fuzz fuzz-build gui screenshots
+.PHONY: deps run test dispatch-test bench build-release clean fuzz fuzz-build gui screenshots format format-check
 
 deps:
 	bash scripts/install-deps.sh
@@ -63,3 +63,12 @@ bench: deps
 
 clean:
 	rm -rf build out
+
+# The house style (.clang-format) over every C++ source of the repository.
+FORMAT_FILES = $(shell git ls-files '*.cpp' '*.h')
+format:
+	clang-format -i $(FORMAT_FILES)
+
+# Fails, naming the files, when a source differs from the house style.
+format-check:
+	clang-format --dry-run --Werror $(FORMAT_FILES)
