@@ -34,17 +34,18 @@ TOOL_DIR = Path(__file__).resolve().parent
 REPO = TOOL_DIR.parent
 
 
-def run(cmd, cwd=None, env=None, timeout=None, capture=True):
-    """Runs a command; returns (returncode, output). A timeout gives returncode None."""
+def run(cmd, cwd=None, env=None, timeout=None):
+    """Runs a command, its output captured; returns (returncode, output). A timeout ends
+    the command with everything it started and gives returncode None."""
+    p = subprocess.Popen(cmd, cwd=cwd, env=env, text=True, errors="replace", stdout=subprocess.PIPE,
+                         stderr=subprocess.STDOUT, start_new_session=True)
     try:
-        p = subprocess.run(cmd, cwd=cwd, env=env, timeout=timeout, text=True, errors="replace",
-                           stdout=subprocess.PIPE if capture else None,
-                           stderr=subprocess.STDOUT if capture else None,
-                           start_new_session=True)
-        return p.returncode, p.stdout or ""
-    except subprocess.TimeoutExpired as e:
-        out = e.stdout if isinstance(e.stdout, str) else (e.stdout or b"").decode("utf-8", "replace")
-        return None, out
+        out, _ = p.communicate(timeout=timeout)
+        return p.returncode, out or ""
+    except subprocess.TimeoutExpired:
+        os.killpg(p.pid, signal.SIGKILL)
+        out, _ = p.communicate()
+        return None, out or ""
 
 
 def git(*args, cwd=REPO):
@@ -142,6 +143,9 @@ def object_of(build, source):
     for entry in db:
         if Path(entry["file"]).resolve() == source.resolve():
             out = entry.get("output")
+            if not out:
+                words = entry.get("command", "").split()
+                out = words[words.index("-o") + 1] if "-o" in words[:-1] else None
             if out:
                 return out
     return None
@@ -370,8 +374,6 @@ def main():
         rows.append(r)
         print(f"{r['id']:>3} {r['outcome']:<15} {r['seconds']:>5.0f} s  {r['file']}: {r['description']}"
               + (f"  [{r['detail']}]" if r["detail"] else ""), flush=True)
-    # Leave the build matching the unchanged source for the next run.
-    build_targets(build, ["all"], args.jobs, env)
 
     if args.check:
         bad = [r for r in rows if r["outcome"] != "compiles"]
