@@ -408,6 +408,34 @@ TEST(MonteCarlo, ReproducibleForASeedAndDifferentForAnother) {
     EXPECT_EQ(calls, 38);
 }
 
+// Each tolerance draws its own components: capacitors alone at 5 % spread the gain, and
+// nothing spreads it when every tolerance is 0. The spread is the sample deviation (n - 1):
+// of two runs it is their difference over sqrt(2).
+TEST(MonteCarlo, EachToleranceDrawsItsOwnComponentsAndTheSpreadIsTheSampleDeviation) {
+    TDesign d;
+    ASSERT_TRUE(Design(d, kDesigns[3]));
+    MonteCarloOptions o;
+    o.Runs = 50;
+    d.Components.ResistorTolerance = 0.0L;
+    d.Components.CapacitorTolerance = 5.0L;
+    const auto caps = RunMonteCarlo(d, o);
+    d.Components.CapacitorTolerance = 0.0L;
+    const auto none = RunMonteCarlo(d, o);
+    ASSERT_TRUE(caps && none);
+    long double capsSpread = 0;
+    for (std::size_t k = 0; k < caps->Band.size(); ++k) {
+        capsSpread = std::max(capsSpread, caps->Band[k].Sigma);
+        EXPECT_EQ(none->Band[k].Sigma, 0.0L);
+    }
+    EXPECT_GT(capsSpread, 0.01L);
+    d.Components.ResistorTolerance = 1.0L;
+    o.Runs = 2;
+    const auto two = RunMonteCarlo(d, o);
+    ASSERT_TRUE(two);
+    for (const MonteCarloPoint& p : two->Band)
+        EXPECT_NEAR((double)p.Sigma, (double)((p.Max - p.Min) / std::sqrt(2.0L)), 1e-9 * (double)(p.Max - p.Min) + 1e-15);
+}
+
 // Yield: a filter designed with margin passes every run at tight tolerances, and
 // fails some when its tolerances swamp the margin; uniform draws never leave the band
 // that the tolerance allows.
