@@ -44,7 +44,8 @@ gui: build-release
 	VELMORA_DATA_DIR=$(CURDIR)/data ./build/release/apps/gui/velmora-gui $(FILE)
 
 # The Debian package, unpacked into a scratch folder and checked there (scripts/check-package.sh).
-package: deps
+package:
+	bash scripts/install-deps.sh --package
 	JOBS=$(JOBS) bash scripts/check-package.sh build/package
 
 # A PNG of each window of the desktop program in docs/images/, made under Xvfb.
