@@ -3,12 +3,13 @@
 #   make test  installs what is missing, builds with sanitizers and runs the test suite, then
 #              runs every vector build in Release against the references (dispatch-test)
 #   make gui   builds the desktop program and starts it (make gui FILE=design.fl3 opens a design)
+#   make package builds the Debian package (build/package/velmora_*.deb) and checks it in a scratch root
 #   make fuzz  builds the fuzz targets of the file readers and the request files with clang and runs each
 JOBS ?= $(shell nproc)
 FUZZ_DIR := build/fuzz
 FUZZ_SECONDS ?= 60
 
-.PHONY: deps run test dispatch-test bench build-release clean fuzz fuzz-build gui screenshots format format-check
+.PHONY: deps run test dispatch-test bench build-release clean fuzz fuzz-build gui screenshots package format format-check
 
 deps:
 	bash scripts/install-deps.sh
@@ -41,6 +42,11 @@ dispatch-test: deps
 
 gui: build-release
 	VELMORA_DATA_DIR=$(CURDIR)/data ./build/release/apps/gui/velmora-gui $(FILE)
+
+# The Debian package, unpacked into a scratch folder and checked there (scripts/check-package.sh).
+package:
+	bash scripts/install-deps.sh --package
+	JOBS=$(JOBS) bash scripts/check-package.sh build/package
 
 # A PNG of each window of the desktop program in docs/images/, made under Xvfb.
 screenshots:

@@ -3,6 +3,7 @@
 # Returns at once when everything is already present.
 #   scripts/install-deps.sh                 build, test and desktop packages
 #   scripts/install-deps.sh --screenshots   also what scripts/screenshots.sh needs
+#   scripts/install-deps.sh --package       also what scripts/check-package.sh needs
 set -euo pipefail
 packages=(cmake ninja-build g++ pkg-config make
           libcli11-dev nlohmann-json3-dev libfmt-dev
@@ -11,6 +12,11 @@ packages=(cmake ninja-build g++ pkg-config make
 # The screenshot script (scripts/screenshots.sh) runs the desktop program under Xvfb.
 if [ "${1:-}" = "--screenshots" ]; then
   packages+=(xvfb xauth imagemagick)
+fi
+# The Debian package: dpkg-shlibdeps names its dependencies, the desktop file and the file
+# type are checked with their own tools.
+if [ "${1:-}" = "--package" ]; then
+  packages+=(dpkg-dev desktop-file-utils shared-mime-info)
 fi
 missing=()
 for p in "${packages[@]}"; do
