@@ -157,7 +157,6 @@ ViewWindow::ViewWindow(TfmView& model, Changed changed, QWidget* parent)
     CheckTable->setEditTriggers(QAbstractItemView::NoEditTriggers);
     CheckTable->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
     CheckTable->horizontalHeader()->setStretchLastSection(true);
-    CheckTable->setMaximumHeight(150);
 
     auto* side = new QVBoxLayout;
     side->addWidget(variants);
@@ -221,6 +220,11 @@ void ViewWindow::Sync() {
         }
     }
     CheckTable->setVisible(!m_.Check.empty());
+    // As high as its rows, the picture takes the rest.
+    int height = CheckTable->horizontalHeader()->height() + 2 * CheckTable->frameWidth();
+    for (int r = 0; r < CheckTable->rowCount(); ++r)
+        height += CheckTable->rowHeight(r);
+    CheckTable->setFixedHeight(height);
     Picture->update();
 }
 

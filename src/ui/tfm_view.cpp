@@ -34,8 +34,12 @@ constexpr Color kVariantColours[kFinalVariantCount] = {
     {31, 119, 180}, {148, 103, 189}, {44, 160, 44}, {140, 86, 75}, {214, 39, 40}};
 
 std::string MarginText(long double db) {
+    // A margin that rounds to nothing is shown as +0.000: a filter designed exactly to
+    // an edge meets it, and "-0.000" would read as a miss.
+    double shown = std::round(static_cast<double>(db) * 1000.0) / 1000.0;
+    if (shown == 0.0) shown = 0.0;
     char buf[32];
-    std::snprintf(buf, sizeof buf, "%+.3f dB", static_cast<double>(db));
+    std::snprintf(buf, sizeof buf, "%+.3f dB", shown);
     return buf;
 }
 

@@ -242,6 +242,8 @@ TEST(TfmViewPicture, MaskVariantsAndCheckOfEachRealisedVariant) {
         EXPECT_EQ(r.Meets, pass >= -0.01 && stop >= -0.01) << r.Variant;
         EXPECT_EQ(r.Verdict, r.Meets ? "meets" : "misses");
         EXPECT_TRUE(r.PassMargin.ends_with(" dB"));
+        EXPECT_NE(r.PassMargin, "-0.000 dB"); // an edge met exactly is no miss
+        EXPECT_NE(r.StopMargin, "-0.000 dB");
     }
     // With standard resistors the standard variants join the check and the choice.
     w.d->Components.ResistorTolerance = 5.0L;
