@@ -37,6 +37,7 @@ MainWindow::MainWindow(Dialogs* dialogs) {
     resValues_ = new ResValuesWindow(model_->ResValues, this);
     resValues_->closed = [this] { model_->ResValuesVisible = false; };
     transfer_ = new TransferWindow(model_->Transfer, changed, this);
+    view_ = new ViewWindow(model_->View, changed, this);
     // Until the stage windows exist, leaving the ideal responses shows the stages the
     // automatic steps built, as their coefficient table.
     const auto toGraph = model_->Graph.OnNext;
@@ -46,6 +47,11 @@ MainWindow::MainWindow(Dialogs* dialogs) {
             model_->CirSel.Visible = false;
             model_->Transfer.FormShow();
         }
+    };
+    // From the stages table the circuits are chosen and calculated automatically and
+    // the final responses shown.
+    transfer_->finalResponses = [this] {
+        if (model_->FinalResponsesClick()) model_->Transfer.Visible = false;
     };
     BuildMenus();
     auto* hint = new QLabel("Start a design from the Start Design menu, or open a design file.");
@@ -233,6 +239,7 @@ void MainWindow::Sync() {
     show(dbConvert_, m.DbConvertVisible);
     show(resValues_, m.ResValuesVisible);
     show(transfer_, m.Transfer.Visible);
+    show(view_, m.View.Visible);
 }
 
 void MainWindow::closeEvent(QCloseEvent* e) {

@@ -20,6 +20,7 @@ class UserWindow;
 class DbConvertWindow;
 class ResValuesWindow;
 class TransferWindow;
+class ViewWindow;
 
 class MainWindow : public QMainWindow {
   public:
@@ -40,6 +41,7 @@ class MainWindow : public QMainWindow {
     DbConvertWindow* DbConvert() { return dbConvert_; }
     ResValuesWindow* ResValues() { return resValues_; }
     TransferWindow* Transfer() { return transfer_; }
+    ViewWindow* View() { return view_; }
     // A command by its menu text without the ampersands ("Lowpass", "Save Design").
     QAction* Command(const QString& text) const;
 
@@ -63,6 +65,7 @@ class MainWindow : public QMainWindow {
     DbConvertWindow* dbConvert_ = nullptr;
     ResValuesWindow* resValues_ = nullptr;
     TransferWindow* transfer_ = nullptr;
+    ViewWindow* view_ = nullptr;
     QMenu* fileMenu_ = nullptr;
     QAction* recentSeparator_ = nullptr;
     QList<QAction*> recentActions_;

@@ -90,6 +90,20 @@ bool TakeScreenshots(MainWindow& w, const QString& dir, const QString& designFil
     m.Graph.BitBtn1Click();
     w.Sync();
     ok &= Save(w.Transfer(), dir, "stages");
+    // The final responses of the circuits chosen automatically, with the op amps' curve
+    // and a point read.
+    if (m.FinalResponsesClick()) {
+        m.Transfer.Visible = false;
+        m.View.VariantClick(OpAmpGbw);
+        w.Sync();
+        Settle();
+        const PlotArea v = m.View.Area();
+        m.View.ImageMouseDown(MouseButton::Left, v.Left + 0.45 * v.Width(), v.Top + 0.5 * v.Height());
+        w.Sync();
+        ok &= Save(w.View(), dir, "final_response");
+        m.View.Visible = false;
+        w.Sync();
+    }
 
     // A user-defined filter of two sections (the lowpass is left unsaved on purpose).
     w.Design().Modified = 0;

@@ -104,6 +104,14 @@ TransferWindow::TransferWindow(TfmTransfer& model, Changed changed, QWidget* par
     Table->verticalHeader()->hide();
     Table->setEditTriggers(QAbstractItemView::NoEditTriggers);
     Notes = new QLabel;
+    FinalResponses = new QPushButton("Final Responses");
+    FinalResponses->setToolTip(
+        "Choose each stage's recommended circuit, calculate it and show the final responses");
+    FinalResponses->hide();
+    connect(FinalResponses, &QPushButton::clicked, this, [this, changed] {
+        if (finalResponses) finalResponses();
+        changed();
+    });
     auto* top = new QHBoxLayout;
     top->addWidget(
         new QLabel(QString::fromStdString(m_.Form + "(" + m_.Numerator + ") / (" + m_.Denominator + ")")), 1);
@@ -112,7 +120,10 @@ TransferWindow::TransferWindow(TfmTransfer& model, Changed changed, QWidget* par
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(top);
     layout->addWidget(Table, 1);
-    layout->addWidget(Notes);
+    auto* bottom = new QHBoxLayout;
+    bottom->addWidget(Notes, 1);
+    bottom->addWidget(FinalResponses);
+    layout->addLayout(bottom);
     resize(1180, 300);
 }
 
@@ -136,6 +147,7 @@ void TransferWindow::Sync() {
     for (size_t i = 0; i + 1 < m_.Notes.size() && i < 4; i += 2)
         notes += QString::fromStdString(m_.Notes[i] + "  " + m_.Notes[i + 1]) + "      ";
     Notes->setText(notes);
+    FinalResponses->setVisible(static_cast<bool>(finalResponses));
 }
 
 } // namespace velmora::gui

@@ -10,6 +10,7 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSpinBox>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTableWidget>
@@ -23,6 +24,7 @@
 #include "ui/tfm_tools.h"
 #include "ui/tfm_transfer.h"
 #include "ui/tfm_user.h"
+#include "ui/tfm_view.h"
 #include "widgets.h"
 
 namespace velmora::gui {
@@ -142,11 +144,41 @@ class TransferWindow : public StepWindow {
     TransferWindow(TfmTransfer& model, Changed changed, QWidget* parent);
     void Sync();
     QRadioButton *Hz = nullptr, *Rad = nullptr;
+    // "Final Responses": set by the main window; the button shows while it is set.
+    QPushButton* FinalResponses = nullptr;
+    std::function<void()> finalResponses;
     QTableWidget* Table = nullptr;
     QLabel* Notes = nullptr;
 
   private:
     TfmTransfer& m_;
+};
+
+class ViewWindow : public StepWindow {
+  public:
+    ViewWindow(TfmView& model, Changed changed, QWidget* parent);
+    void Sync();
+
+    QTabBar* Tabs = nullptr;
+    PictureWidget* Picture = nullptr;
+    std::array<QCheckBox*, kFinalVariantCount> Variants{};
+    QRadioButton *AllStages = nullptr, *RangeStages = nullptr;
+    QSpinBox *FromStage = nullptr, *ToStage = nullptr;
+    QPushButton *Zoom = nullptr, *Unzoom = nullptr, *Configure = nullptr;
+    QGroupBox* PointCalc = nullptr;
+    QLabel* PointCaption = nullptr;
+    QLineEdit* PointEntry = nullptr;
+    QListWidget* PointLines = nullptr;
+    QLabel* Note = nullptr;
+    QTableWidget* CheckTable = nullptr;
+
+    // "Configure": tests fill the settings in; otherwise the dialog is shown.
+    std::function<bool(AxisConfiguration&)> editConfiguration;
+
+  private:
+    TfmView& m_;
+    Changed changed_;
+    bool ConfigureDialog(AxisConfiguration& c);
 };
 
 } // namespace velmora::gui

@@ -223,8 +223,13 @@ std::vector<FinalReferenceSample> FinalResponseExtended(const TDesign& d, int va
 
 std::vector<FinalFrequencySample> FinalResponseSamples(const TDesign& d, const FrequencyAxis& axis,
                                                        int variant) {
-    if (variant == OpAmpGbw) return FinalGbwResponseSamples(d, axis, true);
-    auto stages = PrepareRange(d, variant, 1, d.StageCount, false);
+    return FinalResponseSamples(d, axis, variant, 1, d.StageCount);
+}
+
+std::vector<FinalFrequencySample> FinalResponseSamples(const TDesign& d, const FrequencyAxis& axis,
+                                                       int variant, int first, int last) {
+    if (variant == OpAmpGbw) return FinalGbwResponseSamples(d, axis, first, last, true);
+    auto stages = PrepareRange(d, variant, first, last, false);
     if (!stages) return {};
     // The frequencies of the design's column over this axis, so that the final samples
     // lie exactly where the ideal ones do.

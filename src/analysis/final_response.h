@@ -112,6 +112,10 @@ std::vector<FinalReferenceSample> FinalResponseExtended(const TDesign& d, int va
 std::vector<FinalFrequencySample> FinalResponseSamples(const TDesign& d);
 std::vector<FinalFrequencySample> FinalResponseSamples(const TDesign& d, const FrequencyAxis& axis,
                                                        int variant);
+// Stages first..last of a variant over an axis, as the final-response window shows them
+// (its own axis, independent of the design's column).
+std::vector<FinalFrequencySample> FinalResponseSamples(const TDesign& d, const FrequencyAxis& axis,
+                                                       int variant, int first, int last);
 
 // The stages of the range whose outputs are inverted, and the note the phase view shows
 // for them (empty when none): "Note:  There is an additional 180 degrees phase shift" and

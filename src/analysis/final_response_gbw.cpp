@@ -31,7 +31,8 @@ std::optional<long double> StagePhaseLag(const TDesign& d, int stage, long doubl
 }
 
 // Every stage's response from `first` on at one frequency, as the stages are wired.
-std::optional<std::vector<Complex>> LoadedStageResponses(const TDesign& d, int first, int last, long double w) {
+std::optional<std::vector<Complex>> LoadedStageResponses(const TDesign& d, int first, int last,
+                                                         long double w) {
     const auto stages = GbwStagesOf(d);
     if (!stages) return std::nullopt;
     const std::vector<GbwStage> from(stages->begin() + (first - 1), stages->end());
@@ -102,7 +103,8 @@ std::optional<GbwStage> GbwStageOf(const TDesign& d, int stage, std::optional<in
     g.topology = FindTopology(e->key, c.CompensationInUse != 0);
     g.gbwHz = c.OpAmpGBW;
     if (!g.topology || !(g.gbwHz > 0.0L)) return std::nullopt;
-    g.values = componentVariant ? VariantComponentValues(d, stage, *componentVariant) : StageComponentValues(c);
+    g.values =
+        componentVariant ? VariantComponentValues(d, stage, *componentVariant) : StageComponentValues(c);
     return g;
 }
 
@@ -162,13 +164,18 @@ std::vector<FinalFrequencySample> FinalGbwResponse(const TDesign& d, int first, 
 // variants' samples.
 std::vector<FinalFrequencySample> FinalGbwResponseSamples(const TDesign& d, const FrequencyAxis& axis,
                                                           bool real48) {
+    return FinalGbwResponseSamples(d, axis, 1, d.StageCount, real48);
+}
+
+std::vector<FinalFrequencySample> FinalGbwResponseSamples(const TDesign& d, const FrequencyAxis& axis,
+                                                          int first, int last, bool real48) {
     std::vector<FinalFrequencySample> out;
     out.reserve(kResponsePoints);
     AxisColumn column;
     FillAxisColumn(axis, column);
     for (int i = 0; i <= kResponseIntervals; ++i) {
         const long double w = column.W[static_cast<std::size_t>(i)];
-        const auto p = Point(d, 1, d.StageCount, w);
+        const auto p = Point(d, first, last, w);
         if (!p) return {};
         out.push_back(Sample(column.F[static_cast<std::size_t>(i)], w, *p, real48));
     }

@@ -65,12 +65,16 @@ std::optional<FinalPoint> FinalGbwResponseAt(const TDesign& d, int first, int la
 // Over the design's frequency column (points 0..350); empty when a stage of the range
 // cannot be evaluated. With `real48` every value is the extended one rounded to the
 // 6-byte real, as every final sample is (FinalResponse); otherwise to the nearest double.
-std::vector<FinalFrequencySample> FinalGbwResponse(const TDesign& d, int first, int last, bool real48 = false);
+std::vector<FinalFrequencySample> FinalGbwResponse(const TDesign& d, int first, int last,
+                                                   bool real48 = false);
 
 // All stages over an axis (351 points); without an axis the ideal response's default
 // axis, as the command line reports "final_response_gbw". `real48` as above.
 std::vector<FinalFrequencySample> FinalGbwResponseSamples(const TDesign& d, const FrequencyAxis& axis,
                                                           bool real48 = false);
+// Stages first..last over an axis.
+std::vector<FinalFrequencySample> FinalGbwResponseSamples(const TDesign& d, const FrequencyAxis& axis,
+                                                          int first, int last, bool real48);
 std::vector<FinalFrequencySample> FinalGbwResponseSamples(const TDesign& d);
 
 } // namespace velmora

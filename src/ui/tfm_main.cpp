@@ -4,6 +4,7 @@
 #include <filesystem>
 
 #include "circuits/component_adjustment.h"
+#include "circuits/selection.h"
 #include "circuits/standard_substitution.h"
 #include "model/design_file.h"
 #include "model/paths.h"
@@ -259,6 +260,21 @@ void TfmMain::SetFrequencyUnit(bool hz) {
     ParEnt.ConvertFrequencyUnits(hz);
     User.FrequencyUnitChanged();
     if (Graph.Visible) Graph.FrequencyUnitChanged();
+}
+
+bool TfmMain::FinalResponsesClick() {
+    if (d_.StageCount < 1) {
+        dlg_.Beep();
+        return false;
+    }
+    const CircuitsOutcome o = DesignStageCircuits(d_);
+    if (!o.ok) {
+        dlg_.Message(MessageKind::Warning, o.message);
+        return false;
+    }
+    d_.Modified = 1;
+    View.FormShow();
+    return true;
 }
 
 } // namespace velmora

@@ -145,6 +145,10 @@ class TfmMain {
     bool SavetoAsciiFile1Click();
     // Show transfer function: the coefficient window, in rad/s.
     void Showtransferfunction1Click() { Transfer.FormShow(); }
+    // "Final Responses" on the stages table: every stage gets its automatically chosen
+    // circuit, calculated, and the final responses show. False, with the reason shown,
+    // when a stage has no circuit that can be calculated.
+    bool FinalResponsesClick();
 
     // Frequency unit.
     void Hz1Click() { SetFrequencyUnit(true); }

@@ -1,21 +1,56 @@
 // TfmView, "Final frequency responses": the gain, phase and delay of the designed circuit
-// from its real component values, for the stage range and the component variants chosen;
-// and TfmFPtCalc, its point calculator.
+// from its real component values, for the stage range and the component variants chosen,
+// over axes of its own (zoom with history, "Configure Axes"), with the specification's
+// mask on the gain tab and the check of every realised variant against it; and
+// TfmFPtCalc, its point calculator, which a click on the graph fills.
 #pragma once
 
 #include <array>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "analysis/final_response.h"
+#include "analysis/graph_axes.h"
 #include "model/design.h"
 #include "ui/dialogs.h"
+#include "ui/drawing_surface.h"
+#include "ui/tfm_graph.h"
 
 namespace velmora {
+
+class TfmView;
+
+class TfmFPtCalc {
+  public:
+    static constexpr int kEntryMaxLength = 7;
+    TfmFPtCalc(TDesign& design, Dialogs& dialogs, const TfmView& view);
+
+    bool Visible = false;
+    std::string EntryCaption; // "Frequency (Hz):" or "Frequency (rad/s):"
+    std::string EntryText;
+    std::vector<std::string> Lines; // per checked variant: its name, the value and the unit
+
+    void FormShow();
+    void EntryChange(const std::string& text);
+    void CalcBtnClick();
+    // A click on the graph: the abscissa x (display frequency unit) into the entry, and
+    // the values there.
+    void EvaluateAt(long double x);
+
+  private:
+    TDesign& d_;
+    Dialogs& dlg_;
+    const TfmView& view_;
+
+    void Evaluate(long double x);
+};
 
 class TfmView {
   public:
     TfmView(TDesign& design, Dialogs& dialogs);
+    TfmView(const TfmView&) = delete;
+    TfmView& operator=(const TfmView&) = delete;
 
     enum Tab { GainTab = 0, PhaseTab = 1, DelayTab = 2 };
     std::string Caption = "Final frequency responses";
@@ -35,6 +70,27 @@ class TfmView {
     std::vector<std::string> Note; // the inverting-output note, on the phase tab
     std::string XCaption, YCaption;
 
+    // The axes: the frequency limits start as the ideal response's; the gain axes are
+    // ranged over the curves until a zoom or "Configure Axes" sets them; the phase axis
+    // and the delay scale (Axes.DelayExp, Axes.Delay) follow the curves.
+    ResponseAxes Axes;
+    ZoomHistory History;
+    bool ZoomBtnEnabled = true, UnzoomBtnEnabled = false, ZoomMode = false;
+    double PictureWidth = 800, PictureHeight = 600;
+    TfmGraph::Band RubberBand;
+
+    TfmFPtCalc PtCalc;
+
+    // The realised variants checked against the specification: a row per variant present
+    // (exact values, with the op amps, and with standard values while they are on).
+    struct CheckRow {
+        std::string Variant;                // "Exact values", "Exact values, op amps", ...
+        std::string Verdict;                // "meets" or "misses"
+        std::string PassMargin, StopMargin; // "+0.012 dB"
+        bool Meets = false;
+    };
+    std::vector<CheckRow> Check;
+
     // Showing the window: the curves over the ideal response's frequency column; the
     // design reaches the final-response level.
     void FormShow();
@@ -43,31 +99,34 @@ class TfmView {
     void StagesChange(bool all, int from, int to);
     void Refresh();
 
+    // "Configure Graphs".
+    void ZoomBtnClick();
+    void UnzoomBtnClick();
+    AxisConfiguration ConfigBtnClick(std::optional<bool> gainInDb = std::nullopt) const;
+    bool ApplyConfiguration(const AxisConfiguration& c);
+
+    // Mouse on the picture: a zoom cursor in zoom mode on the gain tab, else a cross-hair
+    // that opens the point calculator at the clicked frequency.
+    GraphCursor CursorAt(double x, double y) const;
+    void ImageMouseDown(MouseButton button, double x, double y);
+    void ImageMouseMove(double x, double y);
+    void ImageMouseUp(MouseButton button, double x, double y);
+
+    PlotArea Area() const { return PlotAreaOf(PictureWidth, PictureHeight); }
+    // The current tab: the checked variants' curves, with the mask on the gain tab.
+    void Paint(DrawingSurface& surface) const;
+    // The value axis of the current tab.
+    const AxisRange& ValueAxis() const;
+
     int First() const { return AllStages ? 1 : FromStage; }
     int Last() const { return AllStages ? d_.StageCount : ToStage; }
 
   private:
     TDesign& d_;
     Dialogs& dlg_;
-};
 
-class TfmFPtCalc {
-  public:
-    static constexpr int kEntryMaxLength = 7;
-    TfmFPtCalc(TDesign& design, Dialogs& dialogs, const TfmView& view);
-
-    std::string EntryCaption; // "Frequency (Hz):" or "Frequency (rad/s):"
-    std::string EntryText;
-    std::vector<std::string> Lines; // per checked variant: its name, the value and the unit
-
-    void FormShow();
-    void EntryChange(const std::string& text);
-    void CalcBtnClick();
-
-  private:
-    TDesign& d_;
-    Dialogs& dlg_;
-    const TfmView& view_;
+    void Recompute(bool rangeGain);
+    void RunCheck();
 };
 
 } // namespace velmora

@@ -239,6 +239,79 @@ class WindowsTest : public QObject {
         QCOMPARE(w.Transfer()->Table->rowCount(), 4); // Butterworth 7: three pairs, one real pole
     }
 
+    // From the stages table to the final responses: the circuits calculated, the curves
+    // of the variants, a zoom dragged, a click read, and the check table.
+    void finalResponses() {
+        RecordingDialogs dlg;
+        MainWindow w(&dlg);
+        QVERIFY(w.Start());
+        w.show();
+        w.Command("Lowpass")->trigger();
+        QTest::mouseClick(w.Spec()->Calculate, Qt::LeftButton);
+        QTest::mouseClick(w.Spec()->Next, Qt::LeftButton);
+        QTest::mouseClick(w.Graph()->Next, Qt::LeftButton);
+        QVERIFY(w.Transfer()->FinalResponses->isVisible());
+        QTest::mouseClick(w.Transfer()->FinalResponses, Qt::LeftButton);
+        ViewWindow* v = w.View();
+        QVERIFY(v->isVisible() && !w.Transfer()->isVisible());
+        QVERIFY(QTest::qWaitForWindowExposed(v));
+        QCOMPARE(v->windowTitle(), QString("Final frequency responses"));
+        velmora::TfmView& m = w.Model().View;
+        QCOMPARE(w.Design().DesignLevel, velmora::LevelFinalResponse);
+
+        // The check of each realised variant, as the table shows it.
+        QCOMPARE(v->CheckTable->rowCount(), 2);
+        QCOMPARE(Cell(v->CheckTable, 0, 0), QString("Exact values"));
+        QCOMPARE(Cell(v->CheckTable, 0, 1), QString("meets"));
+        QVERIFY(Cell(v->CheckTable, 0, 2).endsWith(" dB"));
+        QCOMPARE(Cell(v->CheckTable, 1, 0), QString("Exact values, op amps"));
+        QCOMPARE(Cell(v->CheckTable, 1, 1), QString::fromStdString(m.Check[1].Verdict));
+
+        // The variants: the reference one checked, the op amps' one switched on.
+        QCOMPARE(v->Variants[velmora::StandardCExactR]->text(), QString("Standard C, exact R"));
+        QVERIFY(v->Variants[velmora::StandardCExactR]->isChecked());
+        QVERIFY(!v->Variants[velmora::StandardRSubstitution]->isEnabled());
+        v->Variants[velmora::OpAmpGbw]->click();
+        QVERIFY(m.VariantChecked[velmora::OpAmpGbw]);
+        QCOMPARE(m.Samples[velmora::OpAmpGbw].size(), std::size_t(velmora::kResponsePoints));
+
+        // A zoom dragged on the gain graph, and undone.
+        QCOMPARE(m.PictureWidth, double(v->Picture->width()));
+        const velmora::PlotArea a = m.Area();
+        auto at = [&](double fx, double fy) {
+            return QPoint(int(a.Left + fx * a.Width()), int(a.Top + fy * a.Height()));
+        };
+        const velmora::FrequencyAxis before = m.Axes.Freq;
+        QTest::mouseClick(v->Zoom, Qt::LeftButton);
+        QTest::mousePress(v->Picture, Qt::LeftButton, {}, at(0.25, 0.1));
+        QTest::mouseMove(v->Picture, at(0.6, 0.5));
+        QCOMPARE(v->Picture->cursor().shape(), Qt::SizeFDiagCursor);
+        QTest::mouseRelease(v->Picture, Qt::LeftButton, {}, at(0.6, 0.5));
+        QVERIFY(m.Axes.Freq.Min > before.Min && m.Axes.Freq.Max < before.Max);
+        QVERIFY(v->Unzoom->isEnabled());
+        QTest::mouseClick(v->Unzoom, Qt::LeftButton);
+        QCOMPARE(m.Axes.Freq.Min, before.Min);
+
+        // A click reads both curves at its frequency.
+        QVERIFY(!v->PointCalc->isVisible());
+        QTest::mouseClick(v->Picture, Qt::LeftButton, {}, at(0.5, 0.5));
+        QVERIFY(v->PointCalc->isVisible());
+        QCOMPARE(v->PointLines->count(), 2);
+        QVERIFY(v->PointLines->item(0)->text().startsWith("Standard C, exact R: "));
+        QVERIFY(v->PointLines->item(1)->text().endsWith("  dB"));
+
+        // The stage range and the tabs.
+        v->RangeStages->click();
+        QVERIFY(!m.AllStages);
+        for (int tab = 0; tab < v->Tabs->count(); ++tab) {
+            v->Tabs->setCurrentIndex(tab);
+            QCOMPARE(m.TabIndex, tab);
+            QVERIFY(!v->Picture->Render(400, 300).isNull());
+        }
+        QVERIFY(m.YCaption.starts_with("Delay (X1e"));
+        w.Design().Modified = 0;
+    }
+
     // Save, the save question on Close with its three answers, the recent file, and an
     // unreadable file that changes nothing.
     void saveCloseAndReopen() {

@@ -1,0 +1,299 @@
+// The final-response window: the gain, phase and delay of the calculated circuit for the
+// variants and stages chosen, zoom by dragging, the point calculator a click fills, and
+// the table of the realised variants checked against the specification.
+#include <QButtonGroup>
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QDoubleSpinBox>
+#include <QFormLayout>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QSpinBox>
+#include <QVBoxLayout>
+
+#include "windows.h"
+
+namespace velmora::gui {
+
+namespace {
+
+MouseButton ButtonOf(Qt::MouseButton b) {
+    return b == Qt::RightButton ? MouseButton::Right : MouseButton::Left;
+}
+
+} // namespace
+
+ViewWindow::ViewWindow(TfmView& model, Changed changed, QWidget* parent)
+    : StepWindow(parent), m_(model), changed_(std::move(changed)) {
+    setObjectName("ViewWindow");
+    closed = [this] {
+        m_.Visible = false;
+        changed_();
+    };
+    Tabs = new QTabBar;
+    for (const std::string& t : m_.Tabs)
+        Tabs->addTab(QString::fromStdString(t));
+    connect(Tabs, &QTabBar::currentChanged, this, [this](int index) {
+        m_.TabChange(index);
+        changed_();
+    });
+    Picture = new PictureWidget;
+    Picture->setMinimumSize(520, 380);
+    Picture->paint = [this](DrawingSurface& s) { m_.Paint(s); };
+    Picture->overlay = [this](DrawingSurface& s) {
+        const TfmGraph::Band& b = m_.RubberBand;
+        if (!b.Visible) return;
+        s.SetPen(colors::Black, 1, PenStyle::Dash);
+        s.Rectangle(b.X1, b.Y1, b.X2, b.Y2);
+    };
+    Picture->resized = [this](int w, int h) {
+        m_.PictureWidth = w;
+        m_.PictureHeight = h;
+    };
+    Picture->pressed = [this](Qt::MouseButton b, double x, double y) {
+        m_.ImageMouseDown(ButtonOf(b), x, y);
+        changed_();
+    };
+    Picture->released = [this](Qt::MouseButton b, double x, double y) {
+        m_.ImageMouseUp(ButtonOf(b), x, y);
+        changed_();
+    };
+    Picture->moved = [this](double x, double y) {
+        const GraphCursor c = m_.CursorAt(x, y);
+        Picture->setCursor(c == GraphCursor::Zoom        ? Qt::SizeFDiagCursor
+                           : c == GraphCursor::CrossHair ? Qt::CrossCursor
+                                                         : Qt::ArrowCursor);
+        if (!m_.RubberBand.Visible) return;
+        m_.ImageMouseMove(x, y);
+        Picture->update();
+    };
+    Note = new QLabel;
+    Note->setWordWrap(true);
+
+    // "Show Response:"
+    auto* variants = new QGroupBox("Show Response:");
+    auto* vl = new QVBoxLayout(variants);
+    for (int v = 0; v < kFinalVariantCount; ++v) {
+        Variants[v] = new QCheckBox;
+        vl->addWidget(Variants[v]);
+        connect(Variants[v], &QCheckBox::clicked, this, [this, v] {
+            m_.VariantClick(v);
+            changed_();
+        });
+    }
+    // "Show Stages"
+    auto* stages = new QGroupBox("Show Stages");
+    auto* sl = new QGridLayout(stages);
+    AllStages = new QRadioButton(" All");
+    RangeStages = new QRadioButton(" From stage");
+    FromStage = new QSpinBox;
+    ToStage = new QSpinBox;
+    sl->addWidget(AllStages, 0, 0, 1, 2);
+    sl->addWidget(RangeStages, 1, 0);
+    sl->addWidget(FromStage, 1, 1);
+    sl->addWidget(new QLabel("To Stage"), 2, 0);
+    sl->addWidget(ToStage, 2, 1);
+    auto stagesChanged = [this] {
+        m_.StagesChange(AllStages->isChecked(), FromStage->value(), ToStage->value());
+        changed_();
+    };
+    connect(AllStages, &QRadioButton::clicked, this, stagesChanged);
+    connect(RangeStages, &QRadioButton::clicked, this, stagesChanged);
+    connect(FromStage, &QSpinBox::valueChanged, this, [this, stagesChanged] {
+        if (RangeStages->isChecked()) stagesChanged();
+    });
+    connect(ToStage, &QSpinBox::valueChanged, this, [this, stagesChanged] {
+        if (RangeStages->isChecked()) stagesChanged();
+    });
+
+    auto* configure = new QGroupBox("Configure Graphs");
+    auto* cl = new QHBoxLayout(configure);
+    Zoom = new QPushButton("Zoom");
+    Unzoom = new QPushButton("Unzoom");
+    Configure = new QPushButton("Configure");
+    for (QPushButton* b : {Zoom, Unzoom, Configure})
+        cl->addWidget(b);
+    Zoom->setToolTip("Drag a rectangle on the gain graph to zoom into it");
+    connect(Zoom, &QPushButton::clicked, this, [this] {
+        m_.ZoomBtnClick();
+        changed_();
+    });
+    connect(Unzoom, &QPushButton::clicked, this, [this] {
+        m_.UnzoomBtnClick();
+        changed_();
+    });
+    connect(Configure, &QPushButton::clicked, this, [this] {
+        AxisConfiguration c = m_.ConfigBtnClick();
+        const bool apply = editConfiguration ? editConfiguration(c) : ConfigureDialog(c);
+        if (apply) m_.ApplyConfiguration(c);
+        changed_();
+    });
+
+    PointCalc = new QGroupBox("Point calculator");
+    auto* pl = new QGridLayout(PointCalc);
+    PointCaption = new QLabel;
+    PointEntry = new QLineEdit;
+    PointEntry->setMaxLength(TfmFPtCalc::kEntryMaxLength);
+    auto* calc = new QPushButton("Calc");
+    PointLines = new QListWidget;
+    PointLines->setMinimumHeight(70);
+    pl->addWidget(PointCaption, 0, 0);
+    pl->addWidget(PointEntry, 0, 1);
+    pl->addWidget(calc, 0, 2);
+    pl->addWidget(PointLines, 1, 0, 1, 3);
+    connect(PointEntry, &QLineEdit::textEdited, this,
+            [this](const QString& t) { m_.PtCalc.EntryChange(t.toStdString()); });
+    connect(calc, &QPushButton::clicked, this, [this] {
+        m_.PtCalc.CalcBtnClick();
+        changed_();
+    });
+
+    CheckTable = new QTableWidget(0, 4);
+    CheckTable->setObjectName("CheckTable");
+    CheckTable->setHorizontalHeaderLabels(
+        {"Response", "Specification", "Passband margin", "Stopband margin"});
+    CheckTable->verticalHeader()->hide();
+    CheckTable->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    CheckTable->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    CheckTable->horizontalHeader()->setStretchLastSection(true);
+
+    auto* side = new QVBoxLayout;
+    side->addWidget(variants);
+    side->addWidget(stages);
+    side->addWidget(configure);
+    side->addWidget(PointCalc);
+    side->addStretch(1);
+    auto* left = new QVBoxLayout;
+    left->addWidget(Tabs);
+    left->addWidget(Picture, 1);
+    left->addWidget(Note);
+    left->addWidget(CheckTable);
+    auto* layout = new QHBoxLayout(this);
+    layout->addLayout(left, 1);
+    layout->addLayout(side);
+    resize(1080, 760);
+}
+
+void ViewWindow::Sync() {
+    setWindowTitle(QString::fromStdString(m_.Caption));
+    {
+        QSignalBlocker block(Tabs);
+        Tabs->setCurrentIndex(m_.TabIndex);
+    }
+    for (int v = 0; v < kFinalVariantCount; ++v) {
+        Variants[v]->setText(QString::fromStdString(m_.VariantNames[static_cast<std::size_t>(v)]).trimmed());
+        Variants[v]->setEnabled(m_.VariantEnabled[static_cast<std::size_t>(v)]);
+        Variants[v]->setChecked(m_.VariantChecked[static_cast<std::size_t>(v)]);
+    }
+    {
+        QSignalBlocker b1(FromStage), b2(ToStage);
+        const int n = m_.Last() >= 1 ? std::max(m_.Last(), m_.ToStage) : 1;
+        FromStage->setRange(1, std::max(n, 1));
+        ToStage->setRange(1, std::max(n, 1));
+        FromStage->setValue(m_.FromStage);
+        ToStage->setValue(m_.ToStage);
+    }
+    (m_.AllStages ? AllStages : RangeStages)->setChecked(true);
+    Zoom->setEnabled(m_.ZoomBtnEnabled && !m_.ZoomMode && m_.TabIndex == TfmView::GainTab);
+    Unzoom->setEnabled(m_.UnzoomBtnEnabled);
+    PointCalc->setVisible(m_.PtCalc.Visible);
+    PointCaption->setText(QString::fromStdString(m_.PtCalc.EntryCaption));
+    if (PointEntry->text().toStdString() != m_.PtCalc.EntryText)
+        PointEntry->setText(QString::fromStdString(m_.PtCalc.EntryText));
+    PointLines->clear();
+    for (const std::string& l : m_.PtCalc.Lines)
+        PointLines->addItem(QString::fromStdString(l).trimmed());
+    QString note;
+    for (const std::string& l : m_.Note)
+        note += (note.isEmpty() ? "" : " ") + QString::fromStdString(l);
+    Note->setText(note);
+    Note->setVisible(!note.isEmpty());
+    CheckTable->setRowCount(static_cast<int>(m_.Check.size()));
+    for (int r = 0; r < static_cast<int>(m_.Check.size()); ++r) {
+        const TfmView::CheckRow& row = m_.Check[static_cast<std::size_t>(r)];
+        const std::array<std::string, 4> cells = {row.Variant, row.Verdict, row.PassMargin, row.StopMargin};
+        for (int c = 0; c < 4; ++c) {
+            auto* item = new QTableWidgetItem(QString::fromStdString(cells[static_cast<std::size_t>(c)]));
+            if (c == 1) item->setForeground(row.Meets ? QColor(0, 120, 0) : QColor(190, 0, 0));
+            CheckTable->setItem(r, c, item);
+        }
+    }
+    CheckTable->setVisible(!m_.Check.empty());
+    // As high as its rows, the picture takes the rest.
+    int height = CheckTable->horizontalHeader()->height() + 2 * CheckTable->frameWidth();
+    for (int r = 0; r < CheckTable->rowCount(); ++r)
+        height += CheckTable->rowHeight(r);
+    CheckTable->setFixedHeight(height);
+    Picture->update();
+}
+
+bool ViewWindow::ConfigureDialog(AxisConfiguration& c) {
+    QDialog dialog(this);
+    dialog.setWindowTitle("Configure Axes");
+    auto spin = [&](long double lo, long double hi, long double value, int decimals) {
+        auto* s = new QDoubleSpinBox;
+        s->setDecimals(decimals);
+        s->setRange(static_cast<double>(lo), static_cast<double>(hi));
+        s->setValue(static_cast<double>(value));
+        s->setMinimumWidth(120);
+        return s;
+    };
+    auto* layout = new QVBoxLayout(&dialog);
+    auto* freq = new QGroupBox("Frequency axis");
+    auto* fl = new QFormLayout(freq);
+    auto* fMin = spin(c.FreqSliderMin, c.FreqSliderMax, c.FreqMin, 4);
+    auto* fMax = spin(c.FreqSliderMin, c.FreqSliderMax, c.FreqMax, 4);
+    auto* fLog = new QRadioButton(" logarithmic");
+    auto* fLin = new QRadioButton(" linear");
+    (c.FreqLog ? fLog : fLin)->setChecked(true);
+    fl->addRow("from", fMin);
+    fl->addRow("to", fMax);
+    fl->addRow(fLog, fLin);
+    auto* gain = new QGroupBox("Attenuation axis");
+    auto* gl = new QFormLayout(gain);
+    auto* gMin = spin(c.GainSliderMin, c.GainSliderMax, c.GainMin, 3);
+    auto* gMax = spin(c.GainSliderMin, c.GainSliderMax, c.GainMax, 3);
+    auto* gDb = new QRadioButton(" log (dB)");
+    auto* gVv = new QRadioButton(" linear (V/V)");
+    (c.GainInDb ? gDb : gVv)->setChecked(true);
+    gl->addRow("from", gMin);
+    gl->addRow("to", gMax);
+    gl->addRow(gDb, gVv);
+    connect(gDb, &QRadioButton::toggled, &dialog, [&, gMin, gMax](bool dB) {
+        const AxisConfiguration k = m_.ConfigBtnClick(dB);
+        for (QDoubleSpinBox* b : {gMin, gMax})
+            b->setRange(double(k.GainSliderMin), double(k.GainSliderMax));
+        gMin->setValue(double(k.GainMin));
+        gMax->setValue(double(k.GainMax));
+    });
+    auto* grid = new QGroupBox("Grid ");
+    auto* grl = new QVBoxLayout(grid);
+    auto* gridBox = new QCheckBox(" show grid lines");
+    gridBox->setChecked(c.Grid);
+    grl->addWidget(gridBox);
+    auto* marker = new QGroupBox("3 dB ");
+    auto* ml = new QVBoxLayout(marker);
+    auto* markerBox = new QCheckBox(" show 3dB line");
+    markerBox->setChecked(c.Marker3dB);
+    ml->addWidget(markerBox);
+    for (QWidget* w : {static_cast<QWidget*>(freq), static_cast<QWidget*>(gain), static_cast<QWidget*>(grid),
+                       static_cast<QWidget*>(marker)})
+        layout->addWidget(w);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Apply | QDialogButtonBox::Cancel);
+    connect(buttons->button(QDialogButtonBox::Apply), &QPushButton::clicked, &dialog, &QDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+    layout->addWidget(buttons);
+    if (dialog.exec() != QDialog::Accepted) return false;
+    c.FreqMin = fMin->value();
+    c.FreqMax = fMax->value();
+    c.FreqLog = fLog->isChecked();
+    c.GainMin = gMin->value();
+    c.GainMax = gMax->value();
+    c.GainInDb = gDb->isChecked();
+    c.Grid = gridBox->isChecked();
+    c.Marker3dB = markerBox->isChecked();
+    return true;
+}
+
+} // namespace velmora::gui
