@@ -2,6 +2,13 @@
 
 #include <cmath>
 
+#include "circuits/catalogue.h"
+#include "circuits/circuit_design.h"
+#include "circuits/components.h"
+#include "circuits/standard_values.h"
+#include "model/design.h"
+#include "ui/svg_surface.h"
+
 namespace velmora {
 namespace {
 
@@ -177,6 +184,38 @@ std::optional<std::string> ComponentAt(const SchematicLayout& l, PointD p, const
         if (p.X >= x1 - slack && p.X <= x2 + slack && p.Y >= y1 - slack && p.Y <= y2 + slack) return c.name();
     }
     return std::nullopt;
+}
+
+std::vector<SchematicPicture> RenderStageSchematics(const TDesign& d, std::vector<std::string>* missing) {
+    std::vector<SchematicPicture> out;
+    if (d.DesignLevel < LevelComponents) return out;
+    for (int i = 1; i <= d.StageCount; ++i) {
+        const TStageCircuit& c = d.Circuits[i];
+        const CatalogueEntry* e = StageCircuitEntry(d, i);
+        if (!e || c.NotRealisable) continue;
+        const bool comp = c.CompensationInUse != 0;
+        const SchematicLayout* l = FindLayout(e->key, comp);
+        const Topology* t = FindTopology(e->key, comp);
+        if (!l || !t) {
+            if (missing) missing->push_back("stage " + std::to_string(i) + ": " + std::string(e->key));
+            continue;
+        }
+        std::map<std::string, std::string> values;
+        for (int r = 1; r <= t->resistors() && r <= kResistorSlots; ++r)
+            values["R" + std::to_string(r)] = ResistanceDisplayText(R(c, r));
+        for (int k = 1; k <= t->capacitors() && k <= kCapacitorSlots; ++k)
+            values["C" + std::to_string(k)] = CapacitanceDisplayText(C(c, k));
+        const SchematicStyle st;
+        const PointD size = SchematicSize(*l, st);
+        SvgSurface svg(size.X, size.Y);
+        svg.SetBrush(colors::White);
+        svg.FillRect(0, 0, size.X, size.Y);
+        PaintSchematic(
+            svg, *l, values,
+            "Stage " + std::to_string(i) + ": " + std::string(e->name) + (comp ? " (compensated)" : ""), st);
+        out.push_back({"stage" + std::to_string(i) + "_" + std::string(e->key) + ".svg", svg.Document()});
+    }
+    return out;
 }
 
 } // namespace velmora

@@ -8,6 +8,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "circuits/schematic_layouts.h"
 #include "ui/drawing_surface.h"
@@ -33,5 +34,17 @@ void PaintSchematic(DrawingSurface& s, const SchematicLayout& layout,
 // point, in the coordinates PaintSchematic draws in; std::nullopt over anything else.
 std::optional<std::string> ComponentAt(const SchematicLayout& layout, PointD point,
                                        const SchematicStyle& style = {});
+
+struct TDesign;
+
+// One SVG picture of each calculated stage's circuit with its component values (the
+// values in effect: standard ones where they are switched on), named
+// "stage<n>_<key>.svg". Stages whose circuit is not drawn yet are listed in `missing`
+// ("stage 3: SLP08") instead.
+struct SchematicPicture {
+    std::string file, svg;
+};
+std::vector<SchematicPicture> RenderStageSchematics(const TDesign& d,
+                                                    std::vector<std::string>* missing = nullptr);
 
 } // namespace velmora
