@@ -100,22 +100,23 @@ void PaintSchematic(DrawingSurface& s, const SchematicLayout& l,
             Resistor(s, a, b, u);
         else
             Capacitor(s, a, b, u);
-        // The name beside the body (above a horizontal one, right of a vertical one), the
-        // value on the other side.
+        // The name beside the body: above a horizontal one, right of a vertical one. The
+        // value on the other side: below a horizontal one; left of a vertical one in its
+        // lower half, clear of the values under the horizontal runs it hangs from.
         const std::string name = c.name();
         const auto v = values.find(name);
-        const double mx = (a.X + b.X) / 2, my = (a.Y + b.Y) / 2, off = 0.45 * u;
+        const double mx = (a.X + b.X) / 2, my = (a.Y + b.Y) / 2, off = 0.45 * u, side = 0.5 * u;
         s.SetFont("Arial", st.FontSize, FontBold);
         const double nw = s.TextWidth(name), nh = s.TextHeight(name);
         if (c.vertical)
-            s.TextOut(mx + off, my - nh / 2, name);
+            s.TextOut(mx + side, my - nh / 2, name);
         else
             s.TextOut(mx - nw / 2, my - off - nh, name);
         s.SetFont("Arial", st.FontSize);
         if (v != values.end() && !v->second.empty()) {
-            const double vw = s.TextWidth(v->second), vh = s.TextHeight(v->second);
+            const double vw = s.TextWidth(v->second);
             if (c.vertical)
-                s.TextOut(mx - off - vw, my - vh / 2, v->second);
+                s.TextOut(mx - side - vw, my + 2, v->second);
             else
                 s.TextOut(mx - vw / 2, my + off, v->second);
         }
