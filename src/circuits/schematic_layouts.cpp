@@ -18,7 +18,7 @@ struct LayoutText {
 
 // The drawings. Signal flows left to right, the input terminal at the left edge and the
 // output at the right; feedback runs above the forward path, grounds hang below it.
-constexpr std::array<LayoutText, 27> kLayouts = {{
+constexpr std::array<LayoutText, 28> kLayouts = {{
     {"FLP01", false,
      "i 0,2; w 0,2 1,2; R1 h 1,2; w 3,2 6,2; C1 v 4,2; g 4,4; A1 +- 6,2; w 6,4 6,5 10,5 10,3; w 9,3 10,3 "
      "11,3; o 11,3"},
@@ -114,6 +114,7 @@ constexpr std::array<LayoutText, 27> kLayouts = {{
      "i 0,5; w 0,5 1,5; R1 h 1,5; w 3,5 5,5; R3 v 4,5; g 4,7; C1 h 5,5; w 7,5 9,5; A1 -+ 9,5; w 9,7 9,8 "
      "10,8; R4 v 9,8; g 9,10; R5 h 10,8; w 4,5 4,1 6,1; C2 h 6,1; w 8,1 13,1 13,8 12,8; w 8,5 8,3 9,3; R2 h "
      "9,3; w 11,3 13,3; w 12,6 13,6 14,6; o 14,6"},
+    {"SLP13", false, "i 0,3; w 0,3 1,3; R1 h 1,3; w 3,3 4,3; A1 +- 4,3; g 4,5; w 5,0 3,0 3,17 5,17; C1 h 5,0; w 7,0 17,0 17,5 15,5; w 7,4 9,4; R3 h 9,4; w 11,4 12,4; A2 -+ 12,4; g 12,6; w 11,4 11,2 12,2; R2 h 12,2; w 14,2 17,2; w 8,4 8,9 9,9; R4 h 9,9; w 11,9 12,9; A3 -+ 12,9; g 12,11; w 11,9 11,15 12,15; w 11,13 12,13; R5 h 12,13; C2 h 12,15; w 14,13 16,13; w 14,15 16,15 16,10; w 15,10 18,10; R6 h 5,17; w 7,17 17,17 17,10; o 18,10"},
 }};
 
 class Reader {
