@@ -73,7 +73,7 @@ void Terminal(DrawingSurface& s, PointD p, double unit, const std::string& label
 } // namespace
 
 PointD SchematicSize(const SchematicLayout& l, const SchematicStyle& st) {
-    return {2 * st.Margin + l.width * st.Unit, 2 * st.Margin + l.height * st.Unit + 1.5 * st.FontSize};
+    return {2 * st.Margin + l.width * st.Unit, 2 * st.Margin + l.height * st.Unit + 2.5 * st.FontSize};
 }
 
 void PaintSchematic(DrawingSurface& s, const SchematicLayout& l,
@@ -157,7 +157,7 @@ void PaintSchematic(DrawingSurface& s, const SchematicLayout& l,
 
     if (!caption.empty()) {
         const PointD size = SchematicSize(l, st);
-        s.TextOut((size.X - s.TextWidth(caption)) / 2, size.Y - 1.6 * st.FontSize, caption);
+        s.TextOut((size.X - s.TextWidth(caption)) / 2, size.Y - 1.8 * st.FontSize, caption);
     }
 }
 
