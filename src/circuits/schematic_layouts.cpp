@@ -18,7 +18,7 @@ struct LayoutText {
 
 // The drawings. Signal flows left to right, the input terminal at the left edge and the
 // output at the right; feedback runs above the forward path, grounds hang below it.
-constexpr std::array<LayoutText, 37> kLayouts = {{
+constexpr std::array<LayoutText, 39> kLayouts = {{
     {"FLP01", false,
      "i 0,2; w 0,2 1,2; R1 h 1,2; w 3,2 6,2; C1 v 4,2; g 4,4; A1 +- 6,2; w 6,4 6,5 10,5 10,3; w 9,3 10,3 "
      "11,3; o 11,3"},
@@ -173,6 +173,16 @@ constexpr std::array<LayoutText, 37> kLayouts = {{
      "13,5; A2 -+ 13,5; g 13,7; w 12,5 12,3 13,3; C1 h 13,3; w 15,3 17,3 17,6; w 16,6 18,6; R2 h 18,6; w "
      "20,6 21,6; A3 -+ 21,6; g 21,8; w 20,6 20,4 21,4; C2 h 21,4; w 23,4 25,4 25,7; w 24,7 25,7; w 9,5 9,2 "
      "10,2; o 10,2"},
+    {"SLP04", true,
+     "i 0,5; w 0,5 1,5; R1 h 1,5; w 3,5 5,5; C2 v 4,5; g 4,7; R3 h 5,5; w 7,5 9,5; A1 -+ 9,5; w 4,5 4,1 6,1; "
+     "R2 h 6,1; w 8,1 13,1 13,6; w 8,5 8,3 9,3; C1 h 9,3; w 11,3 13,3; w 12,6 13,6 21,6; o 21,6; R5 v 13,6; "
+     "R4 v 13,8; g 13,10; w 13,8 15,8; A2 +- 15,8; w 18,9 19,9; R6 v 19,9; R7 v 19,11; g 19,13; w 19,11 "
+     "20,11 20,14 9,14 9,7; w 15,10 15,14"},
+    {"SBP05", true,
+     "i 0,5; w 0,5 1,5; R1 h 1,5; w 3,5 5,5; R3 v 4,5; g 4,7; C1 h 5,5; w 7,5 9,5; A1 -+ 9,5; w 4,5 4,1 6,1; "
+     "C2 h 6,1; w 8,1 13,1 13,6; w 8,5 8,3 9,3; R2 h 9,3; w 11,3 13,3; w 12,6 13,6 21,6; o 21,6; R5 v 13,6; "
+     "R4 v 13,8; g 13,10; w 13,8 15,8; A2 +- 15,8; w 18,9 19,9; R6 v 19,9; R7 v 19,11; g 19,13; w 19,11 "
+     "20,11 20,14 9,14 9,7; w 15,10 15,14"},
 }};
 
 class Reader {
