@@ -175,12 +175,14 @@ TEST(Cli, SchematicsPerStage) {
     }
     fs::remove_all(dir);
 
-    r = Velmora({"design", "--approx", "chebyshev", "--circuit", "SLP08", "--schematics", dir.string()});
+    r = Velmora({"design", "--type", "bandstop", "--f0", "10k", "--bpb", "3k", "--bsb", "1k", "--approx",
+                 "inverse-chebyshev", "--circuit", "SN02", "--schematics", dir.string()});
     ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_NE(r.err.find("velmora: no schematic is drawn yet for the circuit of stage 1: SLP08"),
+    EXPECT_NE(r.err.find("velmora: no schematic is drawn yet for the circuit of stage 1: SN02"),
               std::string::npos)
         << r.err;
-    EXPECT_FALSE(fs::exists(dir / "stage1_SLP08.svg"));
+    EXPECT_FALSE(fs::exists(dir / "stage1_SN02.svg"));
+    EXPECT_TRUE(fs::exists(dir / "stage2_SHPN01.svg"));
     fs::remove_all(dir);
 }
 
