@@ -32,6 +32,7 @@
 #include "stages/synthesis.h"
 #include "stages/user_sections.h"
 #include "ui/response_plots.h"
+#include "ui/schematic_painter.h"
 #include "ui/tfm_ascii.h"
 #include "ui/tfm_main.h"
 #include "ui/tfm_user.h"
@@ -90,6 +91,7 @@ long double Checked(const app::NumberRead& read) {
 struct OutputRequest {
     bool json = false;
     std::string plots;               // folder for the SVG response plots
+    std::string schematics;          // folder for the SVG schematics of the stages
     std::string save;                // design file
     std::string ascii, asciiInclude; // ASCII data file and its parts
     std::string spice, spiceDialect = "pspice", spiceOpamp = "vcvs", spicePoints; // points: 200 unless given
@@ -484,6 +486,7 @@ CheckedOutputs CheckOutputs(const OutputRequest& o) {
     if (!o.ascii.empty()) CheckFileTarget("--ascii", o.ascii);
     if (!o.spice.empty()) CheckFileTarget("--spice", o.spice);
     if (!o.plots.empty()) CheckFolderTarget("--plots", o.plots);
+    if (!o.schematics.empty()) CheckFolderTarget("--schematics", o.schematics);
 
     // The inventory: the file given, or the user's; a missing file of the user's means
     // everything is in stock, a damaged one is an error (the command line never rewrites it).
@@ -599,19 +602,21 @@ struct PendingFile {
 
 // Writes every file or, when one cannot be written, none: the files written before it
 // get their previous contents back (or are removed when they are new), and a folder
-// made for the plots is removed again. Each file is replaced safely on its own (a
+// made for the pictures is removed again. Each file is replaced safely on its own (a
 // temporary file renamed over it), so a failure never leaves a half-written file.
-bool WriteAll(const std::vector<PendingFile>& files, const std::string& plotsDir, std::string& message) {
+bool WriteAll(const std::vector<PendingFile>& files, const std::vector<std::string>& folders,
+              std::string& message) {
     namespace fs = std::filesystem;
     std::vector<fs::path> madeFolders;
-    if (!plotsDir.empty()) {
+    for (const std::string& dir : folders) {
+        if (dir.empty()) continue;
         std::error_code ec;
-        for (fs::path p = fs::absolute(plotsDir, ec); !ec && !fs::exists(p, ec) && p != p.parent_path();
+        for (fs::path p = fs::absolute(dir, ec); !ec && !fs::exists(p, ec) && p != p.parent_path();
              p = p.parent_path())
             madeFolders.push_back(p);
-        fs::create_directories(plotsDir, ec);
+        fs::create_directories(dir, ec);
         if (ec) {
-            message = plotsDir + ": " + ec.message();
+            message = dir + ": " + ec.message();
             for (const fs::path& p : madeFolders)
                 fs::remove(p, ec); // only those now empty go
             return false;
@@ -718,6 +723,15 @@ int Finish(TfmMain& main, app::DesignSession& session, const OutputRequest& o, c
         for (const PlotPicture& p : pictures)
             files.push_back({"Plot", (std::filesystem::path(o.plots) / p.file).string(), p.svg});
     }
+    const bool schematics = !o.schematics.empty() && design.DesignLevel >= LevelComponents;
+    if (schematics) {
+        std::vector<std::string> missing;
+        for (SchematicPicture& p : RenderStageSchematics(design, &missing))
+            files.push_back(
+                {"Schematic", (std::filesystem::path(o.schematics) / p.file).string(), std::move(p.svg)});
+        for (const std::string& m : missing)
+            err << "velmora: no schematic is drawn yet for the circuit of " << m << "\n";
+    }
     if (!o.save.empty()) {
         std::vector<uint8_t> image;
         const DesignFileResult encoded = session.Encode(image);
@@ -739,7 +753,8 @@ int Finish(TfmMain& main, app::DesignSession& session, const OutputRequest& o, c
         files.push_back({"SPICE netlist", o.spice, SpiceText(n.lines)});
     }
     std::string message;
-    if (!WriteAll(files, plots ? o.plots : std::string(), message)) {
+    if (!WriteAll(files, {plots ? o.plots : std::string(), schematics ? o.schematics : std::string()},
+                  message)) {
         err << "velmora: " << message << "\n";
         return 1;
     }
@@ -1125,6 +1140,7 @@ void AddOutputOptions(CLI::App* cmd, OutputRequest& o) {
     for (auto [name, target] : std::initializer_list<std::pair<const char*, std::string*>>{
              {"spice-monte-carlo", &o.spiceMonteCarlo},
              {"plots", &o.plots},
+             {"schematics", &o.schematics},
              {"fmin", &o.fmin},
              {"fmax", &o.fmax},
              {"points", &o.points}})

@@ -150,10 +150,10 @@ std::vector<Parameter> Table() {
         Default(Entry("predistort", B, K::List, "LIST", "",
                       "Predistort these stages for the op-amp GBW (1,2 or all second-order stages)"),
                 "none"),
-        Default(
-            Entry("compensate", B, K::List, "LIST", "",
-                  "Use the actively compensated circuit for these stages (1,2, or all: every stage whose circuit offers one)"),
-            "none"),
+        Default(Entry("compensate", B, K::List, "LIST", "",
+                      "Use the actively compensated circuit for these stages (1,2, or all: every stage whose "
+                      "circuit offers one)"),
+                "none"),
         Default(Ranged(Entry("capacitor", B, K::List, "C", "F",
                              "Starting capacitor C1 for every stage (10n) or per stage (1:10n,2:4.7n), moved "
                              "along the 12-value series where the values would be impractical"),
@@ -181,9 +181,11 @@ std::vector<Parameter> Table() {
         Entry("spice-print", E, K::Flag, "", "", "Add a .PRINT AC line"),
         Entry("spice-plot", E, K::Flag, "", "", "Add a line-printer .PLOT AC line"),
         Entry("no-spice-probe", E, K::Flag, "", "", "Leave out the .PROBE lines of the default dialect"),
-        Ranged(Entry("opamp-noise", E, K::Number, "NV", "nV/sqrt(Hz)",
-                     "Input noise of the netlist's single-pole op amps, every stage (default: the design's, 12)"),
-               0, kMostOpAmpNoise, "0 to 1000 nV/sqrt(Hz)"),
+        Ranged(
+            Entry(
+                "opamp-noise", E, K::Number, "NV", "nV/sqrt(Hz)",
+                "Input noise of the netlist's single-pole op amps, every stage (default: the design's, 12)"),
+            0, kMostOpAmpNoise, "0 to 1000 nV/sqrt(Hz)"),
         Choosing(
             Ranged(Entry("spice-monte-carlo", E, K::List, "RUNS,R%,C%", "",
                          "Monte Carlo request: RUNS,R%,C% with tolerances 1%, 2%, 5% or 10% (e.g. 20,1%,5%)"),
@@ -193,6 +195,9 @@ std::vector<Parameter> Table() {
               "Write the ideal responses as SVG pictures (gain with the specification's mask, phase, delay, "
               "step, impulse, pole-zero) and the realised filter's (final_gain, final_phase, final_delay) "
               "into this folder; with --approx only that approximation"),
+        Entry("schematics", E, K::Path, "DIR", "",
+              "Write the circuit of each calculated stage as an SVG schematic with its component values "
+              "(stage1_SLP01.svg, ...) into this folder"),
         Default(
             Ranged(
                 Entry("fmin", E, K::Frequency, "F", "Hz",

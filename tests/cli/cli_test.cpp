@@ -149,6 +149,43 @@ TEST(Cli, PlotsAreWrittenPerTab) {
     fs::remove_all(dir);
 }
 
+// One schematic per stage, carrying the values the report prints; a circuit without a
+// drawing is named on stderr and the rest are still written.
+TEST(Cli, SchematicsPerStage) {
+    namespace fs = std::filesystem;
+    const fs::path dir = fs::temp_directory_path() / ("velmora_cli_schematics_" + std::to_string(::getpid()));
+    fs::remove_all(dir);
+    Result r = Velmora({"design", "--approx", "chebyshev", "--circuit", "SLP01", "--compensate", "all",
+                        "--schematics", dir.string()});
+    ASSERT_EQ(r.status, 0) << r.err;
+    const fs::path first = dir / "stage1_SLP01.svg";
+    ASSERT_TRUE(fs::exists(first)) << r.out;
+    std::ifstream in(first);
+    const std::string svg((std::istreambuf_iterator<char>(in)), {});
+    EXPECT_NE(svg.find("(compensated)"), std::string::npos);
+    // The report's values of stage 1, "R1=2.62K R2=...", each appear as a text.
+    const std::size_t at = r.out.find("Stage 1: SLP01");
+    ASSERT_NE(at, std::string::npos);
+    std::istringstream values(r.out.substr(r.out.find('\n', at) + 1));
+    std::string line, item;
+    for (int k = 0; k < 2 && std::getline(values, line); ++k) {
+        std::istringstream items(line);
+        while (items >> item)
+            EXPECT_NE(svg.find(">" + item.substr(item.find('=') + 1) + "<"), std::string::npos) << item;
+    }
+    fs::remove_all(dir);
+
+    r = Velmora({"design", "--type", "bandstop", "--f0", "10k", "--bpb", "3k", "--bsb", "1k", "--approx",
+                 "inverse-chebyshev", "--circuit", "SN02", "--schematics", dir.string()});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.err.find("velmora: no schematic is drawn yet for the circuit of stage 1: SN02"),
+              std::string::npos)
+        << r.err;
+    EXPECT_FALSE(fs::exists(dir / "stage1_SN02.svg"));
+    EXPECT_TRUE(fs::exists(dir / "stage2_SHPN01.svg"));
+    fs::remove_all(dir);
+}
+
 TEST(Cli, ApproximationChoiceAndStages) {
     Result r = Velmora({"design", "--json"});
     ASSERT_EQ(r.status, 0) << r.err;

@@ -1,0 +1,171 @@
+#include <gtest/gtest.h>
+
+#include <map>
+#include <set>
+#include <string>
+
+#include "circuits/catalogue.h"
+#include "circuits/schematic_layouts.h"
+#include "support/xml_check.h"
+#include "ui/schematic_painter.h"
+#include "ui/svg_surface.h"
+
+namespace velmora {
+namespace {
+
+// Whether a layout's derived connections are the netlist's: the same components and op
+// amps, each pin on the same node, where the internal nodes may be numbered differently
+// but must correspond one to one. Returns the first difference, empty when they agree.
+std::string CompareWithNetlist(const SchematicLayout& l, const Topology& t) {
+    const DerivedConnections d = DeriveConnections(l);
+    if (!d.problems.empty()) return d.problems.front();
+    std::map<std::string, std::vector<int>> want;
+    for (const auto& c : t.parts)
+        want[std::string(1, c.kind) + std::to_string(c.number)] = {c.a, c.b};
+    for (const auto& a : t.opamps)
+        want["A" + std::to_string(a.number)] = {a.plus, a.minus, a.out};
+    std::map<std::string, std::vector<int>> got(d.pins.begin(), d.pins.end());
+    if (got.size() != d.pins.size()) return "a name drawn twice";
+    std::map<int, int> toLayout{{0, 0}, {1, 1}, {2, 2}}, toNet{{0, 0}, {1, 1}, {2, 2}};
+    auto pair = [&](int net, int drawn) {
+        auto [i, a] = toLayout.emplace(net, drawn);
+        auto [j, b] = toNet.emplace(drawn, net);
+        return i->second == drawn && j->second == net;
+    };
+    for (const auto& [name, nodes] : want) {
+        const auto g = got.find(name);
+        if (g == got.end()) return name + " is not drawn";
+        std::vector<int> drawn = g->second;
+        bool ok = true;
+        if (name[0] == 'A') {
+            for (std::size_t k = 0; k < 3; ++k)
+                ok = ok && pair(nodes[k], drawn[k]);
+        } else {
+            // A two-pin part may be drawn either way round; try the straight way on copies.
+            const auto l0 = toLayout, n0 = toNet;
+            if (!(pair(nodes[0], drawn[0]) && pair(nodes[1], drawn[1]))) {
+                toLayout = l0, toNet = n0;
+                ok = pair(nodes[0], drawn[1]) && pair(nodes[1], drawn[0]);
+            }
+        }
+        if (!ok) return name + " is connected differently";
+        got.erase(g);
+    }
+    if (!got.empty()) return got.begin()->first + " is drawn but not in the netlist";
+    return {};
+}
+
+// Every drawing joins what its netlist joins, and the most used circuits are drawn.
+TEST(SchematicLayouts, ConnectionsEqualTheNetlists) {
+    int drawn = 0;
+    for (const Topology& t : AllTopologies()) {
+        const SchematicLayout* l = FindLayout(t.key, t.compensated);
+        if (!l) continue;
+        ++drawn;
+        EXPECT_EQ(CompareWithNetlist(*l, t), "") << t.key << (t.compensated ? " compensated" : "");
+    }
+    for (const char* key : {"FLP01", "FLP02", "FLP03", "SLP01", "SLP03", "SHP01", "SBP03", "SN01", "SLPN01"})
+        EXPECT_NE(FindLayout(key), nullptr) << key;
+    for (const char* key : {"SLP01", "SLP03", "SHP01"})
+        EXPECT_NE(FindLayout(key, true), nullptr) << key << " compensated";
+    EXPECT_GE(drawn, 12);
+}
+
+// The comparison must see the faults a drawing can have, or the test above proves nothing.
+TEST(SchematicLayouts, ComparisonFindsMiswiredDrawings) {
+    const Topology& t = *FindTopology("SLP01");
+    const std::string good =
+        "i 0,4; w 0,4 1,4; R1 h 1,4; w 3,4 4,4; R2 h 4,4; w 6,4 8,4; C1 v 7,4; g 7,6; A1 +- 8,4; "
+        "w 8,6 8,7 12,7 12,1 3,1; C2 v 3,1; w 3,3 3,4; w 11,5 12,5 13,5; o 13,5";
+    struct Case {
+        const char* what;
+        std::string from, to;
+        bool agrees;
+    };
+    const Case cases[] = {
+        {"as drawn", "", "", true},
+        {"op amp inputs swapped", "A1 +-", "A1 -+", false},
+        {"C1 grounded on its other side", "C1 v 7,4; g 7,6", "C1 v 7,4; g 7,6; g 7,4", false},
+        {"a wire crossing without a joint", "w 11,5 12,5 13,5", "w 11,5 13,5", false},
+        {"a pin left open", "w 3,3 3,4; ", "", false},
+        {"R1 and R2 exchanged", "R1 h 1,4; w 3,4 4,4; R2 h 4,4", "R2 h 1,4; w 3,4 4,4; R1 h 4,4", false},
+        {"a component missing", "C2 v 3,1; ", "", false},
+    };
+    for (const Case& c : cases) {
+        std::string text = good;
+        if (!c.from.empty()) text.replace(text.find(c.from), c.from.size(), c.to);
+        std::string error;
+        const auto l = ParseLayout(text, &error);
+        ASSERT_TRUE(l) << c.what << ": " << error;
+        EXPECT_EQ(CompareWithNetlist(*l, t).empty(), c.agrees) << c.what;
+    }
+}
+
+TEST(SchematicLayouts, ParserRefusesMalformedItems) {
+    const char* bad[] = {
+        "i 0,0; R1 h 1,0",            // no output terminal
+        "i 0,0; o 5,0; w 0,0 2,1",    // a diagonal wire
+        "i 0,0; o 5,0; w 0,0",        // a wire of one point
+        "i 0,0; o 5,0; R1 x 1,0",     // neither h nor v
+        "i 0,0; o 5,0; A1 ++ 1,0",    // inputs not marked
+        "i 0,0; o 5,0; Q1 h 1,0",     // unknown item
+        "i 0,0; o 5,0; R1 h 1,0 2,0", // ';' missing
+        "i 0,0; o 5,0; R h 1,0",      // no number
+    };
+    for (const char* text : bad)
+        EXPECT_FALSE(ParseLayout(text)) << text;
+}
+
+// Dots go where three or more leads meet, never at a corner or a plain pin-to-wire end.
+TEST(SchematicLayouts, JunctionDotsAtTeesOnly) {
+    const auto l =
+        ParseLayout("i 0,0; w 0,0 4,0 4,3; R1 v 2,0; g 2,2; w 4,3 5,3; w 3,3 4,3; o 5,3; R2 h 1,3");
+    ASSERT_TRUE(l);
+    const std::vector<GridPoint> dots = JunctionPoints(*l);
+    // (2,0): R1 hangs from the middle of a run; (4,3): three wire ends. Not (4,0), a corner.
+    const std::vector<GridPoint> want{{2, 0}, {4, 3}};
+    EXPECT_EQ(dots, want);
+}
+
+// Every drawn circuit paints to well-formed SVG with each name and given value on it,
+// and a click on each resistor or capacitor finds that component and nothing else.
+TEST(SchematicPainter, DrawsNamesValuesAndFindsComponentsUnderPoints) {
+    const SchematicStyle st;
+    for (const Topology& t : AllTopologies()) {
+        const SchematicLayout* l = FindLayout(t.key, t.compensated);
+        if (!l) continue;
+        const std::string what = t.key + (t.compensated ? " compensated" : "");
+        std::map<std::string, std::string> values;
+        for (const auto& c : l->parts)
+            values[c.name()] = "v" + c.name() + "x";
+        const PointD size = SchematicSize(*l, st);
+        SvgSurface svg(size.X, size.Y);
+        PaintSchematic(svg, *l, values, "caption", st);
+        const test::XmlCheck x = test::CheckXml(svg.Document());
+        EXPECT_TRUE(x.ok) << what << ": " << x.error;
+        std::multiset<std::string> texts;
+        for (const auto& e : x.elements)
+            if (e.name == "text") texts.insert(e.text);
+        for (const auto& [name, value] : values) {
+            EXPECT_EQ(texts.count(name), 1u) << what << " " << name;
+            EXPECT_EQ(texts.count(value), 1u) << what << " " << value;
+        }
+        for (const auto& a : l->opamps)
+            EXPECT_EQ(texts.count("A" + std::to_string(a.number)), 1u) << what;
+        for (const auto& c : l->parts) {
+            const PointD a{st.Margin + c.pin1.X * st.Unit, st.Margin + c.pin1.Y * st.Unit};
+            const PointD b{st.Margin + c.pin2().X * st.Unit, st.Margin + c.pin2().Y * st.Unit};
+            const PointD mid{(a.X + b.X) / 2, (a.Y + b.Y) / 2};
+            EXPECT_EQ(ComponentAt(*l, mid, st), std::optional<std::string>(c.name())) << what;
+            // Just off the body across the component, and at the pins: nothing.
+            const PointD off =
+                c.vertical ? PointD{mid.X + 0.6 * st.Unit, mid.Y} : PointD{mid.X, mid.Y + 0.6 * st.Unit};
+            EXPECT_EQ(ComponentAt(*l, off, st), std::nullopt) << what << " beside " << c.name();
+            EXPECT_EQ(ComponentAt(*l, a, st), std::nullopt) << what << " at a pin of " << c.name();
+        }
+        EXPECT_EQ(ComponentAt(*l, {1, 1}, st), std::nullopt);
+    }
+}
+
+} // namespace
+} // namespace velmora
