@@ -42,8 +42,8 @@ std::string RemedyText(const Remedy& r) {
     std::string what;
     switch (r.kind) {
     case Remedy::Kind::Predistort:
-        what = "Predistorting stage" + std::string(one ? " " : "s ") + list + " for " + (one ? "its" : "their") +
-               " op amp" + (one ? "" : "s") + " (--predistort " + list + ")";
+        what = "Predistorting stage" + std::string(one ? " " : "s ") + list + " for " +
+               (one ? "its" : "their") + " op amp" + (one ? "" : "s") + " (--predistort " + list + ")";
         break;
     case Remedy::Kind::Compensate:
         what = "The actively compensated circuit in stage" + std::string(one ? " " : "s ") + list +
@@ -67,12 +67,13 @@ std::vector<std::string> YieldContext(const std::optional<SpecificationCheck>& c
     for (const VariantCheck& v : c->Variants) {
         if (v.Variant != CheckedVariant::Exact) continue;
         const MaskMargins& m = v.Margins;
-        out.push_back("The built filter's nominal margins (exact values): passband " + Margin(m.PassMarginDb) +
-                      ", stopband " + Margin(m.StopMarginDb) + ".");
+        out.push_back("The built filter's nominal margins (exact values): passband " +
+                      Margin(m.PassMarginDb) + ", stopband " + Margin(m.StopMarginDb) + ".");
         if (m.Meets() && std::min(m.PassMarginDb, m.StopMarginDb) < kThinMarginDb)
-            out.push_back("With no margin at an edge, about half of the filters built miss it at any tolerance: "
-                          "the tolerances move the response either way. Designing with a margin "
-                          "(--design-margin DB) trades order for yield.");
+            out.push_back(
+                "With no margin at an edge, about half of the filters built miss it at any tolerance: "
+                "the tolerances move the response either way. Designing with a margin "
+                "(--design-margin DB) trades order for yield.");
     }
     return out;
 }
@@ -89,12 +90,15 @@ std::vector<std::string> SpecificationSuggestions(const TDesign& d, const Specif
         return -1;
     };
     const auto tried = [&](Remedy::Kind k) {
-        return std::any_of(c.Remedies.begin(), c.Remedies.end(), [&](const Remedy& r) { return r.kind == k; });
+        return std::any_of(c.Remedies.begin(), c.Remedies.end(),
+                           [&](const Remedy& r) { return r.kind == k; });
     };
     if (state(CheckedVariant::Exact) == 1) {
-        if (state(CheckedVariant::Gbw) == 0 && !tried(Remedy::Kind::Predistort) && !tried(Remedy::Kind::Compensate))
-            out.push_back("Neither predistortion nor active compensation of the stages meets the specification "
-                          "with these op amps.");
+        if (state(CheckedVariant::Gbw) == 0 && !tried(Remedy::Kind::Predistort) &&
+            !tried(Remedy::Kind::Compensate))
+            out.push_back(
+                "Neither predistortion nor active compensation of the stages meets the specification "
+                "with these op amps.");
         if (state(CheckedVariant::Standard) == 0 && !tried(Remedy::Kind::StandardValues) &&
             !d.Components.UseResInventory)
             out.push_back("No standard series (1, 5, 10 %) with either strategy meets the specification.");
@@ -126,10 +130,9 @@ nlohmann::ordered_json SpecificationCheckJson(const TDesign& d, const Specificat
 void PrintSpecificationCheck(std::ostream& out, const TDesign& d, const SpecificationCheck& c) {
     if (c.Variants.empty()) return;
     out << "Specification check (attenuation below the specified gain of "
-        << TrimmedText(d.Spec.OverallGain.value(), 6)
-        << " V/V; a positive margin means the mask holds)\n";
-    out << fmt::format("  {:<26}{:<8}{:>14}{:>16}{:>14}{:>16}\n", "Variant", "Result", "Passband",
-                       "worst at", "Stopband", "worst at");
+        << TrimmedText(d.Spec.OverallGain.value(), 6) << " V/V; a positive margin means the mask holds)\n";
+    out << fmt::format("  {:<26}{:<8}{:>14}{:>16}{:>14}{:>16}\n", "Variant", "Result", "Passband", "worst at",
+                       "Stopband", "worst at");
     for (const VariantCheck& v : c.Variants) {
         const MaskMargins& m = v.Margins;
         out << fmt::format("  {:<26}{:<8}{:>14}{:>16}{:>14}{:>16}\n", CheckedVariantTitle(v.Variant),
@@ -153,7 +156,8 @@ void PrintSpecificationCheck(std::ostream& out, const TDesign& d, const Specific
     for (const VariantCheck& v : c.Variants)
         if (v.Variant == CheckedVariant::Exact && missesBuilt && v.Margins.Meets() &&
             std::min(v.Margins.PassMarginDb, v.Margins.StopMarginDb) < kThinMarginDb)
-            out << "  The design meets its specification with no margin to spare, so any departure of the built "
+            out << "  The design meets its specification with no margin to spare, so any departure of the "
+                   "built "
                    "filter misses it:\n  a design margin (--design-margin DB) leaves room for op amps and "
                    "standard values.\n";
     out << "\n";

@@ -693,9 +693,10 @@ void PrintAnalyses(std::ostream& out, const TDesign& d, const ReportOptions& o) 
         check = CheckSpecification(d, o.mask);
         if (o.mask)
             out << "Designed with a margin of " << TrimmedText(o.designMarginDb, 3) << " dB: for "
-                << TrimmedText(d.Spec.Apb.value(), 4) << " dB in the passband and " << TrimmedText(d.Spec.Asb.value(), 4)
-                << " dB in the stopband, checked against the " << TrimmedText(o.mask->Apb.value(), 4) << " and "
-                << TrimmedText(o.mask->Asb.value(), 4) << " dB specified.\n";
+                << TrimmedText(d.Spec.Apb.value(), 4) << " dB in the passband and "
+                << TrimmedText(d.Spec.Asb.value(), 4) << " dB in the stopband, checked against the "
+                << TrimmedText(o.mask->Apb.value(), 4) << " and " << TrimmedText(o.mask->Asb.value(), 4)
+                << " dB specified.\n";
         PrintSpecificationCheck(out, d, *check);
     }
     out << "Sensitivities (dP/P)/(dx/x) of the stage gain T0, wp (wc), Qp and wz\n";

@@ -72,16 +72,16 @@ long double IdealMagnitude(const IdealFilter& f, long double G, long double w); 
 // MagnitudeAt(MagnitudeFactorsOf(f, G), w) is IdealMagnitude(f, G, w), operation for
 // operation.
 struct MagnitudeFactors {
-    long double K = 0;                 // |g G| times the numerator normalisations
-    std::vector<long double> C, B;     // sections s^2 + B s + C
-    std::vector<long double> Wz2;      // zero pairs s^2 + wz^2
-    std::vector<long double> Sigma2;   // real poles, sigma^2
+    long double K = 0;               // |g G| times the numerator normalisations
+    std::vector<long double> C, B;   // sections s^2 + B s + C
+    std::vector<long double> Wz2;    // zero pairs s^2 + wz^2
+    std::vector<long double> Sigma2; // real poles, sigma^2
     bool OriginZero = false;
 };
 MagnitudeFactors MagnitudeFactorsOf(const IdealFilter& f, long double G);
 long double MagnitudeAt(const MagnitudeFactors& m, long double w);
-long double IdealPhaseLag(const IdealFilter& f, long double w);                 // degrees
-long double IdealGroupDelay(const IdealFilter& f, long double w);               // seconds
+long double IdealPhaseLag(const IdealFilter& f, long double w);   // degrees
+long double IdealGroupDelay(const IdealFilter& f, long double w); // seconds
 
 // 20 log10 |T|, or the -400 dB floor when |T| <= 1e-20.
 long double GainToDb(long double vv);

@@ -89,7 +89,8 @@ std::optional<GainFunction> GainOf(const TDesign& d, CheckedVariant v) {
 
 // Whether the exact-value circuits meet the mask with op amps of the given GBWs (Hz).
 std::optional<bool> HoldsWith(const Specification& mask, const std::vector<GbwStage>& base,
-                              const std::vector<long double>& gbwHz, const std::vector<long double>& features) {
+                              const std::vector<long double>& gbwHz,
+                              const std::vector<long double>& features) {
     std::vector<GbwStage> stages = base;
     for (std::size_t k = 0; k < stages.size(); ++k)
         stages[k].gbwHz = gbwHz[k];
@@ -119,8 +120,8 @@ std::optional<long double> SmallestHolding(const std::function<std::optional<boo
 
 // The stages' circuits as they are, with predistortion or compensation asked for the
 // stages in `changed`; nothing when a stage has no circuit.
-std::optional<std::vector<StageCircuitRequest>> RequestsWith(const TDesign& d, const std::vector<int>& changed,
-                                                            Remedy::Kind kind) {
+std::optional<std::vector<StageCircuitRequest>>
+RequestsWith(const TDesign& d, const std::vector<int>& changed, Remedy::Kind kind) {
     std::vector<StageCircuitRequest> r;
     for (int i = 1; i <= d.StageCount; ++i) {
         const CatalogueEntry* e = StageCircuitEntry(d, i);
@@ -138,8 +139,8 @@ std::optional<std::vector<StageCircuitRequest>> RequestsWith(const TDesign& d, c
 }
 
 // The op-amp variant's margins after the change, or nothing when it cannot be made.
-std::optional<MaskMargins> GbwMarginsWith(const TDesign& d, const std::vector<int>& changed, Remedy::Kind kind,
-                                          const Specification* mask) {
+std::optional<MaskMargins> GbwMarginsWith(const TDesign& d, const std::vector<int>& changed,
+                                          Remedy::Kind kind, const Specification* mask) {
     const auto requests = RequestsWith(d, changed, kind);
     if (!requests) return std::nullopt;
     auto copy = std::make_unique<TDesign>(d);
@@ -154,8 +155,8 @@ void StageRemedies(const TDesign& d, Remedy::Kind kind, const Specification* mas
     for (int i = 1; i <= d.StageCount; ++i) {
         const CatalogueEntry* e = StageCircuitEntry(d, i);
         if (!e) return;
-        const bool can = kind == Remedy::Kind::Predistort ? d.Stages[i].StageType >= 2
-                                                          : ActiveCompensationOffered(e->key);
+        const bool can =
+            kind == Remedy::Kind::Predistort ? d.Stages[i].StageType >= 2 : ActiveCompensationOffered(e->key);
         const bool already = kind == Remedy::Kind::Predistort ? d.Circuits[i].Predistort != 0
                                                               : d.Circuits[i].CompensationInUse != 0;
         if (can && !already) eligible.push_back(i);
@@ -211,7 +212,8 @@ std::vector<Remedy> FindRemedies(const TDesign& d, const SpecificationCheck& c, 
 }
 
 std::optional<long double> ReachedGain(const TDesign& d) {
-    if (d.Spec.FilterType > Bandstop || d.StageCount < 1 || d.DesignLevel < LevelComponents) return std::nullopt;
+    if (d.Spec.FilterType > Bandstop || d.StageCount < 1 || d.DesignLevel < LevelComponents)
+        return std::nullopt;
     std::vector<RealisedStage<long double>> stages;
     for (int i = 1; i <= d.StageCount; ++i) {
         const TStageCircuit& c = d.Circuits[i];
@@ -287,9 +289,8 @@ RequiredGbw FindRequiredGbw(const TDesign& d, const Specification* mask) {
     std::vector<long double> own(n);
     for (std::size_t k = 0; k < n; ++k)
         own[k] = (*base)[k].gbwHz;
-    r.CommonHz = SmallestHolding([&](long double x) {
-        return HoldsWith(m, *base, std::vector<long double>(n, x), features);
-    });
+    r.CommonHz = SmallestHolding(
+        [&](long double x) { return HoldsWith(m, *base, std::vector<long double>(n, x), features); });
     for (std::size_t k = 0; k < n; ++k)
         r.StageHz.push_back(SmallestHolding([&](long double x) {
             std::vector<long double> g = own;

@@ -80,7 +80,8 @@ std::optional<long double> VariantGain(const TDesign& d, CheckedVariant v, long 
 // specified) is checked against the attenuations specified.
 
 // The margins of one variant.
-std::optional<MaskMargins> CheckVariant(const TDesign& d, CheckedVariant v, const Specification* mask = nullptr);
+std::optional<MaskMargins> CheckVariant(const TDesign& d, CheckedVariant v,
+                                        const Specification* mask = nullptr);
 
 // Every variant present, the GBW requirement when the op amps make it miss, and the
 // remedies.

@@ -53,8 +53,8 @@ void TemperatureLines(std::vector<std::string>& out, const TDesign& d, const cha
     out.push_back(std::string(heading) + "[" + FrequencyText(d, b.W) + "]:");
     out.push_back("  design                     " + Fixed(b.Design, 3) + " dB");
     const std::string warmer = "  design, " + Fixed(d.Components.TempRise, 0) + " deg C warmer";
-    out.push_back(warmer + std::string(warmer.size() < 29 ? 29 - warmer.size() : 1, ' ') + Fixed(b.AtTempRise, 3) +
-                  " dB");
+    out.push_back(warmer + std::string(warmer.size() < 29 ? 29 - warmer.size() : 1, ' ') +
+                  Fixed(b.AtTempRise, 3) + " dB");
     out.push_back("  Change                     " + Fixed(b.AtTempRise - b.Design, 3) + " dB");
 }
 

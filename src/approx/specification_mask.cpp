@@ -127,8 +127,9 @@ SpecificationBands BandsOf(const Specification& s) {
 
 namespace {
 
-std::optional<MaskMargins> Margins(const Specification& s, long double referenceGain, const GainFunction& gain,
-                                   const std::vector<long double>& features, long double toleranceDb) {
+std::optional<MaskMargins> Margins(const Specification& s, long double referenceGain,
+                                   const GainFunction& gain, const std::vector<long double>& features,
+                                   long double toleranceDb) {
     const SpecificationBands bands = BandsOf(s);
     if (bands.Pass.empty() || bands.Stop.empty() || !(referenceGain > 0.0L)) return std::nullopt;
     const long double apb = s.Apb, asb = s.Asb;
@@ -165,8 +166,8 @@ std::optional<MaskMargins> Margins(const Specification& s, long double reference
 
 } // namespace
 
-std::optional<MaskMargins> CheckMask(const Specification& s, long double referenceGain, const GainFunction& gain,
-                                     const std::vector<long double>& features) {
+std::optional<MaskMargins> CheckMask(const Specification& s, long double referenceGain,
+                                     const GainFunction& gain, const std::vector<long double>& features) {
     return Margins(s, referenceGain, gain, features, HUGE_VALL);
 }
 

@@ -64,8 +64,8 @@ struct MaskMargins {
 
 // Nothing when the specification has no mask or the response cannot be evaluated
 // somewhere on it. `features` (rad/s) are added to the grid where they fall in a band.
-std::optional<MaskMargins> CheckMask(const Specification& s, long double referenceGain, const GainFunction& gain,
-                                     const std::vector<long double>& features = {});
+std::optional<MaskMargins> CheckMask(const Specification& s, long double referenceGain,
+                                     const GainFunction& gain, const std::vector<long double>& features = {});
 
 // Whether the mask holds, ending the search at the first point that misses it (the
 // margins of a miss found that way are not the worst ones, so only the answer is given).

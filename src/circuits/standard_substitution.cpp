@@ -431,11 +431,12 @@ void ChooseOnWholeFilter(const TDesign& d, std::vector<StageChoice>& choices) {
         choices[k].chosen = best[k];
 }
 
-std::vector<std::string> KeptExactNotes(const TDesign& d, const StageChoice& c, const SubstitutionOptions& o) {
+std::vector<std::string> KeptExactNotes(const TDesign& d, const StageChoice& c,
+                                        const SubstitutionOptions& o) {
     std::vector<std::string> notes;
     for (const int n : c.keptExact)
-        notes.push_back("Stage " + std::to_string(c.stage) + ": R" + std::to_string(n) + " keeps its exact value " +
-                        ResistanceDisplayText(R(d.Circuits[c.stage], n)) + " (" +
+        notes.push_back("Stage " + std::to_string(c.stage) + ": R" + std::to_string(n) +
+                        " keeps its exact value " + ResistanceDisplayText(R(d.Circuits[c.stage], n)) + " (" +
                         (o.inventory ? NoStandInReason(*o.inventory, ResistorKind(o.series))
                                      : std::string("no resistor of the inventory range is in stock")) +
                         ").");

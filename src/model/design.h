@@ -242,24 +242,24 @@ struct TStageCircuit {
 
     // ---- Circuit of the stage (catalogue row, design state, finite-GBW figures) ----
     // Catalogue fields of the loaded row.
-    uint8_t C2Alone = 0;   // C2 may be adjusted on its own
-    Real48 CapRatio;       // C2/C1 of the starting values (after loading: the actual ratio)
-    uint8_t GainPair = 0;  // R(n-1), R(n) set the amplifier gain
-    uint8_t C2Variable = 0;     // the " C2 variable" design option is offered
-    uint8_t GainFixed = 0;      // the topology fixes the gain (for the design at hand)
-    uint8_t FullNumerator = 0;  // numerator s^2 and s^1 terms from the circuit's own formula
-    uint8_t Inverting = 0;      // inverts at DC
-    uint8_t ActiveComp = 0;     // an actively compensated variant exists
-    int16_t CompVariant = 0;    // its number
+    uint8_t C2Alone = 0;       // C2 may be adjusted on its own
+    Real48 CapRatio;           // C2/C1 of the starting values (after loading: the actual ratio)
+    uint8_t GainPair = 0;      // R(n-1), R(n) set the amplifier gain
+    uint8_t C2Variable = 0;    // the " C2 variable" design option is offered
+    uint8_t GainFixed = 0;     // the topology fixes the gain (for the design at hand)
+    uint8_t FullNumerator = 0; // numerator s^2 and s^1 terms from the circuit's own formula
+    uint8_t Inverting = 0;     // inverts at DC
+    uint8_t ActiveComp = 0;    // an actively compensated variant exists
+    int16_t CompVariant = 0;   // its number
     // Starting-value bookkeeping: C1, C2 positions in the 12-value list and decade
     // exponents; the gain pair's position in the 24-value list and its exponent.
     int16_t C1Index = 0, C1Exponent = 0, C2Index = 0, C2Exponent = 0;
     int16_t GainPairIndex = 0, GainPairExponent = 0;
     // Design options: " C2 variable" chosen, " C1=C2 : R1=R2" chosen.
     uint8_t UseC2Variable = 0, UseC1EqC2 = 0;
-    uint8_t Predistort = 0;     // predistortion in use (CompensationInUse: active compensation)
+    uint8_t Predistort = 0; // predistortion in use (CompensationInUse: active compensation)
     uint8_t NotRealisable = 0;
-    Real48 DesiredGain;         // the gain asked of the circuit, V/V (ActualGain: what it gives)
+    Real48 DesiredGain; // the gain asked of the circuit, V/V (ActualGain: what it gives)
     // First-order finite-GBW coefficients of wp and Qp (and a second pair for circuits
     // with more op amps), the predistorted working targets wp', Qp', the GBW effect
     // figure and the minimum recommended unity GBW (Hz).

@@ -40,7 +40,7 @@ inline bool RoundNormalReal48(long double x, long double& out, Real48Status& sta
 #if LDBL_MANT_DIG == 64 && LDBL_MAX_EXP == 16384
     constexpr long double kSmallest = 0x1p-128L;
     constexpr long double kLargest = 0x1.fffffffffep+126L; // (2 - 2^-39) * 2^126
-    constexpr long double kSplitter = 16777217.0L;           // 2^24 + 1
+    constexpr long double kSplitter = 16777217.0L;         // 2^24 + 1
     const long double a = x < 0 ? -x : x;
     if (!(a >= kSmallest && a <= kLargest)) return false;
     const long double t = kSplitter * x;
@@ -97,8 +97,7 @@ class Real48 {
             return;
         }
         const uint64_t significand = (uint64_t{1} << 63) | (fraction << 11);
-        const uint16_t signAndExponent =
-            static_cast<uint16_t>(((b >> 63) << 15) | (exponent - 1023 + 16383));
+        const uint16_t signAndExponent = static_cast<uint16_t>(((b >> 63) << 15) | (exponent - 1023 + 16383));
         unsigned char image[sizeof(long double)] = {};
         std::memcpy(image, &significand, 8);
         std::memcpy(image + 8, &signAndExponent, 2);

@@ -15,8 +15,8 @@
 #include <string>
 #include <vector>
 
-#include "app/design_session.h"
 #include "analysis/frequency_response.h"
+#include "app/design_session.h"
 #include "model/design.h"
 #include "stages/user_sections.h"
 #include "ui/dialogs.h"

@@ -14,8 +14,8 @@
 #include <gtest/gtest.h>
 
 #include "analysis/final_response.h"
-#include "analysis/frequency_response.h"
 #include "analysis/final_response_gbw.h"
+#include "analysis/frequency_response.h"
 #include "analysis/ideal_responses.h"
 #include "approx/approximation.h"
 #include "circuits/selection.h"
@@ -114,7 +114,8 @@ Quad Abs(Quad x) {
 
 // ln 2 and 10 / ln 10 as sums of two extended numbers, within 2^-130 of themselves.
 const Quad kLn2 = static_cast<Quad>(0xb17217f7d1cf79acp-64L) + static_cast<Quad>(-0xd871319ff0342543p-130L);
-const Quad kDbPerLnQ = static_cast<Quad>(0x8af96769c27946fdp-61L) + static_cast<Quad>(0x82b2955b9880d33fp-126L);
+const Quad kDbPerLnQ =
+    static_cast<Quad>(0x8af96769c27946fdp-61L) + static_cast<Quad>(0x82b2955b9880d33fp-126L);
 
 // ln x for x > 0: x = 2^k m with m in [sqrt(1/2), sqrt(2)), ln x = k ln 2 + 2 atanh(t)
 // with t = (m - 1) / (m + 1), |t| < 0.18, by its series until the terms fall below
@@ -143,8 +144,8 @@ bool RoundsTo(Quad v, Quad err, long double stored) {
     if (stored == 0) return false;
     const long double a = std::fabs(stored);
     const int e = std::ilogb(a);
-    const long double up = std::ldexp(1.0L, e - 39);                      // spacing above |stored|
-    const long double down = a == std::ldexp(1.0L, e) ? up / 2 : up;     // below (half at a power of 2)
+    const long double up = std::ldexp(1.0L, e - 39);                 // spacing above |stored|
+    const long double down = a == std::ldexp(1.0L, e) ? up / 2 : up; // below (half at a power of 2)
     const Quad lo = static_cast<Quad>(a) - static_cast<Quad>(down) / 2;
     const Quad hi = static_cast<Quad>(a) + static_cast<Quad>(up) / 2;
     const Quad x = stored < 0 ? -v : v;
@@ -153,7 +154,8 @@ bool RoundsTo(Quad v, Quad err, long double stored) {
 
 // P(jw) and P'(jw) of a polynomial of degree up to 3, and the condition of P(jw):
 // sum |a_k w^k| / |P(jw)|, bounded with |P| >= (|re| + |im|) / sqrt 2.
-void EvaluateAt(const std::array<long double, 4>& a, Quad w, QuadComplex& p, QuadComplex& dp, Quad& condition) {
+void EvaluateAt(const std::array<long double, 4>& a, Quad w, QuadComplex& p, QuadComplex& dp,
+                Quad& condition) {
     const Quad a0 = a[0], a1 = a[1], a2 = a[2], a3 = a[3], w2 = w * w;
     p = {a0 - a2 * w2, w * (a1 - a3 * w2)};
     dp = {a1 - 3 * a3 * w2, 2 * a2 * w};
@@ -211,7 +213,8 @@ Reference QuadReference(const TDesign& d, int variant, int first, int last, long
     const long double extended = 0x1p-61L * static_cast<long double>(condition); // relative
     r.vvErr = (0x1p-54L + extended) * r.vv;
     r.dbExact = kDbPerLnQ * QuadLog(r2);
-    r.dbExactErr = static_cast<Quad>(0x1p-100L) * Abs(r.dbExact) + static_cast<Quad>(9 * 0x1p-100L) * condition;
+    r.dbExactErr =
+        static_cast<Quad>(0x1p-100L) * Abs(r.dbExact) + static_cast<Quad>(9 * 0x1p-100L) * condition;
     r.dbExtendedErr = static_cast<Quad>(8.7L * extended);
     r.db = static_cast<long double>(r.dbExact);
     r.dbErr = 0x1p-54L * std::fabs(r.db) + 8.7L * extended;
@@ -241,7 +244,8 @@ std::optional<long double> CertainRounding(long double v, long double err) {
 // evaluation's own error bound reaches a rounding boundary, so that its value may round
 // either way. Where the gain in dB was evaluated in compensated arithmetic (more
 // precisely than in extended precision) that is how the two can differ.
-bool DbDifferenceJustified(const TDesign& d, int variant, int first, int last, const FinalFrequencySample& f) {
+bool DbDifferenceJustified(const TDesign& d, int variant, int first, int last,
+                           const FinalFrequencySample& f) {
     const Reference q = QuadReference(d, variant, first, last, f.W);
     const bool exact = RoundsTo(q.dbExact, q.dbExactErr, f.GainDb);
     const bool extendedInDoubt = !RoundsTo(q.dbExact, q.dbExtendedErr, f.GainDb);
@@ -288,13 +292,14 @@ TEST(FinalResponseRounding, EqualsTheExtendedEvaluationRoundedPointByPoint) {
                     const auto& f = fast[i];
                     const auto& r = ref[i];
                     bool sameDb = f.GainDb == Rounded(r.GainDb);
-                    if (!sameDb && f.GainDb != kGainFloorDb && DbDifferenceJustified(d, variant, first, last, f)) {
+                    if (!sameDb && f.GainDb != kGainFloorDb &&
+                        DbDifferenceJustified(d, variant, first, last, f)) {
                         sameDb = true;
                         ++justified;
                     }
-                    const bool same = f.FHz == r.FHz && f.W == r.W && sameDb && f.GainVV == Rounded(r.GainVV) &&
-                                      f.PhaseLag == Rounded(r.PhaseLag) && f.PhaseDeg == Rounded(r.PhaseDeg) &&
-                                      f.DelayS == Rounded(r.DelayS);
+                    const bool same = f.FHz == r.FHz && f.W == r.W && sameDb &&
+                                      f.GainVV == Rounded(r.GainVV) && f.PhaseLag == Rounded(r.PhaseLag) &&
+                                      f.PhaseDeg == Rounded(r.PhaseDeg) && f.DelayS == Rounded(r.DelayS);
                     if (!same && mismatches++ < 3)
                         ADD_FAILURE()
                             << "point " << i << " w " << static_cast<double>(r.W) << ": gain "
@@ -393,25 +398,28 @@ TEST(FinalResponseRounding, StoredValuesAreTheExactResponseRoundedAgainstQuadrup
         for (int variant = 0; variant < kFinalVariantCount; ++variant) {
             if (variant == OpAmpGbw || !FinalVariantAvailable(d, variant)) continue;
             for (const auto& [first, last] : ranges) {
-                SCOPED_TRACE("variant " + std::to_string(variant) + " stages " + std::to_string(first) + ".." +
-                             std::to_string(last));
+                SCOPED_TRACE("variant " + std::to_string(variant) + " stages " + std::to_string(first) +
+                             ".." + std::to_string(last));
                 const auto fast = FinalResponse(d, variant, first, last);
                 ASSERT_EQ(fast.size(), static_cast<std::size_t>(kResponsePoints));
                 for (int i = 0; i <= kResponseIntervals; ++i) {
                     const FinalFrequencySample& s = fast[static_cast<std::size_t>(i)];
                     const Reference r = QuadReference(d, variant, first, last, s.W);
-                    const auto check = [&](const char* what, long double stored, long double v, long double err) {
+                    const auto check = [&](const char* what, long double stored, long double v,
+                                           long double err) {
                         const auto want = CertainRounding(v, err);
                         if (!want) {
                             ++skipped;
                             return;
                         }
                         ++checked;
-                        EXPECT_EQ(stored, *want) << what << " at point " << i << " (w " << static_cast<double>(s.W)
-                                                 << "): reference " << static_cast<double>(v);
+                        EXPECT_EQ(stored, *want)
+                            << what << " at point " << i << " (w " << static_cast<double>(s.W)
+                            << "): reference " << static_cast<double>(v);
                     };
                     check("gain V/V", s.GainVV, r.vv, r.vvErr);
-                    if (s.GainDb != kGainFloorDb && s.GainDb != kNotchDb) check("gain dB", s.GainDb, r.db, r.dbErr);
+                    if (s.GainDb != kGainFloorDb && s.GainDb != kNotchDb)
+                        check("gain dB", s.GainDb, r.db, r.dbErr);
                     // The lag modulo 360 degrees: the reference's turn is taken from the stored value.
                     const long double turns = std::round((s.PhaseLag - r.lag) / 360.0L);
                     check("phase lag", s.PhaseLag, r.lag + 360.0L * turns, r.lagErr);

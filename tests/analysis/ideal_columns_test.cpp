@@ -78,7 +78,8 @@ void CheckCloser(long double fast, long double extended, long double reference, 
     const long double want = RoundedOrNaN(reference, 0x1p-58L);
     if (std::isnan(want)) return; // the reference itself on a boundary: nothing to decide
     EXPECT_EQ(fast, want) << at << std::setprecision(21) << ": fast " << fast << ", reference " << reference;
-    EXPECT_LE(std::fabs(extended - reference), extendedRel * std::fabs(reference) + std::fabs(want) * 0x1p-39L)
+    EXPECT_LE(std::fabs(extended - reference),
+              extendedRel * std::fabs(reference) + std::fabs(want) * 0x1p-39L)
         << at;
 }
 
@@ -99,7 +100,8 @@ Totals CompareOver(const TDesign& design, const FrequencyAxis& axis, const std::
         for (int i = 0; i <= kResponseIntervals; ++i) {
             const IdealSample& f = fast.Approx[a].Ideal[i];
             const IdealSample& r = ref.Approx[a].Ideal[i];
-            const std::string at = what + ", approximation " + std::to_string(a) + ", point " + std::to_string(i);
+            const std::string at =
+                what + ", approximation " + std::to_string(a) + ", point " + std::to_string(i);
             if (f.GainVV.value() != r.GainVV.value() || f.GainDb.value() != r.GainDb.value()) {
                 ++totals.closer;
                 const long double w = fast.FreqColumn[i].W;
@@ -113,7 +115,8 @@ Totals CompareOver(const TDesign& design, const FrequencyAxis& axis, const std::
                 if (f.GainDb.value() != r.GainDb.value()) {
                     const long double db = 10.0L / std::log(10.0L) * QuadLog(t2);
                     // The extended dB value: its magnitude's error over ln 10, in dB.
-                    CheckCloser(f.GainDb.value(), r.GainDb.value(), db, 0x1p-50L / std::fabs(db), at + " (dB)");
+                    CheckCloser(f.GainDb.value(), r.GainDb.value(), db, 0x1p-50L / std::fabs(db),
+                                at + " (dB)");
                     EXPECT_LT(std::fabs(db), 0.01L) << at;
                 }
             }
@@ -151,7 +154,7 @@ TEST(IdealColumns, FastFillStoresExactlyTheExtendedValues) {
             DefaultFrequencyAxis(design),
             {w0 * 1e-3L, w0 * 1e3L, true, false}, // six decades in rad/s
             {w0 * 0.9L / 6.283185307179586L, w0 * 1.2L / 6.283185307179586L, true, true}, // a zoom, Hz
-            {0, w0 * 4, false, false},                                                   // linear from 0
+            {0, w0 * 4, false, false},                                                    // linear from 0
         };
         for (const FrequencyAxis& axis : axes) {
             const Totals t = CompareOver(design, axis, e.name);
@@ -193,7 +196,8 @@ TEST(IdealColumns, SmallLagsAreKeptAndExact) {
             for (int i = 0; i <= kResponseIntervals; ++i) {
                 const long double want = IdealPhaseLag(IdealFilterOf(fast, a), fast.FreqColumn[i].W);
                 ASSERT_LT(std::fabs(want), 5.8L) << e.name << " point " << i; // below 0.1 rad
-                ASSERT_EQ(fast.Approx[a].Ideal[i].Phase.value(), Real48(want).value()) << e.name << " point " << i;
+                ASSERT_EQ(fast.Approx[a].Ideal[i].Phase.value(), Real48(want).value())
+                    << e.name << " point " << i;
             }
         }
     }
@@ -217,8 +221,10 @@ TEST(IdealColumns, FrequencyColumnStoresTheExtendedAbscissas) {
                     const long double x = AxisFrequency(axis, i);
                     const long double f = hz ? x : x / (2.0L * 3.14159265358979323846264338327950288L);
                     const long double w = hz ? 2.0L * 3.14159265358979323846264338327950288L * x : x;
-                    ASSERT_EQ(d.FreqColumn[i].F.value(), Real48(f).value()) << lo << " x" << ratio << " point " << i;
-                    ASSERT_EQ(d.FreqColumn[i].W.value(), Real48(w).value()) << lo << " x" << ratio << " point " << i;
+                    ASSERT_EQ(d.FreqColumn[i].F.value(), Real48(f).value())
+                        << lo << " x" << ratio << " point " << i;
+                    ASSERT_EQ(d.FreqColumn[i].W.value(), Real48(w).value())
+                        << lo << " x" << ratio << " point " << i;
                 }
                 ++axes;
             }
@@ -252,7 +258,8 @@ TEST(IdealColumns, StoredGainDbRoundsAsTheExtendedLogarithm) {
     std::mt19937_64 rng(42);
     std::uniform_real_distribution<long double> exponent(-22.0L, 6.0L), nearOne(-1e-3L, 1e-3L);
     for (int k = 0; k < 200000; ++k) {
-        const long double t = k % 2 ? std::pow(10.0L, exponent(rng)) : 1.0L + nearOne(rng) * std::pow(10.0L, -(k % 13));
+        const long double t =
+            k % 2 ? std::pow(10.0L, exponent(rng)) : 1.0L + nearOne(rng) * std::pow(10.0L, -(k % 13));
         ASSERT_EQ(Real48(StoredGainDb(t)).value(), Real48(GainToDb(t)).value()) << static_cast<double>(t);
     }
     EXPECT_EQ(StoredGainDb(1e-21L), kGainFloorDb);
@@ -321,14 +328,15 @@ TEST(IdealColumns, ZoomsOntoTheSharpestPoleAndIntoTheStopband) {
                 }
             }
             ASSERT_GT(bestQ, 1.0L) << e.name;
-            const Totals t =
-                CompareOver(design, FrequencyAxis{sharpest * (1 - 1e-7L), sharpest * (1 + 1e-7L), false, false},
-                            std::string(e.name) + " zoom on the sharpest pole");
+            const Totals t = CompareOver(
+                design, FrequencyAxis{sharpest * (1 - 1e-7L), sharpest * (1 + 1e-7L), false, false},
+                std::string(e.name) + " zoom on the sharpest pole");
             // The cancellation is carried exactly: the zoom is no reason to refuse.
             EXPECT_LT(t.refused * 20, t.values) << e.name << ", approximation " << a;
         }
         const long double edge = e.type == Lowpass ? static_cast<long double>(d.Spec.wsb) : d.Spec.w0 * 8;
-        CompareOver(design, FrequencyAxis{edge * 10, edge * 1e4L, true, false}, std::string(e.name) + " deep stopband");
+        CompareOver(design, FrequencyAxis{edge * 10, edge * 1e4L, true, false},
+                    std::string(e.name) + " deep stopband");
     }
 }
 

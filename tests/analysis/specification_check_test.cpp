@@ -7,8 +7,8 @@
 #include <complex>
 #include <numbers>
 
-#include "analysis/specification_check.h"
 #include "analysis/nodal.h"
+#include "analysis/specification_check.h"
 #include "approx/specification_mask.h"
 #include "circuits/components.h"
 #include "circuits/standard_substitution.h"
@@ -250,8 +250,9 @@ TEST(SpecificationCheck, ReachedGainIsTheBuiltFiltersGainAtItsReferenceFrequency
                                                         : d.Spec.w0 * 1e-6L;
         Complex h = 1.0L;
         for (int i = 1; i <= d.StageCount; ++i) {
-            const auto g = NodalResponse(StageCircuitEntry(d, i)->key, StageComponentValues(d.Circuits[i]),
-                                         {0.0L, w}, OpAmpModel::Ideal(), d.Circuits[i].CompensationInUse != 0);
+            const auto g =
+                NodalResponse(StageCircuitEntry(d, i)->key, StageComponentValues(d.Circuits[i]), {0.0L, w},
+                              OpAmpModel::Ideal(), d.Circuits[i].CompensationInUse != 0);
             ASSERT_TRUE(g);
             h *= *g;
         }

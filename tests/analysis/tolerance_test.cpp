@@ -433,7 +433,8 @@ TEST(MonteCarlo, EachToleranceDrawsItsOwnComponentsAndTheSpreadIsTheSampleDeviat
     const auto two = RunMonteCarlo(d, o);
     ASSERT_TRUE(two);
     for (const MonteCarloPoint& p : two->Band)
-        EXPECT_NEAR((double)p.Sigma, (double)((p.Max - p.Min) / std::sqrt(2.0L)), 1e-9 * (double)(p.Max - p.Min) + 1e-15);
+        EXPECT_NEAR((double)p.Sigma, (double)((p.Max - p.Min) / std::sqrt(2.0L)),
+                    1e-9 * (double)(p.Max - p.Min) + 1e-15);
 }
 
 // Yield: a filter designed with margin passes every run at tight tolerances, and

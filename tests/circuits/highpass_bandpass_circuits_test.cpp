@@ -102,8 +102,8 @@ struct StageSetup {
 };
 
 std::unique_ptr<TDesign> LoadStage(std::string_view key, const StageSetup& s) {
-    return test::LoadedStage(key, {2 * kPi * s.fp, s.qp, s.gain, 0, s.c2Variable, s.c1EqC2, s.compensated,
-                                   s.predistort, s.gbwHz});
+    return test::LoadedStage(
+        key, {2 * kPi * s.fp, s.qp, s.gain, 0, s.c2Variable, s.c1EqC2, s.compensated, s.predistort, s.gbwHz});
 }
 
 // Pole frequency, pole Q and passband gain (signed: H(inf) for a highpass, H(j wp) for a

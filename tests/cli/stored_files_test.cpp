@@ -11,8 +11,8 @@
 #include <sstream>
 
 #include "cli.h"
-#include "support/cli_run.h"
 #include "model/real48.h"
+#include "support/cli_run.h"
 #include "support/temp_files.h"
 
 namespace velmora::cli {
@@ -222,8 +222,9 @@ TEST(CliInputs, ANarrowInventoryKeepsFarValuesExact) {
     r = Velmora({"design", "--all-caps-standard", "--inventory", noCaps, "--json"});
     ASSERT_EQ(r.status, 0) << r.err;
     const auto a = nlohmann::json::parse(plain.out), b = nlohmann::json::parse(r.out);
-    EXPECT_EQ(b["notes"], nlohmann::json::array(
-                              {"No capacitor of the inventory range is in stock: the capacitors keep their values."}));
+    EXPECT_EQ(b["notes"],
+              nlohmann::json::array(
+                  {"No capacitor of the inventory range is in stock: the capacitors keep their values."}));
     for (std::size_t i = 0; i < a["circuits"].size(); ++i)
         EXPECT_EQ(a["circuits"][i]["components"], b["circuits"][i]["components"]);
     fs::remove_all(dir);

@@ -107,10 +107,17 @@ TEST(Real48, StoresAgreeWithTheGeneralRoutineOnEveryKindOfTie) {
         uint64_t m = rng() | (uint64_t{1} << 63); // a 64-bit significand
         const uint64_t dropped = (uint64_t{1} << 24) - 1;
         switch (i % 4) {
-        case 1: m = (m & ~dropped) | (uint64_t{1} << 23); break;                   // exact tie
-        case 2: m = (m & ~dropped) | ((uint64_t{1} << 23) + (rng() % 3) - 1); break; // around it
-        case 3: m |= dropped; break;                                               // carries
-        default: break;
+        case 1:
+            m = (m & ~dropped) | (uint64_t{1} << 23);
+            break; // exact tie
+        case 2:
+            m = (m & ~dropped) | ((uint64_t{1} << 23) + (rng() % 3) - 1);
+            break; // around it
+        case 3:
+            m |= dropped;
+            break; // carries
+        default:
+            break;
         }
         long double x = std::ldexp(static_cast<long double>(m), -63 + static_cast<int>(rng() % 250) - 125);
         if (rng() & 1) x = -x;
@@ -181,8 +188,9 @@ TEST(Real48, StoresAndReadsThroughTheBytesAsTheFloatingPointUnitDoes) {
     std::mt19937_64 rng(48);
     std::uniform_real_distribution<double> mantissa(1.0, 2.0);
     std::uniform_int_distribution<int> exponent(-128, 126);
-    std::vector<double> values = {0.0, 1.0, -1.0, 0x1p-128, -0x1p-128, 0x1.fffffffffep+126, -0x1.fffffffffep+126,
-                                  1.0 + 0x1p-39, 3.0 - 0x1p-38};
+    std::vector<double> values = {
+        0.0,           1.0,          -1.0, 0x1p-128, -0x1p-128, 0x1.fffffffffep+126, -0x1.fffffffffep+126,
+        1.0 + 0x1p-39, 3.0 - 0x1p-38};
     for (int k = 0; k < 100000; ++k) {
         const double x = static_cast<double>(Real48(std::ldexp(mantissa(rng), exponent(rng))).value());
         values.push_back(k % 2 ? -x : x);
