@@ -12,6 +12,7 @@
 #include <QSpinBox>
 #include <QVBoxLayout>
 
+#include "configure_axes.h"
 #include "windows.h"
 
 namespace velmora::gui {
@@ -229,71 +230,8 @@ void ViewWindow::Sync() {
 }
 
 bool ViewWindow::ConfigureDialog(AxisConfiguration& c) {
-    QDialog dialog(this);
-    dialog.setWindowTitle("Configure Axes");
-    auto spin = [&](long double lo, long double hi, long double value, int decimals) {
-        auto* s = new QDoubleSpinBox;
-        s->setDecimals(decimals);
-        s->setRange(static_cast<double>(lo), static_cast<double>(hi));
-        s->setValue(static_cast<double>(value));
-        s->setMinimumWidth(120);
-        return s;
-    };
-    auto* layout = new QVBoxLayout(&dialog);
-    auto* freq = new QGroupBox("Frequency axis");
-    auto* fl = new QFormLayout(freq);
-    auto* fMin = spin(c.FreqSliderMin, c.FreqSliderMax, c.FreqMin, 4);
-    auto* fMax = spin(c.FreqSliderMin, c.FreqSliderMax, c.FreqMax, 4);
-    auto* fLog = new QRadioButton(" logarithmic");
-    auto* fLin = new QRadioButton(" linear");
-    (c.FreqLog ? fLog : fLin)->setChecked(true);
-    fl->addRow("from", fMin);
-    fl->addRow("to", fMax);
-    fl->addRow(fLog, fLin);
-    auto* gain = new QGroupBox("Attenuation axis");
-    auto* gl = new QFormLayout(gain);
-    auto* gMin = spin(c.GainSliderMin, c.GainSliderMax, c.GainMin, 3);
-    auto* gMax = spin(c.GainSliderMin, c.GainSliderMax, c.GainMax, 3);
-    auto* gDb = new QRadioButton(" log (dB)");
-    auto* gVv = new QRadioButton(" linear (V/V)");
-    (c.GainInDb ? gDb : gVv)->setChecked(true);
-    gl->addRow("from", gMin);
-    gl->addRow("to", gMax);
-    gl->addRow(gDb, gVv);
-    connect(gDb, &QRadioButton::toggled, &dialog, [&, gMin, gMax](bool dB) {
-        const AxisConfiguration k = m_.ConfigBtnClick(dB);
-        for (QDoubleSpinBox* b : {gMin, gMax})
-            b->setRange(double(k.GainSliderMin), double(k.GainSliderMax));
-        gMin->setValue(double(k.GainMin));
-        gMax->setValue(double(k.GainMax));
-    });
-    auto* grid = new QGroupBox("Grid ");
-    auto* grl = new QVBoxLayout(grid);
-    auto* gridBox = new QCheckBox(" show grid lines");
-    gridBox->setChecked(c.Grid);
-    grl->addWidget(gridBox);
-    auto* marker = new QGroupBox("3 dB ");
-    auto* ml = new QVBoxLayout(marker);
-    auto* markerBox = new QCheckBox(" show 3dB line");
-    markerBox->setChecked(c.Marker3dB);
-    ml->addWidget(markerBox);
-    for (QWidget* w : {static_cast<QWidget*>(freq), static_cast<QWidget*>(gain), static_cast<QWidget*>(grid),
-                       static_cast<QWidget*>(marker)})
-        layout->addWidget(w);
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Apply | QDialogButtonBox::Cancel);
-    connect(buttons->button(QDialogButtonBox::Apply), &QPushButton::clicked, &dialog, &QDialog::accept);
-    connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
-    layout->addWidget(buttons);
-    if (dialog.exec() != QDialog::Accepted) return false;
-    c.FreqMin = fMin->value();
-    c.FreqMax = fMax->value();
-    c.FreqLog = fLog->isChecked();
-    c.GainMin = gMin->value();
-    c.GainMax = gMax->value();
-    c.GainInDb = gDb->isChecked();
-    c.Grid = gridBox->isChecked();
-    c.Marker3dB = markerBox->isChecked();
-    return true;
+    return ConfigureAxesDialog(this, c, AxesDialogTexts{false, "3 dB ", " show 3dB line"},
+                               [this](bool dB) { return m_.ConfigBtnClick(dB); });
 }
 
 } // namespace velmora::gui
