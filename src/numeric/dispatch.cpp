@@ -17,8 +17,15 @@ VectorLevel Detect() {
         __builtin_cpu_supports("avx512cd") && __builtin_cpu_supports("avx2") &&
         __builtin_cpu_supports("fma") && __builtin_cpu_supports("bmi2"))
         return VectorLevel::V4;
+        // Clang 14's feature test does not know f16c and movbe; every processor with AVX2,
+        // FMA and BMI2 has them.
+#if defined(__clang__)
+    const bool v3Extras = true;
+#else
+    const bool v3Extras = __builtin_cpu_supports("f16c") && __builtin_cpu_supports("movbe");
+#endif
     if (__builtin_cpu_supports("avx2") && __builtin_cpu_supports("fma") && __builtin_cpu_supports("bmi2") &&
-        __builtin_cpu_supports("f16c") && __builtin_cpu_supports("movbe"))
+        v3Extras)
         return VectorLevel::V3;
 #endif
     return VectorLevel::Baseline;

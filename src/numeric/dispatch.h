@@ -64,10 +64,10 @@ const char* VectorLevelName(VectorLevel level);
     [[gnu::noinline]] Ret Name##Baseline Params {                                                            \
         return Body Args;                                                                                    \
     }                                                                                                        \
-    VELMORA_TARGET_V3 [[gnu::noinline]] Ret Name##V3 Params {                                                \
+    [[gnu::noinline]] VELMORA_TARGET_V3 Ret Name##V3 Params {                                                \
         return Body Args;                                                                                    \
     }                                                                                                        \
-    VELMORA_TARGET_V4 [[gnu::noinline]] Ret Name##V4 Params {                                                \
+    [[gnu::noinline]] VELMORA_TARGET_V4 Ret Name##V4 Params {                                                \
         return Body Args;                                                                                    \
     }                                                                                                        \
     Ret Name Params {                                                                                        \
