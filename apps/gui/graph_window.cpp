@@ -12,27 +12,6 @@
 
 namespace velmora::gui {
 
-namespace {
-
-Qt::CursorShape ShapeOf(GraphCursor c) {
-    switch (c) {
-    case GraphCursor::Zoom:
-        return Qt::SizeFDiagCursor;
-    case GraphCursor::CrossHair:
-        return Qt::CrossCursor;
-    case GraphCursor::PoleZero:
-        return Qt::PointingHandCursor;
-    default:
-        return Qt::ArrowCursor;
-    }
-}
-
-MouseButton ButtonOf(Qt::MouseButton b) {
-    return b == Qt::RightButton ? MouseButton::Right : MouseButton::Left;
-}
-
-} // namespace
-
 GraphWindow::GraphWindow(TfmGraph& model, Changed changed, QWidget* parent)
     : StepWindow(parent), m_(model), changed_(std::move(changed)) {
     setObjectName("GraphWindow");
@@ -49,31 +28,7 @@ GraphWindow::GraphWindow(TfmGraph& model, Changed changed, QWidget* parent)
     });
     Picture = new PictureWidget;
     Picture->setMinimumSize(480, 360);
-    Picture->paint = [this](DrawingSurface& s) { m_.Paint(s); };
-    Picture->overlay = [this](DrawingSurface& s) {
-        const TfmGraph::Band& b = m_.RubberBand;
-        if (!b.Visible) return;
-        s.SetPen(colors::Black, 1, PenStyle::Dash);
-        s.Rectangle(b.X1, b.Y1, b.X2, b.Y2);
-    };
-    Picture->resized = [this](int w, int h) {
-        m_.PictureWidth = w;
-        m_.PictureHeight = h;
-    };
-    Picture->pressed = [this](Qt::MouseButton b, double x, double y) {
-        m_.ImageMouseDown(ButtonOf(b), x, y);
-        changed_();
-    };
-    Picture->released = [this](Qt::MouseButton b, double x, double y) {
-        m_.ImageMouseUp(ButtonOf(b), x, y);
-        changed_();
-    };
-    Picture->moved = [this](double x, double y) {
-        Picture->setCursor(ShapeOf(m_.CursorAt(x, y)));
-        if (!m_.RubberBand.Visible) return;
-        m_.ImageMouseMove(x, y);
-        Picture->update();
-    };
+    BindZoomablePicture(Picture, m_, changed_);
 
     auto* display = new QGroupBox(QString::fromStdString(m_.DisplayCaption));
     auto* dl = new QVBoxLayout(display);

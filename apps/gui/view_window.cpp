@@ -17,14 +17,6 @@
 
 namespace velmora::gui {
 
-namespace {
-
-MouseButton ButtonOf(Qt::MouseButton b) {
-    return b == Qt::RightButton ? MouseButton::Right : MouseButton::Left;
-}
-
-} // namespace
-
 ViewWindow::ViewWindow(TfmView& model, Changed changed, QWidget* parent)
     : StepWindow(parent), m_(model), changed_(std::move(changed)) {
     setObjectName("ViewWindow");
@@ -41,34 +33,7 @@ ViewWindow::ViewWindow(TfmView& model, Changed changed, QWidget* parent)
     });
     Picture = new PictureWidget;
     Picture->setMinimumSize(520, 380);
-    Picture->paint = [this](DrawingSurface& s) { m_.Paint(s); };
-    Picture->overlay = [this](DrawingSurface& s) {
-        const TfmGraph::Band& b = m_.RubberBand;
-        if (!b.Visible) return;
-        s.SetPen(colors::Black, 1, PenStyle::Dash);
-        s.Rectangle(b.X1, b.Y1, b.X2, b.Y2);
-    };
-    Picture->resized = [this](int w, int h) {
-        m_.PictureWidth = w;
-        m_.PictureHeight = h;
-    };
-    Picture->pressed = [this](Qt::MouseButton b, double x, double y) {
-        m_.ImageMouseDown(ButtonOf(b), x, y);
-        changed_();
-    };
-    Picture->released = [this](Qt::MouseButton b, double x, double y) {
-        m_.ImageMouseUp(ButtonOf(b), x, y);
-        changed_();
-    };
-    Picture->moved = [this](double x, double y) {
-        const GraphCursor c = m_.CursorAt(x, y);
-        Picture->setCursor(c == GraphCursor::Zoom        ? Qt::SizeFDiagCursor
-                           : c == GraphCursor::CrossHair ? Qt::CrossCursor
-                                                         : Qt::ArrowCursor);
-        if (!m_.RubberBand.Visible) return;
-        m_.ImageMouseMove(x, y);
-        Picture->update();
-    };
+    BindZoomablePicture(Picture, m_, changed_);
     Note = new QLabel;
     Note->setWordWrap(true);
 

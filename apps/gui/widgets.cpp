@@ -82,4 +82,17 @@ void EntryEdit::keyPressEvent(QKeyEvent* e) {
     }
 }
 
+Qt::CursorShape CursorShapeOf(GraphCursor c) {
+    switch (c) {
+    case GraphCursor::Zoom:
+        return Qt::SizeFDiagCursor;
+    case GraphCursor::CrossHair:
+        return Qt::CrossCursor;
+    case GraphCursor::PoleZero:
+        return Qt::PointingHandCursor;
+    default:
+        return Qt::ArrowCursor;
+    }
+}
+
 } // namespace velmora::gui

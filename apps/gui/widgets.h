@@ -9,6 +9,7 @@
 
 #include "ui/drawing_surface.h"
 #include "ui/entry_keys.h"
+#include "ui/tfm_graph.h"
 
 namespace velmora::gui {
 
@@ -34,6 +35,44 @@ class PictureWidget : public QWidget {
     void mouseMoveEvent(QMouseEvent*) override;
     void resizeEvent(QResizeEvent*) override;
 };
+
+// The cursor shape of a graph model's cursor.
+Qt::CursorShape CursorShapeOf(GraphCursor c);
+
+// Wires a picture to a zoomable graph model (the ideal and the final response): the
+// model paints it, the rubber band of a zoom drag is drawn over it, its size and the
+// mouse go to the model's handlers, and `changed` refreshes the window after a click.
+template <typename Model>
+void BindZoomablePicture(PictureWidget* picture, Model& m, std::function<void()> changed) {
+    const auto button = [](Qt::MouseButton b) {
+        return b == Qt::RightButton ? MouseButton::Right : MouseButton::Left;
+    };
+    picture->paint = [&m](DrawingSurface& s) { m.Paint(s); };
+    picture->overlay = [&m](DrawingSurface& s) {
+        const auto& b = m.RubberBand;
+        if (!b.Visible) return;
+        s.SetPen(colors::Black, 1, PenStyle::Dash);
+        s.Rectangle(b.X1, b.Y1, b.X2, b.Y2);
+    };
+    picture->resized = [&m](int w, int h) {
+        m.PictureWidth = w;
+        m.PictureHeight = h;
+    };
+    picture->pressed = [&m, changed, button](Qt::MouseButton b, double x, double y) {
+        m.ImageMouseDown(button(b), x, y);
+        changed();
+    };
+    picture->released = [&m, changed, button](Qt::MouseButton b, double x, double y) {
+        m.ImageMouseUp(button(b), x, y);
+        changed();
+    };
+    picture->moved = [&m, picture](double x, double y) {
+        picture->setCursor(CursorShapeOf(m.CursorAt(x, y)));
+        if (!m.RubberBand.Visible) return;
+        m.ImageMouseMove(x, y);
+        picture->update();
+    };
+}
 
 // An entry field: every character key is put to `judge` (the step model's KeyPress),
 // which takes it, refuses it or moves the focus on; editing and cursor keys pass.
