@@ -7,7 +7,7 @@
 
 #include "analysis/frequency_response.h"
 #include "analysis/monte_carlo.h"
-#include "analysis/specification_check.h"
+#include "analysis/mask_check.h"
 #include "model/design.h"
 #include "ui/tfm_par_ent.h"
 

@@ -54,10 +54,10 @@ bool TakeScreenshots(MainWindow& w, const QString& dir, const QString& designFil
     // The default lowpass: its template, then the comparison of the approximations.
     m.Lowpass1Click();
     w.Sync();
-    ok &= Save(w.Spec(), dir, "specification_template");
+    ok &= Save(w.Spec(), dir, "entry_template");
     m.ParEnt.CalcBtnClick();
     w.Sync();
-    ok &= Save(w.Spec(), dir, "specification_results");
+    ok &= Save(w.Spec(), dir, "entry_results");
     // The ideal responses, every tab.
     m.ParEnt.BitBtn1Click();
     w.Sync();

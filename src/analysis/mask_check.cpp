@@ -1,4 +1,4 @@
-#include "analysis/specification_check.h"
+#include "analysis/mask_check.h"
 
 #include <algorithm>
 #include <cmath>

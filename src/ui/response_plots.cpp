@@ -7,7 +7,7 @@
 
 #include "analysis/final_response.h"
 #include "analysis/ideal_responses.h"
-#include "analysis/specification_check.h"
+#include "analysis/mask_check.h"
 #include "approx/specification_mask.h"
 #include "model/file_io.h"
 #include "ui/svg_surface.h"

@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <numbers>
 
-#include "analysis/specification_check.h"
+#include "analysis/mask_check.h"
 #include "model/number_text.h"
 #include "ui/graph_painter.h"
 #include "ui/response_plots.h"

@@ -8,7 +8,7 @@
 #include <numbers>
 
 #include "analysis/nodal.h"
-#include "analysis/specification_check.h"
+#include "analysis/mask_check.h"
 #include "approx/specification_mask.h"
 #include "circuits/components.h"
 #include "circuits/standard_substitution.h"

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "analysis/specification_check.h"
+#include "analysis/mask_check.h"
 #include "circuits/selection.h"
 #include "model/number_text.h"
 #include "stages/synthesis.h"
