@@ -6,8 +6,8 @@
 #include <ostream>
 
 #include "analysis/frequency_response.h"
-#include "analysis/monte_carlo.h"
 #include "analysis/mask_check.h"
+#include "analysis/monte_carlo.h"
 #include "model/design.h"
 #include "ui/tfm_par_ent.h"
 

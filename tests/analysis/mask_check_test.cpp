@@ -7,8 +7,8 @@
 #include <complex>
 #include <numbers>
 
-#include "analysis/nodal.h"
 #include "analysis/mask_check.h"
+#include "analysis/nodal.h"
 #include "approx/specification_mask.h"
 #include "circuits/components.h"
 #include "circuits/standard_substitution.h"
