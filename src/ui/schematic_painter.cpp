@@ -1,5 +1,6 @@
 #include "ui/schematic_painter.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "circuits/catalogue.h"
@@ -70,17 +71,126 @@ void Terminal(DrawingSurface& s, PointD p, double unit, const std::string& label
     s.TextOut(left ? p.X - r - 4 - tw : p.X + r + 4, p.Y - th / 2, label);
 }
 
-} // namespace
+// A box on the picture, in pixels.
+struct Box {
+    double x1, y1, x2, y2;
+    bool Meets(const Box& o, double gap) const {
+        return x1 - gap < o.x2 && o.x1 < x2 + gap && y1 - gap < o.y2 && o.y1 < y2 + gap;
+    }
+};
 
-PointD SchematicSize(const SchematicLayout& l, const SchematicStyle& st) {
-    return {2 * st.Margin + l.width * st.Unit, 2 * st.Margin + l.height * st.Unit + 2.5 * st.FontSize};
+// Passes every call on to the picture and keeps the boxes of what was drawn, so that the
+// labels can be put where they cross nothing. A sloped stroke (a zigzag, an op amp's
+// side) is kept as a chain of small boxes that follows it.
+class Occupancy : public DrawingSurface {
+  public:
+    explicit Occupancy(DrawingSurface& s) : s_(s) {}
+    std::vector<Box> strokes, texts;
+
+    double Width() const override { return s_.Width(); }
+    double Height() const override { return s_.Height(); }
+    void SetPen(Color c, double w = 1.0, PenStyle st = PenStyle::Solid) override { s_.SetPen(c, w, st); }
+    void SetBrush(Color c) override { s_.SetBrush(c); }
+    void SetFont(const std::string& n, double size, uint8_t st = FontRegular) override {
+        s_.SetFont(n, size, st);
+    }
+    void SetTextColor(Color c) override { s_.SetTextColor(c); }
+    double TextWidth(const std::string& t) override { return s_.TextWidth(t); }
+    double TextHeight(const std::string& t) override { return s_.TextHeight(t); }
+    double TextAscent(const std::string& t) override { return s_.TextAscent(t); }
+    void TextOut(double x, double y, const std::string& t) override {
+        texts.push_back({x, y, x + s_.TextWidth(t), y + s_.TextHeight(t)});
+        s_.TextOut(x, y, t);
+    }
+    void Line(double x1, double y1, double x2, double y2) override {
+        Segment({x1, y1}, {x2, y2});
+        s_.Line(x1, y1, x2, y2);
+    }
+    void Polyline(const std::vector<PointD>& p) override {
+        for (std::size_t i = 0; i + 1 < p.size(); ++i)
+            Segment(p[i], p[i + 1]);
+        s_.Polyline(p);
+    }
+    void Rectangle(double x1, double y1, double x2, double y2) override {
+        strokes.push_back({std::min(x1, x2), std::min(y1, y2), std::max(x1, x2), std::max(y1, y2)});
+        s_.Rectangle(x1, y1, x2, y2);
+    }
+    void Ellipse(double x1, double y1, double x2, double y2) override {
+        strokes.push_back({std::min(x1, x2), std::min(y1, y2), std::max(x1, x2), std::max(y1, y2)});
+        s_.Ellipse(x1, y1, x2, y2);
+    }
+    void FillRect(double x1, double y1, double x2, double y2) override { s_.FillRect(x1, y1, x2, y2); }
+    void SetClip(double x1, double y1, double x2, double y2) override { s_.SetClip(x1, y1, x2, y2); }
+    void ClearClip() override { s_.ClearClip(); }
+
+    // How many drawn things the boxes would touch, counting a box outside the picture
+    // (given by its size) as touching.
+    int Conflicts(const std::vector<Box>& boxes, PointD size, double gap) const {
+        int n = 0;
+        for (const Box& b : boxes) {
+            if (b.x1 < 0 || b.y1 < 0 || b.x2 > size.X || b.y2 > size.Y) ++n;
+            for (const Box& o : strokes)
+                n += b.Meets(o, gap);
+            for (const Box& o : texts)
+                n += b.Meets(o, gap);
+        }
+        return n;
+    }
+
+  private:
+    void Segment(PointD a, PointD b) {
+        const bool straight = a.X == b.X || a.Y == b.Y;
+        const int n = straight ? 1 : 12;
+        for (int i = 0; i < n; ++i) {
+            const PointD p{a.X + (b.X - a.X) * i / n, a.Y + (b.Y - a.Y) * i / n};
+            const PointD q{a.X + (b.X - a.X) * (i + 1) / n, a.Y + (b.Y - a.Y) * (i + 1) / n};
+            strokes.push_back(
+                {std::min(p.X, q.X), std::min(p.Y, q.Y), std::max(p.X, q.X), std::max(p.Y, q.Y)});
+        }
+    }
+    DrawingSurface& s_;
+};
+
+// Where a component's name and value go. The first placement that touches nothing is
+// taken, in the order a reader expects them: beside a horizontal component the name
+// above and the value below its body, or both on one side; beside a vertical one both
+// on the right, the name over the value, else both on the left, else split.
+struct Placement {
+    PointD name, value;
+};
+// h is the step from one line to the next: the text height and a gap.
+std::vector<Placement> Candidates(bool vertical, PointD mid, double nw, double vw, double h, double off) {
+    const double x = mid.X, y = mid.Y;
+    if (!vertical)
+        return {{{x - nw / 2, y - off - h}, {x - vw / 2, y + off}},
+                {{x - nw / 2, y - off - 2 * h}, {x - vw / 2, y - off - h}},
+                {{x - nw / 2, y + off}, {x - vw / 2, y + off + h}},
+                {{x - nw / 2, y + off + h}, {x - vw / 2, y - off - h}}};
+    return {{{x + off, y - h}, {x + off, y}},
+            {{x - off - nw, y - h}, {x - off - vw, y}},
+            {{x + off, y - h / 2}, {x - off - vw, y - h / 2}},
+            {{x - off - nw, y - h / 2}, {x + off, y - h / 2}},
+            {{x + off, y - 2 * h}, {x + off, y + h}},
+            {{x - off - nw, y - 2 * h}, {x - off - vw, y + h}}};
 }
 
-void PaintSchematic(DrawingSurface& s, const SchematicLayout& l,
+} // namespace
+
+// Room under the drawing for a caption of up to two lines.
+constexpr double kCaptionShare = 3.3; // of the font size
+
+PointD SchematicSize(const SchematicLayout& l, const SchematicStyle& st) {
+    return {2 * st.Margin + l.width * st.Unit,
+            2 * st.Margin + l.height * st.Unit + kCaptionShare * st.FontSize};
+}
+
+void PaintSchematic(DrawingSurface& target, const SchematicLayout& l,
                     const std::map<std::string, std::string>& values, const std::string& caption,
                     const SchematicStyle& st) {
     const Frame f{st};
     const double u = st.Unit;
+    const PointD size = SchematicSize(l, st);
+    Occupancy s(target);
     s.SetPen(colors::Black, 1.5);
     s.SetFont("Arial", st.FontSize);
     s.SetTextColor(colors::Text);
@@ -93,33 +203,11 @@ void PaintSchematic(DrawingSurface& s, const SchematicLayout& l,
     }
     for (GridPoint g : l.grounds)
         Ground(s, f.at(g), u);
-
     for (const auto& c : l.parts) {
-        const PointD a = f.at(c.pin1), b = f.at(c.pin2());
         if (c.kind == 'R')
-            Resistor(s, a, b, u);
+            Resistor(s, f.at(c.pin1), f.at(c.pin2()), u);
         else
-            Capacitor(s, a, b, u);
-        // The name beside the body: above a horizontal one, right of a vertical one. The
-        // value on the other side: below a horizontal one; left of a vertical one in its
-        // lower half, clear of the values under the horizontal runs it hangs from.
-        const std::string name = c.name();
-        const auto v = values.find(name);
-        const double mx = (a.X + b.X) / 2, my = (a.Y + b.Y) / 2, off = 0.45 * u, side = 0.5 * u;
-        s.SetFont("Arial", st.FontSize, FontBold);
-        const double nw = s.TextWidth(name), nh = s.TextHeight(name);
-        if (c.vertical)
-            s.TextOut(mx + side, my - nh / 2, name);
-        else
-            s.TextOut(mx - nw / 2, my - off - nh, name);
-        s.SetFont("Arial", st.FontSize);
-        if (v != values.end() && !v->second.empty()) {
-            const double vw = s.TextWidth(v->second);
-            if (c.vertical)
-                s.TextOut(mx - side - vw, my + 2, v->second);
-            else
-                s.TextOut(mx - vw / 2, my + off, v->second);
-        }
+            Capacitor(s, f.at(c.pin1), f.at(c.pin2()), u);
     }
 
     for (const auto& a : l.opamps) {
@@ -155,9 +243,53 @@ void PaintSchematic(DrawingSurface& s, const SchematicLayout& l,
     Terminal(s, f.at(l.input), u, "In", true);
     Terminal(s, f.at(l.output), u, "Out", false);
 
+    // The caption under the drawing, broken at a space onto a second line when it is
+    // wider than the picture.
     if (!caption.empty()) {
-        const PointD size = SchematicSize(l, st);
-        s.TextOut((size.X - s.TextWidth(caption)) / 2, size.Y - 1.8 * st.FontSize, caption);
+        const double lineH = s.TextHeight(caption), room = size.X - 8;
+        const double top = 2 * st.Margin + l.height * st.Unit + 0.4 * st.FontSize;
+        std::string first = caption, second;
+        if (s.TextWidth(caption) > room) {
+            for (std::size_t cut = caption.rfind(' '); cut != std::string::npos && cut > 0;
+                 cut = caption.rfind(' ', cut - 1)) {
+                if (s.TextWidth(caption.substr(0, cut)) <= room) {
+                    first = caption.substr(0, cut), second = caption.substr(cut + 1);
+                    break;
+                }
+            }
+        }
+        const double y = second.empty() ? top + lineH / 2 : top;
+        s.TextOut((size.X - s.TextWidth(first)) / 2, y, first);
+        if (!second.empty()) s.TextOut((size.X - s.TextWidth(second)) / 2, y + lineH, second);
+    }
+
+    // The names and values last, each where it crosses nothing drawn before it.
+    constexpr double kGap = 3;   // pixels between a label and anything else
+    const double off = 0.55 * u; // from the component's axis: clear of the widest symbol
+    for (const auto& c : l.parts) {
+        const PointD a = f.at(c.pin1), b = f.at(c.pin2());
+        const PointD mid{(a.X + b.X) / 2, (a.Y + b.Y) / 2};
+        const std::string name = c.name();
+        const auto v = values.find(name);
+        const std::string value = v == values.end() ? std::string() : v->second;
+        s.SetFont("Arial", st.FontSize, FontBold);
+        const double nw = s.TextWidth(name), h = s.TextHeight(name);
+        s.SetFont("Arial", st.FontSize);
+        const double vw = value.empty() ? 0 : s.TextWidth(value);
+        const std::vector<Placement> places = Candidates(c.vertical, mid, nw, vw, h + kGap, off);
+        const Placement* best = &places.front();
+        int fewest = -1;
+        for (const Placement& p : places) {
+            std::vector<Box> boxes{{p.name.X, p.name.Y, p.name.X + nw, p.name.Y + h}};
+            if (!value.empty()) boxes.push_back({p.value.X, p.value.Y, p.value.X + vw, p.value.Y + h});
+            const int n = s.Conflicts(boxes, size, kGap);
+            if (fewest < 0 || n < fewest) best = &p, fewest = n;
+            if (n == 0) break;
+        }
+        s.SetFont("Arial", st.FontSize, FontBold);
+        s.TextOut(best->name.X, best->name.Y, name);
+        s.SetFont("Arial", st.FontSize);
+        if (!value.empty()) s.TextOut(best->value.X, best->value.Y, value);
     }
 }
 
