@@ -2,7 +2,8 @@
 # Saves a PNG of each window of velmora-gui into docs/images/ (or the folder given):
 # the program runs under Xvfb on the built-in worked example (a lowpass, a user-defined
 # filter and the tools) and on a bandpass design made with the command line, shows each
-# window, grabs it and exits. The user's settings are not touched.
+# window, grabs it and exits; then the schematic of every circuit into schematics/
+# (scripts/schematics.sh). The user's settings are not touched.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 out=$(realpath -m "${1:-$root/docs/images}")
@@ -18,3 +19,5 @@ mkdir -p "$out"
 run() { xvfb-run -a -s "-screen 0 1600x1000x24" "$build/apps/gui/velmora-gui" "$@"; }
 run --screenshot "$out"
 run --screenshot "$out" "$tmp/bandpass.fl3"
+# The schematic of every circuit, for docs/circuits.md.
+BUILD_DIR=$build bash "$root/scripts/schematics.sh" "$out/schematics"

@@ -60,7 +60,8 @@ struct SchematicLayout {
 // Reads a layout text; std::nullopt with a message on any deviation from the notation.
 std::optional<SchematicLayout> ParseLayout(std::string_view text, std::string* error = nullptr);
 
-// The layout of a circuit, plain or compensated, or nullptr when none is drawn yet.
+// The layout of a circuit, plain or compensated (every netlist of the catalogue has
+// one), or nullptr for a key or variant the catalogue does not have.
 const SchematicLayout* FindLayout(std::string_view key, bool compensated = false);
 
 // The connections a layout implies, in the netlist's terms: node 0 the grounds, 1 the

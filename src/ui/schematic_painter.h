@@ -25,7 +25,8 @@ struct SchematicStyle {
 PointD SchematicSize(const SchematicLayout& layout, const SchematicStyle& style = {});
 
 // Draws the layout; values maps a component name ("R1") to its value text ("10k").
-// A caption, when not empty, is written under the drawing.
+// A caption, when not empty, is written under the drawing, broken onto a second line
+// when it is wider than the picture.
 void PaintSchematic(DrawingSurface& s, const SchematicLayout& layout,
                     const std::map<std::string, std::string>& values = {}, const std::string& caption = {},
                     const SchematicStyle& style = {});
