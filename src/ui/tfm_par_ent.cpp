@@ -489,6 +489,7 @@ void TfmParEnt::CalcBtnClick() {
     if (status == app::SpecificationStatus::BesselRootsUnavailable) {
         SetBusy(false);
         dlg_.Message(MessageKind::Error, kBesselFileError);
+        if (OnCalculated) OnCalculated();
         return;
     }
 
@@ -502,6 +503,7 @@ void TfmParEnt::CalcBtnClick() {
 
     BitBtn1Enabled = status == app::SpecificationStatus::Ok && ReadGain();
     if (BitBtn1Enabled) app::CompleteSpecification(d_, d_.Spec.OverallGain, Responses);
+    if (OnCalculated) OnCalculated();
 }
 
 void TfmParEnt::BitBtn1Click() {

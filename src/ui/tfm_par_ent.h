@@ -65,6 +65,8 @@ class TfmParEnt {
 
     // Called by "Next" once the design moves on to the ideal responses.
     std::function<void()> OnNext;
+    // Called after "Calculate" replaced the approximations (whatever their verdict).
+    std::function<void()> OnCalculated;
     // Set by the main window's model: the record of the ideal responses it shares with
     // the graph window, which then need not compute them again over the same axes.
     IdealResponseRecord* Responses = nullptr;
