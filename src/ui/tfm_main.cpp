@@ -393,6 +393,8 @@ bool TfmMain::FinalResponsesClick() {
         return false;
     }
     d_.Modified = 1;
+    Transfer.Visible = false;
+    CirSel.Visible = false;
     View.FormShow();
     Changes.ChangedFrom(app::DesignPart::Circuits);
     return true;

@@ -184,8 +184,9 @@ class TfmMain {
     // Show transfer function: the coefficient window, in rad/s.
     void Showtransferfunction1Click() { Transfer.FormShow(); }
     // "Final Responses" on the stages table: every stage gets its automatically chosen
-    // circuit, calculated, and the final responses show. False, with the reason shown,
-    // when a stage has no circuit that can be calculated.
+    // circuit, calculated, and the final responses show in place of the stages table
+    // and the circuit selection. False, with the reason shown, when a stage has no
+    // circuit that can be calculated.
     bool FinalResponsesClick();
 
     // Frequency unit.

@@ -10,6 +10,7 @@
 
 #include "analysis/ideal_responses.h"
 #include "app/design_session.h"
+#include "app/parameters.h"
 #include "approx/approximation.h"
 #include "model/design.h"
 #include "ui/dialogs.h"
@@ -79,6 +80,10 @@ class TfmParEnt {
     void RelabelUnits();
     // The frequency-unit switch: rebuilds the three frequency entries in the new unit.
     void ConvertFrequencyUnits(bool toHz);
+    // The user parameter an entry field sets, for the design's filter type and the gain's
+    // unit (its help, range and unit for the field's tool tip and validator); null for a
+    // control that is not one of the entries.
+    const app::Parameter* ParameterOf(const TEditControl& edit) const;
 
     // Handlers
     void CheckBox1Click();
