@@ -286,6 +286,9 @@ void TfmMain::New(uint8_t filterType) {
     User.Visible = false;
     CirSel.Visible = false;
     CirCal.Visible = false;
+    Compensate.Visible = false;
+    Gain.Visible = false;
+    GainAd.Visible = false;
     View.Visible = false;
     User.Response.clear();       // the magnitude graph shows an empty "Magnitude response" frame
     Graph.Axes = ResponseAxes{}; // no graphs until the new design has some

@@ -176,6 +176,10 @@ TEST(Workflow, AdjustedGainRefreshesTheGainAndCalculationWindows) {
         moved = before[i].Text != m.main.CirCal.Components[i].Text;
     EXPECT_TRUE(moved);
     EXPECT_GT(m.Told(DesignPart::Circuits), told);
+    // A new design closes the gain window with the stages it showed.
+    m.dlg.answers = {Answer::No};
+    m.main.Highpass1Click();
+    EXPECT_FALSE(m.main.Gain.Visible);
 }
 
 TEST(Workflow, NewCharacteristicsRefreshTheSelectionMetrics) {
