@@ -98,6 +98,7 @@ SpecWindow::SpecWindow(TfmParEnt& model, const TDesign& design, Changed changed,
         edit->setFixedWidth(90);
         Fields[c->Name] = edit;
         edit->judge = [this, c](char key, int selected) { return m_.KeyPress(*c, key, selected); };
+        edit->BindParameter([this, c] { return m_.ParameterOf(*c); });
         edit->movedOn = [this] { changed_(); };
         connect(edit, &QLineEdit::textEdited, this, [this, c](const QString& text) {
             c->Text = text.toStdString();

@@ -10,8 +10,10 @@
 #include <QPrinter>
 #include <QStatusBar>
 #include <QTextBrowser>
+#include <QTimer>
 #include <QToolBar>
 #include <QUrl>
+#include <utility>
 
 #include "qt_surface.h"
 #include "ui/spec_template.h"
@@ -27,32 +29,67 @@ MainWindow::MainWindow(Dialogs* dialogs) {
     dialogs_ = dialogs;
     model_ = std::make_unique<TfmMain>(design_, *dialogs_);
     model_->OpenHelp = [this](const std::string& path) { OpenHelp(path); };
-    const Changed changed = [this] { Sync(); };
-    spec_ = new SpecWindow(model_->ParEnt, design_, changed, this);
+    // A change made anywhere (a command, a step window, a test driving the model) is
+    // drawn once the event that made it has been handled.
+    subscription_ = model_->Changes.Subscribe([this](app::DesignPart part) {
+        pending_ |= 1u << static_cast<int>(part);
+        if (redrawQueued_) return;
+        redrawQueued_ = true;
+        QTimer::singleShot(0, this, [this] {
+            redrawQueued_ = false;
+            if (pending_) InputHandled(nullptr);
+        });
+    });
+    TfmMain& m = *model_;
+    using P = app::DesignPart;
+    spec_ = new SpecWindow(
+        m.ParEnt, design_, [this] { InputHandled(spec_); }, this);
     spec_->mayClose = [this] { return model_->ParEntClose(); };
-    graph_ = new GraphWindow(model_->Graph, changed, this);
-    user_ = new UserWindow(model_->User, changed, this);
-    dbConvert_ = new DbConvertWindow(model_->DbConvert, changed, this);
+    graph_ = new GraphWindow(
+        m.Graph, [this] { InputHandled(graph_); }, this);
+    user_ = new UserWindow(
+        m.User, [this] { InputHandled(user_); }, this);
+    dbConvert_ = new DbConvertWindow(
+        m.DbConvert, [this] { InputHandled(dbConvert_); }, this);
     dbConvert_->closed = [this] { model_->DbConvertVisible = false; };
-    resValues_ = new ResValuesWindow(model_->ResValues, this);
+    resValues_ = new ResValuesWindow(m.ResValues, this);
     resValues_->closed = [this] { model_->ResValuesVisible = false; };
-    transfer_ = new TransferWindow(model_->Transfer, changed, this);
-    view_ = new ViewWindow(model_->View, changed, this);
-    // Until the stage windows exist, leaving the ideal responses shows the stages the
-    // automatic steps built, as their coefficient table.
-    const auto toGraph = model_->Graph.OnNext;
-    model_->Graph.OnNext = [this, toGraph] {
-        if (toGraph) toGraph();
-        if (model_->LastHandOver == NextWindow::CircuitSelection) {
-            model_->CirSel.Visible = false;
-            model_->Transfer.FormShow();
-        }
+    transfer_ = new TransferWindow(
+        m.Transfer, [this] { InputHandled(transfer_); }, this);
+    view_ = new ViewWindow(
+        m.View, [this] { InputHandled(view_); }, this);
+    AddView(
+        spec_, [&m] { return m.ParEnt.Visible; }, [this] { spec_->Sync(); },
+        {P::Specification, P::Approximations});
+    AddView(
+        graph_, [&m] { return m.Graph.Visible; }, [this] { graph_->Sync(); },
+        {P::Specification, P::Approximations, P::Stages});
+    AddView(
+        user_, [&m] { return m.User.Visible; }, [this] { user_->Sync(); },
+        {P::Specification, P::Approximations});
+    AddView(
+        dbConvert_, [&m] { return m.DbConvertVisible; }, [this] { dbConvert_->Sync(); }, {});
+    AddView(
+        resValues_, [&m] { return m.ResValuesVisible; }, [this] { resValues_->Sync(); }, {});
+    // Until this front end has a circuit-selection window, the stages table stands in
+    // for it: the stages the automatic steps built, with "Final Responses" to have every
+    // circuit chosen and calculated. Closing it closes the selection step.
+    AddView(
+        transfer_, [&m] { return m.Transfer.Visible || m.CirSel.Visible; },
+        [this, &m] {
+            if (!m.Transfer.Visible) m.Transfer.Refresh();
+            transfer_->Sync();
+        },
+        {P::Stages, P::Circuits});
+    transfer_->closed = [this] {
+        model_->Transfer.Visible = false;
+        model_->CirSel.CloseClick();
+        InputHandled(nullptr);
     };
-    // From the stages table the circuits are chosen and calculated automatically and
-    // the final responses shown.
-    transfer_->finalResponses = [this] {
-        if (model_->FinalResponsesClick()) model_->Transfer.Visible = false;
-    };
+    transfer_->finalResponses = [this] { model_->FinalResponsesClick(); };
+    AddView(
+        view_, [&m] { return m.View.Visible; }, [this] { view_->Sync(); },
+        {P::Specification, P::Circuits, P::Components, P::Analyses});
     BuildMenus();
     auto* hint = new QLabel("Start a design from the Start Design menu, or open a design file.");
     hint->setObjectName("Hint");
@@ -62,7 +99,40 @@ MainWindow::MainWindow(Dialogs* dialogs) {
     Sync();
 }
 
-MainWindow::~MainWindow() = default;
+MainWindow::~MainWindow() {
+    model_->Changes.Unsubscribe(subscription_);
+}
+
+void MainWindow::AddView(QWidget* window, std::function<bool()> visible, std::function<void()> draw,
+                         std::initializer_list<app::DesignPart> parts) {
+    unsigned bits = 0;
+    for (app::DesignPart p : parts)
+        bits |= 1u << static_cast<int>(p);
+    views_.push_back({window, std::move(visible), std::move(draw), bits});
+}
+
+int MainWindow::Draws(QWidget* window) const {
+    for (const StepView& v : views_)
+        if (v.window == window) return v.draws;
+    return 0;
+}
+
+void MainWindow::InputHandled(QWidget* acted) {
+    const unsigned changed = std::exchange(pending_, 0u);
+    SyncCommands();
+    for (StepView& v : views_) {
+        if (!v.visible()) {
+            v.window->hide();
+            continue;
+        }
+        const bool appearing = !v.window->isVisible();
+        if (appearing || v.window == acted || (changed & v.parts)) {
+            v.draw();
+            ++v.draws;
+        }
+        if (appearing) v.window->show();
+    }
+}
 
 bool MainWindow::Start() {
     const bool ok = model_->FormCreate();
@@ -80,7 +150,7 @@ QAction* MainWindow::Add(QMenu* menu, const QString& text, std::function<void()>
 
 void MainWindow::Run(const std::function<void()>& handler) {
     handler();
-    Sync();
+    InputHandled(nullptr);
 }
 
 QAction* MainWindow::Command(const QString& text) const {
@@ -109,13 +179,12 @@ void MainWindow::BuildMenus() {
     QAction* saveAs = Add(fileMenu_, "Save &Design As...", [&m] { m.Savedesignas1Click(); });
     Add(fileMenu_, "&Close Design", [&m] { m.CloseDesign1Click(); });
     fileMenu_->addSeparator();
-    QAction* copy = Add(fileMenu_, "Copy &to Clipboard", [this] { CopyToClipboard(); });
-    QAction* ascii = Add(fileMenu_, "Save data to &Ascii File", [&m] { m.SavetoAsciiFile1Click(); });
+    QAction* copy = copy_ = Add(fileMenu_, "Copy &to Clipboard", [this] { CopyToClipboard(); });
+    QAction* ascii = ascii_ = Add(fileMenu_, "Save data to &Ascii File", [&m] { m.SavetoAsciiFile1Click(); });
     QAction* spice = Add(fileMenu_, "Save SPICE &Netlist", [] {});
-    QAction* print = Add(fileMenu_, "&Print", [this] { Print(); });
-    // The netlist needs the component values of the stage windows of the next part.
+    QAction* print = print_ = Add(fileMenu_, "&Print", [this] { Print(); });
+    // This front end has no netlist dialog yet.
     spice->setEnabled(false);
-    graphCommands_ = {copy, ascii, print};
     recentSeparator_ = fileMenu_->addSeparator();
     fileMenu_->addSeparator();
     Add(fileMenu_, "E&xit", [this] { close(); });
@@ -141,11 +210,12 @@ void MainWindow::BuildMenus() {
     QAction* characteristics =
         Add(options, "C&omponent characteristics", [&m] { m.Componentcharacteristics1Click(); });
     allCaps_ = Add(options, "&All capacitors standard values", [&m] { m.Allcapsstandardvalues1Click(); });
-    QAction* transfer = Add(options, "Show &transfer function", [&m] { m.Showtransferfunction1Click(); });
+    QAction* transfer = transferCommand_ =
+        Add(options, "Show &transfer function", [&m] { m.Showtransferfunction1Click(); });
     for (QAction* a : {autoPair_, uiPair_, autoCascade_, uiCascade_, hz_, rads_, allCaps_})
         a->setCheckable(true);
-    // The interactive pairing and cascading windows, their criteria and the component
-    // characteristics belong to the stage windows of the next part.
+    // This front end has no windows yet for interactive pairing and cascading, their
+    // criteria and the component characteristics.
     for (QAction* a : {uiPair_, uiCascade_, criteria, characteristics})
         a->setEnabled(false);
 
@@ -162,7 +232,7 @@ void MainWindow::BuildMenus() {
     useCap_->setCheckable(true);
     useRes_->setCheckable(true);
     for (QAction* a : {editCap, r1, r5, r10})
-        a->setEnabled(false); // the inventory editor comes with the stage windows
+        a->setEnabled(false); // this front end has no inventory editor yet
 
     QMenu* toolsMenu = menuBar()->addMenu("&Tools");
     Add(toolsMenu, "&dB<-->V/V", [&m] { m.dBVV1Click(); });
@@ -189,6 +259,7 @@ void MainWindow::BuildMenus() {
     QAction* toggle = tools->addAction("Hz / rad/s");
     toggle->setToolTip("Toggle Hz..Rad/s");
     connect(toggle, &QAction::triggered, this, [this] { Run([this] { model_->SpeedButton8Click(); }); });
+    toggle->setObjectName("UnitToggle");
     button(transfer, "T(s)", "Show transfer function");
 }
 
@@ -208,38 +279,28 @@ void MainWindow::SyncRecentFiles() {
     }
 }
 
-void MainWindow::Sync() {
-    TfmMain& m = *model_;
-    const TDesign& d = design_;
-    setWindowTitle(QString::fromStdString(m.Caption));
-    hz_->setChecked(d.Opt.FreqUnitsHz);
-    rads_->setChecked(!d.Opt.FreqUnitsHz);
-    autoPair_->setChecked(d.Opt.AutoPairing);
-    uiPair_->setChecked(!d.Opt.AutoPairing);
-    autoCascade_->setChecked(d.Opt.AutoCascading);
-    uiCascade_->setChecked(!d.Opt.AutoCascading);
-    allCaps_->setChecked(d.Components.AllCapsStandard);
-    useCap_->setChecked(d.Components.UseCapInventory);
-    useRes_->setChecked(d.Components.UseResInventory);
-    for (QAction* a : graphCommands_)
-        a->setEnabled(m.GraphCommandsEnabled);
+void MainWindow::SyncCommands() {
+    const TfmMain::CommandStates c = model_->Commands();
+    setWindowTitle(QString::fromStdString(model_->Caption));
+    hz_->setChecked(c.HzChecked);
+    rads_->setChecked(c.RadsChecked);
+    autoPair_->setChecked(c.AutoPairingChecked);
+    uiPair_->setChecked(c.InteractivePairingChecked);
+    autoCascade_->setChecked(c.AutoCascadingChecked);
+    uiCascade_->setChecked(c.InteractiveCascadingChecked);
+    allCaps_->setChecked(c.AllCapsStandardChecked);
+    useCap_->setChecked(c.CapInventoryChecked);
+    useRes_->setChecked(c.ResInventoryChecked);
+    copy_->setEnabled(c.CopyEnabled);
+    print_->setEnabled(c.PrintEnabled);
+    ascii_->setEnabled(c.AsciiEnabled);
+    transferCommand_->setEnabled(c.TransferEnabled);
     SyncRecentFiles();
+}
 
-    auto show = [](auto* window, bool visible) {
-        if (visible) {
-            window->Sync();
-            window->show();
-        } else {
-            window->hide();
-        }
-    };
-    show(spec_, m.ParEnt.Visible);
-    show(graph_, m.Graph.Visible);
-    show(user_, m.User.Visible);
-    show(dbConvert_, m.DbConvertVisible);
-    show(resValues_, m.ResValuesVisible);
-    show(transfer_, m.Transfer.Visible);
-    show(view_, m.View.Visible);
+void MainWindow::Sync() {
+    pending_ = ~0u;
+    InputHandled(nullptr);
 }
 
 void MainWindow::closeEvent(QCloseEvent* e) {

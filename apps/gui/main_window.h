@@ -1,6 +1,7 @@
 // The main window: menus and tool bar of the design workflow over TfmMain, and the step
-// windows it shows. Every command calls the model's handler, then every window shows
-// the model's state again (Sync); nothing is decided here.
+// windows it shows. Every command calls the model's handler; the windows whose parts of
+// the design the model reports changed are drawn again, the others are left as they
+// are. Which window follows which, and what a change re-runs, the model decides.
 #pragma once
 
 #include <QAction>
@@ -8,6 +9,7 @@
 #include <QMenu>
 #include <memory>
 
+#include "app/design_session.h"
 #include "model/design.h"
 #include "qt_dialogs.h"
 #include "ui/tfm_main.h"
@@ -32,8 +34,20 @@ class MainWindow : public QMainWindow {
     TDesign& Design() { return design_; }
     // Reads the settings file; false when the program cannot run.
     bool Start();
-    // Shows every window as the models say.
+    // Shows every window as the models say, each drawn again.
     void Sync();
+
+    // A step window over a model: shown while `visible` says so, drawn when it appears,
+    // after input of its own, and whenever one of `parts` of the design changed. The
+    // windows of the later steps register here.
+    void AddView(QWidget* window, std::function<bool()> visible, std::function<void()> draw,
+                 std::initializer_list<app::DesignPart> parts);
+    // What a registered window calls after forwarding input to its model: the menus,
+    // the caption and the windows shown follow the models; the window itself and every
+    // window showing a changed part are drawn again.
+    void InputHandled(QWidget* window);
+    // How often a window was drawn (tests: a window is drawn only when it has to be).
+    int Draws(QWidget* window) const;
 
     SpecWindow* Spec() { return spec_; }
     GraphWindow* Graph() { return graph_; }
@@ -72,11 +86,24 @@ class MainWindow : public QMainWindow {
     QAction *hz_ = nullptr, *rads_ = nullptr, *autoPair_ = nullptr, *uiPair_ = nullptr,
             *autoCascade_ = nullptr, *uiCascade_ = nullptr, *allCaps_ = nullptr, *useCap_ = nullptr,
             *useRes_ = nullptr;
-    QList<QAction*> graphCommands_;
+    QAction *copy_ = nullptr, *ascii_ = nullptr, *print_ = nullptr, *transferCommand_ = nullptr;
+
+    struct StepView {
+        QWidget* window;
+        std::function<bool()> visible;
+        std::function<void()> draw;
+        unsigned parts; // DesignPart bits
+        int draws = 0;
+    };
+    std::vector<StepView> views_;
+    unsigned pending_ = 0;      // the parts changed since the windows were last drawn
+    bool redrawQueued_ = false; // a redraw is queued for changes made outside a command
+    int subscription_ = 0;
 
     void BuildMenus();
     QAction* Add(QMenu* menu, const QString& text, std::function<void()> handler, const QString& hint = {});
     void Run(const std::function<void()>& handler);
+    void SyncCommands();
     void CopyToClipboard();
     void Print();
     void OpenHelp(const std::string& path);

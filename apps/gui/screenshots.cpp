@@ -93,7 +93,6 @@ bool TakeScreenshots(MainWindow& w, const QString& dir, const QString& designFil
     // The final responses of the circuits chosen automatically, with the op amps' curve
     // and a point read.
     if (m.FinalResponsesClick()) {
-        m.Transfer.Visible = false;
         m.View.VariantClick(OpAmpGbw);
         w.Sync();
         Settle();

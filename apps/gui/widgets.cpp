@@ -4,6 +4,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 
+#include "model/number_text.h"
 #include "qt_surface.h"
 
 namespace velmora::gui {
@@ -55,6 +56,39 @@ EntryEdit::EntryEdit(QWidget* parent) : QLineEdit(parent) {
 void EntryEdit::Show(const std::string& text) {
     const QString t = QString::fromStdString(text);
     if (this->text() != t) setText(t);
+    ShowParameter();
+}
+
+ParameterValidator::ParameterValidator(std::function<const app::Parameter*()> parameter, QObject* parent)
+    : QValidator(parent), parameter_(std::move(parameter)) {}
+
+QValidator::State ParameterValidator::validate(QString& input, int&) const {
+    const app::Parameter* p = parameter_ ? parameter_() : nullptr;
+    if (!p) return Acceptable;
+    long double v = 0;
+    if (!ParseDecimal(input.toStdString(), v)) return Intermediate;
+    if (p->kind == app::ParameterKind::Frequency) return v > 0 ? Acceptable : Intermediate;
+    return app::WithinRange(*p, v) ? Acceptable : Intermediate;
+}
+
+void EntryEdit::BindParameter(std::function<const app::Parameter*()> parameter) {
+    parameter_ = std::move(parameter);
+    setValidator(new ParameterValidator(parameter_, this));
+    connect(this, &QLineEdit::textChanged, this, [this] { ShowParameter(); });
+    ShowParameter();
+}
+
+void EntryEdit::ShowParameter() {
+    const app::Parameter* p = parameter_ ? parameter_() : nullptr;
+    if (!p) return;
+    const QString tip = QString::fromStdString(app::HelpText(*p));
+    if (toolTip() != tip) setToolTip(tip);
+    // An empty field is not marked: it is being typed into, or the step fills it in.
+    const bool outside = !text().isEmpty() && !hasAcceptableInput();
+    if (property("outOfRange").toBool() != outside) {
+        setProperty("outOfRange", outside);
+        setStyleSheet(outside ? "QLineEdit { color: red; }" : QString());
+    }
 }
 
 void EntryEdit::keyPressEvent(QKeyEvent* e) {

@@ -4,8 +4,11 @@
 
 #include <QImage>
 #include <QLineEdit>
+#include <QValidator>
 #include <QWidget>
 #include <functional>
+
+#include "app/parameters.h"
 
 #include "ui/drawing_surface.h"
 #include "ui/entry_keys.h"
@@ -74,6 +77,19 @@ void BindZoomablePicture(PictureWidget* picture, Model& m, std::function<void()>
     };
 }
 
+// The range of a user parameter as a validator: a number within the parameter's range
+// is acceptable, anything else is intermediate, never invalid, so that typing is left
+// to the step model's key rule and a value out of range still reaches the step's own
+// message. A frequency is judged only for being above zero: its unit box scales it.
+class ParameterValidator : public QValidator {
+  public:
+    ParameterValidator(std::function<const app::Parameter*()> parameter, QObject* parent);
+    State validate(QString& input, int& pos) const override;
+
+  private:
+    std::function<const app::Parameter*()> parameter_;
+};
+
 // An entry field: every character key is put to `judge` (the step model's KeyPress),
 // which takes it, refuses it or moves the focus on; editing and cursor keys pass.
 class EntryEdit : public QLineEdit {
@@ -84,9 +100,18 @@ class EntryEdit : public QLineEdit {
 
     // Shows a text from the model without disturbing the cursor when it is unchanged.
     void Show(const std::string& text);
+    // Binds the field to the user parameter it sets (which may change with the filter
+    // type or a unit box): its tool tip is the parameter's help with range and default,
+    // its validator the parameter's range, and a value out of range is shown in red.
+    void BindParameter(std::function<const app::Parameter*()> parameter);
+    // The tool tip and the out-of-range mark again (after the parameter changed).
+    void ShowParameter();
 
   protected:
     void keyPressEvent(QKeyEvent*) override;
+
+  private:
+    std::function<const app::Parameter*()> parameter_;
 };
 
 } // namespace velmora::gui

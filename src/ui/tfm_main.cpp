@@ -17,35 +17,133 @@ TfmMain::TfmMain(TDesign& design, Dialogs& dialogs)
     : ParEnt(design, dialogs), Graph(design, dialogs), Pairs(design, dialogs), Cascade(design, dialogs),
       ACrit(design, dialogs), Gain(design, dialogs), GainAd(design, dialogs), Transfer(design),
       User(design, dialogs), CirSel(design, dialogs), CirCal(design, dialogs), Compensate(design, dialogs),
-      View(design, dialogs), Characteristics(design, dialogs),
+      CompSens(design), View(design, dialogs), Characteristics(design, dialogs),
       Invent(ProgramInventory, InventoryFilePath(), dialogs), DbConvert(dialogs), Ascii(design, dialogs),
       d_(design), dlg_(dialogs) {
     // The specification hands over to the ideal responses, where the approximation is
     // chosen; leaving them pairs, cascades and distributes the gains (in one move when
     // both are automatic) or opens the interactive window of the step.
+    ParEnt.OnCalculated = [this] { Changes.ChangedFrom(app::DesignPart::Approximations); };
     ParEnt.OnNext = [this] {
         GraphCommandsEnabled = true;
         Graph.FormShow();
+        Changes.ChangedFrom(app::DesignPart::Approximations);
     };
+    User.OnSectionsChanged = [this] { Changes.ChangedFrom(app::DesignPart::Approximations); };
     User.OnNext = [this] {
         GraphCommandsEnabled = true;
         Graph.FormShow();
+        Changes.ChangedFrom(app::DesignPart::Approximations);
     };
-    Graph.OnNext = [this] {
-        LastHandOver = LeaveIdealResponse(d_, dlg_, Pairs, Cascade, circuits_);
-        if (LastHandOver != NextWindow::None) Graph.Visible = false;
-        if (LastHandOver == NextWindow::CircuitSelection) CirSel.FormShow();
-    };
+    Graph.OnApproximationChosen = [this](int) { Changes.ChangedFrom(app::DesignPart::Stages); };
+    Graph.OnNext = [this] { HandOver(LeaveIdealResponse(d_, dlg_, Pairs, Cascade, circuits_)); };
     ParEnt.Responses = Graph.Responses = &idealResponses_;
     Pairs.Circuits = Cascade.Circuits = GainAd.Circuits = &circuits_;
+    GainAd.OnGainsChanged = [this] { GainsChanged(); };
     // The circuit steps: selection, component calculation (with its compensation
     // window), then the final response.
-    CirSel.OnNext = [this] { CirCal.FormShow(); };
+    CirSel.OnNext = [this] {
+        CirCal.FormShow();
+        Changes.ChangedFrom(app::DesignPart::Circuits);
+    };
     CirCal.OnCompensate = [this] { Compensate.FormShow(); };
-    CirCal.OnNext = [this] { View.FormShow(); };
+    CirCal.OnNext = [this] {
+        View.FormShow();
+        Changes.Changed({app::DesignPart::Analyses});
+    };
     CirCal.ProgramInventory = &ProgramInventory;
-    Compensate.OnRecalculate = [this] { CirCal.RecalculateAll(); };
+    Compensate.OnRecalculate = [this] {
+        CirCal.RecalculateAll();
+        if (View.Visible) View.Refresh();
+        Changes.ChangedFrom(app::DesignPart::Circuits);
+    };
     UpdateCaption();
+}
+
+void TfmMain::HandOver(NextWindow next) {
+    LastHandOver = next;
+    if (next == NextWindow::None) return; // refused: the ideal responses stay
+    Graph.Visible = false;
+    Graph.PtCalc.Visible = false;
+    switch (next) {
+    case NextWindow::Pairing:
+        if (!Pairs.Visible) Pairs.FormShow();
+        break;
+    case NextWindow::Cascading:
+        if (!Cascade.Visible) Cascade.FormShow();
+        break;
+    case NextWindow::CircuitSelection:
+        CirSel.FormShow();
+        break;
+    case NextWindow::None:
+        break;
+    }
+    Changes.ChangedFrom(app::DesignPart::Stages);
+}
+
+void TfmMain::PairsNextClick() {
+    const NextWindow next = Pairs.NextClick();
+    // A refused "Next" (pairing not complete) keeps the pairing window.
+    if (next != NextWindow::None) HandOver(next);
+}
+
+void TfmMain::CascadeNextClick() {
+    HandOver(Cascade.NextClick());
+}
+
+void TfmMain::CascadeBackClick() {
+    if (Cascade.BackClick() == TfmCascade::BackTo::Pairing) {
+        Pairs.FormShow();
+        LastHandOver = NextWindow::Pairing;
+    } else {
+        Graph.FormShow();
+        LastHandOver = NextWindow::None;
+    }
+}
+
+void TfmMain::SensitivitiesClick() {
+    if (d_.DesignLevel < LevelComponents) return;
+    CompSens.FormShow();
+    if (CirCal.Visible) CompSens.TabChange(CirCal.Stage());
+}
+
+void TfmMain::GainsChanged() {
+    if (Gain.Visible) Gain.Refresh();
+    // The gain resistors follow the stage gains: once components exist they are
+    // calculated again for the new gains.
+    if (d_.DesignLevel >= LevelComponents) CirCal.RecalculateAll();
+    if (View.Visible) View.Refresh();
+    if (Transfer.Visible) Transfer.Refresh();
+    d_.Modified = 1;
+    Changes.ChangedFrom(app::DesignPart::Stages);
+}
+
+void TfmMain::RefreshCircuitSelection() {
+    if (CirSel.Tabs.empty() || d_.DesignLevel < LevelCascaded) return;
+    // "Prior" from one beyond the candidate shown shows that candidate again, with
+    // every text built anew from the design.
+    const int shown = CirSel.Shown;
+    CirSel.Shown = shown + 1;
+    CirSel.PriorClick();
+}
+
+TfmMain::CommandStates TfmMain::Commands() const {
+    CommandStates c;
+    const TDesign& d = d_;
+    c.CopyEnabled = c.PrintEnabled = GraphCommandsEnabled;
+    c.AsciiEnabled = d.DesignLevel >= LevelApproximations;
+    c.SpiceEnabled = d.DesignLevel >= LevelComponents;
+    c.TransferEnabled = d.DesignLevel >= LevelCascaded;
+    c.HzChecked = d.Opt.FreqUnitsHz != 0;
+    c.RadsChecked = !c.HzChecked;
+    c.AutoPairingChecked = d.Opt.AutoPairing != 0;
+    c.InteractivePairingChecked = !c.AutoPairingChecked;
+    c.AutoCascadingChecked = d.Opt.AutoCascading != 0;
+    c.InteractiveCascadingChecked = !c.AutoCascadingChecked;
+    c.AllCapsStandardChecked = d.Components.AllCapsStandard != 0;
+    c.CapInventoryChecked = d.Components.UseCapInventory != 0;
+    c.ResInventoryChecked = d.Components.UseResInventory != 0;
+    return c;
 }
 
 namespace {
@@ -73,8 +171,13 @@ void TfmMain::CharacteristicsOkClick() {
     Characteristics.BitBtn2Click();
     if (Characteristics.Visible || !Characteristics.Changed) return; // refused, or nothing changed
     const CharacteristicsRerun rerun = RerunAfterCharacteristicsChange(d_, CirSel.Sets);
-    if (rerun.ComponentsRecalculated) ResubstituteAll(d_, dlg_, &ProgramInventory);
-    if (rerun.ComponentsRecalculated && View.Visible) View.FormShow();
+    if (rerun.MetricsRecomputed) RefreshCircuitSelection();
+    if (rerun.ComponentsRecalculated) {
+        ResubstituteAll(d_, dlg_, &ProgramInventory);
+        if (CirCal.Visible) CirCal.TabChange(CirCal.TabIndex);
+        if (View.Visible) View.FormShow();
+    }
+    Changes.ChangedFrom(rerun.MetricsRecomputed ? app::DesignPart::Circuits : app::DesignPart::Components);
 }
 
 void TfmMain::RecalculateComponents() {
@@ -101,7 +204,9 @@ void TfmMain::RecalculateComponents() {
     ResubstituteAll(d_, dlg_, inv);
     OverallActualGain(d_);
     d_.Modified = 1;
+    if (CirCal.Visible) CirCal.TabChange(CirCal.TabIndex);
     if (View.Visible) View.FormShow();
+    Changes.ChangedFrom(app::DesignPart::Circuits);
 }
 
 // "All capacitors standard values" replaces the calculated capacitors of every stage, so
@@ -112,6 +217,7 @@ void TfmMain::Allcapsstandardvalues1Click() {
     for (int s = 1; s <= d_.StageCount; ++s)
         ForgetEnteredCapacitors(d_, s);
     RecalculateComponents();
+    Changes.Changed({app::DesignPart::Components});
 }
 
 void TfmMain::Usecapinventory1Click() {
@@ -120,21 +226,25 @@ void TfmMain::Usecapinventory1Click() {
         for (int s = 1; s <= d_.StageCount; ++s)
             ForgetEnteredCapacitors(d_, s);
     RecalculateComponents();
+    Changes.Changed({app::DesignPart::Components});
 }
 
 void TfmMain::Useresinventory1Click() {
     d_.Components.UseResInventory = d_.Components.UseResInventory ? 0 : 1;
     RecalculateComponents();
+    Changes.Changed({app::DesignPart::Components});
 }
 
 void TfmMain::UI1Click() {
     d_.Opt.AutoPairing = 0;
     if (d_.DesignLevel >= LevelApproxChosen) Pairs.FormShow();
+    Changes.Changed({app::DesignPart::Stages});
 }
 
 void TfmMain::UI2Click() {
     d_.Opt.AutoCascading = 0;
     if (d_.DesignLevel >= LevelPaired) Cascade.FormShow();
+    Changes.Changed({app::DesignPart::Stages});
 }
 
 namespace {
@@ -176,12 +286,16 @@ void TfmMain::New(uint8_t filterType) {
     User.Visible = false;
     CirSel.Visible = false;
     CirCal.Visible = false;
+    Compensate.Visible = false;
+    Gain.Visible = false;
+    GainAd.Visible = false;
     View.Visible = false;
     User.Response.clear();       // the magnitude graph shows an empty "Magnitude response" frame
     Graph.Axes = ResponseAxes{}; // no graphs until the new design has some
     GraphCommandsEnabled = false;
     AsciiFileName.clear();
     UpdateCaption();
+    Changes.ChangedFrom(app::DesignPart::Specification);
 }
 
 void TfmMain::StartDesign(uint8_t filterType) {
@@ -257,9 +371,18 @@ bool TfmMain::Savedesignas1Click() {
 
 void TfmMain::SetFrequencyUnit(bool hz) {
     if (static_cast<bool>(d_.Opt.FreqUnitsHz) == hz) return;
+    // Every text that shows a frequency in the display unit follows it: the
+    // specification entries, the user-defined sections, the graphs' frequency axes, the
+    // pairing rows and the stage parameters of the circuit steps. The coefficient table
+    // keeps the unit of its own buttons, which is also the unit of the ASCII data file.
     ParEnt.ConvertFrequencyUnits(hz);
     User.FrequencyUnitChanged();
     if (Graph.Visible) Graph.FrequencyUnitChanged();
+    if (Pairs.Visible || !Pairs.PairRows.empty()) Pairs.RebuildLists();
+    RefreshCircuitSelection();
+    if (!CirCal.Tabs.empty() && d_.DesignLevel >= LevelCircuitsSelected) CirCal.TabChange(CirCal.TabIndex);
+    View.FrequencyUnitChanged();
+    Changes.ChangedFrom(app::DesignPart::Specification);
 }
 
 bool TfmMain::FinalResponsesClick() {
@@ -273,7 +396,10 @@ bool TfmMain::FinalResponsesClick() {
         return false;
     }
     d_.Modified = 1;
+    Transfer.Visible = false;
+    CirSel.Visible = false;
     View.FormShow();
+    Changes.ChangedFrom(app::DesignPart::Circuits);
     return true;
 }
 

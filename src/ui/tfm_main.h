@@ -2,13 +2,16 @@
 // starting a design, opening and saving design files, the recent files, the save
 // question, the caption, the settings read at start and written at exit, the frequency
 // unit, the pairing and cascading options and the ASCII export. The step forms are its
-// members.
+// members, and every move from one step window to the next is decided here: a view shows
+// the models' state, forwards clicks, and redraws the parts of the design that Changes
+// reports.
 #pragma once
 
 #include <functional>
 #include <string>
 #include <vector>
 
+#include "app/design_session.h"
 #include "circuits/components.h"
 #include "model/design.h"
 #include "model/inventory_file.h"
@@ -19,6 +22,7 @@
 #include "ui/tfm_characteristics.h"
 #include "ui/tfm_cir_cal.h"
 #include "ui/tfm_cir_sel.h"
+#include "ui/tfm_comp_sens.h"
 #include "ui/tfm_gain.h"
 #include "ui/tfm_graph.h"
 #include "ui/tfm_invent.h"
@@ -51,7 +55,8 @@ class TfmMain {
     TfmCirSel CirSel;
     TfmCirCal CirCal;
     TfmCompensate Compensate;
-    TfmView View;
+    TfmCompSens CompSens; // "Sensitivities" of the component-calculation window
+    TfmView View;         // with its point calculator (View.PtCalc)
     TfmCharacteristics Characteristics;
     // The component inventory of the program (read at start, changed by the editor).
     Inventory ProgramInventory = FullInventory();
@@ -80,6 +85,39 @@ class TfmMain {
     TfmAscii Ascii;
     // The window the last step handed over to.
     NextWindow LastHandOver = NextWindow::None;
+
+    // What changed in the design, part by part, for the views. Every command of this
+    // model and every step transition announces here what it changed; a unit switch
+    // announces every part, since every part's texts carry the unit.
+    app::DesignChanges Changes;
+
+    // The stage steps. The step windows' own "Next" and "Back" say where the design
+    // stands; which window follows is decided here, and the windows that follow are
+    // filled for the design as it now is.
+    void PairsNextClick();   // the pairing window's "Next"
+    void CascadeNextClick(); // the cascading window's "Next"
+    void CascadeBackClick(); // the cascading window's "Back"
+    // "Filter Gain" (from the circuit steps): the gain window, computed afresh; its
+    // "Adjust stage gains" opens the adjust dialog, whose OK redistributes the gains and
+    // refreshes the gain window, the component values and the responses that show them.
+    void FilterGainClick() { Gain.FormShow(); }
+    void AdjustStageGainsClick() { GainAd.Show(); }
+    // "Sensitivities" of the component-calculation window, for its current stage.
+    void SensitivitiesClick();
+
+    // The enabled and checked states of the menu and tool-bar commands, from the design's
+    // level and options. A command is enabled when what it works on exists.
+    struct CommandStates {
+        bool CopyEnabled = false, PrintEnabled = false; // a graph window has pictures
+        bool AsciiEnabled = false;                      // the approximations are calculated
+        bool SpiceEnabled = false;                      // the components are calculated
+        bool TransferEnabled = false;                   // the stages have their gains
+        bool HzChecked = false, RadsChecked = false;
+        bool AutoPairingChecked = false, InteractivePairingChecked = false;
+        bool AutoCascadingChecked = false, InteractiveCascadingChecked = false;
+        bool AllCapsStandardChecked = false, CapInventoryChecked = false, ResInventoryChecked = false;
+    };
+    CommandStates Commands() const;
 
     std::string Caption;                  // "[Untitled]" or the program title, ": " and the file name
     std::vector<std::string> RecentFiles; // most recent first, at most four
@@ -146,8 +184,9 @@ class TfmMain {
     // Show transfer function: the coefficient window, in rad/s.
     void Showtransferfunction1Click() { Transfer.FormShow(); }
     // "Final Responses" on the stages table: every stage gets its automatically chosen
-    // circuit, calculated, and the final responses show. False, with the reason shown,
-    // when a stage has no circuit that can be calculated.
+    // circuit, calculated, and the final responses show in place of the stages table
+    // and the circuit selection. False, with the reason shown, when a stage has no
+    // circuit that can be calculated.
     bool FinalResponsesClick();
 
     // Frequency unit.
@@ -184,6 +223,14 @@ class TfmMain {
     void RecalculateComponents();
     void SetFrequencyUnit(bool hz);
     void UpdateCaption();
+    // The window a stage step handed over to, filled and shown.
+    void HandOver(NextWindow next);
+    // The circuit-selection texts of the candidate shown, again from the design (after
+    // a unit switch or recomputed metrics), without changing the candidate shown.
+    void RefreshCircuitSelection();
+    // After the stage gains changed: the gain window, the component values and the
+    // windows that show them.
+    void GainsChanged();
     // The steps of a design just read: the specification form with its comparison
     // table, the ideal responses, the analysis grid, the stage gains and, from the
     // component step on, the components.

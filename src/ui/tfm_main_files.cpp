@@ -170,6 +170,7 @@ bool TfmMain::OpenDesign(const std::string& path) {
     d_.CurrentApprox = d_.SavedApprox;
     d_.StepChanged = 0;
     d_.Loading = 0;
+    Changes.ChangedFrom(app::DesignPart::Specification);
     return true;
 }
 

@@ -63,6 +63,19 @@ TfmParEnt::TfmParEnt(TDesign& design, Dialogs& dialogs) : d_(design), dlg_(dialo
     RelabelUnits();
 }
 
+const app::Parameter* TfmParEnt::ParameterOf(const TEditControl& edit) const {
+    const bool band = isBand(d_.Spec.FilterType);
+    const char* name = nullptr;
+    if (&edit == &NumEdit1) name = "apb";
+    if (&edit == &NumEdit2) name = "asb";
+    if (&edit == &NumEdit3) name = band ? "bpb" : "fpb";
+    if (&edit == &NumEdit4) name = band ? "bsb" : "fsb";
+    if (&edit == &NumEdit5) name = "f0";
+    if (&edit == &IntEdit1) name = "order";
+    if (&edit == &NumEdit6) name = CB4.ItemIndex == 1 ? "gain-db" : "gain";
+    return name ? &app::ParameterNamed(name) : nullptr;
+}
+
 std::vector<std::string> TfmParEnt::UnitItems() const {
     if (d_.Opt.FreqUnitsHz) return {"Hz", "kHz"};
     return {"rad/s", "krad/s"};
@@ -489,6 +502,7 @@ void TfmParEnt::CalcBtnClick() {
     if (status == app::SpecificationStatus::BesselRootsUnavailable) {
         SetBusy(false);
         dlg_.Message(MessageKind::Error, kBesselFileError);
+        if (OnCalculated) OnCalculated();
         return;
     }
 
@@ -502,6 +516,7 @@ void TfmParEnt::CalcBtnClick() {
 
     BitBtn1Enabled = status == app::SpecificationStatus::Ok && ReadGain();
     if (BitBtn1Enabled) app::CompleteSpecification(d_, d_.Spec.OverallGain, Responses);
+    if (OnCalculated) OnCalculated();
 }
 
 void TfmParEnt::BitBtn1Click() {

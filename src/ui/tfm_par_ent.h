@@ -10,6 +10,7 @@
 
 #include "analysis/ideal_responses.h"
 #include "app/design_session.h"
+#include "app/parameters.h"
 #include "approx/approximation.h"
 #include "model/design.h"
 #include "ui/dialogs.h"
@@ -65,6 +66,8 @@ class TfmParEnt {
 
     // Called by "Next" once the design moves on to the ideal responses.
     std::function<void()> OnNext;
+    // Called after "Calculate" replaced the approximations (whatever their verdict).
+    std::function<void()> OnCalculated;
     // Set by the main window's model: the record of the ideal responses it shares with
     // the graph window, which then need not compute them again over the same axes.
     IdealResponseRecord* Responses = nullptr;
@@ -77,6 +80,10 @@ class TfmParEnt {
     void RelabelUnits();
     // The frequency-unit switch: rebuilds the three frequency entries in the new unit.
     void ConvertFrequencyUnits(bool toHz);
+    // The user parameter an entry field sets, for the design's filter type and the gain's
+    // unit (its help, range and unit for the field's tool tip and validator); null for a
+    // control that is not one of the entries.
+    const app::Parameter* ParameterOf(const TEditControl& edit) const;
 
     // Handlers
     void CheckBox1Click();

@@ -246,6 +246,7 @@ void TfmUser::SectionsChanged() {
     UpdateList();
     UpdateButtons();
     UpdateResponse();
+    if (OnSectionsChanged) OnSectionsChanged();
 }
 
 void TfmUser::FormShow() {

@@ -87,6 +87,8 @@ class TfmUser {
 
     // Called by "Next" once the filter goes on to the ideal responses.
     std::function<void()> OnNext;
+    // Called after a section was added, deleted or moved.
+    std::function<void()> OnSectionsChanged;
 
     // Shows the form for the design's sections (none for a new design): the list, the
     // order, the buttons, the template and the response; the entry fields take their

@@ -101,6 +101,21 @@ void TfmView::Refresh() {
     Recompute(History.Empty());
 }
 
+void TfmView::FrequencyUnitChanged() {
+    const bool hz = d_.Opt.FreqUnitsHz != 0;
+    if (Axes.Freq.Max <= 0 || Axes.Freq.Hz == hz) return; // never shown, or already so
+    const long double factor =
+        hz ? 1.0L / (2.0L * std::numbers::pi_v<long double>) : 2.0L * std::numbers::pi_v<long double>;
+    Axes.Freq.Min *= factor;
+    Axes.Freq.Max *= factor;
+    Axes.Freq.Hz = hz;
+    Axes.Freq.Decade = DefaultFrequencyAxis(d_).Decade;
+    History.Clear();
+    UnzoomBtnEnabled = false;
+    PtCalc.FormShow(); // its caption names the unit; values in the old unit are gone
+    Recompute(false);
+}
+
 void TfmView::Recompute(bool rangeGain) {
     for (int v = 0; v < kFinalVariantCount; ++v)
         Samples[static_cast<std::size_t>(v)] = VariantChecked[static_cast<std::size_t>(v)]

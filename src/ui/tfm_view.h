@@ -98,6 +98,10 @@ class TfmView {
     void VariantClick(int variant);
     void StagesChange(bool all, int from, int to);
     void Refresh();
+    // The design's frequency unit changed: the frequency axis keeps its span in the new
+    // unit (the zoom history, in the old unit, is dropped) and the curves, the check and
+    // the point calculator's caption follow.
+    void FrequencyUnitChanged();
 
     // "Configure Graphs".
     void ZoomBtnClick();
