@@ -437,6 +437,36 @@ TEST(MonteCarlo, EachToleranceDrawsItsOwnComponentsAndTheSpreadIsTheSampleDeviat
                     1e-9 * (double)(p.Max - p.Min) + 1e-15);
 }
 
+// A run meets the mask at a frequency when its attenuation keeps the band's limit; the
+// band edges belong to their bands and the transition band has no limit.
+TEST(MonteCarlo, MaskBandsIncludeTheirEdges) {
+    struct Case {
+        uint8_t type;
+        long double w, a;
+        bool meets;
+    };
+    const Case cases[] = {
+        {Lowpass, 1000, 0.4L, true},   {Lowpass, 1000, 0.6L, false}, {Lowpass, 2000, 39, false},
+        {Lowpass, 2000, 41, true},     {Lowpass, 1500, 20, true},    {Highpass, 2000, 0.6L, false},
+        {Highpass, 1000, 39, false},   {Highpass, 1000, 41, true},   {Highpass, 1500, 20, true},
+        {Bandpass, 1500, 0.6L, false}, {Bandpass, 10, 39, false},    {Bandstop, 1500, 39, false},
+        {Bandstop, 10, 0.6L, false},   {Bandstop, 10, 0.4L, true},
+    };
+    for (const Case& c : cases) {
+        Specification s;
+        s.FilterType = c.type;
+        s.Apb = 0.5L;
+        s.Asb = 40;
+        s.wpb = c.type == Lowpass ? 1000 : 2000;
+        s.wsb = c.type == Lowpass ? 2000 : 1000;
+        s.w0 = 1500;
+        s.Bpb = c.type == Bandpass ? 500 : 2000;
+        s.Bsb = c.type == Bandpass ? 2000 : 500;
+        EXPECT_EQ(MeetsMask(s, c.w, c.a), c.meets)
+            << int(c.type) << " w=" << double(c.w) << " A=" << double(c.a);
+    }
+}
+
 // Yield: a filter designed with margin passes every run at tight tolerances, and
 // fails some when its tolerances swamp the margin; uniform draws never leave the band
 // that the tolerance allows.
