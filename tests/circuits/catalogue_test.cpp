@@ -93,15 +93,6 @@ TEST(Catalogue, NetlistsAgreeWithTheirRows) {
     }
 }
 
-TEST(Catalogue, ActiveCompensationOfferedWhereItReducesTheError) {
-    for (const CatalogueEntry& e : CatalogueEntries()) {
-        const bool expected = RowOf(e).ActiveComp && e.key != "SLP04" && e.key != "SBP05";
-        EXPECT_EQ(ActiveCompensationOffered(e.key), expected) << e.key;
-    }
-    EXPECT_FALSE(ActiveCompensationOffered("SLP08"));
-    EXPECT_TRUE(ActiveCompensationOffered("SLP02"));
-}
-
 TEST(Catalogue, SallenKeyBandpassHasNegativeFeedback) {
     // With ideal op amps the two input orders give the same response; only a finite-gain
     // amplifier tells them apart. Positive feedback around A(s) = wt/s puts a real pole in
