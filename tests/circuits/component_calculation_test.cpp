@@ -225,6 +225,9 @@ TEST(CalculateComponents, PredistortedUnityGainSallenKeyRealisesTheRaisedTargets
         EXPECT_LT(std::abs(h->real()), 1e-9L);
         EXPECT_NEAR(static_cast<double>(-h->imag() / qr), 1.0, 1e-9);
         EXPECT_EQ(static_cast<long double>(d.Circuits[1].MinRecGBW), 1.0e5L);
+        // C2 = 4 Qp'^2 C1 takes the predistorted Q.
+        const TStageCircuit& c = d.Circuits[1];
+        EXPECT_NEAR(static_cast<double>(C(c, 2) / C(c, 1)), static_cast<double>(4 * qr * qr), 1e-9);
     }
 }
 
