@@ -219,20 +219,27 @@ TEST(ToleranceAnalysis, ActiveSpreadAgreesWithMonteCarloOfTheNodeEquations) {
         SetTolerances(e, 0.0L, 0.0L, 1.0L);
         e.Circuits[slp].OpAmpGBW = 200.0L * e.Stages[slp].Wp / kTwoPi;
         ASSERT_TRUE(CalculateComponents(e, slp));
-        const long double edge = PassbandEdge(e.Spec);
-        const auto est = AnalyseStage(e, slp, edge);
-        ASSERT_TRUE(est.has_value());
-        EXPECT_EQ(est->PassiveSpread, 0.0L);
+        // At the passband edge and at the pole. One op amp moves wp and Qp together, so
+        // their shares add before they are squared: at the pole of the unity-gain
+        // Sallen-Key (kq = -kw) they cancel, and what the runs show there is of second
+        // order (below 1e-4 dB).
+        const std::vector<long double> ws = {PassbandEdge(e.Spec),
+                                             static_cast<long double>(e.Stages[slp].Wp)};
         MonteCarloOptions o;
         o.Runs = 2000;
-        o.W = {edge};
+        o.W = ws;
         o.First = o.Last = slp;
         o.ModelOpAmps = true;
         const auto mc = RunMonteCarlo(e, o);
         ASSERT_TRUE(mc.has_value());
-        const long double mcSpread = 3.0L * mc->Band[0].Sigma;
-        EXPECT_NEAR((double)est->ActiveSpread, (double)mcSpread, 0.10 * (double)mcSpread)
-            << "choice " << choice;
+        for (std::size_t k = 0; k < ws.size(); ++k) {
+            const auto est = AnalyseStage(e, slp, ws[k]);
+            ASSERT_TRUE(est.has_value());
+            EXPECT_EQ(est->PassiveSpread, 0.0L);
+            const long double mcSpread = 3.0L * mc->Band[k].Sigma;
+            EXPECT_NEAR((double)est->ActiveSpread, (double)mcSpread, 0.10 * (double)mcSpread + 1e-4)
+                << "choice " << choice << " w " << double(ws[k]);
+        }
     }
 }
 
