@@ -330,6 +330,7 @@ def main():
     ap.add_argument("--check", action="store_true",
                     help="only check that every fault applies and compiles; run no tests")
     ap.add_argument("--fresh-baseline", action="store_true", help="run the unchanged suite again")
+    ap.add_argument("--programs", help="only these test programs, e.g. velmora_circuits_tests,velmora_stages_tests")
     args = ap.parse_args()
 
     signal.signal(signal.SIGTERM, lambda *_: sys.exit("mutation_check: terminated"))
@@ -362,6 +363,8 @@ def main():
     if not ok:
         sys.exit("mutation_check: the unchanged source does not build:\n" + out[-4000:])
     programs = test_programs(build)
+    if args.programs:
+        programs = [p for p in programs if p in args.programs.split(",")]
     if args.check:
         base = {p: {"status": "pass", "failed": [], "seconds": 0} for p in programs}
     else:

@@ -83,57 +83,6 @@ TEST(FrequencyColumn, LogarithmicAndLinearPoints) {
     EXPECT_GT(d.FreqColumn[0].W, 0);
 }
 
-// ---- Gain, phase and delay against H(jw) -------------------------------------------------
-
-// Every hand-built filter at every point of two columns (logarithmic over the default
-// axis widened to four decades, and linear from 0): the program's gain, phase angle and
-// delay against |H|, arg H and the numeric derivative of arg H of the transfer function
-// the tables stand for. Tolerances: Real48 storage keeps about 12 digits, so 1e-6 dB,
-// 1e-6 degree and 1e-6 relative leave a wide margin for the reference's own rounding
-// while failing any wrong factor, sign or missing term.
-TEST(IdealFrequencyResponse, AgreesWithTransferFunctionOfTheTables) {
-    for (const HandFilter& f : test::HandBuiltFilters()) {
-        TDesign& d = FreshDesign();
-        test::Install(d, f);
-        const test::TransferFunction H = [&](std::complex<long double> s) { return f.H(s); };
-        FrequencyAxis base = DefaultFrequencyAxis(d);
-        for (const FrequencyAxis& axis : {FrequencyAxis{base.Min / 10, base.Max * 10, true, true},
-                                          FrequencyAxis{0, 3 * base.Max, false, true}}) {
-            ComputeIdealFrequencyResponses(d, axis);
-            const auto notches = MarkNotches(d, f.approx, axis.Log); // the same points again
-            for (int i = 0; i <= kResponseIntervals; ++i) {
-                const long double w = d.FreqColumn[i].W;
-                const IdealSample& s = d.Approx[f.approx].Ideal[i];
-                const std::complex<long double> h = H({0, w});
-                SCOPED_TRACE(f.name + " at point " + std::to_string(i));
-                const bool notch = std::find(notches.begin(), notches.end(), i) != notches.end();
-                // A notch point is marked for the graph and keeps its true gain; on the
-                // notch itself (|H| below 1e-10) both the gain and its reference are the
-                // rounding noise of a cancellation, far below anything measurable.
-                EXPECT_EQ(d.Approx[f.approx].NotchMark[static_cast<std::size_t>(i)], notch ? 1 : 0);
-                if (notch && std::abs(h) < 1e-10) {
-                    EXPECT_LT(s.GainDb, -190);
-                } else if (std::abs(h) > 1e-20) {
-                    EXPECT_NEAR(s.GainDb, test::ReferenceGainDb(H, w), 1e-6);
-                    EXPECT_NEAR(s.GainVV, std::abs(h), 1e-9 * std::abs(h));
-                } else {
-                    EXPECT_EQ(s.GainDb, kGainFloorDb);
-                }
-                // Exactly at a notch the phase jumps by 180 degrees; the derivative of
-                // the reference straddles that jump within 2h of it.
-                const bool atNotch = std::any_of(f.zeroW2.begin(), f.zeroW2.end(), [&](long double w2) {
-                    return std::fabs(w - std::sqrt(w2)) <= 1e-4L * w;
-                });
-                if (w > 0 && !atNotch) {
-                    EXPECT_NEAR(test::AngleDifference(-s.Phase, test::ReferencePhaseDeg(H, w)), 0.0L, 1e-6);
-                    const long double tau = test::ReferenceDelay(H, w, 1e-5L * w);
-                    EXPECT_NEAR(s.Delay, tau, 1e-6 * std::fabs(tau));
-                }
-            }
-        }
-    }
-}
-
 // ---- The worked examples ------------------------------------------------------------------
 
 TEST(IdealFrequencyResponse, NotchIsMarkedAtTheNearestPointWhichKeepsItsTrueGain) {

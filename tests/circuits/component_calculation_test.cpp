@@ -225,62 +225,9 @@ TEST(CalculateComponents, PredistortedUnityGainSallenKeyRealisesTheRaisedTargets
         EXPECT_LT(std::abs(h->real()), 1e-9L);
         EXPECT_NEAR(static_cast<double>(-h->imag() / qr), 1.0, 1e-9);
         EXPECT_EQ(static_cast<long double>(d.Circuits[1].MinRecGBW), 1.0e5L);
-    }
-}
-
-// Central differences of the realised parameters, the second method for the exact
-// sensitivities, over a circuit of every stage type.
-TEST(CalculateComponents, SensitivitiesAgreeWithFiniteDifferences) {
-    struct Case {
-        const char* key;
-        long double wp, qp, gain, wz;
-    };
-    const Case cases[] = {
-        {"FLP03", 2.0e4L, 0, 2.0L, 0},          {"FHP04", 3.0e3L, 0, 1.5L, 0},
-        {"SLP01", 2.0e4L, 0.9L, 1.0L, 0},       {"SLP03", 5.0e4L, 1.3L, 2.0L, 0},
-        {"SLP13", 8.0e3L, 4.0L, 1.0L, 0},       {"SHP01", 1.0e4L, 0.8L, 1.0L, 0},
-        {"SBP04", 6.0e4L, 3.0L, 1.0L, 0},       {"SBP13", 6.0e4L, 3.0L, 2.0L, 0},
-        {"SLPN10", 1.0e4L, 2.0L, 1.0L, 2.0e4L}, {"SHPN09", 2.0e4L, 2.0L, 1.0L, 1.0e4L},
-    };
-    for (const Case& k : cases) {
-        SCOPED_TRACE(k.key);
-        TDesign d = OneStage(k.key, k.wp, k.qp, k.gain, k.wz);
-        const int type = d.Stages[1].StageType;
-        ASSERT_TRUE(LoadAndCalculate(d, 1));
+        // C2 = 4 Qp'^2 C1 takes the predistorted Q.
         const TStageCircuit& c = d.Circuits[1];
-        const CircuitRoutines* r = FindCircuit(k.key);
-        ASSERT_TRUE(r);
-        const ComponentValues<long double> v = StageComponentValues(c);
-        const auto param = [&](const ComponentValues<long double>& x, int which) {
-            const auto p = RealisedParameters(r->realise(x), type);
-            EXPECT_TRUE(p);
-            const long double vals[] = {p->wp, p->qp, p->gain, p->wz};
-            return vals[which];
-        };
-        const long double h = 1.0e-6L;
-        for (int slot = 1; slot <= kComponentSlots; ++slot) {
-            const bool resistor = slot <= kResistorSlots;
-            const int n = resistor ? slot : slot - kResistorSlots;
-            if (n > (resistor ? c.ResistorCount : c.CapacitorCount)) continue;
-            const TComponentItem& item = c.Components[slot];
-            const long double stored[] = {item.SensWp, item.SensQp, item.SensGain, item.SensWz};
-            for (int which = 0; which < 4; ++which) {
-                const long double p0 = param(v, which);
-                if (p0 == 0.0L) continue;
-                ComponentValues<long double> up = v, down = v;
-                auto& xu = resistor ? up.R[static_cast<std::size_t>(n)] : up.C[static_cast<std::size_t>(n)];
-                auto& xd =
-                    resistor ? down.R[static_cast<std::size_t>(n)] : down.C[static_cast<std::size_t>(n)];
-                xu *= 1 + h;
-                xd *= 1 - h;
-                const long double fd = (param(up, which) - param(down, which)) / (2 * h * p0);
-                // The stored figures belong to the values before the 1.0002 mark, which
-                // moves a standard value by 2e-4: allow 1e-3 beside the 1e-8 of the
-                // central difference.
-                EXPECT_NEAR(static_cast<double>(stored[which]), static_cast<double>(fd), 1e-3)
-                    << (resistor ? "R" : "C") << n << " parameter " << which;
-            }
-        }
+        EXPECT_NEAR(static_cast<double>(C(c, 2) / C(c, 1)), static_cast<double>(4 * qr * qr), 1e-9);
     }
 }
 

@@ -1,0 +1,120 @@
+// Worked designs whose values follow from the design equations by hand: the choices a
+// circuit makes that its realised function does not show (capacitor ratios, fixed gains,
+// the " C2 variable" stepping, the parts of a compensated variant).
+#include <cmath>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "support/circuit_cases.h"
+
+namespace velmora {
+namespace {
+
+using namespace test;
+
+const long double kWp = 2 * kPiL * 1e3L;
+
+TEST(CircuitExamples, FollowerGainWhateverIsAsked) {
+    auto d = LoadedStage("FHP01", {kWp, 0, 3.0L});
+    ASSERT_TRUE(RoutinesOf("FHP01").design(*d, 1));
+    EXPECT_EQ(d->Circuits[1].ActualGain.value(), 1.0L);
+    EXPECT_EQ(d->Circuits[1].GainFixed, 1);
+}
+
+TEST(CircuitExamples, SallenKeyCapacitorRatios) {
+    struct Case {
+        const char* key;
+        long double qp, k;
+        bool c2Variable, c1EqC2;
+        long double ratio; // C2/C1
+    };
+    // SLP01: C2 = 4 Qp^2 C1 with equal resistors, so 2 at Qp = 1/sqrt 2; " C2 variable"
+    // raises r = 1 to 10 at Qp = 0.5 and moves on to 100 where 4 Qp^2 reaches 10. SLP02:
+    // C2 = 2 Qp C1, or C1 = C2. SLP03: C2 = 4 Qp^2 (K + 1) C1.
+    const Case cases[] = {
+        {"SLP01", 1 / std::sqrt(2.0L), 1, false, false, 2},
+        {"SLP01", 0.5L, 1, true, false, 10},
+        {"SLP01", std::sqrt(10.0L) / 2, 1, true, false, 100},
+        {"SLP01", 3, 1, true, false, 100},
+        {"SLP02", 2, 1, false, false, 4},
+        {"SLP02", 2, 1, false, true, 1},
+        {"SLP03", 1.5L, 2, false, false, 27},
+    };
+    for (const Case& k : cases) {
+        auto d = LoadedStage(k.key, {kWp, k.qp, k.k, 0, k.c2Variable, k.c1EqC2});
+        ASSERT_TRUE(RoutinesOf(k.key).design(*d, 1)) << k.key;
+        const TStageCircuit& c = d->Circuits[1];
+        EXPECT_NEAR(double(C(c, 2) / C(c, 1)), double(k.ratio), 1e-9) << k.key << " Qp=" << double(k.qp);
+        if (k.c2Variable) {
+            EXPECT_EQ(c.CapRatio.value(), k.ratio);
+        }
+    }
+}
+
+TEST(CircuitExamples, SallenKeyC2VariableStepsC2DownUntilTheGainExceedsOne) {
+    // The gain of the " C2 variable" Sallen-Key lowpass falls as C2/C1 grows; at low Q the
+    // starting ratio 10 gives K <= 1 and C2 steps down the 12-value series until K > 1.
+    for (long double qp : {0.5L, 0.6L, 0.8L, 1.0L, 1.15L, 1.5L, 4.0L, 30.0L}) {
+        auto d = LoadedStage("SLP02", {kWp, qp, 1.0L, 0, true});
+        const long double c2Start = C(d->Circuits[1], 2);
+        ASSERT_TRUE(RoutinesOf("SLP02").design(*d, 1)) << double(qp);
+        const TStageCircuit& c = d->Circuits[1];
+        EXPECT_GT(c.ActualGain, 1.0L);
+        EXPECT_EQ(c.C2Alone, 1);
+        EXPECT_NEAR(double(c.CapRatio), double(C(c, 2) / C(c, 1)), 1e-11);
+        if (qp >= 1.5L) { // no step needed
+            EXPECT_EQ(C(c, 2), c2Start);
+        }
+        if (qp <= 1.0L) {
+            EXPECT_LT(C(c, 2), c2Start);
+        }
+    }
+}
+
+TEST(CircuitExamples, CompensatedVariantsRepeatTheGainPair) {
+    // The added op amp gets a copy of the amplifier's gain pair (the resistors `copy` of
+    // `original`); compensation takes the place of predistortion; switching it off again
+    // gives the plain counts.
+    struct Case {
+        const char* key;
+        int resistors, original[2], copy[2];
+    };
+    const Case cases[] = {{"SLP01", 2, {0, 0}, {0, 0}}, {"SLP02", 6, {3, 4}, {6, 5}},
+                          {"SLP03", 3, {0, 0}, {0, 0}}, {"SLP04", 7, {4, 5}, {7, 6}},
+                          {"SHP02", 6, {3, 4}, {6, 5}}, {"SBP03", 7, {4, 5}, {7, 6}}};
+    for (const Case& k : cases)
+        for (const bool c2Variable : {false, true}) {
+            if (c2Variable && !RowOf(*EntryByKey(k.key)).C2Variable) continue;
+            auto d = LoadedStage(k.key, {kWp / 2.5L, 2, 3, 0, c2Variable, false, true, true});
+            ASSERT_TRUE(RoutinesOf(k.key).design(*d, 1)) << k.key;
+            const TStageCircuit& c = d->Circuits[1];
+            if (!c2Variable) {
+                EXPECT_EQ(c.ResistorCount, k.resistors) << k.key;
+            }
+            EXPECT_EQ(c.ResistorCount, FindTopology(k.key, true)->resistors()) << k.key;
+            EXPECT_EQ(c.OpAmpCount, 2) << k.key;
+            EXPECT_EQ(c.Predistort, 0) << k.key;
+            for (int i = 0; i < 2; ++i)
+                if (k.copy[i]) {
+                    EXPECT_EQ(R(c, k.copy[i]), R(c, k.original[i])) << k.key;
+                }
+            d->Circuits[1].CompensationInUse = 0;
+            ASSERT_TRUE(RoutinesOf(k.key).design(*d, 1));
+            EXPECT_EQ(d->Circuits[1].OpAmpCount, 1);
+            EXPECT_EQ(d->Circuits[1].ResistorCount, FindTopology(k.key)->resistors());
+        }
+    // SHP10's R1 ties a virtual ground to ground: the ideal response ignores its value.
+    auto d = LoadedStage("SHP10", {kWp, 2, 3});
+    ASSERT_TRUE(RoutinesOf("SHP10").design(*d, 1));
+    ComponentValues<long double> v = ValuesOf<long double>(d->Circuits[1]);
+    const Complex s(0, kWp);
+    const auto h = NodalResponse("SHP10", v, s);
+    v.R[1] *= 7;
+    const auto h7 = NodalResponse("SHP10", v, s);
+    ASSERT_TRUE(h && h7);
+    EXPECT_LE(std::abs(*h - *h7), 1e-12L * std::abs(*h));
+}
+
+} // namespace
+} // namespace velmora
