@@ -1,6 +1,6 @@
 #include "ui/tfm_gain.h"
 
-
+#include <array>
 #include <cmath>
 
 #include "model/number_text.h"
