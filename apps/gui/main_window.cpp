@@ -14,6 +14,7 @@
 #include <QUrl>
 
 #include "qt_surface.h"
+#include "stage_windows.h"
 #include "ui/spec_template.h"
 #include "windows.h"
 
@@ -38,16 +39,7 @@ MainWindow::MainWindow(Dialogs* dialogs) {
     resValues_->closed = [this] { model_->ResValuesVisible = false; };
     transfer_ = new TransferWindow(model_->Transfer, changed, this);
     view_ = new ViewWindow(model_->View, changed, this);
-    // Until the stage windows exist, leaving the ideal responses shows the stages the
-    // automatic steps built, as their coefficient table.
-    const auto toGraph = model_->Graph.OnNext;
-    model_->Graph.OnNext = [this, toGraph] {
-        if (toGraph) toGraph();
-        if (model_->LastHandOver == NextWindow::CircuitSelection) {
-            model_->CirSel.Visible = false;
-            model_->Transfer.FormShow();
-        }
-    };
+    stages_ = std::make_unique<StageWindows>(*model_, changed, this);
     // From the stages table the circuits are chosen and calculated automatically and
     // the final responses shown.
     transfer_->finalResponses = [this] {
@@ -134,20 +126,15 @@ void MainWindow::BuildMenus() {
     QMenu* cascading = options->addMenu("Stage cascading");
     autoCascade_ = Add(cascading, "&Automatic", [&m] { m.Auto2Click(); });
     uiCascade_ = Add(cascading, "&User-interactive", [&m] { m.UI2Click(); });
-    QAction* criteria = Add(options, "Stage &cascading criteria", [&m] { m.StageCascadingcriteria1Click(); });
+    Add(options, "Stage &cascading criteria", [&m] { m.StageCascadingcriteria1Click(); });
     QMenu* units = options->addMenu("Frequency units");
     hz_ = Add(units, "Hz", [&m] { m.Hz1Click(); });
     rads_ = Add(units, "rad/s", [&m] { m.rads1Click(); });
-    QAction* characteristics =
-        Add(options, "C&omponent characteristics", [&m] { m.Componentcharacteristics1Click(); });
+    Add(options, "C&omponent characteristics", [&m] { m.Componentcharacteristics1Click(); });
     allCaps_ = Add(options, "&All capacitors standard values", [&m] { m.Allcapsstandardvalues1Click(); });
     QAction* transfer = Add(options, "Show &transfer function", [&m] { m.Showtransferfunction1Click(); });
     for (QAction* a : {autoPair_, uiPair_, autoCascade_, uiCascade_, hz_, rads_, allCaps_})
         a->setCheckable(true);
-    // The interactive pairing and cascading windows, their criteria and the component
-    // characteristics belong to the stage windows of the next part.
-    for (QAction* a : {uiPair_, uiCascade_, criteria, characteristics})
-        a->setEnabled(false);
 
     QMenu* inventory = menuBar()->addMenu("&Inventory");
     QMenu* capacitor = inventory->addMenu("&Capacitor");
@@ -240,6 +227,7 @@ void MainWindow::Sync() {
     show(resValues_, m.ResValuesVisible);
     show(transfer_, m.Transfer.Visible);
     show(view_, m.View.Visible);
+    stages_->Sync();
 }
 
 void MainWindow::closeEvent(QCloseEvent* e) {
