@@ -29,20 +29,6 @@ QPushButton* Button(const char* text, QWidget* owner, std::function<void()> hand
     return b;
 }
 
-void SetTabs(QTabBar* bar, const std::vector<std::string>& tabs, int current) {
-    const QSignalBlocker block(bar);
-    bool same = bar->count() == static_cast<int>(tabs.size());
-    for (int i = 0; same && i < bar->count(); ++i)
-        same = bar->tabText(i) == Q(tabs[static_cast<std::size_t>(i)]);
-    if (!same) {
-        while (bar->count() > 0)
-            bar->removeTab(0);
-        for (const std::string& t : tabs)
-            bar->addTab(Q(t));
-    }
-    bar->setCurrentIndex(current);
-}
-
 // A circuit's schematic, or, while it has no drawing, its name and component list.
 void PaintCircuit(DrawingSurface& s, const std::string& key, bool compensated,
                   const std::map<std::string, std::string>& values) {
@@ -138,7 +124,7 @@ CirSelWindow::CirSelWindow(TfmCirSel& model, Changed changed, QWidget* parent)
     Legend->setStyleSheet("color: red");
     SpreadCaption = label();
     Bars = new PictureWidget;
-    Bars->setMinimumSize(240, 110);
+    Bars->setMinimumSize(340, 110); // six boxes wide enough for "Excluded"
     Bars->paint = [this](DrawingSurface& s) { PaintSpreadBars(s, m_); };
     Bars->pressed = [this, changed](Qt::MouseButton, double x, double y) {
         const int k = SpreadBarAt(m_, Bars->width(), Bars->height(), x, y);
@@ -373,7 +359,7 @@ CirCalWindow::CirCalWindow(TfmCirCal& model, Changed changed, QWidget* parent)
     auto* tuneScroll = new QScrollArea;
     Tuning = new PictureWidget;
     Tuning->paint = [this](DrawingSurface& s) { m_.PaintTuning(s); };
-    Tuning->setMinimumSize(560, 700);
+    Tuning->setMinimumSize(420, 400);
     tuneScroll->setWidget(Tuning);
     tuneScroll->setWidgetResizable(true);
     auto* sens = new QWidget;
@@ -433,6 +419,9 @@ void CirCalWindow::Sync() {
             Steps->addItem(Q(s.Caption));
     }
     Steps->setCurrentRow(m_.StepIndex);
+    // Every step in view without scrolling.
+    if (Steps->count() > 0)
+        Steps->setMinimumHeight(Steps->sizeHintForRow(0) * Steps->count() + 2 * Steps->frameWidth() + 4);
     Instruction->setText(Q(m_.StepInstruction));
     Variations->setVisible(m_.VariationsShown);
     C2Variable->setVisible(m_.C2VariableVisible);
@@ -488,7 +477,7 @@ void CirCalWindow::Sync() {
     Schematic->update();
     if (m_.PageIndex == TfmCirCal::TunePage) {
         // The page is as tall as its text: measured by drawing it once off the screen.
-        const int w = std::max(560, Tuning->width());
+        const int w = std::max(420, Tuning->width());
         QImage probe(w, 2400, QImage::Format_RGB32);
         QPainter p(&probe);
         QtSurface surface(p, w, 2400);

@@ -31,6 +31,22 @@ void FillList(QListWidget* list, const std::vector<std::string>& rows) {
 
 } // namespace
 
+void SetTabs(QTabBar* bar, const std::vector<std::string>& tabs, int current) {
+    const QSignalBlocker block(bar);
+    bool same = bar->count() == static_cast<int>(tabs.size());
+    for (int i = 0; same && i < bar->count(); ++i)
+        same = bar->tabText(i) == Q(tabs[static_cast<std::size_t>(i)]);
+    if (!same) {
+        while (bar->count() > 0)
+            bar->removeTab(0);
+        for (const std::string& t : tabs)
+            bar->addTab(Q(t));
+        // A bar laid out while it had no tabs keeps no height of its own otherwise.
+        bar->setMinimumHeight(tabs.empty() ? 0 : bar->sizeHint().height());
+    }
+    bar->setCurrentIndex(current);
+}
+
 // ---- Pairing --------------------------------------------------------------------------
 
 PairsWindow::PairsWindow(TfmPairs& model, Changed changed, QWidget* parent) : StepWindow(parent), m_(model) {
@@ -350,11 +366,7 @@ GainAdWindow::GainAdWindow(Tfmgainad& model, Changed changed, QWidget* parent)
 void GainAdWindow::Sync() {
     syncing_ = true;
     setWindowTitle(Q(m_.Caption));
-    while (Tabs->count() > 0)
-        Tabs->removeTab(0);
-    for (const std::string& t : m_.Tabs)
-        Tabs->addTab(Q(t));
-    Tabs->setCurrentIndex(m_.TabIndex);
+    SetTabs(Tabs, m_.Tabs, m_.TabIndex);
     Gain->setText(Q(m_.GainText));
     syncing_ = false;
 }
@@ -468,11 +480,7 @@ void CharacteristicsWindow::Sync() {
     TempRise->setCurrentIndex(m_.TempRiseIndex);
     ResistorTempCo->setText(Q(m_.ResistorTempCoText));
     CapacitorTempCo->setText(Q(m_.CapacitorTempCoText));
-    while (Tabs->count() > 0)
-        Tabs->removeTab(0);
-    for (const std::string& t : m_.Tabs)
-        Tabs->addTab(Q(t));
-    Tabs->setCurrentIndex(m_.TabIndex);
+    SetTabs(Tabs, m_.Tabs, m_.TabIndex);
     const bool stage = m_.TabIndex >= 0 && m_.TabIndex < static_cast<int>(m_.Stages.size());
     for (QWidget* w : {static_cast<QWidget*>(Gbw), static_cast<QWidget*>(Noise),
                        static_cast<QWidget*>(GbwTolerance), static_cast<QWidget*>(GbwTempCo)})
@@ -524,11 +532,7 @@ CompSensWindow::CompSensWindow(TfmCompSens& model, Changed changed, QWidget* par
 
 void CompSensWindow::Sync() {
     syncing_ = true;
-    while (Tabs->count() > 0)
-        Tabs->removeTab(0);
-    for (const std::string& t : m_.Tabs)
-        Tabs->addTab(Q(t));
-    Tabs->setCurrentIndex(m_.Stage - 1);
+    SetTabs(Tabs, m_.Tabs, m_.Stage - 1);
     // Room for every row and column of the table.
     const double columns = static_cast<double>(m_.ColumnTitles.size());
     Table->setMinimumSize(static_cast<int>(80 + columns * (2 * m_.HalfColumnWidth + 10) + 20),

@@ -24,6 +24,10 @@
 
 namespace velmora::gui {
 
+// Shows the model's tab captions (rebuilt only when they changed) and its current tab,
+// without telling the window about the change.
+void SetTabs(QTabBar* bar, const std::vector<std::string>& tabs, int current);
+
 class PairsWindow : public StepWindow {
   public:
     PairsWindow(TfmPairs& model, Changed changed, QWidget* parent);
