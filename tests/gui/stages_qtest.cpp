@@ -74,6 +74,63 @@ class StagesTest : public QObject {
         qputenv("XDG_DATA_HOME", (dir_.path() + "/data").toLocal8Bit());
     }
 
+    // Interactive pairing and cascading: the pairing refuses to go on while entries are
+    // free, the cascade moves a stage up, the criteria dialog opens and cancels.
+    void interactivePairingAndCascading() {
+        RecordingDialogs dlg;
+        MainWindow w(&dlg);
+        QVERIFY(w.Start());
+        w.show();
+        velmora::TfmMain& m = w.Model();
+        StageWindows& st = *w.Stages();
+        w.Command("Lowpass")->trigger();
+        w.Command("Pole-zero pairing")->menu()->actions().at(1)->trigger(); // User-interactive
+        w.Command("Stage cascading")->menu()->actions().at(1)->trigger();
+        QTest::mouseClick(w.Spec()->Calculate, Qt::LeftButton);
+        QTest::mouseClick(w.Spec()->Next, Qt::LeftButton);
+        QTest::mouseClick(w.Graph()->Next, Qt::LeftButton);
+        PairsWindow* p = st.Pairs;
+        QVERIFY(p->isVisible());
+        QCOMPARE(p->windowTitle(), QString("Pair zeros and poles to create 1st and 2nd order stages"));
+        const int poles = p->Poles->count();
+        QVERIFY(poles >= 2);
+        p->Poles->item(0)->setSelected(true);
+        QTest::mouseClick(p->Add, Qt::LeftButton);
+        QCOMPARE(p->Pairs->count(), 1);
+        QCOMPARE(p->Poles->count(), poles - 1);
+        dlg.clear();
+        QTest::mouseClick(p->Next, Qt::LeftButton);
+        QVERIFY(p->isVisible());
+        QCOMPARE(QString::fromStdString(dlg.messages().at(0)),
+                 QString("error: Pole-zero pairing not complete!"));
+        QTest::mouseClick(p->AutoAddAll, Qt::LeftButton);
+        QCOMPARE(p->Poles->count(), 0);
+        QTest::mouseClick(p->Next, Qt::LeftButton);
+        QVERIFY(!p->isVisible());
+
+        CascadeWindow* c = st.Cascade;
+        QVERIFY(c->isVisible());
+        QCOMPARE(c->Table->rowCount(), w.Design().StageCount);
+        QVERIFY(!c->Up->isEnabled() && !c->Down->isEnabled());
+        const QString second = c->Table->item(1, 1)->text();
+        QTest::mouseClick(c->Table->viewport(), Qt::LeftButton, {},
+                          c->Table->visualItemRect(c->Table->item(1, 0)).center());
+        QVERIFY(c->Up->isEnabled());
+        QTest::mouseClick(c->Up, Qt::LeftButton);
+        QCOMPARE(c->Table->item(0, 1)->text(), second);
+        QVERIFY(!c->Up->isEnabled() && c->Down->isEnabled());
+        QTest::mouseClick(c->Criteria, Qt::LeftButton);
+        QVERIFY(st.ACrit->isVisible());
+        QCOMPARE(st.ACrit->windowTitle(), QString("Criteria; Automatic mode"));
+        QTest::mouseClick(st.ACrit->Cancel, Qt::LeftButton);
+        QVERIFY(!st.ACrit->isVisible());
+        QTest::mouseClick(c->Next, Qt::LeftButton);
+        QVERIFY(!c->isVisible() && st.CirSel->isVisible());
+        QCOMPARE(w.Design().DesignLevel, velmora::LevelCascaded);
+        QCOMPARE(m.CirSel.Tabs.size(), std::size_t(w.Design().StageCount));
+        w.Design().Modified = 0;
+    }
+
     void defaultDesignToTheFinalResponse() {
         RecordingDialogs dlg;
         MainWindow w(&dlg);
