@@ -699,7 +699,10 @@ StageWindows::StageWindows(TfmMain& main, Changed changed, QWidget* parent) : m_
     };
     Characteristics->ok = [&main] {
         main.CharacteristicsOkClick();
-        if (!main.Characteristics.Visible) main.CirSel.Refresh();
+        if (main.Characteristics.Visible) return; // refused: the form stays open
+        main.CirSel.Refresh();
+        // The components were calculated again; the window shows the stage anew.
+        if (main.CirCal.Visible) main.CirCal.TabChange(main.CirCal.TabIndex);
     };
     main.CirSel.OnComponents = [&main] { main.Characteristics.FormShow(); };
     main.CirSel.OnBack = [&main] {
