@@ -16,6 +16,7 @@
 #include <utility>
 
 #include "qt_surface.h"
+#include "stage_windows.h"
 #include "ui/spec_template.h"
 #include "windows.h"
 
@@ -71,21 +72,49 @@ MainWindow::MainWindow(Dialogs* dialogs) {
         dbConvert_, [&m] { return m.DbConvertVisible; }, [this] { dbConvert_->Sync(); }, {});
     AddView(
         resValues_, [&m] { return m.ResValuesVisible; }, [this] { resValues_->Sync(); }, {});
-    // Until this front end has a circuit-selection window, the stages table stands in
-    // for it: the stages the automatic steps built, with "Final Responses" to have every
-    // circuit chosen and calculated. Closing it closes the selection step.
     AddView(
-        transfer_, [&m] { return m.Transfer.Visible || m.CirSel.Visible; },
-        [this, &m] {
-            if (!m.Transfer.Visible) m.Transfer.Refresh();
-            transfer_->Sync();
-        },
+        transfer_, [&m] { return m.Transfer.Visible; }, [this] { transfer_->Sync(); },
         {P::Stages, P::Circuits});
     transfer_->closed = [this] {
         model_->Transfer.Visible = false;
-        model_->CirSel.CloseClick();
         InputHandled(nullptr);
     };
+    // The stage and circuit windows, each drawn when it appears, takes input or shows a
+    // part that changed.
+    stages_ = std::make_unique<StageWindows>(
+        m, [this](QWidget* acted) { InputHandled(acted); }, this);
+    StageWindows& st = *stages_;
+    AddView(
+        st.Pairs, [&m] { return m.Pairs.Visible; }, [&st] { st.Pairs->Sync(); }, {P::Stages});
+    AddView(
+        st.Cascade, [&m] { return m.Cascade.Visible; }, [&st] { st.Cascade->Sync(); }, {P::Stages});
+    AddView(
+        st.ACrit, [&m] { return m.ACrit.Visible; }, [&st] { st.ACrit->Sync(); }, {});
+    AddView(
+        st.Gain, [&m] { return m.Gain.Visible; }, [&st] { st.Gain->Sync(); }, {P::Stages, P::Components});
+    AddView(
+        st.GainAd, [&m] { return m.GainAd.Visible; }, [&st] { st.GainAd->Sync(); }, {P::Stages});
+    AddView(
+        st.Characteristics, [&m] { return m.Characteristics.Visible; }, [&st] { st.Characteristics->Sync(); },
+        {P::Components});
+    AddView(
+        st.CirSel, [&m] { return m.CirSel.Visible; }, [&st] { st.CirSel->Sync(); },
+        {P::Specification, P::Stages, P::Circuits, P::Components});
+    AddView(
+        st.CirCal, [&m] { return m.CirCal.Visible; }, [&st] { st.CirCal->Sync(); },
+        {P::Specification, P::Stages, P::Circuits, P::Components});
+    AddView(
+        st.CapAdj, [&m] { return m.CirCal.Visible && m.CirCal.CapAdj.Visible; }, [&st] { st.CapAdj->Sync(); },
+        {P::Components});
+    AddView(
+        st.ResAdj, [&m] { return m.CirCal.Visible && m.CirCal.ResAdj.Visible; }, [&st] { st.ResAdj->Sync(); },
+        {P::Components});
+    AddView(
+        st.Compensate, [&m] { return m.Compensate.Visible; }, [&st] { st.Compensate->Sync(); },
+        {P::Circuits, P::Components});
+    AddView(
+        st.CompSens, [&m] { return m.CirCal.CompSens.Visible; }, [&st] { st.CompSens->Sync(); },
+        {P::Circuits, P::Components});
     transfer_->finalResponses = [this] { model_->FinalResponsesClick(); };
     AddView(
         view_, [&m] { return m.View.Visible; }, [this] { view_->Sync(); },
@@ -203,21 +232,16 @@ void MainWindow::BuildMenus() {
     QMenu* cascading = options->addMenu("Stage cascading");
     autoCascade_ = Add(cascading, "&Automatic", [&m] { m.Auto2Click(); });
     uiCascade_ = Add(cascading, "&User-interactive", [&m] { m.UI2Click(); });
-    QAction* criteria = Add(options, "Stage &cascading criteria", [&m] { m.StageCascadingcriteria1Click(); });
+    Add(options, "Stage &cascading criteria", [&m] { m.StageCascadingcriteria1Click(); });
     QMenu* units = options->addMenu("Frequency units");
     hz_ = Add(units, "Hz", [&m] { m.Hz1Click(); });
     rads_ = Add(units, "rad/s", [&m] { m.rads1Click(); });
-    QAction* characteristics =
-        Add(options, "C&omponent characteristics", [&m] { m.Componentcharacteristics1Click(); });
+    Add(options, "C&omponent characteristics", [&m] { m.Componentcharacteristics1Click(); });
     allCaps_ = Add(options, "&All capacitors standard values", [&m] { m.Allcapsstandardvalues1Click(); });
     QAction* transfer = transferCommand_ =
         Add(options, "Show &transfer function", [&m] { m.Showtransferfunction1Click(); });
     for (QAction* a : {autoPair_, uiPair_, autoCascade_, uiCascade_, hz_, rads_, allCaps_})
         a->setCheckable(true);
-    // This front end has no windows yet for interactive pairing and cascading, their
-    // criteria and the component characteristics.
-    for (QAction* a : {uiPair_, uiCascade_, criteria, characteristics})
-        a->setEnabled(false);
 
     QMenu* inventory = menuBar()->addMenu("&Inventory");
     QMenu* capacitor = inventory->addMenu("&Capacitor");

@@ -23,6 +23,7 @@ class DbConvertWindow;
 class ResValuesWindow;
 class TransferWindow;
 class ViewWindow;
+class StageWindows;
 
 class MainWindow : public QMainWindow {
   public:
@@ -56,6 +57,8 @@ class MainWindow : public QMainWindow {
     ResValuesWindow* ResValues() { return resValues_; }
     TransferWindow* Transfer() { return transfer_; }
     ViewWindow* View() { return view_; }
+    // The windows from the pairing to the calculated circuit.
+    StageWindows* Stages() { return stages_.get(); }
     // A command by its menu text without the ampersands ("Lowpass", "Save Design").
     QAction* Command(const QString& text) const;
 
@@ -80,6 +83,7 @@ class MainWindow : public QMainWindow {
     ResValuesWindow* resValues_ = nullptr;
     TransferWindow* transfer_ = nullptr;
     ViewWindow* view_ = nullptr;
+    std::unique_ptr<StageWindows> stages_;
     QMenu* fileMenu_ = nullptr;
     QAction* recentSeparator_ = nullptr;
     QList<QAction*> recentActions_;

@@ -6,7 +6,9 @@
 #include <QPixmap>
 #include <cstdio>
 
+#include "circuits/standard_substitution.h"
 #include "main_window.h"
+#include "stage_windows.h"
 #include "windows.h"
 
 namespace velmora::gui {
@@ -31,6 +33,107 @@ bool Save(QWidget* w, const QString& dir, const QString& name) {
 
 void SetField(TEditControl& c, const std::string& text) {
     c.Text = text;
+}
+
+// The steps from the pairing to the calculated circuit, each window as a person meets it.
+bool StageScreenshots(MainWindow& w, const QString& dir) {
+    TfmMain& m = w.Model();
+    StageWindows& st = *w.Stages();
+    bool ok = true;
+    // Pairing: two stages made by hand, one pole and one zero chosen for the next.
+    m.Pairs.SelectedPoleRows = {0};
+    m.Pairs.AddClick();
+    m.Pairs.SelectedPoleRows = {0};
+    m.Pairs.AddClick();
+    m.Pairs.SelectedPoleRows = {0};
+    w.Sync();
+    ok &= Save(st.Pairs, dir, "pairing");
+    m.Pairs.AutoAddAllClick();
+    if (m.Pairs.NextClick() != NextWindow::Cascading) return false;
+    m.Cascade.FormShow();
+    m.Cascade.RowClick(1);
+    w.Sync();
+    ok &= Save(st.Cascade, dir, "cascading");
+    m.ACrit.Show();
+    m.ACrit.CheckClick(0, 1);
+    m.ACrit.CheckClick(0, 2);
+    w.Sync();
+    ok &= Save(st.ACrit, dir, "cascading_criteria");
+    m.ACrit.CancelClick();
+    m.Cascade.NextClick();
+    m.CirSel.FormShow();
+    m.CirSel.NextCircuitClick();
+    w.Sync();
+    ok &= Save(st.CirSel, dir, "circuit_selection");
+    // Every stage gets the circuit shown first; the first stage's second candidate is
+    // excluded to show the label.
+    for (int tab = 0; tab < static_cast<int>(m.CirSel.Tabs.size()); ++tab) {
+        m.CirSel.TabChange(tab);
+        m.CirSel.FirstClick();
+        m.CirSel.SelectClick();
+    }
+    m.CirSel.TabChange(0);
+    m.CirSel.ExcludeClick(3);
+    w.Sync();
+    ok &= Save(st.CirSel, dir, "circuit_selection_excluded");
+    m.CirSel.ExcludeClick(3);
+    m.CirSel.NextClick();
+    m.CirSel.Visible = false;
+    w.Sync();
+    ok &= Save(st.CirCal, dir, "components_calc");
+    const auto step = [&m](const std::string& name) {
+        for (std::size_t i = 0; i < m.CirCal.Steps.size(); ++i)
+            if (m.CirCal.Steps[i].Name == name) return static_cast<int>(i);
+        return 0;
+    };
+    m.CirCal.StepClick(step("Adjust Values"));
+    w.Sync();
+    ok &= Save(st.CirCal, dir, "components_adjust");
+    m.CirCal.StepClick(step("Exact C Values"));
+    m.CirCal.ComponentClick("C1");
+    w.Sync();
+    ok &= Save(st.CapAdj, dir, "adjust_capacitor");
+    m.CirCal.CapAdj.Visible = false;
+    m.CirCal.StepClick(step("Standard R Values"));
+    // Switched on directly: the window's notes about the substitution would wait for a
+    // person to close them.
+    SwitchStandardROn(w.Design(), &m.ProgramInventory);
+    m.CirCal.TabChange(0);
+    w.Sync();
+    ok &= Save(st.CirCal, dir, "components_standard");
+    m.CirCal.StepClick(step("User-Assigned R"));
+    m.CirCal.ComponentClick("R1");
+    w.Sync();
+    ok &= Save(st.ResAdj, dir, "adjust_resistor");
+    m.CirCal.ResAdj.Visible = false;
+    m.CirCal.PageChange(TfmCirCal::TunePage);
+    w.Sync();
+    ok &= Save(st.CirCal, dir, "components_tune");
+    m.CirCal.PageChange(TfmCirCal::SensPage);
+    m.CirCal.SensitivitiesClick();
+    w.Sync();
+    ok &= Save(st.CompSens, dir, "sensitivities");
+    m.CirCal.CompSens.CloseClick();
+    m.CirCal.PageChange(TfmCirCal::CalcPage);
+    m.Compensate.FormShow();
+    w.Sync();
+    ok &= Save(st.Compensate, dir, "compensation");
+    m.Compensate.CancelClick();
+    m.Gain.FormShow();
+    w.Sync();
+    ok &= Save(st.Gain, dir, "filter_gain");
+    m.GainAd.Show();
+    w.Sync();
+    ok &= Save(st.GainAd, dir, "adjust_stage_gains");
+    m.GainAd.Visible = false;
+    m.Gain.Visible = false;
+    m.Characteristics.FormShow();
+    w.Sync();
+    ok &= Save(st.Characteristics, dir, "component_characteristics");
+    m.Characteristics.CancelClick();
+    m.CirCal.Visible = false;
+    w.Sync();
+    return ok;
 }
 
 } // namespace
@@ -85,11 +188,21 @@ bool TakeScreenshots(MainWindow& w, const QString& dir, const QString& designFil
     m.Graph.ImageMouseDown(MouseButton::Left, a.Left + 0.5 * a.Width(), a.Top + 0.5 * a.Height());
     w.Sync();
     ok &= Save(g, dir, "graph_pole_zero_list");
-    // On to the stages.
+    // On to the stages, paired and cascaded by hand.
     m.Graph.RadioGroup2Click(1);
+    m.UI1Click();
+    m.UI2Click();
+    m.Pairs.Visible = false;
+    m.Cascade.Visible = false;
     m.Graph.BitBtn1Click();
     w.Sync();
+    ok &= StageScreenshots(w, dir);
+    m.Showtransferfunction1Click();
+    w.Sync();
     ok &= Save(w.Transfer(), dir, "stages");
+    m.Transfer.Visible = false;
+    m.Auto1Click();
+    m.Auto2Click();
     // The final responses of the circuits chosen automatically, with the op amps' curve
     // and a point read.
     if (m.FinalResponsesClick()) {

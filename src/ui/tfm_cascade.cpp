@@ -22,7 +22,18 @@ void TfmCascade::FormShow() {
     RebuildRows();
 }
 
+void TfmCascade::RowClick(int row) {
+    Selected = row >= 0 && row < d_.StageCount ? row : -1;
+    UpEnabled = Selected > 0;
+    DownEnabled = Selected >= 0 && Selected < d_.StageCount - 1;
+}
+
+void TfmCascade::CriteriaClick() {
+    if (OnCriteria) OnCriteria();
+}
+
 void TfmCascade::RebuildRows() {
+    RowClick(Selected);
     Rows.clear();
     for (int s = 1; s <= d_.StageCount; ++s) {
         const TStageCoeffs& st = d_.Stages[s];

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <array>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -25,6 +26,9 @@ class TfmCascade {
     };
     std::vector<Row> Rows;
     int Selected = -1; // row index, -1 = none
+    // "Up" and "Down" move the selected row; each is enabled only where it can.
+    bool UpEnabled = false, DownEnabled = false;
+    void RowClick(int row);
     const StageGainRealiser* Circuits = nullptr;
 
     // Showing the window: the stages are ordered afresh only when the pairing changed
@@ -33,6 +37,9 @@ class TfmCascade {
     void UpClick();
     void DownClick();
     void CascadeClick();
+    // "Criteria": the main window opens TfmACrit; its OK orders the stages again.
+    std::function<void()> OnCriteria;
+    void CriteriaClick();
     // "Next": level 5 with the gains distributed; the circuit selection follows.
     NextWindow NextClick();
     // "Back": to the pairing window, or to the ideal responses with automatic pairing.

@@ -8,9 +8,12 @@
 #include "circuits/components.h"
 #include "circuits/selection.h"
 #include "circuits/standard_substitution.h"
+#include "circuits/standard_values.h"
+#include "circuits/tuning.h"
 #include "model/number_text.h"
 #include "stages/gains.h"
 #include "stages/stage_types.h"
+#include "ui/markup_text.h"
 #include "ui/tfm_cir_sel.h"
 
 namespace velmora {
@@ -85,7 +88,7 @@ std::string CapacitanceShown(long double farads) {
 } // namespace
 
 TfmCirCal::TfmCirCal(TDesign& design, Dialogs& dialogs)
-    : CapAdj(design, dialogs), ResAdj(design, dialogs), d_(design), dlg_(dialogs) {}
+    : CompSens(design), CapAdj(design, dialogs), ResAdj(design, dialogs), d_(design), dlg_(dialogs) {}
 
 void TfmCirCal::FormShow() {
     Visible = true;
@@ -93,9 +96,118 @@ void TfmCirCal::FormShow() {
     for (int i = 1; i <= d_.StageCount; ++i)
         Tabs.push_back("Stage " + std::to_string(i));
     TabIndex = 0;
+    PageIndex = CalcPage;
     RecalculateAll();
     BuildSteps();
-    StepIndex = 0;
+    StepClick(0);
+}
+
+void TfmCirCal::StepClick(int index) {
+    if (index < 0 || static_cast<std::size_t>(index) >= Steps.size()) return;
+    StepIndex = index;
+    const std::string step = CurrentStepName();
+    StepInstruction = Steps[static_cast<std::size_t>(index)].Instruction;
+    VariationsShown = step == "Variations";
+    AdjustShown = step == "Adjust Values";
+    StandardRShown = step == "Standard R Values";
+    NextHighlighted = step == "Freq. Response" || step == "Final Response";
+    CapacitorsClickable = step == "Exact C Values";
+    ResistorsClickable = step == "User-Assigned R";
+    // The values are what the person clicks: the calculation page comes to the front.
+    if (CapacitorsClickable || ResistorsClickable) PageIndex = CalcPage;
+    if (step == "Gain" && OnGain) OnGain();
+    if (step == "Components" && OnComponents) OnComponents();
+    if (step == "Compensation" && OnCompensate) OnCompensate();
+}
+
+void TfmCirCal::QuickChoiceClick(int choice) {
+    static const std::array<const char*, 3> targets = {"Variations", "Freq. Response", "Gain"};
+    if (choice < 0 || choice > 2) return;
+    for (std::size_t i = 0; i < Steps.size(); ++i)
+        if (Steps[i].Name == targets[static_cast<std::size_t>(choice)]) {
+            StepClick(static_cast<int>(i));
+            return;
+        }
+    StepClick(0); // no variations in this design: its first step
+}
+
+void TfmCirCal::PageChange(int page) {
+    if (page < CalcPage || page > SensPage) return;
+    PageIndex = page;
+}
+
+void TfmCirCal::SensitivitiesClick() {
+    CompSens.FormShow();
+    CompSens.TabChange(Stage());
+}
+
+std::map<std::string, std::string> TfmCirCal::SchematicValues() const {
+    std::map<std::string, std::string> values;
+    if (PageIndex != CalcPage) return values;
+    for (const ComponentRow& r : Components)
+        values[r.Name] = r.AssignedText.empty() ? r.Text : r.AssignedText;
+    return values;
+}
+
+double TfmCirCal::PaintTuning(DrawingSurface& s) const {
+    const double W = s.Width(), margin = 10;
+    s.SetBrush(colors::White);
+    s.FillRect(0, 0, W, s.Height());
+    const auto t = StageTuning(d_, Stage());
+    double y = margin;
+    const auto heading = [&](const std::string& text, double size) {
+        s.SetFont("Arial", size, FontBold);
+        s.SetTextColor(colors::Text);
+        s.TextOut(margin, y, text);
+        y += s.TextHeight(text) + 4;
+    };
+    if (!t) {
+        heading("No circuit calculated for this stage.", 10);
+        return y;
+    }
+    heading("Tuning sequence", 10);
+    s.SetFont("Arial", 9);
+    std::string sequence;
+    if (!t->recommended) {
+        sequence = "Not recommended";
+    } else {
+        sequence = "(" + t->rating + ")  ";
+        for (std::size_t i = 0; i < t->steps.size(); ++i) {
+            const TuningStep& st = t->steps[i];
+            sequence += st.component + " \xE2\x86\x92 " + st.parameter;
+            if (i + 1 < t->steps.size())
+                sequence += st.link == 1 ? "  \xE2\x87\x84  " : st.link == 2 ? "  +  " : ",  ";
+        }
+    }
+    s.TextOut(margin + 12, y, sequence);
+    y += s.TextHeight(sequence) + 8;
+    heading("Stage Parameters", 10);
+    s.SetFont("Arial", 9);
+    std::string params;
+    for (const std::string& p : t->parameters)
+        params += (params.empty() ? "" : "     ") + p;
+    s.TextOut(margin + 12, y, params);
+    y += s.TextHeight(params) + 10;
+    if (!t->recommended) return y;
+    heading("Adjusting the stage parameters:", 10);
+    MarkupLayout layout;
+    layout.left = margin + 12;
+    layout.right = W - margin;
+    layout.indent = 0;
+    layout.clipBottom = 1e9; // the page scrolls; nothing wraps back to the top
+    const auto sections = [&](const char* title, const std::vector<TuningSection>& list) {
+        heading(title, 9);
+        for (const TuningSection& sec : list) {
+            double x = 0;
+            s.SetFont("Arial", 9);
+            for (const std::string& line : sec.lines)
+                DrawMarkupText(s, line, x, sec.values, layout, y);
+            y += s.TextHeight("Ag") + 8;
+        }
+    };
+    sections("By magnitude:", t->magnitude);
+    sections("By phase (preferred method):", t->phase);
+    return y;
 }
 
 void TfmCirCal::RecalculateAll() {
@@ -188,12 +300,14 @@ bool TfmCirCal::CapAdjOKClick() {
     if (!CapAdj.OKClick()) return false;
     const bool gain = CapAdj.Report.rfind("Stage gain has ", 0) == 0;
     ReportAdjustment(CapAdj.Report.empty() || gain, CapAdj.Report, gain ? CapAdj.Report : "");
+    if (OnValuesChanged) OnValuesChanged();
     return true;
 }
 
 bool TfmCirCal::ResAdjOKClick() {
     if (!ResAdj.OKClick()) return false;
     ShowStage();
+    if (OnValuesChanged) OnValuesChanged();
     return true;
 }
 
@@ -214,9 +328,10 @@ void TfmCirCal::StandardRClick() {
         SwitchStandardROff(d_);
         OverallActualGain(d_);
         ShowStage();
-        return;
+    } else {
+        ReportStandardR(SwitchStandardROn(d_, ProgramInventory));
     }
-    ReportStandardR(SwitchStandardROn(d_, ProgramInventory));
+    if (OnValuesChanged) OnValuesChanged();
 }
 
 void TfmCirCal::StrategyClick(int index) {
@@ -297,6 +412,9 @@ void TfmCirCal::ShowStage() {
     StatusGbw = "GBW: " + GbwText(c.OpAmpGBW);
     StatusGain = "Gain: " + FixedText(c.ActualGain * GainPresentationFactor(d_.Stages[stage]), 4);
     StatusMode = c.CompensationInUse ? "Active Compensation" : c.Predistort ? "Predistort" : "";
+    StatusStandard = d_.Components.StandardROn
+                         ? "Stnd " + TrimmedText(d_.Components.ResistorTolerance, 2) + "% resistors"
+                         : "";
     // The "Adjust Values" choices the stage's circuit offers; a group it does not offer
     // falls back to all capacitors.
     AdjustChoiceVisible = {true, c.C2Alone != 0, c.GainPair != 0 && c.ResistorCount >= 2};
@@ -329,13 +447,20 @@ void TfmCirCal::ShowStage() {
                        "in the previous Select Filter Circuits window."};
         return;
     }
+    // The mark tells whether the value in effect can be bought as it stands: a resistor of
+    // the series of the resistor tolerance, a capacitor of the 12-value series.
+    const long double tol = d_.Components.ResistorTolerance;
+    const std::string resistorMark = "Stnd " + TrimmedText(tol, 2) + "%";
     for (int n = 1; n <= c.ResistorCount && n <= kResistorSlots; ++n) {
         const long double assigned = c.Components[n].Adjusted;
+        const long double inEffect = assigned > 0.0L ? assigned : R(c, n);
         Components.push_back({"R" + std::to_string(n), R(c, n), ResistanceShown(R(c, n)),
-                              assigned > 0.0L ? ResistanceShown(assigned) : ""});
+                              assigned > 0.0L ? ResistanceShown(assigned) : "",
+                              FindStandardResistor(inEffect, tol) ? resistorMark : "Exact"});
     }
     for (int n = 1; n <= c.CapacitorCount && n <= kCapacitorSlots; ++n)
-        Components.push_back({"C" + std::to_string(n), C(c, n), CapacitanceShown(C(c, n)), ""});
+        Components.push_back({"C" + std::to_string(n), C(c, n), CapacitanceShown(C(c, n)), "",
+                              FindStandardCapacitor(C(c, n)) ? "Stnd" : "Exact"});
 }
 
 // ---- TfmCompensate --------------------------------------------------------------------------

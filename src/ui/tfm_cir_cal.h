@@ -5,13 +5,16 @@
 
 #include <array>
 #include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
 #include "model/design.h"
 #include "model/inventory_file.h"
 #include "ui/dialogs.h"
+#include "ui/drawing_surface.h"
 #include "ui/tfm_comp_adj.h"
+#include "ui/tfm_comp_sens.h"
 
 namespace velmora {
 
@@ -38,6 +41,40 @@ class TfmCirCal {
     int StepIndex = 0;
     std::vector<std::string> QuickChoices = {"[1] variations", "[2] freq. response",
                                              "[3] gain, dynamic range"};
+    std::string StepInstruction; // the instruction of the step chosen
+
+    // Choosing a step shows that step's controls and nothing else of the steps; the
+    // steps that are windows of their own open them ("Gain" the gain summary,
+    // "Components" the component characteristics, "Compensation" TfmCompensate), and the
+    // two response steps point at "Next".
+    void StepClick(int index);
+    // A quick choice (0-based): the variations step (the first step where no stage has
+    // variations), the frequency response step, the gain step.
+    void QuickChoiceClick(int choice);
+    bool VariationsShown = false; // " C2 variable", " C1=C2 : R1=R2"
+    bool AdjustShown = false;     // the "Adjust Values" group, arrows and "Reset"
+    bool StandardRShown = false;  // the standard-values check box and the strategies
+    bool NextHighlighted = false; // the response steps: "Next" is what to press
+    bool CapacitorsClickable = false, ResistorsClickable = false;
+    std::function<void()> OnGain;       // "Gain": the main window shows TfmGain
+    std::function<void()> OnComponents; // "Components": the component characteristics
+
+    // The pages over the schematic: "Calc" the schematic with the values, "Tune" the
+    // tuning instructions of the stage, "Sens" the button that opens the sensitivities.
+    enum Page { CalcPage = 0, TunePage = 1, SensPage = 2 };
+    std::array<std::string, 3> Pages = {"Calc", "Tune", "Sens"};
+    int PageIndex = CalcPage;
+    void PageChange(int page);
+    // The component values written at the schematic (the calculation page only): the
+    // values in effect, "R1" -> "12.3K".
+    std::map<std::string, std::string> SchematicValues() const;
+    // "Sensitivities" on the "Sens" page: the table of the stage shown.
+    TfmCompSens CompSens;
+    void SensitivitiesClick();
+    // The "Tune" page of the stage shown: the tuning sequence with its rating and the
+    // stage parameters, then "Adjusting the stage parameters:" with both methods, each
+    // section drawn with the markup renderer. Returns the height used.
+    double PaintTuning(DrawingSurface& s) const;
 
     // The stage shown.
     std::string StageParameters;
@@ -50,12 +87,16 @@ class TfmCirCal {
         std::string Text;  // "12.3K", "4.7nF"
         // Resistors: the user-assigned value ("User-Assigned R"), empty while none.
         std::string AssignedText;
+        // "Exact", or "Stnd" with the series' tolerance for a resistor ("Stnd 1%") when the
+        // value in effect is a standard value; capacitors: "Stnd" for a 12-value series value.
+        std::string Mark;
     };
     std::vector<ComponentRow> Components;
     bool C2VariableVisible = false, C2VariableChecked = false;
     bool C1EqC2Visible = false, C1EqC2Checked = false;
     // Status panel: "GBW: 3.0 MHz", "Gain: 1.0000", "Active Compensation" / "Predistort".
     std::string StatusGbw, StatusGain, StatusMode;
+    std::string StatusStandard; // "Stnd 1% resistors" while standard values are on
     // "Gain spread effect:" at the passband edge, for the "Stage " shown and the "Filter":
     // the gain spread with the op amps' GBW tolerance and, in brackets, without it, so the
     // share of the op amps (which predistortion and compensation do not remove) shows.
@@ -101,6 +142,7 @@ class TfmCirCal {
 
     std::function<void()> OnCompensate; // "Compensate": the main window opens TfmCompensate
     std::function<void()> OnNext;       // "Next": the final response
+    std::function<void()> OnValuesChanged; // a value adjusted, or standard values switched
 
     // Showing the window: every stage recalculated; the design reaches level 7 when every
     // stage is realisable.

@@ -100,6 +100,30 @@ void TfmCirSel::NextClick() {
     if (OnNext) OnNext();
 }
 
+void TfmCirSel::ComponentsClick() {
+    if (OnComponents) OnComponents();
+}
+
+void TfmCirSel::BackClick() {
+    Visible = false;
+    if (OnBack) OnBack();
+}
+
+void TfmCirSel::StrategyClick() {
+    dlg_.Message(MessageKind::Information,
+                 "Choosing a circuit for a stage: prefer a circuit that realises the desired gain "
+                 "(the actual gain is shown in red when it cannot), whose component spreads stay "
+                 "below 1000:1, and whose gain spread bar is short. The passive part of the bar "
+                 "comes from the resistor and capacitor tolerances, the active part from the op "
+                 "amps' gain-bandwidth; circuits with more op amps often have the smaller passive "
+                 "spread. Exclude a circuit by clicking its box to compare the others on a finer "
+                 "scale.");
+}
+
+void TfmCirSel::Refresh() {
+    if (Visible) Evaluate();
+}
+
 void TfmCirSel::Evaluate() {
     if (Stage() < 1 || Stage() > d_.StageCount) return;
     EvaluateCandidates(d_, Stage(), Sets[static_cast<std::size_t>(Stage())]);
@@ -170,6 +194,72 @@ void TfmCirSel::ShowSpreadBars() {
         SpreadBars.push_back(b);
     }
     ActiveZeroNote = anyActive ? "" : "At this frequency the active gain spread is zero for all circuits.";
+}
+
+} // namespace velmora
+
+namespace velmora {
+namespace {
+
+// The geometry of the gain-spread panel: n boxes side by side over a label row.
+struct BarBoxes {
+    double left, top, boxWidth, boxHeight, gap;
+};
+BarBoxes Boxes(int n, double width, double height) {
+    const double gap = 6, label = 16;
+    const double w = n > 0 ? (width - gap * (n + 1)) / n : 0;
+    return {gap, gap, std::max(4.0, w), std::max(4.0, height - 2 * gap - label), gap};
+}
+
+} // namespace
+
+void PaintSpreadBars(DrawingSurface& s, const TfmCirSel& m) {
+    const int n = static_cast<int>(m.SpreadBars.size());
+    const double W = s.Width(), H = s.Height();
+    s.SetBrush(colors::White);
+    s.FillRect(0, 0, W, H);
+    if (n == 0) return;
+    const BarBoxes b = Boxes(n, W, H);
+    const Color passive{40, 90, 200}, active{210, 50, 50};
+    s.SetFont("Arial", 8);
+    s.SetTextColor(colors::Text);
+    for (int k = 0; k < n; ++k) {
+        const TfmCirSel::SpreadBar& bar = m.SpreadBars[static_cast<std::size_t>(k)];
+        const double x1 = b.left + k * (b.boxWidth + b.gap), x2 = x1 + b.boxWidth;
+        const double y1 = b.top, y2 = b.top + b.boxHeight;
+        const double hp = static_cast<double>(bar.Passive) * b.boxHeight;
+        const double ha = static_cast<double>(bar.Active) * b.boxHeight;
+        if (hp > 0) {
+            s.SetBrush(passive);
+            s.FillRect(x1 + 2, y2 - hp, x2 - 2, y2);
+        }
+        if (ha > 0) {
+            s.SetBrush(active);
+            s.FillRect(x1 + 2, y2 - hp - ha, x2 - 2, y2 - hp);
+        }
+        s.SetPen(colors::Frame, k + 1 == m.Shown ? 2.5 : 1);
+        s.Rectangle(x1, y1, x2, y2);
+        if (bar.Excluded) {
+            const double tw = s.TextWidth(bar.Label);
+            // Too narrow a box gets the word turned into its first letter.
+            const std::string word = tw <= b.boxWidth - 2 ? bar.Label : bar.Label.substr(0, 1);
+            s.TextOut(x1 + (b.boxWidth - s.TextWidth(word)) / 2, (y1 + y2) / 2 - 6, word);
+        }
+        const std::string number = std::to_string(k + 1);
+        s.TextOut(x1 + (b.boxWidth - s.TextWidth(number)) / 2, y2 + 3, number);
+    }
+}
+
+int SpreadBarAt(const TfmCirSel& m, double width, double height, double x, double y) {
+    const int n = static_cast<int>(m.SpreadBars.size());
+    if (n == 0) return 0;
+    const BarBoxes b = Boxes(n, width, height);
+    if (y < b.top || y > b.top + b.boxHeight) return 0;
+    for (int k = 0; k < n; ++k) {
+        const double x1 = b.left + k * (b.boxWidth + b.gap);
+        if (x >= x1 && x <= x1 + b.boxWidth) return k + 1;
+    }
+    return 0;
 }
 
 } // namespace velmora

@@ -11,6 +11,7 @@
 #include "circuits/selection.h"
 #include "model/design.h"
 #include "ui/dialogs.h"
+#include "ui/drawing_surface.h"
 
 namespace velmora {
 
@@ -51,6 +52,11 @@ class TfmCirSel {
 
     // "Next": the main window opens the component calculation.
     std::function<void()> OnNext;
+    // "Components": the main window opens the component characteristics; once they are
+    // accepted it calls Refresh, as the candidates' gain spreads depend on them.
+    std::function<void()> OnComponents;
+    // "Back": the window closes and the main window returns to the step before.
+    std::function<void()> OnBack;
 
     // Showing the window: the previous state when the design already has its circuits and
     // no earlier step changed; otherwise every stage starts afresh at choice 1.
@@ -70,6 +76,12 @@ class TfmCirSel {
     void ActiveClick();
     void NextClick();
     void CloseClick() { Visible = false; }
+    void ComponentsClick();
+    void BackClick();
+    // "Strategy": how to weigh the metrics when choosing a circuit, as a message.
+    void StrategyClick();
+    // The stage shown evaluated again (after the component characteristics changed).
+    void Refresh();
 
     int Stage() const { return TabIndex + 1; }
     int Offered() const;
@@ -81,6 +93,14 @@ class TfmCirSel {
     void ShowCandidate();
     void ShowSpreadBars();
 };
+
+// The gain-spread panel: one box per offered candidate, side by side, each with its
+// choice number under it and the passive part (blue) stacked under the active part (red)
+// from the box's foot; an excluded candidate's box holds the word "Excluded". The
+// candidate shown has a thicker frame.
+void PaintSpreadBars(DrawingSurface& s, const TfmCirSel& m);
+// The candidate (1-based choice) whose box holds the point, or 0.
+int SpreadBarAt(const TfmCirSel& m, double width, double height, double x, double y);
 
 // The stage's targets as the windows head them: "Q=" Qp "    fp=" f (or "    wp=" in
 // rad/s), with "    fz=" for notch stages; "fc=" / "wc=" for first-order stages.

@@ -24,6 +24,7 @@ long double usable(long double v) {
 TfmCompSens::TfmCompSens(const TDesign& design) : d_(design) {}
 
 void TfmCompSens::FormShow() {
+    Visible = true;
     Tabs.clear();
     for (int n = 1; n <= std::min<int>(d_.StageCount, kMaxStages); ++n)
         Tabs.push_back("Stage " + std::to_string(n));

@@ -46,8 +46,10 @@ class TfmCompSens {
     std::vector<Row> Rows;
     double HalfColumnWidth = 40; // pixels
 
+    bool Visible = false;
     // Opens the window on the first stage.
     void FormShow();
+    void CloseClick() { Visible = false; }
     // Choosing a tab (stage 1..n) rebuilds the table for that stage.
     void TabChange(int stage);
     // The table drawn at (left, top): titles, row names, values and bars.

@@ -1,5 +1,6 @@
 #include "ui/tfm_gain.h"
 
+#include <array>
 #include <cmath>
 
 #include "model/number_text.h"
@@ -47,6 +48,60 @@ void TfmGain::Refresh() {
     SpecifiedVV = GainCell(G);
     ActualDb = DbText(A);
     ActualVV = GainCell(A);
+}
+
+void TfmGain::AdjustClick() {
+    if (OnAdjust) OnAdjust();
+}
+
+namespace {
+constexpr double kGridRow = 18, kGridHeader = 2 * kGridRow + 4;
+constexpr std::array<double, 5> kGridColumns = {0.10, 0.20, 0.20, 0.20, 0.30}; // of the width
+} // namespace
+
+double GainGridHeight(const TfmGain& m) {
+    return kGridHeader + kGridRow * static_cast<double>(m.Rows.size()) + 6;
+}
+
+void PaintGainGrid(DrawingSurface& s, const TfmGain& m) {
+    const double W = s.Width();
+    s.SetBrush(colors::White);
+    s.FillRect(0, 0, W, s.Height());
+    std::array<double, 6> x{};
+    for (std::size_t c = 0; c < kGridColumns.size(); ++c)
+        x[c + 1] = x[c] + kGridColumns[c] * (W - 1);
+    s.SetFont("Arial", 9, FontBold);
+    s.SetTextColor(colors::Text);
+    s.SetBrush(Color{236, 236, 236});
+    s.FillRect(0, 0, W - 1, kGridHeader);
+    for (std::size_t c = 0; c < m.Headers.size() && c < 5; ++c)
+        for (int line = 0; line < 2; ++line) {
+            const std::string& t = m.Headers[c][static_cast<std::size_t>(line)];
+            s.TextOut((x[c] + x[c + 1] - s.TextWidth(t)) / 2, 2 + line * kGridRow, t);
+        }
+    s.SetFont("Courier New", 9);
+    const Color adjusted{20, 60, 200}, bar{40, 150, 70};
+    for (std::size_t r = 0; r < m.Rows.size(); ++r) {
+        const TfmGain::Row& row = m.Rows[r];
+        const double y = kGridHeader + kGridRow * static_cast<double>(r);
+        const std::array<const std::string*, 4> cells = {&row.stage, &row.optimal, &row.constraint,
+                                                         &row.actual};
+        for (std::size_t c = 0; c < cells.size(); ++c) {
+            s.SetTextColor(c == 1 && row.optimalAdjusted ? adjusted : colors::Text);
+            s.TextOut(x[c + 1] - 6 - s.TextWidth(*cells[c]), y + 2, *cells[c]);
+        }
+        const double len = static_cast<double>(row.rangeBar) * (x[5] - x[4] - 12);
+        if (len > 0) {
+            s.SetBrush(bar);
+            s.FillRect(x[4] + 6, y + 4, x[4] + 6 + len, y + kGridRow - 4);
+        }
+    }
+    const double bottom = kGridHeader + kGridRow * static_cast<double>(m.Rows.size());
+    s.SetPen(colors::Frame, 1);
+    s.Rectangle(0, 0, W - 1, bottom);
+    s.Line(0, kGridHeader, W - 1, kGridHeader);
+    for (std::size_t c = 1; c < 5; ++c)
+        s.Line(x[c], 0, x[c], bottom);
 }
 
 Tfmgainad::Tfmgainad(TDesign& design, Dialogs& dialogs) : d_(design), dlg_(dialogs) {}

@@ -11,6 +11,7 @@
 #include "model/design.h"
 #include "stages/gains.h"
 #include "ui/dialogs.h"
+#include "ui/drawing_surface.h"
 
 namespace velmora {
 
@@ -33,11 +34,21 @@ class TfmGain {
     // Showing the window: the overall gain is computed and the grid is filled.
     void FormShow();
     void Refresh();
+    void CloseClick() { Visible = false; }
+    // "Adjust stage gains": the main window opens Tfmgainad.
+    std::function<void()> OnAdjust;
+    void AdjustClick();
 
   private:
     TDesign& d_;
     Dialogs& dlg_;
 };
+
+// The gain grid: the two header rows, one row per stage with its numbers, the optimal
+// gain in blue where the user set the stage's gain, and the dynamic-range bar.
+void PaintGainGrid(DrawingSurface& s, const TfmGain& m);
+// The picture height that holds the grid's rows.
+double GainGridHeight(const TfmGain& m);
 
 class Tfmgainad {
   public:

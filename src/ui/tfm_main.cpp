@@ -17,7 +17,7 @@ TfmMain::TfmMain(TDesign& design, Dialogs& dialogs)
     : ParEnt(design, dialogs), Graph(design, dialogs), Pairs(design, dialogs), Cascade(design, dialogs),
       ACrit(design, dialogs), Gain(design, dialogs), GainAd(design, dialogs), Transfer(design),
       User(design, dialogs), CirSel(design, dialogs), CirCal(design, dialogs), Compensate(design, dialogs),
-      CompSens(design), View(design, dialogs), Characteristics(design, dialogs),
+      View(design, dialogs), Characteristics(design, dialogs),
       Invent(ProgramInventory, InventoryFilePath(), dialogs), DbConvert(dialogs), Ascii(design, dialogs),
       d_(design), dlg_(dialogs) {
     // The specification hands over to the ideal responses, where the approximation is
@@ -47,6 +47,25 @@ TfmMain::TfmMain(TDesign& design, Dialogs& dialogs)
         Changes.ChangedFrom(app::DesignPart::Circuits);
     };
     CirCal.OnCompensate = [this] { Compensate.FormShow(); };
+    CirCal.OnValuesChanged = [this] {
+        if (View.Visible) View.Refresh();
+        Changes.ChangedFrom(app::DesignPart::Components);
+    };
+    CirCal.OnGain = [this] { Gain.FormShow(); };
+    CirCal.OnComponents = [this] { Characteristics.FormShow(); };
+    CirSel.OnComponents = [this] { Characteristics.FormShow(); };
+    // "Back" from the circuit selection returns to the last step the person took part in.
+    CirSel.OnBack = [this] {
+        if (!d_.Opt.AutoCascading)
+            Cascade.FormShow();
+        else if (!d_.Opt.AutoPairing)
+            Pairs.FormShow();
+        else
+            Graph.FormShow();
+        Changes.ChangedFrom(app::DesignPart::Stages);
+    };
+    Cascade.OnCriteria = [this] { ACrit.Show(); };
+    Gain.OnAdjust = [this] { GainAd.Show(); };
     CirCal.OnNext = [this] {
         View.FormShow();
         Changes.Changed({app::DesignPart::Analyses});
@@ -103,8 +122,14 @@ void TfmMain::CascadeBackClick() {
 
 void TfmMain::SensitivitiesClick() {
     if (d_.DesignLevel < LevelComponents) return;
-    CompSens.FormShow();
-    if (CirCal.Visible) CompSens.TabChange(CirCal.Stage());
+    // The sensitivities belong to the calculation window, which shows its stage's tab.
+    CirCal.SensitivitiesClick();
+}
+
+void TfmMain::CriteriaAccepted() {
+    if (!Cascade.Visible) return;
+    Cascade.CascadeClick();
+    Changes.ChangedFrom(app::DesignPart::Stages);
 }
 
 void TfmMain::GainsChanged() {

@@ -55,8 +55,7 @@ class TfmMain {
     TfmCirSel CirSel;
     TfmCirCal CirCal;
     TfmCompensate Compensate;
-    TfmCompSens CompSens; // "Sensitivities" of the component-calculation window
-    TfmView View;         // with its point calculator (View.PtCalc)
+    TfmView View; // with its point calculator (View.PtCalc)
     TfmCharacteristics Characteristics;
     // The component inventory of the program (read at start, changed by the editor).
     Inventory ProgramInventory = FullInventory();
@@ -104,6 +103,7 @@ class TfmMain {
     void AdjustStageGainsClick() { GainAd.Show(); }
     // "Sensitivities" of the component-calculation window, for its current stage.
     void SensitivitiesClick();
+    void CriteriaAccepted(); // OK of the cascade criteria: the cascade is ordered again
 
     // The enabled and checked states of the menu and tool-bar commands, from the design's
     // level and options. A command is enabled when what it works on exists.
