@@ -550,6 +550,7 @@ TEST(DesignFile, ProgramDesignsSurviveSaveAndOpen) {
         {{"design", "--approx", "elliptic", "--asb", "60"}, {"--standard-r", "1"}},
         {{"design", "--approx", "bessel", "--apb", "3", "--fsb", "5k"}, {}},
         {{"design", "--type", "highpass", "--order", "5", "--predistort", "all", "--gbw", "1M"}, {}},
+        {{"design", "--type", "highpass", "--gain", "2", "--circuit", "SHPN03,FHP04"}, {}},
         {{"design", "--type", "bandpass", "--approx", "elliptic", "--compensate", "all"}, {}},
         {{"design", "--type", "bandstop"}, {"--standard-r", "5", "--strategy", "2", "--all-caps-standard"}},
         {{"design", "--type", "bandstop"},
