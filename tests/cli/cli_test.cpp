@@ -84,25 +84,11 @@ TEST(Cli, Refusals) {
 }
 
 TEST(Cli, JsonSpecificationInRadPerSecond) {
-    Result r =
-        Velmora({"design", "--type", "bandpass", "--f0", "10k", "--bpb", "1k", "--bsb", "3k", "--json"});
+    // rad/s entries; gain in dB.
+    Result r = Velmora({"design", "--rad", "--fpb", "1000", "--fsb", "3000", "--gain-db", "20", "--json"});
     ASSERT_EQ(r.status, 0) << r.err;
     auto j = nlohmann::json::parse(r.out);
-    EXPECT_EQ(j["schema_version"], 1);
-    const auto& s = j["specification"];
     const double twoPi = 2 * std::numbers::pi;
-    EXPECT_EQ(s["FilterType"], 2);
-    EXPECT_NEAR(s["w0"].get<double>(), 1e4 * twoPi, 1e-6);
-    EXPECT_NEAR(s["Bpb"].get<double>(), 1e3 * twoPi, 1e-7);
-    EXPECT_NEAR(s["Bsb"].get<double>(), 3e3 * twoPi, 1e-7);
-    EXPECT_NEAR(s["Selectivity"].get<double>(), 3.0, 1e-11);
-    EXPECT_NEAR(s["HalfPowerGain"].get<double>(), std::sqrt(0.5), 1e-11);
-    EXPECT_EQ(s["ForceOrder"], false);
-
-    // rad/s entries; gain in dB.
-    r = Velmora({"design", "--rad", "--fpb", "1000", "--fsb", "3000", "--gain-db", "20", "--json"});
-    ASSERT_EQ(r.status, 0) << r.err;
-    j = nlohmann::json::parse(r.out);
     EXPECT_NEAR(j["specification"]["wpb"].get<double>(), 1000.0, 1e-8);
     EXPECT_NEAR(j["specification"]["wsb"].get<double>(), 3000.0, 1e-8);
     EXPECT_NEAR(j["specification"]["OverallGain"].get<double>(), 10.0, 1e-10);
@@ -192,13 +178,8 @@ TEST(Cli, ApproximationChoiceAndStages) {
     Result r = Velmora({"design", "--json"});
     ASSERT_EQ(r.status, 0) << r.err;
     auto j = nlohmann::json::parse(r.out);
-    // The default lowpass: Elliptic of order 3 has the lowest order.
-    EXPECT_EQ(j["chosen_approximation"], 3);
-    EXPECT_EQ(j["approximations"][0]["order"], 7);
-    EXPECT_EQ(j["approximations"][3]["order"], 3);
-    EXPECT_EQ(j["approximations"][4]["order_too_high"], true);
-    ASSERT_EQ(j["stages"].size(), 2u);
-    ASSERT_EQ(j["coefficients"].size(), 2u);
+    // The default lowpass (its report is a golden file) as JSON: every usable
+    // approximation's ideal response.
     EXPECT_EQ(j["ideal_response"].size(), 4u); // every usable approximation
     EXPECT_EQ(j["ideal_response"][0]["samples"].size(), 351u);
     EXPECT_EQ(j["ideal_response"][0]["time"].size(), 351u);
