@@ -13,6 +13,7 @@
 
 #include "cli.h"
 #include "support/cli_run.h"
+#include "support/temp_files.h"
 
 namespace velmora::cli {
 namespace {
@@ -278,19 +279,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string ReadBytes(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    return std::string((std::istreambuf_iterator<char>(in)), {});
-}
-
-// A scratch folder of this test process: test programs running side by side (other
-// builds of the suite on the same machine) never share one.
-fs::path TempFolder(const std::string& name) {
-    fs::path dir = fs::temp_directory_path() / ("velmora_cli_" + name + "_" + std::to_string(::getpid()));
-    fs::remove_all(dir);
-    fs::create_directories(dir);
-    return dir;
-}
+using test::ReadText;
 
 TEST(Cli, UserDefinedSections) {
     Result r = Velmora({"user", "--section", "lp2:q=0.707,fp=1k", "--section", "hp1:p=100", "--json"});
@@ -313,16 +302,16 @@ TEST(Cli, UserDefinedSections) {
 }
 
 TEST(Cli, AsciiAndSpiceFiles) {
-    const fs::path dir = TempFolder("files");
+    const fs::path dir = test::MakeTempDir("velmora_cli_files_");
     const fs::path dat = dir / "lp.dat", cir = dir / "lp.cir";
     Result r = Velmora({"design", "--ascii", dat.string(), "--ascii-include", "spec,frequency", "--spice",
                         cir.string(), "--spice-dialect", "ngspice"});
     ASSERT_EQ(r.status, 0) << r.err;
-    const std::string ascii = ReadBytes(dat);
+    const std::string ascii = ReadText(dat);
     EXPECT_NE(ascii.find("ELLIPTIC LOWPASS FILTER  N=3\r\n"), std::string::npos);
     EXPECT_NE(ascii.find("Maximum passband attenuation: "), std::string::npos);
     EXPECT_EQ(ascii.find("BIQUADRATIC"), std::string::npos);
-    const std::string netlist = ReadBytes(cir);
+    const std::string netlist = ReadText(cir);
     EXPECT_NE(netlist.find(".control"), std::string::npos);
     EXPECT_NE(netlist.find(".END"), std::string::npos);
     // The netlist's own settings: no .PROBE lines, and an op-amp noise of 40 nV/sqrt(Hz)
@@ -330,7 +319,7 @@ TEST(Cli, AsciiAndSpiceFiles) {
     r = Velmora({"design", "--spice", cir.string(), "--spice-opamp", "single-pole", "--opamp-noise", "40",
                  "--no-spice-probe"});
     ASSERT_EQ(r.status, 0) << r.err;
-    const std::string own = ReadBytes(cir);
+    const std::string own = ReadText(cir);
     EXPECT_EQ(own.find(".PROBE"), std::string::npos);
     EXPECT_NE(own.find("R1 3 4 RMODEL 100K\n"), std::string::npos) << own;
     EXPECT_EQ(Velmora({"design", "--opamp-noise", "-1"}).status, 2);
@@ -352,7 +341,7 @@ namespace velmora::cli {
 namespace {
 
 TEST(Cli, RequestFiles) {
-    const fs::path dir = TempFolder("request");
+    const fs::path dir = test::MakeTempDir("velmora_cli_request_");
     const fs::path req = dir / "bp.json";
     std::ofstream(req) << R"({"schema_version": 1, "type": "bandpass", "f0": "10k", "bpb": 1000, "bsb": "3k",
                               "apb": 0.25, "approx": "chebyshev", "json": true})";
@@ -457,7 +446,7 @@ namespace {
 // Request values of every wrong kind are usage errors that name their key; nothing
 // escapes as an exception or a crash.
 TEST(Cli, RequestFileValuesOfTheWrongKind) {
-    const fs::path dir = TempFolder("request_kinds");
+    const fs::path dir = test::MakeTempDir("velmora_cli_request_kinds_");
     const struct {
         const char* command;
         std::string json;
@@ -522,7 +511,7 @@ TEST(Cli, RequestFileValuesOfTheWrongKind) {
 // Folders where files are expected, files where folders are expected, missing files:
 // a message with the system's reason, never an abort.
 TEST(Cli, PathsThatAreNotFiles) {
-    const fs::path dir = TempFolder("paths");
+    const fs::path dir = test::MakeTempDir("velmora_cli_paths_");
     const std::string d = dir.string(), file = (dir / "f").string();
     std::ofstream(file) << "x";
     const struct {
@@ -558,10 +547,10 @@ TEST(Cli, PathsThatAreNotFiles) {
 // A run that fails, whatever the reason and whenever it is found, writes none of its
 // files: an existing design file stays byte for byte, no other file appears.
 TEST(Cli, FailedRunsWriteNothing) {
-    const fs::path dir = TempFolder("nothing");
+    const fs::path dir = test::MakeTempDir("velmora_cli_nothing_");
     const fs::path fl3 = dir / "b.fl3", dat = dir / "b.dat", cir = dir / "b.cir", plots = dir / "plots";
     ASSERT_EQ(Velmora({"design", "--save", fl3.string()}).status, 0);
-    const std::string before = ReadBytes(fl3);
+    const std::string before = ReadText(fl3);
     const std::vector<std::string> outputs = {"--save",  fl3.string(), "--ascii", dat.string(),
                                               "--spice", cir.string(), "--plots", plots.string()};
     const struct {
@@ -600,7 +589,7 @@ TEST(Cli, FailedRunsWriteNothing) {
         SCOPED_TRACE(c.args[0] + " " + c.args[1]);
         EXPECT_EQ(r.status, c.status) << r.err;
         EXPECT_EQ(r.err.rfind("velmora: ", 0), 0u) << r.err;
-        EXPECT_TRUE(ReadBytes(fl3) == before);
+        EXPECT_TRUE(ReadText(fl3) == before);
         EXPECT_FALSE(fs::exists(dat));
         EXPECT_FALSE(fs::exists(cir));
         EXPECT_FALSE(fs::exists(plots));
@@ -610,7 +599,7 @@ TEST(Cli, FailedRunsWriteNothing) {
     args.insert(args.end(), outputs.begin(), outputs.end());
     Result r = Velmora(args);
     ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_FALSE(ReadBytes(fl3) == before);
+    EXPECT_FALSE(ReadText(fl3) == before);
     EXPECT_TRUE(fs::exists(dat) && fs::exists(cir) && fs::exists(plots / "gain.svg"));
     fs::remove_all(dir);
 }
@@ -732,7 +721,7 @@ TEST(Cli, DataAxisHoldsEverySpecifiedEdge) {
 // agree with the column's samples at the same frequencies; the gain plot reaches 20 dB
 // below the stopband's limit and names every variant present.
 TEST(Cli, RangeOptionsSetEveryOutputsFrequencies) {
-    const fs::path dir = TempFolder("range");
+    const fs::path dir = test::MakeTempDir("velmora_cli_range_");
     const fs::path cir = dir / "f.cir", plots = dir / "plots";
     const std::vector<std::string> spec = {"design", "--apb",  "0.5",   "--asb",  "60",
                                            "--fpb",  "20k",    "--fsb", "40k",    "--standard-r",
@@ -881,7 +870,7 @@ namespace {
 // function's own (the elliptic lowpass has its first zero near 65 kHz, where the
 // response is about -100 dB, not the graph's -200 dB).
 TEST(Cli, DataAtNotchesHoldTheTrueResponse) {
-    const fs::path dir = TempFolder("notch");
+    const fs::path dir = test::MakeTempDir("velmora_cli_notch_");
     const std::string ascii = (dir / "lp.dat").string();
     Result r = Velmora({"design", "--apb", "0.5", "--asb", "60", "--fpb", "20k", "--fsb", "40k", "--approx",
                         "elliptic", "--json", "--ascii", ascii});
@@ -894,7 +883,7 @@ TEST(Cli, DataAtNotchesHoldTheTrueResponse) {
             if (s["gain_db"].get<double>() < -90) ++deep;
         }
     EXPECT_GT(deep, 0) << "the samples next to the notches are deep, as the response is";
-    EXPECT_EQ(ReadBytes(ascii).find("-2.0000000E+2"), std::string::npos);
+    EXPECT_EQ(ReadText(ascii).find("-2.0000000E+2"), std::string::npos);
 }
 
 } // namespace
