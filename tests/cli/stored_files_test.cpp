@@ -136,8 +136,6 @@ TEST(CliInputs, ContradictoryDesignFilesAreRefused) {
          "has in stage 1 circuit number 99, which names no circuit."},
         {"no circuit chosen at the final level", stageByte(2, 3, 0),
          "has no circuit for stage 2, though its circuits were selected."},
-        {"overall gain -1", real(14, -1), "has an overall gain of -1 V/V; it must be positive."},
-        {"passband width -1", real(5, -1), "has a negative passband width (-1 rad/s)."},
         {"centre frequency 0", real(4, 0), "has a computed specification without its centre frequency."},
         {"all-zero body", [](std::string& b) { std::fill(b.begin() + 54, b.end(), '\0'); },
          "has an overall gain of 0 V/V; it must be positive."},
@@ -154,14 +152,6 @@ TEST(CliInputs, ContradictoryDesignFilesAreRefused) {
         EXPECT_TRUE(r.out.empty());
         EXPECT_FALSE(fs::exists(again));
     }
-    // What the program wrote opens, and writes itself again unchanged but for the
-    // modified flag (position 21 of the flag string after its length byte at 13).
-    Result r = Velmora({"open", file.string(), "--save", again.string()});
-    ASSERT_EQ(r.status, 0) << r.err;
-    std::string reopened = test::ReadText(again);
-    ASSERT_EQ(reopened.size(), good.size());
-    reopened[13 + 21] = good[13 + 21];
-    EXPECT_EQ(reopened, good);
     fs::remove_all(dir);
 }
 

@@ -59,29 +59,6 @@ std::vector<PointD> Points(const std::string& attribute) {
     return pts;
 }
 
-TEST(GraphCaptions, FollowTheAxisKindsAndScales) {
-    ResponseAxes a;
-    a.Freq.Hz = true;
-    a.DelayExp = -4;
-    a.Time.Exp = -3;
-    a.ImpulseExp = 3;
-    EXPECT_EQ(XAxisCaption(GraphTab::Gain, a), "Frequency  (Hz)");
-    EXPECT_EQ(XAxisCaption(GraphTab::Step, a), "Time (X1e-3 s)");
-    EXPECT_EQ(XAxisCaption(GraphTab::PoleZero, a), "Re[s]");
-    EXPECT_EQ(YAxisCaption(GraphTab::Gain, a), "Gain  (dB)");
-    EXPECT_EQ(YAxisCaption(GraphTab::Phase, a), "Phase (degrees)");
-    EXPECT_EQ(YAxisCaption(GraphTab::Delay, a), "Delay (X1e-4 s)");
-    EXPECT_EQ(YAxisCaption(GraphTab::Step, a), "Step Response (volts)");
-    EXPECT_EQ(YAxisCaption(GraphTab::Impulse, a), "Impulse Response (X1e3 volts)");
-    EXPECT_EQ(YAxisCaption(GraphTab::PoleZero, a), "Im[s]");
-    a.Freq.Hz = false;
-    a.GainInDb = false;
-    a.PhaseInDegrees = false;
-    EXPECT_EQ(XAxisCaption(GraphTab::Delay, a), "Frequency  (rad/s)");
-    EXPECT_EQ(YAxisCaption(GraphTab::Gain, a), "Gain  (Vo/Vin)");
-    EXPECT_EQ(YAxisCaption(GraphTab::Phase, a), "Phase (radians)");
-}
-
 // Every tab of the default lowpass: a well-formed picture with its captions, one
 // curve per approximation in its own colour, and the legend.
 TEST(GraphPainter, EveryTabIsWellFormedWithCaptionsCurvesAndLegend) {
@@ -207,59 +184,6 @@ TEST(GraphPainter, PoleZeroPlotMarksEveryPoleAndZero) {
         }
         EXPECT_EQ(x.Count("ellipse"), distinct) << f.name;
     }
-}
-
-// Nothing to show, a tiny picture, or a huge one: still a well-formed picture with
-// finite numbers only.
-TEST(GraphPainter, DegenerateViewsStayWellFormed) {
-    TDesign& d = Scratch();
-    DefaultLowpass(d);
-    const std::vector<int> list = ResponseApproximations(d);
-    const ResponseAxes axes = PlotAxes(d, list, PlotOptions{});
-    ComputeIdealResponses(d, IdealAxes{axes.Freq, axes.Time});
-    for (int t = 0; t < kGraphTabCount; ++t) {
-        for (const auto& [w, h, shown] : {std::tuple{800.0, 600.0, std::vector<int>{}},
-                                          std::tuple{60.0, 40.0, list}, std::tuple{4000.0, 3000.0, list}}) {
-            const std::string doc = RenderResponseSvg(d, static_cast<GraphTab>(t), axes, shown, w, h);
-            const test::XmlCheck x = test::CheckXml(doc);
-            ASSERT_TRUE(x.ok) << x.error;
-            EXPECT_EQ(doc.find("nan"), std::string::npos);
-            EXPECT_EQ(doc.find("inf"), std::string::npos);
-            if (shown.empty()) {
-                EXPECT_TRUE(HasText(x, "No approximation to show"));
-            }
-        }
-    }
-}
-
-TEST(ResponsePlots, WritesOneWellFormedFilePerTab) {
-    TDesign& d = Scratch();
-    DefaultLowpass(d);
-    const auto dir = std::filesystem::temp_directory_path() / ("velmora_plots_" + std::to_string(::getpid()));
-    std::filesystem::create_directories(dir);
-    PlotOptions only;
-    only.Only = Elliptic;
-    for (const PlotOptions& options : {PlotOptions{}, only}) {
-        const PlotWriteResult r = WriteIdealResponsePlots(d, dir.string(), options);
-        ASSERT_TRUE(r.ok) << r.message;
-        ASSERT_EQ(r.files.size(), 6u);
-        for (int t = 0; t < kGraphTabCount; ++t) {
-            EXPECT_EQ(std::filesystem::path(r.files[t]).filename(), std::string(kGraphTabNames[t]) + ".svg");
-            std::ifstream in(r.files[t]);
-            std::stringstream text;
-            text << in.rdbuf();
-            const test::XmlCheck x = test::CheckXml(text.str());
-            ASSERT_TRUE(x.ok) << r.files[t] << ": " << x.error;
-            if (t == 0) {
-                EXPECT_EQ(x.Count("polyline"), options.Only < 0 ? 4 : 1);
-            }
-        }
-    }
-    std::filesystem::remove_all(dir);
-
-    const PlotWriteResult missing = WriteIdealResponsePlots(d, (dir / "no" / "such").string());
-    EXPECT_FALSE(missing.ok);
-    EXPECT_NE(missing.message.find("gain.svg"), std::string::npos) << missing.message;
 }
 
 // The specification's mask: the passband's window between the specified gain and Apb

@@ -40,19 +40,6 @@ Drawn Draw(const std::string& text, MarkupLayout layout = Layout(), double x = 0
     return {s.log, s.texts, x, y, moved};
 }
 
-TEST(MarkupText, WordsKeepTheirLeadingSpacesAndOneTrailingSpace) {
-    const Drawn d = Draw("Tune  R1 first", Layout(10));
-    EXPECT_EQ(d.log,
-              (std::vector<std::string>{"text 10,20 'Tune '", "text 30,20 ' R1 '", "text 46,20 'first'"}));
-    EXPECT_EQ(d.x, 56);     // relative to the left origin
-    EXPECT_EQ(d.moved, 66); // final absolute x less the x passed in
-    EXPECT_EQ(d.texts[0].font, "Arial");
-    EXPECT_EQ(d.texts[0].size, 8);
-    // A call continues where the previous one ended.
-    const Drawn next = Draw("on", Layout(10), d.x, d.y);
-    EXPECT_EQ(next.log, (std::vector<std::string>{"text 66,20 'on'"}));
-}
-
 TEST(MarkupText, CharacterCodesAndCodeWords) {
     struct Case {
         const char* text;
@@ -164,17 +151,6 @@ TEST(MarkupText, RaisedAndLoweredRuns) {
         (std::vector<std::string>{"text 0,20 'V '", "text 4,18 'a '", "text 4,23 'bb '", "text 16,20 'z'"}));
 }
 
-TEST(MarkupText, SubstitutionEntries) {
-    MarkupSubstitutions subs;
-    subs[3] = "12.5 kHz";
-    subs[11] = "\\f12";
-    subs[12] = "\\y-4";
-    const Drawn d = Draw("at \\d03 then \\d11 big \\d12 up \\rt0 !", Layout(), 0, 20, subs);
-    EXPECT_EQ(d.log,
-              (std::vector<std::string>{"text 0,20 'at '", "text 12,20 '12.5 kHz'", "text 44,20 'then '",
-                                        "text 64,20 'big '", "text 82,16 'up '", "text 88,20 '!'"}));
-}
-
 TEST(MarkupText, PrintingRules) {
     MarkupDevice printer = Screen();
     printer.printing = true;
@@ -196,16 +172,6 @@ TEST(MarkupText, PrintingRules) {
     Drawn wing = Draw("\\xx3 J", Layout(), 0, 20, {}, printer);
     ASSERT_EQ(wing.texts.size(), 1u);
     EXPECT_DOUBLE_EQ(wing.texts[0].y, 20 - 12.5 / 6);
-}
-
-TEST(MarkupText, BaselineAlignmentPlacesTextsByTheirBaseline) {
-    MarkupLayout l = Layout();
-    l.topAligned = false;
-    const Drawn d = Draw("\\box a b", l, 0, 20);
-    // The ascent (8) above the baseline; the box around the text's extent.
-    EXPECT_EQ(d.log, (std::vector<std::string>{"rect -6,11 12,24 #000000", "fill -5,12 11,23 #ffffff",
-                                               "text 0,12 'a '", "text 8,12 'b'"}));
-    EXPECT_EQ(d.y, 20);
 }
 
 TEST(MarkupText, SvgDocumentShowsUnderlineGreekAndBaselinePlacement) {

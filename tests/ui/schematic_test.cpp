@@ -112,17 +112,6 @@ TEST(SchematicLayouts, ParserRefusesMalformedItems) {
         EXPECT_FALSE(ParseLayout(text)) << text;
 }
 
-// Dots go where three or more leads meet, never at a corner or a plain pin-to-wire end.
-TEST(SchematicLayouts, JunctionDotsAtTeesOnly) {
-    const auto l =
-        ParseLayout("i 0,0; w 0,0 4,0 4,3; R1 v 2,0; g 2,2; w 4,3 5,3; w 3,3 4,3; o 5,3; R2 h 1,3");
-    ASSERT_TRUE(l);
-    const std::vector<GridPoint> dots = JunctionPoints(*l);
-    // (2,0): R1 hangs from the middle of a run; (4,3): three wire ends. Not (4,0), a corner.
-    const std::vector<GridPoint> want{{2, 0}, {4, 3}};
-    EXPECT_EQ(dots, want);
-}
-
 // Every drawn circuit paints to well-formed SVG with each name and given value on it,
 // and a click on each resistor or capacitor finds that component and nothing else.
 TEST(SchematicPainter, DrawsNamesValuesAndFindsComponentsUnderPoints) {

@@ -95,29 +95,6 @@ TEST(TfmCompSens, FirstOrderStageShowsT0AndWcOnly) {
     }
 }
 
-TEST(TfmCompSens, AllZeroSensitivitiesDrawNoBars) {
-    TDesign d;
-    d.StageCount = 1;
-    d.Stages[1].StageType = 4; // SBP
-    d.Circuits[1].ResistorCount = 3;
-    d.Circuits[1].CapacitorCount = 2;
-    TfmCompSens form(d);
-    form.FormShow();
-    EXPECT_EQ(form.Scale, 0);
-    ASSERT_EQ(form.Rows.size(), 5u);
-    for (const auto& row : form.Rows)
-        for (const auto& cell : row.Cells)
-            EXPECT_EQ(cell.Bar, 0);
-    RecordingSurface s;
-    form.Paint(s, 0, 0);
-    for (const std::string& call : s.log)
-        EXPECT_NE(call.rfind("fill", 0), 0u) << call;
-    // A stage beyond the count shows nothing.
-    form.TabChange(2);
-    EXPECT_EQ(form.Stage, 0);
-    EXPECT_TRUE(form.Rows.empty());
-}
-
 TEST(TfmCompSens, PaintedBarsRunFromTheCentreLine) {
     const TDesign d = Slp03Like();
     TfmCompSens form(d);

@@ -165,49 +165,6 @@ TEST_F(TfmGraphTest, ZoomOnALinearGainAxisDownToZeroGivesTheFloor) {
     EXPECT_TRUE(std::isfinite(static_cast<double>(graph.Axes.GainDb.Max)));
 }
 
-TEST_F(TfmGraphTest, MouseOutsideThePlotAreaAndTheRightButton) {
-    graph.ImageMouseDown(MouseButton::Left, kLeft - 5, 300);
-    graph.ImageMouseDown(MouseButton::Left, 400, kBottom + 5);
-    EXPECT_FALSE(graph.PtCalc.Visible);
-
-    // A zoom whose corner was pressed outside never starts.
-    const ZoomState before = ZoomStateOf(graph.Axes);
-    graph.ZoomBtnClick();
-    graph.ImageMouseDown(MouseButton::Left, 20, 20);
-    graph.ImageMouseUp(MouseButton::Left, 600, 400);
-    EXPECT_EQ(ZoomStateOf(graph.Axes), before);
-    EXPECT_TRUE(graph.ZoomMode);
-    // The right button leaves zoom mode.
-    graph.ImageMouseDown(MouseButton::Right, 300, 300);
-    EXPECT_FALSE(graph.ZoomMode);
-    EXPECT_TRUE(dialogs.log.empty());
-}
-
-TEST_F(TfmGraphTest, CursorShowsTheMode) {
-    struct Case {
-        GraphTab tab;
-        bool zoom;
-        double x, y;
-        GraphCursor cursor;
-    };
-    const Case cases[] = {
-        {GraphTab::Gain, false, 400, 300, GraphCursor::CrossHair},
-        {GraphTab::Gain, true, 400, 300, GraphCursor::Zoom},
-        {GraphTab::Gain, true, 50, 300, GraphCursor::Arrow},
-        {GraphTab::Phase, true, 400, 300, GraphCursor::CrossHair},
-        {GraphTab::Delay, false, 400, 300, GraphCursor::CrossHair},
-        {GraphTab::Step, false, 400, 300, GraphCursor::CrossHair},
-        {GraphTab::Impulse, false, 400, 300, GraphCursor::CrossHair},
-        {GraphTab::PoleZero, false, 400, 300, GraphCursor::PoleZero},
-        {GraphTab::PoleZero, false, 400, 590, GraphCursor::Arrow},
-    };
-    for (const auto& c : cases) {
-        graph.TabControl1Change(static_cast<int>(c.tab));
-        graph.ZoomMode = c.zoom;
-        EXPECT_EQ(graph.CursorAt(c.x, c.y), c.cursor) << static_cast<int>(c.tab) << " " << c.zoom;
-    }
-}
-
 TEST_F(TfmGraphTest, ChoosingAnApproximationCommitsIt) {
     std::vector<int> chosen;
     int next = 0;
@@ -247,16 +204,6 @@ TEST_F(TfmGraphTest, ChoosingAnApproximationCommitsIt) {
     graph.BitBtn1Click();
     EXPECT_EQ(next, 1);
     EXPECT_FALSE(graph.Visible);
-}
-
-TEST_F(TfmGraphTest, NextWithoutAChoiceTakesTheCheckedApproximation) {
-    int next = 0;
-    graph.OnNext = [&] { ++next; };
-    ASSERT_EQ(d.DesignLevel, LevelApproximations);
-    graph.BitBtn1Click();
-    EXPECT_EQ(next, 1);
-    EXPECT_EQ(d.DesignLevel, LevelApproxChosen);
-    EXPECT_EQ(d.SelectedApprox, Butterworth);
 }
 
 TEST_F(TfmGraphTest, ConfigureAxes) {
@@ -416,36 +363,6 @@ TEST_F(TfmGraphTest, RubberBandFollowsTheDragAndEndsWithTheZoom) {
                 static_cast<double>(FrequencyAtX(before, graph.Area(), 200)), 1e-9);
     EXPECT_NEAR(static_cast<double>(graph.Axes.Freq.Max),
                 static_cast<double>(FrequencyAtX(before, graph.Area(), 600)), 1e-9);
-}
-
-// Every slider of "Configure Axes" spans the range it configures.
-TEST_F(TfmGraphTest, ConfigureAxesSlidersSpanTheirRanges) {
-    for (bool dB : {true, false}) {
-        AxisConfiguration c = graph.ConfigBtnClick();
-        c.GainInDb = dB;
-        if (!dB) c.GainMin = 0, c.GainMax = 1.2L;
-        ASSERT_TRUE(graph.ApplyConfiguration(c));
-        c = graph.ConfigBtnClick();
-        EXPECT_LE(c.FreqSliderMin, c.FreqMin);
-        EXPECT_GE(c.FreqSliderMax, c.FreqMax);
-        EXPECT_LE(c.GainSliderMin, c.GainMin);
-        EXPECT_GE(c.GainSliderMax, c.GainMax);
-        EXPECT_LE(c.TimeSliderMinMs, c.TimeMinMs);
-        EXPECT_GE(c.TimeSliderMaxMs, c.TimeMaxMs);
-        if (dB) {
-            EXPECT_LE(c.GainSliderMin, -30 - 100); // below the stopband limit
-        }
-    }
-    // Asking for the other kind gives the same range in that unit: -40..10 dB is
-    // 0.01..3.162 V/V.
-    AxisConfiguration c = graph.ConfigBtnClick();
-    c.GainInDb = true, c.GainMin = -40, c.GainMax = 10;
-    ASSERT_TRUE(graph.ApplyConfiguration(c));
-    const AxisConfiguration v = graph.ConfigBtnClick(false);
-    EXPECT_FALSE(v.GainInDb);
-    EXPECT_NEAR(static_cast<double>(v.GainMin), 0.01, 1e-12);
-    EXPECT_NEAR(static_cast<double>(v.GainMax), std::sqrt(10.0), 1e-12);
-    EXPECT_TRUE(graph.Axes.GainInDb); // asking changes nothing
 }
 
 } // namespace

@@ -33,25 +33,6 @@ fs::path TempDir() {
     return test::MakeTempDir("velmora_main_");
 }
 
-TEST(TfmMain, NewDesignState) {
-    Main m;
-    EXPECT_EQ(m.main.Caption, "[Untitled]");
-    m.main.Bandpass1Click();
-    EXPECT_TRUE(m.dlg.log.empty());
-    EXPECT_EQ(m.d.Spec.FilterType, Bandpass);
-    EXPECT_EQ(m.d.DesignLevel, 0);
-    EXPECT_EQ(m.d.Spec.LastApproxIndex, 4);
-    EXPECT_TRUE(m.main.ParEnt.Visible);
-    m.main.userdefined1Click();
-    EXPECT_EQ(m.d.Spec.FilterType, UserDefined);
-    EXPECT_EQ(m.d.Spec.LastApproxIndex, 0);
-    EXPECT_TRUE(m.main.User.Visible);
-    EXPECT_FALSE(m.main.ParEnt.Visible);
-    EXPECT_EQ((long double)m.d.Spec.UserGainConstant, 1.0L);
-    for (int i = 1; i <= 11; ++i)
-        EXPECT_EQ(m.d.Spec.UserPoleSlotFree[i], 1);
-}
-
 TEST(TfmMain, SaveQuestionAnswers) {
     // No: the new design replaces the old one.
     {

@@ -43,46 +43,6 @@ struct Form {
     }
 };
 
-TEST(TfmParEnt, DefaultsPerFilterTypeAndUnitSystem) {
-    struct Case {
-        uint8_t type;
-        const char *pass, *stop, *centre, *passLabel;
-        bool centreVisible;
-    } cases[] = {
-        {Lowpass, "1", "2", "", "Passband Frequency (fpb):", false},
-        {Highpass, "2", "1", "", "Passband Frequency (fpb):", false},
-        {Bandpass, "1", "2", "2", "Passband Bandwidth (Bpb):", true},
-        {Bandstop, "2", "1", "2", "Passband Bandwidth (Bpb):", true},
-    };
-    for (const auto& c : cases) {
-        Form form(c.type);
-        SCOPED_TRACE(int(c.type));
-        EXPECT_EQ(form.f.NumEdit1.Text, "0.5");
-        EXPECT_EQ(form.f.NumEdit2.Text, "30");
-        EXPECT_EQ(form.f.NumEdit3.Text, c.pass);
-        EXPECT_EQ(form.f.NumEdit4.Text, c.stop);
-        EXPECT_EQ(form.f.NumEdit5.Text, c.centre);
-        EXPECT_EQ(form.f.NumEdit5.Visible, c.centreVisible);
-        EXPECT_EQ(form.f.NumEdit3.Label, c.passLabel);
-        EXPECT_EQ(form.f.CB1.Text(), "kHz");
-        EXPECT_EQ(form.f.NumEdit6.Text, "1.0");
-        EXPECT_EQ(form.f.Caption, "Enter frequency, attenuation and gain values.");
-        EXPECT_FALSE(form.f.BitBtn1Enabled);
-        EXPECT_EQ(form.main.Caption, "[Untitled]");
-        EXPECT_EQ(form.d.DesignLevel, 0);
-        EXPECT_EQ((long double)form.d.Spec.OverallGain, 1.0L);
-        EXPECT_TRUE(form.dlg.log.empty()); // a new design asks nothing
-    }
-    Form rad;
-    rad.main.rads1Click();
-    EXPECT_EQ(rad.f.NumEdit3.Label, "Passband Frequency (wpb):");
-    EXPECT_EQ(rad.f.NumEdit4.Label, "Stopband Frequency (wsb):");
-    EXPECT_EQ(rad.f.CB1.Text(), "krad/s");
-    Form bp(Bandpass);
-    bp.main.rads1Click();
-    EXPECT_EQ(bp.f.NumEdit5.Label, "Center Frequency (w0):");
-}
-
 TEST(TfmParEnt, DefaultLowpassCalculatesAndConvertsToRadPerSecond) {
     Form form;
     form.f.CalcBtnClick();

@@ -156,19 +156,6 @@ TEST(TfmPairsWindow, TwoRealPolesJoinedByHandAreClassedByTheirZero) {
     EXPECT_LT((double)d.Stages[1].Qp, 0.5);
 }
 
-TEST(TfmPairsWindow, AutoAddAllPairsEverything) {
-    TDesign d = Chosen({Highpass, 0.5L, 40, 2000, 1000, 0, 5}, Chebyshev);
-    RecordingDialogs dlg;
-    TfmPairs w(d, dlg);
-    w.FormShow();
-    w.AutoAddAllClick();
-    EXPECT_TRUE(w.PoleRows.empty());
-    EXPECT_TRUE(w.ZeroRows.empty());
-    EXPECT_EQ(w.PairRows.size(), 3u);
-    EXPECT_EQ(d.DesignLevel, LevelPaired);
-    EXPECT_EQ(d.StepChanged, 1);
-}
-
 TEST(StageFlow, AutomaticPairingAndCascadingReachLevelFiveInOneMove) {
     TDesign d = Chosen({Lowpass, 0.5L, 40, 1000, 2000, 0, 7}, Butterworth);
     d.Opt.AutoPairing = d.Opt.AutoCascading = 1;

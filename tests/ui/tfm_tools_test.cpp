@@ -69,21 +69,5 @@ TEST(TfmDbConvert, RefusalsAndTheNegativeSign) {
                                                  "beep", "warning: The V/V entry is not a number."}));
 }
 
-TEST(TfmResValues, ThePublishedTablesOfEachSeries) {
-    TfmResValues form;
-    EXPECT_EQ(form.Caption, "Standard Resistance Values");
-    EXPECT_EQ(form.SeriesTitle, "E96 (1 %)");
-    ASSERT_EQ(form.Lines.size(), 8u);
-    EXPECT_EQ(form.Lines[0], "1.00 1.02 1.05 1.07 1.10 1.13 1.15 1.18 1.21 1.24 1.27 1.30");
-    EXPECT_EQ(form.Lines[7], "7.50 7.68 7.87 8.06 8.25 8.45 8.66 8.87 9.09 9.31 9.53 9.76");
-    form.SeriesChange(1);
-    EXPECT_EQ(form.SeriesTitle, "E24 (5 %)");
-    EXPECT_EQ(form.Lines, (std::vector<std::string>{"1.0 1.1 1.2 1.3 1.5 1.6 1.8 2.0 2.2 2.4 2.7 3.0",
-                                                    "3.3 3.6 3.9 4.3 4.7 5.1 5.6 6.2 6.8 7.5 8.2 9.1"}));
-    form.SeriesChange(2);
-    EXPECT_EQ(form.SeriesTitle, "E12 (10 %)");
-    EXPECT_EQ(form.Lines, (std::vector<std::string>{"1.0 1.2 1.5 1.8 2.2 2.7 3.3 3.9 4.7 5.6 6.8 8.2"}));
-}
-
 } // namespace
 } // namespace velmora

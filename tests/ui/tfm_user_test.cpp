@@ -563,32 +563,6 @@ TEST(TfmUser, OrderTypeAndModeSetTheFieldsCaptionsAndTemplate) {
     EXPECT_TRUE(form.f.TypeEnabled[BS]);
 }
 
-TEST(TfmUser, AddSelectsTheNewLineAndSelectingALineRestoresItsEntries) {
-    Form form;
-    form.addPoles(BS, "300", "400", "900", "2.5");
-    EXPECT_EQ(form.f.ItemIndex, 0);
-    EXPECT_TRUE(form.f.DeleteEnabled);
-    EXPECT_TRUE(form.f.BitBtn1Enabled);
-    EXPECT_FALSE(form.f.UpEnabled);
-    EXPECT_FALSE(form.f.DownEnabled);
-    form.addQ(HP, "0.7", "250");
-    EXPECT_EQ(form.f.ItemIndex, 1);
-    EXPECT_TRUE(form.f.UpEnabled);
-    EXPECT_FALSE(form.f.DownEnabled);
-
-    form.f.ListBox1Click(0);
-    EXPECT_EQ(form.f.UserSectionOrder, 1);
-    EXPECT_EQ(form.f.SectionType, BS);
-    EXPECT_EQ(form.f.UserEntryMode, 1);
-    EXPECT_EQ(form.f.Edit1.Text, "300");
-    EXPECT_EQ(form.f.Edit2.Text, "900");
-    EXPECT_EQ(form.f.Edit4.Text, "400");
-    EXPECT_EQ(form.f.EditTo.Text, "2.5");
-    EXPECT_TRUE(form.f.Edit2.Visible);
-    EXPECT_FALSE(form.f.UpEnabled);
-    EXPECT_TRUE(form.f.DownEnabled);
-}
-
 // ---- Next, and a design saved and reopened ----------------------------------------------------
 
 TEST(TfmUser, NextHandsTheFilterOnAtLevelTwoWithItsRangesAndResponse) {
@@ -614,72 +588,6 @@ TEST(TfmUser, NextHandsTheFilterOnAtLevelTwoWithItsRangesAndResponse) {
     for (int i = 0; i <= kResponseIntervals; i += 25)
         EXPECT_NEAR((long double)form.d.Approx[0].Ideal[i].GainDb, ReferenceDb(ref, form.d.FreqColumn[i].W),
                     1e-9L);
-}
-
-TEST(TfmUser, ASavedAndReopenedDesignKeepsItsSectionsTextsAndResults) {
-    Form form(true);
-    form.addQ(BS, "3", "1200", "2400", "2"); // SLPN
-    form.addPoles(HP, "200", "900", "", "1.5");
-    form.addFirst(HP, "80", "1.1");
-    form.addQ(BP, "7", "3000", "", "0.9");
-    form.f.ListBox1Click(0);
-    form.f.DownBtnClick();
-    // Saved while the form is open with a bandstop chosen: the file still says user-defined.
-    form.f.RadioGroup2Click(BS);
-    ASSERT_TRUE(form.dlg.messages().empty());
-
-    namespace fs = std::filesystem;
-    const fs::path path = fs::temp_directory_path() / ("velmora_user_" + std::to_string(::getpid()) + ".fl3");
-    ASSERT_TRUE(WriteDesignFile(form.d, path.string()).ok());
-    TDesign back; // slot flags all 0, as no design file carries them
-    ASSERT_TRUE(ReadDesignFile(path.string(), back).ok());
-    fs::remove(path);
-    ASSERT_TRUE(RestoreUserFilter(back));
-
-    EXPECT_EQ(back.Spec.FilterType, UserDefined);
-    ASSERT_EQ(back.StageCount, form.d.StageCount);
-    for (int i = 1; i <= back.StageCount; ++i) {
-        SCOPED_TRACE(i);
-        const TStageCoeffs &a = form.d.Stages[i], &b = back.Stages[i];
-        EXPECT_EQ(b.StageType, a.StageType);
-        for (auto m : {&TStageCoeffs::Wp, &TStageCoeffs::Qp, &TStageCoeffs::Wz, &TStageCoeffs::Sigma,
-                       &TStageCoeffs::To, &TStageCoeffs::K})
-            EXPECT_EQ((long double)(b.*m), (long double)(a.*m));
-        EXPECT_EQ(b.Pole1, a.Pole1);
-        EXPECT_EQ(b.Zero1, a.Zero1);
-        EXPECT_EQ(back.UserBlocks[i].EntryMode, form.d.UserBlocks[i].EntryMode);
-        EXPECT_EQ(back.UserBlocks[i].Texts, form.d.UserBlocks[i].Texts);
-    }
-    EXPECT_EQ(back.Spec.UserPoleSlotFree, form.d.Spec.UserPoleSlotFree);
-    EXPECT_EQ(back.Spec.UserZeroSlotFree, form.d.Spec.UserZeroSlotFree);
-    EXPECT_EQ((long double)back.Spec.OverallGain, (long double)form.d.Spec.OverallGain);
-    EXPECT_EQ((long double)back.Spec.UserGainConstant, (long double)form.d.Spec.UserGainConstant);
-    const ApproxResult &ra = form.r(), &rb = back.Approx[0].Result;
-    EXPECT_EQ(rb.Order, ra.Order);
-    EXPECT_EQ(rb.PolePairs, ra.PolePairs);
-    EXPECT_EQ(rb.SingleZeros, ra.SingleZeros);
-    EXPECT_EQ(rb.ZeroPairs, ra.ZeroPairs);
-    EXPECT_EQ((long double)rb.RealPole, (long double)ra.RealPole);
-
-    // The results: the same ideal response over the same column.
-    CompleteUserFilter(form.d);
-    CompleteUserFilter(back);
-    for (int i = 0; i <= kResponseIntervals; ++i) {
-        EXPECT_EQ((long double)back.Approx[0].Ideal[i].GainDb, (long double)form.d.Approx[0].Ideal[i].GainDb);
-        EXPECT_EQ((long double)back.Approx[0].Ideal[i].Step, (long double)form.d.Approx[0].Ideal[i].Step);
-    }
-
-    // The form over the reopened design lists the sections and gives back their texts.
-    RecordingDialogs dlg;
-    TfmUser again(back, dlg);
-    again.FormShow();
-    EXPECT_EQ(again.ListLines, form.f.ListLines);
-    again.ListBox1Click(1); // the SLPN section, moved down
-    EXPECT_EQ(again.SectionType, BS);
-    EXPECT_EQ(again.Edit1.Text, "3");
-    EXPECT_EQ(again.Edit2.Text, "1200");
-    EXPECT_EQ(again.Edit3.Text, "2400");
-    EXPECT_EQ(again.EditTo.Text, "2");
 }
 
 TEST(TfmUser, StagesThatCannotBeAUserFilterAreNotRestored) {

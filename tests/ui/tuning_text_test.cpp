@@ -72,20 +72,6 @@ TEST(Tuning, SectionsByStageTypeAndQ) {
     }
 }
 
-TEST(Tuning, FirstOrderLowpassValues) {
-    const TDesign d = CalculatedStage("FLP01", kTwoPi * 1000.0L, 0, 1.0L);
-    const auto t = StageTuning(d, 1);
-    ASSERT_TRUE(t);
-    EXPECT_EQ(t->rating, "EX");
-    ASSERT_EQ(t->steps.size(), 1u);
-    EXPECT_EQ(t->steps[0].component, "R1");
-    EXPECT_EQ(t->steps[0].parameter, "fc");
-    const std::string text = TuningPlainText(d, 1);
-    EXPECT_NE(text.find("(theoretical gain = 1.000)"), std::string::npos) << text;
-    EXPECT_NE(text.find("(theoretical gain = 0.707)"), std::string::npos) << text;
-    EXPECT_NE(text.find("-45"), std::string::npos) << text;
-}
-
 TEST(Tuning, SecondOrderValuesAgainstClosedForms) {
     const long double fp = 1000.0L, wp = kTwoPi * fp;
     // Lowpass, Q = 2, gain 1: peak gain Q / sqrt(1 - 1/(4 Q^2)) at fp sqrt(1 - 1/(2 Q^2)).
