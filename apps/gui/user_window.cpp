@@ -52,6 +52,9 @@ UserWindow::UserWindow(TfmUser& model, Changed changed, QWidget* parent)
         Labels[c->Name] = label;
         edit->judge = [this, c](char key, int selected) { return m_.KeyPress(*c, key, selected); };
         edit->movedOn = [this] { changed_(); };
+        // Tool tip, range and the red mark of a value out of range from the parameter
+        // table, following the layout (Edit1 holds Q or a pole).
+        edit->BindParameter([this, c] { return m_.ParameterOf(*c); });
         connect(edit, &QLineEdit::textEdited, this, [c](const QString& t) { c->Text = t.toStdString(); });
         fields->addWidget(label, row, 0, Qt::AlignRight);
         fields->addWidget(edit, row, 1);

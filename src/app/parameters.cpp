@@ -2,12 +2,15 @@
 
 #include <algorithm>
 #include <cmath>
+#include <map>
+#include <numbers>
 #include <stdexcept>
 
 #include "analysis/tolerance.h"
 #include "app/value_text.h"
 #include "approx/approximation.h"
 #include "model/design.h"
+#include "stages/user_sections.h"
 
 namespace velmora::app {
 namespace {
@@ -69,7 +72,58 @@ Parameter Messages(Parameter p, std::string_view below, std::string_view above) 
     return p;
 }
 
-std::vector<Parameter> Table() {
+Parameter Excluding(Parameter p) {
+    p.lowExcluded = true;
+    return p;
+}
+
+// The refusals of a user-defined section's values, in the words of the section check
+// (stages/user_sections), which the command line's --section reaches as well; kept here
+// for the life of the table.
+std::string_view SectionMessage(UserAddStatus status) {
+    static const std::map<UserAddStatus, std::string> texts = [] {
+        std::map<UserAddStatus, std::string> m;
+        for (UserAddStatus s : {UserAddStatus::NotPositive, UserAddStatus::QTooLow, UserAddStatus::QTooHigh,
+                                UserAddStatus::FrequencyTooHigh, UserAddStatus::SectionGainOutOfRange})
+            m.emplace(s, UserAddMessage(s));
+        return m;
+    }();
+    return texts.at(status);
+}
+
+// The fields of the user-defined filter window, one entry per value a section asks for.
+// They are no options (no command bits): the command line reads the same values as the
+// sub-keys of --section. Frequencies are stated in Hz; the window converts an entry
+// made in rad/s. A pole or zero frequency stops where a specified design does, 100 MHz
+// (the 6.284e8 rad/s of the approximations).
+std::vector<Parameter> SectionFields() {
+    using S = UserAddStatus;
+    const long double highestHz = kMaxFrequencyRad / (2.0L * std::numbers::pi_v<long double>);
+    const std::string_view frequencyRange = "above 0 to 100 MHz (628 Mrad/s)";
+    auto frequency = [&](std::string_view name, std::string_view help) {
+        return Messages(
+            Ranged(Excluding(Entry(name, 0, K::Frequency, "F", "Hz", help)), 0, highestHz, frequencyRange),
+            SectionMessage(S::NotPositive), SectionMessage(S::FrequencyTooHigh));
+    };
+    return {
+        frequency("section-p",
+                  "Pole of a first-order section, or the real part of a pole pair: the poles lie at -p"),
+        frequency("section-im", "Imaginary part of a pole pair: the poles lie at -p +/- j im"),
+        Messages(
+            Ranged(Excluding(Entry("section-q", 0, K::Number, "Q", "", "Pole Q of a second-order section")),
+                   0.5L, kMaxUsableQp, "above 0.5 to 300"),
+            SectionMessage(S::QTooLow), SectionMessage(S::QTooHigh)),
+        frequency("section-fp", "Pole frequency of a second-order section"),
+        frequency("section-fz", "Zero frequency of a bandstop section: the zeros lie at +/- j fz"),
+        Messages(Default(Ranged(Entry("section-to", 0, K::Number, "G", "V/V", "Gain To of the section"),
+                                kMinOverallGain, kMaxOverallGain, "0.1 to 1000 V/V"),
+                         "1.0"),
+                 SectionMessage(S::SectionGainOutOfRange), SectionMessage(S::SectionGainOutOfRange)),
+    };
+}
+
+// The options of the command line.
+std::vector<Parameter> Options() {
     constexpr unsigned D = kDesignCommand, B = kBuildingCommands, E = kEveryCommand;
     const long double maxGainDb = 20.0L * std::log10(kMaxOverallGain);
     return {
@@ -248,6 +302,13 @@ std::vector<Parameter> Table() {
     };
 }
 
+std::vector<Parameter> Table() {
+    std::vector<Parameter> table = Options();
+    const std::vector<Parameter> fields = SectionFields();
+    table.insert(table.end(), fields.begin(), fields.end());
+    return table;
+}
+
 std::vector<std::string> Split(std::string_view list) {
     std::vector<std::string> items;
     std::size_t start = 0;
@@ -300,7 +361,7 @@ std::string RequestKey(const Parameter& p) {
 }
 
 bool WithinRange(const Parameter& p, long double v) {
-    return !p.ranged || (v >= p.low && v <= p.high);
+    return !p.ranged || ((p.lowExcluded ? v > p.low : v >= p.low) && v <= p.high);
 }
 
 std::string OutOfRangeMessage(const Parameter& p, bool below, const std::string& text,

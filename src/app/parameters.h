@@ -37,6 +37,7 @@ struct Parameter {
     std::string_view unit;      // "dB", "Hz", "%", "ppm/degC", "degC", "V/V", "F"; empty when none
     bool ranged = false;        // low and high apply
     long double low = 0, high = 0;
+    bool lowExcluded = false;      // the range starts just above `low` (a Q above 0.5)
     std::string_view range;        // the range as a person reads it ("0 to 50 %"); empty: none
     std::string_view choices;      // a Choice's values, comma-separated
     std::string_view defaultValue; // as typed, or the phrase that says what happens
@@ -46,7 +47,9 @@ struct Parameter {
     std::string_view belowMessage, aboveMessage;
 };
 
-// Every parameter, in the order the help lists them.
+// Every parameter, in the order the help lists them. An entry with no command bits is a
+// field of a window only (the user-defined filter's section values, which the command
+// line reads as the sub-keys of --section): no command lists it as an option.
 const std::vector<Parameter>& Parameters();
 // The parameter of that name; the name must be one of the table's (a programming error
 // otherwise, so it throws std::out_of_range).

@@ -8,6 +8,7 @@
 #include "analysis/graph_axes.h"
 #include "analysis/ideal_filter.h"
 #include "analysis/ideal_responses.h"
+#include "app/parameters.h"
 #include "approx/approximation.h"
 #include "model/number_text.h"
 #include "ui/graph_painter.h"
@@ -18,7 +19,6 @@ namespace {
 constexpr long double kTwoPi = 2.0L * std::numbers::pi_v<long double>;
 constexpr int kFieldChars = 8; // the entered texts are kept in 8-character strings
 constexpr int kGainChars = 5;
-constexpr const char* kDefaultGain = "1.0";
 constexpr const char* kSquared = "\xC2\xB2"; // ²
 
 constexpr int kFirst = 0, kSecond = 1;
@@ -40,7 +40,7 @@ TfmUser::TfmUser(TDesign& design, Dialogs& dialogs) : d_(design), dlg_(dialogs) 
     Edit4 = edit("Edit4", kFieldChars);
     EditTo = edit("EditTo", kGainChars);
     EditTo.Label = "To =";
-    EditTo.Text = kDefaultGain;
+    EditTo.Text = std::string(app::ParameterNamed("section-to").defaultValue);
     ApplyLayout();
 }
 
@@ -118,7 +118,7 @@ void TfmUser::UpdateTemplate() {
 // section changes, because their meaning changes with it.
 void TfmUser::ResetEntries() {
     Edit1.Text.clear();
-    EditTo.Text = kDefaultGain;
+    EditTo.Text = std::string(app::ParameterNamed("section-to").defaultValue);
 }
 
 void TfmUser::FrequencyUnitChanged() {
@@ -255,7 +255,7 @@ void TfmUser::FormShow() {
     UserEntryMode = kQMode;
     for (TEditControl* e : {&Edit1, &Edit2, &Edit3, &Edit4})
         e->Text.clear();
-    EditTo.Text = kDefaultGain;
+    EditTo.Text = std::string(app::ParameterNamed("section-to").defaultValue);
     ItemIndex = -1;
     UpdateList();
     UpdateButtons();
@@ -289,7 +289,7 @@ std::vector<TEditControl*> TfmUser::VisibleFields() {
 
 // A field must hold a positive decimal number that fits it. "0", "0.0" or "00" mean
 // zero and are refused as such; an empty, negative or unreadable text is not a number.
-bool TfmUser::ReadField(TEditControl& edit, bool frequency, long double& value) {
+bool TfmUser::ReadField(TEditControl& edit, long double& value) {
     long double v = 0;
     if (static_cast<int>(edit.Text.size()) > edit.MaxLength || !ParseDecimal(edit.Text, v)) {
         Warn(&edit, "Invalid Number.");
@@ -299,8 +299,19 @@ bool TfmUser::ReadField(TEditControl& edit, bool frequency, long double& value) 
         Warn(&edit, UserAddMessage(UserAddStatus::NotPositive));
         return false;
     }
-    value = frequency && d_.Opt.FreqUnitsHz ? v * kTwoPi : v;
+    value = v;
     return true;
+}
+
+const app::Parameter* TfmUser::ParameterOf(const TEditControl& edit) const {
+    const bool qForm = UserSectionOrder == kSecond && UserEntryMode == kQMode;
+    const char* name = nullptr;
+    if (&edit == &Edit1) name = qForm ? "section-q" : "section-p";
+    if (&edit == &Edit2) name = qForm ? "section-fp" : "section-fz";
+    if (&edit == &Edit3) name = "section-fz";
+    if (&edit == &Edit4) name = "section-im";
+    if (&edit == &EditTo) name = "section-to";
+    return name ? &app::ParameterNamed(name) : nullptr;
 }
 
 void TfmUser::AddBtnClick() {
@@ -310,39 +321,42 @@ void TfmUser::AddBtnClick() {
         return;
     }
 
+    // Every visible field is read in order, first to fourth and then the gain; the first
+    // one that is not a positive number is reported and takes the focus. Then each value
+    // is held against its range in the parameter table, in the same order, so that a Q
+    // or a gain out of range names its own field. The section check that follows sees
+    // what only the whole section decides (the Q and frequency of a pole pair given by
+    // its position, the overall gain).
+    std::vector<std::pair<TEditControl*, long double>> entered;
+    for (TEditControl* e : VisibleFields()) {
+        long double v = 0;
+        if (!ReadField(*e, v)) return;
+        entered.emplace_back(e, v);
+    }
+    const bool hz = d_.Opt.FreqUnitsHz != 0;
+    for (const auto& [e, v] : entered) {
+        const app::Parameter& p = *ParameterOf(*e);
+        const long double inTableUnit = p.kind == app::ParameterKind::Frequency && !hz ? v / kTwoPi : v;
+        if (!app::WithinRange(p, inTableUnit)) {
+            Warn(e, app::OutOfRangeMessage(p, !(inTableUnit > p.high), e->Text, e->Label));
+            return;
+        }
+    }
+
     UserSection u;
     u.Order = order;
     u.Kind = static_cast<UserSectionKind>(order == 1 ? (SectionType == kHighpass ? kHighpass : kLowpass)
                                                      : SectionType);
     u.Mode = order == 1 || UserEntryMode == kPoleMode ? UserEntryMode::Poles : UserEntryMode::QWpWz;
-
-    // Every visible field is read in order, first to fourth and then the gain; the first
-    // one that is not a positive number is reported and takes the focus.
-    for (TEditControl* e : VisibleFields()) {
-        long double v = 0;
-        if (e == &Edit1 && order == 2 && u.Mode == UserEntryMode::QWpWz) {
-            if (!ReadField(*e, false, v)) return;
-            u.Q = v;
-        } else if (e == &Edit1) {
-            if (!ReadField(*e, true, v)) return;
-            (order == 1 ? u.P : u.Re) = v;
-        } else if (e == &Edit2) {
-            if (!ReadField(*e, true, v)) return;
-            (u.Mode == UserEntryMode::QWpWz ? u.Wp : u.Wz) = v;
-        } else if (e == &Edit3) {
-            if (!ReadField(*e, true, v)) return;
-            u.Wz = v;
-        } else if (e == &Edit4) {
-            if (!ReadField(*e, true, v)) return;
-            u.Im = v;
-        } else {
-            if (!ReadField(*e, false, v)) return;
-            u.To = v;
-        }
-    }
-    if (u.Mode == UserEntryMode::QWpWz && !(u.Q > 0.5L)) {
-        Warn(&Edit1, UserAddMessage(UserAddStatus::QTooLow));
-        return;
+    for (const auto& [e, entry] : entered) {
+        const app::Parameter& p = *ParameterOf(*e);
+        const long double v = p.kind == app::ParameterKind::Frequency && hz ? entry * kTwoPi : entry;
+        if (p.name == "section-q") u.Q = v;
+        if (p.name == "section-p") (order == 1 ? u.P : u.Re) = v;
+        if (p.name == "section-fp") u.Wp = v;
+        if (p.name == "section-fz") u.Wz = v;
+        if (p.name == "section-im") u.Im = v;
+        if (p.name == "section-to") u.To = v;
     }
 
     TUserBlock texts;

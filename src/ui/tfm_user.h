@@ -17,6 +17,7 @@
 
 #include "analysis/frequency_response.h"
 #include "app/design_session.h"
+#include "app/parameters.h"
 #include "model/design.h"
 #include "stages/user_sections.h"
 #include "ui/dialogs.h"
@@ -112,6 +113,10 @@ class TfmUser {
     // focus to the next visible field.
     EntryKey KeyPress(TEditControl& edit, char key, int selected = 0);
 
+    // The parameter-table entry of a field as the layout uses it (Edit1 is Q in the Q
+    // form and the pole otherwise): its range, unit, help and refusal messages.
+    const app::Parameter* ParameterOf(const TEditControl& edit) const;
+
   private:
     TDesign& d_;
     Dialogs& dlg_;
@@ -124,7 +129,7 @@ class TfmUser {
     void UpdateButtons();
     void SectionsChanged();
     void Warn(TEditControl* focus, const std::string& text);
-    bool ReadField(TEditControl& edit, bool frequency, long double& value);
+    bool ReadField(TEditControl& edit, long double& value);
     std::vector<TEditControl*> VisibleFields();
 };
 

@@ -184,6 +184,14 @@ TEST(TfmUser, EveryFieldMustHoldAPositiveNumberAndTheFirstBadOneTakesTheFocus) {
         {"2", "1000", "2000", "", kInvalid, "EditTo"},
         {"0", "0", "0", "0", kNonZero, "Edit1"},
         {"2", "1000", "123456789", "1.0", kInvalid, "Edit3"}, // longer than the field holds
+        // Ranges: every field is read before any is held against its range.
+        {"1000", "0", "2000", "1.0", kNonZero, "Edit2"},
+        {"0.4", "1000", "2000", "1.0", kQLimit, "Edit1"},
+        {"300.5", "1000", "2000", "1.0", "warning: Q must not exceed 300.", "Edit1"},
+        {"2", "1000", "2000", "1001", "warning: Section gain must lie between 0.1V/V and 1000V/V (60dB).",
+         "EditTo"},
+        {"2", "1000", "2000", "0.09", "warning: Section gain must lie between 0.1V/V and 1000V/V (60dB).",
+         "EditTo"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.q) + " " + c.wp + " " + c.wz + " " + c.to);
