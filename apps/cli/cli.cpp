@@ -735,7 +735,12 @@ int Finish(TfmMain& main, app::DesignSession& session, const OutputRequest& o, c
         for (const std::string& m : missing)
             err << "velmora: no schematic is drawn yet for the circuit of " << m << "\n";
     }
-    if (!o.report.empty()) files.push_back({"Report", o.report, ReportPdf(design)});
+    // A design saved in the same run is named in the report by the file it is saved as.
+    if (!o.report.empty())
+        files.push_back({"Report", o.report,
+                         ReportPdf(design, design.FileName.empty() && !o.save.empty()
+                                               ? std::filesystem::path(o.save).filename().string()
+                                               : std::string())});
     if (!o.save.empty()) {
         std::vector<uint8_t> image;
         const DesignFileResult encoded = session.Encode(image);

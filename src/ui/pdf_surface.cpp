@@ -27,9 +27,33 @@ constexpr std::array<int, 95> kHelveticaBold = {
     333, 556, 611, 556, 611, 556, 333, 611, 611, 278, 278, 556, 278, 889, 611, 611, // ` .. o
     611, 611, 389, 556, 333, 611, 556, 778, 556, 556, 500, 389, 280, 389, 584};     // p .. ~
 constexpr int kCourierAdvance = 600;
-// Characters above ASCII: the widest common letter's width, so that a measured text is
-// never narrower than the one printed.
-constexpr int kOtherAdvance = 722;
+// Characters above ASCII not listed below: never narrower measured than printed.
+constexpr int kOtherAdvance = 1000;
+
+// Widths of the Latin-1 signs the program writes (the same in both weights but ±, which
+// bold does not change either); any other character counts as the widest, 1 em.
+int OtherAdvance(unsigned cp) {
+    switch (cp) {
+    case 0xB0:
+        return 400; // degree
+    case 0xB1:
+    case 0xD7:
+        return 584; // plus-minus, multiplication
+    case 0xB2:
+    case 0xB3:
+        return 333; // superscript two, three
+    case 0xB5:
+        return 611; // micro (bold; 556 upright)
+    case 0xB7:
+        return 278; // middle dot
+    case 0xBA:
+        return 365; // masculine ordinal
+    case 0xBD:
+        return 834; // one half
+    default:
+        return kOtherAdvance;
+    }
+}
 constexpr double kAscent = 0.905;    // baseline below the top of a line, em (Helvetica's ascender)
 constexpr double kLineHeight = 1.15; // height of a line of text, em
 
@@ -85,6 +109,19 @@ unsigned char WinAnsi(unsigned cp) {
     }
 }
 
+// Characters the standard fonts lack, written as a reader would say them; every other
+// character outside WinAnsiEncoding prints as '?'.
+std::string Spelled(const std::string& text) {
+    static const std::pair<const char*, const char*> kSpelled[] = {
+        {"\u03A3", "Sum"}, {"\u221A", "sqrt"}, {"\u03A9", "Ohm"},   {"\u03BC", "\u00B5"},
+        {"\u03C0", "pi"},  {"\u03C9", "w"},    {"\u0394", "delta "}};
+    std::string out = text;
+    for (const auto& [from, to] : kSpelled)
+        for (size_t at = 0; (at = out.find(from, at)) != std::string::npos; at += std::string(to).size())
+            out.replace(at, std::string(from).size(), to);
+    return out;
+}
+
 // A number for the content stream: three decimals at most, never NaN or -0.
 std::string Num(double v) {
     if (!std::isfinite(v)) v = 0;
@@ -105,7 +142,7 @@ std::string Rgb(Color c) {
 // A PDF literal string of the text in WinAnsiEncoding.
 std::string Literal(const std::string& text) {
     std::string out = "(";
-    for (unsigned cp : CodePoints(text)) {
+    for (unsigned cp : CodePoints(Spelled(text))) {
         const unsigned char b = WinAnsi(cp);
         if (b == '(' || b == ')' || b == '\\') {
             out += '\\';
@@ -129,13 +166,13 @@ bool Finite(std::initializer_list<double> values) {
 
 double StandardFontAdvance(const std::string& text, bool bold, bool mono) {
     double w = 0;
-    for (unsigned cp : CodePoints(text)) {
+    for (unsigned cp : CodePoints(Spelled(text))) {
         if (mono)
             w += kCourierAdvance;
         else if (cp >= 32 && cp < 127)
             w += (bold ? kHelveticaBold : kHelvetica)[cp - 32];
         else
-            w += kOtherAdvance;
+            w += OtherAdvance(cp);
     }
     return w;
 }

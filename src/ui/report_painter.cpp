@@ -622,19 +622,21 @@ void ReportDocument::PaintPage(DrawingSurface& s, int page) const {
     }
 }
 
-ReportDocument LayoutReport(const TDesign& d, DrawingSurface& measure, const ReportGeometry& g) {
+ReportDocument LayoutReport(const TDesign& d, DrawingSurface& measure, const ReportGeometry& g,
+                            const std::string& title) {
     auto copy = std::make_shared<TDesign>(d);
+    const std::string name = title.empty() ? ReportTitle(d) : title;
     ReportFlow f(measure, g);
     std::string kind = std::string(TypeName(d.Spec.FilterType)) + " filter";
     if (d.DesignLevel >= LevelApproxChosen && d.Spec.FilterType != UserDefined)
         kind += ", " + std::string(kApproxNames[d.SelectedApprox]) + " approximation, order " +
                 std::to_string(d.Approx[d.SelectedApprox].Result.Order);
-    f.Heading(ReportTitle(d), 40);
+    f.Heading(name, 40);
     f.Paragraph(kind + ".");
     if (d.DesignLevel < LevelApproximations || !d.ResultsReady) {
         f.Paragraph("The design has not been calculated yet: the report holds what was entered.");
         if (d.Spec.FilterType != UserDefined) SpecificationSection(f, d);
-        return f.Finish(ReportTitle(d), copy);
+        return f.Finish(name, copy);
     }
     if (d.Spec.FilterType != UserDefined) {
         SpecificationSection(f, d);
@@ -649,12 +651,12 @@ ReportDocument LayoutReport(const TDesign& d, DrawingSurface& measure, const Rep
         ToleranceSection(f, d);
         TuningSection(f, d);
     }
-    return f.Finish(ReportTitle(d), copy);
+    return f.Finish(name, copy);
 }
 
-std::string ReportPdf(const TDesign& d) {
+std::string ReportPdf(const TDesign& d, const std::string& title) {
     PdfSurface pdf;
-    const ReportDocument doc = LayoutReport(d, pdf);
+    const ReportDocument doc = LayoutReport(d, pdf, {}, title);
     for (int p = 0; p < doc.PageCount(); ++p) {
         if (p > 0) pdf.NewPage();
         doc.PaintPage(pdf, p);

@@ -72,10 +72,12 @@ class ReportDocument {
 std::string ReportTitle(const TDesign& d);
 
 // Lays out the report of the design, measuring text with `measure` (the surface it will be
-// painted on, or one with the same fonts).
-ReportDocument LayoutReport(const TDesign& d, DrawingSurface& measure, const ReportGeometry& g = {});
+// painted on, or one with the same fonts). `title` replaces ReportTitle in the header when
+// given (a design about to be saved under a name).
+ReportDocument LayoutReport(const TDesign& d, DrawingSurface& measure, const ReportGeometry& g = {},
+                            const std::string& title = {});
 
 // The whole report as a PDF document.
-std::string ReportPdf(const TDesign& d);
+std::string ReportPdf(const TDesign& d, const std::string& title = {});
 
 } // namespace velmora

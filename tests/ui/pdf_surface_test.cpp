@@ -64,6 +64,7 @@ TEST(PdfSurface, ReaderFindsTheTextWhereAndAsWideAsMeasured) {
         {50, 200, 20, FontItalic, "Helvetica", "AVWay"},
         {80, 400, 10, FontRegular, "Courier", "R1=10k"},
         {120, 700, 14, FontBold | FontItalic, "Helvetica", "(tuning)"},
+        {200, 500, 11, FontRegular, "Helvetica", "\u00B12.5\u00B0"}, // Latin-1 signs keep their widths
     };
     PdfSurface pdf(400, 800);
     for (const Case& c : cases) {
