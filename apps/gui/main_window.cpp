@@ -14,6 +14,8 @@
 #include <QUrl>
 
 #include "qt_surface.h"
+#include "report_output.h"
+#include "ui/report_painter.h"
 #include "ui/spec_template.h"
 #include "windows.h"
 
@@ -113,9 +115,12 @@ void MainWindow::BuildMenus() {
     QAction* ascii = Add(fileMenu_, "Save data to &Ascii File", [&m] { m.SavetoAsciiFile1Click(); });
     QAction* spice = Add(fileMenu_, "Save SPICE &Netlist", [] {});
     QAction* print = Add(fileMenu_, "&Print", [this] { Print(); });
+    QAction* printReport =
+        Add(fileMenu_, "Print &Report...", [this] { PrintReport(design_, this, PrintReportToFile); });
+    QAction* exportPdf = Add(fileMenu_, "&Export PDF...", [this] { ExportReportPdf(design_, *dialogs_); });
     // The netlist needs the component values of the stage windows of the next part.
     spice->setEnabled(false);
-    graphCommands_ = {copy, ascii, print};
+    graphCommands_ = {copy, ascii, print, printReport, exportPdf};
     recentSeparator_ = fileMenu_->addSeparator();
     fileMenu_->addSeparator();
     Add(fileMenu_, "E&xit", [this] { close(); });

@@ -50,6 +50,8 @@ class MainWindow : public QMainWindow {
     std::function<void(const QString& path)> ShowHelp;
     // File > Print prints to this PDF file instead of asking for a printer (tests).
     QString PrintToFile;
+    // File > Print Report... prints to this PDF file instead of showing the preview (tests).
+    QString PrintReportToFile;
 
   protected:
     void closeEvent(QCloseEvent* e) override;

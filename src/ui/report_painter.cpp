@@ -19,8 +19,10 @@
 #include "circuits/selection.h"
 #include "circuits/standard_substitution.h"
 #include "circuits/standard_values.h"
+#include "model/file_io.h"
 #include "model/number_text.h"
 #include "stages/stage_types.h"
+#include "ui/dialogs.h"
 #include "ui/graph_painter.h"
 #include "ui/pdf_surface.h"
 #include "ui/response_plots.h"
@@ -39,58 +41,6 @@ constexpr double kBodySize = 9, kTableSize = 8.5, kListingSize = 8.5, kHeadingSi
 constexpr double kSmallestSize = 5; // text is set no smaller to fit a line
 constexpr Color kRuleColour{150, 150, 150};
 constexpr Color kHeaderShade{235, 238, 243};
-
-// Draws a picture of native size into a region of a page: every coordinate scaled and
-// moved, the drawing clipped to the region.
-class RegionSurface : public DrawingSurface {
-  public:
-    RegionSurface(DrawingSurface& page, double x, double y, double w, double h, double scale)
-        : s_(page), x_(x), y_(y), w_(w), h_(h), k_(scale) {
-        s_.SetClip(x_, y_, x_ + w_ * k_, y_ + h_ * k_);
-    }
-    ~RegionSurface() override { s_.ClearClip(); }
-    double Width() const override { return w_; }
-    double Height() const override { return h_; }
-    void SetPen(Color c, double width, PenStyle style) override { s_.SetPen(c, width * k_, style); }
-    void SetBrush(Color c) override { s_.SetBrush(c); }
-    void SetFont(const std::string& name, double size, uint8_t style) override {
-        s_.SetFont(name, size * k_, style);
-    }
-    void SetTextColor(Color c) override { s_.SetTextColor(c); }
-    double TextWidth(const std::string& t) override { return s_.TextWidth(t) / k_; }
-    double TextHeight(const std::string& t) override { return s_.TextHeight(t) / k_; }
-    double TextAscent(const std::string& t) override { return s_.TextAscent(t) / k_; }
-    void TextOut(double x, double y, const std::string& t) override { s_.TextOut(X(x), Y(y), t); }
-    void Line(double x1, double y1, double x2, double y2) override { s_.Line(X(x1), Y(y1), X(x2), Y(y2)); }
-    void Polyline(const std::vector<PointD>& points) override {
-        std::vector<PointD> p;
-        p.reserve(points.size());
-        for (const PointD& q : points)
-            p.push_back({X(q.X), Y(q.Y)});
-        s_.Polyline(p);
-    }
-    void Rectangle(double x1, double y1, double x2, double y2) override {
-        s_.Rectangle(X(x1), Y(y1), X(x2), Y(y2));
-    }
-    void Ellipse(double x1, double y1, double x2, double y2) override {
-        s_.Ellipse(X(x1), Y(y1), X(x2), Y(y2));
-    }
-    void FillRect(double x1, double y1, double x2, double y2) override {
-        s_.FillRect(X(x1), Y(y1), X(x2), Y(y2));
-    }
-    // A clip inside the picture stays within the region.
-    void SetClip(double x1, double y1, double x2, double y2) override {
-        s_.SetClip(std::max(X(x1), x_), std::max(Y(y1), y_), std::min(X(x2), x_ + w_ * k_),
-                   std::min(Y(y2), y_ + h_ * k_));
-    }
-    void ClearClip() override { s_.SetClip(x_, y_, x_ + w_ * k_, y_ + h_ * k_); }
-
-  private:
-    double X(double x) const { return x_ + x * k_; }
-    double Y(double y) const { return y_ + y * k_; }
-    DrawingSurface& s_;
-    double x_, y_, w_, h_, k_;
-};
 
 const char* TypeName(uint8_t t) {
     switch (t) {
@@ -568,6 +518,28 @@ void TuningSection(ReportFlow& f, const TDesign& d) {
 
 } // namespace
 
+RegionSurface::RegionSurface(DrawingSurface& page, double x, double y, double w, double h, double scale)
+    : s_(page), x_(x), y_(y), w_(w), h_(h), k_(scale) {
+    s_.SetClip(x_, y_, x_ + w_ * k_, y_ + h_ * k_);
+}
+RegionSurface::~RegionSurface() {
+    s_.ClearClip();
+}
+void RegionSurface::Polyline(const std::vector<PointD>& points) {
+    std::vector<PointD> p;
+    p.reserve(points.size());
+    for (const PointD& q : points)
+        p.push_back({X(q.X), Y(q.Y)});
+    s_.Polyline(p);
+}
+void RegionSurface::SetClip(double x1, double y1, double x2, double y2) {
+    s_.SetClip(std::max(X(x1), x_), std::max(Y(y1), y_), std::min(X(x2), x_ + w_ * k_),
+               std::min(Y(y2), y_ + h_ * k_));
+}
+void RegionSurface::ClearClip() {
+    s_.SetClip(x_, y_, x_ + w_ * k_, y_ + h_ * k_);
+}
+
 std::string ReportTitle(const TDesign& d) {
     if (d.FileName.empty()) return "Untitled design";
     return std::filesystem::path(d.FileName).filename().string();
@@ -662,6 +634,33 @@ std::string ReportPdf(const TDesign& d, const std::string& title) {
         doc.PaintPage(pdf, p);
     }
     return pdf.Document();
+}
+
+std::optional<std::string> ExportReportPdf(const TDesign& d, Dialogs& dialogs) {
+    if (d.DesignLevel < LevelApproximations) return std::nullopt;
+    FileChoice req;
+    req.save = true;
+    req.defaultExtension = "pdf";
+    req.filter = "PDF document|*.pdf";
+    req.initialFolder = "Reports";
+    req.fileName =
+        d.FileName.empty() ? "*.pdf" : std::filesystem::path(d.FileName).replace_extension(".pdf").string();
+    const std::optional<std::string> name = dialogs.ChooseFile(req);
+    if (!name || name->empty()) return std::nullopt;
+    std::error_code ec;
+    if (std::filesystem::exists(*name, ec) &&
+        dialogs.AskOkCancel(MessageKind::Warning, "File already exists. OK to overwrite?") != Answer::Ok)
+        return std::nullopt;
+    dialogs.BusyCursor(true);
+    const std::string pdf = ReportPdf(d);
+    const FileIoResult written =
+        WriteFileReplacing(*name, std::span(reinterpret_cast<const uint8_t*>(pdf.data()), pdf.size()));
+    dialogs.BusyCursor(false);
+    if (!written.ok) {
+        dialogs.Message(MessageKind::Error, written.message);
+        return std::nullopt;
+    }
+    return name;
 }
 
 } // namespace velmora

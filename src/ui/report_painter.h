@@ -18,6 +18,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -67,6 +68,46 @@ class ReportDocument {
     std::shared_ptr<const TDesign> design_; // the copy the pictures draw from
 };
 
+// Draws a picture of native size w x h into a region of another surface: every coordinate
+// scaled by `scale` and moved to (x, y), pen widths and font sizes scaled with them, the
+// drawing clipped to the region (a clip inside the picture stays within it).
+class RegionSurface : public DrawingSurface {
+  public:
+    RegionSurface(DrawingSurface& page, double x, double y, double w, double h, double scale);
+    ~RegionSurface() override;
+    double Width() const override { return w_; }
+    double Height() const override { return h_; }
+    void SetPen(Color c, double width, PenStyle style) override { s_.SetPen(c, width * k_, style); }
+    void SetBrush(Color c) override { s_.SetBrush(c); }
+    void SetFont(const std::string& name, double size, uint8_t style) override {
+        s_.SetFont(name, size * k_, style);
+    }
+    void SetTextColor(Color c) override { s_.SetTextColor(c); }
+    double TextWidth(const std::string& t) override { return s_.TextWidth(t) / k_; }
+    double TextHeight(const std::string& t) override { return s_.TextHeight(t) / k_; }
+    double TextAscent(const std::string& t) override { return s_.TextAscent(t) / k_; }
+    void TextOut(double x, double y, const std::string& t) override { s_.TextOut(X(x), Y(y), t); }
+    void Line(double x1, double y1, double x2, double y2) override { s_.Line(X(x1), Y(y1), X(x2), Y(y2)); }
+    void Polyline(const std::vector<PointD>& points) override;
+    void Rectangle(double x1, double y1, double x2, double y2) override {
+        s_.Rectangle(X(x1), Y(y1), X(x2), Y(y2));
+    }
+    void Ellipse(double x1, double y1, double x2, double y2) override {
+        s_.Ellipse(X(x1), Y(y1), X(x2), Y(y2));
+    }
+    void FillRect(double x1, double y1, double x2, double y2) override {
+        s_.FillRect(X(x1), Y(y1), X(x2), Y(y2));
+    }
+    void SetClip(double x1, double y1, double x2, double y2) override;
+    void ClearClip() override;
+
+  private:
+    double X(double x) const { return x_ + x * k_; }
+    double Y(double y) const { return y_ + y * k_; }
+    DrawingSurface& s_;
+    double x_, y_, w_, h_, k_;
+};
+
 // The name in the report's header: the design file's name without its folder, else
 // "Untitled design".
 std::string ReportTitle(const TDesign& d);
@@ -79,5 +120,14 @@ ReportDocument LayoutReport(const TDesign& d, DrawingSurface& measure, const Rep
 
 // The whole report as a PDF document.
 std::string ReportPdf(const TDesign& d, const std::string& title = {});
+
+class Dialogs;
+
+// File > Export PDF...: nothing before the specification is calculated; else the save
+// dialog (*.pdf, in the "Reports" folder, proposing the design's name), the question
+// "File already exists. OK to overwrite?" for an existing file, and the report written
+// (a complete new file, or the old one kept). A file that cannot be written is reported
+// with the system's message. The path written, or nothing.
+std::optional<std::string> ExportReportPdf(const TDesign& d, Dialogs& dialogs);
 
 } // namespace velmora

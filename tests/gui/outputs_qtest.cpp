@@ -1,0 +1,134 @@
+// What a person takes away from a design in the desktop program, driven through its
+// menus: the report exported as PDF (file dialog, overwrite question, write failure, each
+// with its exact message) and printed, page numbers and all, through the print path.
+#include <QAction>
+#include <QApplication>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+#include <filesystem>
+
+#include "main_window.h"
+#include "support/recording_dialogs.h"
+#include "windows.h"
+
+using velmora::Answer;
+using velmora::test::RecordingDialogs;
+using namespace velmora::gui;
+
+namespace {
+
+// The default lowpass taken to its final responses through the windows' buttons.
+void DesignDefaultLowpass(MainWindow& w) {
+    w.Command("Lowpass")->trigger();
+    QTest::mouseClick(w.Spec()->Calculate, Qt::LeftButton);
+    QTest::mouseClick(w.Spec()->Next, Qt::LeftButton);
+    QTest::mouseClick(w.Graph()->Next, Qt::LeftButton);
+    QTest::mouseClick(w.Transfer()->FinalResponses, Qt::LeftButton);
+}
+
+QByteArray ReadAll(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+} // namespace
+
+class OutputsTest : public QObject {
+    Q_OBJECT
+
+    QTemporaryDir dir_;
+
+  private slots:
+    void initTestCase() {
+        QVERIFY(dir_.isValid());
+        qputenv("XDG_CONFIG_HOME", (dir_.path() + "/config").toLocal8Bit());
+        qputenv("XDG_DATA_HOME", (dir_.path() + "/data").toLocal8Bit());
+    }
+
+    void exportPdf() {
+        RecordingDialogs dlg;
+        MainWindow w(&dlg);
+        QVERIFY(w.Start());
+        w.show();
+        QVERIFY(!w.Command("Export PDF...")->isEnabled()); // nothing calculated yet
+        DesignDefaultLowpass(w);
+        QVERIFY(w.Command("Export PDF...")->isEnabled());
+        dlg.clear();
+
+        const std::string path = (dir_.path() + "/lowpass.pdf").toStdString();
+        const struct {
+            const char* what;
+            std::optional<std::string> file;
+            std::vector<Answer> answers;
+            std::vector<std::string> log;
+            bool written;
+        } steps[] = {
+            {"cancelled dialog", std::nullopt, {}, {"file save: *.pdf"}, false},
+            {"new file", path, {}, {"file save: *.pdf"}, true},
+            {"overwrite refused",
+             path,
+             {Answer::Cancel},
+             {"file save: *.pdf", "ask warning: File already exists. OK to overwrite?"},
+             false},
+            {"overwrite accepted",
+             path,
+             {Answer::Ok},
+             {"file save: *.pdf", "ask warning: File already exists. OK to overwrite?"},
+             true},
+            {"folder missing",
+             dir_.path().toStdString() + "/none/r.pdf",
+             {},
+             {"file save: *.pdf",
+              "error: " + dir_.path().toStdString() + "/none/r.pdf: No such file or directory"},
+             false},
+        };
+        for (const auto& s : steps) {
+            dlg.clear();
+            dlg.files = {s.file};
+            dlg.answers.assign(s.answers.begin(), s.answers.end());
+            if (std::filesystem::exists(path)) std::filesystem::last_write_time(path, {});
+            const auto before = std::filesystem::exists(path) ? std::filesystem::last_write_time(path)
+                                                              : std::filesystem::file_time_type{};
+            w.Command("Export PDF...")->trigger();
+            QVERIFY2(dlg.log == s.log, s.what);
+            QCOMPARE(dlg.busyDepth, 0);
+            const bool changed =
+                std::filesystem::exists(path) && std::filesystem::last_write_time(path) != before;
+            QVERIFY2(changed == s.written, s.what);
+        }
+        QVERIFY(ReadAll(QString::fromStdString(path)).startsWith("%PDF-1.4"));
+    }
+
+    // The printed report: Qt's own PDF writer lays the pages out with its fonts; every
+    // page carries "Page i of n", n the number of pages printed.
+    void printReport() {
+        RecordingDialogs dlg;
+        MainWindow w(&dlg);
+        QVERIFY(w.Start());
+        w.show();
+        DesignDefaultLowpass(w);
+        w.PrintReportToFile = dir_.path() + "/printed.pdf";
+        w.Command("Print Report...")->trigger();
+        if (qEnvironmentVariableIsSet("VELMORA_KEEP_PRINT")) // to look at the printed pages
+            QFile::copy(w.PrintReportToFile, qEnvironmentVariable("VELMORA_KEEP_PRINT"));
+        const int pages = int(ReadAll(w.PrintReportToFile).count("/Type /Page\n"));
+        QVERIFY(pages >= 6);
+        QVERIFY(dlg.log.empty());
+        QProcess text;
+        text.start("pdftotext", {"-layout", w.PrintReportToFile, "-"});
+        if (!text.waitForFinished(30000) || text.exitCode() != 0) QSKIP("pdftotext is not available");
+        const QString all = QString::fromUtf8(text.readAllStandardOutput());
+        for (int p = 1; p <= pages; ++p)
+            QVERIFY2(all.contains(QString("Page %1 of %2").arg(p).arg(pages)),
+                     qPrintable(QString::number(p)));
+        // ("spec" only: the printer's font sets "fi" as a ligature.)
+        for (const char* section :
+             {"Comparison of the approximations", "Check against the spec", "Tuning instructions"})
+            QVERIFY2(all.contains(section), section);
+    }
+};
+
+QTEST_MAIN(OutputsTest)
+#include "outputs_qtest.moc"
