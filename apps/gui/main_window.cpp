@@ -15,6 +15,7 @@
 
 #include "qt_surface.h"
 #include "report_output.h"
+#include "spice_dialog.h"
 #include "ui/report_painter.h"
 #include "ui/spec_template.h"
 #include "windows.h"
@@ -113,14 +114,12 @@ void MainWindow::BuildMenus() {
     fileMenu_->addSeparator();
     QAction* copy = Add(fileMenu_, "Copy &to Clipboard", [this] { CopyToClipboard(); });
     QAction* ascii = Add(fileMenu_, "Save data to &Ascii File", [&m] { m.SavetoAsciiFile1Click(); });
-    QAction* spice = Add(fileMenu_, "Save SPICE &Netlist", [] {});
+    QAction* spice = Add(fileMenu_, "Save SPICE &Netlist", [this] { ShowSpiceForm(); });
     QAction* print = Add(fileMenu_, "&Print", [this] { Print(); });
     QAction* printReport =
         Add(fileMenu_, "Print &Report...", [this] { PrintReport(design_, this, PrintReportToFile); });
     QAction* exportPdf = Add(fileMenu_, "&Export PDF...", [this] { ExportReportPdf(design_, *dialogs_); });
-    // The netlist needs the component values of the stage windows of the next part.
-    spice->setEnabled(false);
-    graphCommands_ = {copy, ascii, print, printReport, exportPdf};
+    graphCommands_ = {copy, ascii, spice, print, printReport, exportPdf};
     recentSeparator_ = fileMenu_->addSeparator();
     fileMenu_->addSeparator();
     Add(fileMenu_, "E&xit", [this] { close(); });
@@ -334,6 +333,14 @@ void MainWindow::OpenHelp(const std::string& path) {
     browser->setSource(QUrl::fromLocalFile(QString::fromStdString(path)), QTextDocument::MarkdownResource);
     browser->show();
     browser->raise();
+}
+
+// The netlist form, modal but not blocking: the model decides when it closes.
+void MainWindow::ShowSpiceForm() {
+    model_->CreateSPICEnetlist1Click();
+    if (!spiceForm_) spiceForm_ = new SpiceDialog(model_->Spice, this);
+    spiceForm_->Load();
+    spiceForm_->open();
 }
 
 } // namespace velmora::gui

@@ -21,6 +21,7 @@ class DbConvertWindow;
 class ResValuesWindow;
 class TransferWindow;
 class ViewWindow;
+class SpiceDialog;
 
 class MainWindow : public QMainWindow {
   public:
@@ -42,6 +43,7 @@ class MainWindow : public QMainWindow {
     ResValuesWindow* ResValues() { return resValues_; }
     TransferWindow* Transfer() { return transfer_; }
     ViewWindow* View() { return view_; }
+    SpiceDialog* SpiceForm() { return spiceForm_; } // once File > Save SPICE Netlist has run
     // A command by its menu text without the ampersands ("Lowpass", "Save Design").
     QAction* Command(const QString& text) const;
 
@@ -68,6 +70,7 @@ class MainWindow : public QMainWindow {
     ResValuesWindow* resValues_ = nullptr;
     TransferWindow* transfer_ = nullptr;
     ViewWindow* view_ = nullptr;
+    SpiceDialog* spiceForm_ = nullptr;
     QMenu* fileMenu_ = nullptr;
     QAction* recentSeparator_ = nullptr;
     QList<QAction*> recentActions_;
@@ -81,6 +84,7 @@ class MainWindow : public QMainWindow {
     void Run(const std::function<void()>& handler);
     void CopyToClipboard();
     void Print();
+    void ShowSpiceForm();
     void OpenHelp(const std::string& path);
     void SyncRecentFiles();
 };

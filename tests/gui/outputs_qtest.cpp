@@ -10,6 +10,7 @@
 #include <filesystem>
 
 #include "main_window.h"
+#include "spice_dialog.h"
 #include "support/recording_dialogs.h"
 #include "windows.h"
 
@@ -127,6 +128,66 @@ class OutputsTest : public QObject {
         for (const char* section :
              {"Comparison of the approximations", "Check against the spec", "Tuning instructions"})
             QVERIFY2(all.contains(section), section);
+    }
+
+    // File > Save SPICE Netlist: the form over the final responses' sweep, a refused entry
+    // that keeps it open, a cancelled file dialog and a netlist written; before any stage
+    // exists the form refuses with its message and closes.
+    void spiceNetlist() {
+        RecordingDialogs dlg;
+        MainWindow w(&dlg);
+        QVERIFY(w.Start());
+        w.show();
+        w.Command("Lowpass")->trigger();
+        QTest::mouseClick(w.Spec()->Calculate, Qt::LeftButton);
+        QTest::mouseClick(w.Spec()->Next, Qt::LeftButton); // the ideal responses: no stages yet
+        w.Command("Save SPICE Netlist")->trigger();
+        SpiceDialog* f = w.SpiceForm();
+        QVERIFY(f && f->isVisible());
+        QCOMPARE(f->windowTitle(), QString("Spice File Specifications"));
+        QTest::mouseClick(f->Ok, Qt::LeftButton);
+        QCOMPARE(dlg.messages(),
+                 std::vector<std::string>{"error: The design has no stages to write a SPICE netlist for."});
+        QVERIFY(!f->isVisible());
+
+        QTest::mouseClick(w.Graph()->Next, Qt::LeftButton);
+        QTest::mouseClick(w.Transfer()->FinalResponses, Qt::LeftButton);
+        const std::string path = (dir_.path() + "/lowpass.cir").toStdString();
+        const struct {
+            const char* what;
+            QString points;
+            bool monteCarlo;
+            std::vector<std::optional<std::string>> files;
+            std::vector<std::string> log;
+            bool open, written;
+        } steps[] = {
+            {"points refused",
+             "0",
+             false,
+             {},
+             {"beep", "warning: The number of points per decade must be a whole number above 0."},
+             true,
+             false},
+            {"file dialog cancelled", "20", false, {std::nullopt}, {"file save: "}, false, false},
+            {"written", "20", true, {path}, {"file save: "}, false, true},
+        };
+        for (const auto& s : steps) {
+            dlg.clear();
+            dlg.files.assign(s.files.begin(), s.files.end());
+            if (!f->isVisible()) w.Command("Save SPICE Netlist")->trigger();
+            QVERIFY2(!f->Start->text().isEmpty() && f->End->text() != f->Start->text(), s.what);
+            f->Points->setText(s.points);
+            if (f->MonteCarlo->isChecked() != s.monteCarlo) f->MonteCarlo->click();
+            QCOMPARE(f->Runs->isEnabled(), s.monteCarlo);
+            QTest::mouseClick(f->Ok, Qt::LeftButton);
+            QVERIFY2(dlg.log == s.log, s.what);
+            QCOMPARE(f->isVisible(), s.open);
+            QCOMPARE(std::filesystem::exists(path), s.written);
+        }
+        const QByteArray netlist = ReadAll(QString::fromStdString(path));
+        QVERIFY(netlist.startsWith("****  Velmora Spice File  ****"));
+        QVERIFY(netlist.contains("20")); // the points per decade
+        QVERIFY(netlist.toUpper().contains(".END"));
     }
 };
 
