@@ -13,6 +13,7 @@
 #include <QToolBar>
 #include <QUrl>
 
+#include "inventory_window.h"
 #include "qt_surface.h"
 #include "report_output.h"
 #include "spice_dialog.h"
@@ -156,17 +157,27 @@ void MainWindow::BuildMenus() {
     QMenu* inventory = menuBar()->addMenu("&Inventory");
     QMenu* capacitor = inventory->addMenu("&Capacitor");
     useCap_ = Add(capacitor, "&Enable", [&m] { m.Usecapinventory1Click(); });
-    QAction* editCap = Add(capacitor, "E&dit", [&m] { m.Editcapinventory1Click(); });
+    Add(capacitor, "E&dit", [this, &m] {
+        m.Editcapinventory1Click();
+        ShowInventory();
+    });
     QMenu* resistor = inventory->addMenu("&Resistor");
     useRes_ = Add(resistor, "&Enable", [&m] { m.Useresinventory1Click(); });
     QMenu* editRes = resistor->addMenu("Edit");
-    QAction* r1 = Add(editRes, "&1 percent", [&m] { m.N1percent1Click(); });
-    QAction* r5 = Add(editRes, "&5 percent", [&m] { m.N5percent1Click(); });
-    QAction* r10 = Add(editRes, "1&0 percent", [&m] { m.N10percent1Click(); });
+    Add(editRes, "&1 percent", [this, &m] {
+        m.N1percent1Click();
+        ShowInventory();
+    });
+    Add(editRes, "&5 percent", [this, &m] {
+        m.N5percent1Click();
+        ShowInventory();
+    });
+    Add(editRes, "1&0 percent", [this, &m] {
+        m.N10percent1Click();
+        ShowInventory();
+    });
     useCap_->setCheckable(true);
     useRes_->setCheckable(true);
-    for (QAction* a : {editCap, r1, r5, r10})
-        a->setEnabled(false); // the inventory editor comes with the stage windows
 
     QMenu* toolsMenu = menuBar()->addMenu("&Tools");
     Add(toolsMenu, "&dB<-->V/V", [&m] { m.dBVV1Click(); });
@@ -341,6 +352,13 @@ void MainWindow::ShowSpiceForm() {
     if (!spiceForm_) spiceForm_ = new SpiceDialog(model_->Spice, this);
     spiceForm_->Load();
     spiceForm_->open();
+}
+
+void MainWindow::ShowInventory() {
+    if (!model_->Invent.Visible) return;
+    if (!inventoryForm_) inventoryForm_ = new InventoryWindow(model_->Invent, this);
+    inventoryForm_->Load();
+    inventoryForm_->open();
 }
 
 } // namespace velmora::gui

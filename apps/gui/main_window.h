@@ -22,6 +22,7 @@ class ResValuesWindow;
 class TransferWindow;
 class ViewWindow;
 class SpiceDialog;
+class InventoryWindow;
 
 class MainWindow : public QMainWindow {
   public:
@@ -43,7 +44,8 @@ class MainWindow : public QMainWindow {
     ResValuesWindow* ResValues() { return resValues_; }
     TransferWindow* Transfer() { return transfer_; }
     ViewWindow* View() { return view_; }
-    SpiceDialog* SpiceForm() { return spiceForm_; } // once File > Save SPICE Netlist has run
+    SpiceDialog* SpiceForm() { return spiceForm_; }             // once File > Save SPICE Netlist has run
+    InventoryWindow* InventoryForm() { return inventoryForm_; } // once an inventory editor opened
     // A command by its menu text without the ampersands ("Lowpass", "Save Design").
     QAction* Command(const QString& text) const;
 
@@ -71,6 +73,7 @@ class MainWindow : public QMainWindow {
     TransferWindow* transfer_ = nullptr;
     ViewWindow* view_ = nullptr;
     SpiceDialog* spiceForm_ = nullptr;
+    InventoryWindow* inventoryForm_ = nullptr;
     QMenu* fileMenu_ = nullptr;
     QAction* recentSeparator_ = nullptr;
     QList<QAction*> recentActions_;
@@ -85,6 +88,7 @@ class MainWindow : public QMainWindow {
     void CopyToClipboard();
     void Print();
     void ShowSpiceForm();
+    void ShowInventory();
     void OpenHelp(const std::string& path);
     void SyncRecentFiles();
 };

@@ -9,7 +9,10 @@
 #include <QTest>
 #include <filesystem>
 
+#include "ascii_dialog.h"
+#include "inventory_window.h"
 #include "main_window.h"
+#include "model/inventory_file.h"
 #include "spice_dialog.h"
 #include "support/recording_dialogs.h"
 #include "windows.h"
@@ -188,6 +191,104 @@ class OutputsTest : public QObject {
         QVERIFY(netlist.startsWith("****  Velmora Spice File  ****"));
         QVERIFY(netlist.contains("20")); // the points per decade
         QVERIFY(netlist.toUpper().contains(".END"));
+    }
+
+    // File > Save data to Ascii File with its options window: the parts a person leaves
+    // out stay out of the file; the overwrite question and Cancel in the window write nothing.
+    void asciiDialog() {
+        RecordingDialogs dlg;
+        MainWindow w(&dlg);
+        QVERIFY(w.Start());
+        w.show();
+        DesignDefaultLowpass(w);
+        const std::string path = (dir_.path() + "/lowpass.dat").toStdString();
+        const struct {
+            const char* what;
+            std::vector<Answer> answers;
+            std::array<bool, 4> parts; // what the person leaves checked
+            bool ok;                   // OK, else Cancel, in the options window
+            std::vector<std::string> log;
+            int linesAtMost, linesAtLeast; // of the file afterwards
+        } steps[] = {
+            {"everything", {}, {true, true, true, true}, true, {"file save: *.dat"}, 10000, 350},
+            {"overwrite refused",
+             {Answer::Cancel},
+             {},
+             true,
+             {"file save: " + path, "ask warning: File already exists. OK to overwrite?"},
+             10000,
+             350},
+            {"parameters only",
+             {Answer::Ok},
+             {true, false, false, false},
+             true,
+             {"file save: " + path, "ask warning: File already exists. OK to overwrite?"},
+             60,
+             5},
+            {"options cancelled",
+             {Answer::Ok},
+             {true, true, true, true},
+             false,
+             {"file save: " + path, "ask warning: File already exists. OK to overwrite?"},
+             60,
+             5},
+        };
+        for (const auto& s : steps) {
+            dlg.clear();
+            dlg.files = {path};
+            dlg.answers.assign(s.answers.begin(), s.answers.end());
+            dlg.asciiOptions = [&s](velmora::TfmAscii& model) {
+                AsciiDialog window(model);
+                window.show();
+                for (size_t i = 0; i < window.Parts.size(); ++i) {
+                    if (!window.Parts[i]->isEnabled()) return false; // every part is there to choose
+                    window.Parts[i]->setChecked(s.parts[i]);
+                }
+                QTest::mouseClick(s.ok ? window.Ok : window.Cancel, Qt::LeftButton);
+                return window.result() == QDialog::Accepted;
+            };
+            w.Command("Save data to Ascii File")->trigger();
+            QVERIFY2(dlg.messages() == s.log, s.what);
+            const int lines = int(ReadAll(QString::fromStdString(path)).count('\n'));
+            QVERIFY2(lines <= s.linesAtMost && lines >= s.linesAtLeast, qPrintable(QString::number(lines)));
+        }
+    }
+
+    // Inventory > Resistor > Edit > 5 percent: quick select, a click, the count line, and
+    // OK writing the file the program reads at start.
+    void inventoryEditor() {
+        RecordingDialogs dlg;
+        MainWindow w(&dlg);
+        QVERIFY(w.Start());
+        w.show();
+        w.Command("5 percent")->trigger();
+        InventoryWindow* e = w.InventoryForm();
+        QVERIFY(e && e->isVisible());
+        QCOMPARE(e->windowTitle(), QString("5% Resistor Inventory Range "));
+        const int shown = e->CountLine->text().section(' ', 2, 2).toInt();
+        QVERIFY(shown > 24);
+        QCOMPARE(e->CountLine->text(), QString("%1 of %1 selected.").arg(shown));
+        e->QuickSelect->activated(3); // Unmark All
+        QCOMPARE(e->CountLine->text(), QString("0 of %1 selected.").arg(shown));
+        e->QuickSelect->activated(0); // the first column
+        QCOMPARE(e->CountLine->text(), QString("24 of %1 selected.").arg(shown));
+        const QRect cell = e->Grid->visualItemRect(e->Grid->item(3, 1));
+        QTest::mouseClick(e->Grid->viewport(), Qt::LeftButton, {}, cell.center());
+        QCOMPARE(e->CountLine->text(), QString("25 of %1 selected.").arg(shown));
+        QVERIFY(e->Grid->item(3, 1)->text().endsWith("*"));
+        QTest::mouseClick(e->Ok, Qt::LeftButton);
+        QVERIFY(!e->isVisible());
+        QVERIFY(dlg.log.empty());
+
+        const std::optional<std::string> path = velmora::InventoryFilePath();
+        QVERIFY(path);
+        const QByteArray bytes = ReadAll(QString::fromStdString(*path));
+        std::string why;
+        const auto read = velmora::DecodeInventory(std::vector<uint8_t>(bytes.begin(), bytes.end()), why);
+        QVERIFY2(read, why.c_str());
+        QVERIFY(*read == w.Model().ProgramInventory);
+        QVERIFY(!((*read)[velmora::InventoryKind::Resistors5] ==
+                  velmora::FullInventory()[velmora::InventoryKind::Resistors5]));
     }
 };
 
