@@ -273,6 +273,8 @@ void MainWindow::CopyToClipboard() {
     if (spec_->isVisible())
         pictures << spec_->Template->Render(spec_->Template->width(), spec_->Template->height());
     if (user_->isVisible()) pictures << user_->Graph->Render(user_->Graph->width(), user_->Graph->height());
+    if (view_->isVisible())
+        pictures << view_->Picture->Render(view_->Picture->width(), view_->Picture->height());
     if (pictures.isEmpty()) return;
     int w = 0, h = 0;
     for (const QImage& p : pictures)

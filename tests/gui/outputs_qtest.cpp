@@ -3,6 +3,7 @@
 // with its exact message) and printed, page numbers and all, through the print path.
 #include <QAction>
 #include <QApplication>
+#include <QClipboard>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -289,6 +290,25 @@ class OutputsTest : public QObject {
         QVERIFY(*read == w.Model().ProgramInventory);
         QVERIFY(!((*read)[velmora::InventoryKind::Resistors5] ==
                   velmora::FullInventory()[velmora::InventoryKind::Resistors5]));
+    }
+
+    // Copy to Clipboard with the final responses open: their picture is on the clipboard,
+    // pixel for pixel, among the other open windows' pictures.
+    void copyFinalResponse() {
+        RecordingDialogs dlg;
+        MainWindow w(&dlg);
+        QVERIFY(w.Start());
+        w.show();
+        DesignDefaultLowpass(w);
+        QVERIFY(QTest::qWaitForWindowExposed(w.View()));
+        w.Command("Copy to Clipboard")->trigger();
+        const QImage all = QApplication::clipboard()->image().convertToFormat(QImage::Format_RGB32);
+        const PictureWidget* p = w.View()->Picture;
+        const QImage view = p->Render(p->width(), p->height()).convertToFormat(QImage::Format_RGB32);
+        bool found = false;
+        for (int y = 0; !found && y + view.height() <= all.height(); ++y)
+            found = all.copy(0, y, view.width(), view.height()) == view;
+        QVERIFY(found);
     }
 };
 
