@@ -14,6 +14,7 @@
 #include <QUrl>
 
 #include "inventory_window.h"
+#include "ngspice_runner.h"
 #include "qt_surface.h"
 #include "report_output.h"
 #include "spice_dialog.h"
@@ -42,6 +43,9 @@ MainWindow::MainWindow(Dialogs* dialogs) {
     resValues_->closed = [this] { model_->ResValuesVisible = false; };
     transfer_ = new TransferWindow(model_->Transfer, changed, this);
     view_ = new ViewWindow(model_->View, changed, this);
+    ngspice_ = new NgspiceRunner(design_, model_->View, *dialogs_, view_);
+    ngspice_->Finished = [this] { Sync(); };
+    connect(view_->Simulate, &QPushButton::clicked, this, [this] { ngspice_->Start(); });
     // Until the stage windows exist, leaving the ideal responses shows the stages the
     // automatic steps built, as their coefficient table.
     const auto toGraph = model_->Graph.OnNext;

@@ -23,6 +23,7 @@ class TransferWindow;
 class ViewWindow;
 class SpiceDialog;
 class InventoryWindow;
+class NgspiceRunner;
 
 class MainWindow : public QMainWindow {
   public:
@@ -46,6 +47,7 @@ class MainWindow : public QMainWindow {
     ViewWindow* View() { return view_; }
     SpiceDialog* SpiceForm() { return spiceForm_; }             // once File > Save SPICE Netlist has run
     InventoryWindow* InventoryForm() { return inventoryForm_; } // once an inventory editor opened
+    NgspiceRunner* Ngspice() { return ngspice_; }               // the final responses' simulation
     // A command by its menu text without the ampersands ("Lowpass", "Save Design").
     QAction* Command(const QString& text) const;
 
@@ -74,6 +76,7 @@ class MainWindow : public QMainWindow {
     ViewWindow* view_ = nullptr;
     SpiceDialog* spiceForm_ = nullptr;
     InventoryWindow* inventoryForm_ = nullptr;
+    NgspiceRunner* ngspice_ = nullptr;
     QMenu* fileMenu_ = nullptr;
     QAction* recentSeparator_ = nullptr;
     QList<QAction*> recentActions_;

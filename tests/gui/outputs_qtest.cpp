@@ -10,10 +10,12 @@
 #include <QTest>
 #include <filesystem>
 
+#include "analysis/final_response.h"
 #include "ascii_dialog.h"
 #include "inventory_window.h"
 #include "main_window.h"
 #include "model/inventory_file.h"
+#include "ngspice_runner.h"
 #include "spice_dialog.h"
 #include "support/recording_dialogs.h"
 #include "windows.h"
@@ -309,6 +311,49 @@ class OutputsTest : public QObject {
         for (int y = 0; !found && y + view.height() <= all.height(); ++y)
             found = all.copy(0, y, view.width(), view.height()) == view;
         QVERIFY(found);
+    }
+
+    // Simulate in ngspice: the simulated gain agrees with the final response computed by
+    // the program (ideal op amps) wherever the filter passes something; a program that
+    // cannot be started is reported as such.
+    void ngspiceOverlay() {
+        RecordingDialogs dlg;
+        MainWindow w(&dlg);
+        QVERIFY(w.Start());
+        w.show();
+        DesignDefaultLowpass(w);
+        QVERIFY(w.View()->Simulate->isVisible());
+
+        w.Ngspice()->Program = "velmora-no-such-simulator";
+        QTest::mouseClick(w.View()->Simulate, Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(!w.Ngspice()->Running(), 30000);
+        QCOMPARE(dlg.messages(), std::vector<std::string>{"error: ngspice could not be started: it is not "
+                                                          "installed, or not on the search path. Install "
+                                                          "ngspice to simulate the filter."});
+        QVERIFY(w.Model().View.Simulated.empty());
+
+        if (QProcess::execute("sh", {"-c", "command -v ngspice >/dev/null"}) != 0)
+            QSKIP("ngspice is not installed");
+        dlg.clear();
+        w.Ngspice()->Program = "ngspice";
+        QTest::mouseClick(w.View()->Simulate, Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(!w.Ngspice()->Running(), 60000);
+        QVERIFY2(dlg.log.empty(), dlg.log.empty() ? "" : dlg.log.front().c_str());
+        const auto& sim = w.Model().View.Simulated;
+        QVERIFY(sim.size() > 100);
+        int compared = 0;
+        for (const velmora::FinalFrequencySample& p : sim) {
+            const auto ref =
+                velmora::FinalResponseAt(w.Design(), velmora::StandardCExactR, 1, w.Design().StageCount, p.W);
+            QVERIFY(ref);
+            // Above -60 dB the netlist's printed component values and the 1e5 op-amp gain
+            // move the response by well under a hundredth of a decibel.
+            const double refDb = 20 * std::log10(double(ref->GainVV));
+            if (refDb < -60) continue;
+            QVERIFY2(std::fabs(refDb - p.GainDb) < 0.01, qPrintable(QString::number(p.FHz)));
+            ++compared;
+        }
+        QVERIFY(compared > 50);
     }
 };
 
