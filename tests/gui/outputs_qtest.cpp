@@ -118,8 +118,8 @@ class OutputsTest : public QObject {
         DesignDefaultLowpass(w);
         w.PrintReportToFile = dir_.path() + "/printed.pdf";
         w.Command("Print Report...")->trigger();
-        if (qEnvironmentVariableIsSet("VELMORA_KEEP_PRINT")) // to look at the printed pages
-            QFile::copy(w.PrintReportToFile, qEnvironmentVariable("VELMORA_KEEP_PRINT"));
+        if (qEnvironmentVariableIsSet("VELMORA_KEEP_DIR")) // to look at the printed pages
+            QFile::copy(w.PrintReportToFile, qEnvironmentVariable("VELMORA_KEEP_DIR") + "/printed.pdf");
         const int pages = int(ReadAll(w.PrintReportToFile).count("/Type /Page\n"));
         QVERIFY(pages >= 6);
         QVERIFY(dlg.log.empty());
@@ -354,6 +354,9 @@ class OutputsTest : public QObject {
             ++compared;
         }
         QVERIFY(compared > 50);
+        if (qEnvironmentVariableIsSet("VELMORA_KEEP_DIR")) // to look at the overlay
+            w.View()->Picture->Render(800, 600).save(qEnvironmentVariable("VELMORA_KEEP_DIR") +
+                                                     "/overlay.png");
     }
 };
 
