@@ -130,9 +130,9 @@ class OutputsTest : public QObject {
         for (int p = 1; p <= pages; ++p)
             QVERIFY2(all.contains(QString("Page %1 of %2").arg(p).arg(pages)),
                      qPrintable(QString::number(p)));
-        // ("spec" only: the printer's font sets "fi" as a ligature.)
+        // The check's heading in two pieces: the printer's font sets its "fi" as a ligature.
         for (const char* section :
-             {"Comparison of the approximations", "Check against the spec", "Tuning instructions"})
+             {"Comparison of the approximations", "Check against the", "s mask", "Tuning instructions"})
             QVERIFY2(all.contains(section), section);
     }
 
