@@ -31,6 +31,7 @@
 #include "stages/stage_types.h"
 #include "stages/synthesis.h"
 #include "stages/user_sections.h"
+#include "ui/report_painter.h"
 #include "ui/response_plots.h"
 #include "ui/schematic_painter.h"
 #include "ui/tfm_ascii.h"
@@ -92,6 +93,7 @@ struct OutputRequest {
     bool json = false;
     std::string plots;               // folder for the SVG response plots
     std::string schematics;          // folder for the SVG schematics of the stages
+    std::string report;              // the PDF report
     std::string save;                // design file
     std::string ascii, asciiInclude; // ASCII data file and its parts
     std::string spice, spiceDialect = "pspice", spiceOpamp = "vcvs", spicePoints; // points: 200 unless given
@@ -487,6 +489,7 @@ CheckedOutputs CheckOutputs(const OutputRequest& o) {
     if (!o.spice.empty()) CheckFileTarget("--spice", o.spice);
     if (!o.plots.empty()) CheckFolderTarget("--plots", o.plots);
     if (!o.schematics.empty()) CheckFolderTarget("--schematics", o.schematics);
+    if (!o.report.empty()) CheckFileTarget("--report", o.report);
 
     // The inventory: the file given, or the user's; a missing file of the user's means
     // everything is in stock, a damaged one is an error (the command line never rewrites it).
@@ -732,6 +735,12 @@ int Finish(TfmMain& main, app::DesignSession& session, const OutputRequest& o, c
         for (const std::string& m : missing)
             err << "velmora: no schematic is drawn yet for the circuit of " << m << "\n";
     }
+    // A design saved in the same run is named in the report by the file it is saved as.
+    if (!o.report.empty())
+        files.push_back({"Report", o.report,
+                         ReportPdf(design, design.FileName.empty() && !o.save.empty()
+                                               ? std::filesystem::path(o.save).filename().string()
+                                               : std::string())});
     if (!o.save.empty()) {
         std::vector<uint8_t> image;
         const DesignFileResult encoded = session.Encode(image);
@@ -1141,6 +1150,7 @@ void AddOutputOptions(CLI::App* cmd, OutputRequest& o) {
              {"spice-monte-carlo", &o.spiceMonteCarlo},
              {"plots", &o.plots},
              {"schematics", &o.schematics},
+             {"report", &o.report},
              {"fmin", &o.fmin},
              {"fmax", &o.fmax},
              {"points", &o.points}})

@@ -15,8 +15,13 @@
 #include <QUrl>
 #include <utility>
 
+#include "inventory_window.h"
+#include "ngspice_runner.h"
 #include "qt_surface.h"
+#include "report_output.h"
+#include "spice_dialog.h"
 #include "stage_windows.h"
+#include "ui/report_painter.h"
 #include "ui/spec_template.h"
 #include "windows.h"
 
@@ -59,6 +64,9 @@ MainWindow::MainWindow(Dialogs* dialogs) {
         m.Transfer, [this] { InputHandled(transfer_); }, this);
     view_ = new ViewWindow(
         m.View, [this] { InputHandled(view_); }, this);
+    ngspice_ = new NgspiceRunner(design_, m.View, *dialogs_, view_);
+    ngspice_->Finished = [this] { InputHandled(view_); };
+    connect(view_->Simulate, &QPushButton::clicked, this, [this] { ngspice_->Start(); });
     AddView(
         spec_, [&m] { return m.ParEnt.Visible; }, [this] { spec_->Sync(); },
         {P::Specification, P::Approximations});
@@ -208,12 +216,13 @@ void MainWindow::BuildMenus() {
     QAction* saveAs = Add(fileMenu_, "Save &Design As...", [&m] { m.Savedesignas1Click(); });
     Add(fileMenu_, "&Close Design", [&m] { m.CloseDesign1Click(); });
     fileMenu_->addSeparator();
-    QAction* copy = copy_ = Add(fileMenu_, "Copy &to Clipboard", [this] { CopyToClipboard(); });
-    QAction* ascii = ascii_ = Add(fileMenu_, "Save data to &Ascii File", [&m] { m.SavetoAsciiFile1Click(); });
-    QAction* spice = Add(fileMenu_, "Save SPICE &Netlist", [] {});
-    QAction* print = print_ = Add(fileMenu_, "&Print", [this] { Print(); });
-    // This front end has no netlist dialog yet.
-    spice->setEnabled(false);
+    copy_ = Add(fileMenu_, "Copy &to Clipboard", [this] { CopyToClipboard(); });
+    ascii_ = Add(fileMenu_, "Save data to &Ascii File", [&m] { m.SavetoAsciiFile1Click(); });
+    spice_ = Add(fileMenu_, "Save SPICE &Netlist", [this] { ShowSpiceForm(); });
+    print_ = Add(fileMenu_, "&Print", [this] { Print(); });
+    printReport_ =
+        Add(fileMenu_, "Print &Report...", [this] { PrintReport(design_, this, PrintReportToFile); });
+    exportPdf_ = Add(fileMenu_, "&Export PDF...", [this] { ExportReportPdf(design_, *dialogs_); });
     recentSeparator_ = fileMenu_->addSeparator();
     fileMenu_->addSeparator();
     Add(fileMenu_, "E&xit", [this] { close(); });
@@ -246,17 +255,27 @@ void MainWindow::BuildMenus() {
     QMenu* inventory = menuBar()->addMenu("&Inventory");
     QMenu* capacitor = inventory->addMenu("&Capacitor");
     useCap_ = Add(capacitor, "&Enable", [&m] { m.Usecapinventory1Click(); });
-    QAction* editCap = Add(capacitor, "E&dit", [&m] { m.Editcapinventory1Click(); });
+    Add(capacitor, "E&dit", [this, &m] {
+        m.Editcapinventory1Click();
+        ShowInventory();
+    });
     QMenu* resistor = inventory->addMenu("&Resistor");
     useRes_ = Add(resistor, "&Enable", [&m] { m.Useresinventory1Click(); });
     QMenu* editRes = resistor->addMenu("Edit");
-    QAction* r1 = Add(editRes, "&1 percent", [&m] { m.N1percent1Click(); });
-    QAction* r5 = Add(editRes, "&5 percent", [&m] { m.N5percent1Click(); });
-    QAction* r10 = Add(editRes, "1&0 percent", [&m] { m.N10percent1Click(); });
+    Add(editRes, "&1 percent", [this, &m] {
+        m.N1percent1Click();
+        ShowInventory();
+    });
+    Add(editRes, "&5 percent", [this, &m] {
+        m.N5percent1Click();
+        ShowInventory();
+    });
+    Add(editRes, "1&0 percent", [this, &m] {
+        m.N10percent1Click();
+        ShowInventory();
+    });
     useCap_->setCheckable(true);
     useRes_->setCheckable(true);
-    for (QAction* a : {editCap, r1, r5, r10})
-        a->setEnabled(false); // this front end has no inventory editor yet
 
     QMenu* toolsMenu = menuBar()->addMenu("&Tools");
     Add(toolsMenu, "&dB<-->V/V", [&m] { m.dBVV1Click(); });
@@ -269,10 +288,10 @@ void MainWindow::BuildMenus() {
 
     button(open, "Open", "Open Design");
     button(saveAs, "Save As", "Save Design as..");
-    button(copy, "Copy", "Copy to Clipboard");
-    button(ascii, "ASCII", "Filter Data to ASCII File");
-    button(spice, "SPICE", "Save SPICE Netlist");
-    button(print, "Print", "Print");
+    button(copy_, "Copy", "Copy to Clipboard");
+    button(ascii_, "ASCII", "Filter Data to ASCII File");
+    button(spice_, "SPICE", "Save SPICE Netlist");
+    button(print_, "Print", "Print");
     tools->addSeparator();
     button(lp, "LP", "Lowpass Filter");
     button(hp, "HP", "Highpass Filter");
@@ -317,6 +336,10 @@ void MainWindow::SyncCommands() {
     useRes_->setChecked(c.ResInventoryChecked);
     copy_->setEnabled(c.CopyEnabled);
     print_->setEnabled(c.PrintEnabled);
+    spice_->setEnabled(c.SpiceEnabled);
+    // The report reaches as far as the design does; it needs the approximations at least.
+    printReport_->setEnabled(c.AsciiEnabled);
+    exportPdf_->setEnabled(c.AsciiEnabled);
     ascii_->setEnabled(c.AsciiEnabled);
     transferCommand_->setEnabled(c.TransferEnabled);
     SyncRecentFiles();
@@ -343,6 +366,8 @@ void MainWindow::CopyToClipboard() {
     if (spec_->isVisible())
         pictures << spec_->Template->Render(spec_->Template->width(), spec_->Template->height());
     if (user_->isVisible()) pictures << user_->Graph->Render(user_->Graph->width(), user_->Graph->height());
+    if (view_->isVisible())
+        pictures << view_->Picture->Render(view_->Picture->width(), view_->Picture->height());
     if (pictures.isEmpty()) return;
     int w = 0, h = 0;
     for (const QImage& p : pictures)
@@ -414,6 +439,21 @@ void MainWindow::OpenHelp(const std::string& path) {
     browser->setSource(QUrl::fromLocalFile(QString::fromStdString(path)), QTextDocument::MarkdownResource);
     browser->show();
     browser->raise();
+}
+
+// The netlist form, modal but not blocking: the model decides when it closes.
+void MainWindow::ShowSpiceForm() {
+    model_->CreateSPICEnetlist1Click();
+    if (!spiceForm_) spiceForm_ = new SpiceDialog(model_->Spice, this);
+    spiceForm_->Load();
+    spiceForm_->open();
+}
+
+void MainWindow::ShowInventory() {
+    if (!model_->Invent.Visible) return;
+    if (!inventoryForm_) inventoryForm_ = new InventoryWindow(model_->Invent, this);
+    inventoryForm_->Load();
+    inventoryForm_->open();
 }
 
 } // namespace velmora::gui

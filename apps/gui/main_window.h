@@ -24,6 +24,9 @@ class ResValuesWindow;
 class TransferWindow;
 class ViewWindow;
 class StageWindows;
+class SpiceDialog;
+class InventoryWindow;
+class NgspiceRunner;
 
 class MainWindow : public QMainWindow {
   public:
@@ -59,6 +62,9 @@ class MainWindow : public QMainWindow {
     ViewWindow* View() { return view_; }
     // The windows from the pairing to the calculated circuit.
     StageWindows* Stages() { return stages_.get(); }
+    SpiceDialog* SpiceForm() { return spiceForm_; }             // once File > Save SPICE Netlist has run
+    InventoryWindow* InventoryForm() { return inventoryForm_; } // once an inventory editor opened
+    NgspiceRunner* Ngspice() { return ngspice_; }               // the final responses' simulation
     // A command by its menu text without the ampersands ("Lowpass", "Save Design").
     QAction* Command(const QString& text) const;
 
@@ -67,6 +73,8 @@ class MainWindow : public QMainWindow {
     std::function<void(const QString& path)> ShowHelp;
     // File > Print prints to this PDF file instead of asking for a printer (tests).
     QString PrintToFile;
+    // File > Print Report... prints to this PDF file instead of showing the preview (tests).
+    QString PrintReportToFile;
 
   protected:
     void closeEvent(QCloseEvent* e) override;
@@ -84,13 +92,18 @@ class MainWindow : public QMainWindow {
     TransferWindow* transfer_ = nullptr;
     ViewWindow* view_ = nullptr;
     std::unique_ptr<StageWindows> stages_;
+    SpiceDialog* spiceForm_ = nullptr;
+    InventoryWindow* inventoryForm_ = nullptr;
+    NgspiceRunner* ngspice_ = nullptr;
     QMenu* fileMenu_ = nullptr;
     QAction* recentSeparator_ = nullptr;
     QList<QAction*> recentActions_;
     QAction *hz_ = nullptr, *rads_ = nullptr, *autoPair_ = nullptr, *uiPair_ = nullptr,
             *autoCascade_ = nullptr, *uiCascade_ = nullptr, *allCaps_ = nullptr, *useCap_ = nullptr,
             *useRes_ = nullptr;
-    QAction *copy_ = nullptr, *ascii_ = nullptr, *print_ = nullptr, *transferCommand_ = nullptr;
+    QAction *copy_ = nullptr, *ascii_ = nullptr, *spice_ = nullptr, *print_ = nullptr,
+            *transferCommand_ = nullptr;
+    QAction *printReport_ = nullptr, *exportPdf_ = nullptr;
 
     struct StepView {
         QWidget* window;
@@ -110,6 +123,8 @@ class MainWindow : public QMainWindow {
     void SyncCommands();
     void CopyToClipboard();
     void Print();
+    void ShowSpiceForm();
+    void ShowInventory();
     void OpenHelp(const std::string& path);
     void SyncRecentFiles();
 };

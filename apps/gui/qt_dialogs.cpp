@@ -5,6 +5,7 @@
 #include <QFileDialog>
 #include <QMessageBox>
 
+#include "ascii_dialog.h"
 #include "model/inventory_file.h"
 #include "ui/tfm_main.h"
 
@@ -99,6 +100,10 @@ void QtDialogs::BusyCursor(bool busy) {
         QApplication::setOverrideCursor(Qt::WaitCursor);
     else
         QApplication::restoreOverrideCursor();
+}
+
+bool QtDialogs::EditAsciiOptions(TfmAscii& window) {
+    return EditAsciiOptionsModal(window, parent_);
 }
 
 } // namespace velmora::gui

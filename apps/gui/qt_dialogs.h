@@ -20,6 +20,7 @@ class QtDialogs : public Dialogs {
     Answer AskYesNoCancel(const std::string& text) override;
     std::optional<std::string> ChooseFile(const FileChoice& request) override;
     void BusyCursor(bool busy) override;
+    bool EditAsciiOptions(TfmAscii& window) override;
 
   private:
     QWidget* parent_;

@@ -78,7 +78,9 @@ ViewWindow::ViewWindow(TfmView& model, Changed changed, QWidget* parent)
     Zoom = new QPushButton("Zoom");
     Unzoom = new QPushButton("Unzoom");
     Configure = new QPushButton("Configure");
-    for (QPushButton* b : {Zoom, Unzoom, Configure})
+    Simulate = new QPushButton("Simulate in ngspice");
+    Simulate->setToolTip("Simulate the circuits in ngspice and draw the result over the curves");
+    for (QPushButton* b : {Zoom, Unzoom, Configure, Simulate})
         cl->addWidget(b);
     Zoom->setToolTip("Drag a rectangle on the gain graph to zoom into it");
     connect(Zoom, &QPushButton::clicked, this, [this] {

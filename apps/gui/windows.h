@@ -165,6 +165,7 @@ class ViewWindow : public StepWindow {
     QRadioButton *AllStages = nullptr, *RangeStages = nullptr;
     QSpinBox *FromStage = nullptr, *ToStage = nullptr;
     QPushButton *Zoom = nullptr, *Unzoom = nullptr, *Configure = nullptr;
+    QPushButton* Simulate = nullptr; // the main window runs ngspice
     QGroupBox* PointCalc = nullptr;
     QLabel* PointCaption = nullptr;
     QLineEdit* PointEntry = nullptr;

@@ -252,6 +252,10 @@ std::vector<Parameter> Options() {
         Entry("schematics", E, K::Path, "DIR", "",
               "Write the circuit of each calculated stage as an SVG schematic with its component values "
               "(stage1_SLP01.svg, ...) into this folder"),
+        Entry("report", E, K::Path, "FILE", "",
+              "Write the design report as a PDF document: specification, approximations, responses, stages, "
+              "schematics with values, the check against the mask, tolerances and tuning, as far as the "
+              "design reaches"),
         Default(
             Ranged(
                 Entry("fmin", E, K::Frequency, "F", "Hz",

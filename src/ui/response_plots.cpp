@@ -149,8 +149,8 @@ std::string Svg(const CurveGraph& g, const PlotOptions& options) {
 
 } // namespace
 
-std::vector<PlotPicture> RenderFinalResponsePlots(const TDesign& d, const PlotOptions& options) {
-    std::vector<PlotPicture> pictures;
+std::vector<CurveGraph> FinalResponseGraphs(const TDesign& d, const PlotOptions& options) {
+    std::vector<CurveGraph> pictures;
     if (d.DesignLevel < LevelComponents || d.StageCount < 1) return pictures;
     const FrequencyAxis axis = FrequencyAxisOf(d, options);
     const std::vector<long double> xs = AxisPoints(axis, options.Points);
@@ -180,7 +180,7 @@ std::vector<PlotPicture> RenderFinalResponsePlots(const TDesign& d, const PlotOp
     gain.Value = GainDbAxisFor(maxDb);
     ReachBelowStopband(d, gain.Value);
     gain.Mask = GainMask(d, axis, true);
-    pictures.push_back({"final_gain.svg", Svg(gain, options)});
+    pictures.push_back(gain);
 
     // Phase and delay of the exact values, from the same points.
     Curve phase{CheckedVariantTitle(CheckedVariant::Exact), kVariantStyles[0].Colour, PenStyle::Solid, {}};
@@ -201,7 +201,7 @@ std::vector<PlotPicture> RenderFinalResponsePlots(const TDesign& d, const PlotOp
     ph.Value = PhaseAxisFor(minLag, maxLag);
     ph.Mask.clear();
     ph.Curves = {phase};
-    pictures.push_back({"final_phase.svg", Svg(ph, options)});
+    pictures.push_back(ph);
 
     const ScaledRange scaled = DelayAxisFor(largestDelay);
     const long double scale = std::pow(10.0L, static_cast<long double>(scaled.Exp));
@@ -212,7 +212,16 @@ std::vector<PlotPicture> RenderFinalResponsePlots(const TDesign& d, const PlotOp
     dl.YCaption = "Delay (X1e" + std::to_string(scaled.Exp) + " s)";
     dl.Value = scaled.Range;
     dl.Curves = {delay};
-    pictures.push_back({"final_delay.svg", Svg(dl, options)});
+    pictures.push_back(dl);
+    return pictures;
+}
+
+std::vector<PlotPicture> RenderFinalResponsePlots(const TDesign& d, const PlotOptions& options) {
+    constexpr const char* kFiles[] = {"final_gain.svg", "final_phase.svg", "final_delay.svg"};
+    std::vector<PlotPicture> pictures;
+    const std::vector<CurveGraph> graphs = FinalResponseGraphs(d, options);
+    for (size_t i = 0; i < graphs.size() && i < std::size(kFiles); ++i)
+        pictures.push_back({kFiles[i], Svg(graphs[i], options)});
     return pictures;
 }
 

@@ -66,6 +66,8 @@ std::vector<PlotPicture> RenderIdealResponsePlots(TDesign& d, const PlotOptions&
 // specification's mask; final_phase.svg and final_delay.svg of the exact values. Each is
 // evaluated at options.Points frequencies over the axis of `options`.
 std::vector<PlotPicture> RenderFinalResponsePlots(const TDesign& d, const PlotOptions& options = {});
+// The same three graphs as data, to be painted on any surface (none before the circuits).
+std::vector<CurveGraph> FinalResponseGraphs(const TDesign& d, const PlotOptions& options = {});
 
 struct PlotWriteResult {
     bool ok = true;

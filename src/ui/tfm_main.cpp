@@ -19,7 +19,7 @@ TfmMain::TfmMain(TDesign& design, Dialogs& dialogs)
       User(design, dialogs), CirSel(design, dialogs), CirCal(design, dialogs), Compensate(design, dialogs),
       View(design, dialogs), Characteristics(design, dialogs),
       Invent(ProgramInventory, InventoryFilePath(), dialogs), DbConvert(dialogs), Ascii(design, dialogs),
-      d_(design), dlg_(dialogs) {
+      Spice(design, dialogs), d_(design), dlg_(dialogs) {
     // The specification hands over to the ideal responses, where the approximation is
     // chosen; leaving them pairs, cascades and distributes the gains (in one move when
     // both are automatic) or opens the interactive window of the step.

@@ -28,6 +28,7 @@
 #include "ui/tfm_invent.h"
 #include "ui/tfm_pairs.h"
 #include "ui/tfm_par_ent.h"
+#include "ui/tfm_spice.h"
 #include "ui/tfm_tools.h"
 #include "ui/tfm_transfer.h"
 #include "ui/tfm_user.h"
@@ -82,6 +83,12 @@ class TfmMain {
     void dBVV1Click() { DbConvertVisible = true; }
     void Resistor1Click() { ResValuesVisible = true; }
     TfmAscii Ascii;
+    // File > Save SPICE Netlist: the netlist form, its sweep over the frequency axis of the
+    // final responses once they are shown, else of the ideal responses, else the design's
+    // data axis (SpiceAxis).
+    TfmSpice Spice;
+    void CreateSPICEnetlist1Click();
+    FrequencyAxis SpiceAxis() const;
     // The window the last step handed over to.
     NextWindow LastHandOver = NextWindow::None;
 

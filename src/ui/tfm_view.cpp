@@ -50,6 +50,7 @@ TfmView::TfmView(TDesign& design, Dialogs& dialogs)
 
 void TfmView::FormShow() {
     Visible = true;
+    Simulated.clear(); // simulated from the circuit shown before
     for (int v = 0; v < kFinalVariantCount; ++v) {
         VariantNames[static_cast<std::size_t>(v)] = FinalVariantName(v);
         VariantEnabled[static_cast<std::size_t>(v)] = FinalVariantAvailable(d_, v);
@@ -340,6 +341,15 @@ void TfmView::Paint(DrawingSurface& surface) const {
             }
             c.Points.push_back({x, y});
         }
+        g.Curves.push_back(std::move(c));
+    }
+    if (!Simulated.empty() && TabIndex != DelayTab) {
+        Curve c{"ngspice", colors::Black, PenStyle::Dot, {}};
+        for (const FinalFrequencySample& p : Simulated)
+            c.Points.push_back(
+                {Axes.Freq.Hz ? p.FHz : p.W, TabIndex == GainTab
+                                                 ? (Axes.GainInDb ? p.GainDb : p.GainVV)
+                                                 : (radians ? p.PhaseDeg / kDegreesPerRadian : p.PhaseDeg)});
         g.Curves.push_back(std::move(c));
     }
     if (TabIndex == GainTab) g.Mask = GainMask(d_, Axes.Freq, Axes.GainInDb);

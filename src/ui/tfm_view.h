@@ -68,6 +68,9 @@ class TfmView {
     // The curves: per checked variant its samples over the frequency column.
     std::array<std::vector<FinalFrequencySample>, kFinalVariantCount> Samples;
     std::vector<std::string> Note; // the inverting-output note, on the phase tab
+    // The response ngspice simulated from the netlist (gain and phase), drawn over the
+    // curves on those tabs; empty until a simulation has finished.
+    std::vector<FinalFrequencySample> Simulated;
     std::string XCaption, YCaption;
 
     // The axes: the frequency limits start as the ideal response's; the gain axes are

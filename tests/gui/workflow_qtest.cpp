@@ -10,6 +10,7 @@
 #include "app/parameters.h"
 #include "main_window.h"
 #include "model/design_file.h"
+#include "stage_windows.h"
 #include "support/recording_dialogs.h"
 #include "ui/graph_painter.h"
 #include "windows.h"
@@ -101,8 +102,8 @@ class WorkflowTest : public QObject {
         QCOMPARE(g->Orders[1]->text(), QString("N = 4"));
 
         QTest::mouseClick(g->Next, Qt::LeftButton);
-        QVERIFY(w.Transfer()->isVisible());
-        QCOMPARE(w.Transfer()->Table->rowCount(), 2);
+        QVERIFY(w.Stages()->CirSel->isVisible());
+        QCOMPARE(w.Stages()->CirSel->Tabs->count(), 2);
         QVERIFY(dlg.messages().empty());
         w.Design().Modified = 0;
     }

@@ -1,0 +1,147 @@
+// The design report over a corpus of designs at every level they reach: every text the
+// pages draw (inside the pictures too) lies within the printable area of its page, each
+// page carries the design's name and its number, and the sections follow the design's
+// level. The real PDF is read back by poppler when it is installed.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+
+#include "app/design_session.h"
+#include "support/specifications.h"
+#include "support/temp_files.h"
+#include "ui/pdf_surface.h"
+#include "ui/report_painter.h"
+
+namespace velmora {
+namespace {
+
+// A PDF surface that keeps the box of every text it draws, measured as it draws it.
+class BoxRecorder : public PdfSurface {
+  public:
+    struct Box {
+        double x1, y1, x2, y2;
+        std::string text;
+    };
+    std::vector<std::vector<Box>> pages{{}};
+    void TextOut(double x, double y, const std::string& text) override {
+        pages.back().push_back({x, y, x + TextWidth(text), y + TextHeight(text), text});
+        PdfSurface::TextOut(x, y, text);
+    }
+    void Page() {
+        NewPage();
+        pages.emplace_back();
+    }
+};
+
+struct Corpus {
+    const char* name;
+    test::Spec spec;
+    uint8_t level; // the step the design is taken to
+    int series;    // standard resistors (percent), 0: none
+    std::string file;
+};
+
+std::unique_ptr<TDesign> Build(const Corpus& c) {
+    auto d = std::make_unique<TDesign>();
+    TDesign scratch;
+    test::FillSpecification(scratch, c.spec);
+    app::DesignSession session(*d);
+    session.StartDesign(static_cast<uint8_t>(c.spec.type));
+    EXPECT_EQ(session.EnterSpecification(scratch.Spec, 1.0L), app::SpecificationStatus::Ok);
+    if (c.level >= LevelApproxChosen) {
+        EXPECT_TRUE(session.RealiseApproximation(session.DefaultApproximation()).ok);
+    }
+    if (c.level >= LevelComponents) {
+        EXPECT_TRUE(session.DesignCircuits({}).ok);
+        app::ComponentRequest q;
+        q.series = c.series;
+        EXPECT_TRUE(session.ApplyComponents(q).ok);
+    }
+    d->FileName = c.file;
+    return d;
+}
+
+TEST(Report, EveryTextInsideThePrintableAreaWithNameAndPageNumber) {
+    const std::string longName = "/tmp/" + std::string(150, 'w') + ".fl3";
+    const Corpus corpus[] = {
+        {"default lowpass", {"lp", Lowpass, 0.5L, 30, 1000, 2000, 0, 0}, LevelComponents, 0, ""},
+        {"20th-order bandpass",
+         {"bp", Bandpass, 0.5L, 40, 1000, 3000, 10000, 20},
+         LevelComponents,
+         0,
+         "bp20.fl3"},
+        {"highpass, 5 % resistors",
+         {"hp", Highpass, 1, 50, 5000, 1500, 0, 0},
+         LevelComponents,
+         5,
+         "/x/hp.fl3"},
+        {"bandstop", {"bs", Bandstop, 1, 40, 2000, 400, 5000, 0}, LevelComponents, 0, longName},
+        {"approximations only", {"lp2", Lowpass, 0.1L, 60, 100, 130, 0, 0}, LevelApproximations, 0, ""},
+    };
+    for (const Corpus& c : corpus) {
+        SCOPED_TRACE(c.name);
+        const std::unique_ptr<TDesign> d = Build(c);
+        BoxRecorder pdf;
+        const ReportDocument doc = LayoutReport(*d, pdf);
+        ASSERT_GE(doc.PageCount(), 1);
+        for (int p = 0; p < doc.PageCount(); ++p) {
+            if (p > 0) pdf.Page();
+            doc.PaintPage(pdf, p);
+        }
+        const ReportGeometry& g = doc.Geometry();
+        const double lo = g.PrintableInset, right = g.Width - g.PrintableInset,
+                     bottom = g.Height - g.PrintableInset;
+        const std::string title = ReportTitle(*d);
+        for (int p = 0; p < doc.PageCount(); ++p) {
+            SCOPED_TRACE("page " + std::to_string(p + 1));
+            bool numbered = false, named = false;
+            for (const BoxRecorder::Box& b : pdf.pages[p]) {
+                EXPECT_TRUE(b.x1 >= lo && b.x2 <= right && b.y1 >= lo && b.y2 <= bottom)
+                    << "'" << b.text << "' at " << b.x1 << "," << b.y1 << " .. " << b.x2 << "," << b.y2;
+                numbered |=
+                    b.text == "Page " + std::to_string(p + 1) + " of " + std::to_string(doc.PageCount());
+                // A long name is shortened to fit, never cut.
+                named |= b.text == title ||
+                         (b.text.ends_with("...") && title.starts_with(b.text.substr(0, b.text.size() - 3)));
+            }
+            EXPECT_TRUE(numbered);
+            EXPECT_TRUE(named);
+        }
+        // The sections the design has reached, and none beyond.
+        std::string all;
+        for (const auto& page : pdf.pages)
+            for (const BoxRecorder::Box& b : page)
+                all += b.text + "\n";
+        const bool built = c.level >= LevelComponents;
+        EXPECT_NE(all.find("Comparison of the approximations"), std::string::npos);
+        EXPECT_EQ(all.find("Tuning instructions") != std::string::npos, built);
+        EXPECT_EQ(all.find("Check against the specification's mask") != std::string::npos, built);
+        EXPECT_EQ(all.find("Stage 1: ") != std::string::npos, built);
+    }
+}
+
+TEST(Report, PdfReadsBackWithItsPages) {
+    if (std::system("command -v pdfinfo >/dev/null 2>&1") != 0)
+        GTEST_SKIP() << "poppler-utils are not installed";
+    const std::unique_ptr<TDesign> d =
+        Build({"lp", {"lp", Lowpass, 0.5L, 30, 1000, 2000, 0, 0}, LevelComponents, 0, "lowpass.fl3"});
+    const std::string pdf = ReportPdf(*d);
+    const auto dir = test::MakeTempDir("report");
+    test::WriteBytes(dir / "r.pdf", std::vector<uint8_t>(pdf.begin(), pdf.end()));
+    PdfSurface measure;
+    const int pages = LayoutReport(*d, measure).PageCount();
+    std::string info;
+    if (FILE* p = ::popen(("pdfinfo '" + (dir / "r.pdf").string() + "' 2>&1").c_str(), "r")) {
+        char buf[4096];
+        for (size_t n; (n = std::fread(buf, 1, sizeof buf, p)) > 0;)
+            info.append(buf, n);
+        ::pclose(p);
+    }
+    EXPECT_NE(info.find("Pages:           " + std::to_string(pages) + "\n"), std::string::npos) << info;
+    EXPECT_NE(info.find("595 x 842 pts (A4)"), std::string::npos) << info;
+}
+
+} // namespace
+} // namespace velmora
