@@ -9,7 +9,7 @@
 #include "analysis/mask_check.h"
 #include "analysis/monte_carlo.h"
 #include "model/design.h"
-#include "ui/tfm_par_ent.h"
+#include "approx/approximation.h"
 
 namespace velmora::cli {
 
