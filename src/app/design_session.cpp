@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "analysis/frequency_response.h"
+#include "app/messages.h"
 #include "approx/approximation.h"
 #include "circuits/component_adjustment.h"
 #include "circuits/standard_substitution.h"
@@ -133,7 +134,7 @@ std::vector<std::string> RestoreDesign(TDesign& d, const Inventory* inventory) {
         const EnteredCapacitors entered = components ? TakeEnteredCapacitors(d) : EnteredCapacitors{};
         RealiseStageGains(d, components);
         if (components) {
-            notes = RestoreEnteredValues(d, entered, inventory);
+            notes = ValueNoteTexts(RestoreEnteredValues(d, entered, inventory));
             OverallActualGain(d);
         }
     } else if (d.DesignLevel >= LevelCascaded) {
@@ -291,7 +292,7 @@ ComponentOutcome DesignSession::ApplyComponents(const ComponentRequest& q) {
         d_.Components.UseCapInventory = 1;
     }
     if (q.allCapsStandard) {
-        for (const std::string& n : MakeCapacitorsStandard(d_, q.inventory))
+        for (const std::string& n : ValueNoteTexts(MakeCapacitorsStandard(d_, q.inventory)))
             out.notes.push_back(n);
         d_.Components.AllCapsStandard = 1;
     }
@@ -301,12 +302,14 @@ ComponentOutcome DesignSession::ApplyComponents(const ComponentRequest& q) {
         const StandardRResult r = SwitchStandardROn(d_, q.inventory);
         if (!r.ok) {
             out.ok = false;
-            out.notes.push_back(r.refusal);
+            out.notes.push_back(NoSeriesMessage());
             changes_.ChangedFrom(DesignPart::Circuits);
             return out;
         }
-        if (!r.capacitorsMessage.empty()) out.notes.push_back(r.capacitorsMessage);
-        out.notes.insert(out.notes.end(), r.notes.begin(), r.notes.end());
+        if (!r.stagesWithoutExactCapacitors.empty())
+            out.notes.push_back(CapacitorsNotExactMessage(r.stagesWithoutExactCapacitors));
+        for (const std::string& n : ValueNoteTexts(r.notes))
+            out.notes.push_back(n);
     }
     // Standard capacitors and resistors move the stage gains a little: the overall gain
     // reached is that of the values now in the circuits.

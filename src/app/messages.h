@@ -3,9 +3,13 @@
 // command line say the same thing in the same words.
 #pragma once
 
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "app/specification_entry.h"
+#include "circuits/inventory_lookup.h"
+#include "model/design.h"
 
 namespace velmora::app {
 
@@ -14,5 +18,18 @@ std::string EntryMessage(EntryProblem problem);
 // Whether the message is an error (a limit of the program) rather than a warning about
 // the entries the person can correct.
 bool IsEntryError(EntryProblem problem);
+
+// Why no stocked value stands in for a component, as a note's reason: "no resistor of the
+// inventory range is in stock", "outside the resistors in stock, 1 kOhm to 9.76 kOhm".
+std::string NoStandInReason(const std::optional<StockedSpan>& stocked, bool capacitors);
+// A note on the component values: "Stage 2: R3 keeps its exact value 1.234 kOhm (...)."
+std::string ValueNoteText(const ValueNote& note);
+std::vector<std::string> ValueNoteTexts(const std::vector<ValueNote>& notes);
+// "There are capacitor(s) in stages 1,3 not set to exact values."; empty for no stage.
+std::string CapacitorsNotExactMessage(const std::vector<int>& stages);
+// Standard values refused for a resistor tolerance that has no series.
+std::string NoSeriesMessage();
+// Empty when standard values can be used with the design's resistor tolerance, else why not.
+std::string StandardValuesUnavailableReason(const TDesign& d);
 
 } // namespace velmora::app
