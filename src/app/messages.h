@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "analysis/tolerance.h"
 #include "app/specification_entry.h"
 #include "circuits/inventory_lookup.h"
 #include "model/design.h"
@@ -31,5 +32,15 @@ std::string CapacitorsNotExactMessage(const std::vector<int>& stages);
 std::string NoSeriesMessage();
 // Empty when standard values can be used with the design's resistor tolerance, else why not.
 std::string StandardValuesUnavailableReason(const TDesign& d);
+
+// The note under a final response for the stages with an inverting output (empty when
+// none): "Note:  There is an additional 180 degrees phase shift" and "due to the
+// inverting output of stage 2." (plural forms for several stages). An even number of
+// inverting stages has no net effect on the phase, and the note says so.
+std::vector<std::string> InvertingNote(const std::vector<int>& stages);
+
+// The tolerance report as lines of text: the gain spread table, the temperature table
+// and the attenuation bounds at the passband and stopband edges.
+std::vector<std::string> ToleranceReportText(const TDesign& d, const ToleranceReport& r);
 
 } // namespace velmora::app
