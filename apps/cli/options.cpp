@@ -5,6 +5,7 @@
 #include <numbers>
 #include <unistd.h>
 
+#include "app/output_files.h"
 #include "app/value_text.h"
 #include "circuits/catalogue.h"
 #include "model/number_text.h"
@@ -281,50 +282,11 @@ std::string Reason(int error) {
     return FileIoResult::failure("", error).message.substr(2);
 }
 
-// An output file's path: no NUL (a path from a request file could hold one, and the
-// system would silently write the part before it), not a folder, and in a folder that
-// exists and can be written (a device such as /dev/null is written in place).
-void CheckFileTarget(const std::string& option, const std::string& path) {
-    namespace fs = std::filesystem;
-    if (path.find('\0') != std::string::npos)
-        throw UsageError{"the path for " + option + " holds a NUL character"};
-    std::error_code ec;
-    const fs::path target(path);
-    const fs::file_status st = fs::status(target, ec);
-    if (fs::is_directory(st)) throw FileError{path + ": " + Reason(EISDIR)};
-    if (fs::exists(st) && !fs::is_regular_file(st)) {
-        if (::access(path.c_str(), W_OK) != 0) throw FileError{path + ": " + Reason(errno)};
-        return;
-    }
-    fs::path real =
-        fs::is_symlink(fs::symlink_status(target, ec)) ? fs::weakly_canonical(target, ec) : target;
-    fs::path folder = real.parent_path();
-    if (folder.empty()) folder = ".";
-    const fs::file_status fst = fs::status(folder, ec);
-    if (!fs::exists(fst)) throw FileError{folder.string() + ": " + Reason(ENOENT)};
-    if (!fs::is_directory(fst)) throw FileError{folder.string() + ": " + Reason(ENOTDIR)};
-    if (::access(folder.c_str(), W_OK | X_OK) != 0) throw FileError{folder.string() + ": " + Reason(errno)};
-}
-
-// The plots' folder: a folder that can be written, or one that can be created in the
-// nearest folder that exists.
-void CheckFolderTarget(const std::string& option, const std::string& dir) {
-    namespace fs = std::filesystem;
-    if (dir.find('\0') != std::string::npos)
-        throw UsageError{"the path for " + option + " holds a NUL character"};
-    std::error_code ec;
-    fs::path p = fs::absolute(fs::path(dir), ec);
-    if (ec) throw FileError{dir + ": " + ec.message()};
-    while (true) {
-        const fs::file_status st = fs::status(p, ec);
-        if (fs::exists(st)) {
-            if (!fs::is_directory(st)) throw FileError{p.string() + ": " + Reason(ENOTDIR)};
-            if (::access(p.c_str(), W_OK | X_OK) != 0) throw FileError{p.string() + ": " + Reason(errno)};
-            return;
-        }
-        if (p == p.root_path() || p.parent_path() == p) throw FileError{dir + ": " + Reason(ENOENT)};
-        p = p.parent_path();
-    }
+// An output path the command can write, checked before anything is computed: a path with
+// a NUL is a usage error, one that cannot be written a file error.
+void CheckTarget(const std::optional<app::TargetProblem>& problem) {
+    if (problem && problem->usage) throw UsageError{problem->message};
+    if (problem) throw FileError{problem->message};
 }
 
 // --fmin, --fmax and --points, each on its own (the limits against the design's own
@@ -402,13 +364,13 @@ CheckedOutputs CheckOutputs(const OutputRequest& o) {
             Checked(app::ReadWholeNumber(ParameterNamed("monte-carlo"), o.monteCarlo, "--monte-carlo")));
 
     if (!o.save.empty()) {
-        CheckFileTarget("--save", o.save);
+        CheckTarget(app::FileTargetProblem("--save", o.save));
         if (o.save.size() > 255) throw FileError{"The file name is longer than 255 characters."};
     }
-    if (!o.ascii.empty()) CheckFileTarget("--ascii", o.ascii);
-    if (!o.spice.empty()) CheckFileTarget("--spice", o.spice);
-    if (!o.plots.empty()) CheckFolderTarget("--plots", o.plots);
-    if (!o.schematics.empty()) CheckFolderTarget("--schematics", o.schematics);
+    if (!o.ascii.empty()) CheckTarget(app::FileTargetProblem("--ascii", o.ascii));
+    if (!o.spice.empty()) CheckTarget(app::FileTargetProblem("--spice", o.spice));
+    if (!o.plots.empty()) CheckTarget(app::FolderTargetProblem("--plots", o.plots));
+    if (!o.schematics.empty()) CheckTarget(app::FolderTargetProblem("--schematics", o.schematics));
 
     // The inventory: the file given, or the user's; a missing file of the user's means
     // everything is in stock, a damaged one is an error (the command line never rewrites it).

@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include "app/messages.h"
+#include "app/output_files.h"
 #include "model/file_io.h"
 #include "model/number_text.h"
 #include "options.h"
@@ -108,66 +109,7 @@ app::ComponentOutcome ApplyComponentRequests(app::DesignSession& session, const 
     return outcome;
 }
 
-// A file the command is to write, made in full before the first one is written.
-struct PendingFile {
-    std::string what, path, bytes;
-};
-
-// Writes every file or, when one cannot be written, none: the files written before it
-// get their previous contents back (or are removed when they are new), and a folder
-// made for the pictures is removed again. Each file is replaced safely on its own (a
-// temporary file renamed over it), so a failure never leaves a half-written file.
-bool WriteAll(const std::vector<PendingFile>& files, const std::vector<std::string>& folders,
-              std::string& message) {
-    namespace fs = std::filesystem;
-    std::vector<fs::path> madeFolders;
-    for (const std::string& dir : folders) {
-        if (dir.empty()) continue;
-        std::error_code ec;
-        for (fs::path p = fs::absolute(dir, ec); !ec && !fs::exists(p, ec) && p != p.parent_path();
-             p = p.parent_path())
-            madeFolders.push_back(p);
-        fs::create_directories(dir, ec);
-        if (ec) {
-            message = dir + ": " + ec.message();
-            for (const fs::path& p : madeFolders)
-                fs::remove(p, ec); // only those now empty go
-            return false;
-        }
-    }
-    struct Previous {
-        std::string path;
-        std::optional<std::vector<uint8_t>> bytes; // nothing: the file is new
-    };
-    std::vector<Previous> written;
-    for (const PendingFile& f : files) {
-        Previous before{f.path, std::nullopt};
-        std::error_code ec;
-        if (fs::is_regular_file(f.path, ec)) {
-            std::vector<uint8_t> old;
-            if (ReadWholeFile(f.path, std::size_t{1} << 30, old).ok) before.bytes = std::move(old);
-        } else if (fs::exists(f.path, ec)) {
-            before.bytes = std::vector<uint8_t>{}; // a device: nothing to restore, never removed
-        }
-        const auto* data = reinterpret_cast<const uint8_t*>(f.bytes.data());
-        const FileIoResult w = WriteFileReplacing(f.path, std::span<const uint8_t>(data, f.bytes.size()));
-        if (!w.ok) {
-            message = w.message;
-            for (auto it = written.rbegin(); it != written.rend(); ++it) {
-                if (it->bytes) {
-                    if (fs::is_regular_file(it->path, ec)) WriteFileReplacing(it->path, *it->bytes);
-                } else {
-                    fs::remove(it->path, ec);
-                }
-            }
-            for (const fs::path& p : madeFolders)
-                fs::remove(p, ec);
-            return false;
-        }
-        written.push_back(std::move(before));
-    }
-    return true;
-}
+using app::PendingFile;
 
 // The report (text or JSON) and the files asked for. A run that fails, whether in the
 // design, in a component request or in writing a file, writes none of the files.
@@ -265,8 +207,8 @@ int Finish(app::DesignSession& session, const OutputRequest& o, const CheckedOut
         files.push_back({"SPICE netlist", o.spice, SpiceText(n.lines)});
     }
     std::string message;
-    if (!WriteAll(files, {plots ? o.plots : std::string(), schematics ? o.schematics : std::string()},
-                  message)) {
+    if (!app::WriteAll(files, {plots ? o.plots : std::string(), schematics ? o.schematics : std::string()},
+                       message)) {
         err << "velmora: " << message << "\n";
         return 1;
     }
