@@ -1,4 +1,4 @@
-// The velmora command line: argument parsing and the reports, over the step models.
+// The velmora command line: argument parsing and the reports, over the application layer.
 #pragma once
 
 #include <iosfwd>

@@ -11,6 +11,7 @@
 #include "analysis/final_response_gbw.h"
 #include "analysis/ideal_responses.h"
 #include "analysis/tolerance.h"
+#include "app/messages.h"
 #include "approx/approximation.h"
 #include "approx/poles_zeros.h"
 #include "circuits/catalogue.h"
@@ -649,7 +650,7 @@ void PrintCircuits(std::ostream& out, const TDesign& d) {
         if (c.Predistort) out << "    predistorted for the op-amp GBW\n";
         if (c.CompensationInUse) out << "    actively compensated\n";
     }
-    const std::vector<std::string> note = InvertingNote(InvertingStages(d, 1, d.StageCount));
+    const std::vector<std::string> note = app::InvertingNote(InvertingStages(d, 1, d.StageCount));
     for (const std::string& l : note)
         out << "  " << l << "\n";
     out << "\n";
@@ -726,7 +727,7 @@ void PrintAnalyses(std::ostream& out, const TDesign& d, const ReportOptions& o) 
     }
     if (std::optional<ToleranceReport> r = BuildToleranceReport(d)) {
         out << "\nTolerance and temperature analysis\n";
-        for (const std::string& line : ToleranceReportText(d, *r))
+        for (const std::string& line : app::ToleranceReportText(d, *r))
             out << "  " << line << "\n";
     }
     if (o.monteCarlo) {

@@ -8,8 +8,8 @@
 #include "analysis/frequency_response.h"
 #include "analysis/mask_check.h"
 #include "analysis/monte_carlo.h"
+#include "approx/approximation.h"
 #include "model/design.h"
-#include "ui/tfm_par_ent.h"
 
 namespace velmora::cli {
 

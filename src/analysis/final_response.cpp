@@ -253,21 +253,4 @@ std::vector<int> InvertingStages(const TDesign& d, int first, int last) {
     return out;
 }
 
-std::vector<std::string> InvertingNote(const std::vector<int>& stages) {
-    if (stages.empty()) return {};
-    const bool several = stages.size() > 1;
-    std::string list;
-    for (std::size_t k = 0; k < stages.size(); ++k)
-        list += (k ? ", " : "") + std::to_string(stages[k]);
-    // Two inversions cancel: an even number of inverting stages leaves the output in
-    // phase with the ideal response, and saying otherwise would send a user looking for
-    // a 180 degree error that is not there.
-    if (stages.size() % 2 == 0)
-        return {"Note:  The inverting outputs of stages " + list,
-                "cancel in pairs: there is no net additional phase shift."};
-    return {"Note:  There is an additional 180 degrees phase shift",
-            std::string("due to the inverting output") + (several ? "s" : "") + " of stage" +
-                (several ? "s " : " ") + list + "."};
-}
-
 } // namespace velmora

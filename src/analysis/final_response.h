@@ -117,11 +117,8 @@ std::vector<FinalFrequencySample> FinalResponseSamples(const TDesign& d, const F
 std::vector<FinalFrequencySample> FinalResponseSamples(const TDesign& d, const FrequencyAxis& axis,
                                                        int variant, int first, int last);
 
-// The stages of the range whose outputs are inverted, and the note the phase view shows
-// for them (empty when none): "Note:  There is an additional 180 degrees phase shift" and
-// "due to the inverting output of stage 2." (plural forms for several stages). An even
-// number of inverting stages has no net effect on the phase, and the note says so.
+// The stages of the range whose outputs are inverted: the phase view notes the 180
+// degrees they add (or, for an even number, that they cancel).
 std::vector<int> InvertingStages(const TDesign& d, int first, int last);
-std::vector<std::string> InvertingNote(const std::vector<int>& stages);
 
 } // namespace velmora

@@ -92,12 +92,8 @@ bool ApplyToleranceRequest(TDesign& d, const ToleranceRequest& r);
 struct ToleranceReport {
     FilterTolerance AtPassbandEdge;
     std::optional<AttenuationBounds> PassBounds, StopBounds;
+    bool CapacitorsExact = false; // some stage's capacitors are taken as exact
 };
 std::optional<ToleranceReport> BuildToleranceReport(const TDesign& d, const ExactCapacitors& exact = {});
-
-// The printed report as lines of text: the gain spread table, the temperature table and
-// the attenuation bounds at the passband and stopband edges.
-std::vector<std::string> ToleranceReportText(const TDesign& d, const ToleranceReport& r,
-                                             const ExactCapacitors& exact = {});
 
 } // namespace velmora

@@ -1,11 +1,18 @@
 #include "app/design_session.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
+#include <memory>
 
+#include "analysis/frequency_response.h"
+#include "app/messages.h"
 #include "approx/approximation.h"
 #include "circuits/component_adjustment.h"
 #include "circuits/standard_substitution.h"
+#include "model/file_io.h"
+#include "model/inventory_file.h"
+#include "stages/cascade.h"
 #include "stages/gains.h"
 #include "stages/synthesis.h"
 
@@ -84,9 +91,144 @@ void CompleteSpecification(TDesign& d, long double overallGain, IdealResponseRec
     d.ResultsReady = 1;
 }
 
-void DesignSession::StartDesign(uint8_t filterType) {
+DesignFileResult ReadDesign(const std::string& path, TDesign& fresh) {
+    DesignFileResult r = ReadDesignFile(path, fresh);
+    // The slot bookkeeping of a user-defined filter is not in the file: it is rebuilt
+    // from the stages, and a file whose sections do not make a filter is refused.
+    if (r.ok() && fresh.Spec.FilterType == UserDefined && !RestoreUserFilter(fresh)) {
+        r.status = DesignFileStatus::BadContent;
+        r.message = "The design file's user-defined sections do not form a valid filter.";
+    }
+    if (r.ok()) {
+        if (std::string why = StoredCircuitsContradiction(fresh); !why.empty()) {
+            r.status = DesignFileStatus::BadContent;
+            r.message = std::move(why);
+        }
+    }
+    return r;
+}
+
+std::vector<std::string> RestoreDesign(TDesign& d, const Inventory* inventory) {
+    std::vector<std::string> notes;
+    if (d.DesignLevel >= LevelApproximations) {
+        // Whether an approximation is usable (its Qp limit) is not stored; the rating
+        // gives it back from the stored tables.
+        if (d.Spec.FilterType != UserDefined) RateApproximations(d);
+        ComputeGraphRanges(d);
+        HalfPowerGain(d);
+        ComputeIdealResponses(d);
+        d.ResultsReady = 1;
+    }
+    d.StepChanged = 0;
+    // The analysis grid and the gains are never stored: the cascade and gain steps work
+    // on them, and the coefficient table shows the stage gains.
+    if (d.DesignLevel >= LevelPaired) ComputeAnalysisGrid(d);
+    // Once circuits are selected the gains are those the circuits can give, and from the
+    // component step on the resistors, which the file does not hold, are calculated again
+    // from the stored circuits and capacitors.
+    if (d.DesignLevel >= LevelCircuitsSelected) {
+        // Entered capacitors and standard resistor values follow from the stored ones by
+        // the operations that made them, after the gains were given for the calculated
+        // capacitors.
+        const bool components = d.DesignLevel >= LevelComponents;
+        const EnteredCapacitors entered = components ? TakeEnteredCapacitors(d) : EnteredCapacitors{};
+        RealiseStageGains(d, components);
+        if (components) {
+            notes = ValueNoteTexts(RestoreEnteredValues(d, entered, inventory));
+            OverallActualGain(d);
+        }
+    } else if (d.DesignLevel >= LevelCascaded) {
+        DistributeGains(d);
+        OverallActualGain(d);
+    }
+    return notes;
+}
+
+InventoryLoad LoadInventory(const std::optional<std::string>& given) {
+    InventoryLoad load;
+    const std::optional<std::string> path = given ? given : InventoryFilePath();
+    if (!path) return load;
+    const InventoryReadResult r = ReadInventoryFile(*path, load.inventory);
+    if (r.status == InventoryReadStatus::Unreadable || r.status == InventoryReadStatus::Damaged ||
+        (r.status == InventoryReadStatus::Missing && given)) {
+        load.ok = false;
+        // The system's message names the file already; a missing file says so.
+        load.message =
+            r.message.rfind(*path + ": ", 0) == 0
+                ? r.message
+                : *path + ": " +
+                      (r.message.empty() ? FileIoResult::failure("", ENOENT).message.substr(2) : r.message);
+    }
+    return load;
+}
+
+void DesignSession::SetFrequencyUnit(bool hz) {
+    d_.Opt.FreqUnitsHz = hz ? 1 : 0;
+    changes_.Changed({DesignPart::Specification});
+}
+
+SpecificationEntry DesignSession::StartDesign(uint8_t filterType) {
     NewDesign(d_, filterType);
+    comparison_ = ComparisonTable{};
+    SpecificationEntry defaults;
+    if (filterType != UserDefined) defaults = SetUpNewSpecification(d_);
     changes_.ChangedFrom(DesignPart::Specification);
+    return defaults;
+}
+
+SpecificationOutcome DesignSession::EnterSpecification(const SpecificationEntry& entry) {
+    SpecificationOutcome out;
+    const SpecificationRead read = ReadSpecification(d_, entry);
+    out.issues = read.issues;
+    if (!out.issues.empty()) return out;
+    out.status = CalculateApproximations(d_, read.working);
+    if (out.status != SpecificationStatus::BesselRootsUnavailable) {
+        // Compared even when no order is low enough, so that every approximation shows why.
+        comparison_ = BuildComparisonTable(d_);
+        if (out.status == SpecificationStatus::Ok) {
+            const GainRead gain = ReadOverallGain(entry);
+            if (gain.issue) out.issues.push_back(*gain.issue);
+            if (gain.gain) {
+                CompleteSpecification(d_, *gain.gain);
+                // A changed specification restarts the later steps from the approximation choice.
+                d_.DesignLevel = LevelApproximations;
+                d_.CurrentApprox = d_.SavedApprox = Butterworth;
+                d_.SelectedApprox = d_.SavedSelectedApprox = Butterworth;
+                out.ready = true;
+            }
+        }
+    }
+    changes_.ChangedFrom(DesignPart::Specification);
+    return out;
+}
+
+void DesignSession::SetCascadeOptions(const std::optional<TCascadeCriteria>& first,
+                                      const std::optional<TCascadeCriteria>& last,
+                                      std::optional<bool> orderByQp) {
+    if (first) d_.Criteria[0] = *first;
+    if (last) d_.Criteria[1] = *last;
+    if (orderByQp) d_.Opt.OrderByQp = *orderByQp ? 1 : 0;
+}
+
+OpenOutcome DesignSession::OpenDesign(const std::string& path, const Inventory* inventory) {
+    auto fresh = std::make_unique<TDesign>(d_);
+    NewDesign(*fresh, Lowpass);
+    fresh->Loading = 1;
+    const DesignFileResult r = ReadDesign(path, *fresh);
+    if (!r.ok()) return {false, r.message, {}};
+    d_ = std::move(*fresh);
+    d_.FileName = path;
+    OpenOutcome out;
+    out.notes = RestoreDesign(d_, inventory);
+    comparison_ = d_.DesignLevel >= LevelApproximations && d_.Spec.FilterType != UserDefined
+                      ? BuildComparisonTable(d_)
+                      : ComparisonTable{};
+    d_.SelectedApprox = d_.SavedSelectedApprox;
+    d_.CurrentApprox = d_.SavedApprox;
+    d_.StepChanged = 0;
+    d_.Loading = 0;
+    changes_.ChangedFrom(DesignPart::Specification);
+    return out;
 }
 
 SpecificationStatus DesignSession::EnterSpecification(const Specification& working, long double overallGain) {
@@ -150,7 +292,7 @@ ComponentOutcome DesignSession::ApplyComponents(const ComponentRequest& q) {
         d_.Components.UseCapInventory = 1;
     }
     if (q.allCapsStandard) {
-        for (const std::string& n : MakeCapacitorsStandard(d_, q.inventory))
+        for (const std::string& n : ValueNoteTexts(MakeCapacitorsStandard(d_, q.inventory)))
             out.notes.push_back(n);
         d_.Components.AllCapsStandard = 1;
     }
@@ -160,12 +302,14 @@ ComponentOutcome DesignSession::ApplyComponents(const ComponentRequest& q) {
         const StandardRResult r = SwitchStandardROn(d_, q.inventory);
         if (!r.ok) {
             out.ok = false;
-            out.notes.push_back(r.refusal);
+            out.notes.push_back(NoSeriesMessage());
             changes_.ChangedFrom(DesignPart::Circuits);
             return out;
         }
-        if (!r.capacitorsMessage.empty()) out.notes.push_back(r.capacitorsMessage);
-        out.notes.insert(out.notes.end(), r.notes.begin(), r.notes.end());
+        if (!r.stagesWithoutExactCapacitors.empty())
+            out.notes.push_back(CapacitorsNotExactMessage(r.stagesWithoutExactCapacitors));
+        for (const std::string& n : ValueNoteTexts(r.notes))
+            out.notes.push_back(n);
     }
     // Standard capacitors and resistors move the stage gains a little: the overall gain
     // reached is that of the values now in the circuits.
@@ -195,6 +339,14 @@ DesignFileResult DesignSession::Encode(std::vector<uint8_t>& bytes) const {
 
 SpiceNetlist DesignSession::ExportSpice(const SpiceOptions& options) const {
     return BuildSpiceNetlist(d_, options);
+}
+
+FrequencyAxis DesignSession::ResponseAxis(const FrequencyLimits& limits) const {
+    return DataFrequencyAxis(d_, limits);
+}
+
+SpiceOptions DesignSession::SpiceOptionsFor(const FrequencyLimits& limits) const {
+    return SpiceOptionsForGraph(UsableFrequencyAxis(DataFrequencyAxis(d_, limits)));
 }
 
 } // namespace velmora::app

@@ -9,9 +9,12 @@
 #include <string>
 #include <vector>
 
+#include "analysis/graph_axes.h"
 #include "analysis/ideal_responses.h"
 #include "analysis/monte_carlo.h"
 #include "analysis/tolerance.h"
+#include "app/specification_entry.h"
+#include "approx/approximation.h"
 #include "circuits/inventory_lookup.h"
 #include "circuits/selection.h"
 #include "model/design.h"
@@ -68,6 +71,25 @@ SpecificationStatus CalculateApproximations(TDesign& d, const Specification& wor
 // when given, so a graph window need not compute them again).
 void CompleteSpecification(TDesign& d, long double overallGain, IdealResponseRecord* responses = nullptr);
 
+// A design file read into `fresh` (a new design that keeps the program's options and
+// component characteristics): refused, with the reason, when its content does not make a
+// design (user-defined sections that form no filter, stored circuits that contradict it).
+DesignFileResult ReadDesign(const std::string& path, TDesign& fresh);
+// What a design file does not hold, computed again from what it holds: the ratings, graph
+// ranges and ideal responses, the analysis grid and the gains, the resistors of the
+// component step and the values entered or made standard. Returns the notes for the person.
+std::vector<std::string> RestoreDesign(TDesign& d, const Inventory* inventory);
+
+// The component inventory to draw standard values from: the file given or, without one,
+// the user's, where a missing file means everything is in stock. A file that cannot be
+// read, or a given one that is missing, is refused with the reason.
+struct InventoryLoad {
+    bool ok = true;
+    std::string message;
+    Inventory inventory = FullInventory();
+};
+InventoryLoad LoadInventory(const std::optional<std::string>& path);
+
 // A step that either succeeds or says why not (the message for the person).
 struct StepResult {
     bool ok = true;
@@ -86,6 +108,22 @@ struct ComponentRequest {
     // Called before every Monte Carlo run with the runs done and asked for; false ends it.
     std::function<bool(int done, int total)> monteCarloProgress;
 };
+// The specification entered: the problems with the entries (nothing is calculated when an
+// entry is refused), else the approximations' status and, when one is usable and the gain
+// reads, the design ready at the approximations level.
+struct SpecificationOutcome {
+    std::vector<EntryIssue> issues;
+    SpecificationStatus status = SpecificationStatus::Ok;
+    bool ready = false;
+};
+
+// A design file opened: refused with the reason, or read with the notes of its restoring.
+struct OpenOutcome {
+    bool ok = true;
+    std::string message;
+    std::vector<std::string> notes;
+};
+
 struct ComponentOutcome {
     bool ok = true;           // false: a request was refused (the notes say why)
     bool interrupted = false; // the Monte Carlo analysis was ended before its last run
@@ -107,8 +145,21 @@ class DesignSession {
     const TDesign& Design() const { return d_; }
     DesignChanges& Changes() { return changes_; }
 
-    // A new, empty design of a filter type.
-    void StartDesign(uint8_t filterType);
+    // Frequencies shown and entered in Hz, or in rad/s.
+    void SetFrequencyUnit(bool hz);
+    // A new, empty design of a filter type; returns the default entries of its specification.
+    SpecificationEntry StartDesign(uint8_t filterType);
+    // The entries read and checked, the approximations calculated and the gain read.
+    SpecificationOutcome EnterSpecification(const SpecificationEntry& entry);
+    // The criteria of the cascade's first and last stage, and ordering by pole Q (else by
+    // pole frequency), for the stages realised next.
+    void SetCascadeOptions(const std::optional<TCascadeCriteria>& first,
+                           const std::optional<TCascadeCriteria>& last, std::optional<bool> orderByQp);
+    // The approximations compared (empty before they are calculated).
+    const ComparisonTable& Comparison() const { return comparison_; }
+    // Opens a design file and continues from its stored level; the current design is
+    // replaced only when the whole file is accepted.
+    OpenOutcome OpenDesign(const std::string& path, const Inventory* inventory);
     // The specification entered (working values in rad/s, the overall gain in V/V): the
     // approximations and their ideal responses, the design then at the approximations
     // level with the earlier choices of the later steps forgotten.
@@ -131,10 +182,17 @@ class DesignSession {
     // The design file's bytes and the SPICE netlist of the realised filter.
     DesignFileResult Encode(std::vector<uint8_t>& bytes) const;
     SpiceNetlist ExportSpice(const SpiceOptions& options) const;
+    // The axis of the response data, plots and SPICE sweep within the limits asked for
+    // (an empty axis when a single limit crosses the design's other limit), and the
+    // design's own axis without limits.
+    FrequencyAxis ResponseAxis(const FrequencyLimits& limits = {}) const;
+    // The SPICE analysis over that axis, before the netlist's own options are set.
+    SpiceOptions SpiceOptionsFor(const FrequencyLimits& limits) const;
 
   private:
     TDesign& d_;
     DesignChanges changes_;
+    ComparisonTable comparison_;
 };
 
 } // namespace velmora::app

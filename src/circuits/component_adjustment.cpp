@@ -505,10 +505,12 @@ std::vector<long double> StandardCapacitorChoices(long double now, const Invento
 
 } // namespace
 
-std::vector<std::string> MakeCapacitorsStandard(TDesign& d, const Inventory* capacitorInventory) {
-    std::vector<std::string> notes;
+std::vector<ValueNote> MakeCapacitorsStandard(TDesign& d, const Inventory* capacitorInventory) {
+    std::vector<ValueNote> notes;
     if (capacitorInventory && !StockedValues(*capacitorInventory, InventoryKind::Capacitors)) {
-        notes.push_back("No capacitor of the inventory range is in stock: the capacitors keep their values.");
+        ValueNote none;
+        none.kind = ValueNote::Kind::NoCapacitorInStock;
+        notes.push_back(none);
         return notes;
     }
     for (int i = 1; i <= d.StageCount; ++i) {
@@ -521,9 +523,13 @@ std::vector<std::string> MakeCapacitorsStandard(TDesign& d, const Inventory* cap
             const long double now = C(c, n);
             std::vector<long double> v = StandardCapacitorChoices(now, capacitorInventory);
             if (v.empty() && capacitorInventory && now > 0.0L)
-                notes.push_back("Stage " + std::to_string(i) + ": C" + std::to_string(n) +
-                                " keeps its value " + CapacitanceDisplayText(now) + " (" +
-                                NoStandInReason(*capacitorInventory, InventoryKind::Capacitors) + ").");
+                notes.push_back({ValueNote::Kind::KeptValue,
+                                 i,
+                                 true,
+                                 n,
+                                 now,
+                                 StockedValues(*capacitorInventory, InventoryKind::Capacitors),
+                                 {}});
             if (v.empty() || std::fabs(v.front() - now) <= 1.0e-9L * now) continue;
             choices[static_cast<std::size_t>(n)] = std::move(v);
             moving.push_back(n);
@@ -559,7 +565,8 @@ std::vector<std::string> MakeCapacitorsStandard(TDesign& d, const Inventory* cap
             // Locked or tied capacitors refuse every combination alike.
             if (r.status == RecalcStatus::Locked || r.status == RecalcStatus::NotAmenable) break;
         }
-        if (!done) notes.push_back("Stage " + std::to_string(i) + ": " + first.message);
+        if (!done)
+            notes.push_back({ValueNote::Kind::StageRefused, i, true, 0, 0, std::nullopt, first.message});
     }
     return notes;
 }
@@ -579,9 +586,9 @@ EnteredCapacitors TakeEnteredCapacitors(TDesign& d) {
     return out;
 }
 
-std::vector<std::string> RestoreEnteredValues(TDesign& d, const EnteredCapacitors& entered,
-                                              const Inventory* resistorInventory) {
-    std::vector<std::string> notes;
+std::vector<ValueNote> RestoreEnteredValues(TDesign& d, const EnteredCapacitors& entered,
+                                            const Inventory* resistorInventory) {
+    std::vector<ValueNote> notes;
     // Capacitors are locked while standard values are on; they are unlocked while the
     // entries are made again, as they were when the user made them.
     const uint8_t standardROn = d.Components.StandardROn;
@@ -595,7 +602,7 @@ std::vector<std::string> RestoreEnteredValues(TDesign& d, const EnteredCapacitor
             f[static_cast<std::size_t>(n)] = stored->Value[static_cast<std::size_t>(n)];
         const RecalcResult r = c.NotRealisable ? Failure(RecalcStatus::Failed) : SetCapacitors(d, i, f);
         if (!r.ok()) {
-            notes.push_back("Stage " + std::to_string(i) + ": " + r.message);
+            notes.push_back({ValueNote::Kind::StageRefused, i, true, 0, 0, std::nullopt, r.message});
             continue;
         }
         // The reference values are the stored ones, bit for bit.

@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "circuits/circuit_design.h"
+#include "circuits/inventory_lookup.h"
 #include "model/design.h"
 #include "model/inventory_file.h"
 
@@ -127,7 +128,7 @@ void AssignResistor(TDesign& d, int stage, int n, long double ohms);
 // failure of the nearest values. With the inventory, a capacitor that has no stand-in in
 // stock (see InventoryValue) keeps its value with a note, and an inventory with no
 // capacitor in stock changes nothing and says so in one note.
-std::vector<std::string> MakeCapacitorsStandard(TDesign& d, const Inventory* capacitorInventory);
+std::vector<ValueNote> MakeCapacitorsStandard(TDesign& d, const Inventory* capacitorInventory);
 
 // ---- After reading a design file ----------------------------------------------------------
 // A design file holds the capacitors (entered and reference values), whether the user
@@ -148,7 +149,7 @@ EnteredCapacitors TakeEnteredCapacitors(TDesign& d);
 // After they are calculated: the entries and the standard values again. Returns notes
 // for stages whose entered capacitors can no longer be realised (they keep their
 // calculated values).
-std::vector<std::string> RestoreEnteredValues(TDesign& d, const EnteredCapacitors& entered,
-                                              const Inventory* resistorInventory);
+std::vector<ValueNote> RestoreEnteredValues(TDesign& d, const EnteredCapacitors& entered,
+                                            const Inventory* resistorInventory);
 
 } // namespace velmora

@@ -72,17 +72,6 @@ std::optional<StockedSpan> StockedValues(const Inventory& inv, InventoryKind k) 
     return span;
 }
 
-std::string NoStandInReason(const Inventory& inv, InventoryKind k) {
-    const bool capacitors = k == InventoryKind::Capacitors;
-    const std::string parts = capacitors ? "capacitor" : "resistor";
-    const auto span = StockedValues(inv, k);
-    if (!span) return "no " + parts + " of the inventory range is in stock";
-    const auto text = [&](long double v) {
-        return capacitors ? CapacitanceDisplayText(v) : ResistanceDisplayText(v);
-    };
-    return "outside the " + parts + "s in stock, " + text(span->lowest) + " to " + text(span->highest);
-}
-
 std::optional<long double> InventoryValue(const Inventory& inv, InventoryKind k, long double value) {
     const Series series = InventorySeries(k);
     const auto nb = FindNeighbours(value, series);

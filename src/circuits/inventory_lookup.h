@@ -43,8 +43,19 @@ std::optional<StockedSpan> StockedValues(const Inventory& inv, InventoryKind k);
 // Nothing, too, when no value of the range is in stock or the value is not positive.
 std::optional<long double> InventoryValue(const Inventory& inv, InventoryKind k, long double value);
 
-// Why InventoryValue gives nothing for `value`, as a note's reason ("no resistor of the
-// inventory range is in stock", "outside the resistors in stock, 1 kOhm to 9.76 kOhm").
-std::string NoStandInReason(const Inventory& inv, InventoryKind k);
+// A note on the component values for the person, as facts (the front end words it): a
+// component that keeps its value because no standard value stands in for it, no
+// capacitor of the inventory range in stock at all, or a stage whose capacitors could not
+// be set (with the reason the step gave).
+struct ValueNote {
+    enum class Kind { KeptValue, NoCapacitorInStock, StageRefused };
+    Kind kind = Kind::KeptValue;
+    int stage = 0;
+    bool capacitor = false;             // a capacitor, else a resistor
+    int n = 0;                          // its number in the stage (R1, C2)
+    long double value = 0;              // ohms or farads
+    std::optional<StockedSpan> stocked; // the values in stock; none: nothing of the range
+    std::string reason;                 // StageRefused: why
+};
 
 } // namespace velmora

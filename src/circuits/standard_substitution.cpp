@@ -285,18 +285,8 @@ std::vector<int> StagesWithoutExactCapacitors(const TDesign& d) {
     return out;
 }
 
-std::string CapacitorsNotExactMessage(const std::vector<int>& stages) {
-    if (stages.empty()) return "";
-    std::string list;
-    for (std::size_t k = 0; k < stages.size(); ++k)
-        list += (k ? "," : "") + std::to_string(stages[k]);
-    return std::string("There are capacitor(s) in stage") + (stages.size() > 1 ? "s" : "") + " " + list +
-           " not set to exact values.";
-}
-
-std::string StandardValuesUnavailableReason(const TDesign& d) {
-    if (SeriesForTolerance(d.Components.ResistorTolerance)) return "";
-    return "Standard resistor values exist only for 1%, 5% and 10% resistors.";
+bool StandardValuesAvailable(const TDesign& d) {
+    return SeriesForTolerance(d.Components.ResistorTolerance).has_value();
 }
 
 long double ExactResistor(const TStageCircuit& c, int n) {
@@ -431,27 +421,28 @@ void ChooseOnWholeFilter(const TDesign& d, std::vector<StageChoice>& choices) {
         choices[k].chosen = best[k];
 }
 
-std::vector<std::string> KeptExactNotes(const TDesign& d, const StageChoice& c,
-                                        const SubstitutionOptions& o) {
-    std::vector<std::string> notes;
-    for (const int n : c.keptExact)
-        notes.push_back("Stage " + std::to_string(c.stage) + ": R" + std::to_string(n) +
-                        " keeps its exact value " + ResistanceDisplayText(R(d.Circuits[c.stage], n)) + " (" +
-                        (o.inventory ? NoStandInReason(*o.inventory, ResistorKind(o.series))
-                                     : std::string("no resistor of the inventory range is in stock")) +
-                        ").");
+std::vector<ValueNote> KeptExactNotes(const TDesign& d, const StageChoice& c, const SubstitutionOptions& o) {
+    std::vector<ValueNote> notes;
+    for (const int n : c.keptExact) {
+        ValueNote note;
+        note.stage = c.stage;
+        note.n = n;
+        note.value = R(d.Circuits[c.stage], n);
+        if (o.inventory) note.stocked = StockedValues(*o.inventory, ResistorKind(o.series));
+        notes.push_back(note);
+    }
     return notes;
 }
 
 // Substitutes the given stages (strategy 1: chosen on the whole filter) and returns the
 // notes on resistors that kept their exact values.
-std::vector<std::string> SubstituteStages(TDesign& d, const std::vector<int>& stages,
-                                          const SubstitutionOptions& o) {
+std::vector<ValueNote> SubstituteStages(TDesign& d, const std::vector<int>& stages,
+                                        const SubstitutionOptions& o) {
     std::vector<StageChoice> choices;
     for (const int i : stages)
         if (auto c = PrepareStage(d, i, o)) choices.push_back(std::move(*c));
     if (o.strategy == SubstitutionStrategy::Optimised) ChooseOnWholeFilter(d, choices);
-    std::vector<std::string> notes;
+    std::vector<ValueNote> notes;
     for (const StageChoice& c : choices) {
         StoreResistors(d, c.stage,
                        c.options[o.strategy == SubstitutionStrategy::Nearest ? c.nearest : c.chosen]);
@@ -466,9 +457,9 @@ std::vector<std::string> SubstituteStages(TDesign& d, const std::vector<int>& st
 
 StandardRResult SwitchStandardROn(TDesign& d, const Inventory* resistorInventory) {
     StandardRResult r;
-    r.refusal = StandardValuesUnavailableReason(d);
-    if (!r.refusal.empty()) return r;
-    r.capacitorsMessage = CapacitorsNotExactMessage(StagesWithoutExactCapacitors(d));
+    r.noSeries = !StandardValuesAvailable(d);
+    if (r.noSeries) return r;
+    r.stagesWithoutExactCapacitors = StagesWithoutExactCapacitors(d);
     std::vector<int> stages;
     for (int i = 1; i <= d.StageCount; ++i)
         stages.push_back(i);
@@ -508,8 +499,8 @@ StandardRResult SetSubstitutionStrategy(TDesign& d, int strategy, const Inventor
     return SwitchStandardROn(d, resistorInventory);
 }
 
-std::vector<std::string> ResubstituteAll(TDesign& d, const Inventory* resistorInventory) {
-    if (!d.Components.StandardROn || !StandardValuesUnavailableReason(d).empty()) return {};
+std::vector<ValueNote> ResubstituteAll(TDesign& d, const Inventory* resistorInventory) {
+    if (!d.Components.StandardROn || !StandardValuesAvailable(d)) return {};
     std::vector<int> stages;
     for (int i = 1; i <= d.StageCount; ++i) {
         for (int n = 1; n <= kResistorSlots; ++n)

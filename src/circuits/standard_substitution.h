@@ -43,6 +43,7 @@
 #include <vector>
 
 #include "circuits/circuit_design.h"
+#include "circuits/inventory_lookup.h"
 #include "circuits/standard_values.h"
 #include "model/design.h"
 #include "model/inventory_file.h"
@@ -100,21 +101,18 @@ std::optional<StageSubstitution> SubstituteStandardResistors(const TDesign& d, i
 
 // ---- The "Standard R Values" step over the whole design ------------------------------
 
-// The stages whose capacitors were not entered as exact values, and the message telling
-// so ("There are capacitor(s) in stages 1,3 not set to exact values."); empty when every
-// stage's were.
+// The stages whose capacitors were not entered as exact values.
 std::vector<int> StagesWithoutExactCapacitors(const TDesign& d);
-std::string CapacitorsNotExactMessage(const std::vector<int>& stages);
 
-// Why standard values cannot be used with the design's resistor tolerance, or empty when
-// they can (only the 1, 5 and 10 % tolerances have a series).
-std::string StandardValuesUnavailableReason(const TDesign& d);
+// Whether standard values can be used with the design's resistor tolerance (only the 1,
+// 5 and 10 % tolerances have a series).
+bool StandardValuesAvailable(const TDesign& d);
 
 struct StandardRResult {
     bool ok = false;
-    std::string refusal;            // why nothing was done (tolerance without a series)
-    std::string capacitorsMessage;  // "There are capacitor(s) in stage ..." or empty
-    std::vector<std::string> notes; // per stage: resistors kept at their exact values
+    bool noSeries = false; // refused: the tolerance has no series
+    std::vector<int> stagesWithoutExactCapacitors;
+    std::vector<ValueNote> notes; // per stage: resistors kept at their exact values
 };
 
 // Switching standard values on: each resistor's exact value is saved once (in its Exact
@@ -132,7 +130,7 @@ StandardRResult SetSubstitutionStrategy(TDesign& d, int strategy, const Inventor
 // After every stage was recalculated while standard values are on: their new exact values
 // are saved and substituted again, the stages chosen together as on switching on (so a
 // design read back from its file gets the standard values it was saved with).
-std::vector<std::string> ResubstituteAll(TDesign& d, const Inventory* resistorInventory);
+std::vector<ValueNote> ResubstituteAll(TDesign& d, const Inventory* resistorInventory);
 
 // The resistor values in effect: Value, the exact value (Exact when saved, else Value).
 long double ExactResistor(const TStageCircuit& c, int n);

@@ -11,6 +11,7 @@
 #include "analysis/ideal_responses.h"
 #include "analysis/mask_check.h"
 #include "analysis/tolerance.h"
+#include "app/messages.h"
 #include "approx/approximation.h"
 #include "circuits/catalogue.h"
 #include "circuits/circuit_design.h"
@@ -462,7 +463,7 @@ void CircuitsSection(ReportFlow& f, const TDesign& d) {
                     (c.Inverting ? ", inverting" : "") +
                     (c.Predistort ? ", predistorted for the op-amp GBW" : ""));
     }
-    for (const std::string& l : InvertingNote(InvertingStages(d, 1, d.StageCount)))
+    for (const std::string& l : app::InvertingNote(InvertingStages(d, 1, d.StageCount)))
         f.Paragraph(l);
 }
 
@@ -502,7 +503,7 @@ void ToleranceSection(ReportFlow& f, const TDesign& d) {
     const std::optional<ToleranceReport> r = BuildToleranceReport(d);
     if (!r) return;
     f.Heading("Tolerance and temperature");
-    f.Listing(ToleranceReportText(d, *r));
+    f.Listing(app::ToleranceReportText(d, *r));
 }
 
 void TuningSection(ReportFlow& f, const TDesign& d) {

@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "analysis/tolerance.h"
+#include "app/messages.h"
 #include "circuits/catalogue.h"
 #include "circuits/component_adjustment.h"
 #include "circuits/components.h"
@@ -219,7 +220,7 @@ void TfmCirCal::RecalculateAll() {
     bool all = d_.StageCount > 0;
     for (int i = 1; i <= d_.StageCount; ++i)
         all = LoadAndCalculate(d_, i) && all;
-    for (const std::string& note : RestoreEnteredValues(d_, entered, ProgramInventory))
+    for (const std::string& note : app::ValueNoteTexts(RestoreEnteredValues(d_, entered, ProgramInventory)))
         dlg_.Message(MessageKind::Information, note);
     if (all && AllStagesSelected(d_)) d_.DesignLevel = std::max<uint8_t>(d_.DesignLevel, LevelComponents);
     OverallActualGain(d_);
@@ -313,10 +314,12 @@ bool TfmCirCal::ResAdjOKClick() {
 
 void TfmCirCal::ReportStandardR(const StandardRResult& r) {
     if (!r.ok) {
-        if (!r.refusal.empty()) dlg_.Message(MessageKind::Warning, r.refusal);
+        if (r.noSeries) dlg_.Message(MessageKind::Warning, app::NoSeriesMessage());
     } else {
-        if (!r.capacitorsMessage.empty()) dlg_.Message(MessageKind::Information, r.capacitorsMessage);
-        for (const std::string& note : r.notes)
+        if (!r.stagesWithoutExactCapacitors.empty())
+            dlg_.Message(MessageKind::Information,
+                         app::CapacitorsNotExactMessage(r.stagesWithoutExactCapacitors));
+        for (const std::string& note : app::ValueNoteTexts(r.notes))
             dlg_.Message(MessageKind::Information, note);
     }
     OverallActualGain(d_);
@@ -424,7 +427,7 @@ void TfmCirCal::ShowStage() {
             : " Rx/Ry";
     if (!AdjustChoiceVisible[static_cast<std::size_t>(AdjustGroupIndex)]) AdjustGroupIndex = AllCapacitors;
     StandardRCaption = " Standard " + TrimmedText(d_.Components.ResistorTolerance, 2) + "%";
-    StandardRReason = StandardValuesUnavailableReason(d_);
+    StandardRReason = app::StandardValuesUnavailableReason(d_);
     StandardREnabled = StandardRReason.empty();
     StandardRChecked = d_.Components.StandardROn != 0;
     StrategyIndex = d_.Components.SubstitutionStrategy == 2 ? 1 : 0;

@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "app/messages.h"
 #include "circuits/catalogue.h"
 #include "circuits/component_adjustment.h"
 #include "circuits/components.h"
@@ -161,7 +162,7 @@ void TfmResAdj::Open(int stage, int n) {
     const long double shown =
         item.Adjusted > 0.0L ? static_cast<long double>(item.Adjusted) : static_cast<long double>(item.Value);
     Entry = ResistanceDisplayText(shown);
-    SpinReason = StandardValuesUnavailableReason(d_);
+    SpinReason = app::StandardValuesUnavailableReason(d_);
     SpinEnabled = SpinReason.empty();
     Visible = true;
 }

@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "app/messages.h"
 #include "circuits/component_adjustment.h"
 #include "circuits/selection.h"
 #include "circuits/standard_substitution.h"
@@ -178,7 +179,7 @@ namespace {
 // no series the exact values stay, and the person is told why.
 void ResubstituteAll(TDesign& d, Dialogs& dlg, const Inventory* inv) {
     if (!d.Components.StandardROn) return;
-    const std::string refusal = StandardValuesUnavailableReason(d);
+    const std::string refusal = app::StandardValuesUnavailableReason(d);
     if (!refusal.empty()) {
         dlg.Message(MessageKind::Warning, refusal);
         for (int s = 1; s <= d.StageCount; ++s)
@@ -186,7 +187,7 @@ void ResubstituteAll(TDesign& d, Dialogs& dlg, const Inventory* inv) {
                 d.Circuits[s].Components[n].Exact = 0.0L;
         return;
     }
-    for (const std::string& note : ResubstituteAll(d, inv))
+    for (const std::string& note : app::ValueNoteTexts(ResubstituteAll(d, inv)))
         dlg.Message(MessageKind::Information, note);
 }
 
@@ -217,11 +218,11 @@ void TfmMain::RecalculateComponents() {
     const EnteredCapacitors entered = TakeEnteredCapacitors(d_);
     for (int s = 1; s <= d_.StageCount; ++s)
         LoadAndCalculate(d_, s);
-    for (const std::string& note : RestoreEnteredValues(d_, entered, inv))
+    for (const std::string& note : app::ValueNoteTexts(RestoreEnteredValues(d_, entered, inv)))
         dlg_.Message(MessageKind::Information, note);
     if (d_.Components.AllCapsStandard)
         for (const std::string& note :
-             MakeCapacitorsStandard(d_, d_.Components.UseCapInventory ? inv : nullptr))
+             app::ValueNoteTexts(MakeCapacitorsStandard(d_, d_.Components.UseCapInventory ? inv : nullptr)))
             dlg_.Message(MessageKind::Information, note);
     d_.Components.StandardROn = standardROn;
     // The recalculation gave new exact resistor values: the substitution starts from them

@@ -142,19 +142,7 @@ bool TfmMain::OpenDesign(const std::string& path) {
     auto fresh = std::make_unique<TDesign>(d_);
     NewDesign(*fresh, Lowpass);
     fresh->Loading = 1;
-    DesignFileResult r = ReadDesignFile(path, *fresh);
-    // The slot bookkeeping of a user-defined filter is not in the file: it is rebuilt
-    // from the stages, and a file whose sections do not make a filter is refused.
-    if (r.ok() && fresh->Spec.FilterType == UserDefined && !RestoreUserFilter(*fresh)) {
-        r.status = DesignFileStatus::BadContent;
-        r.message = "The design file's user-defined sections do not form a valid filter.";
-    }
-    if (r.ok()) {
-        if (std::string why = StoredCircuitsContradiction(*fresh); !why.empty()) {
-            r.status = DesignFileStatus::BadContent;
-            r.message = std::move(why);
-        }
-    }
+    const DesignFileResult r = app::ReadDesign(path, *fresh);
     if (!r.ok()) {
         d_.Loading = 0;
         dlg_.Message(MessageKind::Error, r.message);
@@ -189,46 +177,16 @@ void TfmMain::RebuildSteps() {
         ParEnt.ShowSpecification();
     }
 
-    if (d_.DesignLevel >= LevelApproximations) {
-        if (!user) {
-            // Whether an approximation is usable (its Qp limit) is not stored; the rating
-            // gives it back from the stored tables.
-            RateApproximations(d_);
-            ParEnt.Table = BuildComparisonTable(d_);
-            ParEnt.Tabs.push_back("Calculation results");
-            ParEnt.TabIndex = 1;
-            bool anyUsable = false;
-            for (int i = 0; i <= d_.Spec.LastApproxIndex; ++i)
-                anyUsable = anyUsable || isUsable(d_.Approx[i]);
-            ParEnt.BitBtn1Enabled = anyUsable;
-        }
-        ComputeGraphRanges(d_);
-        HalfPowerGain(d_);
-        ComputeIdealResponses(d_);
-        d_.ResultsReady = 1;
-    }
-    d_.StepChanged = 0;
-    // The analysis grid and the gains are never stored: the cascade and gain windows
-    // work on them, and the coefficient table shows the stage gains.
-    if (d_.DesignLevel >= LevelPaired) ComputeAnalysisGrid(d_);
-    // Once circuits are selected the gains are those the circuits can give, and from the
-    // component step on the resistors, which the file does not hold, are calculated again
-    // from the stored circuits and capacitors.
-    if (d_.DesignLevel >= LevelCircuitsSelected) {
-        // Entered capacitors and standard resistor values follow from the stored ones by
-        // the operations that made them, after the gains were given for the calculated
-        // capacitors.
-        const bool components = d_.DesignLevel >= LevelComponents;
-        const EnteredCapacitors entered = components ? TakeEnteredCapacitors(d_) : EnteredCapacitors{};
-        RealiseStageGains(d_, components);
-        if (components) {
-            for (const std::string& note : RestoreEnteredValues(d_, entered, &ProgramInventory))
-                dlg_.Message(MessageKind::Information, note);
-            OverallActualGain(d_);
-        }
-    } else if (d_.DesignLevel >= LevelCascaded) {
-        DistributeGains(d_);
-        OverallActualGain(d_);
+    for (const std::string& note : app::RestoreDesign(d_, &ProgramInventory))
+        dlg_.Message(MessageKind::Information, note);
+    if (d_.DesignLevel >= LevelApproximations && !user) {
+        ParEnt.Table = BuildComparisonTable(d_);
+        ParEnt.Tabs.push_back("Calculation results");
+        ParEnt.TabIndex = 1;
+        bool anyUsable = false;
+        for (int i = 0; i <= d_.Spec.LastApproxIndex; ++i)
+            anyUsable = anyUsable || isUsable(d_.Approx[i]);
+        ParEnt.BitBtn1Enabled = anyUsable;
     }
     GraphCommandsEnabled = d_.DesignLevel >= LevelApproxChosen;
 }

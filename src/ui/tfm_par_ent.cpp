@@ -3,9 +3,11 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <map>
 #include <numbers>
 
 #include "analysis/ideal_responses.h"
+#include "app/messages.h"
 #include "app/parameters.h"
 #include "approx/approximation.h"
 #include "model/number_text.h"
@@ -15,8 +17,6 @@ namespace {
 
 constexpr long double kTwoPi = 2.0L * std::numbers::pi_v<long double>;
 constexpr int kFreqFieldChars = 6;
-
-const char* kInvalidNumber = "Invalid Number.";
 
 bool isBand(uint8_t type) {
     return type == Bandpass || type == Bandstop;
@@ -100,50 +100,20 @@ void TfmParEnt::RelabelUnits() {
 }
 
 void TfmParEnt::SetUpNew() {
-    Specification& s = d_.Spec;
-    const uint8_t type = s.FilterType;
     Caption = "Enter frequency, attenuation and gain values.";
-    // Default entries by filter type: passband, stopband and centre, in kHz (krad/s).
-    long double pass = 1, stop = 2, centre = 0;
-    switch (type) {
-    case Highpass:
-        pass = 2, stop = 1;
-        break;
-    case Bandpass:
-        pass = 1, stop = 2, centre = 2;
-        break;
-    case Bandstop:
-        pass = 2, stop = 1, centre = 2;
-        break;
-    default:
-        break;
-    }
-    const std::string apb(app::ParameterNamed("apb").defaultValue),
-        asb(app::ParameterNamed("asb").defaultValue);
-    long double apbValue = 0, asbValue = 0;
-    ParseDecimal(apb, apbValue);
-    ParseDecimal(asb, asbValue);
-    s.ApbEntry = s.Apb = apbValue;
-    s.AsbEntry = s.Asb = asbValue;
-    s.PassFreqEntry = pass;
-    s.StopFreqEntry = stop;
-    s.CenterFreqEntry = centre;
-    s.PassFreqUnit = s.StopFreqUnit = s.CenterFreqUnit = 1;
-    s.ForceOrder = 0;
-    s.ForcedOrder = 0;
-
-    NumEdit1.Text = apb;
-    NumEdit2.Text = asb;
-    NumEdit3.Text = TrimmedText(pass, 3);
-    NumEdit4.Text = TrimmedText(stop, 3);
-    NumEdit5.Text = isBand(type) ? TrimmedText(centre, 3) : "";
-    for (TEditControl* e : {&NumEdit3, &NumEdit4, &NumEdit5})
-        e->ExactRad.reset();
+    const app::SpecificationEntry e = app::SetUpNewSpecification(d_);
+    NumEdit1.Text = e.apb;
+    NumEdit2.Text = e.asb;
+    NumEdit3.Text = e.pass.text;
+    NumEdit4.Text = e.stop.text;
+    NumEdit5.Text = e.centre.text;
+    for (TEditControl* edit : {&NumEdit3, &NumEdit4, &NumEdit5})
+        edit->ExactRad.reset();
     CB1.ItemIndex = CB2.ItemIndex = CB3.ItemIndex = 1;
     CheckBox1Checked = false;
     IntEdit1.Text.clear();
     CB4.ItemIndex = 0;
-    NumEdit6.Text = "1.0"; // the default gain of the table, as the form shows it
+    NumEdit6.Text = e.gain;
     Table = ComparisonTable{};
     Tabs = {"Template"};
     TabIndex = 0;
@@ -311,177 +281,35 @@ void TfmParEnt::Warn(TEditControl* focus, const std::string& text) {
     dlg_.Message(MessageKind::Warning, text);
 }
 
-bool TfmParEnt::ReadFrequency(TEditControl& edit, const TComboControl& unit, long double& entry,
-                              long double& rad) {
-    const long double f = UnitFactor(unit);
-    if (edit.ExactRad && edit.Text == edit.ExactText) {
-        rad = *edit.ExactRad;
-        entry = rad / f;
-        return true;
-    }
-    long double v = 0;
-    if (!ParseDecimal(edit.Text, v) || v == 0) {
-        Warn(&edit, kInvalidNumber);
-        return false;
-    }
-    entry = v;
-    rad = Real48(v) * f; // the stored entry times its unit factor
-    return true;
-}
-
-// Reads the entries in their order and stops at the first failure.
-bool TfmParEnt::ReadEntries(Specification& s) {
-    const uint8_t type = s.FilterType;
-    if (CheckBox1Checked) {
-        long double n = 0;
-        const bool digits =
-            !IntEdit1.Text.empty() && IntEdit1.Text.find_first_not_of("0123456789") == std::string::npos;
-        const app::Parameter& order = app::ParameterNamed("order");
-        if (!digits || !ParseDecimal(IntEdit1.Text, n) || n < order.low) {
-            Warn(&IntEdit1, std::string(order.belowMessage));
-            return false;
-        }
-        if (n > order.high) {
-            Warn(&IntEdit1, std::string(order.aboveMessage));
-            return false;
-        }
-        if (isBand(type) && static_cast<int>(n) % 2 != 0) {
-            Warn(&IntEdit1, "Order must be an even number.");
-            return false;
-        }
-        s.ForcedOrder = static_cast<int16_t>(n);
-    }
-    s.ForceOrder = CheckBox1Checked ? 1 : 0;
-
-    long double v = 0;
-    if (!ParseDecimal(NumEdit1.Text, v) || v == 0) {
-        Warn(&NumEdit1, kInvalidNumber);
-        return false;
-    }
-    s.ApbEntry = v;
-    if (NumEdit2.Visible && NumEdit2.Enabled) {
-        if (!ParseDecimal(NumEdit2.Text, v) || v == 0) {
-            Warn(&NumEdit2, kInvalidNumber);
-            return false;
-        }
-        s.AsbEntry = v;
-    }
-    long double entry = 0, rad = 0;
-    if (NumEdit3.Visible) {
-        if (!ReadFrequency(NumEdit3, CB1, entry, rad)) return false;
-        s.PassFreqEntry = entry;
-        passRad_ = rad;
-    }
-    if (NumEdit4.Visible && NumEdit4.Enabled) {
-        if (!ReadFrequency(NumEdit4, CB2, entry, rad)) return false;
-        s.StopFreqEntry = entry;
-        stopRad_ = rad;
-    }
-    if (NumEdit5.Visible) {
-        if (!ReadFrequency(NumEdit5, CB3, entry, rad)) return false;
-        s.CenterFreqEntry = entry;
-        centreRad_ = rad;
-    }
-    s.PassFreqUnit = static_cast<int16_t>(CB1.ItemIndex);
-    s.StopFreqUnit = static_cast<int16_t>(CB2.ItemIndex);
-    s.CenterFreqUnit = static_cast<int16_t>(CB3.ItemIndex);
-    return true;
-}
-
-void TfmParEnt::ConvertToWorking(Specification& s, long double pass, long double stop,
-                                 long double centre) const {
-    const bool forced = s.ForceOrder;
-    s.Apb = s.ApbEntry;
-    s.NormPassEdge = 1.0L;
-    if (forced) {
-        // Only the Inverse Chebyshev result reads the stopband attenuation of a forced
-        // order (it recomputes it); the others keep the stored value.
-        if (d_.SelectedApprox == InverseChebyshev) s.Asb = s.AsbEntry;
-    } else {
-        s.Asb = s.AsbEntry;
-    }
-    switch (s.FilterType) {
-    case Lowpass:
-        s.wpb = pass;
-        s.wsb = forced ? 2.0L * s.wpb : stop;
-        s.Selectivity = s.wsb / s.wpb;
-        break;
-    case Highpass:
-        s.wpb = pass;
-        s.wsb = forced ? 0.5L * s.wpb : stop;
-        s.Selectivity = s.wpb / s.wsb;
-        break;
-    case Bandpass:
-        s.Bpb = pass;
-        s.Bsb = forced ? 2.0L * s.Bpb : stop;
-        s.w0 = centre;
-        s.Selectivity = s.Bsb / s.Bpb;
-        break;
-    case Bandstop:
-        s.Bpb = pass;
-        s.Bsb = forced ? 0.5L * s.Bpb : stop;
-        s.w0 = centre;
-        s.Selectivity = s.Bpb / s.Bsb;
-        break;
-    default:
-        break;
-    }
-}
-
-// Every check runs and shows its message; any failure refuses the calculation.
-bool TfmParEnt::Validate(const Specification& s) {
-    const bool forced = s.ForceOrder;
-    bool ok = true;
-    auto fail = [&](const char* text) {
-        Warn(nullptr, text);
-        ok = false;
+app::SpecificationEntry TfmParEnt::Entries() const {
+    auto frequency = [](const TEditControl& edit, const TComboControl& unit) {
+        return app::FrequencyEntry{edit.Text, unit.ItemIndex, edit.ExactRad, edit.ExactText};
     };
-    if (s.Apb >= s.Asb && !forced) fail("Stopband attenuation must exceed passband attenuation.");
-    if (s.FilterType == Lowpass && s.wpb >= s.wsb) fail("Stopband frequency must exceed passband frequency.");
-    if (s.FilterType == Highpass && s.wpb <= s.wsb)
-        fail("Passband frequency must exceed stopband frequency.");
-    if (s.FilterType == Bandpass && s.Bpb >= s.Bsb && !forced)
-        fail("Stopband bandwidth must exceed passband bandwidth.");
-    if (s.FilterType == Bandstop && s.Bpb <= s.Bsb && !forced)
-        fail("Passband bandwidth must exceed stopband bandwidth.");
-    // The limit applies to the frequencies the user typed for this filter type: the
-    // edges of a lowpass or highpass (the stopband edge only when it is not derived
-    // from a forced order) and the centre of a bandpass or bandstop.
-    bool tooHigh = false;
-    if (isBand(s.FilterType)) {
-        tooHigh = s.w0 > kMaxFrequencyRad;
-    } else {
-        tooHigh = s.wpb > kMaxFrequencyRad || (!forced && s.wsb > kMaxFrequencyRad);
-    }
-    if (tooHigh)
-        fail("All edge and center frequencies are limited to a maximum "
-             "of 100MHz (628Mrad/s).");
-    return ok;
+    app::SpecificationEntry e;
+    e.apb = NumEdit1.Text;
+    e.asb = NumEdit2.Text;
+    e.pass = frequency(NumEdit3, CB1);
+    e.stop = frequency(NumEdit4, CB2);
+    e.centre = frequency(NumEdit5, CB3);
+    e.forceOrder = CheckBox1Checked;
+    e.order = IntEdit1.Text;
+    e.gainDb = CB4.ItemIndex == 1;
+    e.gain = NumEdit6.Text;
+    return e;
 }
 
-bool TfmParEnt::ReadGain() {
-    long double v = 0;
-    if (!ParseDecimal(NumEdit6.Text, v)) {
-        Warn(&NumEdit6, kInvalidNumber);
-        return false;
+void TfmParEnt::Report(const app::EntryIssue& issue) {
+    if (app::IsEntryError(issue.problem)) {
+        dlg_.Message(MessageKind::Error, app::EntryMessage(issue.problem));
+        return;
     }
-    const app::Parameter& limits = app::ParameterNamed("gain");
-    long double gain = 0;
-    if (CB4.ItemIndex == 1) { // dB: an entry cannot be negative, only the upper limit applies
-        gain = std::pow(10.0L, v / 20.0L);
-    } else {
-        gain = v;
-        if (gain < limits.low) {
-            dlg_.Message(MessageKind::Error, std::string(limits.belowMessage));
-            return false;
-        }
-    }
-    if (gain > limits.high) {
-        dlg_.Message(MessageKind::Error, std::string(limits.aboveMessage));
-        return false;
-    }
-    d_.Spec.OverallGain = gain;
-    return true;
+    const std::map<app::EntryField, TEditControl*> fields = {
+        {app::EntryField::Order, &IntEdit1}, {app::EntryField::Apb, &NumEdit1},
+        {app::EntryField::Asb, &NumEdit2},   {app::EntryField::Pass, &NumEdit3},
+        {app::EntryField::Stop, &NumEdit4},  {app::EntryField::Centre, &NumEdit5},
+        {app::EntryField::Gain, &NumEdit6}};
+    const auto it = fields.find(issue.field);
+    Warn(it == fields.end() ? nullptr : it->second, app::EntryMessage(issue.problem));
 }
 
 void TfmParEnt::CalcBtnClick() {
@@ -492,11 +320,14 @@ void TfmParEnt::CalcBtnClick() {
 
     // The entries are read, converted and validated on a copy of the specification, so
     // that a refused calculation leaves the design, its results and its level untouched.
-    Specification s = d_.Spec;
-    EntryError = !ReadEntries(s);
-    if (EntryError) return;
-    ConvertToWorking(s, passRad_, stopRad_, centreRad_);
-    if (!Validate(s)) return;
+    const app::SpecificationEntry entry = Entries();
+    const app::SpecificationRead read = app::ReadSpecification(d_, entry);
+    // An entry that cannot be read stops the reading; the checks of the values read all report.
+    EntryError = !read.issues.empty() && read.issues.front().field != app::EntryField::None;
+    for (const app::EntryIssue& issue : read.issues)
+        Report(issue);
+    if (!read.issues.empty()) return;
+    const Specification& s = read.working;
 
     const app::SpecificationStatus status = app::CalculateApproximations(d_, s);
     if (status == app::SpecificationStatus::BesselRootsUnavailable) {
@@ -514,7 +345,14 @@ void TfmParEnt::CalcBtnClick() {
     Table = BuildComparisonTable(d_);
     SetBusy(false);
 
-    BitBtn1Enabled = status == app::SpecificationStatus::Ok && ReadGain();
+    // The gain is read once an approximation is usable.
+    BitBtn1Enabled = false;
+    if (status == app::SpecificationStatus::Ok) {
+        const app::GainRead gain = app::ReadOverallGain(entry);
+        if (gain.issue) Report(*gain.issue);
+        if (gain.gain) d_.Spec.OverallGain = *gain.gain;
+        BitBtn1Enabled = gain.gain.has_value();
+    }
     if (BitBtn1Enabled) app::CompleteSpecification(d_, d_.Spec.OverallGain, Responses);
     if (OnCalculated) OnCalculated();
 }

@@ -11,6 +11,7 @@
 #include "analysis/ideal_responses.h"
 #include "app/design_session.h"
 #include "app/parameters.h"
+#include "app/specification_entry.h"
 #include "approx/approximation.h"
 #include "model/design.h"
 #include "ui/dialogs.h"
@@ -100,13 +101,10 @@ class TfmParEnt {
   private:
     TDesign& d_;
     Dialogs& dlg_;
-    long double passRad_ = 0, stopRad_ = 0, centreRad_ = 0; // read entries in rad/s
 
-    bool ReadEntries(Specification& s);
-    bool ReadFrequency(TEditControl& edit, const TComboControl& unit, long double& entry, long double& rad);
-    void ConvertToWorking(Specification& s, long double pass, long double stop, long double centre) const;
-    bool Validate(const Specification& s);
-    bool ReadGain();
+    // The entries as the form holds them, and an issue with them told to the person.
+    app::SpecificationEntry Entries() const;
+    void Report(const app::EntryIssue& issue);
     void Warn(TEditControl* focus, const std::string& text);
     void SetBusy(bool busy);
     bool busy_ = false;

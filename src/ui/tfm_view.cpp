@@ -6,6 +6,7 @@
 #include <numbers>
 
 #include "analysis/mask_check.h"
+#include "app/messages.h"
 #include "model/number_text.h"
 #include "ui/graph_painter.h"
 #include "ui/response_plots.h"
@@ -151,7 +152,7 @@ void TfmView::Recompute(bool rangeGain) {
         break;
     case PhaseTab:
         YCaption = Axes.PhaseInDegrees ? "Phase (degrees)" : "Phase (radians)";
-        Note = InvertingNote(InvertingStages(d_, First(), Last()));
+        Note = app::InvertingNote(InvertingStages(d_, First(), Last()));
         break;
     default:
         YCaption = "Delay (X1e" + std::to_string(Axes.DelayExp) + " s)";

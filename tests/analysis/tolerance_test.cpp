@@ -13,6 +13,7 @@
 #include "analysis/ideal_responses.h"
 #include "analysis/monte_carlo.h"
 #include "analysis/tolerance.h"
+#include "app/messages.h"
 #include "circuits/catalogue.h"
 #include "circuits/components.h"
 #include "circuits/gain_spread.h"
@@ -572,7 +573,7 @@ TEST(ToleranceReport, TextCarriesTheTablesAndBounds) {
     ASSERT_TRUE(r->PassBounds && r->StopBounds);
     EXPECT_NEAR((double)r->PassBounds->Upper, (double)(r->PassBounds->Design - r->PassBounds->Spread), 1e-15);
     EXPECT_NEAR((double)r->PassBounds->Design, 0.5, 1e-3) << "a Butterworth design meets Apb at the edge";
-    const auto lines = ToleranceReportText(d, *r);
+    const auto lines = app::ToleranceReportText(d, *r);
     std::string all;
     for (const auto& l : lines)
         all += l + "\n";

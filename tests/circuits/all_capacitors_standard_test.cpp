@@ -35,7 +35,7 @@ TEST(AllCapacitorsStandard, NeighboursNearestFirstAndThePolesKeptForEveryCircuit
     ForEachCalculatedStage([&](TDesign& d, const std::string& label) {
         SCOPED_TRACE(label);
         const auto before = std::make_unique<TDesign>(d);
-        const std::vector<std::string> notes = MakeCapacitorsStandard(d, nullptr);
+        const auto notes = MakeCapacitorsStandard(d, nullptr);
         const TStageCircuit &c = d.Circuits[1], &b = before->Circuits[1];
         if (!notes.empty()) {
             // Refused: the stage keeps every value.

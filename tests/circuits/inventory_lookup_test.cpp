@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include "app/messages.h"
 #include "circuits/inventory_lookup.h"
 
 namespace velmora {
@@ -75,10 +76,10 @@ TEST(InventoryLookup, RangeLimitsStockAndSearch) {
     EXPECT_FALSE(InventoryValue(inv, InventoryKind::Resistors10, 11.0e3L));
     EXPECT_FALSE(InventoryValue(inv, InventoryKind::Resistors10, 50.0e3L));
     EXPECT_FALSE(InventoryValue(inv, InventoryKind::Resistors10, 12.0L));
-    EXPECT_EQ(NoStandInReason(inv, InventoryKind::Resistors10),
+    EXPECT_EQ(app::NoStandInReason(StockedValues(inv, InventoryKind::Resistors10), false),
               "outside the resistors in stock, 100 to 8.2K");
     inv[InventoryKind::Resistors10].range = {3, 3};
-    EXPECT_EQ(NoStandInReason(inv, InventoryKind::Resistors10),
+    EXPECT_EQ(app::NoStandInReason(StockedValues(inv, InventoryKind::Resistors10), false),
               "no resistor of the inventory range is in stock");
 }
 

@@ -7,6 +7,7 @@
 
 #include "analysis/final_response.h"
 #include "analysis/ideal_responses.h"
+#include "app/messages.h"
 #include "circuits/catalogue.h"
 #include "circuits/components.h"
 #include "circuits/selection.h"
@@ -311,19 +312,19 @@ TEST(DesignStageCircuits, AskedCircuitsAndRefusals) {
 }
 
 TEST(FinalResponse, InvertingOutputNote) {
-    EXPECT_TRUE(InvertingNote({}).empty());
-    EXPECT_EQ(InvertingNote({2}),
+    EXPECT_TRUE(app::InvertingNote({}).empty());
+    EXPECT_EQ(app::InvertingNote({2}),
               (std::vector<std::string>{"Note:  There is an additional 180 degrees phase shift",
                                         "due to the inverting output of stage 2."}));
     // An odd count inverts the output; an even count cancels and must not claim 180 degrees.
-    EXPECT_EQ(InvertingNote({1, 2, 3})[1], "due to the inverting outputs of stages 1, 2, 3.");
+    EXPECT_EQ(app::InvertingNote({1, 2, 3})[1], "due to the inverting outputs of stages 1, 2, 3.");
     for (const std::vector<int>& even : {std::vector<int>{1, 3}, std::vector<int>{1, 2, 4, 5}}) {
-        const std::vector<std::string> note = InvertingNote(even);
+        const std::vector<std::string> note = app::InvertingNote(even);
         ASSERT_EQ(note.size(), 2u);
         EXPECT_EQ(note[0].find("180"), std::string::npos);
         EXPECT_NE(note[1].find("no net additional phase shift"), std::string::npos);
     }
-    EXPECT_EQ(InvertingNote({1, 3})[0], "Note:  The inverting outputs of stages 1, 3");
+    EXPECT_EQ(app::InvertingNote({1, 3})[0], "Note:  The inverting outputs of stages 1, 3");
     EXPECT_EQ(FinalVariantName(StandardCExactR), " Standard C, exact R");
 }
 

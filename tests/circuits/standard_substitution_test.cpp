@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include "app/messages.h"
 #include "circuit_stage_support.h"
 #include "circuits/inventory_lookup.h"
 #include "circuits/standard_substitution.h"
@@ -150,10 +151,10 @@ TEST(StandardSubstitution, ParsesAdjustLists) {
 }
 
 TEST(StandardRStep, MessagesAndTolerances) {
-    EXPECT_EQ(CapacitorsNotExactMessage({2}), "There are capacitor(s) in stage 2 not set to exact values.");
-    EXPECT_EQ(CapacitorsNotExactMessage({1, 3}),
+    EXPECT_EQ(app::CapacitorsNotExactMessage({2}), "There are capacitor(s) in stage 2 not set to exact values.");
+    EXPECT_EQ(app::CapacitorsNotExactMessage({1, 3}),
               "There are capacitor(s) in stages 1,3 not set to exact values.");
-    EXPECT_EQ(CapacitorsNotExactMessage({}), "");
+    EXPECT_EQ(app::CapacitorsNotExactMessage({}), "");
 
     TDesign d = CalculatedStage("SLP03", kTwoPi * 1000.0L, 1.3L, 2.0L);
     for (const long double tol : {2.0L, 20.0L}) {
@@ -161,7 +162,7 @@ TEST(StandardRStep, MessagesAndTolerances) {
         const TDesign before = d;
         const StandardRResult r = SwitchStandardROn(d, nullptr);
         EXPECT_FALSE(r.ok);
-        EXPECT_FALSE(r.refusal.empty());
+        EXPECT_TRUE(r.noSeries);
         EXPECT_EQ(d.Components.StandardROn, 0);
         EXPECT_EQ(static_cast<long double>(d.Circuits[1].Components[1].Value),
                   static_cast<long double>(before.Circuits[1].Components[1].Value));
@@ -181,7 +182,7 @@ TEST(StandardRStep, OnSavesExactValuesOffRestoresThem) {
 
     const StandardRResult r = SwitchStandardROn(d, nullptr);
     ASSERT_TRUE(r.ok);
-    EXPECT_EQ(r.capacitorsMessage, "There are capacitor(s) in stage 1 not set to exact values.");
+    EXPECT_EQ(r.stagesWithoutExactCapacitors, std::vector<int>{1});
     EXPECT_EQ(d.Components.StandardROn, 1);
     for (int i = 1; i <= 2; ++i)
         for (int n = 1; n <= d.Circuits[i].ResistorCount; ++n) {

@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "app/messages.h"
 #include "circuits/catalogue.h"
 #include "circuits/component_adjustment.h"
 #include "circuits/components.h"
@@ -316,7 +317,7 @@ TEST(TfmCirCalStandardValues, OnOffStrategyAndRecalculationSubstituteTheCurrentE
     cal.TabChange(0);
     EXPECT_FALSE(cal.StandardREnabled);
     EXPECT_EQ(cal.StandardRCaption, " Standard 2%");
-    EXPECT_EQ(cal.StandardRReason, StandardValuesUnavailableReason(d));
+    EXPECT_EQ(cal.StandardRReason, app::StandardValuesUnavailableReason(d));
     w.dlg.clear();
     cal.StandardRClick();
     EXPECT_EQ(d.Components.StandardROn, 0);
@@ -445,7 +446,7 @@ TEST(AllCapacitorsStandard, TheOtherNeighbourWhereTheNearestCannotBeBuilt) {
     Window w;
     TDesign& d = *w.d;
     auto before = std::make_unique<TDesign>(d);
-    const std::vector<std::string> notes = MakeCapacitorsStandard(d, nullptr);
+    const std::vector<std::string> notes = app::ValueNoteTexts(MakeCapacitorsStandard(d, nullptr));
     EXPECT_TRUE(notes.empty()) << notes.front();
     int fallbacks = 0;
     for (int s = 1; s <= d.StageCount; ++s) {
