@@ -69,24 +69,6 @@ TEST(LoadCatalogueRow, StartingCapacitorsByStageFrequencyAndRatio) {
     }
 }
 
-TEST(LoadCatalogueRow, ThirdCapacitorStartsAtC1AndGainPairAtTenKilohm) {
-    TDesign d = OneStage("SHP03", 1.0e5L);
-    ASSERT_TRUE(LoadCatalogueRow(d, 1));
-    EXPECT_EQ(static_cast<long double>(C(d.Circuits[1], 3)), static_cast<long double>(C(d.Circuits[1], 1)));
-
-    TDesign g = OneStage("SLP02", 1.0e4L);
-    ASSERT_TRUE(LoadCatalogueRow(g, 1));
-    const TStageCircuit& c = g.Circuits[1];
-    EXPECT_EQ(static_cast<long double>(R(c, 4)), 10000.0L);
-    EXPECT_EQ(c.GainPairIndex, 0);
-    EXPECT_EQ(c.GainPairExponent, 2);
-    EXPECT_EQ(E24Mantissas()[0] * 100.0L, 10000.0L);
-    // SLP02 offers " C2 variable" with a gain pair and four resistors: " C1=C2 : R1=R2" starts set.
-    EXPECT_EQ(c.UseC1EqC2, 1);
-    EXPECT_EQ(c.ResistorCount, 4);
-    EXPECT_EQ(c.GainPair, 1);
-}
-
 TEST(LoadCatalogueRow, LaterLoadsKeepTheUsersCapacitors) {
     TDesign d = OneStage("SLP01", 1.0e4L);
     ASSERT_TRUE(LoadCatalogueRow(d, 1));
@@ -100,47 +82,6 @@ TEST(LoadCatalogueRow, LaterLoadsKeepTheUsersCapacitors) {
     ASSERT_TRUE(LoadCatalogueRow(d, 1));
     EXPECT_NEAR(static_cast<double>(C(d.Circuits[1], 1)), 10.0e-9, 1e-20);
     EXPECT_EQ(d.Circuits[1].UseC1EqC2, 0);
-}
-
-// A reload reads the positions of the user's capacitors back: the index and exponent
-// of the 12-value entry nearest on a logarithmic scale, found here by the decade of the
-// logarithm and the nearest mantissa of that decade, so that the value they stand for
-// is that entry; for values on, near and between the series values of eight decades.
-TEST(LoadCatalogueRow, ReloadFindsTheNearestCapacitorPositions) {
-    const auto e12 = SeriesMantissas(Series::E12);
-    for (int e = -14; e <= -7; ++e)
-        for (std::size_t i = 0; i < e12.size(); ++i) {
-            const long double m = e12[i], next = i + 1 < e12.size() ? e12[i + 1] : 1000.0L;
-            for (const long double probe : {m, m * 1.0001L, std::sqrt(m * next) * (1 + 1e-10L),
-                                            std::sqrt(m * next) * (1 - 1e-10L), 0.5L * (m + next)}) {
-                const long double farads = probe * std::pow(10.0L, static_cast<long double>(e));
-                TDesign d = OneStage("SLP02", 1.0e4L);
-                ASSERT_TRUE(LoadCatalogueRow(d, 1));
-                d.CapSets[1].Value[1] = farads;
-                d.CapSets[1].Value[2] = farads * 3.0L;
-                ASSERT_TRUE(LoadCatalogueRow(d, 1));
-                const TStageCircuit& c = d.Circuits[1];
-                const long double stored[] = {d.CapSets[1].Value[1], d.CapSets[1].Value[2]};
-                const int16_t indices[] = {c.C1Index, c.C2Index}, exponents[] = {c.C1Exponent, c.C2Exponent};
-                for (int k = 0; k < 2; ++k) {
-                    // The entry: the log-nearest series value, its decade from the logarithm.
-                    const long double v = StepE12(stored[k], 0);
-                    const int decade = static_cast<int>(std::floor(std::log10(v) + 1.0e-9L)) - 2;
-                    const long double mantissa = v / std::pow(10.0L, static_cast<long double>(decade));
-                    int best = 0;
-                    for (int j = 1; j < static_cast<int>(e12.size()); ++j)
-                        if (std::fabs(e12[static_cast<std::size_t>(j)] - mantissa) <
-                            std::fabs(e12[static_cast<std::size_t>(best)] - mantissa))
-                            best = j;
-                    EXPECT_EQ(indices[k], best) << static_cast<double>(stored[k]);
-                    EXPECT_EQ(exponents[k], -decade) << static_cast<double>(stored[k]);
-                    EXPECT_NEAR(static_cast<double>(e12[static_cast<std::size_t>(indices[k])] *
-                                                    std::pow(10.0L, static_cast<long double>(-exponents[k])) /
-                                                    v),
-                                1.0, 1e-15);
-                }
-            }
-        }
 }
 
 TEST(DefaultOpAmpGbw, TwentyTimesTheStageFrequencyRoundedDownAtLeastOneMegahertz) {

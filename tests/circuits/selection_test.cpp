@@ -54,60 +54,6 @@ TEST(Spreads, OverTheCircuitsCountsWithTheGainPairLeftOut) {
     EXPECT_EQ(ResistorSpread(c), kSpreadLimit); // limited before truncation
 }
 
-TEST(MetricsTexts, PanelTexts) {
-    TDesign d = SecondOrderStage(stSLP, 1.0e4L, 1.0L, 1.0L);
-    TCircuitCandidate c;
-    c.ResistorCount = 4;
-    c.CapacitorCount = 2;
-    c.OpAmpCount = 1;
-    c.ResistorSpread = 4999;
-    c.CapacitorSpread = 5000;
-    c.DesiredGain = 1.0L;
-    c.ActualGain = 1.001L;
-    c.MinRecGBW = 3.0e6L;
-    CandidateTexts t = MetricsTexts(d, 1, c);
-    EXPECT_EQ(t.SpreadR, "R= 4999:1");
-    EXPECT_EQ(t.SpreadC, "    C= >5000:1");
-    EXPECT_EQ(t.Counts, "R:4    C:2    OA:1");
-    EXPECT_EQ(t.DesiredGain, "Desired gain: 1.0000");
-    EXPECT_EQ(t.ActualGain, "Actual gain: 1.0010");
-    EXPECT_FALSE(t.ActualGainRed); // exactly 0.001 apart
-    EXPECT_EQ(t.DcPhase, "Non-inverting");
-    EXPECT_EQ(t.Gbw, "Unity GBW: 3.0 MHz");
-    EXPECT_EQ(t.Legend[0], "Resistor"); // 4999 > 1000
-    EXPECT_TRUE(t.SelectEnabled);
-
-    c.ActualGain = 1.0011L;
-    c.ResistorSpread = 12;
-    c.Inverting = 1;
-    c.GainFixed = 1;
-    t = MetricsTexts(d, 1, c);
-    EXPECT_TRUE(t.ActualGainRed);
-    EXPECT_TRUE(t.FixedMark);
-    EXPECT_EQ(t.DcPhase, "Inverting");
-    EXPECT_EQ(t.Legend[0], "Capacitor");
-
-    c.NotRealisable = 1;
-    t = MetricsTexts(d, 1, c);
-    EXPECT_EQ(t.SpreadR, "R= N/A ");
-    EXPECT_EQ(t.SpreadC, "    C= N/A");
-    EXPECT_EQ(t.Legend, (std::array<std::string, 3>{"Circuit", "not", "suitable"}));
-    EXPECT_FALSE(t.SelectEnabled);
-
-    // A lowpass notch shows its gains at DC: times (wz/wp)^2.
-    TDesign n = SecondOrderStage(stSLPN, 1.0e4L, 2.0L, 1.0L, 2.0e4L);
-    c = TCircuitCandidate{};
-    c.DesiredGain = 0.5L;
-    c.ActualGain = 0.5L;
-    t = MetricsTexts(n, 1, c);
-    EXPECT_EQ(t.DesiredGain, "Desired gain: 2.0000");
-    // First-order stages have no recommended GBW.
-    TDesign f;
-    f.StageCount = 1;
-    f.Stages[1].StageType = stFLP;
-    EXPECT_EQ(MetricsTexts(f, 1, c).Gbw, "Unity GBW: N/A");
-}
-
 TEST(MetricsTexts, GbwFormats) {
     const std::pair<long double, const char*> cases[] = {
         {1.5e9L, "1.5 GHz"}, {1.0e9L, "1000 MHz"}, {2.0e7L, "20 MHz"},
@@ -150,16 +96,6 @@ TEST(EvaluateCandidates, EveryCandidateOnItsOwnScratchCopy) {
     for (int n = 1; n <= kComponentSlots; ++n)
         EXPECT_EQ(static_cast<long double>(d.Circuits[1].Components[n].Value),
                   static_cast<long double>(before.Circuits[1].Components[n].Value));
-
-    // Evaluating again gives the same figures: nothing leaks from one run to the next.
-    TCandidateSet again;
-    EvaluateCandidates(d, 1, again);
-    for (int k = 1; k <= 6; ++k) {
-        EXPECT_EQ(again.Candidates[static_cast<std::size_t>(k)].ResistorSpread,
-                  set.Candidates[static_cast<std::size_t>(k)].ResistorSpread);
-        EXPECT_EQ(again.Candidates[static_cast<std::size_t>(k)].CapacitorSpread,
-                  set.Candidates[static_cast<std::size_t>(k)].CapacitorSpread);
-    }
 }
 
 TEST(SelectCircuit, RefusedWhenNotRealisableAndRecommendedGbwOtherwise) {
@@ -255,8 +191,6 @@ TEST(DesignStageCircuits, DefaultDesignsMatchTheirIdealResponses) {
         const std::vector<FinalFrequencySample> f = FinalResponse(d, StandardCExactR, 1, d.StageCount);
         ASSERT_EQ(f.size(), static_cast<std::size_t>(kResponsePoints));
         const Approximation& a = d.Approx[d.SelectedApprox];
-        const int inversions = static_cast<int>(InvertingStages(d, 1, d.StageCount).size());
-        (void)inversions;
         for (int i = 0; i <= kResponseIntervals; ++i) {
             const long double ideal = a.Ideal[static_cast<std::size_t>(i)].GainDb;
             if (ideal < -150.0L) continue; // a marked notch: the circuit shows its real depth
@@ -272,14 +206,6 @@ TEST(DesignStageCircuits, DefaultDesignsMatchTheirIdealResponses) {
                         1e-3 * std::fabs(static_cast<double>(a.Ideal[static_cast<std::size_t>(i)].Delay)) +
                             1e-9)
                 << "point " << i;
-        }
-        // The command line's samples cover the same column.
-        const auto samples = FinalResponseSamples(d);
-        ASSERT_EQ(samples.size(), static_cast<std::size_t>(kResponsePoints));
-        EXPECT_NEAR(static_cast<double>(samples[0].FHz / d.FreqColumn[0].F), 1.0, 1e-9);
-        for (std::size_t i = 0; i < samples.size(); ++i) {
-            if (f[i].GainDb < -100.0L) continue; // at a notch the depth is a matter of rounding
-            EXPECT_NEAR(static_cast<double>(samples[i].GainDb), static_cast<double>(f[i].GainDb), 1e-6);
         }
     }
 }
