@@ -349,26 +349,6 @@ TEST(ToleranceAnalysis, PassiveTemperatureChangeMatchesTheDriftedCircuits) {
     }
 }
 
-// Two equal stages: independent spreads add in power, common drifts add directly.
-TEST(ToleranceAnalysis, TwoEqualStages) {
-    TDesign d;
-    ASSERT_TRUE(Design(
-        d, {"lowpass Butterworth 2", {Lowpass, 0.5L, 20.0L, 1000.0L, 3000.0L, 0.0L, 2, 1.0L}, Butterworth}));
-    ASSERT_EQ(d.StageCount, 1);
-    d.Components.ResistorTempCo = 100e-6L;
-    d.Components.TempRise = 30.0L;
-    d.Circuits[1].GbwTempCo = 1000e-6L;
-    const long double w = PassbandEdge(d.Spec);
-    const auto one = AnalyseFilter(d, w);
-    d.StageCount = 2;
-    d.Stages[2] = d.Stages[1];
-    d.Circuits[2] = d.Circuits[1];
-    const auto two = AnalyseFilter(d, w);
-    ASSERT_TRUE(one && two);
-    EXPECT_NEAR((double)two->Spread, std::sqrt(2.0) * (double)one->Spread, 1e-12);
-    EXPECT_NEAR((double)two->TempChange, 2.0 * (double)one->TempChange, 1e-12);
-}
-
 TEST(MonteCarlo, ReproducibleForASeedAndDifferentForAnother) {
     TDesign d;
     ASSERT_TRUE(Design(d, kDesigns[3]));
