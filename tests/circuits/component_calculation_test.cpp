@@ -5,7 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include "analysis/nodal.h"
 #include "circuits/catalogue.h"
 #include "circuits/components.h"
 #include "circuits/standard_values.h"
@@ -146,30 +145,6 @@ TEST(CalculateComponents, FirstOrderGainPairAndTheExactValueMark) {
     // The circuits' gain realiser reports what the circuit reaches.
     EXPECT_NEAR(static_cast<double>(CircuitGainRealiser().Realise(one, 1, 1.0L)), 1.1, 1e-12);
     EXPECT_NEAR(static_cast<double>(CircuitGainRealiser().Realise(one, 1, 3.0L)), 3.0, 1e-12);
-}
-
-TEST(CalculateComponents, PredistortedUnityGainSallenKeyRealisesTheRaisedTargets) {
-    // Qp = 1/sqrt 2, fp = 10 kHz, GBW 1 MHz: with predistortion the components realise
-    // wp (1 + 0.01/sqrt 2) and Qp (1 - 0.01/sqrt 2); read back by the nodal analysis:
-    // at s = j wr a second-order lowpass of pole frequency wr and pole Q qr gives -j K qr.
-    const long double wp = kTwoPi * 1.0e4L, qp = 1.0L / std::sqrt(2.0L);
-    for (int predistort = 0; predistort <= 1; ++predistort) {
-        TDesign d = OneStage("SLP01", wp, qp);
-        d.Circuits[1].Predistort = static_cast<uint8_t>(predistort);
-        ASSERT_TRUE(LoadAndCalculate(d, 1));
-        const long double f = predistort ? 0.01L / std::sqrt(2.0L) : 0.0L;
-        const long double wr = d.Stages[1].Wp * (1 + f), qr = d.Stages[1].Qp * (1 - f);
-        const auto h = NodalResponse("SLP01", StageComponentValues(d.Circuits[1]), {0.0L, wr});
-        ASSERT_TRUE(h);
-        // 1e-9: the targets pass through stored reals (1e-12) and resistor values that
-        // may carry the 1.0002 mark only when standard (these are not).
-        EXPECT_LT(std::abs(h->real()), 1e-9L);
-        EXPECT_NEAR(static_cast<double>(-h->imag() / qr), 1.0, 1e-9);
-        EXPECT_EQ(static_cast<long double>(d.Circuits[1].MinRecGBW), 1.0e5L);
-        // C2 = 4 Qp'^2 C1 takes the predistorted Q.
-        const TStageCircuit& c = d.Circuits[1];
-        EXPECT_NEAR(static_cast<double>(C(c, 2) / C(c, 1)), static_cast<double>(4 * qr * qr), 1e-9);
-    }
 }
 
 TEST(CalculateComponents, FailureLeavesTheRecordAndMarksItNotRealisable) {

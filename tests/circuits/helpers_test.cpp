@@ -173,25 +173,5 @@ TEST(LogNearestE12, NearestOnALogarithmicScale) {
     EXPECT_FALSE(LogNearestE12(static_cast<long double>(INFINITY)));
 }
 
-TEST(ComponentsValid, PositiveFiniteOverTheCountsOnly) {
-    TStageCircuit c;
-    for (int n = 1; n <= 10; ++n)
-        R(c, n) = 0.001L; // placeholders of unused slots do not matter
-    R(c, 1) = 1.0e3L;
-    R(c, 2) = 2.0e3L;
-    C(c, 1) = 1.0e-9L;
-    EXPECT_TRUE(ComponentsValid(c, 2, 1));
-    R(c, 3) = 0.0L;
-    EXPECT_TRUE(ComponentsValid(c, 2, 1));
-    EXPECT_FALSE(ComponentsValid(c, 3, 1));
-    R(c, 2) = -5.0L;
-    EXPECT_FALSE(ComponentsValid(c, 2, 1));
-    R(c, 2) = INFINITY; // saturates on store
-    EXPECT_FALSE(ComponentsValid(c, 2, 1));
-    R(c, 2) = 2.0e3L;
-    C(c, 2) = NAN; // stores as 0
-    EXPECT_FALSE(ComponentsValid(c, 2, 2));
-}
-
 } // namespace
 } // namespace velmora

@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 
 #include "analysis/final_response.h"
-#include "analysis/ideal_responses.h"
 #include "circuits/catalogue.h"
 #include "circuits/components.h"
 #include "circuits/selection.h"
@@ -154,60 +153,6 @@ TEST(AutomaticChoice, DocumentedOrder) {
     EXPECT_EQ(AutomaticChoice(set, 5), 1);
     set.Candidates[1].NotRealisable = 1;
     EXPECT_EQ(AutomaticChoice(set, 5), 0);
-}
-
-// The default specifications of each filter type, designed end to end with automatic
-// circuits: every stage realisable and the final response equal to the ideal one.
-TEST(DesignStageCircuits, DefaultDesignsMatchTheirIdealResponses) {
-    struct Case {
-        stagetest::Spec spec;
-        const char* name;
-    };
-    Case cases[] = {
-        {{Lowpass, 0.5L, 30.0L, 1000.0L, 2000.0L, 0.0L, 0, 1.0L}, "default lowpass"},
-        {{Highpass, 0.5L, 30.0L, 2000.0L, 1000.0L, 0.0L, 0, 1.0L}, "default highpass"},
-        {{Bandpass, 0.5L, 30.0L, 1000.0L, 2000.0L, 2000.0L, 0, 1.0L}, "default bandpass"},
-        {{Bandstop, 0.5L, 30.0L, 2000.0L, 1000.0L, 2000.0L, 0, 1.0L}, "default bandstop"},
-        {{Lowpass, 0.5L, 40.0L, 1000.0L, 1500.0L, 0.0L, 0, 10.0L}, "lowpass with gain 10"},
-    };
-    for (const Case& k : cases) {
-        SCOPED_TRACE(k.name);
-        TDesign d;
-        ASSERT_TRUE(stagetest::Calculate(d, k.spec));
-        const int approx = DefaultApproximation(d);
-        ASSERT_GE(approx, 0);
-        ChooseApproximation(d, approx);
-        ASSERT_EQ(SynthesiseStages(d), SynthesisStatus::Ok);
-        ComputeIdealResponses(d);
-
-        const CircuitsOutcome out = DesignStageCircuits(d);
-        ASSERT_TRUE(out.ok) << out.message;
-        EXPECT_EQ(d.DesignLevel, LevelComponents);
-        for (int i = 1; i <= d.StageCount; ++i) {
-            EXPECT_EQ(d.Circuits[i].NotRealisable, 0) << "stage " << i;
-            EXPECT_NE(d.Circuits[i].CircuitChoice, 0);
-        }
-
-        const std::vector<FinalFrequencySample> f = FinalResponse(d, StandardCExactR, 1, d.StageCount);
-        ASSERT_EQ(f.size(), static_cast<std::size_t>(kResponsePoints));
-        const Approximation& a = d.Approx[d.SelectedApprox];
-        for (int i = 0; i <= kResponseIntervals; ++i) {
-            const long double ideal = a.Ideal[static_cast<std::size_t>(i)].GainDb;
-            if (ideal < -150.0L) continue; // a marked notch: the circuit shows its real depth
-            EXPECT_NEAR(static_cast<double>(f[static_cast<std::size_t>(i)].GainDb),
-                        static_cast<double>(ideal), 0.01)
-                << "point " << i;
-            // The phase lags agree up to whole turns (both are continuous sums of angles).
-            const long double dphi =
-                f[static_cast<std::size_t>(i)].PhaseLag - a.Ideal[static_cast<std::size_t>(i)].Phase;
-            EXPECT_NEAR(static_cast<double>(std::remainder(dphi, 360.0L)), 0.0, 0.05) << "point " << i;
-            EXPECT_NEAR(static_cast<double>(f[static_cast<std::size_t>(i)].DelayS),
-                        static_cast<double>(a.Ideal[static_cast<std::size_t>(i)].Delay),
-                        1e-3 * std::fabs(static_cast<double>(a.Ideal[static_cast<std::size_t>(i)].Delay)) +
-                            1e-9)
-                << "point " << i;
-        }
-    }
 }
 
 TEST(DesignStageCircuits, AskedCircuitsAndRefusals) {
