@@ -104,30 +104,6 @@ TEST(DefaultOpAmpGbw, TwentyTimesTheStageFrequencyRoundedDownAtLeastOneMegahertz
     }
 }
 
-TEST(IsStandardResistor, SeriesOfTheTolerance) {
-    struct Case {
-        long double ohms;
-        bool e96, e24, e12;
-    };
-    const Case cases[] = {
-        {10.0e3L, true, true, true},
-        {4.7e3L, false, true, true},
-        {4.75e3L, true, false, false},
-        {9.1e3L, false, true, false},
-        {12.1e3L, true, false, false},
-        {10.0e3L * 1.0002L, false, false, false},
-        {100.0L * (1 + 5e-7L), true, true, true},
-        {1.0L, true, true, true},
-        {976.0e3L, true, false, false},
-        {0.0L, false, false, false},
-    };
-    for (const Case& k : cases) {
-        EXPECT_EQ(IsStandardResistor(k.ohms, 1.0L), k.e96) << static_cast<double>(k.ohms);
-        EXPECT_EQ(IsStandardResistor(k.ohms, 5.0L), k.e24) << static_cast<double>(k.ohms);
-        EXPECT_EQ(IsStandardResistor(k.ohms, 10.0L), k.e12) << static_cast<double>(k.ohms);
-    }
-}
-
 TEST(CalculateComponents, FirstOrderGainPairAndTheExactValueMark) {
     // FLP02 at gain 2: R2 = R3 = 10 kOhm, both standard, so both leave the calculation at
     // 10 kOhm x 1.0002. At gain 1.0 the circuit gives its least gain 1.1 and says so.

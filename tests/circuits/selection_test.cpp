@@ -126,35 +126,6 @@ TEST(SelectCircuit, RefusedWhenNotRealisableAndRecommendedGbwOtherwise) {
     EXPECT_EQ(d.Circuits[1].Initialise, 0);
 }
 
-TEST(AutomaticChoice, DocumentedOrder) {
-    TCandidateSet set;
-    const auto make = [](int opamps, int32_t rs, int32_t cs, long double gain) {
-        TCircuitCandidate c;
-        c.OpAmpCount = static_cast<int16_t>(opamps);
-        c.ResistorSpread = rs;
-        c.CapacitorSpread = cs;
-        c.DesiredGain = 2.0L;
-        c.ActualGain = gain;
-        return c;
-    };
-    set.Candidates[1] = make(1, 3000, 1, 2.0L); // spread warning
-    set.Candidates[2] = make(1, 3, 1, 1.0L);    // gain missed
-    set.Candidates[3] = make(3, 2, 1, 2.0L);
-    set.Candidates[4] = make(1, 9, 1, 2.0L);
-    set.Candidates[5] = make(1, 5, 1, 2.0L);
-    EXPECT_EQ(AutomaticChoice(set, 5), 5); // fewest op amps, then smallest spread
-    set.Candidates[5].Excluded = 1;
-    EXPECT_EQ(AutomaticChoice(set, 5), 4);
-    set.Candidates[4].NotRealisable = 1;
-    EXPECT_EQ(AutomaticChoice(set, 5), 3);
-    set.Candidates[3].NotRealisable = 1;
-    EXPECT_EQ(AutomaticChoice(set, 5), 2); // a missed gain counts after a spread warning
-    set.Candidates[2].NotRealisable = 1;
-    EXPECT_EQ(AutomaticChoice(set, 5), 1);
-    set.Candidates[1].NotRealisable = 1;
-    EXPECT_EQ(AutomaticChoice(set, 5), 0);
-}
-
 TEST(DesignStageCircuits, AskedCircuitsAndRefusals) {
     TDesign d;
     ASSERT_TRUE(stagetest::Calculate(d, {Lowpass, 0.5L, 30.0L, 1000.0L, 2000.0L, 0.0L, 4, 1.0L}));

@@ -60,10 +60,15 @@ TEST(StandardResistor, ValuesOfOtherSeriesAndOddValuesAreNot) {
         bool e96, e24, e12;
     };
     const Case cases[] = {
-        {10.0e3L, true, true, true},    {10.2e3L, true, false, false},     {4.99e3L, true, false, false},
-        {11.0e3L, true, true, false},   {12.0e3L, false, true, true},      {9.1e3L, false, true, false},
-        {4.7e3L, false, true, true},    {10.5e3L, true, false, false},     {10.4e3L, false, false, false},
-        {4.71e3L, false, false, false}, {10.0002e3L, false, false, false},
+        {10.0e3L, true, true, true},       {10.2e3L, true, false, false},
+        {4.99e3L, true, false, false},     {11.0e3L, true, true, false},
+        {12.0e3L, false, true, true},      {9.1e3L, false, true, false},
+        {4.7e3L, false, true, true},       {10.5e3L, true, false, false},
+        {10.4e3L, false, false, false},    {4.71e3L, false, false, false},
+        {10.0002e3L, false, false, false}, {4.75e3L, true, false, false},
+        {12.1e3L, true, false, false},     {100.0L * (1 + 5e-7L), true, true, true},
+        {1.0L, true, true, true},          {976.0e3L, true, false, false},
+        {0.0L, false, false, false},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(FindStandardResistor(c.ohms, 1).has_value(), c.e96) << static_cast<double>(c.ohms);
