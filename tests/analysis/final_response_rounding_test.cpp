@@ -23,6 +23,7 @@
 #include "model/real48.h"
 #include "stages/stage_test_support.h"
 #include "stages/synthesis.h"
+#include "support/designs.h"
 
 namespace velmora {
 namespace {
@@ -63,11 +64,7 @@ const DesignCase kDesigns[] = {
 };
 
 bool Design(TDesign& d, const DesignCase& k) {
-    if (!stagetest::Calculate(d, k.spec)) return false;
-    ChooseApproximation(d, k.approx);
-    if (SynthesiseStages(d) != SynthesisStatus::Ok) return false;
-    ComputeIdealResponses(d);
-    if (!DesignStageCircuits(d).ok) return false;
+    if (!test::DesignFilter(d, k.spec, k.approx).ok) return false;
     if (k.standardValues) {
         d.Components.ResistorTolerance = 1.0L;
         if (!SwitchStandardROn(d, nullptr).ok) return false;

@@ -12,7 +12,7 @@
 #include "approx/specification_mask.h"
 #include "circuits/components.h"
 #include "circuits/standard_substitution.h"
-#include "output/output_test_support.h"
+#include "support/designs.h"
 
 namespace velmora {
 namespace {
@@ -115,7 +115,7 @@ TEST(SpecificationMask, BandsOfBandFiltersAreGeometricallySymmetric) {
 TEST(SpecificationCheck, OpAmpsThatMakeTheFilterMissAndTheGbwItNeeds) {
     TDesign d;
     const stagetest::Spec spec{Lowpass, 0.5L, 60, 20000, 40000, 0, 0};
-    ASSERT_TRUE(outtest::DesignWith(d, spec, Elliptic, "", false, false, 1.0e6L).ok);
+    ASSERT_TRUE(test::DesignWith(d, spec, Elliptic, "", false, false, 1.0e6L).ok);
     const SpecificationCheck c = CheckSpecification(d);
     ASSERT_EQ(c.Variants.size(), 3u);
     EXPECT_EQ(c.Variants[0].Variant, CheckedVariant::Ideal);
@@ -174,7 +174,7 @@ TEST(SpecificationCheck, ReachedGainIsTheBuiltFiltersGainAtItsReferenceFrequency
     for (const Case& c : cases) {
         SCOPED_TRACE(stagetest::Describe(c.spec) + " " + c.key);
         TDesign d;
-        ASSERT_TRUE(outtest::DesignWith(d, c.spec, c.approx, c.key).ok);
+        ASSERT_TRUE(test::DesignWith(d, c.spec, c.approx, c.key).ok);
         if (c.standardSeries) {
             d.Components.ResistorTolerance = static_cast<long double>(c.standardSeries);
             ASSERT_TRUE(SwitchStandardROn(d, nullptr).ok);

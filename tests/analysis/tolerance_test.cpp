@@ -20,6 +20,7 @@
 #include "stages/stage_test_support.h"
 #include "stages/stage_types.h"
 #include "stages/synthesis.h"
+#include "support/designs.h"
 
 namespace velmora {
 namespace {
@@ -131,11 +132,7 @@ const DesignCase kDesigns[] = {
 };
 
 bool Design(TDesign& d, const DesignCase& k) {
-    if (!stagetest::Calculate(d, k.spec)) return false;
-    ChooseApproximation(d, k.approx);
-    if (SynthesiseStages(d) != SynthesisStatus::Ok) return false;
-    ComputeIdealResponses(d);
-    return DesignStageCircuits(d).ok;
+    return test::DesignFilter(d, k.spec, k.approx).ok;
 }
 
 // Puts the offered circuit `choice` into the stage and calculates it.
