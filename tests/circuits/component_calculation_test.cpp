@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include "circuit_stage_support.h"
 #include "circuits/catalogue.h"
 #include "circuits/components.h"
 #include "circuits/standard_values.h"
@@ -13,29 +14,9 @@
 namespace velmora {
 namespace {
 
-constexpr long double kTwoPi = 2.0L * std::numbers::pi_v<long double>;
+using test::kTwoPi;
 
-// A design with one stage of the given type and targets, its circuit set to `key`.
-TDesign OneStage(const char* key, long double wp, long double qp = 0.7071067811865476L,
-                 long double gain = 1.0L, long double wz = 0.0L) {
-    TDesign d;
-    const CatalogueEntry* e = EntryByKey(key);
-    d.StageCount = 1;
-    TStageCoeffs& s = d.Stages[1];
-    s.StageType = static_cast<uint8_t>(e->type);
-    s.Wp = wp;
-    s.Qp = isFirstOrder(e->type) ? 0.0L : qp;
-    s.Sigma = isFirstOrder(e->type) ? wp : 0.0L;
-    s.Wz = wz;
-    TStageCircuit& c = d.Circuits[1];
-    c.CircuitNumber = static_cast<int16_t>(e->number);
-    c.CircuitChoice = static_cast<int16_t>(e->choice);
-    c.Initialise = 1;
-    c.DesiredGain = gain;
-    c.ActualGain = gain;
-    c.OpAmpGBW = 1.0e6L;
-    return d;
-}
+using test::OneStage;
 
 TEST(LoadCatalogueRow, StartingCapacitorsByStageFrequencyAndRatio) {
     struct Case {
