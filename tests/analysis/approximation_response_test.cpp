@@ -1,7 +1,7 @@
 // The ideal responses of real approximations, computed by the approximation step from
 // varied specifications, against H(s) built from the approximation's own pole, zero
-// and numerator-constant view (complex products; delay by numeric differentiation),
-// and the time responses against a simulation of the same H(s).
+// and numerator-constant view (complex products; delay by numeric differentiation).
+// The time responses are checked against a simulation in time_response_test.cpp.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -9,11 +9,9 @@
 #include <numbers>
 #include <string>
 
-#include "analysis/graph_axes.h"
 #include "analysis/ideal_responses.h"
 #include "approx/approximation.h"
 #include "approx/poles_zeros.h"
-#include "support/cascade_simulation.h"
 #include "support/hand_built_filters.h"
 #include "support/response_reference.h"
 #include "support/specifications.h"
@@ -21,7 +19,6 @@
 namespace velmora {
 namespace {
 
-constexpr long double kTwoPi = 2 * std::numbers::pi_v<long double>;
 
 using test::Spec;
 

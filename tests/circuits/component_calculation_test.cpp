@@ -1,5 +1,5 @@
 // Loading a catalogue row, the default op-amp GBW and the component calculation of a
-// stage: starting values, the capacitor set, exact sensitivities and the exact-value mark.
+// stage: starting capacitors, the user's capacitors kept, the exact-value mark, failures.
 #include <cmath>
 #include <numbers>
 

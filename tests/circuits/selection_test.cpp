@@ -1,5 +1,5 @@
-// Candidate evaluation, metrics texts, selection and the automatic path to calculated
-// components, ending in the final response against the ideal one.
+// Candidate evaluation, the spreads and GBW texts of the panel, selection, circuits asked
+// by key, and the note on an inverting output.
 #include <cmath>
 #include <numbers>
 
