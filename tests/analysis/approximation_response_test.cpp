@@ -19,7 +19,6 @@
 namespace velmora {
 namespace {
 
-
 using test::Spec;
 
 const Spec kSpecs[] = {
