@@ -1,7 +1,7 @@
 // The ideal responses of real approximations, computed by the approximation step from
 // varied specifications, against H(s) built from the approximation's own pole, zero
-// and numerator-constant view (complex products; delay by numeric differentiation),
-// and the time responses against a simulation of the same H(s).
+// and numerator-constant view (complex products; delay by numeric differentiation).
+// The time responses are checked against a simulation in time_response_test.cpp.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -9,19 +9,15 @@
 #include <numbers>
 #include <string>
 
-#include "analysis/graph_axes.h"
 #include "analysis/ideal_responses.h"
 #include "approx/approximation.h"
 #include "approx/poles_zeros.h"
-#include "support/cascade_simulation.h"
 #include "support/hand_built_filters.h"
 #include "support/response_reference.h"
 #include "support/specifications.h"
 
 namespace velmora {
 namespace {
-
-constexpr long double kTwoPi = 2 * std::numbers::pi_v<long double>;
 
 using test::Spec;
 
@@ -144,77 +140,6 @@ TEST(ApproximationResponses, AgreeWithPolesZerosAndGain) {
                 d, f.approx, axis.Log, [&](std::complex<long double> s) { return f.H(s); }, zeroW, f.name);
         }
     }
-}
-
-// The default axes agree with the graph ranges the approximation step stores.
-TEST(ApproximationResponses, DefaultAxesMatchTheStoredGraphRanges) {
-    for (const Spec& e : kSpecs) {
-        for (bool hz : {true, false}) {
-            TDesign& d = Scratch();
-            test::FillSpecification(d, e);
-            d.Opt.FreqUnitsHz = hz;
-            ASSERT_TRUE(test::CalculateApproximations(d));
-            const FrequencyAxis f = DefaultFrequencyAxis(d);
-            EXPECT_EQ(static_cast<long double>(Real48(f.Min)), d.Ranges.GraphFreqMin) << e.name;
-            EXPECT_EQ(static_cast<long double>(Real48(f.Max)), d.Ranges.GraphFreqMax) << e.name;
-            EXPECT_EQ(f.Decade, d.Ranges.GraphFreqDecade) << e.name;
-            const TimeAxis t = DefaultTimeAxis(d);
-            EXPECT_EQ(t.Exp, d.Ranges.TimeScaleExp) << e.name;
-            EXPECT_EQ(t.FullScale, d.Ranges.TimeFullScale) << e.name;
-        }
-    }
-}
-
-// Step and impulse responses of every usable approximation against the simulated
-// cascade, with the specifications scaled down to about 1 rad/s so that the
-// simulation stays short: the same shapes, time scaled by the frequency factor.
-TEST(ApproximationResponses, TimeResponsesAgreeWithSimulation) {
-    int checked = 0;
-    for (const Spec& original : kSpecs) {
-        Spec e = original;
-        const long double scale =
-            1 / (kTwoPi * (e.type == Lowpass || e.type == Highpass ? e.pass : e.center));
-        e.pass *= scale;
-        e.stop *= scale;
-        e.center *= scale;
-        TDesign& d = Scratch();
-        test::FillSpecification(d, e);
-        ASSERT_TRUE(test::CalculateApproximations(d)) << e.name;
-        const TimeAxis axis = DefaultTimeAxis(d);
-        ComputeIdealTimeResponses(d, axis);
-        std::vector<long double> times;
-        for (int i = 0; i <= kResponseIntervals; ++i)
-            times.push_back(AxisTime(axis, i));
-        for (int a : ResponseApproximations(d)) {
-            // A 20th-order simulation over hundreds of periods is slow under the
-            // sanitizers; orders up to 12 cover every kind of section.
-            if (d.Approx[a].Result.Order > 12) continue;
-            ++checked;
-            SCOPED_TRACE(std::string(e.name) + ", " + kApproxNames[a]);
-            const test::CascadeSimulation sim(ApproxPoles(d, a), ApproxZeros(d, a),
-                                              ApproxNumeratorGain(d, a));
-            const auto step = sim.Run(times, false);
-            const auto impulse = sim.Run(times, true);
-            long double stepMax = 0, impulseMax = 0;
-            for (int i = 0; i <= kResponseIntervals; ++i) {
-                stepMax = std::max(stepMax, std::fabs(step[i]));
-                impulseMax = std::max(impulseMax, std::fabs(impulse[i]));
-            }
-            for (int i = 0; i <= kResponseIntervals; ++i) {
-                EXPECT_NEAR(d.Approx[a].Ideal[i].Step, step[i], 1e-6L * stepMax) << i;
-                EXPECT_NEAR(d.Approx[a].Ideal[i].Impulse, impulse[i], 1e-6L * impulseMax) << i;
-            }
-            if (e.type == Lowpass) { // settles to the DC gain of H
-                const auto H = ReferenceOf(d, a);
-                const ResidueSet r = Residues(IdealFilterOf(d, a));
-                long double slowest = 1e30L;
-                for (const auto& p : ApproxPoles(d, a))
-                    slowest = std::min(slowest, -p.real());
-                EXPECT_NEAR(StepValue(r, 1, 60 / slowest), std::abs(H({0, 0})), 1e-9L);
-            }
-        }
-    }
-    EXPECT_GE(checked, 40);
 }
 
 } // namespace

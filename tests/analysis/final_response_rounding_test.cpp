@@ -23,6 +23,7 @@
 #include "model/real48.h"
 #include "stages/stage_test_support.h"
 #include "stages/synthesis.h"
+#include "support/designs.h"
 
 namespace velmora {
 namespace {
@@ -63,11 +64,7 @@ const DesignCase kDesigns[] = {
 };
 
 bool Design(TDesign& d, const DesignCase& k) {
-    if (!stagetest::Calculate(d, k.spec)) return false;
-    ChooseApproximation(d, k.approx);
-    if (SynthesiseStages(d) != SynthesisStatus::Ok) return false;
-    ComputeIdealResponses(d);
-    if (!DesignStageCircuits(d).ok) return false;
+    if (!test::DesignFilter(d, k.spec, k.approx).ok) return false;
     if (k.standardValues) {
         d.Components.ResistorTolerance = 1.0L;
         if (!SwitchStandardROn(d, nullptr).ok) return false;
@@ -320,66 +317,6 @@ TEST(FinalResponseRounding, EqualsTheExtendedEvaluationRoundedPointByPoint) {
     EXPECT_GT(totalExtended, 0);
     EXPECT_LT(totalExtended, totalPoints / 4);
     EXPECT_LT(justified * 100, totalPoints);
-}
-
-// The stored values are 6-byte reals, and the response agrees with the independent
-// evaluation by the roots (one arctangent per root, complex polynomial values) to the
-// accuracy of the 6-byte real (about 1e-12 relative; 1e-9 leaves room for the roots'
-// conditioning in the 20th-order cascades). Next to a notch the gain is a difference of
-// terms of the passband's size, so it is compared absolutely there (1e-15 of a passband
-// gain near 1).
-TEST(FinalResponseRounding, StoredValuesAre6ByteRealsAndAgreeWithTheRoots) {
-    for (const DesignCase& k : kDesigns) {
-        SCOPED_TRACE(k.name);
-        TDesign d;
-        ASSERT_TRUE(Design(d, k));
-        const auto fast = FinalResponse(d, StandardCExactR, 1, d.StageCount);
-        ASSERT_EQ(fast.size(), static_cast<std::size_t>(kResponseIntervals + 1));
-        for (std::size_t i = 0; i < fast.size(); i += 7) {
-            const auto& s = fast[i];
-            for (const long double v : {s.GainDb, s.GainVV, s.PhaseLag, s.PhaseDeg, s.DelayS})
-                EXPECT_EQ(v, Rounded(v));
-            EXPECT_EQ(s.PhaseDeg, -s.PhaseLag);
-            const auto p = FinalResponseAt(d, StandardCExactR, 1, d.StageCount, s.W);
-            ASSERT_TRUE(p.has_value());
-            EXPECT_NEAR(static_cast<double>(s.GainVV), static_cast<double>(p->GainVV),
-                        1e-9 * static_cast<double>(p->GainVV) + 1e-15);
-            EXPECT_NEAR(static_cast<double>(s.PhaseLag), static_cast<double>(p->PhaseLag),
-                        1e-9 * (1.0 + std::fabs(static_cast<double>(p->PhaseLag))));
-            EXPECT_NEAR(static_cast<double>(s.DelayS), static_cast<double>(p->Delay),
-                        1e-9 * std::fabs(static_cast<double>(p->Delay)) + 1e-15);
-        }
-    }
-}
-
-// The samples the command line reports lie at the frequencies of the design's column over
-// the same axis and are the same samples as the column's, for the ideal variants and the
-// op-amp one.
-TEST(FinalResponseRounding, ReportedSamplesLieOnTheDesignColumn) {
-    for (const DesignCase& k : kDesigns) {
-        SCOPED_TRACE(k.name);
-        TDesign d;
-        ASSERT_TRUE(Design(d, k)); // the design's column is built over its default axis
-        const auto reported = FinalResponseSamples(d);
-        const auto column = FinalResponse(d, StandardCExactR, 1, d.StageCount);
-        const auto gbw = FinalGbwResponseSamples(d);
-        ASSERT_EQ(reported.size(), static_cast<std::size_t>(kResponsePoints));
-        ASSERT_EQ(column.size(), reported.size());
-        ASSERT_EQ(gbw.size(), reported.size());
-        for (int i = 0; i <= kResponseIntervals; ++i) {
-            const auto& r = reported[static_cast<std::size_t>(i)];
-            const auto& c = column[static_cast<std::size_t>(i)];
-            ASSERT_EQ(r.FHz, d.FreqColumn[i].F.value()) << i;
-            ASSERT_EQ(r.W, d.FreqColumn[i].W.value()) << i;
-            EXPECT_EQ(r.GainDb, c.GainDb) << i;
-            EXPECT_EQ(r.GainVV, c.GainVV) << i;
-            EXPECT_EQ(r.PhaseLag, c.PhaseLag) << i;
-            EXPECT_EQ(r.PhaseDeg, c.PhaseDeg) << i;
-            EXPECT_EQ(r.DelayS, c.DelayS) << i;
-            EXPECT_EQ(gbw[static_cast<std::size_t>(i)].FHz, r.FHz) << i;
-            EXPECT_EQ(gbw[static_cast<std::size_t>(i)].W, r.W) << i;
-        }
-    }
 }
 
 // Every stored value of the column (gain in V/V and dB, phase lag and delay) is the

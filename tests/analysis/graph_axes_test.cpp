@@ -100,31 +100,6 @@ TEST(GraphAxes, NiceRangesAndGainAxes) {
     EXPECT_NEAR(GainVVAxisFor(1).Max, 1.2L, 1e-15L);
 }
 
-TEST(GraphAxes, PlotAreaAndMapping) {
-    const PlotArea area = PlotAreaOf(800, 600);
-    EXPECT_DOUBLE_EQ(area.Left, 144);
-    EXPECT_DOUBLE_EQ(area.Right, 736);
-    EXPECT_DOUBLE_EQ(area.Top, 60);
-    EXPECT_DOUBLE_EQ(area.Bottom, 480);
-    EXPECT_FALSE(area.Contains(100, 300));
-    EXPECT_FALSE(area.Contains(400, 500));
-    EXPECT_TRUE(area.Contains(400, 300));
-
-    const FrequencyAxis log{10, 100000, true, true};
-    EXPECT_NEAR(FrequencyAtX(log, area, 440), 1000.0L, 1e-9L); // halfway: two decades up
-    EXPECT_NEAR(XOfFrequency(log, area, 100), 144 + 592 * 0.25, 1e-9);
-    const FrequencyAxis lin{0, 8000, false, true};
-    EXPECT_NEAR(FrequencyAtX(lin, area, 144 + 74), 1000.0L, 1e-9L);
-    for (double x : {144.0, 200.5, 440.0, 735.0}) {
-        EXPECT_NEAR(XOfFrequency(log, area, FrequencyAtX(log, area, x)), x, 1e-9);
-        EXPECT_NEAR(XOfFrequency(lin, area, FrequencyAtX(lin, area, x)), x, 1e-9);
-    }
-    const AxisRange db{-40, 10, 10};
-    EXPECT_NEAR(ValueAtY(db, area, 60), 10, 1e-12L);
-    EXPECT_NEAR(ValueAtY(db, area, 480), -40, 1e-12L);
-    EXPECT_NEAR(YOfValue(db, area, 0), 60 + 420 * 0.2, 1e-9);
-}
-
 ResponseAxes GainAxes() {
     ResponseAxes axes;
     axes.Freq = FrequencyAxis{10, 100000, true, true};

@@ -12,7 +12,7 @@
 #include "approx/specification_mask.h"
 #include "circuits/components.h"
 #include "circuits/standard_substitution.h"
-#include "output/output_test_support.h"
+#include "support/designs.h"
 
 namespace velmora {
 namespace {
@@ -115,7 +115,7 @@ TEST(SpecificationMask, BandsOfBandFiltersAreGeometricallySymmetric) {
 TEST(SpecificationCheck, OpAmpsThatMakeTheFilterMissAndTheGbwItNeeds) {
     TDesign d;
     const stagetest::Spec spec{Lowpass, 0.5L, 60, 20000, 40000, 0, 0};
-    ASSERT_TRUE(outtest::DesignWith(d, spec, Elliptic, "", false, false, 1.0e6L).ok);
+    ASSERT_TRUE(test::DesignWith(d, spec, Elliptic, "", false, false, 1.0e6L).ok);
     const SpecificationCheck c = CheckSpecification(d);
     ASSERT_EQ(c.Variants.size(), 3u);
     EXPECT_EQ(c.Variants[0].Variant, CheckedVariant::Ideal);
@@ -137,76 +137,6 @@ TEST(SpecificationCheck, OpAmpsThatMakeTheFilterMissAndTheGbwItNeeds) {
     EXPECT_TRUE(CheckVariant(withNeed, CheckedVariant::Gbw)->Meets());
     EXPECT_FALSE(CheckVariant(below, CheckedVariant::Gbw)->Meets());
     ASSERT_EQ(c.Required->StageHz.size(), static_cast<std::size_t>(d.StageCount));
-}
-
-// Strategy 1 of the standard-value substitution is the better one, as its name promises:
-// over specifications of every type and several approximations, and each resistor
-// series, the whole filter's worst mask margin with strategy 1 is never below strategy
-// 2's (the nearest values). It must also find something better often, or it would not be
-// searching.
-TEST(SpecificationCheck, StrategyOneNeverMissesTheMaskByMoreThanNearestValues) {
-    struct Case {
-        stagetest::Spec spec;
-        int approx;
-    };
-    const Case corpus[] = {
-        {{Lowpass, 0.5L, 60, 20000, 40000, 0, 0}, Elliptic},
-        {{Lowpass, 0.5L, 40, 1000, 2000, 0, 0}, Chebyshev},
-        {{Lowpass, 1.0L, 50, 3400, 8000, 0, 0}, Butterworth},
-        {{Lowpass, 0.1L, 70, 1000, 1600, 0, 0}, Elliptic},
-        {{Lowpass, 3.0L, 30, 100, 400, 0, 0}, Bessel},
-        {{Lowpass, 0.5L, 45, 50000, 120000, 0, 0}, InverseChebyshev},
-        {{Lowpass, 1.0L, 80, 15000, 22000, 0, 0}, Elliptic},
-        {{Lowpass, 0.25L, 35, 10, 30, 0, 0}, Chebyshev},
-        {{Highpass, 0.5L, 40, 2000, 1000, 0, 0}, Butterworth},
-        {{Highpass, 0.5L, 60, 20000, 10000, 0, 0}, Elliptic},
-        {{Highpass, 1.0L, 50, 300, 100, 0, 0}, Chebyshev},
-        {{Highpass, 0.2L, 45, 5000, 3000, 0, 0}, InverseChebyshev},
-        {{Highpass, 0.5L, 70, 1000, 700, 0, 0}, Elliptic},
-        {{Highpass, 3.0L, 25, 100, 30, 0, 0}, Butterworth},
-        {{Highpass, 0.5L, 40, 40000, 15000, 0, 0}, Chebyshev},
-        {{Highpass, 1.0L, 55, 60, 40, 0, 0}, Elliptic},
-        {{Bandpass, 0.5L, 40, 1000, 3000, 3000, 0}, Butterworth},
-        {{Bandpass, 1.0L, 40, 500, 2000, 5000, 0}, Chebyshev},
-        {{Bandpass, 0.5L, 50, 3100, 6000, 1850, 0}, Elliptic},
-        {{Bandpass, 0.5L, 30, 200, 1000, 1000, 0}, InverseChebyshev},
-        {{Bandpass, 0.2L, 60, 10000, 25000, 100000, 0}, Elliptic},
-        {{Bandpass, 1.0L, 35, 50, 150, 400, 0}, Chebyshev},
-        {{Bandpass, 3.0L, 20, 100, 400, 1000, 0}, Bessel},
-        {{Bandpass, 0.5L, 45, 2000, 5000, 10000, 0}, Butterworth},
-        {{Bandstop, 0.5L, 30, 2000, 500, 2000, 0}, Butterworth},
-        {{Bandstop, 0.5L, 60, 1000, 200, 2000, 0}, Elliptic},
-        {{Bandstop, 1.0L, 40, 40, 6, 50, 0}, Chebyshev},
-        {{Bandstop, 0.5L, 50, 4000, 1000, 10000, 0}, InverseChebyshev},
-        {{Bandstop, 0.2L, 40, 300, 100, 1000, 0}, Elliptic},
-        {{Bandstop, 1.0L, 30, 20000, 5000, 50000, 0}, Chebyshev},
-        {{Bandstop, 0.5L, 45, 500, 150, 800, 0}, Butterworth},
-        {{Bandstop, 3.0L, 35, 6000, 2000, 20000, 0}, Elliptic},
-    };
-    int runs = 0, better = 0;
-    for (const Case& k : corpus) {
-        SCOPED_TRACE(stagetest::Describe(k.spec));
-        TDesign exact;
-        ASSERT_TRUE(outtest::DesignWith(exact, k.spec, k.approx, "").ok);
-        for (const long double tolerance : {1.0L, 5.0L, 10.0L}) {
-            SCOPED_TRACE(static_cast<double>(tolerance));
-            long double worst[3] = {};
-            for (const int strategy : {1, 2}) {
-                TDesign d = exact;
-                d.Components.ResistorTolerance = tolerance;
-                d.Components.SubstitutionStrategy = static_cast<uint8_t>(strategy);
-                ASSERT_TRUE(SwitchStandardROn(d, nullptr).ok);
-                const auto m = CheckVariant(d, CheckedVariant::Standard);
-                ASSERT_TRUE(m);
-                worst[strategy] = std::min(m->PassMarginDb, m->StopMarginDb);
-            }
-            ++runs;
-            EXPECT_GE(worst[1], worst[2] - 0.01L);
-            if (worst[1] > worst[2] + 0.01L) ++better;
-        }
-    }
-    EXPECT_EQ(runs, 96);
-    EXPECT_GT(better, runs / 4);
 }
 
 } // namespace
@@ -235,11 +165,16 @@ TEST(SpecificationCheck, ReachedGainIsTheBuiltFiltersGainAtItsReferenceFrequency
         // from the specified gain is the gain reached.
         {{Bandstop, 0.5L, 20, 1000, 200, 2000, 0}, Butterworth, "SN01", 10},
         {{Lowpass, 0.5L, 40, 1000, 2000, 0, 0, 4.0L}, Chebyshev, "", 1},
+        // Designs whose built gain once came out 0.13 to 0.62 dB above the gain reported.
+        {{Highpass, 0.5L, 30, 1000, 500, 0, 1}, Butterworth, "", 0},
+        {{Highpass, 0.5L, 30, 1000, 500, 0, 5}, Bessel, "", 0},
+        {{Highpass, 1.99095L, 9.8865L, 126689, 21542}, InverseChebyshev, "", 0},
+        {{Bandstop, 2.14866L, 5.40517L, 1.50462L, 0.275715L, 26.8401L}, Butterworth, "", 0},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(stagetest::Describe(c.spec) + " " + c.key);
         TDesign d;
-        ASSERT_TRUE(outtest::DesignWith(d, c.spec, c.approx, c.key).ok);
+        ASSERT_TRUE(test::DesignWith(d, c.spec, c.approx, c.key).ok);
         if (c.standardSeries) {
             d.Components.ResistorTolerance = static_cast<long double>(c.standardSeries);
             ASSERT_TRUE(SwitchStandardROn(d, nullptr).ok);

@@ -67,24 +67,6 @@ TEST(DefaultTimeAxis, WorkedExamples) {
 
 // ---- Closed forms -----------------------------------------------------------------------
 
-TEST(TimeResponse, FirstOrderLowpassClosedForm) {
-    HandFilter f = Named("first-order lowpass");
-    for (long double G : {1.0L, 2.5L}) {
-        f.G = G;
-        TDesign& d = FreshDesign();
-        test::Install(d, f);
-        const TimeAxis axis = DefaultTimeAxis(d);
-        ComputeIdealTimeResponses(d, axis);
-        const long double sigma = f.wpb;
-        for (int i = 0; i <= kResponseIntervals; ++i) {
-            const long double t = AxisTime(axis, i);
-            // y = G (1 - e^-sigma t), h = G sigma e^-sigma t; 1e-11 covers Real48 storage.
-            EXPECT_NEAR(d.Approx[0].Ideal[i].Step, G * (1 - std::exp(-sigma * t)), 1e-11L * G);
-            EXPECT_NEAR(d.Approx[0].Ideal[i].Impulse, G * sigma * std::exp(-sigma * t), 1e-11L * G * sigma);
-        }
-    }
-}
-
 TEST(TimeResponse, CoincidentPolesOfQHalf) {
     // sigma^2 / (s + sigma)^2: y = 1 - e^-sigma t (1 + sigma t), h = sigma^2 t e^-sigma t.
     // The residues of the double pole are found by opening it by 1e-6, which costs
@@ -133,56 +115,6 @@ TEST(TimeResponse, AgreesWithSimulatedCascade) {
 }
 
 // ---- Final and initial values -------------------------------------------------------------
-
-// Final value y(inf) = G H(0), initial value y(0+) = G H(inf), and the impulse
-// response (without its Dirac part) integrates to y(inf) - y(0+). H(0) and H(inf) come
-// from the transfer function the tables stand for.
-TEST(TimeResponse, SettlesToDcGainAndImpulseIntegratesToIt) {
-    for (const HandFilter& f : test::HandBuiltFilters()) {
-        SCOPED_TRACE(f.name);
-        TDesign& d = FreshDesign();
-        test::Install(d, f);
-        const IdealFilter filter = IdealFilterOf(d, f.approx);
-        const ResidueSet r = Residues(filter);
-        ASSERT_TRUE(r.Valid);
-        long double slowest = 1e30L;
-        for (const auto& p : f.Poles())
-            slowest = std::min(slowest, -p.real());
-        const long double dc = std::abs(f.H({0, 0}));
-        const bool proper = filter.ZeroCount() == filter.PoleCount();
-        const long double hf = proper ? f.K * f.G : 0.0L;
-        const long double scale = std::max({dc, hf, f.G});
-
-        const long double late = 60 / slowest; // every term below e^-50: only r_0 is left
-        EXPECT_NEAR(StepValue(r, f.G, late), dc, 1e-9L * scale);
-        EXPECT_NEAR(StepValue(r, f.G, 0), hf, 1e-9L * scale);
-
-        // Simpson's rule over 40 time constants of the slowest pole.
-        const int n = 200000;
-        const long double T = 40 / slowest, h = T / n;
-        long double integral = ImpulseValue(r, f.G, 0) + ImpulseValue(r, f.G, T);
-        for (int i = 1; i < n; ++i)
-            integral += (i % 2 ? 4 : 2) * ImpulseValue(r, f.G, i * h);
-        integral *= h / 3;
-        EXPECT_NEAR(integral, StepValue(r, f.G, T) - hf, 1e-7L * scale);
-        EXPECT_NEAR(integral, dc - hf, 1e-7L * scale);
-    }
-}
-
-TEST(TimeResponse, HighpassStepStartsAtHighFrequencyGainAndDecaysToZero) {
-    for (const char* name : {"first-order highpass", "second-order Butterworth highpass"}) {
-        HandFilter f = Named(name);
-        f.G = 2;
-        TDesign& d = FreshDesign();
-        test::Install(d, f);
-        const TimeAxis axis = DefaultTimeAxis(d);
-        ComputeIdealTimeResponses(d, axis);
-        const auto& ideal = d.Approx[0].Ideal;
-        EXPECT_NEAR(ideal[0].Step, 2.0L, 1e-11L) << name; // G times the gain at high frequency
-        const ResidueSet r = Residues(IdealFilterOf(d, 0));
-        EXPECT_NEAR(StepValue(r, 2, 60 / (f.wpb / std::sqrt(2.0L))), 0.0L, 1e-11L) << name;
-    }
-}
 
 } // namespace
 } // namespace velmora

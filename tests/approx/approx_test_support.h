@@ -27,8 +27,9 @@ struct SpecEntry {
     int forcedOrder = 0; // 0: estimated
 };
 
-// Fills the working specification as the specification form converts it: rad/s,
-// the selectivity, and with a forced order the stopband at twice (half) the passband.
+// Fills the working specification as the specification form converts it: rad/s and
+// the selectivity; with a forced order and no stopband edge, the stopband at twice (half)
+// the passband.
 inline void FillSpecification(TDesign& d, const SpecEntry& e) {
     NewDesign(d, e.type);
     Specification& s = d.Spec;
@@ -38,33 +39,18 @@ inline void FillSpecification(TDesign& d, const SpecEntry& e) {
     s.NormPassEdge = 1.0L;
     s.ForceOrder = e.forcedOrder > 0;
     s.ForcedOrder = static_cast<int16_t>(e.forcedOrder);
-    const bool forced = s.ForceOrder;
-    switch (e.type) {
-    case Lowpass:
-        s.wpb = e.pass * kTwoPi;
-        s.wsb = forced ? 2.0L * s.wpb : e.stop * kTwoPi;
-        s.Selectivity = s.wsb / s.wpb;
-        break;
-    case Highpass:
-        s.wpb = e.pass * kTwoPi;
-        s.wsb = forced ? 0.5L * s.wpb : e.stop * kTwoPi;
-        s.Selectivity = s.wpb / s.wsb;
-        break;
-    case Bandpass:
-        s.Bpb = e.pass * kTwoPi;
-        s.Bsb = forced ? 2.0L * s.Bpb : e.stop * kTwoPi;
+    const bool narrowing = e.type == Highpass || e.type == Bandstop; // stopband inside the passband
+    const long double pass = e.pass * kTwoPi;
+    const long double stop = s.ForceOrder && e.stop == 0 ? (narrowing ? 0.5L : 2.0L) * pass : e.stop * kTwoPi;
+    if (e.type == Lowpass || e.type == Highpass) {
+        s.wpb = pass;
+        s.wsb = stop;
+    } else {
+        s.Bpb = pass;
+        s.Bsb = stop;
         s.w0 = e.center * kTwoPi;
-        s.Selectivity = s.Bsb / s.Bpb;
-        break;
-    case Bandstop:
-        s.Bpb = e.pass * kTwoPi;
-        s.Bsb = forced ? 0.5L * s.Bpb : e.stop * kTwoPi;
-        s.w0 = e.center * kTwoPi;
-        s.Selectivity = s.Bpb / s.Bsb;
-        break;
-    default:
-        break;
     }
+    s.Selectivity = narrowing ? pass / stop : stop / pass;
 }
 
 // The calculation of all five approximations, as the specification step runs it.

@@ -172,19 +172,6 @@ TEST(OrderEstimation, OrderLimitCountsTheDoubledBandFilterOrder) {
     EXPECT_EQ(bp.Approx[Elliptic].Result.Order % 2, 0);
 }
 
-TEST(Prototypes, FirstOrderButterworthIsTheClosedForm) {
-    // x = ln(9/0.995) / (2 ln 10) = 0.48: order 1, the single pole sigma with
-    // 10 log10(1 + 1/sigma^2) = Apb, i.e. sigma = 1/eps.
-    const TDesign d = Designed({"first", Lowpass, 3.0L, 10.0L, 1000.0L, 10000.0L});
-    const Approximation& a = d.Approx[Butterworth];
-    ASSERT_EQ(a.Result.Order, 1);
-    EXPECT_EQ(a.Result.PolePairs, 0);
-    const long double eps = std::sqrt(std::pow(10.0L, 0.3L) - 1.0L);
-    EXPECT_NEAR(a.Result.RealPoleNorm, 1.0L / eps, 1e-11L);
-    EXPECT_NEAR(a.Result.GainConstant, 1.0L / eps, 1e-11L);
-    EXPECT_NEAR(a.Result.RealPole, d.Spec.wpb / eps, 1e-11L * d.Spec.wpb);
-}
-
 TEST(Prototypes, ForcedThirdOrderInverseChebyshev) {
     const TDesign d = Designed({"forced", Lowpass, 0.5L, 30.0L, 1000.0L, 0.0L, 0.0L, 3});
     const Approximation& a = d.Approx[InverseChebyshev];
@@ -200,15 +187,6 @@ TEST(Prototypes, ForcedThirdOrderInverseChebyshev) {
     EXPECT_NEAR(h.attenuationDb(d.Spec.wpb), 0.5L, 1e-6L);
     EXPECT_NEAR(h.attenuationDb(d.Spec.wsb), achieved, 1e-6L);
     EXPECT_NEAR(h.attenuationDb(0.0L), 0.0L, 1e-9L);
-}
-
-TEST(Prototypes, EvenOrderChebyshevAndEllipticStartAtTheRippleBottom) {
-    for (int N : {2, 4, 6}) {
-        const TDesign d = Designed({"even", Lowpass, 1.5L, 30.0L, 1000.0L, 0.0L, 0.0L, N});
-        for (int index : {Chebyshev, Elliptic}) {
-            EXPECT_NEAR(ResponseOf(d, index).attenuationDb(0.0L), 1.5L, 1e-6L) << "N = " << N;
-        }
-    }
 }
 
 TEST(Prototypes, FirstOrderBesselPutsApbAtThePassbandEdge) {

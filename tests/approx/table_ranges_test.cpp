@@ -26,13 +26,6 @@ std::string Cell(const ComparisonTable& t, int row, int index) {
 TEST(ComparisonTable, DefaultLowpass) {
     const TDesign d = Designed({"lp", Lowpass, 0.5L, 30.0L, 1e3L, 2e3L});
     const ComparisonTable t = BuildComparisonTable(d);
-    EXPECT_EQ(t.rowTitles,
-              (std::vector<std::string>{"Order", "Circuit stages", "Passband ripple", "Pole pairs",
-                                        "Single poles", "Zero pairs", "Single zeros", "Max. pole Qp"}));
-    EXPECT_EQ(t.cornerTitle, "Approximation:");
-    ASSERT_EQ(t.colHeaders.size(), 5u);
-    EXPECT_EQ(t.colHeaders[0], (std::array<std::string, 2>{"Butter-", "worth"}));
-    EXPECT_EQ(t.colHeaders[2], (std::array<std::string, 2>{"Inverse", "Cheby."}));
     // Chebyshev order: arccosh(sqrt(999/0.12202))/arccosh(2) = 3.95 -> 4. Largest Qp:
     // Butterworth 7: 1/(2 sin(pi/14)) = 2.25; Chebyshev 4 at 0.5 dB: 2.94.
     const std::vector<std::vector<std::string>> expected = {

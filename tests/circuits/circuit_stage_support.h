@@ -14,9 +14,10 @@ namespace velmora::test {
 
 inline constexpr long double kTwoPi = 2.0L * std::numbers::pi_v<long double>;
 
-// A design with one stage of the circuit's type, its circuit set to `key`, calculated.
-inline TDesign CalculatedStage(std::string_view key, long double wp, long double qp, long double gain,
-                               long double wz = 0.0L) {
+// A design with one stage of the circuit's type and these targets, its circuit set to
+// `key` and not yet loaded (op amps of 1 MHz).
+inline TDesign OneStage(std::string_view key, long double wp, long double qp = 0.7071067811865476L,
+                        long double gain = 1.0L, long double wz = 0.0L) {
     TDesign d;
     const CatalogueEntry* e = EntryByKey(key);
     d.StageCount = 1;
@@ -33,6 +34,13 @@ inline TDesign CalculatedStage(std::string_view key, long double wp, long double
     c.DesiredGain = gain;
     c.ActualGain = gain;
     c.OpAmpGBW = 1.0e6L;
+    return d;
+}
+
+// The same stage calculated.
+inline TDesign CalculatedStage(std::string_view key, long double wp, long double qp, long double gain,
+                               long double wz = 0.0L) {
+    TDesign d = OneStage(key, wp, qp, gain, wz);
     LoadAndCalculate(d, 1);
     return d;
 }

@@ -1,11 +1,11 @@
 // Loading a catalogue row, the default op-amp GBW and the component calculation of a
-// stage: starting values, the capacitor set, exact sensitivities and the exact-value mark.
+// stage: starting capacitors, the user's capacitors kept, the exact-value mark, failures.
 #include <cmath>
 #include <numbers>
 
 #include <gtest/gtest.h>
 
-#include "analysis/nodal.h"
+#include "circuit_stage_support.h"
 #include "circuits/catalogue.h"
 #include "circuits/components.h"
 #include "circuits/standard_values.h"
@@ -14,29 +14,9 @@
 namespace velmora {
 namespace {
 
-constexpr long double kTwoPi = 2.0L * std::numbers::pi_v<long double>;
+using test::kTwoPi;
 
-// A design with one stage of the given type and targets, its circuit set to `key`.
-TDesign OneStage(const char* key, long double wp, long double qp = 0.7071067811865476L,
-                 long double gain = 1.0L, long double wz = 0.0L) {
-    TDesign d;
-    const CatalogueEntry* e = EntryByKey(key);
-    d.StageCount = 1;
-    TStageCoeffs& s = d.Stages[1];
-    s.StageType = static_cast<uint8_t>(e->type);
-    s.Wp = wp;
-    s.Qp = isFirstOrder(e->type) ? 0.0L : qp;
-    s.Sigma = isFirstOrder(e->type) ? wp : 0.0L;
-    s.Wz = wz;
-    TStageCircuit& c = d.Circuits[1];
-    c.CircuitNumber = static_cast<int16_t>(e->number);
-    c.CircuitChoice = static_cast<int16_t>(e->choice);
-    c.Initialise = 1;
-    c.DesiredGain = gain;
-    c.ActualGain = gain;
-    c.OpAmpGBW = 1.0e6L;
-    return d;
-}
+using test::OneStage;
 
 TEST(LoadCatalogueRow, StartingCapacitorsByStageFrequencyAndRatio) {
     struct Case {
@@ -69,24 +49,6 @@ TEST(LoadCatalogueRow, StartingCapacitorsByStageFrequencyAndRatio) {
     }
 }
 
-TEST(LoadCatalogueRow, ThirdCapacitorStartsAtC1AndGainPairAtTenKilohm) {
-    TDesign d = OneStage("SHP03", 1.0e5L);
-    ASSERT_TRUE(LoadCatalogueRow(d, 1));
-    EXPECT_EQ(static_cast<long double>(C(d.Circuits[1], 3)), static_cast<long double>(C(d.Circuits[1], 1)));
-
-    TDesign g = OneStage("SLP02", 1.0e4L);
-    ASSERT_TRUE(LoadCatalogueRow(g, 1));
-    const TStageCircuit& c = g.Circuits[1];
-    EXPECT_EQ(static_cast<long double>(R(c, 4)), 10000.0L);
-    EXPECT_EQ(c.GainPairIndex, 0);
-    EXPECT_EQ(c.GainPairExponent, 2);
-    EXPECT_EQ(E24Mantissas()[0] * 100.0L, 10000.0L);
-    // SLP02 offers " C2 variable" with a gain pair and four resistors: " C1=C2 : R1=R2" starts set.
-    EXPECT_EQ(c.UseC1EqC2, 1);
-    EXPECT_EQ(c.ResistorCount, 4);
-    EXPECT_EQ(c.GainPair, 1);
-}
-
 TEST(LoadCatalogueRow, LaterLoadsKeepTheUsersCapacitors) {
     TDesign d = OneStage("SLP01", 1.0e4L);
     ASSERT_TRUE(LoadCatalogueRow(d, 1));
@@ -100,47 +62,6 @@ TEST(LoadCatalogueRow, LaterLoadsKeepTheUsersCapacitors) {
     ASSERT_TRUE(LoadCatalogueRow(d, 1));
     EXPECT_NEAR(static_cast<double>(C(d.Circuits[1], 1)), 10.0e-9, 1e-20);
     EXPECT_EQ(d.Circuits[1].UseC1EqC2, 0);
-}
-
-// A reload reads the positions of the user's capacitors back: the index and exponent
-// of the 12-value entry nearest on a logarithmic scale, found here by the decade of the
-// logarithm and the nearest mantissa of that decade, so that the value they stand for
-// is that entry; for values on, near and between the series values of eight decades.
-TEST(LoadCatalogueRow, ReloadFindsTheNearestCapacitorPositions) {
-    const auto e12 = SeriesMantissas(Series::E12);
-    for (int e = -14; e <= -7; ++e)
-        for (std::size_t i = 0; i < e12.size(); ++i) {
-            const long double m = e12[i], next = i + 1 < e12.size() ? e12[i + 1] : 1000.0L;
-            for (const long double probe : {m, m * 1.0001L, std::sqrt(m * next) * (1 + 1e-10L),
-                                            std::sqrt(m * next) * (1 - 1e-10L), 0.5L * (m + next)}) {
-                const long double farads = probe * std::pow(10.0L, static_cast<long double>(e));
-                TDesign d = OneStage("SLP02", 1.0e4L);
-                ASSERT_TRUE(LoadCatalogueRow(d, 1));
-                d.CapSets[1].Value[1] = farads;
-                d.CapSets[1].Value[2] = farads * 3.0L;
-                ASSERT_TRUE(LoadCatalogueRow(d, 1));
-                const TStageCircuit& c = d.Circuits[1];
-                const long double stored[] = {d.CapSets[1].Value[1], d.CapSets[1].Value[2]};
-                const int16_t indices[] = {c.C1Index, c.C2Index}, exponents[] = {c.C1Exponent, c.C2Exponent};
-                for (int k = 0; k < 2; ++k) {
-                    // The entry: the log-nearest series value, its decade from the logarithm.
-                    const long double v = StepE12(stored[k], 0);
-                    const int decade = static_cast<int>(std::floor(std::log10(v) + 1.0e-9L)) - 2;
-                    const long double mantissa = v / std::pow(10.0L, static_cast<long double>(decade));
-                    int best = 0;
-                    for (int j = 1; j < static_cast<int>(e12.size()); ++j)
-                        if (std::fabs(e12[static_cast<std::size_t>(j)] - mantissa) <
-                            std::fabs(e12[static_cast<std::size_t>(best)] - mantissa))
-                            best = j;
-                    EXPECT_EQ(indices[k], best) << static_cast<double>(stored[k]);
-                    EXPECT_EQ(exponents[k], -decade) << static_cast<double>(stored[k]);
-                    EXPECT_NEAR(static_cast<double>(e12[static_cast<std::size_t>(indices[k])] *
-                                                    std::pow(10.0L, static_cast<long double>(-exponents[k])) /
-                                                    v),
-                                1.0, 1e-15);
-                }
-            }
-        }
 }
 
 TEST(DefaultOpAmpGbw, TwentyTimesTheStageFrequencyRoundedDownAtLeastOneMegahertz) {
@@ -164,30 +85,6 @@ TEST(DefaultOpAmpGbw, TwentyTimesTheStageFrequencyRoundedDownAtLeastOneMegahertz
     }
 }
 
-TEST(IsStandardResistor, SeriesOfTheTolerance) {
-    struct Case {
-        long double ohms;
-        bool e96, e24, e12;
-    };
-    const Case cases[] = {
-        {10.0e3L, true, true, true},
-        {4.7e3L, false, true, true},
-        {4.75e3L, true, false, false},
-        {9.1e3L, false, true, false},
-        {12.1e3L, true, false, false},
-        {10.0e3L * 1.0002L, false, false, false},
-        {100.0L * (1 + 5e-7L), true, true, true},
-        {1.0L, true, true, true},
-        {976.0e3L, true, false, false},
-        {0.0L, false, false, false},
-    };
-    for (const Case& k : cases) {
-        EXPECT_EQ(IsStandardResistor(k.ohms, 1.0L), k.e96) << static_cast<double>(k.ohms);
-        EXPECT_EQ(IsStandardResistor(k.ohms, 5.0L), k.e24) << static_cast<double>(k.ohms);
-        EXPECT_EQ(IsStandardResistor(k.ohms, 10.0L), k.e12) << static_cast<double>(k.ohms);
-    }
-}
-
 TEST(CalculateComponents, FirstOrderGainPairAndTheExactValueMark) {
     // FLP02 at gain 2: R2 = R3 = 10 kOhm, both standard, so both leave the calculation at
     // 10 kOhm x 1.0002. At gain 1.0 the circuit gives its least gain 1.1 and says so.
@@ -205,30 +102,6 @@ TEST(CalculateComponents, FirstOrderGainPairAndTheExactValueMark) {
     // The circuits' gain realiser reports what the circuit reaches.
     EXPECT_NEAR(static_cast<double>(CircuitGainRealiser().Realise(one, 1, 1.0L)), 1.1, 1e-12);
     EXPECT_NEAR(static_cast<double>(CircuitGainRealiser().Realise(one, 1, 3.0L)), 3.0, 1e-12);
-}
-
-TEST(CalculateComponents, PredistortedUnityGainSallenKeyRealisesTheRaisedTargets) {
-    // Qp = 1/sqrt 2, fp = 10 kHz, GBW 1 MHz: with predistortion the components realise
-    // wp (1 + 0.01/sqrt 2) and Qp (1 - 0.01/sqrt 2); read back by the nodal analysis:
-    // at s = j wr a second-order lowpass of pole frequency wr and pole Q qr gives -j K qr.
-    const long double wp = kTwoPi * 1.0e4L, qp = 1.0L / std::sqrt(2.0L);
-    for (int predistort = 0; predistort <= 1; ++predistort) {
-        TDesign d = OneStage("SLP01", wp, qp);
-        d.Circuits[1].Predistort = static_cast<uint8_t>(predistort);
-        ASSERT_TRUE(LoadAndCalculate(d, 1));
-        const long double f = predistort ? 0.01L / std::sqrt(2.0L) : 0.0L;
-        const long double wr = d.Stages[1].Wp * (1 + f), qr = d.Stages[1].Qp * (1 - f);
-        const auto h = NodalResponse("SLP01", StageComponentValues(d.Circuits[1]), {0.0L, wr});
-        ASSERT_TRUE(h);
-        // 1e-9: the targets pass through stored reals (1e-12) and resistor values that
-        // may carry the 1.0002 mark only when standard (these are not).
-        EXPECT_LT(std::abs(h->real()), 1e-9L);
-        EXPECT_NEAR(static_cast<double>(-h->imag() / qr), 1.0, 1e-9);
-        EXPECT_EQ(static_cast<long double>(d.Circuits[1].MinRecGBW), 1.0e5L);
-        // C2 = 4 Qp'^2 C1 takes the predistorted Q.
-        const TStageCircuit& c = d.Circuits[1];
-        EXPECT_NEAR(static_cast<double>(C(c, 2) / C(c, 1)), static_cast<double>(4 * qr * qr), 1e-9);
-    }
 }
 
 TEST(CalculateComponents, FailureLeavesTheRecordAndMarksItNotRealisable) {

@@ -14,11 +14,11 @@
 #include "stages/stage_test_support.h"
 #include "stages/stage_types.h"
 #include "stages/synthesis.h"
+#include "support/designs.h"
 
 namespace velmora {
 namespace {
 
-using stagetest::Calculate;
 using stagetest::Spec;
 
 struct GainCase {
@@ -43,10 +43,7 @@ std::vector<GainCase> GainCases() {
 }
 
 bool Designed(TDesign& d, const GainCase& c) {
-    if (!Calculate(d, c.spec)) return false;
-    ChooseApproximation(d, c.approx);
-    if (SynthesiseStages(d) != SynthesisStatus::Ok) return false;
-    return DesignStageCircuits(d, c.requests).ok;
+    return test::DesignFilter(d, c.spec, c.approx, c.requests).ok;
 }
 
 // The step as a plain sequence: every stage asked by the distribution is designed and

@@ -27,52 +27,6 @@ TEST(RoundDownHalfDecade, HalfStepsOfTheLeadingDigit) {
         EXPECT_EQ(RoundDownHalfDecade(c.x), c.expected) << "x = " << static_cast<double>(c.x);
 }
 
-TEST(RoundDownHalfDecade, StoredFrequencyJustBelowAStepRoundsToIt) {
-    // fp = 5 MHz kept as a stored real in rad/s, then 20 fp: the product lands a few
-    // parts in 1e13 below 100 MHz and must still give 100 MHz.
-    const Real48 wp = 2.0L * kPi * 5.0e6L;
-    const long double x = 20.0L * static_cast<long double>(wp) / (2.0L * kPi);
-    EXPECT_NEAR(static_cast<double>(x), 1.0e8, 1.0e-3);
-    EXPECT_EQ(RoundDownHalfDecade(x), 1.0e8L);
-    EXPECT_EQ(RoundDownHalfDecade(99999999.99997L), 1.0e8L);
-}
-
-// Against the definition step by step: divide by ten while the value is 10 or more, take
-// the half step below twice the quotient (with its 1e-9 allowance) and scale back; over
-// a sweep of twenty decades, and on, just below and just above every half step and
-// power of ten to the last bits, where the rounding of the quotient could decide.
-TEST(RoundDownHalfDecade, SameAsDividingDecadeByDecade) {
-    const auto stepwise = [](long double x) {
-        int e = 0;
-        while (x >= 10.0L) {
-            x /= 10.0L;
-            ++e;
-        }
-        return std::floor(2.0L * x * (1.0L + 1.0e-9L)) / 2.0L * std::pow(10.0L, static_cast<long double>(e));
-    };
-    std::vector<long double> values;
-    for (long double x = 0.3L; x < 1.0e20L; x *= 1.0137L)
-        values.push_back(x);
-    for (int e = 0; e <= 20; ++e)
-        for (int half = 2; half <= 20; ++half) {
-            const long double step = half / 2.0L * std::pow(10.0L, static_cast<long double>(e));
-            for (const long double edge : {step, step / (1.0L + 1.0e-9L)}) {
-                long double up = edge, down = edge;
-                for (int i = 0; i < 3; ++i) {
-                    values.push_back(up);
-                    values.push_back(down);
-                    up = std::nextafter(up, INFINITY);
-                    down = std::nextafter(down, 0.0L);
-                }
-                for (const long double o : {1e-13L, 1e-12L, 1e-11L})
-                    for (const long double side : {1.0L - o, 1.0L + o})
-                        values.push_back(edge * side);
-            }
-        }
-    for (const long double x : values)
-        EXPECT_EQ(RoundDownHalfDecade(x), stepwise(x)) << static_cast<double>(x);
-}
-
 TEST(GbwStep, PredistortionAndMinimumRecommendedGbw) {
     // Unity-gain Sallen-Key lowpass at Qp = 1/sqrt 2: kw = Qp, kq = -Qp; fp = 10 kHz, GBW 1 MHz.
     TDesign d;
@@ -207,26 +161,6 @@ TEST(LogNearestE12, NearestOnALogarithmicScale) {
     EXPECT_FALSE(LogNearestE12(0.0L));
     EXPECT_FALSE(LogNearestE12(-1.0e-9L));
     EXPECT_FALSE(LogNearestE12(static_cast<long double>(INFINITY)));
-}
-
-TEST(ComponentsValid, PositiveFiniteOverTheCountsOnly) {
-    TStageCircuit c;
-    for (int n = 1; n <= 10; ++n)
-        R(c, n) = 0.001L; // placeholders of unused slots do not matter
-    R(c, 1) = 1.0e3L;
-    R(c, 2) = 2.0e3L;
-    C(c, 1) = 1.0e-9L;
-    EXPECT_TRUE(ComponentsValid(c, 2, 1));
-    R(c, 3) = 0.0L;
-    EXPECT_TRUE(ComponentsValid(c, 2, 1));
-    EXPECT_FALSE(ComponentsValid(c, 3, 1));
-    R(c, 2) = -5.0L;
-    EXPECT_FALSE(ComponentsValid(c, 2, 1));
-    R(c, 2) = INFINITY; // saturates on store
-    EXPECT_FALSE(ComponentsValid(c, 2, 1));
-    R(c, 2) = 2.0e3L;
-    C(c, 2) = NAN; // stores as 0
-    EXPECT_FALSE(ComponentsValid(c, 2, 2));
 }
 
 } // namespace

@@ -78,34 +78,6 @@ TEST(StandardSubstitution, StrategyOneNeverWorseAndEveryResistorInTheSeries) {
     EXPECT_GT(improved, stages / 10);
 }
 
-TEST(StandardSubstitution, WorkedNeighbourChoices) {
-    // Strategy 2 on an FLP02 stage whose resistors are set by hand.
-    TDesign d = CalculatedStage("FLP02", kTwoPi * 1000.0L, 0.0L, 2.0L);
-    ComponentValues<long double> exact = StageComponentValues(d.Circuits[1]);
-    struct Case {
-        long double ohms;
-        Series series;
-        long double expected;
-    };
-    const Case cases[] = {
-        {9800.0L, Series::E96, 9760.0L},   // between 9.76K and 10.0K (the next decade): 9.76K
-        {10500.0L, Series::E24, 10000.0L}, // midway between 10K and 11K: the lower
-        {4990.0L, Series::E96, 4990.0L},   // already standard
-        {4.7L, Series::E12, 4.7L},         // standard after scaling through the decades
-        {12345.0L, Series::E12, 12000.0L}, {9999.0L, Series::E24, 10000.0L},
-    };
-    for (const Case& k : cases) {
-        exact.R[1] = k.ohms;
-        SubstitutionOptions o;
-        o.series = k.series;
-        o.strategy = SubstitutionStrategy::Nearest;
-        const auto s = SubstituteStandardResistors(d, 1, exact, o);
-        ASSERT_TRUE(s);
-        EXPECT_NEAR(static_cast<double>(s->values.R[1] / k.expected), 1.0, 1e-15)
-            << static_cast<double>(k.ohms);
-    }
-}
-
 TEST(StandardSubstitution, InventoryRestrictsTheCandidates) {
     TDesign d = CalculatedStage("FLP02", kTwoPi * 1000.0L, 0.0L, 2.0L);
     ComponentValues<long double> exact = StageComponentValues(d.Circuits[1]);

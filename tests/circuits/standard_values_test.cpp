@@ -29,16 +29,6 @@ std::vector<long double> parse(const char* table) {
     return out;
 }
 
-// A value reached the way a program reaches it: a decade value scaled by repeated x10
-// or /10 (each step rounds), the path that made exact comparisons fail.
-long double byRepeatedScaling(long double v, int decades) {
-    for (int i = 0; i < decades; ++i)
-        v *= 10.0L;
-    for (int i = 0; i > decades; --i)
-        v /= 10.0L;
-    return v;
-}
-
 // Every series value from 1 ohm (decade exponent -2) to the 1..9.x megohm decade.
 std::vector<long double> seriesValues(Series s, int firstExponent, int lastExponent) {
     std::vector<long double> out;
@@ -64,54 +54,21 @@ TEST(Series, MantissasAreThePublishedTables) {
             << i;
 }
 
-TEST(Series, TolerancesSelectSeries) {
-    EXPECT_EQ(SeriesForTolerance(1), Series::E96);
-    EXPECT_EQ(SeriesForTolerance(5), Series::E24);
-    EXPECT_EQ(SeriesForTolerance(10), Series::E12);
-    for (long double t : {0.0L, 2.0L, 0.5L, 20.0L, -1.0L})
-        EXPECT_FALSE(SeriesForTolerance(t)) << static_cast<double>(t);
-    for (Series s : {Series::E12, Series::E24, Series::E96})
-        EXPECT_EQ(SeriesForTolerance(SeriesTolerance(s)), s);
-}
-
-TEST(StandardResistor, EveryPublishedValueInEveryDecadeAfterRepeatedScaling) {
-    // 1 ohm to 9.1 Mohm, every value reached by scaling the printed one-digit value.
-    struct Case {
-        const char* table;
-        long double tolerance;
-    };
-    for (const Case& c : {Case{kPublishedE24, 5}, Case{kPublishedE12, 10}, Case{kPublishedE12, 5}}) {
-        const auto printed = parse(c.table);
-        for (int decade = 0; decade <= 6; ++decade)
-            for (std::size_t i = 0; i < printed.size(); ++i) {
-                const long double ohms = byRepeatedScaling(printed[i], decade);
-                const auto p = FindStandardResistor(ohms, c.tolerance);
-                ASSERT_TRUE(p) << static_cast<double>(ohms) << " at " << static_cast<double>(c.tolerance)
-                               << " %";
-                EXPECT_EQ(p->exponent, decade - 2);
-                EXPECT_NEAR(static_cast<double>(SeriesValue(*SeriesForTolerance(c.tolerance), *p) / ohms),
-                            1.0, 1e-15);
-            }
-    }
-    // 4.7 ohm as typed, and after a trip up six decades and back.
-    EXPECT_TRUE(FindStandardResistor(4.7L, 5));
-    EXPECT_TRUE(FindStandardResistor(byRepeatedScaling(byRepeatedScaling(4.7L, 6), -6), 10));
-    // The 1 % values reached from 1.00 ohm the same way.
-    for (int decade = 0; decade <= 6; ++decade)
-        for (int m : SeriesMantissas(Series::E96))
-            EXPECT_TRUE(FindStandardResistor(byRepeatedScaling(m / 100.0L, decade), 1)) << m << "e" << decade;
-}
-
 TEST(StandardResistor, ValuesOfOtherSeriesAndOddValuesAreNot) {
     struct Case {
         long double ohms;
         bool e96, e24, e12;
     };
     const Case cases[] = {
-        {10.0e3L, true, true, true},    {10.2e3L, true, false, false},     {4.99e3L, true, false, false},
-        {11.0e3L, true, true, false},   {12.0e3L, false, true, true},      {9.1e3L, false, true, false},
-        {4.7e3L, false, true, true},    {10.5e3L, true, false, false},     {10.4e3L, false, false, false},
-        {4.71e3L, false, false, false}, {10.0002e3L, false, false, false},
+        {10.0e3L, true, true, true},       {10.2e3L, true, false, false},
+        {4.99e3L, true, false, false},     {11.0e3L, true, true, false},
+        {12.0e3L, false, true, true},      {9.1e3L, false, true, false},
+        {4.7e3L, false, true, true},       {10.5e3L, true, false, false},
+        {10.4e3L, false, false, false},    {4.71e3L, false, false, false},
+        {10.0002e3L, false, false, false}, {4.75e3L, true, false, false},
+        {12.1e3L, true, false, false},     {100.0L * (1 + 5e-7L), true, true, true},
+        {1.0L, true, true, true},          {976.0e3L, true, false, false},
+        {0.0L, false, false, false},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(FindStandardResistor(c.ohms, 1).has_value(), c.e96) << static_cast<double>(c.ohms);
@@ -119,114 +76,17 @@ TEST(StandardResistor, ValuesOfOtherSeriesAndOddValuesAreNot) {
         EXPECT_EQ(FindStandardResistor(c.ohms, 10).has_value(), c.e12) << static_cast<double>(c.ohms);
         EXPECT_FALSE(FindStandardResistor(c.ohms, 2)) << "no series for 2 %";
     }
+    // A value reached by repeated x10 or /10 steps (each step rounds) is still found.
+    long double trip = 4.7L;
+    for (int i = 0; i < 6; ++i)
+        trip *= 10.0L;
+    for (int i = 0; i < 6; ++i)
+        trip /= 10.0L;
+    EXPECT_TRUE(FindStandardResistor(trip, 10));
     // The mark that keeps a computed value from showing as standard (a factor 1.0002)
     // is far outside the match tolerance for every series value.
     for (long double ohms : seriesValues(Series::E96, -2, 4))
         EXPECT_FALSE(FindStandardResistor(ohms * 1.0002L, 1)) << static_cast<double>(ohms);
-}
-
-// The decade of a value found by comparison with the powers of ten, against the decade
-// the logarithm gives (a floor of log10, corrected by one step when the mantissa falls
-// outside 100..1000): the same mantissa and exponent for values spread over 40 decades
-// and for values on and within a few ulps of every power of ten, where only the
-// logarithm decides.
-TEST(Normalise, SameDecadeAsTheLogarithm) {
-    const auto byLogarithm = [](long double value) {
-        const auto scaledBy = [](long double v, int e) {
-            return e >= 0 ? v * PowerOfTen(e) : v / PowerOfTen(-e);
-        };
-        int e = static_cast<int>(std::floor(std::log10(value))) - 2;
-        long double m = scaledBy(value, -e);
-        if (m < 100.0L) m = scaledBy(value, -(--e));
-        if (m >= 1000.0L) m = scaledBy(value, -(++e));
-        return Normalised{m, e};
-    };
-    std::vector<long double> values;
-    for (int e = -20; e <= 20; ++e) {
-        for (long double m = 1.0L; m < 10.0L; m *= 1.00731L)
-            values.push_back(m * Pow10(e));
-        long double up = Pow10(e), down = Pow10(e);
-        for (int i = 0; i < 4; ++i) {
-            values.push_back(up);
-            values.push_back(down);
-            up = std::nextafter(up, INFINITY);
-            down = std::nextafter(down, 0.0L);
-        }
-        values.push_back(Pow10(e) * (1.0L + 1.0e-12L));
-        values.push_back(Pow10(e) * (1.0L - 1.0e-12L));
-        values.push_back(Pow10(e) * (1.0L + 2.0e-12L));
-        values.push_back(Pow10(e) * (1.0L - 2.0e-12L));
-    }
-    for (const long double v : values) {
-        const auto n = Normalise(v);
-        ASSERT_TRUE(n) << static_cast<double>(v);
-        const Normalised expected = byLogarithm(v);
-        EXPECT_EQ(n->exponent, expected.exponent) << static_cast<double>(v);
-        EXPECT_EQ(n->mantissa, expected.mantissa) << static_cast<double>(v);
-    }
-}
-
-// The search of a series against a scan of every mantissa in turn (the first within the
-// match tolerance, then the next decade's first value): the same position or the same
-// absence for values on every series value of several decades, just inside and just
-// outside the tolerance either side, between neighbours, below the first and above the
-// last mantissa and around the decade edges.
-std::optional<SeriesPosition> ScanSeries(long double value, Series s) {
-    const auto n = Normalise(value);
-    if (!n) return std::nullopt;
-    const auto mantissas = SeriesMantissas(s);
-    const auto same = [](long double m, long double entry) {
-        return std::fabs(m - entry) < kSeriesMatchTolerance * entry;
-    };
-    for (std::size_t i = 0; i < mantissas.size(); ++i)
-        if (same(n->mantissa, mantissas[i])) return SeriesPosition{n->exponent, static_cast<int>(i)};
-    if (same(n->mantissa, 1000.0L)) return SeriesPosition{n->exponent + 1, 0};
-    return std::nullopt;
-}
-
-TEST(FindInSeries, AgreesWithAScanOfEveryMantissa) {
-    const long double offsets[] = {0.0L,       0.5e-6L, -0.5e-6L, 0.999e-6L, -0.999e-6L, 1.001e-6L,
-                                   -1.001e-6L, 1.0e-6L, -1.0e-6L, 2.0e-6L,   -2.0e-6L,   1.0e-3L,
-                                   -1.0e-3L,   0.009L,  -0.009L,  1.0e-12L,  -1.0e-12L};
-    int found = 0, checked = 0;
-    for (const Series s : {Series::E12, Series::E24, Series::E96}) {
-        const auto mantissas = SeriesMantissas(s);
-        std::vector<long double> probes;
-        for (std::size_t i = 0; i < mantissas.size(); ++i) {
-            const long double m = mantissas[i];
-            for (const long double o : offsets)
-                probes.push_back(m * (1 + o));
-            // On the tolerance boundary itself, to the last bit either side.
-            for (const long double edge :
-                 {m * (1 + kSeriesMatchTolerance), m * (1 - kSeriesMatchTolerance)}) {
-                probes.push_back(edge);
-                probes.push_back(std::nextafter(edge, 0.0L));
-                probes.push_back(std::nextafter(edge, 2000.0L));
-            }
-            const long double next = i + 1 < mantissas.size() ? mantissas[i + 1] : 1000.0L;
-            probes.push_back(0.5L * (m + next));
-        }
-        // The decade edges: below 100, at 1000 and just under it.
-        for (const long double v : {99.9999L, 99.99995L, 999.999L, 999.9995L, 999.99999L, 1000.0L, 1000.0005L,
-                                    std::nextafter(1000.0L, 0.0L), std::nextafter(100.0L, 0.0L)})
-            probes.push_back(v);
-        for (const int e : {-14, -9, -2, 0, 1, 3, 6, 9})
-            for (const long double p : probes) {
-                const long double value = p * Pow10(e);
-                const auto expected = ScanSeries(value, s);
-                const auto got = FindInSeries(value, s);
-                ++checked;
-                ASSERT_EQ(got.has_value(), expected.has_value())
-                    << static_cast<double>(value) << " series " << SeriesTolerance(s);
-                if (expected) {
-                    ++found;
-                    EXPECT_EQ(*got, *expected) << static_cast<double>(value);
-                }
-            }
-    }
-    // Both outcomes are well represented.
-    EXPECT_GT(found, 1000);
-    EXPECT_GT(checked - found, 1000);
 }
 
 TEST(Normalise, ValuesThatAreNotPositiveHaveNoMantissa) {
@@ -237,18 +97,6 @@ TEST(Normalise, ValuesThatAreNotPositiveHaveNoMantissa) {
         EXPECT_FALSE(FindNeighbours(v, Series::E24));
         EXPECT_FALSE(NearestInSeries(v, Series::E24));
         EXPECT_FALSE(StepCapacitor(CapStep::Up, v));
-    }
-    // Decade edges and far decades.
-    struct Case {
-        long double v, m;
-        int e;
-    };
-    for (const Case& c : {Case{1.0L, 100, -2}, Case{999.99L, 999.99L, 0}, Case{1000.0L, 100, 1},
-                          Case{1.0e-12L, 100, -14}, Case{4.7e30L, 470, 28}, Case{0.099999L, 999.99L, -4}}) {
-        const auto n = Normalise(c.v);
-        ASSERT_TRUE(n);
-        EXPECT_EQ(n->exponent, c.e) << static_cast<double>(c.v);
-        EXPECT_NEAR(static_cast<double>(n->mantissa / c.m), 1.0, 1e-15) << static_cast<double>(c.v);
     }
 }
 

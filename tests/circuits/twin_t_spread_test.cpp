@@ -16,11 +16,6 @@ namespace {
 using test::CalculatedStage;
 using test::kTwoPi;
 
-const CircuitRoutines* StageCircuitRoutinesOf(const TStageCircuit& c) {
-    const CatalogueEntry* e = EntryByNumber(c.CircuitNumber);
-    return e ? FindCircuit(e->key) : nullptr;
-}
-
 // The components a sensitivity is taken for, by slot (1..10 R, 11..14 C), in slot order.
 std::vector<int> UsedSlots(const TStageCircuit& c) {
     std::vector<int> slots;
@@ -34,15 +29,6 @@ std::vector<int> UsedSlots(const TStageCircuit& c) {
 template <typename T> T& Slot(ComponentValues<T>& v, int slot) {
     return slot <= kResistorSlots ? v.R[static_cast<std::size_t>(slot)]
                                   : v.C[static_cast<std::size_t>(slot - kResistorSlots)];
-}
-
-template <typename T> ComponentValues<T> Promoted(const ComponentValues<long double>& v) {
-    ComponentValues<T> out;
-    for (std::size_t k = 0; k < v.R.size(); ++k)
-        out.R[k] = v.R[k];
-    for (std::size_t k = 0; k < v.C.size(); ++k)
-        out.C[k] = v.C[k];
-    return out;
 }
 
 // The negative real roots of a cubic a3 s^3 + ... + a0 by a logarithmic sign scan from
@@ -86,7 +72,7 @@ TEST(GradientSensitivities, TwinTRealRootTermsAgreeWithCentralDifferences) {
         TStageCircuit& c = t.Circuits[1];
         R(c, 1) = R(c, 1) * off;
         UpdateSensitivities(t, 1);
-        const CircuitRoutines* r = StageCircuitRoutinesOf(c);
+        const CircuitRoutines* r = StageCircuitRoutines(t, 1);
         const ComponentValues<long double> v = StageComponentValues(c);
         const RealisedStage<long double> h = r->realise(v);
         ASSERT_NE(h.den[3], 0.0L);

@@ -10,8 +10,6 @@
 #include "analysis/final_response_gbw.h"
 #include "circuits/components.h"
 #include "output/output_test_support.h"
-#include "support/recording_dialogs.h"
-#include "ui/tfm_view.h"
 
 namespace velmora {
 namespace {
@@ -97,52 +95,6 @@ TEST(OpAmpGbwResponse, PredistortionBringsAHighQStageBackTowardsTheIdealResponse
         EXPECT_LT(deviation[1], 0.5L * deviation[0])
             << "plain " << (double)deviation[0] << " dB, predistorted " << (double)deviation[1] << " dB";
     }
-}
-
-} // namespace
-} // namespace velmora
-
-namespace velmora {
-namespace {
-
-TEST(OpAmpGbwResponse, FinalResponseWindowAndPointCalculatorOfferTheVariant) {
-    TDesign d;
-    ASSERT_TRUE(outtest::DesignWith(d, {Lowpass, 0.5L, 40, 1000, 2000, 0, 4}, Butterworth, "SLP01", false,
-                                    false, 20.0e3L)
-                    .ok);
-    for (int i = 0; i <= kResponseIntervals; ++i) {
-        FrequencyPoint& p = d.FreqColumn[static_cast<std::size_t>(i)];
-        p.F = 100.0L * std::pow(10.0L, 2.0L * i / kResponseIntervals);
-        p.W = kTwoPi * p.F;
-    }
-    test::RecordingDialogs dlg;
-    TfmView view(d, dlg);
-    view.FormShow();
-    EXPECT_EQ(view.VariantNames[OpAmpGbw], " Op amp GBW");
-    EXPECT_TRUE(view.VariantEnabled[OpAmpGbw]);
-    EXPECT_FALSE(view.VariantChecked[OpAmpGbw]);
-    view.VariantClick(OpAmpGbw);
-    ASSERT_EQ(view.Samples[OpAmpGbw].size(), static_cast<std::size_t>(kResponseIntervals + 1));
-    ASSERT_EQ(view.Samples[StandardCExactR].size(), static_cast<std::size_t>(kResponseIntervals + 1));
-    // Op amps of 20 kHz under a 1 kHz Butterworth lowpass: the passband hardly moves, the
-    // response near the edge and above it does, by a visible amount.
-    EXPECT_NEAR(static_cast<double>(view.Samples[OpAmpGbw][0].GainDb),
-                static_cast<double>(view.Samples[StandardCExactR][0].GainDb), 0.05);
-    double largest = 0;
-    for (int i = 0; i <= kResponseIntervals; ++i)
-        largest =
-            std::max(largest, std::fabs(view.Samples[OpAmpGbw][static_cast<std::size_t>(i)].GainDb -
-                                        view.Samples[StandardCExactR][static_cast<std::size_t>(i)].GainDb));
-    EXPECT_GT(largest, 0.1);
-
-    TfmFPtCalc calc(d, dlg, view);
-    calc.FormShow();
-    calc.EntryChange("1000");
-    calc.CalcBtnClick();
-    ASSERT_EQ(calc.Lines.size(), 2u);
-    EXPECT_TRUE(calc.Lines[0].starts_with(" Standard C, exact R: ")) << calc.Lines[0];
-    EXPECT_TRUE(calc.Lines[1].starts_with(" Op amp GBW: ")) << calc.Lines[1];
-    EXPECT_TRUE(calc.Lines[1].ends_with("  dB")) << calc.Lines[1];
 }
 
 } // namespace

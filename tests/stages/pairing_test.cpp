@@ -161,28 +161,6 @@ TEST(Pairing, ApproximationsBecomeTheExpectedStages) {
     }
 }
 
-TEST(Pairing, OddBandstopJoinsItsRealPolesWithTheLastZero) {
-    TDesign d;
-    ASSERT_TRUE(Calculate(d, {Bandstop, 0.5L, 40, 3000, 1500, 1000, 6}));
-    ChooseApproximation(d, Butterworth);
-    InitPairingLists(d);
-    // Two complex sections and a split section: 4 pole entries, 3 stages.
-    ASSERT_EQ(d.PoleCount, 4);
-    EXPECT_EQ(d.Poles[3].Kind, 0);
-    EXPECT_EQ(d.Poles[4].Kind, 0);
-    // The two real poles multiply to w0^2 (the section's C) and add up to its B.
-    const long double w0 = d.Spec.w0;
-    EXPECT_NEAR((double)(d.Poles[3].Sigma * d.Poles[4].Sigma / (w0 * w0)), 1.0, 1e-11);
-    ASSERT_EQ(AutoPair(d), AutoPairStatus::Ok);
-    EXPECT_EQ(d.StageCount, d.PoleCount - 1);
-    const TStageCoeffs& s = d.Stages[d.PoleCount - 1];
-    EXPECT_EQ(s.Pole1, 3);
-    EXPECT_EQ(s.Pole2, 4);
-    EXPECT_EQ(s.Zero1, d.ZeroCount);
-    EXPECT_NEAR((double)(s.Wp / w0), 1.0, 1e-11);
-    EXPECT_LT((double)s.Qp, 0.5);
-}
-
 TEST(Pairing, NearestZeroTiesGoToTheLowerEntryAndLeftoversAreRefused) {
     TDesign d;
     NewDesign(d, Lowpass);
@@ -234,21 +212,6 @@ TEST(Cascade, PreferencesPlaceTheNamedStagesAtTheEnds) {
         d.Criteria[1].Options[1] = {1, 1}; // 1st order highpass last
         ASSERT_EQ(SynthesiseStages(d), SynthesisStatus::Ok);
         EXPECT_EQ(d.Stages[d.StageCount].StageType, stFHP);
-    }
-}
-
-TEST(Cascade, IncreasingQpOrdersEqualQByFrequency) {
-    TDesign d;
-    ASSERT_TRUE(Calculate(d, {Bandpass, 0.5L, 40, 2000, 4000, 10000, 8}));
-    ChooseApproximation(d, Chebyshev);
-    d.Opt.OrderByQp = 1;
-    ASSERT_EQ(SynthesiseStages(d), SynthesisStatus::Ok);
-    for (int k = 2; k <= d.StageCount; ++k) {
-        const TStageCoeffs &a = d.Stages[k - 1], &b = d.Stages[k];
-        EXPECT_LE((double)a.Qp, (double)b.Qp);
-        if (a.Qp == b.Qp) {
-            EXPECT_LT((double)a.Wp, (double)b.Wp);
-        }
     }
 }
 
@@ -312,18 +275,6 @@ TEST(Cascade, PreferenceAmongEqualQpTakesTheLowestStageNumber) {
     d.Criteria[0].Options[2] = {1, 1}; // 2nd order lowpass first
     ASSERT_TRUE(AutoCascade(d));
     EXPECT_EQ(d.Stages[1].Pole1, early.Pole1);
-}
-
-TEST(Cascade, UserDefinedFiltersKeepTheirOrderAndGains) {
-    TDesign d;
-    NewDesign(d, UserDefined);
-    d.StageCount = 2;
-    d.Stages[1] = {stSLP, "SLP ", 0, 0, 0, 0, 1000.0L, 5.0L, 0, 100.0L, 0, 0, 3.0L};
-    d.Stages[2] = {stFLP, "FLP ", 0, 0, 0, 0, 0, 0, 0, 500.0L, 0, 0, 2.0L};
-    ASSERT_TRUE(AutoCascade(d));
-    EXPECT_EQ(d.Stages[1].StageType, stSLP);
-    EXPECT_EQ((double)d.Stages[1].To, 3.0);
-    EXPECT_EQ((double)d.Stages[2].To, 2.0);
 }
 
 } // namespace
