@@ -3,8 +3,6 @@
 // checked through the bytes of the file it writes.
 #include <filesystem>
 #include <fstream>
-#include <iterator>
-#include <unistd.h>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -42,18 +40,6 @@ TEST(InventoryAtStart, MissingFileIsCreatedWithEverythingInStock) {
     EXPECT_EQ(inv, FullInventory());
 }
 
-TEST(InventoryAtStart, AValidFileIsReadAsItIs) {
-    const fs::path file = TempDir() / "RCInvent.dat";
-    auto image = FullImage();
-    image[924 + 2 * 12 + 8] = 0; // 4.7 nF out of stock
-    test::WriteBytes(file, image);
-    RecordingDialogs dlg;
-    const Inventory inv = LoadInventoryAtStart(file.string(), dlg);
-    EXPECT_TRUE(dlg.log.empty());
-    EXPECT_FALSE(inv[InventoryKind::Capacitors].InStock(2, 8));
-    EXPECT_EQ(test::ReadBytes(file), image);
-}
-
 TEST(InventoryAtStart, DamagedOrUnreadableFilesAreReplacedOnlyWithConsent) {
     struct Case {
         const char* what;
@@ -63,7 +49,6 @@ TEST(InventoryAtStart, DamagedOrUnreadableFilesAreReplacedOnlyWithConsent) {
     auto badRange = FullImage();
     badRange[1010] = 9;
     const Case cases[] = {
-        {"short", std::vector<uint8_t>(500, 1), "it is damaged: the file has 500 bytes instead of 1012"},
         {"range", badRange, "it is damaged: the capacitor range (0, 9) is outside 0 to 6"},
         {"folder", {}, "it cannot be read: "},
     };
@@ -99,13 +84,6 @@ TEST(InventoryAtStart, DamagedOrUnreadableFilesAreReplacedOnlyWithConsent) {
                 EXPECT_EQ(test::ReadBytes(file), FullImage()) << c.what;
             }
         }
-}
-
-TEST(InventoryAtStart, WithoutAFolderEverythingIsInStockAndThePersonIsTold) {
-    RecordingDialogs dlg;
-    EXPECT_EQ(LoadInventoryAtStart(std::nullopt, dlg), FullInventory());
-    ASSERT_EQ(dlg.messages().size(), 1u);
-    EXPECT_EQ(dlg.messages()[0].rfind("warning: No folder for the component inventory", 0), 0u);
 }
 
 TEST(TfmInvent, ResistorGridMarksRangesAndOkWritesTheWholeBlock) {
@@ -153,54 +131,6 @@ TEST(TfmInvent, ResistorGridMarksRangesAndOkWritesTheWholeBlock) {
     expected[1006] = 5;
     EXPECT_EQ(test::ReadBytes(file), expected);
     EXPECT_TRUE(dlg.log.empty());
-}
-
-TEST(TfmInvent, CapacitorGridRangeBoxesKeepARangeAndCancelDropsEdits) {
-    const fs::path file = TempDir() / "RCInvent.dat";
-    RecordingDialogs dlg;
-    Inventory inv = LoadInventoryAtStart(file.string(), dlg);
-    TfmInvent form(inv, file.string(), dlg);
-    form.Show(InventoryKind::Capacitors);
-    EXPECT_EQ(form.Caption, " Capacitor Inventory Range ");
-    EXPECT_EQ(form.MinLabel, "Cmin:");
-    EXPECT_EQ(form.MaxLabel, "Cmax+1:");
-    EXPECT_EQ(form.RangeItems.back(), "10uF");
-    ASSERT_EQ(form.Columns.size(), 6u);
-    EXPECT_EQ(form.Columns[0][0].Text, "10pF*");
-    EXPECT_EQ(form.Columns[2][8].Text, "4.7nF*");
-    EXPECT_EQ(form.Columns[5][11].Text, "8.2uF*");
-    // A first decade at the end pushes the end up; an end at the first decade pulls it down.
-    form.MaxChange(3);
-    form.MinChange(4);
-    EXPECT_EQ(form.MinIndex, 4);
-    EXPECT_EQ(form.MaxIndex, 5);
-    form.MaxChange(0);
-    EXPECT_EQ(form.MinIndex, 0);
-    EXPECT_EQ(form.MaxIndex, 1);
-    form.QuickSelect(3);
-    form.BitBtn2Click();
-    EXPECT_EQ(inv, FullInventory());
-    EXPECT_EQ(test::ReadBytes(file), FullImage());
-    // Reopened, the editor shows the program's inventory again.
-    form.Show(InventoryKind::Capacitors);
-    EXPECT_EQ(form.CountLine, "72 of 72 selected.");
-}
-
-TEST(TfmInvent, AFailedWriteIsReportedAndChangesNothing) {
-    const fs::path dir = TempDir();
-    const fs::path file = dir / "RCInvent.dat";
-    fs::create_directories(file); // a folder where the file should be
-    Inventory inv = FullInventory();
-    RecordingDialogs dlg;
-    TfmInvent form(inv, file.string(), dlg);
-    form.Show(InventoryKind::Resistors1);
-    EXPECT_EQ(form.Caption, "1% Resistor Inventory Range ");
-    form.QuickSelect(3);
-    EXPECT_FALSE(form.BitBtn1Click());
-    EXPECT_TRUE(form.Visible);
-    ASSERT_EQ(dlg.messages().size(), 1u);
-    EXPECT_EQ(dlg.messages()[0].rfind("error: ", 0), 0u);
-    EXPECT_EQ(inv, FullInventory());
 }
 
 } // namespace

@@ -33,18 +33,6 @@ TDesign Chosen(const stagetest::Spec& spec, int approx) {
     return d;
 }
 
-// Row index of the first free pole entry of the given kind.
-int PoleRow(const TfmPairs& w, const TDesign& d, int kind, int skip = 0) {
-    for (int r = 0; r < (int)w.PoleRowEntry.size(); ++r)
-        if (d.Poles[w.PoleRowEntry[r]].Kind == kind && skip-- == 0) return r;
-    return -1;
-}
-int ZeroRow(const TfmPairs& w, const TDesign& d, int kind, int skip = 0) {
-    for (int r = 0; r < (int)w.ZeroRowEntry.size(); ++r)
-        if (d.Zeros[w.ZeroRowEntry[r]].Kind == kind && skip-- == 0) return r;
-    return -1;
-}
-
 TEST(TfmPairsWindow, RefusalsComeInOrderAndChangeNothing) {
     // Inverse Chebyshev lowpass of order 5: two pole pairs, a real pole, two zero pairs.
     TDesign d = Chosen({Lowpass, 0.5L, 40, 1000, 2000, 0, 5}, InverseChebyshev);
@@ -62,8 +50,6 @@ TEST(TfmPairsWindow, RefusalsComeInOrderAndChangeNothing) {
         const char* message;
     };
     const std::vector<Case> cases = {
-        {{0, 1, 2}, {0}, "Too many poles selected."},
-        {{0}, {0, 1, 0}, "Too many zeros selected."},
         {{}, {0}, "Pole or pole pair not selected"},
         {{0, 2}, {}, "Too many poles selected."},  // two poles, one a pair
         {{0}, {0, 1}, "Too many zeros selected."}, // a pair with two zero pairs
@@ -85,75 +71,6 @@ TEST(TfmPairsWindow, RefusalsComeInOrderAndChangeNothing) {
     EXPECT_EQ(w.NextClick(), NextWindow::None);
     EXPECT_EQ(dlg.messages(), std::vector<std::string>{"error: Pole-zero pairing not complete!"});
     EXPECT_TRUE(w.Visible);
-}
-
-TEST(TfmPairsWindow, UndoFreesTheEntriesAndAReAddTakesTheLowestRecord) {
-    TDesign d = Chosen({Lowpass, 0.5L, 40, 1000, 2000, 0, 5}, InverseChebyshev);
-    RecordingDialogs dlg;
-    TfmPairs w(d, dlg);
-    w.FormShow();
-    // Three stages: each pair with a zero pair, then the real pole alone.
-    for (int i = 0; i < 2; ++i) {
-        w.SelectedPoleRows = {0};
-        w.SelectedZeroRows = {0};
-        w.AddClick();
-    }
-    EXPECT_EQ(d.DesignLevel, LevelApproxChosen);
-    w.SelectedPoleRows = {0};
-    w.SelectedZeroRows = {};
-    w.AddClick();
-    EXPECT_TRUE(dlg.messages().empty());
-    EXPECT_EQ(d.DesignLevel, LevelPaired);
-    ASSERT_EQ(w.PairRows.size(), 3u);
-    EXPECT_NE(w.PairRows[0].find("ZERO PAIR"), std::string::npos);
-    EXPECT_NE(w.PairRows[0].find("POLE PAIR"), std::string::npos);
-    EXPECT_NE(w.PairRows[2].find("SNGL POLE"), std::string::npos);
-    EXPECT_EQ(w.PairRows[2].substr(w.PairRows[2].size() - 4), "FLP ");
-
-    // Undo without a selection, then undo of the first pair: level 3, entries free.
-    w.SelectedPairRow = -1;
-    w.UndoClick();
-    EXPECT_EQ(dlg.messages(), std::vector<std::string>{"error: No pole-zero pair selected."});
-    const int16_t firstPole = d.Stages[1].Pole1;
-    w.SelectedPairRow = 0;
-    w.UndoClick();
-    EXPECT_EQ(d.DesignLevel, LevelApproxChosen);
-    EXPECT_TRUE(d.Stages[1].Name.empty());
-    EXPECT_EQ(d.Poles[firstPole].Free, 1);
-    EXPECT_EQ(w.PoleRows.size(), 1u);
-    EXPECT_EQ(w.ZeroRows.size(), 1u);
-    // The new pair takes stage record 1; the other two keep theirs.
-    const std::string second = d.Stages[2].Name, third = d.Stages[3].Name;
-    w.SelectedPoleRows = {0};
-    w.SelectedZeroRows = {0};
-    w.AddClick();
-    EXPECT_FALSE(d.Stages[1].Name.empty());
-    EXPECT_EQ(d.Stages[2].Name, second);
-    EXPECT_EQ(d.Stages[3].Name, third);
-    EXPECT_EQ(d.DesignLevel, LevelPaired);
-
-    // Next: interactive cascading follows; with automatic cascading level 5 at once.
-    EXPECT_EQ(w.NextClick(), NextWindow::Cascading);
-    d.Opt.AutoCascading = 1;
-    EXPECT_EQ(w.NextClick(), NextWindow::CircuitSelection);
-    EXPECT_EQ(d.DesignLevel, LevelCascaded);
-}
-
-TEST(TfmPairsWindow, TwoRealPolesJoinedByHandAreClassedByTheirZero) {
-    // A wide bandpass whose real-pole section has two real poles.
-    TDesign d = Chosen({Bandpass, 0.5L, 40, 3100, 6200, 1000, 6}, Butterworth);
-    RecordingDialogs dlg;
-    TfmPairs w(d, dlg);
-    w.FormShow();
-    const int a = PoleRow(w, d, 0), b = PoleRow(w, d, 0, 1);
-    ASSERT_GE(b, 0);
-    w.SelectedPoleRows = {a, b};
-    w.SelectedZeroRows = {ZeroRow(w, d, 0)};
-    w.AddClick();
-    ASSERT_TRUE(dlg.messages().empty());
-    EXPECT_EQ(d.Stages[1].Name, "SBP "); // s / ((s + s1)(s + s2)), not a notch
-    EXPECT_NE(w.PairRows[0].find("TWO SNGL"), std::string::npos);
-    EXPECT_LT((double)d.Stages[1].Qp, 0.5);
 }
 
 TEST(StageFlow, AutomaticPairingAndCascadingReachLevelFiveInOneMove) {
@@ -187,7 +104,7 @@ TEST(TfmCascadeWindow, ManualMovesSurviveLeavingAndComingBack) {
     TfmCascade w(d, dlg);
     w.FormShow(); // the pairing changed: ordered automatically
     ASSERT_EQ(w.Rows.size(), 4u);
-    const std::string firstType = d.Stages[1].Name, secondType = d.Stages[2].Name;
+    const std::string secondType = d.Stages[2].Name;
     const long double firstQ = d.Stages[1].Qp;
 
     // Up on the first row and Down on the last row change nothing.
@@ -211,7 +128,6 @@ TEST(TfmCascadeWindow, ManualMovesSurviveLeavingAndComingBack) {
     w.FormShow(); // coming back: the manual order stays
     EXPECT_EQ((double)d.Stages[2].Qp, (double)firstQ);
     EXPECT_EQ(d.Stages[1].Name, secondType);
-    (void)firstType;
     // "Cascade" orders afresh.
     w.CascadeClick();
     EXPECT_EQ((double)d.Stages[1].Qp, (double)firstQ);
@@ -317,45 +233,6 @@ TEST(TfmGainWindows, GridAdjustTabsAndLowpassNotchPresentation) {
     a.ResetClick();
     EXPECT_EQ(d.Circuits[1].GainAdjusted, 0);
     EXPECT_NEAR((double)d.Circuits[1].ActualGain, 1.0, 1e-12);
-}
-
-TEST(TfmTransferWindow, CoefficientCellsAndTheHzVariant) {
-    TDesign d;
-    NewDesign(d, Lowpass);
-    d.StageCount = 2;
-    d.Stages[1] = {stFLP, "FLP ", 0, 0, 0, 0, 0, 0, 0, 1000.0L, 0, 0, 1.0L};
-    d.Stages[2] = {stSLPN, "SLPN", 0, 0, 0, 0, 2000.0L, 4.0L, 3000.0L, 250.0L, 0, 0, 1.0L};
-    d.Circuits[1].ActualGain = 2.0L;
-    d.Circuits[2].ActualGain = 0.5L;
-    TfmTransfer t(d);
-    t.Hz = true;
-    t.FormShow(); // rad/s each time it is shown
-    EXPECT_FALSE(t.Hz);
-    ASSERT_EQ(t.Rows.size(), 2u);
-    const auto& f = t.Rows[0];
-    // Stage, Type, To, A, B, C, D, E, F, wp, Qp, wz
-    EXPECT_EQ(f[2], " 2.0000000E+0");
-    EXPECT_EQ(f[3], "0");
-    EXPECT_EQ(f[4], "0");
-    EXPECT_EQ(f[5], " 1.0000000E+3");
-    EXPECT_EQ(f[6], "0");
-    EXPECT_EQ(f[7], "1.0");
-    EXPECT_EQ(f[8], " 1.0000000E+3");
-    EXPECT_EQ(f[9], "----");
-    EXPECT_EQ(f[10], "----");
-    EXPECT_EQ(f[11], "----");
-    const auto& n = t.Rows[1];
-    EXPECT_EQ(n[3], "1.0");
-    EXPECT_EQ(n[5], " 9.0000000E+6");
-    EXPECT_EQ(n[7], " 5.0000000E+2");
-    EXPECT_EQ(n[11], " 3.0000000E+3");
-    EXPECT_EQ(t.Headers[9], "wp");
-    t.UnitClick(true);
-    EXPECT_EQ(t.Headers[9], "fp");
-    EXPECT_EQ(t.Headers[11], "fz");
-    // C = fz^2 with fz = 3000 / (2 pi).
-    const long double fz = 3000.0L / (2.0L * std::numbers::pi_v<long double>);
-    EXPECT_EQ(t.Rows[1][5], ScientificText(fz * fz, 7));
 }
 
 } // namespace

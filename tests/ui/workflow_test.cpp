@@ -1,7 +1,6 @@
 // The main model as the one place that moves a design from window to window: every
 // hand-over between the step windows, the refresh of every window that shows a changed
-// part (unit switch, adjusted gains, new component characteristics) and the menu states
-// per design level.
+// part (unit switch, adjusted gains).
 #include <gtest/gtest.h>
 
 #include <string>
@@ -138,6 +137,7 @@ TEST(Workflow, UnitSwitchRelabelsEveryWindowThatShowsAFrequency) {
         {"calculation", [](const TfmMain& t) { return t.CirCal.StageParameters; }, "fp=", "wp="},
         {"final response", [](const TfmMain& t) { return t.View.PtCalc.EntryCaption; }, "(Hz)", "(rad/s)"},
         {"ideal responses", [](const TfmMain& t) { return t.Graph.PtCalc.EntryCaption; }, "(Hz)", "(rad/s)"},
+        {"user-defined sections", [](const TfmMain& t) { return t.User.UnitCaption; }, "Hz", "rad/s"},
     };
     for (const Text& t : texts)
         EXPECT_NE(t.get(m.main).find(t.hzMark), std::string::npos) << t.what << ": " << t.get(m.main);
@@ -180,51 +180,6 @@ TEST(Workflow, AdjustedGainRefreshesTheGainAndCalculationWindows) {
     m.dlg.answers = {Answer::No};
     m.main.Highpass1Click();
     EXPECT_FALSE(m.main.Gain.Visible);
-}
-
-TEST(Workflow, NewCharacteristicsRefreshTheSelectionMetrics) {
-    Main m;
-    m.ToIdealResponses();
-    m.main.Graph.BitBtn1Click();
-    ASSERT_TRUE(m.main.CirSel.Visible);
-    const int shown = m.main.CirSel.Shown;
-    m.main.Componentcharacteristics1Click();
-    m.main.Characteristics.Stages.at(0).GbwText = "25";
-    m.main.CharacteristicsOkClick();
-    ASSERT_FALSE(m.main.Characteristics.Visible);
-    EXPECT_EQ(m.main.CirSel.GainSpreadCaption, "Gain Spread for GBW=" + GbwText(25e6L));
-    EXPECT_EQ(m.main.CirSel.Shown, shown);
-}
-
-TEST(Workflow, MenuStatesFollowTheDesignLevel) {
-    Main m;
-    struct Expect {
-        int level;
-        bool ascii, transfer, spice;
-    };
-    auto check = [&](const Expect& e) {
-        const TfmMain::CommandStates c = m.main.Commands();
-        EXPECT_EQ(m.d.DesignLevel, e.level);
-        EXPECT_EQ(c.AsciiEnabled, e.ascii) << e.level;
-        EXPECT_EQ(c.TransferEnabled, e.transfer) << e.level;
-        EXPECT_EQ(c.SpiceEnabled, e.spice) << e.level;
-        EXPECT_EQ(c.CopyEnabled, e.level >= LevelApproximations) << e.level;
-        EXPECT_EQ(c.HzChecked, m.d.Opt.FreqUnitsHz != 0);
-        EXPECT_NE(c.HzChecked, c.RadsChecked);
-    };
-    check({LevelEmpty, false, false, false});
-    m.ToIdealResponses();
-    check({LevelApproximations, true, false, false});
-    m.main.Graph.BitBtn1Click();
-    check({LevelCascaded, true, true, false});
-    m.SelectCircuits();
-    check({LevelComponents, true, true, true});
-    m.main.rads1Click();
-    m.main.UI2Click();
-    m.main.Allcapsstandardvalues1Click();
-    const TfmMain::CommandStates c = m.main.Commands();
-    EXPECT_TRUE(c.RadsChecked && c.InteractiveCascadingChecked && c.AllCapsStandardChecked);
-    EXPECT_FALSE(c.HzChecked || c.AutoCascadingChecked);
 }
 
 } // namespace
