@@ -1,11 +1,9 @@
-// The response pictures: every tab of the graph painter, the specification mask and
-// the specification template.
+// The response pictures: every tab of the graph painter and the specification template.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <limits>
 
 #include "analysis/ideal_responses.h"
 #include "support/hand_built_filters.h"
@@ -72,70 +70,6 @@ TEST(GraphPainter, EveryTabIsWellFormedWithCaptionsCurvesAndLegend) {
         for (size_t k = 0; k < list.size(); ++k)
             EXPECT_EQ(strokes[k], Hex(ApproximationColor(list[k])));
     }
-}
-
-// The specification's mask: the passband's window between the specified gain and Apb
-// below it, the stopband's ceiling Asb below it, at the edges in Hz; drawn as shaded
-// regions with their limit lines where the numbers say, under a gain axis that reaches
-// Asb + 20 dB below the passband.
-TEST(ResponsePlots, GainMaskAtTheSpecifiedLevelsAndEdges) {
-    TDesign& d = Scratch();
-    for (const long double asb : {60.0L}) {
-        SCOPED_TRACE(static_cast<double>(asb));
-        test::FillSpecification(d, {"lowpass", Lowpass, 0.5L, asb, 1000, 2000, 0, 0});
-        ASSERT_TRUE(test::CalculateApproximations(d));
-        d.Spec.OverallGain = 10.0L; // 20 dB: every level moves up with it
-        ComputeIdealResponses(d);
-        const ResponseAxes axes = PlotAxes(d, ResponseApproximations(d), PlotOptions{});
-        EXPECT_LE(axes.GainDb.Min, 20 - asb - 20);
-        EXPECT_LE((axes.GainDb.Max - axes.GainDb.Min) / axes.GainDb.Tick, 14);
-
-        const FrequencyAxis freq{100, 10000, true, true, 2};
-        const std::vector<MaskRegion> mask = GainMask(d, freq, true);
-        ASSERT_EQ(mask.size(), 3u);
-        const long double inf = std::numeric_limits<long double>::infinity();
-        // Passband: DC (the axis's end) to 1 kHz, above 20 dB and below 19.5 dB.
-        for (int k : {0, 1}) {
-            EXPECT_LE(mask[k].X1, 100);
-            EXPECT_NEAR(mask[k].X2, 1000, 1e-9L);
-        }
-        EXPECT_NEAR(mask[0].Lo, 20, 1e-12L);
-        EXPECT_EQ(mask[0].Hi, inf);
-        EXPECT_EQ(mask[1].Lo, -inf);
-        EXPECT_NEAR(mask[1].Hi, 19.5L, 1e-12L);
-        // Stopband: 2 kHz on, below 20 - Asb.
-        EXPECT_NEAR(mask[2].X1, 2000, 1e-9L);
-        EXPECT_GE(mask[2].X2, 10000);
-        EXPECT_NEAR(mask[2].Lo, 20 - asb, 1e-12L);
-        // Painted: the stopband's limit runs from the 2 kHz abscissa to the frame at the
-        // ordinate of 20 - Asb, and the passband's from the frame to 1 kHz at 19.5 dB.
-        CurveGraph g;
-        g.Freq = freq;
-        g.Value = axes.GainDb;
-        g.Mask = mask;
-        test::RecordingSurface surface;
-        PaintCurveGraph(surface, g);
-        const PlotArea area = PlotAreaOf(surface.Width(), surface.Height());
-        auto line = [&](double x1, double x2, long double db) {
-            const double y = YOfValue(axes.GainDb, area, db);
-            return "line " + test::RecordingSurface::Num(x1) + "," + test::RecordingSurface::Num(y) + " " +
-                   test::RecordingSurface::Num(x2) + "," + test::RecordingSurface::Num(y);
-        };
-        const double x1k = area.Left + area.Width() / 2,
-                     x2k = area.Left + area.Width() * std::log10(20.0) / 2;
-        const auto& log = surface.log;
-        EXPECT_NE(std::find(log.begin(), log.end(), line(x2k, area.Right, 20 - asb)), log.end());
-        EXPECT_NE(std::find(log.begin(), log.end(), line(area.Left, x1k, 19.5L)), log.end());
-        EXPECT_EQ(std::count_if(log.begin(), log.end(),
-                                [](const std::string& l) {
-                                    return l.starts_with("fill") &&
-                                           l.ends_with(test::RecordingSurface::Hex(kMaskShade));
-                                }),
-                  3);
-    }
-    // A user-defined filter has no mask.
-    d.Spec.FilterType = UserDefined;
-    EXPECT_TRUE(GainMask(d, FrequencyAxis{}, true).empty());
 }
 
 } // namespace
