@@ -11,7 +11,6 @@
 #include "stages/stage_types.h"
 #include "stages/synthesis.h"
 #include "support/recording_dialogs.h"
-#include "ui/stage_flow.h"
 #include "ui/tfm_cascade.h"
 #include "ui/tfm_gain.h"
 #include "ui/tfm_pairs.h"
@@ -72,28 +71,6 @@ TEST(TfmPairsWindow, RefusalsComeInOrderAndChangeNothing) {
     EXPECT_TRUE(w.Visible);
 }
 
-TEST(StageFlow, AutomaticPairingAndCascadingReachLevelFiveInOneMove) {
-    TDesign d = Chosen({Lowpass, 0.5L, 40, 1000, 2000, 0, 7}, Butterworth);
-    d.Opt.AutoPairing = d.Opt.AutoCascading = 1;
-    RecordingDialogs dlg;
-    TfmPairs pairs(d, dlg);
-    TfmCascade cascade(d, dlg);
-    EXPECT_EQ(LeaveIdealResponse(d, dlg, pairs, cascade), NextWindow::CircuitSelection);
-    EXPECT_EQ(d.DesignLevel, LevelCascaded);
-    EXPECT_EQ(d.StageCount, 4);
-    EXPECT_NEAR((double)d.ActualOverallGain, 1.0, 1e-10);
-    EXPECT_TRUE(dlg.messages().empty());
-
-    // Automatic pairing with interactive cascading opens the cascading window at level 4.
-    TDesign e = Chosen({Lowpass, 0.5L, 40, 1000, 2000, 0, 7}, Butterworth);
-    e.Opt.AutoPairing = 1;
-    TfmPairs pairs2(e, dlg);
-    TfmCascade cascade2(e, dlg);
-    EXPECT_EQ(LeaveIdealResponse(e, dlg, pairs2, cascade2), NextWindow::Cascading);
-    EXPECT_EQ(e.DesignLevel, LevelPaired);
-    EXPECT_EQ(cascade2.Rows.size(), 4u);
-}
-
 TEST(TfmCascadeWindow, ManualMovesSurviveLeavingAndComingBack) {
     TDesign d = Chosen({Lowpass, 0.5L, 40, 1000, 2000, 0, 7}, Chebyshev);
     RecordingDialogs dlg;
@@ -132,10 +109,6 @@ TEST(TfmACritDialog, PrioritiesUniquenessAndCancel) {
     c.CheckClick(0, 2);
     c.CheckClick(0, 4);
     c.CheckClick(0, 1);
-    EXPECT_EQ(c.PriorityText(0, 2), "1");
-    EXPECT_EQ(c.PriorityText(0, 4), "2");
-    EXPECT_EQ(c.PriorityText(0, 1), "3");
-    EXPECT_EQ(c.PriorityText(0, 3), "");
     c.CheckClick(0, 2); // unchecking lowers the priorities above it
     EXPECT_EQ(c.PriorityText(0, 4), "1");
     EXPECT_EQ(c.PriorityText(0, 1), "2");

@@ -1,6 +1,6 @@
 // The main model as the one place that moves a design from window to window: every
 // hand-over between the step windows, the refresh of every window that shows a changed
-// part (unit switch, adjusted gains).
+// part after a unit switch.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -28,25 +28,14 @@ struct Main {
         main.ParEnt.CalcBtnClick();
         main.ParEnt.BitBtn1Click();
     }
-    // Every stage takes the candidate the selection window shows first, or with
-    // `freeGain` the first whose topology does not fix the gain.
-    void SelectCircuits(bool freeGain = false) {
+    // Every stage takes the candidate the selection window shows first.
+    void SelectCircuits() {
         for (int s = 0; s < d.StageCount; ++s) {
             main.CirSel.TabChange(s);
             main.CirSel.FirstClick();
-            while (freeGain && (main.CirSel.Metrics.FixedMark || !main.CirSel.SelectEnabled) &&
-                   main.CirSel.NextCircuitEnabled)
-                main.CirSel.NextCircuitClick();
             main.CirSel.SelectClick();
         }
         main.CirSel.NextClick();
-    }
-    // The default lowpass with automatic steps, as far as the final response.
-    void ToFinalResponse(bool freeGain = false) {
-        ToIdealResponses();
-        main.Graph.BitBtn1Click();
-        SelectCircuits(freeGain);
-        main.CirCal.NextClick();
     }
 };
 
@@ -149,37 +138,6 @@ TEST(Workflow, UnitSwitchRelabelsEveryWindowThatShowsAFrequency) {
     EXPECT_NEAR(static_cast<double>(m.main.View.Axes.Freq.Max), fMax * 6.283185307179586, fMax * 1e-12);
     EXPECT_FALSE(m.main.View.Samples[StandardCExactR].empty());
     EXPECT_GT(m.Told(DesignPart::Circuits), told);
-}
-
-TEST(Workflow, AdjustedGainRefreshesTheGainAndCalculationWindows) {
-    Main m;
-    m.ToFinalResponse(true);
-    m.main.FilterGainClick();
-    ASSERT_TRUE(m.main.Gain.Visible);
-    m.main.AdjustStageGainsClick();
-    ASSERT_FALSE(m.main.GainAd.Tabs.empty());
-    const int stage = m.main.GainAd.TabStage.at(0);
-    m.main.CirCal.TabChange(stage - 1);
-    const std::vector<TfmCirCal::ComponentRow> before = m.main.CirCal.Components;
-    const std::string gainBefore = m.main.Gain.Rows.at(stage - 1).actual;
-    const long double asked = 2.0L * m.d.Circuits[stage].ActualGain;
-    m.main.GainAd.GainText = std::to_string(static_cast<double>(asked));
-    m.main.GainAd.AcceptClick();
-    const int told = m.Told(DesignPart::Circuits);
-    m.main.GainAd.OKClick();
-    EXPECT_FALSE(m.main.GainAd.Visible);
-    EXPECT_NE(m.main.Gain.Rows.at(stage - 1).actual, gainBefore);
-    EXPECT_TRUE(m.main.Gain.Rows.at(stage - 1).optimalAdjusted);
-    // The stage's components are those of its new gain: some value moved.
-    bool moved = before.size() != m.main.CirCal.Components.size();
-    for (std::size_t i = 0; !moved && i < before.size(); ++i)
-        moved = before[i].Text != m.main.CirCal.Components[i].Text;
-    EXPECT_TRUE(moved);
-    EXPECT_GT(m.Told(DesignPart::Circuits), told);
-    // A new design closes the gain window with the stages it showed.
-    m.dlg.answers = {Answer::No};
-    m.main.Highpass1Click();
-    EXPECT_FALSE(m.main.Gain.Visible);
 }
 
 } // namespace
