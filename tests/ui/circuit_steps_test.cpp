@@ -4,42 +4,28 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <memory>
 #include <string>
 
-#include "circuits/selection.h"
 #include "stages/stage_types.h"
-#include "stages/synthesis.h"
-#include "support/recording_dialogs.h"
 #include "support/recording_surface.h"
-#include "ui/tfm_main.h"
+#include "support/step_windows.h"
 
 namespace velmora {
 namespace {
 
-using test::RecordingDialogs;
 using test::RecordingSurface;
 
 // The default lowpass (Butterworth, four stages), circuits chosen automatically, the
 // component window shown; the windows the steps open are counted.
-struct Window {
-    std::unique_ptr<TDesign> d = std::make_unique<TDesign>();
-    RecordingDialogs dlg;
-    TfmMain main{*d, dlg};
+struct Window : test::StepWindows {
     int gain = 0, components = 0, compensate = 0;
 
     Window() {
-        main.Lowpass1Click();
-        main.ParEnt.CalcBtnClick();
-        main.ParEnt.BitBtn1Click();
-        ChooseApproximation(*d, Butterworth);
-        EXPECT_EQ(SynthesiseStages(*d), SynthesisStatus::Ok);
-        EXPECT_TRUE(DesignStageCircuits(*d, {}).ok);
+        Calculate();
         main.CirCal.OnGain = [this] { ++gain; };
         main.CirCal.OnComponents = [this] { ++components; };
         main.CirCal.OnCompensate = [this] { ++compensate; };
         main.CirCal.FormShow();
-        dlg.clear();
     }
     int StepOf(const std::string& name) const {
         for (std::size_t i = 0; i < main.CirCal.Steps.size(); ++i)

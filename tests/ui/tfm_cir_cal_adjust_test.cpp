@@ -4,25 +4,19 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <memory>
 #include <string>
 #include <vector>
 
 #include "circuits/catalogue.h"
 #include "circuits/component_adjustment.h"
 #include "circuits/components.h"
-#include "circuits/selection.h"
 #include "circuits/standard_substitution.h"
 #include "circuits/standard_values.h"
 #include "stages/stage_types.h"
-#include "stages/synthesis.h"
-#include "support/recording_dialogs.h"
-#include "ui/tfm_main.h"
+#include "support/step_windows.h"
 
 namespace velmora {
 namespace {
-
-using test::RecordingDialogs;
 
 // Newton's recalculation meets the targets to about 1e-15; the Real48 storage of the
 // component values rounds at about 1e-12 relative.
@@ -31,21 +25,10 @@ constexpr long double kRealised = 1e-9L;
 // The main window with the Butterworth lowpass of the default specification (second-order
 // stages 1, 3 and 4 and first-order stage 2), its circuits chosen as asked (automatically
 // where a key is empty) and the component window shown.
-struct Window {
-    std::unique_ptr<TDesign> d = std::make_unique<TDesign>();
-    RecordingDialogs dlg;
-    TfmMain main{*d, dlg};
-
-    explicit Window(const std::vector<StageCircuitRequest>& circuits = {}) {
-        main.Lowpass1Click();
-        main.ParEnt.CalcBtnClick();
-        main.ParEnt.BitBtn1Click();
-        ChooseApproximation(*d, Butterworth);
-        EXPECT_EQ(SynthesiseStages(*d), SynthesisStatus::Ok);
-        const CircuitsOutcome o = DesignStageCircuits(*d, circuits);
-        EXPECT_TRUE(o.ok) << o.message;
+struct Window : test::StepWindows {
+    explicit Window(const std::vector<StageCircuitRequest>& circuits) {
+        Calculate(circuits);
         main.CirCal.FormShow();
-        dlg.clear();
     }
     TfmCirCal& cal() { return main.CirCal; }
 };

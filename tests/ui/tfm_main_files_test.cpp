@@ -14,16 +14,13 @@
 #include "model/design_file.h"
 #include "model/number_text.h"
 #include "stages/stage_types.h"
-#include "stages/synthesis.h"
-#include "support/recording_dialogs.h"
+#include "support/step_windows.h"
 #include "support/temp_files.h"
-#include "ui/tfm_main.h"
 
 namespace velmora {
 namespace {
 
 namespace fs = std::filesystem;
-using test::RecordingDialogs;
 using Bytes = std::vector<uint8_t>;
 
 fs::path TempDir() {
@@ -40,37 +37,8 @@ Bytes Image(const TDesign& d) {
     return image;
 }
 
-// A main window with its own design and recorded dialogs.
-struct Main {
-    std::unique_ptr<TDesign> d = std::make_unique<TDesign>();
-    RecordingDialogs dlg;
-    TfmMain main{*d, dlg};
-
-    // Start Design for the type, the default specification calculated, the
-    // approximation chosen and, with `stages`, paired, cascaded and given gains.
-    void design(uint8_t type, int approx, bool stages) {
-        switch (type) {
-        case Highpass:
-            main.Highpass1Click();
-            break;
-        case Bandpass:
-            main.Bandpass1Click();
-            break;
-        case Bandstop:
-            main.Bandstop1Click();
-            break;
-        default:
-            main.Lowpass1Click();
-        }
-        main.ParEnt.CalcBtnClick();
-        main.ParEnt.BitBtn1Click();
-        ChooseApproximation(*d, approx);
-        if (stages) {
-            ASSERT_EQ(SynthesiseStages(*d), SynthesisStatus::Ok);
-            ASSERT_EQ(d->DesignLevel, LevelCascaded);
-        }
-        dlg.clear();
-    }
+// The step windows with the file commands' dialogs scripted.
+struct Main : test::StepWindows {
     bool saveAs(const fs::path& file) {
         dlg.files = {file.string()};
         return main.Savedesignas1Click();
@@ -84,7 +52,7 @@ struct Main {
 TEST(TfmMainFiles, ARejectedFileChangesNothing) {
     fs::path dir = TempDir();
     Main m;
-    m.design(Lowpass, Elliptic, true);
+    m.Cascade(Lowpass, Elliptic);
     const fs::path good = dir / "good.fl3";
     ASSERT_TRUE(m.saveAs(good));
     const Bytes goodImage = ReadBytes(good);
@@ -130,9 +98,9 @@ TEST(TfmMainFiles, RecentFilesAndTheSaveQuestion) {
     const fs::path f1 = dir / "one.fl3", f2 = dir / "two.fl3";
     {
         Main m;
-        m.design(Lowpass, Butterworth, false);
+        m.Specify();
         ASSERT_TRUE(m.saveAs(f1));
-        m.design(Highpass, Butterworth, false);
+        m.Specify(Highpass);
         // Start Design asked nothing: the first design had been saved.
         ASSERT_TRUE(m.saveAs(f2));
     }
@@ -164,12 +132,12 @@ TEST(TfmMainFiles, RecentFilesAndTheSaveQuestion) {
 
     // An untitled modified design is asked about too.
     Main u;
-    u.design(Lowpass, Butterworth, false);
+    u.Specify();
     u.dlg.answers = {Answer::Cancel};
     EXPECT_FALSE(u.main.open1Click());
     EXPECT_EQ(u.dlg.log, std::vector<std::string>{"ask yes/no/cancel: Do you wish to save this design?"});
     EXPECT_TRUE(u.d->FileName.empty());
-    EXPECT_EQ(u.d->DesignLevel, LevelApproxChosen);
+    EXPECT_EQ(u.d->DesignLevel, LevelApproximations);
     fs::remove_all(dir);
 }
 
@@ -188,7 +156,7 @@ TEST(TfmMainFiles, SaveQuestionBeforeANewDesign) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.file.string());
         Main m;
-        m.design(Lowpass, Butterworth, false);
+        m.Specify();
         m.dlg.answers = {c.answer};
         if (!c.file.empty()) m.dlg.files = {c.file.string()};
         m.main.Highpass1Click();
@@ -241,7 +209,7 @@ std::string ToRow(const TDesign& d, Real48 TStageCircuit::*gain) {
 TEST(TfmMainFiles, AsciiExportOfALevelFiveDesign) {
     fs::path dir = TempDir();
     Main m;
-    m.design(Lowpass, Butterworth, true); // order 7: three pole pairs and a real pole
+    m.Cascade(); // order 7: three pole pairs and a real pole
     const TDesign& d = *m.d;
     ASSERT_EQ(d.StageCount, 4);
     m.dlg.asciiOptions = [](TfmAscii& w) {

@@ -3,43 +3,27 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <memory>
 #include <numbers>
 #include <string>
 #include <vector>
 
-#include "circuits/selection.h"
 #include "model/number_text.h"
-#include "stages/synthesis.h"
-#include "support/recording_dialogs.h"
-#include "ui/tfm_main.h"
+#include "support/step_windows.h"
 #include "ui/tfm_pt_calc.h"
 
 namespace velmora {
 namespace {
 
-using test::RecordingDialogs;
-
 constexpr long double kTwoPi = 2.0L * std::numbers::pi_v<long double>;
 
 // The Butterworth lowpass of the default specification with its circuits chosen and
 // calculated, and the final-response window shown.
-struct Window {
-    std::unique_ptr<TDesign> d = std::make_unique<TDesign>();
-    RecordingDialogs dlg;
-    TfmMain main{*d, dlg};
+struct Window : test::StepWindows {
     TfmView& view = main.View;
 
     Window() {
-        main.Lowpass1Click();
-        main.ParEnt.CalcBtnClick();
-        main.ParEnt.BitBtn1Click();
-        ChooseApproximation(*d, Butterworth);
-        EXPECT_EQ(SynthesiseStages(*d), SynthesisStatus::Ok);
-        const CircuitsOutcome o = DesignStageCircuits(*d);
-        EXPECT_TRUE(o.ok) << o.message;
+        Calculate();
         view.FormShow();
-        dlg.clear();
     }
     // The abscissa of a frequency on a logarithmic axis, worked out by hand.
     double XOf(long double f) const {

@@ -5,32 +5,23 @@
 
 #include <string>
 
-#include "support/recording_dialogs.h"
-#include "ui/tfm_main.h"
+#include "support/step_windows.h"
 
 namespace velmora {
 namespace {
 
 using app::DesignPart;
 
-struct Main {
-    TDesign d;
-    test::RecordingDialogs dlg;
-    TfmMain main{d, dlg};
+struct Main : test::StepWindows {
     int told[app::kDesignPartCount] = {};
     Main() {
         main.Changes.Subscribe([this](DesignPart p) { ++told[static_cast<int>(p)]; });
     }
     int Told(DesignPart p) const { return told[static_cast<int>(p)]; }
 
-    void ToIdealResponses() {
-        main.Lowpass1Click();
-        main.ParEnt.CalcBtnClick();
-        main.ParEnt.BitBtn1Click();
-    }
     // Every stage takes the candidate the selection window shows first.
     void SelectCircuits() {
-        for (int s = 0; s < d.StageCount; ++s) {
+        for (int s = 0; s < d->StageCount; ++s) {
             main.CirSel.TabChange(s);
             main.CirSel.FirstClick();
             main.CirSel.SelectClick();
@@ -54,7 +45,7 @@ TEST(Workflow, EveryHandOverIsDecidedByTheMainModel) {
         Main m;
         if (!c.autoPair) m.main.UI1Click();
         if (!c.autoCascade) m.main.UI2Click();
-        m.ToIdealResponses();
+        m.Specify();
         EXPECT_TRUE(m.main.Graph.Visible);
         const int stagesBefore = m.Told(DesignPart::Stages);
         m.main.Graph.BitBtn1Click();
@@ -87,14 +78,14 @@ TEST(Workflow, EveryHandOverIsDecidedByTheMainModel) {
         EXPECT_EQ(m.main.LastHandOver, NextWindow::CircuitSelection);
         EXPECT_TRUE(m.main.CirSel.Visible);
         EXPECT_FALSE(m.main.Cascade.Visible);
-        EXPECT_EQ(m.d.DesignLevel, LevelCascaded);
+        EXPECT_EQ(m.d->DesignLevel, LevelCascaded);
         m.SelectCircuits();
         EXPECT_TRUE(m.main.CirCal.Visible);
-        EXPECT_EQ(m.d.DesignLevel, LevelComponents);
+        EXPECT_EQ(m.d->DesignLevel, LevelComponents);
         const int analyses = m.Told(DesignPart::Analyses);
         m.main.CirCal.NextClick();
         EXPECT_TRUE(m.main.View.Visible);
-        EXPECT_EQ(m.d.DesignLevel, LevelFinalResponse);
+        EXPECT_EQ(m.d->DesignLevel, LevelFinalResponse);
         EXPECT_EQ(m.Told(DesignPart::Analyses), analyses + 1);
     }
 }
@@ -102,7 +93,7 @@ TEST(Workflow, EveryHandOverIsDecidedByTheMainModel) {
 TEST(Workflow, UnitSwitchRelabelsEveryWindowThatShowsAFrequency) {
     Main m;
     m.main.UI1Click(); // the pairing window stays filled with its rows
-    m.ToIdealResponses();
+    m.Specify();
     m.main.Graph.BitBtn1Click();
     m.main.Pairs.AutoAddAllClick();
     m.main.PairsNextClick();
@@ -131,7 +122,7 @@ TEST(Workflow, UnitSwitchRelabelsEveryWindowThatShowsAFrequency) {
     for (const Text& t : texts)
         EXPECT_NE(t.get(m.main).find(t.hzMark), std::string::npos) << t.what << ": " << t.get(m.main);
     m.main.SpeedButton8Click();
-    ASSERT_EQ(m.d.Opt.FreqUnitsHz, 0);
+    ASSERT_EQ(m.d->Opt.FreqUnitsHz, 0);
     for (const Text& t : texts)
         EXPECT_NE(t.get(m.main).find(t.radMark), std::string::npos) << t.what << ": " << t.get(m.main);
     // The final response's axis keeps its span: 2 pi times the Hz limit.
