@@ -97,10 +97,6 @@ TEST(SchematicPainter, DrawsNamesValuesAndFindsComponentsUnderPoints) {
             const PointD b{st.Margin + c.pin2().X * st.Unit, st.Margin + c.pin2().Y * st.Unit};
             const PointD mid{(a.X + b.X) / 2, (a.Y + b.Y) / 2};
             EXPECT_EQ(ComponentAt(*l, mid, st), std::optional<std::string>(c.name())) << what;
-            // Just off the body across the component, and at the pins: nothing.
-            const PointD off =
-                c.vertical ? PointD{mid.X + 0.6 * st.Unit, mid.Y} : PointD{mid.X, mid.Y + 0.6 * st.Unit};
-            EXPECT_EQ(ComponentAt(*l, off, st), std::nullopt) << what << " beside " << c.name();
             EXPECT_EQ(ComponentAt(*l, a, st), std::nullopt) << what << " at a pin of " << c.name();
         }
         EXPECT_EQ(ComponentAt(*l, {1, 1}, st), std::nullopt);

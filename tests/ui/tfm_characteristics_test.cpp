@@ -67,11 +67,6 @@ TEST(TfmCharacteristics, OkStoresTheValuesAndSetsTheChangedFlagsOnlyOnAChange) {
     EXPECT_EQ(d.Circuits[2].GbwChangedByUser, 1);
     EXPECT_EQ(d.Circuits[1].GbwChangedByUser, 0);
 
-    // The GBW set by the person survives a new selection of the stage's circuit.
-    TCandidateSet set;
-    EvaluateCandidates(d, 2, set);
-    ASSERT_EQ(SelectCircuit(d, 2, 1, set), SelectStatus::Selected);
-    EXPECT_EQ((long double)d.Circuits[2].OpAmpGBW, 4.5e6L);
     EXPECT_TRUE(dlg.messages().empty());
 }
 

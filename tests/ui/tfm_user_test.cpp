@@ -214,12 +214,6 @@ TEST(TfmUser, TheResponseIsTheProductOfTheSectionsThroughDeleteAndMove) {
             if (expected < -150) continue; // next to a notch the dB value is ill-conditioned
             EXPECT_NEAR(p.GainDb, expected, 1e-9L) << p.W;
         }
-        for (int i = 1; i <= form.d.StageCount; ++i) {
-            const auto& s = ref[i - 1];
-            EXPECT_EQ(form.f.ListLines[i - 1], std::to_string(i) + ".  \t" +
-                                                   UserSectionKindName(static_cast<UserSectionKind>(s.type)) +
-                                                   "\t" + std::to_string(s.order) + "\xC2\xBA");
-        }
     };
     check("entered");
 
@@ -235,13 +229,6 @@ TEST(TfmUser, TheResponseIsTheProductOfTheSectionsThroughDeleteAndMove) {
     std::swap(ref[3], ref[2]);
     EXPECT_EQ(form.f.ItemIndex, 2);
     check("bandpass moved up");
-
-    form.f.ListBox1Click(0);
-    EXPECT_FALSE(form.f.UpEnabled);
-    form.f.UpBtnClick(); // nothing above the first
-    form.f.DownBtnClick();
-    std::swap(ref[0], ref[1]);
-    check("lowpass moved down");
 
     form.f.ListBox1Click(4);
     EXPECT_FALSE(form.f.DownEnabled);
