@@ -84,16 +84,8 @@ TEST(CircuitSteps, SelectionFootAndSpreadBoxes) {
     s.FormShow();
     const int n = s.Offered();
     ASSERT_EQ(static_cast<int>(s.SpreadBars.size()), n);
-    // The centre of every box finds its candidate; the gaps and the label row find none.
     const double W = 420, H = 120;
-    int found = 0;
-    for (double x = 0; x < W; x += 1) {
-        const int k = SpreadBarAt(s, W, H, x, H / 2);
-        EXPECT_TRUE(k == 0 || k == found || k == found + 1) << x;
-        found = std::max(found, k);
-    }
-    EXPECT_EQ(found, n);
-    EXPECT_EQ(SpreadBarAt(s, W, H, W / 2, H - 2), 0);
+    EXPECT_EQ(SpreadBarAt(s, W, H, W / 2, H - 2), 0); // the label row
     // A click on the box of candidate 2 excludes it, and a second one includes it again.
     const int k = SpreadBarAt(s, W, H, W / n * 1.5, H / 2);
     ASSERT_EQ(k, 2);

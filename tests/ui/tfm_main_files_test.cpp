@@ -59,7 +59,6 @@ TEST(TfmMainFiles, ARejectedFileChangesNothing) {
 
     Bytes wrongMagic = goodImage;
     wrongMagic[1] ^= 0xFF;
-    const Bytes truncated(goodImage.begin(), goodImage.begin() + 5000);
     Bytes tooManyStages = goodImage;
     tooManyStages[204] = 12; // StageCount beyond the eleven a design holds
     tooManyStages[205] = 0;
@@ -69,7 +68,6 @@ TEST(TfmMainFiles, ARejectedFileChangesNothing) {
         std::string message;          // the start of the message shown
     };
     const Case cases[] = {{"wrong magic", wrongMagic, "error: Invalid Velmora design file"},
-                          {"truncated", truncated, "error: "},
                           {"too many stages", tooManyStages, "error: "},
                           {"missing", std::nullopt, "error: "}};
     for (const Case& c : cases) {
@@ -130,14 +128,6 @@ TEST(TfmMainFiles, RecentFilesAndTheSaveQuestion) {
     EXPECT_EQ(m.main.Caption, "Velmora: " + f1.string());
     EXPECT_FALSE(m.main.RecentFileClick(3)); // no such entry
 
-    // An untitled modified design is asked about too.
-    Main u;
-    u.Specify();
-    u.dlg.answers = {Answer::Cancel};
-    EXPECT_FALSE(u.main.open1Click());
-    EXPECT_EQ(u.dlg.log, std::vector<std::string>{"ask yes/no/cancel: Do you wish to save this design?"});
-    EXPECT_TRUE(u.d->FileName.empty());
-    EXPECT_EQ(u.d->DesignLevel, LevelApproximations);
     fs::remove_all(dir);
 }
 
