@@ -39,9 +39,6 @@ TEST(TfmPairsWindow, RefusalsComeInOrderAndChangeNothing) {
     w.FormShow();
     ASSERT_EQ(w.PoleRows.size(), 3u);
     ASSERT_EQ(w.ZeroRows.size(), 2u);
-    EXPECT_EQ(w.PoleRows[0].substr(0, 5), " PAIR");
-    EXPECT_EQ(w.PoleRows[2].substr(0, 5), " SNGL");
-    EXPECT_NE(w.ZeroRows[0].find("fz: "), std::string::npos); // Hz display
 
     struct Case {
         std::vector<int> poles, zeros;
