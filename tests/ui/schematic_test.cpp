@@ -1,3 +1,5 @@
+// Schematic drawings: every layout joins what its netlist joins, and the painter draws
+// every name and value once and finds each component under its body.
 #include <gtest/gtest.h>
 
 #include <map>

@@ -1,5 +1,5 @@
-// The capacitor and resistor entry forms: ranges, the unity-gain Sallen-Key limit,
-// refusals with their messages, and accepted entries reaching the stage.
+// The capacitor entry form: its range, the refusals with their messages, and an
+// accepted entry reaching the stage.
 #include <gtest/gtest.h>
 
 #include "circuits/circuit_stage_support.h"

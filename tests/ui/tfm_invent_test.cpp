@@ -1,5 +1,5 @@
-// The inventory at start (created, read, damaged files replaced only with consent) and
-// the inventory editor (grid, ranges, marks, quick select, count line, OK and Cancel),
+// The inventory at start (a missing file created, a damaged one replaced only with
+// consent) and the inventory editor (grid, ranges, marks, quick select, count line, OK),
 // checked through the bytes of the file it writes.
 #include <filesystem>
 #include <fstream>

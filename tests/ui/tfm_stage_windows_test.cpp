@@ -1,5 +1,5 @@
-// The stage windows as a person drives them: pairing by hand with its refusals, the
-// automatic steps, manual cascade moves, the criteria dialog and the gain grid.
+// The stage windows as a person drives them: pairing by hand with its refusals, manual
+// cascade moves, the criteria dialog and the gain grid.
 #include <gtest/gtest.h>
 
 #include <cmath>
