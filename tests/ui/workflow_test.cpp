@@ -1,53 +1,32 @@
 // The main model as the one place that moves a design from window to window: every
 // hand-over between the step windows, the refresh of every window that shows a changed
-// part (unit switch, adjusted gains, new component characteristics) and the menu states
-// per design level.
+// part after a unit switch.
 #include <gtest/gtest.h>
 
 #include <string>
 
-#include "support/recording_dialogs.h"
-#include "ui/tfm_main.h"
+#include "support/step_windows.h"
 
 namespace velmora {
 namespace {
 
 using app::DesignPart;
 
-struct Main {
-    TDesign d;
-    test::RecordingDialogs dlg;
-    TfmMain main{d, dlg};
+struct Main : test::StepWindows {
     int told[app::kDesignPartCount] = {};
     Main() {
         main.Changes.Subscribe([this](DesignPart p) { ++told[static_cast<int>(p)]; });
     }
     int Told(DesignPart p) const { return told[static_cast<int>(p)]; }
 
-    void ToIdealResponses() {
-        main.Lowpass1Click();
-        main.ParEnt.CalcBtnClick();
-        main.ParEnt.BitBtn1Click();
-    }
-    // Every stage takes the candidate the selection window shows first, or with
-    // `freeGain` the first whose topology does not fix the gain.
-    void SelectCircuits(bool freeGain = false) {
-        for (int s = 0; s < d.StageCount; ++s) {
+    // Every stage takes the candidate the selection window shows first.
+    void SelectCircuits() {
+        for (int s = 0; s < d->StageCount; ++s) {
             main.CirSel.TabChange(s);
             main.CirSel.FirstClick();
-            while (freeGain && (main.CirSel.Metrics.FixedMark || !main.CirSel.SelectEnabled) &&
-                   main.CirSel.NextCircuitEnabled)
-                main.CirSel.NextCircuitClick();
             main.CirSel.SelectClick();
         }
         main.CirSel.NextClick();
-    }
-    // The default lowpass with automatic steps, as far as the final response.
-    void ToFinalResponse(bool freeGain = false) {
-        ToIdealResponses();
-        main.Graph.BitBtn1Click();
-        SelectCircuits(freeGain);
-        main.CirCal.NextClick();
     }
 };
 
@@ -66,7 +45,7 @@ TEST(Workflow, EveryHandOverIsDecidedByTheMainModel) {
         Main m;
         if (!c.autoPair) m.main.UI1Click();
         if (!c.autoCascade) m.main.UI2Click();
-        m.ToIdealResponses();
+        m.Specify();
         EXPECT_TRUE(m.main.Graph.Visible);
         const int stagesBefore = m.Told(DesignPart::Stages);
         m.main.Graph.BitBtn1Click();
@@ -99,14 +78,14 @@ TEST(Workflow, EveryHandOverIsDecidedByTheMainModel) {
         EXPECT_EQ(m.main.LastHandOver, NextWindow::CircuitSelection);
         EXPECT_TRUE(m.main.CirSel.Visible);
         EXPECT_FALSE(m.main.Cascade.Visible);
-        EXPECT_EQ(m.d.DesignLevel, LevelCascaded);
+        EXPECT_EQ(m.d->DesignLevel, LevelCascaded);
         m.SelectCircuits();
         EXPECT_TRUE(m.main.CirCal.Visible);
-        EXPECT_EQ(m.d.DesignLevel, LevelComponents);
+        EXPECT_EQ(m.d->DesignLevel, LevelComponents);
         const int analyses = m.Told(DesignPart::Analyses);
         m.main.CirCal.NextClick();
         EXPECT_TRUE(m.main.View.Visible);
-        EXPECT_EQ(m.d.DesignLevel, LevelFinalResponse);
+        EXPECT_EQ(m.d->DesignLevel, LevelFinalResponse);
         EXPECT_EQ(m.Told(DesignPart::Analyses), analyses + 1);
     }
 }
@@ -114,7 +93,7 @@ TEST(Workflow, EveryHandOverIsDecidedByTheMainModel) {
 TEST(Workflow, UnitSwitchRelabelsEveryWindowThatShowsAFrequency) {
     Main m;
     m.main.UI1Click(); // the pairing window stays filled with its rows
-    m.ToIdealResponses();
+    m.Specify();
     m.main.Graph.BitBtn1Click();
     m.main.Pairs.AutoAddAllClick();
     m.main.PairsNextClick();
@@ -138,93 +117,18 @@ TEST(Workflow, UnitSwitchRelabelsEveryWindowThatShowsAFrequency) {
         {"calculation", [](const TfmMain& t) { return t.CirCal.StageParameters; }, "fp=", "wp="},
         {"final response", [](const TfmMain& t) { return t.View.PtCalc.EntryCaption; }, "(Hz)", "(rad/s)"},
         {"ideal responses", [](const TfmMain& t) { return t.Graph.PtCalc.EntryCaption; }, "(Hz)", "(rad/s)"},
+        {"user-defined sections", [](const TfmMain& t) { return t.User.UnitCaption; }, "Hz", "rad/s"},
     };
     for (const Text& t : texts)
         EXPECT_NE(t.get(m.main).find(t.hzMark), std::string::npos) << t.what << ": " << t.get(m.main);
     m.main.SpeedButton8Click();
-    ASSERT_EQ(m.d.Opt.FreqUnitsHz, 0);
+    ASSERT_EQ(m.d->Opt.FreqUnitsHz, 0);
     for (const Text& t : texts)
         EXPECT_NE(t.get(m.main).find(t.radMark), std::string::npos) << t.what << ": " << t.get(m.main);
     // The final response's axis keeps its span: 2 pi times the Hz limit.
     EXPECT_NEAR(static_cast<double>(m.main.View.Axes.Freq.Max), fMax * 6.283185307179586, fMax * 1e-12);
     EXPECT_FALSE(m.main.View.Samples[StandardCExactR].empty());
     EXPECT_GT(m.Told(DesignPart::Circuits), told);
-}
-
-TEST(Workflow, AdjustedGainRefreshesTheGainAndCalculationWindows) {
-    Main m;
-    m.ToFinalResponse(true);
-    m.main.FilterGainClick();
-    ASSERT_TRUE(m.main.Gain.Visible);
-    m.main.AdjustStageGainsClick();
-    ASSERT_FALSE(m.main.GainAd.Tabs.empty());
-    const int stage = m.main.GainAd.TabStage.at(0);
-    m.main.CirCal.TabChange(stage - 1);
-    const std::vector<TfmCirCal::ComponentRow> before = m.main.CirCal.Components;
-    const std::string gainBefore = m.main.Gain.Rows.at(stage - 1).actual;
-    const long double asked = 2.0L * m.d.Circuits[stage].ActualGain;
-    m.main.GainAd.GainText = std::to_string(static_cast<double>(asked));
-    m.main.GainAd.AcceptClick();
-    const int told = m.Told(DesignPart::Circuits);
-    m.main.GainAd.OKClick();
-    EXPECT_FALSE(m.main.GainAd.Visible);
-    EXPECT_NE(m.main.Gain.Rows.at(stage - 1).actual, gainBefore);
-    EXPECT_TRUE(m.main.Gain.Rows.at(stage - 1).optimalAdjusted);
-    // The stage's components are those of its new gain: some value moved.
-    bool moved = before.size() != m.main.CirCal.Components.size();
-    for (std::size_t i = 0; !moved && i < before.size(); ++i)
-        moved = before[i].Text != m.main.CirCal.Components[i].Text;
-    EXPECT_TRUE(moved);
-    EXPECT_GT(m.Told(DesignPart::Circuits), told);
-    // A new design closes the gain window with the stages it showed.
-    m.dlg.answers = {Answer::No};
-    m.main.Highpass1Click();
-    EXPECT_FALSE(m.main.Gain.Visible);
-}
-
-TEST(Workflow, NewCharacteristicsRefreshTheSelectionMetrics) {
-    Main m;
-    m.ToIdealResponses();
-    m.main.Graph.BitBtn1Click();
-    ASSERT_TRUE(m.main.CirSel.Visible);
-    const int shown = m.main.CirSel.Shown;
-    m.main.Componentcharacteristics1Click();
-    m.main.Characteristics.Stages.at(0).GbwText = "25";
-    m.main.CharacteristicsOkClick();
-    ASSERT_FALSE(m.main.Characteristics.Visible);
-    EXPECT_EQ(m.main.CirSel.GainSpreadCaption, "Gain Spread for GBW=" + GbwText(25e6L));
-    EXPECT_EQ(m.main.CirSel.Shown, shown);
-}
-
-TEST(Workflow, MenuStatesFollowTheDesignLevel) {
-    Main m;
-    struct Expect {
-        int level;
-        bool ascii, transfer, spice;
-    };
-    auto check = [&](const Expect& e) {
-        const TfmMain::CommandStates c = m.main.Commands();
-        EXPECT_EQ(m.d.DesignLevel, e.level);
-        EXPECT_EQ(c.AsciiEnabled, e.ascii) << e.level;
-        EXPECT_EQ(c.TransferEnabled, e.transfer) << e.level;
-        EXPECT_EQ(c.SpiceEnabled, e.spice) << e.level;
-        EXPECT_EQ(c.CopyEnabled, e.level >= LevelApproximations) << e.level;
-        EXPECT_EQ(c.HzChecked, m.d.Opt.FreqUnitsHz != 0);
-        EXPECT_NE(c.HzChecked, c.RadsChecked);
-    };
-    check({LevelEmpty, false, false, false});
-    m.ToIdealResponses();
-    check({LevelApproximations, true, false, false});
-    m.main.Graph.BitBtn1Click();
-    check({LevelCascaded, true, true, false});
-    m.SelectCircuits();
-    check({LevelComponents, true, true, true});
-    m.main.rads1Click();
-    m.main.UI2Click();
-    m.main.Allcapsstandardvalues1Click();
-    const TfmMain::CommandStates c = m.main.Commands();
-    EXPECT_TRUE(c.RadsChecked && c.InteractiveCascadingChecked && c.AllCapsStandardChecked);
-    EXPECT_FALSE(c.HzChecked || c.AutoCascadingChecked);
 }
 
 } // namespace
