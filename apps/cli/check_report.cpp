@@ -20,6 +20,11 @@ nlohmann::ordered_json Number(long double v) {
     return x;
 }
 
+// A stopband figure, null where the mask has no stopband (a filter of forced order).
+nlohmann::ordered_json StopNumber(const MaskMargins& m, long double v) {
+    return m.HasStop ? Number(v) : nullptr;
+}
+
 std::string Margin(long double db) {
     return fmt::format("{:+.3f} dB", static_cast<double>(db));
 }
@@ -56,7 +61,7 @@ std::string RemedyText(const Remedy& r) {
         break;
     }
     return what + " meets the specification: passband margin " + Margin(r.margins.PassMarginDb) +
-           ", stopband margin " + Margin(r.margins.StopMarginDb) + ".";
+           (r.margins.HasStop ? ", stopband margin " + Margin(r.margins.StopMarginDb) : std::string()) + ".";
 }
 
 } // namespace
@@ -68,8 +73,9 @@ std::vector<std::string> YieldContext(const std::optional<SpecificationCheck>& c
         if (v.Variant != CheckedVariant::Exact) continue;
         const MaskMargins& m = v.Margins;
         out.push_back("The built filter's nominal margins (exact values): passband " +
-                      Margin(m.PassMarginDb) + ", stopband " + Margin(m.StopMarginDb) + ".");
-        if (m.Meets() && std::min(m.PassMarginDb, m.StopMarginDb) < kThinMarginDb)
+                      Margin(m.PassMarginDb) +
+                      (m.HasStop ? ", stopband " + Margin(m.StopMarginDb) : std::string()) + ".");
+        if (m.Meets() && m.WorstMarginDb() < kThinMarginDb)
             out.push_back(
                 "With no margin at an edge, about half of the filters built miss it at any tolerance: "
                 "the tolerances move the response either way. Designing with a margin "
@@ -113,8 +119,8 @@ nlohmann::ordered_json SpecificationCheckJson(const TDesign& d, const Specificat
         j[CheckedVariantKey(v.Variant)] = {{"meets", m.Meets()},
                                            {"passband_margin_db", Number(m.PassMarginDb)},
                                            {"passband_worst_hz", Number(m.PassWorstW / kTwoPi)},
-                                           {"stopband_margin_db", Number(m.StopMarginDb)},
-                                           {"stopband_worst_hz", Number(m.StopWorstW / kTwoPi)}};
+                                           {"stopband_margin_db", StopNumber(m, m.StopMarginDb)},
+                                           {"stopband_worst_hz", StopNumber(m, m.StopWorstW / kTwoPi)}};
     }
     if (c.Required) {
         auto stages = nlohmann::ordered_json::array();
@@ -137,8 +143,9 @@ void PrintSpecificationCheck(std::ostream& out, const TDesign& d, const Specific
         const MaskMargins& m = v.Margins;
         out << fmt::format("  {:<26}{:<8}{:>14}{:>16}{:>14}{:>16}\n", CheckedVariantTitle(v.Variant),
                            m.Meets() ? "meets" : "misses", Margin(m.PassMarginDb),
-                           FrequencyWithUnit(m.PassWorstW / kTwoPi, true), Margin(m.StopMarginDb),
-                           FrequencyWithUnit(m.StopWorstW / kTwoPi, true));
+                           FrequencyWithUnit(m.PassWorstW / kTwoPi, true),
+                           m.HasStop ? Margin(m.StopMarginDb) : std::string("none"),
+                           m.HasStop ? FrequencyWithUnit(m.StopWorstW / kTwoPi, true) : std::string("-"));
     }
     if (c.Required) {
         out << "  With these op amps the filter misses its specification. Op-amp GBW it needs:\n";
@@ -155,7 +162,7 @@ void PrintSpecificationCheck(std::ostream& out, const TDesign& d, const Specific
     });
     for (const VariantCheck& v : c.Variants)
         if (v.Variant == CheckedVariant::Exact && missesBuilt && v.Margins.Meets() &&
-            std::min(v.Margins.PassMarginDb, v.Margins.StopMarginDb) < kThinMarginDb)
+            v.Margins.WorstMarginDb() < kThinMarginDb)
             out << "  The design meets its specification with no margin to spare, so any departure of the "
                    "built "
                    "filter misses it:\n  a design margin (--design-margin DB) leaves room for op amps and "

@@ -116,7 +116,8 @@ bool MeetsMask(const Specification& s, long double w, long double a) {
         return true;
     }
     if (pass && a > s.Apb + kMaskAllowanceDb) return false;
-    if (stop && a < s.Asb - kMaskAllowanceDb) return false;
+    // A forced order has no stopband requirement.
+    if (stop && !s.ForceOrder && a < s.Asb - kMaskAllowanceDb) return false;
     return true;
 }
 

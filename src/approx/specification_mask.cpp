@@ -122,6 +122,7 @@ SpecificationBands BandsOf(const Specification& s) {
     default:
         break;
     }
+    if (s.ForceOrder) b.Stop.clear();
     return b;
 }
 
@@ -131,7 +132,7 @@ std::optional<MaskMargins> Margins(const Specification& s, long double reference
                                    const GainFunction& gain, const std::vector<long double>& features,
                                    long double toleranceDb) {
     const SpecificationBands bands = BandsOf(s);
-    if (bands.Pass.empty() || bands.Stop.empty() || !(referenceGain > 0.0L)) return std::nullopt;
+    if (bands.Pass.empty() || !(referenceGain > 0.0L)) return std::nullopt;
     const long double apb = s.Apb, asb = s.Asb;
     // Objectives: the attenuation over a passband (sign +1), its negative over a stopband
     // (sign -1), so that the worst point is the largest in both; `limit` ends the search
@@ -154,13 +155,17 @@ std::optional<MaskMargins> Margins(const Specification& s, long double reference
         return worst;
     };
     const auto pass = worstOver(bands.Pass, 1.0L, apb + toleranceDb);
-    const auto stop = worstOver(bands.Stop, -1.0L, -asb + toleranceDb);
-    if (!pass || !stop) return std::nullopt;
+    if (!pass) return std::nullopt;
     MaskMargins m;
     m.PassMarginDb = apb - pass->value;
     m.PassWorstW = pass->w;
-    m.StopMarginDb = -stop->value - asb;
-    m.StopWorstW = stop->w;
+    m.HasStop = !bands.Stop.empty();
+    if (m.HasStop) {
+        const auto stop = worstOver(bands.Stop, -1.0L, -asb + toleranceDb);
+        if (!stop) return std::nullopt;
+        m.StopMarginDb = -stop->value - asb;
+        m.StopWorstW = stop->w;
+    }
     return m;
 }
 

@@ -39,7 +39,8 @@ struct SpecificationBands {
 };
 
 // The bands of a lowpass, highpass, bandpass or bandstop specification; empty bands for a
-// user-defined filter (it has no mask).
+// user-defined filter (it has no mask). A forced order replaces the stopband requirement
+// (the order is not estimated from it, and its values are not used): no stopband then.
 SpecificationBands BandsOf(const Specification& s);
 
 // The lower and upper edge of a band of width `bandwidth` about w0 (rad/s).
@@ -54,7 +55,15 @@ using GainFunction = std::function<std::optional<long double>(long double w)>;
 struct MaskMargins {
     long double PassMarginDb = 0, PassWorstW = 0; // rad/s
     long double StopMarginDb = 0, StopWorstW = 0;
-    bool Meets() const { return PassMarginDb >= -kMaskToleranceDb && StopMarginDb >= -kMaskToleranceDb; }
+    // A filter of forced order has no stopband requirement: its stopband margin is none.
+    bool HasStop = true;
+    bool Meets() const {
+        return PassMarginDb >= -kMaskToleranceDb && (!HasStop || StopMarginDb >= -kMaskToleranceDb);
+    }
+    // The smaller of the margins the mask has.
+    long double WorstMarginDb() const {
+        return HasStop && StopMarginDb < PassMarginDb ? StopMarginDb : PassMarginDb;
+    }
     // The resolution of the verdict. A filter designed exactly to an edge meets it with
     // no margin, and a real op amp's finite DC gain (1e5) alone moves a high-Q stage by a
     // few thousandths of a decibel: a hundredth of a decibel is below what any filter can

@@ -190,7 +190,7 @@ std::optional<long double> CascadeMaskFigure(const TDesign& d,
     };
     const auto m = CheckMask(d.Spec, d.Spec.OverallGain.value(), gain, MaskFeatureFrequencies(d));
     if (!m) return std::nullopt;
-    return std::min(m->PassMarginDb, m->StopMarginDb);
+    return m->WorstMarginDb();
 }
 
 std::vector<int> ParseAdjustList(std::string_view list) {

@@ -486,7 +486,8 @@ void CheckSection(ReportFlow& f, const TDesign& d) {
     for (const VariantCheck& v : c.Variants) {
         const MaskMargins& m = v.Margins;
         rows.push_back({CheckedVariantTitle(v.Variant), FixedText(m.PassMarginDb, 3), Freq(m.PassWorstW, hz),
-                        FixedText(m.StopMarginDb, 3), Freq(m.StopWorstW, hz),
+                        m.HasStop ? FixedText(m.StopMarginDb, 3) : std::string("none"),
+                        m.HasStop ? Freq(m.StopWorstW, hz) : std::string("-"),
                         m.Meets() ? "meets" : "misses"});
     }
     f.Table({"Response", "Passband margin (dB)", "at", "Stopband margin (dB)", "at", "Verdict"}, rows);

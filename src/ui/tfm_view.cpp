@@ -168,7 +168,7 @@ void TfmView::RunCheck() {
         const auto m = CheckVariant(d_, v);
         if (!m) continue;
         Check.push_back({CheckedVariantTitle(v), m->Meets() ? "meets" : "misses", MarginText(m->PassMarginDb),
-                         MarginText(m->StopMarginDb), m->Meets()});
+                         m->HasStop ? MarginText(m->StopMarginDb) : std::string("none"), m->Meets()});
     }
 }
 
