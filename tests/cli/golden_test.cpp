@@ -1,5 +1,6 @@
-// Golden-output tests of the command line: the text report and the JSON document of a
-// few designs, compared byte for byte with committed files that a reviewer has read.
+// Golden-output tests of the command line: the text report, the JSON document and the
+// ASCII data file of a few designs, compared byte for byte with committed files that a
+// reviewer has read.
 // A deliberate change of the output is recorded by running the test program with
 // VELMORA_UPDATE_GOLDEN=1 and reviewing the difference of the files.
 #include <gtest/gtest.h>
@@ -9,6 +10,7 @@
 #include <fstream>
 #include <iterator>
 #include <sstream>
+#include <unistd.h>
 
 #include <cmath>
 #include <nlohmann/json.hpp>
@@ -53,24 +55,32 @@ void CompareJson(const nlohmann::json& expected, const nlohmann::json& actual, c
     }
 }
 
-void CheckGolden(const std::string& name, std::vector<std::string> args) {
+// The output on stdout, or with `written` the file the run wrote there without its first
+// line (the date and time of the run).
+void CheckGolden(const std::string& name, std::vector<std::string> args, const fs::path& written = {}) {
     args.insert(args.begin(), "velmora");
     std::ostringstream out, err;
     ASSERT_EQ(Run(args, out, err), 0) << err.str();
+    std::string actual = out.str();
+    if (!written.empty()) {
+        actual = Slurp(written);
+        actual.erase(0, actual.find('\n') + 1);
+        fs::remove(written);
+    }
     const fs::path file = kGoldenDir / name;
     if (const char* update = std::getenv("VELMORA_UPDATE_GOLDEN"); update && std::string(update) == "1") {
-        std::ofstream(file, std::ios::binary) << out.str();
+        std::ofstream(file, std::ios::binary) << actual;
         return;
     }
     ASSERT_TRUE(fs::exists(file)) << file << " is missing; run with VELMORA_UPDATE_GOLDEN=1";
     const std::string expected = Slurp(file);
-    if (expected == out.str()) return;
+    if (expected == actual) return;
     if (file.extension() == ".json") {
-        CompareJson(nlohmann::json::parse(expected), nlohmann::json::parse(out.str()), name);
+        CompareJson(nlohmann::json::parse(expected), nlohmann::json::parse(actual), name);
         return;
     }
     // Name the first differing line so the failure is readable.
-    std::istringstream a(expected), b(out.str());
+    std::istringstream a(expected), b(actual);
     std::string la, lb;
     for (int line = 1;; ++line) {
         const bool ea = !std::getline(a, la), eb = !std::getline(b, lb);
@@ -97,6 +107,15 @@ TEST(Golden, JsonDocuments) {
     CheckGolden("default_lowpass_elliptic.json", {"design", "--approx", "elliptic", "--json"});
     CheckGolden("bandstop_butterworth.json",
                 {"design", "--type", "bandstop", "--order", "4", "--approx", "butterworth", "--json"});
+}
+
+TEST(Golden, AsciiDataFile) {
+    const fs::path file =
+        fs::temp_directory_path() / ("velmora_golden_" + std::to_string(::getpid()) + ".dat");
+    CheckGolden("bandpass_elliptic.dat",
+                {"design", "--type", "bandpass", "--f0", "10k", "--bpb", "1k", "--bsb", "3k", "--approx",
+                 "elliptic", "--ascii", file.string()},
+                file);
 }
 
 } // namespace
