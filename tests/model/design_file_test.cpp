@@ -1,22 +1,19 @@
-// The design file: the header of a new design byte by byte, round trips of designs filled
-// with varied values and of designs the program makes, hand-built files of the earlier
-// layouts, the fix-ups of entered values, rejected files and failed saves.
+// The design file: committed images of a design with varied values in every stored
+// field and of a design the program makes, round trips of designs the program makes,
+// earlier layouts, the fix-ups of entered values, rejected files and a failed save.
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
 #include <sys/resource.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cmath>
 #include <csignal>
+#include <cstdlib>
 #include <filesystem>
 #include <functional>
 #include <iterator>
 #include <memory>
 #include <nlohmann/json.hpp>
-#include <random>
 #include <string>
 #include <vector>
 
@@ -66,9 +63,6 @@ Image r48(long double x) {
     const Real48::Bytes b = encodeReal48(x);
     return Image(b.begin(), b.end());
 }
-Image slice(const Image& image, std::size_t at, std::size_t n) {
-    return Image(image.begin() + at, image.begin() + at + n);
-}
 void putI16(Image& image, std::size_t at, int16_t v) {
     image[at] = static_cast<uint8_t>(v & 0xFF);
     image[at + 1] = static_cast<uint8_t>((static_cast<uint16_t>(v) >> 8) & 0xFF);
@@ -87,209 +81,39 @@ Image encode(const TDesign& d) {
     return image;
 }
 
-// ---- A design with every stored field set to a value of its own ------------------------------
-
-class Filler {
-  public:
-    explicit Filler(unsigned seed) : rng_(seed) {}
-    // Varied magnitudes and signs; never one of the values the fix-ups replace (0, 1, 2).
-    long double real() {
-        std::uniform_real_distribution<long double> mantissa(1.01L, 9.99L);
-        std::uniform_int_distribution<int> decade(-12, 8);
-        long double v = mantissa(rng_) * std::pow(10.0L, decade(rng_));
-        return (rng_() % 3 == 0) ? -v : v;
-    }
-    uint8_t byte() { return static_cast<uint8_t>(rng_() & 0xFF); }
-    uint8_t flag() { return static_cast<uint8_t>(rng_() & 1); }
-    int16_t upTo(int n) { return static_cast<int16_t>(rng_() % (n + 1)); }
-    int16_t any16() { return static_cast<int16_t>(rng_() & 0xFFFF); }
-    std::string text(std::size_t length) {
-        std::string s;
-        for (std::size_t i = 0; i < length; ++i)
-            s.push_back(static_cast<char>(1 + rng_() % 255));
-        return s;
-    }
-    std::string text() { return text(rng_() % 9); }
-
-  private:
-    std::mt19937 rng_;
-};
-
-std::unique_ptr<TDesign> variedDesign(int stages, uint8_t level, bool adjusted, unsigned seed = 1) {
-    auto p = newDesign(static_cast<uint8_t>(seed % 5));
-    TDesign& d = *p;
-    Filler f(seed);
-    d.DesignLevel = level;
-    Specification& s = d.Spec;
-    for (Real48* x : {&s.Apb, &s.Asb, &s.Selectivity, &s.NormPassEdge, &s.ApbEntry, &s.AsbEntry,
-                      &s.PassFreqEntry, &s.StopFreqEntry, &s.CenterFreqEntry})
-        *x = f.real();
-    // A reader refuses negative frequencies and a gain that is not positive.
-    for (Real48* x : {&s.wpb, &s.wsb, &s.w0, &s.Bpb, &s.Bsb, &s.OverallGain})
-        *x = std::fabs(f.real());
-    for (int16_t* x : {&s.PassFreqUnit, &s.StopFreqUnit, &s.CenterFreqUnit})
-        *x = f.upTo(1);
-    s.ForceOrder = f.flag();
-    s.ForcedOrder = f.upTo(20);
-    s.LastApproxIndex = f.upTo(4);
-    ComponentCharacteristics& c = d.Components;
-    for (Real48* x : {&c.ResistorTolerance, &c.CapacitorTolerance, &c.OpAmpTolerance, &c.OpAmpNoise,
-                      &c.ResistorTempCo, &c.CapacitorTempCo, &c.TempRise, &c.Reserved1, &c.Reserved2})
-        *x = f.real();
-    c.AllCapsStandard = f.flag();
-    for (uint8_t* x : {&d.Opt.AutoPairing, &d.Opt.AutoCascading, &d.Opt.GainUnitsDb, &d.Opt.LogFreqAxis,
-                       &d.Opt.FreqUnitsHz, &d.Opt.GridLines, &d.Opt.OrderByQp})
-        *x = f.flag();
-    d.Opt.ResistorAdjustmentDone = adjusted ? 1 : 0;
-    d.CurrentApprox = f.upTo(4);
-    d.SelectedApprox = d.SavedSelectedApprox = static_cast<uint8_t>(f.upTo(4));
-
-    for (Approximation& a : d.Approx) {
-        for (PoleListEntry& e : a.PoleList)
-            for (Real48* x : {&e.ReNorm, &e.ImNorm, &e.Re, &e.Im, &e.Reserved1, &e.Reserved2})
-                *x = f.real();
-        for (int k = 1; k <= kTableEntries; ++k) {
-            a.ZeroList[k] = {f.real(), f.real()};
-            a.ZeroTable[k] = {f.real(), f.real()};
-            PoleTableEntry& t = a.PoleTable[k];
-            for (Real48* x : {&t.BNorm, &t.CNorm, &t.B, &t.C, &t.Wp, &t.Qp})
-                *x = f.real();
-        }
-        ApproxResult& r = a.Result;
-        r.Order = f.upTo(40);
-        r.SingleZeros = f.upTo(20);
-        for (int16_t* x : {&r.PolePairs, &r.ProtoZeroPairs, &r.ZeroPairs})
-            *x = f.upTo(11);
-        for (uint8_t* x : {&r.Reserved20, &r.Reserved0})
-            *x = f.byte();
-        for (uint8_t* x : {&r.OrderTooHigh, &r.HasRealPole, &r.HasRealPole2, &r.HasSingleZero})
-            *x = f.flag();
-        for (Real48* x : {&r.RealPoleNorm, &r.RealPole, &r.RealPole2, &r.SingleZero, &r.GainConstant,
-                          &r.GainConstantNorm, &r.MaxQp})
-            *x = f.real();
-        r.GainConstantText = f.text(&a == &d.Approx[0] ? 255 : 40);
-    }
-    for (int k = 1; k <= kMaxPoleEntries; ++k) {
-        TPoleEntry& e = d.Poles[k];
-        e.Free = f.flag();
-        e.Kind = f.byte();
-        for (Real48* x : {&e.Q, &e.Wp, &e.Sigma, &e.Imag})
-            *x = f.real();
-        e.Reserved = {f.byte(), f.byte()};
-    }
-    for (int k = 1; k <= kMaxZeroEntries; ++k)
-        d.Zeros[k] = {f.flag(), f.byte(), f.real(), f.real()};
-    d.PoleCount = f.upTo(11);
-    d.ZeroCount = f.upTo(11);
-
-    d.StageCount = static_cast<int16_t>(stages);
-    for (int i = 1; i <= stages; ++i) {
-        TStageCoeffs& st = d.Stages[i];
-        st.StageType = static_cast<uint8_t>(f.upTo(7));
-        st.Name = f.text(i == 1 ? 255 : 4);
-        for (int16_t* x : {&st.Pole1, &st.Pole2, &st.Zero1, &st.Zero2})
-            *x = f.upTo(11);
-        for (Real48* x : {&st.Wp, &st.Qp, &st.Wz, &st.Sigma, &st.Flatness, &st.K, &st.To})
-            *x = f.real();
-        d.UserBlocks[i].EntryMode = f.byte();
-        for (std::string& t : d.UserBlocks[i].Texts)
-            t = f.text();
-        d.UserBlocks[i].Texts[4] = f.text(8);
-        for (uint8_t& b : d.CapSets[i].Selection)
-            b = f.byte();
-        TStageCircuit& cc = d.Circuits[i];
-        cc.CircuitNumber = f.upTo(99);
-        cc.CircuitChoice = f.upTo(13);
-        cc.PrevChoice = f.upTo(13);
-        for (uint8_t* x : {&cc.Initialise, &cc.CompensationInUse, &cc.CapsExact, &cc.UseC2Variable,
-                           &cc.UseC1EqC2, &cc.Predistort})
-            *x = f.flag();
-        for (Real48& x : cc.Parameters)
-            x = f.real();
-        for (Real48* x : {&cc.OpAmpGBW, &cc.GbwTolerance, &cc.GbwTempCo, &cc.OpAmpNoise})
-            *x = f.real();
-        for (uint8_t& b : cc.Options)
-            b = f.byte();
-        for (int k = 1; k <= kComponentSlots; ++k) {
-            TComponentItem& item = cc.Components[k];
-            item.Value = f.real();
-            item.Alternative = f.real();
-            if (k <= kResistorSlots) {
-                item.Adjusted = f.real();
-                item.AdjustedMark = f.byte();
-            }
-        }
-    }
-    for (TCascadeCriteria& cr : d.Criteria)
-        for (int k = 1; k <= 4; ++k)
-            cr.Options[k] = {f.flag(), f.any16()};
-    return p;
+// A committed design file of tests/model/golden; VELMORA_UPDATE_GOLDEN=1 writes it anew
+// from `made` after a deliberate change of the layout.
+Image Golden(const std::string& name, const Image& made = {}) {
+    const fs::path file = fs::path(VELMORA_SOURCE_DIR) / "tests" / "model" / "golden" / name;
+    if (const char* update = std::getenv("VELMORA_UPDATE_GOLDEN");
+        update && std::string(update) == "1" && !made.empty())
+        test::WriteBytes(file, made);
+    return test::ReadBytes(file);
 }
 
-std::size_t expectedSize(int stages, bool adjusted) {
-    return 7743 + 548 * stages + (adjusted ? 847 : 0);
+// Eleven stages at the final level with the adjusted-resistor block, every stored field
+// (reserved ones included) holding a value of its own: texts of every length and byte,
+// reals of varied magnitude and sign, counts and flags in their ranges.
+Image VariedImage() {
+    return Golden("varied_design.fl3");
 }
 
-// ---- Layout and sizes --------------------------------------------------------------------------
-
-// Every field of a design with varied values at its byte position: the image is compared
-// with a committed file, made once from the layout tables and checked then field by field
-// against offsets summed by hand; VELMORA_UPDATE_GOLDEN=1 writes it anew after a
-// deliberate change of the layout.
-TEST(DesignFile, EveryFieldSitsAtItsOffset) {
-    const Image image = encode(*variedDesign(11, LevelFinalResponse, true, 5));
-    const fs::path golden = fs::path(VELMORA_SOURCE_DIR) / "tests" / "model" / "golden" / "varied_design.fl3";
-    if (const char* update = std::getenv("VELMORA_UPDATE_GOLDEN"); update && std::string(update) == "1")
-        test::WriteBytes(golden, image);
-    const Image expected = test::ReadBytes(golden);
-    ASSERT_EQ(image.size(), expected.size());
-    for (std::size_t at = 0; at < image.size(); ++at)
-        ASSERT_EQ(image[at], expected[at]) << "offset " << at;
-    EXPECT_EQ(slice(image, 0, 9), (Image{0x03, 0x96, 0xAE, 0x96, 5, 'V', 'M', 'L', '3'}));
-}
-
-// ---- Round trips -----------------------------------------------------------------------------
-
-TEST(DesignFile, EveryLevelAndStageCountSavesOpensAndSavesAgainByteIdentical) {
-    unsigned seed = 1;
-    for (int stages : {0, 11}) {
-        for (bool adjusted : {false, true}) {
-            for (uint8_t level : {LevelPaired, LevelFinalResponse}) {
-                SCOPED_TRACE(testing::Message() << stages << " stages, level " << int(level) << ", adjusted "
-                                                << adjusted << ", seed " << seed);
-                auto a = variedDesign(stages, level, adjusted, seed++);
-                const Image first = encode(*a);
-                ASSERT_EQ(first.size(), expectedSize(stages, adjusted));
-                auto b = std::make_unique<TDesign>(); // shares nothing with the design saved
-                const DesignFileResult r = DecodeDesign(first, *b);
-                ASSERT_TRUE(r.ok()) << r.message;
-                EXPECT_EQ(encode(*b), first);
-                // A reader and a writer that swap two fields alike would still agree on
-                // the bytes: the values must arrive in their own fields.
-                EXPECT_EQ(b->DesignLevel, level);
-                EXPECT_EQ(b->Spec.FilterType, a->Spec.FilterType);
-                EXPECT_EQ(b->Spec.Selectivity.value(), a->Spec.Selectivity.value());
-                EXPECT_EQ(b->Approx[0].Result.GainConstantText, a->Approx[0].Result.GainConstantText);
-                EXPECT_EQ(b->SavedApprox, a->CurrentApprox);
-                EXPECT_EQ(b->SelectedApprox, a->SavedSelectedApprox);
-                for (int i = 1; i <= stages; ++i) {
-                    EXPECT_EQ(b->Stages[i].Name, a->Stages[i].Name);
-                    EXPECT_EQ(b->Circuits[i].Parameters[6].value(), a->Circuits[i].Parameters[6].value());
-                    for (int k = 1; k <= kCapacitorSlots; ++k) {
-                        const TComponentItem& slot = a->Circuits[i].Components[kResistorSlots + k];
-                        EXPECT_EQ(b->CapSets[i].Value[k].value(), slot.Value.value());
-                        EXPECT_EQ(b->CapSetsWorking[i].Alternative[k].value(), slot.Alternative.value());
-                    }
-                    if (adjusted) {
-                        EXPECT_EQ(b->Circuits[i].Components[10].Adjusted.value(),
-                                  a->Circuits[i].Components[10].Adjusted.value());
-                    }
-                }
-                EXPECT_EQ(b->Modified, 0);
-                EXPECT_EQ(b->LoadedFromFile, 1);
-            }
+TEST(DesignFile, TheVariedDesignOpensAndSavesByteIdentical) {
+    const Image image = VariedImage();
+    ASSERT_EQ(image.size(), 7743u + 11 * 548 + 847);
+    auto d = std::make_unique<TDesign>(); // shares nothing with a design saved
+    const DesignFileResult r = DecodeDesign(image, *d);
+    ASSERT_TRUE(r.ok()) << r.message;
+    EXPECT_EQ(encode(*d), image);
+    EXPECT_EQ(d->Modified, 0);
+    EXPECT_EQ(d->LoadedFromFile, 1);
+    // The capacitor set takes its values from the capacitor slots of the stage's circuit.
+    for (int i = 1; i <= 11; ++i)
+        for (int k = 1; k <= kCapacitorSlots; ++k) {
+            const TComponentItem& slot = d->Circuits[i].Components[kResistorSlots + k];
+            EXPECT_EQ(d->CapSets[i].Value[k].value(), slot.Value.value());
+            EXPECT_EQ(d->CapSetsWorking[i].Alternative[k].value(), slot.Alternative.value());
         }
-    }
 }
 
 // Designs the program makes, each row adding a filter type, an option or a component
@@ -335,6 +159,11 @@ TEST(DesignFile, ProgramDesignsSurviveSaveAndOpen) {
         EXPECT_EQ(bytes[kFlagsAt + 21], '1');
         bytes[kFlagsAt + 21] = '0';
         EXPECT_EQ(encode(*d), bytes);
+        if (&design == &corpus[0].first) {
+            // The fields of a design the program makes at their byte positions: a reader and
+            // a writer that moved a field alike would still agree with each other.
+            EXPECT_EQ(bytes, Golden("elliptic_lowpass.fl3", bytes));
+        }
         const test::Result opened = test::Velmora(open);
         ASSERT_EQ(opened.status, 0) << opened.err;
         const auto a = nlohmann::json::parse(run.out), b = nlohmann::json::parse(opened.out);
@@ -345,102 +174,24 @@ TEST(DesignFile, ProgramDesignsSurviveSaveAndOpen) {
                 EXPECT_EQ(value, b[key]) << key;
             }
     }
-    std::vector<std::string> left;
-    for (const auto& e : fs::directory_iterator(dir))
-        left.push_back(e.path().filename().string());
-    std::sort(left.begin(), left.end());
-    EXPECT_EQ(left, (std::vector<std::string>{"d.fl3", "stock.dat"})) << "no temporary files remain";
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 2)
+        << "no temporary files remain";
     fs::remove_all(dir);
-}
-
-// ---- Earlier layouts ---------------------------------------------------------------------------
-
-// A version-1 capacitor record: 13 entries of 42 bytes, each the 18 selection bytes
-// and four capacitor values, all different.
-Image v1CapacitorRecord(int stage) {
-    Image rec;
-    for (int entry = 1; entry <= 13; ++entry) {
-        for (int b = 0; b < 18; ++b)
-            rec.push_back(static_cast<uint8_t>(stage * 16 + entry + b));
-        for (int k = 1; k <= 4; ++k) {
-            const Image v = r48((stage * 1000 + entry * 10 + k) * 1e-12L);
-            rec.insert(rec.end(), v.begin(), v.end());
-        }
-    }
-    EXPECT_EQ(rec.size(), 546u);
-    return rec;
-}
-
-// Turns a current-layout image into the version-1 layout: tag "VML10", no circuit
-// options, the 546-byte capacitor record in place of the capacitor set.
-Image toVersion1(const Image& current, int stages) {
-    Image v1(current.begin(), current.begin() + kStagesAt);
-    v1[4 + 4] = '1'; // "VML10"
-    for (int i = 1; i <= stages; ++i) {
-        const auto g = current.begin() + groupAt(i);
-        v1.insert(v1.end(), g, g + kOptionsIn);            // circuit header
-        v1.insert(v1.end(), g + kCoeffsIn, g + kCapSetIn); // coefficients
-        const Image rec = v1CapacitorRecord(i);
-        v1.insert(v1.end(), rec.begin(), rec.end());
-        v1.insert(v1.end(), g + kUserIn, g + kGroup); // user block
-    }
-    v1.insert(v1.end(), current.begin() + criteriaAt(stages), current.end());
-    return v1;
-}
-
-TEST(DesignFile, Version1FilesTakeTheCapacitorsOfTheStagesCircuit) {
-    const int stages = 3;
-    auto saved = variedDesign(stages, LevelComponents, true, 11);
-    const int16_t numbers[] = {0, 1, 13, 7};
-    for (int i = 1; i <= stages; ++i)
-        saved->Circuits[i].CircuitNumber = numbers[i];
-    const Image v1 = toVersion1(encode(*saved), stages);
-    ASSERT_EQ(v1.size(), 7743 + stages * 942 + 847u);
-
-    auto out = newDesign();
-    out->Circuits[2].CompensationInUse = 1;
-    out->Circuits[2].Options = {9, 9, 9, 9, 9, 9};
-    const DesignFileResult r = DecodeDesign(v1, *out);
-    ASSERT_TRUE(r.ok()) << r.message;
-    for (int i = 1; i <= stages; ++i) {
-        SCOPED_TRACE(i);
-        const int entry = numbers[i];
-        const TStageCircuit& c = out->Circuits[i];
-        EXPECT_EQ(c.Parameters[2].value(), saved->Circuits[i].Parameters[2].value()) << "header applied";
-        // No options record: the stage starts with the options of a new stage.
-        EXPECT_EQ(c.CompensationInUse, 0);
-        EXPECT_EQ(c.Options, (std::array<uint8_t, 6>{}));
-        EXPECT_EQ(c.OpAmpNoise.value(), saved->Components.OpAmpNoise.value());
-        for (int b = 0; b < 18; ++b)
-            EXPECT_EQ(out->CapSets[i].Selection[b], i * 16 + entry + b);
-        for (int k = 1; k <= 4; ++k) {
-            const long double want = Real48((i * 1000 + entry * 10 + k) * 1e-12L);
-            EXPECT_EQ(out->CapSetsWorking[i].Value[k].value(), want);
-            EXPECT_EQ(c.Components[kResistorSlots + k].Value.value(), want);
-            EXPECT_EQ(c.Components[kResistorSlots + k].Alternative.value(), want);
-        }
-        EXPECT_EQ(c.Components[4].Adjusted.value(), saved->Circuits[i].Components[4].Adjusted.value());
-        EXPECT_EQ(out->UserBlocks[i].Texts, saved->UserBlocks[i].Texts);
-    }
-    EXPECT_EQ(out->Criteria[1].Options[3].Priority, saved->Criteria[1].Options[3].Priority);
 }
 
 // Version 2 files held a circuit option byte that later versions give a meaning: it
 // is cleared on reading them, and kept from every other tag.
 TEST(DesignFile, Version2ClearsTheLastCircuitOptionByte) {
-    auto saved = variedDesign(1, LevelComponents, false, 21);
-    saved->Circuits[1].Options = {1, 2, 3, 4, 5, 6};
-    const Image current = encode(*saved);
     for (const std::string tag : {"VML20", "VML30", "ABC99", "VML"}) {
         SCOPED_TRACE(tag);
-        Image im = current;
+        Image im = VariedImage();
+        im[groupAt(1) + kOptionsIn + 37] = 6; // the sixth option byte
         im[4] = static_cast<uint8_t>(tag.size());
         for (std::size_t k = 0; k < 8; ++k)
             im[5 + k] = k < tag.size() ? static_cast<uint8_t>(tag[k]) : 0;
         auto out = newDesign();
         ASSERT_TRUE(DecodeDesign(im, *out).ok());
-        EXPECT_EQ(out->Circuits[1].Options,
-                  (std::array<uint8_t, 6>{1, 2, 3, 4, 5, uint8_t(tag == "VML20" ? 0 : 6)}));
+        EXPECT_EQ(out->Circuits[1].Options[5], tag == "VML20" ? 0 : 6);
     }
 }
 
@@ -521,7 +272,7 @@ TEST(DesignFile, EnteredValuesAreFixedUpAfterReading) {
     EXPECT_EQ(out->Spec.AsbEntry.value(), 60.0L);
 }
 
-// ---- Rejected files --------------------------------------------------------------------------------
+// ---- Rejected files ---------------------------------------------------------------------
 
 struct Snapshot {
     Image image;
@@ -542,7 +293,8 @@ struct Snapshot {
 };
 
 std::unique_ptr<TDesign> currentDesign() {
-    auto d = variedDesign(3, LevelFinalResponse, true, 123);
+    auto d = newDesign(Bandstop);
+    EXPECT_TRUE(DecodeDesign(Golden("elliptic_lowpass.fl3"), *d).ok());
     d->FileName = "/designs/current.fl3";
     d->Modified = 1;
     d->StepChanged = 1;
@@ -554,8 +306,8 @@ std::unique_ptr<TDesign> currentDesign() {
 // block boundary and one byte before it, values beyond what the design can hold, and
 // figures of the specification that contradict one another.
 TEST(DesignFile, RefusedFilesLeaveTheDesignAsItWas) {
-    const int stages = 2;
-    const Image good = encode(*variedDesign(stages, LevelComponents, true, 66));
+    const int stages = 11;
+    const Image good = VariedImage();
     auto set16 = [](std::size_t at, int16_t v) { return [=](Image& im) { putI16(im, at, v); }; };
     auto set8 = [](std::size_t at, uint8_t v) { return [=](Image& im) { im[at] = v; }; };
     struct Case {
@@ -667,8 +419,8 @@ TEST(DesignFile, RefusedFilesLeaveTheDesignAsItWas) {
 // ---- Failed saves ---------------------------------------------------------------------------------
 
 TEST(DesignFile, AFailedSaveKeepsThePreviousFile) {
-    auto d = variedDesign(4, LevelComponents, true, 9);
-    const Image previous = encode(*variedDesign(1, LevelPaired, false, 10));
+    auto d = newDesign(Bandpass);
+    const Image previous = VariedImage();
     const fs::path dir = test::MakeTempDir("velmora_design_file_"), target = dir / "design.fl3";
     test::WriteBytes(target, previous);
     // The disk fills up in the middle of the write: a file size limit makes the write
