@@ -56,7 +56,7 @@ void CompareJson(const nlohmann::json& expected, const nlohmann::json& actual, c
 }
 
 // The output on stdout, or with `written` the file the run wrote there without its first
-// line (the date and time of the run).
+// line (the date and time of an ASCII file, the title of a netlist).
 void CheckGolden(const std::string& name, std::vector<std::string> args, const fs::path& written = {}) {
     args.insert(args.begin(), "velmora");
     std::ostringstream out, err;
@@ -101,20 +101,35 @@ TEST(Golden, TextReports) {
                                         "--approx", "butterworth", "--gain-db", "6"});
     CheckGolden("user_sections.txt", {"user", "--section", "lp2:q=0.707,fp=1k,to=2", "--section",
                                       "bs2:q=5,fp=1k,fz=1.2k", "--section", "lp1:p=1k"});
+    // Starting capacitors that make megohm resistors: the warnings name them.
+    CheckGolden("notch_capacitor.txt", {"design", "--type", "bandstop", "--f0", "50", "--bpb", "40", "--bsb",
+                                        "6", "--asb", "30", "--capacitor", "10n"});
 }
 
 TEST(Golden, JsonDocuments) {
     CheckGolden("default_lowpass_elliptic.json", {"design", "--approx", "elliptic", "--json"});
     CheckGolden("bandstop_butterworth.json",
                 {"design", "--type", "bandstop", "--order", "4", "--approx", "butterworth", "--json"});
+    // Standard values, the tolerance spread and a Monte Carlo analysis of a fixed seed.
+    CheckGolden("standard_values.json",
+                {"design", "--standard-r", "5", "--tolerance", "1,1", "--monte-carlo", "50", "--json"});
+    // The frequency range and number of points of every response.
+    CheckGolden("range_options.json",
+                {"design", "--apb", "0.5", "--asb", "60", "--fpb", "20k", "--fsb", "40k", "--standard-r", "1",
+                 "--fmin", "1k", "--fmax", "100k", "--points", "101", "--json"});
 }
 
-TEST(Golden, AsciiDataFile) {
-    const fs::path file =
-        fs::temp_directory_path() / ("velmora_golden_" + std::to_string(::getpid()) + ".dat");
+TEST(Golden, DataFiles) {
+    const fs::path file = fs::temp_directory_path() / ("velmora_golden_" + std::to_string(::getpid()));
     CheckGolden("bandpass_elliptic.dat",
                 {"design", "--type", "bandpass", "--f0", "10k", "--bpb", "1k", "--bsb", "3k", "--approx",
                  "elliptic", "--ascii", file.string()},
+                file);
+    // The netlist's own settings: the single-pole model's noise resistor of 1000 (40 / 4)^2
+    // = 100 kOhm for 40 nV/sqrt(Hz), no .PROBE lines; the sweep over --fmin to --fmax.
+    CheckGolden("single_pole.cir",
+                {"design", "--spice", file.string(), "--spice-opamp", "single-pole", "--opamp-noise", "40",
+                 "--no-spice-probe", "--fmin", "1k", "--fmax", "100k", "--points", "101"},
                 file);
 }
 
