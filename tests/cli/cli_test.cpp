@@ -244,23 +244,6 @@ TEST(Cli, CircuitsEndToEndMatchTheIdealResponse) {
         EXPECT_TRUE(j["circuits"][i]["key"] == "SLP08" || j["circuits"][i]["key"] == "FLP03");
 }
 
-// "all" compensates every stage whose circuit offers it and predistorts the others: this
-// notch's highpass-notch circuit has a compensated variant, its lowpass-notch circuit none.
-TEST(Cli, CompensateAndPredistortAll) {
-    const auto circuits =
-        Json({"design", "--type", "bandstop", "--f0", "50", "--bpb", "20", "--bsb", "2", "--asb", "40",
-              "--compensate", "all", "--predistort", "all", "--gbw", "10M"})["circuits"];
-    ASSERT_EQ(circuits.size(), 2u);
-    EXPECT_EQ(circuits[0]["key"], "SHPN01");
-    EXPECT_TRUE(circuits[0]["compensated"]);
-    EXPECT_FALSE(circuits[0]["predistort"]);
-    EXPECT_EQ(circuits[1]["key"], "SLPN10");
-    EXPECT_FALSE(circuits[1]["compensated"]);
-    EXPECT_TRUE(circuits[1]["predistort"]);
-    for (const auto& c : circuits)
-        EXPECT_EQ(c["OpAmpGBW"].get<double>(), 1e7);
-}
-
 // A request file gives the options by name, the command line wins; request values of
 // every wrong kind are usage errors that name their key.
 TEST(Cli, RequestFiles) {

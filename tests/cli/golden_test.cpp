@@ -113,6 +113,17 @@ TEST(Golden, JsonDocuments) {
     // Standard values, the tolerance spread and a Monte Carlo analysis of a fixed seed.
     CheckGolden("standard_values.json",
                 {"design", "--standard-r", "5", "--tolerance", "1,1", "--monte-carlo", "50", "--json"});
+    // Inventories: 1 % resistors stocked in one decade (1 kOhm to 9.76 kOhm), so that the
+    // values far beyond it keep their exact values with a note; no capacitor in stock.
+    CheckGolden("narrow_inventory.json", {"design", "--standard-r", "1", "--inventory",
+                                          (kGoldenDir / "narrow.dat").string(), "--json"});
+    CheckGolden("no_capacitors.json", {"design", "--all-caps-standard", "--inventory",
+                                       (kGoldenDir / "nocaps.dat").string(), "--json"});
+    // "all" compensates every stage whose circuit offers it (this notch's highpass-notch
+    // circuit) and predistorts the others (its lowpass-notch circuit), for 10 MHz op amps.
+    CheckGolden("compensate_predistort.json",
+                {"design", "--type", "bandstop", "--f0", "50", "--bpb", "20", "--bsb", "2", "--asb", "40",
+                 "--compensate", "all", "--predistort", "all", "--gbw", "10M", "--json"});
     // The frequency range and number of points of every response.
     CheckGolden("range_options.json",
                 {"design", "--apb", "0.5", "--asb", "60", "--fpb", "20k", "--fsb", "40k", "--standard-r", "1",

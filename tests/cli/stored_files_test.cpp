@@ -1,5 +1,5 @@
-// The command line over what it reads: texts of a design file in the JSON document,
-// design files whose fields contradict one another, and the inventory.
+// The command line over the design files it reads: stored texts in the JSON document,
+// and files whose fields contradict one another.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -116,70 +116,6 @@ TEST(CliInputs, ContradictoryDesignFilesAreRefused) {
         EXPECT_TRUE(r.out.empty());
         EXPECT_FALSE(fs::exists(again));
     }
-    fs::remove_all(dir);
-}
-
-// An inventory whose 1 % resistors are stocked in one decade (1 kOhm to 9.76 kOhm) and
-// everything else in full; another with no capacitor at all. Resistors far beyond the
-// stock keep their exact values with a note, so the filter stays the one designed (it
-// used to take 9.76 kOhm for every resistor and rise 14.6 dB at 1 kHz); capacitors with
-// nothing in stock stay as they are, and the run says so.
-TEST(CliInputs, ANarrowInventoryKeepsFarValuesExact) {
-    const fs::path dir = test::MakeTempDir("velmora_cli_inventory_");
-    auto inventory = [&](const char* name, bool capacitors, std::array<int16_t, 8> ranges) {
-        std::string bytes(924, '\1');
-        bytes += std::string(72, capacitors ? '\1' : '\0');
-        for (int16_t v : ranges) {
-            bytes += static_cast<char>(v & 0xFF);
-            bytes += static_cast<char>(v >> 8);
-        }
-        WriteText(dir / name, bytes);
-        return (dir / name).string();
-    };
-    const std::string narrow = inventory("narrow.dat", true, {3, 4, 0, 7, 0, 7, 0, 6});
-    const std::string noCaps = inventory("nocaps.dat", false, {0, 7, 0, 7, 0, 7, 0, 6});
-
-    Result r = Velmora({"design", "--standard-r", "1", "--inventory", narrow, "--json"});
-    ASSERT_EQ(r.status, 0) << r.err;
-    const auto j = nlohmann::json::parse(r.out);
-    std::string notes;
-    for (const auto& n : j["notes"])
-        notes += n.get<std::string>() + "\n";
-    EXPECT_TRUE(r.err.empty()) << r.err;
-    int kept = 0;
-    for (const auto& c : j["circuits"])
-        for (const auto& [name, value] : c["standard_components"].items()) {
-            if (name[0] != 'R') continue;
-            const double exact = c["components"][name], standard = value;
-            SCOPED_TRACE(name + " " + std::to_string(exact));
-            if (standard == exact) {
-                ++kept;
-                EXPECT_NE(notes.find(name + " keeps its exact value"), std::string::npos);
-            } else {
-                EXPECT_GE(standard, 1000.0);
-                EXPECT_LE(standard, 9760.0);
-            }
-        }
-    EXPECT_GT(kept, 0);
-    EXPECT_NE(notes.find("(outside the resistors in stock, 1K to 9.76K)"), std::string::npos) << notes;
-    // The realised passband is that of the exact values, within the 1 % of one resistor.
-    const auto& exact = j["final_response"]["samples"];
-    const auto& standard = j["final_response_standard"]["samples"];
-    ASSERT_EQ(exact.size(), standard.size());
-    for (std::size_t k = 0; k < exact.size(); ++k) {
-        if (exact[k]["f_hz"].get<double>() > 1000.0) continue;
-        EXPECT_NEAR(standard[k]["gain_db"].get<double>(), exact[k]["gain_db"].get<double>(), 0.1);
-    }
-
-    Result plain = Velmora({"design", "--json"});
-    r = Velmora({"design", "--all-caps-standard", "--inventory", noCaps, "--json"}); // no capacitor in stock
-    ASSERT_EQ(r.status, 0) << r.err;
-    const auto a = nlohmann::json::parse(plain.out), b = nlohmann::json::parse(r.out);
-    EXPECT_EQ(b["notes"],
-              nlohmann::json::array(
-                  {"No capacitor of the inventory range is in stock: the capacitors keep their values."}));
-    for (std::size_t i = 0; i < a["circuits"].size(); ++i)
-        EXPECT_EQ(a["circuits"][i]["components"], b["circuits"][i]["components"]);
     fs::remove_all(dir);
 }
 
