@@ -16,8 +16,9 @@ namespace {
 
 constexpr long double kTwoPi = 2.0L * std::numbers::pi_v<long double>;
 
-// The specification of a 1 kHz / 2 kHz lowpass, 0.5 dB / 30 dB, as working values.
-Specification Lowpass1k(const TDesign& d) {
+// A 1 kHz / 2 kHz lowpass, 0.5 dB / 30 dB, through its circuits.
+void DesignLowpass1k(DesignSession& session, const TDesign& d) {
+    session.StartDesign(Lowpass);
     Specification s = d.Spec;
     s.ApbEntry = s.Apb = 0.5L;
     s.AsbEntry = s.Asb = 30.0L;
@@ -25,7 +26,9 @@ Specification Lowpass1k(const TDesign& d) {
     s.wsb = kTwoPi * 2000.0L;
     s.Selectivity = s.wsb / s.wpb;
     s.NormPassEdge = 1.0L;
-    return s;
+    ASSERT_EQ(session.EnterSpecification(s, 1.0L), SpecificationStatus::Ok);
+    ASSERT_TRUE(session.RealiseApproximation(session.DefaultApproximation()).ok);
+    ASSERT_TRUE(session.DesignCircuits({}).ok);
 }
 
 nlohmann::json CliJson(const std::vector<std::string>& args) {
@@ -48,10 +51,7 @@ TEST(DesignSession, CompleteDesignEqualsTheCommandLines) {
         SCOPED_TRACE(c.series);
         auto design = std::make_unique<TDesign>();
         DesignSession session(*design);
-        session.StartDesign(Lowpass);
-        ASSERT_EQ(session.EnterSpecification(Lowpass1k(*design), 1.0L), SpecificationStatus::Ok);
-        ASSERT_TRUE(session.RealiseApproximation(session.DefaultApproximation()).ok);
-        ASSERT_TRUE(session.DesignCircuits({}).ok);
+        DesignLowpass1k(session, *design);
         ComponentRequest q;
         q.series = c.series;
         q.monteCarloRuns = c.runs;
@@ -87,12 +87,7 @@ TEST(DesignSession, ChangesNameWhatChanged) {
         return r;
     };
     using P = DesignPart;
-    session.StartDesign(Lowpass);
-    EXPECT_EQ(revisions(), (std::vector<std::uint64_t>{1, 1, 1, 1, 1, 1}));
-    ASSERT_EQ(session.EnterSpecification(Lowpass1k(*design), 1.0L), SpecificationStatus::Ok);
-    ASSERT_TRUE(session.RealiseApproximation(session.DefaultApproximation()).ok);
-    EXPECT_EQ(revisions(), (std::vector<std::uint64_t>{2, 3, 3, 3, 3, 3}));
-    ASSERT_TRUE(session.DesignCircuits({}).ok);
+    DesignLowpass1k(session, *design);
     EXPECT_EQ(revisions(), (std::vector<std::uint64_t>{2, 3, 3, 4, 4, 4}));
 
     const std::vector<std::uint64_t> before = revisions();
@@ -120,10 +115,7 @@ TEST(DesignSession, ChangesNameWhatChanged) {
 TEST(DesignSession, MonteCarloEndsWhenAsked) {
     auto design = std::make_unique<TDesign>();
     DesignSession session(*design);
-    session.StartDesign(Lowpass);
-    ASSERT_EQ(session.EnterSpecification(Lowpass1k(*design), 1.0L), SpecificationStatus::Ok);
-    ASSERT_TRUE(session.RealiseApproximation(session.DefaultApproximation()).ok);
-    ASSERT_TRUE(session.DesignCircuits({}).ok);
+    DesignLowpass1k(session, *design);
     ComponentRequest q;
     q.monteCarloRuns = 100;
     int calls = 0;

