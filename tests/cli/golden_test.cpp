@@ -110,6 +110,9 @@ TEST(Golden, JsonDocuments) {
     CheckGolden("default_lowpass_elliptic.json", {"design", "--approx", "elliptic", "--json"});
     CheckGolden("bandstop_butterworth.json",
                 {"design", "--type", "bandstop", "--order", "4", "--approx", "butterworth", "--json"});
+    // rad/s entries, a frequency longer than the entry field, the gain in dB.
+    CheckGolden("rad_per_second.json",
+                {"design", "--rad", "--fpb", "1234.5678", "--fsb", "5000", "--gain-db", "20", "--json"});
     // Standard values, the tolerance spread and a Monte Carlo analysis of a fixed seed.
     CheckGolden("standard_values.json",
                 {"design", "--standard-r", "5", "--tolerance", "1,1", "--monte-carlo", "50", "--json"});
