@@ -10,6 +10,7 @@
 #include "app/design_session.h"
 #include "cli.h"
 #include "report.h"
+#include "support/cli_run.h"
 
 namespace velmora::app {
 namespace {
@@ -29,14 +30,6 @@ void DesignLowpass1k(DesignSession& session, const TDesign& d) {
     ASSERT_EQ(session.EnterSpecification(s, 1.0L), SpecificationStatus::Ok);
     ASSERT_TRUE(session.RealiseApproximation(session.DefaultApproximation()).ok);
     ASSERT_TRUE(session.DesignCircuits({}).ok);
-}
-
-nlohmann::json CliJson(const std::vector<std::string>& args) {
-    std::ostringstream out, err;
-    std::vector<std::string> all = {"velmora"};
-    all.insert(all.end(), args.begin(), args.end());
-    EXPECT_EQ(cli::Run(all, out, err), 0) << err.str();
-    return nlohmann::json::parse(out.str());
 }
 
 TEST(DesignSession, CompleteDesignEqualsTheCommandLines) {
@@ -64,9 +57,9 @@ TEST(DesignSession, CompleteDesignEqualsTheCommandLines) {
         ro.notes = outcome.notes;
         ro.responseAxis = DataFrequencyAxis(*design);
         const nlohmann::json mine = nlohmann::json::parse(cli::DesignJson(*design, ro).dump());
-        std::vector<std::string> args = {"design", "--fpb", "1k", "--fsb", "2k", "--json"};
+        std::vector<std::string> args = {"design", "--fpb", "1k", "--fsb", "2k"};
         args.insert(args.end(), c.args.begin(), c.args.end());
-        const nlohmann::json theirs = CliJson(args);
+        const nlohmann::json theirs = test::VelmoraJson(args);
         EXPECT_EQ(mine.size(), theirs.size());
         for (const auto& [key, value] : theirs.items())
             EXPECT_TRUE(mine.contains(key) && mine[key] == value) << key;

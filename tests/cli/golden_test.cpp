@@ -110,6 +110,13 @@ TEST(Golden, JsonDocuments) {
     CheckGolden("default_lowpass_elliptic.json", {"design", "--approx", "elliptic", "--json"});
     CheckGolden("bandstop_butterworth.json",
                 {"design", "--type", "bandstop", "--order", "4", "--approx", "butterworth", "--json"});
+    // The data axis holds every specified edge with a fifth of room on each side where the
+    // graph window's default axis cuts an edge or puts it on its frame: a highpass whose
+    // stopband edge is a tenth of its passband edge, a telephone bandpass.
+    CheckGolden("highpass_far_stopband.json",
+                {"design", "--type", "highpass", "--fpb", "1k", "--fsb", "100", "--asb", "40", "--json"});
+    CheckGolden("telephone_bandpass.json",
+                {"design", "--type", "bandpass", "--f0", "1010", "--bpb", "3100", "--bsb", "6000", "--json"});
     // rad/s entries, a frequency longer than the entry field, the gain in dB.
     CheckGolden("rad_per_second.json",
                 {"design", "--rad", "--fpb", "1234.5678", "--fsb", "5000", "--gain-db", "20", "--json"});
