@@ -116,32 +116,13 @@ TEST(Cli, Refusals) {
         std::ofstream(file) << requests[k].first;
         cases.push_back({{"design", file.string()}, 2, requests[k].second});
     }
-    for (const char* bad : {"--fpb=-5",
-                            "--fpb=abc",
-                            "--fsb=1kk",
-                            "--apb=-0.5",
-                            "--asb=nan",
-                            "--gain=-1",
-                            "--order=-3",
-                            "--order=2.5",
-                            "--type=allpass",
-                            "--f0=1k",
-                            "--first-stage=slp,xyz",
-                            "--circuit=XYZ01",
-                            "--circuit=SBP03",
-                            "--circuit=9:SLP01",
-                            "--circuit=2:SLPN01",
-                            "--gbw=-1M",
-                            "--no-such-option",
-                            "--opamp-noise=1001",
-                            "--tolerance=1",
-                            "--monte-carlo=0",
-                            "--ascii-include=all",
-                            "--spice-dialect=hspice",
-                            "--capacitor=10x",
-                            "--capacitor=100",
-                            "--capacitor=9:10n",
-                            "--capacitor=-1n"})
+    // Values that no option takes, options that do not exist, contradictory options.
+    std::istringstream malformed(
+        "--fpb=-5 --fpb=abc --fsb=1kk --apb=-0.5 --asb=nan --gain=-1 --order=-3 --order=2.5 --type=allpass "
+        "--f0=1k --first-stage=slp,xyz --circuit=XYZ01 --circuit=SBP03 --circuit=9:SLP01 --circuit=2:SLPN01 "
+        "--gbw=-1M --no-such-option --opamp-noise=1001 --tolerance=1 --monte-carlo=0 --ascii-include=all "
+        "--spice-dialect=hspice --capacitor=10x --capacitor=100 --capacitor=9:10n --capacitor=-1n");
+    for (std::string bad; malformed >> bad;)
         cases.push_back({{"design", bad}, 2, ""});
     for (std::vector<std::string> bad :
          std::vector<std::vector<std::string>>{{"design", "--type", "bandpass", "--fpb", "1k"},
@@ -175,13 +156,10 @@ TEST(Cli, Refusals) {
     fs::remove_all(dir);
 }
 
-TEST(Cli, HelpAndVersion) {
+TEST(Cli, Version) { // the help of every command is the parameter tests'
     Result r = Velmora({"--version"});
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out.rfind("velmora ", 0), 0u);
-    r = Velmora({"design", "--help"});
-    EXPECT_EQ(r.status, 0);
-    EXPECT_NE(r.out.find("Examples"), std::string::npos);
 }
 
 // Plots per tab of the chosen approximation only; one schematic per stage carrying the
@@ -287,13 +265,8 @@ TEST(Cli, FailedRunsWriteNothing) {
     } cases[] = {
         {{"design", "--asb", "1000"}, 1},
         {{"design", "--compensate", "2"}, 1},
-        {{"design", "--predistort", "2"}, 1},
-        {{"design", "--fpb", "1e-40", "--fsb", "1e-30"}, 2},
-        {{"design", "--ascii-include", "bogus", "--json"}, 2},
         {{"design", "--spice-monte-carlo", "5,3%,1%"}, 2},
         {{"design", "--standard-r", "1", "--inventory", (dir / "missing.dat").string()}, 1},
-        {{"design", "--fmin", "2k", "--fmax", "1k"}, 2},
-        {{"design", "--points", "101.5"}, 2},
         // Found once the design's own range is known, still before anything is written.
         {{"design", "--fmin", "1M"}, 2},
         {{"user", "--section", "lp2:q=0.5,fp=1k"}, 1},
