@@ -59,7 +59,9 @@ TEST(Cli, Refusals) {
         {{"design", "--temp-rise", "200.5"}, 2, "0 to 200 degC"},
         {{"design", "--spice-points", "10001"}, 2, "1 to 10000"},
         {{"design", "--spice-monte-carlo", "99999999999,1%,1%"}, 2, "1 to 10000"},
-        {{"design", "--monte-carlo", "10000000"}, 2, "1 to 9999999"},
+        // A design that cannot be done: a range accepted by mistake fails fast, not after
+        // ten million runs.
+        {{"design", "--monte-carlo", "10000000", "--asb", "400", "--apb", "0.01"}, 2, "1 to 9999999"},
         {{"design", "--fpb", "1e-300"}, 2, "0.001 to 1e12"},
         {{"design", "--fsb", "1e400"}, 2, "0.001 to 1e12"},
         {{"design", "--strategy", "3"}, 2, "--strategy"},
