@@ -7,7 +7,7 @@
 set -euo pipefail
 packages=(cmake ninja-build g++ pkg-config make
           libcli11-dev nlohmann-json3-dev libfmt-dev
-          libgtest-dev ngspice libbenchmark-dev clang python3
+          libgtest-dev libexpat1-dev ngspice libbenchmark-dev clang python3
           qt6-base-dev qt6-svg-dev libqt6svg6)
 # The screenshot script (scripts/screenshots.sh) runs the desktop program under Xvfb.
 if [ "${1:-}" = "--screenshots" ]; then

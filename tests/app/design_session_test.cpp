@@ -10,14 +10,16 @@
 #include "app/design_session.h"
 #include "cli.h"
 #include "report.h"
+#include "support/cli_run.h"
 
 namespace velmora::app {
 namespace {
 
 constexpr long double kTwoPi = 2.0L * std::numbers::pi_v<long double>;
 
-// The specification of a 1 kHz / 2 kHz lowpass, 0.5 dB / 30 dB, as working values.
-Specification Lowpass1k(const TDesign& d) {
+// A 1 kHz / 2 kHz lowpass, 0.5 dB / 30 dB, through its circuits.
+void DesignLowpass1k(DesignSession& session, const TDesign& d) {
+    session.StartDesign(Lowpass);
     Specification s = d.Spec;
     s.ApbEntry = s.Apb = 0.5L;
     s.AsbEntry = s.Asb = 30.0L;
@@ -25,15 +27,9 @@ Specification Lowpass1k(const TDesign& d) {
     s.wsb = kTwoPi * 2000.0L;
     s.Selectivity = s.wsb / s.wpb;
     s.NormPassEdge = 1.0L;
-    return s;
-}
-
-nlohmann::json CliJson(const std::vector<std::string>& args) {
-    std::ostringstream out, err;
-    std::vector<std::string> all = {"velmora"};
-    all.insert(all.end(), args.begin(), args.end());
-    EXPECT_EQ(cli::Run(all, out, err), 0) << err.str();
-    return nlohmann::json::parse(out.str());
+    ASSERT_EQ(session.EnterSpecification(s, 1.0L), SpecificationStatus::Ok);
+    ASSERT_TRUE(session.RealiseApproximation(session.DefaultApproximation()).ok);
+    ASSERT_TRUE(session.DesignCircuits({}).ok);
 }
 
 TEST(DesignSession, CompleteDesignEqualsTheCommandLines) {
@@ -48,10 +44,7 @@ TEST(DesignSession, CompleteDesignEqualsTheCommandLines) {
         SCOPED_TRACE(c.series);
         auto design = std::make_unique<TDesign>();
         DesignSession session(*design);
-        session.StartDesign(Lowpass);
-        ASSERT_EQ(session.EnterSpecification(Lowpass1k(*design), 1.0L), SpecificationStatus::Ok);
-        ASSERT_TRUE(session.RealiseApproximation(session.DefaultApproximation()).ok);
-        ASSERT_TRUE(session.DesignCircuits({}).ok);
+        DesignLowpass1k(session, *design);
         ComponentRequest q;
         q.series = c.series;
         q.monteCarloRuns = c.runs;
@@ -64,9 +57,9 @@ TEST(DesignSession, CompleteDesignEqualsTheCommandLines) {
         ro.notes = outcome.notes;
         ro.responseAxis = DataFrequencyAxis(*design);
         const nlohmann::json mine = nlohmann::json::parse(cli::DesignJson(*design, ro).dump());
-        std::vector<std::string> args = {"design", "--fpb", "1k", "--fsb", "2k", "--json"};
+        std::vector<std::string> args = {"design", "--fpb", "1k", "--fsb", "2k"};
         args.insert(args.end(), c.args.begin(), c.args.end());
-        const nlohmann::json theirs = CliJson(args);
+        const nlohmann::json theirs = test::VelmoraJson(args);
         EXPECT_EQ(mine.size(), theirs.size());
         for (const auto& [key, value] : theirs.items())
             EXPECT_TRUE(mine.contains(key) && mine[key] == value) << key;
@@ -87,12 +80,7 @@ TEST(DesignSession, ChangesNameWhatChanged) {
         return r;
     };
     using P = DesignPart;
-    session.StartDesign(Lowpass);
-    EXPECT_EQ(revisions(), (std::vector<std::uint64_t>{1, 1, 1, 1, 1, 1}));
-    ASSERT_EQ(session.EnterSpecification(Lowpass1k(*design), 1.0L), SpecificationStatus::Ok);
-    ASSERT_TRUE(session.RealiseApproximation(session.DefaultApproximation()).ok);
-    EXPECT_EQ(revisions(), (std::vector<std::uint64_t>{2, 3, 3, 3, 3, 3}));
-    ASSERT_TRUE(session.DesignCircuits({}).ok);
+    DesignLowpass1k(session, *design);
     EXPECT_EQ(revisions(), (std::vector<std::uint64_t>{2, 3, 3, 4, 4, 4}));
 
     const std::vector<std::uint64_t> before = revisions();
@@ -120,10 +108,7 @@ TEST(DesignSession, ChangesNameWhatChanged) {
 TEST(DesignSession, MonteCarloEndsWhenAsked) {
     auto design = std::make_unique<TDesign>();
     DesignSession session(*design);
-    session.StartDesign(Lowpass);
-    ASSERT_EQ(session.EnterSpecification(Lowpass1k(*design), 1.0L), SpecificationStatus::Ok);
-    ASSERT_TRUE(session.RealiseApproximation(session.DefaultApproximation()).ok);
-    ASSERT_TRUE(session.DesignCircuits({}).ok);
+    DesignLowpass1k(session, *design);
     ComponentRequest q;
     q.monteCarloRuns = 100;
     int calls = 0;

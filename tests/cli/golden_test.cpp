@@ -1,5 +1,6 @@
-// Golden-output tests of the command line: the text report and the JSON document of a
-// few designs, compared byte for byte with committed files that a reviewer has read.
+// Golden-output tests of the command line: the text report, the JSON document and the
+// ASCII data file of a few designs, compared byte for byte with committed files that a
+// reviewer has read.
 // A deliberate change of the output is recorded by running the test program with
 // VELMORA_UPDATE_GOLDEN=1 and reviewing the difference of the files.
 #include <gtest/gtest.h>
@@ -9,6 +10,7 @@
 #include <fstream>
 #include <iterator>
 #include <sstream>
+#include <unistd.h>
 
 #include <cmath>
 #include <nlohmann/json.hpp>
@@ -53,24 +55,32 @@ void CompareJson(const nlohmann::json& expected, const nlohmann::json& actual, c
     }
 }
 
-void CheckGolden(const std::string& name, std::vector<std::string> args) {
+// The output on stdout, or with `written` the file the run wrote there without its first
+// line (the date and time of an ASCII file, the title of a netlist).
+void CheckGolden(const std::string& name, std::vector<std::string> args, const fs::path& written = {}) {
     args.insert(args.begin(), "velmora");
     std::ostringstream out, err;
     ASSERT_EQ(Run(args, out, err), 0) << err.str();
+    std::string actual = out.str();
+    if (!written.empty()) {
+        actual = Slurp(written);
+        actual.erase(0, actual.find('\n') + 1);
+        fs::remove(written);
+    }
     const fs::path file = kGoldenDir / name;
     if (const char* update = std::getenv("VELMORA_UPDATE_GOLDEN"); update && std::string(update) == "1") {
-        std::ofstream(file, std::ios::binary) << out.str();
+        std::ofstream(file, std::ios::binary) << actual;
         return;
     }
     ASSERT_TRUE(fs::exists(file)) << file << " is missing; run with VELMORA_UPDATE_GOLDEN=1";
     const std::string expected = Slurp(file);
-    if (expected == out.str()) return;
+    if (expected == actual) return;
     if (file.extension() == ".json") {
-        CompareJson(nlohmann::json::parse(expected), nlohmann::json::parse(out.str()), name);
+        CompareJson(nlohmann::json::parse(expected), nlohmann::json::parse(actual), name);
         return;
     }
     // Name the first differing line so the failure is readable.
-    std::istringstream a(expected), b(out.str());
+    std::istringstream a(expected), b(actual);
     std::string la, lb;
     for (int line = 1;; ++line) {
         const bool ea = !std::getline(a, la), eb = !std::getline(b, lb);
@@ -91,12 +101,57 @@ TEST(Golden, TextReports) {
                                         "--approx", "butterworth", "--gain-db", "6"});
     CheckGolden("user_sections.txt", {"user", "--section", "lp2:q=0.707,fp=1k,to=2", "--section",
                                       "bs2:q=5,fp=1k,fz=1.2k", "--section", "lp1:p=1k"});
+    // Starting capacitors that make megohm resistors: the warnings name them.
+    CheckGolden("notch_capacitor.txt", {"design", "--type", "bandstop", "--f0", "50", "--bpb", "40", "--bsb",
+                                        "6", "--asb", "30", "--capacitor", "10n"});
 }
 
 TEST(Golden, JsonDocuments) {
     CheckGolden("default_lowpass_elliptic.json", {"design", "--approx", "elliptic", "--json"});
     CheckGolden("bandstop_butterworth.json",
                 {"design", "--type", "bandstop", "--order", "4", "--approx", "butterworth", "--json"});
+    // The data axis holds every specified edge with a fifth of room on each side where the
+    // graph window's default axis cuts an edge or puts it on its frame: a highpass whose
+    // stopband edge is a tenth of its passband edge, a telephone bandpass.
+    CheckGolden("highpass_far_stopband.json",
+                {"design", "--type", "highpass", "--fpb", "1k", "--fsb", "100", "--asb", "40", "--json"});
+    CheckGolden("telephone_bandpass.json",
+                {"design", "--type", "bandpass", "--f0", "1010", "--bpb", "3100", "--bsb", "6000", "--json"});
+    // rad/s entries, a frequency longer than the entry field, the gain in dB.
+    CheckGolden("rad_per_second.json",
+                {"design", "--rad", "--fpb", "1234.5678", "--fsb", "5000", "--gain-db", "20", "--json"});
+    // Standard values, the tolerance spread and a Monte Carlo analysis of a fixed seed.
+    CheckGolden("standard_values.json",
+                {"design", "--standard-r", "5", "--tolerance", "1,1", "--monte-carlo", "50", "--json"});
+    // Inventories: 1 % resistors stocked in one decade (1 kOhm to 9.76 kOhm), so that the
+    // values far beyond it keep their exact values with a note; no capacitor in stock.
+    CheckGolden("narrow_inventory.json", {"design", "--standard-r", "1", "--inventory",
+                                          (kGoldenDir / "narrow.dat").string(), "--json"});
+    CheckGolden("no_capacitors.json", {"design", "--all-caps-standard", "--inventory",
+                                       (kGoldenDir / "nocaps.dat").string(), "--json"});
+    // "all" compensates every stage whose circuit offers it (this notch's highpass-notch
+    // circuit) and predistorts the others (its lowpass-notch circuit), for 10 MHz op amps.
+    CheckGolden("compensate_predistort.json",
+                {"design", "--type", "bandstop", "--f0", "50", "--bpb", "20", "--bsb", "2", "--asb", "40",
+                 "--compensate", "all", "--predistort", "all", "--gbw", "10M", "--json"});
+    // The frequency range and number of points of every response.
+    CheckGolden("range_options.json",
+                {"design", "--apb", "0.5", "--asb", "60", "--fpb", "20k", "--fsb", "40k", "--standard-r", "1",
+                 "--fmin", "1k", "--fmax", "100k", "--points", "101", "--json"});
+}
+
+TEST(Golden, DataFiles) {
+    const fs::path file = fs::temp_directory_path() / ("velmora_golden_" + std::to_string(::getpid()));
+    CheckGolden("bandpass_elliptic.dat",
+                {"design", "--type", "bandpass", "--f0", "10k", "--bpb", "1k", "--bsb", "3k", "--approx",
+                 "elliptic", "--ascii", file.string()},
+                file);
+    // The netlist's own settings: the single-pole model's noise resistor of 1000 (40 / 4)^2
+    // = 100 kOhm for 40 nV/sqrt(Hz), no .PROBE lines; the sweep over --fmin to --fmax.
+    CheckGolden("single_pole.cir",
+                {"design", "--spice", file.string(), "--spice-opamp", "single-pole", "--opamp-noise", "40",
+                 "--no-spice-probe", "--fmin", "1k", "--fmax", "100k", "--points", "101"},
+                file);
 }
 
 } // namespace

@@ -1,22 +1,19 @@
-// The design file: sizes and byte positions worked out from the record layouts, round
-// trips of designs filled with varied values, hand-built files of the earlier
-// layouts, the fix-ups of entered values, rejected files and failed saves.
+// The design file: committed images of a design with varied values in every stored
+// field and of a design the program makes, round trips of designs the program makes,
+// earlier layouts, the fix-ups of entered values, rejected files and a failed save.
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
 #include <sys/resource.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cmath>
 #include <csignal>
+#include <cstdlib>
 #include <filesystem>
 #include <functional>
 #include <iterator>
 #include <memory>
 #include <nlohmann/json.hpp>
-#include <random>
 #include <string>
 #include <vector>
 
@@ -66,9 +63,6 @@ Image r48(long double x) {
     const Real48::Bytes b = encodeReal48(x);
     return Image(b.begin(), b.end());
 }
-Image slice(const Image& image, std::size_t at, std::size_t n) {
-    return Image(image.begin() + at, image.begin() + at + n);
-}
 void putI16(Image& image, std::size_t at, int16_t v) {
     image[at] = static_cast<uint8_t>(v & 0xFF);
     image[at + 1] = static_cast<uint8_t>((static_cast<uint16_t>(v) >> 8) & 0xFF);
@@ -87,455 +81,47 @@ Image encode(const TDesign& d) {
     return image;
 }
 
-// ---- A design with every stored field set to a value of its own ------------------------------
+// A committed design file of tests/model/golden; VELMORA_UPDATE_GOLDEN=1 writes it anew
+// from `made` after a deliberate change of the layout.
+Image Golden(const std::string& name, const Image& made = {}) {
+    const fs::path file = fs::path(VELMORA_SOURCE_DIR) / "tests" / "model" / "golden" / name;
+    if (const char* update = std::getenv("VELMORA_UPDATE_GOLDEN");
+        update && std::string(update) == "1" && !made.empty())
+        test::WriteBytes(file, made);
+    return test::ReadBytes(file);
+}
 
-class Filler {
-  public:
-    explicit Filler(unsigned seed) : rng_(seed) {}
-    // Varied magnitudes and signs; never one of the values the fix-ups replace (0, 1, 2).
-    long double real() {
-        std::uniform_real_distribution<long double> mantissa(1.01L, 9.99L);
-        std::uniform_int_distribution<int> decade(-12, 8);
-        long double v = mantissa(rng_) * std::pow(10.0L, decade(rng_));
-        return (rng_() % 3 == 0) ? -v : v;
-    }
-    uint8_t byte() { return static_cast<uint8_t>(rng_() & 0xFF); }
-    uint8_t flag() { return static_cast<uint8_t>(rng_() & 1); }
-    int16_t upTo(int n) { return static_cast<int16_t>(rng_() % (n + 1)); }
-    int16_t any16() { return static_cast<int16_t>(rng_() & 0xFFFF); }
-    std::string text(std::size_t length) {
-        std::string s;
-        for (std::size_t i = 0; i < length; ++i)
-            s.push_back(static_cast<char>(1 + rng_() % 255));
-        return s;
-    }
-    std::string text() { return text(rng_() % 9); }
+// Eleven stages at the final level with the adjusted-resistor block, every stored field
+// (reserved ones included) holding a value of its own: texts of every length and byte,
+// reals of varied magnitude and sign, counts and flags in their ranges.
+Image VariedImage() {
+    return Golden("varied_design.fl3");
+}
 
-  private:
-    std::mt19937 rng_;
-};
-
-std::unique_ptr<TDesign> variedDesign(int stages, uint8_t level, bool adjusted, unsigned seed = 1) {
-    auto p = newDesign(static_cast<uint8_t>(seed % 5));
-    TDesign& d = *p;
-    Filler f(seed);
-    d.DesignLevel = level;
-    Specification& s = d.Spec;
-    for (Real48* x : {&s.Apb, &s.Asb, &s.Selectivity, &s.NormPassEdge, &s.ApbEntry, &s.AsbEntry,
-                      &s.PassFreqEntry, &s.StopFreqEntry, &s.CenterFreqEntry})
-        *x = f.real();
-    // A reader refuses negative frequencies and a gain that is not positive.
-    for (Real48* x : {&s.wpb, &s.wsb, &s.w0, &s.Bpb, &s.Bsb, &s.OverallGain})
-        *x = std::fabs(f.real());
-    s.PassFreqUnit = f.upTo(1);
-    s.StopFreqUnit = f.upTo(1);
-    s.CenterFreqUnit = f.upTo(1);
-    s.ForceOrder = f.flag();
-    s.ForcedOrder = f.upTo(20);
-    s.LastApproxIndex = f.upTo(4);
-    ComponentCharacteristics& c = d.Components;
-    for (Real48* x : {&c.ResistorTolerance, &c.CapacitorTolerance, &c.OpAmpTolerance, &c.OpAmpNoise,
-                      &c.ResistorTempCo, &c.CapacitorTempCo, &c.TempRise, &c.Reserved1, &c.Reserved2})
-        *x = f.real();
-    c.AllCapsStandard = f.flag();
-    for (uint8_t* x : {&d.Opt.AutoPairing, &d.Opt.AutoCascading, &d.Opt.GainUnitsDb, &d.Opt.LogFreqAxis,
-                       &d.Opt.FreqUnitsHz, &d.Opt.GridLines, &d.Opt.OrderByQp})
-        *x = f.flag();
-    d.Opt.ResistorAdjustmentDone = adjusted ? 1 : 0;
-    d.CurrentApprox = f.upTo(4);
-    d.SelectedApprox = d.SavedSelectedApprox = static_cast<uint8_t>(f.upTo(4));
-
-    for (Approximation& a : d.Approx) {
-        for (PoleListEntry& e : a.PoleList)
-            for (Real48* x : {&e.ReNorm, &e.ImNorm, &e.Re, &e.Im, &e.Reserved1, &e.Reserved2})
-                *x = f.real();
-        for (int k = 1; k <= kTableEntries; ++k) {
-            a.ZeroList[k] = {f.real(), f.real()};
-            a.ZeroTable[k] = {f.real(), f.real()};
-            PoleTableEntry& t = a.PoleTable[k];
-            for (Real48* x : {&t.BNorm, &t.CNorm, &t.B, &t.C, &t.Wp, &t.Qp})
-                *x = f.real();
+TEST(DesignFile, TheVariedDesignOpensAndSavesByteIdentical) {
+    const Image image = VariedImage();
+    ASSERT_EQ(image.size(), 7743u + 11 * 548 + 847);
+    auto d = std::make_unique<TDesign>(); // shares nothing with a design saved
+    const DesignFileResult r = DecodeDesign(image, *d);
+    ASSERT_TRUE(r.ok()) << r.message;
+    EXPECT_EQ(encode(*d), image);
+    EXPECT_EQ(d->Modified, 0);
+    EXPECT_EQ(d->LoadedFromFile, 1);
+    // The capacitor set takes its values from the capacitor slots of the stage's circuit.
+    for (int i = 1; i <= 11; ++i)
+        for (int k = 1; k <= kCapacitorSlots; ++k) {
+            const TComponentItem& slot = d->Circuits[i].Components[kResistorSlots + k];
+            EXPECT_EQ(d->CapSets[i].Value[k].value(), slot.Value.value());
+            EXPECT_EQ(d->CapSetsWorking[i].Alternative[k].value(), slot.Alternative.value());
         }
-        ApproxResult& r = a.Result;
-        r.Order = f.upTo(40);
-        r.Reserved20 = f.byte();
-        r.Reserved0 = f.byte();
-        r.OrderTooHigh = f.flag();
-        r.PolePairs = f.upTo(11);
-        r.ProtoZeroPairs = f.upTo(11);
-        r.SingleZeros = f.upTo(20);
-        r.ZeroPairs = f.upTo(11);
-        r.HasRealPole = f.flag();
-        r.HasRealPole2 = f.flag();
-        r.HasSingleZero = f.flag();
-        for (Real48* x : {&r.RealPoleNorm, &r.RealPole, &r.RealPole2, &r.SingleZero, &r.GainConstant,
-                          &r.GainConstantNorm, &r.MaxQp})
-            *x = f.real();
-        r.GainConstantText = f.text(&a == &d.Approx[0] ? 255 : 40);
-    }
-    for (int k = 1; k <= kMaxPoleEntries; ++k) {
-        TPoleEntry& e = d.Poles[k];
-        e.Free = f.flag();
-        e.Kind = f.byte();
-        for (Real48* x : {&e.Q, &e.Wp, &e.Sigma, &e.Imag})
-            *x = f.real();
-        e.Reserved = {f.byte(), f.byte()};
-    }
-    for (int k = 1; k <= kMaxZeroEntries; ++k)
-        d.Zeros[k] = {f.flag(), f.byte(), f.real(), f.real()};
-    d.PoleCount = f.upTo(11);
-    d.ZeroCount = f.upTo(11);
-
-    d.StageCount = static_cast<int16_t>(stages);
-    for (int i = 1; i <= stages; ++i) {
-        TStageCoeffs& st = d.Stages[i];
-        st.StageType = static_cast<uint8_t>(f.upTo(7));
-        st.Name = f.text(i == 1 ? 255 : 4);
-        for (int16_t* x : {&st.Pole1, &st.Pole2, &st.Zero1, &st.Zero2})
-            *x = f.upTo(11);
-        for (Real48* x : {&st.Wp, &st.Qp, &st.Wz, &st.Sigma, &st.Flatness, &st.K, &st.To})
-            *x = f.real();
-        d.UserBlocks[i].EntryMode = f.byte();
-        for (std::string& t : d.UserBlocks[i].Texts)
-            t = f.text();
-        d.UserBlocks[i].Texts[4] = f.text(8);
-        for (uint8_t& b : d.CapSets[i].Selection)
-            b = f.byte();
-        TStageCircuit& cc = d.Circuits[i];
-        cc.Initialise = f.flag();
-        cc.CircuitNumber = f.upTo(99);
-        cc.CircuitChoice = f.upTo(13);
-        cc.PrevChoice = f.upTo(13);
-        for (Real48& x : cc.Parameters)
-            x = f.real();
-        for (Real48* x : {&cc.OpAmpGBW, &cc.GbwTolerance, &cc.GbwTempCo, &cc.OpAmpNoise})
-            *x = f.real();
-        for (uint8_t& b : cc.Options)
-            b = f.byte();
-        cc.CompensationInUse = f.flag();
-        cc.CapsExact = f.flag();
-        cc.UseC2Variable = f.flag();
-        cc.UseC1EqC2 = f.flag();
-        cc.Predistort = f.flag();
-        for (int k = 1; k <= kComponentSlots; ++k) {
-            TComponentItem& item = cc.Components[k];
-            item.Value = f.real();
-            item.Alternative = f.real();
-            if (k <= kResistorSlots) {
-                item.Adjusted = f.real();
-                item.AdjustedMark = f.byte();
-            }
-        }
-    }
-    for (TCascadeCriteria& cr : d.Criteria)
-        for (int k = 1; k <= 4; ++k)
-            cr.Options[k] = {f.flag(), f.any16()};
-    return p;
 }
 
-std::size_t expectedSize(int stages, bool adjusted) {
-    return 7743 + 548 * stages + (adjusted ? 847 : 0);
-}
-
-// ---- Layout and sizes --------------------------------------------------------------------------
-
-TEST(DesignFile, HeaderOfANewDesignByHand) {
-    auto d = newDesign(Lowpass);
-    d->Spec.Asb = 40.0L;       // 1.25 * 2^5
-    d->Spec.Apb = 0.5L;        // 2^-1
-    d->Spec.wsb = 10.0L;       // 1.25 * 2^3
-    d->Spec.ForcedOrder = 258; // 0x0102
-    d->Spec.ForceOrder = 1;
-    d->Modified = 1;
-    const Image im = encode(*d);
-    ASSERT_EQ(im.size(), 7743u);
-
-    EXPECT_EQ(slice(im, 0, 4), (Image{0x03, 0x96, 0xAE, 0x96}));
-    EXPECT_EQ(slice(im, 4, 9), (Image{5, 'V', 'M', 'L', '3', '0', 0, 0, 0}));
-    EXPECT_EQ(im[kFlagsAt], 40);
-    // A new design: automatic pairing and cascading, dB, logarithmic axis, Hz, grid
-    // lines (1, 2, 3, 4, 6, 11), here also the forced order (8) and modified (21).
-    std::string flags(40, '0');
-    for (int p : {1, 2, 3, 4, 6, 8, 11, 21})
-        flags[p - 1] = '1';
-    EXPECT_EQ(std::string(im.begin() + kFlagsAt + 1, im.begin() + kFlagsAt + 41), flags);
-
-    const Image zero6(6, 0);
-    EXPECT_EQ(slice(im, 54, 6), (Image{0x86, 0, 0, 0, 0, 0x20})) << "Asb 40";
-    EXPECT_EQ(slice(im, 60, 6), (Image{0x80, 0, 0, 0, 0, 0})) << "Apb 0.5";
-    EXPECT_EQ(slice(im, 66, 6), (Image{0x84, 0, 0, 0, 0, 0x20})) << "wsb 10";
-    EXPECT_EQ(slice(im, 72, 6), zero6) << "wpb 0";
-    EXPECT_EQ(slice(im, 138, 6), (Image{0x81, 0, 0, 0, 0, 0})) << "OverallGain 1";
-    EXPECT_EQ(slice(im, 144, 6), (Image{0x81, 0, 0, 0, 0, 0})) << "resistor tolerance 1 %";
-    EXPECT_EQ(slice(im, 150, 6), (Image{0x81, 0, 0, 0, 0, 0})) << "capacitor tolerance 1 %";
-    EXPECT_EQ(slice(im, 156, 6), (Image{0x85, 0, 0, 0, 0, 0x70})) << "op-amp tolerance 30 % = 1.875 * 2^4";
-    EXPECT_EQ(slice(im, 192, 6), (Image{0x84, 0, 0, 0, 0, 0x40})) << "noise 12 = 1.5 * 2^3";
-    EXPECT_EQ(slice(im, 198, 6), zero6);
-    EXPECT_EQ(slice(im, 204, 20), (Image{0, 0, 0, 0, 4, 0, 0, 0, 0, 0, 0, 0, 2, 1, 0, 0, 0, 0, 0, 0}))
-        << "stages, approximation, last index 4, three units, forced order 0x0102, counts, unused";
-    EXPECT_EQ(slice(im, kLevelAt, 3), (Image{0, 0, 0}));
-    // Everything after the header of an empty design is zero except the reserved byte
-    // of each cleared approximation result.
-    for (std::size_t at = kLevelAt; at < im.size(); ++at) {
-        const bool reserved20 = at >= kResultsAt && at < kPoleEntriesAt && (at - kResultsAt) % 314 == 2;
-        ASSERT_EQ(im[at], reserved20 ? 20 : 0) << "offset " << at;
-    }
-}
-
-TEST(DesignFile, BodyFieldsSitAtTheirOffsets) {
-    auto d = newDesign(Bandpass);
-    d->DesignLevel = LevelComponents;
-    d->SavedSelectedApprox = 3;
-    d->SelectedApprox = 1; // the saved copy is what is stored
-    d->Approx[1].PoleList[0].ReNorm = 1.0L;
-    d->Approx[0].PoleList[1].Im = -1.0L;
-    d->Approx[4].ZeroList[11].Wz = 0.5L;
-    d->Approx[2].PoleTable[1].Qp = 10.0L;
-    d->Approx[3].ZeroTable[2].Wz2Norm = 12.0L;
-    ApproxResult& r = d->Approx[1].Result;
-    r.Order = 7;
-    r.PolePairs = 3;
-    r.HasRealPole = 1;
-    r.RealPoleNorm = 0.5L;
-    r.GainConstantText = "abc";
-    r.GainConstant = 30.0L;
-    r.MaxQp = 40.0L;
-    d->Poles[2] = {1, 1, 10.0L, 12.0L, 30.0L, -1.0L, {0xAA, 0xBB}};
-    d->Zeros[11] = {1, 1, 0.5L, 40.0L};
-    d->PoleCount = 2;
-    d->ZeroCount = 11;
-    d->StageCount = 2;
-    d->Opt.ResistorAdjustmentDone = 1;
-    TStageCircuit& c = d->Circuits[2];
-    c.Initialise = 1;
-    c.CircuitNumber = 18;
-    c.CircuitChoice = 5;
-    c.PrevChoice = 4;
-    c.Parameters = {1.0L, 0.5L, 10.0L, 12.0L, 30.0L, 40.0L, -1.0L};
-    c.OpAmpGBW = 10.0L;
-    c.GbwTolerance = 30.0L;
-    c.GbwTempCo = -1.0L;
-    c.Options = {1, 2, 3, 4, 5, 6};
-    c.CompensationInUse = 1;
-    c.CapsExact = 1;
-    c.UseC1EqC2 = 1;
-    c.Predistort = 1;
-    c.OpAmpNoise = 12.0L;
-    c.Components[11].Value = 1e-9L; // C1
-    c.Components[14].Value = 0.5L;  // C4
-    c.Components[11].Alternative = 40.0L;
-    c.Components[14].Alternative = 10.0L;
-    c.Components[1].Adjusted = 12.0L;  // R1
-    c.Components[10].Adjusted = 30.0L; // R10
-    c.Components[1].AdjustedMark = 1;
-    c.Components[10].AdjustedMark = 1;
-    d->CapSets[2].Selection[0] = 0x11;
-    d->CapSets[2].Selection[17] = 0x22;
-    d->CapSets[2].Value[1] = 5.0L; // not stored: the values come from the capacitor slots
-    TStageCoeffs& s = d->Stages[2];
-    s.StageType = 2;
-    s.Name = "SLP ";
-    s.Pole1 = 2;
-    s.Zero2 = 11;
-    s.Wp = 10.0L;
-    s.To = 0.5L;
-    d->UserBlocks[2].EntryMode = 3;
-    d->UserBlocks[2].Texts = {"a", "", "", "", "12345678"};
-    d->Criteria[0].Options[1] = {1, 2};
-    d->Criteria[1].Options[4] = {1, -1};
-
-    const Image im = encode(*d);
-    ASSERT_EQ(im.size(), expectedSize(2, true));
-    auto at = [&](std::size_t offset, const Image& expected) {
-        EXPECT_EQ(slice(im, offset, expected.size()), expected) << "offset " << offset;
-    };
-    at(kLevelAt, {7, 2, 3});
-    at(kPoleListAt + 1 * 12 * 36, r48(1.0L));               // approximation 1, entry 0, ReNorm
-    at(kPoleListAt + 36 + 3 * 6, r48(-1.0L));               // approximation 0, entry 1, Im
-    at(kZeroListAt + 4 * 11 * 12 + 10 * 12 + 6, r48(0.5L)); // approximation 4, entry 11, Wz
-    at(kPoleTableAt + 2 * 11 * 36 + 5 * 6, r48(10.0L));     // approximation 2, entry 1, Qp
-    at(kZeroTableAt + 3 * 11 * 12 + 12, r48(12.0L));        // approximation 3, entry 2, Wz2Norm
-    const std::size_t res = kResultsAt + 314;               // approximation 1
-    at(res, {7, 0, 20, 0, 0, 3, 0});                        // Order, reserved 20 and 0, too high, pairs
-    at(res + 13, {1});                                      // HasRealPole
-    at(res + 14, r48(0.5L));                                // RealPoleNorm
-    at(res + 40, {3, 'a', 'b', 'c', 0});                    // GainConstantText
-    at(res + 296, r48(30.0L));                              // GainConstant
-    at(res + 308, r48(40.0L));                              // MaxQp
-    const std::size_t pole2 = kPoleEntriesAt + 28;
-    at(pole2, {1, 1});
-    at(pole2 + 2, r48(10.0L));
-    at(pole2 + 20, r48(-1.0L));
-    at(pole2 + 26, {0xAA, 0xBB});
-    const std::size_t zero11 = kZeroEntriesAt + 10 * 14;
-    at(zero11, {1, 1});
-    at(zero11 + 2, r48(0.5L));
-    at(zero11 + 8, r48(40.0L));
-
-    const std::size_t g = groupAt(2);
-    at(g, {1, 18, 0, 5, 0, 4, 0});
-    at(g + 7, r48(1.0L));
-    at(g + 19, r48(10.0L)); // third parameter
-    at(g + 25, r48(10.0L)); // GBW
-    at(g + 31, r48(30.0L)); // GBW tolerance
-    at(g + 37, r48(-1.0L)); // GBW temperature coefficient
-    const std::size_t o = g + kOptionsIn;
-    at(o, r48(12.0L));
-    at(o + 6, r48(30.0L));
-    at(o + 12, {1, 2, 3, 4, 5, 1, 1}); // five option bytes, compensation, capacitors entered
-    at(o + 19, r48(12.0L));            // noise
-    at(o + 25, r48(40.0L));
-    at(o + 31, r48(-1.0L));
-    at(o + 37, {6});
-    at(o + 38, {0, 1, 1}); // " C2 variable", " C1=C2 : R1=R2", predistortion
-    at(o + 41, Image(45, 0));
-    const std::size_t k = g + kCoeffsIn;
-    at(k, {2, 4, 'S', 'L', 'P', ' ', 0});
-    at(k + 257, {2, 0, 0, 0, 0, 0, 11, 0}); // Pole1, Pole2, Zero1, Zero2
-    at(k + 265, r48(10.0L));                // Wp
-    at(k + 301, r48(0.5L));                 // To
-    const std::size_t cs = g + kCapSetIn;
-    at(cs, {0x11});
-    at(cs + 17, {0x22});
-    at(cs + 18, r48(1e-9L));      // C1 from its slot
-    at(cs + 18 + 18, r48(0.5L));  // C4
-    at(cs + 42, r48(40.0L));      // C1 alternative
-    at(cs + 42 + 18, r48(10.0L)); // C4 alternative
-    const std::size_t u = g + kUserIn;
-    at(u, {3, 1, 'a'});
-    at(u + 1 + 4 * 9, {8, '1', '2', '3', '4', '5', '6', '7', '8'});
-    at(criteriaAt(2), {1, 2, 0});
-    at(criteriaAt(2) + 12 + 9, {1, 0xFF, 0xFF});
-    const std::size_t adj2 = adjustedAt(2) + 77;
-    at(adjustedAt(2), Image(77, 0)); // stage 1 has nothing adjusted
-    at(adj2, r48(12.0L));
-    at(adj2 + 54, r48(30.0L));
-    at(adj2 + 60, {0, 0, 0, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0, 1, 0});
-    at(adjustedAt(2) + 2 * 77, Image(9 * 77, 0)); // groups beyond the stages are zero
-}
-
-TEST(DesignFile, FlagStringPositions) {
-    struct Case {
-        int position;
-        uint8_t* (*field)(TDesign&);
-    };
-    const Case cases[] = {
-        {1, [](TDesign& d) { return &d.Opt.AutoPairing; }},
-        {2, [](TDesign& d) { return &d.Opt.AutoCascading; }},
-        {3, [](TDesign& d) { return &d.Opt.GainUnitsDb; }},
-        {4, [](TDesign& d) { return &d.Opt.LogFreqAxis; }},
-        {6, [](TDesign& d) { return &d.Opt.FreqUnitsHz; }},
-        {8, [](TDesign& d) { return &d.Spec.ForceOrder; }},
-        {11, [](TDesign& d) { return &d.Opt.GridLines; }},
-        {18, [](TDesign& d) { return &d.Components.StandardROn; }},
-        {19, [](TDesign& d) { return &d.Opt.OrderByQp; }},
-        {21, [](TDesign& d) { return &d.Modified; }},
-        {36, [](TDesign& d) { return &d.Opt.ResistorAdjustmentDone; }},
-        {37, [](TDesign& d) { return &d.Components.AllCapsStandard; }},
-    };
-    auto cleared = [&] {
-        auto d = newDesign();
-        for (const Case& c : cases)
-            *c.field(*d) = 0;
-        return d;
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.position);
-        auto d = cleared();
-        *c.field(*d) = 1;
-        const Image im = encode(*d);
-        std::string expected(40, '0');
-        expected[c.position - 1] = '1';
-        EXPECT_EQ(std::string(im.begin() + kFlagsAt + 1, im.begin() + kFlagsAt + 41), expected);
-    }
-
-    // Reading: every held flag takes its character, except the modified flag, which a
-    // freshly opened design never has. The adjusted block is left out to keep the file
-    // short; position 36 is checked through the sizes.
-    for (char stored : {'0', '1'}) {
-        SCOPED_TRACE(stored);
-        Image im = encode(*cleared());
-        for (int p = 1; p <= 40; ++p)
-            if (p != 36) im[kFlagsAt + p] = static_cast<uint8_t>(stored);
-        auto d = newDesign();
-        for (const Case& c : cases)
-            *c.field(*d) = stored == '1' ? 0 : 1;
-        ASSERT_TRUE(DecodeDesign(im, *d).ok());
-        for (const Case& c : cases) {
-            if (c.position == 36) continue;
-            const uint8_t want = c.position == 21 ? 0 : (stored == '1');
-            EXPECT_EQ(*c.field(*d), want) << "position " << c.position;
-        }
-        // Position 20 chooses the substitution strategy: "1" strategy 2, else strategy 1.
-        EXPECT_EQ(d->Components.SubstitutionStrategy, stored == '1' ? 2 : 1) << "position 20";
-    }
-    // A flag string shorter than the positions read as cleared past its end.
-    Image shortFlags = encode(*cleared());
-    shortFlags[kFlagsAt] = 1;
-    std::fill(shortFlags.begin() + kFlagsAt + 1, shortFlags.begin() + kFlagsAt + 41, '1');
-    auto d = newDesign();
-    ASSERT_TRUE(DecodeDesign(shortFlags, *d).ok());
-    EXPECT_EQ(d->Opt.AutoPairing, 1);
-    EXPECT_EQ(d->Opt.AutoCascading, 0);
-    EXPECT_EQ(d->Opt.GridLines, 0);
-    auto two = cleared();
-    two->Components.SubstitutionStrategy = 2;
-    const Image im = encode(*two);
-    std::string expected(40, '0');
-    expected[19] = '1';
-    EXPECT_EQ(std::string(im.begin() + kFlagsAt + 1, im.begin() + kFlagsAt + 41), expected);
-}
-
-// ---- Round trips -----------------------------------------------------------------------------
-
-TEST(DesignFile, EveryLevelAndStageCountSavesOpensAndSavesAgainByteIdentical) {
-    unsigned seed = 1;
-    for (int stages : {0, 1, 4, 11}) {
-        for (bool adjusted : {false, true}) {
-            for (uint8_t level : {LevelPaired, LevelCascaded, LevelComponents, LevelFinalResponse}) {
-                SCOPED_TRACE(testing::Message() << stages << " stages, level " << int(level) << ", adjusted "
-                                                << adjusted << ", seed " << seed);
-                auto a = variedDesign(stages, level, adjusted, seed++);
-                const Image first = encode(*a);
-                ASSERT_EQ(first.size(), expectedSize(stages, adjusted));
-                auto b = std::make_unique<TDesign>(); // shares nothing with the design saved
-                const DesignFileResult r = DecodeDesign(first, *b);
-                ASSERT_TRUE(r.ok()) << r.message;
-                EXPECT_EQ(encode(*b), first);
-                // A reader and a writer that swap two fields alike would still agree on
-                // the bytes: the values must arrive in their own fields.
-                EXPECT_EQ(b->DesignLevel, level);
-                EXPECT_EQ(b->Spec.FilterType, a->Spec.FilterType);
-                EXPECT_EQ(b->Spec.Selectivity.value(), a->Spec.Selectivity.value());
-                EXPECT_EQ(b->Approx[0].Result.GainConstantText, a->Approx[0].Result.GainConstantText);
-                EXPECT_EQ(b->SavedApprox, a->CurrentApprox);
-                EXPECT_EQ(b->SelectedApprox, a->SavedSelectedApprox);
-                for (int i = 1; i <= stages; ++i) {
-                    EXPECT_EQ(b->Stages[i].Name, a->Stages[i].Name);
-                    EXPECT_EQ(b->Circuits[i].Parameters[6].value(), a->Circuits[i].Parameters[6].value());
-                    for (int k = 1; k <= kCapacitorSlots; ++k) {
-                        const TComponentItem& slot = a->Circuits[i].Components[kResistorSlots + k];
-                        EXPECT_EQ(b->CapSets[i].Value[k].value(), slot.Value.value());
-                        EXPECT_EQ(b->CapSetsWorking[i].Alternative[k].value(), slot.Alternative.value());
-                    }
-                    if (adjusted) {
-                        EXPECT_EQ(b->Circuits[i].Components[10].Adjusted.value(),
-                                  a->Circuits[i].Components[10].Adjusted.value());
-                    }
-                }
-                EXPECT_EQ(b->Modified, 0);
-                EXPECT_EQ(b->LoadedFromFile, 1);
-            }
-        }
-    }
-}
-
-// Designs the program makes: every approximation and filter type, a user-defined
-// filter, standard values of each series and strategy, an inventory, compensated and
-// predistorted stages. Each is designed and saved by the command line; the file opens,
-// saves to the same bytes (but for the modified flag, which an opened design no longer
-// has) and, opened by the command line with the same component options, reports the
-// same design as the run that made it.
+// Designs the program makes, each row adding a filter type, an option or a component
+// choice the others lack: every filter type, a user-defined filter, standard values of
+// each series and strategy, an inventory, compensated and predistorted stages. Each is designed and saved by
+// the command line; the file opens, saves to the same bytes (but for the modified flag, which an opened
+// design no longer has) and, opened by the command line with the same component options, reports the same
+// design as the run that made it.
 TEST(DesignFile, ProgramDesignsSurviveSaveAndOpen) {
     const fs::path dir = test::MakeTempDir("velmora_design_corpus_");
     std::string stock(996, '\1'); // every value in stock, the widest ranges
@@ -544,17 +130,14 @@ TEST(DesignFile, ProgramDesignsSurviveSaveAndOpen) {
     test::WriteBytes(dir / "stock.dat", Image(stock.begin(), stock.end()));
     using Args = std::vector<std::string>;
     const std::pair<Args, Args> corpus[] = {
-        {{"design", "--approx", "butterworth"}, {}},
-        {{"design", "--approx", "chebyshev", "--gain-db", "20"}, {}},
-        {{"design", "--approx", "inverse-chebyshev", "--order-by", "qp"}, {}},
-        {{"design", "--approx", "elliptic", "--asb", "60"}, {"--standard-r", "1"}},
-        {{"design", "--approx", "bessel", "--apb", "3", "--fsb", "5k"}, {}},
-        {{"design", "--type", "highpass", "--order", "5", "--predistort", "all", "--gbw", "1M"}, {}},
-        {{"design", "--type", "highpass", "--gain", "2", "--circuit", "SHPN03,FHP04"}, {}},
+        {{"design", "--approx", "elliptic", "--gain-db", "20", "--asb", "60"}, {"--standard-r", "1"}},
+        {{"design", "--type", "highpass", "--order", "5", "--predistort", "all", "--gbw", "1M", "--order-by",
+          "qp"},
+         {}},
         {{"design", "--type", "bandpass", "--approx", "elliptic", "--compensate", "all"}, {}},
-        {{"design", "--type", "bandstop"}, {"--standard-r", "5", "--strategy", "2", "--all-caps-standard"}},
-        {{"design", "--type", "bandstop"},
-         {"--standard-r", "1", "--inventory", (dir / "stock.dat").string()}},
+        {{"design", "--type", "bandstop", "--approx", "chebyshev"},
+         {"--standard-r", "5", "--strategy", "2", "--all-caps-standard", "--inventory",
+          (dir / "stock.dat").string()}},
         {{"user", "--section", "lp2:q=0.707,fp=1k,to=2", "--section", "bs2:q=5,fp=1k,fz=1.2k", "--section",
           "lp1:p=1k"},
          {"--standard-r", "10"}},
@@ -576,6 +159,11 @@ TEST(DesignFile, ProgramDesignsSurviveSaveAndOpen) {
         EXPECT_EQ(bytes[kFlagsAt + 21], '1');
         bytes[kFlagsAt + 21] = '0';
         EXPECT_EQ(encode(*d), bytes);
+        if (&design == &corpus[0].first) {
+            // The fields of a design the program makes at their byte positions: a reader and
+            // a writer that moved a field alike would still agree with each other.
+            EXPECT_EQ(bytes, Golden("elliptic_lowpass.fl3", bytes));
+        }
         const test::Result opened = test::Velmora(open);
         ASSERT_EQ(opened.status, 0) << opened.err;
         const auto a = nlohmann::json::parse(run.out), b = nlohmann::json::parse(opened.out);
@@ -586,233 +174,25 @@ TEST(DesignFile, ProgramDesignsSurviveSaveAndOpen) {
                 EXPECT_EQ(value, b[key]) << key;
             }
     }
-    std::vector<std::string> left;
-    for (const auto& e : fs::directory_iterator(dir))
-        left.push_back(e.path().filename().string());
-    std::sort(left.begin(), left.end());
-    EXPECT_EQ(left, (std::vector<std::string>{"d.fl3", "stock.dat"})) << "no temporary files remain";
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 2)
+        << "no temporary files remain";
     fs::remove_all(dir);
 }
 
-TEST(DesignFile, ReadingKeepsWhatTheFileDoesNotHold) {
-    auto saved = variedDesign(3, LevelComponents, false, 7);
-    const Image im = encode(*saved);
-    auto out = newDesign();
-    out->FileName = "/somewhere/else.fl3";
-    out->Loading = 1;
-    out->Spec.HalfPowerGain = 0.25L;
-    out->Components.UseCapInventory = 1;
-    out->Approx[2].Ideal[10].GainDb = -3.0L;
-    out->Circuits[12].CircuitNumber = 44; // beyond the stages
-    ASSERT_TRUE(DecodeDesign(im, *out).ok());
-    EXPECT_EQ(out->FileName, "/somewhere/else.fl3");
-    EXPECT_EQ(out->Loading, 1);
-    EXPECT_EQ(out->Spec.HalfPowerGain.value(), 0.25L);
-    EXPECT_EQ(out->Components.UseCapInventory, 1);
-    EXPECT_EQ(out->Approx[2].Ideal[10].GainDb.value(), -3.0L);
-    EXPECT_EQ(out->Circuits[12].CircuitNumber, 44);
-}
-
-class DesignFileOnDisk : public testing::Test {
-  protected:
-    void SetUp() override {
-        static int counter = 0;
-        dir_ = fs::temp_directory_path() /
-               ("velmora_design_file_" + std::to_string(::getpid()) + "_" + std::to_string(counter++));
-        fs::create_directories(dir_);
-    }
-    void TearDown() override {
-        std::error_code ec;
-        fs::permissions(dir_, fs::perms::owner_all, fs::perm_options::add, ec);
-        fs::remove_all(dir_, ec);
-    }
-    std::vector<std::string> entries() const {
-        std::vector<std::string> names;
-        for (const auto& e : fs::directory_iterator(dir_))
-            names.push_back(e.path().filename().string());
-        std::sort(names.begin(), names.end());
-        return names;
-    }
-    fs::path dir_;
-};
-
-TEST_F(DesignFileOnDisk, ReplacingKeepsPermissionsAndSymbolicLinks) {
-    auto d = variedDesign(1, LevelPaired, false, 3);
-    const fs::path target = dir_ / "design.fl3";
-    test::WriteBytes(target, Image(10, 0xEE));
-    fs::permissions(target, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
-    const fs::path link = dir_ / "link.fl3";
-    fs::create_symlink(target.filename(), link);
-    ASSERT_TRUE(WriteDesignFile(*d, link).ok());
-    EXPECT_TRUE(fs::is_symlink(link));
-    EXPECT_EQ(test::ReadBytes(target), encode(*d));
-    EXPECT_EQ(fs::status(target).permissions() & fs::perms::all,
-              fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
-    EXPECT_EQ(entries(), (std::vector<std::string>{"design.fl3", "link.fl3"}));
-}
-
-// ---- Earlier layouts ---------------------------------------------------------------------------
-
-// A version-1 capacitor record: 13 entries of 42 bytes, each the 18 selection bytes
-// and four capacitor values, all different.
-Image v1CapacitorRecord(int stage) {
-    Image rec;
-    for (int entry = 1; entry <= 13; ++entry) {
-        for (int b = 0; b < 18; ++b)
-            rec.push_back(static_cast<uint8_t>(stage * 16 + entry + b));
-        for (int k = 1; k <= 4; ++k) {
-            const Image v = r48((stage * 1000 + entry * 10 + k) * 1e-12L);
-            rec.insert(rec.end(), v.begin(), v.end());
-        }
-    }
-    EXPECT_EQ(rec.size(), 546u);
-    return rec;
-}
-
-// Turns a current-layout image into the version-1 layout: tag "VML10", no circuit
-// options, the 546-byte capacitor record in place of the capacitor set.
-Image toVersion1(const Image& current, int stages) {
-    Image v1(current.begin(), current.begin() + kStagesAt);
-    v1[4 + 4] = '1'; // "VML10"
-    for (int i = 1; i <= stages; ++i) {
-        const auto g = current.begin() + groupAt(i);
-        v1.insert(v1.end(), g, g + kOptionsIn);            // circuit header
-        v1.insert(v1.end(), g + kCoeffsIn, g + kCapSetIn); // coefficients
-        const Image rec = v1CapacitorRecord(i);
-        v1.insert(v1.end(), rec.begin(), rec.end());
-        v1.insert(v1.end(), g + kUserIn, g + kGroup); // user block
-    }
-    v1.insert(v1.end(), current.begin() + criteriaAt(stages), current.end());
-    return v1;
-}
-
-TEST(DesignFile, Version1FilesTakeTheCapacitorsOfTheStagesCircuit) {
-    const int stages = 3;
-    auto saved = variedDesign(stages, LevelComponents, true, 11);
-    const int16_t numbers[] = {0, 1, 13, 7};
-    for (int i = 1; i <= stages; ++i)
-        saved->Circuits[i].CircuitNumber = numbers[i];
-    const Image v1 = toVersion1(encode(*saved), stages);
-    ASSERT_EQ(v1.size(), 7743 + stages * 942 + 847u);
-
-    auto out = newDesign();
-    out->Circuits[2].CompensationInUse = 1;
-    out->Circuits[2].Options = {9, 9, 9, 9, 9, 9};
-    out->Circuits[2].Parameters[5] = 99.0L;
-    const DesignFileResult r = DecodeDesign(v1, *out);
-    ASSERT_TRUE(r.ok()) << r.message;
-    for (int i = 1; i <= stages; ++i) {
-        SCOPED_TRACE(i);
-        const int entry = numbers[i];
-        const TStageCircuit& c = out->Circuits[i];
-        EXPECT_EQ(c.CircuitNumber, entry);
-        EXPECT_EQ(c.Parameters[2].value(), saved->Circuits[i].Parameters[2].value()) << "header applied";
-        // No options record: the stage starts with the options of a new stage.
-        EXPECT_EQ(c.CompensationInUse, 0);
-        EXPECT_EQ(c.Options, (std::array<uint8_t, 6>{}));
-        EXPECT_EQ(c.Parameters[5].value(), 0.0L);
-        EXPECT_EQ(c.OpAmpNoise.value(), saved->Components.OpAmpNoise.value());
-        for (int b = 0; b < 18; ++b)
-            EXPECT_EQ(out->CapSets[i].Selection[b], i * 16 + entry + b);
-        for (int k = 1; k <= 4; ++k) {
-            const long double want = Real48((i * 1000 + entry * 10 + k) * 1e-12L);
-            EXPECT_EQ(out->CapSets[i].Value[k].value(), want);
-            EXPECT_EQ(out->CapSets[i].Alternative[k].value(), want);
-            EXPECT_EQ(out->CapSetsWorking[i].Value[k].value(), want);
-            EXPECT_EQ(c.Components[kResistorSlots + k].Value.value(), want);
-            EXPECT_EQ(c.Components[kResistorSlots + k].Alternative.value(), want);
-        }
-        EXPECT_EQ(c.Components[4].Adjusted.value(), saved->Circuits[i].Components[4].Adjusted.value());
-        EXPECT_EQ(out->UserBlocks[i].Texts, saved->UserBlocks[i].Texts);
-        EXPECT_EQ(out->Stages[i].Name, saved->Stages[i].Name);
-    }
-    EXPECT_EQ(out->Criteria[1].Options[3].Priority, saved->Criteria[1].Options[3].Priority);
-    // Saved again, it is a current-layout file.
-    const Image again = encode(*out);
-    EXPECT_EQ(again.size(), expectedSize(stages, true));
-    EXPECT_EQ(again[8], '3');
-}
-
-TEST(DesignFile, Version1CircuitNumberMustSelectAnEntry) {
-    struct Case {
-        int16_t number;
-        uint8_t level;
-        bool accepted;
-    };
-    const Case cases[] = {
-        {0, LevelCascaded, true},          // no circuit chosen yet: empty capacitor set
-        {0, LevelCircuitsSelected, false}, // every stage has a circuit from level 6 on
-        {13, LevelCircuitsSelected, true}, {14, LevelCircuitsSelected, false},
-        {14, LevelCascaded, false},        {-1, LevelComponents, false},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(testing::Message() << "number " << c.number << " level " << int(c.level));
-        auto saved = variedDesign(1, c.level, false, 5);
-        saved->Circuits[1].CircuitNumber = c.number;
-        const Image v1 = toVersion1(encode(*saved), 1);
-        auto out = variedDesign(2, LevelFinalResponse, false, 77);
-        const Image before = encode(*out);
-        const DesignFileResult r = DecodeDesign(v1, *out);
-        EXPECT_EQ(r.ok(), c.accepted) << r.message;
-        if (c.accepted) {
-            if (c.number == 0) {
-                for (int k = 1; k <= 4; ++k) {
-                    EXPECT_EQ(out->CapSets[1].Value[k].value(), 0.0L);
-                }
-            }
-        } else {
-            EXPECT_EQ(r.status, DesignFileStatus::BadContent);
-            EXPECT_NE(r.message.find("stage 1"), std::string::npos) << r.message;
-            EXPECT_EQ(encode(*out), before);
-        }
-    }
-}
-
+// Version 2 files held a circuit option byte that later versions give a meaning: it
+// is cleared on reading them, and kept from every other tag.
 TEST(DesignFile, Version2ClearsTheLastCircuitOptionByte) {
-    const int stages = 2;
-    auto saved = variedDesign(stages, LevelComponents, false, 21);
-    for (int i = 1; i <= stages; ++i)
-        saved->Circuits[i].Options = {1, 2, 3, 4, 5, 6};
-    const Image current = encode(*saved);
-    struct Case {
-        const char* tag;
-        uint8_t expectedLastOption;
-    };
-    const Case cases[] = {{"VML20", 0}, {"VML30", 6}, {"ABC99", 6}, {"VML", 6}};
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.tag);
-        Image im = current;
-        const std::string tag = c.tag;
+    for (const std::string tag : {"VML20", "VML30", "ABC99", "VML"}) {
+        SCOPED_TRACE(tag);
+        Image im = VariedImage();
+        im[groupAt(1) + kOptionsIn + 37] = 6; // the sixth option byte
         im[4] = static_cast<uint8_t>(tag.size());
         for (std::size_t k = 0; k < 8; ++k)
             im[5 + k] = k < tag.size() ? static_cast<uint8_t>(tag[k]) : 0;
         auto out = newDesign();
-        const DesignFileResult r = DecodeDesign(im, *out);
-        ASSERT_TRUE(r.ok()) << r.message;
-        for (int i = 1; i <= stages; ++i) {
-            EXPECT_EQ(out->Circuits[i].Options,
-                      (std::array<uint8_t, 6>{1, 2, 3, 4, 5, c.expectedLastOption}));
-            EXPECT_EQ(out->Circuits[i].CompensationInUse, saved->Circuits[i].CompensationInUse);
-        }
+        ASSERT_TRUE(DecodeDesign(im, *out).ok());
+        EXPECT_EQ(out->Circuits[1].Options[5], tag == "VML20" ? 0 : 6);
     }
-}
-
-TEST(DesignFile, BelowLevelFourTheCircuitRecordsAreNotTaken) {
-    auto saved = variedDesign(2, LevelApproxChosen, false, 31);
-    saved->Circuits[1].CircuitNumber = 500; // out of range, but never looked at
-    const Image im = encode(*saved);
-    auto out = newDesign();
-    out->Circuits[1].CircuitNumber = 11;
-    out->Circuits[1].OpAmpGBW = 3e6L;
-    out->Circuits[2].Options = {7, 0, 0, 0, 0, 7};
-    const DesignFileResult r = DecodeDesign(im, *out);
-    ASSERT_TRUE(r.ok()) << r.message;
-    EXPECT_EQ(out->Circuits[1].CircuitNumber, 11);
-    EXPECT_EQ(out->Circuits[1].OpAmpGBW.value(), 3e6L);
-    EXPECT_EQ(out->Circuits[2].Options, (std::array<uint8_t, 6>{7, 0, 0, 0, 0, 7}));
-    // The stages and their capacitor values are read all the same.
-    EXPECT_EQ(out->Stages[2].Name, saved->Stages[2].Name);
-    EXPECT_EQ(out->Circuits[2].Components[12].Value.value(), saved->Circuits[2].Components[12].Value.value());
 }
 
 // ---- Fix-ups of the entered values ---------------------------------------------------------------
@@ -834,31 +214,31 @@ TEST(DesignFile, EnteredValuesAreFixedUpAfterReading) {
          3.0L, 7.0L},
         {"highpass in rad/s", Highpass, false, 1, 0, 0, 1.0L, 2.0L, 1.0L, twoPi * 1.5L, twoPi * 3000.0L,
          twoPi * 700.0L},
-        {"lowpass keeps a zero entry", Lowpass, true, 0, 0, 0, 0.0L, 0.0L, 0.0L, 0.0L, 0.0L, 0.0L},
-        {"typed values stay", Lowpass, true, 0, 0, 0, 1.5L, 2.5L, 0.999L, 1.5L, 2.5L, 0.999L},
         {"bandpass: bandwidths from Bpb and Bsb", Bandpass, true, 0, 1, 0, 0.0L, 2.0L, 1.0L, 250.0L, 0.9L,
          700.0L},
         {"bandstop placeholders come from the bandwidths", Bandstop, true, 1, 0, 1, 1.0L, 0.0L, 2.0L, 0.25L,
          900.0L, 0.7L},
-        {"bandstop in rad/s", Bandstop, false, 0, 0, 0, 2.0L, 1.0L, 5.0L, twoPi * 250.0L, twoPi * 900.0L,
-         5.0L},
         {"user-defined uses the edges", UserDefined, true, 0, 0, 0, 1.0L, 0.0L, 3.0L, 1500.0L, 0.0L, 3.0L},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         auto d = newDesign(c.type);
         Specification& s = d->Spec;
-        s.wpb = twoPi * 1500.0L;
-        s.wsb = twoPi * 3000.0L;
-        s.w0 = twoPi * 700.0L;
-        s.Bpb = twoPi * 250.0L;
-        s.Bsb = twoPi * 900.0L;
-        s.Apb = 0.5L;
-        s.Asb = 60.0L;
-        s.ApbEntry = 0.0L;
-        s.AsbEntry = 45.0L;
-        s.NormPassEdge = 1.0L;
-        s.Selectivity = 3.5L;
+        const long double values[] = {twoPi * 1500.0L,
+                                      twoPi * 3000.0L,
+                                      twoPi * 700.0L,
+                                      twoPi * 250.0L,
+                                      twoPi * 900.0L,
+                                      0.5L,
+                                      60.0L,
+                                      0.0L,
+                                      45.0L,
+                                      1.0L,
+                                      3.5L};
+        Real48* fields[] = {&s.wpb, &s.wsb,      &s.w0,       &s.Bpb,          &s.Bsb,        &s.Apb,
+                            &s.Asb, &s.ApbEntry, &s.AsbEntry, &s.NormPassEdge, &s.Selectivity};
+        for (std::size_t k = 0; k < std::size(fields); ++k)
+            *fields[k] = values[k];
         s.PassFreqUnit = c.passUnit;
         s.StopFreqUnit = c.stopUnit;
         s.CenterFreqUnit = c.centerUnit;
@@ -889,7 +269,7 @@ TEST(DesignFile, EnteredValuesAreFixedUpAfterReading) {
     EXPECT_EQ(out->Spec.AsbEntry.value(), 60.0L);
 }
 
-// ---- Rejected files --------------------------------------------------------------------------------
+// ---- Rejected files ---------------------------------------------------------------------
 
 struct Snapshot {
     Image image;
@@ -910,7 +290,8 @@ struct Snapshot {
 };
 
 std::unique_ptr<TDesign> currentDesign() {
-    auto d = variedDesign(3, LevelFinalResponse, true, 123);
+    auto d = newDesign(Bandstop);
+    EXPECT_TRUE(DecodeDesign(Golden("elliptic_lowpass.fl3"), *d).ok());
     d->FileName = "/designs/current.fl3";
     d->Modified = 1;
     d->StepChanged = 1;
@@ -922,8 +303,8 @@ std::unique_ptr<TDesign> currentDesign() {
 // block boundary and one byte before it, values beyond what the design can hold, and
 // figures of the specification that contradict one another.
 TEST(DesignFile, RefusedFilesLeaveTheDesignAsItWas) {
-    const int stages = 2;
-    const Image good = encode(*variedDesign(stages, LevelComponents, true, 66));
+    const int stages = 11;
+    const Image good = VariedImage();
     auto set16 = [](std::size_t at, int16_t v) { return [=](Image& im) { putI16(im, at, v); }; };
     auto set8 = [](std::size_t at, uint8_t v) { return [=](Image& im) { im[at] = v; }; };
     struct Case {
@@ -947,15 +328,11 @@ TEST(DesignFile, RefusedFilesLeaveTheDesignAsItWas) {
         {"stopband edge -2", real(2, -2), DesignFileStatus::BadContent,
          "has a negative stopband edge (-2 rad/s)."},
         {"magic byte 0", set8(0, 0x04), DesignFileStatus::NotADesignFile},
-        {"magic byte 1", set8(1, 0x97), DesignFileStatus::NotADesignFile},
-        {"magic byte 2", set8(2, 0x00), DesignFileStatus::NotADesignFile},
-        {"magic byte 3", set8(3, 0x69), DesignFileStatus::NotADesignFile},
         {"12 stages", set16(204, 12), DesignFileStatus::BadContent},
         {"-1 stages", set16(204, -1), DesignFileStatus::BadContent},
         {"12 pole entries", set16(218, 12), DesignFileStatus::BadContent},
         {"12 zero entries", set16(220, 12), DesignFileStatus::BadContent},
         {"approximation index 5", set16(206, 5), DesignFileStatus::BadContent},
-        {"approximation index -1", set16(206, -1), DesignFileStatus::BadContent},
         {"last approximation index 5", set16(208, 5), DesignFileStatus::BadContent},
         {"entry unit 2", set16(212, 2), DesignFileStatus::BadContent},
         {"design level 9", set8(kLevelAt, 9), DesignFileStatus::BadContent},
@@ -974,7 +351,6 @@ TEST(DesignFile, RefusedFilesLeaveTheDesignAsItWas) {
         {"zero entry -1", set16(g1 + kCoeffsIn + 261, -1), DesignFileStatus::BadContent},
         {"circuit number 100", set16(g1 + 1, 100), DesignFileStatus::BadContent},
         {"circuit choice 14", set16(g1 + 3, 14), DesignFileStatus::BadContent},
-        {"previous choice -1", set16(g1 + 5, -1), DesignFileStatus::BadContent},
         {"user text of 9 characters", set8(g1 + kUserIn + 1, 9), DesignFileStatus::BadContent},
     };
     const std::size_t boundaries[] = {1,
@@ -997,7 +373,6 @@ TEST(DesignFile, RefusedFilesLeaveTheDesignAsItWas) {
                                       g1 + kUserIn,
                                       groupAt(2),
                                       criteriaAt(stages),
-                                      criteriaAt(stages) + 12,
                                       adjustedAt(stages),
                                       adjustedAt(stages) + 77,
                                       good.size()};
@@ -1035,63 +410,13 @@ TEST(DesignFile, RefusedFilesLeaveTheDesignAsItWas) {
     EXPECT_EQ(out->Approx[0].Result.PolePairs, 25);
 }
 
-TEST_F(DesignFileOnDisk, ReadFailuresLeaveTheDesignAsItWas) {
-    const Image good = encode(*variedDesign(1, LevelComponents, false, 8));
-    test::WriteBytes(dir_ / "short.fl3", Image(good.begin(), good.begin() + 5000));
-    Image wrong = good;
-    wrong[2] = 0;
-    test::WriteBytes(dir_ / "wrong.fl3", wrong);
-    fs::create_directory(dir_ / "folder.fl3");
-    struct Case {
-        const char* name;
-        DesignFileStatus status;
-    };
-    const Case cases[] = {{"short.fl3", DesignFileStatus::Truncated},
-                          {"wrong.fl3", DesignFileStatus::NotADesignFile},
-                          {"missing.fl3", DesignFileStatus::IoError},
-                          {"folder.fl3", DesignFileStatus::IoError}};
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        auto out = currentDesign();
-        const Snapshot before = Snapshot::of(*out);
-        const DesignFileResult r = ReadDesignFile(dir_ / c.name, *out);
-        EXPECT_EQ(r.status, c.status) << r.message;
-        EXPECT_FALSE(r.message.empty());
-        EXPECT_TRUE(Snapshot::of(*out) == before);
-    }
-}
-
 // ---- Failed saves ---------------------------------------------------------------------------------
 
-TEST_F(DesignFileOnDisk, AFailedSaveKeepsThePreviousFile) {
-    auto d = variedDesign(4, LevelComponents, true, 9);
-    const Image previous = encode(*variedDesign(1, LevelPaired, false, 10));
-    const fs::path target = dir_ / "design.fl3";
+TEST(DesignFile, AFailedSaveKeepsThePreviousFile) {
+    auto d = newDesign(Bandpass);
+    const Image previous = VariedImage();
+    const fs::path dir = test::MakeTempDir("velmora_design_file_"), target = dir / "design.fl3";
     test::WriteBytes(target, previous);
-
-    // A folder where no new file can be made. Permissions do not stop the superuser,
-    // so there the "folder" is a regular file, which fails the same way.
-    fs::path blocked;
-    if (::geteuid() != 0) {
-        fs::create_directory(dir_ / "readonly");
-        test::WriteBytes(dir_ / "readonly" / "design.fl3", previous);
-        fs::permissions(dir_ / "readonly", fs::perms::owner_read | fs::perms::owner_exec);
-        blocked = dir_ / "readonly" / "design.fl3";
-    } else {
-        test::WriteBytes(dir_ / "plain", previous);
-        blocked = dir_ / "plain" / "design.fl3";
-    }
-    DesignFileResult r = WriteDesignFile(*d, blocked);
-    EXPECT_EQ(r.status, DesignFileStatus::IoError);
-    EXPECT_EQ(r.message.rfind(blocked.string() + ": ", 0), 0u) << r.message;
-    if (::geteuid() != 0) {
-        EXPECT_EQ(test::ReadBytes(blocked), previous);
-        fs::permissions(dir_ / "readonly", fs::perms::owner_all);
-        EXPECT_EQ(std::distance(fs::directory_iterator(dir_ / "readonly"), fs::directory_iterator()), 1);
-    } else {
-        EXPECT_EQ(test::ReadBytes(dir_ / "plain"), previous);
-    }
-
     // The disk fills up in the middle of the write: a file size limit makes the write
     // fail the way a full disk does, for any user.
     struct rlimit saved {};
@@ -1100,26 +425,15 @@ TEST_F(DesignFileOnDisk, AFailedSaveKeepsThePreviousFile) {
     struct rlimit small = saved;
     small.rlim_cur = 4096;
     ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
-    r = WriteDesignFile(*d, target);
+    const DesignFileResult r = WriteDesignFile(*d, target);
     ::setrlimit(RLIMIT_FSIZE, &saved);
     std::signal(SIGXFSZ, oldHandler);
     EXPECT_EQ(r.status, DesignFileStatus::IoError);
-    EXPECT_NE(r.message.find("too large"), std::string::npos) << r.message;
+    EXPECT_EQ(r.message.rfind(target.string() + ": ", 0), 0u) << r.message;
     EXPECT_EQ(test::ReadBytes(target), previous);
-    const std::string other = ::geteuid() != 0 ? "readonly" : "plain";
-    EXPECT_EQ(entries(), (std::vector<std::string>{"design.fl3", other})) << "no temporary file is left";
-}
-
-TEST(DesignFile, SavingOntoAFullDeviceReportsTheSystemError) {
-    if (::access("/dev/full", W_OK) != 0) GTEST_SKIP() << "no writable /dev/full here";
-    auto d = variedDesign(2, LevelComponents, false, 12);
-    const DesignFileResult r = WriteDesignFile(*d, "/dev/full");
-    EXPECT_EQ(r.status, DesignFileStatus::IoError);
-    EXPECT_EQ(r.message, "/dev/full: No space left on device");
-    // The device is written in place, never replaced by a renamed file.
-    struct stat st {};
-    ASSERT_EQ(::stat("/dev/full", &st), 0);
-    EXPECT_TRUE(S_ISCHR(st.st_mode));
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 1)
+        << "no temporary file is left";
+    fs::remove_all(dir);
 }
 
 } // namespace

@@ -26,9 +26,7 @@ TEST(Real48, EncodesHandComputedPatterns) {
         {-1.0L, {0x81, 0, 0, 0, 0, 0x80}, "sign bit is the top bit of byte 5"},
         {0.5L, {0x80, 0, 0, 0, 0, 0}, "2^-1: e = 128"},
         {10.0L, {0x84, 0, 0, 0, 0, 0x20}, "1.25 * 2^3: e = 132, m = 0.25 * 2^39 = 2^37, bit 5 of byte 5"},
-        {40.0L, {0x86, 0, 0, 0, 0, 0x20}, "1.25 * 2^5"},
         {30.0L, {0x85, 0, 0, 0, 0, 0x70}, "1.875 * 2^4: m = 2^38 + 2^37 + 2^36"},
-        {12.0L, {0x84, 0, 0, 0, 0, 0x40}, "1.5 * 2^3: m = 2^38"},
         // 2 pi = 1.5707963267948966... * 2^2; m = round(0.5707963267948966... * 2^39)
         // = 0x490FDAA221, worked out with exact rational arithmetic from 60 digits of pi.
         {2.0L * pi, {0x83, 0x21, 0xA2, 0xDA, 0x0F, 0x49}, "2 pi"},
@@ -38,72 +36,30 @@ TEST(Real48, EncodesHandComputedPatterns) {
         {-1234.567L, {0x8B, 0x2F, 0xDD, 0x24, 0x52, 0x9A}, "-1.2056318359375 * 2^10, exact rationals"},
         {Real48::largest(), {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x7F}, "e = 255, m all ones"},
         {Real48::smallest(), {0x01, 0, 0, 0, 0, 0}, "2^-128: e = 1"},
+        {1.0L + 0x1p-40L, {0x81, 0, 0, 0, 0, 0}, "a tie goes to the even mantissa 0"},
+        {1.0L + 0x3p-40L, {0x81, 2, 0, 0, 0, 0}, "a tie goes to the even mantissa 2"},
+        {2.0L - 0x1p-40L, {0x82, 0, 0, 0, 0, 0}, "rounding up carries into the exponent"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.derivation);
         EXPECT_EQ(encodeReal48(c.value), c.bytes);
-        // The image decodes to the rounded value, which for the exact cases is the value.
         EXPECT_EQ(decodeReal48(c.bytes), Real48(c.value).value());
     }
-    // The image of 2 pi lies within half a unit (2^-40 * 4) of 2 pi.
-    EXPECT_LE(std::fabs(decodeReal48({0x83, 0x21, 0xA2, 0xDA, 0x0F, 0x49}) - 2.0L * pi),
-              std::ldexp(1.0L, -38));
-}
-
-TEST(Real48, LargestAndSmallestAreTheFormatLimits) {
-    EXPECT_EQ(Real48::largest(), std::ldexp(2.0L - std::ldexp(1.0L, -39), 126));
-    EXPECT_EQ(Real48::smallest(), std::ldexp(1.0L, -128));
-}
-
-TEST(Real48, RandomValuesRoundTripWithinHalfAUnit) {
-    // 39 mantissa bits: rounding to nearest errs by at most half a unit in the last
-    // place, 2^-40 of the leading power of two and so of the value.
-    std::mt19937_64 rng(20240601);
-    std::uniform_real_distribution<long double> mantissa(1.0L, 2.0L);
-    std::uniform_int_distribution<int> exponent(-120, 120);
-    const long double bound = std::ldexp(1.0L, -40);
-    for (int i = 0; i < 20000; ++i) {
-        long double x = std::ldexp(mantissa(rng), exponent(rng));
-        if (i % 2) x = -x;
-        Real48Status status;
-        const Bytes b = encodeReal48(x, &status);
-        const long double back = decodeReal48(b);
-        ASSERT_LE(std::fabs(back - x) / std::fabs(x), bound) << static_cast<double>(x);
-        ASSERT_TRUE(status == Real48Status::Exact || status == Real48Status::Rounded);
-        // A stored value is stable: encoding it again gives the same image.
-        ASSERT_EQ(encodeReal48(back), b);
-        ASSERT_EQ(Real48(x).value(), back);
-    }
-}
-
-TEST(Real48, RoundsToNearestWithTiesToEven) {
-    const long double unit = std::ldexp(1.0L, -39); // one unit of the mantissa at 1.0
-    Real48Status status;
-    EXPECT_EQ(Real48::round(1.0L + unit / 2, &status), 1.0L) << "a tie goes to the even mantissa 0";
-    EXPECT_EQ(status, Real48Status::Rounded);
-    EXPECT_EQ(Real48::round(1.0L + 3 * unit / 2, &status), 1.0L + 2 * unit)
-        << "a tie goes to the even mantissa 2";
-    EXPECT_EQ(Real48::round(1.0L + unit, &status), 1.0L + unit);
-    EXPECT_EQ(status, Real48Status::Exact);
-    // The largest mantissa below 2 is exact; rounding up from it carries into the exponent.
-    EXPECT_EQ(encodeReal48(2.0L - unit), (Bytes{0x81, 0xFF, 0xFF, 0xFF, 0xFF, 0x7F}));
-    EXPECT_EQ(encodeReal48(2.0L - unit / 4), (Bytes{0x82, 0, 0, 0, 0, 0}));
-    EXPECT_EQ(encodeReal48(2.0L - unit / 2), (Bytes{0x82, 0, 0, 0, 0, 0}))
-        << "a tie goes to the even mantissa";
 }
 
 TEST(Real48, StoresAgreeWithTheGeneralRoutineOnEveryKindOfTie) {
     // A store rounds inline; the byte encoding takes the value apart with frexp and
     // rounds the mantissa with nearbyint. Both must give the same value and status for
     // random significands, exact ties, values one unit of the extended format either
-    // side of a tie, and significands that carry into the next power of two.
+    // side of a tie, and significands that carry into the next power of two; and with
+    // 39 mantissa bits the value stored errs by at most half a unit, 2^-40 of the value.
     std::mt19937_64 rng(20261206);
     const auto generalStatus = [](long double x) {
         Real48Status st = Real48Status::Exact;
         (void)encodeReal48(x, &st);
         return st;
     };
-    for (int i = 0; i < 2000000; ++i) {
+    for (int i = 0; i < 200000; ++i) {
         uint64_t m = rng() | (uint64_t{1} << 63); // a 64-bit significand
         const uint64_t dropped = (uint64_t{1} << 24) - 1;
         switch (i % 4) {
@@ -125,6 +81,7 @@ TEST(Real48, StoresAgreeWithTheGeneralRoutineOnEveryKindOfTie) {
         const long double stored = Real48::round(x, &inlineStatus);
         ASSERT_EQ(stored, decodeReal48(encodeReal48(x))) << static_cast<double>(x);
         ASSERT_EQ(inlineStatus, generalStatus(x)) << static_cast<double>(x);
+        ASSERT_LE(std::fabs(stored - x), std::ldexp(std::fabs(x), -40)) << static_cast<double>(x);
     }
 }
 
@@ -146,9 +103,7 @@ TEST(Real48, RangeRules) {
         {1e39L, {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x7F}, Real48Status::Overflow, "above the largest: saturates"},
         {-1e39L, {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF}, Real48Status::Overflow, "with its sign"},
         {inf, {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x7F}, Real48Status::Overflow, "infinity saturates"},
-        {-inf, {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF}, Real48Status::Overflow, "minus infinity saturates"},
         {-0.0L, {}, Real48Status::Exact, "negative zero is zero"},
-        {0.0L, {}, Real48Status::Exact, "zero"},
         {std::numeric_limits<long double>::quiet_NaN(), {}, Real48Status::NotANumber, "NaN stores as 0"},
     };
     for (const Case& c : cases) {
@@ -156,29 +111,9 @@ TEST(Real48, RangeRules) {
         Real48Status status;
         EXPECT_EQ(encodeReal48(c.value, &status), c.bytes);
         EXPECT_EQ(status, c.status);
-        const long double stored = Real48(c.value).value();
-        EXPECT_FALSE(std::isnan(stored));
-        EXPECT_FALSE(std::isinf(stored));
     }
-    EXPECT_FALSE(std::signbit(Real48(-0.0L).value()));
     EXPECT_FALSE(std::signbit(Real48(-std::ldexp(1.0L, -135)).value()));
 }
-
-TEST(Real48, DecodingIgnoresTheMantissaOfZeroAndReadsEveryExponent) {
-    // Exponent byte 0 means zero whatever the other bytes hold.
-    EXPECT_EQ(decodeReal48({0x00, 0x12, 0x34, 0x56, 0x78, 0x9A}), 0.0L);
-    for (int e = 1; e <= 255; ++e) {
-        const Bytes b{static_cast<uint8_t>(e), 0, 0, 0, 0, 0};
-        ASSERT_EQ(decodeReal48(b), std::ldexp(1.0L, e - 129));
-        ASSERT_EQ(encodeReal48(decodeReal48(b)), b);
-    }
-}
-
-} // namespace
-} // namespace velmora
-
-namespace velmora {
-namespace {
 
 // The in-place store and the double read assemble and take apart the extended format's
 // bytes: every 6-byte value from the smallest to the largest, both signs and zero, must
@@ -191,7 +126,7 @@ TEST(Real48, StoresAndReadsThroughTheBytesAsTheFloatingPointUnitDoes) {
     std::vector<double> values = {
         0.0,           1.0,          -1.0, 0x1p-128, -0x1p-128, 0x1.fffffffffep+126, -0x1.fffffffffep+126,
         1.0 + 0x1p-39, 3.0 - 0x1p-38};
-    for (int k = 0; k < 100000; ++k) {
+    for (int k = 0; k < 20000; ++k) {
         const double x = static_cast<double>(Real48(std::ldexp(mantissa(rng), exponent(rng))).value());
         values.push_back(k % 2 ? -x : x);
     }
@@ -203,12 +138,6 @@ TEST(Real48, StoresAndReadsThroughTheBytesAsTheFloatingPointUnitDoes) {
         ASSERT_EQ(viaBytes.toBytes(), viaFpu.toBytes()) << x;
         ASSERT_EQ(viaBytes.exactDouble(), x) << x;
         ASSERT_EQ(Real48(static_cast<long double>(x)).exactDouble(), x) << x;
-    }
-    // Values that are not 6-byte reals still store as the converting store does.
-    for (const double x : {0x1p-1074, -0x1p-1030, double(INFINITY)}) {
-        Real48 viaBytes;
-        viaBytes.setExact(x);
-        EXPECT_EQ(viaBytes.value(), static_cast<long double>(x));
     }
 }
 

@@ -6,6 +6,10 @@
 #include <string>
 #include <vector>
 
+#include <gtest/gtest.h>
+
+#include <nlohmann/json.hpp>
+
 #include "cli.h"
 
 namespace velmora::test {
@@ -20,6 +24,14 @@ inline Result Velmora(std::vector<std::string> args) {
     std::ostringstream out, err;
     const int status = cli::Run(args, out, err);
     return {status, out.str(), err.str()};
+}
+
+// The JSON document of a run that must succeed (--json is added).
+inline nlohmann::json VelmoraJson(std::vector<std::string> args) {
+    args.push_back("--json");
+    const Result r = Velmora(args);
+    EXPECT_EQ(r.status, 0) << r.err;
+    return r.status == 0 ? nlohmann::json::parse(r.out) : nlohmann::json::object();
 }
 
 } // namespace velmora::test
