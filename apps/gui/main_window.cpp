@@ -368,6 +368,10 @@ void MainWindow::CopyToClipboard() {
     if (user_->isVisible()) pictures << user_->Graph->Render(user_->Graph->width(), user_->Graph->height());
     if (view_->isVisible())
         pictures << view_->Picture->Render(view_->Picture->width(), view_->Picture->height());
+    // The circuit steps: the candidate's schematic, and the calculated stage's.
+    for (PictureWidget* p : {stages_->CirSel->isVisible() ? stages_->CirSel->Schematic : nullptr,
+                             stages_->CirCal->isVisible() ? stages_->CirCal->Schematic : nullptr})
+        if (p) pictures << p->Render(p->width(), p->height());
     if (pictures.isEmpty()) return;
     int w = 0, h = 0;
     for (const QImage& p : pictures)

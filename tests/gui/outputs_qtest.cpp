@@ -17,6 +17,7 @@
 #include "model/inventory_file.h"
 #include "ngspice_runner.h"
 #include "spice_dialog.h"
+#include "stage_windows.h"
 #include "support/recording_dialogs.h"
 #include "windows.h"
 
@@ -296,23 +297,32 @@ class OutputsTest : public QObject {
                   velmora::FullInventory()[velmora::InventoryKind::Resistors5]));
     }
 
-    // Copy to Clipboard with the final responses open: their picture is on the clipboard,
-    // pixel for pixel, among the other open windows' pictures.
-    void copyFinalResponse() {
+    // Copy to Clipboard: the picture of each open step window (the circuit selection's
+    // schematic, then the final responses) is on the clipboard, pixel for pixel, among
+    // the other open windows' pictures.
+    void copyStepWindowPictures() {
         RecordingDialogs dlg;
         MainWindow w(&dlg);
         QVERIFY(w.Start());
         w.show();
-        DesignDefaultLowpass(w);
+        const auto copied = [&w](const PictureWidget* p) {
+            w.Command("Copy to Clipboard")->trigger();
+            const QImage all = QApplication::clipboard()->image().convertToFormat(QImage::Format_RGB32);
+            const QImage one = p->Render(p->width(), p->height()).convertToFormat(QImage::Format_RGB32);
+            for (int y = 0; y + one.height() <= all.height(); ++y)
+                if (all.copy(0, y, one.width(), one.height()) == one) return true;
+            return false;
+        };
+        w.Command("Lowpass")->trigger();
+        QTest::mouseClick(w.Spec()->Calculate, Qt::LeftButton);
+        QTest::mouseClick(w.Spec()->Next, Qt::LeftButton);
+        QTest::mouseClick(w.Graph()->Next, Qt::LeftButton);
+        QVERIFY(QTest::qWaitForWindowExposed(w.Stages()->CirSel));
+        QVERIFY(copied(w.Stages()->CirSel->Schematic));
+        w.Command("Show transfer function")->trigger();
+        QTest::mouseClick(w.Transfer()->FinalResponses, Qt::LeftButton);
         QVERIFY(QTest::qWaitForWindowExposed(w.View()));
-        w.Command("Copy to Clipboard")->trigger();
-        const QImage all = QApplication::clipboard()->image().convertToFormat(QImage::Format_RGB32);
-        const PictureWidget* p = w.View()->Picture;
-        const QImage view = p->Render(p->width(), p->height()).convertToFormat(QImage::Format_RGB32);
-        bool found = false;
-        for (int y = 0; !found && y + view.height() <= all.height(); ++y)
-            found = all.copy(0, y, view.width(), view.height()) == view;
-        QVERIFY(found);
+        QVERIFY(copied(w.View()->Picture));
     }
 
     // Simulate in ngspice: the simulated gain agrees with the final response computed by
