@@ -35,24 +35,22 @@ TEST(GraphAxes, DelayAxisScalesTheLargestDelayIntoOneToTen) {
 }
 
 TEST(GraphAxes, ImpulseAxisIsScaledAndRangedInTenthsToUnits) {
-    // Largest magnitude 5678: x 1e3, -1.234 .. 5.678 spans 6.9: ticks of 1, -2 .. 6.
-    ScaledRange s = ImpulseAxisFor(-1234, 5678);
-    EXPECT_EQ(s.Exp, 3);
-    EXPECT_NEAR(s.Range.Min, -2, 1e-15L);
-    EXPECT_NEAR(s.Range.Max, 6, 1e-15L);
-    EXPECT_EQ(s.Range.Tick, 1);
-    // 0 .. 0.0042: x 1e-3, 0 .. 4.2 spans 4.2: ticks of 0.5, 0 .. 4.5.
-    s = ImpulseAxisFor(0, 0.0042L);
-    EXPECT_EQ(s.Exp, -3);
-    EXPECT_NEAR(s.Range.Min, 0, 1e-15L);
-    EXPECT_NEAR(s.Range.Max, 4.5L, 1e-15L);
-    EXPECT_EQ(s.Range.Tick, 0.5L);
-    // 2.2 .. 2.9 (x 1): spans 0.7: ticks of 0.1.
-    s = ImpulseAxisFor(2.2L, 2.9L);
-    EXPECT_EQ(s.Exp, 0);
-    EXPECT_NEAR(s.Range.Min, 2.2L, 1e-12L);
-    EXPECT_NEAR(s.Range.Max, 2.9L, 1e-12L);
-    EXPECT_EQ(s.Range.Tick, 0.1L);
+    const struct {
+        long double lo, hi;
+        int exp;
+        long double min, max, tick;
+    } cases[] = {
+        {-1234, 5678, 3, -2, 6, 1},        // x 1e3, -1.234 .. 5.678 spans 6.9: ticks of 1
+        {0, 0.0042L, -3, 0, 4.5L, 0.5L},   // x 1e-3, 0 .. 4.2: ticks of 0.5
+        {2.2L, 2.9L, 0, 2.2L, 2.9L, 0.1L}, // spans 0.7: ticks of 0.1
+    };
+    for (const auto& c : cases) {
+        const ScaledRange s = ImpulseAxisFor(c.lo, c.hi);
+        EXPECT_EQ(s.Exp, c.exp) << c.hi;
+        EXPECT_NEAR(s.Range.Min, c.min, 1e-12L) << c.hi;
+        EXPECT_NEAR(s.Range.Max, c.max, 1e-12L) << c.hi;
+        EXPECT_EQ(s.Range.Tick, c.tick) << c.hi;
+    }
 }
 
 TEST(GraphAxes, PhaseAxisRoundsOutwardToHalfTurns) {

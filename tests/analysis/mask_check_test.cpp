@@ -139,12 +139,6 @@ TEST(SpecificationCheck, OpAmpsThatMakeTheFilterMissAndTheGbwItNeeds) {
     ASSERT_EQ(c.Required->StageHz.size(), static_cast<std::size_t>(d.StageCount));
 }
 
-} // namespace
-} // namespace velmora
-
-namespace velmora {
-namespace {
-
 // The gain reached is the built filter's own, at its reference frequency: the nodal
 // analysis of every stage's netlist (ideal op amps) with the values in effect gives it
 // independently, for fixed-gain circuits, standard values and every filter type.

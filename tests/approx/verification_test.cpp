@@ -273,12 +273,6 @@ TEST(Verification, EveryUsableApproximationMeetsItsDefinition) {
     EXPECT_GE(tally.stopbandChecks, 80);
 }
 
-} // namespace
-} // namespace velmora::test
-
-namespace velmora::test {
-namespace {
-
 TEST(Verification, BroadSweepProducesOnlyRealisablePolesAndFiniteNumbers) {
     // A NaN stored into the design record would become 0 and show up here as a pole on
     // the jw axis, a zero gain or a missing pole.

@@ -83,45 +83,24 @@ TEST(InventoryLookup, RangeLimitsStockAndSearch) {
               "no resistor of the inventory range is in stock");
 }
 
+// Pins of the rules the random inventories below seldom hit exactly: an exact tie, the
+// outward search, a standard value not in stock, the edges of the stock.
 TEST(InventoryLookup, WorkedChoices) {
     Inventory inv = EmptyInventory();
     Stock(inv, InventoryKind::Resistors10, {6.8e3L, 12.0e3L, 15.0e3L, 47.0e3L});
-    Stock(inv, InventoryKind::Capacitors, {4.7e-9L});
-    struct Case {
-        InventoryKind k;
+    const struct {
         long double exact, chosen;
+    } cases[] = {
+        {13.5e3L, 12.0e3L}, // 1.5K from either neighbour: the lower
+        {8.5e3L, 6.8e3L},   // 8.2K and 10K missing; outward, 6.8K is nearer than 12K
+        {22.0e3L, 15.0e3L}, // a standard value not in stock is searched for like any other
+        {6.0e3L, 6.8e3L},   // just below the stock: its neighbour stands in
+        {5.0e3L, 0},        // farther out: nothing
     };
-    const Case cases[] = {
-        // The lower neighbour of 10.5K (10K) is missing: the upper one (12K) is taken.
-        {InventoryKind::Resistors10, 10.5e3L, 12.0e3L},
-        // 12K itself is in stock.
-        {InventoryKind::Resistors10, 12.0e3L, 12.0e3L},
-        // Both neighbours in stock: the nearer; 13.5K is 1.5K from each, so the lower.
-        {InventoryKind::Resistors10, 13.5e3L, 12.0e3L},
-        {InventoryKind::Resistors10, 13.6e3L, 15.0e3L},
-        // 8.5K: neighbours 8.2K and 10K, neither in stock; outward, 6.8K (1.7K away)
-        // against 12K (3.5K away).
-        {InventoryKind::Resistors10, 8.5e3L, 6.8e3L},
-        // 30K: neighbours 27K and 33K missing; 15K is 15K away, 47K 17K away.
-        {InventoryKind::Resistors10, 30.0e3L, 15.0e3L},
-        // A standard value that is not in stock is searched for like any other.
-        {InventoryKind::Resistors10, 22.0e3L, 15.0e3L},
-        // Outside the stock (6.8K to 47K): a neighbour in stock stands in, else nothing.
-        {InventoryKind::Resistors10, 6.0e3L, 6.8e3L},
-        {InventoryKind::Resistors10, 5.0e3L, 0},
-        {InventoryKind::Resistors10, 60.0e3L, 0},
-        // The only capacitor in stock serves its neighbours only.
-        {InventoryKind::Capacitors, 4.0e-9L, 4.7e-9L},
-        {InventoryKind::Capacitors, 1.0e-12L, 0},
-        {InventoryKind::Capacitors, 1.0e-3L, 0},
-    };
-    for (const Case& c : cases) {
-        const auto got = InventoryValue(inv, c.k, c.exact);
+    for (const auto& c : cases) {
+        const auto got = InventoryValue(inv, InventoryKind::Resistors10, c.exact);
         EXPECT_TRUE(c.chosen > 0 ? Near(got, c.chosen) : !got) << static_cast<double>(c.exact);
     }
-    // Nothing in stock: nothing to take.
-    EXPECT_FALSE(InventoryValue(inv, InventoryKind::Resistors5, 10.0e3L));
-    EXPECT_FALSE(InventoryValue(inv, InventoryKind::Resistors10, 0.0L));
 }
 
 TEST(InventoryLookup, AgreesWithABruteForceSearchOverRandomInventories) {

@@ -209,7 +209,7 @@ TEST(NgspiceCrossCheck, EveryCircuitPlainAndCompensatedMatchesTheFinalResponses)
     REQUIRE_NGSPICE();
     int checked = 0, compensated = 0;
     std::set<std::string> keysSeen;
-    long double largestGbwEffectDb = 0;
+    long double largestGbwEffectDb = 0, largestLoadingDb = 0;
     for (const Family& fam : Families()) {
         for (const char* key : fam.keys) {
             for (const bool comp : {false, true}) {
@@ -295,6 +295,8 @@ TEST(NgspiceCrossCheck, EveryCircuitPlainAndCompensatedMatchesTheFinalResponses)
                         << static_cast<double>(p.fHz) << " Hz";
                     largestGbwEffectDb =
                         std::max(largestGbwEffectDb, std::fabs(Db(g->GainVV) - Db(v->GainVV)));
+                    largestLoadingDb =
+                        std::max(largestLoadingDb, std::fabs(Db(g->GainVV) - Db(std::abs(*exact))));
                 }
                 EXPECT_GE(gbwPoints, 20);
                 ++checked;
@@ -307,43 +309,11 @@ TEST(NgspiceCrossCheck, EveryCircuitPlainAndCompensatedMatchesTheFinalResponses)
     // The single-pole comparison means something only where the op amps change the
     // response by more than its tolerance.
     EXPECT_GT(largestGbwEffectDb, 0.5L);
+    // Nor does the loading of each stage by the next one's input (a capacitor input loads
+    // the 100 Ohm op-amp output before it): evaluating the stages unloaded is off by up to
+    // 0.04 dB here, four times the tolerance.
+    EXPECT_GT(largestLoadingDb, 0.03L);
     EXPECT_GT(checked, 40);
-}
-
-// A stage whose input is a capacitor loads the 100 Ohm output of the op amp before it
-// most at high frequencies: a highpass of first-order FHP03 stages with slow op amps,
-// where evaluating each stage unloaded is off by about a tenth of a decibel at 20 kHz.
-// The " Op amp GBW" response must be what the simulator finds for the exported netlist.
-TEST(NgspiceCrossCheck, OpAmpGbwResponseIncludesTheLoadingOfEachStageByTheNext) {
-    REQUIRE_NGSPICE();
-    TDesign d;
-    const auto designed = outtest::DesignWith(d, {Highpass, 0.5L, 30, 2000, 1000, 0, 0}, Butterworth, "FHP03",
-                                              false, false, 1.0e6L);
-    ASSERT_TRUE(designed.ok) << designed.message;
-    ASSERT_GE(d.StageCount, 2);
-    Span span{200, 200000, {}};
-    std::string log;
-    const auto real = Simulate(BuildSpiceNetlist(d, SweepOver(span, SpiceOpAmpModel::SinglePole)).lines, log);
-    ASSERT_EQ(real.size(), 1u) << log;
-    const OpAmpModel model = OpAmpModel::SinglePole(1.0e6L, kOpAmpDcGain, kOpAmpOutputResistance);
-    long double largestLoading = 0;
-    int points = 0;
-    for (const AcPoint& p : real[0]) {
-        // The netlist writes the op-amp model's capacitor to four digits, which moves its
-        // GBW by up to 0.05 %: visible only near the GBW itself.
-        if (p.fHz > 100000) continue;
-        const long double w = kTwoPi * p.fHz;
-        const auto g = FinalGbwResponseAt(d, 1, d.StageCount, w);
-        const auto unloaded = CascadeNodal(d, w, model), written = CascadeNodal(d, w, model, true);
-        ASSERT_TRUE(g && unloaded && written);
-        largestLoading = std::max(largestLoading, std::fabs(Db(g->GainVV) - Db(std::abs(*unloaded))));
-        if (std::fabs(Db(std::abs(*unloaded)) - Db(std::abs(*written))) > 0.002L) continue;
-        ++points;
-        EXPECT_NEAR(static_cast<double>(Db(std::abs(p.v))), static_cast<double>(Db(g->GainVV)), 0.01)
-            << static_cast<double>(p.fHz) << " Hz";
-    }
-    EXPECT_GE(points, 80);
-    EXPECT_GT(largestLoading, 0.05L) << "the loading is visible in this design";
 }
 
 // The documented differences between the dialects, and nothing else.

@@ -138,26 +138,10 @@ TEST(SpiceNetlist, RefusalsLeaveNoLines) {
     EXPECT_EQ(BuildSpiceNetlist(d, Sweep100HzTo100kHz()).status, SpiceStatus::MissingCircuit);
 }
 
-class TempDir {
-  public:
-    TempDir() {
-        path_ = std::filesystem::temp_directory_path() /
-                ("velmora-spice-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "-" +
-                 ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        std::filesystem::remove_all(path_);
-        std::filesystem::create_directories(path_);
-    }
-    ~TempDir() { std::filesystem::remove_all(path_); }
-    std::string file(const std::string& name) const { return (path_ / name).string(); }
-
-  private:
-    std::filesystem::path path_;
-};
-
 using test::ReadText;
 
 TEST(TfmSpiceForm, OkWritesTheFileOrSaysWhyNot) {
-    TempDir dir;
+    const std::filesystem::path dir = test::MakeTempDir("velmora-spice-");
     TDesign d = outtest::HandBuiltSlp01(1);
     test::RecordingDialogs dlg;
     TfmSpice f(d, dlg);
@@ -170,7 +154,7 @@ TEST(TfmSpiceForm, OkWritesTheFileOrSaysWhyNot) {
     EXPECT_EQ(dlg.messages(), (std::vector<std::string>{"file save: "}));
 
     // Written, replacing what was there.
-    const std::string path = dir.file("filter.cir");
+    const std::string path = (dir / "filter.cir").string();
     { std::ofstream(path) << "old"; }
     dlg.clear();
     dlg.files.push_back(path);
@@ -207,7 +191,7 @@ TEST(TfmSpiceForm, OkWritesTheFileOrSaysWhyNot) {
     // A folder that cannot be written: the system's message.
     d.Circuits[1].CircuitChoice = 1;
     dlg.clear();
-    dlg.files.push_back(dir.file("no-such-folder/filter.cir"));
+    dlg.files.push_back((dir / "no-such-folder/filter.cir").string());
     f.FormShow({100, 100000, true, true, 2});
     EXPECT_FALSE(f.BitBtn1Click());
     ASSERT_EQ(dlg.messages().size(), 2u);

@@ -110,37 +110,6 @@ TEST(CascadeOrder, EveryPositionHoldsAFlattestFreeStage) {
     }
 }
 
-TEST(CascadeOrder, SmallCascadesAgreeWithEveryPermutation) {
-    // For a few stages every order can be tried: the order found must be the greedy one
-    // (position by position the flattest continuation, near-ties aside), and no other
-    // order may reach a strictly flatter first partial cascade where the first positions
-    // agree. Checked over all permutations of the free stages.
-    for (const OrderCase& c : OrderCases()) {
-        const TDesign d = Synthesised(c);
-        const int N = d.StageCount;
-        if (N > 6) continue; // 720 orders at most
-        std::vector<int> perm;
-        for (int k = 1; k <= N; ++k)
-            perm.push_back(k);
-        const int first = c.firstPreference ? 2 : 1, last = c.lastPreference ? N - 1 : N;
-        do {
-            if (c.firstPreference && perm.front() != 1) continue;
-            if (c.lastPreference && perm.back() != N) continue;
-            // The first position where the permutation departs from the order found.
-            int k = first;
-            while (k <= last && perm[k - 1] == k)
-                ++k;
-            if (k > last) continue;
-            const std::vector<int> theirs(perm.begin(), perm.begin() + k);
-            std::vector<int> ours(theirs.begin(), theirs.end() - 1);
-            ours.push_back(k);
-            EXPECT_GE((double)(PlainFlatness(d, theirs) + kFlatnessTie + 1e-9L),
-                      (double)PlainFlatness(d, ours))
-                << stagetest::Describe(c.spec) << " departing at position " << k;
-        } while (std::next_permutation(perm.begin(), perm.end()));
-    }
-}
-
 TEST(CascadeOrder, StoredFiguresEqualTheGeneralEvaluationOfTheOrder) {
     // The ordering keeps its own copies of the stage magnitudes and evaluates the final
     // order with them; the general evaluation (a fresh work, the grid computed again)
