@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "app/design_session.h"
+#include "app/entry_form.h"
 #include "app/parameters.h"
-#include "app/specification_entry.h"
 #include "model/ascii_export.h"
 #include "output/spice_netlist.h"
 

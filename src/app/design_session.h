@@ -13,7 +13,7 @@
 #include "analysis/ideal_responses.h"
 #include "analysis/monte_carlo.h"
 #include "analysis/tolerance.h"
-#include "app/specification_entry.h"
+#include "app/entry_form.h"
 #include "approx/approximation.h"
 #include "circuits/inventory_lookup.h"
 #include "circuits/selection.h"

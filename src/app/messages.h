@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "analysis/tolerance.h"
-#include "app/specification_entry.h"
+#include "app/entry_form.h"
 #include "circuits/inventory_lookup.h"
 #include "model/design.h"
 

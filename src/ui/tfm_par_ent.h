@@ -10,8 +10,8 @@
 
 #include "analysis/ideal_responses.h"
 #include "app/design_session.h"
+#include "app/entry_form.h"
 #include "app/parameters.h"
-#include "app/specification_entry.h"
 #include "approx/approximation.h"
 #include "model/design.h"
 #include "ui/dialogs.h"

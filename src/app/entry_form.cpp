@@ -1,4 +1,4 @@
-#include "app/specification_entry.h"
+#include "app/entry_form.h"
 
 #include <cmath>
 #include <numbers>
