@@ -208,7 +208,7 @@ int Finish(app::DesignSession& session, const OutputRequest& o, const CheckedOut
     if (!o.spice.empty()) {
         SpiceNetlist n = session.ExportSpice(SpiceRequest(session, o, checked));
         if (n.status != SpiceStatus::Ok) {
-            err << "velmora: " << SpiceStatusMessage(n.status, n.stage) << "\n";
+            err << "velmora: " << app::SpiceStatusMessage(n.status, n.stage) << "\n";
             return 1;
         }
         files.push_back({"SPICE netlist", o.spice, SpiceText(n.lines)});
@@ -247,7 +247,7 @@ int RunDesign(const DesignRequest& r, const OutputRequest& o, std::ostream& out,
     }
     if (!specified.issues.empty()) return 2;
     if (specified.status == app::SpecificationStatus::BesselRootsUnavailable) {
-        err << "velmora: " << kBesselFileError << "\n";
+        err << "velmora: " << app::kBesselFileError << "\n";
         return 1;
     }
     const bool usable = specified.ready;

@@ -2,6 +2,7 @@
 
 #include <QFile>
 
+#include "app/messages.h"
 #include "ui/ngspice_overlay.h"
 
 namespace velmora::gui {
@@ -25,7 +26,7 @@ void NgspiceRunner::Start() {
     if (process_) return;
     const SpiceNetlist net = OverlayNetlist(d_, view_.Axes.Freq, view_.VariantChecked[OpAmpGbw]);
     if (net.status != SpiceStatus::Ok) {
-        dlg_.Message(MessageKind::Error, SpiceStatusMessage(net.status, net.stage));
+        dlg_.Message(MessageKind::Error, app::SpiceStatusMessage(net.status, net.stage));
         return;
     }
     dir_ = std::make_unique<QTemporaryDir>();

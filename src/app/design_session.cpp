@@ -268,7 +268,7 @@ StepResult DesignSession::RealiseApproximation(int index) {
     ChooseApproximation(d_, index);
     const SynthesisStatus st = SynthesiseStages(d_);
     changes_.ChangedFrom(DesignPart::Approximations);
-    if (st != SynthesisStatus::Ok) return {false, SynthesisMessage(st)};
+    if (st != SynthesisStatus::Ok) return {false, app::SynthesisMessage(st)};
     return {};
 }
 

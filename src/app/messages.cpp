@@ -204,4 +204,45 @@ std::vector<std::string> ToleranceReportText(const TDesign& d, const ToleranceRe
     return out;
 }
 
+std::string SynthesisMessage(SynthesisStatus status) {
+    switch (status) {
+    case SynthesisStatus::Ok:
+        return "";
+    case SynthesisStatus::NotChosen:
+        return "No approximation has been chosen.";
+    case SynthesisStatus::ZeroLeftOver:
+        return "Automatic pairing could not pair every zero with a pole. Pair the poles and zeros by hand.";
+    case SynthesisStatus::TooManyStages:
+        return "The approximation needs more stages than a design can hold.";
+    case SynthesisStatus::CascadeFailed:
+        return "The stages could not be ordered.";
+    }
+    return "";
+}
+
+std::string SpiceStatusMessage(SpiceStatus status, int stage) {
+    switch (status) {
+    case SpiceStatus::Ok:
+        return "";
+    case SpiceStatus::NoStages:
+        return "The design has no stages to write a SPICE netlist for.";
+    case SpiceStatus::MissingCircuit:
+        return "A SPICE netlist needs the calculated components of every stage; stage " +
+               std::to_string(stage) + " has none.";
+    case SpiceStatus::MissingTemplate:
+        return "The netlist of the circuit of stage " + std::to_string(stage) + " is incomplete.";
+    case SpiceStatus::BadStart:
+        return "The start frequency must be above 0.";
+    case SpiceStatus::BadEnd:
+        return "The end frequency must be above the start frequency.";
+    case SpiceStatus::BadPoints:
+        return "The number of points per decade must be a whole number above 0.";
+    case SpiceStatus::BadRuns:
+        return "The number of Monte Carlo runs must be a whole number above 0.";
+    case SpiceStatus::BadTolerance:
+        return "The tolerances must be 1%, 2%, 5% or 10%.";
+    }
+    return "";
+}
+
 } // namespace velmora::app

@@ -11,6 +11,8 @@
 #include "app/entry_form.h"
 #include "circuits/inventory_lookup.h"
 #include "model/design.h"
+#include "output/spice_netlist.h"
+#include "stages/synthesis.h"
 
 namespace velmora::app {
 
@@ -42,5 +44,13 @@ std::vector<std::string> InvertingNote(const std::vector<int>& stages);
 // The tolerance report as lines of text: the gain spread table, the temperature table
 // and the attenuation bounds at the passband and stopband edges.
 std::vector<std::string> ToleranceReportText(const TDesign& d, const ToleranceReport& r);
+
+// Why the stages could not be built from the chosen approximation; empty for Ok.
+std::string SynthesisMessage(SynthesisStatus status);
+// Why no SPICE netlist was written (a missing circuit names its stage); empty for Ok.
+std::string SpiceStatusMessage(SpiceStatus status, int stage);
+// The Bessel root file cannot be opened or read.
+inline constexpr const char* kBesselFileError =
+    "Unable to open file BessRoot.dat. This file should be in the application directory";
 
 } // namespace velmora::app

@@ -32,10 +32,6 @@ inline constexpr long double kMaxOverallGain = 1000.0L;
 
 enum class ApproxStatus { Ok, BesselRootsUnavailable };
 
-// The message shown when the Bessel root file cannot be opened or read.
-inline constexpr const char* kBesselFileError =
-    "Unable to open file BessRoot.dat. This file should be in the application directory";
-
 // Clears all five approximation results (and their QpTooHigh flags).
 void ClearApproximations(TDesign& d);
 

@@ -79,9 +79,6 @@ int StageWithoutCircuit(const TDesign& d);
 // Checks the sweep and Monte Carlo entries, then builds the netlist line by line.
 SpiceNetlist BuildSpiceNetlist(const TDesign& d, const SpiceOptions& options);
 
-// The message a status stands for (empty for Ok).
-std::string SpiceStatusMessage(SpiceStatus status, int stage);
-
 // A sweep frequency as the .AC line writes it: a sign character ("-" or a blank) and the
 // value with a five-decimal mantissa: 100 gives " 1.00000E+2".
 std::string SweepFrequencyText(long double hz);

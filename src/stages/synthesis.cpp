@@ -30,22 +30,6 @@ int DefaultApproximation(const TDesign& d) {
     return best;
 }
 
-std::string SynthesisMessage(SynthesisStatus status) {
-    switch (status) {
-    case SynthesisStatus::Ok:
-        return "";
-    case SynthesisStatus::NotChosen:
-        return "No approximation has been chosen.";
-    case SynthesisStatus::ZeroLeftOver:
-        return "Automatic pairing could not pair every zero with a pole. Pair the poles and zeros by hand.";
-    case SynthesisStatus::TooManyStages:
-        return "The approximation needs more stages than a design can hold.";
-    case SynthesisStatus::CascadeFailed:
-        return "The stages could not be ordered.";
-    }
-    return "";
-}
-
 SynthesisStatus CascadeAndDistribute(TDesign& d, const StageGainRealiser& circuits) {
     if (!AutoCascade(d)) return SynthesisStatus::CascadeFailed;
     DistributeGains(d, circuits);

@@ -27,9 +27,6 @@ enum class SynthesisStatus {
     CascadeFailed, // the ordering did not give a permutation of the stages
 };
 
-// The message a front end shows for a failed synthesis.
-std::string SynthesisMessage(SynthesisStatus status);
-
 // Pairing (lists laid out afresh, automatic pairing), cascading (AutoCascade with the
 // design's criteria and ordering option) and gain distribution (DistributeGains,
 // OverallActualGain), ending at level 5. When the pairing is refused the level is 3 and

@@ -1,5 +1,6 @@
 #include "ui/stage_flow.h"
 
+#include "app/messages.h"
 #include "stages/pairing.h"
 #include "stages/synthesis.h"
 
@@ -19,7 +20,7 @@ NextWindow LeaveIdealResponse(TDesign& d, Dialogs& dialogs, TfmPairs& pairs, Tfm
         const SynthesisStatus s = SynthesiseStages(d, circuits);
         if (s != SynthesisStatus::Ok) {
             dialogs.Beep();
-            dialogs.Message(MessageKind::Error, SynthesisMessage(s));
+            dialogs.Message(MessageKind::Error, app::SynthesisMessage(s));
             return NextWindow::None;
         }
         return NextWindow::CircuitSelection;
@@ -29,9 +30,9 @@ NextWindow LeaveIdealResponse(TDesign& d, Dialogs& dialogs, TfmPairs& pairs, Tfm
         const AutoPairStatus s = AutoPair(d);
         if (s != AutoPairStatus::Ok) {
             dialogs.Beep();
-            dialogs.Message(MessageKind::Error, SynthesisMessage(s == AutoPairStatus::ZeroLeftOver
-                                                                     ? SynthesisStatus::ZeroLeftOver
-                                                                     : SynthesisStatus::TooManyStages));
+            dialogs.Message(MessageKind::Error, app::SynthesisMessage(s == AutoPairStatus::ZeroLeftOver
+                                                                          ? SynthesisStatus::ZeroLeftOver
+                                                                          : SynthesisStatus::TooManyStages));
             d.DesignLevel = LevelApproxChosen;
             return NextWindow::None;
         }

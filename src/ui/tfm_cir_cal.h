@@ -140,8 +140,8 @@ class TfmCirCal {
     // The program's component inventory, used when the design's inventory flags say so.
     const Inventory* ProgramInventory = nullptr;
 
-    std::function<void()> OnCompensate; // "Compensate": the main window opens TfmCompensate
-    std::function<void()> OnNext;       // "Next": the final response
+    std::function<void()> OnCompensate;    // "Compensate": the main window opens TfmCompensate
+    std::function<void()> OnNext;          // "Next": the final response
     std::function<void()> OnValuesChanged; // a value adjusted, or standard values switched
 
     // Showing the window: every stage recalculated; the design reaches level 7 when every

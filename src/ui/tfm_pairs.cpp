@@ -4,6 +4,7 @@
 #include <cmath>
 #include <numbers>
 
+#include "app/messages.h"
 #include "stages/pairing.h"
 #include "stages/stage_types.h"
 #include "stages/synthesis.h"
@@ -114,8 +115,8 @@ void TfmPairs::AutoAddAllClick() {
     if (status != AutoPairStatus::Ok) {
         d_.DesignLevel = LevelApproxChosen;
         RebuildLists();
-        Error(SynthesisMessage(status == AutoPairStatus::ZeroLeftOver ? SynthesisStatus::ZeroLeftOver
-                                                                      : SynthesisStatus::TooManyStages));
+        Error(app::SynthesisMessage(status == AutoPairStatus::ZeroLeftOver ? SynthesisStatus::ZeroLeftOver
+                                                                           : SynthesisStatus::TooManyStages));
         return;
     }
     for (int s = 1; s <= d_.StageCount; ++s)
@@ -136,7 +137,7 @@ NextWindow TfmPairs::NextClick() {
     if (!d_.Opt.AutoCascading) return NextWindow::Cascading;
     const SynthesisStatus s = CascadeAndDistribute(d_, Circuits ? *Circuits : DefaultGainRealiser());
     if (s != SynthesisStatus::Ok) {
-        Error(SynthesisMessage(s));
+        Error(app::SynthesisMessage(s));
         return NextWindow::Cascading;
     }
     return NextWindow::CircuitSelection;

@@ -332,7 +332,7 @@ void TfmParEnt::CalcBtnClick() {
     const app::SpecificationStatus status = app::CalculateApproximations(d_, s);
     if (status == app::SpecificationStatus::BesselRootsUnavailable) {
         SetBusy(false);
-        dlg_.Message(MessageKind::Error, kBesselFileError);
+        dlg_.Message(MessageKind::Error, app::kBesselFileError);
         if (OnCalculated) OnCalculated();
         return;
     }

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <numbers>
 
+#include "app/messages.h"
 #include "model/number_text.h"
 
 namespace velmora {
@@ -80,7 +81,7 @@ bool TfmSpice::BitBtn1Click() {
     if (d_.StageCount < 1 || StageWithoutCircuit(d_) != 0) {
         const int stage = d_.StageCount < 1 ? 0 : StageWithoutCircuit(d_);
         dlg_.Message(MessageKind::Error,
-                     SpiceStatusMessage(
+                     app::SpiceStatusMessage(
                          d_.StageCount < 1 ? SpiceStatus::NoStages : SpiceStatus::MissingCircuit, stage));
         Visible = false;
         return false;
@@ -93,7 +94,7 @@ bool TfmSpice::BitBtn1Click() {
     if (status == SpiceStatus::Ok) probe = BuildSpiceNetlist(d_, o);
     if (probe.status != SpiceStatus::Ok) {
         dlg_.Beep();
-        dlg_.Message(MessageKind::Warning, SpiceStatusMessage(probe.status, probe.stage));
+        dlg_.Message(MessageKind::Warning, app::SpiceStatusMessage(probe.status, probe.stage));
         return false;
     }
     FileChoice req;

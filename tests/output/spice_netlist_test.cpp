@@ -9,6 +9,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "app/messages.h"
 #include "circuits/standard_values.h"
 #include "output/output_test_support.h"
 #include "output/spice_netlist.h"
@@ -28,7 +29,7 @@ SpiceOptions Sweep100HzTo100kHz() {
 
 std::vector<std::string> Build(const TDesign& d, const SpiceOptions& o) {
     const SpiceNetlist n = BuildSpiceNetlist(d, o);
-    EXPECT_EQ(n.status, SpiceStatus::Ok) << SpiceStatusMessage(n.status, n.stage);
+    EXPECT_EQ(n.status, SpiceStatus::Ok) << app::SpiceStatusMessage(n.status, n.stage);
     return n.lines;
 }
 
