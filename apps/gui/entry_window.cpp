@@ -4,7 +4,7 @@
 #include <QHeaderView>
 #include <QVBoxLayout>
 
-#include "ui/spec_template.h"
+#include "ui/filter_template.h"
 #include "windows.h"
 
 namespace velmora::gui {

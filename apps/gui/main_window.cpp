@@ -21,8 +21,8 @@
 #include "report_output.h"
 #include "spice_dialog.h"
 #include "stage_windows.h"
+#include "ui/filter_template.h"
 #include "ui/report_painter.h"
-#include "ui/spec_template.h"
 #include "windows.h"
 
 namespace velmora::gui {

@@ -5,7 +5,7 @@
 #include <limits>
 #include <numbers>
 
-#include "approx/specification_mask.h"
+#include "approx/attenuation_mask.h"
 
 namespace velmora {
 

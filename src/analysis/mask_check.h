@@ -3,7 +3,7 @@
 // A design can meet its mask as an ideal transfer function and miss it as a circuit: the
 // op amps' finite gain-bandwidth moves high-Q poles, and standard resistors move every
 // stage a little. The check evaluates each response variant present against the
-// specification's mask (approx/specification_mask.h: true extremes, not display points):
+// specification's mask (approx/attenuation_mask.h: true extremes, not display points):
 //   ideal         the chosen approximation's transfer function;
 //   exact         the circuits with their exact component values and ideal op amps;
 //   gbw           the same circuits with single-pole op amps at each stage's GBW, every
@@ -23,7 +23,7 @@
 #include <string>
 #include <vector>
 
-#include "approx/specification_mask.h"
+#include "approx/attenuation_mask.h"
 #include "model/design.h"
 
 namespace velmora {

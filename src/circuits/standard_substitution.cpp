@@ -8,7 +8,7 @@
 #include <limits>
 #include <numbers>
 
-#include "approx/specification_mask.h"
+#include "approx/attenuation_mask.h"
 #include "circuits/components.h"
 #include "circuits/inventory_lookup.h"
 #include "stages/stage_types.h"

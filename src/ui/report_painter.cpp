@@ -24,11 +24,11 @@
 #include "model/number_text.h"
 #include "stages/stage_types.h"
 #include "ui/dialogs.h"
+#include "ui/filter_template.h"
 #include "ui/graph_painter.h"
 #include "ui/pdf_surface.h"
 #include "ui/response_plots.h"
 #include "ui/schematic_painter.h"
-#include "ui/spec_template.h"
 #include "ui/tuning_text.h"
 
 namespace velmora {

@@ -8,7 +8,7 @@
 #include "analysis/final_response.h"
 #include "analysis/ideal_responses.h"
 #include "analysis/mask_check.h"
-#include "approx/specification_mask.h"
+#include "approx/attenuation_mask.h"
 #include "model/file_io.h"
 #include "ui/svg_surface.h"
 

@@ -1,12 +1,12 @@
 // A filter of forced order has no stopband requirement: the order is not estimated from
-// the stopband, and the stopband values left in the specification (the defaults, or the
+// the stopband, and the stopband values left in the requirements (the defaults, or the
 // attenuation another approximation reaches at that order) are not a promise to check.
 #include <gtest/gtest.h>
 
 #include <cmath>
 
 #include "analysis/monte_carlo.h"
-#include "approx/specification_mask.h"
+#include "approx/attenuation_mask.h"
 
 namespace velmora {
 namespace {

@@ -9,7 +9,7 @@
 
 #include "analysis/mask_check.h"
 #include "analysis/nodal.h"
-#include "approx/specification_mask.h"
+#include "approx/attenuation_mask.h"
 #include "circuits/components.h"
 #include "circuits/standard_substitution.h"
 #include "support/designs.h"

@@ -65,7 +65,7 @@ TEST(GraphPainter, EveryTabIsWellFormedWithCaptionsCurvesAndLegend) {
 } // namespace velmora
 
 #include "support/recording_dialogs.h"
-#include "ui/spec_template.h"
+#include "ui/filter_template.h"
 #include "ui/tfm_main.h"
 
 namespace velmora {

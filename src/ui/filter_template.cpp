@@ -1,4 +1,4 @@
-#include "ui/spec_template.h"
+#include "ui/filter_template.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,4 +1,4 @@
-#include "approx/specification_mask.h"
+#include "approx/attenuation_mask.h"
 
 #include <algorithm>
 #include <cmath>
