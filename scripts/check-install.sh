@@ -30,6 +30,7 @@ if [ "$gui" -eq 1 ]; then
 fi
 check "the manual under share/doc/velmora" test -f "$share/doc/velmora/manual.md"
 check "the manual's pictures" test -f "$share/doc/velmora/images/main_window.png"
+check "the copyright file with the compiled-in libraries' notices" grep -q '^Files: nlohmann/\*' "$share/doc/velmora/copyright"
 check "the manual for the Help menu" test -f "$share/velmora/manual.md"
 desktop="$share/applications/velmora.desktop"
 check "the desktop file" test -f "$desktop"
