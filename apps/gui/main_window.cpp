@@ -13,6 +13,7 @@
 #include <QTimer>
 #include <QToolBar>
 #include <QUrl>
+#include <cmath>
 #include <utility>
 
 #include "inventory_window.h"
@@ -21,6 +22,7 @@
 #include "report_output.h"
 #include "spice_dialog.h"
 #include "stage_windows.h"
+#include "ui/comparison_painter.h"
 #include "ui/filter_template.h"
 #include "ui/report_painter.h"
 #include "windows.h"
@@ -358,13 +360,36 @@ void MainWindow::closeEvent(QCloseEvent* e) {
     e->accept();
 }
 
+namespace {
+// The comparison grid at its own size, measured with the fonts it is painted in.
+QImage ComparisonPicture(const ComparisonTable& t) {
+    constexpr double kFontSize = 13;
+    QImage probe(1, 1, QImage::Format_RGB32);
+    PointD size;
+    {
+        QPainter p(&probe);
+        QtSurface s(p, 1, 1);
+        size = ComparisonTableSize(s, t, kFontSize);
+    }
+    QImage image(int(std::ceil(size.X)) + 1, int(std::ceil(size.Y)) + 1, QImage::Format_RGB32);
+    image.fill(Qt::white);
+    QPainter p(&image);
+    QtSurface s(p, image.width(), image.height());
+    PaintComparisonTable(s, t, kFontSize);
+    return image;
+}
+} // namespace
+
 void MainWindow::CopyToClipboard() {
     // The pictures of the open graph windows, one under the other.
     QList<QImage> pictures;
     if (graph_->isVisible())
         pictures << graph_->Picture->Render(graph_->Picture->width(), graph_->Picture->height());
-    if (spec_->isVisible())
+    if (spec_->isVisible()) {
         pictures << spec_->Template->Render(spec_->Template->width(), spec_->Template->height());
+        // The approximation comparison, painted as the report prints it.
+        if (!model_->ParEnt.Table.empty()) pictures << ComparisonPicture(model_->ParEnt.Table);
+    }
     if (user_->isVisible()) pictures << user_->Graph->Render(user_->Graph->width(), user_->Graph->height());
     if (view_->isVisible())
         pictures << view_->Picture->Render(view_->Picture->width(), view_->Picture->height());

@@ -23,12 +23,14 @@
 #include "model/file_io.h"
 #include "model/number_text.h"
 #include "stages/stage_types.h"
+#include "ui/comparison_painter.h"
 #include "ui/dialogs.h"
 #include "ui/filter_template.h"
 #include "ui/graph_painter.h"
 #include "ui/pdf_surface.h"
 #include "ui/response_plots.h"
 #include "ui/schematic_painter.h"
+#include "ui/temperature_graph.h"
 #include "ui/tuning_text.h"
 
 namespace velmora {
@@ -88,6 +90,7 @@ class ReportFlow {
         return std::move(doc_);
     }
 
+    DrawingSurface& Surface() { return s_; }
     double Left() const { return g_.BodyInset; }
     double ContentWidth() const { return g_.Width - 2 * g_.BodyInset; }
     double Bottom() const { return g_.Height - g_.Bottom; }
@@ -325,18 +328,11 @@ void ComparisonSection(ReportFlow& f, const TDesign& d) {
     const ComparisonTable t = BuildComparisonTable(d);
     if (t.empty()) return;
     f.Heading("Comparison of the approximations");
-    std::vector<std::string> header = {t.cornerTitle};
-    for (const auto& h : t.colHeaders)
-        header.push_back(h[0] + h[1]);
-    std::vector<std::vector<std::string>> rows;
-    for (size_t r = 0; r < t.rowTitles.size() && r < t.cells.size(); ++r) {
-        std::vector<std::string> row = {t.rowTitles[r]};
-        for (const auto& c : t.cells[r])
-            row.push_back(c.text + (c.red ? " (!)" : ""));
-        rows.push_back(std::move(row));
-    }
-    f.Table(header, rows);
-    f.Paragraph("(!) marks a value outside what the specification asks for.", kBodySize - 1, FontItalic);
+    const PointD size = ComparisonTableSize(f.Surface(), t, kBodySize);
+    f.Picture(size.X, size.Y, 200, [t](DrawingSurface& s) { PaintComparisonTable(s, t, kBodySize); });
+    f.Paragraph("A value in red rules the approximation out: its largest pole Q is beyond what a stage can "
+                "realise.",
+                kBodySize - 1, FontItalic);
 }
 
 // The ideal responses of the chosen approximation (of every usable one before a choice).
@@ -505,6 +501,15 @@ void ToleranceSection(ReportFlow& f, const TDesign& d) {
     if (!r) return;
     f.Heading("Tolerance and temperature");
     f.Listing(app::ToleranceReportText(d, *r));
+    // The temperature effect over the whole axis, after the tables that give it at the
+    // band edges.
+    const FrequencyAxis axis = UsableFrequencyAxis(DataFrequencyAxis(d));
+    const std::vector<TemperatureEffectPoint> points = TemperatureEffectOver(d, axis);
+    if (points.empty()) return;
+    const long double rise = d.Components.TempRise;
+    f.Picture(f.ContentWidth(), 300, 300, [points, axis, rise](DrawingSurface& s) {
+        PaintTemperatureEffectGraph(s, points, axis, rise);
+    });
 }
 
 void TuningSection(ReportFlow& f, const TDesign& d) {
