@@ -6,8 +6,6 @@
 #include <QLabel>
 #include <QMenuBar>
 #include <QPainter>
-#include <QPrintDialog>
-#include <QPrinter>
 #include <QStatusBar>
 #include <QTextBrowser>
 #include <QTimer>
@@ -23,7 +21,6 @@
 #include "spice_dialog.h"
 #include "stage_windows.h"
 #include "ui/comparison_painter.h"
-#include "ui/filter_template.h"
 #include "ui/report_painter.h"
 #include "windows.h"
 
@@ -221,9 +218,10 @@ void MainWindow::BuildMenus() {
     copy_ = Add(fileMenu_, "Copy &to Clipboard", [this] { CopyToClipboard(); });
     ascii_ = Add(fileMenu_, "Save data to &Ascii File", [&m] { m.SavetoAsciiFile1Click(); });
     spice_ = Add(fileMenu_, "Save SPICE &Netlist", [this] { ShowSpiceForm(); });
-    print_ = Add(fileMenu_, "&Print", [this] { Print(); });
+    // Print and its preview show the one design report, the same pages Export PDF writes.
+    print_ = Add(fileMenu_, "&Print", [this] { PrintReport(design_, this, PrintToFile); });
     printReport_ =
-        Add(fileMenu_, "Print &Report...", [this] { PrintReport(design_, this, PrintReportToFile); });
+        Add(fileMenu_, "Print Pre&view...", [this] { PreviewReport(design_, this, PrintReportToFile); });
     exportPdf_ = Add(fileMenu_, "&Export PDF...", [this] { ExportReportPdf(design_, *dialogs_); });
     recentSeparator_ = fileMenu_->addSeparator();
     fileMenu_->addSeparator();
@@ -410,45 +408,6 @@ void MainWindow::CopyToClipboard() {
         y += p.height();
     }
     QApplication::clipboard()->setImage(all);
-}
-
-// The printed report: the specification's template and every tab of the ideal
-// responses, one picture a page, or the user-defined filter's sections and magnitude.
-void MainWindow::Print() {
-    QPrinter printer(QPrinter::HighResolution);
-    if (!PrintToFile.isEmpty()) {
-        printer.setOutputFormat(QPrinter::PdfFormat);
-        printer.setOutputFileName(PrintToFile);
-    } else {
-        QPrintDialog dialog(&printer, this);
-        if (dialog.exec() != QDialog::Accepted) return;
-    }
-    printer.setPageOrientation(QPageLayout::Landscape);
-    std::vector<std::function<void(DrawingSurface&)>> pages;
-    TfmMain& m = *model_;
-    if (design_.Spec.FilterType == velmora::UserDefined) {
-        pages.push_back([&m](DrawingSurface& s) { m.User.Paint(s); });
-    } else {
-        pages.push_back([this](DrawingSurface& s) {
-            PaintSpecTemplate(
-                s, SpecTemplateOf(model_->ParEnt, design_.Spec.FilterType, design_.Opt.FreqUnitsHz));
-        });
-    }
-    if (m.Graph.Axes.Freq.Max > 0) // the graphs have been drawn for this design
-        for (int tab = 0; tab < kGraphTabCount; ++tab)
-            pages.push_back(
-                [&m, tab](DrawingSurface& s) { m.Graph.PaintTab(s, static_cast<GraphTab>(tab)); });
-    QPainter p(&printer);
-    const double w = 800, h = 600; // the pictures' size; the page scales it
-    for (size_t i = 0; i < pages.size(); ++i) {
-        if (i > 0) printer.newPage();
-        const QRect page = printer.pageLayout().paintRectPixels(printer.resolution());
-        const double scale = std::min(page.width() / w, page.height() / h);
-        p.setViewport(0, 0, int(w * scale), int(h * scale));
-        p.setWindow(0, 0, int(w), int(h));
-        QtSurface s(p, w, h);
-        pages[i](s);
-    }
 }
 
 void MainWindow::OpenHelp(const std::string& path) {

@@ -23,6 +23,7 @@
 #include "model/file_io.h"
 #include "model/number_text.h"
 #include "stages/stage_types.h"
+#include "stages/user_sections.h"
 #include "ui/comparison_painter.h"
 #include "ui/dialogs.h"
 #include "ui/filter_template.h"
@@ -31,6 +32,7 @@
 #include "ui/response_plots.h"
 #include "ui/schematic_painter.h"
 #include "ui/temperature_graph.h"
+#include "ui/tfm_user.h"
 #include "ui/tuning_text.h"
 
 namespace velmora {
@@ -324,6 +326,31 @@ void SpecificationSection(ReportFlow& f, const TDesign& d) {
     f.Picture(460, 250, 250, [t](DrawingSurface& s) { PaintSpecTemplate(s, t); });
 }
 
+// A user-defined filter in place of the specification: its sections as entered and their
+// magnitude response, the picture of the form the sections were entered in.
+void UserSectionsSection(ReportFlow& f, const TDesign& d) {
+    if (d.StageCount < 1) return;
+    const bool hz = d.Opt.FreqUnitsHz != 0;
+    const std::string unit = hz ? " (Hz)" : " (rad/s)";
+    f.Heading("User-defined sections", 200);
+    std::vector<std::vector<std::string>> rows;
+    for (int i = 1; i <= d.StageCount; ++i) {
+        const TStageCoeffs& s = d.Stages[i];
+        const bool first = isFirstOrder(s.StageType);
+        const long double wp = first ? s.Sigma : s.Wp;
+        rows.push_back({std::to_string(i), UserSectionKindName(UserSectionKindOf(s)),
+                        std::to_string(UserSectionOrderOf(s)), ScientificText(hz ? wp / kTwoPi : wp, 4),
+                        first ? std::string("-") : FixedText(s.Qp, 4),
+                        isNotch(s.StageType) ? ScientificText(hz ? s.Wz.value() / kTwoPi : s.Wz.value(), 4)
+                                             : std::string("-")});
+    }
+    f.Table({"Section", "Type", "Order", "fp" + unit, "Qp", "fz" + unit}, rows);
+    FrequencyAxis axis;
+    const std::vector<TUserResponsePoint> response = UserMagnitudeResponse(d, axis);
+    const CurveGraph g = UserMagnitudeGraph(response, axis, hz);
+    f.Picture(f.ContentWidth(), 300, 300, [g](DrawingSurface& s) { PaintCurveGraph(s, g); });
+}
+
 void ComparisonSection(ReportFlow& f, const TDesign& d) {
     const ComparisonTable t = BuildComparisonTable(d);
     if (t.empty()) return;
@@ -348,7 +375,7 @@ void IdealSection(ReportFlow& f, const std::shared_ptr<TDesign>& d) {
     const std::vector<MaskRegion> mask = GainMask(*d, axes.Freq, axes.GainInDb);
     f.Heading(po.Only >= 0 ? std::string("Ideal responses: ") + kApproxNames[po.Only] + " approximation"
                            : std::string("Ideal responses of the approximations"),
-              250);
+              300);
     for (int t = 0; t < kGraphTabCount; ++t) {
         const GraphTab tab = static_cast<GraphTab>(t);
         GraphView view{tab, axes, list, tab == GraphTab::Gain ? mask : std::vector<MaskRegion>{}};
@@ -466,7 +493,7 @@ void CircuitsSection(ReportFlow& f, const TDesign& d) {
 void RealisedSection(ReportFlow& f, const TDesign& d) {
     const std::vector<CurveGraph> graphs = FinalResponseGraphs(d);
     if (graphs.empty()) return;
-    f.Heading("Realised responses", 250);
+    f.Heading("Realised responses", 300);
     for (const CurveGraph& g : graphs)
         f.Picture(f.ContentWidth(), 300, 300, [g](DrawingSurface& s) { PaintCurveGraph(s, g); });
 }
@@ -614,12 +641,17 @@ ReportDocument LayoutReport(const TDesign& d, DrawingSurface& measure, const Rep
     f.Paragraph(kind + ".");
     if (d.DesignLevel < LevelApproximations || !d.ResultsReady) {
         f.Paragraph("The design has not been calculated yet: the report holds what was entered.");
-        if (d.Spec.FilterType != UserDefined) SpecificationSection(f, d);
+        if (d.Spec.FilterType != UserDefined)
+            SpecificationSection(f, d);
+        else
+            UserSectionsSection(f, d);
         return f.Finish(name, copy);
     }
     if (d.Spec.FilterType != UserDefined) {
         SpecificationSection(f, d);
         ComparisonSection(f, d);
+    } else {
+        UserSectionsSection(f, d);
     }
     IdealSection(f, copy);
     if (d.DesignLevel >= LevelCascaded && d.StageCount > 0) StagesSection(f, d);
