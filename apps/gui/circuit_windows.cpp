@@ -397,8 +397,14 @@ CirCalWindow::CirCalWindow(TfmCirCal& model, Changed changed, QWidget* parent)
     Values->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
     Values->setMinimumWidth(250);
     stl->addWidget(Values, 1);
+    Back = Button("Back", this, run([this] {
+                      if (back) back();
+                  }));
     Next = Button("Next", this, run([this] { m_.NextClick(); }));
-    stl->addWidget(Next);
+    auto* moves = new QHBoxLayout;
+    moves->addWidget(Back);
+    moves->addWidget(Next);
+    stl->addLayout(moves);
 
     auto* body = new QHBoxLayout;
     body->addLayout(left);
@@ -683,6 +689,7 @@ StageWindows::StageWindows(TfmMain& main, std::function<void(QWidget*)> acted, Q
     Pairs->next = [&main] { main.PairsNextClick(); };
     Cascade->next = [&main] { main.CascadeNextClick(); };
     Cascade->back = [&main] { main.CascadeBackClick(); };
+    CirCal->back = [&main] { main.CirCalBackClick(); };
     ACrit->accepted = [&main] { main.CriteriaAccepted(); };
     Characteristics->ok = [&main] { main.CharacteristicsOkClick(); };
 }

@@ -6,13 +6,12 @@
 #include <QLabel>
 #include <QMenuBar>
 #include <QPainter>
-#include <QPrintDialog>
-#include <QPrinter>
 #include <QStatusBar>
 #include <QTextBrowser>
 #include <QTimer>
 #include <QToolBar>
 #include <QUrl>
+#include <cmath>
 #include <utility>
 
 #include "inventory_window.h"
@@ -21,7 +20,7 @@
 #include "report_output.h"
 #include "spice_dialog.h"
 #include "stage_windows.h"
-#include "ui/filter_template.h"
+#include "ui/comparison_painter.h"
 #include "ui/report_painter.h"
 #include "windows.h"
 
@@ -219,9 +218,10 @@ void MainWindow::BuildMenus() {
     copy_ = Add(fileMenu_, "Copy &to Clipboard", [this] { CopyToClipboard(); });
     ascii_ = Add(fileMenu_, "Save data to &Ascii File", [&m] { m.SavetoAsciiFile1Click(); });
     spice_ = Add(fileMenu_, "Save SPICE &Netlist", [this] { ShowSpiceForm(); });
-    print_ = Add(fileMenu_, "&Print", [this] { Print(); });
+    // Print and its preview show the one design report, the same pages Export PDF writes.
+    print_ = Add(fileMenu_, "&Print", [this] { PrintReport(design_, this, PrintToFile); });
     printReport_ =
-        Add(fileMenu_, "Print &Report...", [this] { PrintReport(design_, this, PrintReportToFile); });
+        Add(fileMenu_, "Print Pre&view...", [this] { PreviewReport(design_, this, PrintReportToFile); });
     exportPdf_ = Add(fileMenu_, "&Export PDF...", [this] { ExportReportPdf(design_, *dialogs_); });
     recentSeparator_ = fileMenu_->addSeparator();
     fileMenu_->addSeparator();
@@ -358,13 +358,36 @@ void MainWindow::closeEvent(QCloseEvent* e) {
     e->accept();
 }
 
+namespace {
+// The comparison grid at its own size, measured with the fonts it is painted in.
+QImage ComparisonPicture(const ComparisonTable& t) {
+    constexpr double kFontSize = 13;
+    QImage probe(1, 1, QImage::Format_RGB32);
+    PointD size;
+    {
+        QPainter p(&probe);
+        QtSurface s(p, 1, 1);
+        size = ComparisonTableSize(s, t, kFontSize);
+    }
+    QImage image(int(std::ceil(size.X)) + 1, int(std::ceil(size.Y)) + 1, QImage::Format_RGB32);
+    image.fill(Qt::white);
+    QPainter p(&image);
+    QtSurface s(p, image.width(), image.height());
+    PaintComparisonTable(s, t, kFontSize);
+    return image;
+}
+} // namespace
+
 void MainWindow::CopyToClipboard() {
     // The pictures of the open graph windows, one under the other.
     QList<QImage> pictures;
     if (graph_->isVisible())
         pictures << graph_->Picture->Render(graph_->Picture->width(), graph_->Picture->height());
-    if (spec_->isVisible())
+    if (spec_->isVisible()) {
         pictures << spec_->Template->Render(spec_->Template->width(), spec_->Template->height());
+        // The approximation comparison, painted as the report prints it.
+        if (!model_->ParEnt.Table.empty()) pictures << ComparisonPicture(model_->ParEnt.Table);
+    }
     if (user_->isVisible()) pictures << user_->Graph->Render(user_->Graph->width(), user_->Graph->height());
     if (view_->isVisible())
         pictures << view_->Picture->Render(view_->Picture->width(), view_->Picture->height());
@@ -385,45 +408,6 @@ void MainWindow::CopyToClipboard() {
         y += p.height();
     }
     QApplication::clipboard()->setImage(all);
-}
-
-// The printed report: the specification's template and every tab of the ideal
-// responses, one picture a page, or the user-defined filter's sections and magnitude.
-void MainWindow::Print() {
-    QPrinter printer(QPrinter::HighResolution);
-    if (!PrintToFile.isEmpty()) {
-        printer.setOutputFormat(QPrinter::PdfFormat);
-        printer.setOutputFileName(PrintToFile);
-    } else {
-        QPrintDialog dialog(&printer, this);
-        if (dialog.exec() != QDialog::Accepted) return;
-    }
-    printer.setPageOrientation(QPageLayout::Landscape);
-    std::vector<std::function<void(DrawingSurface&)>> pages;
-    TfmMain& m = *model_;
-    if (design_.Spec.FilterType == velmora::UserDefined) {
-        pages.push_back([&m](DrawingSurface& s) { m.User.Paint(s); });
-    } else {
-        pages.push_back([this](DrawingSurface& s) {
-            PaintSpecTemplate(
-                s, SpecTemplateOf(model_->ParEnt, design_.Spec.FilterType, design_.Opt.FreqUnitsHz));
-        });
-    }
-    if (m.Graph.Axes.Freq.Max > 0) // the graphs have been drawn for this design
-        for (int tab = 0; tab < kGraphTabCount; ++tab)
-            pages.push_back(
-                [&m, tab](DrawingSurface& s) { m.Graph.PaintTab(s, static_cast<GraphTab>(tab)); });
-    QPainter p(&printer);
-    const double w = 800, h = 600; // the pictures' size; the page scales it
-    for (size_t i = 0; i < pages.size(); ++i) {
-        if (i > 0) printer.newPage();
-        const QRect page = printer.pageLayout().paintRectPixels(printer.resolution());
-        const double scale = std::min(page.width() / w, page.height() / h);
-        p.setViewport(0, 0, int(w * scale), int(h * scale));
-        p.setWindow(0, 0, int(w), int(h));
-        QtSurface s(p, w, h);
-        pages[i](s);
-    }
 }
 
 void MainWindow::OpenHelp(const std::string& path) {

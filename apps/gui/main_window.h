@@ -71,9 +71,9 @@ class MainWindow : public QMainWindow {
     // Help > Contents is shown in the default browser when one can be started, else
     // in a window of the program.
     std::function<void(const QString& path)> ShowHelp;
-    // File > Print prints to this PDF file instead of asking for a printer (tests).
+    // File > Print prints the report to this PDF file instead of asking for a printer (tests).
     QString PrintToFile;
-    // File > Print Report... prints to this PDF file instead of showing the preview (tests).
+    // File > Print Preview... prints to this PDF file instead of showing the preview (tests).
     QString PrintReportToFile;
 
   protected:
@@ -122,7 +122,6 @@ class MainWindow : public QMainWindow {
     void Run(const std::function<void()>& handler);
     void SyncCommands();
     void CopyToClipboard();
-    void Print();
     void ShowSpiceForm();
     void ShowInventory();
     void OpenHelp(const std::string& path);

@@ -3,6 +3,7 @@
 #include <QPageLayout>
 #include <QPageSize>
 #include <QPainter>
+#include <QPrintDialog>
 #include <QPrintPreviewDialog>
 
 #include "qt_surface.h"
@@ -40,17 +41,31 @@ int PaintReport(const TDesign& d, QPrinter& printer) {
     return doc.PageCount();
 }
 
+namespace {
+bool PrintToPdf(const TDesign& d, const QString& file) {
+    if (file.isEmpty()) return false;
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(file);
+    PaintReport(d, printer);
+    return true;
+}
+} // namespace
+
 void PrintReport(const TDesign& d, QWidget* parent, const QString& toFile) {
-    if (!toFile.isEmpty()) {
-        QPrinter printer(QPrinter::HighResolution);
-        printer.setOutputFormat(QPrinter::PdfFormat);
-        printer.setOutputFileName(toFile);
-        PaintReport(d, printer);
-        return;
-    }
+    if (PrintToPdf(d, toFile)) return;
+    QPrinter printer(QPrinter::HighResolution);
+    QPrintDialog dialog(&printer, parent);
+    dialog.setWindowTitle("Print");
+    if (dialog.exec() != QDialog::Accepted) return;
+    PaintReport(d, printer);
+}
+
+void PreviewReport(const TDesign& d, QWidget* parent, const QString& toFile) {
+    if (PrintToPdf(d, toFile)) return;
     QPrinter printer(QPrinter::HighResolution);
     QPrintPreviewDialog preview(&printer, parent);
-    preview.setWindowTitle("Print Report");
+    preview.setWindowTitle("Print Preview");
     QObject::connect(&preview, &QPrintPreviewDialog::paintRequested,
                      [&d](QPrinter* target) { PaintReport(d, *target); });
     preview.exec();

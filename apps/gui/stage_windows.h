@@ -171,6 +171,8 @@ class CirCalWindow : public StepWindow {
     std::array<QRadioButton*, 3> AdjustChoices{};
     std::array<QRadioButton*, 2> Strategies{};
     QPushButton *UpArrow = nullptr, *DownArrow = nullptr, *Reset = nullptr, *Next = nullptr;
+    QPushButton* Back = nullptr;
+    std::function<void()> back; // the main model decides where "Back" leads
 
   private:
     TfmCirCal& m_;

@@ -23,12 +23,16 @@
 #include "model/file_io.h"
 #include "model/number_text.h"
 #include "stages/stage_types.h"
+#include "stages/user_sections.h"
+#include "ui/comparison_painter.h"
 #include "ui/dialogs.h"
 #include "ui/filter_template.h"
 #include "ui/graph_painter.h"
 #include "ui/pdf_surface.h"
 #include "ui/response_plots.h"
 #include "ui/schematic_painter.h"
+#include "ui/temperature_graph.h"
+#include "ui/tfm_user.h"
 #include "ui/tuning_text.h"
 
 namespace velmora {
@@ -88,6 +92,7 @@ class ReportFlow {
         return std::move(doc_);
     }
 
+    DrawingSurface& Surface() { return s_; }
     double Left() const { return g_.BodyInset; }
     double ContentWidth() const { return g_.Width - 2 * g_.BodyInset; }
     double Bottom() const { return g_.Height - g_.Bottom; }
@@ -321,22 +326,40 @@ void SpecificationSection(ReportFlow& f, const TDesign& d) {
     f.Picture(460, 250, 250, [t](DrawingSurface& s) { PaintSpecTemplate(s, t); });
 }
 
+// A user-defined filter in place of the specification: its sections as entered and their
+// magnitude response, the picture of the form the sections were entered in.
+void UserSectionsSection(ReportFlow& f, const TDesign& d) {
+    if (d.StageCount < 1) return;
+    const bool hz = d.Opt.FreqUnitsHz != 0;
+    const std::string unit = hz ? " (Hz)" : " (rad/s)";
+    f.Heading("User-defined sections", 200);
+    std::vector<std::vector<std::string>> rows;
+    for (int i = 1; i <= d.StageCount; ++i) {
+        const TStageCoeffs& s = d.Stages[i];
+        const bool first = isFirstOrder(s.StageType);
+        const long double wp = first ? s.Sigma : s.Wp;
+        rows.push_back({std::to_string(i), UserSectionKindName(UserSectionKindOf(s)),
+                        std::to_string(UserSectionOrderOf(s)), ScientificText(hz ? wp / kTwoPi : wp, 4),
+                        first ? std::string("-") : FixedText(s.Qp, 4),
+                        isNotch(s.StageType) ? ScientificText(hz ? s.Wz.value() / kTwoPi : s.Wz.value(), 4)
+                                             : std::string("-")});
+    }
+    f.Table({"Section", "Type", "Order", "fp" + unit, "Qp", "fz" + unit}, rows);
+    FrequencyAxis axis;
+    const std::vector<TUserResponsePoint> response = UserMagnitudeResponse(d, axis);
+    const CurveGraph g = UserMagnitudeGraph(response, axis, hz);
+    f.Picture(f.ContentWidth(), 300, 300, [g](DrawingSurface& s) { PaintCurveGraph(s, g); });
+}
+
 void ComparisonSection(ReportFlow& f, const TDesign& d) {
     const ComparisonTable t = BuildComparisonTable(d);
     if (t.empty()) return;
     f.Heading("Comparison of the approximations");
-    std::vector<std::string> header = {t.cornerTitle};
-    for (const auto& h : t.colHeaders)
-        header.push_back(h[0] + h[1]);
-    std::vector<std::vector<std::string>> rows;
-    for (size_t r = 0; r < t.rowTitles.size() && r < t.cells.size(); ++r) {
-        std::vector<std::string> row = {t.rowTitles[r]};
-        for (const auto& c : t.cells[r])
-            row.push_back(c.text + (c.red ? " (!)" : ""));
-        rows.push_back(std::move(row));
-    }
-    f.Table(header, rows);
-    f.Paragraph("(!) marks a value outside what the specification asks for.", kBodySize - 1, FontItalic);
+    const PointD size = ComparisonTableSize(f.Surface(), t, kBodySize);
+    f.Picture(size.X, size.Y, 200, [t](DrawingSurface& s) { PaintComparisonTable(s, t, kBodySize); });
+    f.Paragraph("A value in red rules the approximation out: its largest pole Q is beyond what a stage can "
+                "realise.",
+                kBodySize - 1, FontItalic);
 }
 
 // The ideal responses of the chosen approximation (of every usable one before a choice).
@@ -352,7 +375,7 @@ void IdealSection(ReportFlow& f, const std::shared_ptr<TDesign>& d) {
     const std::vector<MaskRegion> mask = GainMask(*d, axes.Freq, axes.GainInDb);
     f.Heading(po.Only >= 0 ? std::string("Ideal responses: ") + kApproxNames[po.Only] + " approximation"
                            : std::string("Ideal responses of the approximations"),
-              250);
+              300);
     for (int t = 0; t < kGraphTabCount; ++t) {
         const GraphTab tab = static_cast<GraphTab>(t);
         GraphView view{tab, axes, list, tab == GraphTab::Gain ? mask : std::vector<MaskRegion>{}};
@@ -470,7 +493,7 @@ void CircuitsSection(ReportFlow& f, const TDesign& d) {
 void RealisedSection(ReportFlow& f, const TDesign& d) {
     const std::vector<CurveGraph> graphs = FinalResponseGraphs(d);
     if (graphs.empty()) return;
-    f.Heading("Realised responses", 250);
+    f.Heading("Realised responses", 300);
     for (const CurveGraph& g : graphs)
         f.Picture(f.ContentWidth(), 300, 300, [g](DrawingSurface& s) { PaintCurveGraph(s, g); });
 }
@@ -505,6 +528,15 @@ void ToleranceSection(ReportFlow& f, const TDesign& d) {
     if (!r) return;
     f.Heading("Tolerance and temperature");
     f.Listing(app::ToleranceReportText(d, *r));
+    // The temperature effect over the whole axis, after the tables that give it at the
+    // band edges.
+    const FrequencyAxis axis = UsableFrequencyAxis(DataFrequencyAxis(d));
+    const std::vector<TemperatureEffectPoint> points = TemperatureEffectOver(d, axis);
+    if (points.empty()) return;
+    const long double rise = d.Components.TempRise;
+    f.Picture(f.ContentWidth(), 300, 300, [points, axis, rise](DrawingSurface& s) {
+        PaintTemperatureEffectGraph(s, points, axis, rise);
+    });
 }
 
 void TuningSection(ReportFlow& f, const TDesign& d) {
@@ -609,12 +641,17 @@ ReportDocument LayoutReport(const TDesign& d, DrawingSurface& measure, const Rep
     f.Paragraph(kind + ".");
     if (d.DesignLevel < LevelApproximations || !d.ResultsReady) {
         f.Paragraph("The design has not been calculated yet: the report holds what was entered.");
-        if (d.Spec.FilterType != UserDefined) SpecificationSection(f, d);
+        if (d.Spec.FilterType != UserDefined)
+            SpecificationSection(f, d);
+        else
+            UserSectionsSection(f, d);
         return f.Finish(name, copy);
     }
     if (d.Spec.FilterType != UserDefined) {
         SpecificationSection(f, d);
         ComparisonSection(f, d);
+    } else {
+        UserSectionsSection(f, d);
     }
     IdealSection(f, copy);
     if (d.DesignLevel >= LevelCascaded && d.StageCount > 0) StagesSection(f, d);

@@ -41,9 +41,19 @@ TfmMain::TfmMain(TDesign& design, Dialogs& dialogs)
     ParEnt.Responses = Graph.Responses = &idealResponses_;
     Pairs.Circuits = Cascade.Circuits = GainAd.Circuits = &circuits_;
     GainAd.OnGainsChanged = [this] { GainsChanged(); };
-    // The circuit steps: selection, component calculation (with its compensation
-    // window), then the final response.
+    // Which windows show as the design moves on. The windows of the steps form a chain:
+    // specification (or the user-defined sections), ideal responses, pairing, cascading,
+    // circuit selection, component calculation. A step's window hides when the next step's
+    // window opens and shows again when the person goes back to it, so the one step in
+    // front is the one being worked on, and no window is left showing choices that a later
+    // step has since built upon. The final response opens beside the component
+    // calculation: it is the result of the values adjusted there and follows every
+    // adjustment, so the two are used together. Windows opened from a step (the filter
+    // gain and its adjustment, the component characteristics, the cascade criteria, the
+    // compensation, the sensitivities, the transfer function, the tools) stay open until
+    // closed; they work on the design whatever step is in front.
     CirSel.OnNext = [this] {
+        CirSel.Visible = false;
         CirCal.FormShow();
         Changes.ChangedFrom(app::DesignPart::Circuits);
     };
@@ -99,6 +109,16 @@ void TfmMain::HandOver(NextWindow next) {
         break;
     }
     Changes.ChangedFrom(app::DesignPart::Stages);
+}
+
+void TfmMain::CirCalBackClick() {
+    if (!CirCal.Visible) return;
+    // Back to the circuit choice: the calculation and its final response are the steps
+    // after it and hide with it; the selection shows the stages as they are chosen.
+    CirCal.Visible = false;
+    View.Visible = false;
+    CirSel.FormShow();
+    Changes.ChangedFrom(app::DesignPart::Circuits);
 }
 
 void TfmMain::PairsNextClick() {

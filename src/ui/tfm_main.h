@@ -103,6 +103,7 @@ class TfmMain {
     void PairsNextClick();   // the pairing window's "Next"
     void CascadeNextClick(); // the cascading window's "Next"
     void CascadeBackClick(); // the cascading window's "Back"
+    void CirCalBackClick();  // the component calculation's "Back": the circuit selection again
     // "Filter Gain" (from the circuit steps): the gain window, computed afresh; its
     // "Adjust stage gains" opens the adjust dialog, whose OK redistributes the gains and
     // refreshes the gain window, the component values and the responses that show them.

@@ -179,19 +179,23 @@ void TfmUser::UpdateButtons() {
 }
 
 void TfmUser::UpdateResponse() {
-    Response.clear();
-    if (d_.StageCount < 1) return;
-    const FrequencyAxis axis = UsableFrequencyAxis(DefaultFrequencyAxis(d_));
-    ResponseAxis = axis;
-    const IdealFilter f = IdealFilterOf(d_, 0);
-    const long double G = d_.Spec.OverallGain;
+    Response = UserMagnitudeResponse(d_, ResponseAxis);
+}
+
+std::vector<TUserResponsePoint> UserMagnitudeResponse(const TDesign& d, FrequencyAxis& axis) {
+    std::vector<TUserResponsePoint> response;
+    if (d.StageCount < 1) return response;
+    axis = UsableFrequencyAxis(DefaultFrequencyAxis(d));
+    const IdealFilter f = IdealFilterOf(d, 0);
+    const long double G = d.Spec.OverallGain;
     for (int i = 0; i <= kResponseIntervals; ++i) {
         TUserResponsePoint p;
         p.X = AxisFrequency(axis, i);
         p.W = ToRadPerSecond(axis, p.X);
         p.GainDb = GainToDb(IdealMagnitude(f, G, p.W));
-        Response.push_back(p);
+        response.push_back(p);
     }
+    return response;
 }
 
 void PaintUserTemplate(DrawingSurface& s, const TUserTemplate& t) {
@@ -212,30 +216,33 @@ void PaintUserTemplate(DrawingSurface& s, const TUserTemplate& t) {
 }
 
 void TfmUser::Paint(DrawingSurface& surface) const {
+    PaintCurveGraph(surface, UserMagnitudeGraph(Response, ResponseAxis, d_.Opt.FreqUnitsHz != 0));
+}
+
+CurveGraph UserMagnitudeGraph(const std::vector<TUserResponsePoint>& response, const FrequencyAxis& axis,
+                              bool hz) {
     CurveGraph g;
     g.Title = "Magnitude response";
-    const bool hz = d_.Opt.FreqUnitsHz != 0;
     g.XCaption = hz ? "Log Frequency  (Hz)" : "Log Frequency  (rad/s)";
     g.YCaption = "Gain (dB)";
     g.Freq = FrequencyAxis{1, 1000, true, hz, 0};
     g.Value = NiceRange(-40, 0);
-    if (!Response.empty()) {
-        g.Freq = ResponseAxis;
-        g.XCaption =
-            std::string(ResponseAxis.Log ? "Log " : "") + "Frequency  (" + (hz ? "Hz" : "rad/s") + ")";
+    if (!response.empty()) {
+        g.Freq = axis;
+        g.XCaption = std::string(axis.Log ? "Log " : "") + "Frequency  (" + (hz ? "Hz" : "rad/s") + ")";
         // From 10 dB above the highest gain down 60 dB below it: deep notches run off the
         // bottom rather than squeezing the passband into a line.
         long double top = -400;
-        for (const TUserResponsePoint& p : Response)
+        for (const TUserResponsePoint& p : response)
             top = std::max(top, p.GainDb);
         const long double hi = std::ceil(top / 10) * 10 + 10;
         g.Value = NiceRange(hi - 70, hi);
         Curve c{"User defined", ApproximationColor(0), PenStyle::Solid, {}};
-        for (const TUserResponsePoint& p : Response)
+        for (const TUserResponsePoint& p : response)
             c.Points.push_back({p.X, p.GainDb});
         g.Curves.push_back(std::move(c));
     }
-    PaintCurveGraph(surface, g);
+    return g;
 }
 
 // A change of the sections: the later steps no longer describe the filter, so they are

@@ -22,6 +22,7 @@
 #include "stages/user_sections.h"
 #include "ui/dialogs.h"
 #include "ui/drawing_surface.h"
+#include "ui/graph_painter.h"
 #include "ui/tfm_par_ent.h"
 
 namespace velmora {
@@ -44,6 +45,14 @@ struct TUserResponsePoint {
     long double W = 0;      // rad/s
     long double GainDb = 0; // dB, -400 at the floor
 };
+
+// The magnitude response of the design's sections over the default axis of the design
+// (points 0..350, the axis in `axis`); empty without sections.
+std::vector<TUserResponsePoint> UserMagnitudeResponse(const TDesign& d, FrequencyAxis& axis);
+// The form's magnitude graph ("Magnitude response") of those points; an empty frame
+// without points. The report prints the same picture.
+CurveGraph UserMagnitudeGraph(const std::vector<TUserResponsePoint>& response, const FrequencyAxis& axis,
+                              bool hz);
 
 class TfmUser {
   public:
