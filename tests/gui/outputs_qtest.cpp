@@ -120,7 +120,7 @@ class OutputsTest : public QObject {
         w.show();
         DesignDefaultLowpass(w);
         w.PrintReportToFile = dir_.path() + "/printed.pdf";
-        w.Command("Print Report...")->trigger();
+        w.Command("Print Preview...")->trigger();
         if (qEnvironmentVariableIsSet("VELMORA_KEEP_DIR")) // to look at the printed pages
             QFile::copy(w.PrintReportToFile, qEnvironmentVariable("VELMORA_KEEP_DIR") + "/printed.pdf");
         const int pages = int(ReadAll(w.PrintReportToFile).count("/Type /Page\n"));
