@@ -15,7 +15,7 @@ export VELMORA_DATA_DIR="${VELMORA_DATA_DIR:-$root/data}"
 mkdir -p "$out"
 rm -f "$out"/*.png
 "$velmora" design --save "$work/lowpass.fl3" --report "$work/lowpass.pdf" >/dev/null
-"$velmora" design --type bandpass --f0 10k --bpb 1k --bsb 3k --order 20 \
+"$velmora" design --type bandpass --f0 10k --bpb 1k --bsb 3k --order 20 --tempco 50,-100 --temp-rise 40 \
     --save "$work/bandpass20.fl3" --report "$work/bandpass20.pdf" >/dev/null
 for name in lowpass bandpass20; do
     pdftoppm -r 50 -png "$work/$name.pdf" "$out/$name"

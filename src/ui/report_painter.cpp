@@ -534,6 +534,12 @@ void ToleranceSection(ReportFlow& f, const TDesign& d) {
     const std::vector<TemperatureEffectPoint> points = TemperatureEffectOver(d, axis);
     if (points.empty()) return;
     const long double rise = d.Components.TempRise;
+    // Without a temperature rise both curves are one; say so instead of drawing it.
+    if (rise <= 0) {
+        f.Paragraph("No temperature rise is set in the component characteristics, so the "
+                    "temperature effect is not drawn.");
+        return;
+    }
     f.Picture(f.ContentWidth(), 300, 300, [points, axis, rise](DrawingSurface& s) {
         PaintTemperatureEffectGraph(s, points, axis, rise);
     });
