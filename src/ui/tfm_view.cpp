@@ -46,8 +46,8 @@ std::string MarginText(long double db) {
     return buf;
 }
 
-// The envelope's shade: the curves' blue, faded, so the curves stay readable over it.
-constexpr Color kEnvelopeShade{204, 222, 240};
+// The envelope's shade: the curves' blue, lightened so the curves stay readable over it.
+constexpr Color kEnvelopeShade{150, 190, 230};
 
 // 10000 -> "10,000": run counts are read at a glance.
 std::string Grouped(long long n) {
