@@ -130,7 +130,7 @@ ViewWindow::ViewWindow(TfmView& model, Changed changed, QWidget* parent)
     ml->addWidget(McProgress, 3, 0, 1, 2);
     ml->addWidget(McStatus, 4, 0, 1, 2);
     McTimer = new QTimer(this);
-    McTimer->setInterval(50); // the bar moves smoothly; a poll costs two atomic reads
+    McTimer->setInterval(20); // the bar moves smoothly; a poll costs two atomic reads
     connect(MonteCarlo, &QPushButton::clicked, this, [this] {
         m_.Envelope.Runs = McRuns->value();
         m_.Envelope.Distribution = McDistribution->currentIndex() == 1 ? ToleranceDistribution::Uniform
