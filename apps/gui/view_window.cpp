@@ -12,6 +12,7 @@
 #include <QSpinBox>
 #include <QVBoxLayout>
 
+#include "app/parameters.h"
 #include "configure_axes.h"
 #include "windows.h"
 
@@ -21,6 +22,8 @@ ViewWindow::ViewWindow(TfmView& model, Changed changed, QWidget* parent)
     : StepWindow(parent), m_(model), changed_(std::move(changed)) {
     setObjectName("ViewWindow");
     closed = [this] {
+        m_.MonteCarloCancel(); // its worker ends before the window goes
+        McTimer->stop();
         m_.Visible = false;
         changed_();
     };
@@ -98,6 +101,62 @@ ViewWindow::ViewWindow(TfmView& model, Changed changed, QWidget* parent)
         changed_();
     });
 
+    // "Monte Carlo": run in the background; the window stays in use while it runs.
+    auto* monteCarlo = new QGroupBox("Monte Carlo");
+    auto* ml = new QGridLayout(monteCarlo);
+    const app::Parameter& runs = app::ParameterNamed("monte-carlo");
+    McRuns = new QSpinBox;
+    McRuns->setRange(static_cast<int>(runs.low), static_cast<int>(runs.high));
+    McRuns->setGroupSeparatorShown(true);
+    McRuns->setValue(m_.Envelope.Runs);
+    McRuns->setToolTip(QString::fromUtf8(runs.help.data(), static_cast<qsizetype>(runs.help.size())));
+    McDistribution = new QComboBox;
+    McDistribution->addItems({"Gaussian (3 sigma)", "Uniform"});
+    McDistribution->setToolTip("How each component is drawn within its tolerance");
+    MonteCarlo = new QPushButton("Monte Carlo");
+    MonteCarlo->setToolTip("Draw the band of the gain over many copies of the filter, each with its "
+                           "components drawn within their tolerances, and the share that meets the mask");
+    McCancel = new QPushButton("Cancel");
+    McProgress = new QProgressBar;
+    McProgress->setTextVisible(true);
+    McStatus = new QLabel;
+    McStatus->setObjectName("McStatus");
+    McStatus->setWordWrap(true);
+    ml->addWidget(new QLabel("Runs"), 0, 0);
+    ml->addWidget(McRuns, 0, 1);
+    ml->addWidget(McDistribution, 1, 0, 1, 2);
+    ml->addWidget(MonteCarlo, 2, 0);
+    ml->addWidget(McCancel, 2, 1);
+    ml->addWidget(McProgress, 3, 0, 1, 2);
+    ml->addWidget(McStatus, 4, 0, 1, 2);
+    McTimer = new QTimer(this);
+    McTimer->setInterval(20); // the bar moves smoothly; a poll costs two atomic reads
+    connect(MonteCarlo, &QPushButton::clicked, this, [this] {
+        m_.Envelope.Runs = McRuns->value();
+        m_.Envelope.Distribution = McDistribution->currentIndex() == 1 ? ToleranceDistribution::Uniform
+                                                                       : ToleranceDistribution::Gaussian;
+        m_.MonteCarloClick();
+        if (m_.MonteCarloRunning()) McTimer->start();
+        changed_();
+    });
+    connect(McCancel, &QPushButton::clicked, this, [this] {
+        m_.MonteCarloCancel();
+        McTimer->stop();
+        changed_();
+    });
+    connect(McTimer, &QTimer::timeout, this, [this] {
+        if (!m_.MonteCarloPoll()) {
+            if (!m_.MonteCarloRunning()) McTimer->stop(); // dropped by a change of the design
+            return;
+        }
+        if (m_.MonteCarloRunning()) {
+            SyncMonteCarlo(); // progress only: the curves are as they were
+            return;
+        }
+        McTimer->stop();
+        changed_(); // the envelope and the yield: the picture too
+    });
+
     PointCalc = new QGroupBox("Point calculator");
     auto* pl = new QGridLayout(PointCalc);
     PointCaption = new QLabel;
@@ -130,6 +189,7 @@ ViewWindow::ViewWindow(TfmView& model, Changed changed, QWidget* parent)
     side->addWidget(variants);
     side->addWidget(stages);
     side->addWidget(configure);
+    side->addWidget(monteCarlo);
     side->addWidget(PointCalc);
     side->addStretch(1);
     auto* left = new QVBoxLayout;
@@ -193,7 +253,21 @@ void ViewWindow::Sync() {
     for (int r = 0; r < CheckTable->rowCount(); ++r)
         height += CheckTable->rowHeight(r);
     CheckTable->setFixedHeight(height);
+    SyncMonteCarlo();
     Picture->update();
+}
+
+void ViewWindow::SyncMonteCarlo() {
+    const bool running = m_.MonteCarloRunning();
+    MonteCarlo->setEnabled(!running);
+    McCancel->setVisible(running);
+    McProgress->setVisible(running);
+    if (running) {
+        McProgress->setRange(0, std::max(m_.EnvelopeRuns, 1));
+        McProgress->setValue(m_.EnvelopeRunsDone);
+    }
+    McStatus->setText(QString::fromStdString(m_.EnvelopeText));
+    McStatus->setVisible(!m_.EnvelopeText.empty());
 }
 
 bool ViewWindow::ConfigureDialog(AxisConfiguration& c) {

@@ -8,12 +8,14 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QListWidget>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSpinBox>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTableWidget>
+#include <QTimer>
 #include <QWidget>
 #include <array>
 #include <functional>
@@ -166,6 +168,15 @@ class ViewWindow : public StepWindow {
     QSpinBox *FromStage = nullptr, *ToStage = nullptr;
     QPushButton *Zoom = nullptr, *Unzoom = nullptr, *Configure = nullptr;
     QPushButton* Simulate = nullptr; // the main window runs ngspice
+    // "Monte Carlo": the runs and the distribution, the button that starts the analysis in
+    // the background, its progress bar and Cancel while it runs, and the status (the
+    // progress, the yield, or why there is none). A timer polls the model while it runs.
+    QSpinBox* McRuns = nullptr;
+    QComboBox* McDistribution = nullptr;
+    QPushButton *MonteCarlo = nullptr, *McCancel = nullptr;
+    QProgressBar* McProgress = nullptr;
+    QLabel* McStatus = nullptr;
+    QTimer* McTimer = nullptr;
     QGroupBox* PointCalc = nullptr;
     QLabel* PointCaption = nullptr;
     QLineEdit* PointEntry = nullptr;
@@ -180,6 +191,7 @@ class ViewWindow : public StepWindow {
     TfmView& m_;
     Changed changed_;
     bool ConfigureDialog(AxisConfiguration& c);
+    void SyncMonteCarlo();
 };
 
 } // namespace velmora::gui

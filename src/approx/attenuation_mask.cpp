@@ -28,6 +28,29 @@ struct Worst {
     long double w = 0;
 };
 
+// The logarithmic grid over [lo, hi]. The grids of the last few bands are kept (per
+// thread): choosing standard values for the whole filter checks the same mask with
+// another set of components a few hundred times in a row, and the powers of the grid
+// took as long as the responses evaluated on it.
+std::vector<long double> LogGrid(long double lo, long double hi) {
+    struct Grid {
+        long double lo, hi;
+        std::vector<long double> x;
+    };
+    constexpr std::size_t kKept = 4; // a bandstop's two passbands and its stopband, and one more
+    thread_local std::vector<Grid> kept;
+    for (const Grid& g : kept)
+        if (g.lo == lo && g.hi == hi) return g.x;
+    const int n = std::max(8, static_cast<int>(std::ceil(kGridPerDecade * std::log10(hi / lo))));
+    std::vector<long double> x;
+    x.reserve(static_cast<std::size_t>(n) + 1);
+    for (int i = 0; i <= n; ++i)
+        x.push_back(i == n ? hi : lo * std::pow(hi / lo, static_cast<long double>(i) / n));
+    if (kept.size() == kKept) kept.erase(kept.begin());
+    kept.push_back({lo, hi, x});
+    return x;
+}
+
 // The largest of objective(w) over [lo, hi]: a logarithmic grid and the given feature
 // frequencies, then a golden-section search between the neighbours of every local
 // largest grid value that could be the worst.
@@ -38,11 +61,8 @@ std::optional<Worst> LargestOver(const FrequencyBand& band, const std::vector<lo
                                  long double limit) {
     const long double lo = band.Lo, hi = band.Hi;
     if (!(lo > 0.0L) || !(hi >= lo)) return std::nullopt;
-    const int n = std::max(8, static_cast<int>(std::ceil(kGridPerDecade * std::log10(hi / lo))));
-    std::vector<long double> x;
-    x.reserve(static_cast<std::size_t>(n) + 1 + features.size());
-    for (int i = 0; i <= n; ++i)
-        x.push_back(i == n ? hi : lo * std::pow(hi / lo, static_cast<long double>(i) / n));
+    std::vector<long double> x = LogGrid(lo, hi);
+    x.reserve(x.size() + features.size());
     for (long double f : features)
         if (f > lo && f < hi) x.push_back(f);
     std::sort(x.begin(), x.end());

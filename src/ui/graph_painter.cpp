@@ -509,16 +509,46 @@ void PaintResponseGraph(DrawingSurface& s, const TDesign& d, const GraphView& v)
     }
 }
 
+// A band shaded column by column: between two samples the bounds are interpolated
+// linearly in screen space over slices of at most two pixels, so the shade follows the
+// curves as closely as the polylines drawn over it.
+void ShadeBand(DrawingSurface& s, const PlotArea& a, const FrequencyAxis& freq, const AxisRange& range,
+               const CurveBand& b) {
+    s.SetBrush(b.Shade);
+    for (std::size_t k = 1; k < b.Points.size(); ++k) {
+        const CurveBand::Point &p = b.Points[k - 1], &q = b.Points[k];
+        const double x1 = XOfFrequency(freq, a, p.X), x2 = XOfFrequency(freq, a, q.X);
+        if (!(x2 > x1) || x2 < a.Left || x1 > a.Right) continue;
+        const double top1 = ClampY(YOfValue(range, a, p.Hi), a), top2 = ClampY(YOfValue(range, a, q.Hi), a);
+        const double bot1 = ClampY(YOfValue(range, a, p.Lo), a), bot2 = ClampY(YOfValue(range, a, q.Lo), a);
+        const int slices = std::max(1, static_cast<int>(std::ceil((x2 - x1) / 2.0)));
+        for (int i = 0; i < slices; ++i) {
+            const double t = (i + 0.5) / slices;
+            const double xa = x1 + (x2 - x1) * i / slices, xb = x1 + (x2 - x1) * (i + 1) / slices;
+            const double top = top1 + (top2 - top1) * t, bottom = bot1 + (bot2 - bot1) * t;
+            s.FillRect(xa, top, xb, std::max(bottom, top + 1.0));
+        }
+    }
+}
+
 void PaintCurveGraph(DrawingSurface& s, const CurveGraph& g) {
     s.SetBrush(colors::White);
     s.FillRect(0, 0, s.Width(), s.Height());
     const Layout l = LayoutOf(s);
     const PlotArea& a = l.Area;
     ShadeMask(s, a, g.Freq, g.Value, g.Mask);
+    std::vector<LegendEntry> legend;
+    if (!g.Bands.empty()) {
+        s.SetClip(a.Left, a.Top, a.Right, a.Bottom);
+        for (const CurveBand& b : g.Bands) {
+            ShadeBand(s, a, g.Freq, g.Value, b);
+            legend.push_back({b.Legend, b.Shade, PenStyle::Solid});
+        }
+        s.ClearClip();
+    }
     DrawAxes(s, l, FrequencyTicks(g.Freq, a), ValueTicks(g.Value, a), g.Grid);
     DrawMaskLimits(s, a, g.Freq, g.Value, g.Mask);
     s.SetClip(a.Left, a.Top, a.Right, a.Bottom);
-    std::vector<LegendEntry> legend;
     for (const Curve& c : g.Curves) {
         std::vector<PointD> pts;
         for (const CurvePoint& p : c.Points)

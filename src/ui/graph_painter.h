@@ -77,10 +77,22 @@ struct Curve {
     std::vector<CurvePoint> Points;
 };
 
+// A shaded band between two curves (a spread of responses), under the curves and the
+// grid, with its legend entry before the curves'.
+struct CurveBand {
+    struct Point {
+        long double X = 0, Lo = 0, Hi = 0; // frequency in the axis unit; values as a Curve's
+    };
+    std::string Legend;
+    Color Shade;
+    std::vector<Point> Points; // ascending X
+};
+
 struct CurveGraph {
     std::string Title, XCaption, YCaption;
     FrequencyAxis Freq;
     AxisRange Value;
+    std::vector<CurveBand> Bands;
     std::vector<Curve> Curves;    // in legend order
     std::vector<MaskRegion> Mask; // shaded under the grid, limit lines over it
     bool Grid = true;

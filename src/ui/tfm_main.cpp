@@ -21,6 +21,11 @@ TfmMain::TfmMain(TDesign& design, Dialogs& dialogs)
       View(design, dialogs), Characteristics(design, dialogs),
       Invent(ProgramInventory, InventoryFilePath(), dialogs), DbConvert(dialogs), Ascii(design, dialogs),
       Spice(design, dialogs), d_(design), dlg_(dialogs) {
+    // A Monte Carlo envelope describes the design it was computed from; any change of the
+    // design (not the analyses drawn from it) drops it, and stops one still running.
+    Changes.Subscribe([this](app::DesignPart part) {
+        if (part != app::DesignPart::Analyses) View.DesignChanged();
+    });
     // The specification hands over to the ideal responses, where the approximation is
     // chosen; leaving them pairs, cascades and distributes the gains (in one move when
     // both are automatic) or opens the interactive window of the step.

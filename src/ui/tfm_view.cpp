@@ -7,8 +7,10 @@
 
 #include "analysis/mask_check.h"
 #include "app/messages.h"
+#include "app/parameters.h"
 #include "model/number_text.h"
 #include "ui/graph_painter.h"
+#include "ui/monte_carlo_job.h"
 #include "ui/response_plots.h"
 #include "ui/tfm_pt_calc.h"
 
@@ -44,13 +46,29 @@ std::string MarginText(long double db) {
     return buf;
 }
 
+// The envelope's shade: the curves' blue, lightened so the curves stay readable over it.
+constexpr Color kEnvelopeShade{150, 190, 230};
+
+// 10000 -> "10,000": run counts are read at a glance.
+std::string Grouped(long long n) {
+    std::string digits = std::to_string(n < 0 ? -n : n), out;
+    for (std::size_t k = 0; k < digits.size(); ++k) {
+        if (k > 0 && (digits.size() - k) % 3 == 0) out += ',';
+        out += digits[k];
+    }
+    return n < 0 ? "-" + out : out;
+}
+
 } // namespace
 
 TfmView::TfmView(TDesign& design, Dialogs& dialogs)
     : PtCalc(design, dialogs, *this), d_(design), dlg_(dialogs) {}
 
+TfmView::~TfmView() = default;
+
 void TfmView::FormShow() {
     Visible = true;
+    DropEnvelope();
     Simulated.clear(); // simulated from the circuit shown before
     for (int v = 0; v < kFinalVariantCount; ++v) {
         VariantNames[static_cast<std::size_t>(v)] = FinalVariantName(v);
@@ -93,6 +111,7 @@ void TfmView::StagesChange(bool all, int from, int to) {
         dlg_.Beep();
         return;
     }
+    if (all != AllStages || (!all && (from != FromStage || to != ToStage))) DropEnvelope();
     AllStages = all;
     FromStage = from;
     ToStage = to;
@@ -100,6 +119,7 @@ void TfmView::StagesChange(bool all, int from, int to) {
 }
 
 void TfmView::Refresh() {
+    DropEnvelope();
     Recompute(History.Empty());
 }
 
@@ -111,6 +131,7 @@ void TfmView::FrequencyUnitChanged() {
     Axes.Freq.Min *= factor;
     Axes.Freq.Max *= factor;
     Axes.Freq.Hz = hz;
+    DropEnvelope();
     Axes.Freq.Decade = DefaultFrequencyAxis(d_).Decade;
     History.Clear();
     UnzoomBtnEnabled = false;
@@ -181,6 +202,114 @@ const AxisRange& TfmView::ValueAxis() const {
     default:
         return Axes.Delay;
     }
+}
+
+// ---- Monte Carlo envelope -------------------------------------------------------------
+
+void TfmView::MonteCarloClick() {
+    if (MonteCarloRunning()) return;
+    const app::Parameter& runs = app::ParameterNamed("monte-carlo");
+    if (!app::WithinRange(runs, Envelope.Runs)) {
+        dlg_.Beep();
+        dlg_.Message(MessageKind::Warning, app::OutOfRangeMessage(runs, Envelope.Runs < runs.low,
+                                                                  std::to_string(Envelope.Runs), "Runs"));
+        return;
+    }
+    if (d_.DesignLevel < LevelComponents || d_.StageCount < 1) {
+        EnvelopeStatus = EnvelopeState::NotAvailable;
+        EnvelopeText = "No Monte Carlo envelope: the filter has no calculated circuits yet.";
+        return;
+    }
+    // The band over the window's own column (what is drawn) together with the frequencies
+    // where the mask decides: with the column alone a copy that leaves the mask between two
+    // of its points, at a ripple trough or a stopband lobe, would be counted as meeting it.
+    std::vector<long double> w;
+    for (const auto& samples : Samples)
+        if (!samples.empty()) {
+            for (const FinalFrequencySample& p : samples)
+                w.push_back(p.W);
+            break;
+        }
+    if (w.empty())
+        for (const FinalFrequencySample& p :
+             FinalResponseSamples(d_, Axes.Freq, StandardCExactR, First(), Last()))
+            w.push_back(p.W);
+    if (AllStages)
+        for (const long double x : MaskFrequencies(d_))
+            w.push_back(x);
+    std::sort(w.begin(), w.end());
+    w.erase(std::unique(w.begin(), w.end()), w.end());
+
+    MonteCarloOptions o;
+    o.Runs = Envelope.Runs;
+    o.Seed = Envelope.Seed;
+    o.Distribution = Envelope.Distribution;
+    o.W = std::move(w);
+    o.First = First();
+    o.Last = Last();
+    job_ = std::make_unique<MonteCarloJob>(d_, std::move(o));
+    jobForAllStages_ = AllStages;
+    EnvelopeStatus = EnvelopeState::Running;
+    EnvelopeRunsDone = 0;
+    EnvelopeRuns = Envelope.Runs;
+    EnvelopeText = "Monte Carlo: 0 of " + Grouped(EnvelopeRuns) + " runs";
+}
+
+void TfmView::MonteCarloCancel() {
+    if (!job_) return;
+    const int done = job_->RunsDone();
+    job_.reset(); // cancels and waits for the worker
+    EnvelopeStatus = EnvelopeState::Cancelled;
+    EnvelopeText = "Monte Carlo cancelled after " + Grouped(done) + " of " + Grouped(EnvelopeRuns) + " runs" +
+                   (EnvelopeResult ? "; the envelope shown is the one before." : ".");
+}
+
+bool TfmView::MonteCarloPoll() {
+    if (!job_) return false;
+    if (!job_->Finished()) {
+        const int done = job_->RunsDone();
+        if (done == EnvelopeRunsDone) return false;
+        EnvelopeRunsDone = done;
+        EnvelopeText = "Monte Carlo: " + Grouped(done) + " of " + Grouped(EnvelopeRuns) + " runs";
+        return true;
+    }
+    std::optional<MonteCarloResult> r = job_->Take();
+    job_.reset();
+    if (!r) {
+        EnvelopeStatus = EnvelopeState::NotAvailable;
+        EnvelopeText = "No Monte Carlo envelope: a stage shown has no circuit with valid components.";
+        return true;
+    }
+    EnvelopeStatus = EnvelopeState::Done;
+    EnvelopeRunsDone = EnvelopeRuns;
+    // The mask states what the whole filter must do; a part of the cascade is not judged.
+    EnvelopeHasYield = r->Yield.has_value() && jobForAllStages_;
+    if (EnvelopeHasYield) {
+        char pct[32];
+        std::snprintf(pct, sizeof pct, "%.1f", static_cast<double>(*r->Yield * 100));
+        EnvelopeText = "Yield: " + std::string(pct) + " % of " + Grouped(r->Runs) + " runs meet the mask";
+    } else if (d_.Spec.FilterType == UserDefined) {
+        EnvelopeText =
+            "Envelope of " + Grouped(r->Runs) + " runs; no yield: a user-defined filter has no mask";
+    } else {
+        EnvelopeText = "Envelope of " + Grouped(r->Runs) + " runs of stages " + std::to_string(First()) +
+                       " to " + std::to_string(Last()) + "; no yield: the mask applies to the whole filter";
+    }
+    EnvelopeResult = std::move(r);
+    return true;
+}
+
+void TfmView::DesignChanged() {
+    DropEnvelope();
+}
+
+void TfmView::DropEnvelope() {
+    job_.reset();
+    EnvelopeResult.reset();
+    EnvelopeHasYield = false;
+    EnvelopeStatus = EnvelopeState::Idle;
+    EnvelopeRunsDone = EnvelopeRuns = 0;
+    EnvelopeText.clear();
 }
 
 // ---- Configure Graphs ---------------------------------------------------------------
@@ -353,7 +482,21 @@ void TfmView::Paint(DrawingSurface& surface) const {
                                                  : (radians ? p.PhaseDeg / kDegreesPerRadian : p.PhaseDeg)});
         g.Curves.push_back(std::move(c));
     }
-    if (TabIndex == GainTab) g.Mask = GainMask(d_, Axes.Freq, Axes.GainInDb);
+    if (TabIndex == GainTab) {
+        g.Mask = GainMask(d_, Axes.Freq, Axes.GainInDb);
+        if (EnvelopeResult) {
+            CurveBand b{
+                "Monte Carlo envelope (" + Grouped(EnvelopeResult->Runs) + " runs)", kEnvelopeShade, {}};
+            for (const MonteCarloPoint& p : EnvelopeResult->Band) {
+                const long double x = Axes.Freq.Hz ? p.FHz : p.W;
+                if (Axes.GainInDb)
+                    b.Points.push_back({x, p.Min, p.Max});
+                else
+                    b.Points.push_back({x, std::pow(10.0L, p.Min / 20), std::pow(10.0L, p.Max / 20)});
+            }
+            g.Bands.push_back(std::move(b));
+        }
+    }
     PaintCurveGraph(surface, g);
 }
 

@@ -6,12 +6,14 @@
 #pragma once
 
 #include <array>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "analysis/final_response.h"
 #include "analysis/graph_axes.h"
+#include "analysis/monte_carlo.h"
 #include "model/design.h"
 #include "ui/dialogs.h"
 #include "ui/drawing_surface.h"
@@ -20,6 +22,7 @@
 namespace velmora {
 
 class TfmView;
+class MonteCarloJob;
 
 class TfmFPtCalc {
   public:
@@ -49,6 +52,7 @@ class TfmFPtCalc {
 class TfmView {
   public:
     TfmView(TDesign& design, Dialogs& dialogs);
+    ~TfmView(); // cancels a running Monte Carlo analysis and waits for its worker
     TfmView(const TfmView&) = delete;
     TfmView& operator=(const TfmView&) = delete;
 
@@ -128,10 +132,47 @@ class TfmView {
     int First() const { return AllStages ? 1 : FromStage; }
     int Last() const { return AllStages ? d_.StageCount : ToStage; }
 
+    // The Monte Carlo envelope on the gain tab: the band between the lowest and the
+    // highest gain of many copies of the filter shown, each with its components drawn
+    // within their tolerances, and the share of copies that meet the mask. It runs in the
+    // background on a copy of the design; the window polls MonteCarloPoll() and stays
+    // usable. A change of the design, of the stage range or of the frequency unit cancels
+    // a running analysis and drops a finished envelope: an envelope always belongs to the
+    // circuits drawn beside it.
+    enum class EnvelopeState { Idle, Running, Done, Cancelled, NotAvailable };
+    struct EnvelopeRequest {
+        int Runs = 10000; // within the "monte-carlo" parameter's range
+        ToleranceDistribution Distribution = ToleranceDistribution::Gaussian;
+        std::uint64_t Seed = MonteCarloOptions{}.Seed;
+    };
+    EnvelopeRequest Envelope;
+    EnvelopeState EnvelopeStatus = EnvelopeState::Idle;
+    int EnvelopeRunsDone = 0, EnvelopeRuns = 0; // progress while running
+    std::string EnvelopeText;                   // the status line: progress, yield or why not
+    // The last finished envelope (its band over the window's column and the mask
+    // frequencies, and its yield when the whole filter with a mask was analysed).
+    std::optional<MonteCarloResult> EnvelopeResult;
+    bool EnvelopeHasYield = false;
+
+    // "Monte Carlo": starts the analysis (nothing happens while one runs). Runs out of
+    // the parameter's range are refused with its message.
+    void MonteCarloClick();
+    void MonteCarloCancel();
+    // Takes the progress, and the result once the worker has finished; true when the
+    // window has something new to show.
+    bool MonteCarloPoll();
+    bool MonteCarloRunning() const { return EnvelopeStatus == EnvelopeState::Running; }
+    // The design changed under the window: a running analysis is cancelled and the
+    // envelope dropped.
+    void DesignChanged();
+
   private:
     TDesign& d_;
     Dialogs& dlg_;
+    std::unique_ptr<MonteCarloJob> job_;
+    bool jobForAllStages_ = true;
 
+    void DropEnvelope();
     void Recompute(bool rangeGain);
     void RunCheck();
 };
