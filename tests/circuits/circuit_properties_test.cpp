@@ -186,8 +186,7 @@ TEST(CircuitProperties, DesignRealisesTheTargetOrReportsNotRealisable) {
                             ASSERT_EQ(c.NotRealisable, ok ? 0 : 1);
                             if (!ok) {
                                 // A failed design leaves every value as it was.
-                                for (int n = 1; n <= kComponentSlots; ++n)
-                                    EXPECT_EQ(c.Components[n].Value, before.Components[n].Value);
+                                ExpectSameValues(c, before);
                                 EXPECT_EQ(c.ActualGain, before.ActualGain);
                                 EXPECT_EQ(c.ResistorCount, before.ResistorCount);
                                 continue;
@@ -254,8 +253,7 @@ TEST(CircuitProperties, UnbuildableTargetsAreReportedWithoutValues) {
         const TStageCircuit before = d->Circuits[1];
         EXPECT_FALSE(RoutinesOf(b.key).design(*d, 1));
         EXPECT_EQ(d->Circuits[1].NotRealisable, 1);
-        for (int n = 1; n <= kComponentSlots; ++n)
-            EXPECT_EQ(d->Circuits[1].Components[n].Value, before.Components[n].Value) << n;
+        ExpectSameValues(d->Circuits[1], before);
     }
 }
 

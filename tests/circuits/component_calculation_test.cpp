@@ -15,7 +15,6 @@ namespace velmora {
 namespace {
 
 using test::kTwoPi;
-
 using test::OneStage;
 
 TEST(LoadCatalogueRow, StartingCapacitorsByStageFrequencyAndRatio) {
@@ -44,8 +43,8 @@ TEST(LoadCatalogueRow, StartingCapacitorsByStageFrequencyAndRatio) {
         }
         // The starting set is stored and the flag has done its work.
         EXPECT_EQ(c.Initialise, 0);
-        EXPECT_EQ(static_cast<long double>(d.CapSets[1].Value[1]), static_cast<long double>(C(c, 1)));
-        EXPECT_EQ(static_cast<long double>(d.CapSetsWorking[1].Value[2]), static_cast<long double>(C(c, 2)));
+        EXPECT_EQ(d.CapSets[1].Value[1].value(), C(c, 1));
+        EXPECT_EQ(d.CapSetsWorking[1].Value[2].value(), C(c, 2));
     }
 }
 
@@ -55,7 +54,7 @@ TEST(LoadCatalogueRow, LaterLoadsKeepTheUsersCapacitors) {
     d.CapSets[1].Value[1] = 3.3e-9L; // the user's capacitor
     d.Circuits[1].UseC1EqC2 = 1;     // an option the user set (not offered for SLP01)
     ASSERT_TRUE(LoadCatalogueRow(d, 1));
-    EXPECT_EQ(static_cast<long double>(C(d.Circuits[1], 1)), static_cast<long double>(Real48(3.3e-9L)));
+    EXPECT_EQ(C(d.Circuits[1], 1).value(), Real48(3.3e-9L).value());
     EXPECT_EQ(d.Circuits[1].UseC1EqC2, 1);
     // Re-initialising stores the starting values again.
     d.Circuits[1].Initialise = 1;
@@ -112,9 +111,7 @@ TEST(CalculateComponents, FailureLeavesTheRecordAndMarksItNotRealisable) {
     const TStageCircuit before = d.Circuits[1];
     EXPECT_FALSE(CalculateComponents(d, 1));
     EXPECT_EQ(d.Circuits[1].NotRealisable, 1);
-    for (int n = 1; n <= kComponentSlots; ++n)
-        EXPECT_EQ(static_cast<long double>(d.Circuits[1].Components[n].Value),
-                  static_cast<long double>(before.Components[n].Value));
+    test::ExpectSameValues(d.Circuits[1], before);
     TDesign none;
     none.StageCount = 1;
     EXPECT_FALSE(CalculateComponents(none, 1));

@@ -63,9 +63,9 @@ TEST(GbwStep, NoBandwidthLeavesTheTargetsAndNeverDividesByZero) {
     d.Circuits[1].Predistort = 1;
     d.Circuits[1].GbwFactorWp = 3.0L;
     GbwStep(d, 1);
-    EXPECT_EQ(static_cast<long double>(d.Circuits[1].WpPrime), 1000.0L);
-    EXPECT_EQ(static_cast<long double>(d.Circuits[1].QpPrime), 2.0L);
-    EXPECT_EQ(static_cast<long double>(d.Circuits[1].GbwEffect), 0.0L);
+    EXPECT_EQ(d.Circuits[1].WpPrime.value(), 1000.0L);
+    EXPECT_EQ(d.Circuits[1].QpPrime.value(), 2.0L);
+    EXPECT_EQ(d.Circuits[1].GbwEffect.value(), 0.0L);
 }
 
 TEST(ScaleGainPair, FourHundredSeventyToTenKeepsItsRatio) {
@@ -88,8 +88,8 @@ TEST(ScaleGainPair, FourHundredSeventyToTenKeepsItsRatio) {
     c.GainPairIndex = 0;
     c.GainPairExponent = 2;
     ScaleGainPair(c, 4);
-    EXPECT_EQ(static_cast<long double>(R(c, 3)), 100.0e3L);
-    EXPECT_EQ(static_cast<long double>(R(c, 4)), 10.0e3L);
+    EXPECT_EQ(R(c, 3).value(), 100.0e3L);
+    EXPECT_EQ(R(c, 4).value(), 10.0e3L);
 }
 
 TEST(StepE12, StepsCrossDecades) {

@@ -125,8 +125,7 @@ TEST(StandardRStep, MessagesAndTolerances) {
         EXPECT_FALSE(r.ok);
         EXPECT_TRUE(r.noSeries);
         EXPECT_EQ(d.Components.StandardROn, 0);
-        EXPECT_EQ(static_cast<long double>(d.Circuits[1].Components[1].Value),
-                  static_cast<long double>(before.Circuits[1].Components[1].Value));
+        test::ExpectSameValues(d.Circuits[1], before.Circuits[1]);
     }
 }
 
@@ -149,11 +148,10 @@ TEST(StandardRStep, OnSavesExactValuesOffRestoresThem) {
         for (int n = 1; n <= d.Circuits[i].ResistorCount; ++n) {
             const TComponentItem& item = d.Circuits[i].Components[n];
             EXPECT_TRUE(FindInSeries(item.Value, Series::E24)) << "stage " << i << " R" << n;
-            EXPECT_EQ(static_cast<long double>(item.Exact),
-                      static_cast<long double>(before.Circuits[i].Components[n].Value));
+            EXPECT_EQ(item.Exact.value(), before.Circuits[i].Components[n].Value.value());
         }
-    EXPECT_EQ(static_cast<long double>(d.Circuits[1].Components[2].Adjusted), 4700.0L);
-    EXPECT_EQ(static_cast<long double>(d.Circuits[1].Components[1].Adjusted), 0.0L);
+    EXPECT_EQ(d.Circuits[1].Components[2].Adjusted.value(), 4700.0L);
+    EXPECT_EQ(d.Circuits[1].Components[1].Adjusted.value(), 0.0L);
     // The actual gain is what the standard resistors realise: R2/R1 for this circuit.
     EXPECT_NEAR(static_cast<double>(d.Circuits[1].ActualGain),
                 static_cast<double>(d.Circuits[1].Components[2].Value / d.Circuits[1].Components[1].Value),
@@ -166,9 +164,9 @@ TEST(StandardRStep, OnSavesExactValuesOffRestoresThem) {
     EXPECT_EQ(d.Components.StandardROn, 0);
     for (int i = 1; i <= 2; ++i)
         for (int n = 1; n <= d.Circuits[i].ResistorCount; ++n) {
-            EXPECT_EQ(static_cast<long double>(d.Circuits[i].Components[n].Value),
-                      static_cast<long double>(before.Circuits[i].Components[n].Value));
-            EXPECT_EQ(static_cast<long double>(d.Circuits[i].Components[n].Exact), 0.0L);
+            EXPECT_EQ(d.Circuits[i].Components[n].Value.value(),
+                      before.Circuits[i].Components[n].Value.value());
+            EXPECT_EQ(d.Circuits[i].Components[n].Exact.value(), 0.0L);
         }
     EXPECT_NEAR(static_cast<double>(d.Circuits[1].ActualGain),
                 static_cast<double>(before.Circuits[1].ActualGain), 1e-9);

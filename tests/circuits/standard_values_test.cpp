@@ -7,6 +7,8 @@
 #include <optional>
 #include <sstream>
 #include <string>
+#include <tuple>
+#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -39,13 +41,13 @@ std::vector<long double> seriesValues(Series s, int firstExponent, int lastExpon
 }
 
 TEST(Series, MantissasAreThePublishedTables) {
-    const auto e12 = parse(kPublishedE12), e24 = parse(kPublishedE24);
-    ASSERT_EQ(SeriesMantissas(Series::E12).size(), e12.size());
-    ASSERT_EQ(SeriesMantissas(Series::E24).size(), e24.size());
-    for (std::size_t i = 0; i < e12.size(); ++i)
-        EXPECT_EQ(SeriesMantissas(Series::E12)[i], std::lround(e12[i] * 100)) << i;
-    for (std::size_t i = 0; i < e24.size(); ++i)
-        EXPECT_EQ(SeriesMantissas(Series::E24)[i], std::lround(e24[i] * 100)) << i;
+    for (const auto& [series, table] :
+         {std::pair{Series::E12, kPublishedE12}, {Series::E24, kPublishedE24}}) {
+        const auto published = parse(table);
+        ASSERT_EQ(SeriesMantissas(series).size(), published.size());
+        for (std::size_t i = 0; i < published.size(); ++i)
+            EXPECT_EQ(SeriesMantissas(series)[i], std::lround(published[i] * 100)) << i;
+    }
     // E96 follows its construction rule without exception: 10^(i/96) to three digits.
     ASSERT_EQ(SeriesMantissas(Series::E96).size(), 96u);
     for (int i = 0; i < 96; ++i)
@@ -127,24 +129,26 @@ TEST(Neighbours, WorkedCases) {
         Series s;
         long double lower, upper, nearest;
     };
+    // Above the last 1 % mantissa the upper neighbour is the next decade's first (9.8K);
+    // midway between two 5 % values takes the lower (10.5K).
     const Case cases[] = {
-        // Above the last 1 % mantissa the upper neighbour is the next decade's first.
         {9.8e3L, Series::E96, 9.76e3L, 10.0e3L, 9.76e3L},
-        // Midway between two 5 % values takes the lower.
         {10.5e3L, Series::E24, 10.0e3L, 11.0e3L, 10.0e3L},
         {10.51e3L, Series::E24, 10.0e3L, 11.0e3L, 11.0e3L},
         {9.5e-1L, Series::E12, 8.2e-1L, 1.0L, 1.0L},
         {4.7L, Series::E24, 4.7L, 4.7L, 4.7L},
         {1.0e6L, Series::E12, 1.0e6L, 1.0e6L, 1.0e6L},
     };
+    const auto ratio = [](Series s, SeriesPosition p, long double v) {
+        return double(SeriesValue(s, p) / v);
+    };
     for (const Case& c : cases) {
+        SCOPED_TRACE(static_cast<double>(c.ohms));
         const auto nb = FindNeighbours(c.ohms, c.s);
         ASSERT_TRUE(nb);
-        EXPECT_NEAR(static_cast<double>(SeriesValue(c.s, nb->lower) / c.lower), 1.0, 1e-15);
-        EXPECT_NEAR(static_cast<double>(SeriesValue(c.s, nb->upper) / c.upper), 1.0, 1e-15);
-        EXPECT_NEAR(static_cast<double>(SeriesValue(c.s, *NearestInSeries(c.ohms, c.s)) / c.nearest), 1.0,
-                    1e-15)
-            << static_cast<double>(c.ohms);
+        EXPECT_NEAR(ratio(c.s, nb->lower, c.lower), 1.0, 1e-15);
+        EXPECT_NEAR(ratio(c.s, nb->upper, c.upper), 1.0, 1e-15);
+        EXPECT_NEAR(ratio(c.s, *NearestInSeries(c.ohms, c.s), c.nearest), 1.0, 1e-15);
     }
 }
 
@@ -186,9 +190,10 @@ TEST(CapacitorStep, EveryMantissaFindsItsPlaceAndStepsAcrossDecades) {
             ASSERT_TRUE(*same == *up || *same == *down);
     }
     // 820 pF steps up to 1 nF and 1 nF down to 820 pF.
-    EXPECT_NEAR(static_cast<double>(*StepCapacitor(CapStep::Up, 820e-12L) / 1e-9L), 1.0, 1e-15);
-    EXPECT_NEAR(static_cast<double>(*StepCapacitor(CapStep::Down, 1e-9L) / 820e-12L), 1.0, 1e-15);
-    EXPECT_NEAR(static_cast<double>(*StepCapacitor(CapStep::Same, 4.7e-9L) / 4.7e-9L), 1.0, 1e-15);
+    for (const auto& [step, from, to] : {std::tuple{CapStep::Up, 820e-12L, 1e-9L},
+                                         {CapStep::Down, 1e-9L, 820e-12L},
+                                         {CapStep::Same, 4.7e-9L, 4.7e-9L}})
+        EXPECT_NEAR(static_cast<double>(*StepCapacitor(step, from) / to), 1.0, 1e-15);
 }
 
 // Reads a value text back: digits then an optional unit.
@@ -213,36 +218,18 @@ TEST(ValueTexts, WorkedCases) {
         int n; // 0: display
         const char* text;
     };
+    // 12349.96 is rounded once from the value, not from its four-decimal text 12.3500; a
+    // carry out of the first digit adds a digit (999.96, 9.996K, 9999.96).
     const Case cases[] = {
-        {"R", 12345.0L, 0, "12.3K"},
-        // Rounded once from the value, not from its four-decimal text 12.3500.
-        {"R", 12349.96L, 0, "12.3K"},
-        {"R", 12350.0L, 0, "12.4K"},
-        {"R", 470.0L, 0, "470"},
-        {"R", 4.99e3L, 0, "4.99K"},
-        {"R", 1.5e6L, 0, "1.5M"},
-        {"R", 2.2e9L, 0, "2.2G"},
-        {"R", 0.0L, 0, "  N/A"},
-        {"R", -10.0L, 0, "  N/A"},
-        {"R", static_cast<long double>(INFINITY), 0, "  N/A"},
-        // A carry out of the first digit adds a digit.
-        {"R", 999.96L, 0, "1000"},
-        {"R", 9.996e3L, 0, "10.0K"},
-        {"R", 10123.4L, 5, "10.123K"},
-        {"R", 470.0L, 5, "470"},
-        {"R", 9000.0L, 4, "9K"},
-        {"R", 9999.96L, 5, "10.000K"},
-        {"R", 1.5e6L, 5, "1.5MEG"},
-        {"R", 4.75e6L, 5, "4.75MEG"},
-        {"R", 100.0e6L, 5, "100MEG"},
-        {"C", 4.7e-9L, 0, "4.7nF"},
-        {"C", 1.5e-10L, 0, "150pF"},
-        {"C", 2.2e-6L, 0, "2.2uF"},
-        {"C", 6.8e-3L, 0, "0.01"},
-        {"C", 1.5e-8L, 5, "15nF"},
-        {"C", 1.23456e-8L, 5, "12.346nF"},
-        {"C", 3.3e-9L, 3, "3.3nF"},
-        {"C", 1.59155e-9L, 3, "1.59nF"},
+        {"R", 12345.0L, 0, "12.3K"},       {"R", 12349.96L, 0, "12.3K"}, {"R", 12350.0L, 0, "12.4K"},
+        {"R", 470.0L, 0, "470"},           {"R", 4.99e3L, 0, "4.99K"},   {"R", 1.5e6L, 0, "1.5M"},
+        {"R", 2.2e9L, 0, "2.2G"},          {"R", 0.0L, 0, "  N/A"},      {"R", -10.0L, 0, "  N/A"},
+        {"R", INFINITY, 0, "  N/A"},       {"R", 999.96L, 0, "1000"},    {"R", 9.996e3L, 0, "10.0K"},
+        {"R", 10123.4L, 5, "10.123K"},     {"R", 470.0L, 5, "470"},      {"R", 9000.0L, 4, "9K"},
+        {"R", 9999.96L, 5, "10.000K"},     {"R", 1.5e6L, 5, "1.5MEG"},   {"R", 4.75e6L, 5, "4.75MEG"},
+        {"R", 100.0e6L, 5, "100MEG"},      {"C", 4.7e-9L, 0, "4.7nF"},   {"C", 1.5e-10L, 0, "150pF"},
+        {"C", 2.2e-6L, 0, "2.2uF"},        {"C", 6.8e-3L, 0, "0.01"},    {"C", 1.5e-8L, 5, "15nF"},
+        {"C", 1.23456e-8L, 5, "12.346nF"}, {"C", 3.3e-9L, 3, "3.3nF"},   {"C", 1.59155e-9L, 3, "1.59nF"},
     };
     for (const Case& c : cases) {
         const std::string kind = c.kind;
