@@ -18,11 +18,6 @@
 namespace velmora {
 namespace {
 
-TDesign& FreshDesign() {
-    static TDesign d; // large: keep it off the stack
-    return d;
-}
-
 // Filters of up to ten sections (order 20), where the phase runs through many turns.
 const test::Spec kSpecs[] = {
     {"lowpass order 20", Lowpass, 0.5L, 40, 1000, 0, 0, 20},
@@ -56,7 +51,7 @@ long double PhaseBySum(const IdealFilter& f, long double w) {
 TEST(ResponseColumns, PhaseStepAndImpulseAgreeWithPointByPointEvaluations) {
     for (const test::Spec& e : kSpecs) {
         SCOPED_TRACE(e.name);
-        TDesign& d = FreshDesign();
+        static TDesign d; // large: kept off the stack
         test::FillSpecification(d, e);
         ASSERT_TRUE(test::CalculateApproximations(d));
         // Five decades around the filter's frequencies: every section turns from 0 to

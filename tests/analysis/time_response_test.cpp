@@ -13,11 +13,6 @@ namespace {
 using test::HandFilter;
 using test::kTwoPi;
 
-TDesign& FreshDesign() {
-    static TDesign d;
-    return d;
-}
-
 HandFilter Named(const std::string& name) {
     for (const auto& f : test::HandBuiltFilters())
         if (f.name == name) return f;
@@ -27,7 +22,7 @@ HandFilter Named(const std::string& name) {
 // ---- Time axis ------------------------------------------------------------------------
 
 TEST(DefaultTimeAxis, WorkedExamples) {
-    TDesign& d = FreshDesign();
+    static TDesign d; // large: kept off the stack
     // Two pole pairs, the last with sigma = 1000/s: T = (199 - 38)/(12 * 1000) s =
     // 13.4 ms, a third of it 4.47 ms: 4.47 in units of 1e-3 s, so an axis of 5 by 0.5.
     // A lone real pole at 1000/s: 40/1000 s, a third is 13.3 ms = 1.33 x 1e-2 s.
@@ -69,7 +64,7 @@ TEST(TimeResponse, CoincidentPolesOfQHalf) {
     // The residues of the double pole are found by opening it by 1e-6, which costs
     // about 1e-12 of the response; 1e-9 is the tolerance.
     const HandFilter f = Named("critically damped lowpass (Q exactly 0.5)");
-    TDesign& d = FreshDesign();
+    static TDesign d; // large: kept off the stack
     test::Install(d, f);
     const ResidueSet r = Residues(IdealFilterOf(d, 0));
     ASSERT_TRUE(r.Valid);
@@ -89,7 +84,7 @@ TEST(TimeResponse, CoincidentPolesOfQHalf) {
 TEST(TimeResponse, AgreesWithSimulatedCascade) {
     for (const HandFilter& f : test::HandBuiltFilters()) {
         SCOPED_TRACE(f.name);
-        TDesign& d = FreshDesign();
+        static TDesign d; // large: kept off the stack
         test::Install(d, f);
         const TimeAxis axis = DefaultTimeAxis(d);
         ComputeIdealTimeResponses(d, axis);

@@ -342,7 +342,7 @@ TEST(ToleranceAnalysis, PassiveTemperatureChangeMatchesTheDriftedCircuits) {
     }
 }
 
-TEST(MonteCarlo, ReproducibleForASeedAndDifferentForAnother) {
+TEST(MonteCarlo, SeedsProgressToleranceDrawsAndTheSampleDeviation) {
     TDesign d;
     ASSERT_TRUE(Design(d, kDesigns[3]));
     MonteCarloOptions o;
@@ -373,15 +373,11 @@ TEST(MonteCarlo, ReproducibleForASeedAndDifferentForAnother) {
     };
     EXPECT_FALSE(RunMonteCarlo(d, o));
     EXPECT_EQ(calls, 38);
-}
 
-// Each tolerance draws its own components: capacitors alone at 5 % spread the gain, and
-// nothing spreads it when every tolerance is 0. The spread is the sample deviation (n - 1):
-// of two runs it is their difference over sqrt(2).
-TEST(MonteCarlo, EachToleranceDrawsItsOwnComponentsAndTheSpreadIsTheSampleDeviation) {
-    TDesign d;
-    ASSERT_TRUE(Design(d, kDesigns[3]));
-    MonteCarloOptions o;
+    // Each tolerance draws its own components: capacitors alone at 5 % spread the gain, and
+    // nothing spreads it when every tolerance is 0. The spread is the sample deviation (n - 1):
+    // of two runs it is their difference over sqrt(2).
+    o = MonteCarloOptions{};
     o.Runs = 50;
     d.Components.ResistorTolerance = 0.0L;
     d.Components.CapacitorTolerance = 5.0L;
