@@ -293,12 +293,10 @@ TEST(FinalResponseRounding, EqualsTheExtendedEvaluationAndTheExactResponseRounde
                                       f.GainVV == Rounded(r.GainVV) && f.PhaseLag == Rounded(r.PhaseLag) &&
                                       f.PhaseDeg == Rounded(r.PhaseDeg) && f.DelayS == Rounded(r.DelayS);
                     if (!same && mismatches++ < 3)
-                        ADD_FAILURE()
-                            << "point " << i << " w " << static_cast<double>(r.W) << ": gain "
-                            << static_cast<double>(f.GainDb) << " / " << static_cast<double>(r.GainDb)
-                            << " dB, phase " << static_cast<double>(f.PhaseLag) << " / "
-                            << static_cast<double>(r.PhaseLag) << ", delay " << static_cast<double>(f.DelayS)
-                            << " / " << static_cast<double>(r.DelayS);
+                        ADD_FAILURE() << "point " << i << " w " << double(r.W) << ": gain "
+                                      << double(f.GainDb) << " / " << double(r.GainDb) << " dB, phase "
+                                      << double(f.PhaseLag) << " / " << double(r.PhaseLag) << ", delay "
+                                      << double(f.DelayS) << " / " << double(r.DelayS);
                     const Reference q = QuadReference(d, variant, first, last, f.W);
                     const auto check = [&](const char* what, long double stored, long double v,
                                            long double err) {
@@ -308,9 +306,8 @@ TEST(FinalResponseRounding, EqualsTheExtendedEvaluationAndTheExactResponseRounde
                             return;
                         }
                         ++checked;
-                        EXPECT_EQ(stored, *want)
-                            << what << " at point " << i << " (w " << static_cast<double>(f.W)
-                            << "): reference " << static_cast<double>(v);
+                        EXPECT_EQ(stored, *want) << what << " at point " << i << " (w " << double(f.W)
+                                                 << "): reference " << double(v);
                     };
                     check("gain V/V", f.GainVV, q.vv, q.vvErr);
                     if (f.GainDb != kGainFloorDb && f.GainDb != kNotchDb)

@@ -240,7 +240,7 @@ TEST(IdealColumns, StoredGainDbRoundsAsTheExtendedLogarithm) {
     for (int k = 0; k < 200000; ++k) {
         const long double t =
             k % 2 ? std::pow(10.0L, exponent(rng)) : 1.0L + nearOne(rng) * std::pow(10.0L, -(k % 13));
-        ASSERT_EQ(Real48(StoredGainDb(t)).value(), Real48(GainToDb(t)).value()) << static_cast<double>(t);
+        ASSERT_EQ(Real48(StoredGainDb(t)).value(), Real48(GainToDb(t)).value()) << double(t);
     }
     EXPECT_EQ(StoredGainDb(1e-21L), kGainFloorDb);
     EXPECT_EQ(StoredGainDb(0.0L), kGainFloorDb);

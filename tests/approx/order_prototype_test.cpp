@@ -70,8 +70,8 @@ TEST(OrderEstimation, RoundingUpAndTheExactIntegerRule) {
     };
     for (const Case& c : cases) {
         const OrderChoice o = RoundOrderUp(c.x);
-        EXPECT_EQ(o.N, c.N) << "x = " << static_cast<double>(c.x);
-        EXPECT_EQ(o.roundedUp, c.roundedUp) << "x = " << static_cast<double>(c.x);
+        EXPECT_EQ(o.N, c.N) << "x = " << double(c.x);
+        EXPECT_EQ(o.roundedUp, c.roundedUp) << "x = " << double(c.x);
     }
     EXPECT_GT(RoundOrderUp(NAN).N, 20); // a non-finite estimate is simply too high
 }
@@ -194,7 +194,7 @@ TEST(Prototypes, BesselOrderSearchIsTheSmallestOrderThatMeetsAsb) {
             if (r.Order > 1) {
                 const int n = r.Order - 1;
                 EXPECT_LT(BesselAttenuationDb(*roots, n, BesselEdgeScale(*roots, n, 1.0L), s), asb)
-                    << "Asb " << static_cast<double>(asb) << " s " << static_cast<double>(s);
+                    << "Asb " << double(asb) << " s " << double(s);
             }
         }
     }

@@ -55,9 +55,8 @@ TEST(AllCapacitorsStandard, NeighboursNearestFirstAndThePolesKeptForEveryCircuit
         // Newton meets the kept parameters to about 1e-15; Real48 storage rounds at 1e-12.
         const auto p = test::RealisedOf(d), q = test::RealisedOf(*before);
         ASSERT_TRUE(p && q);
-        EXPECT_NEAR(static_cast<double>(p->wp / q->wp), 1.0, 1e-9);
-        EXPECT_NEAR(static_cast<double>(p->qp), static_cast<double>(q->qp),
-                    1e-9 * static_cast<double>(q->qp));
+        EXPECT_NEAR(double(p->wp / q->wp), 1.0, 1e-9);
+        EXPECT_NEAR(double(p->qp), double(q->qp), 1e-9 * double(q->qp));
         if (differs) {
             // Another neighbour only where the nearest values cannot be built.
             ++fallbacks;

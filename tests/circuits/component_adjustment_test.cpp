@@ -35,7 +35,7 @@ TEST(LuDecompose, SolvesKnownSystemsAndRefusesSingularOnes) {
         ASSERT_TRUE(f);
         const auto solved = LuSolve(*f, b);
         for (std::size_t i = 0; i < x.size(); ++i)
-            EXPECT_NEAR(static_cast<double>(solved[i]), static_cast<double>(x[i]), 1e-12);
+            EXPECT_NEAR(double(solved[i]), double(x[i]), 1e-12);
     }
     EXPECT_FALSE(LuDecompose({{1, 2}, {0, 0}}));                  // a row of zeros
     EXPECT_FALSE(LuDecompose({{1, 2}, {2, 4}}));                  // a zero pivot, no zero row
@@ -75,19 +75,19 @@ TEST(CapacitorAdjustment, RecalculatedStageRealisesItsTargets) {
         EXPECT_EQ(d.Circuits[1].CapsExact, 1);
         const StageParameters<long double> now = Realised(d);
         // 1e-9: the resistors are stored as Real48 (about 1e-12 relative each).
-        EXPECT_NEAR(static_cast<double>(now.wp / target.wp), 1.0, 1e-9);
+        EXPECT_NEAR(double(now.wp / target.wp), 1.0, 1e-9);
         if (!isFirstOrder(d.Stages[1].StageType)) {
-            EXPECT_NEAR(static_cast<double>(now.qp / target.qp), 1.0, 1e-9);
+            EXPECT_NEAR(double(now.qp / target.qp), 1.0, 1e-9);
         }
         if (plan->gain) {
-            EXPECT_NEAR(static_cast<double>(now.gain / target.gain), 1.0, 1e-9);
+            EXPECT_NEAR(double(now.gain / target.gain), 1.0, 1e-9);
         }
         if (plan->wz) {
-            EXPECT_NEAR(static_cast<double>(now.wz / target.wz), 1.0, 1e-9);
+            EXPECT_NEAR(double(now.wz / target.wz), 1.0, 1e-9);
         }
         // The reference values are the calculated ones, and the offset is measured from them.
         const TComponentItem& c1 = d.Circuits[1].Components[kResistorSlots + 1];
-        EXPECT_NEAR(static_cast<double>(c1.Offset / c1.Alternative), -0.05, 1e-9);
+        EXPECT_NEAR(double(c1.Offset / c1.Alternative), -0.05, 1e-9);
     });
     EXPECT_GT(adjusted, 100);
 }
@@ -147,14 +147,13 @@ TEST(CapacitorAdjustment, StepsAndResetReturnToTheCalculatedValues) {
     // The exact-C variant's reference is the calculated stage.
     const ComponentValues<long double> ref = ReferenceComponentValues(m, 1);
     for (int n = 1; n <= 3; ++n)
-        EXPECT_NEAR(static_cast<double>(ref.R[static_cast<std::size_t>(n)] / R(calculated.Circuits[1], n)),
-                    1.0, 1e-12);
+        EXPECT_NEAR(double(ref.R[static_cast<std::size_t>(n)] / R(calculated.Circuits[1], n)), 1.0, 1e-12);
     ResetStage(m, 1);
     EXPECT_EQ(m.Circuits[1].CapsExact, 0);
     for (int n = 1; n <= kComponentSlots; ++n)
-        EXPECT_NEAR(static_cast<double>(m.Circuits[1].Components[n].Value),
-                    static_cast<double>(calculated.Circuits[1].Components[n].Value),
-                    1e-12 * static_cast<double>(calculated.Circuits[1].Components[n].Value));
+        EXPECT_NEAR(double(m.Circuits[1].Components[n].Value),
+                    double(calculated.Circuits[1].Components[n].Value),
+                    1e-12 * double(calculated.Circuits[1].Components[n].Value));
 }
 
 TEST(CapacitorAdjustment, GainPairStepKeepsThePoles) {
@@ -166,8 +165,8 @@ TEST(CapacitorAdjustment, GainPairStepKeepsThePoles) {
     EXPECT_TRUE(FindInSeries(R(d.Circuits[1], 4), Series::E24));
     EXPECT_GT(static_cast<long double>(R(d.Circuits[1], 4)), r4);
     const StageParameters<long double> after = Realised(d);
-    EXPECT_NEAR(static_cast<double>(after.wp / before.wp), 1.0, 1e-9);
-    EXPECT_NEAR(static_cast<double>(after.qp / before.qp), 1.0, 1e-9);
+    EXPECT_NEAR(double(after.wp / before.wp), 1.0, 1e-9);
+    EXPECT_NEAR(double(after.qp / before.qp), 1.0, 1e-9);
     EXPECT_FALSE(r.gainReport.empty());
 }
 
@@ -184,7 +183,7 @@ TEST(ResistorEntry, MultipliersAndRefusals) {
         const auto v = ParseResistance(k.text);
         ASSERT_EQ(v.has_value(), k.ohms.has_value()) << k.text;
         if (v) {
-            EXPECT_NEAR(static_cast<double>(*v / *k.ohms), 1.0, 1e-15) << k.text;
+            EXPECT_NEAR(double(*v / *k.ohms), 1.0, 1e-15) << k.text;
         }
     }
     TDesign d = CalculatedStage("SLP03", kTwoPi * 1000.0L, 1.3L, 2.0L);

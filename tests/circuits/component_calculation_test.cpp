@@ -35,11 +35,11 @@ TEST(LoadCatalogueRow, StartingCapacitorsByStageFrequencyAndRatio) {
         TDesign d = OneStage(k.key, k.w);
         ASSERT_TRUE(LoadCatalogueRow(d, 1));
         const TStageCircuit& c = d.Circuits[1];
-        SCOPED_TRACE(std::string(k.key) + " at " + std::to_string(static_cast<double>(k.w)));
-        EXPECT_NEAR(static_cast<double>(C(c, 1) / k.c1), 1.0, 1e-11);
+        SCOPED_TRACE(std::string(k.key) + " at " + std::to_string(double(k.w)));
+        EXPECT_NEAR(double(C(c, 1) / k.c1), 1.0, 1e-11);
         if (k.c2 > 0) {
-            EXPECT_NEAR(static_cast<double>(C(c, 2) / k.c2), 1.0, 1e-11);
-            EXPECT_NEAR(static_cast<double>(c.CapRatio), static_cast<double>(k.c2 / k.c1), 1e-9);
+            EXPECT_NEAR(double(C(c, 2) / k.c2), 1.0, 1e-11);
+            EXPECT_NEAR(double(c.CapRatio), double(k.c2 / k.c1), 1e-9);
         }
         // The starting set is stored and the flag has done its work.
         EXPECT_EQ(c.Initialise, 0);
@@ -59,7 +59,7 @@ TEST(LoadCatalogueRow, LaterLoadsKeepTheUsersCapacitors) {
     // Re-initialising stores the starting values again.
     d.Circuits[1].Initialise = 1;
     ASSERT_TRUE(LoadCatalogueRow(d, 1));
-    EXPECT_NEAR(static_cast<double>(C(d.Circuits[1], 1)), 10.0e-9, 1e-20);
+    EXPECT_NEAR(double(C(d.Circuits[1], 1)), 10.0e-9, 1e-20);
     EXPECT_EQ(d.Circuits[1].UseC1EqC2, 0);
 }
 
@@ -80,7 +80,7 @@ TEST(DefaultOpAmpGbw, TwentyTimesTheStageFrequencyRoundedDownAtLeastOneMegahertz
         s.StageType = k.firstOrder ? stFLP : stSLP;
         s.Wp = k.firstOrder ? 0.0L : kTwoPi * k.fHz;
         s.Sigma = k.firstOrder ? kTwoPi * k.fHz : 0.0L;
-        EXPECT_EQ(DefaultOpAmpGbw(s), k.gbw) << static_cast<double>(k.fHz);
+        EXPECT_EQ(DefaultOpAmpGbw(s), k.gbw) << double(k.fHz);
     }
 }
 
@@ -90,17 +90,17 @@ TEST(CalculateComponents, FirstOrderGainPairAndTheExactValueMark) {
     TDesign d = OneStage("FLP02", 1.0e4L, 0.0L, 2.0L);
     ASSERT_TRUE(LoadAndCalculate(d, 1));
     const TStageCircuit& c = d.Circuits[1];
-    EXPECT_NEAR(static_cast<double>(R(c, 3)), 10002.0, 1e-6);
-    EXPECT_NEAR(static_cast<double>(R(c, 2)), 10002.0, 1e-6);
-    EXPECT_NEAR(static_cast<double>(c.ActualGain), 2.0, 1e-12);
+    EXPECT_NEAR(double(R(c, 3)), 10002.0, 1e-6);
+    EXPECT_NEAR(double(R(c, 2)), 10002.0, 1e-6);
+    EXPECT_NEAR(double(c.ActualGain), 2.0, 1e-12);
 
     TDesign one = OneStage("FLP02", 1.0e4L, 0.0L, 1.0L);
     ASSERT_TRUE(LoadAndCalculate(one, 1));
-    EXPECT_NEAR(static_cast<double>(one.Circuits[1].ActualGain), 1.1, 1e-12);
+    EXPECT_NEAR(double(one.Circuits[1].ActualGain), 1.1, 1e-12);
     EXPECT_EQ(one.Circuits[1].GainFixed, 1);
     // The circuits' gain realiser reports what the circuit reaches.
-    EXPECT_NEAR(static_cast<double>(CircuitGainRealiser().Realise(one, 1, 1.0L)), 1.1, 1e-12);
-    EXPECT_NEAR(static_cast<double>(CircuitGainRealiser().Realise(one, 1, 3.0L)), 3.0, 1e-12);
+    EXPECT_NEAR(double(CircuitGainRealiser().Realise(one, 1, 1.0L)), 1.1, 1e-12);
+    EXPECT_NEAR(double(CircuitGainRealiser().Realise(one, 1, 3.0L)), 3.0, 1e-12);
 }
 
 TEST(CalculateComponents, FailureLeavesTheRecordAndMarksItNotRealisable) {

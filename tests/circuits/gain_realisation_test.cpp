@@ -145,7 +145,7 @@ TEST(GainRealisation, EveryStageRealisesTheGainItReports) {
                                               d.Stages[i].StageType);
             ASSERT_TRUE(p.has_value());
             const long double actual = d.Circuits[i].ActualGain;
-            EXPECT_NEAR(static_cast<double>(std::fabs(p->gain) / actual), 1.0, 1e-9)
+            EXPECT_NEAR(double(std::fabs(p->gain) / actual), 1.0, 1e-9)
                 << stagetest::Describe(c.spec) << " stage " << i;
             ++checked;
         }

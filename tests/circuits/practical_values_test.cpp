@@ -30,11 +30,10 @@ TEST(PracticalValues, AChosenStartCapacitorKeepsTheStage) {
             TDesign t = d;
             ASSERT_TRUE(StartStageFrom(t, 1, start));
             const TStageCircuit& c = t.Circuits[1];
-            EXPECT_NEAR(static_cast<double>(C(c, 1) / start), 1.0, 1e-12);
-            EXPECT_NEAR(static_cast<double>(t.CapSets[1].Value[1] / start), 1.0, 1e-12);
+            EXPECT_NEAR(double(C(c, 1) / start), 1.0, 1e-12);
+            EXPECT_NEAR(double(t.CapSets[1].Value[1] / start), 1.0, 1e-12);
             for (int n = 2; n <= c.CapacitorCount; ++n)
-                EXPECT_NEAR(static_cast<double>(C(c, n) / C(d.Circuits[1], n) / (start / c1)), 1.0, 1e-9)
-                    << "C" << n;
+                EXPECT_NEAR(double(C(c, n) / C(d.Circuits[1], n) / (start / c1)), 1.0, 1e-9) << "C" << n;
             const auto after = test::RealisedOf(t);
             ASSERT_TRUE(after);
             test::ExpectSameParameters(*after, *before, 1e-9L); // Real48 values: ~1e-12 relative each
@@ -59,7 +58,7 @@ TEST(PracticalValues, WarningsStartExactlyAtTheBounds) {
     TDesign base = CalculatedStage("SLP01", kTwoPi * 1000.0L, 0.7071L, 1.0L);
     ASSERT_TRUE(ImpracticalValues(base).empty());
     for (const Case& k : cases) {
-        SCOPED_TRACE(static_cast<double>(k.value));
+        SCOPED_TRACE(double(k.value));
         TDesign d = base;
         if (k.resistor)
             R(d.Circuits[1], 2) = k.value;
@@ -87,7 +86,7 @@ TEST(PracticalValues, AutomaticStartMovesOnlyImpracticalStages) {
         bool moves, practical;
     };
     for (const Case k : {Case{1000.0L, false, true}, Case{2.0L, true, true}, Case{0.001L, true, false}}) {
-        SCOPED_TRACE(static_cast<double>(k.hz));
+        SCOPED_TRACE(double(k.hz));
         TDesign d = CalculatedStage("SLP01", kTwoPi * k.hz, 2.0L, 1.0L);
         const TDesign before = d;
         EXPECT_EQ(PreferPracticalStart(d, 1), k.moves);

@@ -81,7 +81,7 @@ TEST(EvaluateCandidates, EveryCandidateOnItsOwnScratchCopy) {
     EXPECT_EQ(set.Candidates[4].CapacitorSpread, 10) << "SLP04 keeps its 10x start";
     for (std::size_t k = 1; k <= 6; ++k) {
         EXPECT_EQ(set.Candidates[k].NotRealisable, 0) << k;
-        EXPECT_NEAR(static_cast<double>(set.Candidates[k].DesiredGain), 1.0, 1e-12) << k;
+        EXPECT_NEAR(double(set.Candidates[k].DesiredGain), 1.0, 1e-12) << k;
     }
     EXPECT_EQ(d.CapSets[1].Value[1].value(), before.CapSets[1].Value[1].value());
     EXPECT_EQ(d.CapSets[1].Value[2].value(), before.CapSets[1].Value[2].value());

@@ -73,9 +73,9 @@ TEST(StandardResistor, ValuesOfOtherSeriesAndOddValuesAreNot) {
         {0.0L, false, false, false},
     };
     for (const Case& c : cases) {
-        EXPECT_EQ(FindStandardResistor(c.ohms, 1).has_value(), c.e96) << static_cast<double>(c.ohms);
-        EXPECT_EQ(FindStandardResistor(c.ohms, 5).has_value(), c.e24) << static_cast<double>(c.ohms);
-        EXPECT_EQ(FindStandardResistor(c.ohms, 10).has_value(), c.e12) << static_cast<double>(c.ohms);
+        EXPECT_EQ(FindStandardResistor(c.ohms, 1).has_value(), c.e96) << double(c.ohms);
+        EXPECT_EQ(FindStandardResistor(c.ohms, 5).has_value(), c.e24) << double(c.ohms);
+        EXPECT_EQ(FindStandardResistor(c.ohms, 10).has_value(), c.e12) << double(c.ohms);
         EXPECT_FALSE(FindStandardResistor(c.ohms, 2)) << "no series for 2 %";
     }
     // A value reached by repeated x10 or /10 steps (each step rounds) is still found.
@@ -88,13 +88,13 @@ TEST(StandardResistor, ValuesOfOtherSeriesAndOddValuesAreNot) {
     // The mark that keeps a computed value from showing as standard (a factor 1.0002)
     // is far outside the match tolerance for every series value.
     for (long double ohms : seriesValues(Series::E96, -2, 4))
-        EXPECT_FALSE(FindStandardResistor(ohms * 1.0002L, 1)) << static_cast<double>(ohms);
+        EXPECT_FALSE(FindStandardResistor(ohms * 1.0002L, 1)) << double(ohms);
 }
 
 TEST(Normalise, ValuesThatAreNotPositiveHaveNoMantissa) {
     for (long double v : {0.0L, -0.0L, -4.7L, static_cast<long double>(NAN),
                           static_cast<long double>(INFINITY), -static_cast<long double>(INFINITY)}) {
-        EXPECT_FALSE(Normalise(v)) << static_cast<double>(v);
+        EXPECT_FALSE(Normalise(v)) << double(v);
         EXPECT_FALSE(FindInSeries(v, Series::E24));
         EXPECT_FALSE(FindNeighbours(v, Series::E24));
         EXPECT_FALSE(NearestInSeries(v, Series::E24));
@@ -116,8 +116,8 @@ TEST(Neighbours, AdjacentSeriesValuesAroundTheValueAcrossDecades) {
                 if (x >= v * (1 - 1e-9L)) above = std::min(above, x);
             }
             const long double lower = SeriesValue(s, nb->lower), upper = SeriesValue(s, nb->upper);
-            EXPECT_NEAR(static_cast<double>(lower / below), 1.0, 1e-12) << static_cast<double>(v);
-            EXPECT_NEAR(static_cast<double>(upper / above), 1.0, 1e-12) << static_cast<double>(v);
+            EXPECT_NEAR(double(lower / below), 1.0, 1e-12) << double(v);
+            EXPECT_NEAR(double(upper / above), 1.0, 1e-12) << double(v);
             EXPECT_EQ(nb->standard, below == above);
         }
     }
@@ -143,7 +143,7 @@ TEST(Neighbours, WorkedCases) {
         return double(SeriesValue(s, p) / v);
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(static_cast<double>(c.ohms));
+        SCOPED_TRACE(double(c.ohms));
         const auto nb = FindNeighbours(c.ohms, c.s);
         ASSERT_TRUE(nb);
         EXPECT_NEAR(ratio(c.s, nb->lower, c.lower), 1.0, 1e-15);
@@ -181,11 +181,11 @@ TEST(CapacitorStep, EveryMantissaFindsItsPlaceAndStepsAcrossDecades) {
             if (x > c * (1 + 1e-9L)) above = std::min(above, x);
             if (x < c * (1 - 1e-9L)) below = std::max(below, x);
         }
-        ASSERT_NEAR(static_cast<double>(*up / above), 1.0, 1e-12) << hundredths;
-        ASSERT_NEAR(static_cast<double>(*down / below), 1.0, 1e-12) << hundredths;
+        ASSERT_NEAR(double(*up / above), 1.0, 1e-12) << hundredths;
+        ASSERT_NEAR(double(*down / below), 1.0, 1e-12) << hundredths;
         const bool listed = FindStandardCapacitor(c).has_value();
         if (listed)
-            ASSERT_NEAR(static_cast<double>(*same / c), 1.0, 1e-12);
+            ASSERT_NEAR(double(*same / c), 1.0, 1e-12);
         else
             ASSERT_TRUE(*same == *up || *same == *down);
     }
@@ -193,7 +193,7 @@ TEST(CapacitorStep, EveryMantissaFindsItsPlaceAndStepsAcrossDecades) {
     for (const auto& [step, from, to] : {std::tuple{CapStep::Up, 820e-12L, 1e-9L},
                                          {CapStep::Down, 1e-9L, 820e-12L},
                                          {CapStep::Same, 4.7e-9L, 4.7e-9L}})
-        EXPECT_NEAR(static_cast<double>(*StepCapacitor(step, from) / to), 1.0, 1e-15);
+        EXPECT_NEAR(double(*StepCapacitor(step, from) / to), 1.0, 1e-15);
 }
 
 // Reads a value text back: digits then an optional unit.
@@ -236,7 +236,7 @@ TEST(ValueTexts, WorkedCases) {
         const std::string text =
             kind == "R" ? (c.n ? NetlistResistanceText(c.value, c.n) : ResistanceDisplayText(c.value))
                         : (c.n ? NetlistCapacitanceText(c.value, c.n) : CapacitanceDisplayText(c.value));
-        EXPECT_EQ(text, c.text) << kind << " " << static_cast<double>(c.value) << " n=" << c.n;
+        EXPECT_EQ(text, c.text) << kind << " " << double(c.value) << " n=" << c.n;
     }
 }
 
@@ -244,26 +244,26 @@ TEST(ValueTexts, EverySeriesValueReadsBackExactlyAndFitsItsWidth) {
     for (long double ohms : seriesValues(Series::E96, -2, 6)) {
         for (int n : {4, 5}) {
             const std::string text = NetlistResistanceText(ohms, n);
-            EXPECT_NEAR(static_cast<double>(readBack(text) / ohms), 1.0, 1e-12) << text;
+            EXPECT_NEAR(double(readBack(text) / ohms), 1.0, 1e-12) << text;
         }
         const std::string shown = ResistanceDisplayText(ohms);
-        EXPECT_NEAR(static_cast<double>(readBack(shown) / ohms), 1.0, 1e-12) << shown;
+        EXPECT_NEAR(double(readBack(shown) / ohms), 1.0, 1e-12) << shown;
     }
     for (long double farads : seriesValues(Series::E12, -14, -8)) {
         const std::string text = CapacitanceDisplayText(farads);
-        EXPECT_NEAR(static_cast<double>(readBack(text) / farads), 1.0, 1e-12) << text;
-        EXPECT_NEAR(static_cast<double>(readBack(NetlistCapacitanceText(farads, 3)) / farads), 1.0, 1e-12);
+        EXPECT_NEAR(double(readBack(text) / farads), 1.0, 1e-12) << text;
+        EXPECT_NEAR(double(readBack(NetlistCapacitanceText(farads, 3)) / farads), 1.0, 1e-12);
     }
     // Any value: the digits stay within the width (before the unit) unless a carry
     // added one, and the text is within half a unit of its last digit of the value.
     for (long double v = 1.0L; v < 999.0L; v *= 1.000731L)
         for (int width : {4, 5, 6}) {
             const std::string digits = ValueDigits(v, width);
-            EXPECT_LE(digits.size(), static_cast<std::size_t>(width)) << static_cast<double>(v);
+            EXPECT_LE(digits.size(), static_cast<std::size_t>(width)) << double(v);
             const auto point = digits.find('.');
             const int decimals = point == std::string::npos ? 0 : static_cast<int>(digits.size() - point - 1);
             EXPECT_LE(std::fabs(std::stold(digits) - v), 0.5L * std::pow(10.0L, -decimals) * (1 + 1e-9L))
-                << digits << " for " << static_cast<double>(v);
+                << digits << " for " << double(v);
         }
 }
 

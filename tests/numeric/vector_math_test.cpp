@@ -16,11 +16,11 @@ namespace {
 
 // |r - exact| in units of the last place of the double nearest the exact value.
 double UlpError(double r, long double exact) {
-    const double e = static_cast<double>(exact);
+    const double e = double(exact);
     if (e == 0.0) return r == 0.0 ? 0.0 : INFINITY;
     int ex = 0;
     std::frexp(e, &ex);
-    return static_cast<double>(std::fabs(static_cast<long double>(r) - exact) / std::ldexp(1.0L, ex - 53));
+    return double(std::fabs(static_cast<long double>(r) - exact) / std::ldexp(1.0L, ex - 53));
 }
 
 // Every result of the column function `batch` over x within kBatchUlps of the extended
@@ -99,7 +99,7 @@ TEST(VectorMath, ExponentialWithinItsBoundEverywhere) {
     for (const double span :
          {0.0023025850929940457, 2.302585092994046, 4.605170185988092, 13.815510557964274, 31.07})
         for (int i = 0; i <= 350; ++i)
-            x.push_back(span * (static_cast<double>(i) / 350));
+            x.push_back(span * (double(i) / 350));
     ExpectWithinBound("exp", x, BatchExp, [](long double v) { return std::exp(v); });
     double zero = 0.0, r = 5.0;
     BatchExp(&zero, &r, 1);

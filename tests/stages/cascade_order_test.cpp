@@ -195,7 +195,7 @@ TEST(CascadeOrder, ScreenedComparisonsAreCertainOnlyWhereTheyHold) {
     const long double offsets[] = {0.0L, 1e-19L, 1e-17L, 3e-16L, 2e-15L, 1e-14L, 1e-12L, 1e-9L, 1e-5L, 0.01L};
     constexpr long double u = 0x1p-53L;
     const auto screened = [&](long double x, int units) {
-        return BoundedFlatness{static_cast<long double>(static_cast<double>(x * (1.0L + units * u))), false};
+        return BoundedFlatness{static_cast<long double>(double(x * (1.0L + units * u))), false};
     };
     int certain = 0, cases = 0;
     for (const long double a : bases) {
