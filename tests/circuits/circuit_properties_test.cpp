@@ -434,13 +434,10 @@ TEST(CircuitProperties, GbwCoefficientsAreThePoleShiftOfSinglePoleOpAmps) {
                     // Offered for active compensation exactly where the variant cancels the shift.
                     const long double factor = !compensated ? 1 : ActiveCompensationOffered(f.key) ? 0 : 2;
                     const long double tol = 2e-3L * (1 + std::fabs(kw) + std::fabs(kq));
-                    const std::string where = f.Label() + (compensated ? " compensated" : "") +
-                                              " Qp=" + std::to_string(double(qp)) +
-                                              " K=" + std::to_string(double(k));
-                    EXPECT_NEAR(double((1 - wReal / wp) * wt / wp), double(factor * kw), double(tol))
-                        << where;
-                    EXPECT_NEAR(double((1 - qReal / qp) * wt / wp), double(factor * kq), double(tol))
-                        << where;
+                    SCOPED_TRACE(f.Label() + (compensated ? " compensated" : "") +
+                                 " Qp=" + std::to_string(double(qp)) + " K=" + std::to_string(double(k)));
+                    EXPECT_NEAR(double((1 - wReal / wp) * wt / wp), double(factor * kw), double(tol));
+                    EXPECT_NEAR(double((1 - qReal / qp) * wt / wp), double(factor * kq), double(tol));
                     if (compensated) continue;
                     // Designed for wp', Qp' the circuit's poles land on the target: what is left
                     // of the shift is of second order in wp/wt.
@@ -448,16 +445,15 @@ TEST(CircuitProperties, GbwCoefficientsAreThePoleShiftOfSinglePoleOpAmps) {
                     s.predistort = true;
                     s.gbwHz = wt / (2 * kPiL);
                     auto p = LoadedStage(f, s);
-                    ASSERT_TRUE(RoutinesOf(f.key).design(*p, 1)) << where;
+                    ASSERT_TRUE(RoutinesOf(f.key).design(*p, 1));
                     const auto moved = PoleNear(f.key, ValuesOf<long double>(p->Circuits[1]), PoleOf(wp, qp),
                                                 OpAmpModel::SinglePole(wt / (2 * kPiL)));
-                    ASSERT_TRUE(moved) << where;
+                    ASSERT_TRUE(moved);
                     const long double wMoved = std::abs(*moved), qMoved = wMoved / (-2 * moved->real());
                     if (f.key != "SN01") {
-                        EXPECT_LE(std::fabs(wMoved / wp - 1), 0.1L * std::fabs(wReal / wp - 1) + 1e-9L)
-                            << where;
+                        EXPECT_LE(std::fabs(wMoved / wp - 1), 0.1L * std::fabs(wReal / wp - 1) + 1e-9L);
                     }
-                    EXPECT_LE(std::fabs(qMoved / qp - 1), 0.1L * std::fabs(qReal / qp - 1) + 1e-8L) << where;
+                    EXPECT_LE(std::fabs(qMoved / qp - 1), 0.1L * std::fabs(qReal / qp - 1) + 1e-8L);
                 }
         }
     }

@@ -99,8 +99,9 @@ TEST(GainRealisation, TheStepLeavesWhatThePlainSequenceLeaves) {
     // that already holds the same sensitivities would hide a skipped calculation, so
     // they are spoilt first.
     for (const GainCase& c : GainCases()) {
+        SCOPED_TRACE(stagetest::Describe(c.spec));
         TDesign start;
-        ASSERT_TRUE(Designed(start, c)) << stagetest::Describe(c.spec);
+        ASSERT_TRUE(Designed(start, c));
         for (int i = 1; i <= start.StageCount; ++i)
             for (int n = 1; n <= kComponentSlots; ++n) {
                 TComponentItem& item = start.Circuits[i].Components[n];
@@ -109,8 +110,8 @@ TEST(GainRealisation, TheStepLeavesWhatThePlainSequenceLeaves) {
         TDesign fast = start, plain = start;
         const std::string failed = RealiseStageGains(fast, true);
         const std::string plainFailed = PlainRealiseStageGains(plain);
-        EXPECT_EQ(failed.empty(), plainFailed.empty()) << stagetest::Describe(c.spec);
-        ExpectSameCircuits(fast, plain, stagetest::Describe(c.spec));
+        EXPECT_EQ(failed.empty(), plainFailed.empty());
+        ExpectSameCircuits(fast, plain, "");
     }
 }
 
@@ -136,8 +137,9 @@ TEST(GainRealisation, EveryStageRealisesTheGainItReports) {
     cases.insert(cases.end(), more.begin(), more.end());
     int checked = 0;
     for (const GainCase& c : cases) {
+        SCOPED_TRACE(stagetest::Describe(c.spec));
         TDesign d;
-        ASSERT_TRUE(Designed(d, c)) << stagetest::Describe(c.spec);
+        ASSERT_TRUE(Designed(d, c));
         for (int i = 1; i <= d.StageCount; ++i) {
             const CircuitRoutines* routines = StageCircuitRoutines(d, i);
             ASSERT_NE(routines, nullptr);
@@ -145,8 +147,7 @@ TEST(GainRealisation, EveryStageRealisesTheGainItReports) {
                                               d.Stages[i].StageType);
             ASSERT_TRUE(p.has_value());
             const long double actual = d.Circuits[i].ActualGain;
-            EXPECT_NEAR(double(std::fabs(p->gain) / actual), 1.0, 1e-9)
-                << stagetest::Describe(c.spec) << " stage " << i;
+            EXPECT_NEAR(double(std::fabs(p->gain) / actual), 1.0, 1e-9) << "stage " << i;
             ++checked;
         }
     }
