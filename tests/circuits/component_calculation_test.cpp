@@ -23,12 +23,12 @@ TEST(LoadCatalogueRow, StartingCapacitorsByStageFrequencyAndRatio) {
         long double w;
         long double c1, c2;
     };
+    // 10 nF up to 31000 rad/s, 1 nF above; C2 one decade up (SLP02) or two (SLP03) with the
+    // same list value; first order by wc.
     const Case cases[] = {
-        {"SLP01", 31000.0L, 10.0e-9L, 10.0e-9L}, // at the limit: 10 nF
-        {"SLP01", 31001.0L, 1.0e-9L, 1.0e-9L},   // above it: 1 nF
-        {"SLP02", 31001.0L, 1.0e-9L, 10.0e-9L},  // one decade up, same list value
-        {"SLP03", 31001.0L, 1.0e-9L, 100.0e-9L}, // two decades up
-        {"SLP03", 1000.0L, 10.0e-9L, 1.0e-6L},   {"FLP01", 31000.0L, 10.0e-9L, 0.0L}, // first order: by wc
+        {"SLP01", 31000.0L, 10.0e-9L, 10.0e-9L}, {"SLP01", 31001.0L, 1.0e-9L, 1.0e-9L},
+        {"SLP02", 31001.0L, 1.0e-9L, 10.0e-9L},  {"SLP03", 31001.0L, 1.0e-9L, 100.0e-9L},
+        {"SLP03", 1000.0L, 10.0e-9L, 1.0e-6L},   {"FLP01", 31000.0L, 10.0e-9L, 0.0L},
         {"FLP01", 31001.0L, 1.0e-9L, 0.0L},
     };
     for (const Case& k : cases) {
