@@ -14,11 +14,6 @@ namespace {
 using test::HandFilter;
 using test::kTwoPi;
 
-TDesign& FreshDesign() {
-    static TDesign d; // large: keep it off the stack
-    return d;
-}
-
 // ---- Default axis and frequency column ------------------------------------------------
 
 TEST(DefaultFrequencyAxis, RangesOfTheSpecification) {
@@ -46,7 +41,7 @@ TEST(DefaultFrequencyAxis, RangesOfTheSpecification) {
         {"bandpass 37 Hz", Bandpass, true, 0, kTwoPi * 37, 10, 74, 1},
     };
     for (const auto& c : cases) {
-        TDesign& d = FreshDesign();
+        static TDesign d; // large: kept off the stack
         NewDesign(d, c.type);
         d.Opt.FreqUnitsHz = c.hz;
         d.Spec.wpb = c.wpb;
@@ -60,7 +55,7 @@ TEST(DefaultFrequencyAxis, RangesOfTheSpecification) {
 }
 
 TEST(FrequencyColumn, LogarithmicAndLinearPoints) {
-    TDesign& d = FreshDesign();
+    static TDesign d; // large: kept off the stack
     NewDesign(d, Lowpass);
     // Four decades over 350 intervals: point 175 is two decades above 10 Hz.
     BuildFrequencyColumn(d, FrequencyAxis{10, 100000, true, true});
@@ -88,7 +83,7 @@ TEST(FrequencyColumn, LogarithmicAndLinearPoints) {
 TEST(IdealFrequencyResponse, NotchIsMarkedAtTheNearestPointWhichKeepsItsTrueGain) {
     const HandFilter f = test::HandBuiltFilters()[4]; // elliptic-like lowpass notch at 2.5 wp
     ASSERT_EQ(f.name, "elliptic-like lowpass notch");
-    TDesign& d = FreshDesign();
+    static TDesign d; // large: kept off the stack
     test::Install(d, f);
     const test::TransferFunction H = [&](std::complex<long double> s) { return f.H(s); };
     const auto marked = [&] {
@@ -121,7 +116,7 @@ TEST(IdealFrequencyResponse, GainFloorIsMinus400Db) {
     // A highpass at 0 Hz has no gain at all; its point 0 on a linear axis shows -400 dB.
     const HandFilter f = test::HandBuiltFilters()[6];
     ASSERT_EQ(f.name, "second-order Butterworth highpass");
-    TDesign& d = FreshDesign();
+    static TDesign d; // large: kept off the stack
     test::Install(d, f);
     ComputeIdealFrequencyResponses(d, FrequencyAxis{0, 10000, false, true});
     EXPECT_EQ(static_cast<long double>(d.Approx[Butterworth].Ideal[0].GainDb), kGainFloorDb);
@@ -134,7 +129,7 @@ TEST(IdealFrequencyResponse, GainFloorIsMinus400Db) {
 TEST(IdealFrequencyResponse, PhaseOfAllPoleLowpassTendsToMinus90PerOrderWithoutWrapping) {
     for (const HandFilter& f : test::HandBuiltFilters()) {
         if (f.type != Lowpass || !f.zeroW2.empty()) continue;
-        TDesign& d = FreshDesign();
+        static TDesign d; // large: kept off the stack
         test::Install(d, f);
         const int order = 2 * static_cast<int>(f.sections.size()) + static_cast<int>(f.realPoles.size());
         // Up to 10^5 times the passband edge: each pole lags by at most 90 degrees and

@@ -13,15 +13,10 @@ TEST(GraphAxes, DelayAxisScalesTheLargestDelayIntoOneToTen) {
         int exp;
         long double max, tick;
     };
+    // 1 is not above 1: it counts down to 10 x 1e-1.
     const Case cases[] = {
-        {1.5e-3L, -3, 2, 0.2L},
-        {3e-4L, -4, 5, 0.5L},
-        {7, 0, 10, 1},
-        {10, 0, 10, 1},
-        // 1 is not above 1: it counts down to 10 x 1e-1.
-        {1, -1, 10, 1},
-        {2.0000001e-6L, -6, 5, 0.5L},
-        {0.2L, -1, 2, 0.2L},
+        {1.5e-3L, -3, 2, 0.2L}, {3e-4L, -4, 5, 0.5L},         {7, 0, 10, 1},       {10, 0, 10, 1},
+        {1, -1, 10, 1},         {2.0000001e-6L, -6, 5, 0.5L}, {0.2L, -1, 2, 0.2L},
     };
     for (const auto& c : cases) {
         const ScaledRange s = DelayAxisFor(c.largest);

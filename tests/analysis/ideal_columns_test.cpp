@@ -127,6 +127,17 @@ Totals CompareOver(const TDesign& design, const FrequencyAxis& axis, const std::
     return totals;
 }
 
+// The approximations of `e` calculated, in a design kept off the stack (its previous
+// contents replaced).
+const TDesign& Calculated(const test::Spec& e) {
+    static TDesign design;
+    TDesign& d = Reference();
+    test::FillSpecification(d, e);
+    EXPECT_TRUE(test::CalculateApproximations(d)) << e.name;
+    design = d;
+    return design;
+}
+
 const test::Spec kSpecs[] = {
     {"default lowpass", Lowpass, 0.5L, 30, 1000, 2000, 0, 0},
     {"lowpass order 20", Lowpass, 0.5L, 40, 1000, 0, 0, 20},
@@ -144,12 +155,8 @@ const test::Spec kSpecs[] = {
 TEST(IdealColumns, FastFillStoresExactlyTheExtendedValues) {
     Totals all;
     for (const test::Spec& e : kSpecs) {
-        TDesign& d = Reference();
-        test::FillSpecification(d, e);
-        ASSERT_TRUE(test::CalculateApproximations(d)) << e.name;
-        static TDesign design;
-        design = d;
-        const long double w0 = e.type == Lowpass || e.type == Highpass ? d.Spec.wpb : d.Spec.w0;
+        const TDesign& design = Calculated(e);
+        const long double w0 = e.type == Lowpass || e.type == Highpass ? design.Spec.wpb : design.Spec.w0;
         const FrequencyAxis axes[] = {
             DefaultFrequencyAxis(design),
             {w0 * 1e-3L, w0 * 1e3L, true, false}, // six decades in rad/s
@@ -158,9 +165,7 @@ TEST(IdealColumns, FastFillStoresExactlyTheExtendedValues) {
         };
         for (const FrequencyAxis& axis : axes) {
             const Totals t = CompareOver(design, axis, e.name);
-            all.values += t.values;
-            all.refused += t.refused;
-            all.closer += t.closer;
+            all = {all.values + t.values, all.refused + t.refused, all.closer + t.closer};
         }
     }
     // The two differ only where the extended evaluation's error reaches a rounding
@@ -180,12 +185,8 @@ TEST(IdealColumns, SmallLagsAreKeptAndExact) {
     long long phases = 0, refused = 0;
     for (const test::Spec& e : kSpecs) {
         if (e.type != Lowpass) continue;
-        TDesign& d = Reference();
-        test::FillSpecification(d, e);
-        ASSERT_TRUE(test::CalculateApproximations(d)) << e.name;
-        static TDesign design;
-        design = d;
-        const FrequencyAxis axis{d.Spec.wpb * 1e-6L, d.Spec.wpb * 1e-3L, true, false};
+        const TDesign& design = Calculated(e);
+        const FrequencyAxis axis{design.Spec.wpb * 1e-6L, design.Spec.wpb * 1e-3L, true, false};
         TDesign& fast = Fast();
         fast = design;
         BuildFrequencyColumn(fast, axis);
@@ -239,7 +240,7 @@ TEST(IdealColumns, StoredGainDbRoundsAsTheExtendedLogarithm) {
     for (int k = 0; k < 200000; ++k) {
         const long double t =
             k % 2 ? std::pow(10.0L, exponent(rng)) : 1.0L + nearOne(rng) * std::pow(10.0L, -(k % 13));
-        ASSERT_EQ(Real48(StoredGainDb(t)).value(), Real48(GainToDb(t)).value()) << static_cast<double>(t);
+        ASSERT_EQ(Real48(StoredGainDb(t)).value(), Real48(GainToDb(t)).value()) << double(t);
     }
     EXPECT_EQ(StoredGainDb(1e-21L), kGainFloorDb);
     EXPECT_EQ(StoredGainDb(0.0L), kGainFloorDb);
@@ -261,14 +262,10 @@ TEST(IdealColumns, NotchZoomKeepsTheDepthAndTheHalfTurn) {
     // the zero straddle it, where the zero factor's relative error grows without bound;
     // the values there come from the extended evaluation and the phase still drops by
     // 180 degrees across the notch.
-    TDesign& d = Reference();
-    test::FillSpecification(d, {"notch", Lowpass, 0.5L, 60, 1000, 1300, 0, 0});
-    ASSERT_TRUE(test::CalculateApproximations(d));
-    const IdealFilter f = IdealFilterOf(d, Elliptic);
+    const TDesign& design = Calculated({"notch", Lowpass, 0.5L, 60, 1000, 1300, 0, 0});
+    const IdealFilter f = IdealFilterOf(design, Elliptic);
     ASSERT_FALSE(f.ZeroPairs.empty());
     const long double wz = f.ZeroPairs.front().Wz;
-    static TDesign design;
-    design = d;
     CompareOver(design, FrequencyAxis{wz * (1 - 1e-6L), wz * (1 + 1e-6L), false, false}, "zoom on the notch");
     TDesign& fast = Fast();
     const long double before = fast.Approx[Elliptic].Ideal[0].Phase;
@@ -284,11 +281,7 @@ TEST(IdealColumns, ZoomsOntoTheSharpestPoleAndIntoTheStopband) {
     // extended one or, for the gain, the quadruple-precision one.
     for (const test::Spec& e : {test::Spec{"sharp lowpass", Lowpass, 0.1L, 80, 1000, 1100, 0, 0},
                                 test::Spec{"bandpass order 20", Bandpass, 0.5L, 40, 1000, 0, 5000, 20}}) {
-        TDesign& d = Reference();
-        test::FillSpecification(d, e);
-        ASSERT_TRUE(test::CalculateApproximations(d)) << e.name;
-        static TDesign design;
-        design = d;
+        const TDesign& design = Calculated(e);
         for (int a : ResponseApproximations(design)) {
             const IdealFilter f = IdealFilterOf(design, a);
             long double sharpest = 0, bestQ = 0;
@@ -307,7 +300,8 @@ TEST(IdealColumns, ZoomsOntoTheSharpestPoleAndIntoTheStopband) {
             // The cancellation is carried exactly: the zoom is no reason to refuse.
             EXPECT_LT(t.refused * 20, t.values) << e.name << ", approximation " << a;
         }
-        const long double edge = e.type == Lowpass ? static_cast<long double>(d.Spec.wsb) : d.Spec.w0 * 8;
+        const long double edge =
+            e.type == Lowpass ? static_cast<long double>(design.Spec.wsb) : design.Spec.w0 * 8;
         CompareOver(design, FrequencyAxis{edge * 10, edge * 1e4L, true, false},
                     std::string(e.name) + " deep stopband");
     }

@@ -21,21 +21,13 @@ std::unique_ptr<TDesign> DefaultLowpass() {
 // Every column the computation writes, compared value by value.
 void ExpectSameResponses(const TDesign& got, const TDesign& want) {
     for (int i = 0; i <= kResponseIntervals; ++i) {
-        ASSERT_EQ(static_cast<long double>(got.FreqColumn[i].W),
-                  static_cast<long double>(want.FreqColumn[i].W))
-            << i;
-        for (int a : ResponseApproximations(want)) {
-            const IdealSample &g = got.Approx[a].Ideal[i], &w = want.Approx[a].Ideal[i];
-            ASSERT_EQ(static_cast<long double>(g.GainVV), static_cast<long double>(w.GainVV))
-                << a << " " << i;
-            ASSERT_EQ(static_cast<long double>(g.GainDb), static_cast<long double>(w.GainDb))
-                << a << " " << i;
-            ASSERT_EQ(static_cast<long double>(g.Phase), static_cast<long double>(w.Phase)) << a << " " << i;
-            ASSERT_EQ(static_cast<long double>(g.Delay), static_cast<long double>(w.Delay)) << a << " " << i;
-            ASSERT_EQ(static_cast<long double>(g.Step), static_cast<long double>(w.Step)) << a << " " << i;
-            ASSERT_EQ(static_cast<long double>(g.Impulse), static_cast<long double>(w.Impulse))
-                << a << " " << i;
-        }
+        ASSERT_EQ(got.FreqColumn[i].W.value(), want.FreqColumn[i].W.value()) << i;
+        for (int a : ResponseApproximations(want))
+            for (Real48 IdealSample::*column :
+                 {&IdealSample::GainVV, &IdealSample::GainDb, &IdealSample::Phase, &IdealSample::Delay,
+                  &IdealSample::Step, &IdealSample::Impulse})
+                ASSERT_EQ((got.Approx[a].Ideal[i].*column).value(), (want.Approx[a].Ideal[i].*column).value())
+                    << a << " " << i;
     }
 }
 

@@ -34,10 +34,7 @@ const Complex kFrequencies[] = {
     {0.0L, 10.0L}, {0.0L, 6283.0L}, {0.0L, 1.0e6L}, {-300.0L, 2.0e4L}, {1.0e3L, 0.0L}};
 
 TEST(NodalResponse, PassiveNetworks) {
-    ComponentValues<long double> v;
-    v.R[1] = 10.0e3L;
-    v.R[2] = 4.7e3L;
-    v.C[1] = 22.0e-9L;
+    const ComponentValues<long double> v{{0, 10.0e3L, 4.7e3L}, {0, 22.0e-9L}};
     const Topology rc = Net({{'R', 1, 1, 2}, {'C', 1, 2, 0}});
     const Topology divider = Net({{'R', 1, 1, 2}, {'R', 2, 2, 0}});
     for (const Complex s : kFrequencies) {
@@ -68,10 +65,7 @@ TEST(NodalResponse, FollowerIdealAndSinglePole) {
 }
 
 TEST(NodalResponse, InvertingAmplifierAndIntegrator) {
-    ComponentValues<long double> v;
-    v.R[1] = 3.3e3L;
-    v.R[2] = 47.0e3L;
-    v.C[1] = 10.0e-9L;
+    const ComponentValues<long double> v{{0, 3.3e3L, 47.0e3L}, {0, 10.0e-9L}};
     const Topology inverting = Net({{'R', 1, 1, 3}, {'R', 2, 3, 2}}, {{1, 0, 3, 2}});
     const Topology integrator = Net({{'R', 1, 1, 3}, {'C', 1, 3, 2}}, {{1, 0, 3, 2}});
     const long double R1 = v.R[1], R2 = v.R[2], wt = 2.0L * kPi * 2.0e6L;
@@ -87,13 +81,7 @@ TEST(NodalResponse, InvertingAmplifierAndIntegrator) {
 }
 
 TEST(NodalResponse, SecondOrderCatalogueNetworksMatchTheirClosedForms) {
-    ComponentValues<long double> v;
-    v.R[1] = 12.0e3L;
-    v.R[2] = 33.0e3L;
-    v.R[3] = 8.2e3L;
-    v.R[4] = 15.0e3L;
-    v.C[1] = 1.0e-9L;
-    v.C[2] = 4.7e-9L;
+    const ComponentValues<long double> v{{0, 12.0e3L, 33.0e3L, 8.2e3L, 15.0e3L}, {0, 1.0e-9L, 4.7e-9L}};
     const long double R1 = v.R[1], R2 = v.R[2], R3 = v.R[3], R4 = v.R[4], C1 = v.C[1], C2 = v.C[2];
     for (const Complex s : kFrequencies) {
         // Unity-gain Sallen-Key lowpass: 1 / (s^2 R1 R2 C1 C2 + s (R1 + R2) C1 + 1).
@@ -114,9 +102,7 @@ TEST(NodalResponse, SecondOrderCatalogueNetworksMatchTheirClosedForms) {
 }
 
 TEST(NodalResponse, NoAnswerWithoutASolvableNetwork) {
-    ComponentValues<long double> v;
-    v.R[1] = 1.0e3L;
-    v.C[1] = 1.0e-9L;
+    const ComponentValues<long double> v{{0, 1.0e3L}, {0, 1.0e-9L}};
     const Topology integrator = Net({{'R', 1, 1, 3}, {'C', 1, 3, 2}}, {{1, 0, 3, 2}});
     EXPECT_FALSE(NodalResponse(integrator, v, {0.0L, 0.0L})) << "infinite DC gain";
     ComponentValues<long double> missing = v;

@@ -18,11 +18,6 @@
 namespace velmora {
 namespace {
 
-TDesign& FreshDesign() {
-    static TDesign d; // large: keep it off the stack
-    return d;
-}
-
 // Filters of up to ten sections (order 20), where the phase runs through many turns.
 const test::Spec kSpecs[] = {
     {"lowpass order 20", Lowpass, 0.5L, 40, 1000, 0, 0, 20},
@@ -51,11 +46,14 @@ long double PhaseBySum(const IdealFilter& f, long double w) {
     return phi * 180 / pi;
 }
 
-TEST(ResponseColumns, PhaseLagEqualsTheSumOfThePoleAngles) {
+// The phase lag against the sum of the pole angles; the step and impulse columns
+// against the closed form at every point.
+TEST(ResponseColumns, PhaseStepAndImpulseAgreeWithPointByPointEvaluations) {
     for (const test::Spec& e : kSpecs) {
-        TDesign& d = FreshDesign();
+        SCOPED_TRACE(e.name);
+        static TDesign d; // large: kept off the stack
         test::FillSpecification(d, e);
-        ASSERT_TRUE(test::CalculateApproximations(d)) << e.name;
+        ASSERT_TRUE(test::CalculateApproximations(d));
         // Five decades around the filter's frequencies: every section turns from 0 to
         // 180 degrees, and on the logarithmic column the points straddle the quadrant
         // boundaries of the product.
@@ -68,24 +66,16 @@ TEST(ResponseColumns, PhaseLagEqualsTheSumOfThePoleAngles) {
                 const long double w = d.FreqColumn[i].W;
                 // Stored as Real48 (about 1e-12 relative) over lags up to 3600 degrees.
                 EXPECT_NEAR(d.Approx[a].Ideal[i].Phase, PhaseBySum(f, w), 1e-8L)
-                    << e.name << " approximation " << a << " point " << i;
+                    << "approximation " << a << " point " << i;
             }
             ++checked;
         }
-        EXPECT_GT(checked, 0) << e.name;
-    }
-}
-
-TEST(ResponseColumns, StepAndImpulseColumnsEqualTheClosedFormAtEveryPoint) {
-    for (const test::Spec& e : kSpecs) {
-        TDesign& d = FreshDesign();
-        test::FillSpecification(d, e);
-        ASSERT_TRUE(test::CalculateApproximations(d)) << e.name;
+        EXPECT_GT(checked, 0);
         const TimeAxis axis = DefaultTimeAxis(d);
         ComputeIdealTimeResponses(d, axis);
         for (int a : ResponseApproximations(d)) {
             const ResidueSet r = Residues(IdealFilterOf(d, a));
-            ASSERT_TRUE(r.Valid) << e.name;
+            ASSERT_TRUE(r.Valid);
             const long double G = d.Spec.OverallGain;
             long double stepPeak = 0, impulsePeak = 0;
             for (int i = 0; i <= kResponseIntervals; ++i) {
@@ -98,9 +88,9 @@ TEST(ResponseColumns, StepAndImpulseColumnsEqualTheClosedFormAtEveryPoint) {
                 // response and cancel; both evaluations round each term to about 1e-18 of
                 // itself, so they agree to well within 1e-11 of the response's peak.
                 EXPECT_NEAR(d.Approx[a].Ideal[i].Step, StepValue(r, G, t), 1e-11L * stepPeak)
-                    << e.name << " approximation " << a << " point " << i;
+                    << a << " " << i;
                 EXPECT_NEAR(d.Approx[a].Ideal[i].Impulse, ImpulseValue(r, G, t), 1e-11L * impulsePeak)
-                    << e.name << " approximation " << a << " point " << i;
+                    << a << " " << i;
             }
         }
     }

@@ -13,11 +13,6 @@ namespace {
 using test::HandFilter;
 using test::kTwoPi;
 
-TDesign& FreshDesign() {
-    static TDesign d;
-    return d;
-}
-
 HandFilter Named(const std::string& name) {
     for (const auto& f : test::HandBuiltFilters())
         if (f.name == name) return f;
@@ -27,36 +22,33 @@ HandFilter Named(const std::string& name) {
 // ---- Time axis ------------------------------------------------------------------------
 
 TEST(DefaultTimeAxis, WorkedExamples) {
-    TDesign& d = FreshDesign();
+    static TDesign d; // large: kept off the stack
     // Two pole pairs, the last with sigma = 1000/s: T = (199 - 38)/(12 * 1000) s =
     // 13.4 ms, a third of it 4.47 ms: 4.47 in units of 1e-3 s, so an axis of 5 by 0.5.
-    HandFilter f{.name = "two pairs", .wpb = 1000};
-    f.sections = {{4000, 9e6}, {2000, 4e6}};
-    test::Install(d, f);
-    TimeAxis a = DefaultTimeAxis(d);
-    EXPECT_EQ(a.Exp, -3);
-    EXPECT_EQ(a.FullScale, 5);
-    EXPECT_EQ(a.Tick, 0.5L);
-
     // A lone real pole at 1000/s: 40/1000 s, a third is 13.3 ms = 1.33 x 1e-2 s.
-    HandFilter g{.name = "real pole", .wpb = 1000};
-    g.realPoles = {1000};
-    test::Install(d, g);
+    // Three pairs, last sigma 100/s: (199 - 57)/(18 * 100) = 78.9 ms, /3 = 26.3 ms: 10 by 1 (x 1e-3).
+    struct Case {
+        HandFilter f;
+        int exp;
+        long double fullScale, tick;
+    };
+    const Case cases[] = {
+        {{.name = "two pairs", .wpb = 1000, .sections = {{4000, 9e6}, {2000, 4e6}}}, -3, 5, 0.5L},
+        {{.name = "real pole", .wpb = 1000, .realPoles = {1000}}, -2, 2, 0.2L},
+        {{.name = "three pairs", .wpb = 100, .sections = {{800, 1e6}, {400, 1e6}, {200, 1e6}}}, -2, 5, 0.5L},
+    };
+    TimeAxis a;
+    for (const Case& c : cases) {
+        test::Install(d, c.f);
+        a = DefaultTimeAxis(d);
+        EXPECT_EQ(a.Exp, c.exp) << c.f.name;
+        EXPECT_EQ(a.FullScale, c.fullScale) << c.f.name;
+        EXPECT_EQ(a.Tick, c.tick) << c.f.name;
+    }
+    test::Install(d, cases[1].f); // the real pole's axis at its points
     a = DefaultTimeAxis(d);
-    EXPECT_EQ(a.Exp, -2);
-    EXPECT_EQ(a.FullScale, 2);
-    EXPECT_EQ(a.Tick, 0.2L);
     EXPECT_NEAR(AxisTime(a, 350), 0.02L, 1e-15L);
     EXPECT_NEAR(AxisTime(a, 35), 0.002L, 1e-15L);
-
-    // Three pairs, last sigma 100/s: (199 - 57)/(18 * 100) = 78.9 ms, /3 = 26.3 ms: 10 by 1 (x 1e-3).
-    HandFilter h{.name = "three pairs", .wpb = 100};
-    h.sections = {{800, 1e6}, {400, 1e6}, {200, 1e6}};
-    test::Install(d, h);
-    a = DefaultTimeAxis(d);
-    EXPECT_EQ(a.Exp, -2);
-    EXPECT_EQ(a.FullScale, 5);
-    EXPECT_EQ(a.Tick, 0.5L);
 
     // No approximation with a response: a finite default rather than an endless loop.
     NewDesign(d, Lowpass);
@@ -72,7 +64,7 @@ TEST(TimeResponse, CoincidentPolesOfQHalf) {
     // The residues of the double pole are found by opening it by 1e-6, which costs
     // about 1e-12 of the response; 1e-9 is the tolerance.
     const HandFilter f = Named("critically damped lowpass (Q exactly 0.5)");
-    TDesign& d = FreshDesign();
+    static TDesign d; // large: kept off the stack
     test::Install(d, f);
     const ResidueSet r = Residues(IdealFilterOf(d, 0));
     ASSERT_TRUE(r.Valid);
@@ -92,7 +84,7 @@ TEST(TimeResponse, CoincidentPolesOfQHalf) {
 TEST(TimeResponse, AgreesWithSimulatedCascade) {
     for (const HandFilter& f : test::HandBuiltFilters()) {
         SCOPED_TRACE(f.name);
-        TDesign& d = FreshDesign();
+        static TDesign d; // large: kept off the stack
         test::Install(d, f);
         const TimeAxis axis = DefaultTimeAxis(d);
         ComputeIdealTimeResponses(d, axis);

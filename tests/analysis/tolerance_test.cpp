@@ -241,19 +241,29 @@ TEST(ToleranceAnalysis, ActiveSpreadAgreesWithMonteCarloOfTheNodeEquations) {
     }
 }
 
+// Temperature coefficients of the resistors and capacitors, the temperature rise and
+// the op amps' GBW coefficient in every stage.
+void SetDrift(TDesign& d, long double resistorTc, long double capacitorTc, long double rise,
+              long double gbwTc) {
+    d.Components.ResistorTempCo = resistorTc;
+    d.Components.CapacitorTempCo = capacitorTc;
+    d.Components.TempRise = rise;
+    for (int i = 1; i <= d.StageCount; ++i)
+        d.Circuits[i].GbwTempCo = gbwTc;
+}
+
 // The rules of the estimate that catch wrong bookkeeping: zero tolerances, scaling,
-// exact capacitors, first-order stages, the temperature rise.
-TEST(ToleranceAnalysis, SpreadAndChangeRules) {
+// exact capacitors, first-order stages, the temperature rise. Then the temperature change
+// against the built filter moved by the drift: every resistor scaled by 1 + TC_R dT and
+// every capacitor by 1 + TC_C dT, then evaluated.
+TEST(ToleranceAnalysis, SpreadAndChangeRulesAndTheDriftedCircuits) {
     for (const DesignCase& k : kDesigns) {
         SCOPED_TRACE(k.name);
-        TDesign d;
-        ASSERT_TRUE(Design(d, k));
-        d.Components.ResistorTempCo = 100e-6L;
-        d.Components.CapacitorTempCo = -50e-6L;
-        d.Components.TempRise = 20.0L;
-        for (int i = 1; i <= d.StageCount; ++i)
-            d.Circuits[i].GbwTempCo = 2000e-6L;
-        const long double w = PassbandEdge(d.Spec);
+        TDesign base;
+        ASSERT_TRUE(Design(base, k));
+        const long double w = PassbandEdge(base.Spec);
+        TDesign d = base;
+        SetDrift(d, 100e-6L, -50e-6L, 20.0L, 2000e-6L);
         const auto at = [&](const TDesign& x, bool exact = false) {
             ExactCapacitors e{};
             for (int i = 1; i <= x.StageCount; ++i)
@@ -296,25 +306,13 @@ TEST(ToleranceAnalysis, SpreadAndChangeRules) {
                 EXPECT_GT(s.ActiveSpread, 0.0L);
             }
         }
-    }
-}
 
-// The temperature change against the built filter moved by the drift: every resistor
-// scaled by 1 + TC_R dT and every capacitor by 1 + TC_C dT, then evaluated.
-TEST(ToleranceAnalysis, PassiveTemperatureChangeMatchesTheDriftedCircuits) {
-    for (const DesignCase& k : kDesigns) {
-        SCOPED_TRACE(k.name);
-        TDesign d;
-        ASSERT_TRUE(Design(d, k));
-        d.Components.ResistorTempCo = 100e-6L;
-        d.Components.CapacitorTempCo = -30e-6L;
-        d.Components.TempRise = 10.0L;
-        for (int i = 1; i <= d.StageCount; ++i)
-            d.Circuits[i].GbwTempCo = 0.0L;
-        const long double w = PassbandEdge(d.Spec);
-        const auto f = AnalyseFilter(d, w);
-        ASSERT_TRUE(f.has_value());
-        TDesign hot = d;
+        // The drift alone (no GBW coefficient): analysed, and applied to every component.
+        TDesign cool = base;
+        SetDrift(cool, 100e-6L, -30e-6L, 10.0L, 0.0L);
+        TDesign hot = cool;
+        const auto drift = AnalyseFilter(cool, w);
+        ASSERT_TRUE(drift.has_value());
         for (int i = 1; i <= hot.StageCount; ++i) {
             TStageCircuit& c = hot.Circuits[i];
             for (int n = 1; n <= c.ResistorCount; ++n)
@@ -323,16 +321,16 @@ TEST(ToleranceAnalysis, PassiveTemperatureChangeMatchesTheDriftedCircuits) {
                 c.Components[kResistorSlots + n].Value =
                     c.Components[kResistorSlots + n].Value * (1.0L - 30e-6L * 10.0L);
         }
-        const auto a0 = DesignAttenuation(d, w), a1 = DesignAttenuation(hot, w);
+        const auto a0 = DesignAttenuation(cool, w), a1 = DesignAttenuation(hot, w);
         ASSERT_TRUE(a0 && a1);
         const long double actual = *a0 - *a1; // gain change
         // First order in a drift of 1e-3: agreement to a few percent of the change.
-        EXPECT_NEAR((double)f->TempChange, (double)actual, 0.03 * std::fabs((double)actual) + 1e-6);
+        EXPECT_NEAR((double)drift->TempChange, (double)actual, 0.03 * std::fabs((double)actual) + 1e-6);
         // The temperature-effect curve: the same drift over the frequency column.
-        const auto curve = TemperatureEffectCurve(d);
+        const auto curve = TemperatureEffectCurve(cool);
         ASSERT_EQ(curve.size(), static_cast<std::size_t>(kResponsePoints));
         for (std::size_t i = 1; i < curve.size(); i += 50) {
-            const auto c0 = DesignAttenuation(d, curve[i].W), c1 = DesignAttenuation(hot, curve[i].W);
+            const auto c0 = DesignAttenuation(cool, curve[i].W), c1 = DesignAttenuation(hot, curve[i].W);
             ASSERT_TRUE(c0 && c1);
             EXPECT_NEAR((double)curve[i].Design, (double)*c0, 1e-9);
             EXPECT_NEAR((double)(curve[i].Design - curve[i].TempEffect), (double)(*c0 - *c1),
@@ -342,7 +340,7 @@ TEST(ToleranceAnalysis, PassiveTemperatureChangeMatchesTheDriftedCircuits) {
     }
 }
 
-TEST(MonteCarlo, ReproducibleForASeedAndDifferentForAnother) {
+TEST(MonteCarlo, SeedsProgressToleranceDrawsAndTheSampleDeviation) {
     TDesign d;
     ASSERT_TRUE(Design(d, kDesigns[3]));
     MonteCarloOptions o;
@@ -373,15 +371,11 @@ TEST(MonteCarlo, ReproducibleForASeedAndDifferentForAnother) {
     };
     EXPECT_FALSE(RunMonteCarlo(d, o));
     EXPECT_EQ(calls, 38);
-}
 
-// Each tolerance draws its own components: capacitors alone at 5 % spread the gain, and
-// nothing spreads it when every tolerance is 0. The spread is the sample deviation (n - 1):
-// of two runs it is their difference over sqrt(2).
-TEST(MonteCarlo, EachToleranceDrawsItsOwnComponentsAndTheSpreadIsTheSampleDeviation) {
-    TDesign d;
-    ASSERT_TRUE(Design(d, kDesigns[3]));
-    MonteCarloOptions o;
+    // Each tolerance draws its own components: capacitors alone at 5 % spread the gain, and
+    // nothing spreads it when every tolerance is 0. The spread is the sample deviation (n - 1):
+    // of two runs it is their difference over sqrt(2).
+    o = MonteCarloOptions{};
     o.Runs = 50;
     d.Components.ResistorTolerance = 0.0L;
     d.Components.CapacitorTolerance = 5.0L;

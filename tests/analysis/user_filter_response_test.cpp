@@ -37,25 +37,14 @@ UserSection SectionOf(const TStageCoeffs& s) {
     u.Mode = UserEntryMode::QWpWz;
     u.Q = s.Qp;
     u.Wp = s.Wp;
-    switch (s.StageType) {
-    case stSLP:
-        u.Kind = UserSectionKind::Lowpass;
-        break;
-    case stSHP:
-        u.Kind = UserSectionKind::Highpass;
-        break;
-    case stSBP:
-        u.Kind = UserSectionKind::Bandpass;
-        break;
-    default:
-        u.Kind = UserSectionKind::Bandstop;
-        u.Wz = s.Wz;
-        if (s.StageType == stSLPN) {
-            const long double ratio = static_cast<long double>(s.Wz) / static_cast<long double>(s.Wp);
-            u.To = s.To * ratio * ratio;
-        }
-        break;
-    }
+    const int t = s.StageType;
+    u.Kind = t == stSLP   ? UserSectionKind::Lowpass
+             : t == stSHP ? UserSectionKind::Highpass
+             : t == stSBP ? UserSectionKind::Bandpass
+                          : UserSectionKind::Bandstop;
+    if (isNotch(t)) u.Wz = s.Wz;
+    const long double ratio = static_cast<long double>(s.Wz) / static_cast<long double>(s.Wp);
+    if (t == stSLPN) u.To = s.To * ratio * ratio;
     return u;
 }
 

@@ -9,19 +9,15 @@
 
 #include "approx/bessel_roots.h"
 #include "approx_test_support.h"
+#include "support/temp_files.h"
 
 namespace velmora::test {
 namespace {
 
-std::vector<uint8_t> ReadAll(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
 const std::string kCommittedFile = std::string(VELMORA_SOURCE_DATA_DIR) + "/BessRoot.dat";
 
 TEST(BesselRootFile, CommittedFileIsTheGeneratorsOutput) {
-    const std::vector<uint8_t> committed = ReadAll(kCommittedFile);
+    const std::vector<uint8_t> committed = ReadBytes(kCommittedFile);
     ASSERT_EQ(committed.size(), 2400u);
     const std::vector<uint8_t> generated = BesselRootFileImage();
     ASSERT_EQ(generated.size(), 2400u);
@@ -69,10 +65,8 @@ TEST(BesselRootFile, EveryStoredRootSatisfiesItsPolynomial) {
             roots.emplace_back(-r.re, r.im);
             roots.emplace_back(-r.re, -r.im);
         }
-        for (; slot <= kBesselSlots; ++slot) {
-            EXPECT_EQ((*table)[n][slot].re, 0.0L);
-            EXPECT_EQ((*table)[n][slot].im, 0.0L);
-        }
+        for (; slot <= kBesselSlots; ++slot)
+            EXPECT_TRUE((*table)[n][slot].re == 0.0L && (*table)[n][slot].im == 0.0L) << "slot " << slot;
         // Each stored root lies within Real48 rounding (2^-40 relative per part) of a
         // true root.
         for (const Complex& r : roots)
@@ -113,34 +107,15 @@ TEST(BesselRootFile, LowOrdersMatchPublishedPoleTables) {
     const std::optional<BesselRootTable> table = ReadBesselRootFile(kCommittedFile);
     ASSERT_TRUE(table);
     for (const Pole& p : published) {
-        EXPECT_NEAR((*table)[p.n][p.slot].re, p.re, 6e-8L) << "order " << p.n << " slot " << p.slot;
-        EXPECT_NEAR((*table)[p.n][p.slot].im, p.im, 6e-8L) << "order " << p.n << " slot " << p.slot;
+        SCOPED_TRACE("order " + std::to_string(p.n) + " slot " + std::to_string(p.slot));
+        EXPECT_NEAR((*table)[p.n][p.slot].re, p.re, 6e-8L);
+        EXPECT_NEAR((*table)[p.n][p.slot].im, p.im, 6e-8L);
     }
 }
 
-// Points VELMORA_DATA_DIR at a folder for the life of the object.
-class DataDirOverride {
-  public:
-    explicit DataDirOverride(const std::string& dir) {
-        if (const char* old = std::getenv("VELMORA_DATA_DIR")) saved_ = old;
-        setenv("VELMORA_DATA_DIR", dir.c_str(), 1);
-    }
-    ~DataDirOverride() {
-        if (saved_)
-            setenv("VELMORA_DATA_DIR", saved_->c_str(), 1);
-        else
-            unsetenv("VELMORA_DATA_DIR");
-    }
-
-  private:
-    std::optional<std::string> saved_;
-};
-
 TEST(BesselRootFile, MissingOrShortFileStopsTheBesselCalculation) {
-    namespace fs = std::filesystem;
-    const fs::path dir = fs::temp_directory_path() / ("velmora_bessel_" + std::to_string(::getpid()));
-    fs::create_directories(dir);
-    const DataDirOverride env(dir.string());
+    const std::filesystem::path dir = MakeTempDir("velmora_bessel_");
+    const ScopedEnv env("VELMORA_DATA_DIR", dir.string());
     for (const bool shortFile : {false, true}) {
         if (shortFile) {
             std::ofstream out(dir / "BessRoot.dat", std::ios::binary);
@@ -156,7 +131,7 @@ TEST(BesselRootFile, MissingOrShortFileStopsTheBesselCalculation) {
         EXPECT_EQ(d.Approx[Bessel].Result.GainConstant, 0.0L);
         EXPECT_EQ(d.Approx[Butterworth].Result.Order, 7);
     }
-    fs::remove_all(dir);
+    std::filesystem::remove_all(dir);
 }
 
 } // namespace

@@ -23,15 +23,10 @@ TEST(OrderEstimation, DefaultLowpassGivesButterworthSevenAndEllipticThree) {
     EXPECT_NEAR(ButterworthOrderEstimate(a, b, 2.0L), 6.50L, 0.005L);
     EXPECT_NEAR(EllipticOrderEstimate(b / a, NomeOf(1.0L, 2.0L).q), 2.93L, 0.005L);
     const TDesign d = Designed(kDefaultLowpass);
-    const ApproxResult& bw = d.Approx[Butterworth].Result;
-    EXPECT_EQ(bw.Order, 7);
-    EXPECT_EQ(bw.PolePairs, 3);
-    EXPECT_EQ(bw.HasRealPole, 1);
-    const ApproxResult& el = d.Approx[Elliptic].Result;
-    EXPECT_EQ(el.Order, 3);
-    EXPECT_EQ(el.PolePairs, 1);
-    EXPECT_EQ(el.ProtoZeroPairs, 1);
-    EXPECT_EQ(el.HasRealPole, 1);
+    const ApproxResult &bw = d.Approx[Butterworth].Result, &el = d.Approx[Elliptic].Result;
+    EXPECT_EQ((std::array<int, 3>{bw.Order, bw.PolePairs, bw.HasRealPole}), (std::array<int, 3>{7, 3, 1}));
+    EXPECT_EQ((std::array<int, 4>{el.Order, el.PolePairs, el.ProtoZeroPairs, el.HasRealPole}),
+              (std::array<int, 4>{3, 1, 1, 1}));
 }
 
 // The exact nome exp(-pi K'/K) from the arithmetic-geometric mean, K = pi / (2 AGM(1, k')).
@@ -68,20 +63,15 @@ TEST(OrderEstimation, RoundingUpAndTheExactIntegerRule) {
         int N;
         bool roundedUp;
     };
+    // 3 + 1e-15 is below the resolution of the stored value: an integer.
     const Case cases[] = {
-        {3.0L, 3, false},
-        {3.0000001L, 4, true},
-        {2.93L, 3, true},
-        {0.2L, 1, true},
-        {3.0L + 1e-15L, 3, false}, // below the resolution of the stored value: an
-                                   // integer
-        {19.999L, 20, true},
-        {20.5L, 21, true},
+        {3.0L, 3, false},          {3.0000001L, 4, true}, {2.93L, 3, true},  {0.2L, 1, true},
+        {3.0L + 1e-15L, 3, false}, {19.999L, 20, true},   {20.5L, 21, true},
     };
     for (const Case& c : cases) {
         const OrderChoice o = RoundOrderUp(c.x);
-        EXPECT_EQ(o.N, c.N) << "x = " << static_cast<double>(c.x);
-        EXPECT_EQ(o.roundedUp, c.roundedUp) << "x = " << static_cast<double>(c.x);
+        EXPECT_EQ(o.N, c.N) << "x = " << double(c.x);
+        EXPECT_EQ(o.roundedUp, c.roundedUp) << "x = " << double(c.x);
     }
     EXPECT_GT(RoundOrderUp(NAN).N, 20); // a non-finite estimate is simply too high
 }
@@ -204,7 +194,7 @@ TEST(Prototypes, BesselOrderSearchIsTheSmallestOrderThatMeetsAsb) {
             if (r.Order > 1) {
                 const int n = r.Order - 1;
                 EXPECT_LT(BesselAttenuationDb(*roots, n, BesselEdgeScale(*roots, n, 1.0L), s), asb)
-                    << "Asb " << static_cast<double>(asb) << " s " << static_cast<double>(s);
+                    << "Asb " << double(asb) << " s " << double(s);
             }
         }
     }

@@ -33,13 +33,11 @@ TEST(ComparisonTable, DefaultLowpass) {
         {"3", "2", "2", "1"}, {"1", "0", "0", "1"},   {"0", "0", "2", "1"},
         {"0", "0", "0", "0"}, {"2.2", "2.9", "", ""},
     };
-    for (int row = 0; row < 8; ++row) {
+    for (int row = 0; row < 8; ++row)
         for (int index = 0; index < 4; ++index) {
-            if (!expected[row][index].empty()) {
-                EXPECT_EQ(Cell(t, row, index), expected[row][index]) << t.rowTitles[row] << " / " << index;
-            }
+            if (expected[row][index].empty()) continue;
+            EXPECT_EQ(Cell(t, row, index), expected[row][index]) << t.rowTitles[row] << " / " << index;
         }
-    }
     for (const auto& row : t.cells)
         for (const ComparisonCell& c : row)
             EXPECT_FALSE(c.red);
@@ -129,12 +127,13 @@ TEST(GraphRanges, FrequencyAxes) {
         ASSERT_TRUE(CalculateAll(d));
         ComputeGraphRanges(d);
         const GraphRanges& g = d.Ranges;
-        EXPECT_NEAR(g.GraphFreqMin, c.min, 1e-9L * c.min) << c.spec.name;
-        EXPECT_NEAR(g.GraphFreqMax, c.max, 1e-9L * c.max) << c.spec.name;
-        EXPECT_EQ(g.GraphFreqDecade, c.decade) << c.spec.name;
+        SCOPED_TRACE(c.spec.name);
+        EXPECT_NEAR(g.GraphFreqMin, c.min, 1e-9L * c.min);
+        EXPECT_NEAR(g.GraphFreqMax, c.max, 1e-9L * c.max);
+        EXPECT_EQ(g.GraphFreqDecade, c.decade);
         // Five decades of sweep, starting two decades below the axis.
-        EXPECT_NEAR(g.SweepFreqMin, std::pow(10.0L, c.decade - 2), 1e-12L) << c.spec.name;
-        EXPECT_NEAR(g.SweepFreqMax, std::pow(10.0L, c.decade + 3), 1e-6L) << c.spec.name;
+        EXPECT_NEAR(g.SweepFreqMin, std::pow(10.0L, c.decade - 2), 1e-12L);
+        EXPECT_NEAR(g.SweepFreqMax, std::pow(10.0L, c.decade + 3), 1e-6L);
     }
 }
 

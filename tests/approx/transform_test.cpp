@@ -127,8 +127,9 @@ TEST(GainText, AllPoleDecimalPieces) {
         long double K;
         const char* text;
     };
+    // (2000 pi)^2 = 3.9478e7.
     const Case cases[] = {
-        {Real48(2000.0L * std::numbers::pi_v<long double>), 2, 1.0L, "3.94784 E+7"}, // (2000 pi)^2 = 3.9478e7
+        {Real48(2000.0L * std::numbers::pi_v<long double>), 2, 1.0L, "3.94784 E+7"},
         {1.0L, 3, 1.0L, "1.00000 E+0"},
         {1.0L, 2, 0.5L, "5.00000 E-1"},
         {0.5L, 3, 1.0L, "1.25000 E-1"},

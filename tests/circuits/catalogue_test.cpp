@@ -18,13 +18,9 @@ TEST(Catalogue, SallenKeyBandpassHasNegativeFeedback) {
     // passes through infinity and changes sign. The catalogue's netlist (the + input on
     // the R3-C1 node, the - input on the gain divider) has no such pole.
     ComponentValues<long double> v;
-    v.R[1] = 10.0e3L;
+    v.R[1] = v.R[3] = v.R[4] = v.R[5] = 10.0e3L;
     v.R[2] = 20.0e3L;
-    v.R[3] = 10.0e3L;
-    v.R[4] = 10.0e3L;
-    v.R[5] = 10.0e3L;
-    v.C[1] = 10.0e-9L;
-    v.C[2] = 10.0e-9L;
+    v.C[1] = v.C[2] = 10.0e-9L;
     const Topology* t = FindTopology("SBP03");
     ASSERT_TRUE(t);
     Topology swapped = *t;

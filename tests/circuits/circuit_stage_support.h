@@ -4,15 +4,17 @@
 
 #include <functional>
 #include <numbers>
+#include <optional>
 #include <string>
 
+#include <gtest/gtest.h>
+
+#include "approx/approx_test_support.h" // kTwoPi
 #include "circuits/catalogue.h"
 #include "circuits/components.h"
 #include "stages/stage_types.h"
 
 namespace velmora::test {
-
-inline constexpr long double kTwoPi = 2.0L * std::numbers::pi_v<long double>;
 
 // A design with one stage of the circuit's type and these targets, its circuit set to
 // `key` and not yet loaded (op amps of 1 MHz).
@@ -43,6 +45,30 @@ inline TDesign CalculatedStage(std::string_view key, long double wp, long double
     TDesign d = OneStage(key, wp, qp, gain, wz);
     LoadAndCalculate(d, 1);
     return d;
+}
+
+// The pole, Q, gain and zero of stage i's transfer function, computed again from its
+// stored component values (a second computation next to the stage's own figures).
+inline std::optional<StageParameters<long double>> RealisedOf(const TDesign& d, int i = 1) {
+    return RealisedParameters(StageCircuitRoutines(d, i)->realise(StageComponentValues(d.Circuits[i])),
+                              d.Stages[i].StageType);
+}
+
+// Two realisations of a stage agree in every figure to `rel` (the gain by magnitude and sign).
+inline void ExpectSameParameters(const StageParameters<long double>& got,
+                                 const StageParameters<long double>& want, long double rel) {
+    EXPECT_NEAR(double(got.wp), double(want.wp), double(rel * want.wp));
+    EXPECT_NEAR(double(got.qp), double(want.qp), double(rel * want.qp));
+    EXPECT_NEAR(double(got.gain), double(want.gain), double(rel * std::fabs(want.gain)));
+    EXPECT_NEAR(double(got.wz), double(want.wz), double(rel * want.wz));
+}
+
+// Every stored component value of two circuits the same, to the last bit.
+inline void ExpectSameValues(const TStageCircuit& got, const TStageCircuit& want) {
+    for (int n = 1; n <= kComponentSlots; ++n)
+        EXPECT_EQ(static_cast<long double>(got.Components[n].Value),
+                  static_cast<long double>(want.Components[n].Value))
+            << "slot " << n;
 }
 
 // Every offered circuit over pole frequencies from audio to 50 kHz, Q from 0.55 to 5 and

@@ -35,7 +35,7 @@ TEST(LuDecompose, SolvesKnownSystemsAndRefusesSingularOnes) {
         ASSERT_TRUE(f);
         const auto solved = LuSolve(*f, b);
         for (std::size_t i = 0; i < x.size(); ++i)
-            EXPECT_NEAR(static_cast<double>(solved[i]), static_cast<double>(x[i]), 1e-12);
+            EXPECT_NEAR(double(solved[i]), double(x[i]), 1e-12);
     }
     EXPECT_FALSE(LuDecompose({{1, 2}, {0, 0}}));                  // a row of zeros
     EXPECT_FALSE(LuDecompose({{1, 2}, {2, 4}}));                  // a zero pivot, no zero row
@@ -44,8 +44,7 @@ TEST(LuDecompose, SolvesKnownSystemsAndRefusesSingularOnes) {
 
 // The parameters a plan keeps, from the realised function of the stage.
 StageParameters<long double> Realised(const TDesign& d) {
-    const auto p = RealisedParameters(
-        StageCircuitRoutines(d, 1)->realise(StageComponentValues(d.Circuits[1])), d.Stages[1].StageType);
+    const auto p = test::RealisedOf(d);
     EXPECT_TRUE(p);
     return p.value_or(StageParameters<long double>{});
 }
@@ -60,8 +59,7 @@ TEST(CapacitorAdjustment, RecalculatedStageRealisesItsTargets) {
             const TDesign before = d;
             const RecalcResult r = SetCapacitor(d, 1, 1, C(d.Circuits[1], 1) * 0.95L);
             EXPECT_EQ(r.message, kNotAmenableText);
-            EXPECT_EQ(static_cast<long double>(C(d.Circuits[1], 1)),
-                      static_cast<long double>(C(before.Circuits[1], 1)));
+            test::ExpectSameValues(d.Circuits[1], before.Circuits[1]);
             return;
         }
         const StageParameters<long double> target = Realised(d);
@@ -77,19 +75,19 @@ TEST(CapacitorAdjustment, RecalculatedStageRealisesItsTargets) {
         EXPECT_EQ(d.Circuits[1].CapsExact, 1);
         const StageParameters<long double> now = Realised(d);
         // 1e-9: the resistors are stored as Real48 (about 1e-12 relative each).
-        EXPECT_NEAR(static_cast<double>(now.wp / target.wp), 1.0, 1e-9);
+        EXPECT_NEAR(double(now.wp / target.wp), 1.0, 1e-9);
         if (!isFirstOrder(d.Stages[1].StageType)) {
-            EXPECT_NEAR(static_cast<double>(now.qp / target.qp), 1.0, 1e-9);
+            EXPECT_NEAR(double(now.qp / target.qp), 1.0, 1e-9);
         }
         if (plan->gain) {
-            EXPECT_NEAR(static_cast<double>(now.gain / target.gain), 1.0, 1e-9);
+            EXPECT_NEAR(double(now.gain / target.gain), 1.0, 1e-9);
         }
         if (plan->wz) {
-            EXPECT_NEAR(static_cast<double>(now.wz / target.wz), 1.0, 1e-9);
+            EXPECT_NEAR(double(now.wz / target.wz), 1.0, 1e-9);
         }
         // The reference values are the calculated ones, and the offset is measured from them.
         const TComponentItem& c1 = d.Circuits[1].Components[kResistorSlots + 1];
-        EXPECT_NEAR(static_cast<double>(c1.Offset / c1.Alternative), -0.05, 1e-9);
+        EXPECT_NEAR(double(c1.Offset / c1.Alternative), -0.05, 1e-9);
     });
     EXPECT_GT(adjusted, 100);
 }
@@ -102,9 +100,7 @@ TEST(CapacitorAdjustment, UnrealisableValuesKeepThePreviousOnes) {
     const RecalcResult r = SetCapacitor(d, 1, 1, C(d.Circuits[1], 1) * 1.1L);
     EXPECT_FALSE(r.ok());
     EXPECT_TRUE(r.message == kCalculationFailsText || r.message == kInvalidSolutionText) << r.message;
-    for (int n = 1; n <= kComponentSlots; ++n)
-        EXPECT_EQ(static_cast<long double>(d.Circuits[1].Components[n].Value),
-                  static_cast<long double>(before.Circuits[1].Components[n].Value));
+    test::ExpectSameValues(d.Circuits[1], before.Circuits[1]);
     EXPECT_EQ(d.Circuits[1].CapsExact, 0);
 
     // While standard values are on, capacitors are locked.
@@ -131,33 +127,33 @@ TEST(CapacitorAdjustment, GainReportFollowsTheCapacitorRatio) {
 TEST(CapacitorAdjustment, StepsAndResetReturnToTheCalculatedValues) {
     // Every capacitor of the state-variable lowpass one step up: its Q does not depend on
     // the capacitor ratio, so any pair can be met.
+    const auto up = [](long double c) {
+        return static_cast<long double>(Real48(*StepCapacitor(CapStep::Up, c)));
+    };
+    const auto cap = [](const TDesign& x, int n) { return static_cast<long double>(C(x.Circuits[1], n)); };
     TDesign d = CalculatedStage("SLP13", kTwoPi * 1000.0L, 1.3L, 2.0L);
-    const long double c1 = C(d.Circuits[1], 1), c2 = C(d.Circuits[1], 2);
+    const long double c1 = cap(d, 1), c2 = cap(d, 2);
     ASSERT_TRUE(StepCapacitors(d, 1, CapacitorGroup::All, +1).ok());
-    EXPECT_EQ(static_cast<long double>(C(d.Circuits[1], 1)),
-              static_cast<long double>(Real48(*StepCapacitor(CapStep::Up, c1))));
-    EXPECT_EQ(static_cast<long double>(C(d.Circuits[1], 2)),
-              static_cast<long double>(Real48(*StepCapacitor(CapStep::Up, c2))));
+    EXPECT_EQ(cap(d, 1), up(c1));
+    EXPECT_EQ(cap(d, 2), up(c2));
 
     // C2 of the multiple-feedback lowpass one step up (a larger C2/C1 allows the Q).
     TDesign m = CalculatedStage("SLP03", kTwoPi * 1000.0L, 1.3L, 2.0L);
     const TDesign calculated = m;
-    const long double m1 = C(m.Circuits[1], 1), m2 = C(m.Circuits[1], 2);
+    const long double m1 = cap(m, 1), m2 = cap(m, 2);
     ASSERT_TRUE(StepCapacitors(m, 1, CapacitorGroup::C2Only, +1).ok());
-    EXPECT_EQ(static_cast<long double>(C(m.Circuits[1], 1)), m1);
-    EXPECT_EQ(static_cast<long double>(C(m.Circuits[1], 2)),
-              static_cast<long double>(Real48(*StepCapacitor(CapStep::Up, m2))));
+    EXPECT_EQ(cap(m, 1), m1);
+    EXPECT_EQ(cap(m, 2), up(m2));
     // The exact-C variant's reference is the calculated stage.
     const ComponentValues<long double> ref = ReferenceComponentValues(m, 1);
     for (int n = 1; n <= 3; ++n)
-        EXPECT_NEAR(static_cast<double>(ref.R[static_cast<std::size_t>(n)] / R(calculated.Circuits[1], n)),
-                    1.0, 1e-12);
+        EXPECT_NEAR(double(ref.R[static_cast<std::size_t>(n)] / R(calculated.Circuits[1], n)), 1.0, 1e-12);
     ResetStage(m, 1);
     EXPECT_EQ(m.Circuits[1].CapsExact, 0);
     for (int n = 1; n <= kComponentSlots; ++n)
-        EXPECT_NEAR(static_cast<double>(m.Circuits[1].Components[n].Value),
-                    static_cast<double>(calculated.Circuits[1].Components[n].Value),
-                    1e-12 * static_cast<double>(calculated.Circuits[1].Components[n].Value));
+        EXPECT_NEAR(double(m.Circuits[1].Components[n].Value),
+                    double(calculated.Circuits[1].Components[n].Value),
+                    1e-12 * double(calculated.Circuits[1].Components[n].Value));
 }
 
 TEST(CapacitorAdjustment, GainPairStepKeepsThePoles) {
@@ -169,8 +165,8 @@ TEST(CapacitorAdjustment, GainPairStepKeepsThePoles) {
     EXPECT_TRUE(FindInSeries(R(d.Circuits[1], 4), Series::E24));
     EXPECT_GT(static_cast<long double>(R(d.Circuits[1], 4)), r4);
     const StageParameters<long double> after = Realised(d);
-    EXPECT_NEAR(static_cast<double>(after.wp / before.wp), 1.0, 1e-9);
-    EXPECT_NEAR(static_cast<double>(after.qp / before.qp), 1.0, 1e-9);
+    EXPECT_NEAR(double(after.wp / before.wp), 1.0, 1e-9);
+    EXPECT_NEAR(double(after.qp / before.qp), 1.0, 1e-9);
     EXPECT_FALSE(r.gainReport.empty());
 }
 
@@ -187,7 +183,7 @@ TEST(ResistorEntry, MultipliersAndRefusals) {
         const auto v = ParseResistance(k.text);
         ASSERT_EQ(v.has_value(), k.ohms.has_value()) << k.text;
         if (v) {
-            EXPECT_NEAR(static_cast<double>(*v / *k.ohms), 1.0, 1e-15) << k.text;
+            EXPECT_NEAR(double(*v / *k.ohms), 1.0, 1e-15) << k.text;
         }
     }
     TDesign d = CalculatedStage("SLP03", kTwoPi * 1000.0L, 1.3L, 2.0L);

@@ -15,7 +15,6 @@ namespace velmora {
 namespace {
 
 using test::kTwoPi;
-
 using test::OneStage;
 
 TEST(LoadCatalogueRow, StartingCapacitorsByStageFrequencyAndRatio) {
@@ -24,28 +23,28 @@ TEST(LoadCatalogueRow, StartingCapacitorsByStageFrequencyAndRatio) {
         long double w;
         long double c1, c2;
     };
+    // 10 nF up to 31000 rad/s, 1 nF above; C2 one decade up (SLP02) or two (SLP03) with the
+    // same list value; first order by wc.
     const Case cases[] = {
-        {"SLP01", 31000.0L, 10.0e-9L, 10.0e-9L}, // at the limit: 10 nF
-        {"SLP01", 31001.0L, 1.0e-9L, 1.0e-9L},   // above it: 1 nF
-        {"SLP02", 31001.0L, 1.0e-9L, 10.0e-9L},  // one decade up, same list value
-        {"SLP03", 31001.0L, 1.0e-9L, 100.0e-9L}, // two decades up
-        {"SLP03", 1000.0L, 10.0e-9L, 1.0e-6L},   {"FLP01", 31000.0L, 10.0e-9L, 0.0L}, // first order: by wc
+        {"SLP01", 31000.0L, 10.0e-9L, 10.0e-9L}, {"SLP01", 31001.0L, 1.0e-9L, 1.0e-9L},
+        {"SLP02", 31001.0L, 1.0e-9L, 10.0e-9L},  {"SLP03", 31001.0L, 1.0e-9L, 100.0e-9L},
+        {"SLP03", 1000.0L, 10.0e-9L, 1.0e-6L},   {"FLP01", 31000.0L, 10.0e-9L, 0.0L},
         {"FLP01", 31001.0L, 1.0e-9L, 0.0L},
     };
     for (const Case& k : cases) {
         TDesign d = OneStage(k.key, k.w);
         ASSERT_TRUE(LoadCatalogueRow(d, 1));
         const TStageCircuit& c = d.Circuits[1];
-        SCOPED_TRACE(std::string(k.key) + " at " + std::to_string(static_cast<double>(k.w)));
-        EXPECT_NEAR(static_cast<double>(C(c, 1) / k.c1), 1.0, 1e-11);
+        SCOPED_TRACE(std::string(k.key) + " at " + std::to_string(double(k.w)));
+        EXPECT_NEAR(double(C(c, 1) / k.c1), 1.0, 1e-11);
         if (k.c2 > 0) {
-            EXPECT_NEAR(static_cast<double>(C(c, 2) / k.c2), 1.0, 1e-11);
-            EXPECT_NEAR(static_cast<double>(c.CapRatio), static_cast<double>(k.c2 / k.c1), 1e-9);
+            EXPECT_NEAR(double(C(c, 2) / k.c2), 1.0, 1e-11);
+            EXPECT_NEAR(double(c.CapRatio), double(k.c2 / k.c1), 1e-9);
         }
         // The starting set is stored and the flag has done its work.
         EXPECT_EQ(c.Initialise, 0);
-        EXPECT_EQ(static_cast<long double>(d.CapSets[1].Value[1]), static_cast<long double>(C(c, 1)));
-        EXPECT_EQ(static_cast<long double>(d.CapSetsWorking[1].Value[2]), static_cast<long double>(C(c, 2)));
+        EXPECT_EQ(d.CapSets[1].Value[1].value(), C(c, 1));
+        EXPECT_EQ(d.CapSetsWorking[1].Value[2].value(), C(c, 2));
     }
 }
 
@@ -55,12 +54,12 @@ TEST(LoadCatalogueRow, LaterLoadsKeepTheUsersCapacitors) {
     d.CapSets[1].Value[1] = 3.3e-9L; // the user's capacitor
     d.Circuits[1].UseC1EqC2 = 1;     // an option the user set (not offered for SLP01)
     ASSERT_TRUE(LoadCatalogueRow(d, 1));
-    EXPECT_EQ(static_cast<long double>(C(d.Circuits[1], 1)), static_cast<long double>(Real48(3.3e-9L)));
+    EXPECT_EQ(C(d.Circuits[1], 1).value(), Real48(3.3e-9L).value());
     EXPECT_EQ(d.Circuits[1].UseC1EqC2, 1);
     // Re-initialising stores the starting values again.
     d.Circuits[1].Initialise = 1;
     ASSERT_TRUE(LoadCatalogueRow(d, 1));
-    EXPECT_NEAR(static_cast<double>(C(d.Circuits[1], 1)), 10.0e-9, 1e-20);
+    EXPECT_NEAR(double(C(d.Circuits[1], 1)), 10.0e-9, 1e-20);
     EXPECT_EQ(d.Circuits[1].UseC1EqC2, 0);
 }
 
@@ -81,7 +80,7 @@ TEST(DefaultOpAmpGbw, TwentyTimesTheStageFrequencyRoundedDownAtLeastOneMegahertz
         s.StageType = k.firstOrder ? stFLP : stSLP;
         s.Wp = k.firstOrder ? 0.0L : kTwoPi * k.fHz;
         s.Sigma = k.firstOrder ? kTwoPi * k.fHz : 0.0L;
-        EXPECT_EQ(DefaultOpAmpGbw(s), k.gbw) << static_cast<double>(k.fHz);
+        EXPECT_EQ(DefaultOpAmpGbw(s), k.gbw) << double(k.fHz);
     }
 }
 
@@ -91,17 +90,17 @@ TEST(CalculateComponents, FirstOrderGainPairAndTheExactValueMark) {
     TDesign d = OneStage("FLP02", 1.0e4L, 0.0L, 2.0L);
     ASSERT_TRUE(LoadAndCalculate(d, 1));
     const TStageCircuit& c = d.Circuits[1];
-    EXPECT_NEAR(static_cast<double>(R(c, 3)), 10002.0, 1e-6);
-    EXPECT_NEAR(static_cast<double>(R(c, 2)), 10002.0, 1e-6);
-    EXPECT_NEAR(static_cast<double>(c.ActualGain), 2.0, 1e-12);
+    EXPECT_NEAR(double(R(c, 3)), 10002.0, 1e-6);
+    EXPECT_NEAR(double(R(c, 2)), 10002.0, 1e-6);
+    EXPECT_NEAR(double(c.ActualGain), 2.0, 1e-12);
 
     TDesign one = OneStage("FLP02", 1.0e4L, 0.0L, 1.0L);
     ASSERT_TRUE(LoadAndCalculate(one, 1));
-    EXPECT_NEAR(static_cast<double>(one.Circuits[1].ActualGain), 1.1, 1e-12);
+    EXPECT_NEAR(double(one.Circuits[1].ActualGain), 1.1, 1e-12);
     EXPECT_EQ(one.Circuits[1].GainFixed, 1);
     // The circuits' gain realiser reports what the circuit reaches.
-    EXPECT_NEAR(static_cast<double>(CircuitGainRealiser().Realise(one, 1, 1.0L)), 1.1, 1e-12);
-    EXPECT_NEAR(static_cast<double>(CircuitGainRealiser().Realise(one, 1, 3.0L)), 3.0, 1e-12);
+    EXPECT_NEAR(double(CircuitGainRealiser().Realise(one, 1, 1.0L)), 1.1, 1e-12);
+    EXPECT_NEAR(double(CircuitGainRealiser().Realise(one, 1, 3.0L)), 3.0, 1e-12);
 }
 
 TEST(CalculateComponents, FailureLeavesTheRecordAndMarksItNotRealisable) {
@@ -112,9 +111,7 @@ TEST(CalculateComponents, FailureLeavesTheRecordAndMarksItNotRealisable) {
     const TStageCircuit before = d.Circuits[1];
     EXPECT_FALSE(CalculateComponents(d, 1));
     EXPECT_EQ(d.Circuits[1].NotRealisable, 1);
-    for (int n = 1; n <= kComponentSlots; ++n)
-        EXPECT_EQ(static_cast<long double>(d.Circuits[1].Components[n].Value),
-                  static_cast<long double>(before.Components[n].Value));
+    test::ExpectSameValues(d.Circuits[1], before);
     TDesign none;
     none.StageCount = 1;
     EXPECT_FALSE(CalculateComponents(none, 1));

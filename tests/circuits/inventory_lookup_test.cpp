@@ -25,7 +25,7 @@ Inventory EmptyInventory() {
 void Stock(Inventory& inv, InventoryKind k, std::initializer_list<long double> values) {
     for (long double v : values) {
         const auto p = FindInSeries(v, InventorySeries(k));
-        ASSERT_TRUE(p) << static_cast<double>(v);
+        ASSERT_TRUE(p) << double(v);
         inv[k].SetMark(InventoryDecade(k, *p), p->index, true);
     }
 }
@@ -56,7 +56,7 @@ TEST(InventoryLookup, SectionsAndDecadesOfTheFile) {
         {InventoryKind::Capacitors, -4.7e-9L, false},
     };
     for (const Case& c : cases)
-        EXPECT_EQ(InStock(full, c.k, c.value), c.inStock) << static_cast<double>(c.value);
+        EXPECT_EQ(InStock(full, c.k, c.value), c.inStock) << double(c.value);
     // 4.7 nF lies in capacitor decade 2, 4.99 kohm in 1 % decade 3, both at the
     // positions the file layout gives.
     EXPECT_EQ(InventoryDecade(InventoryKind::Capacitors, *FindInSeries(4.7e-9L, Series::E12)), 2);
@@ -99,7 +99,7 @@ TEST(InventoryLookup, WorkedChoices) {
     };
     for (const auto& c : cases) {
         const auto got = InventoryValue(inv, InventoryKind::Resistors10, c.exact);
-        EXPECT_TRUE(c.chosen > 0 ? Near(got, c.chosen) : !got) << static_cast<double>(c.exact);
+        EXPECT_TRUE(c.chosen > 0 ? Near(got, c.chosen) : !got) << double(c.exact);
     }
 }
 
@@ -149,7 +149,7 @@ TEST(InventoryLookup, AgreesWithABruteForceSearchOverRandomInventories) {
                 expected = upper;
             else if (exact < *std::min_element(stock.begin(), stock.end()) ||
                      exact > *std::max_element(stock.begin(), stock.end())) {
-                EXPECT_FALSE(got) << static_cast<double>(exact); // beyond the stock: no stand-in
+                EXPECT_FALSE(got) << double(exact); // beyond the stock: no stand-in
                 continue;
             } else {
                 expected = stock.front();
@@ -158,8 +158,7 @@ TEST(InventoryLookup, AgreesWithABruteForceSearchOverRandomInventories) {
             }
             ASSERT_TRUE(got);
             EXPECT_TRUE(Near(got, expected))
-                << static_cast<double>(exact) << " got " << static_cast<double>(*got) << " expected "
-                << static_cast<double>(expected);
+                << double(exact) << " got " << double(*got) << " expected " << double(expected);
         }
     }
 }

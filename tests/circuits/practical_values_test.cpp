@@ -23,30 +23,20 @@ TEST(PracticalValues, AChosenStartCapacitorKeepsTheStage) {
     ForEachCalculatedStage([&](TDesign& d, const std::string& label) {
         SCOPED_TRACE(label);
         ++stages;
-        const auto before = RealisedParameters(
-            StageCircuitRoutines(d, 1)->realise(StageComponentValues(d.Circuits[1])), d.Stages[1].StageType);
+        const auto before = test::RealisedOf(d);
         ASSERT_TRUE(before);
         const long double c1 = d.Circuits[1].Components[kResistorSlots + 1].Value;
         for (const long double start : {4.7e-9L, 220e-12L, 1.5e-6L}) {
             TDesign t = d;
             ASSERT_TRUE(StartStageFrom(t, 1, start));
             const TStageCircuit& c = t.Circuits[1];
-            EXPECT_NEAR(static_cast<double>(C(c, 1) / start), 1.0, 1e-12);
-            EXPECT_NEAR(static_cast<double>(t.CapSets[1].Value[1] / start), 1.0, 1e-12);
+            EXPECT_NEAR(double(C(c, 1) / start), 1.0, 1e-12);
+            EXPECT_NEAR(double(t.CapSets[1].Value[1] / start), 1.0, 1e-12);
             for (int n = 2; n <= c.CapacitorCount; ++n)
-                EXPECT_NEAR(static_cast<double>(C(c, n) / C(d.Circuits[1], n) / (start / c1)), 1.0, 1e-9)
-                    << "C" << n;
-            const auto after = RealisedParameters(
-                StageCircuitRoutines(t, 1)->realise(StageComponentValues(c)), t.Stages[1].StageType);
+                EXPECT_NEAR(double(C(c, n) / C(d.Circuits[1], n) / (start / c1)), 1.0, 1e-9) << "C" << n;
+            const auto after = test::RealisedOf(t);
             ASSERT_TRUE(after);
-            // Real48 storage of the values: about 1e-12 relative each.
-            EXPECT_NEAR(static_cast<double>(after->wp / before->wp), 1.0, 1e-9);
-            EXPECT_NEAR(static_cast<double>(after->qp), static_cast<double>(before->qp),
-                        1e-9 * static_cast<double>(before->qp));
-            EXPECT_NEAR(static_cast<double>(after->gain), static_cast<double>(before->gain),
-                        1e-9 * std::fabs(static_cast<double>(before->gain)));
-            EXPECT_NEAR(static_cast<double>(after->wz), static_cast<double>(before->wz),
-                        1e-9 * static_cast<double>(before->wz));
+            test::ExpectSameParameters(*after, *before, 1e-9L); // Real48 values: ~1e-12 relative each
         }
     });
     EXPECT_GT(stages, 150);
@@ -68,7 +58,7 @@ TEST(PracticalValues, WarningsStartExactlyAtTheBounds) {
     TDesign base = CalculatedStage("SLP01", kTwoPi * 1000.0L, 0.7071L, 1.0L);
     ASSERT_TRUE(ImpracticalValues(base).empty());
     for (const Case& k : cases) {
-        SCOPED_TRACE(static_cast<double>(k.value));
+        SCOPED_TRACE(double(k.value));
         TDesign d = base;
         if (k.resistor)
             R(d.Circuits[1], 2) = k.value;
@@ -96,7 +86,7 @@ TEST(PracticalValues, AutomaticStartMovesOnlyImpracticalStages) {
         bool moves, practical;
     };
     for (const Case k : {Case{1000.0L, false, true}, Case{2.0L, true, true}, Case{0.001L, true, false}}) {
-        SCOPED_TRACE(static_cast<double>(k.hz));
+        SCOPED_TRACE(double(k.hz));
         TDesign d = CalculatedStage("SLP01", kTwoPi * k.hz, 2.0L, 1.0L);
         const TDesign before = d;
         EXPECT_EQ(PreferPracticalStart(d, 1), k.moves);

@@ -8,6 +8,7 @@
 #include "analysis/final_response.h"
 #include "analysis/ideal_responses.h"
 #include "app/messages.h"
+#include "circuit_stage_support.h"
 #include "circuits/catalogue.h"
 #include "circuits/components.h"
 #include "circuits/selection.h"
@@ -78,21 +79,16 @@ TEST(EvaluateCandidates, EveryCandidateOnItsOwnScratchCopy) {
     EvaluateCandidates(d, 1, set);
     ASSERT_TRUE(set.Valid);
     EXPECT_EQ(set.Candidates[4].CapacitorSpread, 10) << "SLP04 keeps its 10x start";
-    for (int k = 1; k <= 6; ++k) {
-        SCOPED_TRACE(k);
-        EXPECT_EQ(set.Candidates[static_cast<std::size_t>(k)].NotRealisable, 0);
-        EXPECT_NEAR(static_cast<double>(set.Candidates[static_cast<std::size_t>(k)].DesiredGain), 1.0, 1e-12);
+    for (std::size_t k = 1; k <= 6; ++k) {
+        EXPECT_EQ(set.Candidates[k].NotRealisable, 0) << k;
+        EXPECT_NEAR(double(set.Candidates[k].DesiredGain), 1.0, 1e-12) << k;
     }
-    EXPECT_EQ(static_cast<long double>(d.CapSets[1].Value[1]),
-              static_cast<long double>(before.CapSets[1].Value[1]));
-    EXPECT_EQ(static_cast<long double>(d.CapSets[1].Value[2]),
-              static_cast<long double>(before.CapSets[1].Value[2]));
+    EXPECT_EQ(d.CapSets[1].Value[1].value(), before.CapSets[1].Value[1].value());
+    EXPECT_EQ(d.CapSets[1].Value[2].value(), before.CapSets[1].Value[2].value());
     EXPECT_EQ(d.Circuits[1].CircuitChoice, 0);
     EXPECT_EQ(d.Circuits[1].CircuitNumber, 11);
     EXPECT_EQ(d.Circuits[1].Initialise, 1);
-    for (int n = 1; n <= kComponentSlots; ++n)
-        EXPECT_EQ(static_cast<long double>(d.Circuits[1].Components[n].Value),
-                  static_cast<long double>(before.Circuits[1].Components[n].Value));
+    test::ExpectSameValues(d.Circuits[1], before.Circuits[1]);
 }
 
 TEST(SelectCircuit, RefusedWhenNotRealisableAndRecommendedGbwOtherwise) {
@@ -112,8 +108,8 @@ TEST(SelectCircuit, RefusedWhenNotRealisableAndRecommendedGbwOtherwise) {
     EXPECT_EQ(c.CircuitChoice, 1);
     EXPECT_EQ(c.Predistort, 0); // a new circuit starts without predistortion
     // SLP01 at 10 kHz, Qp = 1/sqrt 2: 141 kHz rounds to 100 kHz, raised to 1 MHz.
-    EXPECT_EQ(static_cast<long double>(sets[1].Candidates[1].MinRecGBW), 1.0e5L);
-    EXPECT_EQ(static_cast<long double>(c.OpAmpGBW), 1.0e6L);
+    EXPECT_EQ(sets[1].Candidates[1].MinRecGBW.value(), 1.0e5L);
+    EXPECT_EQ(c.OpAmpGBW.value(), 1.0e6L);
     EXPECT_EQ(d.DesignLevel, LevelCircuitsSelected);
     EXPECT_TRUE(AllStagesSelected(d));
 
@@ -133,18 +129,15 @@ TEST(DesignStageCircuits, AskedCircuitsAndRefusals) {
         DesignStageCircuits(asked, {{"SLP03", 2.0e6L, false, false}, {"SLP13", 0, true, false}});
     ASSERT_TRUE(ok.ok) << ok.message;
     EXPECT_EQ(asked.Circuits[1].CircuitNumber, 13);
-    EXPECT_EQ(static_cast<long double>(asked.Circuits[1].OpAmpGBW), 2.0e6L);
+    EXPECT_EQ(asked.Circuits[1].OpAmpGBW.value(), 2.0e6L);
     EXPECT_EQ(asked.Circuits[2].CircuitNumber, 23);
     EXPECT_EQ(asked.Circuits[2].Predistort, 1);
 
-    TDesign wrong = d;
+    TDesign wrong = d, comp = d, early;
     const CircuitsOutcome bad = DesignStageCircuits(wrong, {{"SHP01", 0, false, false}});
     EXPECT_FALSE(bad.ok);
     EXPECT_EQ(bad.message, "Stage 1 is of type SLP ; circuit SHP01 does not realise it.");
-    TDesign comp = d;
-    const CircuitsOutcome noComp = DesignStageCircuits(comp, {{"SLP08", 0, false, true}});
-    EXPECT_FALSE(noComp.ok);
-    TDesign early;
+    EXPECT_FALSE(DesignStageCircuits(comp, {{"SLP08", 0, false, true}}).ok);
     EXPECT_FALSE(DesignStageCircuits(early).ok);
 }
 

@@ -59,12 +59,12 @@ TEST(StandardSubstitution, StrategyOneNeverWorseAndEveryResistorInTheSeries) {
                 for (const auto* s : {&*nearest, &*optimised}) {
                     const long double v = s->values.R[static_cast<std::size_t>(n)];
                     EXPECT_TRUE(std::fabs(v - below) <= 1e-9L * v || std::fabs(v - above) <= 1e-9L * v)
-                        << "R" << n << " is no neighbour of " << static_cast<double>(x);
+                        << "R" << n << " is no neighbour of " << double(x);
                 }
                 // Strategy 2: the nearer neighbour, the lower on a tie.
                 const long double v = nearest->values.R[static_cast<std::size_t>(n)];
                 const long double want = (above - x) < (x - below) ? above : below;
-                EXPECT_NEAR(static_cast<double>(v / want), 1.0, 1e-12) << "R" << n;
+                EXPECT_NEAR(double(v / want), 1.0, 1e-12) << "R" << n;
             }
         }
     });
@@ -84,14 +84,14 @@ TEST(StandardSubstitution, InventoryRestrictsTheCandidates) {
     o.inventory = &inv;
     auto s = SubstituteStandardResistors(d, 1, exact, o);
     ASSERT_TRUE(s);
-    EXPECT_NEAR(static_cast<double>(s->values.R[1]), 9760.0, 1e-9);
+    EXPECT_NEAR(double(s->values.R[1]), 9760.0, 1e-9);
 
     // 9.76K out of stock: the upper neighbour (the search itself is the inventory lookup's).
     const auto p976 = FindInSeries(9760.0L, Series::E96);
     inv[InventoryKind::Resistors1].SetMark(InventoryDecade(InventoryKind::Resistors1, *p976), p976->index,
                                            false);
     s = SubstituteStandardResistors(d, 1, exact, o);
-    EXPECT_NEAR(static_cast<double>(s->values.R[1]), 10000.0, 1e-9);
+    EXPECT_NEAR(double(s->values.R[1]), 10000.0, 1e-9);
 
     // Nothing in stock: every resistor keeps its exact value and is named.
     for (int dec = 0; dec < kResistorDecades; ++dec)
@@ -125,8 +125,7 @@ TEST(StandardRStep, MessagesAndTolerances) {
         EXPECT_FALSE(r.ok);
         EXPECT_TRUE(r.noSeries);
         EXPECT_EQ(d.Components.StandardROn, 0);
-        EXPECT_EQ(static_cast<long double>(d.Circuits[1].Components[1].Value),
-                  static_cast<long double>(before.Circuits[1].Components[1].Value));
+        test::ExpectSameValues(d.Circuits[1], before.Circuits[1]);
     }
 }
 
@@ -149,15 +148,13 @@ TEST(StandardRStep, OnSavesExactValuesOffRestoresThem) {
         for (int n = 1; n <= d.Circuits[i].ResistorCount; ++n) {
             const TComponentItem& item = d.Circuits[i].Components[n];
             EXPECT_TRUE(FindInSeries(item.Value, Series::E24)) << "stage " << i << " R" << n;
-            EXPECT_EQ(static_cast<long double>(item.Exact),
-                      static_cast<long double>(before.Circuits[i].Components[n].Value));
+            EXPECT_EQ(item.Exact.value(), before.Circuits[i].Components[n].Value.value());
         }
-    EXPECT_EQ(static_cast<long double>(d.Circuits[1].Components[2].Adjusted), 4700.0L);
-    EXPECT_EQ(static_cast<long double>(d.Circuits[1].Components[1].Adjusted), 0.0L);
+    EXPECT_EQ(d.Circuits[1].Components[2].Adjusted.value(), 4700.0L);
+    EXPECT_EQ(d.Circuits[1].Components[1].Adjusted.value(), 0.0L);
     // The actual gain is what the standard resistors realise: R2/R1 for this circuit.
-    EXPECT_NEAR(static_cast<double>(d.Circuits[1].ActualGain),
-                static_cast<double>(d.Circuits[1].Components[2].Value / d.Circuits[1].Components[1].Value),
-                1e-12);
+    EXPECT_NEAR(double(d.Circuits[1].ActualGain),
+                double(d.Circuits[1].Components[2].Value / d.Circuits[1].Components[1].Value), 1e-12);
 
     // Changing the strategy redoes the substitution; switching off restores every value.
     EXPECT_TRUE(SetSubstitutionStrategy(d, 2, nullptr).ok);
@@ -166,12 +163,11 @@ TEST(StandardRStep, OnSavesExactValuesOffRestoresThem) {
     EXPECT_EQ(d.Components.StandardROn, 0);
     for (int i = 1; i <= 2; ++i)
         for (int n = 1; n <= d.Circuits[i].ResistorCount; ++n) {
-            EXPECT_EQ(static_cast<long double>(d.Circuits[i].Components[n].Value),
-                      static_cast<long double>(before.Circuits[i].Components[n].Value));
-            EXPECT_EQ(static_cast<long double>(d.Circuits[i].Components[n].Exact), 0.0L);
+            EXPECT_EQ(d.Circuits[i].Components[n].Value.value(),
+                      before.Circuits[i].Components[n].Value.value());
+            EXPECT_EQ(d.Circuits[i].Components[n].Exact.value(), 0.0L);
         }
-    EXPECT_NEAR(static_cast<double>(d.Circuits[1].ActualGain),
-                static_cast<double>(before.Circuits[1].ActualGain), 1e-9);
+    EXPECT_NEAR(double(d.Circuits[1].ActualGain), double(before.Circuits[1].ActualGain), 1e-9);
 }
 
 } // namespace

@@ -7,6 +7,8 @@
 #include <optional>
 #include <sstream>
 #include <string>
+#include <tuple>
+#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -39,13 +41,13 @@ std::vector<long double> seriesValues(Series s, int firstExponent, int lastExpon
 }
 
 TEST(Series, MantissasAreThePublishedTables) {
-    const auto e12 = parse(kPublishedE12), e24 = parse(kPublishedE24);
-    ASSERT_EQ(SeriesMantissas(Series::E12).size(), e12.size());
-    ASSERT_EQ(SeriesMantissas(Series::E24).size(), e24.size());
-    for (std::size_t i = 0; i < e12.size(); ++i)
-        EXPECT_EQ(SeriesMantissas(Series::E12)[i], std::lround(e12[i] * 100)) << i;
-    for (std::size_t i = 0; i < e24.size(); ++i)
-        EXPECT_EQ(SeriesMantissas(Series::E24)[i], std::lround(e24[i] * 100)) << i;
+    for (const auto& [series, table] :
+         {std::pair{Series::E12, kPublishedE12}, {Series::E24, kPublishedE24}}) {
+        const auto published = parse(table);
+        ASSERT_EQ(SeriesMantissas(series).size(), published.size());
+        for (std::size_t i = 0; i < published.size(); ++i)
+            EXPECT_EQ(SeriesMantissas(series)[i], std::lround(published[i] * 100)) << i;
+    }
     // E96 follows its construction rule without exception: 10^(i/96) to three digits.
     ASSERT_EQ(SeriesMantissas(Series::E96).size(), 96u);
     for (int i = 0; i < 96; ++i)
@@ -71,9 +73,9 @@ TEST(StandardResistor, ValuesOfOtherSeriesAndOddValuesAreNot) {
         {0.0L, false, false, false},
     };
     for (const Case& c : cases) {
-        EXPECT_EQ(FindStandardResistor(c.ohms, 1).has_value(), c.e96) << static_cast<double>(c.ohms);
-        EXPECT_EQ(FindStandardResistor(c.ohms, 5).has_value(), c.e24) << static_cast<double>(c.ohms);
-        EXPECT_EQ(FindStandardResistor(c.ohms, 10).has_value(), c.e12) << static_cast<double>(c.ohms);
+        EXPECT_EQ(FindStandardResistor(c.ohms, 1).has_value(), c.e96) << double(c.ohms);
+        EXPECT_EQ(FindStandardResistor(c.ohms, 5).has_value(), c.e24) << double(c.ohms);
+        EXPECT_EQ(FindStandardResistor(c.ohms, 10).has_value(), c.e12) << double(c.ohms);
         EXPECT_FALSE(FindStandardResistor(c.ohms, 2)) << "no series for 2 %";
     }
     // A value reached by repeated x10 or /10 steps (each step rounds) is still found.
@@ -86,13 +88,13 @@ TEST(StandardResistor, ValuesOfOtherSeriesAndOddValuesAreNot) {
     // The mark that keeps a computed value from showing as standard (a factor 1.0002)
     // is far outside the match tolerance for every series value.
     for (long double ohms : seriesValues(Series::E96, -2, 4))
-        EXPECT_FALSE(FindStandardResistor(ohms * 1.0002L, 1)) << static_cast<double>(ohms);
+        EXPECT_FALSE(FindStandardResistor(ohms * 1.0002L, 1)) << double(ohms);
 }
 
 TEST(Normalise, ValuesThatAreNotPositiveHaveNoMantissa) {
     for (long double v : {0.0L, -0.0L, -4.7L, static_cast<long double>(NAN),
                           static_cast<long double>(INFINITY), -static_cast<long double>(INFINITY)}) {
-        EXPECT_FALSE(Normalise(v)) << static_cast<double>(v);
+        EXPECT_FALSE(Normalise(v)) << double(v);
         EXPECT_FALSE(FindInSeries(v, Series::E24));
         EXPECT_FALSE(FindNeighbours(v, Series::E24));
         EXPECT_FALSE(NearestInSeries(v, Series::E24));
@@ -114,8 +116,8 @@ TEST(Neighbours, AdjacentSeriesValuesAroundTheValueAcrossDecades) {
                 if (x >= v * (1 - 1e-9L)) above = std::min(above, x);
             }
             const long double lower = SeriesValue(s, nb->lower), upper = SeriesValue(s, nb->upper);
-            EXPECT_NEAR(static_cast<double>(lower / below), 1.0, 1e-12) << static_cast<double>(v);
-            EXPECT_NEAR(static_cast<double>(upper / above), 1.0, 1e-12) << static_cast<double>(v);
+            EXPECT_NEAR(double(lower / below), 1.0, 1e-12) << double(v);
+            EXPECT_NEAR(double(upper / above), 1.0, 1e-12) << double(v);
             EXPECT_EQ(nb->standard, below == above);
         }
     }
@@ -127,24 +129,26 @@ TEST(Neighbours, WorkedCases) {
         Series s;
         long double lower, upper, nearest;
     };
+    // Above the last 1 % mantissa the upper neighbour is the next decade's first (9.8K);
+    // midway between two 5 % values takes the lower (10.5K).
     const Case cases[] = {
-        // Above the last 1 % mantissa the upper neighbour is the next decade's first.
         {9.8e3L, Series::E96, 9.76e3L, 10.0e3L, 9.76e3L},
-        // Midway between two 5 % values takes the lower.
         {10.5e3L, Series::E24, 10.0e3L, 11.0e3L, 10.0e3L},
         {10.51e3L, Series::E24, 10.0e3L, 11.0e3L, 11.0e3L},
         {9.5e-1L, Series::E12, 8.2e-1L, 1.0L, 1.0L},
         {4.7L, Series::E24, 4.7L, 4.7L, 4.7L},
         {1.0e6L, Series::E12, 1.0e6L, 1.0e6L, 1.0e6L},
     };
+    const auto ratio = [](Series s, SeriesPosition p, long double v) {
+        return double(SeriesValue(s, p) / v);
+    };
     for (const Case& c : cases) {
+        SCOPED_TRACE(double(c.ohms));
         const auto nb = FindNeighbours(c.ohms, c.s);
         ASSERT_TRUE(nb);
-        EXPECT_NEAR(static_cast<double>(SeriesValue(c.s, nb->lower) / c.lower), 1.0, 1e-15);
-        EXPECT_NEAR(static_cast<double>(SeriesValue(c.s, nb->upper) / c.upper), 1.0, 1e-15);
-        EXPECT_NEAR(static_cast<double>(SeriesValue(c.s, *NearestInSeries(c.ohms, c.s)) / c.nearest), 1.0,
-                    1e-15)
-            << static_cast<double>(c.ohms);
+        EXPECT_NEAR(ratio(c.s, nb->lower, c.lower), 1.0, 1e-15);
+        EXPECT_NEAR(ratio(c.s, nb->upper, c.upper), 1.0, 1e-15);
+        EXPECT_NEAR(ratio(c.s, *NearestInSeries(c.ohms, c.s), c.nearest), 1.0, 1e-15);
     }
 }
 
@@ -177,18 +181,19 @@ TEST(CapacitorStep, EveryMantissaFindsItsPlaceAndStepsAcrossDecades) {
             if (x > c * (1 + 1e-9L)) above = std::min(above, x);
             if (x < c * (1 - 1e-9L)) below = std::max(below, x);
         }
-        ASSERT_NEAR(static_cast<double>(*up / above), 1.0, 1e-12) << hundredths;
-        ASSERT_NEAR(static_cast<double>(*down / below), 1.0, 1e-12) << hundredths;
+        ASSERT_NEAR(double(*up / above), 1.0, 1e-12) << hundredths;
+        ASSERT_NEAR(double(*down / below), 1.0, 1e-12) << hundredths;
         const bool listed = FindStandardCapacitor(c).has_value();
         if (listed)
-            ASSERT_NEAR(static_cast<double>(*same / c), 1.0, 1e-12);
+            ASSERT_NEAR(double(*same / c), 1.0, 1e-12);
         else
             ASSERT_TRUE(*same == *up || *same == *down);
     }
     // 820 pF steps up to 1 nF and 1 nF down to 820 pF.
-    EXPECT_NEAR(static_cast<double>(*StepCapacitor(CapStep::Up, 820e-12L) / 1e-9L), 1.0, 1e-15);
-    EXPECT_NEAR(static_cast<double>(*StepCapacitor(CapStep::Down, 1e-9L) / 820e-12L), 1.0, 1e-15);
-    EXPECT_NEAR(static_cast<double>(*StepCapacitor(CapStep::Same, 4.7e-9L) / 4.7e-9L), 1.0, 1e-15);
+    for (const auto& [step, from, to] : {std::tuple{CapStep::Up, 820e-12L, 1e-9L},
+                                         {CapStep::Down, 1e-9L, 820e-12L},
+                                         {CapStep::Same, 4.7e-9L, 4.7e-9L}})
+        EXPECT_NEAR(double(*StepCapacitor(step, from) / to), 1.0, 1e-15);
 }
 
 // Reads a value text back: digits then an optional unit.
@@ -213,43 +218,25 @@ TEST(ValueTexts, WorkedCases) {
         int n; // 0: display
         const char* text;
     };
+    // 12349.96 is rounded once from the value, not from its four-decimal text 12.3500; a
+    // carry out of the first digit adds a digit (999.96, 9.996K, 9999.96).
     const Case cases[] = {
-        {"R", 12345.0L, 0, "12.3K"},
-        // Rounded once from the value, not from its four-decimal text 12.3500.
-        {"R", 12349.96L, 0, "12.3K"},
-        {"R", 12350.0L, 0, "12.4K"},
-        {"R", 470.0L, 0, "470"},
-        {"R", 4.99e3L, 0, "4.99K"},
-        {"R", 1.5e6L, 0, "1.5M"},
-        {"R", 2.2e9L, 0, "2.2G"},
-        {"R", 0.0L, 0, "  N/A"},
-        {"R", -10.0L, 0, "  N/A"},
-        {"R", static_cast<long double>(INFINITY), 0, "  N/A"},
-        // A carry out of the first digit adds a digit.
-        {"R", 999.96L, 0, "1000"},
-        {"R", 9.996e3L, 0, "10.0K"},
-        {"R", 10123.4L, 5, "10.123K"},
-        {"R", 470.0L, 5, "470"},
-        {"R", 9000.0L, 4, "9K"},
-        {"R", 9999.96L, 5, "10.000K"},
-        {"R", 1.5e6L, 5, "1.5MEG"},
-        {"R", 4.75e6L, 5, "4.75MEG"},
-        {"R", 100.0e6L, 5, "100MEG"},
-        {"C", 4.7e-9L, 0, "4.7nF"},
-        {"C", 1.5e-10L, 0, "150pF"},
-        {"C", 2.2e-6L, 0, "2.2uF"},
-        {"C", 6.8e-3L, 0, "0.01"},
-        {"C", 1.5e-8L, 5, "15nF"},
-        {"C", 1.23456e-8L, 5, "12.346nF"},
-        {"C", 3.3e-9L, 3, "3.3nF"},
-        {"C", 1.59155e-9L, 3, "1.59nF"},
+        {"R", 12345.0L, 0, "12.3K"},       {"R", 12349.96L, 0, "12.3K"}, {"R", 12350.0L, 0, "12.4K"},
+        {"R", 470.0L, 0, "470"},           {"R", 4.99e3L, 0, "4.99K"},   {"R", 1.5e6L, 0, "1.5M"},
+        {"R", 2.2e9L, 0, "2.2G"},          {"R", 0.0L, 0, "  N/A"},      {"R", -10.0L, 0, "  N/A"},
+        {"R", INFINITY, 0, "  N/A"},       {"R", 999.96L, 0, "1000"},    {"R", 9.996e3L, 0, "10.0K"},
+        {"R", 10123.4L, 5, "10.123K"},     {"R", 470.0L, 5, "470"},      {"R", 9000.0L, 4, "9K"},
+        {"R", 9999.96L, 5, "10.000K"},     {"R", 1.5e6L, 5, "1.5MEG"},   {"R", 4.75e6L, 5, "4.75MEG"},
+        {"R", 100.0e6L, 5, "100MEG"},      {"C", 4.7e-9L, 0, "4.7nF"},   {"C", 1.5e-10L, 0, "150pF"},
+        {"C", 2.2e-6L, 0, "2.2uF"},        {"C", 6.8e-3L, 0, "0.01"},    {"C", 1.5e-8L, 5, "15nF"},
+        {"C", 1.23456e-8L, 5, "12.346nF"}, {"C", 3.3e-9L, 3, "3.3nF"},   {"C", 1.59155e-9L, 3, "1.59nF"},
     };
     for (const Case& c : cases) {
         const std::string kind = c.kind;
         const std::string text =
             kind == "R" ? (c.n ? NetlistResistanceText(c.value, c.n) : ResistanceDisplayText(c.value))
                         : (c.n ? NetlistCapacitanceText(c.value, c.n) : CapacitanceDisplayText(c.value));
-        EXPECT_EQ(text, c.text) << kind << " " << static_cast<double>(c.value) << " n=" << c.n;
+        EXPECT_EQ(text, c.text) << kind << " " << double(c.value) << " n=" << c.n;
     }
 }
 
@@ -257,26 +244,26 @@ TEST(ValueTexts, EverySeriesValueReadsBackExactlyAndFitsItsWidth) {
     for (long double ohms : seriesValues(Series::E96, -2, 6)) {
         for (int n : {4, 5}) {
             const std::string text = NetlistResistanceText(ohms, n);
-            EXPECT_NEAR(static_cast<double>(readBack(text) / ohms), 1.0, 1e-12) << text;
+            EXPECT_NEAR(double(readBack(text) / ohms), 1.0, 1e-12) << text;
         }
         const std::string shown = ResistanceDisplayText(ohms);
-        EXPECT_NEAR(static_cast<double>(readBack(shown) / ohms), 1.0, 1e-12) << shown;
+        EXPECT_NEAR(double(readBack(shown) / ohms), 1.0, 1e-12) << shown;
     }
     for (long double farads : seriesValues(Series::E12, -14, -8)) {
         const std::string text = CapacitanceDisplayText(farads);
-        EXPECT_NEAR(static_cast<double>(readBack(text) / farads), 1.0, 1e-12) << text;
-        EXPECT_NEAR(static_cast<double>(readBack(NetlistCapacitanceText(farads, 3)) / farads), 1.0, 1e-12);
+        EXPECT_NEAR(double(readBack(text) / farads), 1.0, 1e-12) << text;
+        EXPECT_NEAR(double(readBack(NetlistCapacitanceText(farads, 3)) / farads), 1.0, 1e-12);
     }
     // Any value: the digits stay within the width (before the unit) unless a carry
     // added one, and the text is within half a unit of its last digit of the value.
     for (long double v = 1.0L; v < 999.0L; v *= 1.000731L)
         for (int width : {4, 5, 6}) {
             const std::string digits = ValueDigits(v, width);
-            EXPECT_LE(digits.size(), static_cast<std::size_t>(width)) << static_cast<double>(v);
+            EXPECT_LE(digits.size(), static_cast<std::size_t>(width)) << double(v);
             const auto point = digits.find('.');
             const int decimals = point == std::string::npos ? 0 : static_cast<int>(digits.size() - point - 1);
             EXPECT_LE(std::fabs(std::stold(digits) - v), 0.5L * std::pow(10.0L, -decimals) * (1 + 1e-9L))
-                << digits << " for " << static_cast<double>(v);
+                << digits << " for " << double(v);
         }
 }
 

@@ -67,7 +67,7 @@ TEST(GradientSensitivities, TwinTRealRootTermsAgreeWithCentralDifferences) {
     TDesign d = CalculatedStage("SN01", kTwoPi * 3300.0L, 1.3L, 1.0L, kTwoPi * 3300.0L);
     ASSERT_FALSE(d.Circuits[1].NotRealisable);
     for (const long double off : {1.01L, 0.97L}) {
-        SCOPED_TRACE(static_cast<double>(off));
+        SCOPED_TRACE(double(off));
         TDesign t = d;
         TStageCircuit& c = t.Circuits[1];
         R(c, 1) = R(c, 1) * off;
@@ -115,7 +115,7 @@ TEST(GradientSensitivities, TwinTRealRootTermsAgreeWithCentralDifferences) {
         }
         ASSERT_GT(term, 0.0L);
         // Central differences of roots found to full precision: 1e-6 relative.
-        EXPECT_NEAR(static_cast<double>(analysed->PassiveTerms[TermRealRoots] / term), 1.0, 1e-6);
+        EXPECT_NEAR(double(analysed->PassiveTerms[TermRealRoots] / term), 1.0, 1e-6);
     }
 }
 

@@ -45,13 +45,14 @@ std::vector<OrderCase> OrderCases() {
     };
 }
 
-TDesign Synthesised(const OrderCase& c) {
+TDesign Synthesised(const OrderCase& c, bool byQp = false) {
     TDesign d;
-    EXPECT_TRUE(Calculate(d, c.spec)) << stagetest::Describe(c.spec);
+    EXPECT_TRUE(Calculate(d, c.spec));
     ChooseApproximation(d, c.approx);
+    d.Opt.OrderByQp = byQp;
     if (c.firstPreference) d.Criteria[0].Options[c.firstPreference] = {1, 1};
     if (c.lastPreference) d.Criteria[1].Options[c.lastPreference] = {1, 1};
-    EXPECT_EQ(SynthesiseStages(d), SynthesisStatus::Ok) << stagetest::Describe(c.spec);
+    EXPECT_EQ(SynthesiseStages(d), SynthesisStatus::Ok);
     return d;
 }
 
@@ -82,9 +83,10 @@ TEST(CascadeOrder, EveryPositionHoldsAFlattestFreeStage) {
     // takes them; their rounding (1e-18 relative) is far inside the 1e-3 margin, so a
     // further 1e-9 covers it.
     for (const OrderCase& c : OrderCases()) {
+        SCOPED_TRACE(stagetest::Describe(c.spec));
         const TDesign d = Synthesised(c);
         const int N = d.StageCount;
-        ASSERT_GE(N, 2) << stagetest::Describe(c.spec);
+        ASSERT_GE(N, 2);
         const int first = c.firstPreference ? 2 : 1, last = c.lastPreference ? N - 1 : N;
         std::vector<int> prefix;
         for (int k = 1; k < first; ++k)
@@ -98,13 +100,12 @@ TEST(CascadeOrder, EveryPositionHoldsAFlattestFreeStage) {
             }
             prefix.push_back(k);
             const long double chosen = PlainFlatness(d, prefix);
-            EXPECT_LE((double)chosen, (double)(best + kFlatnessTie + 1e-9L))
-                << stagetest::Describe(c.spec) << " position " << k;
+            EXPECT_LE((double)chosen, (double)(best + kFlatnessTie + 1e-9L)) << "position " << k;
             // The stored flatness is the one of the cascade up to this stage (stored to
             // 6-byte precision, 1e-12 relative).
             if (std::isfinite(chosen)) {
                 EXPECT_NEAR((double)d.Stages[k].Flatness, (double)chosen, 1e-11 * (double)chosen)
-                    << stagetest::Describe(c.spec) << " position " << k;
+                    << "position " << k;
             }
         }
     }
@@ -115,22 +116,17 @@ TEST(CascadeOrder, StoredFiguresEqualTheGeneralEvaluationOfTheOrder) {
     // order with them; the general evaluation (a fresh work, the grid computed again)
     // must give the same Flatness, K and To to the last bit, for both ordering rules.
     for (const OrderCase& c : OrderCases()) {
-        for (const uint8_t byQp : {0, 1}) {
-            TDesign d;
-            ASSERT_TRUE(Calculate(d, c.spec));
-            ChooseApproximation(d, c.approx);
-            d.Opt.OrderByQp = byQp;
-            if (c.firstPreference) d.Criteria[0].Options[c.firstPreference] = {1, 1};
-            ASSERT_EQ(SynthesiseStages(d), SynthesisStatus::Ok);
+        for (const bool byQp : {false, true}) {
+            SCOPED_TRACE(stagetest::Describe(c.spec) + (byQp ? " by Qp" : " by flatness"));
+            const TDesign d = Synthesised(c, byQp);
             TDesign plain = d;
             for (int k = 1; k <= plain.StageCount; ++k)
                 plain.Stages[k].Flatness = plain.Stages[k].K = plain.Stages[k].To = 0.0L;
             EvaluateCascade(plain);
             for (int k = 1; k <= d.StageCount; ++k) {
-                EXPECT_EQ(d.Stages[k].Flatness.value(), plain.Stages[k].Flatness.value())
-                    << stagetest::Describe(c.spec) << " stage " << k << " byQp " << int(byQp);
-                EXPECT_EQ(d.Stages[k].K.value(), plain.Stages[k].K.value()) << stagetest::Describe(c.spec);
-                EXPECT_EQ(d.Stages[k].To.value(), plain.Stages[k].To.value()) << stagetest::Describe(c.spec);
+                EXPECT_EQ(d.Stages[k].Flatness.value(), plain.Stages[k].Flatness.value()) << "stage " << k;
+                EXPECT_EQ(d.Stages[k].K.value(), plain.Stages[k].K.value()) << "stage " << k;
+                EXPECT_EQ(d.Stages[k].To.value(), plain.Stages[k].To.value()) << "stage " << k;
             }
         }
     }
@@ -146,6 +142,7 @@ TEST(CascadeOrder, ScreenedTrialFlatnessIsWithinItsBound) {
     using Mags = std::array<long double, kResponsePoints>;
     int screened = 0;
     for (const OrderCase& c : OrderCases()) {
+        SCOPED_TRACE(stagetest::Describe(c.spec));
         TDesign d = Synthesised(c);
         ComputeAnalysisGrid(d);
         const int N = d.StageCount;
@@ -170,7 +167,7 @@ TEST(CascadeOrder, ScreenedTrialFlatnessIsWithinItsBound) {
                 }
                 const bool valid = peak > 0.0L && low > 0.0L && std::isfinite(low);
                 const ScreenedTrial t = ScreenTrial(d.Grid, p ? &prev : nullptr, own[s]);
-                ASSERT_EQ(t.valid, valid) << stagetest::Describe(c.spec) << " stage " << s << " behind " << p;
+                ASSERT_EQ(t.valid, valid) << "stage " << s << " behind " << p;
                 if (!valid) continue;
                 const long double exact = peak / low;
                 if (t.flatness.exact) {
@@ -179,8 +176,8 @@ TEST(CascadeOrder, ScreenedTrialFlatnessIsWithinItsBound) {
                 }
                 ++screened;
                 // The long double value lies within the bounds of the screened one.
-                EXPECT_LE(t.flatness.Low(), exact) << stagetest::Describe(c.spec) << " stage " << s;
-                EXPECT_GE(t.flatness.High(), exact) << stagetest::Describe(c.spec) << " stage " << s;
+                EXPECT_LE(t.flatness.Low(), exact) << "stage " << s;
+                EXPECT_GE(t.flatness.High(), exact) << "stage " << s;
             }
         }
     }
@@ -198,7 +195,7 @@ TEST(CascadeOrder, ScreenedComparisonsAreCertainOnlyWhereTheyHold) {
     const long double offsets[] = {0.0L, 1e-19L, 1e-17L, 3e-16L, 2e-15L, 1e-14L, 1e-12L, 1e-9L, 1e-5L, 0.01L};
     constexpr long double u = 0x1p-53L;
     const auto screened = [&](long double x, int units) {
-        return BoundedFlatness{static_cast<long double>(static_cast<double>(x * (1.0L + units * u))), false};
+        return BoundedFlatness{static_cast<long double>(double(x * (1.0L + units * u))), false};
     };
     int certain = 0, cases = 0;
     for (const long double a : bases) {
@@ -209,29 +206,24 @@ TEST(CascadeOrder, ScreenedComparisonsAreCertainOnlyWhereTheyHold) {
                     const bool tie = std::fabs(a - b) < kFlatnessTie, below = a < b;
                     const long double distTie = std::fabs(std::fabs(a - b) - kFlatnessTie);
                     const long double distBelow = std::fabs(a - b);
-                    for (int ua = -7; ua <= 7; ua += 7) {
-                        for (int ub = -7; ub <= 7; ub += 7) {
-                            for (int mode = 0; mode < 3; ++mode) {
-                                const BoundedFlatness A =
-                                    mode == 1 ? BoundedFlatness{a, true} : screened(a, ua);
-                                const BoundedFlatness B =
-                                    mode == 2 ? BoundedFlatness{b, true} : screened(b, ub);
-                                const ScreenOutcome t = ScreenedNearTie(A, B), l = ScreenedBelow(A, B);
-                                ++cases;
-                                if (t != ScreenOutcome::Unknown) {
-                                    ++certain;
-                                    EXPECT_EQ(t == ScreenOutcome::Yes, tie) << (double)a << " " << (double)b;
-                                } else {
-                                    EXPECT_LT(distTie, 1e-12L * a) << (double)a << " " << (double)b;
-                                }
-                                if (l != ScreenOutcome::Unknown) {
-                                    EXPECT_EQ(l == ScreenOutcome::Yes, below)
-                                        << (double)a << " " << (double)b;
-                                } else {
-                                    EXPECT_LT(distBelow, 1e-12L * a) << (double)a << " " << (double)b;
-                                }
-                            }
-                        }
+                    // Both values screened by up to 7 units either way, or one of them exact.
+                    for (int k = 0; k < 27; ++k) {
+                        const int ua = 7 * (k % 3 - 1), ub = 7 * (k / 3 % 3 - 1), mode = k / 9;
+                        const BoundedFlatness A = mode == 1 ? BoundedFlatness{a, true} : screened(a, ua);
+                        const BoundedFlatness B = mode == 2 ? BoundedFlatness{b, true} : screened(b, ub);
+                        const ScreenOutcome t = ScreenedNearTie(A, B), l = ScreenedBelow(A, B);
+                        SCOPED_TRACE(std::to_string((double)a) + " " + std::to_string((double)b));
+                        ++cases;
+                        certain += t != ScreenOutcome::Unknown;
+                        // A certain outcome is right; an uncertain one only next to the threshold.
+                        if (t != ScreenOutcome::Unknown)
+                            EXPECT_EQ(t == ScreenOutcome::Yes, tie);
+                        else
+                            EXPECT_LT(distTie, 1e-12L * a);
+                        if (l != ScreenOutcome::Unknown)
+                            EXPECT_EQ(l == ScreenOutcome::Yes, below);
+                        else
+                            EXPECT_LT(distBelow, 1e-12L * a);
                     }
                 }
             }

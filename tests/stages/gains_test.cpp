@@ -41,6 +41,17 @@ TDesign Stages(std::vector<long double> to, long double G) {
     return d;
 }
 
+// The gains distributed over such stages with the circuits capped at `caps` (none: every
+// gain realised), and the overall gain they reach.
+TDesign Distributed(std::vector<long double> to, long double G, std::map<int, long double> caps = {}) {
+    TDesign d = Stages(std::move(to), G);
+    CappedCircuits circuits;
+    circuits.cap = std::move(caps);
+    DistributeGains(d, circuits);
+    OverallActualGain(d);
+    return d;
+}
+
 // Gains are stored rounded to ~1e-12 relative.
 constexpr double kTol = 1e-10;
 
@@ -57,7 +68,7 @@ TEST(Gains, UnconstrainedStagesSplitTheGainEquallyInDecibels) {
     };
     for (const Case& c : cases) {
         TDesign d = Stages(c.to, c.G);
-        DistributeGains(d);
+        DistributeGains(d); // the default realiser: every gain as asked
         OverallActualGain(d);
         for (int i = 1; i <= d.StageCount; ++i) {
             EXPECT_NEAR((double)d.Circuits[i].OptimalGain, (double)(c.to[i - 1] * c.share),
@@ -75,12 +86,8 @@ TEST(Gains, AConstrainedInnerStageIsMadeUpByTheNextStage) {
     // Stage i reaches half its optimal gain: stage i+1 doubles, stage i loses 6 dB of
     // dynamic range and every other stage keeps all of it.
     for (int i = 1; i <= 3; ++i) {
-        TDesign d = Stages({1.5L, 0.8L, 2.0L, 1.1L}, 4.0L);
-        const long double opt = OptimalStageGain(d, i);
-        CappedCircuits circuits;
-        circuits.cap[i] = opt / 2;
-        DistributeGains(d, circuits);
-        OverallActualGain(d);
+        const long double opt = OptimalStageGain(Stages({1.5L, 0.8L, 2.0L, 1.1L}, 4.0L), i);
+        const TDesign d = Distributed({1.5L, 0.8L, 2.0L, 1.1L}, 4.0L, {{i, opt / 2}});
         for (int k = 1; k <= 4; ++k) {
             const TStageCircuit& c = d.Circuits[k];
             const long double expected = k == i ? 0.5L : (k == i + 1 ? 2.0L : 1.0L);
@@ -94,11 +101,8 @@ TEST(Gains, AConstrainedInnerStageIsMadeUpByTheNextStage) {
 }
 
 TEST(Gains, AConstrainedLastStageIsSpreadOverTheStagesBeforeIt) {
-    TDesign d = Stages({1.0L, 2.0L, 0.5L}, 8.0L);
-    CappedCircuits circuits;
-    circuits.cap[3] = OptimalStageGain(d, 3) / 2;
-    DistributeGains(d, circuits);
-    OverallActualGain(d);
+    const TDesign d = Distributed({1.0L, 2.0L, 0.5L}, 8.0L,
+                                  {{3, OptimalStageGain(Stages({1.0L, 2.0L, 0.5L}, 8.0L), 3) / 2}});
     const long double r2 = std::sqrt(2.0L);
     const long double ratio[] = {0, r2, r2, 0.5L};
     const double range[] = {0, 100.0 / std::sqrt(2.0), 100.0, 50.0};
@@ -113,12 +117,7 @@ TEST(Gains, AConstrainedLastStageIsSpreadOverTheStagesBeforeIt) {
 TEST(Gains, AStageDrivenIntoItsLimitByTheMakeUpStaysConstrained) {
     // Stage 3 reaches half; stage 2 cannot take the sqrt(2) it is then asked for and
     // reaches 1.2 times its optimal gain: the redistribution puts the rest on stage 1.
-    TDesign d = Stages({1.0L, 1.0L, 1.0L}, 1.0L);
-    CappedCircuits circuits;
-    circuits.cap[3] = 0.5L;
-    circuits.cap[2] = 1.2L;
-    DistributeGains(d, circuits);
-    OverallActualGain(d);
+    const TDesign d = Distributed({1.0L, 1.0L, 1.0L}, 1.0L, {{3, 0.5L}, {2, 1.2L}});
     EXPECT_EQ(d.Circuits[2].GainConstrained, 1);
     EXPECT_EQ(d.Circuits[3].GainConstrained, 1);
     EXPECT_NEAR((double)d.Circuits[1].ActualGain, 1.0 / (1.2 * 0.5), kTol);
@@ -128,11 +127,7 @@ TEST(Gains, AStageDrivenIntoItsLimitByTheMakeUpStaysConstrained) {
 }
 
 TEST(Gains, EveryStageConstrainedMissesTheSpecifiedGain) {
-    TDesign d = Stages({1.0L, 1.0L}, 10.0L);
-    CappedCircuits circuits;
-    circuits.cap[1] = circuits.cap[2] = 1.0L;
-    DistributeGains(d, circuits);
-    OverallActualGain(d);
+    const TDesign d = Distributed({1.0L, 1.0L}, 10.0L, {{1, 1.0L}, {2, 1.0L}});
     EXPECT_NEAR((double)d.ActualOverallGain, 1.0, kTol);
     EXPECT_EQ(d.ConstrainedCount, 2);
     // The first stage is the most heavily driven (P1 = P2 is not larger).
@@ -141,10 +136,7 @@ TEST(Gains, EveryStageConstrainedMissesTheSpecifiedGain) {
 }
 
 TEST(Gains, AZeroGainShowsNoDynamicRangeInsteadOfNaN) {
-    TDesign d = Stages({1.0L, 1.0L}, 1.0L);
-    CappedCircuits circuits;
-    circuits.cap[1] = 0.0L; // a stage whose circuit gives nothing
-    DistributeGains(d, circuits);
+    const TDesign d = Distributed({1.0L, 1.0L}, 1.0L, {{1, 0.0L}}); // a stage whose circuit gives nothing
     for (int k = 1; k <= 2; ++k)
         EXPECT_TRUE(std::isfinite((double)d.Circuits[k].DynamicRange));
     EXPECT_EQ((double)d.Circuits[1].DynamicRange, 0.0);

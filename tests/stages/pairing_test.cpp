@@ -108,10 +108,7 @@ TEST(Pairing, ApproximationsBecomeTheExpectedStages) {
         // frequencies; every section takes one.
         {"bandpass Butterworth 6", {Bandpass, 0.5L, 40, 2000, 4000, 10000, 6}, Butterworth, "SBP SBP SBP "},
         // The wide bandpass's real-pole section has two real poles, joined again.
-        {"wide bandpass Butterworth 6",
-         {Bandpass, 0.5L, 40, 3100, 6200, 1000, 6},
-         Butterworth,
-         "SBP SBP SBP "},
+        {"wide bandpass 6", {Bandpass, 0.5L, 40, 3100, 6200, 1000, 6}, Butterworth, "SBP SBP SBP "},
         // Odd inverse Chebyshev lowpass: the real pole takes no zero pair.
         {"lowpass inverse Chebyshev 5",
          {Lowpass, 0.5L, 40, 1000, 2000, 0, 5},
@@ -119,28 +116,26 @@ TEST(Pairing, ApproximationsBecomeTheExpectedStages) {
          "SLPNSLPNFLP "},
         // Odd wide bandstop: the pairs at w1 > w0 and w2 < w0 notch at w0; the two real
         // poles and the last zero (at w0 = sqrt(s1 s2)) form notch stage PoleCount - 1.
-        {"wide bandstop Butterworth 6",
-         {Bandstop, 0.5L, 40, 3000, 1500, 1000, 6},
-         Butterworth,
-         "SLPNSHPNSN  "},
+        {"wide bandstop 6", {Bandstop, 0.5L, 40, 3000, 1500, 1000, 6}, Butterworth, "SLPNSHPNSN  "},
     };
     for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
         TDesign d;
-        ASSERT_TRUE(Calculate(d, c.spec)) << c.name;
+        ASSERT_TRUE(Calculate(d, c.spec));
         ChooseApproximation(d, c.approx);
         InitPairingLists(d);
         // The pole list shows the real poles of a section that splits (Q below 0.5)
         // next to each other, the one nearer the origin first.
         for (int k = 1; k < d.PoleCount; ++k)
             if (d.Poles[k].Kind == 0 && d.Poles[k + 1].Kind == 0) {
-                EXPECT_LT(d.Poles[k].Sigma, d.Poles[k + 1].Sigma) << c.name;
+                EXPECT_LT(d.Poles[k].Sigma, d.Poles[k + 1].Sigma);
             }
-        ASSERT_EQ(AutoPair(d), AutoPairStatus::Ok) << c.name;
+        ASSERT_EQ(AutoPair(d), AutoPairStatus::Ok);
         std::string types;
         for (int k = 1; k <= d.StageCount; ++k)
             types += d.Stages[k].Name;
-        EXPECT_EQ(types, c.types) << c.name;
-        EXPECT_TRUE(PairingComplete(d)) << c.name;
+        EXPECT_EQ(types, c.types);
+        EXPECT_TRUE(PairingComplete(d));
     }
 }
 
@@ -169,32 +164,27 @@ TEST(Pairing, NearestZeroTiesGoToTheLowerEntryAndLeftoversAreRefused) {
 }
 
 TEST(Cascade, PreferencesPlaceTheNamedStagesAtTheEnds) {
-    TDesign base;
-    ASSERT_TRUE(Calculate(base, {Lowpass, 0.5L, 40, 1000, 2000, 0, 7}));
-    ChooseApproximation(base, Butterworth);
-    {
-        TDesign d = base;
-        d.Criteria[0].Options[1] = {1, 1}; // 1st order lowpass first
-        ASSERT_EQ(SynthesiseStages(d), SynthesisStatus::Ok);
-        EXPECT_EQ(d.Stages[1].StageType, stFLP);
-    }
-    {
-        TDesign d = base;
-        d.Criteria[0].Options[2] = {1, 1}; // 2nd order lowpass first: the lowest Qp
-        ASSERT_EQ(SynthesiseStages(d), SynthesisStatus::Ok);
-        EXPECT_EQ(d.Stages[1].StageType, stSLP);
-        for (int k = 2; k <= d.StageCount; ++k)
-            if (d.Stages[k].StageType == stSLP) {
-                EXPECT_LT((double)d.Stages[1].Qp, (double)d.Stages[k].Qp);
-            }
-    }
-    {
+    // 1st order lowpass first; 2nd order lowpass first (the lowest Qp); 1st order highpass last.
+    struct Case {
+        Spec spec;
+        int end, option; // criteria 0: the first stage, 1: the last
+        TStageType type;
+    };
+    const Case cases[] = {{{Lowpass, 0.5L, 40, 1000, 2000, 0, 7}, 0, 1, stFLP},
+                          {{Lowpass, 0.5L, 40, 1000, 2000, 0, 7}, 0, 2, stSLP},
+                          {{Highpass, 0.5L, 40, 2000, 1000, 0, 5}, 1, 1, stFHP}};
+    for (const Case& c : cases) {
         TDesign d;
-        ASSERT_TRUE(Calculate(d, {Highpass, 0.5L, 40, 2000, 1000, 0, 5}));
+        ASSERT_TRUE(Calculate(d, c.spec));
         ChooseApproximation(d, Butterworth);
-        d.Criteria[1].Options[1] = {1, 1}; // 1st order highpass last
+        d.Criteria[c.end].Options[c.option] = {1, 1};
         ASSERT_EQ(SynthesiseStages(d), SynthesisStatus::Ok);
-        EXPECT_EQ(d.Stages[d.StageCount].StageType, stFHP);
+        const int at = c.end == 0 ? 1 : d.StageCount;
+        EXPECT_EQ(d.Stages[at].StageType, c.type) << c.end << " " << c.option;
+        for (int k = 1; k <= d.StageCount; ++k)
+            if (k != at && d.Stages[k].StageType == stSLP && c.type == stSLP) {
+                EXPECT_LT((double)d.Stages[at].Qp, (double)d.Stages[k].Qp);
+            }
     }
 }
 
