@@ -39,6 +39,18 @@ TEST(TfmCharacteristics, OkStoresTheValuesAndSetsTheChangedFlagsOnlyOnAChange) {
     EXPECT_FALSE(f.Changed);
     EXPECT_EQ(d.Modified, 0);
 
+    // An invalid entry is refused with the design unchanged, on its stage's tab.
+    f.FormShow();
+    f.ResistorToleranceIndex = 6;
+    f.Stages[1].GbwText = "fast";
+    f.BitBtn2Click();
+    EXPECT_EQ(dlg.messages(), std::vector<std::string>{"error: Invalid Number."});
+    EXPECT_EQ(f.TabIndex, 1);
+    EXPECT_TRUE(f.Visible);
+    EXPECT_EQ((long double)d.Components.ResistorTolerance, 1.0L);
+    EXPECT_EQ(d.Modified, 0);
+    dlg.clear();
+
     // Every value as typed, in the record's units.
     f.FormShow();
     f.ResistorToleranceIndex = 0;  // 0.1 %
@@ -66,20 +78,6 @@ TEST(TfmCharacteristics, OkStoresTheValuesAndSetsTheChangedFlagsOnlyOnAChange) {
     EXPECT_EQ(d.Circuits[1].GbwChangedByUser, 0);
 
     EXPECT_TRUE(dlg.messages().empty());
-}
-
-TEST(TfmCharacteristics, AnInvalidEntryIsRefusedWithTheDesignUnchanged) {
-    TDesign d = Designed();
-    RecordingDialogs dlg;
-    TfmCharacteristics f(d, dlg);
-    f.FormShow();
-    f.ResistorToleranceIndex = 6;
-    f.Stages[1].GbwText = "fast";
-    f.BitBtn2Click();
-    EXPECT_EQ(dlg.messages(), std::vector<std::string>{"error: Invalid Number."});
-    EXPECT_EQ(f.TabIndex, 1);
-    EXPECT_TRUE(f.Visible);
-    EXPECT_EQ((long double)d.Components.ResistorTolerance, 1.0L);
 }
 
 } // namespace
