@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <numbers>
-#include <sstream>
 
 #include "app/design_session.h"
 #include "cli.h"

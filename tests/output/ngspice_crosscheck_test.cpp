@@ -218,27 +218,21 @@ TEST(NgspiceCrossCheck, EveryCircuitPlainAndCompensatedMatchesTheFinalResponses)
                 int exactPoints = 0;
                 for (const AcPoint& p : ideal[0]) {
                     if (NearNotch(span, p.fHz)) continue;
+                    SCOPED_TRACE((double)p.fHz);
                     const long double w = kTwoPi * p.fHz;
                     const auto v = FinalResponseAt(d, StandardCExactR, 1, d.StageCount, w);
                     const auto netlist = CascadeNodal(d, w, kNetlistVcvs, true);
                     ASSERT_TRUE(v && netlist);
-                    EXPECT_NEAR(static_cast<double>(Db(std::abs(p.v))),
-                                static_cast<double>(Db(std::abs(*netlist))), 0.01)
-                        << static_cast<double>(p.fHz) << " Hz";
-                    EXPECT_NEAR(static_cast<double>(PhaseDifference(std::arg(p.v), std::arg(*netlist))), 0.0,
-                                0.1)
-                        << static_cast<double>(p.fHz) << " Hz";
+                    EXPECT_NEAR((double)Db(std::abs(p.v)), (double)Db(std::abs(*netlist)), 0.01);
+                    EXPECT_NEAR((double)PhaseDifference(std::arg(p.v), std::arg(*netlist)), 0.0, 0.1);
                     const long double exactPhase =
                         (-v->PhaseLag + flip) * std::numbers::pi_v<long double> / 180.0L;
                     if (std::fabs(Db(std::abs(*netlist)) - Db(v->GainVV)) > 0.002L ||
                         std::fabs(PhaseDifference(std::arg(*netlist), exactPhase)) > 0.02L)
                         continue;
                     ++exactPoints;
-                    EXPECT_NEAR(static_cast<double>(Db(std::abs(p.v))), static_cast<double>(Db(v->GainVV)),
-                                0.01)
-                        << static_cast<double>(p.fHz) << " Hz";
-                    EXPECT_NEAR(static_cast<double>(PhaseDifference(std::arg(p.v), exactPhase)), 0.0, 0.1)
-                        << static_cast<double>(p.fHz) << " Hz";
+                    EXPECT_NEAR((double)Db(std::abs(p.v)), (double)Db(v->GainVV), 0.01);
+                    EXPECT_NEAR((double)PhaseDifference(std::arg(p.v), exactPhase), 0.0, 0.1);
                 }
                 EXPECT_GE(exactPoints, 10); // of some 70 (Friend's lowpass notch: a dozen)
 
@@ -256,6 +250,7 @@ TEST(NgspiceCrossCheck, EveryCircuitPlainAndCompensatedMatchesTheFinalResponses)
                 int gbwPoints = 0;
                 for (const AcPoint& p : real[0]) {
                     if (NearNotch(span, p.fHz) || p.fHz > 0.3L * span.hiHz) continue;
+                    SCOPED_TRACE((double)p.fHz);
                     const long double w = kTwoPi * p.fHz;
                     const auto g = FinalGbwResponseAt(d, 1, d.StageCount, w);
                     const auto v = FinalResponseAt(d, StandardCExactR, 1, d.StageCount, w);
@@ -265,9 +260,7 @@ TEST(NgspiceCrossCheck, EveryCircuitPlainAndCompensatedMatchesTheFinalResponses)
                     ASSERT_TRUE(g && v && exact && written);
                     if (std::fabs(Db(std::abs(*exact)) - Db(std::abs(*written))) > 0.005L) continue;
                     ++gbwPoints;
-                    EXPECT_NEAR(static_cast<double>(Db(std::abs(p.v))), static_cast<double>(Db(g->GainVV)),
-                                0.01)
-                        << static_cast<double>(p.fHz) << " Hz";
+                    EXPECT_NEAR((double)Db(std::abs(p.v)), (double)Db(g->GainVV), 0.01);
                     largestGbwEffectDb =
                         std::max(largestGbwEffectDb, std::fabs(Db(g->GainVV) - Db(v->GainVV)));
                     largestLoadingDb =

@@ -1,6 +1,5 @@
 // The component characteristics form: what OK stores, when it marks a change, and a
 // refused entry.
-#include <cmath>
 #include <string>
 
 #include <gtest/gtest.h>

@@ -2,7 +2,6 @@
 // consent) and the inventory editor (grid, ranges, marks, quick select, count line, OK),
 // checked through the bytes of the file it writes.
 #include <filesystem>
-#include <fstream>
 #include <optional>
 #include <vector>
 

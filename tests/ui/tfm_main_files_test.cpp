@@ -2,11 +2,8 @@
 // rejected files, the recent files, the save question and the ASCII export.
 #include <gtest/gtest.h>
 
-#include <cmath>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
