@@ -4,10 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include "analysis/ideal_responses.h"
-#include "circuits/selection.h"
-#include "stages/stage_test_support.h"
-#include "stages/synthesis.h"
+#include "support/designs.h"
 #include "support/recording_dialogs.h"
 #include "ui/tfm_characteristics.h"
 
@@ -16,19 +13,10 @@ namespace {
 
 using test::RecordingDialogs;
 
-// A third-order lowpass (a first-order and a second-order stage) with its circuits.
-TDesign Designed() {
-    TDesign d;
-    EXPECT_TRUE(stagetest::Calculate(d, {Lowpass, 0.5L, 15.0L, 1000.0L, 3000.0L, 0.0L, 3, 1.0L}));
-    ChooseApproximation(d, Butterworth);
-    EXPECT_EQ(SynthesiseStages(d), SynthesisStatus::Ok);
-    ComputeIdealResponses(d);
-    EXPECT_TRUE(DesignStageCircuits(d).ok);
-    return d;
-}
-
 TEST(TfmCharacteristics, OkStoresTheValuesAndSetsTheChangedFlagsOnlyOnAChange) {
-    TDesign d = Designed();
+    TDesign d; // a third-order lowpass (a first-order and a second-order stage) with its circuits
+    ASSERT_TRUE(
+        test::DesignFilter(d, {Lowpass, 0.5L, 15.0L, 1000.0L, 3000.0L, 0.0L, 3, 1.0L}, Butterworth).ok);
     RecordingDialogs dlg;
     TfmCharacteristics f(d, dlg);
     f.FormShow();
