@@ -71,11 +71,9 @@ class StagesTest : public QObject {
         QVERIFY(Started(w));
         velmora::TfmMain& m = w.Model();
         StageWindows& st = *w.Stages();
-        w.Command("Lowpass")->trigger();
         w.Command("Pole-zero pairing")->menu()->actions().at(1)->trigger(); // User-interactive
         w.Command("Stage cascading")->menu()->actions().at(1)->trigger();
-        QTest::mouseClick(w.Spec()->Calculate, Qt::LeftButton);
-        QTest::mouseClick(w.Spec()->Next, Qt::LeftButton);
+        Specify(w);
         QTest::mouseClick(w.Graph()->Next, Qt::LeftButton);
         PairsWindow* p = st.Pairs;
         QVERIFY(p->isVisible());
