@@ -17,10 +17,6 @@ namespace {
 namespace fs = std::filesystem;
 using test::RecordingDialogs;
 
-fs::path TempDir() {
-    return test::MakeTempDir("velmora_tfminvent_");
-}
-
 std::vector<uint8_t> FullImage() {
     std::vector<uint8_t> b(1012, 0);
     std::fill(b.begin(), b.begin() + 996, 1);
@@ -38,7 +34,7 @@ TEST(InventoryAtStart, MissingFileIsCreatedAndADamagedOneReplacedOnlyWithConsent
     damaged[1010] = 9;
     for (const auto answer :
          {std::optional<Answer>{}, std::optional{Answer::Cancel}, std::optional{Answer::Ok}}) {
-        const fs::path file = TempDir() / "velmora" / "RCInvent.dat";
+        const fs::path file = test::MakeTempDir("velmora_tfminvent_") / "velmora" / "RCInvent.dat";
         if (answer) {
             fs::create_directories(file.parent_path());
             test::WriteBytes(file, damaged);
@@ -60,7 +56,7 @@ TEST(InventoryAtStart, MissingFileIsCreatedAndADamagedOneReplacedOnlyWithConsent
 }
 
 TEST(TfmInvent, ResistorGridMarksRangesAndOkWritesTheWholeBlock) {
-    const fs::path file = TempDir() / "RCInvent.dat";
+    const fs::path file = test::MakeTempDir("velmora_tfminvent_") / "RCInvent.dat";
     RecordingDialogs dlg;
     Inventory inv = LoadInventoryAtStart(file.string(), dlg);
     TfmInvent form(inv, file.string(), dlg);
