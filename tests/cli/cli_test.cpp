@@ -4,14 +4,11 @@
 // the frequency ranges of every output and the component values' checks.
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <cmath>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <nlohmann/json.hpp>
 #include <numbers>
-#include <optional>
 #include <sstream>
 
 #include "cli.h"

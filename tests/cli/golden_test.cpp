@@ -8,14 +8,14 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <sstream>
 #include <unistd.h>
 
 #include <cmath>
 #include <nlohmann/json.hpp>
 
-#include "cli.h"
+#include "support/cli_run.h"
+#include "support/temp_files.h"
 
 namespace velmora::cli {
 namespace {
@@ -23,11 +23,6 @@ namespace {
 namespace fs = std::filesystem;
 
 const fs::path kGoldenDir = fs::path(VELMORA_SOURCE_DIR) / "tests" / "cli" / "golden";
-
-std::string Slurp(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    return std::string((std::istreambuf_iterator<char>(in)), {});
-}
 
 // JSON documents compare by structure and value: keys, texts and integers exactly,
 // reals within 1e-9 relative, since the last digit of a double printed at full
@@ -58,12 +53,11 @@ void CompareJson(const nlohmann::json& expected, const nlohmann::json& actual, c
 // The output on stdout, or with `written` the file the run wrote there without its first
 // line (the date and time of an ASCII file, the title of a netlist).
 void CheckGolden(const std::string& name, std::vector<std::string> args, const fs::path& written = {}) {
-    args.insert(args.begin(), "velmora");
-    std::ostringstream out, err;
-    ASSERT_EQ(Run(args, out, err), 0) << err.str();
-    std::string actual = out.str();
+    const test::Result run = test::Velmora(args);
+    ASSERT_EQ(run.status, 0) << run.err;
+    std::string actual = run.out;
     if (!written.empty()) {
-        actual = Slurp(written);
+        actual = test::ReadText(written);
         actual.erase(0, actual.find('\n') + 1);
         fs::remove(written);
     }
@@ -73,7 +67,7 @@ void CheckGolden(const std::string& name, std::vector<std::string> args, const f
         return;
     }
     ASSERT_TRUE(fs::exists(file)) << file << " is missing; run with VELMORA_UPDATE_GOLDEN=1";
-    const std::string expected = Slurp(file);
+    const std::string expected = test::ReadText(file);
     if (expected == actual) return;
     if (file.extension() == ".json") {
         CompareJson(nlohmann::json::parse(expected), nlohmann::json::parse(actual), name);

@@ -8,11 +8,12 @@
 
 #include "app/parameters.h"
 #include "main_window.h"
+#include "support/gui_session.h"
 #include "support/recording_dialogs.h"
 #include "windows.h"
 
-using velmora::test::RecordingDialogs;
 using namespace velmora::gui;
+using namespace velmora::test;
 
 class ChangeNotificationTest : public QObject {
     Q_OBJECT
@@ -20,21 +21,14 @@ class ChangeNotificationTest : public QObject {
     QTemporaryDir dir_;
 
   private slots:
-    void initTestCase() {
-        QVERIFY(dir_.isValid());
-        qputenv("XDG_CONFIG_HOME", (dir_.path() + "/config").toLocal8Bit());
-        qputenv("XDG_DATA_HOME", (dir_.path() + "/data").toLocal8Bit());
-    }
+    void initTestCase() { QVERIFY(UseScratchHome(dir_)); }
 
     void unitSwitchRedrawsTheWindowsThatShowAFrequency() {
         RecordingDialogs dlg;
         MainWindow w(&dlg);
-        QVERIFY(w.Start());
-        w.show();
+        QVERIFY(Started(w));
         w.Command("Hz")->trigger();
-        w.Command("Lowpass")->trigger();
-        QTest::mouseClick(w.Spec()->Calculate, Qt::LeftButton);
-        QTest::mouseClick(w.Spec()->Next, Qt::LeftButton);
+        Specify(w);
         QVERIFY(w.Graph()->isVisible());
         w.Command("dB<-->V/V")->trigger();
         QVERIFY(w.DbConvert()->isVisible());
@@ -59,8 +53,7 @@ class ChangeNotificationTest : public QObject {
     void entryFieldsTakeTheirHelpAndRangeFromTheParameterTable() {
         RecordingDialogs dlg;
         MainWindow w(&dlg);
-        QVERIFY(w.Start());
-        w.show();
+        QVERIFY(Started(w));
         w.Command("Bandpass")->trigger();
         SpecWindow* s = w.Spec();
         using velmora::app::HelpText;
@@ -76,9 +69,7 @@ class ChangeNotificationTest : public QObject {
         // A gain above the table's range is marked but still typed, so that Calculate
         // gives the step's own message; in dB the field is the dB parameter.
         EntryEdit* gain = s->Fields.at("NumEdit6");
-        gain->setFocus();
-        gain->selectAll();
-        QTest::keyClicks(gain, "2000");
+        Retype(gain, "2000");
         QCOMPARE(gain->text(), QString("2000"));
         QVERIFY(gain->property("outOfRange").toBool());
         QTest::keyClick(gain, Qt::Key_Backspace);

@@ -18,25 +18,17 @@
 #include "ngspice_runner.h"
 #include "spice_dialog.h"
 #include "stage_windows.h"
+#include "support/gui_session.h"
 #include "support/recording_dialogs.h"
 #include "windows.h"
 
 using velmora::Answer;
-using velmora::test::RecordingDialogs;
 using namespace velmora::gui;
+using namespace velmora::test;
 
 namespace {
 
-// The default lowpass taken to its final responses through the windows' buttons: the
-// stages table's "Final Responses" chooses and calculates every circuit at once.
-void DesignDefaultLowpass(MainWindow& w) {
-    w.Command("Lowpass")->trigger();
-    QTest::mouseClick(w.Spec()->Calculate, Qt::LeftButton);
-    QTest::mouseClick(w.Spec()->Next, Qt::LeftButton);
-    QTest::mouseClick(w.Graph()->Next, Qt::LeftButton);
-    w.Command("Show transfer function")->trigger();
-    QTest::mouseClick(w.Transfer()->FinalResponses, Qt::LeftButton);
-}
+const std::string kOverwrite = "ask warning: File already exists. OK to overwrite?";
 
 QByteArray ReadAll(const QString& path) {
     QFile f(path);
@@ -51,23 +43,20 @@ class OutputsTest : public QObject {
     QTemporaryDir dir_;
 
   private slots:
-    void initTestCase() {
-        QVERIFY(dir_.isValid());
-        qputenv("XDG_CONFIG_HOME", (dir_.path() + "/config").toLocal8Bit());
-        qputenv("XDG_DATA_HOME", (dir_.path() + "/data").toLocal8Bit());
-    }
+    void initTestCase() { QVERIFY(UseScratchHome(dir_)); }
 
     void exportPdf() {
         RecordingDialogs dlg;
         MainWindow w(&dlg);
-        QVERIFY(w.Start());
-        w.show();
+        QVERIFY(Started(w));
         QVERIFY(!w.Command("Export PDF...")->isEnabled()); // nothing calculated yet
-        DesignDefaultLowpass(w);
+        ToFinalResponses(w);
         QVERIFY(w.Command("Export PDF...")->isEnabled());
         dlg.clear();
 
-        const std::string path = (dir_.path() + "/lowpass.pdf").toStdString();
+        const std::string path = (dir_.path() + "/lowpass.pdf").toStdString(),
+                          missing = dir_.path().toStdString() + "/none/r.pdf",
+                          noFolder = "error: " + missing + ": No such file or directory";
         const struct {
             const char* what;
             std::optional<std::string> file;
@@ -77,22 +66,9 @@ class OutputsTest : public QObject {
         } steps[] = {
             {"cancelled dialog", std::nullopt, {}, {"file save: *.pdf"}, false},
             {"new file", path, {}, {"file save: *.pdf"}, true},
-            {"overwrite refused",
-             path,
-             {Answer::Cancel},
-             {"file save: *.pdf", "ask warning: File already exists. OK to overwrite?"},
-             false},
-            {"overwrite accepted",
-             path,
-             {Answer::Ok},
-             {"file save: *.pdf", "ask warning: File already exists. OK to overwrite?"},
-             true},
-            {"folder missing",
-             dir_.path().toStdString() + "/none/r.pdf",
-             {},
-             {"file save: *.pdf",
-              "error: " + dir_.path().toStdString() + "/none/r.pdf: No such file or directory"},
-             false},
+            {"overwrite refused", path, {Answer::Cancel}, {"file save: *.pdf", kOverwrite}, false},
+            {"overwrite accepted", path, {Answer::Ok}, {"file save: *.pdf", kOverwrite}, true},
+            {"folder missing", missing, {}, {"file save: *.pdf", noFolder}, false},
         };
         for (const auto& s : steps) {
             dlg.clear();
@@ -116,9 +92,8 @@ class OutputsTest : public QObject {
     void printReport() {
         RecordingDialogs dlg;
         MainWindow w(&dlg);
-        QVERIFY(w.Start());
-        w.show();
-        DesignDefaultLowpass(w);
+        QVERIFY(Started(w));
+        ToFinalResponses(w);
         w.PrintReportToFile = dir_.path() + "/printed.pdf";
         w.Command("Print Preview...")->trigger();
         if (qEnvironmentVariableIsSet("VELMORA_KEEP_DIR")) // to look at the printed pages
@@ -145,11 +120,8 @@ class OutputsTest : public QObject {
     void spiceNetlist() {
         RecordingDialogs dlg;
         MainWindow w(&dlg);
-        QVERIFY(w.Start());
-        w.show();
-        w.Command("Lowpass")->trigger();
-        QTest::mouseClick(w.Spec()->Calculate, Qt::LeftButton);
-        QTest::mouseClick(w.Spec()->Next, Qt::LeftButton); // the ideal responses: no stages yet
+        QVERIFY(Started(w));
+        Specify(w); // the ideal responses: no stages yet
         // No circuit is calculated yet: the command waits for one.
         QVERIFY(!w.Command("Save SPICE Netlist")->isEnabled());
 
@@ -161,7 +133,9 @@ class OutputsTest : public QObject {
         SpiceDialog* f = w.SpiceForm();
         QVERIFY(f && f->isVisible());
         QCOMPARE(f->windowTitle(), QString("Spice File Specifications"));
-        const std::string path = (dir_.path() + "/lowpass.cir").toStdString();
+        const std::string path = (dir_.path() + "/lowpass.cir").toStdString(),
+                          kPointsRefused =
+                              "warning: The number of points per decade must be a whole number above 0.";
         const struct {
             const char* what;
             QString points;
@@ -170,13 +144,7 @@ class OutputsTest : public QObject {
             std::vector<std::string> log;
             bool open, written;
         } steps[] = {
-            {"points refused",
-             "0",
-             false,
-             {},
-             {"beep", "warning: The number of points per decade must be a whole number above 0."},
-             true,
-             false},
+            {"points refused", "0", false, {}, {"beep", kPointsRefused}, true, false},
             {"file dialog cancelled", "20", false, {std::nullopt}, {"file save: "}, false, false},
             {"written", "20", true, {path}, {"file save: "}, false, true},
         };
@@ -204,10 +172,10 @@ class OutputsTest : public QObject {
     void asciiDialog() {
         RecordingDialogs dlg;
         MainWindow w(&dlg);
-        QVERIFY(w.Start());
-        w.show();
-        DesignDefaultLowpass(w);
+        QVERIFY(Started(w));
+        ToFinalResponses(w);
         const std::string path = (dir_.path() + "/lowpass.dat").toStdString();
+        const std::vector<std::string> asked = {"file save: " + path, kOverwrite};
         const struct {
             const char* what;
             std::vector<Answer> answers;
@@ -217,27 +185,9 @@ class OutputsTest : public QObject {
             int linesAtMost, linesAtLeast; // of the file afterwards
         } steps[] = {
             {"everything", {}, {true, true, true, true}, true, {"file save: *.dat"}, 10000, 350},
-            {"overwrite refused",
-             {Answer::Cancel},
-             {},
-             true,
-             {"file save: " + path, "ask warning: File already exists. OK to overwrite?"},
-             10000,
-             350},
-            {"parameters only",
-             {Answer::Ok},
-             {true, false, false, false},
-             true,
-             {"file save: " + path, "ask warning: File already exists. OK to overwrite?"},
-             60,
-             5},
-            {"options cancelled",
-             {Answer::Ok},
-             {true, true, true, true},
-             false,
-             {"file save: " + path, "ask warning: File already exists. OK to overwrite?"},
-             60,
-             5},
+            {"overwrite refused", {Answer::Cancel}, {}, true, asked, 10000, 350},
+            {"parameters only", {Answer::Ok}, {true, false, false, false}, true, asked, 60, 5},
+            {"options cancelled", {Answer::Ok}, {true, true, true, true}, false, asked, 60, 5},
         };
         for (const auto& s : steps) {
             dlg.clear();
@@ -265,8 +215,7 @@ class OutputsTest : public QObject {
     void inventoryEditor() {
         RecordingDialogs dlg;
         MainWindow w(&dlg);
-        QVERIFY(w.Start());
-        w.show();
+        QVERIFY(Started(w));
         w.Command("5 percent")->trigger();
         InventoryWindow* e = w.InventoryForm();
         QVERIFY(e && e->isVisible());
@@ -303,8 +252,7 @@ class OutputsTest : public QObject {
     void copyStepWindowPictures() {
         RecordingDialogs dlg;
         MainWindow w(&dlg);
-        QVERIFY(w.Start());
-        w.show();
+        QVERIFY(Started(w));
         const auto copied = [&w](const PictureWidget* p) {
             w.Command("Copy to Clipboard")->trigger();
             const QImage all = QApplication::clipboard()->image().convertToFormat(QImage::Format_RGB32);
@@ -313,10 +261,7 @@ class OutputsTest : public QObject {
                 if (all.copy(0, y, one.width(), one.height()) == one) return true;
             return false;
         };
-        w.Command("Lowpass")->trigger();
-        QTest::mouseClick(w.Spec()->Calculate, Qt::LeftButton);
-        QTest::mouseClick(w.Spec()->Next, Qt::LeftButton);
-        QTest::mouseClick(w.Graph()->Next, Qt::LeftButton);
+        ToCircuitSelection(w);
         QVERIFY(QTest::qWaitForWindowExposed(w.Stages()->CirSel));
         QVERIFY(copied(w.Stages()->CirSel->Schematic));
         w.Command("Show transfer function")->trigger();
@@ -331,9 +276,8 @@ class OutputsTest : public QObject {
     void ngspiceOverlay() {
         RecordingDialogs dlg;
         MainWindow w(&dlg);
-        QVERIFY(w.Start());
-        w.show();
-        DesignDefaultLowpass(w);
+        QVERIFY(Started(w));
+        ToFinalResponses(w);
         QVERIFY(w.View()->Simulate->isVisible());
 
         w.Ngspice()->Program = "velmora-no-such-simulator";

@@ -13,14 +13,14 @@
 #include "circuits/schematic_layouts.h"
 #include "main_window.h"
 #include "stage_windows.h"
+#include "support/gui_session.h"
 #include "support/recording_dialogs.h"
 #include "support/recording_surface.h"
 #include "ui/schematic_painter.h"
 #include "windows.h"
 
-using velmora::test::RecordingDialogs;
-using velmora::test::RecordingSurface;
 using namespace velmora::gui;
+using namespace velmora::test;
 
 namespace {
 
@@ -53,13 +53,6 @@ int StepRow(const velmora::TfmCirCal& m, const std::string& name) {
     return -1;
 }
 
-QString Log(const RecordingDialogs& d) {
-    QString s;
-    for (const auto& l : d.log)
-        s += QString::fromStdString(l) + "\n";
-    return s;
-}
-
 } // namespace
 
 class StagesTest : public QObject {
@@ -68,26 +61,19 @@ class StagesTest : public QObject {
     QTemporaryDir dir_;
 
   private slots:
-    void initTestCase() {
-        QVERIFY(dir_.isValid());
-        qputenv("XDG_CONFIG_HOME", (dir_.path() + "/config").toLocal8Bit());
-        qputenv("XDG_DATA_HOME", (dir_.path() + "/data").toLocal8Bit());
-    }
+    void initTestCase() { QVERIFY(UseScratchHome(dir_)); }
 
     // Interactive pairing and cascading: the pairing refuses to go on while entries are
     // free, the cascade moves a stage up, the criteria dialog opens and cancels.
     void interactivePairingAndCascading() {
         RecordingDialogs dlg;
         MainWindow w(&dlg);
-        QVERIFY(w.Start());
-        w.show();
+        QVERIFY(Started(w));
         velmora::TfmMain& m = w.Model();
         StageWindows& st = *w.Stages();
-        w.Command("Lowpass")->trigger();
         w.Command("Pole-zero pairing")->menu()->actions().at(1)->trigger(); // User-interactive
         w.Command("Stage cascading")->menu()->actions().at(1)->trigger();
-        QTest::mouseClick(w.Spec()->Calculate, Qt::LeftButton);
-        QTest::mouseClick(w.Spec()->Next, Qt::LeftButton);
+        Specify(w);
         QTest::mouseClick(w.Graph()->Next, Qt::LeftButton);
         PairsWindow* p = st.Pairs;
         QVERIFY(p->isVisible());
@@ -134,14 +120,10 @@ class StagesTest : public QObject {
     void defaultDesignToTheFinalResponse() {
         RecordingDialogs dlg;
         MainWindow w(&dlg);
-        QVERIFY(w.Start());
-        w.show();
+        QVERIFY(Started(w));
         velmora::TfmMain& m = w.Model();
         StageWindows& st = *w.Stages();
-        w.Command("Lowpass")->trigger();
-        QTest::mouseClick(w.Spec()->Calculate, Qt::LeftButton);
-        QTest::mouseClick(w.Spec()->Next, Qt::LeftButton);
-        QTest::mouseClick(w.Graph()->Next, Qt::LeftButton);
+        ToCircuitSelection(w);
 
         // The selection: one tab per stage, a circuit selected on each.
         CirSelWindow* sel = st.CirSel;
@@ -164,7 +146,7 @@ class StagesTest : public QObject {
         QCOMPARE(QString::fromStdString(m.CirSel.SpreadBars[1].Label), QString("Excluded"));
         QTest::mouseClick(sel->Bars, Qt::LeftButton, {}, second);
         QCOMPARE(QString::fromStdString(m.CirSel.SpreadBars[1].Label), QString());
-        QVERIFY2(dlg.log.empty(), qPrintable(Log(dlg)));
+        QVERIFY2(dlg.log.empty(), qPrintable(Joined(dlg.log)));
         QTest::mouseClick(sel->Next, Qt::LeftButton);
 
         // The component calculation, stage 1.
@@ -187,7 +169,7 @@ class StagesTest : public QObject {
         QTest::mouseMove(cal->Schematic, *c1);
         QCOMPARE(cal->Schematic->cursor().shape(), Qt::PointingHandCursor);
         QTest::mouseClick(cal->Schematic, Qt::LeftButton, {}, *c1);
-        QVERIFY2(st.CapAdj->isVisible(), qPrintable(Log(dlg)));
+        QVERIFY2(st.CapAdj->isVisible(), qPrintable(Joined(dlg.log)));
         QCOMPARE(st.CapAdj->windowTitle(), QString("Adjust C1"));
         st.CapAdj->Entry->clear();
         QTest::mouseClick(st.CapAdj->OK, Qt::LeftButton);
@@ -231,7 +213,7 @@ class StagesTest : public QObject {
         QCOMPARE(cal->StandardCheck->text(), QString(" Standard 1%"));
         QVERIFY2(cal->StandardCheck->isEnabled(), qPrintable(cal->StandardCheck->toolTip()));
         cal->StandardCheck->click();
-        QVERIFY2(cal->Standard->text() == "Stnd 1% resistors", qPrintable(Log(dlg)));
+        QVERIFY2(cal->Standard->text() == "Stnd 1% resistors", qPrintable(Joined(dlg.log)));
         for (const auto& l : dlg.log)
             QVERIFY2(l.rfind("information: ", 0) == 0, l.c_str()); // notes only, no refusal
         dlg.clear();
@@ -268,7 +250,7 @@ class StagesTest : public QObject {
         QVERIFY(w.View()->isVisible());
         QCOMPARE(w.View()->windowTitle(), QString("Final frequency responses"));
         QCOMPARE(w.Design().DesignLevel, velmora::LevelFinalResponse);
-        QVERIFY2(dlg.log.empty(), qPrintable(Log(dlg)));
+        QVERIFY2(dlg.log.empty(), qPrintable(Joined(dlg.log)));
         w.Design().Modified = 0;
     }
 };

@@ -11,20 +11,15 @@
 #include "main_window.h"
 #include "model/design_file.h"
 #include "stage_windows.h"
+#include "support/gui_session.h"
 #include "support/recording_dialogs.h"
 #include "ui/graph_painter.h"
 #include "windows.h"
 
-using velmora::test::RecordingDialogs;
 using namespace velmora::gui;
+using namespace velmora::test;
 
 namespace {
-
-void Retype(QLineEdit* edit, const QString& text) {
-    edit->setFocus();
-    edit->selectAll();
-    QTest::keyClicks(edit, text);
-}
 
 // The design as its file would hold it: two designs that encode alike are alike for
 // every later step.
@@ -44,14 +39,6 @@ bool Shows(const QImage& image, velmora::Color c) {
     return false;
 }
 
-// What the program said, one message a line, so that a failure shows the texts.
-QString Said(const RecordingDialogs& dlg) {
-    QString all;
-    for (const std::string& m : dlg.messages())
-        all += QString::fromStdString(m) + "\n";
-    return all;
-}
-
 } // namespace
 
 class WorkflowTest : public QObject {
@@ -60,11 +47,7 @@ class WorkflowTest : public QObject {
     QTemporaryDir dir_;
 
   private slots:
-    void initTestCase() {
-        QVERIFY(dir_.isValid());
-        qputenv("XDG_CONFIG_HOME", (dir_.path() + "/config").toLocal8Bit());
-        qputenv("XDG_DATA_HOME", (dir_.path() + "/data").toLocal8Bit());
-    }
+    void initTestCase() { QVERIFY(UseScratchHome(dir_)); }
 
     // The default lowpass (0.5 dB to 1 kHz, 30 dB from 2 kHz): every usable
     // approximation drawn on every tab in "View all", only the chosen one in "View
@@ -74,11 +57,8 @@ class WorkflowTest : public QObject {
     void defaultLowpassComparedAndOneCarriedOn() {
         RecordingDialogs dlg;
         MainWindow w(&dlg);
-        QVERIFY(w.Start());
-        w.show();
-        w.Command("Lowpass")->trigger();
-        QTest::mouseClick(w.Spec()->Calculate, Qt::LeftButton);
-        QTest::mouseClick(w.Spec()->Next, Qt::LeftButton);
+        QVERIFY(Started(w));
+        Specify(w);
         GraphWindow* g = w.Graph();
         QVERIFY(QTest::qWaitForWindowExposed(g));
         velmora::TfmGraph& m = w.Model().Graph;
@@ -113,8 +93,7 @@ class WorkflowTest : public QObject {
     void refusedEntriesLeaveTheDesignAsItWas() {
         RecordingDialogs dlg;
         MainWindow w(&dlg);
-        QVERIFY(w.Start());
-        w.show();
+        QVERIFY(Started(w));
         w.Command("Lowpass")->trigger();
         SpecWindow* s = w.Spec();
         QTest::mouseClick(s->Calculate, Qt::LeftButton);
@@ -135,7 +114,7 @@ class WorkflowTest : public QObject {
             const std::vector<uint8_t> before = Stored(w.Design());
             dlg.clear();
             QTest::mouseClick(s->Calculate, Qt::LeftButton);
-            QCOMPARE(Said(dlg), QString::fromStdString(c.message + "\n"));
+            QCOMPARE(Joined(dlg.messages()), QString::fromStdString(c.message + "\n"));
             QVERIFY2(Stored(w.Design()) == before, c.text);
             QVERIFY(!s->Next->isEnabled());
             Retype(s->Fields[c.field], good);
@@ -177,7 +156,7 @@ class WorkflowTest : public QObject {
             const std::vector<uint8_t> before = Stored(w.Design());
             dlg.clear();
             QTest::mouseClick(u->Add, Qt::LeftButton);
-            QCOMPARE(Said(dlg), QString::fromStdString(c.message + "\n"));
+            QCOMPARE(Joined(dlg.messages()), QString::fromStdString(c.message + "\n"));
             QVERIFY2(Stored(w.Design()) == before, c.q);
             QCOMPARE(u->List->count(), 1);
             if (c.focus) QVERIFY2(u->Fields[c.focus]->hasFocus(), c.focus);
@@ -197,11 +176,8 @@ class WorkflowTest : public QObject {
     void unreadableFilesChangeNothing() {
         RecordingDialogs dlg;
         MainWindow w(&dlg);
-        QVERIFY(w.Start());
-        w.show();
-        w.Command("Highpass")->trigger();
-        QTest::mouseClick(w.Spec()->Calculate, Qt::LeftButton);
-        QTest::mouseClick(w.Spec()->Next, Qt::LeftButton);
+        QVERIFY(Started(w));
+        Specify(w, "Highpass");
         const std::string saved = (dir_.path() + "/high.fl3").toStdString();
         dlg.files.push_back(saved);
         w.Command("Save Design As...")->trigger();
@@ -223,7 +199,7 @@ class WorkflowTest : public QObject {
             dlg.clear();
             dlg.files.push_back(f.path);
             w.Command("Open Design...")->trigger();
-            QCOMPARE(Said(dlg), QString::fromStdString("file open: \n" + f.message + "\n"));
+            QCOMPARE(Joined(dlg.messages()), QString::fromStdString("file open: \n" + f.message + "\n"));
             QCOMPARE(w.windowTitle(), caption);
             QCOMPARE(w.Model().RecentFiles, recent);
             QVERIFY(Stored(w.Design()) == before);

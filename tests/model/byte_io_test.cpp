@@ -47,27 +47,22 @@ TEST(ByteIo, WritesAndReadsEachFieldInItsStoredWidth) {
 }
 
 TEST(ByteIo, ReadingFailuresAreStickyAndYieldZeros) {
+    using E = ByteReadError;
     struct Case {
         const char* what;
         Image image;
         void (*read)(ByteReader&);
-        ByteReadError error;
+        E error;
     };
     const Case cases[] = {
-        {"int16 with one byte left", {0x01}, [](ByteReader& r) { r.i16(); }, ByteReadError::PastEnd},
-        {"real with five bytes left",
-         {0x81, 0, 0, 0, 0},
-         [](ByteReader& r) { r.real(); },
-         ByteReadError::PastEnd},
-        {"string whose field is cut",
-         {1, 'a'},
-         [](ByteReader& r) { r.shortString(2); },
-         ByteReadError::PastEnd},
+        {"int16 with one byte left", {0x01}, [](ByteReader& r) { r.i16(); }, E::PastEnd},
+        {"real with five bytes left", {0x81, 0, 0, 0, 0}, [](ByteReader& r) { r.real(); }, E::PastEnd},
+        {"string whose field is cut", {1, 'a'}, [](ByteReader& r) { r.shortString(2); }, E::PastEnd},
         {"length above the capacity",
          {3, 'a', 'b', 'c'},
          [](ByteReader& r) { r.shortString(2); },
-         ByteReadError::TextTooLong},
-        {"skip past the end", {1, 2}, [](ByteReader& r) { r.skip(3); }, ByteReadError::PastEnd},
+         E::TextTooLong},
+        {"skip past the end", {1, 2}, [](ByteReader& r) { r.skip(3); }, E::PastEnd},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);

@@ -224,21 +224,13 @@ TEST(DesignFile, EnteredValuesAreFixedUpAfterReading) {
         SCOPED_TRACE(c.what);
         auto d = newDesign(c.type);
         Specification& s = d->Spec;
-        const long double values[] = {twoPi * 1500.0L,
-                                      twoPi * 3000.0L,
-                                      twoPi * 700.0L,
-                                      twoPi * 250.0L,
-                                      twoPi * 900.0L,
-                                      0.5L,
-                                      60.0L,
-                                      0.0L,
-                                      45.0L,
-                                      1.0L,
-                                      3.5L};
-        Real48* fields[] = {&s.wpb, &s.wsb,      &s.w0,       &s.Bpb,          &s.Bsb,        &s.Apb,
-                            &s.Asb, &s.ApbEntry, &s.AsbEntry, &s.NormPassEdge, &s.Selectivity};
-        for (std::size_t k = 0; k < std::size(fields); ++k)
-            *fields[k] = values[k];
+        const std::pair<Real48*, long double> stored[] = {
+            {&s.wpb, twoPi * 1500.0L}, {&s.wsb, twoPi * 3000.0L}, {&s.w0, twoPi * 700.0L},
+            {&s.Bpb, twoPi * 250.0L},  {&s.Bsb, twoPi * 900.0L},  {&s.Apb, 0.5L},
+            {&s.Asb, 60.0L},           {&s.ApbEntry, 0.0L},       {&s.AsbEntry, 45.0L},
+            {&s.NormPassEdge, 1.0L},   {&s.Selectivity, 3.5L}};
+        for (const auto& [field, value] : stored)
+            *field = value;
         s.PassFreqUnit = c.passUnit;
         s.StopFreqUnit = c.stopUnit;
         s.CenterFreqUnit = c.centerUnit;
@@ -278,13 +270,8 @@ struct Snapshot {
     long double ideal;
 
     static Snapshot of(const TDesign& d) {
-        return {encode(d),
-                d.FileName,
-                d.Modified,
-                d.StepChanged,
-                d.Loading,
-                d.LoadedFromFile,
-                d.Approx[1].Ideal[3].Phase.value()};
+        const long double ideal = d.Approx[1].Ideal[3].Phase.value();
+        return {encode(d), d.FileName, d.Modified, d.StepChanged, d.Loading, d.LoadedFromFile, ideal};
     }
     bool operator==(const Snapshot&) const = default;
 };
@@ -353,29 +340,14 @@ TEST(DesignFile, RefusedFilesLeaveTheDesignAsItWas) {
         {"circuit choice 14", set16(g1 + 3, 14), DesignFileStatus::BadContent},
         {"user text of 9 characters", set8(g1 + kUserIn + 1, 9), DesignFileStatus::BadContent},
     };
-    const std::size_t boundaries[] = {1,
-                                      4,
-                                      13,
-                                      54,
-                                      204,
-                                      kLevelAt,
-                                      kPoleListAt,
-                                      kZeroListAt,
-                                      kPoleTableAt,
-                                      kZeroTableAt,
-                                      kResultsAt,
-                                      kPoleEntriesAt,
-                                      kZeroEntriesAt,
-                                      kStagesAt,
-                                      g1 + kOptionsIn,
-                                      g1 + kCoeffsIn,
-                                      g1 + kCapSetIn,
-                                      g1 + kUserIn,
-                                      groupAt(2),
-                                      criteriaAt(stages),
-                                      adjustedAt(stages),
-                                      adjustedAt(stages) + 77,
-                                      good.size()};
+    // The block boundaries of the header, of the first stage's group and of the trailer.
+    std::vector<std::size_t> boundaries = {1, 4, 13, 54, 204, kLevelAt, kPoleListAt, kZeroListAt};
+    for (std::size_t at : {kPoleTableAt, kZeroTableAt, kResultsAt, kPoleEntriesAt, kZeroEntriesAt, kStagesAt})
+        boundaries.push_back(at);
+    for (std::size_t in : {kOptionsIn, kCoeffsIn, kCapSetIn, kUserIn, kGroup})
+        boundaries.push_back(g1 + in);
+    for (std::size_t at : {criteriaAt(stages), adjustedAt(stages), adjustedAt(stages) + 77, good.size()})
+        boundaries.push_back(at);
     for (std::size_t b : boundaries)
         for (std::size_t size : {b - 1, b})
             if (size < good.size())

@@ -2,9 +2,7 @@
 // byte-exact, and refusal of damaged images with the reason.
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <string>
-#include <unistd.h>
 #include <vector>
 
 #include <gtest/gtest.h>

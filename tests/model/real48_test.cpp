@@ -86,29 +86,27 @@ TEST(Real48, StoresAgreeWithTheGeneralRoutineOnEveryKindOfTie) {
 }
 
 TEST(Real48, RangeRules) {
+    using S = Real48Status;
     struct Case {
         long double value;
         Bytes bytes;
-        Real48Status status;
+        S status;
         const char* what;
     };
     const long double inf = std::numeric_limits<long double>::infinity();
     const Case cases[] = {
-        {std::ldexp(1.0L, -130), {}, Real48Status::Underflow, "below half the smallest value: 0"},
-        {-std::ldexp(1.0L, -135), {}, Real48Status::Underflow, "negative underflow is the one zero"},
-        {std::ldexp(1.0L, -129),
-         {0x01, 0, 0, 0, 0, 0},
-         Real48Status::Underflow,
-         "half the smallest value ties up"},
-        {1e39L, {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x7F}, Real48Status::Overflow, "above the largest: saturates"},
-        {-1e39L, {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF}, Real48Status::Overflow, "with its sign"},
-        {inf, {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x7F}, Real48Status::Overflow, "infinity saturates"},
-        {-0.0L, {}, Real48Status::Exact, "negative zero is zero"},
-        {std::numeric_limits<long double>::quiet_NaN(), {}, Real48Status::NotANumber, "NaN stores as 0"},
+        {std::ldexp(1.0L, -130), {}, S::Underflow, "below half the smallest value: 0"},
+        {-std::ldexp(1.0L, -135), {}, S::Underflow, "negative underflow is the one zero"},
+        {std::ldexp(1.0L, -129), {0x01, 0, 0, 0, 0, 0}, S::Underflow, "half the smallest value ties up"},
+        {1e39L, {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x7F}, S::Overflow, "above the largest: saturates"},
+        {-1e39L, {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF}, S::Overflow, "with its sign"},
+        {inf, {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x7F}, S::Overflow, "infinity saturates"},
+        {-0.0L, {}, S::Exact, "negative zero is zero"},
+        {std::numeric_limits<long double>::quiet_NaN(), {}, S::NotANumber, "NaN stores as 0"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        Real48Status status;
+        S status;
         EXPECT_EQ(encodeReal48(c.value, &status), c.bytes);
         EXPECT_EQ(status, c.status);
     }

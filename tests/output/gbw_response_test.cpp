@@ -32,25 +32,23 @@ TEST(OpAmpGbwResponse, FastOpAmpsGiveTheIdealResponseAndTheDelayIsThePhaseSlope)
         for (int i = 1; i <= d.StageCount; ++i)
             d.Circuits[i].OpAmpGBW = 1.0e9L;
         for (long double f = 100; f <= 10000; f *= 1.2589L) {
+            SCOPED_TRACE((double)f);
             const long double w = kTwoPi * f;
             const auto g = FinalGbwResponseAt(d, 1, d.StageCount, w);
             const auto v = FinalResponseAt(d, StandardCExactR, 1, d.StageCount, w);
             ASSERT_TRUE(g && v);
             // A DC gain of 1e5 and a GBW a million times the frequency, with noise gains
             // up to about 10: relative errors of order 1e-4.
-            EXPECT_NEAR(static_cast<double>(Db(g->GainVV)), static_cast<double>(Db(v->GainVV)), 5e-3)
-                << (double)f;
-            EXPECT_NEAR(static_cast<double>(g->PhaseLag), static_cast<double>(v->PhaseLag), 5e-2)
-                << (double)f;
-            EXPECT_NEAR(static_cast<double>(g->Delay), static_cast<double>(v->Delay),
-                        1e-3 * static_cast<double>(v->Delay))
-                << (double)f;
+            EXPECT_NEAR((double)Db(g->GainVV), (double)Db(v->GainVV), 5e-3);
+            EXPECT_NEAR((double)g->PhaseLag, (double)v->PhaseLag, 5e-2);
+            EXPECT_NEAR((double)g->Delay, (double)v->Delay, 1e-3 * (double)v->Delay);
         }
         // The delay of a slow op amp is still the slope of the phase lag (central
         // difference over 0.1 %, radians per rad/s).
         for (int i = 1; i <= d.StageCount; ++i)
             d.Circuits[i].OpAmpGBW = 100.0e3L;
         for (long double f = 200; f <= 5000; f *= 1.5L) {
+            SCOPED_TRACE((double)f);
             const long double w = kTwoPi * f, h = 1e-3L;
             const auto lo = FinalGbwResponseAt(d, 1, d.StageCount, w * (1 - h));
             const auto hi = FinalGbwResponseAt(d, 1, d.StageCount, w * (1 + h));
@@ -58,9 +56,7 @@ TEST(OpAmpGbwResponse, FastOpAmpsGiveTheIdealResponseAndTheDelayIsThePhaseSlope)
             ASSERT_TRUE(lo && hi && mid);
             const long double slope =
                 (hi->PhaseLag - lo->PhaseLag) * std::numbers::pi_v<long double> / 180.0L / (2 * h * w);
-            EXPECT_NEAR(static_cast<double>(mid->Delay), static_cast<double>(slope),
-                        1e-5 * static_cast<double>(slope))
-                << (double)f;
+            EXPECT_NEAR((double)mid->Delay, (double)slope, 1e-5 * (double)slope);
         }
         const auto samples = FinalGbwResponseSamples(d);
         EXPECT_EQ(samples.size(), static_cast<std::size_t>(kResponseIntervals + 1));

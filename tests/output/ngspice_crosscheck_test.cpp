@@ -14,8 +14,6 @@
 #include <fstream>
 #include <numbers>
 #include <set>
-#include <sstream>
-#include <unistd.h>
 
 #include "analysis/final_response.h"
 #include "analysis/final_response_gbw.h"
@@ -25,19 +23,15 @@
 #include "circuits/standard_values.h"
 #include "output/output_test_support.h"
 #include "output/spice_netlist.h"
+#include "support/temp_files.h"
 
 namespace velmora {
 namespace {
 
 constexpr long double kTwoPi = 2.0L * std::numbers::pi_v<long double>;
 
-bool NgspiceAvailable() {
-    static const bool available = std::system("command -v ngspice > /dev/null 2>&1") == 0;
-    return available;
-}
-
 #define REQUIRE_NGSPICE()                                                                                    \
-    if (!NgspiceAvailable())                                                                                 \
+    if (!test::HaveProgram("ngspice"))                                                                       \
     GTEST_SKIP()                                                                                             \
         << "ngspice is not installed (scripts/install-deps.sh installs it); the netlists cannot be "         \
            "simulated"
@@ -49,43 +43,24 @@ struct AcPoint {
 };
 using AcRun = std::vector<AcPoint>;
 
-class Scratch {
-  public:
-    Scratch() {
-        static int count = 0;
-        dir_ = std::filesystem::temp_directory_path() /
-               ("velmora-ngspice-" + std::to_string(::getpid()) + "-" + std::to_string(++count));
-        std::filesystem::remove_all(dir_);
-        std::filesystem::create_directories(dir_);
-    }
-    ~Scratch() { std::filesystem::remove_all(dir_); }
-    const std::filesystem::path& dir() const { return dir_; }
-
-  private:
-    std::filesystem::path dir_;
-};
-
 // Runs ngspice in batch mode on the lines in a scratch folder and reads the data file the
 // .control block writes: one run per block (a block ends where the frequency falls).
 std::vector<AcRun> Simulate(const std::vector<std::string>& lines, std::string& log,
                             const std::string& dataFile = "velmora-ac.txt") {
-    Scratch s;
-    { std::ofstream(s.dir() / "filter.cir") << SpiceText(lines); }
-    const std::string command = "cd '" + s.dir().string() + "' && ngspice -b filter.cir > ngspice.log 2>&1";
-    const int rc = std::system(command.c_str());
-    std::ifstream logFile(s.dir() / "ngspice.log");
-    std::stringstream l;
-    l << logFile.rdbuf();
-    log = l.str();
+    const std::filesystem::path dir = test::MakeTempDir("velmora-ngspice-");
+    { std::ofstream(dir / "filter.cir") << SpiceText(lines); }
+    const int rc =
+        std::system(("cd '" + dir.string() + "' && ngspice -b filter.cir > ngspice.log 2>&1").c_str());
+    log = test::ReadText(dir / "ngspice.log");
     std::vector<AcRun> runs;
-    if (rc != 0) return runs;
-    std::ifstream data(s.dir() / NgspiceDataFileName(dataFile));
+    std::ifstream data(dir / NgspiceDataFileName(dataFile));
     long double f, re, im, last = -1;
-    while (data >> f >> re >> im) {
+    while (rc == 0 && data >> f >> re >> im) {
         if (runs.empty() || f <= last) runs.emplace_back();
         runs.back().push_back({f, {re, im}});
         last = f;
     }
+    std::filesystem::remove_all(dir);
     return runs;
 }
 
@@ -243,27 +218,21 @@ TEST(NgspiceCrossCheck, EveryCircuitPlainAndCompensatedMatchesTheFinalResponses)
                 int exactPoints = 0;
                 for (const AcPoint& p : ideal[0]) {
                     if (NearNotch(span, p.fHz)) continue;
+                    SCOPED_TRACE((double)p.fHz);
                     const long double w = kTwoPi * p.fHz;
                     const auto v = FinalResponseAt(d, StandardCExactR, 1, d.StageCount, w);
                     const auto netlist = CascadeNodal(d, w, kNetlistVcvs, true);
                     ASSERT_TRUE(v && netlist);
-                    EXPECT_NEAR(static_cast<double>(Db(std::abs(p.v))),
-                                static_cast<double>(Db(std::abs(*netlist))), 0.01)
-                        << static_cast<double>(p.fHz) << " Hz";
-                    EXPECT_NEAR(static_cast<double>(PhaseDifference(std::arg(p.v), std::arg(*netlist))), 0.0,
-                                0.1)
-                        << static_cast<double>(p.fHz) << " Hz";
+                    EXPECT_NEAR((double)Db(std::abs(p.v)), (double)Db(std::abs(*netlist)), 0.01);
+                    EXPECT_NEAR((double)PhaseDifference(std::arg(p.v), std::arg(*netlist)), 0.0, 0.1);
                     const long double exactPhase =
                         (-v->PhaseLag + flip) * std::numbers::pi_v<long double> / 180.0L;
                     if (std::fabs(Db(std::abs(*netlist)) - Db(v->GainVV)) > 0.002L ||
                         std::fabs(PhaseDifference(std::arg(*netlist), exactPhase)) > 0.02L)
                         continue;
                     ++exactPoints;
-                    EXPECT_NEAR(static_cast<double>(Db(std::abs(p.v))), static_cast<double>(Db(v->GainVV)),
-                                0.01)
-                        << static_cast<double>(p.fHz) << " Hz";
-                    EXPECT_NEAR(static_cast<double>(PhaseDifference(std::arg(p.v), exactPhase)), 0.0, 0.1)
-                        << static_cast<double>(p.fHz) << " Hz";
+                    EXPECT_NEAR((double)Db(std::abs(p.v)), (double)Db(v->GainVV), 0.01);
+                    EXPECT_NEAR((double)PhaseDifference(std::arg(p.v), exactPhase), 0.0, 0.1);
                 }
                 EXPECT_GE(exactPoints, 10); // of some 70 (Friend's lowpass notch: a dozen)
 
@@ -281,6 +250,7 @@ TEST(NgspiceCrossCheck, EveryCircuitPlainAndCompensatedMatchesTheFinalResponses)
                 int gbwPoints = 0;
                 for (const AcPoint& p : real[0]) {
                     if (NearNotch(span, p.fHz) || p.fHz > 0.3L * span.hiHz) continue;
+                    SCOPED_TRACE((double)p.fHz);
                     const long double w = kTwoPi * p.fHz;
                     const auto g = FinalGbwResponseAt(d, 1, d.StageCount, w);
                     const auto v = FinalResponseAt(d, StandardCExactR, 1, d.StageCount, w);
@@ -290,9 +260,7 @@ TEST(NgspiceCrossCheck, EveryCircuitPlainAndCompensatedMatchesTheFinalResponses)
                     ASSERT_TRUE(g && v && exact && written);
                     if (std::fabs(Db(std::abs(*exact)) - Db(std::abs(*written))) > 0.005L) continue;
                     ++gbwPoints;
-                    EXPECT_NEAR(static_cast<double>(Db(std::abs(p.v))), static_cast<double>(Db(g->GainVV)),
-                                0.01)
-                        << static_cast<double>(p.fHz) << " Hz";
+                    EXPECT_NEAR((double)Db(std::abs(p.v)), (double)Db(g->GainVV), 0.01);
                     largestGbwEffectDb =
                         std::max(largestGbwEffectDb, std::fabs(Db(g->GainVV) - Db(v->GainVV)));
                     largestLoadingDb =

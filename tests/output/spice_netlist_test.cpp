@@ -4,10 +4,8 @@
 // running them in ngspice (ngspice_crosscheck_test.cpp).
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 
 #include "app/messages.h"
 #include "circuits/standard_values.h"

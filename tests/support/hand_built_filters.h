@@ -114,130 +114,104 @@ inline void Install(TDesign& d, const HandFilter& f) {
 // lowpass and bandpass normalisations, real poles, zero pairs on and at the origin,
 // the single zero, sections of Q below and exactly at 0.5, and an overall gain.
 inline std::vector<HandFilter> HandBuiltFilters() {
-    std::vector<HandFilter> list;
     const long double wp = kTwoPi * 1000; // 1 kHz
-    const long double r2 = std::sqrt(2.0L);
-    {
-        HandFilter f{.name = "first-order lowpass", .wpb = wp};
-        f.realPoles = {wp};
-        f.K = wp; // all-pole: the stored 1 times wp for the real pole
-        list.push_back(f);
-    }
-    {
-        HandFilter f{.name = "second-order Butterworth lowpass", .wpb = wp};
-        f.sections = {{r2 * wp, wp * wp}};
-        f.K = wp * wp;
-        list.push_back(f);
-    }
-    {
-        HandFilter f{.name = "third-order Butterworth lowpass, gain 3.5", .wpb = wp};
-        f.sections = {{wp, wp * wp}};
-        f.realPoles = {wp};
-        f.K = wp * wp * wp;
-        f.G = 3.5L;
-        list.push_back(f);
-    }
-    {
-        const long double w = kTwoPi * 500;
-        HandFilter f{.name = "fourth-order Chebyshev-like lowpass", .approx = Chebyshev, .wpb = w};
-        f.sections = {{0.35L * w, 1.06L * w * w}, {0.85L * w, 0.36L * w * w}};
-        f.g = 0.38L;
-        f.K = 0.38L * w * w * w * w;
-        list.push_back(f);
-    }
-    {
-        HandFilter f{.name = "elliptic-like lowpass notch", .approx = Elliptic, .wpb = wp};
-        f.sections = {{0.5L * wp, wp * wp}};
-        f.zeroW2 = {6.25L * wp * wp};
-        f.g = 1 / 6.25L; // unit gain at DC
-        f.K = f.g;
-        list.push_back(f);
-    }
-    {
-        HandFilter f{
-            .name = "third-order inverse-Chebyshev-like lowpass", .approx = InverseChebyshev, .wpb = wp};
-        f.sections = {{0.7L * wp, 1.3L * wp * wp}};
-        f.realPoles = {1.6L * wp};
-        f.zeroW2 = {4.0L * wp * wp};
-        f.g = 1.3L * 1.6L * wp / 4.0L;
-        f.K = f.g;
-        list.push_back(f);
-    }
-    {
-        HandFilter f{.name = "second-order Butterworth highpass", .type = Highpass, .wpb = wp};
-        f.sections = {{r2 * wp, wp * wp}};
-        f.zeroW2 = {0};
-        list.push_back(f);
-    }
-    {
-        HandFilter f{.name = "first-order highpass", .type = Highpass, .wpb = wp};
-        f.realPoles = {wp};
-        f.originZero = true;
-        list.push_back(f);
-    }
-    {
-        HandFilter f{.name = "third-order Butterworth highpass", .type = Highpass, .wpb = wp};
-        f.sections = {{wp, wp * wp}};
-        f.realPoles = {wp};
-        f.zeroW2 = {0};
-        f.originZero = true;
-        list.push_back(f);
-    }
-    {
-        const long double w0 = kTwoPi * 3000, bp = kTwoPi * 300;
-        HandFilter f{.name = "bandpass from a first-order prototype", .type = Bandpass, .Bpb = bp, .w0 = w0};
-        f.sections = {{bp, w0 * w0}};
-        f.originZero = true;
-        f.K = bp; // all-pole bandpass: Bp per section
-        list.push_back(f);
-    }
-    {
-        const long double w0 = kTwoPi * 3000, bp = kTwoPi * 600;
-        const long double w1 = w0 * 1.1L, w2 = w0 / 1.1L;
-        HandFilter f{.name = "bandpass from a second-order prototype", .type = Bandpass, .Bpb = bp, .w0 = w0};
-        f.sections = {{w1 / 7.0L, w1 * w1}, {w2 / 7.0L, w2 * w2}};
-        f.zeroW2 = {0};
-        f.g = 0.9L;
-        f.K = 0.9L * bp * bp;
-        list.push_back(f);
-    }
-    {
-        const long double w0 = kTwoPi * 1000, bp = 3 * w0;
-        HandFilter f{
-            .name = "wide bandpass section of Q 1/3 (two real poles)", .type = Bandpass, .Bpb = bp, .w0 = w0};
-        f.sections = {{bp, w0 * w0}};
-        f.originZero = true;
-        f.K = bp;
-        list.push_back(f);
-    }
-    {
-        const long double w0 = kTwoPi * 2000;
-        const long double w1 = w0 * 1.2L, w2 = w0 / 1.2L;
-        HandFilter f{.name = "bandstop pair with notches at the centre",
-                     .type = Bandstop,
-                     .approx = Chebyshev,
-                     .Bpb = kTwoPi * 800,
-                     .w0 = w0};
-        f.sections = {{w1 / 4.0L, w1 * w1}, {w2 / 4.0L, w2 * w2}};
-        f.zeroW2 = {w0 * w0, w0 * w0};
-        f.G = 0.5L;
-        list.push_back(f);
-    }
-    {
-        const long double w0 = kTwoPi * 2000;
-        HandFilter f{.name = "bandstop section of Q 0.4", .type = Bandstop, .approx = Elliptic, .w0 = w0};
-        f.sections = {{w0 / 0.4L, w0 * w0}};
-        f.zeroW2 = {w0 * w0};
-        list.push_back(f);
-    }
-    {
-        const long double sigma = kTwoPi * 700;
-        HandFilter f{.name = "critically damped lowpass (Q exactly 0.5)", .wpb = sigma};
-        f.sections = {{2 * sigma, sigma * sigma}};
-        f.K = sigma * sigma;
-        list.push_back(f);
-    }
-    return list;
+    const long double r2 = std::sqrt(2.0L), w = kTwoPi * 500;
+    // Band filters at 3 kHz of 300 Hz and 600 Hz, the second's sections at 1.1 and 1/1.1 of the centre;
+    // band stops at 2 kHz, their sections at 1.2 and 1/1.2 of it.
+    const long double w3k = kTwoPi * 3000, bp300 = kTwoPi * 300, bp600 = kTwoPi * 600;
+    const long double w1 = w3k * 1.1L, w2 = w3k / 1.1L;
+    const long double w2k = kTwoPi * 2000, ws1 = w2k * 1.2L, ws2 = w2k / 1.2L;
+    const long double sigma = kTwoPi * 700;
+    return {
+        // All-pole: the stored 1 times wp for the real pole.
+        {.name = "first-order lowpass", .wpb = wp, .realPoles = {wp}, .K = wp},
+        {.name = "second-order Butterworth lowpass",
+         .wpb = wp,
+         .sections = {{r2 * wp, wp * wp}},
+         .K = wp * wp},
+        {.name = "third-order Butterworth lowpass, gain 3.5",
+         .wpb = wp,
+         .sections = {{wp, wp * wp}},
+         .realPoles = {wp},
+         .K = wp * wp * wp,
+         .G = 3.5L},
+        {.name = "fourth-order Chebyshev-like lowpass",
+         .approx = Chebyshev,
+         .wpb = w,
+         .sections = {{0.35L * w, 1.06L * w * w}, {0.85L * w, 0.36L * w * w}},
+         .g = 0.38L,
+         .K = 0.38L * w * w * w * w},
+        // Unit gain at DC.
+        {.name = "elliptic-like lowpass notch",
+         .approx = Elliptic,
+         .wpb = wp,
+         .sections = {{0.5L * wp, wp * wp}},
+         .zeroW2 = {6.25L * wp * wp},
+         .g = 1 / 6.25L,
+         .K = 1 / 6.25L},
+        {.name = "third-order inverse-Chebyshev-like lowpass",
+         .approx = InverseChebyshev,
+         .wpb = wp,
+         .sections = {{0.7L * wp, 1.3L * wp * wp}},
+         .realPoles = {1.6L * wp},
+         .zeroW2 = {4.0L * wp * wp},
+         .g = 1.3L * 1.6L * wp / 4.0L,
+         .K = 1.3L * 1.6L * wp / 4.0L},
+        {.name = "second-order Butterworth highpass",
+         .type = Highpass,
+         .wpb = wp,
+         .sections = {{r2 * wp, wp * wp}},
+         .zeroW2 = {0}},
+        {.name = "first-order highpass", .type = Highpass, .wpb = wp, .realPoles = {wp}, .originZero = true},
+        {.name = "third-order Butterworth highpass",
+         .type = Highpass,
+         .wpb = wp,
+         .sections = {{wp, wp * wp}},
+         .realPoles = {wp},
+         .zeroW2 = {0},
+         .originZero = true},
+        // All-pole bandpass: Bp per section.
+        {.name = "bandpass from a first-order prototype",
+         .type = Bandpass,
+         .Bpb = bp300,
+         .w0 = w3k,
+         .sections = {{bp300, w3k * w3k}},
+         .originZero = true,
+         .K = bp300},
+        {.name = "bandpass from a second-order prototype",
+         .type = Bandpass,
+         .Bpb = bp600,
+         .w0 = w3k,
+         .sections = {{w1 / 7.0L, w1 * w1}, {w2 / 7.0L, w2 * w2}},
+         .zeroW2 = {0},
+         .g = 0.9L,
+         .K = 0.9L * bp600 * bp600},
+        {.name = "wide bandpass section of Q 1/3 (two real poles)",
+         .type = Bandpass,
+         .Bpb = 3 * wp,
+         .w0 = wp,
+         .sections = {{3 * wp, wp * wp}},
+         .originZero = true,
+         .K = 3 * wp},
+        {.name = "bandstop pair with notches at the centre",
+         .type = Bandstop,
+         .approx = Chebyshev,
+         .Bpb = kTwoPi * 800,
+         .w0 = w2k,
+         .sections = {{ws1 / 4.0L, ws1 * ws1}, {ws2 / 4.0L, ws2 * ws2}},
+         .zeroW2 = {w2k * w2k, w2k * w2k},
+         .G = 0.5L},
+        {.name = "bandstop section of Q 0.4",
+         .type = Bandstop,
+         .approx = Elliptic,
+         .w0 = w2k,
+         .sections = {{w2k / 0.4L, w2k * w2k}},
+         .zeroW2 = {w2k * w2k}},
+        {.name = "critically damped lowpass (Q exactly 0.5)",
+         .wpb = sigma,
+         .sections = {{2 * sigma, sigma * sigma}},
+         .K = sigma * sigma},
+    };
 }
 
 } // namespace velmora::test

@@ -3,7 +3,6 @@
 // selection window's gain-spread boxes and its foot buttons.
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <string>
 
 #include "stages/stage_types.h"

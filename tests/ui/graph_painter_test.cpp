@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cmath>
 
 #include "analysis/ideal_responses.h"
 #include "support/hand_built_filters.h"

@@ -4,8 +4,6 @@
 // cross-reference table points at every object.
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <cstdlib>
 #include <regex>
 #include <string>
 
@@ -14,21 +12,6 @@
 
 namespace velmora {
 namespace {
-
-bool Have(const char* tool) {
-    return std::system((std::string("command -v ") + tool + " >/dev/null 2>&1").c_str()) == 0;
-}
-
-std::string Output(const std::string& command) {
-    std::string out;
-    if (FILE* p = ::popen(command.c_str(), "r")) {
-        char buf[4096];
-        for (size_t n; (n = std::fread(buf, 1, sizeof buf, p)) > 0;)
-            out.append(buf, n);
-        ::pclose(p);
-    }
-    return out;
-}
 
 TEST(PdfSurface, CrossReferencePointsAtEveryObject) {
     PdfSurface pdf;
@@ -51,7 +34,8 @@ TEST(PdfSurface, CrossReferencePointsAtEveryObject) {
 }
 
 TEST(PdfSurface, ReaderFindsTheTextWhereAndAsWideAsMeasured) {
-    if (!Have("pdftotext") || !Have("pdfinfo")) GTEST_SKIP() << "poppler-utils are not installed";
+    if (!test::HaveProgram("pdftotext") || !test::HaveProgram("pdfinfo"))
+        GTEST_SKIP() << "poppler-utils are not installed";
     struct Case {
         double x, y, size;
         uint8_t style;
@@ -78,11 +62,11 @@ TEST(PdfSurface, ReaderFindsTheTextWhereAndAsWideAsMeasured) {
     const std::string doc = pdf.Document();
     test::WriteBytes(path, std::vector<uint8_t>(doc.begin(), doc.end()));
 
-    const std::string info = Output("pdfinfo '" + path.string() + "' 2>&1");
+    const std::string info = test::CommandOutput("pdfinfo '" + path.string() + "' 2>&1");
     EXPECT_NE(info.find("Pages:           2"), std::string::npos) << info;
     EXPECT_NE(info.find("400 x 800 pts"), std::string::npos) << info;
 
-    const std::string html = Output("pdftotext -bbox -f 1 -l 1 '" + path.string() + "' - 2>&1");
+    const std::string html = test::CommandOutput("pdftotext -bbox -f 1 -l 1 '" + path.string() + "' - 2>&1");
     for (const Case& c : cases) {
         SCOPED_TRACE(c.text);
         pdf.SetFont(c.font, c.size, c.style);

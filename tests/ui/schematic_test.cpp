@@ -1,10 +1,13 @@
 // Schematic drawings: every layout joins what its netlist joins, and the painter draws
-// every name and value once and finds each component under its body.
+// every name and value once, clear of the strokes and of each other, and finds each
+// component under its body.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "circuits/catalogue.h"
 #include "circuits/schematic_layouts.h"
@@ -14,6 +17,60 @@
 
 namespace velmora {
 namespace {
+
+struct Box {
+    double x1, y1, x2, y2;
+};
+
+// An SVG surface that also keeps the geometry it is given: the box of every text and
+// every straight stroke (wires, symbol outlines, terminal rings).
+class GeometrySurface : public SvgSurface {
+  public:
+    using SvgSurface::SvgSurface;
+    struct Label {
+        Box box;
+        std::string text;
+    };
+    std::vector<Label> labels;
+    std::vector<Box> strokes; // a segment as its bounding box (wires are axis-parallel)
+
+    void TextOut(double x, double y, const std::string& text) override {
+        labels.push_back({{x, y, x + TextWidth(text), y + TextHeight(text)}, text});
+        SvgSurface::TextOut(x, y, text);
+    }
+    void Line(double x1, double y1, double x2, double y2) override {
+        Segment({x1, y1}, {x2, y2});
+        SvgSurface::Line(x1, y1, x2, y2);
+    }
+    void Polyline(const std::vector<PointD>& p) override {
+        for (std::size_t i = 0; i + 1 < p.size(); ++i)
+            Segment(p[i], p[i + 1]);
+        SvgSurface::Polyline(p);
+    }
+    void Ellipse(double x1, double y1, double x2, double y2) override {
+        strokes.push_back({x1, y1, x2, y2});
+        SvgSurface::Ellipse(x1, y1, x2, y2);
+    }
+
+    // Sloped strokes (zigzags, the op amps' sides) are cut into short pieces so that
+    // their boxes follow the line rather than cover the whole triangle.
+    void Segment(PointD a, PointD b) {
+        constexpr int kPieces = 12;
+        const bool straight = a.X == b.X || a.Y == b.Y;
+        const int n = straight ? 1 : kPieces;
+        for (int i = 0; i < n; ++i) {
+            const PointD p{a.X + (b.X - a.X) * i / n, a.Y + (b.Y - a.Y) * i / n};
+            const PointD q{a.X + (b.X - a.X) * (i + 1) / n, a.Y + (b.Y - a.Y) * (i + 1) / n};
+            strokes.push_back(
+                {std::min(p.X, q.X), std::min(p.Y, q.Y), std::max(p.X, q.X), std::max(p.Y, q.Y)});
+        }
+    }
+};
+
+// Whether two boxes overlap once the first is grown by `gap` pixels on every side.
+bool Overlap(const Box& a, const Box& b, double gap) {
+    return a.x1 - gap < b.x2 && b.x1 < a.x2 + gap && a.y1 - gap < b.y2 && b.y1 < a.y2 + gap;
+}
 
 // Whether a layout's derived connections are the netlist's: the same components and op
 // amps, each pin on the same node, where the internal nodes may be numbered differently
@@ -69,19 +126,24 @@ TEST(SchematicLayouts, ConnectionsEqualTheNetlists) {
     EXPECT_EQ(AllTopologies().size(), 44u);
 }
 
-// Every drawn circuit paints to well-formed SVG with each name and given value on it,
-// and a click on each resistor or capacitor finds that component and nothing else.
-TEST(SchematicPainter, DrawsNamesValuesAndFindsComponentsUnderPoints) {
+// Every drawn circuit paints to well-formed SVG with each name and given value on it, and
+// a click on each resistor or capacitor finds that component and nothing else. Painted
+// with the widest texts the calculation tab shows (four significant characters and a
+// unit) and the longest caption, and without values, each label keeps clear of every
+// stroke and of every other label, and inside the picture; the gap leaves room for a
+// screen font a little wider than the SVG metrics.
+TEST(SchematicPainter, DrawsNamesValuesClearOfStrokesAndFindsComponentsUnderPoints) {
+    constexpr double kGap = 2.5; // pixels
     const SchematicStyle st;
     for (const Topology& t : AllTopologies()) {
         const SchematicLayout* l = FindLayout(t.key, t.compensated);
-        if (!l) continue;
+        if (!l) continue; // the connection test reports a missing drawing
         const std::string what = t.key + (t.compensated ? " compensated" : "");
+        const PointD size = SchematicSize(*l, st);
         std::map<std::string, std::string> values;
         for (const auto& c : l->parts)
             values[c.name()] = "v" + c.name() + "x";
-        const PointD size = SchematicSize(*l, st);
-        SvgSurface svg(size.X, size.Y);
+        GeometrySurface svg(size.X, size.Y);
         PaintSchematic(svg, *l, values, "caption", st);
         const test::XmlCheck x = test::CheckXml(svg.Document());
         EXPECT_TRUE(x.ok) << what << ": " << x.error;
@@ -102,6 +164,31 @@ TEST(SchematicPainter, DrawsNamesValuesAndFindsComponentsUnderPoints) {
             EXPECT_EQ(ComponentAt(*l, a, st), std::nullopt) << what << " at a pin of " << c.name();
         }
         EXPECT_EQ(ComponentAt(*l, {1, 1}, st), std::nullopt);
+
+        for (const bool withValues : {false, true}) {
+            for (const auto& c : l->parts)
+                values[c.name()] = c.kind == 'R' ? "47.5M" : "47.5nF";
+            if (!withValues) values.clear();
+            GeometrySurface s(size.X, size.Y);
+            PaintSchematic(s, *l, values,
+                           "Stage 12: " + std::string(EntryByKey(t.key)->name) +
+                               (t.compensated ? " (compensated)" : ""),
+                           st);
+            for (std::size_t i = 0; i < s.labels.size(); ++i) {
+                const auto& a = s.labels[i];
+                EXPECT_TRUE(a.box.x1 >= 0 && a.box.y1 >= 0 && a.box.x2 <= size.X && a.box.y2 <= size.Y)
+                    << what << ": '" << a.text << "' is cut off";
+                for (std::size_t j = i + 1; j < s.labels.size(); ++j)
+                    EXPECT_FALSE(Overlap(a.box, s.labels[j].box, kGap))
+                        << what << ": '" << a.text << "' overlaps '" << s.labels[j].text << "'";
+                for (const Box& b : s.strokes)
+                    if (Overlap(a.box, b, kGap)) {
+                        ADD_FAILURE() << what << ": '" << a.text << "' lies on a stroke at (" << b.x1 << ", "
+                                      << b.y1 << ")";
+                        break;
+                    }
+            }
+        }
     }
 }
 

@@ -1,14 +1,10 @@
 // The component characteristics form: what OK stores, when it marks a change, and a
 // refused entry.
-#include <cmath>
 #include <string>
 
 #include <gtest/gtest.h>
 
-#include "analysis/ideal_responses.h"
-#include "circuits/selection.h"
-#include "stages/stage_test_support.h"
-#include "stages/synthesis.h"
+#include "support/designs.h"
 #include "support/recording_dialogs.h"
 #include "ui/tfm_characteristics.h"
 
@@ -17,19 +13,10 @@ namespace {
 
 using test::RecordingDialogs;
 
-// A third-order lowpass (a first-order and a second-order stage) with its circuits.
-TDesign Designed() {
-    TDesign d;
-    EXPECT_TRUE(stagetest::Calculate(d, {Lowpass, 0.5L, 15.0L, 1000.0L, 3000.0L, 0.0L, 3, 1.0L}));
-    ChooseApproximation(d, Butterworth);
-    EXPECT_EQ(SynthesiseStages(d), SynthesisStatus::Ok);
-    ComputeIdealResponses(d);
-    EXPECT_TRUE(DesignStageCircuits(d).ok);
-    return d;
-}
-
 TEST(TfmCharacteristics, OkStoresTheValuesAndSetsTheChangedFlagsOnlyOnAChange) {
-    TDesign d = Designed();
+    TDesign d; // a third-order lowpass (a first-order and a second-order stage) with its circuits
+    ASSERT_TRUE(
+        test::DesignFilter(d, {Lowpass, 0.5L, 15.0L, 1000.0L, 3000.0L, 0.0L, 3, 1.0L}, Butterworth).ok);
     RecordingDialogs dlg;
     TfmCharacteristics f(d, dlg);
     f.FormShow();
@@ -38,6 +25,18 @@ TEST(TfmCharacteristics, OkStoresTheValuesAndSetsTheChangedFlagsOnlyOnAChange) {
     f.BitBtn2Click();
     EXPECT_FALSE(f.Changed);
     EXPECT_EQ(d.Modified, 0);
+
+    // An invalid entry is refused with the design unchanged, on its stage's tab.
+    f.FormShow();
+    f.ResistorToleranceIndex = 6;
+    f.Stages[1].GbwText = "fast";
+    f.BitBtn2Click();
+    EXPECT_EQ(dlg.messages(), std::vector<std::string>{"error: Invalid Number."});
+    EXPECT_EQ(f.TabIndex, 1);
+    EXPECT_TRUE(f.Visible);
+    EXPECT_EQ((long double)d.Components.ResistorTolerance, 1.0L);
+    EXPECT_EQ(d.Modified, 0);
+    dlg.clear();
 
     // Every value as typed, in the record's units.
     f.FormShow();
@@ -66,20 +65,6 @@ TEST(TfmCharacteristics, OkStoresTheValuesAndSetsTheChangedFlagsOnlyOnAChange) {
     EXPECT_EQ(d.Circuits[1].GbwChangedByUser, 0);
 
     EXPECT_TRUE(dlg.messages().empty());
-}
-
-TEST(TfmCharacteristics, AnInvalidEntryIsRefusedWithTheDesignUnchanged) {
-    TDesign d = Designed();
-    RecordingDialogs dlg;
-    TfmCharacteristics f(d, dlg);
-    f.FormShow();
-    f.ResistorToleranceIndex = 6;
-    f.Stages[1].GbwText = "fast";
-    f.BitBtn2Click();
-    EXPECT_EQ(dlg.messages(), std::vector<std::string>{"error: Invalid Number."});
-    EXPECT_EQ(f.TabIndex, 1);
-    EXPECT_TRUE(f.Visible);
-    EXPECT_EQ((long double)d.Components.ResistorTolerance, 1.0L);
 }
 
 } // namespace

@@ -3,7 +3,6 @@
 // strategy and the recalculation.
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <string>
 #include <vector>
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <memory>
 
 #include "analysis/ideal_responses.h"
 #include "support/hand_built_filters.h"
@@ -74,15 +75,28 @@ TEST_F(TfmGraphTest, ZoomThenUnzoomTwiceRestoresTheAxesExactly) {
 
 // ---- Point calculator and pole-zero list, on hand-built filters with known values ----
 
-TEST(TfmPtCalc, StepOfAFirstOrderLowpassAtATypedTime) {
-    TDesign& d = *new TDesign; // large; freed at the end
-    test::HandFilter f = test::HandBuiltFilters()[0];
-    ASSERT_EQ(f.name, "first-order lowpass");
-    test::Install(d, f);
+// A hand-built filter in a design of its own (large: on the heap), its graph on a tab.
+struct HandGraph {
+    std::unique_ptr<TDesign> d = std::make_unique<TDesign>();
     RecordingDialogs dialogs;
-    TfmGraph graph(d, dialogs);
-    graph.FormShow();
-    graph.TabControl1Change(static_cast<int>(GraphTab::Step));
+    TfmGraph graph{*d, dialogs};
+    test::HandFilter filter;
+
+    HandGraph(const std::string& name, GraphTab tab, bool hz = false) {
+        for (const auto& f : test::HandBuiltFilters())
+            if (f.name == name) filter = f;
+        EXPECT_EQ(filter.name, name);
+        test::Install(*d, filter);
+        d->Opt.FreqUnitsHz = hz;
+        graph.FormShow();
+        graph.TabControl1Change(static_cast<int>(tab));
+    }
+};
+
+TEST(TfmPtCalc, StepOfAFirstOrderLowpassAtATypedTime) {
+    HandGraph h("first-order lowpass", GraphTab::Step);
+    TfmGraph& graph = h.graph;
+    const test::HandFilter& f = h.filter;
     // Pole at 2 pi 1000/s: 40/sigma/3 = 2.1 ms -> axis of 5 x 1e-3 s.
     EXPECT_EQ(graph.PtCalc.EntryCaption, "Time (X1e-3 s)");
     // About one time constant, 1/sigma = 0.159155 ms: close to 1 - 1/e.
@@ -97,8 +111,7 @@ TEST(TfmPtCalc, StepOfAFirstOrderLowpassAtATypedTime) {
 
     graph.PtCalc.EntryChange("1.2.3");
     graph.PtCalc.CalcBtnClick();
-    EXPECT_EQ(dialogs.log, (std::vector<std::string>{"beep", "warning: Invalid Number."}));
-    delete &d;
+    EXPECT_EQ(h.dialogs.log, (std::vector<std::string>{"beep", "warning: Invalid Number."}));
 }
 
 TEST(TfmGraphPoleZeroList, ItemsAndValuesInTheDisplayUnit) {
@@ -117,18 +130,10 @@ TEST(TfmGraphPoleZeroList, ItemsAndValuesInTheDisplayUnit) {
          {"Single pole:  p = -381.97 Hz", "Single pole:  p = -2618 Hz", "Single zero:  z = 0"}},
     };
     for (const auto& c : cases) {
-        TDesign& d = *new TDesign;
-        for (const auto& f : test::HandBuiltFilters())
-            if (f.name == c.filter) test::Install(d, f);
-        d.Opt.FreqUnitsHz = 1;
-        RecordingDialogs dialogs;
-        TfmGraph graph(d, dialogs);
-        graph.FormShow();
-        graph.TabControl1Change(static_cast<int>(GraphTab::PoleZero));
-        graph.ImageMouseDown(MouseButton::Left, 400, 300);
-        EXPECT_TRUE(graph.PoleZeroListVisible);
-        EXPECT_EQ(graph.PoleZeroList, c.lines) << c.filter;
-        delete &d;
+        HandGraph h(c.filter, GraphTab::PoleZero, true);
+        h.graph.ImageMouseDown(MouseButton::Left, 400, 300);
+        EXPECT_TRUE(h.graph.PoleZeroListVisible);
+        EXPECT_EQ(h.graph.PoleZeroList, c.lines) << c.filter;
     }
 }
 

@@ -2,7 +2,7 @@
 // consent) and the inventory editor (grid, ranges, marks, quick select, count line, OK),
 // checked through the bytes of the file it writes.
 #include <filesystem>
-#include <fstream>
+#include <optional>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -17,10 +17,6 @@ namespace {
 namespace fs = std::filesystem;
 using test::RecordingDialogs;
 
-fs::path TempDir() {
-    return test::MakeTempDir("velmora_tfminvent_");
-}
-
 std::vector<uint8_t> FullImage() {
     std::vector<uint8_t> b(1012, 0);
     std::fill(b.begin(), b.begin() + 996, 1);
@@ -31,36 +27,36 @@ std::vector<uint8_t> FullImage() {
     return b;
 }
 
-TEST(InventoryAtStart, MissingFileIsCreatedWithEverythingInStock) {
-    const fs::path file = TempDir() / "velmora" / "RCInvent.dat";
-    RecordingDialogs dlg;
-    const Inventory inv = LoadInventoryAtStart(file.string(), dlg);
-    EXPECT_TRUE(dlg.log.empty());
-    EXPECT_EQ(test::ReadBytes(file), FullImage());
-    EXPECT_EQ(inv, FullInventory());
-}
-
-// A damaged file (a capacitor range beyond the six decades) is replaced only with consent.
-TEST(InventoryAtStart, ADamagedFileIsReplacedOnlyWithConsent) {
+// A missing file is created with everything in stock, silently; a damaged one (a
+// capacitor range beyond the six decades) is replaced only with consent.
+TEST(InventoryAtStart, MissingFileIsCreatedAndADamagedOneReplacedOnlyWithConsent) {
     std::vector<uint8_t> damaged = FullImage();
     damaged[1010] = 9;
-    for (Answer answer : {Answer::Cancel, Answer::Ok}) {
-        const fs::path file = TempDir() / "RCInvent.dat";
-        test::WriteBytes(file, damaged);
+    for (const auto answer :
+         {std::optional<Answer>{}, std::optional{Answer::Cancel}, std::optional{Answer::Ok}}) {
+        const fs::path file = test::MakeTempDir("velmora_tfminvent_") / "velmora" / "RCInvent.dat";
+        if (answer) {
+            fs::create_directories(file.parent_path());
+            test::WriteBytes(file, damaged);
+        }
         RecordingDialogs dlg;
-        dlg.answers.push_back(answer);
+        if (answer) dlg.answers.push_back(*answer);
         EXPECT_EQ(LoadInventoryAtStart(file.string(), dlg), FullInventory());
-        ASSERT_EQ(dlg.log.size(), 2u);
-        EXPECT_EQ(dlg.log[0], "beep");
-        EXPECT_EQ(dlg.log[1], "ask warning: The component inventory " + file.string() +
-                                  " cannot be used (it is damaged: the capacitor range (0, 9) is outside 0 "
-                                  "to 6). Replace it with an inventory that has every value in stock?");
-        EXPECT_EQ(test::ReadBytes(file), answer == Answer::Ok ? FullImage() : damaged);
+        EXPECT_EQ(test::ReadBytes(file), answer == Answer::Cancel ? damaged : FullImage());
+        if (!answer) {
+            EXPECT_TRUE(dlg.log.empty());
+            continue;
+        }
+        EXPECT_EQ(dlg.log,
+                  (std::vector<std::string>{
+                      "beep", "ask warning: The component inventory " + file.string() +
+                                  " cannot be used (it is damaged: the capacitor range (0, 9) is outside "
+                                  "0 to 6). Replace it with an inventory that has every value in stock?"}));
     }
 }
 
 TEST(TfmInvent, ResistorGridMarksRangesAndOkWritesTheWholeBlock) {
-    const fs::path file = TempDir() / "RCInvent.dat";
+    const fs::path file = test::MakeTempDir("velmora_tfminvent_") / "RCInvent.dat";
     RecordingDialogs dlg;
     Inventory inv = LoadInventoryAtStart(file.string(), dlg);
     TfmInvent form(inv, file.string(), dlg);

@@ -2,11 +2,8 @@
 // rejected files, the recent files, the save question and the ASCII export.
 #include <gtest/gtest.h>
 
-#include <cmath>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -22,13 +19,7 @@ namespace {
 namespace fs = std::filesystem;
 using Bytes = std::vector<uint8_t>;
 
-fs::path TempDir() {
-    return test::MakeTempDir("velmora_files_");
-}
-
-using test::ReadBytes;
-using test::ReadText;
-using test::WriteBytes;
+using test::ReadBytes, test::ReadText, test::WriteBytes;
 
 Bytes Image(const TDesign& d) {
     Bytes image;
@@ -49,7 +40,7 @@ struct Main : test::StepWindows {
 };
 
 TEST(TfmMainFiles, ARejectedFileChangesNothing) {
-    fs::path dir = TempDir();
+    fs::path dir = test::MakeTempDir("velmora_files_");
     Main m;
     m.Cascade(Lowpass, Elliptic);
     const fs::path good = dir / "good.fl3";
@@ -91,7 +82,7 @@ TEST(TfmMainFiles, ARejectedFileChangesNothing) {
 }
 
 TEST(TfmMainFiles, RecentFilesAndTheSaveQuestion) {
-    fs::path dir = TempDir();
+    fs::path dir = test::MakeTempDir("velmora_files_");
     const fs::path f1 = dir / "one.fl3", f2 = dir / "two.fl3";
     {
         Main m;
@@ -133,7 +124,7 @@ TEST(TfmMainFiles, RecentFilesAndTheSaveQuestion) {
 // A new design asks about a modified one: No drops it, Yes with a save that fails
 // cancels the new design, Yes with a good file saves it first.
 TEST(TfmMainFiles, SaveQuestionBeforeANewDesign) {
-    fs::path dir = TempDir();
+    fs::path dir = test::MakeTempDir("velmora_files_");
     std::ofstream(dir / "not_a_folder") << "x";
     struct Case {
         Answer answer;
@@ -186,7 +177,7 @@ std::size_t IndexOf(const std::vector<std::string>& lines, const std::string& li
 }
 
 TEST(TfmMainFiles, AsciiExportOfALevelFiveDesign) {
-    fs::path dir = TempDir();
+    fs::path dir = test::MakeTempDir("velmora_files_");
     Main m;
     m.Cascade(); // order 7: three pole pairs and a real pole
     const TDesign& d = *m.d;

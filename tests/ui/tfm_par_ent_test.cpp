@@ -3,7 +3,6 @@
 // unit switch.
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <numbers>
 #include <utility>
 #include <vector>

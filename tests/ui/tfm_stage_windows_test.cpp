@@ -2,8 +2,6 @@
 // cascade moves, the criteria dialog and the gain grid.
 #include <gtest/gtest.h>
 
-#include <cmath>
-
 #include "model/number_text.h"
 #include "stages/cascade.h"
 #include "stages/pairing.h"

@@ -11,27 +11,24 @@ namespace {
 using test::RecordingDialogs;
 
 TEST(TfmDbConvert, ConversionsBothWays) {
-    struct Case {
-        const char* db;
-        const char* vv;
-    };
-    // Read-outs of five significant digits.
-    const Case toVv[] = {{"-20", "0.1"}, {"6.0206", "2"}, {"-3", "0.70795"}, {"700", "1.0000E+35"}};
-    for (const Case& c : toVv) {
+    // Read-outs of five significant digits; each row converts dB to V/V, or V/V to dB.
+    const struct {
+        const char *db, *vv;
+        bool toVv;
+    } cases[] = {{"-20", "0.1", true},        {"6.0206", "2", true}, {"-3", "0.70795", true},
+                 {"700", "1.0000E+35", true}, {"-20", "0.1", false}, {"6.0206", "2", false},
+                 {"60", "1000", false}};
+    for (const auto& c : cases) {
         RecordingDialogs dlg;
         TfmDbConvert form(dlg);
-        form.DbText = c.db;
-        form.DbToVvClick();
-        EXPECT_EQ(form.VvText, c.vv) << c.db;
-        EXPECT_TRUE(dlg.log.empty());
-    }
-    const Case toDb[] = {{"-20", "0.1"}, {"6.0206", "2"}, {"60", "1000"}};
-    for (const Case& c : toDb) {
-        RecordingDialogs dlg;
-        TfmDbConvert form(dlg);
-        form.VvText = c.vv;
-        form.VvToDbClick();
-        EXPECT_EQ(form.DbText, c.db) << c.vv;
+        if (c.toVv) {
+            form.DbText = c.db;
+            form.DbToVvClick();
+        } else {
+            form.VvText = c.vv;
+            form.VvToDbClick();
+        }
+        EXPECT_EQ(c.toVv ? form.VvText : form.DbText, c.toVv ? c.vv : c.db) << c.db << " " << c.vv;
         EXPECT_TRUE(dlg.log.empty());
     }
 }
