@@ -1,5 +1,6 @@
-// Temporary folders, whole-file reads and writes, and the output of other programs for
-// tests that touch files: each test gets a fresh folder of its own.
+// Temporary folders, whole-file reads and writes, environment variables and the output of
+// other programs for tests that touch files: each test gets a fresh folder of its own, and
+// an environment variable is put back when the scope ends.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -11,6 +12,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -40,6 +42,30 @@ inline void WriteBytes(const std::filesystem::path& p, const std::vector<uint8_t
     std::ofstream out(p, std::ios::binary);
     out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
 }
+
+// Sets (or, with no value, unsets) an environment variable for the scope.
+class ScopedEnv {
+  public:
+    ScopedEnv(const char* name, const std::optional<std::string>& value) : name_(name) {
+        if (const char* old = std::getenv(name)) saved_ = old;
+        if (value)
+            ::setenv(name, value->c_str(), 1);
+        else
+            ::unsetenv(name);
+    }
+    ~ScopedEnv() {
+        if (saved_)
+            ::setenv(name_, saved_->c_str(), 1);
+        else
+            ::unsetenv(name_);
+    }
+    ScopedEnv(const ScopedEnv&) = delete;
+    ScopedEnv& operator=(const ScopedEnv&) = delete;
+
+  private:
+    const char* name_;
+    std::optional<std::string> saved_;
+};
 
 // Whether a program is on the search path, and what a shell command prints on stdout.
 inline bool HaveProgram(const std::string& name) {
