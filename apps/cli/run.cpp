@@ -197,7 +197,7 @@ int Finish(app::DesignSession& session, const OutputRequest& o, const CheckedOut
         std::vector<uint8_t> image;
         const DesignFileResult encoded = session.Encode(image);
         if (!encoded.ok()) {
-            err << "velmora: " << encoded.message << "\n";
+            err << "velmora: " << app::DesignFileMessage(encoded) << "\n";
             return 1;
         }
         files.push_back({"Design file", o.save, std::string(image.begin(), image.end())});

@@ -181,26 +181,31 @@ bool AllStagesSelected(const TDesign& d) {
     return true;
 }
 
-std::string StoredCircuitsContradiction(const TDesign& d) {
+DesignFileResult CheckStoredCircuits(const TDesign& d) {
     if (d.DesignLevel < LevelCircuitsSelected) return {};
+    const auto refused = [](DesignFileProblem problem, int stage) {
+        DesignFileResult r;
+        r.status = DesignFileStatus::BadContent;
+        r.problem = problem;
+        r.stage = stage;
+        return r;
+    };
     for (int i = 1; i <= std::min<int>(d.StageCount, kMaxStages); ++i) {
         const TStageCircuit& c = d.Circuits[i];
-        const std::string stage = "stage " + std::to_string(i);
-        if (c.CircuitChoice == 0)
-            return "The design file has no circuit for " + stage + ", though its circuits were selected.";
+        if (c.CircuitChoice == 0) return refused(DesignFileProblem::NoCircuit, i);
         const CatalogueEntry* e = EntryByNumber(c.CircuitNumber);
-        if (!e)
-            return "The design file has in " + stage + " circuit number " + std::to_string(c.CircuitNumber) +
-                   ", which names no circuit.";
-        const int type = d.Stages[i].StageType;
-        auto name = [](int t) {
-            std::string n = StageShortName(t);
-            n.erase(n.find_last_not_of(' ') + 1);
-            return n;
-        };
-        if (e->type != type)
-            return "The design file has in " + stage + " a stage of type " + name(type) + " built as " +
-                   std::string(e->key) + ", a circuit for " + name(e->type) + " stages.";
+        if (!e) {
+            DesignFileResult r = refused(DesignFileProblem::UnknownCircuit, i);
+            r.value = c.CircuitNumber;
+            return r;
+        }
+        if (e->type != d.Stages[i].StageType) {
+            DesignFileResult r = refused(DesignFileProblem::CircuitOfOtherType, i);
+            r.field = e->key;
+            r.value = d.Stages[i].StageType;
+            r.limit = e->type;
+            return r;
+        }
     }
     return {};
 }

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "model/design.h"
+#include "model/design_file.h"
 
 namespace velmora {
 
@@ -71,10 +72,11 @@ SelectStatus SelectCircuit(TDesign& d, int stage, int choice, const TCandidateSe
 // True when every stage has a choice.
 bool AllStagesSelected(const TDesign& d);
 
-// Why the circuits of a design read from a file contradict its stages, or empty when
-// they agree: from the selection of the circuits on, every stage has a circuit, its
-// number names a circuit of the catalogue, and that circuit realises the stage's type.
-std::string StoredCircuitsContradiction(const TDesign& d);
+// Whether the circuits of a design read from a file agree with its stages (Ok), else the
+// first contradiction as a refusal of the file: from the selection of the circuits on,
+// every stage has a circuit (NoCircuit), its number names a circuit of the catalogue
+// (UnknownCircuit), and that circuit realises the stage's type (CircuitOfOtherType).
+DesignFileResult CheckStoredCircuits(const TDesign& d);
 
 // ---- Metrics panel ------------------------------------------------------------------------
 struct CandidateTexts {

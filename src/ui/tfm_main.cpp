@@ -371,7 +371,7 @@ bool TfmMain::Savedesign1Click() {
     if (d_.FileName.empty()) return Savedesignas1Click();
     DesignFileResult st = WriteDesignFile(d_, d_.FileName);
     if (!st.ok()) {
-        dlg_.Message(MessageKind::Error, st.message);
+        dlg_.Message(MessageKind::Error, app::DesignFileMessage(st));
         return false;
     }
     d_.Modified = 0;
