@@ -270,7 +270,7 @@ StepResult DesignSession::RealiseApproximation(int index) {
 StepResult DesignSession::DesignCircuits(const std::vector<StageCircuitRequest>& requests) {
     const CircuitsOutcome outcome = DesignStageCircuits(d_, requests);
     changes_.ChangedFrom(DesignPart::Circuits);
-    return {outcome.ok, outcome.message};
+    return {outcome.ok, CircuitsMessage(outcome)};
 }
 
 ComponentOutcome DesignSession::ApplyComponents(const ComponentRequest& q) {

@@ -357,6 +357,33 @@ std::string DesignFileMessage(const DesignFileResult& r) {
     return "";
 }
 
+std::string CircuitsMessage(const CircuitsOutcome& o) {
+    const std::string stage = std::to_string(o.stage);
+    switch (o.status) {
+    case CircuitsStatus::Ok:
+        return "";
+    case CircuitsStatus::NotCascaded:
+        return "The design has no cascaded stages yet.";
+    case CircuitsStatus::WrongType:
+        return "Stage " + stage + " is of type " + StageShortName(o.stageType) + "; circuit " + o.key +
+               " does not realise it.";
+    case CircuitsStatus::NotRealisable:
+        return "Circuit " + o.key + " cannot be realised for stage " + stage + ".";
+    case CircuitsStatus::NoCircuit:
+        return "No circuit of the catalogue can realise stage " + stage + ".";
+    case CircuitsStatus::NoCompensation:
+        return "Active compensation is not available for the circuit of stage " + stage + ".";
+    case CircuitsStatus::NoPredistortion:
+        return "Predistortion is not available for the first-order stage " + stage + ".";
+    case CircuitsStatus::NotActualised:
+        return "Velmora has been unable to actualize the circuit of stage " + o.failedStages + ".";
+    case CircuitsStatus::BadStart:
+        return "The circuit of stage " + stage + " cannot be built from a starting capacitor of " +
+               CapacitanceDisplayText(o.startC1) + ".";
+    }
+    return "";
+}
+
 std::string SynthesisMessage(SynthesisStatus status) {
     switch (status) {
     case SynthesisStatus::Ok:

@@ -11,6 +11,7 @@
 #include "app/entry_form.h"
 #include "circuits/component_adjustment.h"
 #include "circuits/inventory_lookup.h"
+#include "circuits/selection.h"
 #include "model/design.h"
 #include "model/design_file.h"
 #include "output/spice_netlist.h"
@@ -39,6 +40,8 @@ inline constexpr const char* kCapacitorsLockedText =
     "Capacitor values are locked while standard resistor values are in use.";
 inline constexpr const char* kNotAmenableText =
     "This circuit is not amenable to the independent adjustment of capacitor values.";
+// A user-assigned resistance below the lowest the program accepts.
+inline constexpr const char* kResistanceTooLowText = "Resistance value is unacceptably low";
 // The report of a stage's gain change (relative, as RecalcResult gives it): "Stage gain
 // has increased by 1.23% from its origional value."; empty when the gain did not move.
 std::string GainChangeReport(long double change);
@@ -69,6 +72,9 @@ std::string UserSectionListLine(const TDesign& d, int index);
 // Why a design file was refused or a design could not be saved; empty on success. The
 // system's own reason is shown as the system gives it ("<path>: <reason>").
 std::string DesignFileMessage(const DesignFileResult& r);
+
+// Why the circuits of the stages could not be designed; empty on success.
+std::string CircuitsMessage(const CircuitsOutcome& o);
 
 // Why the stages could not be built from the chosen approximation; empty for Ok.
 std::string SynthesisMessage(SynthesisStatus status);

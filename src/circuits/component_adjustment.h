@@ -105,7 +105,6 @@ ComponentValues<long double> ReferenceComponentValues(const TDesign& d, int stag
 // case): "4.7K" is 4700. Nothing when the text is no such number.
 std::optional<long double> ParseResistance(std::string_view text);
 inline constexpr long double kLowestResistance = 0.01L; // ohms
-inline constexpr const char* kResistanceTooLowText = "Resistance value is unacceptably low";
 // The resistor's user-assigned value and its standard mark (series of the design's
 // tolerance).
 void AssignResistor(TDesign& d, int stage, int n, long double ohms);

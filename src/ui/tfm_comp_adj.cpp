@@ -192,7 +192,7 @@ bool TfmResAdj::OKClick() {
         return false;
     }
     if (*v < kLowestResistance) {
-        dlg_.Message(MessageKind::Warning, kResistanceTooLowText);
+        dlg_.Message(MessageKind::Warning, app::kResistanceTooLowText);
         return false;
     }
     AssignResistor(d_, stage_, n_, *v);

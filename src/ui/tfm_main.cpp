@@ -418,7 +418,7 @@ bool TfmMain::FinalResponsesClick() {
     }
     const CircuitsOutcome o = DesignStageCircuits(d_);
     if (!o.ok) {
-        dlg_.Message(MessageKind::Warning, o.message);
+        dlg_.Message(MessageKind::Warning, app::CircuitsMessage(o));
         return false;
     }
     d_.Modified = 1;

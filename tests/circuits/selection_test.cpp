@@ -131,7 +131,7 @@ TEST(DesignStageCircuits, AskedCircuitsAndRefusals) {
     TDesign asked = d;
     const CircuitsOutcome ok =
         DesignStageCircuits(asked, {{"SLP03", 2.0e6L, false, false}, {"SLP13", 0, true, false}});
-    ASSERT_TRUE(ok.ok) << ok.message;
+    ASSERT_TRUE(ok.ok) << app::CircuitsMessage(ok);
     EXPECT_EQ(asked.Circuits[1].CircuitNumber, 13);
     EXPECT_EQ(static_cast<long double>(asked.Circuits[1].OpAmpGBW), 2.0e6L);
     EXPECT_EQ(asked.Circuits[2].CircuitNumber, 23);
@@ -140,7 +140,7 @@ TEST(DesignStageCircuits, AskedCircuitsAndRefusals) {
     TDesign wrong = d;
     const CircuitsOutcome bad = DesignStageCircuits(wrong, {{"SHP01", 0, false, false}});
     EXPECT_FALSE(bad.ok);
-    EXPECT_EQ(bad.message, "Stage 1 is of type SLP ; circuit SHP01 does not realise it.");
+    EXPECT_EQ(app::CircuitsMessage(bad), "Stage 1 is of type SLP ; circuit SHP01 does not realise it.");
     TDesign comp = d;
     const CircuitsOutcome noComp = DesignStageCircuits(comp, {{"SLP08", 0, false, true}});
     EXPECT_FALSE(noComp.ok);
