@@ -12,7 +12,6 @@
 #include <QSpinBox>
 #include <QVBoxLayout>
 
-#include "configure_axes.h"
 #include "windows.h"
 
 namespace velmora::gui {
@@ -92,9 +91,7 @@ ViewWindow::ViewWindow(TfmView& model, Changed changed, QWidget* parent)
         changed_();
     });
     connect(Configure, &QPushButton::clicked, this, [this] {
-        AxisConfiguration c = m_.ConfigBtnClick();
-        const bool apply = editConfiguration ? editConfiguration(c) : ConfigureDialog(c);
-        if (apply) m_.ApplyConfiguration(c);
+        m_.ConfigureClick();
         changed_();
     });
 
@@ -194,11 +191,6 @@ void ViewWindow::Sync() {
         height += CheckTable->rowHeight(r);
     CheckTable->setFixedHeight(height);
     Picture->update();
-}
-
-bool ViewWindow::ConfigureDialog(AxisConfiguration& c) {
-    return ConfigureAxesDialog(this, c, AxesDialogTexts{false, "3 dB ", " show 3dB line"},
-                               [this](bool dB) { return m_.ConfigBtnClick(dB); });
 }
 
 } // namespace velmora::gui
