@@ -12,7 +12,6 @@
 #include "approx/poles_zeros.h"
 #include "circuits/catalogue.h"
 #include "circuits/components.h"
-#include "circuits/practical_values.h"
 #include "circuits/standard_substitution.h"
 #include "circuits/standard_values.h"
 #include "model/number_text.h"
@@ -608,7 +607,7 @@ void PrintComponentWarnings(std::ostream& out, const TDesign& d, const app::Desi
     out << "Warning: impractical component values (practical: resistors 100 Ohm to 1 MOhm, capacitors "
            "100 pF to 10 uF)\n";
     for (const ImpracticalValue& x : v)
-        out << "  " << ImpracticalValueText(x) << "\n";
+        out << "  " << app::ImpracticalValueText(x) << "\n";
     out << "\n";
 }
 
@@ -621,7 +620,7 @@ nlohmann::ordered_json ComponentWarningsJson(const app::DesignResults& r) {
         j["value"] = Num(x.Value);
         j["limit"] = Num(x.Limit);
         j["above"] = x.Above;
-        j["text"] = ImpracticalValueText(x);
+        j["text"] = app::ImpracticalValueText(x);
         list.push_back(j);
     }
     return list;

@@ -144,6 +144,14 @@ std::string GainChangeReport(long double change) {
            FixedText(std::fabs(change) * 100.0L, 2) + "% from its origional value.";
 }
 
+std::string ImpracticalValueText(const ImpracticalValue& v) {
+    const auto text = [&](long double x) {
+        return v.Resistor ? ResistanceDisplayText(x) : CapacitanceDisplayText(x);
+    };
+    return "Stage " + std::to_string(v.Stage) + ": " + (v.Resistor ? "R" : "C") + std::to_string(v.Number) +
+           " = " + text(v.Value) + (v.Above ? " is above " : " is below ") + text(v.Limit);
+}
+
 std::string CapacitorsNotExactMessage(const std::vector<int>& stages) {
     if (stages.empty()) return "";
     std::string list;

@@ -11,6 +11,7 @@
 #include "app/entry_form.h"
 #include "circuits/component_adjustment.h"
 #include "circuits/inventory_lookup.h"
+#include "circuits/practical_values.h"
 #include "circuits/selection.h"
 #include "model/design.h"
 #include "model/design_file.h"
@@ -45,6 +46,8 @@ inline constexpr const char* kResistanceTooLowText = "Resistance value is unacce
 // The report of a stage's gain change (relative, as RecalcResult gives it): "Stage gain
 // has increased by 1.23% from its origional value."; empty when the gain did not move.
 std::string GainChangeReport(long double change);
+// A component value outside the practical range: "Stage 2: R3 = 1.97M is above 1M".
+std::string ImpracticalValueText(const ImpracticalValue& v);
 // Standard values refused for a resistor tolerance that has no series.
 std::string NoSeriesMessage();
 // Empty when standard values can be used with the design's resistor tolerance, else why not.
