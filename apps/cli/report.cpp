@@ -7,17 +7,11 @@
 #include <sstream>
 #include <string_view>
 
-#include "analysis/final_response.h"
-#include "analysis/final_response_gbw.h"
-#include "analysis/ideal_responses.h"
-#include "analysis/tolerance.h"
 #include "app/messages.h"
 #include "approx/approximation.h"
 #include "approx/poles_zeros.h"
 #include "circuits/catalogue.h"
 #include "circuits/components.h"
-#include "circuits/practical_values.h"
-#include "circuits/selection.h"
 #include "circuits/standard_substitution.h"
 #include "circuits/standard_values.h"
 #include "model/number_text.h"
@@ -244,83 +238,29 @@ nlohmann::ordered_json GraphRangesJson(const TDesign& d) {
     return j;
 }
 
-namespace {
-
-FrequencyAxis ResponseAxisOf(const TDesign& d, const ReportOptions& o) {
-    return UsableFrequencyAxis(o.responseAxis ? *o.responseAxis : DefaultFrequencyAxis(d));
+app::ResultOptions ResultOptionsOf(const ReportOptions& o) {
+    app::ResultOptions r;
+    r.onlyApprox = o.onlyApprox;
+    r.mask = o.mask;
+    r.responseAxis = o.responseAxis;
+    r.responsePoints = o.responsePoints;
+    return r;
 }
-
-int ResponsePointsOf(const ReportOptions& o) {
-    return o.responsePoints > 0 ? o.responsePoints : kResponsePoints;
-}
-
-// The ideal frequency samples at `points` frequencies over an axis, each evaluated on its
-// own (not rounded to the stored precision, as the column's samples are).
-std::vector<IdealFrequencySample> IdealSamplesAt(const TDesign& d, int approx, const FrequencyAxis& axis,
-                                                 int points) {
-    const IdealFilter f = IdealFilterOf(d, approx);
-    const MagnitudeFactors m = MagnitudeFactorsOf(f, d.Spec.OverallGain.value());
-    std::vector<IdealFrequencySample> samples;
-    for (int i = 0; i < points; ++i) {
-        const long double x = AxisFrequency(axis, i, points - 1), w = ToRadPerSecond(axis, x);
-        const long double vv = MagnitudeAt(m, w);
-        samples.push_back({w / kTwoPi, w, GainToDb(vv), vv, -IdealPhaseLag(f, w), IdealGroupDelay(f, w)});
-    }
-    return samples;
-}
-
-// The final samples of a variant (FinalVariant) at the frequencies of the report options.
-std::vector<FinalFrequencySample> FinalSamples(const TDesign& d, int variant, const ReportOptions& o) {
-    const FrequencyAxis axis = ResponseAxisOf(d, o);
-    if (o.responsePoints <= 0)
-        return variant == OpAmpGbw ? FinalGbwResponseSamples(d, axis)
-                                   : FinalResponseSamples(d, axis, variant);
-    std::vector<FinalFrequencySample> samples;
-    for (int i = 0; i < o.responsePoints; ++i) {
-        const long double x = AxisFrequency(axis, i, o.responsePoints - 1), w = ToRadPerSecond(axis, x);
-        const auto p = variant == OpAmpGbw ? FinalGbwResponseAt(d, 1, d.StageCount, w)
-                                           : FinalResponseAt(d, variant, 1, d.StageCount, w);
-        if (!p) return {};
-        FinalFrequencySample s;
-        s.FHz = static_cast<double>(w / kTwoPi);
-        s.W = static_cast<double>(w);
-        s.GainVV = static_cast<double>(p->GainVV);
-        s.GainDb = static_cast<double>(GainToDb(p->GainVV));
-        s.PhaseLag = static_cast<double>(p->PhaseLag);
-        s.PhaseDeg = -s.PhaseLag;
-        s.DelayS = static_cast<double>(p->Delay);
-        samples.push_back(s);
-    }
-    return samples;
-}
-
-} // namespace
 
 nlohmann::ordered_json ResponseAxisJson(const TDesign& d, const ReportOptions& o) {
-    const FrequencyAxis axis = ResponseAxisOf(d, o);
+    const FrequencyAxis axis = app::ResponseAxis(d, ResultOptionsOf(o));
     const long double toHz = axis.Hz ? 1.0L : 1.0L / kTwoPi;
     nlohmann::ordered_json j;
     j["f_min_hz"] = Num(axis.Min * toHz);
     j["f_max_hz"] = Num(axis.Max * toHz);
-    j["points"] = ResponsePointsOf(o);
+    j["points"] = app::ResponsePoints(ResultOptionsOf(o));
     j["log"] = axis.Log;
     return j;
 }
 
-nlohmann::ordered_json IdealResponseJson(TDesign& d, const ReportOptions& o) {
+nlohmann::ordered_json IdealResponseJson(const app::DesignResults& r) {
     auto list = nlohmann::ordered_json::array();
-    // Responses over an axis of their own are computed in a copy, so that the design's
-    // column (which the design and ASCII files hold) stays over the default axis.
-    std::unique_ptr<TDesign> copy;
-    IdealAxes axes = DefaultIdealAxes(d);
-    if (o.responseAxis && o.responsePoints <= 0) {
-        axes.Freq = ResponseAxisOf(d, o);
-        copy = std::make_unique<TDesign>(d);
-        ComputeIdealFrequencyResponses(*copy, axes.Freq);
-    }
-    for (IdealResponseTable& t : IdealResponseTables(copy ? *copy : d, axes, o.onlyApprox)) {
-        if (o.responsePoints > 0)
-            t.Samples = IdealSamplesAt(d, t.Index, ResponseAxisOf(d, o), o.responsePoints);
+    for (const IdealResponseTable& t : r.ideal) {
         nlohmann::ordered_json j;
         j["index"] = t.Index;
         j["name"] = t.Name;
@@ -380,11 +320,15 @@ nlohmann::ordered_json CoefficientsJson(const TDesign& d) {
     return list;
 }
 
-nlohmann::ordered_json FinalStandardResponseJson(const TDesign& d, const ReportOptions& o);
-nlohmann::ordered_json ToleranceJson(const TDesign& d);
+nlohmann::ordered_json FinalStandardResponseJson(const app::DesignResults& r);
+nlohmann::ordered_json ToleranceJson(const std::optional<ToleranceReport>& r);
 nlohmann::ordered_json MonteCarloJson(const MonteCarloResult& m);
 
-nlohmann::ordered_json DesignJson(TDesign& d, const ReportOptions& o) {
+nlohmann::ordered_json DesignJson(const TDesign& d, const ReportOptions& o) {
+    return DesignJson(d, o, app::Results(d, ResultOptionsOf(o)));
+}
+
+nlohmann::ordered_json DesignJson(const TDesign& d, const ReportOptions& o, const app::DesignResults& r) {
     nlohmann::ordered_json j;
     j["schema_version"] = kJsonSchemaVersion;
     j["specification"] = SpecificationJson(d);
@@ -392,35 +336,35 @@ nlohmann::ordered_json DesignJson(TDesign& d, const ReportOptions& o) {
     if (d.ResultsReady) {
         j["graph_ranges"] = GraphRangesJson(d);
         j["response_axis"] = ResponseAxisJson(d, o);
-        j["ideal_response"] = IdealResponseJson(d, o);
+        j["ideal_response"] = IdealResponseJson(r);
     }
     if (d.DesignLevel >= LevelApproxChosen) j["chosen_approximation"] = d.SelectedApprox;
     if (d.DesignLevel >= LevelCascaded) {
         j["gain_distribution"] = {{"overall_gain", Num(d.Spec.OverallGain)},
                                   {"actual_overall_gain", Num(d.ActualOverallGain)},
                                   {"constrained_stages", d.ConstrainedCount}};
-        if (const auto reached = ReachedGain(d)) j["gain_distribution"]["reached_gain"] = Num(*reached);
+        if (r.reachedGain) j["gain_distribution"]["reached_gain"] = Num(*r.reachedGain);
         j["stages"] = StagesJson(d);
         j["coefficients"] = CoefficientsJson(d);
     }
     if (d.DesignLevel >= LevelComponents) {
         j["circuits"] = CircuitsJson(d);
-        j["final_response"] = FinalResponseJson(d, o);
-        j["final_response_gbw"] = FinalGbwResponseJson(d, o);
-        if (d.Components.StandardROn) j["final_response_standard"] = FinalStandardResponseJson(d, o);
-        j["tolerance"] = ToleranceJson(d);
-        if (SpecificationCheckApplies(d)) {
-            j["specification_check"] = SpecificationCheckJson(d, CheckSpecification(d, o.mask));
+        j["final_response"] = FinalResponseJson(r);
+        j["final_response_gbw"] = FinalGbwResponseJson(r);
+        if (d.Components.StandardROn) j["final_response_standard"] = FinalStandardResponseJson(r);
+        j["tolerance"] = ToleranceJson(r.tolerance);
+        if (r.check) {
+            j["specification_check"] = SpecificationCheckJson(d, *r.check);
             if (o.mask) j["specification_check"]["design_margin_db"] = Num(o.designMarginDb);
         }
-        if (!ImpracticalValues(d).empty()) j["component_warnings"] = ComponentWarningsJson(d);
+        if (!r.impractical.empty()) j["component_warnings"] = ComponentWarningsJson(r);
         if (o.monteCarlo) j["monte_carlo"] = MonteCarloJson(*o.monteCarlo);
     }
     if (!o.notes.empty()) j["notes"] = o.notes;
     return j;
 }
 
-void PrintStages(std::ostream& out, const TDesign& d) {
+void PrintStages(std::ostream& out, const TDesign& d, const app::DesignResults& r) {
     if (d.DesignLevel < LevelApproxChosen) return;
     const Approximation& a = d.Approx[d.SelectedApprox];
     if (d.Spec.FilterType == UserDefined)
@@ -449,7 +393,7 @@ void PrintStages(std::ostream& out, const TDesign& d) {
     // calculated it is the built filter's own gain at its reference frequency (standard
     // values move it); before, and for a user-defined filter, the product of the stages'.
     const long double specified = d.Spec.OverallGain;
-    const long double actual = ReachedGain(d).value_or(d.ActualOverallGain.value());
+    const long double actual = r.reachedGain.value_or(d.ActualOverallGain.value());
     out << fmt::format("  Overall gain: specified {} V/V, reached {} V/V", TrimmedText(specified, 6),
                        TrimmedText(actual, 6));
     if (d.ConstrainedCount > 0)
@@ -549,10 +493,10 @@ nlohmann::ordered_json SamplesJson(const std::vector<FinalFrequencySample>& samp
     return list;
 }
 
-nlohmann::ordered_json FinalStandardResponseJson(const TDesign& d, const ReportOptions& o) {
+nlohmann::ordered_json FinalStandardResponseJson(const app::DesignResults& r) {
     nlohmann::ordered_json j;
     j["variant"] = FinalVariantName(StandardRSubstitution);
-    j["samples"] = SamplesJson(FinalSamples(d, StandardRSubstitution, o));
+    j["samples"] = SamplesJson(r.finalStandard);
     return j;
 }
 
@@ -567,8 +511,7 @@ nlohmann::ordered_json BoundsJson(const std::optional<AttenuationBounds>& b) {
             {"at_temp_rise_db", Num(b->AtTempRise)}};
 }
 
-nlohmann::ordered_json ToleranceJson(const TDesign& d) {
-    std::optional<ToleranceReport> r = BuildToleranceReport(d);
+nlohmann::ordered_json ToleranceJson(const std::optional<ToleranceReport>& r) {
     if (!r) return nullptr;
     nlohmann::ordered_json j;
     j["frequency_hz"] = Num(r->AtPassbandEdge.W / kTwoPi);
@@ -604,21 +547,21 @@ nlohmann::ordered_json MonteCarloJson(const MonteCarloResult& m) {
     return j;
 }
 
-nlohmann::ordered_json FinalGbwResponseJson(const TDesign& d, const ReportOptions& o) {
+nlohmann::ordered_json FinalGbwResponseJson(const app::DesignResults& r) {
     nlohmann::ordered_json j;
     j["variant"] = OpAmpGbwVariantName();
-    j["samples"] = SamplesJson(FinalSamples(d, OpAmpGbw, o));
+    j["samples"] = SamplesJson(r.finalGbw);
     return j;
 }
 
-nlohmann::ordered_json FinalResponseJson(const TDesign& d, const ReportOptions& o) {
+nlohmann::ordered_json FinalResponseJson(const app::DesignResults& r) {
     nlohmann::ordered_json j;
     j["variant"] = FinalVariantName(StandardCExactR);
-    j["samples"] = SamplesJson(FinalSamples(d, StandardCExactR, o));
+    j["samples"] = SamplesJson(r.finalExact);
     return j;
 }
 
-void PrintCircuits(std::ostream& out, const TDesign& d) {
+void PrintCircuits(std::ostream& out, const TDesign& d, const app::DesignResults& r) {
     if (d.DesignLevel < LevelComponents) return;
     out << (d.Components.StandardROn ? "Circuits and component values (exact, standard in brackets)\n"
                                      : "Circuits and component values (exact)\n");
@@ -650,34 +593,34 @@ void PrintCircuits(std::ostream& out, const TDesign& d) {
         if (c.Predistort) out << "    predistorted for the op-amp GBW\n";
         if (c.CompensationInUse) out << "    actively compensated\n";
     }
-    const std::vector<std::string> note = app::InvertingNote(InvertingStages(d, 1, d.StageCount));
+    const std::vector<std::string> note = app::InvertingNote(r.invertingStages);
     for (const std::string& l : note)
         out << "  " << l << "\n";
     out << "\n";
-    PrintComponentWarnings(out, d);
+    PrintComponentWarnings(out, d, r);
 }
 
-void PrintComponentWarnings(std::ostream& out, const TDesign& d) {
+void PrintComponentWarnings(std::ostream& out, const TDesign& d, const app::DesignResults& r) {
     if (d.DesignLevel < LevelComponents) return;
-    const std::vector<ImpracticalValue> v = ImpracticalValues(d);
+    const std::vector<ImpracticalValue>& v = r.impractical;
     if (v.empty()) return;
     out << "Warning: impractical component values (practical: resistors 100 Ohm to 1 MOhm, capacitors "
            "100 pF to 10 uF)\n";
     for (const ImpracticalValue& x : v)
-        out << "  " << ImpracticalValueText(x) << "\n";
+        out << "  " << app::ImpracticalValueText(x) << "\n";
     out << "\n";
 }
 
-nlohmann::ordered_json ComponentWarningsJson(const TDesign& d) {
+nlohmann::ordered_json ComponentWarningsJson(const app::DesignResults& r) {
     nlohmann::ordered_json list = nlohmann::ordered_json::array();
-    for (const ImpracticalValue& x : ImpracticalValues(d)) {
+    for (const ImpracticalValue& x : r.impractical) {
         nlohmann::ordered_json j;
         j["stage"] = x.Stage;
         j["component"] = (x.Resistor ? "R" : "C") + std::to_string(x.Number);
         j["value"] = Num(x.Value);
         j["limit"] = Num(x.Limit);
         j["above"] = x.Above;
-        j["text"] = ImpracticalValueText(x);
+        j["text"] = app::ImpracticalValueText(x);
         list.push_back(j);
     }
     return list;
@@ -687,11 +630,10 @@ nlohmann::ordered_json ComponentWarningsJson(const TDesign& d) {
 
 namespace velmora::cli {
 
-void PrintAnalyses(std::ostream& out, const TDesign& d, const ReportOptions& o) {
+void PrintAnalyses(std::ostream& out, const TDesign& d, const ReportOptions& o, const app::DesignResults& r) {
     if (d.DesignLevel < LevelComponents) return;
-    std::optional<SpecificationCheck> check;
-    if (SpecificationCheckApplies(d)) {
-        check = CheckSpecification(d, o.mask);
+    const std::optional<SpecificationCheck>& check = r.check;
+    if (check) {
         if (o.mask)
             out << "Designed with a margin of " << TrimmedText(o.designMarginDb, 3) << " dB: for "
                 << TrimmedText(d.Spec.Apb.value(), 4) << " dB in the passband and "
@@ -725,9 +667,9 @@ void PrintAnalyses(std::ostream& out, const TDesign& d, const ReportOptions& o) 
         for (std::string line; std::getline(text, line);)
             out << "    " << line << "\n";
     }
-    if (std::optional<ToleranceReport> r = BuildToleranceReport(d)) {
+    if (r.tolerance) {
         out << "\nTolerance and temperature analysis\n";
-        for (const std::string& line : app::ToleranceReportText(d, *r))
+        for (const std::string& line : app::ToleranceReportText(d, *r.tolerance))
             out << "  " << line << "\n";
     }
     if (o.monteCarlo) {

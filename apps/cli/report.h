@@ -5,9 +5,7 @@
 #include <optional>
 #include <ostream>
 
-#include "analysis/frequency_response.h"
-#include "analysis/mask_check.h"
-#include "analysis/monte_carlo.h"
+#include "app/design_results.h"
 #include "approx/approximation.h"
 #include "model/design.h"
 
@@ -31,31 +29,34 @@ struct ReportOptions {
     int responsePoints = 0;
 };
 
+// The options of the results the reports show.
+app::ResultOptions ResultOptionsOf(const ReportOptions& o);
+
 void PrintSpecification(std::ostream& out, const TDesign& d);
 void PrintComparisonTable(std::ostream& out, const ComparisonTable& table);
 // The chosen approximation, the stages in cascade order and their coefficients.
-void PrintStages(std::ostream& out, const TDesign& d);
+void PrintStages(std::ostream& out, const TDesign& d, const app::DesignResults& r);
 
 nlohmann::ordered_json SpecificationJson(const TDesign& d);
 nlohmann::ordered_json ApproximationsJson(const TDesign& d);
 nlohmann::ordered_json GraphRangesJson(const TDesign& d);
-nlohmann::ordered_json IdealResponseJson(TDesign& d, const ReportOptions& o);
+nlohmann::ordered_json IdealResponseJson(const app::DesignResults& r);
 nlohmann::ordered_json StagesJson(const TDesign& d);
 nlohmann::ordered_json CoefficientsJson(const TDesign& d);
 nlohmann::ordered_json CircuitsJson(const TDesign& d);
-nlohmann::ordered_json FinalResponseJson(const TDesign& d, const ReportOptions& o = {});
-nlohmann::ordered_json FinalGbwResponseJson(const TDesign& d, const ReportOptions& o = {});
+nlohmann::ordered_json FinalResponseJson(const app::DesignResults& r);
+nlohmann::ordered_json FinalGbwResponseJson(const app::DesignResults& r);
 // The frequencies the response samples lie at: "f_min_hz", "f_max_hz", "points", "log".
 nlohmann::ordered_json ResponseAxisJson(const TDesign& d, const ReportOptions& o);
 // Circuits and component values of every stage.
-void PrintCircuits(std::ostream& out, const TDesign& d);
+void PrintCircuits(std::ostream& out, const TDesign& d, const app::DesignResults& r);
 // Component values outside the practical range (resistors 100 Ohm to 1 MOhm, capacitors
 // 100 pF to 10 uF), as a warning after the circuits and as the JSON array
 // "component_warnings" (present when there is one).
-void PrintComponentWarnings(std::ostream& out, const TDesign& d);
-nlohmann::ordered_json ComponentWarningsJson(const TDesign& d);
+void PrintComponentWarnings(std::ostream& out, const TDesign& d, const app::DesignResults& r);
+nlohmann::ordered_json ComponentWarningsJson(const app::DesignResults& r);
 // Sensitivities, tuning instructions, tolerance analysis and Monte Carlo summary.
-void PrintAnalyses(std::ostream& out, const TDesign& d, const ReportOptions& o);
+void PrintAnalyses(std::ostream& out, const TDesign& d, const ReportOptions& o, const app::DesignResults& r);
 // The specification check of every response variant present (a specified filter with
 // calculated circuits), as a table and as the JSON object "specification_check".
 void PrintSpecificationCheck(std::ostream& out, const TDesign& d, const SpecificationCheck& c);
@@ -64,7 +65,9 @@ nlohmann::ordered_json SpecificationCheckJson(const TDesign& d, const Specificat
 std::vector<std::string> YieldContext(const std::optional<SpecificationCheck>& c);
 // The remedies of a check that misses, one sentence each.
 std::vector<std::string> SpecificationSuggestions(const TDesign& d, const SpecificationCheck& c);
-// The whole document, with the sections the design has reached.
-nlohmann::ordered_json DesignJson(TDesign& d, const ReportOptions& o);
+// The whole document, with the sections the design has reached, from the results given
+// or computed for the options.
+nlohmann::ordered_json DesignJson(const TDesign& d, const ReportOptions& o, const app::DesignResults& r);
+nlohmann::ordered_json DesignJson(const TDesign& d, const ReportOptions& o);
 
 } // namespace velmora::cli

@@ -146,17 +146,18 @@ int Finish(app::DesignSession& session, const OutputRequest& o, const CheckedOut
     }
     ro.responseAxis = responseAxis;
     ro.responsePoints = checked.points;
+    const app::DesignResults results = app::Results(design, ResultOptionsOf(ro));
     if (o.json) {
-        out << DesignJson(design, ro).dump(2) << "\n";
+        out << DesignJson(design, ro, results).dump(2) << "\n";
     } else {
         out << "Velmora " << VELMORA_VERSION << "\n\n";
         if (design.Spec.FilterType != UserDefined) {
             PrintSpecification(out, design);
             PrintComparisonTable(out, session.Comparison());
         }
-        PrintStages(out, design);
-        PrintCircuits(out, design);
-        PrintAnalyses(out, design, ro);
+        PrintStages(out, design, results);
+        PrintCircuits(out, design, results);
+        PrintAnalyses(out, design, ro, results);
     }
     if (!failure.empty()) err << "velmora: " << failure << "\n";
     if (!failure.empty() || requestFailed) return 1;
@@ -197,7 +198,7 @@ int Finish(app::DesignSession& session, const OutputRequest& o, const CheckedOut
         std::vector<uint8_t> image;
         const DesignFileResult encoded = session.Encode(image);
         if (!encoded.ok()) {
-            err << "velmora: " << encoded.message << "\n";
+            err << "velmora: " << app::DesignFileMessage(encoded) << "\n";
             return 1;
         }
         files.push_back({"Design file", o.save, std::string(image.begin(), image.end())});

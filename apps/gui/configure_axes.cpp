@@ -13,8 +13,9 @@
 
 namespace velmora::gui {
 
-bool ConfigureAxesDialog(QWidget* parent, AxisConfiguration& c, const AxesDialogTexts& texts,
-                         const std::function<AxisConfiguration(bool inDb)>& switchKind) {
+std::optional<AxisConfiguration> ConfigureAxesDialog(QWidget* parent, const AxesRequest& request) {
+    AxisConfiguration c = request.current;
+    const bool withTime = request.withTime;
     QDialog dialog(parent);
     dialog.setWindowTitle("Configure Axes");
     auto spin = [&](long double lo, long double hi, long double value, int decimals) {
@@ -49,8 +50,8 @@ bool ConfigureAxesDialog(QWidget* parent, AxisConfiguration& c, const AxesDialog
     gl->addRow("to", gMax);
     gl->addRow(gDb, gVv);
     // Switching the kind shows the range in the other unit.
-    QObject::connect(gDb, &QRadioButton::toggled, &dialog, [&, gMin, gMax](bool dB) {
-        const AxisConfiguration k = switchKind(dB);
+    QObject::connect(gDb, &QRadioButton::toggled, &dialog, [&request, gMin, gMax](bool dB) {
+        const AxisConfiguration& k = dB == request.current.GainInDb ? request.current : request.otherKind;
         for (QDoubleSpinBox* b : {gMin, gMax})
             b->setRange(double(k.GainSliderMin), double(k.GainSliderMax));
         gMin->setValue(double(k.GainMin));
@@ -58,7 +59,7 @@ bool ConfigureAxesDialog(QWidget* parent, AxisConfiguration& c, const AxesDialog
     });
     // Time axis.
     auto* time = new QGroupBox("Time axis (ms)");
-    time->setVisible(texts.withTime);
+    time->setVisible(withTime);
     auto* tl = new QFormLayout(time);
     auto* tMin = spin(c.TimeSliderMinMs, c.TimeSliderMaxMs, c.TimeMinMs, 4);
     auto* tMax = spin(c.TimeSliderMinMs, c.TimeSliderMaxMs, c.TimeMaxMs, 4);
@@ -69,33 +70,33 @@ bool ConfigureAxesDialog(QWidget* parent, AxisConfiguration& c, const AxesDialog
     auto* gridBox = new QCheckBox(" show grid lines");
     gridBox->setChecked(c.Grid);
     grl->addWidget(gridBox);
-    auto* marker = new QGroupBox(QString::fromStdString(texts.markerTitle));
+    auto* marker = new QGroupBox(QString::fromStdString(request.markerTitle));
     auto* ml = new QVBoxLayout(marker);
-    auto* markerBox = new QCheckBox(QString::fromStdString(texts.markerLabel));
+    auto* markerBox = new QCheckBox(QString::fromStdString(request.markerLabel));
     markerBox->setChecked(c.Marker3dB);
     ml->addWidget(markerBox);
     for (QWidget* w : {static_cast<QWidget*>(freq), static_cast<QWidget*>(gain), static_cast<QWidget*>(time),
                        static_cast<QWidget*>(grid), static_cast<QWidget*>(marker)})
-        if (w != time || texts.withTime) layout->addWidget(w);
+        if (w != time || withTime) layout->addWidget(w);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Apply | QDialogButtonBox::Cancel);
     QObject::connect(buttons->button(QDialogButtonBox::Apply), &QPushButton::clicked, &dialog,
                      &QDialog::accept);
     QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
     layout->addWidget(buttons);
-    if (dialog.exec() != QDialog::Accepted) return false;
+    if (dialog.exec() != QDialog::Accepted) return std::nullopt;
     c.FreqMin = fMin->value();
     c.FreqMax = fMax->value();
     c.FreqLog = fLog->isChecked();
     c.GainMin = gMin->value();
     c.GainMax = gMax->value();
     c.GainInDb = gDb->isChecked();
-    if (texts.withTime) {
+    if (withTime) {
         c.TimeMinMs = tMin->value();
         c.TimeMaxMs = tMax->value();
     }
     c.Grid = gridBox->isChecked();
     c.Marker3dB = markerBox->isChecked();
-    return true;
+    return c;
 }
 
 } // namespace velmora::gui

@@ -2,25 +2,17 @@
 // the time axis where the window has one, the grid and the 3 dB marker.
 #pragma once
 
-#include <functional>
-#include <string>
+#include <optional>
 
-#include "ui/tfm_graph.h"
+#include "ui/axis_configuration.h"
 
 class QWidget;
 
 namespace velmora::gui {
 
-struct AxesDialogTexts {
-    bool withTime = true;                   // the ideal responses' time axis
-    std::string markerTitle = "3dB Marker"; // group title of the 3 dB marker
-    std::string markerLabel = " show 3dB attenuation";
-};
-
-// Shows the dialog over `parent` with `c` filled in; `switchKind` gives the attenuation
-// range in the other kind (dB or V/V) when the person switches it. True with `c` set to
-// the choices when the person applies them.
-bool ConfigureAxesDialog(QWidget* parent, AxisConfiguration& c, const AxesDialogTexts& texts,
-                         const std::function<AxisConfiguration(bool inDb)>& switchKind);
+// Shows the dialog over `parent` filled in from `request.current`. Switching the
+// attenuation axis between dB and V/V shows the range the request holds for that kind.
+// The settings chosen when the person applies them; nothing for Cancel.
+std::optional<AxisConfiguration> ConfigureAxesDialog(QWidget* parent, const AxesRequest& request);
 
 } // namespace velmora::gui

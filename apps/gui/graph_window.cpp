@@ -7,7 +7,6 @@
 #include <QHBoxLayout>
 #include <QVBoxLayout>
 
-#include "configure_axes.h"
 #include "windows.h"
 
 namespace velmora::gui {
@@ -73,9 +72,7 @@ GraphWindow::GraphWindow(TfmGraph& model, Changed changed, QWidget* parent)
         changed_();
     });
     connect(Configure, &QPushButton::clicked, this, [this] {
-        AxisConfiguration c = m_.ConfigBtnClick();
-        const bool apply = editConfiguration ? editConfiguration(c) : ConfigureDialog(c);
-        if (apply) m_.ApplyConfiguration(c);
+        m_.ConfigureClick();
         changed_();
     });
 
@@ -173,10 +170,6 @@ void GraphWindow::Sync() {
     for (const std::string& l : m_.PoleZeroList)
         PoleZeroLines->addItem(QString::fromStdString(l).replace("   ", "\n        "));
     Picture->update();
-}
-
-bool GraphWindow::ConfigureDialog(AxisConfiguration& c) {
-    return ConfigureAxesDialog(this, c, AxesDialogTexts{}, [this](bool dB) { return m_.ConfigBtnClick(dB); });
 }
 
 } // namespace velmora::gui

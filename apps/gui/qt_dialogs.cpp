@@ -6,6 +6,7 @@
 #include <QMessageBox>
 
 #include "ascii_dialog.h"
+#include "configure_axes.h"
 #include "model/inventory_file.h"
 #include "ui/tfm_main.h"
 
@@ -104,6 +105,10 @@ void QtDialogs::BusyCursor(bool busy) {
 
 bool QtDialogs::EditAsciiOptions(TfmAscii& window) {
     return EditAsciiOptionsModal(window, parent_);
+}
+
+std::optional<AxisConfiguration> QtDialogs::ConfigureAxes(const AxesRequest& request) {
+    return ConfigureAxesDialog(parent_, request);
 }
 
 } // namespace velmora::gui

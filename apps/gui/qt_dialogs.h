@@ -21,6 +21,7 @@ class QtDialogs : public Dialogs {
     std::optional<std::string> ChooseFile(const FileChoice& request) override;
     void BusyCursor(bool busy) override;
     bool EditAsciiOptions(TfmAscii& window) override;
+    std::optional<AxisConfiguration> ConfigureAxes(const AxesRequest& request) override;
 
   private:
     QWidget* parent_;

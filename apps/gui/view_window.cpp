@@ -13,7 +13,6 @@
 #include <QVBoxLayout>
 
 #include "app/parameters.h"
-#include "configure_axes.h"
 #include "windows.h"
 
 namespace velmora::gui {
@@ -95,9 +94,7 @@ ViewWindow::ViewWindow(TfmView& model, Changed changed, QWidget* parent)
         changed_();
     });
     connect(Configure, &QPushButton::clicked, this, [this] {
-        AxisConfiguration c = m_.ConfigBtnClick();
-        const bool apply = editConfiguration ? editConfiguration(c) : ConfigureDialog(c);
-        if (apply) m_.ApplyConfiguration(c);
+        m_.ConfigureClick();
         changed_();
     });
 
@@ -268,11 +265,6 @@ void ViewWindow::SyncMonteCarlo() {
     }
     McStatus->setText(QString::fromStdString(m_.EnvelopeText));
     McStatus->setVisible(!m_.EnvelopeText.empty());
-}
-
-bool ViewWindow::ConfigureDialog(AxisConfiguration& c) {
-    return ConfigureAxesDialog(this, c, AxesDialogTexts{false, "3 dB ", " show 3dB line"},
-                               [this](bool dB) { return m_.ConfigBtnClick(dB); });
 }
 
 } // namespace velmora::gui

@@ -88,14 +88,9 @@ class GraphWindow : public StepWindow {
     QLabel* ClickHint = nullptr; // what a click on the graph does, until it was done
     QListWidget* PoleZeroLines = nullptr;
 
-    // "Configure": the dialog of the axis settings; `edit` may change them (tests fill
-    // them in), otherwise the dialog is shown.
-    std::function<bool(AxisConfiguration&)> editConfiguration;
-
   private:
     TfmGraph& m_;
     Changed changed_;
-    bool ConfigureDialog(AxisConfiguration& c);
 };
 
 class UserWindow : public StepWindow {
@@ -184,13 +179,9 @@ class ViewWindow : public StepWindow {
     QLabel* Note = nullptr;
     QTableWidget* CheckTable = nullptr;
 
-    // "Configure": tests fill the settings in; otherwise the dialog is shown.
-    std::function<bool(AxisConfiguration&)> editConfiguration;
-
   private:
     TfmView& m_;
     Changed changed_;
-    bool ConfigureDialog(AxisConfiguration& c);
     void SyncMonteCarlo();
 };
 

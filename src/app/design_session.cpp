@@ -97,14 +97,9 @@ DesignFileResult ReadDesign(const std::string& path, TDesign& fresh) {
     // from the stages, and a file whose sections do not make a filter is refused.
     if (r.ok() && fresh.Spec.FilterType == UserDefined && !RestoreUserFilter(fresh)) {
         r.status = DesignFileStatus::BadContent;
-        r.message = "The design file's user-defined sections do not form a valid filter.";
+        r.problem = DesignFileProblem::UserSectionsInvalid;
     }
-    if (r.ok()) {
-        if (std::string why = StoredCircuitsContradiction(fresh); !why.empty()) {
-            r.status = DesignFileStatus::BadContent;
-            r.message = std::move(why);
-        }
-    }
+    if (r.ok()) r = CheckStoredCircuits(fresh);
     return r;
 }
 
@@ -215,7 +210,7 @@ OpenOutcome DesignSession::OpenDesign(const std::string& path, const Inventory* 
     NewDesign(*fresh, Lowpass);
     fresh->Loading = 1;
     const DesignFileResult r = ReadDesign(path, *fresh);
-    if (!r.ok()) return {false, r.message, {}};
+    if (!r.ok()) return {false, DesignFileMessage(r), {}};
     d_ = std::move(*fresh);
     d_.FileName = path;
     OpenOutcome out;
@@ -275,7 +270,7 @@ StepResult DesignSession::RealiseApproximation(int index) {
 StepResult DesignSession::DesignCircuits(const std::vector<StageCircuitRequest>& requests) {
     const CircuitsOutcome outcome = DesignStageCircuits(d_, requests);
     changes_.ChangedFrom(DesignPart::Circuits);
-    return {outcome.ok, outcome.message};
+    return {outcome.ok, CircuitsMessage(outcome)};
 }
 
 ComponentOutcome DesignSession::ApplyComponents(const ComponentRequest& q) {

@@ -1,10 +1,13 @@
 #include "app/messages.h"
 
+#include <cmath>
 #include <numbers>
 
 #include "app/parameters.h"
+#include "approx/approximation.h"
 #include "circuits/standard_substitution.h"
 #include "model/number_text.h"
+#include "stages/stage_types.h"
 
 namespace velmora::app {
 namespace {
@@ -97,7 +100,7 @@ std::string ValueNoteText(const ValueNote& note) {
     case ValueNote::Kind::NoCapacitorInStock:
         return "No capacitor of the inventory range is in stock: the capacitors keep their values.";
     case ValueNote::Kind::StageRefused:
-        return stage + note.reason;
+        return stage + RecalcMessage(note.refusal);
     case ValueNote::Kind::KeptValue:
         break;
     }
@@ -114,6 +117,39 @@ std::vector<std::string> ValueNoteTexts(const std::vector<ValueNote>& notes) {
     for (const ValueNote& n : notes)
         out.push_back(ValueNoteText(n));
     return out;
+}
+
+std::string RecalcMessage(RecalcStatus status) {
+    switch (status) {
+    case RecalcStatus::Ok:
+        return "";
+    case RecalcStatus::NotAmenable:
+        return kNotAmenableText;
+    case RecalcStatus::Locked:
+        return kCapacitorsLockedText;
+    case RecalcStatus::Singular:
+        return "Singular matrix";
+    case RecalcStatus::Invalid:
+        return "Invalid solution for these capacitor values";
+    case RecalcStatus::Failed:
+        break;
+    }
+    return "Component calculations fail for these capacitor values.";
+}
+
+std::string GainChangeReport(long double change) {
+    if (change == 0.0L) return "";
+    // The spelling of the report is the one the program has always shown.
+    return std::string("Stage gain has ") + (change > 0 ? "increased by " : "decreased by ") +
+           FixedText(std::fabs(change) * 100.0L, 2) + "% from its origional value.";
+}
+
+std::string ImpracticalValueText(const ImpracticalValue& v) {
+    const auto text = [&](long double x) {
+        return v.Resistor ? ResistanceDisplayText(x) : CapacitanceDisplayText(x);
+    };
+    return "Stage " + std::to_string(v.Stage) + ": " + (v.Resistor ? "R" : "C") + std::to_string(v.Number) +
+           " = " + text(v.Value) + (v.Above ? " is above " : " is below ") + text(v.Limit);
 }
 
 std::string CapacitorsNotExactMessage(const std::vector<int>& stages) {
@@ -202,6 +238,158 @@ std::vector<std::string> ToleranceReportText(const TDesign& d, const ToleranceRe
     if (r.PassBounds) TemperatureLines(out, d, "At the Passband Edge ", *r.PassBounds);
     if (r.StopBounds) TemperatureLines(out, d, "At the Stopband Edge ", *r.StopBounds);
     return out;
+}
+
+std::string UserAddMessage(UserAddStatus status) {
+    switch (status) {
+    case UserAddStatus::Ok:
+        return "";
+    case UserAddStatus::OrderExceeded:
+        return "Unable to add section as maximum filter order of " + std::to_string(kMaxOrder) +
+               " will be exceeded.";
+    case UserAddStatus::TooManyFirstOrder:
+        return "Unable to add section as a filter can have at most " +
+               std::to_string(kMaxUserFirstOrderSections) + " first order sections.";
+    case UserAddStatus::TooManySections:
+        return "Unable to add section as maximum number of sections of " + std::to_string(kMaxStages) +
+               " will be exceeded.";
+    case UserAddStatus::NotPositive:
+        return "Value must be non-zero.";
+    case UserAddStatus::QTooLow:
+        return "Q must be >0.5.";
+    case UserAddStatus::QTooHigh:
+        return "Q must not exceed " + std::to_string(static_cast<int>(kMaxUsableQp)) + ".";
+    case UserAddStatus::FrequencyTooHigh:
+        return "All pole and zero frequencies are limited to a maximum of 100MHz (628Mrad/s).";
+    case UserAddStatus::OutOfRange:
+        return "Unable to add section as its values are too large or too small.";
+    case UserAddStatus::SectionGainOutOfRange:
+        return "Section gain must lie between 0.1V/V and 1000V/V (60dB).";
+    case UserAddStatus::GainOutOfRange:
+        return "Unable to add section as the overall filter gain would leave 0.1V/V to 1000V/V (60dB).";
+    case UserAddStatus::TextTooLong:
+        return "Unable to add section as an entry is longer than " + std::to_string(kUserTextLength) +
+               " characters.";
+    }
+    return "";
+}
+
+std::string UserSectionKindName(UserSectionKind kind) {
+    static constexpr const char* kNames[] = {"Lowpass", "Highpass", "Bandpass", "Bandstop"};
+    return kNames[static_cast<int>(kind)];
+}
+
+std::string UserSectionListLine(const TDesign& d, int index) {
+    constexpr const char* kOrdinalSign = "\xC2\xBA"; // º
+    const TStageCoeffs& s = d.Stages[index];
+    return std::to_string(index) + ".  \t" + UserSectionKindName(UserSectionKindOf(s)) + "\t" +
+           std::to_string(UserSectionOrderOf(s)) + kOrdinalSign;
+}
+
+namespace {
+
+std::string StageTypeName(long long type) {
+    std::string n = StageShortName(static_cast<int>(type));
+    n.erase(n.find_last_not_of(' ') + 1);
+    return n;
+}
+
+// The field a range or length refusal names, with the stage or approximation it belongs to.
+std::string OutOfRangeSubject(const DesignFileResult& r) {
+    if (r.stage > 0) return "in stage " + std::to_string(r.stage) + " " + r.field;
+    if (r.approximation >= 0) return "a " + r.field + " of approximation " + std::to_string(r.approximation);
+    return r.field;
+}
+
+std::string OverlongSubject(const DesignFileResult& r) {
+    if (r.stage > 0) return r.field + " of stage " + std::to_string(r.stage);
+    if (r.approximation >= 0) return r.field + " of approximation " + std::to_string(r.approximation);
+    return r.field;
+}
+
+} // namespace
+
+std::string DesignFileMessage(const DesignFileResult& r) {
+    const std::string file = "The design file ";
+    const std::string stage = "stage " + std::to_string(r.stage);
+    const std::string unsaved = "The design cannot be saved: ";
+    switch (r.problem) {
+    case DesignFileProblem::None:
+        return "";
+    case DesignFileProblem::NotADesignFile:
+        return "Invalid Velmora design file";
+    case DesignFileProblem::EndsEarly:
+        return file + "is incomplete: it ends in " + (r.stage > 0 ? stage : r.field) + " (" +
+               std::to_string(r.value) + " bytes of " + std::to_string(r.limit) + ").";
+    case DesignFileProblem::TooMany:
+        return file + "holds " + std::to_string(r.value) + " " + r.field + "; a design has room for " +
+               std::to_string(r.limit) + ".";
+    case DesignFileProblem::OutOfRange:
+        return file + "has " + OutOfRangeSubject(r) + " " + std::to_string(r.value) +
+               "; it must lie between " + std::to_string(r.low) + " and " + std::to_string(r.limit) + ".";
+    case DesignFileProblem::GainNotPositive:
+        return file + "has an overall gain of " + TrimmedText(r.number, 6) + " V/V; it must be positive.";
+    case DesignFileProblem::NegativeFrequency:
+        return file + "has a negative " + r.field + " (" + TrimmedText(r.number, 6) + " rad/s).";
+    case DesignFileProblem::MissingFrequency:
+        return file + "has a computed specification without its " + r.field + ".";
+    case DesignFileProblem::DamagedTag:
+        return file + "has a damaged tag.";
+    case DesignFileProblem::DamagedFlags:
+        return file + "has a damaged flag string.";
+    case DesignFileProblem::LongApproximationText:
+        return file + "has an approximation text longer than its field.";
+    case DesignFileProblem::LongStageText:
+        return file + "has a text in " + stage + " longer than its field.";
+    case DesignFileProblem::NoCapacitorRecord:
+        return file + "has in " + stage + " circuit number " + std::to_string(r.value) +
+               ", which selects none of the stage's " + std::to_string(r.limit) + " capacitor records.";
+    case DesignFileProblem::UserSectionsInvalid:
+        return "The design file's user-defined sections do not form a valid filter.";
+    case DesignFileProblem::NoCircuit:
+        return file + "has no circuit for " + stage + ", though its circuits were selected.";
+    case DesignFileProblem::UnknownCircuit:
+        return file + "has in " + stage + " circuit number " + std::to_string(r.value) +
+               ", which names no circuit.";
+    case DesignFileProblem::CircuitOfOtherType:
+        return file + "has in " + stage + " a stage of type " + StageTypeName(r.value) + " built as " +
+               r.field + ", a circuit for " + StageTypeName(r.limit) + " stages.";
+    case DesignFileProblem::SaveTooManyStages:
+        return unsaved + "it has " + std::to_string(r.value) + " stages.";
+    case DesignFileProblem::SaveTextTooLong:
+        if (r.field.empty()) return unsaved + "a text is too long.";
+        return unsaved + "the " + OverlongSubject(r) + " is longer than the file has room for.";
+    case DesignFileProblem::SystemError:
+        return r.systemMessage;
+    }
+    return "";
+}
+
+std::string CircuitsMessage(const CircuitsOutcome& o) {
+    const std::string stage = std::to_string(o.stage);
+    switch (o.status) {
+    case CircuitsStatus::Ok:
+        return "";
+    case CircuitsStatus::NotCascaded:
+        return "The design has no cascaded stages yet.";
+    case CircuitsStatus::WrongType:
+        return "Stage " + stage + " is of type " + StageShortName(o.stageType) + "; circuit " + o.key +
+               " does not realise it.";
+    case CircuitsStatus::NotRealisable:
+        return "Circuit " + o.key + " cannot be realised for stage " + stage + ".";
+    case CircuitsStatus::NoCircuit:
+        return "No circuit of the catalogue can realise stage " + stage + ".";
+    case CircuitsStatus::NoCompensation:
+        return "Active compensation is not available for the circuit of stage " + stage + ".";
+    case CircuitsStatus::NoPredistortion:
+        return "Predistortion is not available for the first-order stage " + stage + ".";
+    case CircuitsStatus::NotActualised:
+        return "Velmora has been unable to actualize the circuit of stage " + o.failedStages + ".";
+    case CircuitsStatus::BadStart:
+        return "The circuit of stage " + stage + " cannot be built from a starting capacitor of " +
+               CapacitanceDisplayText(o.startC1) + ".";
+    }
+    return "";
 }
 
 std::string SynthesisMessage(SynthesisStatus status) {

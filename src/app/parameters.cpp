@@ -7,6 +7,7 @@
 #include <stdexcept>
 
 #include "analysis/tolerance.h"
+#include "app/messages.h"
 #include "app/value_text.h"
 #include "approx/approximation.h"
 #include "model/design.h"
@@ -77,9 +78,9 @@ Parameter Excluding(Parameter p) {
     return p;
 }
 
-// The refusals of a user-defined section's values, in the words of the section check
-// (stages/user_sections), which the command line's --section reaches as well; kept here
-// for the life of the table.
+// The refusals of a user-defined section's values, in the words the section check's
+// refusals are shown in everywhere (the command line's --section reaches them as well);
+// kept here for the life of the table.
 std::string_view SectionMessage(UserAddStatus status) {
     static const std::map<UserAddStatus, std::string> texts = [] {
         std::map<UserAddStatus, std::string> m;

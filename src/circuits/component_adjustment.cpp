@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <bit>
 #include <cmath>
-#include <cstdio>
 #include <cstdlib>
 #include <map>
 #include <memory>
@@ -249,14 +248,10 @@ std::optional<ComponentValues<long double>> SolveResistors(const CircuitRoutines
     return std::nullopt;
 }
 
-std::string GainChangeReport(long double before, long double after) {
-    if (!finitePositive(before) || !std::isfinite(after)) return "";
+long double GainChange(long double before, long double after) {
+    if (!finitePositive(before) || !std::isfinite(after)) return 0;
     const long double change = (after - before) / before;
-    if (std::fabs(change) <= kGainUnchanged) return "";
-    char percent[32];
-    std::snprintf(percent, sizeof percent, "%.2Lf", std::fabs(change) * 100.0L);
-    return std::string("Stage gain has ") + (change > 0 ? "increased by " : "decreased by ") + percent +
-           "% from its origional value.";
+    return std::fabs(change) <= kGainUnchanged ? 0 : change;
 }
 
 namespace {
@@ -264,23 +259,6 @@ namespace {
 RecalcResult Failure(RecalcStatus s) {
     RecalcResult r;
     r.status = s;
-    switch (s) {
-    case RecalcStatus::NotAmenable:
-        r.message = kNotAmenableText;
-        break;
-    case RecalcStatus::Locked:
-        r.message = kCapacitorsLockedText;
-        break;
-    case RecalcStatus::Singular:
-        r.message = kSingularMatrixText;
-        break;
-    case RecalcStatus::Invalid:
-        r.message = kInvalidSolutionText;
-        break;
-    default:
-        r.message = kCalculationFailsText;
-        break;
-    }
     return r;
 }
 
@@ -319,7 +297,7 @@ RecalcResult Apply(TDesign& d, int stage, ComponentValues<long double> values, c
     MarkStepChanged(d);
     RecalcResult r;
     r.status = RecalcStatus::Ok;
-    r.gainReport = GainChangeReport(gainBefore, c.ActualGain);
+    r.gainChange = GainChange(gainBefore, c.ActualGain);
     return r;
 }
 
@@ -566,7 +544,7 @@ std::vector<ValueNote> MakeCapacitorsStandard(TDesign& d, const Inventory* capac
             if (r.status == RecalcStatus::Locked || r.status == RecalcStatus::NotAmenable) break;
         }
         if (!done)
-            notes.push_back({ValueNote::Kind::StageRefused, i, true, 0, 0, std::nullopt, first.message});
+            notes.push_back({ValueNote::Kind::StageRefused, i, true, 0, 0, std::nullopt, first.status});
     }
     return notes;
 }
@@ -602,7 +580,7 @@ std::vector<ValueNote> RestoreEnteredValues(TDesign& d, const EnteredCapacitors&
             f[static_cast<std::size_t>(n)] = stored->Value[static_cast<std::size_t>(n)];
         const RecalcResult r = c.NotRealisable ? Failure(RecalcStatus::Failed) : SetCapacitors(d, i, f);
         if (!r.ok()) {
-            notes.push_back({ValueNote::Kind::StageRefused, i, true, 0, 0, std::nullopt, r.message});
+            notes.push_back({ValueNote::Kind::StageRefused, i, true, 0, 0, std::nullopt, r.status});
             continue;
         }
         // The reference values are the stored ones, bit for bit.

@@ -42,15 +42,6 @@ std::optional<LuFactors> LuDecompose(Matrix a);
 std::vector<long double> LuSolve(const LuFactors& f, std::vector<long double> b);
 
 // ---- The recalculation -----------------------------------------------------------------
-inline constexpr const char* kSingularMatrixText = "Singular matrix";
-inline constexpr const char* kInvalidSolutionText = "Invalid solution for these capacitor values";
-inline constexpr const char* kCalculationFailsText =
-    "Component calculations fail for these capacitor values.";
-inline constexpr const char* kNotAmenableText =
-    "This circuit is not amenable to the independent adjustment of capacitor values.";
-inline constexpr const char* kCapacitorsLockedText =
-    "Capacitor values are locked while standard resistor values are in use.";
-
 // The resistors a circuit's recalculation solves for, and whether the gain and the zero
 // frequency are among its targets. Nothing for the circuits whose design ties the
 // capacitors to each other (the twin-T and Fliege notches: their notch depends on
@@ -63,11 +54,11 @@ struct AdjustmentPlan {
 std::optional<AdjustmentPlan> CapacitorAdjustmentPlan(std::string_view key);
 bool CapacitorsAdjustable(const TDesign& d, int stage);
 
-enum class RecalcStatus { Ok, NotAmenable, Locked, Singular, Invalid, Failed };
 struct RecalcResult {
     RecalcStatus status = RecalcStatus::Failed;
-    std::string message;    // the failure text, empty on success
-    std::string gainReport; // "Stage gain has increased by 1.23% from its origional value." or empty
+    // The relative change of the stage's actual gain, (after - before) / before; 0 when
+    // the gain did not move (within 1e-9, the resolution of the solution).
+    long double gainChange = 0;
     bool ok() const { return status == RecalcStatus::Ok; }
 };
 
@@ -79,9 +70,9 @@ std::optional<ComponentValues<long double>> SolveResistors(const CircuitRoutines
                                                            ComponentValues<long double> values,
                                                            RecalcStatus& status);
 
-// The report of a gain change: "Stage gain has " "increased by " / "decreased by ", the
-// change in percent, "% from its origional value."; empty when the gain did not move.
-std::string GainChangeReport(long double before, long double after);
+// The relative change from `before` to `after`; 0 when the gain did not move or either
+// gain is not a usable number.
+long double GainChange(long double before, long double after);
 
 // Sets capacitors of a stage (slots 1..4, 0 = unchanged) and recalculates its resistors.
 // On success each changed capacitor's offset from its reference value and its standard
@@ -114,7 +105,6 @@ ComponentValues<long double> ReferenceComponentValues(const TDesign& d, int stag
 // case): "4.7K" is 4700. Nothing when the text is no such number.
 std::optional<long double> ParseResistance(std::string_view text);
 inline constexpr long double kLowestResistance = 0.01L; // ohms
-inline constexpr const char* kResistanceTooLowText = "Resistance value is unacceptably low";
 // The resistor's user-assigned value and its standard mark (series of the design's
 // tolerance).
 void AssignResistor(TDesign& d, int stage, int n, long double ohms);

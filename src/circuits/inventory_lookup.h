@@ -47,15 +47,21 @@ std::optional<long double> InventoryValue(const Inventory& inv, InventoryKind k,
 // component that keeps its value because no standard value stands in for it, no
 // capacitor of the inventory range in stock at all, or a stage whose capacitors could not
 // be set (with the reason the step gave).
+// Why a stage's capacitors could not be set and its resistors recalculated: the circuit
+// ties its capacitors to each other (NotAmenable), standard resistor values lock them
+// (Locked), the solution's matrix is singular or runs away (Singular, Invalid), or the
+// circuit cannot be calculated for the values (Failed).
+enum class RecalcStatus { Ok, NotAmenable, Locked, Singular, Invalid, Failed };
+
 struct ValueNote {
     enum class Kind { KeptValue, NoCapacitorInStock, StageRefused };
     Kind kind = Kind::KeptValue;
     int stage = 0;
-    bool capacitor = false;             // a capacitor, else a resistor
-    int n = 0;                          // its number in the stage (R1, C2)
-    long double value = 0;              // ohms or farads
-    std::optional<StockedSpan> stocked; // the values in stock; none: nothing of the range
-    std::string reason;                 // StageRefused: why
+    bool capacitor = false;                  // a capacitor, else a resistor
+    int n = 0;                               // its number in the stage (R1, C2)
+    long double value = 0;                   // ohms or farads
+    std::optional<StockedSpan> stocked;      // the values in stock; none: nothing of the range
+    RecalcStatus refusal = RecalcStatus::Ok; // StageRefused: why
 };
 
 } // namespace velmora

@@ -53,14 +53,6 @@ std::vector<ImpracticalValue> ImpracticalValues(const TDesign& d, const Practica
     return out;
 }
 
-std::string ImpracticalValueText(const ImpracticalValue& v) {
-    const auto text = [&](long double x) {
-        return v.Resistor ? ResistanceDisplayText(x) : CapacitanceDisplayText(x);
-    };
-    return "Stage " + std::to_string(v.Stage) + ": " + (v.Resistor ? "R" : "C") + std::to_string(v.Number) +
-           " = " + text(v.Value) + (v.Above ? " is above " : " is below ") + text(v.Limit);
-}
-
 long double ImpracticalDecades(const TDesign& d, int stage, const PracticalRange& r) {
     const TStageCircuit& c = d.Circuits[stage];
     long double sum = 0.0L;

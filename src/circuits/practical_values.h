@@ -40,8 +40,6 @@ struct ImpracticalValue {
 // Every impractical resistor and capacitor of the realisable stages, by stage, resistors
 // first.
 std::vector<ImpracticalValue> ImpracticalValues(const TDesign& d, const PracticalRange& r = {});
-// "Stage 2: R3 = 1.97M is above 1M".
-std::string ImpracticalValueText(const ImpracticalValue& v);
 
 // How far a stage's values lie outside the range: the sum over its components of the
 // decades by which each passes its bound (0 when every value is practical).

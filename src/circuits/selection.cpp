@@ -181,26 +181,31 @@ bool AllStagesSelected(const TDesign& d) {
     return true;
 }
 
-std::string StoredCircuitsContradiction(const TDesign& d) {
+DesignFileResult CheckStoredCircuits(const TDesign& d) {
     if (d.DesignLevel < LevelCircuitsSelected) return {};
+    const auto refused = [](DesignFileProblem problem, int stage) {
+        DesignFileResult r;
+        r.status = DesignFileStatus::BadContent;
+        r.problem = problem;
+        r.stage = stage;
+        return r;
+    };
     for (int i = 1; i <= std::min<int>(d.StageCount, kMaxStages); ++i) {
         const TStageCircuit& c = d.Circuits[i];
-        const std::string stage = "stage " + std::to_string(i);
-        if (c.CircuitChoice == 0)
-            return "The design file has no circuit for " + stage + ", though its circuits were selected.";
+        if (c.CircuitChoice == 0) return refused(DesignFileProblem::NoCircuit, i);
         const CatalogueEntry* e = EntryByNumber(c.CircuitNumber);
-        if (!e)
-            return "The design file has in " + stage + " circuit number " + std::to_string(c.CircuitNumber) +
-                   ", which names no circuit.";
-        const int type = d.Stages[i].StageType;
-        auto name = [](int t) {
-            std::string n = StageShortName(t);
-            n.erase(n.find_last_not_of(' ') + 1);
-            return n;
-        };
-        if (e->type != type)
-            return "The design file has in " + stage + " a stage of type " + name(type) + " built as " +
-                   std::string(e->key) + ", a circuit for " + name(e->type) + " stages.";
+        if (!e) {
+            DesignFileResult r = refused(DesignFileProblem::UnknownCircuit, i);
+            r.value = c.CircuitNumber;
+            return r;
+        }
+        if (e->type != d.Stages[i].StageType) {
+            DesignFileResult r = refused(DesignFileProblem::CircuitOfOtherType, i);
+            r.field = e->key;
+            r.value = d.Stages[i].StageType;
+            r.limit = e->type;
+            return r;
+        }
     }
     return {};
 }
@@ -330,9 +335,14 @@ std::string RealiseStageGains(TDesign& d, bool calculate) {
 CircuitsOutcome DesignStageCircuits(TDesign& d, const std::vector<StageCircuitRequest>& requests) {
     CircuitsOutcome out;
     if (d.StageCount < 1 || d.DesignLevel < LevelCascaded) {
-        out.message = "The design has no cascaded stages yet.";
+        out.status = CircuitsStatus::NotCascaded;
         return out;
     }
+    const auto refuse = [&out](CircuitsStatus status, int stage) -> CircuitsOutcome& {
+        out.status = status;
+        out.stage = stage;
+        return out;
+    };
     std::array<TCandidateSet, kMaxStages + 1> sets{};
     InitialiseCircuitStep(d, sets);
     const auto request = [&](int stage) -> const StageCircuitRequest* {
@@ -350,24 +360,16 @@ CircuitsOutcome DesignStageCircuits(TDesign& d, const std::vector<StageCircuitRe
         int choice = 0;
         if (r && !r->key.empty()) {
             const CatalogueEntry* e = EntryByKey(r->key);
-            if (!e || e->type != type) {
-                out.message = "Stage " + std::to_string(i) + " is of type " + StageShortName(type) +
-                              "; circuit " + r->key + " does not realise it.";
-                return out;
-            }
+            out.key = r->key;
+            out.stageType = type;
+            if (!e || e->type != type) return refuse(CircuitsStatus::WrongType, i);
             choice = e->choice;
-            if (set.Candidates[static_cast<std::size_t>(choice)].NotRealisable) {
-                out.message =
-                    "Circuit " + r->key + " cannot be realised for stage " + std::to_string(i) + ".";
-                return out;
-            }
+            if (set.Candidates[static_cast<std::size_t>(choice)].NotRealisable)
+                return refuse(CircuitsStatus::NotRealisable, i);
         } else {
             automatic[static_cast<std::size_t>(i)] = true;
             choice = AutomaticChoice(set, StageTypeInfo(type)->offered);
-            if (choice == 0) {
-                out.message = "No circuit of the catalogue can realise stage " + std::to_string(i) + ".";
-                return out;
-            }
+            if (choice == 0) return refuse(CircuitsStatus::NoCircuit, i);
         }
         SelectCircuit(d, i, choice, set);
     }
@@ -384,18 +386,10 @@ CircuitsOutcome DesignStageCircuits(TDesign& d, const std::vector<StageCircuitRe
         const CatalogueEntry* e = EntryByNumber(c.CircuitNumber);
         const bool offered = e && ActiveCompensationOffered(e->key);
         if (r->compensate || (r->compensateWhereOffered && offered)) {
-            if (!offered) {
-                out.message = "Active compensation is not available for the circuit of stage " +
-                              std::to_string(i) + ".";
-                return out;
-            }
+            if (!offered) return refuse(CircuitsStatus::NoCompensation, i);
             c.CompensationInUse = 1;
         } else if (r->predistort) {
-            if (isFirstOrder(d.Stages[i].StageType)) {
-                out.message =
-                    "Predistortion is not available for the first-order stage " + std::to_string(i) + ".";
-                return out;
-            }
+            if (isFirstOrder(d.Stages[i].StageType)) return refuse(CircuitsStatus::NoPredistortion, i);
             c.Predistort = 1;
         }
     }
@@ -439,8 +433,8 @@ CircuitsOutcome DesignStageCircuits(TDesign& d, const std::vector<StageCircuitRe
     }
     if (rechosen) failed = RealiseStageGains(d, true);
     if (!failed.empty()) {
-        out.message = "Velmora has been unable to actualize the circuit of stage " + failed + ".";
-        return out;
+        out.failedStages = failed;
+        return refuse(CircuitsStatus::NotActualised, 0);
     }
     // 4. The starting capacitors: the one asked for, or a practical one. The gains do not
     // move (a stage's gain does not depend on its impedance level).
@@ -448,10 +442,8 @@ CircuitsOutcome DesignStageCircuits(TDesign& d, const std::vector<StageCircuitRe
         const StageCircuitRequest* r = request(i);
         if (r && r->startC1 > 0.0L) {
             if (!StartStageFrom(d, i, r->startC1)) {
-                out.message = "The circuit of stage " + std::to_string(i) +
-                              " cannot be built from a starting capacitor of " +
-                              CapacitanceDisplayText(r->startC1) + ".";
-                return out;
+                out.startC1 = r->startC1;
+                return refuse(CircuitsStatus::BadStart, i);
             }
         } else {
             PreferPracticalStart(d, i);
@@ -459,7 +451,9 @@ CircuitsOutcome DesignStageCircuits(TDesign& d, const std::vector<StageCircuitRe
     }
     d.DesignLevel = std::max<uint8_t>(d.DesignLevel, LevelComponents);
     d.Modified = 1;
+    out = {};
     out.ok = true;
+    out.status = CircuitsStatus::Ok;
     return out;
 }
 

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "model/design.h"
+#include "model/design_file.h"
 
 namespace velmora {
 
@@ -71,10 +72,11 @@ SelectStatus SelectCircuit(TDesign& d, int stage, int choice, const TCandidateSe
 // True when every stage has a choice.
 bool AllStagesSelected(const TDesign& d);
 
-// Why the circuits of a design read from a file contradict its stages, or empty when
-// they agree: from the selection of the circuits on, every stage has a circuit, its
-// number names a circuit of the catalogue, and that circuit realises the stage's type.
-std::string StoredCircuitsContradiction(const TDesign& d);
+// Whether the circuits of a design read from a file agree with its stages (Ok), else the
+// first contradiction as a refusal of the file: from the selection of the circuits on,
+// every stage has a circuit (NoCircuit), its number names a circuit of the catalogue
+// (UnknownCircuit), and that circuit realises the stage's type (CircuitOfOtherType).
+DesignFileResult CheckStoredCircuits(const TDesign& d);
 
 // ---- Metrics panel ------------------------------------------------------------------------
 struct CandidateTexts {
@@ -113,9 +115,27 @@ struct StageCircuitRequest {
     bool compensateWhereOffered = false;
     long double startC1 = 0; // the starting capacitor C1 (farads); 0: the automatic choice
 };
+// Why the circuits could not be designed, with the stage (and the circuit, the stages or
+// the capacitor) concerned.
+enum class CircuitsStatus : uint8_t {
+    Ok,
+    NotCascaded,     // the design has no cascaded stages yet
+    WrongType,       // the circuit `key` asked for `stage` realises another stage type
+    NotRealisable,   // the circuit `key` asked for `stage` cannot be realised for it
+    NoCircuit,       // no circuit of the catalogue realises `stage`
+    NoCompensation,  // active compensation asked for `stage`, whose circuit has none
+    NoPredistortion, // predistortion asked for the first-order `stage`
+    NotActualised,   // the stages `failedStages` ("2, 3") cannot be calculated
+    BadStart,        // `stage` cannot be built from the starting capacitor `startC1`
+};
 struct CircuitsOutcome {
     bool ok = false;
-    std::string message; // why not, for the person
+    CircuitsStatus status = CircuitsStatus::NotCascaded;
+    int stage = 0;
+    int stageType = 0;        // WrongType: the stage's type
+    std::string key;          // the circuit asked for ("SLP03")
+    std::string failedStages; // NotActualised
+    long double startC1 = 0;  // BadStart, farads
 };
 // The gains distributed over the selected circuits (each stage asked what its circuit
 // can give), the overall actual gain, the desired gains captured and, with `calculate`,

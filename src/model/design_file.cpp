@@ -18,15 +18,23 @@ namespace {
 
 using namespace design_file_detail;
 
-// The longest texts a design may hold are those its file has room for.
-std::optional<std::string> OverlongText(const TDesign& d) {
+// The longest texts a design may hold are those its file has room for. The refusal names
+// the first text that does not fit.
+std::optional<DesignFileResult> OverlongText(const TDesign& d) {
+    const auto overlong = [](const char* field, int stage, int approximation) {
+        DesignFileResult r = Failure(DesignFileStatus::BadContent, DesignFileProblem::SaveTextTooLong);
+        r.field = field;
+        r.stage = stage;
+        r.approximation = approximation;
+        return r;
+    };
     for (int a = 0; a < kApproxCount; ++a)
         if (d.Approx[a].Result.GainConstantText.size() > kLongTextCapacity)
-            return "gain constant text of approximation " + std::to_string(a);
+            return overlong("gain constant text", 0, a);
     for (int i = 1; i <= d.StageCount; ++i) {
-        if (d.Stages[i].Name.size() > kLongTextCapacity) return "name of stage " + std::to_string(i);
+        if (d.Stages[i].Name.size() > kLongTextCapacity) return overlong("name", i, -1);
         for (const std::string& t : d.UserBlocks[i].Texts)
-            if (t.size() > kUserTextCapacity) return "entry text of stage " + std::to_string(i);
+            if (t.size() > kUserTextCapacity) return overlong("entry text", i, -1);
     }
     return std::nullopt;
 }
@@ -36,12 +44,12 @@ std::optional<std::string> OverlongText(const TDesign& d) {
 // ---- Writing ---------------------------------------------------------------------------------
 
 DesignFileResult EncodeDesign(const TDesign& d, std::vector<uint8_t>& image) {
-    if (!Within(d.StageCount, 0, kMaxStages))
-        return Failure(DesignFileStatus::BadContent,
-                       "The design cannot be saved: it has " + std::to_string(d.StageCount) + " stages.");
-    if (auto field = OverlongText(d))
-        return Failure(DesignFileStatus::BadContent, "The design cannot be saved: the " + *field +
-                                                         " is longer than the file has room for.");
+    if (!Within(d.StageCount, 0, kMaxStages)) {
+        DesignFileResult r = Failure(DesignFileStatus::BadContent, DesignFileProblem::SaveTooManyStages);
+        r.value = d.StageCount;
+        return r;
+    }
+    if (auto overlong = OverlongText(d)) return *overlong;
 
     ByteWriter w;
     w.bytes(kMagic);
@@ -96,8 +104,7 @@ DesignFileResult EncodeDesign(const TDesign& d, std::vector<uint8_t>& image) {
         }
     }
 
-    if (!w.ok())
-        return Failure(DesignFileStatus::BadContent, "The design cannot be saved: a text is too long.");
+    if (!w.ok()) return Failure(DesignFileStatus::BadContent, DesignFileProblem::SaveTextTooLong);
     image = w.data();
     return {};
 }
@@ -107,7 +114,11 @@ DesignFileResult WriteDesignFile(const TDesign& d, const std::string& path) {
     DesignFileResult encoded = EncodeDesign(d, image);
     if (!encoded.ok()) return encoded;
     FileIoResult written = WriteFileReplacing(path, image);
-    if (!written.ok) return Failure(DesignFileStatus::IoError, written.message);
+    if (!written.ok) {
+        DesignFileResult r = Failure(DesignFileStatus::IoError, DesignFileProblem::SystemError);
+        r.systemMessage = written.message;
+        return r;
+    }
     return {};
 }
 

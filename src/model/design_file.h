@@ -32,9 +32,43 @@ enum class DesignFileStatus : uint8_t {
     IoError,        // the operating system refused to read or write
 };
 
+// What exactly is wrong, with the facts a person needs to find it in the file: the block
+// or field concerned, the stage or approximation it belongs to, the value found and the
+// bounds it breaks. The message module turns them into the sentence shown.
+enum class DesignFileProblem : uint8_t {
+    None,
+    NotADesignFile,    // wrong magic
+    EndsEarly,         // ends in block `field` (or stage `stage`) after `value` of `limit` bytes
+    TooMany,           // the header holds `value` `field` (stages, pole or zero entries), room for `limit`
+    OutOfRange,        // `field` (of `stage` or `approximation`) is `value`, outside `low`..`limit`
+    GainNotPositive,   // the overall gain `number`, in V/V
+    NegativeFrequency, // `field` is `number` rad/s
+    MissingFrequency,  // a computed specification without its `field`
+    DamagedTag,        // the layout tag cannot be read
+    DamagedFlags,      // the flag string cannot be read
+    LongApproximationText, // an approximation text longer than its field
+    LongStageText,         // a text of `stage` longer than its field
+    NoCapacitorRecord,   // earliest layout: circuit number `value` of `stage` selects none of `limit` records
+    UserSectionsInvalid, // the stages of a user-defined design do not form a filter
+    NoCircuit,           // `stage` has no circuit though the circuits were selected
+    UnknownCircuit,      // circuit number `value` of `stage` names no catalogue circuit
+    CircuitOfOtherType,  // `stage` of stage type `value` is built as circuit `field`, made for type `limit`
+    SaveTooManyStages,   // the design to save has `value` stages
+    SaveTextTooLong,     // the text `field` (of `stage` or `approximation`) does not fit; no field: some text
+    SystemError,         // the operating system refused: `systemMessage`
+};
+
 struct DesignFileResult {
     DesignFileStatus status = DesignFileStatus::Ok;
-    std::string message; // empty on success; otherwise the text to show the user
+    DesignFileProblem problem = DesignFileProblem::None;
+    std::string field;         // the block or field named in the file's layout
+    int stage = 0;             // the stage concerned, 0 for none
+    int approximation = -1;    // the approximation slot concerned, -1 for none
+    long long value = 0;       // the count, index or size found
+    long long low = 0;         // the smallest allowed (OutOfRange)
+    long long limit = 0;       // the largest allowed, the size needed or the room there is
+    long double number = 0;    // a real found (GainNotPositive, NegativeFrequency)
+    std::string systemMessage; // SystemError: "<path>: <the system's reason>"
 
     bool ok() const { return status == DesignFileStatus::Ok; }
 };

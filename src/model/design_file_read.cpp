@@ -21,16 +21,17 @@ using namespace design_file_detail;
 // The blocks of a layout with the offset where each ends, to say where a short file
 // stops.
 struct BlockEnd {
-    std::string name;
+    std::string name; // the block's name, empty for a stage's group
+    int stage;        // the stage of a stage's group, else 0
     std::size_t end;
 };
 
 std::vector<BlockEnd> BlockEnds(Layout layout, int stages, bool adjustedBlock) {
     std::vector<BlockEnd> ends;
     std::size_t at = 0;
-    auto add = [&](std::string name, std::size_t size) {
+    auto add = [&](std::string name, std::size_t size, int stage = 0) {
         at += size;
-        ends.push_back({std::move(name), at});
+        ends.push_back({std::move(name), stage, at});
     };
     add("the header", kDesignFileHeaderSize);
     add("the design level, filter type and selection", 3);
@@ -42,8 +43,7 @@ std::vector<BlockEnd> BlockEnds(Layout layout, int stages, bool adjustedBlock) {
     add("the pole entries", std::size_t{kMaxPoleEntries} * 28);
     add("the zero entries", std::size_t{kMaxZeroEntries} * 14);
     for (int i = 1; i <= stages; ++i)
-        add("stage " + std::to_string(i),
-            layout == Layout::Version1 ? kV1StageGroupSize : kDesignFileStageGroupSize);
+        add("", layout == Layout::Version1 ? kV1StageGroupSize : kDesignFileStageGroupSize, i);
     add("the cascade criteria", kDesignFileCriteriaSize);
     if (adjustedBlock) add("the adjusted resistor values", kDesignFileAdjustedBlockSize);
     return ends;
@@ -52,30 +52,29 @@ std::vector<BlockEnd> BlockEnds(Layout layout, int stages, bool adjustedBlock) {
 std::optional<DesignFileResult> CheckLength(std::size_t size, const std::vector<BlockEnd>& ends) {
     const std::size_t needed = ends.back().end;
     if (size >= needed) return std::nullopt;
-    std::string block = ends.back().name;
+    const BlockEnd* block = &ends.back();
     for (const BlockEnd& b : ends) {
         if (size < b.end) {
-            block = b.name;
+            block = &b;
             break;
         }
     }
-    return Failure(DesignFileStatus::Truncated, "The design file is incomplete: it ends in " + block + " (" +
-                                                    std::to_string(size) + " bytes of " +
-                                                    std::to_string(needed) + ").");
+    DesignFileResult r = Failure(DesignFileStatus::Truncated, DesignFileProblem::EndsEarly);
+    r.field = block->name;
+    r.stage = block->stage;
+    r.value = static_cast<long long>(size);
+    r.limit = static_cast<long long>(needed);
+    return r;
 }
 
 // ---- Reading steps ------------------------------------------------------------------------
 
 std::optional<DesignFileResult> CheckHeader(const TDesign& h) {
-    if (!Within(h.StageCount, 0, kMaxStages))
-        return BadContent("holds " + std::to_string(h.StageCount) + " stages; a design has room for " +
-                          std::to_string(kMaxStages) + ".");
+    if (!Within(h.StageCount, 0, kMaxStages)) return TooMany("stages", h.StageCount, kMaxStages);
     if (!Within(h.PoleCount, 0, kMaxPoleEntries))
-        return BadContent("holds " + std::to_string(h.PoleCount) + " pole entries; a design has room for " +
-                          std::to_string(kMaxPoleEntries) + ".");
+        return TooMany("pole entries", h.PoleCount, kMaxPoleEntries);
     if (!Within(h.ZeroCount, 0, kMaxZeroEntries))
-        return BadContent("holds " + std::to_string(h.ZeroCount) + " zero entries; a design has room for " +
-                          std::to_string(kMaxZeroEntries) + ".");
+        return TooMany("zero entries", h.ZeroCount, kMaxZeroEntries);
     if (!Within(h.CurrentApprox, 0, kApproxCount - 1))
         return OutOfRange("approximation index", h.CurrentApprox, 0, kApproxCount - 1);
     if (!Within(h.Spec.LastApproxIndex, 0, kApproxCount - 1))
@@ -93,23 +92,31 @@ std::optional<DesignFileResult> CheckHeader(const TDesign& h) {
 // highpass, the centre and passband width of a bandpass or bandstop.
 std::optional<DesignFileResult> CheckSpecification(const TDesign& d) {
     const Specification& s = d.Spec;
-    if (!(s.OverallGain > 0.0L))
-        return BadContent("has an overall gain of " + TrimmedText(s.OverallGain, 6) +
-                          " V/V; it must be positive.");
+    if (!(s.OverallGain > 0.0L)) {
+        DesignFileResult r = BadContent(DesignFileProblem::GainNotPositive);
+        r.number = s.OverallGain;
+        return r;
+    }
     const std::pair<const char*, const Real48*> frequencies[] = {
         {"passband edge", &s.wpb},  {"stopband edge", &s.wsb},  {"centre frequency", &s.w0},
         {"passband width", &s.Bpb}, {"stopband width", &s.Bsb},
     };
     for (const auto& [name, value] : frequencies)
-        if (*value < 0.0L)
-            return BadContent("has a negative " + std::string(name) + " (" + TrimmedText(*value, 6) +
-                              " rad/s).");
+        if (*value < 0.0L) {
+            DesignFileResult r = BadContent(DesignFileProblem::NegativeFrequency);
+            r.field = name;
+            r.number = *value;
+            return r;
+        }
     if (s.FilterType == UserDefined || d.DesignLevel < LevelApproximations) return std::nullopt;
     const bool band = s.FilterType == Bandpass || s.FilterType == Bandstop;
     for (const auto& [name, value] : frequencies) {
         const bool needed = band ? (value == &s.w0 || value == &s.Bpb) : value == &s.wpb;
-        if (needed && !(*value > 0.0L))
-            return BadContent("has a computed specification without its " + std::string(name) + ".");
+        if (needed && !(*value > 0.0L)) {
+            DesignFileResult r = BadContent(DesignFileProblem::MissingFrequency);
+            r.field = name;
+            return r;
+        }
     }
     return std::nullopt;
 }
@@ -121,34 +128,28 @@ std::optional<DesignFileResult> CheckApproximations(const TDesign& d) {
         if (r.OrderTooHigh) continue; // the counts of a result beyond the order limit index nothing
         for (int16_t count : {r.PolePairs, r.ProtoZeroPairs, r.ZeroPairs})
             if (!Within(count, 0, kTableEntries))
-                return OutOfRange("a table count of approximation " + std::to_string(a), count, 0,
-                                  kTableEntries);
+                return OutOfRange("table count", count, 0, kTableEntries, 0, a);
         if (!Within(r.SingleZeros, 0, kMaxOrder))
-            return OutOfRange("a zero count of approximation " + std::to_string(a), r.SingleZeros, 0,
-                              kMaxOrder);
+            return OutOfRange("zero count", r.SingleZeros, 0, kMaxOrder, 0, a);
     }
     return std::nullopt;
 }
 
 std::optional<DesignFileResult> CheckStage(int i, const TStageCoeffs& s) {
-    const std::string stage = "in stage " + std::to_string(i) + " ";
-    if (!Within(s.StageType, 0, 7)) return OutOfRange(stage + "stage type", s.StageType, 0, 7);
+    if (!Within(s.StageType, 0, 7)) return OutOfRange("stage type", s.StageType, 0, 7, i);
     for (int16_t pole : {s.Pole1, s.Pole2})
-        if (!Within(pole, 0, kMaxPoleEntries))
-            return OutOfRange(stage + "pole entry", pole, 0, kMaxPoleEntries);
+        if (!Within(pole, 0, kMaxPoleEntries)) return OutOfRange("pole entry", pole, 0, kMaxPoleEntries, i);
     for (int16_t zero : {s.Zero1, s.Zero2})
-        if (!Within(zero, 0, kMaxZeroEntries))
-            return OutOfRange(stage + "zero entry", zero, 0, kMaxZeroEntries);
+        if (!Within(zero, 0, kMaxZeroEntries)) return OutOfRange("zero entry", zero, 0, kMaxZeroEntries, i);
     return std::nullopt;
 }
 
 std::optional<DesignFileResult> CheckCircuit(int i, const TStageCircuit& c) {
-    const std::string stage = "in stage " + std::to_string(i) + " ";
     if (!Within(c.CircuitNumber, 0, kCatalogueNumberLimit - 1))
-        return OutOfRange(stage + "circuit number", c.CircuitNumber, 0, kCatalogueNumberLimit - 1);
+        return OutOfRange("circuit number", c.CircuitNumber, 0, kCatalogueNumberLimit - 1, i);
     for (int16_t choice : {c.CircuitChoice, c.PrevChoice})
         if (!Within(choice, 0, kMaxCandidates))
-            return OutOfRange(stage + "circuit choice", choice, 0, kMaxCandidates);
+            return OutOfRange("circuit choice", choice, 0, kMaxCandidates, i);
     return std::nullopt;
 }
 
@@ -197,7 +198,7 @@ void FixEnteredValues(TDesign& d) {
 
 DesignFileResult DecodeDesign(std::span<const uint8_t> image, TDesign& out) {
     if (image.size() < kMagic.size() || !std::equal(kMagic.begin(), kMagic.end(), image.begin()))
-        return Failure(DesignFileStatus::NotADesignFile, "Invalid Velmora design file");
+        return Failure(DesignFileStatus::NotADesignFile, DesignFileProblem::NotADesignFile);
     if (image.size() < kDesignFileHeaderSize)
         return *CheckLength(image.size(), BlockEnds(Layout::Current, 0, false));
 
@@ -210,10 +211,10 @@ DesignFileResult DecodeDesign(std::span<const uint8_t> image, TDesign& out) {
     ByteReader r(image);
     r.skip(kMagic.size());
     const std::string tag = r.shortString(kTagCapacity);
-    if (!r.ok()) return BadContent("has a damaged tag.");
+    if (!r.ok()) return BadContent(DesignFileProblem::DamagedTag);
     const Layout layout = LayoutOfTag(tag);
     const std::string flags = r.shortString(kFlagCapacity);
-    if (!r.ok()) return BadContent("has a damaged flag string.");
+    if (!r.ok()) return BadContent(DesignFileProblem::DamagedFlags);
     for (Real48* x : HeaderReals(d))
         *x = r.real();
     r.skip(6);
@@ -252,7 +253,7 @@ DesignFileResult DecodeDesign(std::span<const uint8_t> image, TDesign& out) {
             Get(r, a.ZeroTable[k]);
     for (Approximation& a : d.Approx)
         Get(r, a.Result);
-    if (!r.ok()) return BadContent("has an approximation text longer than its field.");
+    if (!r.ok()) return BadContent(DesignFileProblem::LongApproximationText);
     if (auto bad = CheckApproximations(d)) return *bad;
     for (int k = 1; k <= kMaxPoleEntries; ++k)
         Get(r, d.Poles[k]);
@@ -286,8 +287,7 @@ DesignFileResult DecodeDesign(std::span<const uint8_t> image, TDesign& out) {
             d.CapSetsWorking[i] = d.CapSets[i];
         }
         Get(r, d.UserBlocks[i]);
-        if (!r.ok())
-            return BadContent("has a text in stage " + std::to_string(i) + " longer than its field.");
+        if (!r.ok()) return BadContent(DesignFileProblem::LongStageText, i);
         if (auto bad = CheckStage(i, d.Stages[i])) return *bad;
     }
     Get(r, d.Criteria[0]);
@@ -300,10 +300,12 @@ DesignFileResult DecodeDesign(std::span<const uint8_t> image, TDesign& out) {
         for (int i = 1; i <= n; ++i) {
             const int number = storedCircuitNumber[i];
             const bool noCircuitYet = number == 0 && d.DesignLevel < LevelCircuitsSelected;
-            if (!noCircuitYet && !Within(number, 1, kV1CapacitorEntries))
-                return BadContent("has in stage " + std::to_string(i) + " circuit number " +
-                                  std::to_string(number) + ", which selects none of the stage's " +
-                                  std::to_string(kV1CapacitorEntries) + " capacitor records.");
+            if (!noCircuitYet && !Within(number, 1, kV1CapacitorEntries)) {
+                DesignFileResult bad = BadContent(DesignFileProblem::NoCapacitorRecord, i);
+                bad.value = number;
+                bad.limit = kV1CapacitorEntries;
+                return bad;
+            }
         }
     }
 
@@ -351,7 +353,11 @@ DesignFileResult ReadDesignFile(const std::string& path, TDesign& out) {
     constexpr std::size_t kLargestAccepted = 1 << 20;
     std::vector<uint8_t> image;
     FileIoResult read = ReadWholeFile(path, kLargestAccepted, image);
-    if (!read.ok) return Failure(DesignFileStatus::IoError, read.message);
+    if (!read.ok) {
+        DesignFileResult r = Failure(DesignFileStatus::IoError, DesignFileProblem::SystemError);
+        r.systemMessage = read.message;
+        return r;
+    }
     return DecodeDesign(image, out);
 }
 

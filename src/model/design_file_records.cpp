@@ -1,6 +1,7 @@
 // The flag string and the records of the design file, each written and read field by
 // field in its stored order.
 #include <algorithm>
+#include <utility>
 
 #include "model/design_file_records.h"
 
@@ -326,17 +327,35 @@ Layout LayoutOfTag(std::string_view tag) {
 
 // ---- Failures ---------------------------------------------------------------------------
 
-DesignFileResult Failure(DesignFileStatus status, std::string message) {
-    return {status, std::move(message)};
+DesignFileResult Failure(DesignFileStatus status, DesignFileProblem problem) {
+    DesignFileResult r;
+    r.status = status;
+    r.problem = problem;
+    return r;
 }
 
-DesignFileResult BadContent(std::string message) {
-    return Failure(DesignFileStatus::BadContent, "The design file " + std::move(message));
+DesignFileResult BadContent(DesignFileProblem problem, int stage) {
+    DesignFileResult r = Failure(DesignFileStatus::BadContent, problem);
+    r.stage = stage;
+    return r;
 }
 
-DesignFileResult OutOfRange(const std::string& what, int value, int low, int high) {
-    return BadContent("has " + what + " " + std::to_string(value) + "; it must lie between " +
-                      std::to_string(low) + " and " + std::to_string(high) + ".");
+DesignFileResult TooMany(std::string what, int value, int room) {
+    DesignFileResult r = BadContent(DesignFileProblem::TooMany);
+    r.field = std::move(what);
+    r.value = value;
+    r.limit = room;
+    return r;
+}
+
+DesignFileResult OutOfRange(std::string what, int value, int low, int high, int stage, int approximation) {
+    DesignFileResult r = BadContent(DesignFileProblem::OutOfRange, stage);
+    r.field = std::move(what);
+    r.approximation = approximation;
+    r.value = value;
+    r.low = low;
+    r.limit = high;
+    return r;
 }
 
 bool Within(int v, int low, int high) {

@@ -291,9 +291,11 @@ void GetAdjustedGroup(ByteReader& r, TStageCircuit& c);
 // earlier layout is read as the current one.
 Layout LayoutOfTag(std::string_view tag);
 
-DesignFileResult Failure(DesignFileStatus status, std::string message);
-DesignFileResult BadContent(std::string message);
-DesignFileResult OutOfRange(const std::string& what, int value, int low, int high);
+DesignFileResult Failure(DesignFileStatus status, DesignFileProblem problem);
+DesignFileResult BadContent(DesignFileProblem problem, int stage = 0);
+DesignFileResult TooMany(std::string what, int value, int room);
+DesignFileResult OutOfRange(std::string what, int value, int low, int high, int stage = 0,
+                            int approximation = -1);
 bool Within(int v, int low, int high);
 
 } // namespace velmora::design_file_detail

@@ -12,9 +12,6 @@
 namespace velmora {
 namespace {
 
-constexpr std::array<const char*, 4> kKindNames = {"Lowpass", "Highpass", "Bandpass", "Bandstop"};
-constexpr const char* kOrdinalSign = "\xC2\xBA"; // º
-
 bool Positive(long double x) {
     return x > 0.0L && std::isfinite(x);
 }
@@ -52,44 +49,6 @@ long double ImaginaryPart(long double wp, long double re) {
 }
 
 } // namespace
-
-std::string UserSectionKindName(UserSectionKind kind) {
-    return kKindNames[static_cast<int>(kind)];
-}
-
-std::string UserAddMessage(UserAddStatus status) {
-    switch (status) {
-    case UserAddStatus::Ok:
-        return "";
-    case UserAddStatus::OrderExceeded:
-        return "Unable to add section as maximum filter order of " + std::to_string(kMaxOrder) +
-               " will be exceeded.";
-    case UserAddStatus::TooManyFirstOrder:
-        return "Unable to add section as a filter can have at most " +
-               std::to_string(kMaxUserFirstOrderSections) + " first order sections.";
-    case UserAddStatus::TooManySections:
-        return "Unable to add section as maximum number of sections of " + std::to_string(kMaxStages) +
-               " will be exceeded.";
-    case UserAddStatus::NotPositive:
-        return "Value must be non-zero.";
-    case UserAddStatus::QTooLow:
-        return "Q must be >0.5.";
-    case UserAddStatus::QTooHigh:
-        return "Q must not exceed " + std::to_string(static_cast<int>(kMaxUsableQp)) + ".";
-    case UserAddStatus::FrequencyTooHigh:
-        return "All pole and zero frequencies are limited to a maximum of 100MHz (628Mrad/s).";
-    case UserAddStatus::OutOfRange:
-        return "Unable to add section as its values are too large or too small.";
-    case UserAddStatus::SectionGainOutOfRange:
-        return "Section gain must lie between 0.1V/V and 1000V/V (60dB).";
-    case UserAddStatus::GainOutOfRange:
-        return "Unable to add section as the overall filter gain would leave 0.1V/V to 1000V/V (60dB).";
-    case UserAddStatus::TextTooLong:
-        return "Unable to add section as an entry is longer than " + std::to_string(kUserTextLength) +
-               " characters.";
-    }
-    return "";
-}
 
 UserAddStatus CheckUserCapacity(const TDesign& d, int order) {
     const SectionTotals t = TotalsOf(d);
@@ -340,12 +299,6 @@ UserSectionKind UserSectionKindOf(const TStageCoeffs& s) {
 
 int UserSectionOrderOf(const TStageCoeffs& s) {
     return isFirstOrder(s.StageType) ? 1 : 2;
-}
-
-std::string UserSectionListLine(const TDesign& d, int index) {
-    const TStageCoeffs& s = d.Stages[index];
-    return std::to_string(index) + ".  \t" + UserSectionKindName(UserSectionKindOf(s)) + "\t" +
-           std::to_string(UserSectionOrderOf(s)) + kOrdinalSign;
 }
 
 } // namespace velmora

@@ -70,11 +70,6 @@ enum class UserAddStatus {
 
 inline constexpr std::size_t kUserTextLength = 8;
 
-// The message of a refused section; empty for Ok. NotPositive is reported by the form
-// field by field ("Value must be non-zero." or "Invalid Number.") and reads "Value must
-// be non-zero." here.
-std::string UserAddMessage(UserAddStatus status);
-
 // Whether the filter has room for one more section of `order` (1 or 2): OrderExceeded,
 // TooManyFirstOrder, TooManySections or Ok. The first check a new section meets.
 UserAddStatus CheckUserCapacity(const TDesign& d, int order);
@@ -123,11 +118,5 @@ bool RestoreUserFilter(TDesign& d);
 // The kind and the order (1 or 2) of a user-defined stage, from its stage type.
 UserSectionKind UserSectionKindOf(const TStageCoeffs& s);
 int UserSectionOrderOf(const TStageCoeffs& s);
-
-// "1.  \tLowpass\t2º": the section number, the kind and the order with the ordinal sign.
-std::string UserSectionListLine(const TDesign& d, int index);
-
-// "Lowpass", "Highpass", "Bandpass", "Bandstop".
-std::string UserSectionKindName(UserSectionKind kind);
 
 } // namespace velmora

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "ui/axis_configuration.h"
+
 namespace velmora {
 
 class TfmAscii;
@@ -42,6 +44,12 @@ class Dialogs {
     virtual bool EditAsciiOptions(TfmAscii& window) {
         (void)window;
         return true;
+    }
+    // The Configure Axes dialog: the settings the person applies, or nothing when the
+    // dialog is cancelled. A front end without such a dialog leaves the axes as they are.
+    virtual std::optional<AxisConfiguration> ConfigureAxes(const AxesRequest& request) {
+        (void)request;
+        return std::nullopt;
     }
 };
 

@@ -232,11 +232,11 @@ std::string TfmCirCal::CurrentStepName() const {
     return Steps[static_cast<std::size_t>(StepIndex)].Name;
 }
 
-void TfmCirCal::ReportAdjustment(bool ok, const std::string& failure, const std::string& gainReport) {
-    if (!ok) {
-        dlg_.Message(MessageKind::Warning, failure);
-    } else if (!gainReport.empty()) {
-        dlg_.Message(MessageKind::Information, gainReport);
+void TfmCirCal::ReportAdjustment(const RecalcResult& r) {
+    if (!r.ok()) {
+        dlg_.Message(MessageKind::Warning, app::RecalcMessage(r.status));
+    } else if (r.gainChange != 0.0L) {
+        dlg_.Message(MessageKind::Information, app::GainChangeReport(r.gainChange));
     }
     OverallActualGain(d_);
     ShowStage();
@@ -261,18 +261,18 @@ RecalcResult StepGroup(TDesign& d, int stage, int group, int direction) {
 
 void TfmCirCal::UpArrowClick() {
     const RecalcResult r = StepGroup(d_, Stage(), AdjustGroupIndex, +1);
-    ReportAdjustment(r.ok(), r.message, r.gainReport);
+    ReportAdjustment(r);
 }
 
 void TfmCirCal::DownArrowClick() {
     const RecalcResult r = StepGroup(d_, Stage(), AdjustGroupIndex, -1);
-    ReportAdjustment(r.ok(), r.message, r.gainReport);
+    ReportAdjustment(r);
 }
 
 void TfmCirCal::ResetClick() {
     // Resetting moves the capacitors, which standard resistor values lock.
     if (d_.Components.StandardROn) {
-        dlg_.Message(MessageKind::Warning, kCapacitorsLockedText);
+        dlg_.Message(MessageKind::Warning, app::kCapacitorsLockedText);
         return;
     }
     ResetStage(d_, Stage());
@@ -299,8 +299,7 @@ void TfmCirCal::ComponentClick(const std::string& name) {
 
 bool TfmCirCal::CapAdjOKClick() {
     if (!CapAdj.OKClick()) return false;
-    const bool gain = CapAdj.Report.rfind("Stage gain has ", 0) == 0;
-    ReportAdjustment(CapAdj.Report.empty() || gain, CapAdj.Report, gain ? CapAdj.Report : "");
+    ReportAdjustment(CapAdj.Result);
     if (OnValuesChanged) OnValuesChanged();
     return true;
 }

@@ -168,7 +168,7 @@ class TfmCirCal {
     void BuildSteps();
     void ShowStage();
     std::string CurrentStepName() const;
-    void ReportAdjustment(bool ok, const std::string& failure, const std::string& gainReport);
+    void ReportAdjustment(const RecalcResult& r);
     void ReportStandardR(const StandardRResult& r);
 };
 

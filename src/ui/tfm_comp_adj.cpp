@@ -58,11 +58,11 @@ void TfmCapAdj::Open(int stage, int n) {
     ConstraintText.clear();
     if (stage < 1 || stage > d_.StageCount || n < 1 || n > d_.Circuits[stage].CapacitorCount) return;
     if (d_.Components.StandardROn) {
-        Report = kCapacitorsLockedText;
+        Report = app::kCapacitorsLockedText;
         return;
     }
     if (!CapacitorsAdjustable(d_, stage)) {
-        Report = kNotAmenableText;
+        Report = app::kNotAmenableText;
         return;
     }
     stage_ = stage;
@@ -144,8 +144,8 @@ bool TfmCapAdj::OKClick() {
         dlg_.Message(MessageKind::Warning, kOutOfRange);
         return false;
     }
-    const RecalcResult r = SetCapacitor(d_, stage_, n_, *v * scale_);
-    Report = r.ok() ? r.gainReport : r.message;
+    Result = SetCapacitor(d_, stage_, n_, *v * scale_);
+    Report = Result.ok() ? app::GainChangeReport(Result.gainChange) : app::RecalcMessage(Result.status);
     Visible = false;
     return true;
 }
@@ -192,7 +192,7 @@ bool TfmResAdj::OKClick() {
         return false;
     }
     if (*v < kLowestResistance) {
-        dlg_.Message(MessageKind::Warning, kResistanceTooLowText);
+        dlg_.Message(MessageKind::Warning, app::kResistanceTooLowText);
         return false;
     }
     AssignResistor(d_, stage_, n_, *v);

@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "circuits/component_adjustment.h"
 #include "model/design.h"
 #include "ui/dialogs.h"
 
@@ -24,6 +25,7 @@ class TfmCapAdj {
     std::string ConstraintText;   // the unity-gain Sallen-Key's extra limit, or empty
     long double Min = 0, Max = 0; // farads
     std::string Report;           // shown in the window after the form closed
+    RecalcResult Result;          // the recalculation of the last accepted value
 
     // Opens the form for capacitor n of the stage. Circuits whose capacitors are tied and
     // designs with standard resistor values on do not open it; Report says why.

@@ -272,6 +272,14 @@ AxisConfiguration TfmGraph::ConfigBtnClick(std::optional<bool> gainInDb) const {
     return c;
 }
 
+bool TfmGraph::ConfigureClick() {
+    AxesRequest request;
+    request.current = ConfigBtnClick();
+    request.otherKind = ConfigBtnClick(!request.current.GainInDb);
+    const std::optional<AxisConfiguration> applied = dlg_.ConfigureAxes(request);
+    return applied && ApplyConfiguration(*applied);
+}
+
 bool TfmGraph::ApplyConfiguration(const AxisConfiguration& c) {
     long double fMin = c.FreqMin;
     // A logarithmic axis never takes a limit of 0 or below: the slider's lowest decade.

@@ -15,6 +15,7 @@
 #include "analysis/graph_axes.h"
 #include "analysis/ideal_responses.h"
 #include "model/design.h"
+#include "ui/axis_configuration.h"
 #include "ui/dialogs.h"
 #include "ui/drawing_surface.h"
 #include "ui/graph_painter.h"
@@ -28,24 +29,6 @@ inline constexpr const char* kZoomHint =
 
 enum class MouseButton { Left, Right };
 enum class GraphCursor { Arrow, Zoom, CrossHair, PoleZero };
-
-// The "Configure Axes" dialog: a copy of the axis settings to edit, taken by "Apply".
-struct AxisConfiguration {
-    // "Frequency axis": the two thumbs and the span of the slider (display unit).
-    long double FreqSliderMin = 0, FreqSliderMax = 0;
-    long double FreqMin = 0, FreqMax = 0;
-    bool FreqLog = true; // " logarithmic" / " linear"
-    // "Attenuation axis": the span of its slider and the range, in dB or in V/V as
-    // GainInDb says.
-    long double GainSliderMin = 0, GainSliderMax = 0;
-    long double GainMin = 0, GainMax = 0;
-    bool GainInDb = true; // " log (dB)" / " linear (V/V)"
-    // "Time axis (ms)": the span of its slider and the range.
-    long double TimeSliderMinMs = 0, TimeSliderMaxMs = 0;
-    long double TimeMinMs = 0, TimeMaxMs = 0;
-    bool Grid = true;       // "Grid ": " show grid lines"
-    bool Marker3dB = false; // "3dB Marker": " show 3dB attenuation"
-};
 
 class TfmGraph {
   public:
@@ -120,6 +103,10 @@ class TfmGraph {
     // with its range and slider span in that kind's unit; else the axis's own kind.
     AxisConfiguration ConfigBtnClick(std::optional<bool> gainInDb = std::nullopt) const;
     bool ApplyConfiguration(const AxisConfiguration& c);
+    // "Configure": asks the person through the Dialogs port, with the settings in both
+    // kinds of attenuation axis, and applies what comes back. False when the dialog is
+    // cancelled or a range is refused.
+    bool ConfigureClick();
     // The display unit changed: the frequency limits follow it.
     void FrequencyUnitChanged();
     void BitBtn1Click(); // "Next"

@@ -396,7 +396,7 @@ bool TfmMain::Savedesign1Click() {
     if (d_.FileName.empty()) return Savedesignas1Click();
     DesignFileResult st = WriteDesignFile(d_, d_.FileName);
     if (!st.ok()) {
-        dlg_.Message(MessageKind::Error, st.message);
+        dlg_.Message(MessageKind::Error, app::DesignFileMessage(st));
         return false;
     }
     d_.Modified = 0;
@@ -443,7 +443,7 @@ bool TfmMain::FinalResponsesClick() {
     }
     const CircuitsOutcome o = DesignStageCircuits(d_);
     if (!o.ok) {
-        dlg_.Message(MessageKind::Warning, o.message);
+        dlg_.Message(MessageKind::Warning, app::CircuitsMessage(o));
         return false;
     }
     d_.Modified = 1;

@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "analysis/ideal_responses.h"
+#include "app/messages.h"
 #include "approx/approximation.h"
 #include "circuits/component_adjustment.h"
 #include "circuits/components.h"
@@ -89,7 +90,7 @@ bool TfmMain::SaveDesignAs(const std::string& path) {
     }
     DesignFileResult st = WriteDesignFile(d_, path);
     if (!st.ok()) {
-        dlg_.Message(MessageKind::Error, st.message);
+        dlg_.Message(MessageKind::Error, app::DesignFileMessage(st));
         return false;
     }
     d_.FileName = path;
@@ -145,7 +146,7 @@ bool TfmMain::OpenDesign(const std::string& path) {
     const DesignFileResult r = app::ReadDesign(path, *fresh);
     if (!r.ok()) {
         d_.Loading = 0;
-        dlg_.Message(MessageKind::Error, r.message);
+        dlg_.Message(MessageKind::Error, app::DesignFileMessage(r));
         return false;
     }
     d_ = std::move(*fresh);

@@ -8,6 +8,7 @@
 #include "analysis/graph_axes.h"
 #include "analysis/ideal_filter.h"
 #include "analysis/ideal_responses.h"
+#include "app/messages.h"
 #include "app/parameters.h"
 #include "approx/approximation.h"
 #include "model/number_text.h"
@@ -162,7 +163,7 @@ void TfmUser::RadioGroup3Click(int mode) {
 void TfmUser::UpdateList() {
     ListLines.clear();
     for (int i = 1; i <= d_.StageCount; ++i)
-        ListLines.push_back(UserSectionListLine(d_, i));
+        ListLines.push_back(app::UserSectionListLine(d_, i));
     if (ItemIndex >= static_cast<int>(ListLines.size())) ItemIndex = -1;
 }
 
@@ -303,7 +304,7 @@ bool TfmUser::ReadField(TEditControl& edit, long double& value) {
         return false;
     }
     if (v == 0.0L) {
-        Warn(&edit, UserAddMessage(UserAddStatus::NotPositive));
+        Warn(&edit, app::UserAddMessage(UserAddStatus::NotPositive));
         return false;
     }
     value = v;
@@ -324,7 +325,7 @@ const app::Parameter* TfmUser::ParameterOf(const TEditControl& edit) const {
 void TfmUser::AddBtnClick() {
     const int order = UserSectionOrder == kFirst ? 1 : 2;
     if (const UserAddStatus room = CheckUserCapacity(d_, order); room != UserAddStatus::Ok) {
-        Warn(nullptr, UserAddMessage(room));
+        Warn(nullptr, app::UserAddMessage(room));
         return;
     }
 
@@ -372,7 +373,7 @@ void TfmUser::AddBtnClick() {
                    Edit3.Visible ? Edit3.Text : "", Edit4.Visible ? Edit4.Text : "", EditTo.Text};
     const UserAddStatus status = AddUserSection(d_, u, texts);
     if (status != UserAddStatus::Ok) {
-        Warn(nullptr, UserAddMessage(status));
+        Warn(nullptr, app::UserAddMessage(status));
         return;
     }
 

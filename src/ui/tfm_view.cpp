@@ -354,6 +354,17 @@ AxisConfiguration TfmView::ConfigBtnClick(std::optional<bool> gainInDb) const {
     return c;
 }
 
+bool TfmView::ConfigureClick() {
+    AxesRequest request;
+    request.current = ConfigBtnClick();
+    request.otherKind = ConfigBtnClick(!request.current.GainInDb);
+    request.withTime = false;
+    request.markerTitle = "3 dB ";
+    request.markerLabel = " show 3dB line";
+    const std::optional<AxisConfiguration> applied = dlg_.ConfigureAxes(request);
+    return applied && ApplyConfiguration(*applied);
+}
+
 bool TfmView::ApplyConfiguration(const AxisConfiguration& c) {
     long double fMin = c.FreqMin;
     if (c.FreqLog && !(fMin > 0)) fMin = c.FreqSliderMin;

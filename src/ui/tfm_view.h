@@ -115,6 +115,9 @@ class TfmView {
     void UnzoomBtnClick();
     AxisConfiguration ConfigBtnClick(std::optional<bool> gainInDb = std::nullopt) const;
     bool ApplyConfiguration(const AxisConfiguration& c);
+    // "Configure": the dialog through the Dialogs port (no time axis, a "3 dB " line),
+    // asked with both kinds of attenuation axis; false when cancelled or refused.
+    bool ConfigureClick();
 
     // Mouse on the picture: a zoom cursor in zoom mode on the gain tab, else a cross-hair
     // that opens the point calculator at the clicked frequency.

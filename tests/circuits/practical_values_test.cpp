@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include "app/messages.h"
 #include "circuit_stage_support.h"
 #include "circuits/practical_values.h"
 
@@ -74,7 +75,7 @@ TEST(PracticalValues, WarningsStartExactlyAtTheBounds) {
     }
     TDesign d = base;
     R(d.Circuits[1], 1) = 2.2e6L;
-    EXPECT_EQ(ImpracticalValueText(ImpracticalValues(d)[0]), "Stage 1: R1 = 2.2M is above 1M");
+    EXPECT_EQ(app::ImpracticalValueText(ImpracticalValues(d)[0]), "Stage 1: R1 = 2.2M is above 1M");
 }
 
 // The automatic start keeps a practical stage as it is, moves a 2 Hz stage (megohms from

@@ -127,7 +127,7 @@ TEST(DesignStageCircuits, AskedCircuitsAndRefusals) {
     TDesign asked = d;
     const CircuitsOutcome ok =
         DesignStageCircuits(asked, {{"SLP03", 2.0e6L, false, false}, {"SLP13", 0, true, false}});
-    ASSERT_TRUE(ok.ok) << ok.message;
+    ASSERT_TRUE(ok.ok) << app::CircuitsMessage(ok);
     EXPECT_EQ(asked.Circuits[1].CircuitNumber, 13);
     EXPECT_EQ(asked.Circuits[1].OpAmpGBW.value(), 2.0e6L);
     EXPECT_EQ(asked.Circuits[2].CircuitNumber, 23);
@@ -136,7 +136,7 @@ TEST(DesignStageCircuits, AskedCircuitsAndRefusals) {
     TDesign wrong = d, comp = d, early;
     const CircuitsOutcome bad = DesignStageCircuits(wrong, {{"SHP01", 0, false, false}});
     EXPECT_FALSE(bad.ok);
-    EXPECT_EQ(bad.message, "Stage 1 is of type SLP ; circuit SHP01 does not realise it.");
+    EXPECT_EQ(app::CircuitsMessage(bad), "Stage 1 is of type SLP ; circuit SHP01 does not realise it.");
     EXPECT_FALSE(DesignStageCircuits(comp, {{"SLP08", 0, false, true}}).ok);
     EXPECT_FALSE(DesignStageCircuits(early).ok);
 }

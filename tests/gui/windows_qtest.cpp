@@ -182,9 +182,10 @@ class WindowsTest : public QObject {
         QVERIFY(!g->Unzoom->isEnabled());
 
         // "Configure" with the axis on V/V and no grid: Apply takes them.
-        g->editConfiguration = [](velmora::AxisConfiguration& c) {
-            c.GainInDb = false, c.GainMin = 0, c.GainMax = 1.2L, c.Grid = false;
-            return true;
+        dlg.axes = [](const velmora::AxesRequest& r) {
+            velmora::AxisConfiguration c = r.otherKind; // the attenuation axis switched to V/V
+            c.GainMin = 0, c.GainMax = 1.2L, c.Grid = false;
+            return std::optional(c);
         };
         QTest::mouseClick(g->Configure, Qt::LeftButton);
         QVERIFY(!m.Axes.GainInDb && !m.Axes.Grid);

@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "app/messages.h"
 #include "model/design.h"
 #include "model/design_file.h"
 #include "model/real48.h"
@@ -77,7 +78,7 @@ std::unique_ptr<TDesign> newDesign(uint8_t type = Lowpass) {
 Image encode(const TDesign& d) {
     Image image;
     const DesignFileResult r = EncodeDesign(d, image);
-    EXPECT_TRUE(r.ok()) << r.message;
+    EXPECT_TRUE(r.ok()) << app::DesignFileMessage(r);
     return image;
 }
 
@@ -103,7 +104,7 @@ TEST(DesignFile, TheVariedDesignOpensAndSavesByteIdentical) {
     ASSERT_EQ(image.size(), 7743u + 11 * 548 + 847);
     auto d = std::make_unique<TDesign>(); // shares nothing with a design saved
     const DesignFileResult r = DecodeDesign(image, *d);
-    ASSERT_TRUE(r.ok()) << r.message;
+    ASSERT_TRUE(r.ok()) << app::DesignFileMessage(r);
     EXPECT_EQ(encode(*d), image);
     EXPECT_EQ(d->Modified, 0);
     EXPECT_EQ(d->LoadedFromFile, 1);
@@ -154,7 +155,7 @@ TEST(DesignFile, ProgramDesignsSurviveSaveAndOpen) {
         Image bytes = test::ReadBytes(file);
         auto d = std::make_unique<TDesign>();
         const DesignFileResult r = DecodeDesign(bytes, *d);
-        ASSERT_TRUE(r.ok()) << r.message;
+        ASSERT_TRUE(r.ok()) << app::DesignFileMessage(r);
         EXPECT_GE(d->DesignLevel, LevelComponents);
         EXPECT_EQ(bytes[kFlagsAt + 21], '1');
         bytes[kFlagsAt + 21] = '0';
@@ -364,14 +365,15 @@ TEST(DesignFile, RefusedFilesLeaveTheDesignAsItWas) {
         const Snapshot before = Snapshot::of(*out);
         const DesignFileResult r = DecodeDesign(im, *out);
         EXPECT_FALSE(r.ok());
-        EXPECT_EQ(r.status, c.status) << r.message;
+        EXPECT_EQ(r.status, c.status) << app::DesignFileMessage(r);
         EXPECT_TRUE(Snapshot::of(*out) == before);
         if (c.status == DesignFileStatus::NotADesignFile)
-            EXPECT_EQ(r.message, "Invalid Velmora design file");
+            EXPECT_EQ(app::DesignFileMessage(r), "Invalid Velmora design file");
         else if (!c.message.empty())
-            EXPECT_EQ(r.message, "The design file " + c.message);
+            EXPECT_EQ(app::DesignFileMessage(r), "The design file " + c.message);
         else
-            EXPECT_EQ(r.message.rfind("The design file ", 0), 0u) << r.message;
+            EXPECT_EQ(app::DesignFileMessage(r).rfind("The design file ", 0), 0u)
+                << app::DesignFileMessage(r);
     }
     // The same counts are accepted where nothing indexes by them.
     Image im = good;
@@ -401,7 +403,7 @@ TEST(DesignFile, AFailedSaveKeepsThePreviousFile) {
     ::setrlimit(RLIMIT_FSIZE, &saved);
     std::signal(SIGXFSZ, oldHandler);
     EXPECT_EQ(r.status, DesignFileStatus::IoError);
-    EXPECT_EQ(r.message.rfind(target.string() + ": ", 0), 0u) << r.message;
+    EXPECT_EQ(app::DesignFileMessage(r).rfind(target.string() + ": ", 0), 0u) << app::DesignFileMessage(r);
     EXPECT_EQ(test::ReadBytes(target), previous);
     EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 1)
         << "no temporary file is left";

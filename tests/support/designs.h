@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "analysis/ideal_responses.h"
+#include "app/messages.h"
 #include "circuits/catalogue.h"
 #include "circuits/selection.h"
 #include "stages/stage_test_support.h"
@@ -34,7 +35,7 @@ inline DesignOutcome DesignFilter(TDesign& d, const stagetest::Spec& spec, int a
     const DesignOutcome s = Synthesise(d, spec, approx);
     if (!s.ok) return s;
     const CircuitsOutcome o = DesignStageCircuits(d, requests);
-    return {o.ok, o.message};
+    return {o.ok, app::CircuitsMessage(o)};
 }
 
 // The same with the circuit `key` in every stage of its type, compensated or predistorted
@@ -55,7 +56,7 @@ inline DesignOutcome DesignWith(TDesign& d, const stagetest::Spec& spec, int app
         }
     }
     const CircuitsOutcome o = DesignStageCircuits(d, requests);
-    return {o.ok, o.message};
+    return {o.ok, app::CircuitsMessage(o)};
 }
 
 } // namespace velmora::test

@@ -43,6 +43,11 @@ class RecordingDialogs : public Dialogs {
     // The ASCII options window: what the scripted person does in it (none: OK as shown).
     std::function<bool(TfmAscii&)> asciiOptions;
     bool EditAsciiOptions(TfmAscii& window) override { return asciiOptions ? asciiOptions(window) : true; }
+    // The Configure Axes dialog: what the scripted person applies (none: Cancel).
+    std::function<std::optional<AxisConfiguration>(const AxesRequest&)> axes;
+    std::optional<AxisConfiguration> ConfigureAxes(const AxesRequest& request) override {
+        return axes ? axes(request) : std::nullopt;
+    }
 
     // The messages only (no beeps), for compact assertions.
     std::vector<std::string> messages() const {

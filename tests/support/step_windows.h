@@ -8,6 +8,7 @@
 #include <memory>
 #include <vector>
 
+#include "app/messages.h"
 #include "circuits/selection.h"
 #include "stages/synthesis.h"
 #include "support/recording_dialogs.h"
@@ -37,7 +38,7 @@ struct StepWindows {
     void Calculate(const std::vector<StageCircuitRequest>& circuits = {}) {
         Cascade();
         const CircuitsOutcome o = DesignStageCircuits(*d, circuits);
-        EXPECT_TRUE(o.ok) << o.message;
+        EXPECT_TRUE(o.ok) << app::CircuitsMessage(o);
         dlg.clear();
     }
 };

@@ -128,7 +128,7 @@ TEST(TfmCirCalAdjustValues, ArrowsStepTheGroupResetRestoresAndMessagesTellTheOut
     cal.UpArrowClick();
     cal.ResetClick();
     EXPECT_EQ(w.dlg.messages(),
-              std::vector<std::string>(2, std::string("warning: ") + kCapacitorsLockedText));
+              std::vector<std::string>(2, std::string("warning: ") + app::kCapacitorsLockedText));
     EXPECT_EQ(C(c2, 1), locked);
 }
 
