@@ -338,7 +338,7 @@ void UserSectionsSection(ReportFlow& f, const TDesign& d) {
         const TStageCoeffs& s = d.Stages[i];
         const bool first = isFirstOrder(s.StageType);
         const long double wp = first ? s.Sigma : s.Wp;
-        rows.push_back({std::to_string(i), UserSectionKindName(UserSectionKindOf(s)),
+        rows.push_back({std::to_string(i), app::UserSectionKindName(UserSectionKindOf(s)),
                         std::to_string(UserSectionOrderOf(s)), ScientificText(hz ? wp / kTwoPi : wp, 4),
                         first ? std::string("-") : FixedText(s.Qp, 4),
                         isNotch(s.StageType) ? ScientificText(hz ? s.Wz.value() / kTwoPi : s.Wz.value(), 4)
