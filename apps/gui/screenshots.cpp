@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QPixmap>
+#include <QThread>
 #include <cstdio>
 
 #include "circuits/standard_substitution.h"
@@ -213,6 +214,20 @@ bool TakeScreenshots(MainWindow& w, const QString& dir, const QString& designFil
         m.View.ImageMouseDown(MouseButton::Left, v.Left + 0.45 * v.Width(), v.Top + 0.5 * v.Height());
         w.Sync();
         ok &= Save(w.View(), dir, "final_response");
+        // The Monte Carlo envelope over the passband, zoomed so that the band of 1 %
+        // parts is wider than a line, with its yield.
+        m.View.ZoomBtnClick();
+        m.View.ImageMouseDown(MouseButton::Left, v.Left + 0.02 * v.Width(), v.Top + 0.01 * v.Height());
+        m.View.ImageMouseMove(v.Left + 0.52 * v.Width(), v.Top + 0.1 * v.Height());
+        m.View.ImageMouseUp(MouseButton::Left, v.Left + 0.52 * v.Width(), v.Top + 0.1 * v.Height());
+        m.View.MonteCarloClick();
+        while (m.View.MonteCarloRunning()) {
+            QThread::msleep(5);
+            m.View.MonteCarloPoll();
+        }
+        w.Sync();
+        Settle();
+        ok &= Save(w.View(), dir, "final_response_envelope");
         m.View.Visible = false;
         w.Sync();
     }

@@ -449,6 +449,15 @@ CircuitsOutcome DesignStageCircuits(TDesign& d, const std::vector<StageCircuitRe
             PreferPracticalStart(d, i);
         }
     }
+    // Every stage now holds the exact values of its new circuit. An exact value saved while
+    // standard values stood in belongs to the circuit that was there before; kept, it would
+    // pass for this circuit's exact value. Standard values, where on, are the caller's to
+    // substitute again.
+    for (int i = 1; i <= d.StageCount; ++i)
+        for (int n = 1; n <= kResistorSlots; ++n) {
+            d.Circuits[i].Components[n].Exact = 0.0L;
+            d.Circuits[i].Components[n].InUse = 0;
+        }
     d.DesignLevel = std::max<uint8_t>(d.DesignLevel, LevelComponents);
     d.Modified = 1;
     out = {};

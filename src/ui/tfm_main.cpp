@@ -446,6 +446,10 @@ bool TfmMain::FinalResponsesClick() {
         dlg_.Message(MessageKind::Warning, app::CircuitsMessage(o));
         return false;
     }
+    // The circuits were calculated afresh: with standard values on, they stand in for the
+    // new exact values, as after any recalculation.
+    ResubstituteAll(d_, dlg_, &ProgramInventory);
+    OverallActualGain(d_);
     d_.Modified = 1;
     Transfer.Visible = false;
     CirSel.Visible = false;
