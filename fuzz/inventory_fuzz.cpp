@@ -15,14 +15,14 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     using namespace velmora;
     const std::vector<uint8_t> bytes(data, data + size);
-    std::string why;
+    InventoryProblem why;
     const std::optional<Inventory> inv = DecodeInventory(bytes, why);
     if (!inv) {
-        if (why.empty()) std::abort();
+        if (why.kind == InventoryProblem::Kind::None) std::abort(); // a refusal always says why
         return 0;
     }
     if (EncodeInventory(*inv) != bytes) std::abort();
-    std::string again;
+    InventoryProblem again;
     if (DecodeInventory(EncodeInventory(*inv), again) != inv) std::abort();
     return 0;
 }

@@ -216,10 +216,14 @@ bool TakeScreenshots(MainWindow& w, const QString& dir, const QString& designFil
         ok &= Save(w.View(), dir, "final_response");
         // The Monte Carlo envelope over the passband, zoomed so that the band of 1 %
         // parts is wider than a line, with its yield.
+        const AxisRange gain = m.View.Axes.GainDb;
+        const auto yAt = [&](double dB) {
+            return v.Top + v.Height() * double((gain.Max - dB) / (gain.Max - gain.Min));
+        };
         m.View.ZoomBtnClick();
-        m.View.ImageMouseDown(MouseButton::Left, v.Left + 0.02 * v.Width(), v.Top + 0.01 * v.Height());
-        m.View.ImageMouseMove(v.Left + 0.52 * v.Width(), v.Top + 0.1 * v.Height());
-        m.View.ImageMouseUp(MouseButton::Left, v.Left + 0.52 * v.Width(), v.Top + 0.1 * v.Height());
+        m.View.ImageMouseDown(MouseButton::Left, v.Left + 0.02 * v.Width(), yAt(0.6));
+        m.View.ImageMouseMove(v.Left + 0.52 * v.Width(), yAt(-1.2));
+        m.View.ImageMouseUp(MouseButton::Left, v.Left + 0.52 * v.Width(), yAt(-1.2));
         m.View.MonteCarloClick();
         while (m.View.MonteCarloRunning()) {
             QThread::msleep(5);

@@ -148,11 +148,11 @@ InventoryLoad LoadInventory(const std::optional<std::string>& given) {
         (r.status == InventoryReadStatus::Missing && given)) {
         load.ok = false;
         // The system's message names the file already; a missing file says so.
+        const std::string text = InventoryReadText(r);
         load.message =
-            r.message.rfind(*path + ": ", 0) == 0
-                ? r.message
-                : *path + ": " +
-                      (r.message.empty() ? FileIoResult::failure("", ENOENT).message.substr(2) : r.message);
+            text.rfind(*path + ": ", 0) == 0
+                ? text
+                : *path + ": " + (text.empty() ? FileIoResult::failure("", ENOENT).message.substr(2) : text);
     }
     return load;
 }

@@ -433,4 +433,32 @@ std::string SpiceStatusMessage(SpiceStatus status, int stage) {
     return "";
 }
 
+std::string InventoryProblemText(const InventoryProblem& p) {
+    using K = InventoryProblem::Kind;
+    const std::string section = InventorySectionName(p.section);
+    switch (p.kind) {
+    case K::Size:
+        return "the file has " + std::to_string(p.size) + " bytes instead of " + std::to_string(p.expected);
+    case K::Mark:
+        return "a " + section + " mark is " + std::to_string(p.mark) + " (byte " + std::to_string(p.byte) +
+               ")";
+    case K::Range:
+        return "the " + section + " range (" + std::to_string(p.first) + ", " + std::to_string(p.end) +
+               ") is outside 0 to " + std::to_string(p.decades);
+    case K::Layout:
+        return "the file layout is not that of an inventory";
+    case K::TooLarge:
+        return "the file is larger than " + std::to_string(p.expected) + " bytes";
+    case K::None:
+        break;
+    }
+    return {};
+}
+
+std::string InventoryReadText(const InventoryReadResult& read) {
+    if (read.status == InventoryReadStatus::Unreadable) return read.message;
+    if (read.status == InventoryReadStatus::Damaged) return InventoryProblemText(read.problem);
+    return {};
+}
+
 } // namespace velmora::app

@@ -15,6 +15,7 @@
 #include "circuits/selection.h"
 #include "model/design.h"
 #include "model/design_file.h"
+#include "model/inventory_file.h"
 #include "output/spice_netlist.h"
 #include "stages/synthesis.h"
 #include "stages/user_sections.h"
@@ -23,6 +24,11 @@ namespace velmora::app {
 
 // The specification entries: what is wrong, as the entry form says it.
 std::string EntryMessage(EntryProblem problem);
+// What is wrong with an inventory file: the system's message when it cannot be read, the
+// fault of its contents when it is damaged ("the file has 8 bytes instead of 1012", ...);
+// empty when it was read or is missing.
+std::string InventoryProblemText(const InventoryProblem& problem);
+std::string InventoryReadText(const InventoryReadResult& read);
 // Whether the message is an error (a limit of the program) rather than a warning about
 // the entries the person can correct.
 bool IsEntryError(EntryProblem problem);

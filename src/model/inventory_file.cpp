@@ -60,10 +60,16 @@ std::vector<uint8_t> EncodeInventory(const Inventory& inv) {
     return w.data();
 }
 
-std::optional<Inventory> DecodeInventory(const std::vector<uint8_t>& data, std::string& why) {
+const char* InventorySectionName(int section) {
+    return section >= 0 && section < 4 ? kSectionNames[section] : "";
+}
+
+std::optional<Inventory> DecodeInventory(const std::vector<uint8_t>& data, InventoryProblem& problem) {
+    problem = {};
     if (data.size() != kInventoryFileSize) {
-        why = "the file has " + std::to_string(data.size()) + " bytes instead of " +
-              std::to_string(kInventoryFileSize);
+        problem.kind = InventoryProblem::Kind::Size;
+        problem.size = data.size();
+        problem.expected = kInventoryFileSize;
         return std::nullopt;
     }
     Inventory inv = FullInventory();
@@ -73,8 +79,10 @@ std::optional<Inventory> DecodeInventory(const std::vector<uint8_t>& data, std::
         const auto block = r.bytes(s.marks.size());
         for (std::size_t i = 0; i < block.size(); ++i) {
             if (block[i] > 1) {
-                why = std::string("a ") + kSectionNames[k] + " mark is " + std::to_string(block[i]) +
-                      " (byte " + std::to_string(r.offset() - block.size() + i) + ")";
+                problem.kind = InventoryProblem::Kind::Mark;
+                problem.section = static_cast<int>(k);
+                problem.mark = block[i];
+                problem.byte = r.offset() - block.size() + i;
                 return std::nullopt;
             }
             s.marks[i] = block[i];
@@ -85,13 +93,16 @@ std::optional<Inventory> DecodeInventory(const std::vector<uint8_t>& data, std::
         s.range.first = r.i16();
         s.range.end = r.i16();
         if (s.range.first < 0 || s.range.first >= s.range.end || s.range.end > s.decades) {
-            why = std::string("the ") + kSectionNames[k] + " range (" + std::to_string(s.range.first) + ", " +
-                  std::to_string(s.range.end) + ") is outside 0 to " + std::to_string(s.decades);
+            problem.kind = InventoryProblem::Kind::Range;
+            problem.section = static_cast<int>(k);
+            problem.first = s.range.first;
+            problem.end = s.range.end;
+            problem.decades = s.decades;
             return std::nullopt;
         }
     }
     if (!r.ok() || r.remaining() != 0) {
-        why = "the file layout is not that of an inventory";
+        problem.kind = InventoryProblem::Kind::Layout;
         return std::nullopt;
     }
     return inv;
@@ -113,20 +124,23 @@ std::optional<std::string> InventoryFilePath() {
 InventoryReadResult ReadInventoryFile(const std::string& path, Inventory& inv) {
     std::error_code ec;
     if (std::filesystem::symlink_status(path, ec).type() == std::filesystem::file_type::not_found)
-        return {InventoryReadStatus::Missing, {}};
+        return {InventoryReadStatus::Missing, {}, {}};
     std::vector<uint8_t> data;
     const FileIoResult r = ReadWholeFile(path, kLargestRead, data);
     if (!r.ok) {
-        if (r.message == FileIoResult::failure(path, EFBIG).message)
-            return {InventoryReadStatus::Damaged,
-                    "the file is larger than " + std::to_string(kLargestRead) + " bytes"};
-        return {InventoryReadStatus::Unreadable, r.message};
+        if (r.message == FileIoResult::failure(path, EFBIG).message) {
+            InventoryProblem tooLarge;
+            tooLarge.kind = InventoryProblem::Kind::TooLarge;
+            tooLarge.expected = kLargestRead;
+            return {InventoryReadStatus::Damaged, {}, tooLarge};
+        }
+        return {InventoryReadStatus::Unreadable, r.message, {}};
     }
-    std::string why;
-    const auto decoded = DecodeInventory(data, why);
-    if (!decoded) return {InventoryReadStatus::Damaged, why};
+    InventoryProblem problem;
+    const auto decoded = DecodeInventory(data, problem);
+    if (!decoded) return {InventoryReadStatus::Damaged, {}, problem};
     inv = *decoded;
-    return {InventoryReadStatus::Read, {}};
+    return {InventoryReadStatus::Read, {}, {}};
 }
 
 FileIoResult WriteInventoryFile(const std::string& path, const Inventory& inv) {

@@ -70,10 +70,25 @@ Inventory FullInventory();
 // The file image of an inventory (always kInventoryFileSize bytes).
 std::vector<uint8_t> EncodeInventory(const Inventory& inv);
 
-// Reads a file image. Refused (nothing returned, `why` says what is wrong) unless it has
-// exactly the file's size, every mark is 0 or 1, and every range has
+// What is wrong with the contents of an inventory file (the texts are composed by the
+// application layer's messages).
+struct InventoryProblem {
+    enum class Kind { None, Size, Mark, Range, Layout, TooLarge };
+    Kind kind = Kind::None;
+    std::size_t size = 0, expected = 0;  // Size: the file's bytes and the inventory's; TooLarge: the limit
+    int section = 0;                     // Mark, Range: 0..3, the 1, 5 and 10 % resistors, the capacitors
+    int mark = 0;                        // Mark: the value found
+    std::size_t byte = 0;                // Mark: its offset in the file
+    int first = 0, end = 0, decades = 0; // Range: as found, and the section's decade count
+};
+// The section names the problems use: "1 % resistor", "5 % resistor", "10 % resistor",
+// "capacitor".
+const char* InventorySectionName(int section);
+
+// Reads a file image. Refused (nothing returned, `problem` says what is wrong) unless it
+// has exactly the file's size, every mark is 0 or 1, and every range has
 // 0 <= first < end <= its decade count.
-std::optional<Inventory> DecodeInventory(const std::vector<uint8_t>& data, std::string& why);
+std::optional<Inventory> DecodeInventory(const std::vector<uint8_t>& data, InventoryProblem& problem);
 
 // The per-user data folder: $XDG_DATA_HOME/velmora when that is an absolute path, else
 // $HOME/.local/share/velmora; nothing when neither names a folder.
@@ -85,7 +100,8 @@ std::optional<std::string> InventoryFilePath();
 enum class InventoryReadStatus { Read, Missing, Unreadable, Damaged };
 struct InventoryReadResult {
     InventoryReadStatus status = InventoryReadStatus::Missing;
-    std::string message; // the system's message, or what is wrong with the contents
+    std::string message;      // Unreadable: the system's message
+    InventoryProblem problem; // Damaged: what is wrong with the contents
 };
 // Reads the inventory file into `inv`, which is changed only when the file is read and
 // valid.

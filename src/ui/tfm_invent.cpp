@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "app/messages.h"
 #include "circuits/inventory_lookup.h"
 #include "circuits/standard_values.h"
 
@@ -38,8 +39,8 @@ Inventory LoadInventoryAtStart(const std::optional<std::string>& path, Dialogs& 
         return inv;
     }
     const std::string reason = read.status == InventoryReadStatus::Unreadable
-                                   ? "it cannot be read: " + read.message
-                                   : "it is damaged: " + read.message;
+                                   ? "it cannot be read: " + app::InventoryReadText(read)
+                                   : "it is damaged: " + app::InventoryReadText(read);
     dialogs.Beep();
     const Answer a = dialogs.AskOkCancel(
         MessageKind::Warning, "The component inventory " + *path + " cannot be used (" + reason +

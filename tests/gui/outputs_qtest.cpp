@@ -13,6 +13,7 @@
 #include "analysis/final_response.h"
 #include "ascii_dialog.h"
 #include "inventory_window.h"
+#include "app/messages.h"
 #include "main_window.h"
 #include "model/inventory_file.h"
 #include "ngspice_runner.h"
@@ -238,9 +239,9 @@ class OutputsTest : public QObject {
         const std::optional<std::string> path = velmora::InventoryFilePath();
         QVERIFY(path);
         const QByteArray bytes = ReadAll(QString::fromStdString(*path));
-        std::string why;
+        velmora::InventoryProblem why;
         const auto read = velmora::DecodeInventory(std::vector<uint8_t>(bytes.begin(), bytes.end()), why);
-        QVERIFY2(read, why.c_str());
+        QVERIFY2(read, velmora::app::InventoryProblemText(why).c_str());
         QVERIFY(*read == w.Model().ProgramInventory);
         QVERIFY(!((*read)[velmora::InventoryKind::Resistors5] ==
                   velmora::FullInventory()[velmora::InventoryKind::Resistors5]));

@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include "app/messages.h"
 #include "model/inventory_file.h"
 #include "support/temp_files.h"
 
@@ -38,9 +39,9 @@ std::vector<uint8_t> HandBuiltImage() {
 }
 
 TEST(InventoryFile, HandBuiltImageReadsFieldByFieldAndWritesBackByteExact) {
-    std::string why;
-    const auto inv = DecodeInventory(HandBuiltImage(), why);
-    ASSERT_TRUE(inv) << why;
+    InventoryProblem problem;
+    const auto inv = DecodeInventory(HandBuiltImage(), problem);
+    ASSERT_TRUE(inv) << app::InventoryProblemText(problem);
     struct Mark {
         InventoryKind kind;
         int decade, position;
@@ -94,8 +95,9 @@ TEST(InventoryFile, DamagedImagesAreRefusedWithTheReason) {
         cases.push_back({"range", b, r.reason});
     }
     for (const Case& c : cases) {
-        std::string why;
-        EXPECT_FALSE(DecodeInventory(c.image, why)) << c.what;
+        InventoryProblem problem;
+        EXPECT_FALSE(DecodeInventory(c.image, problem)) << c.what;
+        const std::string why = app::InventoryProblemText(problem);
         EXPECT_NE(why.find(c.reason), std::string::npos) << c.what << ": " << why;
     }
 }
@@ -109,7 +111,7 @@ TEST(InventoryFile, ReadingReportsMissingUnreadableAndDamagedFilesAndKeepsTheInv
     { std::ofstream(dir / "short.dat", std::ios::binary) << "RCInvent"; }
     const auto r = ReadInventoryFile((dir / "short.dat").string(), inv);
     EXPECT_EQ(r.status, InventoryReadStatus::Damaged);
-    EXPECT_NE(r.message.find("8 bytes"), std::string::npos) << r.message;
+    EXPECT_NE(app::InventoryReadText(r).find("8 bytes"), std::string::npos) << app::InventoryReadText(r);
     EXPECT_EQ(inv, before);
 }
 
