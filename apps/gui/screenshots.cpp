@@ -220,6 +220,7 @@ bool TakeScreenshots(MainWindow& w, const QString& dir, const QString& designFil
         const auto yAt = [&](double dB) {
             return v.Top + v.Height() * double((gain.Max - dB) / (gain.Max - gain.Min));
         };
+        m.View.VariantClick(StandardRSubstitution); // the values the copies are drawn around
         m.View.ZoomBtnClick();
         m.View.ImageMouseDown(MouseButton::Left, v.Left + 0.02 * v.Width(), yAt(0.6));
         m.View.ImageMouseMove(v.Left + 0.52 * v.Width(), yAt(-1.2));

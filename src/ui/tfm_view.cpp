@@ -496,8 +496,10 @@ void TfmView::Paint(DrawingSurface& surface) const {
     if (TabIndex == GainTab) {
         g.Mask = GainMask(d_, Axes.Freq, Axes.GainInDb);
         if (EnvelopeResult) {
-            CurveBand b{
-                "Monte Carlo envelope (" + Grouped(EnvelopeResult->Runs) + " runs)", kEnvelopeShade, {}};
+            CurveBand b{"Monte Carlo envelope of the values in effect (" + Grouped(EnvelopeResult->Runs) +
+                            " runs)",
+                        kEnvelopeShade,
+                        {}};
             for (const MonteCarloPoint& p : EnvelopeResult->Band) {
                 const long double x = Axes.Freq.Hz ? p.FHz : p.W;
                 if (Axes.GainInDb)
