@@ -177,7 +177,7 @@ TEST(SpecificationCheck, OpAmpsThatMakeTheFilterMissAndTheGbwItNeeds) {
 // analysis of every stage's netlist (ideal op amps) with the values in effect gives it
 // independently, for fixed-gain circuits, standard values and every filter type.
 TEST(SpecificationCheck, ReachedGainIsTheBuiltFiltersGainAtItsReferenceFrequency) {
-    // standardSeries: 0: exact values
+    // The standard series by its tolerance in percent (0: exact values).
     const std::tuple<stagetest::Spec, int, const char*, int> cases[] = {
         {{Highpass, 0.5L, 30, 2000, 1000, 0, 4}, Butterworth, "SHP01", 0},
         {{Highpass, 0.5L, 30, 2000, 1000, 0, 1}, Butterworth, "", 0},

@@ -143,7 +143,7 @@ TEST(GraphRanges, ZeroLowerLimitStaysZero) {
 }
 
 TEST(GraphRanges, TimeScale) {
-    // sigma: real part of the last pair's pole, or the real pole
+    // sigma: the real part of the last pair's pole, or the real pole.
     const std::tuple<int, long double, int, long double, long double> cases[] = {
         {0, 1000.0L, -2, 2.0L, 0.2L}, // t = 40/1000 = 0.04 s, T = 0.01333
         {2, 1000.0L, -3, 5.0L, 0.5L}, // t = (199 - 38)/(12 * 1000) = 0.0134, T = 0.00447

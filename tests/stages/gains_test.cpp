@@ -57,7 +57,7 @@ TDesign Distributed(std::vector<long double> to, long double G, std::map<int, lo
 constexpr double kTol = 1e-10;
 
 TEST(Gains, UnconstrainedStagesSplitTheGainEquallyInDecibels) {
-    // share: each stage's optimal gain over its To
+    // share: each stage's optimal gain over its To.
     const std::vector<std::tuple<long double, std::vector<long double>, long double>> cases = {
         {1.0L, {0.5L, 2.0L, 1.25L}, 1.0L},
         {100.0L, {1.0L, 3.0L, 0.2L, 7.0L}, std::sqrt(10.0L)},

@@ -58,7 +58,7 @@ TEST(StageTypes, ClassificationOfPoleAndZeroEntries) {
 TEST(StageTypes, GainConstantsAndCoefficientRows) {
     // Each normalised form has its To at the frequency the type names: DC, high
     // frequencies or wp. Evaluated from the coefficient rows.
-    // w: where |T/To| must be 1
+    // w: where |T/To| must be 1.
     const std::tuple<TStageType, long double> cases[] = {{stFLP, 0.0L},   {stFHP, 1e12L},  {stSLP, 0.0L},
                                                          {stSHP, 1e12L},  {stSBP, 700.0L}, {stSLPN, 1e12L},
                                                          {stSHPN, 1e12L}, {stSN, 1e12L}};
@@ -83,7 +83,7 @@ TEST(StageTypes, GainConstantsAndCoefficientRows) {
 }
 
 TEST(Pairing, ApproximationsBecomeTheExpectedStages) {
-    // expected: the short names in stage-number order, before cascading
+    // expected: the short names in stage-number order, before cascading.
     const std::vector<std::tuple<const char*, Spec, int, std::string>> cases = {
         // Pairs in decreasing Q, the real pole last as FLP.
         {"lowpass Butterworth 5", {Lowpass, 0.5L, 40, 1000, 2000, 0, 5}, Butterworth, "SLP SLP FLP "},
@@ -153,7 +153,7 @@ TEST(Pairing, NearestZeroTiesGoToTheLowerEntryAndLeftoversAreRefused) {
 
 TEST(Cascade, PreferencesPlaceTheNamedStagesAtTheEnds) {
     // 1st order lowpass first; 2nd order lowpass first (the lowest Qp); 1st order highpass last.
-    // end, option: criteria 0: the first stage, 1: the last
+    // end: the criteria of the first stage (0) or of the last (1); option: the one enabled.
     const std::tuple<Spec, int, int, TStageType> cases[] = {
         {{Lowpass, 0.5L, 40, 1000, 2000, 0, 7}, 0, 1, stFLP},
         {{Lowpass, 0.5L, 40, 1000, 2000, 0, 7}, 0, 2, stSLP},
