@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cmath>
+#include <tuple>
 
 #include "analysis/frequency_response.h"
 #include "analysis/ideal_responses.h"
@@ -17,40 +17,33 @@ using test::kTwoPi;
 // ---- Default axis and frequency column ------------------------------------------------
 
 TEST(DefaultFrequencyAxis, RangesOfTheSpecification) {
-    struct Case {
-        const char* what;
-        uint8_t type;
-        bool hz;
-        long double wpb, w0;
-        long double min, max;
-        int decade;
-    };
-    const Case cases[] = {
-        // 0.1 and 10 times 2 kHz; 200 Hz is already one digit.
-        {"lowpass 2 kHz in Hz", Lowpass, true, kTwoPi * 2000, 0, 200, 20000, 2},
-        // Half the 3 kHz centre is 1.5 kHz: rounded down to 1 kHz so the band stays on the axis.
-        {"bandpass at 3 kHz in Hz", Bandpass, true, 0, kTwoPi * 3000, 1000, 6000, 3},
-        {"bandstop at 3 kHz in Hz", Bandstop, true, 0, kTwoPi * 3000, 1000, 6000, 3},
-        // 1000 rad/s: 100 .. 10000 rad/s.
-        {"highpass 1000 rad/s", Highpass, false, 1000, 0, 100, 10000, 2},
-        // 0.1 * 6283.19 = 628.3 rad/s -> 600.
-        {"lowpass 1 kHz in rad/s", Lowpass, false, kTwoPi * 1000, 0, 600, kTwoPi * 10000, 2},
-        // 0.1 * 1 Hz = 0.1 Hz: one digit below 1.
-        {"lowpass 1 Hz", Lowpass, true, kTwoPi, 0, 0.1L, 10, -1},
-        // 0.5 * 37 Hz = 18.5 Hz -> 10 Hz.
-        {"bandpass 37 Hz", Bandpass, true, 0, kTwoPi * 37, 10, 74, 1},
-    };
-    for (const auto& c : cases) {
+    const std::tuple<const char*, uint8_t, bool, long double, long double, long double, long double, int>
+        cases[] = {
+            // 0.1 and 10 times 2 kHz; 200 Hz is already one digit.
+            {"lowpass 2 kHz in Hz", Lowpass, true, kTwoPi * 2000, 0, 200, 20000, 2},
+            // Half the 3 kHz centre is 1.5 kHz: rounded down to 1 kHz so the band stays on the axis.
+            {"bandpass at 3 kHz in Hz", Bandpass, true, 0, kTwoPi * 3000, 1000, 6000, 3},
+            {"bandstop at 3 kHz in Hz", Bandstop, true, 0, kTwoPi * 3000, 1000, 6000, 3},
+            // 1000 rad/s: 100 .. 10000 rad/s.
+            {"highpass 1000 rad/s", Highpass, false, 1000, 0, 100, 10000, 2},
+            // 0.1 * 6283.19 = 628.3 rad/s -> 600.
+            {"lowpass 1 kHz in rad/s", Lowpass, false, kTwoPi * 1000, 0, 600, kTwoPi * 10000, 2},
+            // 0.1 * 1 Hz = 0.1 Hz: one digit below 1.
+            {"lowpass 1 Hz", Lowpass, true, kTwoPi, 0, 0.1L, 10, -1},
+            // 0.5 * 37 Hz = 18.5 Hz -> 10 Hz.
+            {"bandpass 37 Hz", Bandpass, true, 0, kTwoPi * 37, 10, 74, 1},
+        };
+    for (const auto& [what, type, hz, wpb, w0, min, max, decade] : cases) {
         static TDesign d; // large: kept off the stack
-        NewDesign(d, c.type);
-        d.Opt.FreqUnitsHz = c.hz;
-        d.Spec.wpb = c.wpb;
-        d.Spec.w0 = c.w0;
+        NewDesign(d, type);
+        d.Opt.FreqUnitsHz = hz;
+        d.Spec.wpb = wpb;
+        d.Spec.w0 = w0;
         const FrequencyAxis a = DefaultFrequencyAxis(d);
-        EXPECT_NEAR(a.Min, c.min, 1e-9 * c.min) << c.what;
-        EXPECT_NEAR(a.Max, c.max, 1e-9 * c.max) << c.what;
-        EXPECT_EQ(a.Decade, c.decade) << c.what;
-        EXPECT_EQ(a.Hz, c.hz) << c.what;
+        EXPECT_NEAR(a.Min, min, 1e-9 * min) << what;
+        EXPECT_NEAR(a.Max, max, 1e-9 * max) << what;
+        EXPECT_EQ(a.Decade, decade) << what;
+        EXPECT_EQ(a.Hz, hz) << what;
     }
 }
 

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
+#include <tuple>
 
 #include "analysis/graph_axes.h"
 
@@ -8,79 +10,59 @@ namespace velmora {
 namespace {
 
 TEST(GraphAxes, DelayAxisScalesTheLargestDelayIntoOneToTen) {
-    struct Case {
-        long double largest;
-        int exp;
-        long double max, tick;
-    };
-    // 1 is not above 1: it counts down to 10 x 1e-1.
-    const Case cases[] = {
+    // (largest delay, exponent, axis maximum, tick); 1 is not above 1: it counts down to 10 x 1e-1.
+    const std::tuple<long double, int, long double, long double> cases[] = {
         {1.5e-3L, -3, 2, 0.2L}, {3e-4L, -4, 5, 0.5L},         {7, 0, 10, 1},       {10, 0, 10, 1},
         {1, -1, 10, 1},         {2.0000001e-6L, -6, 5, 0.5L}, {0.2L, -1, 2, 0.2L},
     };
-    for (const auto& c : cases) {
-        const ScaledRange s = DelayAxisFor(c.largest);
-        EXPECT_EQ(s.Exp, c.exp) << c.largest;
-        EXPECT_EQ(s.Range.Min, 0) << c.largest;
-        EXPECT_EQ(s.Range.Max, c.max) << c.largest;
-        EXPECT_EQ(s.Range.Tick, c.tick) << c.largest;
+    for (const auto& [largest, exponent, max, tick] : cases) {
+        const ScaledRange s = DelayAxisFor(largest);
+        EXPECT_EQ(s.Exp, exponent) << largest;
+        EXPECT_EQ(s.Range, (AxisRange{0, max, tick})) << largest;
     }
     // Nothing to scale: a finite axis of 0..1.
     EXPECT_EQ(DelayAxisFor(0).Range.Max, 1);
 }
 
 TEST(GraphAxes, ImpulseAxisIsScaledAndRangedInTenthsToUnits) {
-    const struct {
-        long double lo, hi;
-        int exp;
-        long double min, max, tick;
-    } cases[] = {
+    const std::tuple<long double, long double, int, long double, long double, long double> cases[] = {
         {-1234, 5678, 3, -2, 6, 1},        // x 1e3, -1.234 .. 5.678 spans 6.9: ticks of 1
         {0, 0.0042L, -3, 0, 4.5L, 0.5L},   // x 1e-3, 0 .. 4.2: ticks of 0.5
         {2.2L, 2.9L, 0, 2.2L, 2.9L, 0.1L}, // spans 0.7: ticks of 0.1
     };
-    for (const auto& c : cases) {
-        const ScaledRange s = ImpulseAxisFor(c.lo, c.hi);
-        EXPECT_EQ(s.Exp, c.exp) << c.hi;
-        EXPECT_NEAR(s.Range.Min, c.min, 1e-12L) << c.hi;
-        EXPECT_NEAR(s.Range.Max, c.max, 1e-12L) << c.hi;
-        EXPECT_EQ(s.Range.Tick, c.tick) << c.hi;
+    for (const auto& [lo, hi, exp, min, max, tick] : cases) {
+        const ScaledRange s = ImpulseAxisFor(lo, hi);
+        EXPECT_EQ(s.Exp, exp) << hi;
+        EXPECT_NEAR(s.Range.Min, min, 1e-12L) << hi;
+        EXPECT_NEAR(s.Range.Max, max, 1e-12L) << hi;
+        EXPECT_EQ(s.Range.Tick, tick) << hi;
     }
 }
 
 TEST(GraphAxes, PhaseAxisRoundsOutwardToHalfTurns) {
-    struct Case {
-        long double minLag, maxLag, min, max, tick;
-    };
-    const Case cases[] = {
-        {0.5L, 270, -360, 0, 45},         // third-order lowpass
-        {-180, -0.5L, 0, 180, 45},        // second-order highpass: the angle leads
-        {1, 1700, -1800, 0, 180},         // high order
-        {-90, 450, -540, 180, 90},        // bandpass
-        {180, 180, -360, -180, 45},       // flat on a multiple: a half turn below it
-        {1e-13L, 179.9999L, -180, 0, 45}, // rounding dust does not add a half turn
-    };
-    for (const auto& c : cases) {
-        const AxisRange r = PhaseAxisFor(c.minLag, c.maxLag);
-        EXPECT_EQ(r.Min, c.min) << c.minLag << " " << c.maxLag;
-        EXPECT_EQ(r.Max, c.max) << c.minLag << " " << c.maxLag;
-        EXPECT_EQ(r.Tick, c.tick) << c.minLag << " " << c.maxLag;
-    }
+    // The lags' range and the axis: minimum, maximum, tick.
+    for (const auto& [minLag, maxLag, min, max, tick] : {
+             std::tuple{0.5L, 270.0L, -360.0L, 0.0L, 45.0L}, // third-order lowpass
+             {-180, -0.5L, 0, 180, 45},                      // second-order highpass: the angle leads
+             {1, 1700, -1800, 0, 180},                       // high order
+             {-90, 450, -540, 180, 90},                      // bandpass
+             {180, 180, -360, -180, 45},                     // flat on a multiple: a half turn below it
+             {1e-13L, 179.9999L, -180, 0, 45},               // rounding dust does not add a half turn
+         })
+        EXPECT_EQ(PhaseAxisFor(minLag, maxLag), (AxisRange{min, max, tick})) << minLag << " " << maxLag;
 }
 
 TEST(GraphAxes, NiceRangesAndGainAxes) {
-    struct Case {
-        long double lo, hi, min, max, tick;
-    };
-    const Case cases[] = {
+    // The data's range and the axis: minimum, maximum, tick.
+    const std::array<long double, 5> cases[] = {
         {0, 1.03L, 0, 1.2L, 0.2L}, {-0.13L, 1.0L, -0.2L, 1.0L, 0.2L},     {0, 100, 0, 100, 10},
         {3, 7, 3, 7, 0.5L},        {-5e-6L, 5e-6L, -5e-6L, 5e-6L, 1e-6L},
     };
-    for (const auto& c : cases) {
-        const AxisRange r = NiceRange(c.lo, c.hi);
-        EXPECT_NEAR(r.Min, c.min, 1e-12L * std::fabs(c.tick)) << c.lo << " " << c.hi;
-        EXPECT_NEAR(r.Max, c.max, 1e-12L * std::fabs(c.tick)) << c.lo << " " << c.hi;
-        EXPECT_NEAR(r.Tick, c.tick, 1e-15L * c.tick) << c.lo << " " << c.hi;
+    for (const auto& [lo, hi, min, max, tick] : cases) {
+        const AxisRange r = NiceRange(lo, hi);
+        EXPECT_NEAR(r.Min, min, 1e-12L * std::fabs(tick)) << lo << " " << hi;
+        EXPECT_NEAR(r.Max, max, 1e-12L * std::fabs(tick)) << lo << " " << hi;
+        EXPECT_NEAR(r.Tick, tick, 1e-15L * tick) << lo << " " << hi;
     }
     const AxisRange flat = NiceRange(2, 2);
     EXPECT_LT(flat.Min, 2);
@@ -127,23 +109,17 @@ TEST(Zoom, RectangleSetsTheAxesItCovers) {
 
 TEST(Zoom, RefusedRectanglesChangeNothing) {
     const PlotArea area = PlotAreaOf(800, 600);
-    struct Case {
-        const char* what;
-        double x1, y1, x2, y2;
-        ZoomStatus status;
-    };
-    const Case cases[] = {
-        {"lower right to upper left", 588, 396, 292, 144, ZoomStatus::WrongWay},
-        {"right to left", 588, 144, 292, 396, ZoomStatus::WrongWay},
-        {"bottom to top", 292, 396, 588, 144, ZoomStatus::WrongWay},
-        {"less than a pixel wide", 300, 100, 300.5, 300, ZoomStatus::WrongWay},
-        {"a point", 300, 100, 300, 100, ZoomStatus::WrongWay},
-    };
-    for (const auto& c : cases) {
+    // Drawn the wrong way (right to left or bottom to top), or less than a pixel wide.
+    for (const auto& [what, x1, y1, x2, y2] :
+         {std::tuple{"lower right to upper left", 588.0, 396.0, 292.0, 144.0},
+          {"right to left", 588, 144, 292, 396},
+          {"bottom to top", 292, 396, 588, 144},
+          {"less than a pixel wide", 300, 100, 300.5, 300},
+          {"a point", 300, 100, 300, 100}}) {
         ResponseAxes axes = GainAxes();
         const ResponseAxes before = axes;
-        EXPECT_EQ(ZoomToRectangle(axes, area, c.x1, c.y1, c.x2, c.y2), c.status) << c.what;
-        EXPECT_EQ(ZoomStateOf(axes), ZoomStateOf(before)) << c.what;
+        EXPECT_EQ(ZoomToRectangle(axes, area, x1, y1, x2, y2), ZoomStatus::WrongWay) << what;
+        EXPECT_EQ(ZoomStateOf(axes), ZoomStateOf(before)) << what;
     }
     // A span below a millionth of its limits.
     ResponseAxes narrow = GainAxes();

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <complex>
 #include <numbers>
+#include <tuple>
 
 #include "analysis/mask_check.h"
 #include "analysis/monte_carlo.h"
@@ -176,13 +177,8 @@ TEST(SpecificationCheck, OpAmpsThatMakeTheFilterMissAndTheGbwItNeeds) {
 // analysis of every stage's netlist (ideal op amps) with the values in effect gives it
 // independently, for fixed-gain circuits, standard values and every filter type.
 TEST(SpecificationCheck, ReachedGainIsTheBuiltFiltersGainAtItsReferenceFrequency) {
-    struct Case {
-        stagetest::Spec spec;
-        int approx;
-        const char* key;
-        int standardSeries; // 0: exact values
-    };
-    const Case cases[] = {
+    // The standard series by its tolerance in percent (0: exact values).
+    const std::tuple<stagetest::Spec, int, const char*, int> cases[] = {
         {{Highpass, 0.5L, 30, 2000, 1000, 0, 4}, Butterworth, "SHP01", 0},
         {{Highpass, 0.5L, 30, 2000, 1000, 0, 1}, Butterworth, "", 0},
         {{Lowpass, 0.5L, 30, 1000, 2000, 0, 0}, Elliptic, "", 5},
@@ -198,17 +194,17 @@ TEST(SpecificationCheck, ReachedGainIsTheBuiltFiltersGainAtItsReferenceFrequency
         {{Highpass, 1.99095L, 9.8865L, 126689, 21542}, InverseChebyshev, "", 0},
         {{Bandstop, 2.14866L, 5.40517L, 1.50462L, 0.275715L, 26.8401L}, Butterworth, "", 0},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(stagetest::Describe(c.spec) + " " + c.key);
+    for (const auto& [spec, approx, key, standardSeries] : cases) {
+        SCOPED_TRACE(stagetest::Describe(spec) + " " + key);
         TDesign d;
-        ASSERT_TRUE(test::DesignWith(d, c.spec, c.approx, c.key).ok);
-        if (c.standardSeries) {
-            d.Components.ResistorTolerance = static_cast<long double>(c.standardSeries);
+        ASSERT_TRUE(test::DesignWith(d, spec, approx, key).ok);
+        if (standardSeries) {
+            d.Components.ResistorTolerance = static_cast<long double>(standardSeries);
             ASSERT_TRUE(SwitchStandardROn(d, nullptr).ok);
         }
         const auto reached = ReachedGain(d);
         ASSERT_TRUE(reached);
-        const long double w0 = c.spec.type >= Bandpass ? kTwoPi * c.spec.center : kTwoPi * c.spec.pass;
+        const long double w0 = spec.type >= Bandpass ? kTwoPi * spec.center : kTwoPi * spec.pass;
         const auto nodal = [&](long double w) {
             Complex h = 1.0L;
             for (int i = 1; i <= d.StageCount; ++i) {
@@ -221,19 +217,19 @@ TEST(SpecificationCheck, ReachedGainIsTheBuiltFiltersGainAtItsReferenceFrequency
             return std::abs(h);
         };
         long double h = 0;
-        if (c.spec.type == Lowpass) h = nodal(w0 * 1e-6L);
-        if (c.spec.type == Highpass) h = nodal(w0 * 1e6L);
-        if (c.spec.type == Bandpass) h = nodal(d.Spec.w0.value());
-        if (c.spec.type == Bandstop) {
+        if (spec.type == Lowpass) h = nodal(w0 * 1e-6L);
+        if (spec.type == Highpass) h = nodal(w0 * 1e6L);
+        if (spec.type == Bandpass) h = nodal(d.Spec.w0.value());
+        if (spec.type == Bandstop) {
             const long double lo = nodal(d.Spec.w0 * 1e-6L), hi = nodal(d.Spec.w0 * 1e6L);
-            h = std::fabs(Db(lo / c.spec.gain)) >= std::fabs(Db(hi / c.spec.gain)) ? lo : hi;
-            if (c.standardSeries) {
+            h = std::fabs(Db(lo / spec.gain)) >= std::fabs(Db(hi / spec.gain)) ? lo : hi;
+            if (standardSeries) {
                 EXPECT_GT(std::fabs(Db(lo / hi)), 0.02L) << "the case separates the two passbands";
             }
         }
         EXPECT_NEAR((double)Db(*reached), (double)Db(h), 0.01);
-        if (!c.standardSeries) {
-            EXPECT_NEAR((double)Db(*reached), (double)Db(c.spec.gain), 0.01);
+        if (!standardSeries) {
+            EXPECT_NEAR((double)Db(*reached), (double)Db(spec.gain), 0.01);
         }
     }
 }

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <tuple>
 
 #include "analysis/ideal_responses.h"
 #include "analysis/time_response.h"
@@ -27,25 +28,20 @@ TEST(DefaultTimeAxis, WorkedExamples) {
     // 13.4 ms, a third of it 4.47 ms: 4.47 in units of 1e-3 s, so an axis of 5 by 0.5.
     // A lone real pole at 1000/s: 40/1000 s, a third is 13.3 ms = 1.33 x 1e-2 s.
     // Three pairs, last sigma 100/s: (199 - 57)/(18 * 100) = 78.9 ms, /3 = 26.3 ms: 10 by 1 (x 1e-3).
-    struct Case {
-        HandFilter f;
-        int exp;
-        long double fullScale, tick;
-    };
-    const Case cases[] = {
+    const std::tuple<HandFilter, int, long double, long double> cases[] = {
         {{.name = "two pairs", .wpb = 1000, .sections = {{4000, 9e6}, {2000, 4e6}}}, -3, 5, 0.5L},
         {{.name = "real pole", .wpb = 1000, .realPoles = {1000}}, -2, 2, 0.2L},
         {{.name = "three pairs", .wpb = 100, .sections = {{800, 1e6}, {400, 1e6}, {200, 1e6}}}, -2, 5, 0.5L},
     };
     TimeAxis a;
-    for (const Case& c : cases) {
-        test::Install(d, c.f);
+    for (const auto& [f, exp, fullScale, tick] : cases) {
+        test::Install(d, f);
         a = DefaultTimeAxis(d);
-        EXPECT_EQ(a.Exp, c.exp) << c.f.name;
-        EXPECT_EQ(a.FullScale, c.fullScale) << c.f.name;
-        EXPECT_EQ(a.Tick, c.tick) << c.f.name;
+        EXPECT_EQ(a.Exp, exp) << f.name;
+        EXPECT_EQ(a.FullScale, fullScale) << f.name;
+        EXPECT_EQ(a.Tick, tick) << f.name;
     }
-    test::Install(d, cases[1].f); // the real pole's axis at its points
+    test::Install(d, std::get<0>(cases[1])); // the real pole's axis at its points
     a = DefaultTimeAxis(d);
     EXPECT_NEAR(AxisTime(a, 350), 0.02L, 1e-15L);
     EXPECT_NEAR(AxisTime(a, 35), 0.002L, 1e-15L);

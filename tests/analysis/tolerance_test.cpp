@@ -4,9 +4,9 @@
 #include <cmath>
 #include <complex>
 #include <limits>
-#include <numbers>
 #include <set>
 #include <string>
+#include <tuple>
 
 #include <gtest/gtest.h>
 
@@ -32,26 +32,13 @@ using Cx = std::complex<long double>;
 // |H(jw)| of a stage in its normalised form with the gain constant at DC (the notch
 // types too), the bandpass gain at wp and the highpass gains at infinity.
 long double StageMagnitude(int type, long double wp, long double qp, long double wz, long double w) {
-    const Cx s(0.0L, w);
-    switch (type) {
-    case stFLP:
-        return std::abs(wp / (s + wp));
-    case stFHP:
-        return std::abs(s / (s + wp));
-    default:
-        break;
-    }
-    const Cx den = s * s + wp / qp * s + wp * wp;
-    switch (type) {
-    case stSLP:
-        return std::abs(wp * wp / den);
-    case stSHP:
-        return std::abs(s * s / den);
-    case stSBP:
-        return std::abs(wp / qp * s / den);
-    default: // notch types
-        return std::abs(wp * wp * (s * s + wz * wz) / (wz * wz * den));
-    }
+    const Cx s(0.0L, w), den = s * s + wp / qp * s + wp * wp;
+    if (type == stFLP) return std::abs(wp / (s + wp));
+    if (type == stFHP) return std::abs(s / (s + wp));
+    if (type == stSLP) return std::abs(wp * wp / den);
+    if (type == stSHP) return std::abs(s * s / den);
+    if (type == stSBP) return std::abs(wp / qp * s / den);
+    return std::abs(wp * wp * (s * s + wz * wz) / (wz * wz * den)); // notch types
 }
 
 // The dB change per unit relative change of each parameter, by central differences of
@@ -62,17 +49,16 @@ TEST(MagnitudeSensitivities, MatchNumericalDerivativesOfEveryStageType) {
     for (int type = stFLP; type <= stSN; ++type) {
         for (const long double qp : {0.6L, 0.7071L, 3.0L}) {
             for (const long double ratio : {0.3L, 0.9L, 1.0L, 1.2L, 4.0L}) {
+                const long double wp = 1000.0L;
+                const long double wz = type == stSLPN ? 2.0L * wp : type == stSHPN ? 0.5L * wp : wp;
                 TStageCoeffs s;
                 s.StageType = static_cast<uint8_t>(type);
-                const long double wp = 1000.0L;
-                s.Wp = wp;
-                s.Sigma = wp;
+                s.Wp = s.Sigma = wp;
                 s.Qp = isFirstOrder(type) ? 0.0L : qp;
-                const long double wz = type == stSLPN ? 2.0L * wp : type == stSHPN ? 0.5L * wp : wp;
                 s.Wz = isNotch(type) ? wz : 0.0L;
                 const long double w = ratio * wp * 1.01L; // never exactly on a notch
-                SCOPED_TRACE("type " + std::to_string(type) + " Q " + std::to_string((double)qp) + " w/wp " +
-                             std::to_string((double)ratio));
+                SCOPED_TRACE(testing::Message()
+                             << "type " << type << " Q " << (double)qp << " w/wp " << (double)ratio);
                 const MagnitudeSensitivities m = StageMagnitudeSensitivities(s, w);
                 const long double q = isFirstOrder(type) ? 1.0L : qp;
                 const auto deriv = [&](long double dwp, long double dq, long double dwz) {
@@ -87,15 +73,11 @@ TEST(MagnitudeSensitivities, MatchNumericalDerivativesOfEveryStageType) {
                     EXPECT_NEAR((double)got, (double)want, 1.5e-3 * std::fabs((double)want) + 1e-6);
                 };
                 near(m.Dwp, deriv(1, 0, 0));
-                if (!isFirstOrder(type)) {
-                    near(m.Dqp, deriv(0, 1, 0));
-                }
-                if (isNotch(type)) {
+                if (!isFirstOrder(type)) near(m.Dqp, deriv(0, 1, 0));
+                if (isNotch(type))
                     near(m.Dwz, deriv(0, 0, 1));
-                }
-                if (!isNotch(type)) {
+                else
                     EXPECT_EQ(m.Dwz, 0.0L);
-                }
             }
         }
     }
@@ -401,30 +383,24 @@ TEST(MonteCarlo, SeedsProgressToleranceDrawsAndTheSampleDeviation) {
 // A run meets the mask at a frequency when its attenuation keeps the band's limit; the
 // band edges belong to their bands and the transition band has no limit.
 TEST(MonteCarlo, MaskBandsIncludeTheirEdges) {
-    struct Case {
-        uint8_t type;
-        long double w, a;
-        bool meets;
-    };
-    const Case cases[] = {
+    const std::tuple<uint8_t, long double, long double, bool> cases[] = {
         {Lowpass, 1000, 0.4L, true},   {Lowpass, 1000, 0.6L, false}, {Lowpass, 2000, 39, false},
         {Lowpass, 2000, 41, true},     {Lowpass, 1500, 20, true},    {Highpass, 2000, 0.6L, false},
         {Highpass, 1000, 39, false},   {Highpass, 1000, 41, true},   {Highpass, 1500, 20, true},
         {Bandpass, 1500, 0.6L, false}, {Bandpass, 10, 39, false},    {Bandstop, 1500, 39, false},
         {Bandstop, 10, 0.6L, false},   {Bandstop, 10, 0.4L, true},
     };
-    for (const Case& c : cases) {
+    for (const auto& [type, w, a, meets] : cases) {
         Specification s;
-        s.FilterType = c.type;
+        s.FilterType = type;
         s.Apb = 0.5L;
         s.Asb = 40;
-        s.wpb = c.type == Lowpass ? 1000 : 2000;
-        s.wsb = c.type == Lowpass ? 2000 : 1000;
+        s.wpb = type == Lowpass ? 1000 : 2000;
+        s.wsb = type == Lowpass ? 2000 : 1000;
         s.w0 = 1500;
-        s.Bpb = c.type == Bandpass ? 500 : 2000;
-        s.Bsb = c.type == Bandpass ? 2000 : 500;
-        EXPECT_EQ(MeetsMask(s, c.w, c.a), c.meets)
-            << int(c.type) << " w=" << double(c.w) << " A=" << double(c.a);
+        s.Bpb = type == Bandpass ? 500 : 2000;
+        s.Bsb = type == Bandpass ? 2000 : 500;
+        EXPECT_EQ(MeetsMask(s, w, a), meets) << int(type) << " w=" << double(w) << " A=" << double(a);
     }
 }
 
@@ -462,23 +438,15 @@ TEST(MonteCarlo, YieldFollowsTheMaskMargin) {
 }
 
 TEST(ToleranceRequest, CommandLineValuesAsTheFormStoresThem) {
-    const struct {
-        long double r;
-        bool inventoryKept;
-    } cases[] = {{0.5L, false}, {1.0L, true}, {2.0L, false}, {5.0L, true}, {10.0L, true}};
-    for (const auto& k : cases) {
+    // The resistor tolerance and whether it keeps the resistor inventory.
+    for (const auto& [pct, inventoryKept] :
+         {std::pair{0.5L, false}, {1.0L, true}, {2.0L, false}, {5.0L, true}, {10.0L, true}}) {
         TDesign d;
         ASSERT_TRUE(Design(d, kDesigns[0]));
         d.Components.UseResInventory = 1;
-        ToleranceRequest r;
-        r.ResistorPct = k.r;
-        r.CapacitorPct = 2.0L;
-        r.OpAmpPct = 10.0L;
-        r.ResistorPpm = 50.0L;
-        r.CapacitorPpm = -120.0L;
-        r.TempRise = 40.0L;
+        ToleranceRequest r{pct, 2.0L, 10.0L, 50.0L, -120.0L, 40.0L};
         ASSERT_TRUE(ApplyToleranceRequest(d, r));
-        EXPECT_EQ(d.Components.UseResInventory != 0, k.inventoryKept) << (double)k.r;
+        EXPECT_EQ(d.Components.UseResInventory != 0, inventoryKept) << (double)pct;
         EXPECT_NEAR((double)d.Components.CapacitorTempCo, -120e-6, 1e-15); // ppm, stored per kelvin
         for (int i = 1; i <= d.StageCount; ++i)
             EXPECT_EQ((long double)d.Circuits[i].GbwTolerance, 10.0L);
@@ -486,10 +454,7 @@ TEST(ToleranceRequest, CommandLineValuesAsTheFormStoresThem) {
     // Each range's edges are taken, a step beyond them (or a NaN) is refused and leaves
     // the design as it was.
     using Field = std::optional<long double> ToleranceRequest::*;
-    const struct {
-        Field field;
-        long double lo, hi;
-    } ranges[] = {
+    const std::tuple<Field, long double, long double> ranges[] = {
         {&ToleranceRequest::ResistorPct, 0.0L, 50.0L},
         {&ToleranceRequest::CapacitorPct, 0.0L, 50.0L},
         {&ToleranceRequest::OpAmpPct, 0.0L, 50.0L},
@@ -497,18 +462,15 @@ TEST(ToleranceRequest, CommandLineValuesAsTheFormStoresThem) {
         {&ToleranceRequest::ResistorPpm, -10000.0L, 10000.0L},
         {&ToleranceRequest::CapacitorPpm, -10000.0L, 10000.0L},
     };
-    for (const auto& k : ranges) {
-        for (long double v : {k.lo, k.hi}) {
+    for (const auto& [field, lo, hi] : ranges) {
+        const long double nan = std::numeric_limits<long double>::quiet_NaN();
+        for (long double v : {lo, hi, lo - 1e-3L, hi + 1e-3L, nan}) {
+            const bool inside = v == lo || v == hi;
             TDesign d;
             ToleranceRequest r;
-            r.*k.field = v;
-            EXPECT_TRUE(ApplyToleranceRequest(d, r)) << (double)v;
-        }
-        for (long double v : {k.lo - 1e-3L, k.hi + 1e-3L, std::numeric_limits<long double>::quiet_NaN()}) {
-            TDesign d;
-            ToleranceRequest r;
-            r.*k.field = v;
-            EXPECT_FALSE(ApplyToleranceRequest(d, r)) << (double)v;
+            r.*field = v;
+            EXPECT_EQ(ApplyToleranceRequest(d, r), inside) << (double)v;
+            if (inside) continue;
             EXPECT_EQ((long double)d.Components.TempRise, 0.0L);
             EXPECT_EQ((long double)d.Components.ResistorTolerance,
                       (long double)TDesign{}.Components.ResistorTolerance);

@@ -1,10 +1,9 @@
 // A user-defined filter entered from the stages of a designed filter is that filter:
 // its ideal response (gain and phase) equals the designed approximation's over the same
 // frequencies, and the stage synthesis keeps its sections as entered with their gains.
-#include <gtest/gtest.h>
+#include <tuple>
 
-#include <cmath>
-#include <string>
+#include <gtest/gtest.h>
 
 #include "analysis/frequency_response.h"
 #include "analysis/ideal_responses.h"
@@ -48,15 +47,10 @@ UserSection SectionOf(const TStageCoeffs& s) {
     return u;
 }
 
-struct Case {
-    Spec spec;
-    int approx;
-};
-
 // Lowpass designs of odd order: the cascade step scales its stages so that the peak of
 // the cascade over its analysis grid is 1, and these filters have that peak at DC (a
 // grid point), so the stages' product is the approximation itself, not a scaled copy.
-const Case kCases[] = {
+const std::tuple<Spec, int> kCases[] = {
     {{"Butterworth 7", Lowpass, 0.5L, 30, 1000, 0, 0, 7}, Butterworth},
     {{"Chebyshev 5", Lowpass, 0.5L, 30, 1000, 0, 0, 5}, Chebyshev},
     {{"Chebyshev 9, 2 dB", Lowpass, 2, 30, 20000, 0, 0, 9}, Chebyshev},
@@ -67,13 +61,13 @@ const Case kCases[] = {
 };
 
 TEST(UserFilterResponse, SectionsOfADesignedFilterGiveItsIdealResponse) {
-    for (const Case& c : kCases) {
-        SCOPED_TRACE(c.spec.name);
+    for (const auto& [entry, approx] : kCases) {
+        SCOPED_TRACE(entry.name);
         TDesign spec;
-        test::FillSpecification(spec, c.spec);
+        test::FillSpecification(spec, entry);
         ASSERT_TRUE(test::CalculateApproximations(spec));
-        ASSERT_TRUE(isUsable(spec.Approx[c.approx]));
-        ChooseApproximation(spec, c.approx);
+        ASSERT_TRUE(isUsable(spec.Approx[approx]));
+        ChooseApproximation(spec, approx);
         ASSERT_EQ(SynthesiseStages(spec), SynthesisStatus::Ok);
 
         TDesign user;
@@ -84,7 +78,7 @@ TEST(UserFilterResponse, SectionsOfADesignedFilterGiveItsIdealResponse) {
             ASSERT_EQ(AddUserSection(user, SectionOf(spec.Stages[i]), texts), UserAddStatus::Ok) << i;
         }
         CompleteUserFilter(user);
-        EXPECT_EQ(user.Approx[0].Result.Order, spec.Approx[c.approx].Result.Order);
+        EXPECT_EQ(user.Approx[0].Result.Order, spec.Approx[approx].Result.Order);
 
         // Both over the designed filter's default axis.
         const FrequencyAxis axis = DefaultFrequencyAxis(spec);
@@ -92,7 +86,7 @@ TEST(UserFilterResponse, SectionsOfADesignedFilterGiveItsIdealResponse) {
         ComputeIdealFrequencyResponses(user, axis);
         int compared = 0;
         for (int i = 0; i <= kResponseIntervals; ++i) {
-            const IdealSample &a = spec.Approx[c.approx].Ideal[i], &b = user.Approx[0].Ideal[i];
+            const IdealSample &a = spec.Approx[approx].Ideal[i], &b = user.Approx[0].Ideal[i];
             ASSERT_EQ((long double)user.FreqColumn[i].W, (long double)spec.FreqColumn[i].W);
             // Close to a transmission zero the dB value amplifies the last-bit differences
             // of the stored zero frequencies; those points say nothing about the filter.

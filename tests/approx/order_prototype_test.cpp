@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <string>
+#include <tuple>
 
 #include "approx/elliptic.h"
 #include "approx/order_estimation.h"
@@ -58,20 +59,15 @@ TEST(EllipticNome, SelectivityTwoAndTheSeriesAgainstTheExactNome) {
 }
 
 TEST(OrderEstimation, RoundingUpAndTheExactIntegerRule) {
-    struct Case {
-        long double x;
-        int N;
-        bool roundedUp;
-    };
     // 3 + 1e-15 is below the resolution of the stored value: an integer.
-    const Case cases[] = {
+    const std::tuple<long double, int, bool> cases[] = {
         {3.0L, 3, false},          {3.0000001L, 4, true}, {2.93L, 3, true},  {0.2L, 1, true},
         {3.0L + 1e-15L, 3, false}, {19.999L, 20, true},   {20.5L, 21, true},
     };
-    for (const Case& c : cases) {
-        const OrderChoice o = RoundOrderUp(c.x);
-        EXPECT_EQ(o.N, c.N) << "x = " << double(c.x);
-        EXPECT_EQ(o.roundedUp, c.roundedUp) << "x = " << double(c.x);
+    for (const auto& [x, N, roundedUp] : cases) {
+        const OrderChoice o = RoundOrderUp(x);
+        EXPECT_EQ(o.N, N) << "x = " << double(x);
+        EXPECT_EQ(o.roundedUp, roundedUp) << "x = " << double(x);
     }
     EXPECT_GT(RoundOrderUp(NAN).N, 20); // a non-finite estimate is simply too high
 }
@@ -115,8 +111,8 @@ TEST(OrderEstimation, EllipticOrderIsTheLeastWhoseComputedFunctionMeetsTheStopba
                     };
                     const TDesign d = Designed({"near", Lowpass, apb, asb, 1000.0L, 1000.0L * sel});
                     const int N = d.Approx[Elliptic].Result.Order;
-                    SCOPED_TRACE("selectivity " + std::to_string((double)sel) + " Asb " +
-                                 std::to_string((double)asb) + " order " + std::to_string(N));
+                    SCOPED_TRACE(testing::Message() << "selectivity " << (double)sel << " Asb " << (double)asb
+                                                    << " order " << N);
                     ASSERT_GE(N, n);
                     EXPECT_GE(least(d), asb - 1e-6L);
                     TDesign lower;

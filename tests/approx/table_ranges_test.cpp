@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <tuple>
 
 #include "approx_test_support.h"
 
@@ -107,33 +108,27 @@ TEST(Rating, QpLimitIsInclusiveAndCountsFollowTheZeroList) {
 }
 
 TEST(GraphRanges, FrequencyAxes) {
-    struct Case {
-        SpecEntry spec;
-        bool hz;
-        long double min, max;
-        int decade;
-    };
-    const Case cases[] = {
+    const std::tuple<SpecEntry, bool, long double, long double, int> cases[] = {
         {{"lp 2 kHz", Lowpass, 0.5L, 30.0L, 2e3L, 4e3L}, true, 200.0L, 20e3L, 2},
         {{"bp 3 kHz", Bandpass, 0.5L, 30.0L, 1e3L, 2e3L, 3e3L}, true, 1000.0L, 6e3L, 3},
         {{"lp rad/s", Lowpass, 0.5L, 30.0L, 1000.0L / kTwoPi, 2000.0L / kTwoPi}, false, 100.0L, 10e3L, 2},
         {{"hp 35 Hz", Highpass, 0.5L, 30.0L, 35.0L, 10.0L}, true, 3.0L, 350.0L, 0},
         {{"bs 1 Hz", Bandstop, 0.5L, 30.0L, 0.5L, 0.2L, 1.0L}, true, 0.5L, 2.0L, -1},
     };
-    for (const Case& c : cases) {
+    for (const auto& [spec, hz, min, max, decade] : cases) {
         TDesign d;
-        FillSpecification(d, c.spec);
-        d.Opt.FreqUnitsHz = c.hz;
+        FillSpecification(d, spec);
+        d.Opt.FreqUnitsHz = hz;
         ASSERT_TRUE(CalculateAll(d));
         ComputeGraphRanges(d);
         const GraphRanges& g = d.Ranges;
-        SCOPED_TRACE(c.spec.name);
-        EXPECT_NEAR(g.GraphFreqMin, c.min, 1e-9L * c.min);
-        EXPECT_NEAR(g.GraphFreqMax, c.max, 1e-9L * c.max);
-        EXPECT_EQ(g.GraphFreqDecade, c.decade);
+        SCOPED_TRACE(spec.name);
+        EXPECT_NEAR(g.GraphFreqMin, min, 1e-9L * min);
+        EXPECT_NEAR(g.GraphFreqMax, max, 1e-9L * max);
+        EXPECT_EQ(g.GraphFreqDecade, decade);
         // Five decades of sweep, starting two decades below the axis.
-        EXPECT_NEAR(g.SweepFreqMin, std::pow(10.0L, c.decade - 2), 1e-12L);
-        EXPECT_NEAR(g.SweepFreqMax, std::pow(10.0L, c.decade + 3), 1e-6L);
+        EXPECT_NEAR(g.SweepFreqMin, std::pow(10.0L, decade - 2), 1e-12L);
+        EXPECT_NEAR(g.SweepFreqMax, std::pow(10.0L, decade + 3), 1e-6L);
     }
 }
 
@@ -148,35 +143,30 @@ TEST(GraphRanges, ZeroLowerLimitStaysZero) {
 }
 
 TEST(GraphRanges, TimeScale) {
-    struct Case {
-        int pairs;
-        long double sigma; // real part of the last pair's pole, or the real pole
-        int exp;
-        long double fullScale, tick;
-    };
-    const Case cases[] = {
+    // sigma: the real part of the last pair's pole, or the real pole.
+    const std::tuple<int, long double, int, long double, long double> cases[] = {
         {0, 1000.0L, -2, 2.0L, 0.2L}, // t = 40/1000 = 0.04 s, T = 0.01333
         {2, 1000.0L, -3, 5.0L, 0.5L}, // t = (199 - 38)/(12 * 1000) = 0.0134, T = 0.00447
         {4, 10.0L, -1, 5.0L, 0.5L},   // t = (199 - 76)/(18 * 10) = 0.683, T = 0.228 -> 2.28
         {1, 0.5L, 0, 10.0L, 1.0L},    // t = 180/6 = 30, T = 10 (not above 10)
     };
-    for (const Case& c : cases) {
+    for (const auto& [pairs, sigma, exp, fullScale, tick] : cases) {
         TDesign d;
         NewDesign(d, Lowpass);
         d.Spec.wpb = 1000.0L;
         for (int i = 1; i < kApproxCount; ++i)
             d.Approx[i].Result.OrderTooHigh = 1;
         Approximation& a = d.Approx[Butterworth];
-        a.Result.PolePairs = static_cast<int16_t>(c.pairs);
-        if (c.pairs > 0)
-            a.PoleList[c.pairs].Re = c.sigma;
+        a.Result.PolePairs = static_cast<int16_t>(pairs);
+        if (pairs > 0)
+            a.PoleList[pairs].Re = sigma;
         else
-            a.Result.RealPole = c.sigma;
+            a.Result.RealPole = sigma;
         ComputeGraphRanges(d);
-        EXPECT_EQ(d.Ranges.TimeScaleExp, c.exp) << c.pairs;
-        EXPECT_EQ(d.Ranges.TimeFullScale, c.fullScale) << c.pairs;
-        EXPECT_NEAR(d.Ranges.TimeTickStep, c.tick, 1e-12L) << c.pairs;
-        EXPECT_NEAR(d.Ranges.TimeAux, 0.4L * c.fullScale, 1e-12L) << c.pairs;
+        EXPECT_EQ(d.Ranges.TimeScaleExp, exp) << pairs;
+        EXPECT_EQ(d.Ranges.TimeFullScale, fullScale) << pairs;
+        EXPECT_NEAR(d.Ranges.TimeTickStep, tick, 1e-12L) << pairs;
+        EXPECT_NEAR(d.Ranges.TimeAux, 0.4L * fullScale, 1e-12L) << pairs;
     }
 }
 

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <tuple>
 
 #include "approx/frequency_transform.h"
 #include "approx_test_support.h"
@@ -121,22 +122,16 @@ TEST(Transformation, FirstOrderEllipticRepeatsInverseChebyshev) {
 }
 
 TEST(GainText, AllPoleDecimalPieces) {
-    struct Case {
-        long double x;
-        int N;
-        long double K;
-        const char* text;
-    };
     // (2000 pi)^2 = 3.9478e7.
-    const Case cases[] = {
+    const std::tuple<long double, int, long double, const char*> cases[] = {
         {Real48(2000.0L * std::numbers::pi_v<long double>), 2, 1.0L, "3.94784 E+7"},
         {1.0L, 3, 1.0L, "1.00000 E+0"},
         {1.0L, 2, 0.5L, "5.00000 E-1"},
         {0.5L, 3, 1.0L, "1.25000 E-1"},
         {10.0L, 4, 2.5L, "2.50000 E+4"},
     };
-    for (const Case& c : cases)
-        EXPECT_EQ(AllPoleGainText(c.x, c.N, c.K).text, c.text);
+    for (const auto& [x, N, K, text] : cases)
+        EXPECT_EQ(AllPoleGainText(x, N, K).text, text);
     // Order 20 at 100 MHz: 6.2832e8^20 = 9.196e175, far beyond a Real48.
     const AllPoleGain g = AllPoleGainText(6.2832e8L, 20, 1.0L);
     EXPECT_EQ(g.exponent, 175);

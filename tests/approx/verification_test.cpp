@@ -12,7 +12,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <sstream>
 
 #include "approx/elliptic.h"
 #include "approx_test_support.h"

@@ -1,7 +1,5 @@
 // The catalogue's Sallen-Key bandpass netlist: the op amp's inputs the right way round,
 // which only a finite-gain amplifier shows.
-#include <map>
-#include <set>
 
 #include <gtest/gtest.h>
 

@@ -2,7 +2,7 @@
 // circuit makes that its realised function does not show (capacitor ratios, fixed gains,
 // the " C2 variable" stepping).
 #include <cmath>
-#include <string>
+#include <tuple>
 
 #include <gtest/gtest.h>
 
@@ -23,16 +23,11 @@ TEST(CircuitExamples, FollowerGainWhateverIsAsked) {
 }
 
 TEST(CircuitExamples, SallenKeyCapacitorRatios) {
-    struct Case {
-        const char* key;
-        long double qp, k;
-        bool c2Variable, c1EqC2;
-        long double ratio; // C2/C1
-    };
+    // The last column is C2/C1.
     // SLP01: C2 = 4 Qp^2 C1 with equal resistors, so 2 at Qp = 1/sqrt 2; " C2 variable"
     // raises r = 1 to 10 at Qp = 0.5 and moves on to 100 where 4 Qp^2 reaches 10. SLP02:
     // C2 = 2 Qp C1, or C1 = C2. SLP03: C2 = 4 Qp^2 (K + 1) C1.
-    const Case cases[] = {
+    const std::tuple<const char*, long double, long double, bool, bool, long double> cases[] = {
         {"SLP01", 1 / std::sqrt(2.0L), 1, false, false, 2},
         {"SLP01", 0.5L, 1, true, false, 10},
         {"SLP01", std::sqrt(10.0L) / 2, 1, true, false, 100},
@@ -41,13 +36,13 @@ TEST(CircuitExamples, SallenKeyCapacitorRatios) {
         {"SLP02", 2, 1, false, true, 1},
         {"SLP03", 1.5L, 2, false, false, 27},
     };
-    for (const Case& k : cases) {
-        auto d = LoadedStage(k.key, {kWp, k.qp, k.k, 0, k.c2Variable, k.c1EqC2});
-        ASSERT_TRUE(RoutinesOf(k.key).design(*d, 1)) << k.key;
+    for (const auto& [key, qp, k, c2Variable, c1EqC2, ratio] : cases) {
+        auto d = LoadedStage(key, {kWp, qp, k, 0, c2Variable, c1EqC2});
+        ASSERT_TRUE(RoutinesOf(key).design(*d, 1)) << key;
         const TStageCircuit& c = d->Circuits[1];
-        EXPECT_NEAR(double(C(c, 2) / C(c, 1)), double(k.ratio), 1e-9) << k.key << " Qp=" << double(k.qp);
-        if (k.c2Variable) {
-            EXPECT_EQ(c.CapRatio.value(), k.ratio);
+        EXPECT_NEAR(double(C(c, 2) / C(c, 1)), double(ratio), 1e-9) << key << " Qp=" << double(qp);
+        if (c2Variable) {
+            EXPECT_EQ(c.CapRatio.value(), ratio);
         }
     }
 }

@@ -3,7 +3,6 @@
 #pragma once
 
 #include <functional>
-#include <numbers>
 #include <optional>
 #include <string>
 
@@ -33,8 +32,7 @@ inline TDesign OneStage(std::string_view key, long double wp, long double qp = 0
     c.CircuitNumber = static_cast<int16_t>(e->number);
     c.CircuitChoice = static_cast<int16_t>(e->choice);
     c.Initialise = 1;
-    c.DesiredGain = gain;
-    c.ActualGain = gain;
+    c.DesiredGain = c.ActualGain = gain;
     c.OpAmpGBW = 1.0e6L;
     return d;
 }

@@ -1,7 +1,7 @@
 // Component adjustment: the LU solver against known systems, the recalculation of every
 // adjustable circuit against its own targets, refusals that keep the previous values, the
 // gain report and the resistor entry.
-#include <cmath>
+#include <tuple>
 
 #include <gtest/gtest.h>
 
@@ -171,19 +171,15 @@ TEST(CapacitorAdjustment, GainPairStepKeepsThePoles) {
 }
 
 TEST(ResistorEntry, MultipliersAndRefusals) {
-    struct Case {
-        const char* text;
-        std::optional<long double> ohms;
-    };
-    const Case cases[] = {{"4.7K", 4700.0L},       {"4.7k", 4700.0L},   {"1.5M", 1.5e6L},
-                          {"2G", 2.0e9L},          {" 330 ", 330.0L},   {"0.005", 0.005L},
-                          {"", std::nullopt},      {"K", std::nullopt}, {"abc", std::nullopt},
-                          {"4.7KK", std::nullopt}, {"1e3", 1000.0L}};
-    for (const Case& k : cases) {
-        const auto v = ParseResistance(k.text);
-        ASSERT_EQ(v.has_value(), k.ohms.has_value()) << k.text;
+    const std::tuple<const char*, std::optional<long double>> cases[] = {
+        {"4.7K", 4700.0L},     {"4.7k", 4700.0L},       {"1.5M", 1.5e6L},   {"2G", 2.0e9L},
+        {" 330 ", 330.0L},     {"0.005", 0.005L},       {"", std::nullopt}, {"K", std::nullopt},
+        {"abc", std::nullopt}, {"4.7KK", std::nullopt}, {"1e3", 1000.0L}};
+    for (const auto& [text, ohms] : cases) {
+        const auto v = ParseResistance(text);
+        ASSERT_EQ(v.has_value(), ohms.has_value()) << text;
         if (v) {
-            EXPECT_NEAR(double(*v / *k.ohms), 1.0, 1e-15) << k.text;
+            EXPECT_NEAR(double(*v / *ohms), 1.0, 1e-15) << text;
         }
     }
     TDesign d = CalculatedStage("SLP03", kTwoPi * 1000.0L, 1.3L, 2.0L);

@@ -1,7 +1,6 @@
 // Loading a catalogue row, the default op-amp GBW and the component calculation of a
 // stage: starting capacitors, the user's capacitors kept, the exact-value mark, failures.
-#include <cmath>
-#include <numbers>
+#include <tuple>
 
 #include <gtest/gtest.h>
 
@@ -18,28 +17,23 @@ using test::kTwoPi;
 using test::OneStage;
 
 TEST(LoadCatalogueRow, StartingCapacitorsByStageFrequencyAndRatio) {
-    struct Case {
-        const char* key;
-        long double w;
-        long double c1, c2;
-    };
     // 10 nF up to 31000 rad/s, 1 nF above; C2 one decade up (SLP02) or two (SLP03) with the
     // same list value; first order by wc.
-    const Case cases[] = {
+    const std::tuple<const char*, long double, long double, long double> cases[] = {
         {"SLP01", 31000.0L, 10.0e-9L, 10.0e-9L}, {"SLP01", 31001.0L, 1.0e-9L, 1.0e-9L},
         {"SLP02", 31001.0L, 1.0e-9L, 10.0e-9L},  {"SLP03", 31001.0L, 1.0e-9L, 100.0e-9L},
         {"SLP03", 1000.0L, 10.0e-9L, 1.0e-6L},   {"FLP01", 31000.0L, 10.0e-9L, 0.0L},
         {"FLP01", 31001.0L, 1.0e-9L, 0.0L},
     };
-    for (const Case& k : cases) {
-        TDesign d = OneStage(k.key, k.w);
+    for (const auto& [key, w, c1, c2] : cases) {
+        TDesign d = OneStage(key, w);
         ASSERT_TRUE(LoadCatalogueRow(d, 1));
         const TStageCircuit& c = d.Circuits[1];
-        SCOPED_TRACE(std::string(k.key) + " at " + std::to_string(double(k.w)));
-        EXPECT_NEAR(double(C(c, 1) / k.c1), 1.0, 1e-11);
-        if (k.c2 > 0) {
-            EXPECT_NEAR(double(C(c, 2) / k.c2), 1.0, 1e-11);
-            EXPECT_NEAR(double(c.CapRatio), double(k.c2 / k.c1), 1e-9);
+        SCOPED_TRACE(std::string(key) + " at " + std::to_string(double(w)));
+        EXPECT_NEAR(double(C(c, 1) / c1), 1.0, 1e-11);
+        if (c2 > 0) {
+            EXPECT_NEAR(double(C(c, 2) / c2), 1.0, 1e-11);
+            EXPECT_NEAR(double(c.CapRatio), double(c2 / c1), 1e-9);
         }
         // The starting set is stored and the flag has done its work.
         EXPECT_EQ(c.Initialise, 0);
@@ -64,23 +58,19 @@ TEST(LoadCatalogueRow, LaterLoadsKeepTheUsersCapacitors) {
 }
 
 TEST(DefaultOpAmpGbw, TwentyTimesTheStageFrequencyRoundedDownAtLeastOneMegahertz) {
-    struct Case {
-        long double fHz, gbw;
-        bool firstOrder;
-    };
-    const Case cases[] = {
+    const std::tuple<long double, long double, bool> cases[] = {
         {1.0e3L, 1.0e6L, false},   // 20 kHz, raised to the floor
         {170.0e3L, 3.0e6L, false}, // 3.4 MHz rounded down
         {5.0e6L, 100.0e6L, false}, // 99 999 999.99997 after storing: still 100 MHz
         {1.0e5L, 2.0e6L, true},    // first order: by wc
         {0.0L, 1.0e6L, false},
     };
-    for (const Case& k : cases) {
+    for (const auto& [fHz, gbw, firstOrder] : cases) {
         TStageCoeffs s;
-        s.StageType = k.firstOrder ? stFLP : stSLP;
-        s.Wp = k.firstOrder ? 0.0L : kTwoPi * k.fHz;
-        s.Sigma = k.firstOrder ? kTwoPi * k.fHz : 0.0L;
-        EXPECT_EQ(DefaultOpAmpGbw(s), k.gbw) << double(k.fHz);
+        s.StageType = firstOrder ? stFLP : stSLP;
+        s.Wp = firstOrder ? 0.0L : kTwoPi * fHz;
+        s.Sigma = firstOrder ? kTwoPi * fHz : 0.0L;
+        EXPECT_EQ(DefaultOpAmpGbw(s), gbw) << double(fHz);
     }
 }
 

@@ -67,16 +67,11 @@ void ExpectSameCircuits(const TDesign& a, const TDesign& b, const std::string& w
         EXPECT_EQ(x.CircuitNumber, y.CircuitNumber) << where;
         EXPECT_EQ(x.NotRealisable, y.NotRealisable) << where;
         EXPECT_EQ(x.GainConstrained, y.GainConstrained) << where;
-        for (const auto& [p, q] : {std::pair{x.OptimalGain, y.OptimalGain},
-                                   {x.ActualGain, y.ActualGain},
-                                   {x.DesiredGain, y.DesiredGain},
-                                   {x.GainRatio, y.GainRatio},
-                                   {x.DynamicRange, y.DynamicRange},
-                                   {x.WpPrime, y.WpPrime},
-                                   {x.QpPrime, y.QpPrime},
-                                   {x.MinRecGBW, y.MinRecGBW},
-                                   {x.CapRatio, y.CapRatio}})
-            EXPECT_EQ(p.value(), q.value()) << where;
+        for (Real48 TStageCircuit::*m :
+             {&TStageCircuit::OptimalGain, &TStageCircuit::ActualGain, &TStageCircuit::DesiredGain,
+              &TStageCircuit::GainRatio, &TStageCircuit::DynamicRange, &TStageCircuit::WpPrime,
+              &TStageCircuit::QpPrime, &TStageCircuit::MinRecGBW, &TStageCircuit::CapRatio})
+            EXPECT_EQ((x.*m).value(), (y.*m).value()) << where;
         for (int n = 1; n <= kComponentSlots; ++n) {
             const TComponentItem &u = x.Components[n], &v = y.Components[n];
             for (Real48 TComponentItem::*m :

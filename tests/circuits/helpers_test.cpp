@@ -2,6 +2,7 @@
 // gain-pair scaling and the 12-value capacitor steps.
 #include <cmath>
 #include <numbers>
+#include <tuple>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -15,16 +16,13 @@ namespace {
 constexpr long double kPi = std::numbers::pi_v<long double>;
 
 TEST(RoundDownHalfDecade, HalfStepsOfTheLeadingDigit) {
-    struct Case {
-        long double x, expected;
-    };
-    const Case cases[] = {
+    const std::tuple<long double, long double> cases[] = {
         {37.0e6L, 35.0e6L}, {9.4e6L, 9.0e6L}, {3.4e6L, 3.0e6L}, {1.41e5L, 1.0e5L}, {20.0e3L, 20.0e3L},
         {9.99e3L, 9.5e3L},  {10.0L, 10.0L},   {1.5L, 1.5L},     {1.49L, 1.0L},     {100.0e6L, 100.0e6L},
         {0.0L, 0.0L},       {-5.0L, 0.0L},    {INFINITY, 0.0L},
     };
-    for (const Case& c : cases)
-        EXPECT_EQ(RoundDownHalfDecade(c.x), c.expected) << "x = " << double(c.x);
+    for (const auto& [x, expected] : cases)
+        EXPECT_EQ(RoundDownHalfDecade(x), expected) << "x = " << double(x);
 }
 
 TEST(GbwStep, PredistortionAndMinimumRecommendedGbw) {
@@ -93,17 +91,12 @@ TEST(ScaleGainPair, FourHundredSeventyToTenKeepsItsRatio) {
 }
 
 TEST(StepE12, StepsCrossDecades) {
-    struct Case {
-        long double from;
-        int steps;
-        long double to;
-    };
-    const Case cases[] = {
+    const std::tuple<long double, int, long double> cases[] = {
         {1.0e-9L, 1, 1.2e-9L},     {8.2e-9L, 1, 10.0e-9L}, {10.0e-9L, -1, 8.2e-9L}, {1.0e-9L, 12, 10.0e-9L},
         {1.0e-9L, -13, 82.0e-12L}, {4.7e3L, 2, 6.8e3L},    {1.01e-9L, 0, 1.0e-9L},  {990.0L, 1, 1200.0L},
     };
-    for (const Case& c : cases)
-        EXPECT_NEAR(double(StepE12(c.from, c.steps) / c.to), 1.0, 1e-15) << double(c.from) << " " << c.steps;
+    for (const auto& [from, steps, to] : cases)
+        EXPECT_NEAR(double(StepE12(from, steps) / to), 1.0, 1e-15) << double(from) << " " << steps;
 }
 
 // The log-nearest series position, away from near ties, against a brute-force search over

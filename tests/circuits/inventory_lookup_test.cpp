@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <tuple>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -41,12 +42,7 @@ TEST(InventoryLookup, SectionsAndDecadesOfTheFile) {
     EXPECT_FALSE(ResistorInventoryKind(2));
     const Inventory full = FullInventory();
     // A new installation: 1 ohm to 9.76 Mohm and 10 pF to 8.2 uF, nothing outside.
-    struct Case {
-        InventoryKind k;
-        long double value;
-        bool inStock;
-    };
-    const Case cases[] = {
+    const std::tuple<InventoryKind, long double, bool> cases[] = {
         {InventoryKind::Resistors1, 1.0L, true},      {InventoryKind::Resistors1, 9.76e6L, true},
         {InventoryKind::Resistors1, 10.0e6L, false},  {InventoryKind::Resistors1, 0.976L, false},
         {InventoryKind::Resistors1, 1.01L, false},    {InventoryKind::Resistors5, 9.1e6L, true},
@@ -55,8 +51,8 @@ TEST(InventoryLookup, SectionsAndDecadesOfTheFile) {
         {InventoryKind::Capacitors, 10e-6L, false},   {InventoryKind::Capacitors, 8.2e-12L, false},
         {InventoryKind::Capacitors, -4.7e-9L, false},
     };
-    for (const Case& c : cases)
-        EXPECT_EQ(InStock(full, c.k, c.value), c.inStock) << double(c.value);
+    for (const auto& [k, value, inStock] : cases)
+        EXPECT_EQ(InStock(full, k, value), inStock) << double(value);
     // 4.7 nF lies in capacitor decade 2, 4.99 kohm in 1 % decade 3, both at the
     // positions the file layout gives.
     EXPECT_EQ(InventoryDecade(InventoryKind::Capacitors, *FindInSeries(4.7e-9L, Series::E12)), 2);
@@ -88,18 +84,16 @@ TEST(InventoryLookup, RangeLimitsStockAndSearch) {
 TEST(InventoryLookup, WorkedChoices) {
     Inventory inv = EmptyInventory();
     Stock(inv, InventoryKind::Resistors10, {6.8e3L, 12.0e3L, 15.0e3L, 47.0e3L});
-    const struct {
-        long double exact, chosen;
-    } cases[] = {
+    const std::tuple<long double, long double> cases[] = {
         {13.5e3L, 12.0e3L}, // 1.5K from either neighbour: the lower
         {8.5e3L, 6.8e3L},   // 8.2K and 10K missing; outward, 6.8K is nearer than 12K
         {22.0e3L, 15.0e3L}, // a standard value not in stock is searched for like any other
         {6.0e3L, 6.8e3L},   // just below the stock: its neighbour stands in
         {5.0e3L, 0},        // farther out: nothing
     };
-    for (const auto& c : cases) {
-        const auto got = InventoryValue(inv, InventoryKind::Resistors10, c.exact);
-        EXPECT_TRUE(c.chosen > 0 ? Near(got, c.chosen) : !got) << double(c.exact);
+    for (const auto& [exact, chosen] : cases) {
+        const auto got = InventoryValue(inv, InventoryKind::Resistors10, exact);
+        EXPECT_TRUE(chosen > 0 ? Near(got, chosen) : !got) << double(exact);
     }
 }
 

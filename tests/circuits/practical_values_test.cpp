@@ -1,7 +1,7 @@
 // Practical component values: a chosen starting capacitor moves only a stage's impedance
 // level, values outside the practical range are found exactly at its bounds, and the
 // automatic start brings a low-frequency stage's values into the range.
-#include <cmath>
+#include <tuple>
 
 #include <gtest/gtest.h>
 
@@ -45,33 +45,27 @@ TEST(PracticalValues, AChosenStartCapacitorKeepsTheStage) {
 
 // A value warns exactly when it is outside 100 Ohm .. 1 MOhm or 100 pF .. 10 uF.
 TEST(PracticalValues, WarningsStartExactlyAtTheBounds) {
-    struct Case {
-        bool resistor;
-        long double value;
-        int warnings;
-        bool above;
-    };
-    const Case cases[] = {
+    const std::tuple<bool, long double, int, bool> cases[] = {
         {true, 99.99L, 1, false},  {true, 100.0L, 0, false},     {true, 1.0e6L, 0, false},
         {true, 1.001e6L, 1, true}, {false, 99.9e-12L, 1, false}, {false, 100e-12L, 0, false},
         {false, 10e-6L, 0, false}, {false, 10.1e-6L, 1, true},
     };
     TDesign base = CalculatedStage("SLP01", kTwoPi * 1000.0L, 0.7071L, 1.0L);
     ASSERT_TRUE(ImpracticalValues(base).empty());
-    for (const Case& k : cases) {
-        SCOPED_TRACE(double(k.value));
+    for (const auto& [resistor, value, warnings, above] : cases) {
+        SCOPED_TRACE(double(value));
         TDesign d = base;
-        if (k.resistor)
-            R(d.Circuits[1], 2) = k.value;
+        if (resistor)
+            R(d.Circuits[1], 2) = value;
         else
-            C(d.Circuits[1], 2) = k.value;
+            C(d.Circuits[1], 2) = value;
         const auto v = ImpracticalValues(d);
-        ASSERT_EQ(static_cast<int>(v.size()), k.warnings);
+        ASSERT_EQ(static_cast<int>(v.size()), warnings);
         if (v.empty()) continue;
         EXPECT_EQ(v[0].Stage, 1);
-        EXPECT_EQ(v[0].Resistor, k.resistor);
+        EXPECT_EQ(v[0].Resistor, resistor);
         EXPECT_EQ(v[0].Number, 2);
-        EXPECT_EQ(v[0].Above, k.above);
+        EXPECT_EQ(v[0].Above, above);
     }
     TDesign d = base;
     R(d.Circuits[1], 1) = 2.2e6L;
@@ -82,20 +76,17 @@ TEST(PracticalValues, WarningsStartExactlyAtTheBounds) {
 // 10 nF) to the nearest practical start, and takes the largest start for a stage no
 // start makes practical.
 TEST(PracticalValues, AutomaticStartMovesOnlyImpracticalStages) {
-    struct Case {
-        long double hz;
-        bool moves, practical;
-    };
-    for (const Case k : {Case{1000.0L, false, true}, Case{2.0L, true, true}, Case{0.001L, true, false}}) {
-        SCOPED_TRACE(double(k.hz));
-        TDesign d = CalculatedStage("SLP01", kTwoPi * k.hz, 2.0L, 1.0L);
+    for (const auto& [hz, moves, practical] :
+         {std::tuple{1000.0L, false, true}, {2.0L, true, true}, {0.001L, true, false}}) {
+        SCOPED_TRACE(double(hz));
+        TDesign d = CalculatedStage("SLP01", kTwoPi * hz, 2.0L, 1.0L);
         const TDesign before = d;
-        EXPECT_EQ(PreferPracticalStart(d, 1), k.moves);
-        EXPECT_EQ(ImpracticalValues(d).empty(), k.practical);
-        if (!k.moves) {
+        EXPECT_EQ(PreferPracticalStart(d, 1), moves);
+        EXPECT_EQ(ImpracticalValues(d).empty(), practical);
+        if (!moves) {
             EXPECT_EQ(C(d.Circuits[1], 1), C(before.Circuits[1], 1));
         }
-        if (k.moves && k.practical) {
+        if (moves && practical) {
             // The nearest practical start: the next smaller start of the series would
             // leave a value out of range.
             const long double c1 = C(d.Circuits[1], 1);

@@ -39,18 +39,16 @@ TEST(StandardSubstitution, StrategyOneNeverWorseAndEveryResistorInTheSeries) {
         const CircuitRoutines* routines = StageCircuitRoutines(d, 1);
         const std::vector<long double> w = DecisiveFrequencies(d, 1);
         for (const Series series : {Series::E96, Series::E24, Series::E12}) {
-            SubstitutionOptions o;
-            o.series = series;
-            o.strategy = SubstitutionStrategy::Nearest;
-            const auto nearest = SubstituteStandardResistors(d, 1, exact, o);
-            o.strategy = SubstitutionStrategy::Optimised;
-            const auto optimised = SubstituteStandardResistors(d, 1, exact, o);
+            const auto nearest = SubstituteStandardResistors(
+                d, 1, exact, {.series = series, .strategy = SubstitutionStrategy::Nearest});
+            const auto optimised = SubstituteStandardResistors(
+                d, 1, exact, {.series = series, .strategy = SubstitutionStrategy::Optimised});
             ASSERT_TRUE(nearest && optimised);
             // The figures recomputed from the values each strategy returned.
-            const long double devNearest =
-                DeviationDb(routines->realise(nearest->values), routines->realise(exact), w);
-            const long double devOptimised =
-                DeviationDb(routines->realise(optimised->values), routines->realise(exact), w);
+            const auto deviation = [&](const auto& s) {
+                return DeviationDb(routines->realise(s->values), routines->realise(exact), w);
+            };
+            const long double devNearest = deviation(nearest), devOptimised = deviation(optimised);
             EXPECT_LE(devOptimised, devNearest);
             if (devOptimised < devNearest) ++improved;
             for (int n = 1; n <= c.ResistorCount; ++n) {
@@ -77,11 +75,8 @@ TEST(StandardSubstitution, InventoryRestrictsTheCandidates) {
     TDesign d = CalculatedStage("FLP02", kTwoPi * 1000.0L, 0.0L, 2.0L);
     ComponentValues<long double> exact = StageComponentValues(d.Circuits[1]);
     exact.R[1] = 9800.0L; // E96 neighbours 9.76K (nearer) and 10.0K
-    SubstitutionOptions o;
-    o.series = Series::E96;
-    o.strategy = SubstitutionStrategy::Nearest;
     Inventory inv = FullInventory();
-    o.inventory = &inv;
+    const SubstitutionOptions o{Series::E96, SubstitutionStrategy::Nearest, &inv};
     auto s = SubstituteStandardResistors(d, 1, exact, o);
     ASSERT_TRUE(s);
     EXPECT_NEAR(double(s->values.R[1]), 9760.0, 1e-9);

@@ -4,7 +4,6 @@
 // value lists, and texts that read back to the value they stand for.
 #include <cmath>
 #include <cstdlib>
-#include <optional>
 #include <sstream>
 #include <string>
 #include <tuple>
@@ -57,11 +56,7 @@ TEST(Series, MantissasAreThePublishedTables) {
 }
 
 TEST(StandardResistor, ValuesOfOtherSeriesAndOddValuesAreNot) {
-    struct Case {
-        long double ohms;
-        bool e96, e24, e12;
-    };
-    const Case cases[] = {
+    const std::tuple<long double, bool, bool, bool> cases[] = {
         {10.0e3L, true, true, true},       {10.2e3L, true, false, false},
         {4.99e3L, true, false, false},     {11.0e3L, true, true, false},
         {12.0e3L, false, true, true},      {9.1e3L, false, true, false},
@@ -72,11 +67,11 @@ TEST(StandardResistor, ValuesOfOtherSeriesAndOddValuesAreNot) {
         {1.0L, true, true, true},          {976.0e3L, true, false, false},
         {0.0L, false, false, false},
     };
-    for (const Case& c : cases) {
-        EXPECT_EQ(FindStandardResistor(c.ohms, 1).has_value(), c.e96) << double(c.ohms);
-        EXPECT_EQ(FindStandardResistor(c.ohms, 5).has_value(), c.e24) << double(c.ohms);
-        EXPECT_EQ(FindStandardResistor(c.ohms, 10).has_value(), c.e12) << double(c.ohms);
-        EXPECT_FALSE(FindStandardResistor(c.ohms, 2)) << "no series for 2 %";
+    for (const auto& [ohms, e96, e24, e12] : cases) {
+        EXPECT_EQ(FindStandardResistor(ohms, 1).has_value(), e96) << double(ohms);
+        EXPECT_EQ(FindStandardResistor(ohms, 5).has_value(), e24) << double(ohms);
+        EXPECT_EQ(FindStandardResistor(ohms, 10).has_value(), e12) << double(ohms);
+        EXPECT_FALSE(FindStandardResistor(ohms, 2)) << "no series for 2 %";
     }
     // A value reached by repeated x10 or /10 steps (each step rounds) is still found.
     long double trip = 4.7L;
@@ -124,14 +119,9 @@ TEST(Neighbours, AdjacentSeriesValuesAroundTheValueAcrossDecades) {
 }
 
 TEST(Neighbours, WorkedCases) {
-    struct Case {
-        long double ohms;
-        Series s;
-        long double lower, upper, nearest;
-    };
     // Above the last 1 % mantissa the upper neighbour is the next decade's first (9.8K);
     // midway between two 5 % values takes the lower (10.5K).
-    const Case cases[] = {
+    const std::tuple<long double, Series, long double, long double, long double> cases[] = {
         {9.8e3L, Series::E96, 9.76e3L, 10.0e3L, 9.76e3L},
         {10.5e3L, Series::E24, 10.0e3L, 11.0e3L, 10.0e3L},
         {10.51e3L, Series::E24, 10.0e3L, 11.0e3L, 11.0e3L},
@@ -142,30 +132,24 @@ TEST(Neighbours, WorkedCases) {
     const auto ratio = [](Series s, SeriesPosition p, long double v) {
         return double(SeriesValue(s, p) / v);
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(double(c.ohms));
-        const auto nb = FindNeighbours(c.ohms, c.s);
+    for (const auto& [ohms, s, lower, upper, nearest] : cases) {
+        SCOPED_TRACE(double(ohms));
+        const auto nb = FindNeighbours(ohms, s);
         ASSERT_TRUE(nb);
-        EXPECT_NEAR(ratio(c.s, nb->lower, c.lower), 1.0, 1e-15);
-        EXPECT_NEAR(ratio(c.s, nb->upper, c.upper), 1.0, 1e-15);
-        EXPECT_NEAR(ratio(c.s, *NearestInSeries(c.ohms, c.s), c.nearest), 1.0, 1e-15);
+        EXPECT_NEAR(ratio(s, nb->lower, lower), 1.0, 1e-15);
+        EXPECT_NEAR(ratio(s, nb->upper, upper), 1.0, 1e-15);
+        EXPECT_NEAR(ratio(s, *NearestInSeries(ohms, s), nearest), 1.0, 1e-15);
     }
 }
 
 TEST(SeriesPositions, StepsCrossDecadesBothWays) {
-    struct Case {
-        Series s;
-        SeriesPosition from;
-        int steps;
-        SeriesPosition to;
-    };
-    const Case cases[] = {
+    const std::tuple<Series, SeriesPosition, int, SeriesPosition> cases[] = {
         {Series::E12, {0, 11}, 1, {1, 0}},      {Series::E12, {1, 0}, -1, {0, 11}},
         {Series::E12, {-13, 0}, -1, {-14, 11}}, {Series::E24, {2, 5}, 48, {4, 5}},
         {Series::E96, {-2, 3}, -100, {-4, 95}}, {Series::E96, {0, 95}, 0, {0, 95}},
     };
-    for (const Case& c : cases)
-        EXPECT_EQ(StepPosition(c.s, c.from, c.steps), c.to) << c.from.exponent << "/" << c.from.index;
+    for (const auto& [s, from, steps, to] : cases)
+        EXPECT_EQ(StepPosition(s, from, steps), to) << from.exponent << "/" << from.index;
 }
 
 TEST(CapacitorStep, EveryMantissaFindsItsPlaceAndStepsAcrossDecades) {
@@ -212,15 +196,10 @@ long double readBack(const std::string& text) {
 }
 
 TEST(ValueTexts, WorkedCases) {
-    struct Case {
-        const char* kind;
-        long double value;
-        int n; // 0: display
-        const char* text;
-    };
+    // Kind, value, digits (0: the display text) and the text.
     // 12349.96 is rounded once from the value, not from its four-decimal text 12.3500; a
     // carry out of the first digit adds a digit (999.96, 9.996K, 9999.96).
-    const Case cases[] = {
+    const std::tuple<const char*, long double, int, const char*> cases[] = {
         {"R", 12345.0L, 0, "12.3K"},       {"R", 12349.96L, 0, "12.3K"}, {"R", 12350.0L, 0, "12.4K"},
         {"R", 470.0L, 0, "470"},           {"R", 4.99e3L, 0, "4.99K"},   {"R", 1.5e6L, 0, "1.5M"},
         {"R", 2.2e9L, 0, "2.2G"},          {"R", 0.0L, 0, "  N/A"},      {"R", -10.0L, 0, "  N/A"},
@@ -231,12 +210,11 @@ TEST(ValueTexts, WorkedCases) {
         {"C", 2.2e-6L, 0, "2.2uF"},        {"C", 6.8e-3L, 0, "0.01"},    {"C", 1.5e-8L, 5, "15nF"},
         {"C", 1.23456e-8L, 5, "12.346nF"}, {"C", 3.3e-9L, 3, "3.3nF"},   {"C", 1.59155e-9L, 3, "1.59nF"},
     };
-    for (const Case& c : cases) {
-        const std::string kind = c.kind;
-        const std::string text =
-            kind == "R" ? (c.n ? NetlistResistanceText(c.value, c.n) : ResistanceDisplayText(c.value))
-                        : (c.n ? NetlistCapacitanceText(c.value, c.n) : CapacitanceDisplayText(c.value));
-        EXPECT_EQ(text, c.text) << kind << " " << double(c.value) << " n=" << c.n;
+    for (const auto& [kind, value, n, expected] : cases) {
+        const std::string text = std::string_view(kind) == "R"
+                                     ? (n ? NetlistResistanceText(value, n) : ResistanceDisplayText(value))
+                                     : (n ? NetlistCapacitanceText(value, n) : CapacitanceDisplayText(value));
+        EXPECT_EQ(text, expected) << kind << " " << double(value) << " n=" << n;
     }
 }
 

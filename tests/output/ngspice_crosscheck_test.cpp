@@ -12,8 +12,10 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <numbers>
 #include <set>
+#include <sstream>
 
 #include "analysis/final_response.h"
 #include "analysis/final_response_gbw.h"
@@ -52,6 +54,7 @@ std::vector<AcRun> Simulate(const std::vector<std::string>& lines, std::string& 
     const int rc =
         std::system(("cd '" + dir.string() + "' && ngspice -b filter.cir > ngspice.log 2>&1").c_str());
     log = test::ReadText(dir / "ngspice.log");
+    EXPECT_EQ(log.find("arning"), std::string::npos) << log; // ngspice reads every line
     std::vector<AcRun> runs;
     std::ifstream data(dir / NgspiceDataFileName(dataFile));
     long double f, re, im, last = -1;
@@ -99,28 +102,25 @@ struct Family {
     const char* name;
     stagetest::Spec spec;
     int approx;
-    std::vector<const char*> keys;
+    std::vector<std::string> keys;
 };
+std::vector<std::string> Keys(const std::string& list) {
+    std::istringstream in(list);
+    return {std::istream_iterator<std::string>(in), {}};
+}
 std::vector<Family> Families() {
     return {
-        {"lowpass",
-         {Lowpass, 0.5L, 40, 1000, 2000, 0, 5},
-         Butterworth,
-         {"FLP01", "FLP02", "FLP03", "SLP01", "SLP02", "SLP03", "SLP04", "SLP08", "SLP13"}},
-        {"highpass",
-         {Highpass, 0.5L, 40, 1000, 500, 0, 5},
-         Butterworth,
-         {"FHP01", "FHP02", "FHP03", "FHP04", "SHP01", "SHP02", "SHP03", "SHP06", "SHP10"}},
-        {"bandpass",
-         {Bandpass, 0.5L, 40, 600, 3000, 2000, 4},
-         Butterworth,
-         {"SBP03", "SBP04", "SBP05", "SBP08", "SBP13"}},
-        {"elliptic lowpass", {Lowpass, 0.5L, 30, 1000, 2000, 0, 4}, Elliptic, {"SLPN01", "SLPN04", "SLPN10"}},
-        {"elliptic highpass",
-         {Highpass, 0.5L, 30, 1000, 500, 0, 4},
-         Elliptic,
-         {"SHPN01", "SHPN03", "SHPN09"}},
-        {"bandstop", {Bandstop, 0.5L, 40, 1000, 200, 2000, 2}, Butterworth, {"SN01", "SN02", "SN09"}},
+        {"lowpass", {Lowpass, 0.5L, 40, 1000, 2000, 0, 5}, Butterworth, Keys("FLP01 FLP02 FLP03")},
+        {"lowpass", {Lowpass, 0.5L, 40, 1000, 2000, 0, 5}, Butterworth, Keys("SLP01 SLP02 SLP03")},
+        {"lowpass", {Lowpass, 0.5L, 40, 1000, 2000, 0, 5}, Butterworth, Keys("SLP04 SLP08 SLP13")},
+        {"highpass", {Highpass, 0.5L, 40, 1000, 500, 0, 5}, Butterworth, Keys("FHP01 FHP02 FHP03 FHP04")},
+        {"highpass", {Highpass, 0.5L, 40, 1000, 500, 0, 5}, Butterworth, Keys("SHP01 SHP02 SHP03")},
+        {"highpass", {Highpass, 0.5L, 40, 1000, 500, 0, 5}, Butterworth, Keys("SHP06 SHP10")},
+        {"bandpass", {Bandpass, 0.5L, 40, 600, 3000, 2000, 4}, Butterworth, Keys("SBP03 SBP04 SBP05")},
+        {"bandpass", {Bandpass, 0.5L, 40, 600, 3000, 2000, 4}, Butterworth, Keys("SBP08 SBP13")},
+        {"elliptic lowpass", {Lowpass, 0.5L, 30, 1000, 2000, 0, 4}, Elliptic, Keys("SLPN01 SLPN04 SLPN10")},
+        {"elliptic highpass", {Highpass, 0.5L, 30, 1000, 500, 0, 4}, Elliptic, Keys("SHPN01 SHPN03 SHPN09")},
+        {"bandstop", {Bandstop, 0.5L, 40, 1000, 200, 2000, 2}, Butterworth, Keys("SN01 SN02 SN09")},
     };
 }
 
@@ -186,7 +186,7 @@ TEST(NgspiceCrossCheck, EveryCircuitPlainAndCompensatedMatchesTheFinalResponses)
     std::set<std::string> keysSeen;
     long double largestGbwEffectDb = 0, largestLoadingDb = 0;
     for (const Family& fam : Families()) {
-        for (const char* key : fam.keys) {
+        for (const std::string& key : fam.keys) {
             for (const bool comp : {false, true}) {
                 if (comp && !ActiveCompensationOffered(key)) continue;
                 SCOPED_TRACE(std::string(fam.name) + " " + key + (comp ? " compensated" : ""));
@@ -195,7 +195,7 @@ TEST(NgspiceCrossCheck, EveryCircuitPlainAndCompensatedMatchesTheFinalResponses)
                 ASSERT_TRUE(designed.ok) << designed.message;
                 bool uses = false;
                 for (int i = 1; i <= d.StageCount; ++i)
-                    uses = uses || StageCircuitEntry(d, i)->key == std::string_view(key);
+                    uses = uses || StageCircuitEntry(d, i)->key == key;
                 ASSERT_TRUE(uses);
                 keysSeen.insert(key);
                 const Span span = StageSpan(d);
@@ -212,7 +212,6 @@ TEST(NgspiceCrossCheck, EveryCircuitPlainAndCompensatedMatchesTheFinalResponses)
                 const auto ideal =
                     Simulate(BuildSpiceNetlist(d, SweepOver(span, SpiceOpAmpModel::Vcvs)).lines, log);
                 ASSERT_EQ(ideal.size(), 1u) << log;
-                EXPECT_EQ(log.find("arning"), std::string::npos) << log; // ngspice reads every line
                 ASSERT_GT(ideal[0].size(), 70u);
                 const long double flip = 180.0L * InvertingCount(d);
                 int exactPoints = 0;
@@ -246,7 +245,6 @@ TEST(NgspiceCrossCheck, EveryCircuitPlainAndCompensatedMatchesTheFinalResponses)
                 const auto real =
                     Simulate(BuildSpiceNetlist(d, SweepOver(span, SpiceOpAmpModel::SinglePole)).lines, log);
                 ASSERT_EQ(real.size(), 1u) << log;
-                EXPECT_EQ(log.find("arning"), std::string::npos) << log;
                 int gbwPoints = 0;
                 for (const AcPoint& p : real[0]) {
                     if (NearNotch(span, p.fHz) || p.fHz > 0.3L * span.hiHz) continue;
@@ -310,8 +308,8 @@ std::vector<std::string> WithoutDialectLines(const std::vector<std::string>& lin
 TEST(NgspiceCrossCheck, DialectsDifferOnlyInTheDocumentedLines) {
     for (const Family& fam : Families()) {
         for (const bool comp : {false, true}) {
-            const char* key = fam.keys.back();
-            for (const char* k : fam.keys)
+            std::string key = fam.keys.back();
+            for (const std::string& k : fam.keys)
                 if (!comp || ActiveCompensationOffered(k)) key = k;
             if (comp && !ActiveCompensationOffered(key)) continue;
             SCOPED_TRACE(std::string(fam.name) + " " + key);
@@ -353,7 +351,6 @@ TEST(NgspiceCrossCheck, MonteCarloLoopVariesTheComponentsWithinTheirTolerances) 
     EXPECT_NE(log.find("Index"), std::string::npos) << "the print table";
     EXPECT_NE(log.find("Legend"), std::string::npos) << "the line-printer plot";
     EXPECT_EQ(log.find("rror"), std::string::npos) << log;
-    EXPECT_EQ(log.find("arning"), std::string::npos) << log;
     long double largest = 0;
     for (std::size_t r = 1; r < runs.size(); ++r) {
         ASSERT_EQ(runs[r].size(), runs[0].size());

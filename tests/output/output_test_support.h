@@ -2,9 +2,6 @@
 // whole filters designed through the selection functions with chosen circuits.
 #pragma once
 
-#include <string>
-#include <vector>
-
 #include "circuits/catalogue.h"
 #include "circuits/circuit_design.h"
 #include "circuits/selection.h"

@@ -6,6 +6,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <tuple>
 
 #include "app/messages.h"
 #include "circuits/standard_values.h"
@@ -19,10 +20,7 @@ namespace velmora {
 namespace {
 
 SpiceOptions Sweep100HzTo100kHz() {
-    SpiceOptions o;
-    o.startHz = 100.0L;
-    o.endHz = 100000.0L;
-    return o;
+    return {.startHz = 100.0L, .endHz = 100000.0L};
 }
 
 std::vector<std::string> Build(const TDesign& d, const SpiceOptions& o) {
@@ -33,12 +31,7 @@ std::vector<std::string> Build(const TDesign& d, const SpiceOptions& o) {
 
 TEST(SpiceNetlist, NoiseResistorLimitsAndModelCapacitorScale) {
     // Rn = 1000 (en/4)^2 within 100 Ohm .. 1 MOhm; C = 1e5 / (2 pi Rn GBW).
-    struct Case {
-        long double noise, gbw;
-        const char* r1;
-        const char* c1;
-    };
-    const Case cases[] = {
+    const std::tuple<long double, long double, const char*, const char*> cases[] = {
         {12, 1e6L, "9K", "1.77uF"},    // 9 kOhm
         {1, 1e6L, "100", "159uF"},     // 62.5 Ohm, raised to 100 Ohm
         {0, 1e6L, "100", "159uF"},     // no noise given: the lower limit
@@ -47,18 +40,16 @@ TEST(SpiceNetlist, NoiseResistorLimitsAndModelCapacitorScale) {
         {1, 1e3L, "100", "159m"},      // 159 mF
         {4, 1e3L, "1K", "15.9m"},      // 15.9 mF
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(std::to_string(static_cast<double>(c.noise)) + " nV, " +
-                     std::to_string(static_cast<double>(c.gbw)));
+    for (const auto& [noise, gbw, r1, c1] : cases) {
+        SCOPED_TRACE(testing::Message() << double(noise) << " nV, " << double(gbw));
         TDesign d = outtest::HandBuiltSlp01(1);
-        d.Circuits[1].OpAmpNoise = c.noise;
-        d.Circuits[1].OpAmpGBW = c.gbw;
-        SpiceOptions o = Sweep100HzTo100kHz();
-        o.opamp = SpiceOpAmpModel::SinglePole;
-        const auto lines = Build(d, o);
+        d.Circuits[1].OpAmpNoise = noise;
+        d.Circuits[1].OpAmpGBW = gbw;
+        const auto lines =
+            Build(d, {.opamp = SpiceOpAmpModel::SinglePole, .startHz = 100.0L, .endHz = 100000.0L});
         ASSERT_GE(lines.size(), 4u);
-        EXPECT_EQ(lines[2], std::string("       R1 3 4 RMODEL ") + c.r1);
-        EXPECT_EQ(lines[3], std::string("       C1 4 0 CMODEL ") + c.c1);
+        EXPECT_EQ(lines[2], std::string("       R1 3 4 RMODEL ") + r1);
+        EXPECT_EQ(lines[3], std::string("       C1 4 0 CMODEL ") + c1);
     }
 }
 
@@ -92,36 +83,25 @@ TEST(SpiceNetlist, NumberTexts) {
 
 TEST(SpiceNetlist, RefusalsLeaveNoLines) {
     const TDesign good = outtest::HandBuiltSlp01(2);
-    struct Case {
-        const char* name;
-        long double start, end;
-        const char* points;
-        bool mc;
-        const char* runs;
-        SpiceStatus status;
-    };
-    const Case cases[] = {
-        {"zero start", 0, 1000, "200", false, "2", SpiceStatus::BadStart},
-        {"negative start", -1, 1000, "200", false, "2", SpiceStatus::BadStart},
-        {"end at the start", 1000, 1000, "200", false, "2", SpiceStatus::BadEnd},
-        {"end below the start", 1000, 100, "200", false, "2", SpiceStatus::BadEnd},
-        {"no points", 100, 1000, "0", false, "2", SpiceStatus::BadPoints},
-        {"fractional points", 100, 1000, "2.5", false, "2", SpiceStatus::BadPoints},
-        {"points not a number", 100, 1000, "abc", false, "2", SpiceStatus::BadPoints},
-        {"no runs", 100, 1000, "200", true, "0", SpiceStatus::BadRuns},
-        {"runs unused", 100, 1000, "200", false, "x", SpiceStatus::Ok},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        SpiceOptions o;
-        o.startHz = c.start;
-        o.endHz = c.end;
-        o.pointsPerDecade = c.points;
-        o.monteCarlo = c.mc;
-        o.runs = c.runs;
+    const std::tuple<const char*, long double, long double, const char*, bool, const char*, SpiceStatus>
+        cases[] = {
+            {"zero start", 0, 1000, "200", false, "2", SpiceStatus::BadStart},
+            {"negative start", -1, 1000, "200", false, "2", SpiceStatus::BadStart},
+            {"end at the start", 1000, 1000, "200", false, "2", SpiceStatus::BadEnd},
+            {"end below the start", 1000, 100, "200", false, "2", SpiceStatus::BadEnd},
+            {"no points", 100, 1000, "0", false, "2", SpiceStatus::BadPoints},
+            {"fractional points", 100, 1000, "2.5", false, "2", SpiceStatus::BadPoints},
+            {"points not a number", 100, 1000, "abc", false, "2", SpiceStatus::BadPoints},
+            {"no runs", 100, 1000, "200", true, "0", SpiceStatus::BadRuns},
+            {"runs unused", 100, 1000, "200", false, "x", SpiceStatus::Ok},
+        };
+    for (const auto& [name, start, end, points, mc, runs, status] : cases) {
+        SCOPED_TRACE(name);
+        const SpiceOptions o{
+            .startHz = start, .endHz = end, .pointsPerDecade = points, .monteCarlo = mc, .runs = runs};
         const SpiceNetlist n = BuildSpiceNetlist(good, o);
-        EXPECT_EQ(n.status, c.status);
-        EXPECT_EQ(n.lines.empty(), c.status != SpiceStatus::Ok);
+        EXPECT_EQ(n.status, status);
+        EXPECT_EQ(n.lines.empty(), status != SpiceStatus::Ok);
     }
     // A stage without a calculated circuit.
     TDesign d = good;

@@ -123,11 +123,9 @@ TEST(CascadeOrder, StoredFiguresEqualTheGeneralEvaluationOfTheOrder) {
             for (int k = 1; k <= plain.StageCount; ++k)
                 plain.Stages[k].Flatness = plain.Stages[k].K = plain.Stages[k].To = 0.0L;
             EvaluateCascade(plain);
-            for (int k = 1; k <= d.StageCount; ++k) {
-                EXPECT_EQ(d.Stages[k].Flatness.value(), plain.Stages[k].Flatness.value()) << "stage " << k;
-                EXPECT_EQ(d.Stages[k].K.value(), plain.Stages[k].K.value()) << "stage " << k;
-                EXPECT_EQ(d.Stages[k].To.value(), plain.Stages[k].To.value()) << "stage " << k;
-            }
+            for (int k = 1; k <= d.StageCount; ++k)
+                for (Real48 TStageCoeffs::*m : {&TStageCoeffs::Flatness, &TStageCoeffs::K, &TStageCoeffs::To})
+                    EXPECT_EQ((d.Stages[k].*m).value(), (plain.Stages[k].*m).value()) << "stage " << k;
         }
     }
 }

@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <map>
+#include <tuple>
 
 #include "stage_test_support.h"
 #include "stages/gains.h"
@@ -56,28 +57,24 @@ TDesign Distributed(std::vector<long double> to, long double G, std::map<int, lo
 constexpr double kTol = 1e-10;
 
 TEST(Gains, UnconstrainedStagesSplitTheGainEquallyInDecibels) {
-    struct Case {
-        long double G;
-        std::vector<long double> to;
-        long double share; // each stage's optimal gain over its To
-    };
-    const std::vector<Case> cases = {
+    // share: each stage's optimal gain over its To.
+    const std::vector<std::tuple<long double, std::vector<long double>, long double>> cases = {
         {1.0L, {0.5L, 2.0L, 1.25L}, 1.0L},
         {100.0L, {1.0L, 3.0L, 0.2L, 7.0L}, std::sqrt(10.0L)},
         {0.01L, {2.0L, 4.0L}, 0.1L},
     };
-    for (const Case& c : cases) {
-        TDesign d = Stages(c.to, c.G);
+    for (const auto& [G, to, share] : cases) {
+        TDesign d = Stages(to, G);
         DistributeGains(d); // the default realiser: every gain as asked
         OverallActualGain(d);
         for (int i = 1; i <= d.StageCount; ++i) {
-            EXPECT_NEAR((double)d.Circuits[i].OptimalGain, (double)(c.to[i - 1] * c.share),
-                        kTol * (double)(c.to[i - 1] * c.share));
+            EXPECT_NEAR((double)d.Circuits[i].OptimalGain, (double)(to[i - 1] * share),
+                        kTol * (double)(to[i - 1] * share));
             EXPECT_EQ((double)d.Circuits[i].ActualGain, (double)d.Circuits[i].OptimalGain);
             EXPECT_NEAR((double)d.Circuits[i].DynamicRange, 100.0, 1e-9);
             EXPECT_EQ(d.Circuits[i].GainConstrained, 0);
         }
-        EXPECT_NEAR((double)d.ActualOverallGain, (double)c.G, kTol * (double)c.G);
+        EXPECT_NEAR((double)d.ActualOverallGain, (double)G, kTol * (double)G);
         EXPECT_EQ(d.ConstrainedCount, 0);
     }
 }

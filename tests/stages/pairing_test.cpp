@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <numbers>
+#include <tuple>
 
 #include "stage_test_support.h"
 #include "stages/cascade.h"
@@ -37,20 +38,14 @@ TEST(StageTypes, ClassificationOfPoleAndZeroEntries) {
     d.Zeros[4] = {1, 1, 0, 500.0L};
     d.Zeros[5] = {1, 0, 0, 0.0L};
     d.Zeros[6] = {1, 0, 0, 0.0L};
-    struct Case {
-        int p1, p2, z1, z2;
-        TStageType type;
-    };
-    const Case cases[] = {
+    const std::tuple<int, int, int, int, TStageType> cases[] = {
         {1, 0, 0, 0, stSLP},  {1, 0, 1, 0, stSHP}, {1, 0, 2, 0, stSN},  {1, 0, 3, 0, stSLPN},
         {1, 0, 4, 0, stSHPN}, {1, 0, 5, 0, stSBP}, {1, 0, 5, 6, stSHP}, {2, 0, 0, 0, stFLP},
         {2, 0, 5, 0, stFHP},  {2, 0, 2, 0, stFHP}, {2, 3, 2, 0, stSN},  {2, 3, 0, 0, stSLP},
         {2, 3, 5, 0, stSBP},
     };
-    for (const Case& c : cases) {
-        EXPECT_EQ(ClassifyStage(d, c.p1, c.p2, c.z1, c.z2), c.type)
-            << c.p1 << " " << c.p2 << " " << c.z1 << " " << c.z2;
-    }
+    for (const auto& [p1, p2, z1, z2, type] : cases)
+        EXPECT_EQ(ClassifyStage(d, p1, p2, z1, z2), type) << p1 << " " << p2 << " " << z1 << " " << z2;
     EXPECT_GT((long double)d.Zeros[3].Wz, 1000.0L);
 
     // Two single real poles 1 and 4 rad/s: (s + 1)(s + 4) = s^2 + 5 s + 4.
@@ -63,40 +58,33 @@ TEST(StageTypes, ClassificationOfPoleAndZeroEntries) {
 TEST(StageTypes, GainConstantsAndCoefficientRows) {
     // Each normalised form has its To at the frequency the type names: DC, high
     // frequencies or wp. Evaluated from the coefficient rows.
-    struct Case {
-        TStageType type;
-        long double w; // where |T/To| must be 1
-    };
-    const Case cases[] = {{stFLP, 0.0L},   {stFHP, 1e12L},  {stSLP, 0.0L},   {stSHP, 1e12L},
-                          {stSBP, 700.0L}, {stSLPN, 1e12L}, {stSHPN, 1e12L}, {stSN, 1e12L}};
-    for (const Case& c : cases) {
+    // w: where |T/To| must be 1.
+    const std::tuple<TStageType, long double> cases[] = {{stFLP, 0.0L},   {stFHP, 1e12L},  {stSLP, 0.0L},
+                                                         {stSHP, 1e12L},  {stSBP, 700.0L}, {stSLPN, 1e12L},
+                                                         {stSHPN, 1e12L}, {stSN, 1e12L}};
+    for (const auto& [type, w] : cases) {
         TStageCoeffs t;
-        t.StageType = c.type;
+        t.StageType = type;
         t.Wp = 700.0L;
         t.Qp = 2.0L;
         t.Sigma = 300.0L;
-        t.Wz = c.type == stSLPN ? 900.0L : (c.type == stSHPN ? 400.0L : 700.0L);
+        t.Wz = type == stSLPN ? 900.0L : (type == stSHPN ? 400.0L : 700.0L);
         const BiquadCoefficients b = StageBiquad(t, false);
-        EXPECT_NEAR((double)std::abs(BiquadResponse(b, c.w)), 1.0, 1e-9) << StageShortName(c.type);
+        EXPECT_NEAR((double)std::abs(BiquadResponse(b, w)), 1.0, 1e-9) << StageShortName(type);
         // The magnitude used while cascading is the same function up to NumeratorScale.
         for (long double w : {10.0L, 650.0L, 2300.0L})
             EXPECT_NEAR((double)(StageMagnitude(t, w) * NumeratorScale(t)),
                         (double)std::abs(BiquadResponse(b, w)),
                         1e-12 * (double)std::abs(BiquadResponse(b, w)) + 1e-18)
-                << StageShortName(c.type);
-        EXPECT_EQ(b.secondOrder, !isFirstOrder(c.type));
-        EXPECT_EQ(b.notch, isNotch(c.type));
+                << StageShortName(type);
+        EXPECT_EQ(b.secondOrder, !isFirstOrder(type));
+        EXPECT_EQ(b.notch, isNotch(type));
     }
 }
 
 TEST(Pairing, ApproximationsBecomeTheExpectedStages) {
-    struct Case {
-        const char* name;
-        Spec spec;
-        int approx;
-        std::string types; // short names in stage-number order, before cascading
-    };
-    const std::vector<Case> cases = {
+    // expected: the short names in stage-number order, before cascading.
+    const std::vector<std::tuple<const char*, Spec, int, std::string>> cases = {
         // Pairs in decreasing Q, the real pole last as FLP.
         {"lowpass Butterworth 5", {Lowpass, 0.5L, 40, 1000, 2000, 0, 5}, Butterworth, "SLP SLP FLP "},
         // Two zero frequencies at the origin and one single zero: SHP, SHP, FHP.
@@ -118,11 +106,11 @@ TEST(Pairing, ApproximationsBecomeTheExpectedStages) {
         // poles and the last zero (at w0 = sqrt(s1 s2)) form notch stage PoleCount - 1.
         {"wide bandstop 6", {Bandstop, 0.5L, 40, 3000, 1500, 1000, 6}, Butterworth, "SLPNSHPNSN  "},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
+    for (const auto& [name, spec, approx, expected] : cases) {
+        SCOPED_TRACE(name);
         TDesign d;
-        ASSERT_TRUE(Calculate(d, c.spec));
-        ChooseApproximation(d, c.approx);
+        ASSERT_TRUE(Calculate(d, spec));
+        ChooseApproximation(d, approx);
         InitPairingLists(d);
         // The pole list shows the real poles of a section that splits (Q below 0.5)
         // next to each other, the one nearer the origin first.
@@ -134,7 +122,7 @@ TEST(Pairing, ApproximationsBecomeTheExpectedStages) {
         std::string types;
         for (int k = 1; k <= d.StageCount; ++k)
             types += d.Stages[k].Name;
-        EXPECT_EQ(types, c.types);
+        EXPECT_EQ(types, expected);
         EXPECT_TRUE(PairingComplete(d));
     }
 }
@@ -165,24 +153,21 @@ TEST(Pairing, NearestZeroTiesGoToTheLowerEntryAndLeftoversAreRefused) {
 
 TEST(Cascade, PreferencesPlaceTheNamedStagesAtTheEnds) {
     // 1st order lowpass first; 2nd order lowpass first (the lowest Qp); 1st order highpass last.
-    struct Case {
-        Spec spec;
-        int end, option; // criteria 0: the first stage, 1: the last
-        TStageType type;
-    };
-    const Case cases[] = {{{Lowpass, 0.5L, 40, 1000, 2000, 0, 7}, 0, 1, stFLP},
-                          {{Lowpass, 0.5L, 40, 1000, 2000, 0, 7}, 0, 2, stSLP},
-                          {{Highpass, 0.5L, 40, 2000, 1000, 0, 5}, 1, 1, stFHP}};
-    for (const Case& c : cases) {
+    // end: the criteria of the first stage (0) or of the last (1); option: the one enabled.
+    const std::tuple<Spec, int, int, TStageType> cases[] = {
+        {{Lowpass, 0.5L, 40, 1000, 2000, 0, 7}, 0, 1, stFLP},
+        {{Lowpass, 0.5L, 40, 1000, 2000, 0, 7}, 0, 2, stSLP},
+        {{Highpass, 0.5L, 40, 2000, 1000, 0, 5}, 1, 1, stFHP}};
+    for (const auto& [spec, end, option, type] : cases) {
         TDesign d;
-        ASSERT_TRUE(Calculate(d, c.spec));
+        ASSERT_TRUE(Calculate(d, spec));
         ChooseApproximation(d, Butterworth);
-        d.Criteria[c.end].Options[c.option] = {1, 1};
+        d.Criteria[end].Options[option] = {1, 1};
         ASSERT_EQ(SynthesiseStages(d), SynthesisStatus::Ok);
-        const int at = c.end == 0 ? 1 : d.StageCount;
-        EXPECT_EQ(d.Stages[at].StageType, c.type) << c.end << " " << c.option;
+        const int at = end == 0 ? 1 : d.StageCount;
+        EXPECT_EQ(d.Stages[at].StageType, type) << end << " " << option;
         for (int k = 1; k <= d.StageCount; ++k)
-            if (k != at && d.Stages[k].StageType == stSLP && c.type == stSLP) {
+            if (k != at && d.Stages[k].StageType == stSLP && type == stSLP) {
                 EXPECT_LT((double)d.Stages[at].Qp, (double)d.Stages[k].Qp);
             }
     }
@@ -203,12 +188,7 @@ TEST(Cascade, TiesAndExtremeQualityFactorsStillPlaceEveryStage) {
     const TStageCoeffs slp = {stSLP, "SLP ", 1, 0, 0, 0, 6000.0L, 0.9L, 0, 3333.0L, 0, 0, 0};
     const TStageCoeffs flp = {stFLP, "FLP ", 2, 0, 0, 0, 0, 0, 0, 5000.0L, 0, 0, 0};
     const TStageCoeffs sharp = {stSLP, "SLP ", 3, 0, 0, 0, 6283.0L, 2500.0L, 0, 1.2566L, 0, 0, 0};
-    struct Case {
-        const char* name;
-        std::vector<TStageCoeffs> stages;
-        bool byQp;
-    };
-    const std::vector<Case> cases = {
+    const std::vector<std::tuple<const char*, std::vector<TStageCoeffs>, bool>> cases = {
         // Identical stages tie with each other all the way to the end.
         {"identical stages, flatness", {slp, flp, slp, flp, slp, flp}, false},
         {"identical stages, Qp", {slp, flp, slp, flp, slp, flp}, true},
@@ -216,24 +196,24 @@ TEST(Cascade, TiesAndExtremeQualityFactorsStillPlaceEveryStage) {
         {"Qp 2500, Qp order", {sharp, slp, sharp}, true},
         {"Qp 2500, flatness", {sharp, slp, flp}, false},
     };
-    for (const Case& c : cases) {
-        TDesign d = HandStages(c.stages);
-        d.Opt.OrderByQp = c.byQp;
-        ASSERT_TRUE(AutoCascade(d)) << c.name;
+    for (const auto& [name, stages, byQp] : cases) {
+        TDesign d = HandStages(stages);
+        d.Opt.OrderByQp = byQp;
+        ASSERT_TRUE(AutoCascade(d)) << name;
         // A permutation: every Pole1 label appears as often as before.
         std::vector<int> before, after;
-        for (const auto& s : c.stages)
+        for (const auto& s : stages)
             before.push_back(s.Pole1);
         for (int k = 1; k <= d.StageCount; ++k)
             after.push_back(d.Stages[k].Pole1);
         std::sort(before.begin(), before.end());
         std::sort(after.begin(), after.end());
-        EXPECT_EQ(before, after) << c.name;
+        EXPECT_EQ(before, after) << name;
         for (int k = 1; k <= d.StageCount; ++k) {
-            EXPECT_TRUE(std::isfinite((double)d.Stages[k].To)) << c.name;
-            EXPECT_GT((double)d.Stages[k].To, 0.0) << c.name;
+            EXPECT_TRUE(std::isfinite((double)d.Stages[k].To)) << name;
+            EXPECT_GT((double)d.Stages[k].To, 0.0) << name;
         }
-        if (c.byQp) {
+        if (byQp) {
             for (int k = 2; k <= d.StageCount; ++k)
                 EXPECT_LE((double)d.Stages[k - 1].Qp, (double)d.Stages[k].Qp);
         }

@@ -3,11 +3,8 @@
 // with the overall gain).
 #pragma once
 
-#include <cmath>
 #include <complex>
-#include <numbers>
 #include <string>
-#include <vector>
 
 #include "approx/approx_test_support.h"
 #include "approx/approximation.h"
