@@ -92,15 +92,13 @@ Image Golden(const std::string& name, const Image& made = {}) {
     return test::ReadBytes(file);
 }
 
-// Eleven stages at the final level with the adjusted-resistor block, every stored field
-// (reserved ones included) holding a value of its own: texts of every length and byte,
-// reals of varied magnitude and sign, counts and flags in their ranges.
-Image VariedImage() {
-    return Golden("varied_design.fl3");
-}
+// The varied design: eleven stages at the final level with the adjusted-resistor block,
+// every stored field (reserved ones included) holding a value of its own: texts of every
+// length and byte, reals of varied magnitude and sign, counts and flags in their ranges.
+const char* const kVaried = "varied_design.fl3";
 
 TEST(DesignFile, TheVariedDesignOpensAndSavesByteIdentical) {
-    const Image image = VariedImage();
+    const Image image = Golden(kVaried);
     ASSERT_EQ(image.size(), 7743u + 11 * 548 + 847);
     auto d = std::make_unique<TDesign>(); // shares nothing with a design saved
     const DesignFileResult r = DecodeDesign(image, *d);
@@ -185,7 +183,7 @@ TEST(DesignFile, ProgramDesignsSurviveSaveAndOpen) {
 TEST(DesignFile, Version2ClearsTheLastCircuitOptionByte) {
     for (const std::string tag : {"VML20", "VML30", "ABC99", "VML"}) {
         SCOPED_TRACE(tag);
-        Image im = VariedImage();
+        Image im = Golden(kVaried);
         im[groupAt(1) + kOptionsIn + 37] = 6; // the sixth option byte
         im[4] = static_cast<uint8_t>(tag.size());
         for (std::size_t k = 0; k < 8; ++k)
@@ -242,13 +240,11 @@ TEST(DesignFile, EnteredValuesAreFixedUpAfterReading) {
         auto out = newDesign();
         ASSERT_TRUE(DecodeDesign(encode(*d), *out).ok());
         // Each value passes through two roundings to 6-byte reals (2^-40 relative each).
-        auto near = [](long double got, long double want) {
+        for (const auto& [got, want] : {std::pair{out->Spec.PassFreqEntry.value(), c.wantPass},
+                                        {out->Spec.StopFreqEntry.value(), c.wantStop},
+                                        {out->Spec.CenterFreqEntry.value(), c.wantCenter}})
             EXPECT_LE(std::fabs(got - want), 1e-11L * std::fabs(want))
                 << double(got) << " vs " << double(want);
-        };
-        near(out->Spec.PassFreqEntry, c.wantPass);
-        near(out->Spec.StopFreqEntry, c.wantStop);
-        near(out->Spec.CenterFreqEntry, c.wantCenter);
         EXPECT_EQ(out->Spec.ApbEntry.value(), Real48(0.5L).value()) << "a zero entry takes Apb";
         EXPECT_EQ(out->Spec.AsbEntry.value(), Real48(45.0L).value()) << "a typed entry stays";
         EXPECT_EQ(out->Spec.NormPassEdge.value(), 1.0L) << "kept as stored";
@@ -292,7 +288,7 @@ std::unique_ptr<TDesign> currentDesign() {
 // figures of the specification that contradict one another.
 TEST(DesignFile, RefusedFilesLeaveTheDesignAsItWas) {
     const int stages = 11;
-    const Image good = VariedImage();
+    const Image good = Golden(kVaried);
     auto set16 = [](std::size_t at, int16_t v) { return [=](Image& im) { putI16(im, at, v); }; };
     auto set8 = [](std::size_t at, uint8_t v) { return [=](Image& im) { im[at] = v; }; };
     struct Case {
@@ -388,7 +384,7 @@ TEST(DesignFile, RefusedFilesLeaveTheDesignAsItWas) {
 
 TEST(DesignFile, AFailedSaveKeepsThePreviousFile) {
     auto d = newDesign(Bandpass);
-    const Image previous = VariedImage();
+    const Image previous = Golden(kVaried);
     const fs::path dir = test::MakeTempDir("velmora_design_file_"), target = dir / "design.fl3";
     test::WriteBytes(target, previous);
     // The disk fills up in the middle of the write: a file size limit makes the write

@@ -1,46 +1,33 @@
-// The response pictures: every tab of the graph painter and the specification template.
+// The pictures and their texts: every tab of the graph painter, the specification
+// template and the markup renderer of the help and tuning texts.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 
 #include "analysis/ideal_responses.h"
-#include "support/hand_built_filters.h"
+#include "support/recording_dialogs.h"
 #include "support/recording_surface.h"
 #include "support/specifications.h"
 #include "support/xml_check.h"
+#include "ui/filter_template.h"
 #include "ui/graph_painter.h"
+#include "ui/markup_text.h"
 #include "ui/response_plots.h"
+#include "ui/tfm_main.h"
 
 namespace velmora {
 namespace {
 
-TDesign& Scratch() {
-    static TDesign d;
-    return d;
-}
-
-void DefaultLowpass(TDesign& d) {
-    test::FillSpecification(d, {"default lowpass", Lowpass, 0.5L, 30, 1000, 2000, 0, 0});
-    ASSERT_TRUE(test::CalculateApproximations(d));
-}
-
-std::vector<std::string> Texts(const test::XmlCheck& x) {
-    std::vector<std::string> t;
-    for (const auto& e : x.elements)
-        if (e.name == "text") t.push_back(e.text);
-    return t;
-}
-
 bool HasText(const test::XmlCheck& x, const std::string& text) {
-    const auto t = Texts(x);
-    return std::find(t.begin(), t.end(), text) != t.end();
+    return std::ranges::any_of(x.elements, [&](const auto& e) { return e.name == "text" && e.text == text; });
 }
 
 // Every tab of the default lowpass: a well-formed picture with its captions, a curve
 // and a legend for every approximation.
 TEST(GraphPainter, EveryTabIsWellFormedWithCaptionsCurvesAndLegend) {
-    TDesign& d = Scratch();
-    DefaultLowpass(d);
+    static TDesign d; // large: not on the stack
+    test::FillSpecification(d, {"default lowpass", Lowpass, 0.5L, 30, 1000, 2000, 0, 0});
+    ASSERT_TRUE(test::CalculateApproximations(d));
     const std::vector<int> list = ResponseApproximations(d);
     ASSERT_GE(list.size(), 3u);
     const ResponseAxes axes = PlotAxes(d, list, PlotOptions{});
@@ -59,16 +46,6 @@ TEST(GraphPainter, EveryTabIsWellFormedWithCaptionsCurvesAndLegend) {
         }
     }
 }
-
-} // namespace
-} // namespace velmora
-
-#include "support/recording_dialogs.h"
-#include "ui/filter_template.h"
-#include "ui/tfm_main.h"
-
-namespace velmora {
-namespace {
 
 // The specification form's template, for every filter type in both unit systems: it
 // shows the values as typed with their units and the attenuations, every text inside
@@ -93,11 +70,8 @@ TEST(SpecTemplatePainter, LabelsEveryEntryInsideThePictureWithoutOverlap) {
         main.StartDesign(c.type);
         test::RecordingSurface s;
         PaintSpecTemplate(s, SpecTemplateOf(main.ParEnt, c.type, c.hz));
-        std::vector<std::string> drawn;
-        for (const auto& t : s.texts)
-            drawn.push_back(t.text);
         for (const std::string& e : c.expected)
-            EXPECT_NE(std::find(drawn.begin(), drawn.end(), e), drawn.end()) << e;
+            EXPECT_TRUE(std::ranges::any_of(s.texts, [&](const auto& t) { return t.text == e; })) << e;
         for (size_t i = 0; i < s.texts.size(); ++i) {
             const auto& a = s.texts[i];
             const double aw = a.text.size() * a.size / 2, ah = a.size * 1.25;
@@ -113,6 +87,60 @@ TEST(SpecTemplatePainter, LabelsEveryEntryInsideThePictureWithoutOverlap) {
             }
         }
     }
+}
+
+// The markup renderer through a recording surface whose metrics make every position a
+// hand calculation: at 8 pixels a character is 4 wide, a line 10 high, the baseline 8
+// below the top, and a space 4 wide.
+using test::RecordingSurface;
+
+// What the renderer draws of a text on a screen of one pixel per point, from (0, 20).
+std::vector<std::string> Draw(const std::string& text) {
+    RecordingSurface s;
+    MarkupDevice screen;
+    screen.pixelsPerPoint = 1;
+    MarkupLayout layout;
+    layout.left = 0, layout.right = 1000, layout.indent = 0, layout.clipBottom = 1000;
+    double x = 0, y = 20;
+    DrawMarkupText(s, text, x, {}, layout, y, screen);
+    return s.log;
+}
+
+TEST(MarkupText, CharacterCodesAndCodeWords) {
+    struct Case {
+        const char* text;
+        std::vector<std::string> log;
+    };
+    const Case cases[] = {
+        // The second character "1" makes "\177 " a character, not a code.
+        {"a \\177 b", {"text 0,20 'a '", "text 8,20 '\u00B1'", "text 12,20 'b'"}},
+        // A five-character code that means nothing draws nothing.
+        {"a \\zzz b", {"text 0,20 'a '", "text 8,20 'b'"}},
+        // Symbol letters are Greek; \bsp joins the next word to the previous one.
+        {"\\xx1 w W \\xx0 f \\bsp 0",
+         {"text 0,20 '\u03C9 '", "text 8,20 '\u03A9 '", "text 16,20 'f '", "text 20,20 '0'"}},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(Draw(c.text), c.log) << c.text;
+}
+
+TEST(MarkupText, PlainTextForTheCommandLine) {
+    MarkupSubstitutions subs;
+    subs[1] = "1.5 kHz";
+    struct Case {
+        const char* markup;
+        const char* plain;
+    };
+    const Case cases[] = {
+        {"\\blu The pole frequency \\xx1 w \\xx0 \\y+2 p \\rt0 is \\d01 \\par Press \\box OK to continue.",
+         "The pole frequency \u03C9p is 1.5 kHz\nPress [OK] to continue."},
+        {"Gain \\177 1 dB", "Gain \u00B11 dB"},
+        {"f \\bsp 0 = 2", "f0 = 2"},
+        {"\\bld Note: \\unf \\zzz done  ", "Note: done"},
+        {"R \\y-2 2 \\rt0 and C", "R2 and C"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(MarkupPlainText(c.markup, subs), c.plain) << c.markup;
 }
 
 } // namespace
