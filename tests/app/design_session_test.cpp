@@ -1,11 +1,19 @@
 // The application layer on its own: a complete design, standard values and Monte Carlo
 // included, made through the use-cases alone gives the command line's JSON document for
-// the same request; and each use-case announces exactly the parts it changed.
+// the same request, value for value in the results use-case too; and each use-case
+// announces exactly the parts it changed. The specification entries as the entry form
+// reads them come last.
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <functional>
+#include <memory>
 #include <numbers>
 
+#include "analysis/graph_axes.h"
+#include "app/design_results.h"
 #include "app/design_session.h"
+#include "app/messages.h"
 #include "cli.h"
 #include "report.h"
 #include "support/cli_run.h"
@@ -140,6 +148,134 @@ TEST(DesignSession, MonteCarloEndsWhenAsked) {
     EXPECT_TRUE(outcome.interrupted);
     EXPECT_FALSE(outcome.monteCarlo);
     EXPECT_EQ(calls, 11);
+}
+
+// The results use-case against the command line's JSON document for the same design: what
+// the person reads in --json is what app::Results computed, value for value.
+TEST(DesignResults, EqualTheCommandLinesDocument) {
+    auto d = std::make_unique<TDesign>();
+    DesignSession session(*d);
+    ASSERT_NO_FATAL_FAILURE(DesignLowpass1k(session, *d));
+    ComponentRequest q;
+    q.series = 5; // standard resistors: every final-response variant is present
+    ASSERT_TRUE(session.ApplyComponents(q).ok);
+
+    ResultOptions o;
+    o.responseAxis = DataFrequencyAxis(*d);
+    const DesignResults r = Results(*d, o);
+    const nlohmann::json j = test::VelmoraJson({"design", "--fpb", "1k", "--fsb", "2k", "--standard-r", "5"});
+
+    // The document holds doubles of the long double results: equal to double rounding.
+    const auto same = [](const nlohmann::json& value, long double x) {
+        return value.is_number() && value.get<double>() == static_cast<double>(x);
+    };
+    const struct {
+        const char* key;
+        const std::vector<FinalFrequencySample>& samples;
+    } finals[] = {{"final_response", r.finalExact},
+                  {"final_response_gbw", r.finalGbw},
+                  {"final_response_standard", r.finalStandard}};
+    for (const auto& f : finals) {
+        SCOPED_TRACE(f.key);
+        const nlohmann::json& list = j[f.key]["samples"];
+        ASSERT_EQ(list.size(), f.samples.size());
+        ASSERT_FALSE(f.samples.empty());
+        for (std::size_t i = 0; i < list.size(); i += 50)
+            EXPECT_TRUE(same(list[i]["f_hz"], f.samples[i].FHz) &&
+                        same(list[i]["gain_db"], f.samples[i].GainDb) &&
+                        same(list[i]["phase_deg"], f.samples[i].PhaseDeg))
+                << i;
+    }
+    ASSERT_EQ(j["ideal_response"].size(), r.ideal.size());
+    ASSERT_TRUE(r.tolerance && r.check);
+    EXPECT_TRUE(same(j["tolerance"]["filter_spread_db"], r.tolerance->AtPassbandEdge.Spread));
+    for (const VariantCheck& v : r.check->Variants) {
+        const nlohmann::json& c = j["specification_check"][CheckedVariantKey(v.Variant)];
+        EXPECT_EQ(c["meets"].get<bool>(), v.Margins.Meets()) << CheckedVariantKey(v.Variant);
+        EXPECT_TRUE(same(c["passband_margin_db"], v.Margins.PassMarginDb)) << CheckedVariantKey(v.Variant);
+    }
+    EXPECT_EQ(j.contains("component_warnings"), !r.impractical.empty());
+}
+
+// The specification entries read by the application layer: refused entries name the
+// problem and the field as the entry form does, accepted ones give the working values in
+// rad/s (a design entered this way is compared with the command line's in the session's
+// tests).
+TEST(SpecificationEntry, RefusedEntriesNameTheProblemAndTheField) {
+    using P = EntryProblem;
+    using F = EntryField;
+    const struct {
+        const char* what;
+        uint8_t type;
+        std::function<void(SpecificationEntry&)> change;
+        std::vector<EntryIssue> issues; // reading and checking
+        std::optional<P> gain = {};     // the gain's own problem
+    } cases[] = {
+        {"zero Apb", Lowpass, [](auto& e) { e.apb = "0"; }, {{P::InvalidNumber, F::Apb}}},
+        {"text for fsb", Lowpass, [](auto& e) { e.stop.text = "x"; }, {{P::InvalidNumber, F::Stop}}},
+        {"order 21",
+         Lowpass,
+         [](auto& e) { e.forceOrder = true, e.order = "21"; },
+         {{P::OrderTooHigh, F::Order}}},
+        {"odd band order",
+         Bandstop,
+         [](auto& e) { e.forceOrder = true, e.order = "5"; },
+         {{P::OrderOdd, F::Order}}},
+        {"Asb below Apb", Lowpass, [](auto& e) { e.asb = "0.4"; }, {{P::AsbNotAboveApb, F::None}}},
+        // Every check of the values read reports: the edges cross and lie above 100 MHz.
+        {"edges",
+         Lowpass,
+         [](auto& e) { e.pass.text = "200000"; },
+         {{P::StopNotAbovePass}, {P::FrequencyTooHigh}}},
+        {"highpass edges", Highpass, [](auto& e) { e.pass.text = "0.5"; }, {{P::PassNotAboveStop, F::None}}},
+        {"bandpass widths", Bandpass, [](auto& e) { e.stop.text = "0.5"; }, {{P::BsbNotAboveBpb, F::None}}},
+        {"gain 2000 V/V", Lowpass, [](auto& e) { e.gain = "2000"; }, {}, P::GainTooHigh},
+        {"gain 0.05 V/V", Lowpass, [](auto& e) { e.gain = "0.05"; }, {}, P::GainTooLow},
+        {"gain 61 dB", Lowpass, [](auto& e) { e.gainDb = true, e.gain = "61"; }, {}, P::GainTooHigh},
+        {"gain 60 dB", Lowpass, [](auto& e) { e.gainDb = true, e.gain = "60"; }, {}, {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        auto d = std::make_unique<TDesign>();
+        DesignSession session(*d);
+        SpecificationEntry e = session.StartDesign(c.type);
+        c.change(e);
+        const SpecificationRead read = ReadSpecification(*d, e);
+        ASSERT_EQ(read.issues.size(), c.issues.size());
+        for (std::size_t k = 0; k < c.issues.size(); ++k) {
+            EXPECT_EQ(read.issues[k].problem, c.issues[k].problem) << k;
+            EXPECT_EQ(read.issues[k].field, c.issues[k].field) << k;
+        }
+        const GainRead gain = ReadOverallGain(e);
+        EXPECT_EQ(gain.issue.has_value(), c.gain.has_value());
+        if (gain.issue) {
+            EXPECT_EQ(gain.issue->problem, *c.gain);
+            EXPECT_FALSE(EntryMessage(gain.issue->problem).empty());
+        }
+    }
+}
+
+// The working values are stored as Real48, about 1e-12 relative.
+::testing::AssertionResult Near(long double got, long double want) {
+    if (std::fabs(got - want) <= 1e-11L * want) return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure()
+           << static_cast<double>(got) << " is not " << static_cast<double>(want);
+}
+
+TEST(SpecificationEntry, WorkingValuesInRadiansPerSecond) {
+    auto d = std::make_unique<TDesign>();
+    DesignSession session(*d);
+    SpecificationEntry e = session.StartDesign(Lowpass); // 1 and 2 kHz
+    EXPECT_TRUE(Near(ReadSpecification(*d, e).working.wpb, kTwoPi * 1000.0L));
+    // A text the program wrote reads back as the exact value behind it; a typed change wins.
+    e.pass = {"1.1", 1, kTwoPi * 1099.999L, "1.1"};
+    EXPECT_TRUE(Near(ReadSpecification(*d, e).working.wpb, kTwoPi * 1099.999L));
+    e.pass.text = "1.2";
+    EXPECT_TRUE(Near(ReadSpecification(*d, e).working.wpb, kTwoPi * 1200.0L));
+    // In rad/s the units are rad/s and krad/s.
+    session.SetFrequencyUnit(false);
+    e = session.StartDesign(Lowpass);
+    EXPECT_TRUE(Near(ReadSpecification(*d, e).working.wsb, 2000.0L));
 }
 
 } // namespace

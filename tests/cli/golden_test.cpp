@@ -8,7 +8,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <unistd.h>
 
 #include <cmath>
@@ -68,23 +67,10 @@ void CheckGolden(const std::string& name, std::vector<std::string> args, const f
     }
     ASSERT_TRUE(fs::exists(file)) << file << " is missing; run with VELMORA_UPDATE_GOLDEN=1";
     const std::string expected = test::ReadText(file);
-    if (expected == actual) return;
-    if (file.extension() == ".json") {
+    if (file.extension() == ".json")
         CompareJson(nlohmann::json::parse(expected), nlohmann::json::parse(actual), name);
-        return;
-    }
-    // Name the first differing line so the failure is readable.
-    std::istringstream a(expected), b(actual);
-    std::string la, lb;
-    for (int line = 1;; ++line) {
-        const bool ea = !std::getline(a, la), eb = !std::getline(b, lb);
-        if (ea && eb) break;
-        if (ea || eb || la != lb) {
-            ADD_FAILURE() << name << " differs at line " << line << "\n  expected: " << la
-                          << "\n  actual:   " << lb;
-            return;
-        }
-    }
+    else // texts exactly; a failure shows the differing lines
+        EXPECT_EQ(actual, expected) << name;
 }
 
 TEST(Golden, TextReports) {

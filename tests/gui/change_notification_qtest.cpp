@@ -15,47 +15,43 @@
 using namespace velmora::gui;
 using namespace velmora::test;
 
-class ChangeNotificationTest : public QObject {
+class ChangeNotificationTest : public QObject, FreshWindow {
     Q_OBJECT
 
     QTemporaryDir dir_;
 
   private slots:
     void initTestCase() { QVERIFY(UseScratchHome(dir_)); }
+    void init() { QVERIFY(StartWindow()); }
+    void cleanup() { w.reset(); }
 
     void unitSwitchRedrawsTheWindowsThatShowAFrequency() {
-        RecordingDialogs dlg;
-        MainWindow w(&dlg);
-        QVERIFY(Started(w));
-        w.Command("Hz")->trigger();
-        Specify(w);
-        QVERIFY(w.Graph()->isVisible());
-        w.Command("dB<-->V/V")->trigger();
-        QVERIFY(w.DbConvert()->isVisible());
-        QCOMPARE(w.Graph()->PointCaption->text(), QString("Frequency (Hz):"));
-        const int graphDraws = w.Draws(w.Graph()), toolDraws = w.Draws(w.DbConvert());
+        w->Command("Hz")->trigger();
+        Specify(*w);
+        QVERIFY(w->Graph()->isVisible());
+        w->Command("dB<-->V/V")->trigger();
+        QVERIFY(w->DbConvert()->isVisible());
+        QCOMPARE(w->Graph()->PointCaption->text(), QString("Frequency (Hz):"));
+        const int graphDraws = w->Draws(w->Graph()), toolDraws = w->Draws(w->DbConvert());
 
         // From the menu: the ideal responses follow at once; the converter, which shows
         // no part of the design, is left alone.
-        w.Command("rad/s")->trigger();
-        QCOMPARE(w.Graph()->PointCaption->text(), QString("Frequency (rad/s):"));
-        QCOMPARE(w.Draws(w.Graph()), graphDraws + 1);
-        QCOMPARE(w.Draws(w.DbConvert()), toolDraws);
-        QVERIFY(w.Command("rad/s")->isChecked() && !w.Command("Hz")->isChecked());
+        w->Command("rad/s")->trigger();
+        QCOMPARE(w->Graph()->PointCaption->text(), QString("Frequency (rad/s):"));
+        QCOMPARE(w->Draws(w->Graph()), graphDraws + 1);
+        QCOMPARE(w->Draws(w->DbConvert()), toolDraws);
+        QVERIFY(w->Command("rad/s")->isChecked() && !w->Command("Hz")->isChecked());
 
         // Made on the model, outside any window: drawn once the event loop runs.
-        w.Model().Hz1Click();
-        QTRY_COMPARE(w.Graph()->PointCaption->text(), QString("Frequency (Hz):"));
-        QVERIFY(w.Command("Hz")->isChecked());
-        QCOMPARE(w.Draws(w.Graph()), graphDraws + 2);
+        w->Model().Hz1Click();
+        QTRY_COMPARE(w->Graph()->PointCaption->text(), QString("Frequency (Hz):"));
+        QVERIFY(w->Command("Hz")->isChecked());
+        QCOMPARE(w->Draws(w->Graph()), graphDraws + 2);
     }
 
     void entryFieldsTakeTheirHelpAndRangeFromTheParameterTable() {
-        RecordingDialogs dlg;
-        MainWindow w(&dlg);
-        QVERIFY(Started(w));
-        w.Command("Bandpass")->trigger();
-        SpecWindow* s = w.Spec();
+        w->Command("Bandpass")->trigger();
+        SpecWindow* s = w->Spec();
         using velmora::app::HelpText;
         using velmora::app::ParameterNamed;
         const struct {

@@ -6,6 +6,7 @@
 #include <QTest>
 
 #include "main_window.h"
+#include "support/gui_session.h"
 #include "support/recording_dialogs.h"
 #include "windows.h"
 
@@ -19,14 +20,8 @@ class EnvelopeTest : public QObject {
     void runCancelAndYield() {
         RecordingDialogs dlg;
         auto w = std::make_unique<MainWindow>(&dlg);
-        QVERIFY(w->Start());
-        w->show();
-        w->Command("Lowpass")->trigger();
-        QTest::mouseClick(w->Spec()->Calculate, Qt::LeftButton);
-        QTest::mouseClick(w->Spec()->Next, Qt::LeftButton);
-        QTest::mouseClick(w->Graph()->Next, Qt::LeftButton);
-        w->Command("Show transfer function")->trigger();
-        QTest::mouseClick(w->Transfer()->FinalResponses, Qt::LeftButton);
+        QVERIFY(velmora::test::Started(*w));
+        velmora::test::ToFinalResponses(*w);
         ViewWindow* v = w->View();
         QVERIFY(QTest::qWaitForWindowExposed(v));
         QCOMPARE(v->McRuns->value(), 10000);

@@ -11,9 +11,9 @@
 #include <filesystem>
 
 #include "analysis/final_response.h"
+#include "app/messages.h"
 #include "ascii_dialog.h"
 #include "inventory_window.h"
-#include "app/messages.h"
 #include "main_window.h"
 #include "model/inventory_file.h"
 #include "ngspice_runner.h"
@@ -38,22 +38,21 @@ QByteArray ReadAll(const QString& path) {
 
 } // namespace
 
-class OutputsTest : public QObject {
+class OutputsTest : public QObject, FreshWindow {
     Q_OBJECT
 
     QTemporaryDir dir_;
 
   private slots:
     void initTestCase() { QVERIFY(UseScratchHome(dir_)); }
+    void init() { QVERIFY(StartWindow()); }
+    void cleanup() { w.reset(); }
 
     void exportPdf() {
-        RecordingDialogs dlg;
-        MainWindow w(&dlg);
-        QVERIFY(Started(w));
-        QVERIFY(!w.Command("Export PDF...")->isEnabled()); // nothing calculated yet
-        ToFinalResponses(w);
-        QVERIFY(w.Command("Export PDF...")->isEnabled());
-        dlg.clear();
+        QVERIFY(!w->Command("Export PDF...")->isEnabled()); // nothing calculated yet
+        ToFinalResponses(*w);
+        QVERIFY(w->Command("Export PDF...")->isEnabled());
+        dlg->clear();
 
         const std::string path = (dir_.path() + "/lowpass.pdf").toStdString(),
                           missing = dir_.path().toStdString() + "/none/r.pdf",
@@ -72,15 +71,15 @@ class OutputsTest : public QObject {
             {"folder missing", missing, {}, {"file save: *.pdf", noFolder}, false},
         };
         for (const auto& s : steps) {
-            dlg.clear();
-            dlg.files = {s.file};
-            dlg.answers.assign(s.answers.begin(), s.answers.end());
+            dlg->clear();
+            dlg->files = {s.file};
+            dlg->answers.assign(s.answers.begin(), s.answers.end());
             if (std::filesystem::exists(path)) std::filesystem::last_write_time(path, {});
             const auto before = std::filesystem::exists(path) ? std::filesystem::last_write_time(path)
                                                               : std::filesystem::file_time_type{};
-            w.Command("Export PDF...")->trigger();
-            QVERIFY2(dlg.log == s.log, s.what);
-            QCOMPARE(dlg.busyDepth, 0);
+            w->Command("Export PDF...")->trigger();
+            QVERIFY2(dlg->log == s.log, s.what);
+            QCOMPARE(dlg->busyDepth, 0);
             const bool changed =
                 std::filesystem::exists(path) && std::filesystem::last_write_time(path) != before;
             QVERIFY2(changed == s.written, s.what);
@@ -91,19 +90,16 @@ class OutputsTest : public QObject {
     // The printed report: Qt's own PDF writer lays the pages out with its fonts; every
     // page carries "Page i of n", n the number of pages printed.
     void printReport() {
-        RecordingDialogs dlg;
-        MainWindow w(&dlg);
-        QVERIFY(Started(w));
-        ToFinalResponses(w);
-        w.PrintReportToFile = dir_.path() + "/printed.pdf";
-        w.Command("Print Preview...")->trigger();
+        ToFinalResponses(*w);
+        w->PrintReportToFile = dir_.path() + "/printed.pdf";
+        w->Command("Print Preview...")->trigger();
         if (qEnvironmentVariableIsSet("VELMORA_KEEP_DIR")) // to look at the printed pages
-            QFile::copy(w.PrintReportToFile, qEnvironmentVariable("VELMORA_KEEP_DIR") + "/printed.pdf");
-        const int pages = int(ReadAll(w.PrintReportToFile).count("/Type /Page\n"));
+            QFile::copy(w->PrintReportToFile, qEnvironmentVariable("VELMORA_KEEP_DIR") + "/printed.pdf");
+        const int pages = int(ReadAll(w->PrintReportToFile).count("/Type /Page\n"));
         QVERIFY(pages >= 6);
-        QVERIFY(dlg.log.empty());
+        QVERIFY(dlg->log.empty());
         QProcess text;
-        text.start("pdftotext", {"-layout", w.PrintReportToFile, "-"});
+        text.start("pdftotext", {"-layout", w->PrintReportToFile, "-"});
         if (!text.waitForFinished(30000) || text.exitCode() != 0) QSKIP("pdftotext is not available");
         const QString all = QString::fromUtf8(text.readAllStandardOutput());
         for (int p = 1; p <= pages; ++p)
@@ -119,19 +115,16 @@ class OutputsTest : public QObject {
     // that keeps it open, a cancelled file dialog and a netlist written; before any stage
     // exists the form refuses with its message and closes.
     void spiceNetlist() {
-        RecordingDialogs dlg;
-        MainWindow w(&dlg);
-        QVERIFY(Started(w));
-        Specify(w); // the ideal responses: no stages yet
+        Specify(*w); // the ideal responses: no stages yet
         // No circuit is calculated yet: the command waits for one.
-        QVERIFY(!w.Command("Save SPICE Netlist")->isEnabled());
+        QVERIFY(!w->Command("Save SPICE Netlist")->isEnabled());
 
-        QTest::mouseClick(w.Graph()->Next, Qt::LeftButton);
-        w.Command("Show transfer function")->trigger();
-        QTest::mouseClick(w.Transfer()->FinalResponses, Qt::LeftButton);
-        QVERIFY(w.Command("Save SPICE Netlist")->isEnabled());
-        w.Command("Save SPICE Netlist")->trigger();
-        SpiceDialog* f = w.SpiceForm();
+        QTest::mouseClick(w->Graph()->Next, Qt::LeftButton);
+        w->Command("Show transfer function")->trigger();
+        QTest::mouseClick(w->Transfer()->FinalResponses, Qt::LeftButton);
+        QVERIFY(w->Command("Save SPICE Netlist")->isEnabled());
+        w->Command("Save SPICE Netlist")->trigger();
+        SpiceDialog* f = w->SpiceForm();
         QVERIFY(f && f->isVisible());
         QCOMPARE(f->windowTitle(), QString("Spice File Specifications"));
         const std::string path = (dir_.path() + "/lowpass.cir").toStdString(),
@@ -150,15 +143,15 @@ class OutputsTest : public QObject {
             {"written", "20", true, {path}, {"file save: "}, false, true},
         };
         for (const auto& s : steps) {
-            dlg.clear();
-            dlg.files.assign(s.files.begin(), s.files.end());
-            if (!f->isVisible()) w.Command("Save SPICE Netlist")->trigger();
+            dlg->clear();
+            dlg->files.assign(s.files.begin(), s.files.end());
+            if (!f->isVisible()) w->Command("Save SPICE Netlist")->trigger();
             QVERIFY2(!f->Start->text().isEmpty() && f->End->text() != f->Start->text(), s.what);
             f->Points->setText(s.points);
             if (f->MonteCarlo->isChecked() != s.monteCarlo) f->MonteCarlo->click();
             QCOMPARE(f->Runs->isEnabled(), s.monteCarlo);
             QTest::mouseClick(f->Ok, Qt::LeftButton);
-            QVERIFY2(dlg.log == s.log, s.what);
+            QVERIFY2(dlg->log == s.log, s.what);
             QCOMPARE(f->isVisible(), s.open);
             QCOMPARE(std::filesystem::exists(path), s.written);
         }
@@ -171,10 +164,7 @@ class OutputsTest : public QObject {
     // File > Save data to Ascii File with its options window: the parts a person leaves
     // out stay out of the file; the overwrite question and Cancel in the window write nothing.
     void asciiDialog() {
-        RecordingDialogs dlg;
-        MainWindow w(&dlg);
-        QVERIFY(Started(w));
-        ToFinalResponses(w);
+        ToFinalResponses(*w);
         const std::string path = (dir_.path() + "/lowpass.dat").toStdString();
         const std::vector<std::string> asked = {"file save: " + path, kOverwrite};
         const struct {
@@ -191,10 +181,10 @@ class OutputsTest : public QObject {
             {"options cancelled", {Answer::Ok}, {true, true, true, true}, false, asked, 60, 5},
         };
         for (const auto& s : steps) {
-            dlg.clear();
-            dlg.files = {path};
-            dlg.answers.assign(s.answers.begin(), s.answers.end());
-            dlg.asciiOptions = [&s](velmora::TfmAscii& model) {
+            dlg->clear();
+            dlg->files = {path};
+            dlg->answers.assign(s.answers.begin(), s.answers.end());
+            dlg->asciiOptions = [&s](velmora::TfmAscii& model) {
                 AsciiDialog window(model);
                 window.show();
                 for (size_t i = 0; i < window.Parts.size(); ++i) {
@@ -204,8 +194,8 @@ class OutputsTest : public QObject {
                 QTest::mouseClick(s.ok ? window.Ok : window.Cancel, Qt::LeftButton);
                 return window.result() == QDialog::Accepted;
             };
-            w.Command("Save data to Ascii File")->trigger();
-            QVERIFY2(dlg.messages() == s.log, s.what);
+            w->Command("Save data to Ascii File")->trigger();
+            QVERIFY2(dlg->messages() == s.log, s.what);
             const int lines = int(ReadAll(QString::fromStdString(path)).count('\n'));
             QVERIFY2(lines <= s.linesAtMost && lines >= s.linesAtLeast, qPrintable(QString::number(lines)));
         }
@@ -214,11 +204,8 @@ class OutputsTest : public QObject {
     // Inventory > Resistor > Edit > 5 percent: quick select, a click, the count line, and
     // OK writing the file the program reads at start.
     void inventoryEditor() {
-        RecordingDialogs dlg;
-        MainWindow w(&dlg);
-        QVERIFY(Started(w));
-        w.Command("5 percent")->trigger();
-        InventoryWindow* e = w.InventoryForm();
+        w->Command("5 percent")->trigger();
+        InventoryWindow* e = w->InventoryForm();
         QVERIFY(e && e->isVisible());
         QCOMPARE(e->windowTitle(), QString("5% Resistor Inventory Range "));
         const int shown = e->CountLine->text().section(' ', 2, 2).toInt();
@@ -234,7 +221,7 @@ class OutputsTest : public QObject {
         QVERIFY(e->Grid->item(3, 1)->text().endsWith("*"));
         QTest::mouseClick(e->Ok, Qt::LeftButton);
         QVERIFY(!e->isVisible());
-        QVERIFY(dlg.log.empty());
+        QVERIFY(dlg->log.empty());
 
         const std::optional<std::string> path = velmora::InventoryFilePath();
         QVERIFY(path);
@@ -242,7 +229,7 @@ class OutputsTest : public QObject {
         velmora::InventoryProblem why;
         const auto read = velmora::DecodeInventory(std::vector<uint8_t>(bytes.begin(), bytes.end()), why);
         QVERIFY2(read, velmora::app::InventoryProblemText(why).c_str());
-        QVERIFY(*read == w.Model().ProgramInventory);
+        QVERIFY(*read == w->Model().ProgramInventory);
         QVERIFY(!((*read)[velmora::InventoryKind::Resistors5] ==
                   velmora::FullInventory()[velmora::InventoryKind::Resistors5]));
     }
@@ -251,57 +238,51 @@ class OutputsTest : public QObject {
     // schematic, then the final responses) is on the clipboard, pixel for pixel, among
     // the other open windows' pictures.
     void copyStepWindowPictures() {
-        RecordingDialogs dlg;
-        MainWindow w(&dlg);
-        QVERIFY(Started(w));
-        const auto copied = [&w](const PictureWidget* p) {
-            w.Command("Copy to Clipboard")->trigger();
+        const auto copied = [this](const PictureWidget* p) {
+            w->Command("Copy to Clipboard")->trigger();
             const QImage all = QApplication::clipboard()->image().convertToFormat(QImage::Format_RGB32);
             const QImage one = p->Render(p->width(), p->height()).convertToFormat(QImage::Format_RGB32);
             for (int y = 0; y + one.height() <= all.height(); ++y)
                 if (all.copy(0, y, one.width(), one.height()) == one) return true;
             return false;
         };
-        ToCircuitSelection(w);
-        QVERIFY(QTest::qWaitForWindowExposed(w.Stages()->CirSel));
-        QVERIFY(copied(w.Stages()->CirSel->Schematic));
-        w.Command("Show transfer function")->trigger();
-        QTest::mouseClick(w.Transfer()->FinalResponses, Qt::LeftButton);
-        QVERIFY(QTest::qWaitForWindowExposed(w.View()));
-        QVERIFY(copied(w.View()->Picture));
+        ToCircuitSelection(*w);
+        QVERIFY(QTest::qWaitForWindowExposed(w->Stages()->CirSel));
+        QVERIFY(copied(w->Stages()->CirSel->Schematic));
+        w->Command("Show transfer function")->trigger();
+        QTest::mouseClick(w->Transfer()->FinalResponses, Qt::LeftButton);
+        QVERIFY(QTest::qWaitForWindowExposed(w->View()));
+        QVERIFY(copied(w->View()->Picture));
     }
 
     // Simulate in ngspice: the simulated gain agrees with the final response computed by
     // the program (ideal op amps) wherever the filter passes something; a program that
     // cannot be started is reported as such.
     void ngspiceOverlay() {
-        RecordingDialogs dlg;
-        MainWindow w(&dlg);
-        QVERIFY(Started(w));
-        ToFinalResponses(w);
-        QVERIFY(w.View()->Simulate->isVisible());
+        ToFinalResponses(*w);
+        QVERIFY(w->View()->Simulate->isVisible());
 
-        w.Ngspice()->Program = "velmora-no-such-simulator";
-        QTest::mouseClick(w.View()->Simulate, Qt::LeftButton);
-        QTRY_VERIFY_WITH_TIMEOUT(!w.Ngspice()->Running(), 30000);
-        QCOMPARE(dlg.messages(), std::vector<std::string>{"error: ngspice could not be started: it is not "
-                                                          "installed, or not on the search path. Install "
-                                                          "ngspice to simulate the filter."});
-        QVERIFY(w.Model().View.Simulated.empty());
+        w->Ngspice()->Program = "velmora-no-such-simulator";
+        QTest::mouseClick(w->View()->Simulate, Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(!w->Ngspice()->Running(), 30000);
+        QCOMPARE(dlg->messages(), std::vector<std::string>{"error: ngspice could not be started: it is not "
+                                                           "installed, or not on the search path. Install "
+                                                           "ngspice to simulate the filter."});
+        QVERIFY(w->Model().View.Simulated.empty());
 
         if (QProcess::execute("sh", {"-c", "command -v ngspice >/dev/null"}) != 0)
             QSKIP("ngspice is not installed");
-        dlg.clear();
-        w.Ngspice()->Program = "ngspice";
-        QTest::mouseClick(w.View()->Simulate, Qt::LeftButton);
-        QTRY_VERIFY_WITH_TIMEOUT(!w.Ngspice()->Running(), 60000);
-        QVERIFY2(dlg.log.empty(), dlg.log.empty() ? "" : dlg.log.front().c_str());
-        const auto& sim = w.Model().View.Simulated;
+        dlg->clear();
+        w->Ngspice()->Program = "ngspice";
+        QTest::mouseClick(w->View()->Simulate, Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(!w->Ngspice()->Running(), 60000);
+        QVERIFY2(dlg->log.empty(), dlg->log.empty() ? "" : dlg->log.front().c_str());
+        const auto& sim = w->Model().View.Simulated;
         QVERIFY(sim.size() > 100);
         int compared = 0;
         for (const velmora::FinalFrequencySample& p : sim) {
-            const auto ref =
-                velmora::FinalResponseAt(w.Design(), velmora::StandardCExactR, 1, w.Design().StageCount, p.W);
+            const auto ref = velmora::FinalResponseAt(w->Design(), velmora::StandardCExactR, 1,
+                                                      w->Design().StageCount, p.W);
             QVERIFY(ref);
             // Above -60 dB the netlist's printed component values and the 1e5 op-amp gain
             // move the response by well under a hundredth of a decibel.
@@ -312,8 +293,8 @@ class OutputsTest : public QObject {
         }
         QVERIFY(compared > 50);
         if (qEnvironmentVariableIsSet("VELMORA_KEEP_DIR")) // to look at the overlay
-            w.View()->Picture->Render(800, 600).save(qEnvironmentVariable("VELMORA_KEEP_DIR") +
-                                                     "/overlay.png");
+            w->View()->Picture->Render(800, 600).save(qEnvironmentVariable("VELMORA_KEEP_DIR") +
+                                                      "/overlay.png");
     }
 };
 

@@ -8,6 +8,7 @@
 #include <QTest>
 
 #include "main_window.h"
+#include "support/gui_session.h"
 #include "support/recording_dialogs.h"
 #include "windows.h"
 
@@ -21,11 +22,8 @@ class PrintTest : public QObject {
     void printsTheReport() {
         velmora::test::RecordingDialogs dlg;
         MainWindow w(&dlg);
-        QVERIFY(w.Start());
-        w.show();
-        w.Command("Lowpass")->trigger();
-        QTest::mouseClick(w.Spec()->Calculate, Qt::LeftButton);
-        QTest::mouseClick(w.Spec()->Next, Qt::LeftButton);
+        QVERIFY(velmora::test::Started(w));
+        velmora::test::Specify(w);
         w.PrintToFile = dir_.path() + "/print.pdf";
         w.PrintReportToFile = dir_.path() + "/preview.pdf";
         w.Command("Print")->trigger();

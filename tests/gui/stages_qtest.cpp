@@ -55,26 +55,25 @@ int StepRow(const velmora::TfmCirCal& m, const std::string& name) {
 
 } // namespace
 
-class StagesTest : public QObject {
+class StagesTest : public QObject, FreshWindow {
     Q_OBJECT
 
     QTemporaryDir dir_;
 
   private slots:
     void initTestCase() { QVERIFY(UseScratchHome(dir_)); }
+    void init() { QVERIFY(StartWindow()); }
+    void cleanup() { w.reset(); }
 
     // Interactive pairing and cascading: the pairing refuses to go on while entries are
     // free, the cascade moves a stage up, the criteria dialog opens and cancels.
     void interactivePairingAndCascading() {
-        RecordingDialogs dlg;
-        MainWindow w(&dlg);
-        QVERIFY(Started(w));
-        velmora::TfmMain& m = w.Model();
-        StageWindows& st = *w.Stages();
-        w.Command("Pole-zero pairing")->menu()->actions().at(1)->trigger(); // User-interactive
-        w.Command("Stage cascading")->menu()->actions().at(1)->trigger();
-        Specify(w);
-        QTest::mouseClick(w.Graph()->Next, Qt::LeftButton);
+        velmora::TfmMain& m = w->Model();
+        StageWindows& st = *w->Stages();
+        w->Command("Pole-zero pairing")->menu()->actions().at(1)->trigger(); // User-interactive
+        w->Command("Stage cascading")->menu()->actions().at(1)->trigger();
+        Specify(*w);
+        QTest::mouseClick(w->Graph()->Next, Qt::LeftButton);
         PairsWindow* p = st.Pairs;
         QVERIFY(p->isVisible());
         QCOMPARE(p->windowTitle(), QString("Pair zeros and poles to create 1st and 2nd order stages"));
@@ -84,10 +83,10 @@ class StagesTest : public QObject {
         QTest::mouseClick(p->Add, Qt::LeftButton);
         QCOMPARE(p->Pairs->count(), 1);
         QCOMPARE(p->Poles->count(), poles - 1);
-        dlg.clear();
+        dlg->clear();
         QTest::mouseClick(p->Next, Qt::LeftButton);
         QVERIFY(p->isVisible());
-        QCOMPARE(QString::fromStdString(dlg.messages().at(0)),
+        QCOMPARE(QString::fromStdString(dlg->messages().at(0)),
                  QString("error: Pole-zero pairing not complete!"));
         QTest::mouseClick(p->AutoAddAll, Qt::LeftButton);
         QCOMPARE(p->Poles->count(), 0);
@@ -96,7 +95,7 @@ class StagesTest : public QObject {
 
         CascadeWindow* c = st.Cascade;
         QVERIFY(c->isVisible());
-        QCOMPARE(c->Table->rowCount(), w.Design().StageCount);
+        QCOMPARE(c->Table->rowCount(), w->Design().StageCount);
         QVERIFY(!c->Up->isEnabled() && !c->Down->isEnabled());
         const QString second = c->Table->item(1, 1)->text();
         QTest::mouseClick(c->Table->viewport(), Qt::LeftButton, {},
@@ -112,24 +111,21 @@ class StagesTest : public QObject {
         QVERIFY(!st.ACrit->isVisible());
         QTest::mouseClick(c->Next, Qt::LeftButton);
         QVERIFY(!c->isVisible() && st.CirSel->isVisible());
-        QCOMPARE(w.Design().DesignLevel, velmora::LevelCascaded);
-        QCOMPARE(m.CirSel.Tabs.size(), std::size_t(w.Design().StageCount));
-        w.Design().Modified = 0;
+        QCOMPARE(w->Design().DesignLevel, velmora::LevelCascaded);
+        QCOMPARE(m.CirSel.Tabs.size(), std::size_t(w->Design().StageCount));
+        w->Design().Modified = 0;
     }
 
     void defaultDesignToTheFinalResponse() {
-        RecordingDialogs dlg;
-        MainWindow w(&dlg);
-        QVERIFY(Started(w));
-        velmora::TfmMain& m = w.Model();
-        StageWindows& st = *w.Stages();
-        ToCircuitSelection(w);
+        velmora::TfmMain& m = w->Model();
+        StageWindows& st = *w->Stages();
+        ToCircuitSelection(*w);
 
         // The selection: one tab per stage, a circuit selected on each.
         CirSelWindow* sel = st.CirSel;
         QVERIFY(sel->isVisible());
         QCOMPARE(sel->windowTitle(), QString("Select circuit schematic for each stage"));
-        const int stages = w.Design().StageCount;
+        const int stages = w->Design().StageCount;
         QCOMPARE(sel->Tabs->count(), stages);
         QCOMPARE(sel->Tabs->tabText(0), QString("Stage 1 of %1").arg(stages));
         QVERIFY(!sel->Next->isEnabled());
@@ -146,7 +142,7 @@ class StagesTest : public QObject {
         QCOMPARE(QString::fromStdString(m.CirSel.SpreadBars[1].Label), QString("Excluded"));
         QTest::mouseClick(sel->Bars, Qt::LeftButton, {}, second);
         QCOMPARE(QString::fromStdString(m.CirSel.SpreadBars[1].Label), QString());
-        QVERIFY2(dlg.log.empty(), qPrintable(Joined(dlg.log)));
+        QVERIFY2(dlg->log.empty(), qPrintable(Joined(dlg->log)));
         QTest::mouseClick(sel->Next, Qt::LeftButton);
 
         // The component calculation, stage 1.
@@ -156,7 +152,7 @@ class StagesTest : public QObject {
         QCOMPARE(cal->windowTitle(), QString("Calculate component values"));
         QCOMPARE(cal->Pages->tabText(0), QString("Calc"));
         QCOMPARE(cal->Pages->tabText(2), QString("Sens"));
-        dlg.clear();
+        dlg->clear();
 
         // Exact C Values: a click on C1 opens its form; bad entries are refused.
         cal->Steps->setCurrentRow(StepRow(c, "Exact C Values"));
@@ -169,7 +165,7 @@ class StagesTest : public QObject {
         QTest::mouseMove(cal->Schematic, *c1);
         QCOMPARE(cal->Schematic->cursor().shape(), Qt::PointingHandCursor);
         QTest::mouseClick(cal->Schematic, Qt::LeftButton, {}, *c1);
-        QVERIFY2(st.CapAdj->isVisible(), qPrintable(Joined(dlg.log)));
+        QVERIFY2(st.CapAdj->isVisible(), qPrintable(Joined(dlg->log)));
         QCOMPARE(st.CapAdj->windowTitle(), QString("Adjust C1"));
         st.CapAdj->Entry->clear();
         QTest::mouseClick(st.CapAdj->OK, Qt::LeftButton);
@@ -182,11 +178,11 @@ class StagesTest : public QObject {
         st.CapAdj->Entry->setText(QString::number(inside, 'f', 4));
         QTest::mouseClick(st.CapAdj->OK, Qt::LeftButton);
         QVERIFY(!st.CapAdj->isVisible());
-        QVERIFY(std::abs(double(velmora::C(w.Design().Circuits[1], 1)) / scale - inside) < 1e-3);
-        QCOMPARE(QString::fromStdString(dlg.log.at(0)), QString("warning: Value not entered!"));
-        QCOMPARE(QString::fromStdString(dlg.log.at(1)),
+        QVERIFY(std::abs(double(velmora::C(w->Design().Circuits[1], 1)) / scale - inside) < 1e-3);
+        QCOMPARE(QString::fromStdString(dlg->log.at(0)), QString("warning: Value not entered!"));
+        QCOMPARE(QString::fromStdString(dlg->log.at(1)),
                  QString("warning: Value does not fall within required range!"));
-        dlg.clear();
+        dlg->clear();
 
         // User-Assigned R: a click on R1 opens the resistor's form.
         cal->Steps->setCurrentRow(StepRow(c, "User-Assigned R"));
@@ -197,7 +193,7 @@ class StagesTest : public QObject {
         QCOMPARE(st.ResAdj->Title->text(), QString("Adjust R1"));
         st.ResAdj->Entry->setText("0.005");
         QTest::mouseClick(st.ResAdj->OK, Qt::LeftButton);
-        QCOMPARE(QString::fromStdString(dlg.log.at(0)),
+        QCOMPARE(QString::fromStdString(dlg->log.at(0)),
                  QString("warning: Resistance value is unacceptably low"));
         st.ResAdj->Entry->setText("4.75K");
         QTest::mouseClick(st.ResAdj->OK, Qt::LeftButton);
@@ -205,7 +201,7 @@ class StagesTest : public QObject {
         QCOMPARE(cal->Values->item(0, 0)->text(), QString("R1"));
         QCOMPARE(cal->Values->item(0, 2)->text(), QString("4.75K"));
         QCOMPARE(cal->Values->item(0, 3)->text(), QString("Stnd 1%")); // 475 is an E96 value
-        dlg.clear();
+        dlg->clear();
 
         // Standard R Values on: every resistor of every stage a 1 % series value.
         cal->Steps->setCurrentRow(StepRow(c, "Standard R Values"));
@@ -213,10 +209,10 @@ class StagesTest : public QObject {
         QCOMPARE(cal->StandardCheck->text(), QString(" Standard 1%"));
         QVERIFY2(cal->StandardCheck->isEnabled(), qPrintable(cal->StandardCheck->toolTip()));
         cal->StandardCheck->click();
-        QVERIFY2(cal->Standard->text() == "Stnd 1% resistors", qPrintable(Joined(dlg.log)));
-        for (const auto& l : dlg.log)
+        QVERIFY2(cal->Standard->text() == "Stnd 1% resistors", qPrintable(Joined(dlg->log)));
+        for (const auto& l : dlg->log)
             QVERIFY2(l.rfind("information: ", 0) == 0, l.c_str()); // notes only, no refusal
-        dlg.clear();
+        dlg->clear();
 
         // Compensation: predistortion for stage 1.
         cal->Steps->setCurrentRow(StepRow(c, "Compensation"));
@@ -227,7 +223,7 @@ class StagesTest : public QObject {
         QTest::mouseClick(st.Compensate->OK, Qt::LeftButton);
         QVERIFY(!st.Compensate->isVisible());
         QCOMPARE(cal->Mode->text(), QString("Predistort"));
-        QVERIFY(w.Design().Circuits[1].Predistort);
+        QVERIFY(w->Design().Circuits[1].Predistort);
 
         // The tuning page and the sensitivities of stage 1.
         cal->Pages->setCurrentIndex(velmora::TfmCirCal::TunePage);
@@ -247,11 +243,11 @@ class StagesTest : public QObject {
 
         // On to the final responses.
         QTest::mouseClick(cal->Next, Qt::LeftButton);
-        QVERIFY(w.View()->isVisible());
-        QCOMPARE(w.View()->windowTitle(), QString("Final frequency responses"));
-        QCOMPARE(w.Design().DesignLevel, velmora::LevelFinalResponse);
-        QVERIFY2(dlg.log.empty(), qPrintable(Joined(dlg.log)));
-        w.Design().Modified = 0;
+        QVERIFY(w->View()->isVisible());
+        QCOMPARE(w->View()->windowTitle(), QString("Final frequency responses"));
+        QCOMPARE(w->Design().DesignLevel, velmora::LevelFinalResponse);
+        QVERIFY2(dlg->log.empty(), qPrintable(Joined(dlg->log)));
+        w->Design().Modified = 0;
     }
 };
 

@@ -29,51 +29,47 @@ QString Cell(QTableWidget* t, int row, int col) {
 
 } // namespace
 
-class WindowsTest : public QObject {
+class WindowsTest : public QObject, FreshWindow {
     Q_OBJECT
 
     QTemporaryDir dir_;
 
   private slots:
     void initTestCase() { QVERIFY(UseScratchHome(dir_)); }
+    void init() { QVERIFY(StartWindow()); }
+    void cleanup() { w.reset(); }
 
     // The empty main window: its caption, the menu entries and the tool bar's hints.
     void mainWindowAtStart() {
-        RecordingDialogs dlg;
-        MainWindow w(&dlg);
-        QVERIFY(Started(w));
-        QCOMPARE(w.windowTitle(), QString("[Untitled]"));
+        QCOMPARE(w->windowTitle(), QString("[Untitled]"));
         for (const char* entry :
              {"Open Design...", "Save Design", "Save Design As...", "Close Design", "Copy to Clipboard",
               "Save data to Ascii File", "Exit", "Lowpass", "Highpass", "Bandpass", "Bandstop",
               "User defined", "Hz", "rad/s", "All capacitors standard values", "dB<-->V/V", "Resistor values",
               "Contents"})
-            QVERIFY2(w.Command(entry), entry);
+            QVERIFY2(w->Command(entry), entry);
         QStringList hints;
-        for (QAction* a : w.findChild<QToolBar*>("ToolBar")->actions())
+        for (QAction* a : w->findChild<QToolBar*>("ToolBar")->actions())
             if (!a->isSeparator()) hints << a->toolTip();
         for (const char* hint :
              {"Open Design", "Save Design as..", "Copy to Clipboard", "Filter Data to ASCII File",
               "Lowpass Filter", "User-Defined Filter", "Toggle Hz..Rad/s"})
             QVERIFY2(hints.contains(hint), hint);
         // Nothing to compare yet: the graph commands wait for a calculation.
-        QVERIFY(!w.Command("Copy to Clipboard")->isEnabled());
+        QVERIFY(!w->Command("Copy to Clipboard")->isEnabled());
         // Help opens the manual.
         QString help;
-        w.ShowHelp = [&help](const QString& path) { help = path; };
-        w.Command("Contents")->trigger();
+        w->ShowHelp = [&help](const QString& path) { help = path; };
+        w->Command("Contents")->trigger();
         QVERIFY2(help.endsWith("docs/manual.md"), qPrintable(help));
-        QVERIFY(dlg.log.empty());
+        QVERIFY(dlg->log.empty());
     }
 
     // The specification: refused keys beep and change nothing, Enter moves on, a zero is
     // refused with its message, the default lowpass calculates into the comparison grid.
     void specificationWindow() {
-        RecordingDialogs dlg;
-        MainWindow w(&dlg);
-        QVERIFY(Started(w));
-        w.Command("Lowpass")->trigger();
-        SpecWindow* s = w.Spec();
+        w->Command("Lowpass")->trigger();
+        SpecWindow* s = w->Spec();
         QVERIFY(s->isVisible());
         QCOMPARE(s->windowTitle(), QString("Enter frequency, attenuation and gain values."));
         QCOMPARE(s->Labels["NumEdit3"]->text(), QString("Passband Frequency (fpb):"));
@@ -84,24 +80,24 @@ class WindowsTest : public QObject {
         EntryEdit* apb = s->Fields["NumEdit1"];
         Retype(apb, "-1e2,x");
         QCOMPARE(apb->text(), QString("12")); // only the digits were taken
-        QCOMPARE(std::count(dlg.log.begin(), dlg.log.end(), "beep"), 4L);
+        QCOMPARE(std::count(dlg->log.begin(), dlg->log.end(), "beep"), 4L);
         Retype(apb, "0.123456");
         QCOMPARE(apb->text(), QString("0.123")); // five characters at most
-        QCOMPARE(w.Model().ParEnt.NumEdit1.Text, std::string("0.123"));
+        QCOMPARE(w->Model().ParEnt.NumEdit1.Text, std::string("0.123"));
         QTest::keyClick(apb, Qt::Key_Return);
         QVERIFY(s->Fields["NumEdit2"]->hasFocus());
 
-        dlg.clear();
+        dlg->clear();
         Retype(apb, "0");
         QTest::mouseClick(s->Calculate, Qt::LeftButton);
-        QCOMPARE(dlg.log, (std::vector<std::string>{"beep", "warning: Invalid Number."}));
+        QCOMPARE(dlg->log, (std::vector<std::string>{"beep", "warning: Invalid Number."}));
         QVERIFY(apb->hasFocus());
         QCOMPARE(s->Tabs->count(), 1); // no results
 
-        dlg.clear();
+        dlg->clear();
         Retype(apb, "0.5");
         QTest::mouseClick(s->Calculate, Qt::LeftButton);
-        QVERIFY(dlg.messages().empty());
+        QVERIFY(dlg->messages().empty());
         QCOMPARE(s->Tabs->count(), 2);
         QCOMPARE(s->Tabs->tabText(1), QString("Calculation results"));
         QCOMPARE(s->Tabs->currentIndex(), 1);
@@ -115,13 +111,13 @@ class WindowsTest : public QObject {
         QTest::keyClicks(s->Fields["NumEdit2"], "1");
         QVERIFY(!s->Next->isEnabled());
         // Closing the form of a design that has not gone past the specification asks nothing.
-        dlg.clear();
+        dlg->clear();
         QVERIFY(s->close());
-        QVERIFY(dlg.log.empty());
+        QVERIFY(dlg->log.empty());
         QVERIFY(!s->isVisible());
 
         // A 10 Hz wide bandpass at 10 kHz needs poles of Q near 1000: ">300" in red.
-        w.Command("Bandpass")->trigger();
+        w->Command("Bandpass")->trigger();
         QVERIFY(s->Fields["NumEdit5"]->isVisible());
         Retype(s->Fields["NumEdit3"], "10");
         Retype(s->Fields["NumEdit4"], "20");
@@ -129,7 +125,7 @@ class WindowsTest : public QObject {
             s->Units[box]->setCurrentIndex(0);
             emit s->Units[box]->activated(0); // "Hz"
         }
-        QCOMPARE(w.Model().ParEnt.CB1.Text(), std::string("Hz"));
+        QCOMPARE(w->Model().ParEnt.CB1.Text(), std::string("Hz"));
         QTest::mouseClick(s->Calculate, Qt::LeftButton);
         QCOMPARE(Cell(s->Results, 8, 0), QString("Max. pole Qp"));
         QCOMPARE(Cell(s->Results, 8, 1), QString(">300"));
@@ -140,14 +136,11 @@ class WindowsTest : public QObject {
     // The ideal responses: a wrong rectangle gives the hint, a dragged one zooms, unzoom
     // restores; switching to rad/s converts the specification entries.
     void idealResponsesZoomAndUnits() {
-        RecordingDialogs dlg;
-        MainWindow w(&dlg);
-        QVERIFY(Started(w));
-        Specify(w);
-        GraphWindow* g = w.Graph();
-        QVERIFY(g->isVisible() && !w.Spec()->isVisible());
+        Specify(*w);
+        GraphWindow* g = w->Graph();
+        QVERIFY(g->isVisible() && !w->Spec()->isVisible());
         QVERIFY(QTest::qWaitForWindowExposed(g));
-        velmora::TfmGraph& m = w.Model().Graph;
+        velmora::TfmGraph& m = w->Model().Graph;
         QCOMPARE(m.PictureWidth, double(g->Picture->width()));
         const velmora::PlotArea a = m.Area();
         const velmora::FrequencyAxis before = m.Axes.Freq;
@@ -159,7 +152,7 @@ class WindowsTest : public QObject {
         QTest::mouseClick(g->Zoom, Qt::LeftButton);
         QTest::mousePress(g->Picture, Qt::LeftButton, {}, at(0.8, 0.8));
         QTest::mouseRelease(g->Picture, Qt::LeftButton, {}, at(0.2, 0.2));
-        QCOMPARE(dlg.log,
+        QCOMPARE(dlg->log,
                  (std::vector<std::string>{"information: Draw zoom rectangle from upper left to lower "
                                            "right, holding down left mouse button as you draw."}));
         QCOMPARE(m.Axes.Freq.Min, before.Min);
@@ -182,7 +175,7 @@ class WindowsTest : public QObject {
         QVERIFY(!g->Unzoom->isEnabled());
 
         // "Configure" with the axis on V/V and no grid: Apply takes them.
-        dlg.axes = [](const velmora::AxesRequest& r) {
+        dlg->axes = [](const velmora::AxesRequest& r) {
             velmora::AxisConfiguration c = r.otherKind; // the attenuation axis switched to V/V
             c.GainMin = 0, c.GainMax = 1.2L, c.Grid = false;
             return std::optional(c);
@@ -202,41 +195,38 @@ class WindowsTest : public QObject {
         QVERIFY(g->PoleZeroLines->item(0)->text().startsWith("Pole pair:  p = -"));
 
         // Copy to Clipboard: the graph as the window shows it.
-        w.Command("Copy to Clipboard")->trigger();
+        w->Command("Copy to Clipboard")->trigger();
         QCOMPARE(QApplication::clipboard()->image().size(), g->Picture->size());
 
         // rad/s: the frequency entries times 2 pi, the graph's axis along with them.
-        w.Command("rad/s")->trigger();
-        QCOMPARE(w.Model().ParEnt.NumEdit3.Text, std::string("6.2832"));
-        QCOMPARE(w.Model().ParEnt.CB1.Text(), std::string("krad/s"));
+        w->Command("rad/s")->trigger();
+        QCOMPARE(w->Model().ParEnt.NumEdit3.Text, std::string("6.2832"));
+        QCOMPARE(w->Model().ParEnt.CB1.Text(), std::string("krad/s"));
         QVERIFY(std::fabs(double(m.Axes.Freq.Min / before.Min) - 2 * M_PI) < 1e-9);
 
         // Next goes on through the automatic steps to the circuit selection; the stages
         // show in the coefficient table.
         QTest::mouseClick(g->Next, Qt::LeftButton);
-        QVERIFY(w.Model().CirSel.Visible);
-        w.Command("Show transfer function")->trigger();
-        QVERIFY(w.Transfer()->isVisible());
-        QCOMPARE(w.Transfer()->Table->rowCount(), 4); // Butterworth 7: three pairs, one real pole
+        QVERIFY(w->Model().CirSel.Visible);
+        w->Command("Show transfer function")->trigger();
+        QVERIFY(w->Transfer()->isVisible());
+        QCOMPARE(w->Transfer()->Table->rowCount(), 4); // Butterworth 7: three pairs, one real pole
     }
 
     // From the stages table to the final responses: the circuits calculated, the curves
     // of the variants, a zoom dragged, a click read, and the check table.
     void finalResponses() {
-        RecordingDialogs dlg;
-        MainWindow w(&dlg);
-        QVERIFY(Started(w));
-        ToCircuitSelection(w);
-        w.Model().CirSel.Visible = false; // the circuits chosen automatically instead
-        w.Command("Show transfer function")->trigger();
-        QVERIFY(w.Transfer()->FinalResponses->isVisible());
-        QTest::mouseClick(w.Transfer()->FinalResponses, Qt::LeftButton);
-        ViewWindow* v = w.View();
-        QVERIFY(v->isVisible() && !w.Transfer()->isVisible());
+        ToCircuitSelection(*w);
+        w->Model().CirSel.Visible = false; // the circuits chosen automatically instead
+        w->Command("Show transfer function")->trigger();
+        QVERIFY(w->Transfer()->FinalResponses->isVisible());
+        QTest::mouseClick(w->Transfer()->FinalResponses, Qt::LeftButton);
+        ViewWindow* v = w->View();
+        QVERIFY(v->isVisible() && !w->Transfer()->isVisible());
         QVERIFY(QTest::qWaitForWindowExposed(v));
         QCOMPARE(v->windowTitle(), QString("Final frequency responses"));
-        velmora::TfmView& m = w.Model().View;
-        QCOMPARE(w.Design().DesignLevel, velmora::LevelFinalResponse);
+        velmora::TfmView& m = w->Model().View;
+        QCOMPARE(w->Design().DesignLevel, velmora::LevelFinalResponse);
 
         // The check of each realised variant, as the table shows it.
         QCOMPARE(v->CheckTable->rowCount(), 2);
@@ -288,56 +278,50 @@ class WindowsTest : public QObject {
             QVERIFY(!v->Picture->Render(400, 300).isNull());
         }
         QVERIFY(m.YCaption.starts_with("Delay (X1e"));
-        w.Design().Modified = 0;
+        w->Design().Modified = 0;
     }
 
     // Save, the save question on Close with its three answers, and the recent file (an
     // unreadable file is the workflow test's).
     void saveCloseAndReopen() {
-        RecordingDialogs dlg;
-        MainWindow w(&dlg);
-        QVERIFY(Started(w));
-        Specify(w, "Bandpass");
+        Specify(*w, "Bandpass");
         const std::string file = (dir_.path() + "/band.fl3").toStdString();
-        dlg.files.push_back(file);
-        w.Command("Save Design As...")->trigger();
+        dlg->files.push_back(file);
+        w->Command("Save Design As...")->trigger();
         QVERIFY(std::filesystem::exists(file));
-        QCOMPARE(w.windowTitle(), QString::fromStdString("Velmora: " + file));
+        QCOMPARE(w->windowTitle(), QString::fromStdString("Velmora: " + file));
 
         // Choosing Chebyshev changes the design: Close asks, Cancel keeps it, No drops it.
-        QVERIFY(w.Graph()->isVisible());
+        QVERIFY(w->Graph()->isVisible());
         // On the button's circle: the rest of its row is not part of the button.
-        QTest::mouseClick(w.Graph()->Approx[1], Qt::LeftButton, {},
-                          QPoint(8, w.Graph()->Approx[1]->height() / 2));
-        QCOMPARE(int(w.Model().Design().Modified), 1);
-        dlg.clear();
-        dlg.answers = {Answer::Cancel, Answer::No};
-        w.Command("Close Design")->trigger();
-        QVERIFY(w.Graph()->isVisible());
-        QCOMPARE(w.Model().Design().SelectedApprox, uint8_t(1));
-        w.Command("Close Design")->trigger();
-        QCOMPARE(dlg.log, (std::vector<std::string>{"ask yes/no/cancel: Do you wish to save the changes?",
-                                                    "ask yes/no/cancel: Do you wish to save the changes?"}));
-        QVERIFY(!w.Graph()->isVisible());
-        QCOMPARE(w.windowTitle(), QString("[Untitled]"));
+        QTest::mouseClick(w->Graph()->Approx[1], Qt::LeftButton, {},
+                          QPoint(8, w->Graph()->Approx[1]->height() / 2));
+        QCOMPARE(int(w->Model().Design().Modified), 1);
+        dlg->clear();
+        dlg->answers = {Answer::Cancel, Answer::No};
+        w->Command("Close Design")->trigger();
+        QVERIFY(w->Graph()->isVisible());
+        QCOMPARE(w->Model().Design().SelectedApprox, uint8_t(1));
+        w->Command("Close Design")->trigger();
+        QCOMPARE(dlg->log, (std::vector<std::string>{"ask yes/no/cancel: Do you wish to save the changes?",
+                                                     "ask yes/no/cancel: Do you wish to save the changes?"}));
+        QVERIFY(!w->Graph()->isVisible());
+        QCOMPARE(w->windowTitle(), QString("[Untitled]"));
 
         // The recent file reopens the design as it was saved (Butterworth, not Chebyshev).
-        QAction* recent = w.Command(QString::fromStdString("1 " + file));
+        QAction* recent = w->Command(QString::fromStdString("1 " + file));
         QVERIFY(recent);
         recent->trigger();
-        QCOMPARE(w.windowTitle(), QString::fromStdString("Velmora: " + file));
-        QCOMPARE(w.Model().Design().Spec.FilterType, uint8_t(velmora::Bandpass));
-        QCOMPARE(w.Model().Design().SelectedApprox, uint8_t(0));
-        QCOMPARE(w.Model().ParEnt.NumEdit5.Text, std::string("2"));
+        QCOMPARE(w->windowTitle(), QString::fromStdString("Velmora: " + file));
+        QCOMPARE(w->Model().Design().Spec.FilterType, uint8_t(velmora::Bandpass));
+        QCOMPARE(w->Model().Design().SelectedApprox, uint8_t(0));
+        QCOMPARE(w->Model().ParEnt.NumEdit5.Text, std::string("2"));
     }
 
     // A user-defined filter typed section by section; the graph follows the sections.
     void userDefinedFilter() {
-        RecordingDialogs dlg;
-        MainWindow w(&dlg);
-        QVERIFY(Started(w));
-        w.Command("User defined")->trigger();
-        UserWindow* u = w.User();
+        w->Command("User defined")->trigger();
+        UserWindow* u = w->User();
         QVERIFY(u->isVisible());
         QCOMPARE(u->windowTitle(), QString("Create one or more 1st or 2nd order stage(s)"));
         QVERIFY(!u->Next->isEnabled());
@@ -347,7 +331,7 @@ class WindowsTest : public QObject {
         QTest::mouseClick(u->Add, Qt::LeftButton);
         QCOMPARE(u->List->count(), 1);
         QCOMPARE(u->OrderCaption->text(), QString(" Filter order = 2"));
-        QCOMPARE(w.Model().User.Response.size(), size_t(351));
+        QCOMPARE(w->Model().User.Response.size(), size_t(351));
         QTest::mouseClick(u->Type[3], Qt::LeftButton);
         QVERIFY(u->Fields["Edit3"]->isVisible()); // the bandstop's zero
         Retype(u->Fields["Edit1"], "2");
@@ -357,29 +341,26 @@ class WindowsTest : public QObject {
         QCOMPARE(u->List->count(), 2);
         QVERIFY(u->Up->isEnabled() && !u->Down->isEnabled());
         QTest::mouseClick(u->Next, Qt::LeftButton);
-        QVERIFY(w.Graph()->isVisible() && !u->isVisible());
-        QCOMPARE(w.Graph()->Approx[0]->text(), QString("User defined"));
+        QVERIFY(w->Graph()->isVisible() && !u->isVisible());
+        QCOMPARE(w->Graph()->Approx[0]->text(), QString("User defined"));
     }
 
     // Closing asks about an unsaved design and writes the settings when it may close.
     void exitWritesTheSettings() {
-        RecordingDialogs dlg;
-        auto w = std::make_unique<MainWindow>(&dlg);
-        QVERIFY(Started(*w));
         Specify(*w);
         w->Command("rad/s")->trigger();
         const std::string settings = w->Model().SettingsPath;
         std::filesystem::remove(settings);
-        dlg.answers = {Answer::Cancel};
+        dlg->answers = {Answer::Cancel};
         QVERIFY(!w->close());
         QVERIFY(!std::filesystem::exists(settings));
-        dlg.answers = {Answer::No};
+        dlg->answers = {Answer::No};
         QVERIFY(w->close());
         std::ifstream in(settings);
         const std::string text((std::istreambuf_iterator<char>(in)), {});
         QVERIFY(text.find("Frequency units=rad/s") != std::string::npos);
-        QCOMPARE(dlg.log, (std::vector<std::string>{"ask yes/no/cancel: Do you wish to save this design?",
-                                                    "ask yes/no/cancel: Do you wish to save this design?"}));
+        QCOMPARE(dlg->log, (std::vector<std::string>{"ask yes/no/cancel: Do you wish to save this design?",
+                                                     "ask yes/no/cancel: Do you wish to save this design?"}));
     }
 };
 

@@ -41,13 +41,15 @@ bool Shows(const QImage& image, velmora::Color c) {
 
 } // namespace
 
-class WorkflowTest : public QObject {
+class WorkflowTest : public QObject, FreshWindow {
     Q_OBJECT
 
     QTemporaryDir dir_;
 
   private slots:
     void initTestCase() { QVERIFY(UseScratchHome(dir_)); }
+    void init() { QVERIFY(StartWindow()); }
+    void cleanup() { w.reset(); }
 
     // The default lowpass (0.5 dB to 1 kHz, 30 dB from 2 kHz): every usable
     // approximation drawn on every tab in "View all", only the chosen one in "View
@@ -55,13 +57,10 @@ class WorkflowTest : public QObject {
     // closed form: acosh(sqrt((10^3 - 1) / (10^0.05 - 1))) / acosh(2) = 3.95, so 4,
     // two pole pairs.
     void defaultLowpassComparedAndOneCarriedOn() {
-        RecordingDialogs dlg;
-        MainWindow w(&dlg);
-        QVERIFY(Started(w));
-        Specify(w);
-        GraphWindow* g = w.Graph();
+        Specify(*w);
+        GraphWindow* g = w->Graph();
         QVERIFY(QTest::qWaitForWindowExposed(g));
-        velmora::TfmGraph& m = w.Model().Graph;
+        velmora::TfmGraph& m = w->Model().Graph;
         const std::vector<int> usable = m.ShownApproximations();
         QVERIFY(usable.size() >= 4); // Bessel cannot reach 30 dB within the order limit
         for (int tab = 0; tab < g->Tabs->count(); ++tab) {
@@ -82,20 +81,17 @@ class WorkflowTest : public QObject {
         QCOMPARE(g->Orders[1]->text(), QString("N = 4"));
 
         QTest::mouseClick(g->Next, Qt::LeftButton);
-        QVERIFY(w.Stages()->CirSel->isVisible());
-        QCOMPARE(w.Stages()->CirSel->Tabs->count(), 2);
-        QVERIFY(dlg.messages().empty());
-        w.Design().Modified = 0;
+        QVERIFY(w->Stages()->CirSel->isVisible());
+        QCOMPARE(w->Stages()->CirSel->Tabs->count(), 2);
+        QVERIFY(dlg->messages().empty());
+        w->Design().Modified = 0;
     }
 
     // Each refused entry: typed as a person types it, answered by exactly its message,
     // and the design afterwards the same as before the button was pressed.
     void refusedEntriesLeaveTheDesignAsItWas() {
-        RecordingDialogs dlg;
-        MainWindow w(&dlg);
-        QVERIFY(Started(w));
-        w.Command("Lowpass")->trigger();
-        SpecWindow* s = w.Spec();
+        w->Command("Lowpass")->trigger();
+        SpecWindow* s = w->Spec();
         QTest::mouseClick(s->Calculate, Qt::LeftButton);
         const struct {
             const char* field;
@@ -111,24 +107,24 @@ class WorkflowTest : public QObject {
         for (const auto& c : spec) {
             const QString good = s->Fields[c.field]->text();
             Retype(s->Fields[c.field], c.text);
-            const std::vector<uint8_t> before = Stored(w.Design());
-            dlg.clear();
+            const std::vector<uint8_t> before = Stored(w->Design());
+            dlg->clear();
             QTest::mouseClick(s->Calculate, Qt::LeftButton);
-            QCOMPARE(Joined(dlg.messages()), QString::fromStdString(c.message + "\n"));
-            QVERIFY2(Stored(w.Design()) == before, c.text);
+            QCOMPARE(Joined(dlg->messages()), QString::fromStdString(c.message + "\n"));
+            QVERIFY2(Stored(w->Design()) == before, c.text);
             QVERIFY(!s->Next->isEnabled());
             Retype(s->Fields[c.field], good);
         }
 
-        w.Command("User defined")->trigger();
-        UserWindow* u = w.User();
+        w->Command("User defined")->trigger();
+        UserWindow* u = w->User();
         u->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(u));
         QCOMPARE(u->Fields["Edit1"]->toolTip(),
                  QString::fromStdString(velmora::app::HelpText(velmora::app::ParameterNamed("section-q"))));
-        dlg.clear();
+        dlg->clear();
         Retype(u->Fields["Edit1"], "0.7-07"); // the minus beeps and is dropped
-        QCOMPARE(dlg.log, std::vector<std::string>{"beep"});
+        QCOMPARE(dlg->log, std::vector<std::string>{"beep"});
         QCOMPARE(u->Fields["Edit1"]->text(), QString("0.707"));
         Retype(u->Fields["Edit2"], "1000");
         Retype(u->Fields["EditTo"], "100");
@@ -153,11 +149,11 @@ class WorkflowTest : public QObject {
             Retype(u->Fields["Edit1"], c.q);
             Retype(u->Fields["Edit2"], c.wp);
             Retype(u->Fields["EditTo"], c.to);
-            const std::vector<uint8_t> before = Stored(w.Design());
-            dlg.clear();
+            const std::vector<uint8_t> before = Stored(w->Design());
+            dlg->clear();
             QTest::mouseClick(u->Add, Qt::LeftButton);
-            QCOMPARE(Joined(dlg.messages()), QString::fromStdString(c.message + "\n"));
-            QVERIFY2(Stored(w.Design()) == before, c.q);
+            QCOMPARE(Joined(dlg->messages()), QString::fromStdString(c.message + "\n"));
+            QVERIFY2(Stored(w->Design()) == before, c.q);
             QCOMPARE(u->List->count(), 1);
             if (c.focus) QVERIFY2(u->Fields[c.focus]->hasFocus(), c.focus);
         }
@@ -168,22 +164,19 @@ class WorkflowTest : public QObject {
         QTest::mouseClick(u->Mode[1], Qt::LeftButton, {}, QPoint(8, u->Mode[1]->height() / 2));
         QCOMPARE(u->Fields["Edit1"]->toolTip(),
                  QString::fromStdString(velmora::app::HelpText(velmora::app::ParameterNamed("section-p"))));
-        w.Design().Modified = 0;
+        w->Design().Modified = 0;
     }
 
     // A file that is missing or no design: its message, and the design, the caption,
     // the recent files and the windows as they were.
     void unreadableFilesChangeNothing() {
-        RecordingDialogs dlg;
-        MainWindow w(&dlg);
-        QVERIFY(Started(w));
-        Specify(w, "Highpass");
+        Specify(*w, "Highpass");
         const std::string saved = (dir_.path() + "/high.fl3").toStdString();
-        dlg.files.push_back(saved);
-        w.Command("Save Design As...")->trigger();
-        const QString caption = w.windowTitle();
-        const std::vector<std::string> recent = w.Model().RecentFiles;
-        const std::vector<uint8_t> before = Stored(w.Design());
+        dlg->files.push_back(saved);
+        w->Command("Save Design As...")->trigger();
+        const QString caption = w->windowTitle();
+        const std::vector<std::string> recent = w->Model().RecentFiles;
+        const std::vector<uint8_t> before = Stored(w->Design());
 
         const std::string missing = (dir_.path() + "/missing.fl3").toStdString();
         const std::string damaged = (dir_.path() + "/damaged.fl3").toStdString();
@@ -196,14 +189,14 @@ class WorkflowTest : public QObject {
             {damaged, "error: Invalid Velmora design file"},
         };
         for (const auto& f : files) {
-            dlg.clear();
-            dlg.files.push_back(f.path);
-            w.Command("Open Design...")->trigger();
-            QCOMPARE(Joined(dlg.messages()), QString::fromStdString("file open: \n" + f.message + "\n"));
-            QCOMPARE(w.windowTitle(), caption);
-            QCOMPARE(w.Model().RecentFiles, recent);
-            QVERIFY(Stored(w.Design()) == before);
-            QVERIFY(w.Graph()->isVisible());
+            dlg->clear();
+            dlg->files.push_back(f.path);
+            w->Command("Open Design...")->trigger();
+            QCOMPARE(Joined(dlg->messages()), QString::fromStdString("file open: \n" + f.message + "\n"));
+            QCOMPARE(w->windowTitle(), caption);
+            QCOMPARE(w->Model().RecentFiles, recent);
+            QVERIFY(Stored(w->Design()) == before);
+            QVERIFY(w->Graph()->isVisible());
         }
     }
 };

@@ -6,10 +6,12 @@
 #include <QLineEdit>
 #include <QTemporaryDir>
 #include <QTest>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "main_window.h"
+#include "support/recording_dialogs.h"
 #include "windows.h"
 
 namespace velmora::test {
@@ -27,6 +29,20 @@ inline bool Started(gui::MainWindow& w) {
     w.show();
     return true;
 }
+
+// A fresh main window for every test function, its dialogs recorded: a QtTest class
+// derives from QObject and this, starts it in init() and drops the window in cleanup().
+struct FreshWindow {
+    std::unique_ptr<RecordingDialogs> dlg;
+    std::unique_ptr<gui::MainWindow> w;
+
+    bool StartWindow() {
+        w.reset(); // before the dialogs it talks to
+        dlg = std::make_unique<RecordingDialogs>();
+        w = std::make_unique<gui::MainWindow>(dlg.get());
+        return Started(*w);
+    }
+};
 
 // The default specification of `type` calculated and handed on: the ideal responses.
 inline void Specify(gui::MainWindow& w, const char* type = "Lowpass") {

@@ -1,6 +1,6 @@
 // The specification form driven through its handlers with recorded dialogs: what it
 // stores, every refusal with its exact message, the re-initialise question and the
-// unit switch.
+// unit switch; and the dB / V/V converter beside it.
 #include <gtest/gtest.h>
 
 #include <numbers>
@@ -9,6 +9,7 @@
 
 #include "support/recording_dialogs.h"
 #include "ui/tfm_main.h"
+#include "ui/tfm_tools.h"
 
 namespace velmora {
 namespace {
@@ -147,6 +148,31 @@ TEST(TfmParEnt, FrequencyUnitSwitchKeepsTheDesign) {
     EXPECT_EQ(form.f.CB1.Text(), "kHz");
     form.f.CalcBtnClick();
     EXPECT_EQ((long double)form.d.Spec.wpb, wpb); // unchanged through both switches
+}
+
+// The dB / V/V converter against values known by heart (20 dB is 10 V/V, 6.0206 dB is
+// 2 V/V).
+TEST(TfmDbConvert, ConversionsBothWays) {
+    // Read-outs of five significant digits; each row converts dB to V/V, or V/V to dB.
+    const struct {
+        const char *db, *vv;
+        bool toVv;
+    } cases[] = {{"-20", "0.1", true},        {"6.0206", "2", true}, {"-3", "0.70795", true},
+                 {"700", "1.0000E+35", true}, {"-20", "0.1", false}, {"6.0206", "2", false},
+                 {"60", "1000", false}};
+    for (const auto& c : cases) {
+        RecordingDialogs dlg;
+        TfmDbConvert form(dlg);
+        if (c.toVv) {
+            form.DbText = c.db;
+            form.DbToVvClick();
+        } else {
+            form.VvText = c.vv;
+            form.VvToDbClick();
+        }
+        EXPECT_EQ(c.toVv ? form.VvText : form.DbText, c.toVv ? c.vv : c.db) << c.db << " " << c.vv;
+        EXPECT_TRUE(dlg.log.empty());
+    }
 }
 
 } // namespace

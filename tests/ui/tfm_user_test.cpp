@@ -118,7 +118,7 @@ TEST(TfmUser, RefusedSectionsWithTheirMessagesAndFocus) {
     struct Case {
         const char *q, *wp, *wz, *to;
         std::string message;
-        const char* focus; // nullptr: not asserted
+        const char* focus;
     } cases[] = {
         {"0.0", "1000", "2000", "1.0", kNonZero, "Edit1"},
         {"2", "00", "2000", "1.0", kNonZero, "Edit2"},
@@ -137,9 +137,7 @@ TEST(TfmUser, RefusedSectionsWithTheirMessagesAndFocus) {
         Form form;
         form.addQ(BS, c.q, c.wp, c.wz, c.to);
         EXPECT_EQ(form.dlg.messages(), std::vector<std::string>{c.message});
-        if (c.focus) {
-            EXPECT_EQ(form.f.Focus, c.focus);
-        }
+        EXPECT_EQ(form.f.Focus, c.focus);
         EXPECT_EQ(form.d.StageCount, 0);
     }
     // Sections one by one fine, their product outside the overall limits.
