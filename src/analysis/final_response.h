@@ -28,9 +28,10 @@ namespace velmora {
 //    are on (available only then);
 //  - " User-assigned R values": the user's resistor values where assigned, the values in
 //    effect elsewhere (available once a resistor was assigned);
-//  - " Op amp GBW": the first one's components with real op amps: every stage solved by
+//  - " Op amp GBW": the components in effect (those the netlist writes: the standard
+//    resistors while standard values are on) with real op amps: every stage solved by
 //    its node equations with single-pole amplifiers at its OpAmpGBW (analysis/
-//    final_response_gbw.h).
+//    final_response_gbw.h), the filter as it will be built.
 enum FinalVariant : int {
     StandardCExactR = 0,
     ExactCSubstitution = 1,
