@@ -9,9 +9,9 @@
 // stage's op-amp GBW within its GBW tolerance; each value is nominal x (1 + e), e either
 // uniform on [-t, t] or Gaussian with standard deviation t/3 (the tolerance is the
 // 3-sigma limit). The generator is std::mt19937_64, whose sequence the C++ standard fixes,
-// with our own uniform and Box-Muller transforms, so a seed gives the same runs with any
-// standard library. The draws are taken in a fixed order: run by run, stage by stage,
-// resistors R1.., capacitors C1.., then the GBW.
+// with our own uniform and Box-Muller transforms (in double), so a seed gives the same runs
+// with any standard library, to the last bit of its double logarithm and sines. The draws are taken in a
+// fixed order: run by run, stage by stage, resistors R1.., capacitors C1.., then the GBW.
 //
 // Evaluation: with ideal op amps, each stage's realised transfer function of the drawn
 // components; with modelOpAmps, each stage's node equations with single-pole op amps at
