@@ -27,16 +27,14 @@
 namespace velmora {
 namespace {
 
-struct DesignCase {
+// Lowpass, highpass, bandpass and bandstop stages, notches (elliptic), 20th-order
+// cascades, odd orders (a first-order or third-order section) and standard values.
+const struct DesignCase {
     const char* name;
     stagetest::Spec spec;
     int approx;
     bool standardValues = false; // resistors substituted by standard values (1 %)
-};
-
-// Lowpass, highpass, bandpass and bandstop stages, notches (elliptic), 20th-order
-// cascades, odd orders (a first-order or third-order section) and standard values.
-const DesignCase kDesigns[] = {
+} kDesigns[] = {
     {"default-like Chebyshev", {Lowpass, 0.5L, 30.0L, 1000.0L, 2000.0L, 0.0L, 0, 1.0L}, Chebyshev},
     {"lowpass Bessel 20", {Lowpass, 0.5L, 30.0L, 1000.0L, 2000.0L, 0.0L, 20, 1.0L}, Bessel},
     {"bandstop elliptic 20", {Bandstop, 0.5L, 60.0L, 1000.0L, 200.0L, 2000.0L, 10, 1.0L}, Elliptic},
@@ -59,9 +57,7 @@ bool Design(TDesign& d, const DesignCase& k) {
     return true;
 }
 
-long double Rounded(long double x) {
-    return Real48::round(x, nullptr);
-}
+const auto Rounded = [](long double x) -> long double { return Real48::round(x, nullptr); };
 
 // ---- A reference in quadruple precision ---------------------------------------------
 //
@@ -92,9 +88,7 @@ QuadComplex Multiply(const QuadComplex& a, const QuadComplex& b) {
     return {a.re * b.re - a.im * b.im, a.re * b.im + a.im * b.re};
 }
 
-Quad Abs(Quad x) {
-    return x < 0 ? -x : x;
-}
+const auto Abs = [](Quad x) -> Quad { return x < 0 ? -x : x; };
 
 // ln 2 and 10 / ln 10 as sums of two extended numbers, within 2^-130 of themselves.
 const Quad kLn2 = static_cast<Quad>(0xb17217f7d1cf79acp-64L) + static_cast<Quad>(-0xd871319ff0342543p-130L);
@@ -131,8 +125,7 @@ bool RoundsTo(Quad v, Quad err, long double stored) {
     const long double up = std::ldexp(1.0L, e - 39);                 // spacing above |stored|
     const long double down = a == std::ldexp(1.0L, e) ? up / 2 : up; // below (half at a power of 2)
     const Quad lo = static_cast<Quad>(a) - static_cast<Quad>(down) / 2;
-    const Quad hi = static_cast<Quad>(a) + static_cast<Quad>(up) / 2;
-    const Quad x = stored < 0 ? -v : v;
+    const Quad hi = static_cast<Quad>(a) + static_cast<Quad>(up) / 2, x = stored < 0 ? -v : v;
     return x - err > lo && x + err < hi;
 }
 
@@ -143,14 +136,12 @@ void EvaluateAt(const std::array<long double, 4>& a, Quad w, QuadComplex& p, Qua
     const Quad a0 = a[0], a1 = a[1], a2 = a[2], a3 = a[3], w2 = w * w;
     p = {a0 - a2 * w2, w * (a1 - a3 * w2)};
     dp = {a1 - 3 * a3 * w2, 2 * a2 * w};
-    const Quad sum = Abs(a0) + Abs(a1 * w) + Abs(a2 * w2) + Abs(a3 * w2 * w);
-    const Quad parts = Abs(p.re) + Abs(p.im);
+    const Quad sum = Abs(a0) + Abs(a1 * w) + Abs(a2 * w2) + Abs(a3 * w2 * w), parts = Abs(p.re) + Abs(p.im);
     condition = parts > 0 ? static_cast<Quad>(1.5L) * sum / parts : static_cast<Quad>(1e30L);
 }
 
 struct Reference {
-    long double vv = 0, vvErr = 0;
-    long double db = 0, dbErr = 0;
+    long double vv = 0, vvErr = 0, db = 0, dbErr = 0;
     // The gain in dB in quadruple precision, its own error bound, and the bound of the
     // extended evaluation's error (8 units of 2^-64 of the magnitude, times 8.7).
     Quad dbExact = 0, dbExactErr = 0, dbExtendedErr = 0;

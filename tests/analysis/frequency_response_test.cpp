@@ -100,9 +100,8 @@ TEST(IdealFrequencyResponse, NotchIsMarkedAtTheNearestPointWhichKeepsItsTrueGain
 }
 
 TEST(IdealFrequencyResponse, GainFloorIsMinus400Db) {
-    EXPECT_EQ(GainToDb(0), kGainFloorDb);
-    EXPECT_EQ(GainToDb(1e-20L), kGainFloorDb);
-    EXPECT_EQ(GainToDb(-1), kGainFloorDb);
+    EXPECT_EQ(std::tuple(GainToDb(0), GainToDb(1e-20L), GainToDb(-1)),
+              std::tuple(kGainFloorDb, kGainFloorDb, kGainFloorDb));
     EXPECT_NEAR(GainToDb(1.0000001e-20L), -399.99999913L, 1e-6L);
     EXPECT_NEAR(GainToDb(1), 0, 1e-18L);
 

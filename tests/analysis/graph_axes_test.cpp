@@ -69,9 +69,8 @@ TEST(GraphAxes, NiceRangesAndGainAxes) {
     EXPECT_GT(flat.Max, 2);
 
     EXPECT_EQ(GainDbAxisFor(0), (AxisRange{-40, 10, 10})); // a unit-gain filter: -40 .. 10 dB
-    EXPECT_EQ(GainDbAxisFor(60), (AxisRange{20, 70, 10}));
-    EXPECT_EQ(GainDbAxisFor(-3.5L), (AxisRange{-50, 0, 10}));
-    EXPECT_EQ(GainVVAxisFor(1).Min, 0);
+    EXPECT_EQ(std::tuple(GainDbAxisFor(60), GainDbAxisFor(-3.5L), GainVVAxisFor(1).Min),
+              std::tuple((AxisRange{20, 70, 10}), (AxisRange{-50, 0, 10}), 0));
     EXPECT_NEAR(GainVVAxisFor(1).Max, 1.2L, 1e-15L);
 }
 

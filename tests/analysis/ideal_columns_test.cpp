@@ -242,8 +242,7 @@ TEST(IdealColumns, StoredGainDbRoundsAsTheExtendedLogarithm) {
             k % 2 ? std::pow(10.0L, exponent(rng)) : 1.0L + nearOne(rng) * std::pow(10.0L, -(k % 13));
         ASSERT_EQ(Real48(StoredGainDb(t)).value(), Real48(GainToDb(t)).value()) << double(t);
     }
-    EXPECT_EQ(StoredGainDb(1e-21L), kGainFloorDb);
-    EXPECT_EQ(StoredGainDb(0.0L), kGainFloorDb);
+    EXPECT_EQ(std::tuple(StoredGainDb(1e-21L), StoredGainDb(0.0L)), std::tuple(kGainFloorDb, kGainFloorDb));
 }
 
 TEST(IdealColumns, HandBuiltTablesWithEveryKindOfFactor) {

@@ -12,10 +12,7 @@ namespace {
 constexpr long double kPi = std::numbers::pi_v<long double>;
 
 Topology Net(std::vector<NetComponent> parts, std::vector<NetOpAmp> opamps = {}) {
-    Topology t;
-    t.key = "test";
-    t.parts = std::move(parts);
-    t.opamps = std::move(opamps);
+    Topology t{.key = "test", .parts = std::move(parts), .opamps = std::move(opamps)};
     for (const auto& p : t.parts)
         t.highestNode = std::max({t.highestNode, p.a, p.b});
     for (const auto& a : t.opamps)
@@ -25,9 +22,7 @@ Topology Net(std::vector<NetComponent> parts, std::vector<NetOpAmp> opamps = {})
 
 // Relative distance of two complex values (the solver works in long double; 1e-15 leaves
 // room for the elimination's rounding over a few unknowns).
-long double RelErr(Complex a, Complex b) {
-    return std::abs(a - b) / std::abs(b);
-}
+const auto RelErr = [](Complex a, Complex b) -> long double { return std::abs(a - b) / std::abs(b); };
 constexpr long double kTol = 1.0e-15L;
 
 const Complex kFrequencies[] = {

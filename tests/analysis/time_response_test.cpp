@@ -12,7 +12,6 @@ namespace velmora {
 namespace {
 
 using test::HandFilter;
-using test::kTwoPi;
 
 HandFilter Named(const std::string& name) {
     for (const auto& f : test::HandBuiltFilters())
@@ -49,8 +48,7 @@ TEST(DefaultTimeAxis, WorkedExamples) {
     // No approximation with a response: a finite default rather than an endless loop.
     NewDesign(d, Lowpass);
     a = DefaultTimeAxis(d);
-    EXPECT_EQ(a.FullScale, 2);
-    EXPECT_EQ(a.Exp, 0);
+    EXPECT_EQ(std::tuple(a.FullScale, a.Exp), std::tuple(2, 0));
 }
 
 // ---- Closed forms -----------------------------------------------------------------------

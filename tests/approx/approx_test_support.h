@@ -22,8 +22,7 @@ inline constexpr long double kTwoPi = 2.0L * std::numbers::pi_v<long double>;
 struct SpecEntry {
     std::string name;
     FilterType type = Lowpass;
-    long double apb = 0.5L, asb = 30.0L;
-    long double pass = 1000.0L, stop = 2000.0L, center = 0.0L;
+    long double apb = 0.5L, asb = 30.0L, pass = 1000.0L, stop = 2000.0L, center = 0.0L;
     int forcedOrder = 0; // 0: estimated
 };
 

@@ -32,8 +32,7 @@ Complex NewtonStep(int n, Complex r) {
     a[n] = 1;
     for (int k = n - 1; k >= 0; --k)
         a[k] = a[k + 1] * (2 * n - k) * (k + 1) / (2 * (n - k));
-    __float128 zr = r.real(), zi = r.imag();
-    __float128 pr = 0, pi = 0, dr = 0, di = 0;
+    __float128 zr = r.real(), zi = r.imag(), pr = 0, pi = 0, dr = 0, di = 0;
     for (int k = n; k >= 0; --k) {
         const __float128 ndr = dr * zr - di * zi + pr, ndi = dr * zi + di * zr + pi;
         const __float128 npr = pr * zr - pi * zi + a[k], npi = pr * zi + pi * zr;
@@ -89,11 +88,10 @@ TEST(BesselRootFile, EveryStoredRootSatisfiesItsPolynomial) {
 
 TEST(BesselRootFile, LowOrdersMatchPublishedPoleTables) {
     // Unit-delay Bessel poles as tabulated in filter handbooks (7 significant digits).
-    struct Pole {
+    const struct Pole {
         int n, slot;
         long double re, im;
-    };
-    const Pole published[] = {
+    } published[] = {
         {1, 1, 1.0L, 0.0L},
         {2, 1, 1.5L, 0.8660254L},
         {3, 1, 2.3221854L, 0.0L},

@@ -40,8 +40,7 @@ long double ExactNome(long double k) {
         }
         return x;
     };
-    const long double kp = std::sqrt(1 - k * k);
-    const long double K = std::numbers::pi_v<long double> / (2 * agm(1, kp));
+    const long double kp = std::sqrt(1 - k * k), K = std::numbers::pi_v<long double> / (2 * agm(1, kp));
     const long double Kp = std::numbers::pi_v<long double> / (2 * agm(1, k));
     return std::exp(-std::numbers::pi_v<long double> * Kp / K);
 }
@@ -151,8 +150,7 @@ TEST(Prototypes, ForcedThirdOrderInverseChebyshev) {
     const TDesign d = Designed({"forced", Lowpass, 0.5L, 30.0L, 1000.0L, 0.0L, 0.0L, 3});
     const Approximation& a = d.Approx[InverseChebyshev];
     ASSERT_EQ(a.Result.Order, 3);
-    EXPECT_EQ(a.Result.HasRealPole, 1);
-    EXPECT_EQ(a.Result.PolePairs, 1);
+    EXPECT_EQ(std::tuple(a.Result.HasRealPole, a.Result.PolePairs), std::tuple(1, 1));
     EXPECT_NEAR(a.ZeroList[1].WzNorm, 2.0L / std::sqrt(3.0L), 1e-11L); // 1/cos(pi/6) = 1.1547
     // The stopband attenuation becomes what order 3 reaches at wsb = 2 wpb while the
     // passband edge keeps Apb: 10 log10(1 + a T3(2)^2), T3(2) = 26.

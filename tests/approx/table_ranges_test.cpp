@@ -99,11 +99,9 @@ TEST(Rating, QpLimitIsInclusiveAndCountsFollowTheZeroList) {
         a.ZeroList[2].Wz = 5.0L; // a pair on the jw axis
         a.Result.HasSingleZero = 1;
         RateApproximations(d);
-        EXPECT_EQ(a.Result.MaxQp, Real48(qp).value());
-        EXPECT_EQ(a.QpTooHigh, qp > 300.0L ? 1 : 0);
-        EXPECT_EQ(isUsable(a), qp <= 300.0L);
-        EXPECT_EQ(a.Result.SingleZeros, 3);
-        EXPECT_EQ(a.Result.ZeroPairs, 1);
+        EXPECT_EQ(
+            std::tuple(a.Result.MaxQp, a.QpTooHigh, isUsable(a), a.Result.SingleZeros, a.Result.ZeroPairs),
+            std::tuple(Real48(qp).value(), qp > 300.0L ? 1 : 0, qp <= 300.0L, 3, 1));
     }
 }
 
@@ -138,8 +136,7 @@ TEST(GraphRanges, ZeroLowerLimitStaysZero) {
     d.Opt.FreqUnitsHz = 0;
     d.StageCount = 1; // a section that has neither a pole frequency nor a real pole
     ComputeGraphRanges(d);
-    EXPECT_EQ(d.Ranges.GraphFreqMin, 0.0L);
-    EXPECT_EQ(d.Ranges.GraphFreqDecade, 0);
+    EXPECT_EQ(std::tuple(d.Ranges.GraphFreqMin, d.Ranges.GraphFreqDecade), std::tuple(0.0L, 0));
 }
 
 TEST(GraphRanges, TimeScale) {

@@ -40,8 +40,7 @@ std::vector<Complex> PrototypePoles(const Approximation& a, int N) {
 std::vector<Complex> BandpassImage(const std::vector<Complex>& proto, long double Bpb, long double w0) {
     std::vector<Complex> out;
     for (const Complex& p : proto) {
-        const Complex b = p * Bpb;
-        const Complex root = std::sqrt(b * b - 4.0L * w0 * w0);
+        const Complex b = p * Bpb, root = std::sqrt(b * b - 4.0L * w0 * w0);
         out.push_back((b + root) / 2.0L);
         out.push_back((b - root) / 2.0L);
     }
@@ -76,8 +75,7 @@ TEST(Transformation, WideBandpassRealPoleSectionHasTwoRealPoles) {
     EXPECT_NEAR(a.PoleList[3].Im, std::sqrt(std::fabs(e.C - e.B * e.B / 4)), 1e-9L * s.w0);
     // ... while the poles are the two real roots of s^2 + sigma Bpb s + w0^2.
     const std::array<Complex, 2> p = SectionPoles(e.B, e.C);
-    EXPECT_EQ(p[0].imag(), 0.0L);
-    EXPECT_EQ(p[1].imag(), 0.0L);
+    EXPECT_EQ(std::tuple(p[0].imag(), p[1].imag()), std::tuple(0.0L, 0.0L));
     const Complex root = std::sqrt(Complex(sigma * s.Bpb * sigma * s.Bpb - 4.0L * s.w0 * s.w0));
     // B and C are Real48 values (2^-40 relative); the roots of a low-Q section carry
     // that error amplified by about 1/sqrt(1 - 4 Qp^2).
@@ -109,10 +107,9 @@ TEST(Transformation, FirstOrderEllipticRepeatsInverseChebyshev) {
         const Approximation& ic = d.Approx[InverseChebyshev];
         SCOPED_TRACE(static_cast<int>(type));
         if (band) {
-            EXPECT_EQ(ell.PoleTable[1].B, ic.PoleTable[1].B);
-            EXPECT_EQ(ell.PoleTable[1].C, ic.PoleTable[1].C);
-            EXPECT_EQ(ell.PoleTable[1].Qp, ic.PoleTable[1].Qp);
-            EXPECT_EQ(ell.ZeroTable[1].Wz2, ic.ZeroTable[1].Wz2);
+            EXPECT_EQ(
+                std::tuple(ell.PoleTable[1].B, ell.PoleTable[1].C, ell.PoleTable[1].Qp, ell.ZeroTable[1].Wz2),
+                std::tuple(ic.PoleTable[1].B, ic.PoleTable[1].C, ic.PoleTable[1].Qp, ic.ZeroTable[1].Wz2));
         } else {
             EXPECT_EQ(ell.Result.RealPole, ic.Result.RealPole);
         }
@@ -152,11 +149,10 @@ TEST(GainText, ResultsCarryTheTrueNumeratorConstant) {
 
     // Finite-zero results carry the constant as a scientific number.
     const ApproxResult& ic = d.Approx[InverseChebyshev].Result;
-    EXPECT_EQ(ic.GainConstantText, ScientificText(ic.GainConstant, 5));
-    EXPECT_EQ(ScientificText(3.9478417604L, 5), " 3.94784E+0");
-    EXPECT_EQ(ScientificText(-0.000123L, 5), "-1.23000E-4");
-    EXPECT_EQ(ScientificText(9.999999L, 5), " 1.00000E+1");
-    EXPECT_EQ(ScientificText(1e-38L, 5), " 0.00000E+0");
+    EXPECT_EQ(std::tuple(ic.GainConstantText, ScientificText(3.9478417604L, 5), ScientificText(-0.000123L, 5),
+                         ScientificText(9.999999L, 5), ScientificText(1e-38L, 5)),
+              std::tuple(ScientificText(ic.GainConstant, 5), " 3.94784E+0", "-1.23000E-4", " 1.00000E+1",
+                         " 0.00000E+0"));
 }
 
 } // namespace

@@ -126,8 +126,7 @@ std::vector<Extremum> PassbandExtrema(const Response& h, const Specification& s)
     long double prev = A(0.0L), cur = A(1.0L / M);
     for (int i = 2; i <= M; ++i) {
         const long double next = A(static_cast<long double>(i) / M);
-        const bool isMax = cur > prev && cur >= next;
-        const bool isMin = cur < prev && cur <= next;
+        const bool isMax = cur > prev && cur >= next, isMin = cur < prev && cur <= next;
         if (isMax || isMin) {
             long double lo = static_cast<long double>(i - 2) / M, hi = static_cast<long double>(i) / M;
             for (int k = 0; k < 80; ++k) {

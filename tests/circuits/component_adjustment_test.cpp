@@ -134,16 +134,14 @@ TEST(CapacitorAdjustment, StepsAndResetReturnToTheCalculatedValues) {
     TDesign d = CalculatedStage("SLP13", kTwoPi * 1000.0L, 1.3L, 2.0L);
     const long double c1 = cap(d, 1), c2 = cap(d, 2);
     ASSERT_TRUE(StepCapacitors(d, 1, CapacitorGroup::All, +1).ok());
-    EXPECT_EQ(cap(d, 1), up(c1));
-    EXPECT_EQ(cap(d, 2), up(c2));
+    EXPECT_EQ(std::tuple(cap(d, 1), cap(d, 2)), std::tuple(up(c1), up(c2)));
 
     // C2 of the multiple-feedback lowpass one step up (a larger C2/C1 allows the Q).
     TDesign m = CalculatedStage("SLP03", kTwoPi * 1000.0L, 1.3L, 2.0L);
     const TDesign calculated = m;
     const long double m1 = cap(m, 1), m2 = cap(m, 2);
     ASSERT_TRUE(StepCapacitors(m, 1, CapacitorGroup::C2Only, +1).ok());
-    EXPECT_EQ(cap(m, 1), m1);
-    EXPECT_EQ(cap(m, 2), up(m2));
+    EXPECT_EQ(std::tuple(cap(m, 1), cap(m, 2)), std::tuple(m1, up(m2)));
     // The exact-C variant's reference is the calculated stage.
     const ComponentValues<long double> ref = ReferenceComponentValues(m, 1);
     for (int n = 1; n <= 3; ++n)

@@ -103,8 +103,7 @@ TEST(GainRealisation, TheStepLeavesWhatThePlainSequenceLeaves) {
                 item.SensWp = item.SensQp = item.SensGain = item.SensWz = 7.0L;
             }
         TDesign fast = start, plain = start;
-        const std::string failed = RealiseStageGains(fast, true);
-        const std::string plainFailed = PlainRealiseStageGains(plain);
+        const std::string failed = RealiseStageGains(fast, true), plainFailed = PlainRealiseStageGains(plain);
         EXPECT_EQ(failed.empty(), plainFailed.empty());
         ExpectSameCircuits(fast, plain, "");
     }

@@ -86,8 +86,7 @@ TEST(ScaleGainPair, FourHundredSeventyToTenKeepsItsRatio) {
     c.GainPairIndex = 0;
     c.GainPairExponent = 2;
     ScaleGainPair(c, 4);
-    EXPECT_EQ(R(c, 3).value(), 100.0e3L);
-    EXPECT_EQ(R(c, 4).value(), 10.0e3L);
+    EXPECT_EQ(std::tuple(R(c, 3).value(), R(c, 4).value()), std::tuple(100.0e3L, 10.0e3L));
 }
 
 TEST(StepE12, StepsCrossDecades) {

@@ -36,9 +36,8 @@ bool Near(std::optional<long double> got, long double expected) {
 }
 
 TEST(InventoryLookup, SectionsAndDecadesOfTheFile) {
-    EXPECT_EQ(ResistorInventoryKind(1), InventoryKind::Resistors1);
-    EXPECT_EQ(ResistorInventoryKind(5), InventoryKind::Resistors5);
-    EXPECT_EQ(ResistorInventoryKind(10), InventoryKind::Resistors10);
+    EXPECT_EQ(std::tuple(ResistorInventoryKind(1), ResistorInventoryKind(5), ResistorInventoryKind(10)),
+              std::tuple(InventoryKind::Resistors1, InventoryKind::Resistors5, InventoryKind::Resistors10));
     EXPECT_FALSE(ResistorInventoryKind(2));
     const Inventory full = FullInventory();
     // A new installation: 1 ohm to 9.76 Mohm and 10 pF to 8.2 uF, nothing outside.

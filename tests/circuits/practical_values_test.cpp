@@ -62,10 +62,8 @@ TEST(PracticalValues, WarningsStartExactlyAtTheBounds) {
         const auto v = ImpracticalValues(d);
         ASSERT_EQ(static_cast<int>(v.size()), warnings);
         if (v.empty()) continue;
-        EXPECT_EQ(v[0].Stage, 1);
-        EXPECT_EQ(v[0].Resistor, resistor);
-        EXPECT_EQ(v[0].Number, 2);
-        EXPECT_EQ(v[0].Above, above);
+        EXPECT_EQ(std::tuple(v[0].Stage, v[0].Resistor, v[0].Number, v[0].Above),
+                  std::tuple(1, resistor, 2, above));
     }
     TDesign d = base;
     R(d.Circuits[1], 1) = 2.2e6L;

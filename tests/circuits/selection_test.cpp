@@ -46,8 +46,7 @@ TEST(Spreads, OverTheCircuitsCountsWithTheGainPairLeftOut) {
     C(c, 1) = 1.0e-9L;
     C(c, 2) = 10.0e-9L;
     c.CapacitorCount = 2;
-    EXPECT_EQ(ResistorSpread(c), 4999);
-    EXPECT_EQ(CapacitorSpread(c), 10);
+    EXPECT_EQ(std::tuple(ResistorSpread(c), CapacitorSpread(c)), std::tuple(4999, 10));
     c.GainPair = 0;
     EXPECT_EQ(ResistorSpread(c), 499950);
     C(c, 2) = 0.0L; // a zero value: no division, the limit
@@ -83,11 +82,9 @@ TEST(EvaluateCandidates, EveryCandidateOnItsOwnScratchCopy) {
         EXPECT_EQ(set.Candidates[k].NotRealisable, 0) << k;
         EXPECT_NEAR(double(set.Candidates[k].DesiredGain), 1.0, 1e-12) << k;
     }
-    EXPECT_EQ(d.CapSets[1].Value[1].value(), before.CapSets[1].Value[1].value());
-    EXPECT_EQ(d.CapSets[1].Value[2].value(), before.CapSets[1].Value[2].value());
-    EXPECT_EQ(d.Circuits[1].CircuitChoice, 0);
-    EXPECT_EQ(d.Circuits[1].CircuitNumber, 11);
-    EXPECT_EQ(d.Circuits[1].Initialise, 1);
+    EXPECT_EQ(std::tuple(d.CapSets[1].Value[1].value(), d.CapSets[1].Value[2].value(),
+                         d.Circuits[1].CircuitChoice, d.Circuits[1].CircuitNumber, d.Circuits[1].Initialise),
+              std::tuple(before.CapSets[1].Value[1].value(), before.CapSets[1].Value[2].value(), 0, 11, 1));
     test::ExpectSameValues(d.Circuits[1], before.Circuits[1]);
 }
 
@@ -128,10 +125,9 @@ TEST(DesignStageCircuits, AskedCircuitsAndRefusals) {
     const CircuitsOutcome ok =
         DesignStageCircuits(asked, {{"SLP03", 2.0e6L, false, false}, {"SLP13", 0, true, false}});
     ASSERT_TRUE(ok.ok) << app::CircuitsMessage(ok);
-    EXPECT_EQ(asked.Circuits[1].CircuitNumber, 13);
-    EXPECT_EQ(asked.Circuits[1].OpAmpGBW.value(), 2.0e6L);
-    EXPECT_EQ(asked.Circuits[2].CircuitNumber, 23);
-    EXPECT_EQ(asked.Circuits[2].Predistort, 1);
+    EXPECT_EQ(std::tuple(asked.Circuits[1].CircuitNumber, asked.Circuits[1].OpAmpGBW.value(),
+                         asked.Circuits[2].CircuitNumber, asked.Circuits[2].Predistort),
+              std::tuple(13, 2.0e6L, 23, 1));
 
     TDesign wrong = d, comp = d, early;
     const CircuitsOutcome bad = DesignStageCircuits(wrong, {{"SHP01", 0, false, false}});

@@ -161,8 +161,7 @@ TEST(Cli, Refusals) {
 
 TEST(Cli, Version) { // the help of every command is the parameter tests'
     Result r = Velmora({"--version"});
-    EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.out.rfind("velmora ", 0), 0u);
+    EXPECT_EQ(std::tuple(r.status, r.out.rfind("velmora ", 0)), std::tuple(0, 0u));
 }
 
 // Plots per tab of the chosen approximation only; one schematic per stage carrying the
@@ -315,8 +314,7 @@ TEST(Cli, PointsEvaluatedOneByOneAgreeWithTheColumn) {
 // same text in UTF-8. Each case replaces the text of the first approximation, in a file
 // the program wrote, by the stored bytes (same length, so the layout stays as it was).
 TEST(CliInputs, JsonTakesEveryByteOfAStoredText) {
-    const fs::path dir = test::MakeTempDir("velmora_cli_texts_");
-    const fs::path file = dir / "d.fl3";
+    const fs::path dir = test::MakeTempDir("velmora_cli_texts_"), file = dir / "d.fl3";
     Result r = Velmora({"design", "--save", file.string(), "--json"});
     ASSERT_EQ(r.status, 0) << r.err;
     const std::string original = nlohmann::json::parse(r.out)["approximations"][0]["gain_constant_text"];
@@ -392,10 +390,8 @@ TEST(CliInputs, ContradictoryDesignFilesAreRefused) {
         ASSERT_NE(bytes, good);
         test::WriteBytes(changed, {bytes.begin(), bytes.end()});
         Result r = Velmora({"open", changed.string(), "--save", again.string()});
-        EXPECT_EQ(r.status, 1);
-        EXPECT_EQ(r.err, "velmora: The design file " + c.message + "\n");
-        EXPECT_TRUE(r.out.empty());
-        EXPECT_FALSE(fs::exists(again));
+        EXPECT_EQ(std::tuple(r.status, r.err), std::tuple(1, "velmora: The design file " + c.message + "\n"));
+        EXPECT_EQ(std::tuple(r.out.empty(), fs::exists(again)), std::tuple(true, false));
     }
     fs::remove_all(dir);
 }

@@ -47,21 +47,13 @@ constexpr std::size_t kStagesAt = kZeroEntriesAt + 11 * 14;      // N x 548
 constexpr std::size_t kGroup = 548;
 // Within a stage group: circuit header 43, circuit options 86, coefficients 307,
 // capacitor set 66, user block 46.
-constexpr std::size_t kOptionsIn = 43;
-constexpr std::size_t kCoeffsIn = kOptionsIn + 86;
-constexpr std::size_t kCapSetIn = kCoeffsIn + 307;
+constexpr std::size_t kOptionsIn = 43, kCoeffsIn = kOptionsIn + 86, kCapSetIn = kCoeffsIn + 307;
 constexpr std::size_t kUserIn = kCapSetIn + 66;
 static_assert(kStagesAt == 7719 && kUserIn + 46 == kGroup);
 
-std::size_t groupAt(int stage) {
-    return kStagesAt + (stage - 1) * kGroup;
-}
-std::size_t criteriaAt(int stages) {
-    return groupAt(stages + 1);
-}
-std::size_t adjustedAt(int stages) {
-    return criteriaAt(stages) + 24;
-}
+const auto groupAt = [](int stage) -> std::size_t { return kStagesAt + (stage - 1) * kGroup; };
+const auto criteriaAt = [](int stages) -> std::size_t { return groupAt(stages + 1); };
+const auto adjustedAt = [](int stages) -> std::size_t { return criteriaAt(stages) + 24; };
 
 Image r48(long double x) {
     const Real48::Bytes b = encodeReal48(x);
@@ -201,17 +193,16 @@ TEST(DesignFile, Version2ClearsTheLastCircuitOptionByte) {
 
 TEST(DesignFile, EnteredValuesAreFixedUpAfterReading) {
     const long double twoPi = 6.283185307179586476925286766559L;
-    struct Case {
+    // Internal values: wpb = 2 pi 1500, wsb = 2 pi 3000, w0 = 2 pi 700, Bpb = 2 pi 250,
+    // Bsb = 2 pi 900 (rad/s).
+    const struct Case {
         const char* what;
         uint8_t type;
         bool hz;
         int16_t passUnit, stopUnit, centerUnit;
         long double passEntry, stopEntry, centerEntry; // as stored
         long double wantPass, wantStop, wantCenter;    // as read
-    };
-    // Internal values: wpb = 2 pi 1500, wsb = 2 pi 3000, w0 = 2 pi 700, Bpb = 2 pi 250,
-    // Bsb = 2 pi 900 (rad/s).
-    const Case cases[] = {
+    } cases[] = {
         {"lowpass in Hz: 2.0 and 1.0 are placeholders", Lowpass, true, 0, 1, 0, 2.0L, 1.0L, 7.0L, 1500.0L,
          3.0L, 7.0L},
         {"highpass in rad/s", Highpass, false, 1, 0, 0, 1.0L, 2.0L, 1.0L, twoPi * 1.5L, twoPi * 3000.0L,
@@ -413,16 +404,15 @@ TEST(DesignFile, AFailedSaveKeepsThePreviousFile) {
 // hand-written text and back through a file, and the recent-file rule; and the
 // component inventory file beside it.
 TEST(Settings, ReadingRulesOfEveryKey) {
-    struct Case {
-        const char* text;
-        std::function<bool(const Settings&)> holds;
-        const char* what;
-    };
     auto R = [](const Settings& s) { return s.ResistorTolerance.value(); };
     auto C = [](const Settings& s) { return s.CapacitorTolerance.value(); };
     auto Op = [](const Settings& s) { return s.OpAmpTolerance.value(); };
     auto N = [](const Settings& s) { return s.OpAmpNoise.value(); };
-    const Case cases[] = {
+    const struct Case {
+        const char* text;
+        std::function<bool(const Settings&)> holds;
+        const char* what;
+    } cases[] = {
         // The flags take exact texts only.
         {"[Component inventory]\nUsecap=TRUE\n", [](auto& s) { return s.UseCapInventory; }, "TRUE"},
         {"[Component Characteristics]\nAllCapsStnd=no\n", [](auto& s) { return s.AllCapsStandard; }, "no"},
@@ -465,17 +455,16 @@ TEST(Settings, ReadingRulesOfEveryKey) {
 }
 
 TEST(Settings, WrittenFormAgainstHandWrittenText) {
-    Settings s;
-    s.MainLeft = 5;
-    s.MainTop = 6;
-    s.ZoomX = 1;
-    s.UseCapInventory = true;
-    s.FreqUnitsHz = false;
-    s.ResistorTolerance = 0.25L;
-    s.CapacitorTolerance = 10.0L;
-    s.AllCapsStandard = true;
-    s.OpAmpTolerance = 5.0L;
-    s.RecentFiles = {"/home/u/one.fl3", "/home/u/two.fl3"};
+    const Settings s{.MainLeft = 5,
+                     .MainTop = 6,
+                     .ZoomX = 1,
+                     .UseCapInventory = true,
+                     .FreqUnitsHz = false,
+                     .ResistorTolerance = 0.25L,
+                     .CapacitorTolerance = 10.0L,
+                     .AllCapsStandard = true,
+                     .OpAmpTolerance = 5.0L,
+                     .RecentFiles = {"/home/u/one.fl3", "/home/u/two.fl3"}};
     // One section a line.
     const std::string expected =
         "[General]\nMainposn=5,6\nZoomX=1\nZoomY=4\nVZoomX=4\nVZoomY=4\n\n"
@@ -484,8 +473,7 @@ TEST(Settings, WrittenFormAgainstHandWrittenText) {
         "[Component Characteristics]\nRTolerance=0.25\nCTolerance=10\nAllCapsStnd=TRUE\n"
         "OpTolerance= 5\nNoise= 1.2E+1\n\n"
         "[Recent file list]\nFile1=/home/u/one.fl3\nFile2=/home/u/two.fl3\n";
-    EXPECT_EQ(SettingsText(s), expected);
-    EXPECT_EQ(ParseSettings(expected), s);
+    EXPECT_EQ(std::tuple(SettingsText(s), ParseSettings(expected)), std::tuple(expected, s));
 
     // Through the file, in a folder that is created; no file is the defaults.
     fs::path dir = test::MakeTempDir("velmora_settings_");
@@ -537,14 +525,13 @@ TEST(InventoryFile, HandBuiltImageReadsFieldByFieldAndWritesBackByteExact) {
     InventoryProblem problem;
     const auto inv = DecodeInventory(HandBuiltImage(), problem);
     ASSERT_TRUE(inv) << app::InventoryProblemText(problem);
-    struct Mark {
+    const struct Mark {
         InventoryKind kind;
         int decade, position;
-    };
-    const Mark set[] = {{InventoryKind::Resistors1, 0, 0},  {InventoryKind::Resistors1, 3, 67},
-                        {InventoryKind::Resistors1, 6, 95}, {InventoryKind::Resistors5, 4, 16},
-                        {InventoryKind::Resistors10, 2, 0}, {InventoryKind::Capacitors, 2, 8},
-                        {InventoryKind::Capacitors, 5, 11}};
+    } set[] = {{InventoryKind::Resistors1, 0, 0},  {InventoryKind::Resistors1, 3, 67},
+               {InventoryKind::Resistors1, 6, 95}, {InventoryKind::Resistors5, 4, 16},
+               {InventoryKind::Resistors10, 2, 0}, {InventoryKind::Capacitors, 2, 8},
+               {InventoryKind::Capacitors, 5, 11}};
     for (const Mark& m : set)
         EXPECT_TRUE((*inv)[m.kind].InStock(m.decade, m.position)) << m.decade << "/" << m.position;
     EXPECT_EQ((*inv)[InventoryKind::Resistors1].range, (InventoryRange{0, 7}));
@@ -577,12 +564,10 @@ TEST(InventoryFile, DamagedImagesAreRefusedWithTheReason) {
         std::size_t at;
         int first, end;
         const char* reason;
-    } ranges[] = {
-        {996, 0, 8, "1 % resistor range (0, 8)"},
-        {1000, -1, 3, "5 % resistor range (-1, 3)"},
-        {1008, 0, 7, "capacitor range (0, 7)"},
-        {1008, 5, 2, "capacitor range (5, 2)"},
-    };
+    } ranges[] = {{996, 0, 8, "1 % resistor range (0, 8)"},
+                  {1000, -1, 3, "5 % resistor range (-1, 3)"},
+                  {1008, 0, 7, "capacitor range (0, 7)"},
+                  {1008, 5, 2, "capacitor range (5, 2)"}};
     for (const auto& r : ranges) {
         auto b = image;
         putI16(b, r.at, r.first);

@@ -17,13 +17,12 @@ namespace {
 using Bytes = Real48::Bytes;
 
 TEST(Real48, EncodesHandComputedPatterns) {
-    struct Case {
+    const long double pi = 3.14159265358979323846264338327950288L;
+    const struct Case {
         long double value;
         Bytes bytes;
         const char* derivation;
-    };
-    const long double pi = 3.14159265358979323846264338327950288L;
-    const Case cases[] = {
+    } cases[] = {
         {1.0L, {0x81, 0, 0, 0, 0, 0}, "1 = 2^0: e = 129, m = 0"},
         {-1.0L, {0x81, 0, 0, 0, 0, 0x80}, "sign bit is the top bit of byte 5"},
         {0.5L, {0x80, 0, 0, 0, 0, 0}, "2^-1: e = 128"},
@@ -89,14 +88,13 @@ TEST(Real48, StoresAgreeWithTheGeneralRoutineOnEveryKindOfTie) {
 
 TEST(Real48, RangeRules) {
     using S = Real48Status;
-    struct Case {
+    const long double inf = std::numeric_limits<long double>::infinity();
+    const struct Case {
         long double value;
         Bytes bytes;
         S status;
         const char* what;
-    };
-    const long double inf = std::numeric_limits<long double>::infinity();
-    const Case cases[] = {
+    } cases[] = {
         {std::ldexp(1.0L, -130), {}, S::Underflow, "below half the smallest value: 0"},
         {-std::ldexp(1.0L, -135), {}, S::Underflow, "negative underflow is the one zero"},
         {std::ldexp(1.0L, -129), {0x01, 0, 0, 0, 0, 0}, S::Underflow, "half the smallest value ties up"},
@@ -182,13 +180,12 @@ TEST(ByteIo, WritesAndReadsEachFieldInItsStoredWidth) {
 
 TEST(ByteIo, ReadingFailuresAreStickyAndYieldZeros) {
     using E = ByteReadError;
-    struct Case {
+    const struct Case {
         const char* what;
         Image image;
         void (*read)(ByteReader&);
         E error;
-    };
-    const Case cases[] = {
+    } cases[] = {
         {"int16 with one byte left", {0x01}, [](ByteReader& r) { r.i16(); }, E::PastEnd},
         {"real with five bytes left", {0x81, 0, 0, 0, 0}, [](ByteReader& r) { r.real(); }, E::PastEnd},
         {"string whose field is cut", {1, 'a'}, [](ByteReader& r) { r.shortString(2); }, E::PastEnd},

@@ -20,8 +20,7 @@ namespace {
 // exponent, the correct rounding up to the next power of two).
 double RoundDoubleTo40Bits(double x) {
     constexpr uint64_t kDropped = 13; // 53 - 40
-    constexpr uint64_t kLowMask = (uint64_t{1} << kDropped) - 1;
-    constexpr uint64_t kHalf = uint64_t{1} << (kDropped - 1);
+    constexpr uint64_t kLowMask = (uint64_t{1} << kDropped) - 1, kHalf = uint64_t{1} << (kDropped - 1);
     uint64_t b = std::bit_cast<uint64_t>(x);
     const uint64_t low = b & kLowMask;
     b &= ~kLowMask;
@@ -41,9 +40,9 @@ TEST(SureRounding, BitPatternRoundingMatchesTheStoredFormat) {
     // Exact ties: the 41st significant bit set and nothing below it rounds to even.
     const double tieDown = 1.0 + 0x1p-40;         // kept part even: stays 1
     const double tieUp = 1.0 + 0x1p-39 + 0x1p-40; // kept part odd: rounds up
-    EXPECT_EQ(RoundDoubleTo40Bits(tieDown), 1.0);
-    EXPECT_EQ(RoundDoubleTo40Bits(tieUp), 1.0 + 0x1p-38);
-    EXPECT_EQ(RoundDoubleTo40Bits(tieDown + 0x1p-52), 1.0 + 0x1p-39);
+    EXPECT_EQ(std::tuple(RoundDoubleTo40Bits(tieDown), RoundDoubleTo40Bits(tieUp),
+                         RoundDoubleTo40Bits(tieDown + 0x1p-52)),
+              std::tuple(1.0, 1.0 + 0x1p-38, 1.0 + 0x1p-39));
     // A carry out of the significand gives the next power of two.
     EXPECT_EQ(RoundDoubleTo40Bits(2.0 - 0x1p-45), 2.0);
     EXPECT_EQ(RoundDoubleTo40Bits(-(2.0 - 0x1p-45)), -2.0);

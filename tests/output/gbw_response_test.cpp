@@ -17,9 +17,7 @@ namespace {
 
 constexpr long double kTwoPi = 2.0L * std::numbers::pi_v<long double>;
 
-long double Db(long double vv) {
-    return 20.0L * std::log10(vv);
-}
+const auto Db = [](long double vv) -> long double { return 20.0L * std::log10(vv); };
 
 TEST(OpAmpGbwResponse, FastOpAmpsGiveTheIdealResponseAndTheDelayIsThePhaseSlope) {
     // A Butterworth lowpass of order 5 (first-order and Sallen-Key stages, one of them

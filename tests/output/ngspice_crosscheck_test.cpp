@@ -92,9 +92,7 @@ bool NearNotch(const Span& s, long double fHz) {
     return false;
 }
 
-long double Db(long double vv) {
-    return 20.0L * std::log10(vv);
-}
+const auto Db = [](long double vv) -> long double { return 20.0L * std::log10(vv); };
 
 // The designs that together use every circuit: a specification per stage type whose
 // stages are of that type (a first-order stage comes with the odd orders).
@@ -125,13 +123,11 @@ std::vector<Family> Families() {
 }
 
 SpiceOptions SweepOver(const Span& s, SpiceOpAmpModel model) {
-    SpiceOptions o;
-    o.dialect = SpiceDialect::Ngspice;
-    o.opamp = model;
-    o.startHz = s.loHz;
-    o.endHz = s.hiHz;
-    o.pointsPerDecade = "40";
-    return o;
+    return {.dialect = SpiceDialect::Ngspice,
+            .opamp = model,
+            .startHz = s.loHz,
+            .endHz = s.hiHz,
+            .pointsPerDecade = "40"};
 }
 
 // The netlist's ideal op amp: a voltage-controlled source of gain 1e5 (a single pole so

@@ -19,9 +19,7 @@
 namespace velmora {
 namespace {
 
-SpiceOptions Sweep100HzTo100kHz() {
-    return {.startHz = 100.0L, .endHz = 100000.0L};
-}
+const auto Sweep100HzTo100kHz = []() -> SpiceOptions { return {.startHz = 100.0L, .endHz = 100000.0L}; };
 
 std::vector<std::string> Build(const TDesign& d, const SpiceOptions& o) {
     const SpiceNetlist n = BuildSpiceNetlist(d, o);
@@ -100,15 +98,13 @@ TEST(SpiceNetlist, RefusalsLeaveNoLines) {
         const SpiceOptions o{
             .startHz = start, .endHz = end, .pointsPerDecade = points, .monteCarlo = mc, .runs = runs};
         const SpiceNetlist n = BuildSpiceNetlist(good, o);
-        EXPECT_EQ(n.status, status);
-        EXPECT_EQ(n.lines.empty(), status != SpiceStatus::Ok);
+        EXPECT_EQ(std::tuple(n.status, n.lines.empty()), std::tuple(status, status != SpiceStatus::Ok));
     }
     // A stage without a calculated circuit.
     TDesign d = good;
     d.Circuits[2].CircuitChoice = 0;
     SpiceNetlist n = BuildSpiceNetlist(d, Sweep100HzTo100kHz());
-    EXPECT_EQ(n.status, SpiceStatus::MissingCircuit);
-    EXPECT_EQ(n.stage, 2);
+    EXPECT_EQ(std::tuple(n.status, n.stage), std::tuple(SpiceStatus::MissingCircuit, 2));
     d = good;
     d.Circuits[1].NotRealisable = 1;
     EXPECT_EQ(BuildSpiceNetlist(d, Sweep100HzTo100kHz()).stage, 1);

@@ -51,8 +51,7 @@ std::vector<long double> ExpectedGrid(const Specification& s) {
     if (s.FilterType == Lowpass || s.FilterType == Highpass) {
         step = 2 * s.wpb / 350.0L;
     } else {
-        const long double bp = s.Bpb, w0 = s.w0;
-        const long double wL = std::sqrt(w0 * w0 + bp * bp / 4) - bp / 2;
+        const long double bp = s.Bpb, w0 = s.w0, wL = std::sqrt(w0 * w0 + bp * bp / 4) - bp / 2;
         start = wL - bp / 2;
         step = 2 * bp / 350.0L;
     }
@@ -62,15 +61,13 @@ std::vector<long double> ExpectedGrid(const Specification& s) {
 }
 
 struct Outcome {
-    int runs = 0;
-    int stagesChecked = 0;
+    int runs = 0, stagesChecked = 0;
 };
 
 // Checks one synthesised design against the approximation's own poles and zeros.
 void CheckDesign(const TDesign& d, const std::string& what, Outcome& out) {
     const int index = d.SelectedApprox;
-    const std::vector<Cx> poles = ApproxPoles(d, index);
-    const std::vector<Cx> zeros = ApproxZeros(d, index);
+    const std::vector<Cx> poles = ApproxPoles(d, index), zeros = ApproxZeros(d, index);
     const int N = d.StageCount;
 
     // Every pole and every zero of the approximation ends in exactly one stage: the

@@ -115,8 +115,7 @@ TEST(Gains, AStageDrivenIntoItsLimitByTheMakeUpStaysConstrained) {
     // Stage 3 reaches half; stage 2 cannot take the sqrt(2) it is then asked for and
     // reaches 1.2 times its optimal gain: the redistribution puts the rest on stage 1.
     const TDesign d = Distributed({1.0L, 1.0L, 1.0L}, 1.0L, {{3, 0.5L}, {2, 1.2L}});
-    EXPECT_EQ(d.Circuits[2].GainConstrained, 1);
-    EXPECT_EQ(d.Circuits[3].GainConstrained, 1);
+    EXPECT_EQ(std::tuple(d.Circuits[2].GainConstrained, d.Circuits[3].GainConstrained), std::tuple(1, 1));
     EXPECT_NEAR((double)d.Circuits[1].ActualGain, 1.0 / (1.2 * 0.5), kTol);
     EXPECT_NEAR((double)d.Circuits[2].ActualGain, 1.2, kTol);
     EXPECT_NEAR((double)d.ActualOverallGain, 1.0, kTol);
@@ -140,10 +139,7 @@ TEST(Gains, AZeroGainShowsNoDynamicRangeInsteadOfNaN) {
 }
 
 TEST(Gains, LowpassNotchGainsAreShownAtLowFrequencies) {
-    TStageCoeffs s;
-    s.StageType = stSLPN;
-    s.Wp = 1000.0L;
-    s.Wz = 2000.0L;
+    TStageCoeffs s = {stSLPN, "", 0, 0, 0, 0, 1000.0L, 0, 2000.0L, 0, 0, 0, 0};
     EXPECT_DOUBLE_EQ((double)GainPresentationFactor(s), 4.0);
     s.StageType = stSHPN;
     EXPECT_DOUBLE_EQ((double)GainPresentationFactor(s), 1.0);

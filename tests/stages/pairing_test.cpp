@@ -63,12 +63,9 @@ TEST(StageTypes, GainConstantsAndCoefficientRows) {
                                                          {stSHP, 1e12L},  {stSBP, 700.0L}, {stSLPN, 1e12L},
                                                          {stSHPN, 1e12L}, {stSN, 1e12L}};
     for (const auto& [type, w] : cases) {
-        TStageCoeffs t;
-        t.StageType = type;
-        t.Wp = 700.0L;
-        t.Qp = 2.0L;
-        t.Sigma = 300.0L;
-        t.Wz = type == stSLPN ? 900.0L : (type == stSHPN ? 400.0L : 700.0L);
+        const long double wz = type == stSLPN ? 900.0L : (type == stSHPN ? 400.0L : 700.0L);
+        const TStageCoeffs t = {
+            static_cast<uint8_t>(type), "", 0, 0, 0, 0, 700.0L, 2.0L, wz, 300.0L, 0, 0, 0};
         const BiquadCoefficients b = StageBiquad(t, false);
         EXPECT_NEAR((double)std::abs(BiquadResponse(b, w)), 1.0, 1e-9) << StageShortName(type);
         // The magnitude used while cascading is the same function up to NumeratorScale.
@@ -77,8 +74,7 @@ TEST(StageTypes, GainConstantsAndCoefficientRows) {
                         (double)std::abs(BiquadResponse(b, w)),
                         1e-12 * (double)std::abs(BiquadResponse(b, w)) + 1e-18)
                 << StageShortName(type);
-        EXPECT_EQ(b.secondOrder, !isFirstOrder(type));
-        EXPECT_EQ(b.notch, isNotch(type));
+        EXPECT_EQ(std::tuple(b.secondOrder, b.notch), std::tuple(!isFirstOrder(type), isNotch(type)));
     }
 }
 

@@ -20,8 +20,7 @@ using Cx = std::complex<long double>;
 // centre (bandpass: pass < stop; bandstop: pass > stop).
 struct Spec {
     FilterType type = Lowpass;
-    long double apb = 0.5L, asb = 40.0L;
-    long double pass = 1000.0L, stop = 2000.0L, center = 0.0L;
+    long double apb = 0.5L, asb = 40.0L, pass = 1000.0L, stop = 2000.0L, center = 0.0L;
     int forcedOrder = 0; // filter order; 0 = estimated
     long double gain = 1.0L;
 };

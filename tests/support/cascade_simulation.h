@@ -63,8 +63,7 @@ class CascadeSimulation {
         for (long double target : times) {
             const long double span = target - t;
             if (span > 0) {
-                const long double n = std::ceil(span / hMax);
-                const long double h = span / n;
+                const long double n = std::ceil(span / hMax), h = span / n;
                 for (long double k = 0; k < n; ++k)
                     Step(x, u, h, b);
                 t = target;

@@ -120,8 +120,7 @@ inline std::vector<HandFilter> HandBuiltFilters() {
     // band stops at 2 kHz, their sections at 1.2 and 1/1.2 of it.
     const long double w3k = kTwoPi * 3000, bp300 = kTwoPi * 300, bp600 = kTwoPi * 600;
     const long double w1 = w3k * 1.1L, w2 = w3k / 1.1L;
-    const long double w2k = kTwoPi * 2000, ws1 = w2k * 1.2L, ws2 = w2k / 1.2L;
-    const long double sigma = kTwoPi * 700;
+    const long double w2k = kTwoPi * 2000, ws1 = w2k * 1.2L, ws2 = w2k / 1.2L, sigma = kTwoPi * 700;
     return {
         // All-pole: the stored 1 times wp for the real pole.
         {.name = "first-order lowpass", .wpb = wp, .realPoles = {wp}, .K = wp},

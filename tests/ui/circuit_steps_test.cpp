@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 
 #include "stages/stage_types.h"
 #include "support/recording_surface.h"
@@ -36,12 +37,11 @@ struct Window : test::StepWindows {
 TEST(CircuitSteps, EachStepShowsItsControlsAndOpensItsWindow) {
     Window w;
     TfmCirCal& m = w.main.CirCal;
-    struct Case {
+    const struct Case {
         const char* step;
         bool adjust, standard, next, caps, res;
         int gain, components, compensate;
-    };
-    const Case cases[] = {
+    } cases[] = {
         {"Freq. Response", false, false, true, false, false, 0, 0, 0},
         {"Gain", false, false, false, false, false, 1, 0, 0},
         {"Components", false, false, false, false, false, 1, 1, 0},
@@ -59,14 +59,10 @@ TEST(CircuitSteps, EachStepShowsItsControlsAndOpensItsWindow) {
         m.PageIndex = TfmCirCal::TunePage;
         m.StepClick(i);
         EXPECT_EQ(m.StepInstruction, m.Steps[static_cast<std::size_t>(i)].Instruction);
-        EXPECT_EQ(m.AdjustShown, c.adjust);
-        EXPECT_EQ(m.StandardRShown, c.standard);
-        EXPECT_EQ(m.NextHighlighted, c.next);
-        EXPECT_EQ(m.CapacitorsClickable, c.caps);
-        EXPECT_EQ(m.ResistorsClickable, c.res);
-        EXPECT_EQ(w.gain, c.gain);
-        EXPECT_EQ(w.components, c.components);
-        EXPECT_EQ(w.compensate, c.compensate);
+        EXPECT_EQ(
+            std::tuple(m.AdjustShown, m.StandardRShown, m.NextHighlighted, m.CapacitorsClickable,
+                       m.ResistorsClickable, w.gain, w.components, w.compensate),
+            std::tuple(c.adjust, c.standard, c.next, c.caps, c.res, c.gain, c.components, c.compensate));
         // The clicking steps bring the schematic with its values to the front.
         EXPECT_EQ(m.PageIndex, c.caps || c.res ? TfmCirCal::CalcPage : TfmCirCal::TunePage);
         EXPECT_EQ(m.SchematicValues().empty(), !(c.caps || c.res));
@@ -103,8 +99,7 @@ TEST(CircuitSteps, SelectionFootAndSpreadBoxes) {
     ASSERT_EQ(w.dlg.log.size(), 1u);
     EXPECT_NE(w.dlg.log[0].find("Choosing a circuit"), std::string::npos);
     s.BackClick();
-    EXPECT_EQ(components, 1);
-    EXPECT_EQ(back, 1);
+    EXPECT_EQ(std::tuple(components, back), std::tuple(1, 1));
     EXPECT_FALSE(s.Visible);
 }
 

@@ -90,8 +90,7 @@ TEST(MonteCarloEnvelope, CancelKeepsThePreviousEnvelopeAndADesignChangeDropsIt) 
     v.MonteCarloCancel();
     EXPECT_EQ(v.EnvelopeStatus, State::Cancelled);
     ASSERT_TRUE(v.EnvelopeResult);
-    EXPECT_EQ(v.EnvelopeResult->Runs, 200);
-    EXPECT_EQ(*v.EnvelopeResult->Yield, yield);
+    EXPECT_EQ(std::tuple(v.EnvelopeResult->Runs, *v.EnvelopeResult->Yield), std::tuple(200, yield));
 
     // The circuits change (the notification every step sends): the envelope goes, and so
     // does an analysis still running.

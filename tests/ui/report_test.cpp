@@ -100,8 +100,7 @@ TEST(Report, EveryTextInsideThePrintableAreaWithNameAndPageNumber) {
                 named |= b.text == title ||
                          (b.text.ends_with("...") && title.starts_with(b.text.substr(0, b.text.size() - 3)));
             }
-            EXPECT_TRUE(numbered);
-            EXPECT_TRUE(named);
+            EXPECT_EQ(std::tuple(numbered, named), std::tuple(true, true));
         }
         // The sections the design has reached, and none beyond.
         std::string all;
@@ -154,13 +153,12 @@ TEST(PdfSurface, CrossReferencePointsAtEveryObject) {
 TEST(PdfSurface, ReaderFindsTheTextWhereAndAsWideAsMeasured) {
     if (!test::HaveProgram("pdftotext") || !test::HaveProgram("pdfinfo"))
         GTEST_SKIP() << "poppler-utils are not installed";
-    struct Case {
+    const struct Case {
         double x, y, size;
         uint8_t style;
         const char* font;
         std::string text;
-    };
-    const Case cases[] = {
+    } cases[] = {
         {50, 60, 12, FontRegular, "Helvetica", "Passband"},
         {300, 60, 9, FontBold, "Arial", "Stopband"},
         {50, 200, 20, FontItalic, "Helvetica", "AVWay"},

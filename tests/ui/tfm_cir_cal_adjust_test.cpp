@@ -93,8 +93,7 @@ TEST(TfmCirCalAdjustValues, ArrowsStepTheGroupResetRestoresAndMessagesTellTheOut
 
     // Reset: the calculated values again.
     cal.ResetClick();
-    EXPECT_EQ(C(c1, 1), c1Before);
-    EXPECT_EQ(c1.CapsExact, 0);
+    EXPECT_EQ(std::tuple(C(c1, 1), c1.CapsExact), std::tuple(c1Before, 0));
     const std::vector<long double> reset = Resistors(c1);
     ASSERT_EQ(reset.size(), calculated.size());
     for (std::size_t k = 0; k < reset.size(); ++k)
@@ -146,8 +145,7 @@ TEST(TfmCirCalStandardValues, OnOffStrategyAndRecalculationSubstituteTheCurrentE
     TDesign& d = *w.d;
     d.Components.ResistorTolerance = 5.0L;
     cal.TabChange(0);
-    EXPECT_TRUE(cal.StandardREnabled);
-    EXPECT_FALSE(cal.StandardRChecked);
+    EXPECT_EQ(std::tuple(cal.StandardREnabled, cal.StandardRChecked), std::tuple(true, false));
     std::vector<std::vector<long double>> exact;
     for (int s = 1; s <= d.StageCount; ++s)
         exact.push_back(Resistors(d.Circuits[s]));
@@ -215,13 +213,12 @@ TEST(TfmCapAdj, RangeEntriesAndMessages) {
     EXPECT_EQ(form.MaxText, "11.2");
     EXPECT_EQ(form.ConstraintText, "");
 
-    struct Case {
+    const struct Case {
         const char* entry;
         std::string message; // empty: accepted
-    };
-    const Case refused[] = {{"", "warning: Value not entered!"},
-                            {"11.3", "warning: Value does not fall within required range!"},
-                            {"ten", "warning: Value is not a number!"}};
+    } refused[] = {{"", "warning: Value not entered!"},
+                   {"11.3", "warning: Value does not fall within required range!"},
+                   {"ten", "warning: Value is not a number!"}};
     for (const Case& k : refused) {
         dlg.clear();
         form.Entry = k.entry;
@@ -265,8 +262,7 @@ TEST(Tuning, SecondOrderValuesAgainstClosedForms) {
         EXPECT_EQ(Find(t->magnitude, "wp mag")->values[3], "0.010");
         EXPECT_EQ(Find(t->phase, "wp phase")->values[3], "-90");
         const TuningSection* qph = Find(t->phase, "Qp phase");
-        EXPECT_EQ(qph->values[4], "-45");
-        EXPECT_EQ(qph->values[5], "-135");
+        EXPECT_EQ(std::tuple(qph->values[4], qph->values[5]), std::tuple("-45", "-135"));
         const long double r = std::sqrt(1.0L + 4.0L * q * q);
         EXPECT_EQ(qph->values[8], FrequencyWithUnit(fp * (r - 1.0L) / (2.0L * q), true));
         EXPECT_EQ(qph->values[9], FrequencyWithUnit(fp * (r + 1.0L) / (2.0L * q), true));

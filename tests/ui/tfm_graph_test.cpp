@@ -77,8 +77,7 @@ TEST_F(TfmGraphTest, ZoomThenUnzoomTwiceRestoresTheAxesExactly) {
     graph.UnzoomBtnClick();
     EXPECT_EQ(ZoomStateOf(graph.Axes), first);
     graph.UnzoomBtnClick();
-    EXPECT_EQ(ZoomStateOf(graph.Axes), original);
-    EXPECT_EQ(Column(), column);
+    EXPECT_EQ(std::tuple(ZoomStateOf(graph.Axes), Column()), std::tuple(original, column));
     EXPECT_FALSE(graph.UnzoomBtnEnabled);
 }
 
@@ -124,11 +123,10 @@ TEST(TfmPtCalc, StepOfAFirstOrderLowpassAtATypedTime) {
 }
 
 TEST(TfmGraphPoleZeroList, ItemsAndValuesInTheDisplayUnit) {
-    struct Case {
+    const struct Case {
         const char* filter;
         std::vector<std::string> lines;
-    };
-    const Case cases[] = {
+    } cases[] = {
         {"third-order Butterworth lowpass, gain 3.5",
          {"Pole pair:  p = -500 \u00b1 j866.03 Hz   f0 = 1 KHz   Q = 1", "Single pole:  p = -1000 Hz"}},
         {"elliptic-like lowpass notch",
@@ -181,12 +179,11 @@ TEST(GraphPainter, EveryTabIsWellFormedWithCaptionsCurvesAndLegend) {
 // shows the values as typed with their units and the attenuations, every text inside
 // the picture and no two texts on top of each other.
 TEST(SpecTemplatePainter, LabelsEveryEntryInsideThePictureWithoutOverlap) {
-    struct Case {
+    const struct Case {
         uint8_t type;
         bool hz;
         std::vector<std::string> expected;
-    };
-    const Case cases[] = {
+    } cases[] = {
         {Lowpass, true, {"fpb = 1 kHz", "fsb = 2 kHz", "-0.5 dB", "-30 dB", "0 dB"}},
         {Bandpass, true, {"Bpb = 1 kHz", "Bsb = 2 kHz", "f0 = 2 kHz"}},
         {Bandstop, false, {"Bpb = 2 krad/s", "Bsb = 1 krad/s", "w0 = 2 krad/s"}},
@@ -237,11 +234,10 @@ std::vector<std::string> Draw(const std::string& text) {
 }
 
 TEST(MarkupText, CharacterCodesAndCodeWords) {
-    struct Case {
+    const struct Case {
         const char* text;
         std::vector<std::string> log;
-    };
-    const Case cases[] = {
+    } cases[] = {
         // The second character "1" makes "\177 " a character, not a code.
         {"a \\177 b", {"text 0,20 'a '", "text 8,20 '\u00B1'", "text 12,20 'b'"}},
         // A five-character code that means nothing draws nothing.
@@ -257,11 +253,10 @@ TEST(MarkupText, CharacterCodesAndCodeWords) {
 TEST(MarkupText, PlainTextForTheCommandLine) {
     MarkupSubstitutions subs;
     subs[1] = "1.5 kHz";
-    struct Case {
+    const struct Case {
         const char* markup;
         const char* plain;
-    };
-    const Case cases[] = {
+    } cases[] = {
         {"\\blu The pole frequency \\xx1 w \\xx0 \\y+2 p \\rt0 is \\d01 \\par Press \\box OK to continue.",
          "The pole frequency \u03C9p is 1.5 kHz\nPress [OK] to continue."},
         {"Gain \\177 1 dB", "Gain \u00B11 dB"},

@@ -55,14 +55,13 @@ TEST(TfmMainFiles, ARejectedFileChangesNothing) {
     Bytes tooManyStages = goodImage;
     tooManyStages[204] = 12; // StageCount beyond the eleven a design holds
     tooManyStages[205] = 0;
-    struct Case {
+    const struct Case {
         const char* what;
         std::optional<Bytes> content; // nothing: the file does not exist
         std::string message;          // the start of the message shown
-    };
-    const Case cases[] = {{"wrong magic", wrongMagic, "error: Invalid Velmora design file"},
-                          {"too many stages", tooManyStages, "error: "},
-                          {"missing", std::nullopt, "error: "}};
+    } cases[] = {{"wrong magic", wrongMagic, "error: Invalid Velmora design file"},
+                 {"too many stages", tooManyStages, "error: "},
+                 {"missing", std::nullopt, "error: "}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         const fs::path bad = dir / (std::string(c.what) + ".fl3");
@@ -186,8 +185,7 @@ TEST(TfmMainFiles, AsciiExportOfALevelFiveDesign) {
     const TDesign& d = *m.d;
     ASSERT_EQ(d.StageCount, 4);
     m.dlg.asciiOptions = [](TfmAscii& w) {
-        EXPECT_TRUE(w.CheckBox1.Enabled);
-        EXPECT_TRUE(w.CheckBox2.Enabled);
+        EXPECT_EQ(std::tuple(w.CheckBox1.Enabled, w.CheckBox2.Enabled), std::tuple(true, true));
         for (TCheckBox* b : {&w.CheckBox1, &w.CheckBox2, &w.CheckBox3, &w.CheckBox4})
             b->Checked = true;
         return true;
@@ -291,10 +289,9 @@ TEST(TfmInvent, ResistorGridMarksRangesAndOkWritesTheWholeBlock) {
     form.Show(InventoryKind::Resistors10);
     ASSERT_EQ(form.Columns.size(), 7u);
     ASSERT_EQ(form.Columns[0].size(), 12u);
-    EXPECT_EQ(form.Columns[0][0].Text, "1\u03A9*");
-    EXPECT_EQ(form.Columns[3][8].Text, "4.7K\u03A9*");
-    EXPECT_EQ(form.Columns[6][11].Text, "8.2M\u03A9*");
-    EXPECT_EQ(form.CountLine, "84 of 84 selected.");
+    EXPECT_EQ(std::tuple(form.Columns[0][0].Text, form.Columns[3][8].Text, form.Columns[6][11].Text,
+                         form.CountLine),
+              std::tuple("1\u03A9*", "4.7K\u03A9*", "8.2M\u03A9*", "84 of 84 selected."));
 
     // 4.7K out of stock; the range narrowed to 100 ohm .. 100K (decades 2..4).
     form.CellClick(3, 8);

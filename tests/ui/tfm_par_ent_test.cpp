@@ -48,14 +48,13 @@ TEST(TfmParEnt, DefaultLowpassIsStoredInRadPerSecondAndNextStartsTheApproximatio
 TEST(TfmParEnt, RefusalsAndTheirMessages) {
     const std::string kLimit = "warning: All edge and center frequencies are limited to a maximum of "
                                "100MHz (628Mrad/s).";
-    struct Case {
+    const struct Case {
         uint8_t type;
         std::vector<std::pair<int, const char*>> fields; // 1..6 NumEdit, 7 the order (forced)
         std::vector<std::string> log;
         long double gain = 1; // the stored overall gain of an accepted row
         int gainUnit = 0;     // 0 V/V, 1 dB
-    };
-    const Case cases[] = {
+    } cases[] = {
         {Lowpass, {{1, "0"}}, {"beep", "warning: Invalid Number."}},
         {Bandpass, {{3, "1.2.3"}, {5, "0"}}, {"beep", "warning: Invalid Number."}}, // the first only
         {Lowpass,
@@ -98,8 +97,7 @@ TEST(TfmParEnt, RefusalsAndTheirMessages) {
         }
         SCOPED_TRACE(trace);
         form.f.CalcBtnClick();
-        EXPECT_EQ(form.dlg.log, c.log);
-        EXPECT_EQ(form.f.BitBtn1Enabled, c.log.empty());
+        EXPECT_EQ(std::tuple(form.dlg.log, form.f.BitBtn1Enabled), std::tuple(c.log, c.log.empty()));
         EXPECT_NEAR((long double)form.d.Spec.OverallGain, c.log.empty() ? c.gain : 1.0L, 1e-9L);
         if (c.log.size() == 2 && c.log[1] == "warning: Invalid Number.") {
             EXPECT_EQ(form.f.Focus, edits[c.fields.front().first]->Name);
@@ -144,8 +142,7 @@ TEST(TfmParEnt, FrequencyUnitSwitchKeepsTheDesign) {
     EXPECT_EQ(form.f.CB1.Text(), "krad/s");
     EXPECT_EQ(form.f.NumEdit1.Text, "0.5");
     form.main.Hz1Click();
-    EXPECT_EQ(form.f.NumEdit3.Text, "1");
-    EXPECT_EQ(form.f.CB1.Text(), "kHz");
+    EXPECT_EQ(std::tuple(form.f.NumEdit3.Text, form.f.CB1.Text()), std::tuple("1", "kHz"));
     form.f.CalcBtnClick();
     EXPECT_EQ((long double)form.d.Spec.wpb, wpb); // unchanged through both switches
 }

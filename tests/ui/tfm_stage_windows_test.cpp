@@ -57,9 +57,8 @@ TEST(TfmPairsWindow, RefusalsComeInOrderAndChangeNothing) {
         w.SelectedPoleRows = c.poles;
         w.SelectedZeroRows = c.zeros;
         w.AddClick();
-        EXPECT_EQ(dlg.messages(), std::vector<std::string>{std::string("error: ") + c.message});
-        EXPECT_EQ(w.PairRows.size(), 0u);
-        EXPECT_EQ(w.PoleRows.size(), 3u);
+        EXPECT_EQ(std::tuple(dlg.messages(), w.PairRows.size(), w.PoleRows.size()),
+                  std::tuple(std::vector<std::string>{std::string("error: ") + c.message}, 0u, 3u));
         EXPECT_EQ(d.StepChanged, 1); // Add marks the step changed even when refused
     }
 }
@@ -78,16 +77,14 @@ TEST(TfmCascadeWindow, ManualMovesSurviveLeavingAndComingBack) {
 
     w.Selected = 0;
     w.DownClick();
-    EXPECT_EQ(w.Selected, 1);
-    EXPECT_EQ((double)d.Stages[2].Qp, (double)firstQ);
-    EXPECT_EQ(d.StepChanged, 1);
+    EXPECT_EQ(std::tuple(w.Selected, (double)d.Stages[2].Qp, d.StepChanged),
+              std::tuple(1, (double)firstQ, 1));
     // The cumulative peak is 1 behind every stage of the new order too.
     EXPECT_EQ(w.NextClick(), NextWindow::CircuitSelection);
     EXPECT_EQ(d.DesignLevel, LevelCascaded);
     EXPECT_EQ(w.BackClick(), TfmCascade::BackTo::Pairing);
     w.FormShow(); // coming back: the manual order stays
-    EXPECT_EQ((double)d.Stages[2].Qp, (double)firstQ);
-    EXPECT_EQ(d.Stages[1].Name, secondType);
+    EXPECT_EQ(std::tuple((double)d.Stages[2].Qp, d.Stages[1].Name), std::tuple((double)firstQ, secondType));
     // "Cascade" orders afresh.
     w.CascadeClick();
     EXPECT_EQ((double)d.Stages[1].Qp, (double)firstQ);
@@ -103,8 +100,7 @@ TEST(TfmACritDialog, PrioritiesUniquenessAndCancel) {
     c.CheckClick(0, 4);
     c.CheckClick(0, 1);
     c.CheckClick(0, 2); // unchecking lowers the priorities above it
-    EXPECT_EQ(c.PriorityText(0, 4), "1");
-    EXPECT_EQ(c.PriorityText(0, 1), "2");
+    EXPECT_EQ(std::tuple(c.PriorityText(0, 4), c.PriorityText(0, 1)), std::tuple("1", "2"));
     c.PriorityClick(0, 4); // 1 -> 2: a duplicate
     EXPECT_EQ(c.PriorityText(0, 4), "2");
     c.CheckClick(1, 3);
@@ -149,12 +145,10 @@ TEST(TfmGainWindow, GridWithConstraintsAndTheLowpassNotchAtLowFrequency) {
     g.FormShow();
     ASSERT_EQ(g.Rows.size(), 3u);
     EXPECT_EQ(g.Rows[0].optimal, "4.00000"); // To = 1, wz = 2 wp: low-frequency gain 4
-    EXPECT_EQ(g.Rows[1].constraint, "0.50000");
-    EXPECT_EQ(g.Rows[0].constraint, "");
-    EXPECT_EQ(g.Rows[2].actual, "2.00000");
+    EXPECT_EQ(std::tuple(g.Rows[1].constraint, g.Rows[0].constraint, g.Rows[2].actual),
+              std::tuple("0.50000", "", "2.00000"));
     EXPECT_NEAR((double)g.Rows[1].rangeBar, 0.5, 1e-12);
-    EXPECT_EQ(g.SpecifiedDb, "0.00000");
-    EXPECT_EQ(g.ActualVV, "1.00000");
+    EXPECT_EQ(std::tuple(g.SpecifiedDb, g.ActualVV), std::tuple("0.00000", "1.00000"));
 }
 
 // The component characteristics form: what OK stores, when it marks a change, and a
@@ -180,8 +174,7 @@ TEST(TfmCharacteristics, OkStoresTheValuesAndSetsTheChangedFlagsOnlyOnAChange) {
     EXPECT_EQ(dlg.messages(), std::vector<std::string>{"error: Invalid Number."});
     EXPECT_EQ(f.TabIndex, 1);
     EXPECT_TRUE(f.Visible);
-    EXPECT_EQ((long double)d.Components.ResistorTolerance, 1.0L);
-    EXPECT_EQ(d.Modified, 0);
+    EXPECT_EQ(std::tuple((long double)d.Components.ResistorTolerance, d.Modified), std::tuple(1.0L, 0));
     dlg.clear();
 
     // Every value as typed, in the record's units.
@@ -197,18 +190,15 @@ TEST(TfmCharacteristics, OkStoresTheValuesAndSetsTheChangedFlagsOnlyOnAChange) {
     f.Stages[1].NoiseText = "7.5";
     f.BitBtn2Click();
     EXPECT_TRUE(f.Changed);
-    EXPECT_EQ(d.Modified, 1);
-    EXPECT_EQ((long double)d.Components.ResistorTolerance, Real48(0.1L));
-    EXPECT_EQ((long double)d.Components.CapacitorTolerance, 10.0L);
+    const TStageCircuit& c = d.Circuits[2];
+    EXPECT_EQ(std::tuple(d.Modified, (long double)d.Components.ResistorTolerance,
+                         (long double)d.Components.CapacitorTolerance, (long double)d.Components.TempRise,
+                         (long double)c.OpAmpGBW, (long double)c.GbwTolerance, (long double)c.OpAmpNoise,
+                         c.GbwChangedByUser, d.Circuits[1].GbwChangedByUser),
+              std::tuple(1, Real48(0.1L), 10.0L, 30.0L, 4.5e6L, 10.0L, 7.5L, 1, 0));
     EXPECT_NEAR((double)d.Components.ResistorTempCo, 50e-6, 1e-15); // Real48: 2e-12 relative
     EXPECT_NEAR((double)d.Components.CapacitorTempCo, -120e-6, 1e-15);
-    EXPECT_EQ((long double)d.Components.TempRise, 30.0L);
-    EXPECT_EQ((long double)d.Circuits[2].OpAmpGBW, 4.5e6L);
-    EXPECT_EQ((long double)d.Circuits[2].GbwTolerance, 10.0L);
-    EXPECT_NEAR((double)d.Circuits[2].GbwTempCo, 4000e-6, 1e-14); // Real48: 2e-12 relative
-    EXPECT_EQ((long double)d.Circuits[2].OpAmpNoise, 7.5L);
-    EXPECT_EQ(d.Circuits[2].GbwChangedByUser, 1);
-    EXPECT_EQ(d.Circuits[1].GbwChangedByUser, 0);
+    EXPECT_NEAR((double)c.GbwTempCo, 4000e-6, 1e-14); // Real48: 2e-12 relative
 
     EXPECT_TRUE(dlg.messages().empty());
 }

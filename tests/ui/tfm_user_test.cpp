@@ -22,8 +22,7 @@ namespace {
 
 using test::RecordingDialogs;
 using C = std::complex<long double>;
-const std::string kNonZero = "warning: Value must be non-zero.";
-const std::string kInvalid = "warning: Invalid Number.";
+const std::string kNonZero = "warning: Value must be non-zero.", kInvalid = "warning: Invalid Number.";
 const std::string kOrderLimit =
     "warning: Unable to add section as maximum filter order of 20 will be exceeded.";
 
@@ -64,8 +63,7 @@ struct Form {
 // ---- Closed-form reference: the sections as entered, in rad/s -----------------------------
 
 struct RefSection {
-    int order;
-    int type;
+    int order, type;
     long double a, b, wz, to; // first order: a = p; second order: a = wp, b = Q
 };
 
@@ -136,9 +134,8 @@ TEST(TfmUser, RefusedSectionsWithTheirMessagesAndFocus) {
         SCOPED_TRACE(std::string(c.q) + " " + c.wp + " " + c.wz + " " + c.to);
         Form form;
         form.addQ(BS, c.q, c.wp, c.wz, c.to);
-        EXPECT_EQ(form.dlg.messages(), std::vector<std::string>{c.message});
-        EXPECT_EQ(form.f.Focus, c.focus);
-        EXPECT_EQ(form.d.StageCount, 0);
+        EXPECT_EQ(std::tuple(form.dlg.messages(), form.f.Focus, form.d.StageCount),
+                  std::tuple(std::vector<std::string>{c.message}, c.focus, 0));
     }
     // Sections one by one fine, their product outside the overall limits.
     Form form;
@@ -190,10 +187,8 @@ TEST(TfmUser, TheResponseIsTheProductOfTheSectionsThroughDeleteAndMove) {
             origin += s.type == HP ? s.order : s.type == BP ? 1 : 0;
             gain *= s.to;
         }
-        EXPECT_EQ(r.Order, order);
-        EXPECT_EQ(r.PolePairs, pairs);
-        EXPECT_EQ(r.ZeroPairs, notches);
-        EXPECT_EQ(r.SingleZeros, origin);
+        EXPECT_EQ(std::tuple(r.Order, r.PolePairs, r.ZeroPairs, r.SingleZeros),
+                  std::tuple(order, pairs, notches, origin));
         EXPECT_NEAR((long double)form.d.Spec.OverallGain, gain, 1e-11L * gain);
         EXPECT_EQ((long double)form.r().GainConstant, (long double)form.d.Spec.OverallGain);
         EXPECT_EQ(ApproxPoles(form.d, 0).size(), static_cast<size_t>(order));
@@ -215,8 +210,7 @@ TEST(TfmUser, TheResponseIsTheProductOfTheSectionsThroughDeleteAndMove) {
     check("highpass deleted");
 
     form.f.ListBox1Click(3); // the bandpass, up one
-    EXPECT_TRUE(form.f.UpEnabled);
-    EXPECT_TRUE(form.f.DownEnabled);
+    EXPECT_EQ(std::tuple(form.f.UpEnabled, form.f.DownEnabled), std::tuple(true, true));
     form.f.UpBtnClick();
     std::swap(ref[3], ref[2]);
     EXPECT_EQ(form.f.ItemIndex, 2);

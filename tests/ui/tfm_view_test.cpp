@@ -114,8 +114,7 @@ TEST(NgspiceOverlay, ReadsTheFirstSweepWithUnwrappedPhase) {
     for (const char* bad :
          {"", "1e2 1 0\n", "1e2 1 0\nCircuit: x\n", "1e2 nan 0\n2e2 1 0\n", "-1 1 0\n2 1 0\n"})
         EXPECT_FALSE(ReadNgspiceAc(bad)) << bad;
-    EXPECT_EQ(OutputTail("a\nb\nc\nd\n\n", 2), "c\nd");
-    EXPECT_EQ(OutputTail("only", 5), "only");
+    EXPECT_EQ(std::tuple(OutputTail("a\nb\nc\nd\n\n", 2), OutputTail("only", 5)), std::tuple("c\nd", "only"));
 }
 
 } // namespace
